@@ -1,0 +1,34 @@
+#include "audio/CRC32Unit.h"
+
+#include "common/FileUnit.h"
+
+#include <cstdio>
+#include <isa-l/crc.h>
+#include <memory>
+
+std::uint32_t UpdateCRC32(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
+  return crc32_gzip_refl(crc, bytes.data(), bytes.size());
+}
+
+std::optional<std::uint32_t> FileCRC32(const std::string& path) {
+  constexpr std::size_t ChunkSize = std::size_t{1} << 20;
+  auto file = TReadOnlyFile::Open(path);
+  if (!file)
+    return std::nullopt;
+  const auto chunk = std::make_unique_for_overwrite<std::uint8_t[]>(ChunkSize);
+  std::uint32_t crc = 0;
+  for (;;) {
+    const auto got = file->ReadNext(std::span(chunk.get(), ChunkSize));
+    if (!got)
+      return std::nullopt;
+    if (*got == 0)
+      return crc;
+    crc = UpdateCRC32(crc, std::span(chunk.get(), *got));
+  }
+}
+
+std::string CRC32Text(std::uint32_t crc) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(crc));
+  return text;
+}

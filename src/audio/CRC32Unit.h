@@ -1,0 +1,16 @@
+#pragma once
+// CRC-32 (reflected, polynomial EDB88320: the checksum of zlib, PKZIP and SFV files).
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+// Continues a checksum over more bytes; start with 0.
+std::uint32_t UpdateCRC32(std::uint32_t crc, std::span<const std::uint8_t> bytes);
+
+// The checksum of a whole file, read in fixed-size chunks; nothing when the file cannot
+// be opened or a read fails.
+std::optional<std::uint32_t> FileCRC32(const std::string& path);
+
+// Eight upper-case hexadecimal digits, as SFV files write them.
+std::string CRC32Text(std::uint32_t crc);

@@ -1,0 +1,53 @@
+#pragma once
+// The ID3v2 tag at the start of an MP3 file: its size (where the audio begins) and the
+// text frames of versions 2.2, 2.3 and 2.4 that a track record shows.
+#include <array>
+#include <cstdint>
+#include <string>
+
+class TReadOnlyFile;
+
+class TID3v2 {
+public:
+  static constexpr std::size_t SlotCount = 18;
+  static constexpr std::size_t SlotSize = 500;
+
+  TID3v2() { Clear(); }
+
+  // True when the first 10 bytes could be read, tag or not.
+  bool Load(const std::string& fileName);
+  bool Load(TReadOnlyFile& file);
+  void Clear();
+
+  bool Present;
+  std::uint8_t MajorVersion;
+  std::int64_t TagSize; // the whole tag, header and footer included; 0 without a tag
+  std::string Title;
+  std::string Artist;
+  std::string Album;
+  std::uint16_t TrackNumber;
+  std::string TrackText;
+  std::string Year;
+  std::string Genre;
+  std::string Comment;
+  std::string Composer;
+  std::string EncodedBy;
+  std::string Copyright;
+  std::string Language;
+  std::string Url;
+  std::string MediaType;
+  std::string Publisher;
+
+private:
+  // The raw data of the last frame that matched each slot: its first 500 bytes,
+  // zero-padded; empty when no frame matched.
+  using TSlots = std::array<std::string, SlotCount>;
+
+  void ReadFrames(TReadOnlyFile& file, std::uint8_t flags, TSlots& slots) const;
+  void DecodeFields(const TSlots& slots);
+};
+
+// The text of a raw frame: its encoding byte, then the text in that encoding.
+std::string DecodeID3v2Text(std::string_view raw);
+// The value of a frame that carries a description (and a language) before it.
+std::string DecodeID3v2DescribedText(std::string_view raw, bool withLanguage);

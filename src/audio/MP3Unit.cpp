@@ -1,0 +1,83 @@
+#include "audio/MP3Unit.h"
+
+#include "audio/CRC32Unit.h"
+#include "audio/MPEGaudio.h"
+#include "common/ErrorsUnit.h"
+#include "common/FileUnit.h"
+#include "common/IntToAbbrStrUnit.h"
+
+#include <exception>
+
+std::optional<std::string> FileChecksumText(const std::string& path) {
+  const auto crc = FileCRC32(path);
+  return crc ? std::optional(CRC32Text(*crc)) : std::nullopt;
+}
+
+void TTrackInfo::Fill(const std::string& path) {
+  if (!FileExists(path))
+    return;
+  if (const auto date = FileModificationTime(path))
+    FileDate = *date;
+
+  TMPEGaudio audio;
+  if (!audio.Analyze(path)) {
+    ShowError(ecOpenForReading);
+    return;
+  }
+  Duration = audio.Duration();
+  DurationText = DurationToStr(Duration);
+  FileSize = audio.FileBytes();
+  BitRate = audio.BitRate();
+  IsVBR = audio.IsVBR();
+  SampleRate = audio.SampleRate();
+  ChannelMode = audio.ChannelMode();
+  Codec = audio.EncoderText();
+
+  if (const TID3v2& v2 = audio.ID3v2Tag(); v2.Present) {
+    HasTag = true;
+    TagVersion = "ID3v2." + std::to_string(v2.MajorVersion);
+    Title = v2.Title;
+    Artist = v2.Artist;
+    Album = v2.Album;
+    Year = v2.Year;
+    Comment = v2.Comment;
+    Genre = v2.Genre;
+    EncodedBy = v2.EncodedBy;
+    Publisher = v2.Publisher;
+    MediaType = v2.MediaType;
+    Track = v2.TrackText;
+  } else if (const TID3v1& v1 = audio.ID3v1Tag(); v1.Present) {
+    HasTag = true;
+    // Named as the tag box offers the versions: ID3v1.0 and ID3v1.1.
+    TagVersion = v1.Version == 2 ? "ID3v1.1" : "ID3v1.0";
+    Title = v1.Title;
+    Artist = v1.Artist;
+    Album = v1.Album;
+    Year = v1.Year;
+    Comment = v1.Comment;
+    Track = std::to_string(v1.Track);
+    Genre = v1.GenreName();
+  }
+}
+
+std::unique_ptr<TTrackInfo> MakeTrackInfo(const std::string& path, bool withChecksum) {
+  auto track = std::make_unique<TTrackInfo>();
+  // Nothing here throws by design; should memory run out, the batch still goes on.
+  try {
+    track->Fill(path);
+  } catch (const std::exception&) {
+    ShowError(ecOpenForReading);
+  }
+  if (withChecksum) {
+    std::optional<std::string> checksum;
+    try {
+      checksum = FileChecksumText(path);
+    } catch (const std::exception&) {
+    }
+    if (checksum)
+      track->Checksum = std::move(*checksum);
+    else
+      ShowError(ecOpenForReading);
+  }
+  return track;
+}

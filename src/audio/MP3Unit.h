@@ -1,0 +1,46 @@
+#pragma once
+// The track record: everything the program knows of one MP3 file.
+#include "common/DateTimeUnit.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+inline constexpr const char* NoTagTitle = "No ID3 Tag Available";
+inline constexpr const char* NoChecksum = "Chksum N/A";
+
+class TTrackInfo {
+public:
+  std::string TagVersion = "None";
+  bool HasTag = false;
+  std::string Title = NoTagTitle;
+  std::string Artist;
+  std::string Album;
+  std::string Year;
+  std::string Comment;
+  std::string Track;
+  std::string Genre;
+  std::string EncodedBy;
+  std::string Publisher;
+  std::string MediaType;
+  double Duration = 0;
+  std::string DurationText;
+  std::int64_t FileSize = 0;
+  std::int32_t BitRate = 0;
+  bool IsVBR = false;
+  std::int32_t SampleRate = 0;
+  std::int32_t ChannelMode = 0;
+  std::string Checksum = NoChecksum;
+  std::string Codec;
+  TDateTime FileDate = 0;
+
+  // Reads the file into the record; failures show error 6 and keep what was filled.
+  void Fill(const std::string& path);
+};
+
+// A complete record for the path, with its checksum when asked; never fails.
+std::unique_ptr<TTrackInfo> MakeTrackInfo(const std::string& path, bool withChecksum);
+
+// The file's checksum text; nothing when the file cannot be read.
+std::optional<std::string> FileChecksumText(const std::string& path);

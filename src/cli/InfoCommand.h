@@ -1,0 +1,6 @@
+#pragma once
+#include <span>
+#include <string>
+
+// tamberlon-cli info [--checksum] [--json] FILE...
+int RunInfoCommand(std::span<const std::string> arguments);

@@ -1,0 +1,44 @@
+// tamberlon-cli: the command-line companion of Tamberlon.
+#include "cli/InfoCommand.h"
+#include "platform/ConsoleHost.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+constexpr const char* Usage = "Usage: tamberlon-cli COMMAND [OPTIONS] FILE...\n"
+                              "\n"
+                              "Commands:\n"
+                              "  info    print the track record of each MP3 file\n"
+                              "\n"
+                              "Run 'tamberlon-cli COMMAND --help' for a command's options.\n";
+} // namespace
+
+int main(int argc, char** argv) {
+  // QtCore alone: the system locale for the regional forms, no display needed.
+  QCoreApplication application(argc, argv);
+  TConsoleHost host;
+  TInstalledHost installed(host);
+
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (arguments.empty()) {
+    std::fputs(Usage, stderr);
+    return 2;
+  }
+  const std::string& command = arguments.front();
+  const std::span<const std::string> rest(arguments.begin() + 1, arguments.end());
+  int status = 0;
+  if (command == "--help" || command == "help") {
+    std::fputs(Usage, stdout);
+    return 0;
+  } else if (command == "info") {
+    status = RunInfoCommand(rest);
+  } else {
+    std::fprintf(stderr, "tamberlon-cli: unknown command %s\n\n%s", command.c_str(), Usage);
+    return 2;
+  }
+  // A message that the window would show in a box means the run did not go cleanly.
+  return status == 0 && host.MessagesShown() > 0 ? 1 : status;
+}

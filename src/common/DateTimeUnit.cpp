@@ -1,0 +1,63 @@
+#include "common/DateTimeUnit.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <sys/stat.h>
+
+namespace {
+using namespace std::chrono;
+constexpr sys_days Epoch = sys_days{year{1899} / December / 30};
+constexpr double SecondsPerDay = 86400.0;
+} // namespace
+
+TDateTime EncodeDateTime(const TDateTimeParts& parts) {
+  const sys_days date = sys_days{year{parts.Year} / month(static_cast<unsigned>(parts.Month)) /
+                                 day(static_cast<unsigned>(parts.Day))};
+  const double days = static_cast<double>((date - Epoch).count());
+  const double time = (parts.Hour * 3600.0 + parts.Minute * 60.0 + parts.Second) / SecondsPerDay;
+  return days + time;
+}
+
+TDateTimeParts DecodeDateTime(TDateTime value) {
+  if (!std::isfinite(value) || std::fabs(value) > 3.0e6)
+    return {};
+  // Round to the second first, so 23:59:59.9999 does not show as the day before.
+  const auto totalSeconds = static_cast<long long>(std::llround(value * SecondsPerDay));
+  long long dayCount = totalSeconds / 86400;
+  long long secondOfDay = totalSeconds % 86400;
+  if (secondOfDay < 0) {
+    secondOfDay += 86400;
+    --dayCount;
+  }
+  const year_month_day date{Epoch + days{dayCount}};
+  TDateTimeParts parts;
+  parts.Year = static_cast<int>(date.year());
+  parts.Month = static_cast<int>(static_cast<unsigned>(date.month()));
+  parts.Day = static_cast<int>(static_cast<unsigned>(date.day()));
+  parts.Hour = static_cast<int>(secondOfDay / 3600);
+  parts.Minute = static_cast<int>(secondOfDay / 60 % 60);
+  parts.Second = static_cast<int>(secondOfDay % 60);
+  return parts;
+}
+
+std::optional<TDateTime> FileModificationTime(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0)
+    return std::nullopt;
+  std::tm local{};
+  const std::time_t seconds = status.st_mtim.tv_sec;
+  if (!::localtime_r(&seconds, &local))
+    return std::nullopt;
+  return EncodeDateTime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                         local.tm_min, local.tm_sec});
+}
+
+std::string DateTimeToIso(TDateTime value) {
+  const TDateTimeParts p = DecodeDateTime(value);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", p.Year, p.Month, p.Day, p.Hour,
+                p.Minute, p.Second);
+  return text;
+}

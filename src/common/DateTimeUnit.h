@@ -1,0 +1,21 @@
+#pragma once
+// Date-times as the program keeps them: days since 30 December 1899, the fraction being
+// the time of day.
+#include <optional>
+#include <string>
+
+using TDateTime = double;
+
+struct TDateTimeParts {
+  int Year = 1899, Month = 12, Day = 30;
+  int Hour = 0, Minute = 0, Second = 0;
+};
+
+TDateTime EncodeDateTime(const TDateTimeParts& parts);
+TDateTimeParts DecodeDateTime(TDateTime value);
+
+// The file's last modification, in local time; nothing when the file cannot be examined.
+std::optional<TDateTime> FileModificationTime(const std::string& path);
+
+// 2026-12-08T00:28:08
+std::string DateTimeToIso(TDateTime value);

@@ -1,0 +1,33 @@
+#include "common/ErrorsUnit.h"
+
+#include "platform/Host.h"
+
+#include <array>
+#include <string>
+
+namespace {
+constexpr std::array<std::string_view, 13> Catalogue = {
+    "General error. Sorry, no more information is available",
+    "Can't load the newsgroup listing",
+    "Can't save the newsgroup listing",
+    "Can't display the Help file.",
+    "Can't find your Posting Policy file\r\rTo create one, from the main menu select\r"
+    "Tools -> Edit Posting Policy",
+    "Can't create your Posting Policy file",
+    "Can't open file for reading",
+    "Can't open file for writing",
+    "Can't open media for playing",
+    "Can't create the NFO template file",
+    "Can't create the SFV template file",
+    "Can't load the NFO template file",
+    "Can't load the SFV template file",
+};
+} // namespace
+
+std::string_view ErrorMessage(TErrorCode code) {
+  return code < Catalogue.size() ? Catalogue[code] : Catalogue[ecGeneral];
+}
+
+void ShowError(TErrorCode code) {
+  CurrentHost().ShowMessage(TMessageKind::Error, std::string(ErrorMessage(code)));
+}

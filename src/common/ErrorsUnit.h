@@ -1,0 +1,25 @@
+#pragma once
+// The error catalogue: every failure the program reports names one of these messages.
+#include <cstdint>
+#include <string_view>
+
+enum TErrorCode : std::uint8_t {
+  ecGeneral,
+  ecLoadNewsgroupList,
+  ecSaveNewsgroupList,
+  ecHelpFile,
+  ecNoPostingPolicy,
+  ecCreatePostingPolicy,
+  ecOpenForReading,
+  ecOpenForWriting,
+  ecOpenMedia,
+  ecCreateNfoTemplate,
+  ecCreateSfvTemplate,
+  ecLoadNfoTemplate,
+  ecLoadSfvTemplate,
+};
+
+std::string_view ErrorMessage(TErrorCode code);
+
+// Shows the catalogue's message in a modal error box through the installed host.
+void ShowError(TErrorCode code);

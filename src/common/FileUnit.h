@@ -1,0 +1,45 @@
+#pragma once
+// File access for the readers: positioned reads of an open file, with a small cache so
+// that the many short reads of a tag cost one system call.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+class TReadOnlyFile {
+public:
+  // Opens any readable path; reads then tell whether it really holds bytes.
+  static std::optional<TReadOnlyFile> Open(const std::string& path);
+
+  TReadOnlyFile(TReadOnlyFile&& other) noexcept;
+  TReadOnlyFile& operator=(TReadOnlyFile&& other) noexcept;
+  TReadOnlyFile(const TReadOnlyFile&) = delete;
+  TReadOnlyFile& operator=(const TReadOnlyFile&) = delete;
+  ~TReadOnlyFile();
+
+  std::int64_t Size() const { return Length; }
+
+  // Reads up to destination.size() bytes at offset; the count read (short at the end of
+  // the file), or nothing when the read fails or the offset is negative.
+  std::optional<std::size_t> ReadAt(std::int64_t offset, std::span<std::uint8_t> destination);
+  // True only when every byte asked for was read.
+  bool ReadExactly(std::int64_t offset, std::span<std::uint8_t> destination);
+
+  // Reads sequentially from the start, bypassing the cache (for whole-file checksums).
+  std::optional<std::size_t> ReadNext(std::span<std::uint8_t> destination);
+
+private:
+  explicit TReadOnlyFile(int descriptor, std::int64_t length);
+
+  static constexpr std::size_t CacheSize = 16384;
+  int Descriptor = -1;
+  std::int64_t Length = 0;
+  std::int64_t CacheOffset = 0;
+  std::size_t CacheFilled = 0;
+  bool CacheValid = false;
+  std::array<std::uint8_t, CacheSize> Cache{};
+};
+
+// A regular file (not a folder) exists at the path.
+bool FileExists(const std::string& path);

@@ -1,0 +1,13 @@
+#pragma once
+// Text forms of a byte count (4.8 MB) and of a playing time (62:05).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+inline constexpr std::string_view UnitBytes = "bytes";
+inline constexpr std::string_view UnitKB = "KB";
+inline constexpr std::string_view UnitMB = "MB";
+inline constexpr std::string_view UnitGB = "GB";
+
+std::string IntToAbbrStr(std::int64_t bytes);
+std::string DurationToStr(double seconds);

@@ -1,0 +1,122 @@
+#include "common/TextUnit.h"
+
+#include <array>
+
+namespace {
+constexpr char32_t Replacement = 0xFFFD;
+
+// Windows-1252 bytes 0x80..0x9F; the five unassigned ones map to themselves, as the
+// system's own conversion does.
+constexpr std::array<char16_t, 32> Cp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+bool IsControlOrSpace(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
+} // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    cp = Replacement;
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string Cp1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    AppendUtf8(out, b >= 0x80 && b < 0xA0 ? Cp1252High[b - 0x80] : char32_t{b});
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::span<const char16_t> units) {
+  std::string out;
+  out.reserve(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char32_t u = units[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      ++i;
+    } else {
+      AppendUtf8(out, u); // a lone surrogate becomes U+FFFD there
+    }
+  }
+  return out;
+}
+
+std::string SanitizeUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    std::size_t length = 0;
+    char32_t cp = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+      out += static_cast<char>(lead);
+      ++i;
+      continue;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2, cp = lead & 0x1F, minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3, cp = lead & 0x0F, minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4, cp = lead & 0x07, minimum = 0x10000;
+    }
+    std::size_t taken = 1;
+    while (length > 0 && taken < length && i + taken < bytes.size() &&
+           (static_cast<unsigned char>(bytes[i + taken]) & 0xC0) == 0x80) {
+      cp = (cp << 6) | (static_cast<unsigned char>(bytes[i + taken]) & 0x3F);
+      ++taken;
+    }
+    const bool valid = length > 0 && taken == length && cp >= minimum && cp <= 0x10FFFF &&
+                       !(cp >= 0xD800 && cp <= 0xDFFF);
+    if (valid)
+      out.append(bytes.substr(i, length));
+    else
+      AppendUtf8(out, Replacement);
+    i += taken;
+  }
+  return out;
+}
+
+std::size_t Utf8Length(std::string_view text) {
+  std::size_t count = 0;
+  for (char c : text)
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+      ++count;
+  return count;
+}
+
+std::string_view TrimControlRight(std::string_view text) {
+  while (!text.empty() && IsControlOrSpace(text.back()))
+    text.remove_suffix(1);
+  return text;
+}
+
+std::string_view TrimControl(std::string_view text) {
+  text = TrimControlRight(text);
+  while (!text.empty() && IsControlOrSpace(text.front()))
+    text.remove_prefix(1);
+  return text;
+}

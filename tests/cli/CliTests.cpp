@@ -1,0 +1,69 @@
+// The command-line tool, run as a user runs it.
+#include <array>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+struct TRun {
+  int Status;
+  std::string Output;
+};
+
+// Runs the tool with a shell command line; stdout and stderr are read together when
+// the line redirects them.
+TRun Cli(const std::string& arguments) {
+  const std::string command = std::string(TAMBERLON_CLI) + " " + arguments;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  TRun run{-1, {}};
+  if (!pipe)
+    return run;
+  std::array<char, 4096> buffer{};
+  while (const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), pipe))
+    run.Output.append(buffer.data(), got);
+  const int status = ::pclose(pipe);
+  run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+const std::string Data = TAMBERLON_TEST_DATA;
+} // namespace
+
+TEST(CliInfo, JsonLinePerFileWithEveryField) {
+  const TRun run = Cli("info --json --checksum " + Data + "/lame-cbr128-tags.mp3 " + Data +
+                       "/lame-vbr-mono.mp3");
+  ASSERT_EQ(run.Status, 0) << run.Output;
+  const std::size_t firstEnd = run.Output.find('\n');
+  ASSERT_NE(firstEnd, std::string::npos);
+  const std::string first = run.Output.substr(0, firstEnd);
+  for (const char* field :
+       {"\"Path\":", "\"TagVersion\":\"ID3v2.3\"", "\"HasTag\":true", "\"Title\":\"Lame Title\"",
+        "\"BitRate\":128", "\"IsVBR\":false", "\"SampleRate\":44100", "\"FileSize\":17503",
+        "\"Checksum\":\"", "\"Codec\":", "\"FileDate\":\"20", "\"Duration\":1.0"})
+    EXPECT_NE(first.find(field), std::string::npos) << field << " in " << first;
+  EXPECT_NE(run.Output.find("\"IsVBR\":true", firstEnd), std::string::npos);
+}
+
+TEST(CliInfo, TextBlockAndProblemsInTheCatalogueWords) {
+  const TRun ok = Cli("info " + Data + "/lame-mpeg2-id3v1.mp3");
+  ASSERT_EQ(ok.Status, 0);
+  EXPECT_NE(ok.Output.find("TagVersion    ID3v1.0"), std::string::npos) << ok.Output;
+  EXPECT_NE(ok.Output.find("SampleRate    22050"), std::string::npos);
+
+  const TRun missing = Cli("info --checksum /nonexistent/x.mp3 2>&1 >/dev/null");
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_EQ(missing.Output, "Error: Can't open file for reading\n");
+}
+
+TEST(CliInfo, BadUsage) {
+  for (const char* arguments : {"", "info", "info --bogus x.mp3", "frobnicate"}) {
+    SCOPED_TRACE(arguments);
+    const TRun run = Cli(std::string(arguments) + " 2>&1");
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Output.find("Usage:"), std::string::npos);
+  }
+  const TRun help = Cli("info --help");
+  EXPECT_EQ(help.Status, 0);
+  EXPECT_NE(help.Output.find("--checksum"), std::string::npos);
+}

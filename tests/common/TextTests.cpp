@@ -1,0 +1,45 @@
+#include "common/TextUnit.h"
+
+#include <gtest/gtest.h>
+
+TEST(Text, Cp1252BecomesUtf8WithZeroBytesKept) {
+  EXPECT_EQ(Cp1252ToUtf8("Caf\xE9"), "Café");
+  EXPECT_EQ(Cp1252ToUtf8("\x80 \x99 \x9F"), "€ ™ Ÿ");
+  EXPECT_EQ(Cp1252ToUtf8("\xFF"), "ÿ");
+  EXPECT_EQ(Cp1252ToUtf8(std::string_view("a\0b", 3)), std::string("a\0b", 3));
+  EXPECT_EQ(Cp1252ToUtf8("\x81"), "\xC2\x81"); // unassigned bytes keep their code
+}
+
+TEST(Text, Utf16PairsAndLoneSurrogates) {
+  const std::u16string pair = u"\U0001F3B5x";
+  EXPECT_EQ(Utf16ToUtf8(pair), "\xF0\x9F\x8E\xB5x");
+  const char16_t lone[] = {0xD800, u'a'};
+  EXPECT_EQ(Utf16ToUtf8(lone), "\xEF\xBF\xBD"
+                               "a");
+}
+
+TEST(Text, InvalidUtf8BecomesReplacementCharacters) {
+  const struct {
+    const char* Name;
+    std::string Input;
+    std::string Expected;
+  } cases[] = {
+      {"valid passes", "Ünïcødé ✓", "Ünïcødé ✓"},
+      {"stray continuation", "a\x80z", "a\xEF\xBF\xBDz"},
+      {"truncated at end", "ab\xE2\x82", "ab\xEF\xBF\xBD"},
+      {"overlong", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {"surrogate", "\xED\xA0\x80", "\xEF\xBF\xBD"},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", "\xEF\xBF\xBD"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(SanitizeUtf8(c.Input), c.Expected);
+  }
+}
+
+TEST(Text, LengthCountsCharactersAndTrimRemovesControls) {
+  EXPECT_EQ(Utf8Length("Café"), 4u);
+  EXPECT_EQ(Utf8Length(""), 0u);
+  EXPECT_EQ(TrimControl(std::string_view("\0 \tSong \0\0", 11)), "Song");
+  EXPECT_EQ(TrimControlRight("  Song  "), "  Song");
+}
