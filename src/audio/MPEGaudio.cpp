@@ -336,6 +336,6 @@ std::string TMPEGaudio::EncoderText() const {
     return i < vendor.size() && IsDigit(vendor[i]);
   };
   if (id == 3 && vendor.size() >= 8 && digit(4) && vendor[5] == '.' && digit(6) && digit(7))
-    text += " " + vendor.substr(4, digit(8) ? 5 : 4);
+    text.append(" ").append(vendor, 4, digit(8) ? 5 : 4);
   return text;
 }

@@ -1,5 +1,6 @@
 // tamberlon-cli: the command-line companion of Tamberlon.
 #include "cli/InfoCommand.h"
+#include "cli/RenderCommand.h"
 #include "platform/ConsoleHost.h"
 
 #include <QCoreApplication>
@@ -12,6 +13,7 @@ constexpr const char* Usage = "Usage: tamberlon-cli COMMAND [OPTIONS] FILE...\n"
                               "\n"
                               "Commands:\n"
                               "  info    print the track record of each MP3 file\n"
+                              "  render  expand a template against an album of tracks\n"
                               "\n"
                               "Run 'tamberlon-cli COMMAND --help' for a command's options.\n";
 } // namespace
@@ -35,6 +37,8 @@ int main(int argc, char** argv) {
     return 0;
   } else if (command == "info") {
     status = RunInfoCommand(rest);
+  } else if (command == "render") {
+    status = RunRenderCommand(rest);
   } else {
     std::fprintf(stderr, "tamberlon-cli: unknown command %s\n\n%s", command.c_str(), Usage);
     return 2;

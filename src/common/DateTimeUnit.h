@@ -3,6 +3,7 @@
 // the time of day.
 #include <optional>
 #include <string>
+#include <string_view>
 
 using TDateTime = double;
 
@@ -19,3 +20,7 @@ std::optional<TDateTime> FileModificationTime(const std::string& path);
 
 // 2026-12-08T00:28:08
 std::string DateTimeToIso(TDateTime value);
+
+// Formats with a pattern of the locale kind: d dd M MM yy yyyy h hh H HH m mm s ss AP ap,
+// 'quoted' literal text; every other character stands for itself.
+std::string FormatDateTime(TDateTime value, std::string_view pattern);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -115,4 +116,52 @@ std::optional<std::size_t> TReadOnlyFile::ReadNext(std::span<std::uint8_t> desti
 bool FileExists(const std::string& path) {
   struct stat status {};
   return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& path) {
+  auto file = TReadOnlyFile::Open(path);
+  if (!file)
+    return std::nullopt;
+  std::string bytes;
+  std::array<std::uint8_t, 65536> chunk{};
+  for (;;) {
+    const auto got = file->ReadNext(chunk);
+    if (!got)
+      return std::nullopt;
+    if (*got == 0)
+      return bytes;
+    bytes.append(reinterpret_cast<const char*>(chunk.data()), *got);
+  }
+}
+
+namespace {
+bool WriteAll(int descriptor, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+} // namespace
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  std::string temporary = path + ".tmp-XXXXXX";
+  const int descriptor = ::mkstemp(temporary.data());
+  if (descriptor < 0)
+    return false;
+  // A replaced file keeps its permissions; a new one gets the usual 0644.
+  struct stat existing {};
+  const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
+  const bool written =
+      ::fchmod(descriptor, mode) == 0 && WriteAll(descriptor, bytes) && ::fsync(descriptor) == 0;
+  const bool closed = ::close(descriptor) == 0;
+  if (written && closed && ::rename(temporary.c_str(), path.c_str()) == 0)
+    return true;
+  ::unlink(temporary.c_str());
+  return false;
 }

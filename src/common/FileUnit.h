@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 class TReadOnlyFile {
 public:
@@ -43,3 +44,11 @@ private:
 
 // A regular file (not a folder) exists at the path.
 bool FileExists(const std::string& path);
+
+// The whole content of a file; nothing when it cannot be opened or read.
+std::optional<std::string> ReadFileBytes(const std::string& path);
+
+// Writes the file whole or not at all: the bytes go to a temporary file beside it, which
+// then takes the file's place. On failure the previous file is untouched and no
+// temporary file is left.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes);

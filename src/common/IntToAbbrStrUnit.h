@@ -9,5 +9,12 @@ inline constexpr std::string_view UnitKB = "KB";
 inline constexpr std::string_view UnitMB = "MB";
 inline constexpr std::string_view UnitGB = "GB";
 
+// With the host's regional separators.
 std::string IntToAbbrStr(std::int64_t bytes);
 std::string DurationToStr(double seconds);
+
+std::string IntToAbbrStr(std::int64_t bytes, std::string_view decimalSeparator);
+std::string DurationToStr(double seconds, std::string_view timeSeparator);
+
+// The whole number with a separator between groups of three digits (4,718,592).
+std::string FormatThousands(std::int64_t value, std::string_view thousandSeparator);

@@ -2,17 +2,17 @@
 
 #include "platform/QtRegionalSettings.h"
 
-#include <cstdio>
-
 TConsoleHost::TConsoleHost() : Settings(SystemRegionalSettings()) {}
 
 TMessageResult TConsoleHost::ShowMessage(TMessageKind kind, const std::string& text) {
   ++Shown;
-  // A box's line breaks (\r) become the terminal's.
-  std::string lines = text;
-  for (char& c : lines)
-    if (c == '\r')
-      c = '\n';
-  std::fprintf(stderr, "%s: %s\n", MessageCaption(kind), lines.c_str());
-  return kind == TMessageKind::Confirmation ? TMessageResult::No : TMessageResult::Ok;
+  return TPlainHost::ShowMessage(kind, text);
+}
+
+std::string TConsoleHost::ShortDateText(TDateTime value) {
+  return QtShortDateText(value);
+}
+
+std::string TConsoleHost::ShortTimeText(TDateTime value) {
+  return QtShortTimeText(value);
 }

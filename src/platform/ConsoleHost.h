@@ -8,6 +8,8 @@ public:
   TConsoleHost();
   TMessageResult ShowMessage(TMessageKind kind, const std::string& text) override;
   TRegionalSettings RegionalSettings() override { return Settings; }
+  std::string ShortDateText(TDateTime value) override;
+  std::string ShortTimeText(TDateTime value) override;
 
   int MessagesShown() const { return Shown; }
 

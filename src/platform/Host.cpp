@@ -1,6 +1,7 @@
 #include "platform/Host.h"
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -20,8 +21,24 @@ const char* MessageCaption(TMessageKind kind) {
   return "";
 }
 
+std::string MessageLines(std::string text) {
+  std::string lines;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '\r' && c != '\n') {
+      lines += c;
+      continue;
+    }
+    lines += '\n';
+    const char pair = c == '\r' ? '\n' : '\r';
+    if (i + 1 < text.size() && text[i + 1] == pair)
+      ++i;
+  }
+  return lines;
+}
+
 TMessageResult TPlainHost::ShowMessage(TMessageKind kind, const std::string& text) {
-  std::fprintf(stderr, "%s: %s\n", MessageCaption(kind), text.c_str());
+  std::fprintf(stderr, "%s: %s\n", MessageCaption(kind), MessageLines(text).c_str());
   return kind == TMessageKind::Confirmation ? TMessageResult::No : TMessageResult::Ok;
 }
 
@@ -33,6 +50,35 @@ std::string TPlainHost::ProgramFile() {
   std::error_code error;
   auto path = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::string() : path.string();
+}
+
+TDateTime TPlainHost::Now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  return EncodeDateTime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                         local.tm_min, local.tm_sec});
+}
+
+std::string TPlainHost::ShortDateText(TDateTime value) {
+  return FormatDateTime(value, RegionalSettings().ShortDateFormat);
+}
+
+std::string TPlainHost::ShortTimeText(TDateTime value) {
+  return FormatDateTime(value, RegionalSettings().ShortTimeFormat);
+}
+
+TShellResult TPlainHost::ShellOpen(const std::string& file, const std::string& workingFolder) {
+  // Without a desktop there is nothing to open the file with; a missing file is still told
+  // apart so that callers can create it.
+  const bool address = file.find("://") != std::string::npos;
+  if (!address && !std::filesystem::exists(workingFolder + file))
+    return TShellResult::FileNotFound;
+  return TShellResult::Failed;
+}
+
+void TPlainHost::ShowPreview(const std::string& text) {
+  std::fputs(text.c_str(), stdout);
 }
 
 THost& CurrentHost() {

@@ -2,13 +2,21 @@
 // The narrow interface through which the program touches the outside world.
 // The window program installs a Qt host, the command-line tool a console host and
 // the tests a scripted host; without an installed host a plain one is used.
+#include "common/DateTimeUnit.h"
+
 #include <string>
 
 enum class TMessageKind { Error, Information, Confirmation };
 enum class TMessageResult { Ok, Yes, No };
 
+// The outcome of asking the desktop to open a file with its associated program.
+enum class TShellResult { Opened, FileNotFound, Failed };
+
 // The caption each kind of message box carries.
 const char* MessageCaption(TMessageKind kind);
+
+// A message's line breaks as LF alone: CR LF and LF CR make one break, a lone CR another.
+std::string MessageLines(std::string text);
 
 // The user's regional forms; the defaults are the English ones.
 struct TRegionalSettings {
@@ -28,6 +36,20 @@ public:
   virtual TRegionalSettings RegionalSettings() = 0;
   // The full path of the running program file.
   virtual std::string ProgramFile() = 0;
+
+  // The current local date and time.
+  virtual TDateTime Now() = 0;
+  // A date in the locale's short date form; a time as hours and minutes in the locale's
+  // short time form (with the AM/PM mark where the locale uses a 12-hour clock).
+  virtual std::string ShortDateText(TDateTime value) = 0;
+  virtual std::string ShortTimeText(TDateTime value) = 0;
+
+  // Opens a file (a bare name within the folder, or a web address) with the desktop's
+  // associated program, without waiting for it.
+  virtual TShellResult ShellOpen(const std::string& file, const std::string& workingFolder) = 0;
+
+  // Shows a finished document in the preview window; returns when it is closed.
+  virtual void ShowPreview(const std::string& text) = 0;
 };
 
 // A host that needs nothing: messages to stderr, English regional forms, the
@@ -37,6 +59,11 @@ public:
   TMessageResult ShowMessage(TMessageKind kind, const std::string& text) override;
   TRegionalSettings RegionalSettings() override;
   std::string ProgramFile() override;
+  TDateTime Now() override;
+  std::string ShortDateText(TDateTime value) override;
+  std::string ShortTimeText(TDateTime value) override;
+  TShellResult ShellOpen(const std::string& file, const std::string& workingFolder) override;
+  void ShowPreview(const std::string& text) override;
 };
 
 THost& CurrentHost();

@@ -1,14 +1,11 @@
 #pragma once
 // The window program's host: Qt's modal boxes and the system's regional forms.
-#include "platform/Host.h"
+#include "platform/ConsoleHost.h"
 
-class TQtHost : public TPlainHost {
+class TQtHost : public TConsoleHost {
 public:
-  TQtHost();
   TMessageResult ShowMessage(TMessageKind kind, const std::string& text) override;
-  TRegionalSettings RegionalSettings() override { return Settings; }
   std::string ProgramFile() override;
-
-private:
-  TRegionalSettings Settings;
+  TShellResult ShellOpen(const std::string& file, const std::string& workingFolder) override;
+  void ShowPreview(const std::string& text) override;
 };

@@ -1,7 +1,10 @@
 #include "platform/QtRegionalSettings.h"
 
+#include <QDate>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QString>
+#include <QTime>
 
 namespace {
 // The characters between the hour and the minute of the short time form.
@@ -29,4 +32,19 @@ TRegionalSettings SystemRegionalSettings() {
   settings.ShortDateFormat = locale.dateFormat(QLocale::ShortFormat).toStdString();
   settings.ShortTimeFormat = timeFormat.toStdString();
   return settings;
+}
+
+std::string QtShortDateText(TDateTime value) {
+  const TDateTimeParts p = DecodeDateTime(value);
+  return QLocale::system()
+      .toString(QDate(p.Year, p.Month, p.Day), QLocale::ShortFormat)
+      .toStdString();
+}
+
+std::string QtShortTimeText(TDateTime value) {
+  const TDateTimeParts p = DecodeDateTime(value);
+  // Hours and minutes only, whatever the locale's short form holds.
+  QString format = QLocale::system().timeFormat(QLocale::ShortFormat);
+  format.remove(QRegularExpression(QStringLiteral("[^hHmaApP ]?s+")));
+  return QLocale::system().toString(QTime(p.Hour, p.Minute), format).toStdString();
 }

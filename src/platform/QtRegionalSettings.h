@@ -3,3 +3,7 @@
 #include "platform/Host.h"
 
 TRegionalSettings SystemRegionalSettings();
+
+// A date in the locale's short form, a time as hours and minutes in its short form.
+std::string QtShortDateText(TDateTime value);
+std::string QtShortTimeText(TDateTime value);

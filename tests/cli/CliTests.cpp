@@ -67,3 +67,30 @@ TEST(CliInfo, BadUsage) {
   EXPECT_EQ(help.Status, 0);
   EXPECT_NE(help.Output.find("--checksum"), std::string::npos);
 }
+
+TEST(CliRender, ExpandsATemplateAgainstRealTracks) {
+  const std::string folder = ::testing::TempDir();
+  const std::string templatePath = folder + "/render-template.txt";
+  const std::string albumPath = folder + "/render-album.json";
+  std::FILE* file = std::fopen(templatePath.c_str(), "wb");
+  std::fputs("$ARTIST - $ALBUM [$TRACK_COUNT]\r\n@FOR_EACH_TRACK\r\n$TRACK_NUMBER. $TRACK_TITLE "
+             "$TRACK_CHECKSUM\r\n@END_TRACK\r\n@FOR_EACH_NEWSGROUP\r\n$GROUP_NAME\r\n"
+             "@END_NEWSGROUP\r\n",
+             file);
+  std::fclose(file);
+  file = std::fopen(albumPath.c_str(), "wb");
+  std::fputs(R"({"Artist": "Zoë", "AlbumTitle": "Trees", "NewsGroups": ["alt.test"]})", file);
+  std::fclose(file);
+
+  const TRun run = Cli("render --template " + templatePath + " --album " + albumPath + " " + Data +
+                       "/lame-cbr128-tags.mp3 " + Data + "/lame-vbr-mono.mp3");
+  ASSERT_EQ(run.Status, 0) << run.Output;
+  EXPECT_EQ(run.Output, "Zoë - Trees [2]\r\n"
+                        " 1. Lame Title 9AAB5B18\r\n"
+                        " 2. lame-vbr-mono.mp3 A5C86647\r\n"
+                        "\r\n"
+                        "alt.test\r\n"
+                        "\r\n");
+  EXPECT_EQ(Cli("render 2>&1").Status, 2);
+  EXPECT_EQ(Cli("render --template " + templatePath + " --album /nonexistent.json 2>&1").Status, 2);
+}

@@ -1,0 +1,132 @@
+#include "cli/RenderCommand.h"
+
+#include "common/FileUnit.h"
+#include "common/IntToAbbrStrUnit.h"
+#include "generate/GenerateUnit.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace {
+constexpr const char* Usage =
+    "Usage: tamberlon-cli render --template FILE [--album FILE.json] [TRACK.mp3 ...]\n"
+    "\n"
+    "Expands a template against an album made of the given tracks and prints the result.\n"
+    "\n"
+    "  --template FILE    the template to expand\n"
+    "  --album FILE.json  album fields: a JSON object whose keys are the album record's\n"
+    "                     field names (\"Artist\", \"AlbumTitle\", \"Year\", \"RecordLabel\",\n"
+    "                     \"Genre\", \"Source\", \"Encoder\", \"Codec\", \"BitRate\",\n"
+    "                     \"SampleRate\", \"StereoMode\", \"Quality\", \"ID3Version\",\n"
+    "                     \"PostedBy\", \"PostDate\", \"RippedBy\", \"RipDate\",\n"
+    "                     \"VariousArtists\", \"NewsGroups\": [...])\n"
+    "  --help             show this text\n";
+
+struct TTextField {
+  const char* Name;
+  std::string TAlbumInfo::*Field;
+};
+
+constexpr TTextField TextFields[] = {
+    {"Year", &TAlbumInfo::Year},
+    {"RecordLabel", &TAlbumInfo::RecordLabel},
+    {"Genre", &TAlbumInfo::Genre},
+    {"Source", &TAlbumInfo::Source},
+    {"Encoder", &TAlbumInfo::Encoder},
+    {"Codec", &TAlbumInfo::Codec},
+    {"BitRate", &TAlbumInfo::BitRate},
+    {"SampleRate", &TAlbumInfo::SampleRate},
+    {"StereoMode", &TAlbumInfo::StereoMode},
+    {"Quality", &TAlbumInfo::Quality},
+    {"ID3Version", &TAlbumInfo::ID3Version},
+    {"PostedBy", &TAlbumInfo::PostedBy},
+    {"PostDate", &TAlbumInfo::PostDate},
+    {"RippedBy", &TAlbumInfo::RippedBy},
+    {"RipDate", &TAlbumInfo::RipDate},
+};
+
+std::string Text(const QJsonObject& object, const char* key) {
+  return object.value(QString::fromUtf8(key)).toString().toStdString();
+}
+
+// Fills the album-wide fields from the JSON object; false with a message when it is not one.
+bool ReadAlbumFields(const std::string& path, TAlbumInfo& album,
+                     std::vector<std::string>& newsGroups) {
+  const auto bytes = ReadFileBytes(path);
+  if (!bytes) {
+    std::fprintf(stderr, "tamberlon-cli render: cannot read %s\n", path.c_str());
+    return false;
+  }
+  QJsonParseError error{};
+  const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(*bytes), &error);
+  if (!document.isObject()) {
+    std::fprintf(stderr, "tamberlon-cli render: %s is not a JSON object (%s)\n", path.c_str(),
+                 error.errorString().toStdString().c_str());
+    return false;
+  }
+  const QJsonObject object = document.object();
+  album.SetArtist(Text(object, "Artist"));
+  album.SetAlbumTitle(Text(object, "AlbumTitle"));
+  for (const TTextField& field : TextFields)
+    album.*field.Field = Text(object, field.Name);
+  album.VariousArtists = object.value(QStringLiteral("VariousArtists")).toBool();
+  for (const QJsonValue& group : object.value(QStringLiteral("NewsGroups")).toArray())
+    newsGroups.push_back(group.toString().toStdString());
+  return true;
+}
+} // namespace
+
+int RunRenderCommand(std::span<const std::string> arguments) {
+  std::optional<std::string> templatePath;
+  std::optional<std::string> albumPath;
+  std::vector<std::string> trackPaths;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const bool hasValue = i + 1 < arguments.size();
+    if (argument == "--help") {
+      std::fputs(Usage, stdout);
+      return 0;
+    } else if (argument == "--template" && hasValue) {
+      templatePath = arguments[++i];
+    } else if (argument == "--album" && hasValue) {
+      albumPath = arguments[++i];
+    } else if (argument.starts_with("-")) {
+      std::fprintf(stderr, "tamberlon-cli render: unknown or incomplete option %s\n\n%s",
+                   argument.c_str(), Usage);
+      return 2;
+    } else {
+      trackPaths.push_back(argument);
+    }
+  }
+  if (!templatePath) {
+    std::fputs(Usage, stderr);
+    return 2;
+  }
+
+  TAlbumInfo album;
+  std::vector<std::string> newsGroups;
+  if (albumPath && !ReadAlbumFields(*albumPath, album, newsGroups))
+    return 2;
+  album.NewsGroups = &newsGroups;
+  for (const std::string& path : trackPaths) {
+    auto track = MakeTrackInfo(path, true);
+    album.PlayingSeconds += track->Duration;
+    album.TotalBytes += track->FileSize;
+    album.Tracks.push_back({path, std::move(track)});
+  }
+  album.PlayingTime = DurationToStr(album.PlayingSeconds);
+  album.TotalSize = IntToAbbrStr(album.TotalBytes);
+
+  if (!FileExists(*templatePath)) {
+    std::fprintf(stderr, "tamberlon-cli render: no template at %s\n", templatePath->c_str());
+    return 2;
+  }
+  TGenerate generator(album, *templatePath);
+  generator.Generate();
+  std::fwrite(generator.Output.data(), 1, generator.Output.size(), stdout);
+  return 0;
+}

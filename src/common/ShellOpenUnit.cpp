@@ -1,0 +1,25 @@
+#include "common/ShellOpenUnit.h"
+
+#include "common/AppVersionUnit.h"
+#include "common/ErrorsUnit.h"
+#include "platform/Host.h"
+
+void OpenProgramFile(const std::string& fileName,
+                     const std::function<void(const std::string& path)>& writeDefault) {
+  const std::string folder = GetProgramFolder();
+  // Two attempts: if writing the default failed, the file is still missing and the
+  // command ends instead of trying without end.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    switch (CurrentHost().ShellOpen(fileName, folder)) {
+    case TShellResult::Opened:
+      return;
+    case TShellResult::FileNotFound:
+      if (attempt == 0)
+        writeDefault(folder + fileName);
+      break;
+    case TShellResult::Failed:
+      ShowError(ecGeneral);
+      return;
+    }
+  }
+}

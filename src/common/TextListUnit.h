@@ -1,0 +1,18 @@
+#pragma once
+// Text list files (remembered lists, newsgroup lists, the posting policy): read whole,
+// a line ends at CR LF, CR or LF, the first NUL byte ends the text; written with CR LF
+// after every line, the last included.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The lines of a text; a final line break adds no empty line.
+std::vector<std::string> SplitTextLines(std::string_view text);
+// Every line followed by CR LF.
+std::string JoinTextLines(const std::vector<std::string>& lines);
+
+// Nothing when the file cannot be opened or read.
+std::optional<std::vector<std::string>> ReadTextList(const std::string& path);
+// Written whole or not at all.
+bool WriteTextList(const std::string& path, const std::vector<std::string>& lines);

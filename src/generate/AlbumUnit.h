@@ -1,0 +1,62 @@
+#pragma once
+// The album record: everything the generators need to write a document.
+#include "audio/MP3Unit.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct TTrackEntry {
+  std::string Path; // the full path of the MP3 file
+  std::unique_ptr<TTrackInfo> Info;
+};
+
+class TAlbumInfo {
+public:
+  void SetArtist(const std::string& artist);
+  void SetAlbumTitle(const std::string& albumTitle);
+  const std::string& Artist() const { return FArtist; }
+  const std::string& AlbumTitle() const { return FAlbumTitle; }
+  // The name proposed when the document is saved, rebuilt by both setters.
+  const std::string& DefaultFileName() const { return FDefaultFileName; }
+
+  std::int32_t TrackCount() const { return static_cast<std::int32_t>(Tracks.size()); }
+  // The greatest length, in characters, of the tracks' duration texts.
+  std::int32_t LongestDurationLength() const;
+
+  std::string FileName;
+  bool VariousArtists = false;
+  std::string Year;
+  std::string RecordLabel;
+  std::string Genre;
+  std::string Source;
+  std::string Encoder;
+  std::string Codec;
+  std::string BitRate;
+  std::string SampleRate;
+  std::string StereoMode;
+  std::string Quality;
+  std::string ID3Version;
+  std::string PostedBy;
+  std::string PostDate;
+  std::string RippedBy;
+  std::string RipDate;
+  // The chosen newsgroups, owned by the main window; unset until it fills the record.
+  const std::vector<std::string>* NewsGroups = nullptr;
+  std::vector<TTrackEntry> Tracks;
+  double PlayingSeconds = 0;
+  std::string PlayingTime;
+  std::int64_t TotalBytes = 0;
+  std::string TotalSize;
+
+private:
+  void RebuildDefaultFileName();
+
+  std::string FArtist;
+  std::string FAlbumTitle;
+  std::string FDefaultFileName = ".nfo";
+};
+
+// The default document name for an artist and album title: "Artist - Title.nfo".
+std::string DefaultNfoFileName(const std::string& artist, const std::string& albumTitle);

@@ -1,0 +1,50 @@
+#include "generate/GenerateUnit.h"
+
+#include "common/AppVersionUnit.h"
+#include "common/FileUnit.h"
+#include "common/TextListUnit.h"
+#include "generate/PostingPolicyUnit.h"
+#include "platform/Host.h"
+
+TGenerate::TGenerate(const TAlbumInfo& album, const std::string& templatePath) : Album(&album) {
+  LoadTemplate(templatePath);
+}
+
+void TGenerate::LoadTemplate(const std::string& path) {
+  Template.clear();
+  if (!FileExists(path))
+    return;
+  Template = ReadFileBytes(path).value_or(std::string());
+}
+
+TGenerateContext CurrentGenerateContext(std::vector<std::string> postingPolicy) {
+  THost& host = CurrentHost();
+  const TDateTime now = host.Now();
+  const TRegionalSettings settings = host.RegionalSettings();
+  TGenerateContext context;
+  context.DateText = host.ShortDateText(now);
+  context.TimeText = host.ShortTimeText(now);
+  context.ProductName = GetProductName();
+  context.VersionText = GetFileVersion();
+  context.ProductURL = GetProductURL();
+  context.PostingPolicy = std::move(postingPolicy);
+  context.DecimalSeparator = settings.DecimalSeparator;
+  context.ThousandSeparator = settings.ThousandSeparator;
+  return context;
+}
+
+void TGenerate::Generate() {
+  PostingPolicy =
+      ReadTextList(GetProgramFolder() + PostingPolicyFileName).value_or(std::vector<std::string>());
+  static const TAlbumInfo NoAlbum;
+  Output =
+      ExpandTemplate(Template, Album ? *Album : NoAlbum, CurrentGenerateContext(PostingPolicy));
+}
+
+bool TGenerate::SaveToFile(const std::string& path) const {
+  return WriteFileAtomically(path, Output + "\r\n");
+}
+
+void TGenerate::Preview() const {
+  CurrentHost().ShowPreview(Output);
+}

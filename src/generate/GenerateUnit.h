@@ -1,0 +1,32 @@
+#pragma once
+// The template engine shared by the NFO and SFV generators.
+#include "generate/AlbumUnit.h"
+#include "generate/ExpandUnit.h"
+
+#include <string>
+#include <vector>
+
+class TGenerate {
+public:
+  // A generator without album or template, only to reach the default writers.
+  TGenerate() = default;
+  TGenerate(const TAlbumInfo& album, const std::string& templatePath);
+  virtual ~TGenerate() = default;
+
+  // Replaces the template with the file's bytes; a missing or unreadable file gives "".
+  void LoadTemplate(const std::string& path);
+  // Expands the template with today's date and time and the current posting policy.
+  void Generate();
+  // Writes the output and one CR LF, whole or not at all; false when that failed.
+  bool SaveToFile(const std::string& path) const;
+  // Shows the output in the preview window.
+  void Preview() const;
+
+  std::string Template;
+  std::string Output;
+  const TAlbumInfo* Album = nullptr;
+  std::vector<std::string> PostingPolicy;
+};
+
+// Today's texts, the program's texts and the regional separators, from the host.
+TGenerateContext CurrentGenerateContext(std::vector<std::string> postingPolicy);

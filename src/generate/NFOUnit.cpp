@@ -1,0 +1,73 @@
+#include "generate/NFOUnit.h"
+
+#include "common/AppVersionUnit.h"
+#include "common/ErrorsUnit.h"
+#include "common/ShellOpenUnit.h"
+#include "common/TextListUnit.h"
+#include "platform/Host.h"
+
+std::vector<std::string> DefaultNfoTemplate(bool variousArtists) {
+  return {
+      "Artist     : $ARTIST",
+      "Album      : $ALBUM",
+      "Source     : $SOURCE",
+      "Year       : $YEAR",
+      "Genre      : $GENRE",
+      "",
+      "Encoder    : $ENCODER",
+      "Codec      : $CODEC",
+      "Bitrate    : $BIT_RATE  $SAMPLE_RATE  $STEREO",
+      "ID3-Tag    : $ID3_VERSION",
+      "",
+      "Ripped By  : $RIPPED_BY on $RIP_DATE",
+      "Posted By  : $POSTED_BY on $POST_DATE",
+      "",
+      "Posted to  :",
+      "@FOR_EACH_NEWSGROUP",
+      "  $GROUP_NAME",
+      "@END_NEWSGROUP",
+      "",
+      "Track Listing",
+      "-------------",
+      "@FOR_EACH_TRACK",
+      variousArtists ? "$TRACK_NUMBER. $TRACK_TITLE ($TRACK_ARTIST)  @RIGHT($TRACK_DURATION)"
+                     : "$TRACK_NUMBER. $TRACK_TITLE  @RIGHT($TRACK_DURATION)",
+      "@END_TRACK",
+      "Total Playing Time: $PLAYING_TIME (min:sec)",
+      "Total Size        : $TOTAL_SIZE ($TOTAL_BYTES bytes)",
+      "",
+      "Posting Policy:",
+      "$POSTING_POLICY",
+      std::string(70, '='),
+      ".NFO file created with $NFO_NAME V$NFO_VERSION on $NFO_DATE at $NFO_TIME",
+      "",
+      "For more information on $NFO_NAME",
+      "visit $NFO_URL",
+  };
+}
+
+void TNFO::WriteDefaultTemplate(const std::string& path, bool variousArtists) {
+  if (!WriteTextList(path, DefaultNfoTemplate(variousArtists)))
+    ShowError(ecCreateNfoTemplate);
+}
+
+TNFO::TNFO(const TAlbumInfo& album) {
+  Album = &album;
+  bool useVariousTemplate = false;
+  if (album.VariousArtists)
+    useVariousTemplate = CurrentHost().ShowMessage(TMessageKind::Confirmation,
+                                                   VariousArtistsQuestion) == TMessageResult::Yes;
+  const std::string path = GetProgramFolder() + (useVariousTemplate ? VariousArtistsTemplateFileName
+                                                                    : SingleArtistTemplateFileName);
+  LoadTemplate(path);
+  if (Template.empty()) {
+    // The written default follows the album, not the answer.
+    WriteDefaultTemplate(path, album.VariousArtists);
+    LoadTemplate(path);
+  }
+}
+
+void EditTemplate(const std::string& fileName) {
+  OpenProgramFile(fileName,
+                  [](const std::string& path) { TNFO::WriteDefaultTemplate(path, false); });
+}

@@ -1,0 +1,17 @@
+#include "generate/PostingPolicyUnit.h"
+
+#include "common/ErrorsUnit.h"
+#include "common/ShellOpenUnit.h"
+#include "common/TextListUnit.h"
+
+#include <vector>
+
+void WriteDefaultPostingPolicy(const std::string& path) {
+  if (!WriteTextList(
+          path, std::vector<std::string>(DefaultPostingPolicy.begin(), DefaultPostingPolicy.end())))
+    ShowError(ecCreatePostingPolicy);
+}
+
+void EditPostingPolicy() {
+  OpenProgramFile(PostingPolicyFileName, WriteDefaultPostingPolicy);
+}

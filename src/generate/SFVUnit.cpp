@@ -1,0 +1,40 @@
+#include "generate/SFVUnit.h"
+
+#include "common/AppVersionUnit.h"
+#include "common/ErrorsUnit.h"
+#include "common/TextListUnit.h"
+
+std::vector<std::string> DefaultSfvTemplate() {
+  return {
+      "@FOR_EACH_TRACK",
+      "$TRACK_FILENAME $TRACK_CHECKSUM",
+      "@END_TRACK",
+      ";" + std::string(70, '='),
+      ";.SFV file created with $NFO_NAME V$NFO_VERSION on $NFO_DATE at $NFO_TIME",
+      ";For more information on $NFO_NAME",
+      ";visit $NFO_URL",
+  };
+}
+
+void TSFV::WriteDefaultTemplate(const std::string& path) {
+  if (!WriteTextList(path, DefaultSfvTemplate()))
+    ShowError(ecCreateSfvTemplate);
+}
+
+TSFV::TSFV(const TAlbumInfo& album) {
+  Album = &album;
+  const std::string path = GetProgramFolder() + SfvTemplateFileName;
+  LoadTemplate(path);
+  if (Template.empty()) {
+    WriteDefaultTemplate(path);
+    LoadTemplate(path);
+  }
+}
+
+std::string SfvPathFor(const std::string& nfoPath) {
+  const std::size_t nameStart = nfoPath.rfind('/') + 1; // 0 when there is no folder
+  const std::size_t dot = nfoPath.rfind('.');
+  if (dot == std::string::npos || dot < nameStart)
+    return nfoPath + ".sfv";
+  return nfoPath.substr(0, dot) + ".sfv";
+}

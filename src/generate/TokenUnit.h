@@ -1,0 +1,63 @@
+#pragma once
+// Every token and marker of the template language, defined once.
+#include <array>
+#include <string_view>
+
+namespace token {
+// Album tokens, in the order in which they are replaced.
+inline constexpr std::string_view Artist = "$ARTIST";
+inline constexpr std::string_view Album = "$ALBUM";
+inline constexpr std::string_view Source = "$SOURCE";
+inline constexpr std::string_view Year = "$YEAR";
+inline constexpr std::string_view Genre = "$GENRE";
+inline constexpr std::string_view Label = "$LABEL";
+inline constexpr std::string_view Encoder = "$ENCODER";
+inline constexpr std::string_view Codec = "$CODEC";
+inline constexpr std::string_view BitRate = "$BIT_RATE";
+inline constexpr std::string_view SampleRate = "$SAMPLE_RATE";
+inline constexpr std::string_view Stereo = "$STEREO";
+inline constexpr std::string_view Quality = "$QUALITY";
+inline constexpr std::string_view ID3Version = "$ID3_VERSION";
+inline constexpr std::string_view PostedBy = "$POSTED_BY";
+inline constexpr std::string_view PostDate = "$POST_DATE";
+inline constexpr std::string_view RippedBy = "$RIPPED_BY";
+inline constexpr std::string_view RipDate = "$RIP_DATE";
+inline constexpr std::string_view TrackCount = "$TRACK_COUNT";
+inline constexpr std::string_view PlayingTime = "$PLAYING_TIME";
+inline constexpr std::string_view TotalSize = "$TOTAL_SIZE";
+inline constexpr std::string_view TotalBytes = "$TOTAL_BYTES";
+inline constexpr std::string_view NfoName = "$NFO_NAME";
+inline constexpr std::string_view NfoVersion = "$NFO_VERSION";
+inline constexpr std::string_view NfoDate = "$NFO_DATE";
+inline constexpr std::string_view NfoTime = "$NFO_TIME";
+inline constexpr std::string_view NfoUrl = "$NFO_URL";
+inline constexpr std::string_view PostingPolicy = "$POSTING_POLICY";
+
+// Track block tokens, in their replacement order.
+inline constexpr std::string_view TrackNumber = "$TRACK_NUMBER";
+inline constexpr std::string_view TrackTitle = "$TRACK_TITLE";
+inline constexpr std::string_view TrackArtist = "$TRACK_ARTIST";
+inline constexpr std::string_view TrackFileName = "$TRACK_FILENAME";
+inline constexpr std::string_view TrackFileSize = "$TRACK_FILESIZE";
+inline constexpr std::string_view TrackFileBytes = "$TRACK_FILEBYTES";
+inline constexpr std::string_view TrackDuration = "$TRACK_DURATION";
+inline constexpr std::string_view TrackChecksum = "$TRACK_CHECKSUM";
+inline constexpr std::array<std::string_view, 8> TrackTokens = {
+    TrackNumber,   TrackTitle,     TrackArtist,   TrackFileName,
+    TrackFileSize, TrackFileBytes, TrackDuration, TrackChecksum};
+
+// Newsgroup block tokens, in their replacement order.
+inline constexpr std::string_view GroupNumber = "$GROUP_NUMBER";
+inline constexpr std::string_view GroupName = "$GROUP_NAME";
+inline constexpr std::array<std::string_view, 2> GroupTokens = {GroupNumber, GroupName};
+
+// Markers.
+inline constexpr std::string_view ForEachTrack = "@FOR_EACH_TRACK";
+inline constexpr std::string_view EndTrack = "@END_TRACK";
+inline constexpr std::string_view ForEachNewsgroup = "@FOR_EACH_NEWSGROUP";
+inline constexpr std::string_view EndNewsgroup = "@END_NEWSGROUP";
+inline constexpr std::string_view Right = "@RIGHT";
+
+// The separator of the default file name's pattern.
+inline constexpr std::string_view Separator = "$SEPERATOR";
+} // namespace token

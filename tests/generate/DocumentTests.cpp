@@ -1,0 +1,159 @@
+// The generators with their template files, the posting policy and the edit commands.
+#include "common/FileUnit.h"
+#include "common/TextListUnit.h"
+#include "generate/NFOUnit.h"
+#include "generate/PostingPolicyUnit.h"
+#include "generate/SFVUnit.h"
+#include "support/ScriptedHost.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+struct Documents : ::testing::Test {
+  TWithScriptedHost Scripted;
+  TScriptedHost& Host = Scripted.Host;
+  TAlbumInfo Album;
+  std::vector<std::string> Groups;
+  Documents() { Album.NewsGroups = &Groups; }
+
+  std::string Path(const std::string& name) const { return Host.ProgramFolder.Path() + name; }
+  std::string Read(const std::string& name) const { return ReadWholeFile(Path(name)); }
+  bool Exists(const std::string& name) const { return std::filesystem::exists(Path(name)); }
+  // Files in the program folder, so a test sees stray temporary files.
+  std::size_t FileCount() const {
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator(Host.ProgramFolder.Path()), {}));
+  }
+};
+} // namespace
+
+TEST_F(Documents, SingleArtistAlbumNeverAsksAndWritesTheDefault) {
+  TNFO nfo(Album);
+  EXPECT_EQ(Read(SingleArtistTemplateFileName), JoinTextLines(DefaultNfoTemplate(false)));
+  EXPECT_EQ(nfo.Template, JoinTextLines(DefaultNfoTemplate(false)));
+  EXPECT_FALSE(Exists(VariousArtistsTemplateFileName));
+}
+
+TEST_F(Documents, CompilationAnsweredYesUsesTheVariousArtistsTemplate) {
+  Album.VariousArtists = true;
+  Host.ExpectMessage(TMessageKind::Confirmation,
+                     "This seems to be a compilation album with various artists.\n\rDo you "
+                     "want to use the Various Artists Template?",
+                     TMessageResult::Yes);
+  TNFO nfo(Album);
+  EXPECT_EQ(Read(VariousArtistsTemplateFileName), JoinTextLines(DefaultNfoTemplate(true)));
+  EXPECT_FALSE(Exists(SingleArtistTemplateFileName));
+}
+
+TEST_F(Documents, CompilationAnsweredNoWritesTheAlbumsVariantIntoTheSingleTemplate) {
+  Album.VariousArtists = true;
+  Host.ExpectMessage(TMessageKind::Confirmation, VariousArtistsQuestion, TMessageResult::No);
+  TNFO nfo(Album);
+  EXPECT_EQ(Read(SingleArtistTemplateFileName), JoinTextLines(DefaultNfoTemplate(true)));
+}
+
+TEST_F(Documents, ExistingTemplatesAreKeptAndEmptyOnesReplaced) {
+  Host.ProgramFolder.Write(SingleArtistTemplateFileName, "Mine: $ARTIST");
+  Album.SetArtist("X");
+  TNFO nfo(Album);
+  nfo.Generate();
+  EXPECT_EQ(nfo.Output, "Mine: X");
+  Host.ProgramFolder.Write(SfvTemplateFileName, "");
+  TSFV sfv(Album);
+  EXPECT_EQ(Read(SfvTemplateFileName), JoinTextLines(DefaultSfvTemplate()));
+}
+
+TEST_F(Documents, UnwritableTemplatesReportTheirErrorAndGiveEmptyText) {
+  std::filesystem::create_directory(Path(SingleArtistTemplateFileName));
+  std::filesystem::create_directory(Path(SfvTemplateFileName));
+  const std::size_t before = FileCount();
+  Host.ExpectError(ecCreateNfoTemplate);
+  TNFO nfo(Album);
+  nfo.Generate();
+  EXPECT_EQ(nfo.Output, "");
+  Host.ExpectError(ecCreateSfvTemplate);
+  TSFV sfv(Album);
+  EXPECT_EQ(sfv.Template, "");
+  EXPECT_EQ(FileCount(), before); // no temporary file left behind
+}
+
+TEST_F(Documents, GenerateReadsThePolicyAndTheClockAfresh) {
+  Host.ProgramFolder.Write(SingleArtistTemplateFileName,
+                           "$POSTING_POLICY|$NFO_DATE $NFO_TIME|$NFO_NAME V$NFO_VERSION");
+  TNFO nfo(Album);
+  nfo.Generate();
+  EXPECT_EQ(nfo.Output, "|12/8/2026 2:05 PM|Tamberlon V1.0.469");
+  Host.ProgramFolder.Write(PostingPolicyFileName, "  one\r\n  two");
+  Host.Clock = EncodeDateTime({2027, 1, 2, 9, 7, 0});
+  nfo.Generate();
+  EXPECT_EQ(nfo.Output, "  one\r\n  two\r\n|1/2/2027 9:07 AM|Tamberlon V1.0.469");
+  EXPECT_FALSE(Exists("template-sfv.txt"));
+}
+
+TEST_F(Documents, SaveWritesWholeOrNothing) {
+  Host.ProgramFolder.Write(SingleArtistTemplateFileName, "");
+  TGenerate empty(Album, Path("no-such-template.txt"));
+  empty.Generate();
+  ASSERT_TRUE(empty.SaveToFile(Path("empty.nfo")));
+  EXPECT_EQ(Read("empty.nfo"), "\r\n");
+
+  Host.ProgramFolder.Write("old.nfo", "previous");
+  std::filesystem::create_directory(Path("blocked.nfo"));
+  const std::size_t before = FileCount();
+  EXPECT_FALSE(empty.SaveToFile(Path("missing/x.nfo")));
+  EXPECT_FALSE(empty.SaveToFile(Path("blocked.nfo")));
+  EXPECT_EQ(FileCount(), before);
+  ASSERT_TRUE(empty.SaveToFile(Path("old.nfo")));
+  EXPECT_EQ(Read("old.nfo"), "\r\n");
+}
+
+TEST_F(Documents, PreviewShowsTheOutput) {
+  Host.ProgramFolder.Write(SingleArtistTemplateFileName, "Preview me");
+  TNFO nfo(Album);
+  nfo.Generate();
+  Host.ExpectPreview();
+  nfo.Preview();
+  EXPECT_EQ(Host.LastPreview, "Preview me");
+}
+
+TEST(SfvPath, BesideTheNfo) {
+  EXPECT_EQ(SfvPathFor("/music/Album.nfo"), "/music/Album.sfv");
+  EXPECT_EQ(SfvPathFor("/music/Album"), "/music/Album.sfv");
+  EXPECT_EQ(SfvPathFor("/mu.sic/Album"), "/mu.sic/Album.sfv");
+  EXPECT_EQ(SfvPathFor("/music/A.B.nfo"), "/music/A.B.sfv");
+}
+
+TEST_F(Documents, EditCommandsCreateMissingFilesAndOpenThem) {
+  Host.ExpectShellOpen(VariousArtistsTemplateFileName, TShellResult::FileNotFound);
+  Host.ExpectShellOpen(VariousArtistsTemplateFileName, TShellResult::Opened);
+  EditTemplate(VariousArtistsTemplateFileName);
+  // The menu's various-artists file gets the single-artist default.
+  EXPECT_EQ(Read(VariousArtistsTemplateFileName), JoinTextLines(DefaultNfoTemplate(false)));
+
+  Host.ExpectShellOpen(PostingPolicyFileName, TShellResult::FileNotFound);
+  Host.ExpectShellOpen(PostingPolicyFileName, TShellResult::Opened);
+  EditPostingPolicy();
+  EXPECT_EQ(Read(PostingPolicyFileName),
+            "  Please wait 2 days after the original post before asking for reposts.\r\n"
+            "  Only segment reposts will be fullfilled.\r\n"
+            "  Thank you.\r\n");
+
+  Host.ExpectShellOpen(SingleArtistTemplateFileName, TShellResult::Failed);
+  Host.ExpectError(ecGeneral);
+  EditTemplate(SingleArtistTemplateFileName);
+}
+
+TEST_F(Documents, EditCommandsEndWhenTheDefaultCannotBeWritten) {
+  std::filesystem::create_directory(Path(PostingPolicyFileName));
+  Host.ExpectShellOpen(PostingPolicyFileName, TShellResult::FileNotFound);
+  Host.ExpectError(ecCreatePostingPolicy);
+  Host.ExpectShellOpen(PostingPolicyFileName, TShellResult::FileNotFound);
+  EditPostingPolicy();
+
+  std::filesystem::create_directory(Path(SingleArtistTemplateFileName));
+  Host.ExpectShellOpen(SingleArtistTemplateFileName, TShellResult::FileNotFound);
+  Host.ExpectError(ecCreateNfoTemplate);
+  Host.ExpectShellOpen(SingleArtistTemplateFileName, TShellResult::FileNotFound);
+  EditTemplate(SingleArtistTemplateFileName);
+}

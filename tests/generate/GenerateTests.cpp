@@ -1,0 +1,250 @@
+#include "common/TextListUnit.h"
+#include "generate/ExpandUnit.h"
+#include "generate/NFOUnit.h"
+#include "generate/SFVUnit.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+TGenerateContext Context(std::vector<std::string> policy = {}) {
+  TGenerateContext context;
+  context.DateText = "12/8/2026";
+  context.TimeText = "2:05 PM";
+  context.ProductName = "Tamberlon";
+  context.VersionText = "1.0.469";
+  context.ProductURL = "https://tamberlon.example.org/";
+  context.PostingPolicy = std::move(policy);
+  return context;
+}
+
+void AddTrack(TAlbumInfo& album, const std::string& path, const std::string& title,
+              const std::string& duration, bool hasTag = true) {
+  auto info = std::make_unique<TTrackInfo>();
+  info->HasTag = hasTag;
+  if (hasTag)
+    info->Title = title;
+  info->Artist = hasTag ? "Artist of " + title : "";
+  info->DurationText = duration;
+  info->FileSize = 1048576;
+  info->Checksum = "CBF43926";
+  album.Tracks.push_back({path, std::move(info)});
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+  return JoinTextLines(lines);
+}
+
+std::string Template(bool various) {
+  return Lines(DefaultNfoTemplate(various));
+}
+
+struct Expansion : ::testing::Test {
+  TAlbumInfo Album;
+  std::vector<std::string> Groups;
+  Expansion() { Album.NewsGroups = &Groups; }
+  std::string Expand(std::string_view text, const TGenerateContext& context = Context()) {
+    return ExpandTemplate(text, Album, context);
+  }
+};
+} // namespace
+
+TEST_F(Expansion, DefaultSingleArtistTemplateWholeDocument) {
+  Album.SetArtist("Artist");
+  Album.SetAlbumTitle("Album");
+  Album.Source = "CD";
+  Album.Year = "2001";
+  Album.Genre = "Rock";
+  Album.Encoder = "LAME";
+  Album.Codec = "LAME 3.100";
+  Album.BitRate = "128 K/sec";
+  Album.SampleRate = "44100 Hz";
+  Album.StereoMode = "Joint Stereo";
+  Album.ID3Version = "ID3v2.3";
+  Album.RippedBy = "Ripper";
+  Album.RipDate = "12/1/2026";
+  Album.PostedBy = "Poster";
+  Album.PostDate = "12/8/2026";
+  Album.PlayingTime = "13:02";
+  Album.TotalSize = "4.5 MB";
+  Album.TotalBytes = 4718592;
+  Groups = {"alt.binaries.one", "alt.binaries.two"};
+  AddTrack(Album, "/music/01.mp3", "Intro", "0:59");
+  AddTrack(Album, "/music/02.mp3", "Long Song", "12:03");
+
+  EXPECT_EQ(Expand(Template(false)), Lines({
+                                         "Artist     : Artist",
+                                         "Album      : Album",
+                                         "Source     : CD",
+                                         "Year       : 2001",
+                                         "Genre      : Rock",
+                                         "",
+                                         "Encoder    : LAME",
+                                         "Codec      : LAME 3.100",
+                                         "Bitrate    : 128 K/sec  44100 Hz  Joint Stereo",
+                                         "ID3-Tag    : ID3v2.3",
+                                         "",
+                                         "Ripped By  : Ripper on 12/1/2026",
+                                         "Posted By  : Poster on 12/8/2026",
+                                         "",
+                                         "Posted to  :",
+                                         "  alt.binaries.one",
+                                         "  alt.binaries.two",
+                                         "",
+                                         "",
+                                         "Track Listing",
+                                         "-------------",
+                                         " 1. Intro      ( 0:59)",
+                                         " 2. Long Song  (12:03)",
+                                         "",
+                                         "Total Playing Time: 13:02 (min:sec)",
+                                         "Total Size        : 4.5 MB (4,718,592 bytes)",
+                                         "",
+                                         "Posting Policy:",
+                                         "",
+                                         std::string(70, '='),
+                                         ".NFO file created with Tamberlon V1.0.469 on 12/8/2026 "
+                                         "at 2:05 PM",
+                                         "",
+                                         "For more information on Tamberlon",
+                                         "visit https://tamberlon.example.org/",
+                                     }));
+}
+
+TEST_F(Expansion, VariousArtistsLineAndUntaggedTracks) {
+  AddTrack(Album, "/music/One.mp3", "First", "3:05");
+  AddTrack(Album, "/music/a\\b:c.mp3", "", "12:40", false);
+  const std::string text = "@FOR_EACH_TRACK\r\n$TRACK_NUMBER. $TRACK_TITLE ($TRACK_ARTIST)  "
+                           "@RIGHT($TRACK_DURATION) $TRACK_FILENAME\r\n@END_TRACK\r\n";
+  EXPECT_EQ(Expand(text),
+            Lines({" 1. First (Artist of First)  ( 3:05) One.mp3",
+                   " 2. a\\b:c.mp3 ()" + std::string(13, ' ') + "(12:40) a\\b:c.mp3", ""}));
+}
+
+TEST_F(Expansion, SfvTemplate) {
+  AddTrack(Album, "/music/01 Intro.mp3", "Intro", "0:59");
+  Album.Tracks.push_back({"/music/02.mp3", std::make_unique<TTrackInfo>()});
+  EXPECT_EQ(Expand(Lines(DefaultSfvTemplate())),
+            Lines({"01 Intro.mp3 CBF43926", "02.mp3 Chksum N/A", "", ";" + std::string(70, '='),
+                   ";.SFV file created with Tamberlon V1.0.469 on 12/8/2026 at 2:05 PM",
+                   ";For more information on Tamberlon", ";visit https://tamberlon.example.org/"}));
+}
+
+TEST_F(Expansion, AlbumTokensInOrderEverywhere) {
+  Album.SetArtist("Band $YEAR");
+  Album.Year = "1999";
+  Album.PostedBy = "me";
+  Album.TotalBytes = 123456789;
+  const struct {
+    const char* Name;
+    std::string Template;
+    std::string Expected;
+  } cases[] = {
+      {"later tokens search inserted values", "$ARTIST", "Band 1999"},
+      {"every occurrence", "$YEAR-$YEAR", "1999-1999"},
+      {"inside longer words", "$ARTISTS", "Band 1999S"},
+      {"unknown and lower case stay", "$artist $FOO $", "$artist $FOO $"},
+      {"thousands", "$TOTAL_BYTES", "123,456,789"},
+      {"track count", "$TRACK_COUNT", "0"},
+      {"policy is replaced last", "$POSTING_POLICY", "by $POSTED_BY\r\n$TRACK_TITLE\r\n"},
+      {"track tokens outside the block stay", "$TRACK_TITLE $GROUP_NAME",
+       "$TRACK_TITLE $GROUP_NAME"},
+      {"@RIGHT outside a block stays", "a@RIGHT b", "a@RIGHT b"},
+      {"empty template", "", ""},
+      {"binary bytes pass", std::string("\xFF\x00\xC3", 3), std::string("\xFF\x00\xC3", 3)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(Expand(c.Template, Context({"by $POSTED_BY", "$TRACK_TITLE"})), c.Expected);
+  }
+}
+
+TEST_F(Expansion, NumbersPadToTwoAndTitlesTwice) {
+  for (int i = 1; i <= 12; ++i)
+    AddTrack(Album, "/t.mp3", "T" + std::to_string(i), "1:00");
+  const std::string numbers = Expand("@FOR_EACH_TRACK[$TRACK_NUMBER]@END_TRACK");
+  EXPECT_EQ(numbers.substr(0, 12), "[ 1]\r\n[ 2]\r\n");
+  EXPECT_NE(numbers.find("[ 9]\r\n[10]\r\n[11]\r\n[12]\r\n"), std::string::npos);
+
+  Album.Tracks.resize(3);
+  EXPECT_EQ(Expand("@FOR_EACH_TRACK$TRACK_TITLE,$TRACK_TITLE@END_TRACK"),
+            "T1,T2\r\nT3,$TRACK_TITLE\r\n$TRACK_TITLE,$TRACK_TITLE\r\n");
+}
+
+TEST_F(Expansion, BlocksInsideEachOther) {
+  AddTrack(Album, "/a.mp3", "A", "1:00");
+  AddTrack(Album, "/b.mp3", "B", "1:00");
+  Groups = {"g1", "g2"};
+  // A track block in the newsgroup body: expanded first, then repeated per group.
+  EXPECT_EQ(Expand("@FOR_EACH_NEWSGROUP$GROUP_NAME:@FOR_EACH_TRACK$TRACK_TITLE@END_TRACK"
+                   "@END_NEWSGROUP"),
+            "g1:A\r\nB\r\ng2:A\r\nB\r\n");
+  // A newsgroup block in the track body: repeated with every track, only the first copy
+  // expanded.
+  EXPECT_EQ(Expand("@FOR_EACH_TRACK$TRACK_TITLE @FOR_EACH_NEWSGROUP$GROUP_NAME@END_NEWSGROUP"
+                   "@END_TRACK"),
+            "A g1\r\ng2\r\n\r\nB @FOR_EACH_NEWSGROUP$GROUP_NAME@END_NEWSGROUP\r\n");
+}
+
+TEST_F(Expansion, MissingPiecesLeaveTextAlone) {
+  AddTrack(Album, "/a.mp3", "A", "1:00");
+  EXPECT_EQ(Expand("@FOR_EACH_TRACK $TRACK_TITLE"), "@FOR_EACH_TRACK $TRACK_TITLE");
+  EXPECT_EQ(Expand("@END_TRACK @FOR_EACH_TRACK $TRACK_TITLE"),
+            "@END_TRACK @FOR_EACH_TRACK $TRACK_TITLE");
+  Album.NewsGroups = nullptr; // not yet set: no groups, never a crash
+  EXPECT_EQ(Expand("x@FOR_EACH_NEWSGROUP $GROUP_NAME @END_NEWSGROUP\r\ny"), "x\r\ny");
+}
+
+TEST(Album, DefaultFileNames) {
+  const struct {
+    const char* Artist;
+    const char* Title;
+    const char* Expected;
+  } cases[] = {
+      {"Artist", "Title", "Artist - Title.nfo"},
+      {"AC/DC", "Live: 1991?", "ACDC - Live 1991.nfo"},
+      {"a//b", "", "ab.nfo"},
+      {"Artist", "", "Artist.nfo"},
+      {"", "Title", "Title.nfo"},
+      {"", "", ".nfo"},
+      {" ", "x", "  - x.nfo"},
+      {"<\\*|\">", "t", " - t.nfo"},
+      {"My $ALBUM", "Disc", "My Disc - $ALBUM.nfo"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Expected);
+    TAlbumInfo album;
+    album.SetArtist(c.Artist);
+    album.SetAlbumTitle(c.Title);
+    EXPECT_EQ(album.DefaultFileName(), c.Expected);
+  }
+}
+
+TEST(Album, LongestDurationCountsCharacters) {
+  TAlbumInfo album;
+  EXPECT_EQ(album.LongestDurationLength(), 0);
+  AddTrack(album, "/a", "a", "3:05");
+  AddTrack(album, "/b", "b", "12:40");
+  EXPECT_EQ(album.LongestDurationLength(), 5);
+  AddTrack(album, "/c", "c", "1·05"); // a separator of two bytes, one character
+  EXPECT_EQ(album.LongestDurationLength(), 5);
+}
+
+TEST(TextLists, LinesEndAtAnyBreakAndNulEndsTheText) {
+  const struct {
+    const char* Name;
+    std::string Text;
+    std::vector<std::string> Lines;
+  } cases[] = {
+      {"CR LF", "a\r\nb\r\n", {"a", "b"}},
+      {"no final break", "a\nb", {"a", "b"}},
+      {"CR alone and empty lines", "a\r\rb\n\n", {"a", "", "b", ""}},
+      {"LF CR is two breaks", "a\n\rb", {"a", "", "b"}},
+      {"NUL ends the text", std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
+      {"empty", "", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(SplitTextLines(c.Text), c.Lines);
+  }
+  EXPECT_EQ(JoinTextLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
+}
