@@ -120,3 +120,73 @@ std::string_view TrimControl(std::string_view text) {
     text.remove_prefix(1);
   return text;
 }
+
+namespace {
+char32_t LowerOf(char32_t c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+    return c + 0x20;
+  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2)
+    return c + 0x20;
+  if (c >= 0x410 && c <= 0x42F)
+    return c + 0x20;
+  if (c >= 0x400 && c <= 0x40F)
+    return c + 0x50;
+  if (c == 0x178)
+    return 0xFF;
+  const bool evenUpper = (c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177);
+  const bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+  if ((evenUpper && c % 2 == 0) || (oddUpper && c % 2 == 1))
+    return c + 1;
+  return c;
+}
+
+char32_t UpperOf(char32_t c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
+    return c - 0x20;
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2)
+    return c - 0x20;
+  if (c >= 0x430 && c <= 0x44F)
+    return c - 0x20;
+  if (c >= 0x450 && c <= 0x45F)
+    return c - 0x50;
+  if (c == 0xFF)
+    return 0x178;
+  const bool evenUpper = (c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177);
+  const bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+  if ((evenUpper && c % 2 == 1) || (oddUpper && c % 2 == 0))
+    return c - 1;
+  return c;
+}
+
+template <typename Map> std::string MapCodePoints(std::string_view text, Map map) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      out += static_cast<char>(map(lead));
+      ++i;
+      continue;
+    }
+    // Two-byte sequences hold every letter mapped here; longer ones pass unchanged.
+    if (lead >= 0xC2 && lead <= 0xDF && i + 1 < text.size() &&
+        (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
+      const char32_t cp = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
+      AppendUtf8(out, map(cp));
+      i += 2;
+      continue;
+    }
+    out += text[i++];
+  }
+  return out;
+}
+} // namespace
+
+std::string FoldCase(std::string_view text) {
+  return MapCodePoints(text, LowerOf);
+}
+
+std::string ToUpperCase(std::string_view text) {
+  return MapCodePoints(text, UpperOf);
+}

@@ -23,3 +23,8 @@ std::size_t Utf8Length(std::string_view text);
 // Removes leading and/or trailing characters of code 32 or less.
 std::string_view TrimControl(std::string_view text);
 std::string_view TrimControlRight(std::string_view text);
+
+// Simple case mappings (ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic), for hosts
+// without a locale library; other characters and invalid bytes stay as they are.
+std::string FoldCase(std::string_view text);
+std::string ToUpperCase(std::string_view text);

@@ -2,7 +2,26 @@
 
 #include "platform/QtRegionalSettings.h"
 
-TConsoleHost::TConsoleHost() : Settings(SystemRegionalSettings()) {}
+#include <QLocale>
+#include <QString>
+
+namespace {
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+} // namespace
+
+TConsoleHost::TConsoleHost() : Settings(SystemRegionalSettings()), Collator(QLocale::system()) {
+  Collator.setCaseSensitivity(Qt::CaseInsensitive);
+}
+
+int TConsoleHost::CompareIgnoringCase(std::string_view a, std::string_view b) {
+  return Collator.compare(ToQString(a), ToQString(b));
+}
+
+std::string TConsoleHost::UpperCase(std::string_view text) {
+  return QLocale::system().toUpper(ToQString(text)).toStdString();
+}
 
 TMessageResult TConsoleHost::ShowMessage(TMessageKind kind, const std::string& text) {
   ++Shown;

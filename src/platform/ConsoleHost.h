@@ -3,6 +3,8 @@
 // system locale, exactly as in the window program.
 #include "platform/Host.h"
 
+#include <QCollator>
+
 class TConsoleHost : public TPlainHost {
 public:
   TConsoleHost();
@@ -10,10 +12,13 @@ public:
   TRegionalSettings RegionalSettings() override { return Settings; }
   std::string ShortDateText(TDateTime value) override;
   std::string ShortTimeText(TDateTime value) override;
+  int CompareIgnoringCase(std::string_view a, std::string_view b) override;
+  std::string UpperCase(std::string_view text) override;
 
   int MessagesShown() const { return Shown; }
 
 private:
   TRegionalSettings Settings;
+  QCollator Collator;
   int Shown = 0;
 };

@@ -1,6 +1,9 @@
 #include "platform/Host.h"
 
+#include "common/TextUnit.h"
+
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -79,6 +82,34 @@ TShellResult TPlainHost::ShellOpen(const std::string& file, const std::string& w
 
 void TPlainHost::ShowPreview(const std::string& text) {
   std::fputs(text.c_str(), stdout);
+}
+
+std::optional<std::string> TPlainHost::InputBox(const std::string&, const std::string&,
+                                                const std::string&, int) {
+  return std::nullopt;
+}
+
+std::optional<std::string> TPlainHost::OpenFileDialog(const TOpenDialogRequest&) {
+  return std::nullopt;
+}
+
+bool TPlainHost::ShowHelp(int) {
+  return false;
+}
+
+void TPlainHost::SetBusyCursor(bool) {}
+
+std::optional<std::string> TPlainHost::EnvironmentVariable(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+int TPlainHost::CompareIgnoringCase(std::string_view a, std::string_view b) {
+  return FoldCase(a).compare(FoldCase(b));
+}
+
+std::string TPlainHost::UpperCase(std::string_view text) {
+  return ToUpperCase(text);
 }
 
 THost& CurrentHost() {

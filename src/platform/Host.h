@@ -4,7 +4,10 @@
 // the tests a scripted host; without an installed host a plain one is used.
 #include "common/DateTimeUnit.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 enum class TMessageKind { Error, Information, Confirmation };
 enum class TMessageResult { Ok, Yes, No };
@@ -17,6 +20,20 @@ const char* MessageCaption(TMessageKind kind);
 
 // A message's line breaks as LF alone: CR LF and LF CR make one break, a lone CR another.
 std::string MessageLines(std::string text);
+
+// One entry of a file dialog's type list: the name shown and the pattern it stands for.
+struct TFileFilter {
+  std::string Name;
+  std::string Pattern;
+};
+
+struct TOpenDialogRequest {
+  std::string Title;
+  std::vector<TFileFilter> Filters;
+  std::size_t FilterIndex = 0; // the entry preset, counted from 0
+  std::string FileName;        // preset file name
+  std::string Folder;          // initial folder; empty for the dialog's own choice
+};
 
 // The user's regional forms; the defaults are the English ones.
 struct TRegionalSettings {
@@ -50,6 +67,22 @@ public:
 
   // Shows a finished document in the preview window; returns when it is closed.
   virtual void ShowPreview(const std::string& text) = 0;
+
+  // A modal box asking for one line of text; nothing when the user cancels.
+  virtual std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                              const std::string& value, int maxLength) = 0;
+  // The open dialog; the chosen file's full path, or nothing when cancelled.
+  virtual std::optional<std::string> OpenFileDialog(const TOpenDialogRequest& request) = 0;
+  // Shows a topic of the program's help; false when the help cannot be shown.
+  virtual bool ShowHelp(int topic) = 0;
+  // The hourglass while a long step runs.
+  virtual void SetBusyCursor(bool busy) = 0;
+  virtual std::optional<std::string> EnvironmentVariable(const std::string& name) = 0;
+
+  // The locale's ordering of texts, ignoring case: below, equal to or above zero.
+  virtual int CompareIgnoringCase(std::string_view a, std::string_view b) = 0;
+  // Upper case by the user's locale.
+  virtual std::string UpperCase(std::string_view text) = 0;
 };
 
 // A host that needs nothing: messages to stderr, English regional forms, the
@@ -64,9 +97,26 @@ public:
   std::string ShortTimeText(TDateTime value) override;
   TShellResult ShellOpen(const std::string& file, const std::string& workingFolder) override;
   void ShowPreview(const std::string& text) override;
+  std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                      const std::string& value, int maxLength) override;
+  std::optional<std::string> OpenFileDialog(const TOpenDialogRequest& request) override;
+  bool ShowHelp(int topic) override;
+  void SetBusyCursor(bool busy) override;
+  std::optional<std::string> EnvironmentVariable(const std::string& name) override;
+  int CompareIgnoringCase(std::string_view a, std::string_view b) override;
+  std::string UpperCase(std::string_view text) override;
 };
 
 THost& CurrentHost();
+
+// The busy cursor for the lifetime of this object, restored whatever happens.
+class TBusyCursor {
+public:
+  TBusyCursor() { CurrentHost().SetBusyCursor(true); }
+  ~TBusyCursor() { CurrentHost().SetBusyCursor(false); }
+  TBusyCursor(const TBusyCursor&) = delete;
+  TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
 
 // Installs a host for the lifetime of this object; the previous one returns afterwards.
 class TInstalledHost {

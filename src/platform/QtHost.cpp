@@ -1,10 +1,14 @@
 #include "platform/QtHost.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -66,4 +70,59 @@ void TQtHost::ShowPreview(const std::string& text) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(memo);
   dialog.exec();
+}
+
+std::optional<std::string> TQtHost::InputBox(const std::string& caption, const std::string& prompt,
+                                             const std::string& value, int maxLength) {
+  QInputDialog dialog;
+  dialog.setWindowTitle(QString::fromStdString(caption));
+  dialog.setLabelText(QString::fromStdString(prompt));
+  dialog.setTextValue(QString::fromStdString(value));
+  dialog.setOkButtonText(QStringLiteral("OK"));
+  dialog.setCancelButtonText(QStringLiteral("Cancel"));
+  if (auto* edit = dialog.findChild<QLineEdit*>()) {
+    edit->setMaxLength(maxLength);
+    edit->selectAll();
+  }
+  if (dialog.exec() != QDialog::Accepted)
+    return std::nullopt;
+  return dialog.textValue().toStdString();
+}
+
+std::optional<std::string> TQtHost::OpenFileDialog(const TOpenDialogRequest& request) {
+  QStringList filters;
+  for (const TFileFilter& filter : request.Filters) {
+    // Qt reads the patterns from a trailing "(...)"; a name that already ends with its
+    // pattern in parentheses (a space after it aside) is shown as it is.
+    const QString name = QString::fromStdString(filter.Name).trimmed();
+    const QString pattern = QString::fromStdString(filter.Pattern);
+    filters << (name.endsWith(QLatin1Char(')'))
+                    ? name
+                    : name + QStringLiteral(" (") + pattern + QLatin1Char(')'));
+  }
+  QFileDialog dialog(nullptr, QString::fromStdString(request.Title),
+                     QString::fromStdString(request.Folder));
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(filters);
+  if (request.FilterIndex < static_cast<std::size_t>(filters.size()))
+    dialog.selectNameFilter(filters[static_cast<qsizetype>(request.FilterIndex)]);
+  if (!request.FileName.empty())
+    dialog.selectFile(QString::fromStdString(request.FileName));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return std::nullopt;
+  return dialog.selectedFiles().front().toStdString();
+}
+
+bool TQtHost::ShowHelp(int topic) {
+  // The help pages live beside the program, one page per topic.
+  const QString page = QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() +
+                       QStringLiteral("/help/%1.html").arg(topic);
+  return QFileInfo::exists(page) && QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+}
+
+void TQtHost::SetBusyCursor(bool busy) {
+  if (busy)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
 }

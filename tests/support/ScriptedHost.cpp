@@ -1,5 +1,7 @@
 #include "support/ScriptedHost.h"
 
+#include "common/TextUnit.h"
+
 #include <gtest/gtest.h>
 
 TScriptedHost::TScriptedHost() = default;
@@ -22,6 +24,19 @@ void TScriptedHost::ExpectShellOpen(std::string file, TShellResult result) {
 
 void TScriptedHost::ExpectPreview() {
   Expected.push_back({"Preview", "", 0});
+}
+
+void TScriptedHost::ExpectInputBox(std::string caption, std::string prompt, std::string value,
+                                   std::optional<std::string> answer) {
+  Expected.push_back({"InputBox", caption + "|" + prompt + "|" + value, 0, std::move(answer)});
+}
+
+void TScriptedHost::ExpectOpenFileDialog(std::string request, std::optional<std::string> answer) {
+  Expected.push_back({"OpenFileDialog", std::move(request), 0, std::move(answer)});
+}
+
+void TScriptedHost::ExpectHelp(int topic, bool shown) {
+  Expected.push_back({"Help", std::to_string(topic), shown ? 1 : 0});
 }
 
 void TScriptedHost::VerifyAllShown() {
@@ -70,4 +85,45 @@ TShellResult TScriptedHost::ShellOpen(const std::string& file, const std::string
 void TScriptedHost::ShowPreview(const std::string& text) {
   LastPreview = text;
   Next("Preview", text);
+}
+
+std::optional<std::string> TScriptedHost::InputBox(const std::string& caption,
+                                                   const std::string& prompt,
+                                                   const std::string& value, int maxLength) {
+  InputMaxLength = maxLength;
+  const TExpected* expected = Next("InputBox", caption + "|" + prompt + "|" + value);
+  return expected ? expected->TextAnswer : std::nullopt;
+}
+
+std::optional<std::string> TScriptedHost::OpenFileDialog(const TOpenDialogRequest& request) {
+  LastOpenDialog = request;
+  const TExpected* expected =
+      Next("OpenFileDialog",
+           request.Title + "|" + std::to_string(request.FilterIndex) + "|" + request.FileName);
+  return expected ? expected->TextAnswer : std::nullopt;
+}
+
+bool TScriptedHost::ShowHelp(int topic) {
+  const TExpected* expected = Next("Help", std::to_string(topic));
+  return expected && expected->Answer != 0;
+}
+
+void TScriptedHost::SetBusyCursor(bool busy) {
+  BusyDepth += busy ? 1 : -1;
+  BusyCount += busy ? 1 : 0;
+}
+
+std::optional<std::string> TScriptedHost::EnvironmentVariable(const std::string& name) {
+  for (const auto& [key, value] : Environment)
+    if (key == name)
+      return value;
+  return std::nullopt;
+}
+
+int TScriptedHost::CompareIgnoringCase(std::string_view a, std::string_view b) {
+  return FoldCase(a).compare(FoldCase(b));
+}
+
+std::string TScriptedHost::UpperCase(std::string_view text) {
+  return ToUpperCase(text);
 }

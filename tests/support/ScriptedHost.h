@@ -7,7 +7,9 @@
 #include "support/TempFolder.h"
 
 #include <deque>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TScriptedHost : public THost {
@@ -20,6 +22,12 @@ public:
   void ExpectError(TErrorCode code);
   void ExpectShellOpen(std::string file, TShellResult result);
   void ExpectPreview();
+  // The input box's caption, prompt and preset value; the answer, or nothing to cancel.
+  void ExpectInputBox(std::string caption, std::string prompt, std::string value,
+                      std::optional<std::string> answer);
+  // The dialog's request as "title|filter index|file name"; the chosen path or nothing.
+  void ExpectOpenFileDialog(std::string request, std::optional<std::string> answer);
+  void ExpectHelp(int topic, bool shown);
   // Fails the test for every expected call that has not come; forgets them.
   void VerifyAllShown();
 
@@ -31,6 +39,14 @@ public:
   std::string ShortTimeText(TDateTime value) override;
   TShellResult ShellOpen(const std::string& file, const std::string& workingFolder) override;
   void ShowPreview(const std::string& text) override;
+  std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                      const std::string& value, int maxLength) override;
+  std::optional<std::string> OpenFileDialog(const TOpenDialogRequest& request) override;
+  bool ShowHelp(int topic) override;
+  void SetBusyCursor(bool busy) override;
+  std::optional<std::string> EnvironmentVariable(const std::string& name) override;
+  int CompareIgnoringCase(std::string_view a, std::string_view b) override;
+  std::string UpperCase(std::string_view text) override;
 
   // Each call as "What: text", in order.
   std::vector<std::string> Calls;
@@ -39,6 +55,13 @@ public:
   // 8 December 2026, 14:05:09.
   TDateTime Clock = EncodeDateTime({2026, 12, 8, 14, 5, 9});
   std::string LastPreview;
+  TOpenDialogRequest LastOpenDialog;
+  int InputMaxLength = 0;
+  // Busy cursor: how deep it is now and how often it was set.
+  int BusyDepth = 0;
+  int BusyCount = 0;
+  // The environment the program sees; nothing else leaks in from the real one.
+  std::vector<std::pair<std::string, std::string>> Environment;
   TTempFolder ProgramFolder;
 
 private:
@@ -46,6 +69,7 @@ private:
     std::string What;
     std::string Text;
     int Answer;
+    std::optional<std::string> TextAnswer{};
   };
   const TExpected* Next(const std::string& what, const std::string& text);
   std::deque<TExpected> Expected;

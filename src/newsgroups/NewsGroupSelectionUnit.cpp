@@ -1,0 +1,103 @@
+#include "newsgroups/NewsGroupSelectionUnit.h"
+
+#include "common/AppVersionUnit.h"
+#include "platform/Host.h"
+
+#include <algorithm>
+
+bool PassesFilter(std::string_view name, std::string_view filter) {
+  if (filter.empty())
+    return true;
+  THost& host = CurrentHost();
+  return host.UpperCase(name).find(host.UpperCase(filter)) != std::string::npos;
+}
+
+void TNewsGroupSelection::Create() {
+  LoadNewsGroupFile(GetProgramFolder() + NewsGroupListFileName);
+  KnownGroups.Modified = false;
+}
+
+void TNewsGroupSelection::Destroy() {
+  KnownGroups.SaveList();
+}
+
+void TNewsGroupSelection::RefreshAvailable() {
+  THost& host = CurrentHost();
+  const std::string filter = host.UpperCase(FilterText);
+  std::vector<std::string> selected;
+  for (const std::string& name : SelectedGroups)
+    selected.push_back(host.UpperCase(name));
+
+  AvailableItems.clear();
+  for (const std::string& name : KnownGroups.Groups()) {
+    const std::string upper = host.UpperCase(name);
+    if (std::find(selected.begin(), selected.end(), upper) != selected.end())
+      continue;
+    if (!filter.empty() && upper.find(filter) == std::string::npos)
+      continue;
+    AvailableItems.push_back({name});
+  }
+  LastFilter = FilterText;
+  NotifyChanged();
+}
+
+void TNewsGroupSelection::AddGroup(const std::string& name) {
+  KnownGroups.Add(name);
+  if (PassesFilter(name, FilterText)) {
+    AvailableItems.push_back({name});
+    NotifyChanged();
+  }
+}
+
+void TNewsGroupSelection::LoadNewsGroupFile(const std::string& path) {
+  TBusyCursor busy;
+  KnownGroups.LoadFromFile(path);
+  KnownGroups.Modified = true;
+  RefreshAvailable();
+}
+
+void TNewsGroupSelection::FilterSelected(const std::vector<std::string>& groups) {
+  SelectedGroups.clear();
+  for (const std::string& name : groups)
+    AddSelected(name);
+  RefreshAvailable();
+}
+
+void TNewsGroupSelection::TimerTick() {
+  if (FilterText != LastFilter)
+    RefreshAvailable();
+}
+
+void TNewsGroupSelection::SelectAvailable(std::size_t row) {
+  if (row >= AvailableItems.size())
+    return;
+  AddSelected(AvailableItems[row].Name);
+  AvailableItems.erase(AvailableItems.begin() + static_cast<std::ptrdiff_t>(row));
+  NotifyChanged();
+}
+
+std::optional<std::size_t> TNewsGroupSelection::UnselectAt(std::size_t index) {
+  if (index >= SelectedGroups.size())
+    return std::nullopt;
+  SelectedGroups.erase(SelectedGroups.begin() + static_cast<std::ptrdiff_t>(index));
+  RefreshAvailable();
+  return index < SelectedGroups.size() ? std::optional(index) : std::nullopt;
+}
+
+void TNewsGroupSelection::ClearSelected() {
+  SelectedGroups.clear();
+  RefreshAvailable();
+}
+
+void TNewsGroupSelection::AddSelected(const std::string& name) {
+  const auto at = std::upper_bound(SelectedGroups.begin(), SelectedGroups.end(), name,
+                                   [](const std::string& a, const std::string& b) {
+                                     return CurrentHost().CompareIgnoringCase(a, b) < 0;
+                                   });
+  SelectedGroups.insert(at, name);
+}
+
+void TNewsGroupSelection::NotifyChanged() {
+  if (Changed)
+    Changed();
+}

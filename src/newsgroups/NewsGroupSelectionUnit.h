@@ -1,0 +1,55 @@
+#pragma once
+// The state and operations of the newsgroup selection window, apart from its widgets:
+// the known list, the available rows (known, not selected, passing the filter) and the
+// selected groups. The window shows them and forwards its events here.
+#include "newsgroups/NewsGroupListUnit.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct TFileItem {
+  std::string Name;
+};
+
+// The whole filter text, spaces included, anywhere in the name, both upper-cased by the
+// locale; an empty filter passes everything.
+bool PassesFilter(std::string_view name, std::string_view filter);
+
+class TNewsGroupSelection {
+public:
+  // Start: loads "groups.txt"; an unchanged list is not written back at the end.
+  void Create();
+  // End: writes the list back when it changed.
+  void Destroy();
+
+  void RefreshAvailable();
+  // Adds to the known list and shows the name at the end of the rows when it passes.
+  void AddGroup(const std::string& name);
+  // Loads a list file under the busy cursor; the list counts as modified afterwards.
+  void LoadNewsGroupFile(const std::string& path);
+  void FilterSelected(const std::vector<std::string>& groups);
+  // Rebuilds the rows when the filter text changed since the last rebuild.
+  void TimerTick();
+  // Moves an available row to the selected groups.
+  void SelectAvailable(std::size_t row);
+  // Removes a selected group; the index to select afterwards, if any.
+  std::optional<std::size_t> UnselectAt(std::size_t index);
+  void ClearSelected();
+
+  TNewsGroups KnownGroups;
+  std::vector<TFileItem> AvailableItems;
+  // Sorted ignoring case, as the list box keeps them.
+  std::vector<std::string> SelectedGroups;
+  // The filter edit's text, kept current by the window.
+  std::string FilterText;
+  std::string LastFilter;
+  std::string LastGroupAdded;
+  // Called after the rows or the selected groups changed, so the window redraws.
+  std::function<void()> Changed;
+
+private:
+  void AddSelected(const std::string& name);
+  void NotifyChanged();
+};

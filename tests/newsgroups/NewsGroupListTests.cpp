@@ -1,0 +1,236 @@
+#include "common/TextListUnit.h"
+#include "newsgroups/NewsGroupCommandsUnit.h"
+#include "support/ScriptedHost.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+using TLines = std::vector<std::string>;
+
+struct NewsGroups : ::testing::Test {
+  TWithScriptedHost Scripted;
+  TScriptedHost& Host = Scripted.Host;
+  TNewsGroupSelection Selection;
+  std::string Path(const std::string& name) const { return Host.ProgramFolder.Path() + name; }
+  std::string Write(const std::string& name, std::string_view bytes) const {
+    return Host.ProgramFolder.Write(name, bytes);
+  }
+  TLines Known() const { return Selection.KnownGroups.Groups(); }
+  TLines Available() const {
+    TLines names;
+    for (const TFileItem& item : Selection.AvailableItems)
+      names.push_back(item.Name);
+    return names;
+  }
+};
+} // namespace
+
+TEST_F(NewsGroups, ListIsSortedIgnoringCaseAndFirstEntryKeepsItsCase) {
+  TNewsGroups list;
+  for (const char* name : {"b.x", "A.y", "B.X", "c.z", "a.Y"})
+    list.Add(name);
+  EXPECT_EQ(list.Groups(), (TLines{"A.y", "b.x", "c.z"}));
+  EXPECT_TRUE(list.Modified);
+  EXPECT_TRUE(list.Contains("C.Z"));
+  EXPECT_FALSE(list.Contains("c"));
+}
+
+TEST_F(NewsGroups, ValidNamesNeedADot) {
+  EXPECT_TRUE(TNewsGroups::IsValidName("."));
+  EXPECT_TRUE(TNewsGroups::IsValidName("alt.binaries"));
+  EXPECT_FALSE(TNewsGroups::IsValidName(""));
+  EXPECT_FALSE(TNewsGroups::IsValidName("altbinaries"));
+}
+
+TEST_F(NewsGroups, ImportReplacesTheListByTheReadingRules) {
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    TLines Expected;
+  } cases[] = {
+      {"the worked example", "b.x\r\na.y\r\nB.X\r\n\r\nc.z\r\n", {"", "a.y", "b.x", "c.z"}},
+      {"line feeds alone", "b.x\na.y\n", {"a.y", "b.x"}},
+      {"carriage returns alone", "b.x\ra.y", {"a.y", "b.x"}},
+      {"a zero byte ends the text", std::string("a.a\r\nb.b\0c.c\r\n", 14), {"a.a", "b.b"}},
+      {"nothing trimmed", " a.a \r\n", {" a.a "}},
+      {"empty file", "", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Selection.KnownGroups.Add("old.group");
+    Selection.LoadNewsGroupFile(Write("import.txt", c.Bytes));
+    EXPECT_EQ(Known(), c.Expected);
+    EXPECT_TRUE(Selection.KnownGroups.Modified);
+  }
+  EXPECT_EQ(Host.BusyDepth, 0);
+  EXPECT_EQ(Host.BusyCount, 6);
+}
+
+TEST_F(NewsGroups, FailedLoadKeepsTheListAndStillMarksItModified) {
+  Selection.KnownGroups.Add("kept.group");
+  Selection.KnownGroups.Modified = false;
+  Host.ExpectError(ecLoadNewsgroupList);
+  Selection.LoadNewsGroupFile(Path("missing.txt"));
+  EXPECT_EQ(Known(), TLines{"kept.group"});
+  EXPECT_TRUE(Selection.KnownGroups.Modified);
+  EXPECT_EQ(Host.BusyDepth, 0);
+}
+
+TEST_F(NewsGroups, StartAndEndWriteOnlyAChangedList) {
+  Write(NewsGroupListFileName, "b.x\na.y\n");
+  Selection.Create();
+  EXPECT_FALSE(Selection.KnownGroups.Modified);
+  Selection.Destroy();
+  EXPECT_EQ(ReadWholeFile(Path(NewsGroupListFileName)), "b.x\na.y\n"); // untouched
+
+  Selection.Create();
+  Selection.AddGroup("c.z");
+  Selection.Destroy();
+  EXPECT_EQ(ReadWholeFile(Path(NewsGroupListFileName)), "a.y\r\nb.x\r\nc.z\r\n");
+  EXPECT_FALSE(Selection.KnownGroups.Modified);
+}
+
+TEST_F(NewsGroups, NoListAtStartIsAnEmptyListAndNoFileAtTheEnd) {
+  Host.ExpectError(ecLoadNewsgroupList);
+  Selection.Create();
+  EXPECT_TRUE(Known().empty());
+  Selection.Destroy();
+  EXPECT_FALSE(std::filesystem::exists(Path(NewsGroupListFileName)));
+}
+
+TEST_F(NewsGroups, FailedSaveKeepsThePreviousFileAndTheFlag) {
+  std::filesystem::create_directory(Path(NewsGroupListFileName));
+  Selection.KnownGroups.Add("a.b");
+  Host.ExpectError(ecSaveNewsgroupList);
+  Selection.KnownGroups.SaveList();
+  EXPECT_TRUE(Selection.KnownGroups.Modified);
+  EXPECT_TRUE(std::filesystem::is_directory(Path(NewsGroupListFileName)));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Host.ProgramFolder.Path()), {}), 1);
+}
+
+TEST_F(NewsGroups, FilterAndSelection) {
+  Selection.LoadNewsGroupFile(Write(
+      "l.txt",
+      "alt.binaries.sounds.mp3\nALT.BINARIES.SOUNDS.MP3.COMPLETE_CD\nalt.binaries.sounds.flac\n"
+      "alt.binaries.sounds mp3.x\n"));
+  Selection.FilterText = "mp3";
+  Selection.TimerTick();
+  EXPECT_EQ(Available(), (TLines{"alt.binaries.sounds mp3.x", "alt.binaries.sounds.mp3",
+                                 "ALT.BINARIES.SOUNDS.MP3.COMPLETE_CD"}));
+  Selection.FilterText = "sounds mp3";
+  Selection.TimerTick();
+  EXPECT_EQ(Available(), TLines{"alt.binaries.sounds mp3.x"});
+
+  Selection.FilterText = "";
+  Selection.FilterSelected({"ALT.binaries.sounds.FLAC", "not.known"});
+  EXPECT_EQ(Selection.SelectedGroups, (TLines{"ALT.binaries.sounds.FLAC", "not.known"}));
+  EXPECT_EQ(Available().size(), 3u); // the selected group is absent whatever its case
+
+  Selection.SelectAvailable(0);
+  EXPECT_EQ(Available(),
+            (TLines{"alt.binaries.sounds.mp3", "ALT.BINARIES.SOUNDS.MP3.COMPLETE_CD"}));
+  EXPECT_EQ(Selection.SelectedGroups.front(), "alt.binaries.sounds mp3.x");
+
+  // Unselecting a group that is not known: gone from both sides.
+  EXPECT_EQ(Selection.UnselectAt(2), std::nullopt);
+  EXPECT_EQ(Selection.SelectedGroups.size(), 2u);
+  EXPECT_EQ(Selection.UnselectAt(0), std::optional<std::size_t>(0));
+  EXPECT_EQ(Available().size(), 3u);
+  Selection.ClearSelected();
+  EXPECT_EQ(Available().size(), 4u);
+}
+
+TEST_F(NewsGroups, TimerRebuildsOnlyWhenTheTextChanged) {
+  int rebuilds = 0;
+  Selection.Changed = [&] {
+    ++rebuilds;
+  };
+  Selection.FilterText = "x";
+  Selection.TimerTick();
+  Selection.TimerTick();
+  EXPECT_EQ(rebuilds, 1);
+  Selection.FilterText = "y";
+  Selection.FilterText = "x"; // typed and changed back before the tick
+  Selection.TimerTick();
+  EXPECT_EQ(rebuilds, 1);
+}
+
+TEST_F(NewsGroups, AddGroupAppendsAPassingNameAtTheEnd) {
+  Selection.LoadNewsGroupFile(Write("l.txt", "b.mp3\nc.mp3\n"));
+  Selection.FilterText = "mp3";
+  Selection.RefreshAvailable();
+  Selection.AddGroup("a.mp3");
+  Selection.AddGroup("a.flac");
+  EXPECT_EQ(Available(), (TLines{"b.mp3", "c.mp3", "a.mp3"}));
+  EXPECT_EQ(Known(), (TLines{"a.flac", "a.mp3", "b.mp3", "c.mp3"}));
+}
+
+TEST_F(NewsGroups, AddCommand) {
+  Selection.KnownGroups.Add("alt.binaries.sounds.mp3");
+  const std::string prompt = "Newsgroup name (ie. alt.binaries.sounds.mp3";
+  Host.ExpectInputBox("Enter Newsgroup to Add", prompt, "alt.binaries.", std::nullopt);
+  AddNewsGroup(Selection);
+  EXPECT_EQ(Host.InputMaxLength, 255);
+
+  Host.ExpectInputBox("Enter Newsgroup to Add", prompt, "alt.binaries.",
+                      " Alt.Binaries.Sounds.Mp3 ");
+  Host.ExpectMessage(TMessageKind::Information,
+                     "Alt.Binaries.Sounds.Mp3 is already in the listing");
+  AddNewsGroup(Selection);
+  Host.ExpectInputBox("Enter Newsgroup to Add", prompt, "alt.binaries.", "nodot");
+  Host.ExpectMessage(TMessageKind::Information, "nodot is not a valid news group name");
+  AddNewsGroup(Selection);
+  EXPECT_EQ(Selection.LastGroupAdded, "");
+
+  Host.ExpectInputBox("Enter Newsgroup to Add", prompt, "alt.binaries.", "\t alt.new.group \r\n");
+  AddNewsGroup(Selection);
+  EXPECT_EQ(Selection.LastGroupAdded, "alt.new.group");
+  EXPECT_TRUE(Selection.KnownGroups.Contains("alt.new.group"));
+  Host.ExpectInputBox("Enter Newsgroup to Add", prompt, "alt.new.group", std::nullopt);
+  AddNewsGroup(Selection);
+}
+
+TEST_F(NewsGroups, ImportCommands) {
+  const std::string list = Write("mine.txt", "x.y\n");
+  Host.ExpectOpenFileDialog("Import NewsGroups|0|", list);
+  ImportNewsGroups(Selection, false);
+  EXPECT_EQ(Known(), TLines{"x.y"});
+  const auto& filters = Host.LastOpenDialog.Filters;
+  ASSERT_EQ(filters.size(), 3u);
+  EXPECT_EQ(filters[0].Name, "Text File (*.txt)");
+  EXPECT_EQ(filters[1].Name, "Forte Agent (*.dat) ");
+  EXPECT_EQ(filters[2].Name, "All files (*.*)");
+
+  Host.ExpectOpenFileDialog("Import NewsGroups|0|", std::nullopt);
+  ImportNewsGroups(Selection, false);
+  EXPECT_EQ(Known(), TLines{"x.y"});
+
+  // ProgramFiles set: its Agent folder, else an error box and no dialog.
+  Host.Environment = {{"ProgramFiles", Host.ProgramFolder.Path() + "pf"}};
+  Host.ExpectMessage(TMessageKind::Error, "Cannot find the Agent Newsgroup list");
+  ImportNewsGroups(Selection, true);
+  std::filesystem::create_directories(Path("pf/Agent/Data"));
+  Write("pf/Agent/Data/groups.dat", "agent.group\n");
+  ImportNewsGroups(Selection, true);
+  EXPECT_EQ(Known(), TLines{"agent.group"});
+
+  // No ProgramFiles: the default Wine prefix, else the question and the dialog.
+  Host.Environment = {{"HOME", Host.ProgramFolder.Path() + "home"}};
+  Host.ExpectMessage(TMessageKind::Confirmation,
+                     "Cannot locate your Agent GROUPS.DAT file.\n\rDo you want to try to locate "
+                     "this file yourself?",
+                     TMessageResult::Yes);
+  Host.ExpectOpenFileDialog("Import NewsGroups|1|groups.dat", list);
+  ImportNewsGroups(Selection, true);
+  EXPECT_EQ(Known(), TLines{"x.y"});
+  Host.ExpectMessage(TMessageKind::Confirmation, AgentListQuestion, TMessageResult::No);
+  ImportNewsGroups(Selection, true);
+  std::filesystem::create_directories(Path("home/.wine/drive_c/Program Files (x86)/Agent/Data"));
+  Write("home/.wine/drive_c/Program Files (x86)/Agent/Data/groups.dat", "wine.group\n");
+  ImportNewsGroups(Selection, true);
+  EXPECT_EQ(Known(), TLines{"wine.group"});
+
+  Host.ExpectShellOpen("groups.txt", TShellResult::FileNotFound);
+  EditNewsGroupList(); // the result is ignored: no message
+}
