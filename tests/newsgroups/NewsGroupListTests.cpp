@@ -234,3 +234,12 @@ TEST_F(NewsGroups, ImportCommands) {
   Host.ExpectShellOpen("groups.txt", TShellResult::FileNotFound);
   EditNewsGroupList(); // the result is ignored: no message
 }
+
+TEST_F(NewsGroups, ShippedStarterListLoadsCleanly) {
+  const auto lines = ReadTextList(std::string(TAMBERLON_TEST_DATA) + "/../../data/groups.txt");
+  ASSERT_TRUE(lines.has_value());
+  EXPECT_GE(lines->size(), 10u);
+  EXPECT_EQ(SortedGroups(*lines), *lines); // already in order, no repeats
+  for (const std::string& name : *lines)
+    EXPECT_TRUE(TNewsGroups::IsValidName(name)) << name;
+}
