@@ -1,0 +1,180 @@
+#include "common/PreferencesUnit.h"
+
+#include "common/FileUnit.h"
+
+// Text is UTF-8 bytes throughout; the INI file needs no conversion.
+#define SI_NO_CONVERSION
+#include <SimpleIni.h>
+#include <charconv>
+
+namespace {
+constexpr const char* MenuPrefs = "MenuPrefs";
+constexpr const char* InitPrefs = "InitPrefs";
+// The platform read values into a 2048-byte buffer.
+constexpr std::size_t TextLimit = 2047;
+
+// At most TextLimit characters, never splitting one.
+std::string Limited(std::string text) {
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && characters++ == TextLimit)
+      return text.substr(0, i);
+  return text;
+}
+
+bool NeedsQuotes(std::string_view entry) {
+  for (char c : entry)
+    if (static_cast<unsigned char>(c) <= 32 || c == ',' || c == '"')
+      return true;
+  return false;
+}
+} // namespace
+
+std::optional<long long> ParsePreferenceInteger(std::string_view text) {
+  int base = 10;
+  bool negative = false;
+  if (text.starts_with("-")) {
+    negative = true;
+    text.remove_prefix(1);
+  }
+  if (text.starts_with("0x") || text.starts_with("0X")) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size())
+    return std::nullopt;
+  return negative ? -value : value;
+}
+
+std::string PreferencesPath(const std::string& programFile) {
+  const std::size_t nameStart = programFile.rfind('/') + 1;
+  const std::size_t dot = programFile.rfind('.');
+  const std::string base =
+      dot != std::string::npos && dot > nameStart ? programFile.substr(0, dot) : programFile;
+  return base + ".INI";
+}
+
+std::string CommaText(const std::vector<std::string>& entries) {
+  if (entries.size() == 1 && entries.front().empty())
+    return "\"\"";
+  std::string text;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (i > 0)
+      text += ',';
+    const std::string& entry = entries[i];
+    if (!NeedsQuotes(entry)) {
+      text += entry;
+      continue;
+    }
+    text += '"';
+    for (char c : entry) {
+      if (c == '"')
+        text += '"';
+      text += c;
+    }
+    text += '"';
+  }
+  return text;
+}
+
+std::vector<std::string> SplitCommaText(std::string_view text) {
+  std::vector<std::string> entries;
+  auto isSeparator = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  std::size_t i = 0;
+  auto skipBlanks = [&] {
+    while (i < text.size() && isSeparator(text[i]))
+      ++i;
+  };
+  skipBlanks();
+  while (i < text.size()) {
+    std::string entry;
+    if (text[i] == '"') {
+      ++i;
+      while (i < text.size()) {
+        if (text[i] == '"') {
+          if (i + 1 < text.size() && text[i + 1] == '"') {
+            entry += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        entry += text[i++];
+      }
+    } else {
+      while (i < text.size() && text[i] != ',' && !isSeparator(text[i]))
+        entry += text[i++];
+    }
+    entries.push_back(entry);
+    skipBlanks();
+    if (i < text.size() && text[i] == ',') {
+      ++i;
+      skipBlanks();
+      if (i >= text.size())
+        entries.emplace_back(); // a trailing comma ends with an empty entry
+    }
+  }
+  return entries;
+}
+
+TPreferences ReadPreferences(const std::string& path) {
+  TPreferences preferences;
+  const auto bytes = ReadFileBytes(path);
+  if (!bytes)
+    return preferences;
+  CSimpleIniA ini;
+  ini.LoadData(*bytes);
+  auto boolean = [&](const char* key, bool& value) {
+    if (const char* text = ini.GetValue(MenuPrefs, key))
+      if (const auto number = ParsePreferenceInteger(text))
+        value = *number != 0;
+  };
+  auto textValue = [&](const char* section, const char* key, std::string& value) {
+    if (const char* text = ini.GetValue(section, key))
+      value = Limited(text);
+  };
+  boolean("HidePaths", preferences.HidePaths);
+  boolean("UsedID3Tags", preferences.UsedID3Tags);
+  boolean("SortSelections", preferences.SortSelections);
+  boolean("MakeSFV", preferences.MakeSFV);
+  textValue(MenuPrefs, "InitialDir", preferences.InitialDir);
+  textValue(MenuPrefs, "NewsGroupFilter", preferences.NewsGroupFilter);
+  textValue(MenuPrefs, "LastGroupAdded", preferences.LastGroupAdded);
+  textValue(InitPrefs, "Encoder", preferences.Encoder);
+  textValue(InitPrefs, "Codec", preferences.Codec);
+  textValue(InitPrefs, "RippedBy", preferences.RippedBy);
+  textValue(InitPrefs, "PostedBy", preferences.PostedBy);
+  std::string groups;
+  textValue(InitPrefs, "NGPostedTo", groups);
+  preferences.NGPostedTo = SplitCommaText(groups);
+  return preferences;
+}
+
+bool WritePreferences(const std::string& path, const TPreferences& preferences) {
+  CSimpleIniA ini;
+  ini.SetSpaces(false);
+  if (const auto bytes = ReadFileBytes(path))
+    ini.LoadData(*bytes);
+  auto boolean = [&](const char* key, bool value) {
+    ini.SetValue(MenuPrefs, key, value ? "1" : "0");
+  };
+  boolean("HidePaths", preferences.HidePaths);
+  boolean("UsedID3Tags", preferences.UsedID3Tags);
+  boolean("SortSelections", preferences.SortSelections);
+  boolean("MakeSFV", preferences.MakeSFV);
+  ini.SetValue(MenuPrefs, "InitialDir", preferences.InitialDir.c_str());
+  ini.SetValue(MenuPrefs, "NewsGroupFilter", preferences.NewsGroupFilter.c_str());
+  ini.SetValue(MenuPrefs, "LastGroupAdded", preferences.LastGroupAdded.c_str());
+  ini.SetValue(InitPrefs, "Encoder", preferences.Encoder.c_str());
+  ini.SetValue(InitPrefs, "Codec", preferences.Codec.c_str());
+  ini.SetValue(InitPrefs, "RippedBy", preferences.RippedBy.c_str());
+  ini.SetValue(InitPrefs, "PostedBy", preferences.PostedBy.c_str());
+  ini.SetValue(InitPrefs, "NGPostedTo", CommaText(preferences.NGPostedTo).c_str());
+  std::string text;
+  if (ini.Save(text) < 0)
+    return false;
+  return WriteFileAtomically(path, text);
+}

@@ -1,0 +1,40 @@
+#pragma once
+// The preferences file: two sections, twelve keys, beside the program.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TPreferences {
+  // [MenuPrefs]
+  bool HidePaths = true;
+  bool UsedID3Tags = false;
+  bool SortSelections = true;
+  bool MakeSFV = false;
+  std::string InitialDir;
+  std::string NewsGroupFilter = "mp3";
+  std::string LastGroupAdded;
+  // [InitPrefs]
+  std::string Encoder;
+  std::string Codec;
+  std::string RippedBy;
+  std::string PostedBy;
+  std::vector<std::string> NGPostedTo;
+};
+
+// The program file's path with its extension replaced by ".INI", or ".INI" appended.
+std::string PreferencesPath(const std::string& programFile);
+
+// Missing files, sections, keys and malformed values give the defaults, silently.
+TPreferences ReadPreferences(const std::string& path);
+// Keeps what the file holds besides the twelve keys; written whole or not at all.
+bool WritePreferences(const std::string& path, const TPreferences& preferences);
+
+// Comma text: entries separated by commas; one holding a blank, comma, quote or control
+// character is quoted with its quotes doubled; a lone empty entry is "".
+std::string CommaText(const std::vector<std::string>& entries);
+// Commas, blanks and control characters separate entries outside quotes.
+std::vector<std::string> SplitCommaText(std::string_view text);
+
+// A preferences integer: decimal, or hexadecimal after "0x"; nothing for anything else.
+std::optional<long long> ParsePreferenceInteger(std::string_view text);

@@ -1,0 +1,111 @@
+#include "generate/AlbumFieldsUnit.h"
+
+#include "common/IntToAbbrStrUnit.h"
+#include "common/MostPopularUnit.h"
+#include "common/PreferencesUnit.h"
+#include "platform/Host.h"
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+namespace {
+template <typename Field> std::string MajorityText(const TAlbumInfo& album, Field field) {
+  std::vector<std::string> values;
+  for (const TTrackEntry& track : album.Tracks)
+    values.push_back(track.Info ? std::invoke(field, *track.Info) : std::string());
+  return MostPopularStr(values);
+}
+
+template <typename Value> std::int32_t MajorityNumber(const TAlbumInfo& album, Value value) {
+  std::vector<std::int32_t> values;
+  for (std::size_t i = 0; i < album.Tracks.size(); ++i)
+    values.push_back(album.Tracks[i].Info ? value(*album.Tracks[i].Info, i) : 0);
+  return MostPopularInt(values);
+}
+
+std::string OrUnknown(std::string text) { return text.empty() ? UnknownText : text; }
+} // namespace
+
+bool IsVariousArtists(std::size_t trackCount, std::size_t artistCount) {
+  return trackCount > 1 && artistCount > trackCount * 75 / 100;
+}
+
+TAlbumFieldChoices DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCount) {
+  TAlbumFieldChoices c;
+  c.PlayingTime = DurationToStr(album.PlayingSeconds);
+  c.TotalSize = IntToAbbrStr(album.TotalBytes);
+  c.Album = MajorityText(album, &TTrackInfo::Album);
+  c.VariousArtists = IsVariousArtists(album.Tracks.size(), artistCount);
+  c.Artist = c.VariousArtists ? VariousArtistsText : MajorityText(album, &TTrackInfo::Artist);
+  // A year that is not a number counts as a value no other track shares.
+  c.Year = MajorityNumber(album, [](const TTrackInfo& t, std::size_t position) {
+    const auto year = ParsePreferenceInteger(t.Year);
+    return year && *year >= INT32_MIN && *year <= INT32_MAX ? static_cast<std::int32_t>(*year)
+                                                            : -static_cast<std::int32_t>(position + 1);
+  });
+  c.Source = MajorityText(album, &TTrackInfo::MediaType);
+  c.RecordLabel = MajorityText(album, &TTrackInfo::Publisher);
+  c.Genre = MajorityText(album, &TTrackInfo::Genre);
+  c.Encoder = OrUnknown(MajorityText(album, &TTrackInfo::EncodedBy));
+  c.Codec = OrUnknown(MajorityText(album, &TTrackInfo::Codec));
+  c.BitRate = std::to_string(MajorityNumber(album, [](const TTrackInfo& t, std::size_t) {
+                return t.BitRate;
+              })) +
+              "K/s";
+  c.VBR = MajorityNumber(album, [](const TTrackInfo& t, std::size_t) { return t.IsVBR ? 1 : 0; }) != 0;
+  c.SampleRate = std::to_string(MajorityNumber(album, [](const TTrackInfo& t, std::size_t) {
+                   return t.SampleRate;
+                 })) +
+                 "Hz";
+  const int mode =
+      MajorityNumber(album, [](const TTrackInfo& t, std::size_t) { return t.ChannelMode; });
+  c.StereoMode = mode >= 0 && mode <= 3 ? mode : 0;
+  c.TagVersion = MajorityText(album, &TTrackInfo::TagVersion);
+  c.RipDate = MajorityNumber(album, [](const TTrackInfo& t, std::size_t) {
+    return static_cast<std::int32_t>(std::floor(t.FileDate));
+  });
+  return c;
+}
+
+void StoreAlbumFields(TAlbumInfo& album, const TAlbumFieldTexts& t) {
+  THost& host = CurrentHost();
+  album.SetArtist(t.Artist);
+  album.SetAlbumTitle(t.AlbumTitle);
+  album.Year = t.Year;
+  album.Genre = t.Genre;
+  album.Source = t.Source;
+  album.RecordLabel = t.RecordLabel;
+  album.Encoder = t.Encoder;
+  album.Codec = t.Codec;
+  album.BitRate = t.VBR ? "VBR ~" + t.BitRate : t.BitRate;
+  album.SampleRate = t.SampleRate;
+  album.StereoMode = StereoModeNames[t.StereoMode >= 0 && t.StereoMode <= 3 ? t.StereoMode : 0];
+  album.Quality = "Hi";
+  album.ID3Version = t.ID3Version;
+  album.PostedBy = t.PostedBy;
+  album.PostDate = host.ShortDateText(std::floor(t.PostDate));
+  album.RippedBy = t.RippedBy;
+  album.RipDate = host.ShortDateText(std::floor(t.RipDate));
+  album.NewsGroups = t.NewsGroups;
+}
+
+std::string FileNamePart(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+std::string FolderPart(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+
+std::string TrackLine(std::size_t position, const TTrackEntry& track, bool useTagInfo,
+                      bool hidePaths) {
+  std::string text = track.Path;
+  if (useTagInfo)
+    text = track.Info ? track.Info->Title : std::string(NoTagTitle);
+  else if (hidePaths)
+    text = FileNamePart(track.Path);
+  char number[24];
+  std::snprintf(number, sizeof number, "%2zu. ", position + 1);
+  return number + text;
+}
+
+std::string TrackCountText(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " Track" : " Tracks");
+}

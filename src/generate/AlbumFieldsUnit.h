@@ -1,0 +1,67 @@
+#pragma once
+// The main window's decisions about the album fields, as plain functions over the
+// track records: what Choose Tracks fills in and what a document receives.
+#include "generate/AlbumUnit.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+inline constexpr const char* VariousArtistsText = "Various Artists";
+inline constexpr const char* UnknownText = "Unknown";
+
+// The box texts and choices that FillAlbumFields puts into the window.
+struct TAlbumFieldChoices {
+  std::string PlayingTime;
+  std::string TotalSize;
+  std::string Album;  // empty: select the first entry of the album list
+  bool VariousArtists = false;
+  std::string Artist; // "Various Artists", the majority, or empty: the first entry
+  int Year = 0;       // the majority year; select the list entry of that number
+  std::string Source; // empty: leave the box as it is
+  std::string RecordLabel; // empty: leave the box as it is
+  std::string Genre;
+  std::string Encoder;
+  std::string Codec;
+  std::string BitRate;
+  bool VBR = false;
+  std::string SampleRate;
+  int StereoMode = 0; // radio index 0..3
+  std::string TagVersion;
+  TDateTime RipDate = 0;
+};
+
+// artistCount: the number of distinct artists in the artist box's list.
+TAlbumFieldChoices DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCount);
+
+// More than one track and more distinct artists than 75% of the tracks (integer).
+bool IsVariousArtists(std::size_t trackCount, std::size_t artistCount);
+
+// The window's texts as StoreAlbumFields copies them into the album record.
+struct TAlbumFieldTexts {
+  std::string Artist, AlbumTitle, Year, Genre, Source, RecordLabel, Encoder, Codec, BitRate;
+  bool VBR = false;
+  std::string SampleRate;
+  int StereoMode = 0;
+  std::string ID3Version, PostedBy;
+  TDateTime PostDate = 0;
+  std::string RippedBy;
+  TDateTime RipDate = 0;
+  const std::vector<std::string>* NewsGroups = nullptr;
+};
+void StoreAlbumFields(TAlbumInfo& album, const TAlbumFieldTexts& texts);
+
+// The long names of the stereo modes, by radio index.
+inline constexpr std::array<const char*, 4> StereoModeNames = {"Stereo", "Joint Stereo",
+                                                               "Dual Channel", "Mono"};
+
+// One listing line: "%2d. %s" with the title, the file name or the full path.
+std::string TrackLine(std::size_t position, const TTrackEntry& track, bool useTagInfo,
+                      bool hidePaths);
+// "1 Track", "0 Tracks", "12 Tracks".
+std::string TrackCountText(std::size_t count);
+// The part after the last "/".
+std::string FileNamePart(const std::string& path);
+// The folder of a path, with its trailing "/".
+std::string FolderPart(const std::string& path);

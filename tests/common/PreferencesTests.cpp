@@ -1,0 +1,116 @@
+#include "common/PreferencesUnit.h"
+#include "common/RememberedListsUnit.h"
+#include "support/ScriptedHost.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using TLines = std::vector<std::string>;
+
+TEST(Preferences, PathReplacesOrAppendsTheExtension) {
+  EXPECT_EQ(PreferencesPath("/opt/tamberlon/tamberlon"), "/opt/tamberlon/tamberlon.INI");
+  EXPECT_EQ(PreferencesPath("/opt/t.app/tamberlon.exe"), "/opt/t.app/tamberlon.INI");
+  EXPECT_EQ(PreferencesPath("/opt/t.app/tamberlon"), "/opt/t.app/tamberlon.INI");
+}
+
+TEST(Preferences, CommaTextBothWays) {
+  const struct {
+    const char* Name;
+    TLines Entries;
+    std::string Text;
+  } cases[] = {
+      {"plain", {"a.b", "c.d"}, "a.b,c.d"},
+      {"blank and quote", {"a b", "say \"hi\""}, "\"a b\",\"say \"\"hi\"\"\""},
+      {"comma", {"x,y"}, "\"x,y\""},
+      {"one empty entry", {""}, "\"\""},
+      {"empty entry among others", {"a", "", "b"}, "a,,b"},
+      {"none", {}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(CommaText(c.Entries), c.Text);
+    EXPECT_EQ(SplitCommaText(c.Text), c.Entries);
+  }
+  EXPECT_EQ(SplitCommaText(" a  b\tc "), (TLines{"a", "b", "c"}));
+  EXPECT_EQ(SplitCommaText("a,"), (TLines{"a", ""}));
+}
+
+TEST(Preferences, IntegersForBooleans) {
+  EXPECT_EQ(ParsePreferenceInteger("2"), 2);
+  EXPECT_EQ(ParsePreferenceInteger("0x1F"), 31);
+  EXPECT_EQ(ParsePreferenceInteger("-1"), -1);
+  EXPECT_EQ(ParsePreferenceInteger("yes"), std::nullopt);
+  EXPECT_EQ(ParsePreferenceInteger(""), std::nullopt);
+  EXPECT_EQ(ParsePreferenceInteger("1x"), std::nullopt);
+}
+
+TEST(Preferences, DefaultsRoundTripAndUnknownKeysKept) {
+  TTempFolder folder;
+  const std::string path = folder.Path() + "tamberlon.INI";
+  const TPreferences defaults = ReadPreferences(path);
+  EXPECT_TRUE(defaults.HidePaths);
+  EXPECT_FALSE(defaults.UsedID3Tags);
+  EXPECT_TRUE(defaults.SortSelections);
+  EXPECT_FALSE(defaults.MakeSFV);
+  EXPECT_EQ(defaults.NewsGroupFilter, "mp3");
+  EXPECT_TRUE(defaults.NGPostedTo.empty());
+
+  folder.Write("tamberlon.INI", "[Other]\r\nmine=kept\r\n[MenuPrefs]\r\nHidePaths=2\r\n"
+                                "UsedID3Tags=yes\r\nMakeSFV=0x1\r\nSortSelections=0\r\n"
+                                "NewsGroupFilter=" + std::string(3000, 'f') + "\r\n"
+                                "[InitPrefs]\r\nNGPostedTo=b.two,a.one\r\n\x01\xFF garbage\r\n");
+  TPreferences read = ReadPreferences(path);
+  EXPECT_TRUE(read.HidePaths);
+  EXPECT_FALSE(read.UsedID3Tags); // "yes" is no integer: the default
+  EXPECT_TRUE(read.MakeSFV);
+  EXPECT_FALSE(read.SortSelections);
+  EXPECT_EQ(read.NewsGroupFilter.size(), 2047u);
+  EXPECT_EQ(read.NGPostedTo, (TLines{"b.two", "a.one"}));
+
+  read.Encoder = "LAME 3.100";
+  read.NGPostedTo = {"a b", ""};
+  ASSERT_TRUE(WritePreferences(path, read));
+  const std::string text = ReadWholeFile(path);
+  EXPECT_NE(text.find("mine=kept"), std::string::npos);
+  EXPECT_NE(text.find("HidePaths=1"), std::string::npos);
+  EXPECT_NE(text.find("NGPostedTo=\"a b\","), std::string::npos);
+  const TPreferences again = ReadPreferences(path);
+  EXPECT_EQ(again.Encoder, "LAME 3.100");
+  EXPECT_EQ(again.NGPostedTo, (TLines{"a b", ""}));
+}
+
+TEST(Preferences, FailedWriteLeavesThePreviousFile) {
+  TTempFolder folder;
+  std::filesystem::create_directory(folder.Path() + "tamberlon.INI");
+  EXPECT_FALSE(WritePreferences(folder.Path() + "tamberlon.INI", {}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+}
+
+TEST(RememberedLists, LoadStopsAtTheFirstMissingFile) {
+  TWithScriptedHost scripted;
+  TTempFolder& folder = scripted.Host.ProgramFolder;
+  for (const char* name : RememberedListFileNames)
+    folder.Write(name, "b\r\nA\rc\n");
+  std::filesystem::remove(folder.Path() + "rippedby.txt");
+  scripted.Host.ExpectError(ecOpenForReading);
+  const TRememberedLists lists = LoadRememberedLists(folder.Path());
+  EXPECT_EQ(lists[rlLabels], (TLines{"A", "b", "c"}));
+  for (std::size_t i = rlRippedBy; i < lists.size(); ++i)
+    EXPECT_TRUE(lists[i].empty()) << i;
+}
+
+TEST(RememberedLists, SaveAddsTextsOnceIgnoringCase) {
+  TWithScriptedHost scripted;
+  TTempFolder& folder = scripted.Host.ProgramFolder;
+  TRememberedLists lists;
+  lists[rlRippedBy] = {"alice"};
+  ASSERT_TRUE(SaveRememberedLists(folder.Path(), lists, {"Label", "ALICE", "", "b", "a"}));
+  ASSERT_TRUE(SaveRememberedLists(folder.Path(), lists, {"LABEL", "bob", "", "B", "a"}));
+  EXPECT_EQ(ReadWholeFile(folder.Path() + "labels.txt"), "Label\r\n");
+  EXPECT_EQ(ReadWholeFile(folder.Path() + "rippedby.txt"), "alice\r\nbob\r\n");
+  EXPECT_EQ(ReadWholeFile(folder.Path() + "postedby.txt"), "");
+  std::filesystem::create_directory(folder.Path() + "encoders.txt.x");
+  std::filesystem::remove(folder.Path() + "encoders.txt");
+  std::filesystem::create_directory(folder.Path() + "encoders.txt");
+  EXPECT_FALSE(SaveRememberedLists(folder.Path(), lists, {"", "", "", "", ""}));
+}

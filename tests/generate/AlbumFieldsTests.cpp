@@ -1,0 +1,117 @@
+#include "generate/AlbumFieldsUnit.h"
+#include "support/ScriptedHost.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+struct TTrackSpec {
+  std::string Artist = "";
+  std::string Year = "";
+  int BitRate = 128;
+  int SampleRate = 44100;
+  int ChannelMode = 1;
+  bool VBR = false;
+  std::string Codec = "";
+  std::string EncodedBy = "";
+  double Day = 45000.5;
+};
+
+TAlbumInfo Album(const std::vector<TTrackSpec>& specs) {
+  TAlbumInfo album;
+  for (const TTrackSpec& s : specs) {
+    auto info = std::make_unique<TTrackInfo>();
+    info->HasTag = true;
+    info->Artist = s.Artist;
+    info->Year = s.Year;
+    info->BitRate = s.BitRate;
+    info->SampleRate = s.SampleRate;
+    info->ChannelMode = s.ChannelMode;
+    info->IsVBR = s.VBR;
+    info->Codec = s.Codec;
+    info->EncodedBy = s.EncodedBy;
+    info->FileDate = s.Day;
+    album.Tracks.push_back({"/x.mp3", std::move(info)});
+  }
+  return album;
+}
+} // namespace
+
+TEST(AlbumFields, VariousArtistsThreshold) {
+  const struct {
+    std::size_t Tracks, Artists;
+    bool Various;
+  } cases[] = {{1, 1, false}, {2, 2, true},  {3, 2, false}, {4, 4, true},
+               {4, 3, false}, {10, 8, true}, {10, 7, false}, {0, 0, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.Tracks) + " tracks, " + std::to_string(c.Artists) + " artists");
+    EXPECT_EQ(IsVariousArtists(c.Tracks, c.Artists), c.Various);
+  }
+}
+
+TEST(AlbumFields, MajoritiesAndTheirTextForms) {
+  TWithScriptedHost scripted;
+  const TAlbumInfo album = Album({{.Artist = "A", .Year = "2001", .BitRate = 128, .Day = 45001.7},
+                                  {.Artist = "A", .Year = "1999", .BitRate = 192, .VBR = true,
+                                   .Day = 45000.2},
+                                  {.Artist = "B", .Year = "1999", .ChannelMode = 4, .VBR = true,
+                                   .Day = 45000.9}});
+  const TAlbumFieldChoices c = DecideAlbumFields(album, 2);
+  EXPECT_FALSE(c.VariousArtists);
+  EXPECT_EQ(c.Artist, "A");
+  EXPECT_EQ(c.Year, 1999);
+  EXPECT_EQ(c.BitRate, "128K/s");
+  EXPECT_TRUE(c.VBR);
+  EXPECT_EQ(c.SampleRate, "44100Hz");
+  EXPECT_EQ(c.StereoMode, 1);
+  EXPECT_EQ(c.Encoder, "Unknown");
+  EXPECT_EQ(c.Codec, "Unknown");
+  EXPECT_EQ(c.RipDate, 45000);
+  EXPECT_EQ(c.TagVersion, "None");
+}
+
+TEST(AlbumFields, NonNumericYearsNeverAgreeAndUnknownModeIsStereo) {
+  TWithScriptedHost scripted;
+  const TAlbumFieldChoices c =
+      DecideAlbumFields(Album({{.Year = "", .ChannelMode = 4}, {.Year = "", .ChannelMode = 4}}), 0);
+  EXPECT_EQ(c.Year, -1);
+  EXPECT_EQ(c.StereoMode, 0);
+  EXPECT_EQ(c.Artist, "");
+  const TAlbumFieldChoices various = DecideAlbumFields(Album({{}, {}, {}, {}}), 4);
+  EXPECT_TRUE(various.VariousArtists);
+  EXPECT_EQ(various.Artist, "Various Artists");
+}
+
+TEST(AlbumFields, StoreCopiesTheWindowIntoTheRecord) {
+  TWithScriptedHost scripted;
+  TAlbumInfo album;
+  const std::vector<std::string> groups = {"a.b"};
+  TAlbumFieldTexts texts;
+  texts.Artist = "AC/DC";
+  texts.AlbumTitle = "Live";
+  texts.BitRate = "128K/s";
+  texts.VBR = true;
+  texts.StereoMode = 2;
+  texts.PostDate = EncodeDateTime({2026, 12, 8, 23, 59, 0});
+  texts.RipDate = EncodeDateTime({2026, 1, 2, 0, 0, 0});
+  texts.NewsGroups = &groups;
+  StoreAlbumFields(album, texts);
+  EXPECT_EQ(album.DefaultFileName(), "ACDC - Live.nfo");
+  EXPECT_EQ(album.BitRate, "VBR ~128K/s");
+  EXPECT_EQ(album.StereoMode, "Dual Channel");
+  EXPECT_EQ(album.Quality, "Hi");
+  EXPECT_EQ(album.PostDate, "12/8/2026");
+  EXPECT_EQ(album.RipDate, "1/2/2026");
+  EXPECT_EQ(album.NewsGroups, &groups);
+}
+
+TEST(AlbumFields, ListingLines) {
+  TTrackEntry tagged{"/music/01 Intro.mp3", std::make_unique<TTrackInfo>()};
+  tagged.Info->Title = "Intro";
+  EXPECT_EQ(TrackLine(0, tagged, true, true), " 1. Intro");
+  EXPECT_EQ(TrackLine(0, tagged, false, true), " 1. 01 Intro.mp3");
+  EXPECT_EQ(TrackLine(9, tagged, false, false), "10. /music/01 Intro.mp3");
+  EXPECT_EQ(TrackCountText(0), "0 Tracks");
+  EXPECT_EQ(TrackCountText(1), "1 Track");
+  EXPECT_EQ(TrackCountText(2), "2 Tracks");
+  EXPECT_EQ(FolderPart("/music/a.mp3"), "/music/");
+}
