@@ -33,6 +33,15 @@ struct TOpenDialogRequest {
   std::size_t FilterIndex = 0; // the entry preset, counted from 0
   std::string FileName;        // preset file name
   std::string Folder;          // initial folder; empty for the dialog's own choice
+  std::string OkButtonText;    // empty for the dialog's own
+};
+
+struct TSaveDialogRequest {
+  std::string Title;
+  std::vector<TFileFilter> Filters;
+  std::string DefaultExtension; // added to a name typed without one
+  std::string FileName;
+  std::string Folder;
 };
 
 // The user's regional forms; the defaults are the English ones.
@@ -73,6 +82,16 @@ public:
                                               const std::string& value, int maxLength) = 0;
   // The open dialog; the chosen file's full path, or nothing when cancelled.
   virtual std::optional<std::string> OpenFileDialog(const TOpenDialogRequest& request) = 0;
+  // The open dialog with several files chosen at once; empty when cancelled.
+  virtual std::vector<std::string> OpenFilesDialog(const TOpenDialogRequest& request) = 0;
+  // The save dialog, which asks before an existing file is replaced; nothing when cancelled.
+  virtual std::optional<std::string> SaveFileDialog(const TSaveDialogRequest& request) = 0;
+  // The media player: open one file without playing it (false when it cannot be opened),
+  // play and stop it, and close it.
+  virtual bool OpenMedia(const std::string& path) = 0;
+  virtual void PlayMedia() = 0;
+  virtual void StopMedia() = 0;
+  virtual void CloseMedia() = 0;
   // Shows a topic of the program's help; false when the help cannot be shown.
   virtual bool ShowHelp(int topic) = 0;
   // The hourglass while a long step runs.
@@ -100,6 +119,12 @@ public:
   std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                       const std::string& value, int maxLength) override;
   std::optional<std::string> OpenFileDialog(const TOpenDialogRequest& request) override;
+  std::vector<std::string> OpenFilesDialog(const TOpenDialogRequest& request) override;
+  std::optional<std::string> SaveFileDialog(const TSaveDialogRequest& request) override;
+  bool OpenMedia(const std::string& path) override;
+  void PlayMedia() override {}
+  void StopMedia() override {}
+  void CloseMedia() override {}
   bool ShowHelp(int topic) override;
   void SetBusyCursor(bool busy) override;
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;

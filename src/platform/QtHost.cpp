@@ -1,6 +1,8 @@
 #include "platform/QtHost.h"
 
 #include <QApplication>
+#include <QAudioOutput>
+#include <QMediaPlayer>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -89,28 +91,94 @@ std::optional<std::string> TQtHost::InputBox(const std::string& caption, const s
   return dialog.textValue().toStdString();
 }
 
-std::optional<std::string> TQtHost::OpenFileDialog(const TOpenDialogRequest& request) {
-  QStringList filters;
-  for (const TFileFilter& filter : request.Filters) {
+namespace {
+QStringList NameFilters(const std::vector<TFileFilter>& filters) {
+  QStringList names;
+  for (const TFileFilter& filter : filters) {
     // Qt reads the patterns from a trailing "(...)"; a name that already ends with its
     // pattern in parentheses (a space after it aside) is shown as it is.
     const QString name = QString::fromStdString(filter.Name).trimmed();
     const QString pattern = QString::fromStdString(filter.Pattern);
-    filters << (name.endsWith(QLatin1Char(')'))
-                    ? name
-                    : name + QStringLiteral(" (") + pattern + QLatin1Char(')'));
+    names << (name.endsWith(QLatin1Char(')')) ? name
+                                               : name + QStringLiteral(" (") + pattern +
+                                                     QLatin1Char(')'));
   }
+  return names;
+}
+} // namespace
+
+TQtHost::TQtHost() = default;
+TQtHost::~TQtHost() = default;
+
+std::vector<std::string> TQtHost::RunOpenDialog(const TOpenDialogRequest& request, bool several) {
+  const QStringList filters = NameFilters(request.Filters);
   QFileDialog dialog(nullptr, QString::fromStdString(request.Title),
                      QString::fromStdString(request.Folder));
-  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
   dialog.setNameFilters(filters);
   if (request.FilterIndex < static_cast<std::size_t>(filters.size()))
     dialog.selectNameFilter(filters[static_cast<qsizetype>(request.FilterIndex)]);
   if (!request.FileName.empty())
     dialog.selectFile(QString::fromStdString(request.FileName));
+  if (!request.OkButtonText.empty())
+    dialog.setLabelText(QFileDialog::Accept, QString::fromStdString(request.OkButtonText));
+  std::vector<std::string> chosen;
+  if (dialog.exec() == QDialog::Accepted)
+    for (const QString& file : dialog.selectedFiles())
+      chosen.push_back(file.toStdString());
+  return chosen;
+}
+
+std::optional<std::string> TQtHost::OpenFileDialog(const TOpenDialogRequest& request) {
+  const auto chosen = RunOpenDialog(request, false);
+  return chosen.empty() ? std::nullopt : std::optional(chosen.front());
+}
+
+std::vector<std::string> TQtHost::OpenFilesDialog(const TOpenDialogRequest& request) {
+  return RunOpenDialog(request, true);
+}
+
+std::optional<std::string> TQtHost::SaveFileDialog(const TSaveDialogRequest& request) {
+  const QString folder = QString::fromStdString(request.Folder);
+  QFileDialog dialog(nullptr, QString::fromStdString(request.Title), folder);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters(NameFilters(request.Filters));
+  dialog.setDefaultSuffix(QString::fromStdString(request.DefaultExtension));
+  dialog.selectFile(QString::fromStdString(request.FileName));
+  // Replacing an existing file is asked about by the dialog itself.
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return std::nullopt;
   return dialog.selectedFiles().front().toStdString();
+}
+
+bool TQtHost::OpenMedia(const std::string& path) {
+  const QString file = QString::fromStdString(path);
+  if (!QFileInfo(file).isReadable())
+    return false;
+  if (!Player) {
+    Player = std::make_unique<QMediaPlayer>();
+    Audio = std::make_unique<QAudioOutput>();
+    Player->setAudioOutput(Audio.get());
+  }
+  Player->setSource(QUrl::fromLocalFile(file));
+  return Player->error() == QMediaPlayer::NoError;
+}
+
+void TQtHost::PlayMedia() {
+  if (Player && !Player->source().isEmpty())
+    Player->play();
+}
+
+void TQtHost::StopMedia() {
+  if (Player)
+    Player->stop();
+}
+
+void TQtHost::CloseMedia() {
+  if (Player) {
+    Player->stop();
+    Player->setSource(QUrl());
+  }
 }
 
 bool TQtHost::ShowHelp(int topic) {

@@ -2,8 +2,15 @@
 // The window program's host: Qt's modal boxes and the system's regional forms.
 #include "platform/ConsoleHost.h"
 
+#include <memory>
+
+class QAudioOutput;
+class QMediaPlayer;
+
 class TQtHost : public TConsoleHost {
 public:
+  TQtHost();
+  ~TQtHost() override;
   TMessageResult ShowMessage(TMessageKind kind, const std::string& text) override;
   std::string ProgramFile() override;
   TShellResult ShellOpen(const std::string& file, const std::string& workingFolder) override;
@@ -11,6 +18,17 @@ public:
   std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                       const std::string& value, int maxLength) override;
   std::optional<std::string> OpenFileDialog(const TOpenDialogRequest& request) override;
+  std::vector<std::string> OpenFilesDialog(const TOpenDialogRequest& request) override;
+  std::optional<std::string> SaveFileDialog(const TSaveDialogRequest& request) override;
+  bool OpenMedia(const std::string& path) override;
+  void PlayMedia() override;
+  void StopMedia() override;
+  void CloseMedia() override;
   bool ShowHelp(int topic) override;
   void SetBusyCursor(bool busy) override;
+
+private:
+  std::vector<std::string> RunOpenDialog(const TOpenDialogRequest& request, bool several);
+  std::unique_ptr<QMediaPlayer> Player;
+  std::unique_ptr<QAudioOutput> Audio;
 };

@@ -39,6 +39,14 @@ void TScriptedHost::ExpectHelp(int topic, bool shown) {
   Expected.push_back({"Help", std::to_string(topic), shown ? 1 : 0});
 }
 
+void TScriptedHost::ExpectOpenFilesDialog(std::string request, std::vector<std::string> answer) {
+  Expected.push_back({"OpenFilesDialog", std::move(request), 0, std::nullopt, std::move(answer)});
+}
+
+void TScriptedHost::ExpectSaveFileDialog(std::string request, std::optional<std::string> answer) {
+  Expected.push_back({"SaveFileDialog", std::move(request), 0, std::move(answer)});
+}
+
 void TScriptedHost::VerifyAllShown() {
   for (const TExpected& expected : Expected)
     ADD_FAILURE() << "expected call that never came: " << expected.What << ": " << expected.Text;
@@ -126,4 +134,24 @@ int TScriptedHost::CompareIgnoringCase(std::string_view a, std::string_view b) {
 
 std::string TScriptedHost::UpperCase(std::string_view text) {
   return ToUpperCase(text);
+}
+
+std::vector<std::string> TScriptedHost::OpenFilesDialog(const TOpenDialogRequest& request) {
+  LastOpenDialog = request;
+  const TExpected* expected = Next("OpenFilesDialog", request.Title + "|" + request.OkButtonText +
+                                                          "|" + request.Folder);
+  return expected ? expected->ListAnswer : std::vector<std::string>();
+}
+
+std::optional<std::string> TScriptedHost::SaveFileDialog(const TSaveDialogRequest& request) {
+  LastSaveDialog = request;
+  const TExpected* expected =
+      Next("SaveFileDialog", request.Title + "|" + request.DefaultExtension + "|" +
+                                 request.FileName + "|" + request.Folder);
+  return expected ? expected->TextAnswer : std::nullopt;
+}
+
+bool TScriptedHost::OpenMedia(const std::string& path) {
+  MediaCalls.push_back("Open " + path);
+  return MediaOpens;
 }

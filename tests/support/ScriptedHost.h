@@ -28,6 +28,10 @@ public:
   // The dialog's request as "title|filter index|file name"; the chosen path or nothing.
   void ExpectOpenFileDialog(std::string request, std::optional<std::string> answer);
   void ExpectHelp(int topic, bool shown);
+  // "title|ok button|folder"; the chosen paths (none to cancel).
+  void ExpectOpenFilesDialog(std::string request, std::vector<std::string> answer);
+  // "title|default extension|file name|folder"; the chosen path or nothing.
+  void ExpectSaveFileDialog(std::string request, std::optional<std::string> answer);
   // Fails the test for every expected call that has not come; forgets them.
   void VerifyAllShown();
 
@@ -42,6 +46,14 @@ public:
   std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                       const std::string& value, int maxLength) override;
   std::optional<std::string> OpenFileDialog(const TOpenDialogRequest& request) override;
+  std::vector<std::string> OpenFilesDialog(const TOpenDialogRequest& request) override;
+  std::optional<std::string> SaveFileDialog(const TSaveDialogRequest& request) override;
+  // The player needs no expectations: its calls are logged in MediaCalls, and opening
+  // answers MediaOpens.
+  bool OpenMedia(const std::string& path) override;
+  void PlayMedia() override { MediaCalls.push_back("Play"); }
+  void StopMedia() override { MediaCalls.push_back("Stop"); }
+  void CloseMedia() override { MediaCalls.push_back("Close"); }
   bool ShowHelp(int topic) override;
   void SetBusyCursor(bool busy) override;
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
@@ -56,6 +68,9 @@ public:
   TDateTime Clock = EncodeDateTime({2026, 12, 8, 14, 5, 9});
   std::string LastPreview;
   TOpenDialogRequest LastOpenDialog;
+  TSaveDialogRequest LastSaveDialog;
+  std::vector<std::string> MediaCalls;
+  bool MediaOpens = true;
   int InputMaxLength = 0;
   // Busy cursor: how deep it is now and how often it was set.
   int BusyDepth = 0;
@@ -70,6 +85,7 @@ private:
     std::string Text;
     int Answer;
     std::optional<std::string> TextAnswer{};
+    std::vector<std::string> ListAnswer{};
   };
   const TExpected* Next(const std::string& what, const std::string& text);
   std::deque<TExpected> Expected;

@@ -1,0 +1,129 @@
+// The main window's commands: save, preview, newsgroups, templates, help, about, playback.
+#include "ui/MainUnit.h"
+
+#include "common/ErrorsUnit.h"
+#include "generate/NFOUnit.h"
+#include "generate/PostingPolicyUnit.h"
+#include "generate/SFVUnit.h"
+#include "newsgroups/NewsGroupCommandsUnit.h"
+#include "newsgroups/NewsGroupUnit.h"
+#include "platform/Host.h"
+#include "ui/AboutUnit.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QListWidget>
+
+void TFormMain::ButtonMakeNFOClick() {
+  StoreAlbumFields();
+  TSaveDialogRequest request;
+  request.Title = "Save .NFO file";
+  request.Filters = {{"NFO Files (*.nfo)", "*.nfo"}, {"All Files (*.*)", "*"}};
+  request.DefaultExtension = "nfo";
+  request.Folder = TrackFolder;
+  request.FileName = FAlbum->DefaultFileName();
+  const auto path = CurrentHost().SaveFileDialog(request);
+  if (!path) {
+    CurrentHost().ShowMessage(TMessageKind::Information, "Nothing saved");
+    return;
+  }
+  // One guarded block: the first failure skips the rest and is reported once.
+  TNFO nfo(*FAlbum);
+  nfo.Generate();
+  bool saved = nfo.SaveToFile(*path);
+  if (saved && GenerateSFVfile1->isChecked()) {
+    TSFV sfv(*FAlbum);
+    sfv.Generate();
+    saved = sfv.SaveToFile(SfvPathFor(*path));
+  }
+  if (saved) {
+    FAlbum->FileName = *path;
+    RefreshTrackListing();
+    saved = SaveRememberedLists();
+  }
+  if (!saved)
+    ShowError(ecOpenForWriting);
+}
+
+void TFormMain::ButtonPreviewNFOClick() {
+  StoreAlbumFields();
+  TNFO nfo(*FAlbum);
+  nfo.Generate();
+  nfo.Preview();
+}
+
+void TFormMain::ButtonEditNGListClick() {
+  if (!FormNewsGroups)
+    return;
+  FormNewsGroups->SetFilterText(ToQt(NewsGroupFilter));
+  FormNewsGroups->FilterSelected(NewsGroupEntries());
+  if (FormNewsGroups->exec() != QDialog::Accepted)
+    return;
+  NewsGroupFilter = FromQt(FormNewsGroups->FilterText());
+  SetNewsGroupEntries(FormNewsGroups->SelectedGroups());
+}
+
+void TFormMain::ComboBoxNewsgroupsChange() {
+  const QSignalBlocker blocker(ComboBoxNewsgroups);
+  ComboBoxNewsgroups->setCurrentIndex(ComboBoxNewsgroups->count() > 0 ? 0 : -1);
+  if (ComboBoxNewsgroups->count() == 0)
+    ComboBoxNewsgroups->setEditText(QString());
+}
+
+void TFormMain::AddaNewsgroup1Click() {
+  if (!FormNewsGroups)
+    return;
+  FormNewsGroups->Selection().LastGroupAdded = LastGroupAdded;
+  AddNewsGroup(FormNewsGroups->Selection());
+  LastGroupAdded = FormNewsGroups->Selection().LastGroupAdded;
+}
+
+void TFormMain::EditNewsgroupList1Click() { EditNewsGroupList(); }
+
+void TFormMain::Fromatextfile1Click() {
+  if (FormNewsGroups)
+    ImportNewsGroups(FormNewsGroups->Selection(), false);
+}
+
+void TFormMain::FromAgent1Click() {
+  if (FormNewsGroups)
+    ImportNewsGroups(FormNewsGroups->Selection(), true);
+}
+
+void TFormMain::SingleArtistTemplate1Click() { EditTemplate(SingleArtistTemplateFileName); }
+
+void TFormMain::VariousArtistTemplate1Click() { EditTemplate(VariousArtistsTemplateFileName); }
+
+void TFormMain::EditPostingPolicy1Click() { EditPostingPolicy(); }
+
+void TFormMain::Contents2Click() {
+  if (!CurrentHost().ShowHelp(Contents2->property("helpContext").toInt()))
+    ShowError(ecHelpFile);
+}
+
+void TFormMain::About1Click() {
+  TAboutBox about(this);
+  about.exec();
+}
+
+void TFormMain::MediaPlayer1Click(bool play) {
+  if (play)
+    PlaySelectedTrack();
+  else
+    CurrentHost().CloseMedia();
+}
+
+void TFormMain::ListBox1DblClick() { PlaySelectedTrack(); }
+
+void TFormMain::PlaySelectedTrack() {
+  const int row = ListBox1->currentRow();
+  if (row < 0 || static_cast<std::size_t>(row) >= FAlbum->Tracks.size())
+    return;
+  THost& host = CurrentHost();
+  host.CloseMedia();
+  if (!host.OpenMedia(FAlbum->Tracks[static_cast<std::size_t>(row)].Path)) {
+    ShowError(ecOpenMedia);
+    return;
+  }
+  host.PlayMedia();
+}

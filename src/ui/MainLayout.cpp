@@ -1,0 +1,302 @@
+// The main window's controls and menu, arranged as designed.
+#include "ui/MainUnit.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int ControlHelp = 140;
+
+template <typename T> T* Named(T* object, const char* name, int helpContext = ControlHelp) {
+  object->setObjectName(QString::fromLatin1(name));
+  object->setProperty("helpContext", helpContext);
+  return object;
+}
+
+QComboBox* Combo(QWidget* parent, const char* name, const QStringList& items = {}) {
+  auto* box = Named(new QComboBox(parent), name);
+  box->setEditable(true);
+  box->setInsertPolicy(QComboBox::NoInsert);
+  box->addItems(items);
+  box->setCurrentIndex(-1);
+  return box;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, const char* caption, const char* hint) {
+  auto* button = Named(new QPushButton(QString::fromUtf8(caption), parent), name);
+  button->setToolTip(QString::fromUtf8(hint));
+  return button;
+}
+
+// A label that ends with one blank, in front of its control.
+void AddLabelled(QGridLayout* grid, int row, int column, const char* label, QWidget* control,
+                 int span = 1, int labelHelp = ControlHelp) {
+  auto* text = new QLabel(QString::fromUtf8(label), control->parentWidget());
+  text->setProperty("helpContext", labelHelp);
+  text->setBuddy(control);
+  grid->addWidget(text, row, column);
+  grid->addWidget(control, row, column + 1, 1, span);
+}
+
+void Compact(QGridLayout* grid) {
+  grid->setContentsMargins(8, 4, 8, 4);
+  grid->setVerticalSpacing(3);
+  grid->setHorizontalSpacing(4);
+}
+
+QDateEdit* DatePicker(QWidget* parent, const char* name) {
+  auto* picker = Named(new QDateEdit(parent), name);
+  picker->setCalendarPopup(true);
+  return picker;
+}
+} // namespace
+
+void TFormMain::BuildControls() {
+  setObjectName(QStringLiteral("FormMain"));
+  setProperty("helpContext", HelpContents);
+  resize(640, 561);
+  setMinimumSize(632, 561);
+
+  // The window was designed for an 8-point dialog font; larger default fonts would not
+  // fit its fields into its size.
+  QFont designFont = font();
+  designFont.setPointSize(8);
+  setFont(designFont);
+
+  auto* central = new QWidget(this);
+  auto* window = new QVBoxLayout(central);
+  window->setContentsMargins(8, 2, 8, 2);
+  window->setSpacing(4);
+  window->addWidget(BuildTrackListing(), 1);
+
+  auto* middle = new QHBoxLayout;
+  middle->addWidget(BuildAlbumInformation(), 1);
+  middle->addSpacing(14);
+  middle->addWidget(BuildTechnicalInformation());
+  window->addLayout(middle);
+
+  ButtonPreviewNFO = Button(central, "ButtonPreviewNFO", "&Preview .NFO", "Preview the .NFO file");
+  ButtonMakeNFO = Button(central, "ButtonMakeNFO", "&Save .NFO", "Save the .NFO to a file");
+  for (QPushButton* button : {ButtonPreviewNFO, ButtonMakeNFO})
+    button->setMinimumSize(81, 33);
+  auto* outputButtons = new QVBoxLayout;
+  outputButtons->addStretch();
+  outputButtons->addWidget(ButtonPreviewNFO);
+  outputButtons->addSpacing(15);
+  outputButtons->addWidget(ButtonMakeNFO);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(BuildPostingInformation());
+  bottom->addStretch(1);
+  bottom->addLayout(outputButtons);
+  bottom->addSpacing(13);
+  window->addLayout(bottom);
+
+  ProgressBar1 = Named(new QProgressBar(central), "ProgressBar1");
+  ProgressBar1->setMaximumHeight(17);
+  ProgressBar1->setTextVisible(false);
+  window->addWidget(ProgressBar1);
+  setCentralWidget(central);
+  BuildMenu();
+}
+
+QWidget* TFormMain::BuildTrackListing() {
+  GroupBox1 = Named(new QGroupBox(QStringLiteral("Track Listing")), "GroupBox1", 290);
+  GroupBox1->setMinimumHeight(178);
+  ListBox1 = Named(new QListWidget(GroupBox1), "ListBox1");
+  ListBox1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  LabelTrackCount = Named(new QLabel(GroupBox1), "LabelTrackCount");
+  ButtonChooseTracks = Button(GroupBox1, "ButtonChooseTracks", "&Choose Tracks",
+                              "Select the tracks to be included");
+  ButtonMoveUp = Button(GroupBox1, "ButtonMoveUp", "Move &Up", "Move selected track Up one position");
+  ButtonMoveDown =
+      Button(GroupBox1, "ButtonMoveDown", "Move &Down", "Move selected track down one position");
+  ButtonClearTracks =
+      Button(GroupBox1, "ButtonClearTracks", "Clear Tracks", "Clear the track listing");
+
+  // The player bar: Play and Stop only, always enabled.
+  MediaPlayer1 = Named(new QWidget(GroupBox1), "MediaPlayer1");
+  MediaPlayer1Play = Named(new QToolButton(MediaPlayer1), "MediaPlayer1Play");
+  MediaPlayer1Play->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+  MediaPlayer1Play->setToolTip(QStringLiteral("Play"));
+  MediaPlayer1Stop = Named(new QToolButton(MediaPlayer1), "MediaPlayer1Stop");
+  MediaPlayer1Stop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+  MediaPlayer1Stop->setToolTip(QStringLiteral("Stop"));
+  auto* player = new QHBoxLayout(MediaPlayer1);
+  player->setContentsMargins(0, 0, 0, 0);
+  player->addWidget(MediaPlayer1Play);
+  player->addWidget(MediaPlayer1Stop);
+  player->addStretch();
+
+  auto* listing = new QVBoxLayout;
+  listing->addWidget(ListBox1, 1);
+  listing->addWidget(LabelTrackCount);
+  auto* commands = new QVBoxLayout;
+  for (QWidget* widget : std::initializer_list<QWidget*>{ButtonChooseTracks, ButtonMoveUp,
+                                                         ButtonMoveDown, MediaPlayer1,
+                                                         ButtonClearTracks})
+    commands->addWidget(widget);
+  commands->addStretch();
+  auto* group = new QHBoxLayout(GroupBox1);
+  group->addLayout(listing, 1);
+  group->addLayout(commands);
+  return GroupBox1;
+}
+
+QWidget* TFormMain::BuildAlbumInformation() {
+  GroupBox2 = Named(new QGroupBox(QStringLiteral("Album Information")), "GroupBox2", 500);
+  GroupBox2->setToolTip(QString()); // its hint is not shown
+  ComboBoxArtist = Combo(GroupBox2, "ComboBoxArtist", {QStringLiteral("Various Artists")});
+  ComboBoxAlbumTitle = Combo(GroupBox2, "ComboBoxAlbumTitle");
+  ComboBoxYear = Combo(GroupBox2, "ComboBoxYear");
+  ComboBoxSource = Combo(GroupBox2, "ComboBoxSource",
+                         {"CD", "Cassette", "FM Radio", "Vinyl", "DVD", "DAT"});
+  ComboBoxGenre = Combo(GroupBox2, "ComboBoxGenre");
+  ComboBoxRecordLabel = Combo(GroupBox2, "ComboBoxRecordLabel");
+  EditPlayingTime = Named(new QLineEdit(GroupBox2), "EditPlayingTime");
+  EditSize = Named(new QLineEdit(GroupBox2), "EditSize");
+  for (QLineEdit* edit : {EditPlayingTime, EditSize})
+    edit->setEnabled(false);
+  auto* grid = new QGridLayout(GroupBox2);
+  AddLabelled(grid, 0, 0, "Artist ", ComboBoxArtist, 3);
+  AddLabelled(grid, 1, 0, "Album Title ", ComboBoxAlbumTitle, 3);
+  AddLabelled(grid, 2, 0, "Year ", ComboBoxYear);
+  AddLabelled(grid, 2, 2, "Source ", ComboBoxSource);
+  AddLabelled(grid, 3, 0, "Genre ", ComboBoxGenre);
+  AddLabelled(grid, 3, 2, "Record Label ", ComboBoxRecordLabel);
+  AddLabelled(grid, 4, 0, "Playing Time ", EditPlayingTime);
+  AddLabelled(grid, 4, 2, "Total Size ", EditSize);
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+  Compact(grid);
+  return GroupBox2;
+}
+
+QWidget* TFormMain::BuildTechnicalInformation() {
+  GroupBox3 = Named(new QGroupBox(QStringLiteral("Technical Information")), "GroupBox3", 600);
+  GroupBox3->setFixedWidth(282);
+  ComboBoxEncoder = Combo(GroupBox3, "ComboBoxEncoder");
+  ComboBoxCodec = Combo(GroupBox3, "ComboBoxCodec");
+  ComboBoxBitRate = Combo(GroupBox3, "ComboBoxBitRate",
+                          {"32 K/sec", "64 K/sec", "96 K/sec", "128 K/sec", "160 K/sec",
+                           "192 K/sec", "224 K/sec", "256 K/sec", "298 K/sec", "320 K/sec"});
+  CheckBoxVBR = Named(new QCheckBox(QStringLiteral("VBR"), GroupBox3), "CheckBoxVBR", 693);
+  ComboBoxSampleRate = Combo(GroupBox3, "ComboBoxSampleRate",
+                             {"8,000 Hz", "11,025 Hz", "12,000 Hz", "16,000 Hz", "22,050 Hz",
+                              "24,000 Hz", "32,000 Hz", "44,100 Hz", "48,000 Hz"});
+  ComboBoxID3Tag = Combo(GroupBox3, "ComboBoxID3Tag",
+                         {"None", "ID3v1.0", "ID3v1.1", "ID3v2.0", "ID3v2.3", "ID3v2.4"});
+
+  RadioGroupStereoMode = Named(new QGroupBox(QStringLiteral("Stereo Mode"), GroupBox3),
+                               "RadioGroupStereoMode");
+  StereoModeButtons = new QButtonGroup(RadioGroupStereoMode);
+  auto* columns = new QHBoxLayout(RadioGroupStereoMode);
+  const char* captions[] = {"Stereo", "Joint St", "Dual", "Mono"};
+  for (int index = 0; index < 4; ++index) {
+    auto* radio = new QRadioButton(QString::fromLatin1(captions[index]), RadioGroupStereoMode);
+    radio->setObjectName(QStringLiteral("RadioGroupStereoMode%1").arg(index));
+    StereoModeButtons->addButton(radio, index);
+    columns->addWidget(radio);
+  }
+  StereoModeButtons->button(0)->setChecked(true);
+
+  auto* grid = new QGridLayout(GroupBox3);
+  AddLabelled(grid, 0, 0, "Encoder ", ComboBoxEncoder, 2);
+  AddLabelled(grid, 1, 0, "Codec ", ComboBoxCodec, 2);
+  AddLabelled(grid, 2, 0, "Bit Rate ", ComboBoxBitRate);
+  grid->addWidget(CheckBoxVBR, 2, 2);
+  AddLabelled(grid, 3, 0, "Sample Rate ", ComboBoxSampleRate, 2);
+  AddLabelled(grid, 4, 0, "ID3 Tag ", ComboBoxID3Tag, 2);
+  grid->addWidget(RadioGroupStereoMode, 5, 0, 1, 3);
+  grid->setColumnStretch(1, 1);
+  Compact(grid);
+  columns->setContentsMargins(6, 2, 6, 2);
+  return GroupBox3;
+}
+
+QWidget* TFormMain::BuildPostingInformation() {
+  GroupBox4 = Named(new QGroupBox(QStringLiteral("Posting Information")), "GroupBox4", 700);
+  GroupBox4->setFixedWidth(497);
+  ComboBoxRippedBy = Combo(GroupBox4, "ComboBoxRippedBy");
+  DateTimePickerRipDate = DatePicker(GroupBox4, "DateTimePickerRipDate");
+  ComboBoxPostedBy = Combo(GroupBox4, "ComboBoxPostedBy");
+  DateTimePickerPostDate = DatePicker(GroupBox4, "DateTimePickerPostDate");
+  ComboBoxNewsgroups = Combo(GroupBox4, "ComboBoxNewsgroups");
+  ComboBoxNewsgroups->setCompleter(nullptr); // no auto-completion
+  ButtonEditNGList = Button(GroupBox4, "ButtonEditNGList", "Select &Newsgroups",
+                            "Click to select the Newsgroups you plan on posting to");
+  auto* grid = new QGridLayout(GroupBox4);
+  AddLabelled(grid, 0, 0, "Ripped by ", ComboBoxRippedBy);
+  AddLabelled(grid, 0, 2, "On ", DateTimePickerRipDate, 1, 793);
+  AddLabelled(grid, 1, 0, "Posted by ", ComboBoxPostedBy);
+  AddLabelled(grid, 1, 2, "On ", DateTimePickerPostDate, 1, 794);
+  AddLabelled(grid, 2, 0, "Posting to ", ComboBoxNewsgroups);
+  grid->addWidget(ButtonEditNGList, 2, 2, 1, 2);
+  grid->setColumnStretch(1, 1);
+  Compact(grid);
+  return GroupBox4;
+}
+
+void TFormMain::BuildMenu() {
+  auto action = [this](QMenu* menu, const char* name, const char* caption, int help = 0) {
+    QAction* item = Named(menu->addAction(QString::fromUtf8(caption)), name, help);
+    return item;
+  };
+  auto checkable = [&](QMenu* menu, const char* name, const char* caption) {
+    QAction* item = action(menu, name, caption);
+    item->setCheckable(true);
+    return item;
+  };
+  QMenu* file = Named(menuBar()->addMenu(QStringLiteral("&File")), "File1", 0);
+  Open1 = action(file, "Open1", "&Open...", 100);
+  Open1->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+  SaveAs1 = action(file, "SaveAs1", "Save &As...", 100);
+  SaveAs1->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+  file->addSeparator();
+  Exit1 = action(file, "Exit1", "E&xit", 100);
+
+  QMenu* options = Named(menuBar()->addMenu(QStringLiteral("&Options")), "Options1", 0);
+  UseID3TagInfo = checkable(options, "UseID3TagInfo", "Use &ID3 Tag info in Track Listing");
+  HidePathNamesInTrackListing =
+      checkable(options, "HidePathNamesInTrackListing", "Hide &Path Names in Track Listing");
+  SortFilesonSelection1 = checkable(options, "SortFilesonSelection1", "Sort Files on Selection");
+  GenerateSFVfile1 = checkable(options, "GenerateSFVfile1", "Generate .SFV files also");
+  for (QAction* item : {UseID3TagInfo, HidePathNamesInTrackListing, SortFilesonSelection1})
+    item->setChecked(true);
+
+  QMenu* tools = Named(menuBar()->addMenu(QStringLiteral("&Tools")), "Tools1", 0);
+  AddaNewsgroup1 = action(tools, "AddaNewsgroup1", "Add a Newsgroup", 1300);
+  EditNewsgroupList1 = action(tools, "EditNewsgroupList1", "Edit Newsgroup List", 1200);
+  QMenu* load = Named(tools->addMenu(QStringLiteral("Load Newsgroup List")), "LoadNewsgroupList1", 1400);
+  Fromatextfile1 = action(load, "Fromatextfile1", "From a Text File", 1400);
+  FromAgent1 = action(load, "FromAgent1", "From Forte Agent", 1400);
+  tools->addSeparator();
+  QMenu* templates = Named(tools->addMenu(QStringLiteral("Edit .NFO template")), "EditNFOtemplate1", 1100);
+  SingleArtistTemplate1 = action(templates, "SingleArtistTemplate1", "Single Artist Template", 1100);
+  VariousArtistTemplate1 =
+      action(templates, "VariousArtistTemplate1", "Various Artist Template", 1100);
+  EditPostingPolicy1 = action(tools, "EditPostingPolicy1", "Edit Posting Policy", 1130);
+
+  QMenu* help = Named(menuBar()->addMenu(QStringLiteral("&Help")), "Help1", 0);
+  Contents2 = action(help, "Contents2", "&Help Contents", 100);
+  Contents2->setShortcut(QKeySequence(Qt::Key_F1));
+  About1 = action(help, "About1", "&About", 9000);
+}

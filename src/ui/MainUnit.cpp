@@ -1,0 +1,180 @@
+// The main window's start, preferences and remembered lists.
+#include "ui/MainUnit.h"
+
+#include "audio/ID3GenresUnit.h"
+#include "common/AppVersionUnit.h"
+#include "common/ErrorsUnit.h"
+#include "newsgroups/NewsGroupUnit.h"
+#include "platform/Host.h"
+#include "ui/QtDates.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QToolButton>
+
+QString ToQt(const std::string& text) { return QString::fromStdString(text); }
+
+std::string FromQt(const QString& text) { return text.toStdString(); }
+
+namespace {
+void ShowList(QComboBox* box, const std::vector<std::string>& entries) {
+  const QString text = box->currentText();
+  box->clear();
+  for (const std::string& entry : entries)
+    box->addItem(ToQt(entry));
+  box->setCurrentIndex(-1);
+  box->setEditText(text);
+}
+} // namespace
+
+TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
+  BuildControls();
+
+  connect(ButtonChooseTracks, &QPushButton::clicked, this, &TFormMain::ButtonChooseTracksClick);
+  connect(Open1, &QAction::triggered, this, &TFormMain::ButtonChooseTracksClick);
+  connect(ButtonMoveUp, &QPushButton::clicked, this, &TFormMain::ButtonMoveUpClick);
+  connect(ButtonMoveDown, &QPushButton::clicked, this, &TFormMain::ButtonMoveDownClick);
+  connect(ButtonClearTracks, &QPushButton::clicked, this, &TFormMain::ButtonClearTracksClick);
+  connect(UseID3TagInfo, &QAction::triggered, this, &TFormMain::HidePathNamesInTrackListingClick);
+  connect(HidePathNamesInTrackListing, &QAction::triggered, this,
+          &TFormMain::HidePathNamesInTrackListingClick);
+  connect(Exit1, &QAction::triggered, this, &QWidget::close);
+
+  connect(ButtonMakeNFO, &QPushButton::clicked, this, &TFormMain::ButtonMakeNFOClick);
+  connect(SaveAs1, &QAction::triggered, this, &TFormMain::ButtonMakeNFOClick);
+  connect(ButtonPreviewNFO, &QPushButton::clicked, this, &TFormMain::ButtonPreviewNFOClick);
+  connect(ButtonEditNGList, &QPushButton::clicked, this, &TFormMain::ButtonEditNGListClick);
+  connect(ComboBoxNewsgroups, &QComboBox::currentIndexChanged, this,
+          &TFormMain::ComboBoxNewsgroupsChange);
+  connect(ComboBoxNewsgroups, &QComboBox::editTextChanged, this,
+          &TFormMain::ComboBoxNewsgroupsChange);
+  connect(AddaNewsgroup1, &QAction::triggered, this, &TFormMain::AddaNewsgroup1Click);
+  connect(EditNewsgroupList1, &QAction::triggered, this, &TFormMain::EditNewsgroupList1Click);
+  connect(Fromatextfile1, &QAction::triggered, this, &TFormMain::Fromatextfile1Click);
+  connect(FromAgent1, &QAction::triggered, this, &TFormMain::FromAgent1Click);
+  connect(SingleArtistTemplate1, &QAction::triggered, this, &TFormMain::SingleArtistTemplate1Click);
+  connect(VariousArtistTemplate1, &QAction::triggered, this,
+          &TFormMain::VariousArtistTemplate1Click);
+  connect(EditPostingPolicy1, &QAction::triggered, this, &TFormMain::EditPostingPolicy1Click);
+  connect(Contents2, &QAction::triggered, this, &TFormMain::Contents2Click);
+  connect(About1, &QAction::triggered, this, &TFormMain::About1Click);
+  connect(MediaPlayer1Play, &QToolButton::clicked, this, [this] { MediaPlayer1Click(true); });
+  connect(MediaPlayer1Stop, &QToolButton::clicked, this, [this] { MediaPlayer1Click(false); });
+  connect(ListBox1, &QListWidget::itemDoubleClicked, this, &TFormMain::ListBox1DblClick);
+
+  FormCreate();
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::FormCreate() {
+  const std::string folder = GetProgramFolder();
+  FAlbum = std::make_unique<TAlbumInfo>();
+  Contents2->setEnabled(true);
+
+  const QDate today = ToQDate(CurrentHost().Now());
+  DateTimePickerRipDate->setDate(today);
+  DateTimePickerPostDate->setDate(today);
+
+  ComboBoxGenre->clear();
+  for (int number = 0;; ++number) {
+    const std::string name = ID3GenreName(number);
+    if (name.empty())
+      break;
+    ComboBoxGenre->addItem(ToQt(name));
+  }
+  ComboBoxGenre->setCurrentIndex(-1);
+
+  RememberedLists = LoadRememberedLists(folder);
+  for (std::size_t list = 0; list < RememberedLists.size(); ++list)
+    ShowRememberedList(static_cast<TRememberedList>(list));
+
+  ApplyPreferences(ReadPreferences(PreferencesPath(GetProgramFile())));
+}
+
+void TFormMain::ShowRememberedList(TRememberedList list) {
+  QComboBox* boxes[] = {ComboBoxRecordLabel, ComboBoxRippedBy, ComboBoxPostedBy, ComboBoxEncoder,
+                        ComboBoxCodec};
+  ShowList(boxes[list], RememberedLists[list]);
+}
+
+void TFormMain::ApplyPreferences(const TPreferences& p) {
+  HidePathNamesInTrackListing->setChecked(p.HidePaths);
+  UseID3TagInfo->setChecked(p.UsedID3Tags);
+  SortFilesonSelection1->setChecked(p.SortSelections);
+  GenerateSFVfile1->setChecked(p.MakeSFV);
+  TrackFolder = p.InitialDir;
+  NewsGroupFilter = p.NewsGroupFilter;
+  LastGroupAdded = p.LastGroupAdded;
+  ComboBoxEncoder->setEditText(ToQt(p.Encoder));
+  ComboBoxCodec->setEditText(ToQt(p.Codec));
+  ComboBoxRippedBy->setEditText(ToQt(p.RippedBy));
+  ComboBoxPostedBy->setEditText(ToQt(p.PostedBy));
+  SetNewsGroupEntries(p.NGPostedTo);
+}
+
+TPreferences TFormMain::CurrentPreferences() const {
+  TPreferences p;
+  p.HidePaths = HidePathNamesInTrackListing->isChecked();
+  p.UsedID3Tags = UseID3TagInfo->isChecked();
+  p.SortSelections = SortFilesonSelection1->isChecked();
+  p.MakeSFV = GenerateSFVfile1->isChecked();
+  p.InitialDir = TrackFolder;
+  p.NewsGroupFilter = NewsGroupFilter;
+  p.LastGroupAdded = LastGroupAdded;
+  p.Encoder = FromQt(ComboBoxEncoder->currentText());
+  p.Codec = FromQt(ComboBoxCodec->currentText());
+  p.RippedBy = FromQt(ComboBoxRippedBy->currentText());
+  p.PostedBy = FromQt(ComboBoxPostedBy->currentText());
+  p.NGPostedTo = NewsGroupEntries();
+  return p;
+}
+
+std::vector<std::string> TFormMain::NewsGroupEntries() const { return ChosenNewsGroups; }
+
+void TFormMain::SetNewsGroupEntries(std::vector<std::string> entries) {
+  SortIgnoringCase(entries);
+  ChosenNewsGroups = std::move(entries);
+  const QSignalBlocker blocker(ComboBoxNewsgroups);
+  ComboBoxNewsgroups->clear();
+  for (const std::string& entry : ChosenNewsGroups)
+    ComboBoxNewsgroups->addItem(ToQt(entry));
+  ComboBoxNewsgroups->setCurrentIndex(ChosenNewsGroups.empty() ? -1 : 0);
+}
+
+void TFormMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!Shown) {
+    Shown = true;
+    FormShow();
+  }
+}
+
+void TFormMain::FormShow() { ClearTracks(); }
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+void TFormMain::FormClose() {
+  if (!WritePreferences(PreferencesPath(GetProgramFile()), CurrentPreferences()))
+    ShowError(ecOpenForWriting);
+}
+
+bool TFormMain::SaveRememberedLists() {
+  const std::array<std::string, 5> texts = {
+      FromQt(ComboBoxRecordLabel->currentText()), FromQt(ComboBoxRippedBy->currentText()),
+      FromQt(ComboBoxPostedBy->currentText()), FromQt(ComboBoxEncoder->currentText()),
+      FromQt(ComboBoxCodec->currentText())};
+  const bool saved = ::SaveRememberedLists(GetProgramFolder(), RememberedLists, texts);
+  for (std::size_t list = 0; list < RememberedLists.size(); ++list)
+    ShowRememberedList(static_cast<TRememberedList>(list));
+  return saved;
+}

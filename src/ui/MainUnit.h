@@ -1,0 +1,166 @@
+#pragma once
+// The main window: the track listing, the album, technical and posting fields, and the
+// commands. Decisions live in the core; this class shows them and forwards events.
+#include "common/PreferencesUnit.h"
+#include "common/RememberedListsUnit.h"
+#include "generate/AlbumUnit.h"
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+class TFormNewsGroups;
+
+class TFormMain : public QMainWindow {
+  Q_OBJECT
+public:
+  static constexpr int HelpContents = 100;
+
+  // Builds the window and runs FormCreate.
+  explicit TFormMain(QWidget* parent = nullptr);
+  ~TFormMain() override;
+
+  // The newsgroup window, created right after this one.
+  void SetNewsGroupsForm(TFormNewsGroups* form) { FormNewsGroups = form; }
+  TAlbumInfo& Album() { return *FAlbum; }
+
+  // Start-up, preferences and remembered lists.
+  void FormCreate();
+  void FormShow();
+  void FormClose();
+  // Adds the boxes' texts to the remembered lists and writes them; false on failure.
+  bool SaveRememberedLists();
+
+  // Track listing and album fields.
+  void ButtonChooseTracksClick();
+  void ButtonMoveUpClick();
+  void ButtonMoveDownClick();
+  void ButtonClearTracksClick() { ClearTracks(); }
+  void HidePathNamesInTrackListingClick() { RefreshTrackListing(); }
+  void ClearTracks();
+  void RefreshTrackListing();
+  void AddTrackLine(std::size_t position);
+  void FillAlbumFields();
+  void StoreAlbumFields();
+
+  // Output and auxiliary commands.
+  void ButtonMakeNFOClick();
+  void ButtonPreviewNFOClick();
+  void ButtonEditNGListClick();
+  void ComboBoxNewsgroupsChange();
+  void AddaNewsgroup1Click();
+  void EditNewsgroupList1Click();
+  void Fromatextfile1Click();
+  void FromAgent1Click();
+  void SingleArtistTemplate1Click();
+  void VariousArtistTemplate1Click();
+  void EditPostingPolicy1Click();
+  void Contents2Click();
+  void About1Click();
+  void MediaPlayer1Click(bool play);
+  void ListBox1DblClick();
+  void PlaySelectedTrack();
+
+  // The preference values without a control of their own.
+  std::string TrackFolder;
+  std::string NewsGroupFilter = "mp3";
+  std::string LastGroupAdded;
+
+protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+private:
+  void BuildControls();
+  QWidget* BuildTrackListing();
+  QWidget* BuildAlbumInformation();
+  QWidget* BuildTechnicalInformation();
+  QWidget* BuildPostingInformation();
+  void BuildMenu();
+  void SetTrackCommandsEnabled(bool enabled);
+  void ShowRememberedList(TRememberedList list);
+  TPreferences CurrentPreferences() const;
+  void ApplyPreferences(const TPreferences& preferences);
+  std::vector<std::string> NewsGroupEntries() const;
+  void SetNewsGroupEntries(std::vector<std::string> entries);
+
+  std::unique_ptr<TAlbumInfo> FAlbum;
+  TRememberedLists RememberedLists;
+  std::vector<std::string> ChosenNewsGroups;
+  TFormNewsGroups* FormNewsGroups = nullptr;
+  bool Shown = false;
+  bool ReadingTracks = false;
+
+public:
+  // Controls, named as designed.
+  QGroupBox* GroupBox1 = nullptr;
+  QGroupBox* GroupBox2 = nullptr;
+  QGroupBox* GroupBox3 = nullptr;
+  QGroupBox* GroupBox4 = nullptr;
+  QListWidget* ListBox1 = nullptr;
+  QLabel* LabelTrackCount = nullptr;
+  QPushButton* ButtonChooseTracks = nullptr;
+  QPushButton* ButtonMoveUp = nullptr;
+  QPushButton* ButtonMoveDown = nullptr;
+  QWidget* MediaPlayer1 = nullptr;
+  QToolButton* MediaPlayer1Play = nullptr;
+  QToolButton* MediaPlayer1Stop = nullptr;
+  QPushButton* ButtonClearTracks = nullptr;
+  QComboBox* ComboBoxArtist = nullptr;
+  QComboBox* ComboBoxAlbumTitle = nullptr;
+  QComboBox* ComboBoxYear = nullptr;
+  QComboBox* ComboBoxSource = nullptr;
+  QComboBox* ComboBoxGenre = nullptr;
+  QComboBox* ComboBoxRecordLabel = nullptr;
+  QLineEdit* EditPlayingTime = nullptr;
+  QLineEdit* EditSize = nullptr;
+  QComboBox* ComboBoxEncoder = nullptr;
+  QComboBox* ComboBoxCodec = nullptr;
+  QComboBox* ComboBoxBitRate = nullptr;
+  QCheckBox* CheckBoxVBR = nullptr;
+  QComboBox* ComboBoxSampleRate = nullptr;
+  QComboBox* ComboBoxID3Tag = nullptr;
+  QGroupBox* RadioGroupStereoMode = nullptr;
+  QButtonGroup* StereoModeButtons = nullptr;
+  QComboBox* ComboBoxRippedBy = nullptr;
+  QDateEdit* DateTimePickerRipDate = nullptr;
+  QComboBox* ComboBoxPostedBy = nullptr;
+  QDateEdit* DateTimePickerPostDate = nullptr;
+  QComboBox* ComboBoxNewsgroups = nullptr;
+  QPushButton* ButtonEditNGList = nullptr;
+  QPushButton* ButtonPreviewNFO = nullptr;
+  QPushButton* ButtonMakeNFO = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  QAction* Open1 = nullptr;
+  QAction* SaveAs1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QAction* UseID3TagInfo = nullptr;
+  QAction* HidePathNamesInTrackListing = nullptr;
+  QAction* SortFilesonSelection1 = nullptr;
+  QAction* GenerateSFVfile1 = nullptr;
+  QAction* AddaNewsgroup1 = nullptr;
+  QAction* EditNewsgroupList1 = nullptr;
+  QAction* Fromatextfile1 = nullptr;
+  QAction* FromAgent1 = nullptr;
+  QAction* SingleArtistTemplate1 = nullptr;
+  QAction* VariousArtistTemplate1 = nullptr;
+  QAction* EditPostingPolicy1 = nullptr;
+  QAction* Contents2 = nullptr;
+  QAction* About1 = nullptr;
+};
+
+// Qt text from and to the core's UTF-8.
+QString ToQt(const std::string& text);
+std::string FromQt(const QString& text);

@@ -1,0 +1,21 @@
+#pragma once
+// The preview window: the generated text, editable but never read back.
+#include <QDialog>
+
+class QPlainTextEdit;
+
+class TFormPreview : public QDialog {
+  Q_OBJECT
+public:
+  explicit TFormPreview(QWidget* parent = nullptr);
+  void SetText(const QString& text);
+
+  QPlainTextEdit* MemoPreview = nullptr;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  // Escape typed in the text closes the window.
+  bool MemoPreviewKeyPress(QKeyEvent* event);
+};
