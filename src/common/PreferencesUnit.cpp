@@ -81,7 +81,9 @@ std::string CommaText(const std::vector<std::string>& entries) {
 
 std::vector<std::string> SplitCommaText(std::string_view text) {
   std::vector<std::string> entries;
-  auto isSeparator = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  auto isSeparator = [](char c) {
+    return static_cast<unsigned char>(c) <= 32;
+  };
   std::size_t i = 0;
   auto skipBlanks = [&] {
     while (i < text.size() && isSeparator(text[i]))

@@ -24,7 +24,9 @@ template <typename Value> std::int32_t MajorityNumber(const TAlbumInfo& album, V
   return MostPopularInt(values);
 }
 
-std::string OrUnknown(std::string text) { return text.empty() ? UnknownText : text; }
+std::string OrUnknown(std::string text) {
+  return text.empty() ? UnknownText : text;
+}
 } // namespace
 
 bool IsVariousArtists(std::size_t trackCount, std::size_t artistCount) {
@@ -41,22 +43,22 @@ TAlbumFieldChoices DecideAlbumFields(const TAlbumInfo& album, std::size_t artist
   // A year that is not a number counts as a value no other track shares.
   c.Year = MajorityNumber(album, [](const TTrackInfo& t, std::size_t position) {
     const auto year = ParsePreferenceInteger(t.Year);
-    return year && *year >= INT32_MIN && *year <= INT32_MAX ? static_cast<std::int32_t>(*year)
-                                                            : -static_cast<std::int32_t>(position + 1);
+    return year && *year >= INT32_MIN && *year <= INT32_MAX
+               ? static_cast<std::int32_t>(*year)
+               : -static_cast<std::int32_t>(position + 1);
   });
   c.Source = MajorityText(album, &TTrackInfo::MediaType);
   c.RecordLabel = MajorityText(album, &TTrackInfo::Publisher);
   c.Genre = MajorityText(album, &TTrackInfo::Genre);
   c.Encoder = OrUnknown(MajorityText(album, &TTrackInfo::EncodedBy));
   c.Codec = OrUnknown(MajorityText(album, &TTrackInfo::Codec));
-  c.BitRate = std::to_string(MajorityNumber(album, [](const TTrackInfo& t, std::size_t) {
-                return t.BitRate;
-              })) +
+  c.BitRate = std::to_string(MajorityNumber(
+                  album, [](const TTrackInfo& t, std::size_t) { return t.BitRate; })) +
               "K/s";
-  c.VBR = MajorityNumber(album, [](const TTrackInfo& t, std::size_t) { return t.IsVBR ? 1 : 0; }) != 0;
-  c.SampleRate = std::to_string(MajorityNumber(album, [](const TTrackInfo& t, std::size_t) {
-                   return t.SampleRate;
-                 })) +
+  c.VBR =
+      MajorityNumber(album, [](const TTrackInfo& t, std::size_t) { return t.IsVBR ? 1 : 0; }) != 0;
+  c.SampleRate = std::to_string(MajorityNumber(
+                     album, [](const TTrackInfo& t, std::size_t) { return t.SampleRate; })) +
                  "Hz";
   const int mode =
       MajorityNumber(album, [](const TTrackInfo& t, std::size_t) { return t.ChannelMode; });
@@ -90,9 +92,13 @@ void StoreAlbumFields(TAlbumInfo& album, const TAlbumFieldTexts& t) {
   album.NewsGroups = t.NewsGroups;
 }
 
-std::string FileNamePart(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string FileNamePart(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
+}
 
-std::string FolderPart(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+std::string FolderPart(const std::string& path) {
+  return path.substr(0, path.rfind('/') + 1);
+}
 
 std::string TrackLine(std::size_t position, const TTrackEntry& track, bool useTagInfo,
                       bool hidePaths) {

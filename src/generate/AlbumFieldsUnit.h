@@ -15,11 +15,11 @@ inline constexpr const char* UnknownText = "Unknown";
 struct TAlbumFieldChoices {
   std::string PlayingTime;
   std::string TotalSize;
-  std::string Album;  // empty: select the first entry of the album list
+  std::string Album; // empty: select the first entry of the album list
   bool VariousArtists = false;
-  std::string Artist; // "Various Artists", the majority, or empty: the first entry
-  int Year = 0;       // the majority year; select the list entry of that number
-  std::string Source; // empty: leave the box as it is
+  std::string Artist;      // "Various Artists", the majority, or empty: the first entry
+  int Year = 0;            // the majority year; select the list entry of that number
+  std::string Source;      // empty: leave the box as it is
   std::string RecordLabel; // empty: leave the box as it is
   std::string Genre;
   std::string Encoder;

@@ -93,13 +93,17 @@ std::optional<std::string> TPlainHost::OpenFileDialog(const TOpenDialogRequest&)
   return std::nullopt;
 }
 
-std::vector<std::string> TPlainHost::OpenFilesDialog(const TOpenDialogRequest&) { return {}; }
+std::vector<std::string> TPlainHost::OpenFilesDialog(const TOpenDialogRequest&) {
+  return {};
+}
 
 std::optional<std::string> TPlainHost::SaveFileDialog(const TSaveDialogRequest&) {
   return std::nullopt;
 }
 
-bool TPlainHost::OpenMedia(const std::string&) { return false; }
+bool TPlainHost::OpenMedia(const std::string&) {
+  return false;
+}
 
 bool TPlainHost::ShowHelp(int) {
   return false;

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QAudioOutput>
-#include <QMediaPlayer>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -11,6 +10,7 @@
 #include <QFontDatabase>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMediaPlayer>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -99,9 +99,9 @@ QStringList NameFilters(const std::vector<TFileFilter>& filters) {
     // pattern in parentheses (a space after it aside) is shown as it is.
     const QString name = QString::fromStdString(filter.Name).trimmed();
     const QString pattern = QString::fromStdString(filter.Pattern);
-    names << (name.endsWith(QLatin1Char(')')) ? name
-                                               : name + QStringLiteral(" (") + pattern +
-                                                     QLatin1Char(')'));
+    names << (name.endsWith(QLatin1Char(')'))
+                  ? name
+                  : name + QStringLiteral(" (") + pattern + QLatin1Char(')'));
   }
   return names;
 }
@@ -183,8 +183,13 @@ void TQtHost::CloseMedia() {
 
 bool TQtHost::ShowHelp(int topic) {
   // The help pages live beside the program, one page per topic.
-  const QString page = QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() +
-                       QStringLiteral("/help/%1.html").arg(topic);
+  // One page per topic beside the program; a topic without a page of its own shows the
+  // contents.
+  const QString folder =
+      QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() + QStringLiteral("/help/");
+  QString page = folder + QStringLiteral("%1.html").arg(topic);
+  if (!QFileInfo::exists(page))
+    page = folder + QStringLiteral("100.html");
   return QFileInfo::exists(page) && QDesktopServices::openUrl(QUrl::fromLocalFile(page));
 }
 

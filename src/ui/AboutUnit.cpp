@@ -22,7 +22,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   ProgramIcon = new QLabel(panel);
   ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
   ProgramIcon->setGeometry(18, 18, 32, 32);
-  ProgramIcon->setPixmap(QIcon(QStringLiteral(":/tamberlon.svg")).pixmap(32, 32));
+  ProgramIcon->setPixmap(QIcon(QStringLiteral(":/tamberlon.png")).pixmap(32, 32));
 
   ProductName = new QLabel(panel);
   ProductName->setObjectName(QStringLiteral("ProductName"));
@@ -61,4 +61,6 @@ void TAboutBox::FormCreate() {
       QString::fromStdString(GetVersionInfoValue(GetProgramFile(), "LegalCopyright")));
 }
 
-void TAboutBox::ButtonWebpageClick() { CurrentHost().ShellOpen(GetProductURL(), ""); }
+void TAboutBox::ButtonWebpageClick() {
+  CurrentHost().ShellOpen(GetProductURL(), "");
+}

@@ -78,7 +78,9 @@ void TFormMain::AddaNewsgroup1Click() {
   LastGroupAdded = FormNewsGroups->Selection().LastGroupAdded;
 }
 
-void TFormMain::EditNewsgroupList1Click() { EditNewsGroupList(); }
+void TFormMain::EditNewsgroupList1Click() {
+  EditNewsGroupList();
+}
 
 void TFormMain::Fromatextfile1Click() {
   if (FormNewsGroups)
@@ -90,11 +92,17 @@ void TFormMain::FromAgent1Click() {
     ImportNewsGroups(FormNewsGroups->Selection(), true);
 }
 
-void TFormMain::SingleArtistTemplate1Click() { EditTemplate(SingleArtistTemplateFileName); }
+void TFormMain::SingleArtistTemplate1Click() {
+  EditTemplate(SingleArtistTemplateFileName);
+}
 
-void TFormMain::VariousArtistTemplate1Click() { EditTemplate(VariousArtistsTemplateFileName); }
+void TFormMain::VariousArtistTemplate1Click() {
+  EditTemplate(VariousArtistsTemplateFileName);
+}
 
-void TFormMain::EditPostingPolicy1Click() { EditPostingPolicy(); }
+void TFormMain::EditPostingPolicy1Click() {
+  EditPostingPolicy();
+}
 
 void TFormMain::Contents2Click() {
   if (!CurrentHost().ShowHelp(Contents2->property("helpContext").toInt()))
@@ -113,7 +121,9 @@ void TFormMain::MediaPlayer1Click(bool play) {
     CurrentHost().CloseMedia();
 }
 
-void TFormMain::ListBox1DblClick() { PlaySelectedTrack(); }
+void TFormMain::ListBox1DblClick() {
+  PlaySelectedTrack();
+}
 
 void TFormMain::PlaySelectedTrack() {
   const int row = ListBox1->currentRow();

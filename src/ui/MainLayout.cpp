@@ -124,9 +124,10 @@ QWidget* TFormMain::BuildTrackListing() {
   ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
   ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   LabelTrackCount = Named(new QLabel(GroupBox1), "LabelTrackCount");
-  ButtonChooseTracks = Button(GroupBox1, "ButtonChooseTracks", "&Choose Tracks",
-                              "Select the tracks to be included");
-  ButtonMoveUp = Button(GroupBox1, "ButtonMoveUp", "Move &Up", "Move selected track Up one position");
+  ButtonChooseTracks =
+      Button(GroupBox1, "ButtonChooseTracks", "&Choose Tracks", "Select the tracks to be included");
+  ButtonMoveUp =
+      Button(GroupBox1, "ButtonMoveUp", "Move &Up", "Move selected track Up one position");
   ButtonMoveDown =
       Button(GroupBox1, "ButtonMoveDown", "Move &Down", "Move selected track down one position");
   ButtonClearTracks =
@@ -150,9 +151,8 @@ QWidget* TFormMain::BuildTrackListing() {
   listing->addWidget(ListBox1, 1);
   listing->addWidget(LabelTrackCount);
   auto* commands = new QVBoxLayout;
-  for (QWidget* widget : std::initializer_list<QWidget*>{ButtonChooseTracks, ButtonMoveUp,
-                                                         ButtonMoveDown, MediaPlayer1,
-                                                         ButtonClearTracks})
+  for (QWidget* widget : std::initializer_list<QWidget*>{
+           ButtonChooseTracks, ButtonMoveUp, ButtonMoveDown, MediaPlayer1, ButtonClearTracks})
     commands->addWidget(widget);
   commands->addStretch();
   auto* group = new QHBoxLayout(GroupBox1);
@@ -167,8 +167,8 @@ QWidget* TFormMain::BuildAlbumInformation() {
   ComboBoxArtist = Combo(GroupBox2, "ComboBoxArtist", {QStringLiteral("Various Artists")});
   ComboBoxAlbumTitle = Combo(GroupBox2, "ComboBoxAlbumTitle");
   ComboBoxYear = Combo(GroupBox2, "ComboBoxYear");
-  ComboBoxSource = Combo(GroupBox2, "ComboBoxSource",
-                         {"CD", "Cassette", "FM Radio", "Vinyl", "DVD", "DAT"});
+  ComboBoxSource =
+      Combo(GroupBox2, "ComboBoxSource", {"CD", "Cassette", "FM Radio", "Vinyl", "DVD", "DAT"});
   ComboBoxGenre = Combo(GroupBox2, "ComboBoxGenre");
   ComboBoxRecordLabel = Combo(GroupBox2, "ComboBoxRecordLabel");
   EditPlayingTime = Named(new QLineEdit(GroupBox2), "EditPlayingTime");
@@ -205,8 +205,8 @@ QWidget* TFormMain::BuildTechnicalInformation() {
   ComboBoxID3Tag = Combo(GroupBox3, "ComboBoxID3Tag",
                          {"None", "ID3v1.0", "ID3v1.1", "ID3v2.0", "ID3v2.3", "ID3v2.4"});
 
-  RadioGroupStereoMode = Named(new QGroupBox(QStringLiteral("Stereo Mode"), GroupBox3),
-                               "RadioGroupStereoMode");
+  RadioGroupStereoMode =
+      Named(new QGroupBox(QStringLiteral("Stereo Mode"), GroupBox3), "RadioGroupStereoMode");
   StereoModeButtons = new QButtonGroup(RadioGroupStereoMode);
   auto* columns = new QHBoxLayout(RadioGroupStereoMode);
   const char* captions[] = {"Stereo", "Joint St", "Dual", "Mono"};
@@ -285,12 +285,15 @@ void TFormMain::BuildMenu() {
   QMenu* tools = Named(menuBar()->addMenu(QStringLiteral("&Tools")), "Tools1", 0);
   AddaNewsgroup1 = action(tools, "AddaNewsgroup1", "Add a Newsgroup", 1300);
   EditNewsgroupList1 = action(tools, "EditNewsgroupList1", "Edit Newsgroup List", 1200);
-  QMenu* load = Named(tools->addMenu(QStringLiteral("Load Newsgroup List")), "LoadNewsgroupList1", 1400);
+  QMenu* load =
+      Named(tools->addMenu(QStringLiteral("Load Newsgroup List")), "LoadNewsgroupList1", 1400);
   Fromatextfile1 = action(load, "Fromatextfile1", "From a Text File", 1400);
   FromAgent1 = action(load, "FromAgent1", "From Forte Agent", 1400);
   tools->addSeparator();
-  QMenu* templates = Named(tools->addMenu(QStringLiteral("Edit .NFO template")), "EditNFOtemplate1", 1100);
-  SingleArtistTemplate1 = action(templates, "SingleArtistTemplate1", "Single Artist Template", 1100);
+  QMenu* templates =
+      Named(tools->addMenu(QStringLiteral("Edit .NFO template")), "EditNFOtemplate1", 1100);
+  SingleArtistTemplate1 =
+      action(templates, "SingleArtistTemplate1", "Single Artist Template", 1100);
   VariousArtistTemplate1 =
       action(templates, "VariousArtistTemplate1", "Various Artist Template", 1100);
   EditPostingPolicy1 = action(tools, "EditPostingPolicy1", "Edit Posting Policy", 1130);

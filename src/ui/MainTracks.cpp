@@ -142,7 +142,8 @@ void TFormMain::ClearTracks() {
 }
 
 void TFormMain::FillAlbumFields() {
-  const TAlbumFieldChoices c = DecideAlbumFields(*FAlbum, static_cast<std::size_t>(ComboBoxArtist->count()));
+  const TAlbumFieldChoices c =
+      DecideAlbumFields(*FAlbum, static_cast<std::size_t>(ComboBoxArtist->count()));
   FAlbum->PlayingTime = c.PlayingTime;
   EditPlayingTime->setText(ToQt(c.PlayingTime));
   FAlbum->TotalSize = c.TotalSize;
@@ -176,7 +177,8 @@ void TFormMain::ButtonMoveUpClick() {
   const int p = ListBox1->currentRow();
   if (ReadingTracks || p <= 0)
     return;
-  std::swap(FAlbum->Tracks[static_cast<std::size_t>(p)], FAlbum->Tracks[static_cast<std::size_t>(p - 1)]);
+  std::swap(FAlbum->Tracks[static_cast<std::size_t>(p)],
+            FAlbum->Tracks[static_cast<std::size_t>(p - 1)]);
   RefreshTrackListing();
   ListBox1->setCurrentRow(p - 1);
 }
@@ -185,7 +187,8 @@ void TFormMain::ButtonMoveDownClick() {
   const int p = ListBox1->currentRow();
   if (ReadingTracks || p < 0 || p + 1 >= ListBox1->count())
     return;
-  std::swap(FAlbum->Tracks[static_cast<std::size_t>(p)], FAlbum->Tracks[static_cast<std::size_t>(p + 1)]);
+  std::swap(FAlbum->Tracks[static_cast<std::size_t>(p)],
+            FAlbum->Tracks[static_cast<std::size_t>(p + 1)]);
   RefreshTrackListing();
   ListBox1->setCurrentRow(p + 1);
 }

@@ -18,9 +18,13 @@
 #include <QPushButton>
 #include <QToolButton>
 
-QString ToQt(const std::string& text) { return QString::fromStdString(text); }
+QString ToQt(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
-std::string FromQt(const QString& text) { return text.toStdString(); }
+std::string FromQt(const QString& text) {
+  return text.toStdString();
+}
 
 namespace {
 void ShowList(QComboBox* box, const std::vector<std::string>& entries) {
@@ -136,7 +140,9 @@ TPreferences TFormMain::CurrentPreferences() const {
   return p;
 }
 
-std::vector<std::string> TFormMain::NewsGroupEntries() const { return ChosenNewsGroups; }
+std::vector<std::string> TFormMain::NewsGroupEntries() const {
+  return ChosenNewsGroups;
+}
 
 void TFormMain::SetNewsGroupEntries(std::vector<std::string> entries) {
   SortIgnoringCase(entries);
@@ -156,7 +162,9 @@ void TFormMain::showEvent(QShowEvent* event) {
   }
 }
 
-void TFormMain::FormShow() { ClearTracks(); }
+void TFormMain::FormShow() {
+  ClearTracks();
+}
 
 void TFormMain::closeEvent(QCloseEvent* event) {
   FormClose();

@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   Q_INIT_RESOURCE(resources); // the icon lives in a static library
   QApplication::setApplicationName(QStringLiteral("Tamberlon"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/tamberlon.svg")));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/tamberlon.png")));
   // The host outlives both windows: the newsgroup window reports through it as it goes.
   TDesktopHost host;
   TInstalledHost installed(host);

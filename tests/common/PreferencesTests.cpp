@@ -55,10 +55,13 @@ TEST(Preferences, DefaultsRoundTripAndUnknownKeysKept) {
   EXPECT_EQ(defaults.NewsGroupFilter, "mp3");
   EXPECT_TRUE(defaults.NGPostedTo.empty());
 
-  folder.Write("tamberlon.INI", "[Other]\r\nmine=kept\r\n[MenuPrefs]\r\nHidePaths=2\r\n"
-                                "UsedID3Tags=yes\r\nMakeSFV=0x1\r\nSortSelections=0\r\n"
-                                "NewsGroupFilter=" + std::string(3000, 'f') + "\r\n"
-                                "[InitPrefs]\r\nNGPostedTo=b.two,a.one\r\n\x01\xFF garbage\r\n");
+  folder.Write("tamberlon.INI",
+               "[Other]\r\nmine=kept\r\n[MenuPrefs]\r\nHidePaths=2\r\n"
+               "UsedID3Tags=yes\r\nMakeSFV=0x1\r\nSortSelections=0\r\n"
+               "NewsGroupFilter=" +
+                   std::string(3000, 'f') +
+                   "\r\n"
+                   "[InitPrefs]\r\nNGPostedTo=b.two,a.one\r\n\x01\xFF garbage\r\n");
   TPreferences read = ReadPreferences(path);
   EXPECT_TRUE(read.HidePaths);
   EXPECT_FALSE(read.UsedID3Tags); // "yes" is no integer: the default

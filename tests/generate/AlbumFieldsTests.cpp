@@ -40,7 +40,7 @@ TEST(AlbumFields, VariousArtistsThreshold) {
   const struct {
     std::size_t Tracks, Artists;
     bool Various;
-  } cases[] = {{1, 1, false}, {2, 2, true},  {3, 2, false}, {4, 4, true},
+  } cases[] = {{1, 1, false}, {2, 2, true},  {3, 2, false},  {4, 4, true},
                {4, 3, false}, {10, 8, true}, {10, 7, false}, {0, 0, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.Tracks) + " tracks, " + std::to_string(c.Artists) + " artists");
@@ -50,11 +50,10 @@ TEST(AlbumFields, VariousArtistsThreshold) {
 
 TEST(AlbumFields, MajoritiesAndTheirTextForms) {
   TWithScriptedHost scripted;
-  const TAlbumInfo album = Album({{.Artist = "A", .Year = "2001", .BitRate = 128, .Day = 45001.7},
-                                  {.Artist = "A", .Year = "1999", .BitRate = 192, .VBR = true,
-                                   .Day = 45000.2},
-                                  {.Artist = "B", .Year = "1999", .ChannelMode = 4, .VBR = true,
-                                   .Day = 45000.9}});
+  const TAlbumInfo album =
+      Album({{.Artist = "A", .Year = "2001", .BitRate = 128, .Day = 45001.7},
+             {.Artist = "A", .Year = "1999", .BitRate = 192, .VBR = true, .Day = 45000.2},
+             {.Artist = "B", .Year = "1999", .ChannelMode = 4, .VBR = true, .Day = 45000.9}});
   const TAlbumFieldChoices c = DecideAlbumFields(album, 2);
   EXPECT_FALSE(c.VariousArtists);
   EXPECT_EQ(c.Artist, "A");

@@ -138,8 +138,8 @@ std::string TScriptedHost::UpperCase(std::string_view text) {
 
 std::vector<std::string> TScriptedHost::OpenFilesDialog(const TOpenDialogRequest& request) {
   LastOpenDialog = request;
-  const TExpected* expected = Next("OpenFilesDialog", request.Title + "|" + request.OkButtonText +
-                                                          "|" + request.Folder);
+  const TExpected* expected =
+      Next("OpenFilesDialog", request.Title + "|" + request.OkButtonText + "|" + request.Folder);
   return expected ? expected->ListAnswer : std::vector<std::string>();
 }
 

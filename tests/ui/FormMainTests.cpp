@@ -1,0 +1,310 @@
+#include "audio/ID3GenresUnit.h"
+#include "common/RememberedListsUnit.h"
+#include "newsgroups/NewsGroupUnit.h"
+#include "support/Mp3Builder.h"
+#include "support/ScriptedHost.h"
+#include "ui/MainUnit.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << text.toStdString();
+}
+QT_END_NAMESPACE
+
+namespace {
+struct TTagSpec {
+  std::string Artist = "";
+  std::string Album = "";
+  std::string Year = "";
+  int BitRateIndex = 9; // 128 kbit/s
+};
+
+TBytes TaggedTrack(const TTagSpec& s) {
+  TBytes frames;
+  if (!s.Artist.empty())
+    frames += Id3v2Frame(3, "TPE1", TextData(0, s.Artist));
+  if (!s.Album.empty())
+    frames += Id3v2Frame(3, "TALB", TextData(0, s.Album));
+  if (!s.Year.empty())
+    frames += Id3v2Frame(3, "TYER", TextData(0, s.Year));
+  frames += Id3v2Frame(3, "TIT2", TextData(0, "Title by " + s.Artist));
+  return Id3v2Tag(3, frames) + Frames({.BitRateIndex = s.BitRateIndex}, 30);
+}
+
+struct FormMain : ::testing::Test {
+  TWithScriptedHost Scripted;
+  TScriptedHost& Host = Scripted.Host;
+  std::unique_ptr<TFormMain> Form;
+
+  std::string Folder() const { return Host.ProgramFolder.Path(); }
+  void ShipListFiles() {
+    for (const char* name : RememberedListFileNames)
+      Host.ProgramFolder.Write(name, "");
+  }
+  void Create() {
+    Form = std::make_unique<TFormMain>();
+    Form->show();
+  }
+  std::vector<std::string> WriteTracks(const std::vector<TTagSpec>& specs) {
+    std::vector<std::string> paths;
+    std::filesystem::create_directories(Folder() + "album");
+    for (std::size_t i = 0; i < specs.size(); ++i)
+      paths.push_back(Host.ProgramFolder.Write("album/" + std::to_string(i + 1) + ".mp3",
+                                               TaggedTrack(specs[i])));
+    return paths;
+  }
+  void Choose(const std::vector<std::string>& paths) {
+    Host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|" + Form->TrackFolder,
+                               paths);
+    Form->ButtonChooseTracksClick();
+    Host.VerifyAllShown();
+  }
+  QStringList Lines() const {
+    QStringList lines;
+    for (int i = 0; i < Form->ListBox1->count(); ++i)
+      lines << Form->ListBox1->item(i)->text();
+    return lines;
+  }
+};
+} // namespace
+
+TEST_F(FormMain, FirstStartWithoutFiles) {
+  Host.ExpectError(ecOpenForReading); // the remembered lists, once
+  Create();
+  EXPECT_EQ(Form->windowTitle(), "Tamberlon - Untitled");
+  EXPECT_EQ(Form->LabelTrackCount->text(), "0 Tracks");
+  EXPECT_TRUE(Form->HidePathNamesInTrackListing->isChecked());
+  EXPECT_FALSE(Form->UseID3TagInfo->isChecked());
+  EXPECT_TRUE(Form->SortFilesonSelection1->isChecked());
+  EXPECT_FALSE(Form->GenerateSFVfile1->isChecked());
+  EXPECT_EQ(Form->NewsGroupFilter, "mp3");
+  for (QComboBox* box : {Form->ComboBoxEncoder, Form->ComboBoxCodec, Form->ComboBoxRippedBy,
+                         Form->ComboBoxPostedBy, Form->ComboBoxNewsgroups, Form->ComboBoxArtist})
+    EXPECT_EQ(box->currentText(), "") << box->objectName().toStdString();
+  EXPECT_EQ(Form->ComboBoxArtist->count(), 0); // the first clearing empties the designed list
+  ASSERT_EQ(Form->ComboBoxGenre->count(), 148);
+  EXPECT_EQ(Form->ComboBoxGenre->itemText(42), "Soul");
+  EXPECT_EQ(Form->ComboBoxBitRate->itemText(8), "298 K/sec");
+  EXPECT_EQ(Form->minimumSize(), QSize(632, 561));
+  EXPECT_EQ(Form->findChild<QPushButton*>("ButtonChooseTracks")->toolTip(),
+            "Select the tracks to be included");
+  EXPECT_EQ(Form->Open1->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+}
+
+TEST_F(FormMain, PreferencesRoundTrip) {
+  ShipListFiles();
+  Host.ProgramFolder.Write("tamberlon.INI",
+                           "[MenuPrefs]\r\nHidePaths=0\r\nUsedID3Tags=2\r\nSortSelections=yes\r\n"
+                           "MakeSFV=1\r\nInitialDir=/music/\r\nNewsGroupFilter=flac\r\n"
+                           "[InitPrefs]\r\nEncoder=EAC\r\nRippedBy=me\r\n"
+                           "NGPostedTo=b.two,a.one\r\n[Mine]\r\nkept=1\r\n");
+  Create();
+  EXPECT_FALSE(Form->HidePathNamesInTrackListing->isChecked());
+  EXPECT_TRUE(Form->UseID3TagInfo->isChecked());
+  EXPECT_TRUE(Form->SortFilesonSelection1->isChecked()); // "yes": the default
+  EXPECT_TRUE(Form->GenerateSFVfile1->isChecked());
+  EXPECT_EQ(Form->TrackFolder, "/music/");
+  EXPECT_EQ(Form->NewsGroupFilter, "flac");
+  EXPECT_EQ(Form->ComboBoxEncoder->currentText(), "EAC");
+  EXPECT_EQ(Form->ComboBoxRippedBy->currentText(), "me");
+  EXPECT_EQ(Form->ComboBoxNewsgroups->currentText(), "a.one");
+  EXPECT_EQ(Form->ComboBoxNewsgroups->count(), 2);
+
+  Form->ComboBoxPostedBy->setEditText("poster");
+  Form->close();
+  const std::string ini = ReadWholeFile(Folder() + "tamberlon.INI");
+  for (const char* line : {"HidePaths=0", "UsedID3Tags=1", "MakeSFV=1", "PostedBy=poster",
+                           "NGPostedTo=a.one,b.two", "kept=1", "Encoder=EAC"})
+    EXPECT_NE(ini.find(line), std::string::npos) << line << "\n" << ini;
+  // The typed poster reaches the preferences, not the remembered list.
+  EXPECT_EQ(ReadWholeFile(Folder() + "postedby.txt"), "");
+}
+
+TEST_F(FormMain, ChoosingOneTrack) {
+  ShipListFiles();
+  Create();
+  const auto paths = WriteTracks({{.Artist = "Solo", .Album = "One", .Year = "2004"}});
+  Choose(paths);
+  EXPECT_EQ(Form->LabelTrackCount->text(), "1 Track");
+  EXPECT_EQ(Lines(), QStringList({" 1. 1.mp3"}));
+  EXPECT_EQ(Form->ComboBoxArtist->currentText(), "Solo");
+  EXPECT_FALSE(Form->Album().VariousArtists);
+  EXPECT_EQ(Form->ComboBoxAlbumTitle->currentText(), "One");
+  EXPECT_EQ(Form->ComboBoxYear->currentText(), "2004");
+  EXPECT_EQ(Form->ComboBoxEncoder->currentText(), "Unknown");
+  EXPECT_EQ(Form->ComboBoxBitRate->currentText(), "128K/s");
+  EXPECT_EQ(Form->ComboBoxSampleRate->currentText(), "44100Hz");
+  EXPECT_EQ(Form->ComboBoxID3Tag->currentText(), "ID3v2.3");
+  EXPECT_EQ(Form->StereoModeButtons->checkedId(), 1);
+  EXPECT_EQ(Form->TrackFolder, Folder() + "album/");
+  EXPECT_EQ(Host.MediaCalls.back(), "Open " + paths.front());
+  EXPECT_TRUE(Form->ButtonChooseTracks->isEnabled());
+  EXPECT_EQ(Host.BusyDepth, 0);
+}
+
+TEST_F(FormMain, MajoritiesAcrossTracks) {
+  ShipListFiles();
+  Create();
+  Choose(WriteTracks({{.Artist = "A", .Year = "2001", .BitRateIndex = 9},
+                      {.Artist = "A", .Year = "1999", .BitRateIndex = 11},
+                      {.Artist = "B", .Year = "1999", .BitRateIndex = 11}}));
+  EXPECT_EQ(Form->ComboBoxArtist->currentText(), "A");
+  EXPECT_EQ(Form->ComboBoxYear->currentText(), "1999");
+  EXPECT_EQ(Form->ComboBoxBitRate->currentText(), "192K/s");
+  EXPECT_EQ(Form->LabelTrackCount->text(), "3 Tracks");
+
+  Choose(WriteTracks({{.Artist = "A", .BitRateIndex = 9},
+                      {.Artist = "B", .BitRateIndex = 11},
+                      {.Artist = "C"},
+                      {.Artist = "D"}}));
+  EXPECT_EQ(Form->ComboBoxArtist->currentText(), "Various Artists");
+  EXPECT_TRUE(Form->Album().VariousArtists);
+  EXPECT_EQ(Form->ComboBoxBitRate->currentText(), "128K/s");
+  EXPECT_EQ(Form->ComboBoxYear->currentText(), "");
+}
+
+TEST_F(FormMain, UntaggedAndUnreadableTracksStillGetTheirLines) {
+  ShipListFiles();
+  Create();
+  const std::string untagged = Host.ProgramFolder.Write("plain.mp3", Frames({}, 30));
+  const std::string empty = Host.ProgramFolder.Write("empty.mp3", "");
+  Host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|", {untagged, empty});
+  Host.ExpectError(ecOpenForReading); // the empty file, once
+  Form->ButtonChooseTracksClick();
+  EXPECT_EQ(Lines(), QStringList({" 1. empty.mp3", " 2. plain.mp3"}));
+  EXPECT_EQ(Form->ComboBoxArtist->currentText(), "");
+  EXPECT_EQ(Form->ComboBoxEncoder->currentText(), "Unknown");
+
+  Form->UseID3TagInfo->trigger();
+  EXPECT_EQ(Lines(), QStringList({" 1. No ID3 Tag Available", " 2. No ID3 Tag Available"}));
+}
+
+TEST_F(FormMain, MoveUpAndDownAndCancelledDialog) {
+  ShipListFiles();
+  Create();
+  Choose(WriteTracks({{.Artist = "A"}, {.Artist = "B"}, {.Artist = "C"}}));
+  Form->ListBox1->setCurrentRow(0);
+  Form->ButtonMoveUpClick();
+  EXPECT_EQ(Lines(), QStringList({" 1. 1.mp3", " 2. 2.mp3", " 3. 3.mp3"}));
+  Form->ListBox1->setCurrentRow(2);
+  Form->ButtonMoveDownClick();
+  EXPECT_EQ(Lines().back(), " 3. 3.mp3");
+  Form->ButtonMoveUpClick();
+  EXPECT_EQ(Lines(), QStringList({" 1. 1.mp3", " 2. 3.mp3", " 3. 2.mp3"}));
+  EXPECT_EQ(Form->ListBox1->currentRow(), 1);
+
+  Host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|" + Form->TrackFolder, {});
+  Form->ButtonChooseTracksClick();
+  EXPECT_EQ(Lines().size(), 3);
+}
+
+TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
+  ShipListFiles();
+  Create();
+  Choose(WriteTracks({{.Artist = "AC/DC", .Album = "Live: 1991?"}}));
+  Form->GenerateSFVfile1->setChecked(true);
+  Form->ComboBoxRippedBy->setEditText("ripper");
+  const std::string nfo = Folder() + "album/ACDC - Live 1991.nfo";
+  Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder, nfo);
+  Form->ButtonMakeNFOClick();
+  EXPECT_NE(ReadWholeFile(nfo).find("Artist     : AC/DC\r\n"), std::string::npos);
+  // Chosen while the option was off: the placeholder stands for the checksum.
+  EXPECT_NE(ReadWholeFile(Folder() + "album/ACDC - Live 1991.sfv").find("1.mp3 Chksum N/A"),
+            std::string::npos);
+  EXPECT_EQ(Form->windowTitle(), "Tamberlon - ACDC - Live 1991.nfo");
+  EXPECT_EQ(ReadWholeFile(Folder() + "rippedby.txt"), "ripper\r\n");
+  EXPECT_EQ(ReadWholeFile(Folder() + "encoders.txt"), "Unknown\r\n");
+
+  Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder,
+                            std::nullopt);
+  Host.ExpectMessage(TMessageKind::Information, "Nothing saved");
+  Form->ButtonMakeNFOClick();
+
+  std::filesystem::create_directory(Folder() + "album/blocked.nfo");
+  Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder,
+                            Folder() + "album/blocked.nfo");
+  Host.ExpectError(ecOpenForWriting);
+  Form->ButtonMakeNFOClick();
+  EXPECT_EQ(Form->windowTitle(), "Tamberlon - ACDC - Live 1991.nfo");
+}
+
+TEST_F(FormMain, PreviewShowsTheDocument) {
+  ShipListFiles();
+  Create();
+  Choose(WriteTracks({{.Artist = "Band"}}));
+  Host.ExpectPreview();
+  Form->ButtonPreviewNFOClick();
+  EXPECT_NE(Host.LastPreview.find("Artist     : Band"), std::string::npos);
+  EXPECT_NE(Host.LastPreview.find(" 1. Title by Band"), std::string::npos);
+}
+
+TEST_F(FormMain, SelectNewsgroupsTakesTheChoiceOnlyOnOkay) {
+  ShipListFiles();
+  Host.ProgramFolder.Write("groups.txt", "alt.binaries.sounds.mp3\r\nalt.binaries.flac\r\n");
+  Create();
+  TFormNewsGroups groups(Form.get());
+  Form->SetNewsGroupsForm(&groups);
+
+  QTimer::singleShot(0, &groups, [&] {
+    groups.Selection().SelectAvailable(0);
+    groups.SetFilterText("changed");
+    groups.reject();
+  });
+  Form->ButtonEditNGListClick();
+  EXPECT_EQ(Form->ComboBoxNewsgroups->count(), 0);
+  EXPECT_EQ(Form->NewsGroupFilter, "mp3");
+
+  QTimer::singleShot(0, &groups, [&] {
+    EXPECT_EQ(groups.FilterText(), "mp3");
+    groups.Selection().SelectAvailable(0);
+    groups.accept();
+  });
+  Form->ButtonEditNGListClick();
+  EXPECT_EQ(Form->ComboBoxNewsgroups->currentText(), "alt.binaries.sounds.mp3");
+  Form->ComboBoxNewsgroups->setEditText("typed");
+  EXPECT_EQ(Form->ComboBoxNewsgroups->currentText(), "alt.binaries.sounds.mp3");
+}
+
+TEST_F(FormMain, PlaybackHelpAndAddNewsgroup) {
+  ShipListFiles();
+  Create();
+  const auto paths = WriteTracks({{.Artist = "A"}, {.Artist = "B"}});
+  Choose(paths);
+  Host.MediaCalls.clear();
+  Form->ListBox1->setCurrentRow(-1);
+  Form->MediaPlayer1Click(true);
+  EXPECT_TRUE(Host.MediaCalls.empty());
+  Form->ListBox1->setCurrentRow(1);
+  Form->MediaPlayer1Click(true);
+  EXPECT_EQ(Host.MediaCalls, (std::vector<std::string>{"Close", "Open " + paths[1], "Play"}));
+  Host.MediaOpens = false;
+  Host.ExpectError(ecOpenMedia);
+  Form->ListBox1DblClick();
+
+  Host.ExpectHelp(100, false);
+  Host.ExpectError(ecHelpFile);
+  Form->Contents2->trigger();
+
+  Host.ProgramFolder.Write("groups.txt", "");
+  TFormNewsGroups groups(Form.get());
+  Form->SetNewsGroupsForm(&groups);
+  Form->LastGroupAdded = "alt.last";
+  Host.ExpectInputBox("Enter Newsgroup to Add", "Newsgroup name (ie. alt.binaries.sounds.mp3",
+                      "alt.last", "alt.new");
+  Form->AddaNewsgroup1Click();
+  EXPECT_EQ(Form->LastGroupAdded, "alt.new");
+}
