@@ -1,5 +1,6 @@
 #include "generate/AlbumFieldsUnit.h"
 
+#include "common/ErrorsUnit.h"
 #include "common/IntToAbbrStrUnit.h"
 #include "common/MostPopularUnit.h"
 #include "common/PreferencesUnit.h"
@@ -114,4 +115,20 @@ std::string TrackLine(std::size_t position, const TTrackEntry& track, bool useTa
 
 std::string TrackCountText(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " Track" : " Tracks");
+}
+
+void ComputeMissingChecksums(TAlbumInfo& album,
+                             const std::function<void(std::size_t, std::size_t)>& progress) {
+  const std::size_t total = album.Tracks.size();
+  for (std::size_t i = 0; i < total; ++i) {
+    TTrackEntry& track = album.Tracks[i];
+    if (track.Info && track.Info->Checksum == NoChecksum) {
+      if (auto checksum = FileChecksumText(track.Path))
+        track.Info->Checksum = std::move(*checksum);
+      else
+        ShowError(ecOpenForReading);
+    }
+    if (progress)
+      progress(i + 1, total);
+  }
 }

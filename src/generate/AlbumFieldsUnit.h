@@ -4,6 +4,7 @@
 #include "generate/AlbumUnit.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,3 +66,9 @@ std::string TrackCountText(std::size_t count);
 std::string FileNamePart(const std::string& path);
 // The folder of a path, with its trailing "/".
 std::string FolderPart(const std::string& path);
+
+// Computes the checksums that tracks chosen without them lack, in listing order; a file
+// that cannot be read shows "Can't open file for reading" and keeps its placeholder.
+// progress(done, total) follows each track.
+void ComputeMissingChecksums(TAlbumInfo& album,
+                             const std::function<void(std::size_t, std::size_t)>& progress);

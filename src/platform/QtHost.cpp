@@ -1,5 +1,9 @@
 #include "platform/QtHost.h"
 
+#include "common/AppVersionUnit.h"
+#include "common/FileUnit.h"
+#include "common/HelpFileUnit.h"
+
 #include <QApplication>
 #include <QAudioOutput>
 #include <QCoreApplication>
@@ -8,12 +12,14 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMediaPlayer>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -182,15 +188,35 @@ void TQtHost::CloseMedia() {
 }
 
 bool TQtHost::ShowHelp(int topic) {
-  // The help pages live beside the program, one page per topic.
-  // One page per topic beside the program; a topic without a page of its own shows the
-  // contents.
-  const QString folder =
-      QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() + QStringLiteral("/help/");
-  QString page = folder + QStringLiteral("%1.html").arg(topic);
-  if (!QFileInfo::exists(page))
-    page = folder + QStringLiteral("100.html");
-  return QFileInfo::exists(page) && QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+  const auto help = ReadFileBytes(GetProgramFolder() + HelpFileName);
+  if (!help || !HelpTopicExists(*help, topic))
+    return false;
+  if (!HelpWindow) {
+    HelpWindow = std::make_unique<QDialog>();
+    HelpWindow->setWindowTitle(QStringLiteral("Tamberlon Help"));
+    HelpWindow->resize(640, 560);
+    auto* browser = new QTextBrowser(HelpWindow.get());
+    browser->setObjectName(QStringLiteral("HelpBrowser"));
+    auto* back = new QPushButton(QStringLiteral("&Back"), HelpWindow.get());
+    auto* forward = new QPushButton(QStringLiteral("&Forward"), HelpWindow.get());
+    QObject::connect(back, &QPushButton::clicked, browser, &QTextBrowser::backward);
+    QObject::connect(forward, &QPushButton::clicked, browser, &QTextBrowser::forward);
+    QObject::connect(browser, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
+    QObject::connect(browser, &QTextBrowser::forwardAvailable, forward, &QPushButton::setEnabled);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(back);
+    buttons->addWidget(forward);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(HelpWindow.get());
+    layout->addLayout(buttons);
+    layout->addWidget(browser);
+  }
+  auto* browser = HelpWindow->findChild<QTextBrowser*>();
+  browser->setHtml(QString::fromStdString(*help));
+  browser->scrollToAnchor(QString::number(topic));
+  HelpWindow->show();
+  HelpWindow->raise();
+  return true;
 }
 
 void TQtHost::SetBusyCursor(bool busy) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 class QAudioOutput;
+class QDialog;
 class QMediaPlayer;
 
 class TQtHost : public TConsoleHost {
@@ -31,4 +32,5 @@ private:
   std::vector<std::string> RunOpenDialog(const TOpenDialogRequest& request, bool several);
   std::unique_ptr<QMediaPlayer> Player;
   std::unique_ptr<QAudioOutput> Audio;
+  std::unique_ptr<QDialog> HelpWindow;
 };

@@ -2,6 +2,7 @@
 #include "ui/MainUnit.h"
 
 #include "common/ErrorsUnit.h"
+#include "generate/AlbumFieldsUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/PostingPolicyUnit.h"
 #include "generate/SFVUnit.h"
@@ -11,8 +12,10 @@
 #include "ui/AboutUnit.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QListWidget>
+#include <QProgressBar>
 
 void TFormMain::ButtonMakeNFOClick() {
   StoreAlbumFields();
@@ -32,6 +35,14 @@ void TFormMain::ButtonMakeNFOClick() {
   nfo.Generate();
   bool saved = nfo.SaveToFile(*path);
   if (saved && GenerateSFVfile1->isChecked()) {
+    // Tracks chosen while the option was off get their checksums now: a list of
+    // placeholders is no checksum file.
+    ProgressBar1->setRange(0, static_cast<int>(FAlbum->Tracks.size()));
+    ComputeMissingChecksums(*FAlbum, [this](std::size_t done, std::size_t) {
+      ProgressBar1->setValue(static_cast<int>(done));
+      QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    ProgressBar1->setValue(0);
     TSFV sfv(*FAlbum);
     sfv.Generate();
     saved = sfv.SaveToFile(SfvPathFor(*path));

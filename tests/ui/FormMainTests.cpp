@@ -1,4 +1,5 @@
 #include "audio/ID3GenresUnit.h"
+#include "audio/MP3Unit.h"
 #include "common/RememberedListsUnit.h"
 #include "newsgroups/NewsGroupUnit.h"
 #include "support/Mp3Builder.h"
@@ -222,9 +223,10 @@ TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
   Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder, nfo);
   Form->ButtonMakeNFOClick();
   EXPECT_NE(ReadWholeFile(nfo).find("Artist     : AC/DC\r\n"), std::string::npos);
-  // Chosen while the option was off: the placeholder stands for the checksum.
-  EXPECT_NE(ReadWholeFile(Folder() + "album/ACDC - Live 1991.sfv").find("1.mp3 Chksum N/A"),
-            std::string::npos);
+  // Chosen while the option was off: the save computes the checksum it lacks.
+  const std::string sfv = ReadWholeFile(Folder() + "album/ACDC - Live 1991.sfv");
+  EXPECT_EQ(sfv.find("Chksum N/A"), std::string::npos) << sfv;
+  EXPECT_EQ(sfv.substr(0, 15), "1.mp3 " + *FileChecksumText(Folder() + "album/1.mp3") + "\r");
   EXPECT_EQ(Form->windowTitle(), "Tamberlon - ACDC - Live 1991.nfo");
   EXPECT_EQ(ReadWholeFile(Folder() + "rippedby.txt"), "ripper\r\n");
   EXPECT_EQ(ReadWholeFile(Folder() + "encoders.txt"), "Unknown\r\n");
