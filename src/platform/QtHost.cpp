@@ -199,6 +199,8 @@ bool TQtHost::ShowHelp(int topic) {
     browser->setObjectName(QStringLiteral("HelpBrowser"));
     auto* back = new QPushButton(QStringLiteral("&Back"), HelpWindow.get());
     auto* forward = new QPushButton(QStringLiteral("&Forward"), HelpWindow.get());
+    back->setEnabled(false);
+    forward->setEnabled(false);
     QObject::connect(back, &QPushButton::clicked, browser, &QTextBrowser::backward);
     QObject::connect(forward, &QPushButton::clicked, browser, &QTextBrowser::forward);
     QObject::connect(browser, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
