@@ -1,11 +1,14 @@
 // tamberlon-cli: the command-line companion of Tamberlon.
+#include "cli/DocumentCommands.h"
 #include "cli/InfoCommand.h"
 #include "cli/RenderCommand.h"
 #include "platform/ConsoleHost.h"
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -14,6 +17,9 @@ constexpr const char* Usage = "Usage: tamberlon-cli COMMAND [OPTIONS] FILE...\n"
                               "Commands:\n"
                               "  info    print the track record of each MP3 file\n"
                               "  render  expand a template against an album of tracks\n"
+                              "  nfo     write an album's .nfo (and .sfv) as the window saves it\n"
+                              "  sfv     write the .sfv checksum list of files\n"
+                              "  check   verify the files an .sfv lists\n"
                               "\n"
                               "Run 'tamberlon-cli COMMAND --help' for a command's options.\n";
 } // namespace
@@ -39,6 +45,12 @@ int main(int argc, char** argv) {
     status = RunInfoCommand(rest);
   } else if (command == "render") {
     status = RunRenderCommand(rest);
+  } else if (command == "nfo" || command == "sfv" || command == "check") {
+    TCliContext context{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
+    const TCommand run = command == "nfo"   ? RunNfoCommand
+                         : command == "sfv" ? RunSfvCommand
+                                            : RunCheckCommand;
+    status = run(rest, context);
   } else {
     std::fprintf(stderr, "tamberlon-cli: unknown command %s\n\n%s", command.c_str(), Usage);
     return 2;

@@ -1,9 +1,12 @@
 #include "common/AppVersionUnit.h"
 
 #include "BuildInfo.h"
+#include "common/PreferencesUnit.h"
 #include "platform/Host.h"
 
 #include <array>
+#include <filesystem>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -36,8 +39,38 @@ std::string GetProgramFile() {
 }
 
 std::string GetProgramFolder() {
-  const std::string file = GetProgramFile();
-  return file.substr(0, file.rfind('/') + 1);
+  return CurrentHost().ProgramFolder();
+}
+
+std::string GetPreferencesPath() {
+  return PreferencesPath(GetProgramFolder() + FileNameOf(GetProgramFile()));
+}
+
+bool FolderIsWritable(const std::string& folder) {
+  return ::access(folder.c_str(), W_OK) == 0;
+}
+
+std::string ChooseProgramFolder(const std::string& programFile,
+                                const std::optional<std::string>& xdgConfigHome,
+                                const std::optional<std::string>& home,
+                                bool (*isWritable)(const std::string& folder)) {
+  namespace fs = std::filesystem;
+  const std::string programFolder = programFile.substr(0, programFile.rfind('/') + 1);
+  if (isWritable(programFolder))
+    return programFolder;
+  const std::string base = xdgConfigHome && !xdgConfigHome->empty()
+                               ? *xdgConfigHome
+                               : home.value_or(std::string()) + "/.config";
+  const std::string folder = base + "/tamberlon/";
+  std::error_code error;
+  fs::create_directories(folder, error);
+  const fs::path installed = fs::path(programFolder) / ".." / "share" / "tamberlon";
+  for (const auto& entry : fs::directory_iterator(installed, error)) {
+    const fs::path target = fs::path(folder) / entry.path().filename();
+    if (!fs::exists(target, error))
+      fs::copy(entry.path(), target, fs::copy_options::recursive, error);
+  }
+  return folder;
 }
 
 std::string GetVersionInfoValue(const std::string& fileName, const std::string& valueName) {

@@ -1,5 +1,6 @@
 #pragma once
 // The program's own folder and the texts of its version information.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -7,7 +8,8 @@
 // program's own file carries it, every other file gives "".
 std::string GetVersionInfoValue(const std::string& fileName, const std::string& valueName);
 
-// The folder of the running program file, with a trailing "/".
+// The folder of the program's own files (preferences, lists, templates, newsgroups,
+// help), with a trailing "/".
 std::string GetProgramFolder();
 std::string GetProgramFile();
 
@@ -17,3 +19,16 @@ std::string GetProductURL();
 
 // Drops the third component of a dotted version: 1.0.3.469 becomes 1.0.469.
 std::string ShortenVersion(std::string_view version);
+
+// The program folder: the program file's folder when it is writable (a portable copy);
+// otherwise (an installed program) the per-user folder $XDG_CONFIG_HOME/tamberlon/ or
+// ~/.config/tamberlon/, created and seeded with the installed data files it lacks from
+// the program file's ../share/tamberlon/.
+std::string ChooseProgramFolder(const std::string& programFile,
+                                const std::optional<std::string>& xdgConfigHome,
+                                const std::optional<std::string>& home,
+                                bool (*isWritable)(const std::string& folder));
+bool FolderIsWritable(const std::string& folder);
+
+// The preferences file: the program's name with ".INI", in the program folder.
+std::string GetPreferencesPath();

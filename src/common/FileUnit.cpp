@@ -1,10 +1,12 @@
 #include "common/FileUnit.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -164,4 +166,26 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
     return true;
   ::unlink(temporary.c_str());
   return false;
+}
+
+std::vector<std::string> ExpandTrackFolders(const std::vector<std::string>& paths) {
+  std::vector<std::string> files;
+  for (const std::string& path : paths) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(path, error)) {
+      files.push_back(path);
+      continue;
+    }
+    std::vector<std::string> inFolder;
+    for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
+      std::string extension = entry.path().extension().string();
+      for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (extension == ".mp3" && !entry.is_directory(error))
+        inFolder.push_back(entry.path().string());
+    }
+    std::sort(inFolder.begin(), inFolder.end());
+    files.insert(files.end(), inFolder.begin(), inFolder.end());
+  }
+  return files;
 }

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TReadOnlyFile {
 public:
@@ -52,3 +53,6 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 // then takes the file's place. On failure the previous file is untouched and no
 // temporary file is left.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// Files stand for themselves; a folder stands for its *.mp3 files (any case), by name.
+std::vector<std::string> ExpandTrackFolders(const std::vector<std::string>& paths);

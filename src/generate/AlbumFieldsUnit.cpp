@@ -4,8 +4,10 @@
 #include "common/IntToAbbrStrUnit.h"
 #include "common/MostPopularUnit.h"
 #include "common/PreferencesUnit.h"
+#include "common/RememberedListsUnit.h"
 #include "platform/Host.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -131,4 +133,56 @@ void ComputeMissingChecksums(TAlbumInfo& album,
     if (progress)
       progress(i + 1, total);
   }
+}
+
+void AddTrackToLists(TTrackLists& lists, const TTrackInfo& track) {
+  auto add = [](std::vector<std::string>& list, const std::string& text) {
+    if (!text.empty() && LacksIgnoringCase(list, text))
+      InsertSortedIgnoringCase(list, text);
+  };
+  if (track.HasTag)
+    add(lists.Artists, track.Artist);
+  add(lists.Albums, track.Album);
+  add(lists.Years, track.Year);
+}
+
+void AppendTrack(TAlbumInfo& album, TTrackLists& lists, const std::string& path,
+                 bool withChecksum) {
+  auto track = MakeTrackInfo(path, withChecksum);
+  AddTrackToLists(lists, *track);
+  album.PlayingSeconds += track->Duration;
+  album.TotalBytes += track->FileSize;
+  album.Tracks.push_back({path, std::move(track)});
+}
+
+void FillAlbumBoxes(TAlbumInfo& album, const TTrackLists& lists, TAlbumFieldTexts& boxes) {
+  const TAlbumFieldChoices c = DecideAlbumFields(album, lists.Artists.size());
+  auto textOrFirst = [](std::string& box, const std::string& text,
+                        const std::vector<std::string>& list) {
+    if (!text.empty())
+      box = text;
+    else if (!list.empty())
+      box = list.front();
+  };
+  album.PlayingTime = c.PlayingTime;
+  album.TotalSize = c.TotalSize;
+  album.VariousArtists = c.VariousArtists;
+  textOrFirst(boxes.AlbumTitle, c.Album, lists.Albums);
+  textOrFirst(boxes.Artist, c.Artist, lists.Artists);
+  const std::string year = std::to_string(c.Year);
+  const bool listed = std::find(lists.Years.begin(), lists.Years.end(), year) != lists.Years.end();
+  textOrFirst(boxes.Year, listed ? year : std::string(), lists.Years);
+  if (!c.Source.empty())
+    boxes.Source = c.Source;
+  if (!c.RecordLabel.empty())
+    boxes.RecordLabel = c.RecordLabel;
+  boxes.Genre = c.Genre;
+  boxes.Encoder = c.Encoder;
+  boxes.Codec = c.Codec;
+  boxes.BitRate = c.BitRate;
+  boxes.VBR = c.VBR;
+  boxes.SampleRate = c.SampleRate;
+  boxes.StereoMode = c.StereoMode;
+  boxes.ID3Version = c.TagVersion;
+  boxes.RipDate = c.RipDate;
 }

@@ -53,6 +53,21 @@ struct TAlbumFieldTexts {
 };
 void StoreAlbumFields(TAlbumInfo& album, const TAlbumFieldTexts& texts);
 
+// The lists Choose Tracks builds from the tracks, each sorted and free of entries equal
+// ignoring case: the artists of tagged tracks, the albums and the years.
+struct TTrackLists {
+  std::vector<std::string> Artists, Albums, Years;
+};
+void AddTrackToLists(TTrackLists& lists, const TTrackInfo& track);
+
+// One step of Choose Tracks: the file's record joins the album, its lists and totals.
+void AppendTrack(TAlbumInfo& album, TTrackLists& lists, const std::string& path, bool withChecksum);
+
+// FillAlbumFields: the album's totals and flag, and the choices applied to the boxes as
+// the window shows them (a majority, else the list's first entry; some boxes keep their
+// text when the tracks name nothing).
+void FillAlbumBoxes(TAlbumInfo& album, const TTrackLists& lists, TAlbumFieldTexts& boxes);
+
 // The long names of the stereo modes, by radio index.
 inline constexpr std::array<const char*, 4> StereoModeNames = {"Stereo", "Joint Stereo",
                                                                "Dual Channel", "Mono"};

@@ -51,12 +51,14 @@ void TNFO::WriteDefaultTemplate(const std::string& path, bool variousArtists) {
     ShowError(ecCreateNfoTemplate);
 }
 
-TNFO::TNFO(const TAlbumInfo& album) {
+TNFO::TNFO(const TAlbumInfo& album)
+    : TNFO(album, album.VariousArtists &&
+                      CurrentHost().ShowMessage(TMessageKind::Confirmation,
+                                                VariousArtistsQuestion) == TMessageResult::Yes) {}
+
+TNFO::TNFO(const TAlbumInfo& album, bool useVariousArtistsTemplate) {
   Album = &album;
-  bool useVariousTemplate = false;
-  if (album.VariousArtists)
-    useVariousTemplate = CurrentHost().ShowMessage(TMessageKind::Confirmation,
-                                                   VariousArtistsQuestion) == TMessageResult::Yes;
+  const bool useVariousTemplate = album.VariousArtists && useVariousArtistsTemplate;
   const std::string path = GetProgramFolder() + (useVariousTemplate ? VariousArtistsTemplateFileName
                                                                     : SingleArtistTemplateFileName);
   LoadTemplate(path);

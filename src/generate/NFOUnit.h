@@ -20,6 +20,8 @@ public:
   // Asks about the various-artists template for a compilation, loads the chosen template
   // and writes its default first when it is missing or empty.
   explicit TNFO(const TAlbumInfo& album);
+  // For a compilation the answer is given instead of asked (the command-line tool).
+  TNFO(const TAlbumInfo& album, bool useVariousArtistsTemplate);
 
   // Writes the default template; a failure shows its own error.
   static void WriteDefaultTemplate(const std::string& path, bool variousArtists);

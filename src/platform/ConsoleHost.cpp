@@ -24,7 +24,10 @@ std::string TConsoleHost::UpperCase(std::string_view text) {
 }
 
 TMessageResult TConsoleHost::ShowMessage(TMessageKind kind, const std::string& text) {
-  ++Shown;
+  // Errors make the run unsuccessful; the tool never asks questions of its own.
+  if (kind == TMessageKind::Confirmation)
+    return TMessageResult::No;
+  Shown += kind == TMessageKind::Error;
   return TPlainHost::ShowMessage(kind, text);
 }
 

@@ -1,5 +1,6 @@
 #include "platform/Host.h"
 
+#include "common/AppVersionUnit.h"
 #include "common/TextUnit.h"
 
 #include <cstdio>
@@ -47,6 +48,16 @@ TMessageResult TPlainHost::ShowMessage(TMessageKind kind, const std::string& tex
 
 TRegionalSettings TPlainHost::RegionalSettings() {
   return {};
+}
+
+TPlainHost::TPlainHost() = default;
+TPlainHost::~TPlainHost() = default;
+
+std::string TPlainHost::ProgramFolder() {
+  if (Folder.empty())
+    Folder = ChooseProgramFolder(ProgramFile(), EnvironmentVariable("XDG_CONFIG_HOME"),
+                                 EnvironmentVariable("HOME"), FolderIsWritable);
+  return Folder;
 }
 
 std::string TPlainHost::ProgramFile() {

@@ -62,6 +62,8 @@ public:
   virtual TRegionalSettings RegionalSettings() = 0;
   // The full path of the running program file.
   virtual std::string ProgramFile() = 0;
+  // The folder of the program's own files, with a trailing "/".
+  virtual std::string ProgramFolder() = 0;
 
   // The current local date and time.
   virtual TDateTime Now() = 0;
@@ -108,9 +110,13 @@ public:
 // program file from the operating system. Other hosts build on it.
 class TPlainHost : public THost {
 public:
+  TPlainHost();
+  ~TPlainHost() override;
   TMessageResult ShowMessage(TMessageKind kind, const std::string& text) override;
   TRegionalSettings RegionalSettings() override;
   std::string ProgramFile() override;
+  // The program file's folder when it is writable, else the per-user folder.
+  std::string ProgramFolder() override;
   TDateTime Now() override;
   std::string ShortDateText(TDateTime value) override;
   std::string ShortTimeText(TDateTime value) override;
@@ -130,6 +136,9 @@ public:
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
   int CompareIgnoringCase(std::string_view a, std::string_view b) override;
   std::string UpperCase(std::string_view text) override;
+
+private:
+  std::string Folder; // chosen once per run
 };
 
 THost& CurrentHost();

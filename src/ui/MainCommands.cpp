@@ -6,6 +6,7 @@
 #include "generate/NFOUnit.h"
 #include "generate/PostingPolicyUnit.h"
 #include "generate/SFVUnit.h"
+#include "generate/SaveDocumentsUnit.h"
 #include "newsgroups/NewsGroupCommandsUnit.h"
 #include "newsgroups/NewsGroupUnit.h"
 #include "platform/Host.h"
@@ -31,22 +32,16 @@ void TFormMain::ButtonMakeNFOClick() {
     return;
   }
   // One guarded block: the first failure skips the rest and is reported once.
-  TNFO nfo(*FAlbum);
-  nfo.Generate();
-  bool saved = nfo.SaveToFile(*path);
-  if (saved && GenerateSFVfile1->isChecked()) {
-    // Tracks chosen while the option was off get their checksums now: a list of
-    // placeholders is no checksum file.
-    ProgressBar1->setRange(0, static_cast<int>(FAlbum->Tracks.size()));
-    ComputeMissingChecksums(*FAlbum, [this](std::size_t done, std::size_t) {
-      ProgressBar1->setValue(static_cast<int>(done));
-      QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    });
-    ProgressBar1->setValue(0);
-    TSFV sfv(*FAlbum);
-    sfv.Generate();
-    saved = sfv.SaveToFile(SfvPathFor(*path));
-  }
+  TSaveRequest save;
+  save.NfoPath = *path;
+  save.WithSfv = GenerateSFVfile1->isChecked();
+  save.ChecksumProgress = [this](std::size_t done, std::size_t total) {
+    ProgressBar1->setRange(0, static_cast<int>(total));
+    ProgressBar1->setValue(static_cast<int>(done));
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  };
+  bool saved = SaveAlbumDocuments(*FAlbum, save);
+  ProgressBar1->setValue(0);
   if (saved) {
     FAlbum->FileName = *path;
     RefreshTrackListing();
@@ -58,9 +53,7 @@ void TFormMain::ButtonMakeNFOClick() {
 
 void TFormMain::ButtonPreviewNFOClick() {
   StoreAlbumFields();
-  TNFO nfo(*FAlbum);
-  nfo.Generate();
-  nfo.Preview();
+  CurrentHost().ShowPreview(GenerateNfoText(*FAlbum, {}));
 }
 
 void TFormMain::ButtonEditNGListClick() {

@@ -22,36 +22,13 @@
 #include <QRadioButton>
 
 namespace {
-std::vector<std::string> Entries(const QComboBox* box) {
-  std::vector<std::string> entries;
-  for (int i = 0; i < box->count(); ++i)
-    entries.push_back(FromQt(box->itemText(i)));
-  return entries;
-}
-
-// A sorted box gains the text in its alphabetical place unless it holds it, ignoring case.
-void AddLacking(QComboBox* box, const std::string& text) {
-  std::vector<std::string> entries = Entries(box);
-  if (text.empty() || !LacksIgnoringCase(entries, text))
-    return;
-  InsertSortedIgnoringCase(entries, text);
-  const auto at = std::find(entries.begin(), entries.end(), text) - entries.begin();
-  const QString edit = box->currentText();
-  box->insertItem(static_cast<int>(at), ToQt(text));
-  box->setEditText(edit);
-}
-
-void ClearBox(QComboBox* box) {
+void ShowList(QComboBox* box, const std::vector<std::string>& entries) {
+  const QString text = box->currentText();
   box->clear();
-  box->setEditText(QString());
-}
-
-// The box's text, or its first entry when the text is empty.
-void ShowTextOrFirst(QComboBox* box, const std::string& text) {
-  if (!text.empty())
-    box->setEditText(ToQt(text));
-  else if (box->count() > 0)
-    box->setCurrentIndex(0);
+  for (const std::string& entry : entries)
+    box->addItem(ToQt(entry));
+  box->setCurrentIndex(-1);
+  box->setEditText(text);
 }
 } // namespace
 
@@ -70,8 +47,11 @@ void TFormMain::ButtonChooseTracksClick() {
   request.OkButtonText = "Select Tracks";
   request.Filters = {{"MP3 Files (*.mp3)", "*.mp3"}, {"All Files (*.*)", "*"}};
   request.Folder = TrackFolder;
-  std::vector<std::string> paths = CurrentHost().OpenFilesDialog(request);
-  if (paths.empty())
+  ChooseTracks(CurrentHost().OpenFilesDialog(request));
+}
+
+void TFormMain::ChooseTracks(std::vector<std::string> paths) {
+  if (ReadingTracks || paths.empty())
     return;
   TrackFolder = FolderPart(paths.front());
 
@@ -96,14 +76,8 @@ void TFormMain::ButtonChooseTracksClick() {
   const bool withChecksum = GenerateSFVfile1->isChecked();
   for (std::size_t i = 0; i < paths.size(); ++i) {
     QApplication::processEvents();
-    auto track = MakeTrackInfo(paths[i], withChecksum);
-    if (track->HasTag)
-      AddLacking(ComboBoxArtist, track->Artist);
-    AddLacking(ComboBoxAlbumTitle, track->Album);
-    AddLacking(ComboBoxYear, track->Year);
-    FAlbum->PlayingSeconds += track->Duration;
-    FAlbum->TotalBytes += track->FileSize;
-    FAlbum->Tracks.push_back({paths[i], std::move(track)});
+    AppendTrack(*FAlbum, TrackLists, paths[i], withChecksum);
+    ShowTrackLists();
     AddTrackLine(i);
     ProgressBar1->setValue(static_cast<int>(i));
   }
@@ -129,8 +103,10 @@ void TFormMain::ClearTracks() {
   FAlbum->PlayingSeconds = 0;
   CurrentHost().CloseMedia();
   ListBox1->clear();
+  TrackLists = {};
+  ShowTrackLists();
   for (QComboBox* box : {ComboBoxArtist, ComboBoxAlbumTitle, ComboBoxYear})
-    ClearBox(box);
+    box->setEditText(QString());
   for (QComboBox* box : {ComboBoxGenre, ComboBoxBitRate, ComboBoxSampleRate, ComboBoxID3Tag}) {
     box->setCurrentIndex(-1);
     box->setEditText(QString());
@@ -141,36 +117,37 @@ void TFormMain::ClearTracks() {
   RefreshTrackListing();
 }
 
+void TFormMain::ShowTrackLists() {
+  ShowList(ComboBoxArtist, TrackLists.Artists);
+  ShowList(ComboBoxAlbumTitle, TrackLists.Albums);
+  ShowList(ComboBoxYear, TrackLists.Years);
+}
+
 void TFormMain::FillAlbumFields() {
-  const TAlbumFieldChoices c =
-      DecideAlbumFields(*FAlbum, static_cast<std::size_t>(ComboBoxArtist->count()));
-  FAlbum->PlayingTime = c.PlayingTime;
-  EditPlayingTime->setText(ToQt(c.PlayingTime));
-  FAlbum->TotalSize = c.TotalSize;
-  EditSize->setText(ToQt(c.TotalSize));
-  ShowTextOrFirst(ComboBoxAlbumTitle, c.Album);
-  FAlbum->VariousArtists = c.VariousArtists;
-  ShowTextOrFirst(ComboBoxArtist, c.Artist);
-  const int year = ComboBoxYear->findText(QString::number(c.Year), Qt::MatchExactly);
-  if (year >= 0)
-    ComboBoxYear->setCurrentIndex(year);
-  else if (ComboBoxYear->count() > 0)
-    ComboBoxYear->setCurrentIndex(0);
-  if (!c.Source.empty())
-    ComboBoxSource->setEditText(ToQt(c.Source));
-  if (!c.RecordLabel.empty())
-    ComboBoxRecordLabel->setEditText(ToQt(c.RecordLabel));
-  ComboBoxGenre->setEditText(ToQt(c.Genre));
-  ComboBoxEncoder->setEditText(ToQt(c.Encoder));
-  ComboBoxCodec->setEditText(ToQt(c.Codec));
-  ComboBoxBitRate->setEditText(ToQt(c.BitRate));
-  CheckBoxVBR->setChecked(c.VBR);
-  ComboBoxSampleRate->setEditText(ToQt(c.SampleRate));
-  StereoModeButtons->button(c.StereoMode)->setChecked(true);
-  ComboBoxID3Tag->setEditText(ToQt(c.TagVersion));
-  DateTimePickerRipDate->setDate(ToQDate(c.RipDate));
+  TAlbumFieldTexts boxes = CollectBoxes();
+  FillAlbumBoxes(*FAlbum, TrackLists, boxes);
+  EditPlayingTime->setText(ToQt(FAlbum->PlayingTime));
+  EditSize->setText(ToQt(FAlbum->TotalSize));
+  ShowBoxes(boxes);
   if (!FAlbum->Tracks.empty() && !CurrentHost().OpenMedia(FAlbum->Tracks.front().Path))
     ShowError(ecOpenMedia);
+}
+
+void TFormMain::ShowBoxes(const TAlbumFieldTexts& t) {
+  ComboBoxArtist->setEditText(ToQt(t.Artist));
+  ComboBoxAlbumTitle->setEditText(ToQt(t.AlbumTitle));
+  ComboBoxYear->setEditText(ToQt(t.Year));
+  ComboBoxGenre->setEditText(ToQt(t.Genre));
+  ComboBoxSource->setEditText(ToQt(t.Source));
+  ComboBoxRecordLabel->setEditText(ToQt(t.RecordLabel));
+  ComboBoxEncoder->setEditText(ToQt(t.Encoder));
+  ComboBoxCodec->setEditText(ToQt(t.Codec));
+  ComboBoxBitRate->setEditText(ToQt(t.BitRate));
+  CheckBoxVBR->setChecked(t.VBR);
+  ComboBoxSampleRate->setEditText(ToQt(t.SampleRate));
+  StereoModeButtons->button(t.StereoMode)->setChecked(true);
+  ComboBoxID3Tag->setEditText(ToQt(t.ID3Version));
+  DateTimePickerRipDate->setDate(ToQDate(t.RipDate));
 }
 
 void TFormMain::ButtonMoveUpClick() {
@@ -193,7 +170,7 @@ void TFormMain::ButtonMoveDownClick() {
   ListBox1->setCurrentRow(p + 1);
 }
 
-void TFormMain::StoreAlbumFields() {
+TAlbumFieldTexts TFormMain::CollectBoxes() {
   TAlbumFieldTexts t;
   t.Artist = FromQt(ComboBoxArtist->currentText());
   t.AlbumTitle = FromQt(ComboBoxAlbumTitle->currentText());
@@ -213,5 +190,9 @@ void TFormMain::StoreAlbumFields() {
   t.RippedBy = FromQt(ComboBoxRippedBy->currentText());
   t.RipDate = FromQDate(DateTimePickerRipDate->date());
   t.NewsGroups = &ChosenNewsGroups;
-  ::StoreAlbumFields(*FAlbum, t);
+  return t;
+}
+
+void TFormMain::StoreAlbumFields() {
+  ::StoreAlbumFields(*FAlbum, CollectBoxes());
 }

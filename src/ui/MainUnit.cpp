@@ -4,6 +4,7 @@
 #include "audio/ID3GenresUnit.h"
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
+#include "common/FileUnit.h"
 #include "newsgroups/NewsGroupUnit.h"
 #include "platform/Host.h"
 #include "ui/QtDates.h"
@@ -15,8 +16,11 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 
 QString ToQt(const std::string& text) {
   return QString::fromStdString(text);
@@ -72,7 +76,38 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   connect(MediaPlayer1Stop, &QToolButton::clicked, this, [this] { MediaPlayer1Click(false); });
   connect(ListBox1, &QListWidget::itemDoubleClicked, this, &TFormMain::ListBox1DblClick);
 
+  ListBox1->setAcceptDrops(true);
+  ListBox1->viewport()->setAcceptDrops(true);
+  ListBox1->viewport()->installEventFilter(this);
+
   FormCreate();
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != ListBox1->viewport())
+    return QMainWindow::eventFilter(watched, event);
+  switch (event->type()) {
+  case QEvent::DragEnter:
+  case QEvent::DragMove: {
+    auto* drag = static_cast<QDropEvent*>(event);
+    if (drag->mimeData()->hasUrls() && !ReadingTracks)
+      drag->acceptProposedAction();
+    return true;
+  }
+  case QEvent::Drop: {
+    auto* drop = static_cast<QDropEvent*>(event);
+    std::vector<std::string> paths;
+    for (const QUrl& url : drop->mimeData()->urls())
+      if (url.isLocalFile())
+        paths.push_back(FromQt(url.toLocalFile()));
+    drop->acceptProposedAction();
+    // After the drop has finished, so the dragging program is not kept waiting.
+    QTimer::singleShot(0, this, [this, paths] { ChooseTracks(ExpandTrackFolders(paths)); });
+    return true;
+  }
+  default:
+    return QMainWindow::eventFilter(watched, event);
+  }
 }
 
 TFormMain::~TFormMain() = default;
@@ -99,7 +134,7 @@ void TFormMain::FormCreate() {
   for (std::size_t list = 0; list < RememberedLists.size(); ++list)
     ShowRememberedList(static_cast<TRememberedList>(list));
 
-  ApplyPreferences(ReadPreferences(PreferencesPath(GetProgramFile())));
+  ApplyPreferences(ReadPreferences(GetPreferencesPath()));
 }
 
 void TFormMain::ShowRememberedList(TRememberedList list) {
@@ -172,7 +207,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 }
 
 void TFormMain::FormClose() {
-  if (!WritePreferences(PreferencesPath(GetProgramFile()), CurrentPreferences()))
+  if (!WritePreferences(GetPreferencesPath(), CurrentPreferences()))
     ShowError(ecOpenForWriting);
 }
 

@@ -3,7 +3,7 @@
 // commands. Decisions live in the core; this class shows them and forwards events.
 #include "common/PreferencesUnit.h"
 #include "common/RememberedListsUnit.h"
-#include "generate/AlbumUnit.h"
+#include "generate/AlbumFieldsUnit.h"
 
 #include <QMainWindow>
 #include <array>
@@ -45,6 +45,8 @@ public:
 
   // Track listing and album fields.
   void ButtonChooseTracksClick();
+  // Replaces the tracks with these files, as Choose Tracks does with the dialog's choice.
+  void ChooseTracks(std::vector<std::string> paths);
   void ButtonMoveUpClick();
   void ButtonMoveDownClick();
   void ButtonClearTracksClick() { ClearTracks(); }
@@ -80,6 +82,8 @@ public:
 
 protected:
   void showEvent(QShowEvent* event) override;
+  // Files and folders dropped on the track listing.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -90,6 +94,9 @@ private:
   QWidget* BuildPostingInformation();
   void BuildMenu();
   void SetTrackCommandsEnabled(bool enabled);
+  void ShowTrackLists();
+  TAlbumFieldTexts CollectBoxes();
+  void ShowBoxes(const TAlbumFieldTexts& boxes);
   void ShowRememberedList(TRememberedList list);
   TPreferences CurrentPreferences() const;
   void ApplyPreferences(const TPreferences& preferences);
@@ -98,6 +105,7 @@ private:
 
   std::unique_ptr<TAlbumInfo> FAlbum;
   TRememberedLists RememberedLists;
+  TTrackLists TrackLists;
   std::vector<std::string> ChosenNewsGroups;
   TFormNewsGroups* FormNewsGroups = nullptr;
   bool Shown = false;

@@ -14,7 +14,7 @@ struct TrackInfo : ::testing::Test {
   TWithScriptedHost Scripted;
   TScriptedHost& Host = Scripted.Host;
   std::string Write(const std::string& name, const TBytes& bytes) {
-    return Host.ProgramFolder.Write(name, bytes);
+    return Host.ProgramDir.Write(name, bytes);
   }
 };
 } // namespace
@@ -38,7 +38,7 @@ TEST_F(TrackInfo, ChecksumOfAFileLargerThanOneChunk) {
 }
 
 TEST_F(TrackInfo, MissingFileKeepsNewValuesQuietly) {
-  const auto track = MakeTrackInfo(Host.ProgramFolder.Path() + "missing.mp3", false);
+  const auto track = MakeTrackInfo(Host.ProgramDir.Path() + "missing.mp3", false);
   EXPECT_EQ(track->Title, "No ID3 Tag Available");
   EXPECT_EQ(track->TagVersion, "None");
   EXPECT_EQ(track->Checksum, "Chksum N/A");
@@ -49,7 +49,7 @@ TEST_F(TrackInfo, MissingFileKeepsNewValuesQuietly) {
 
 TEST_F(TrackInfo, MissingFileWithChecksumShowsOneMessage) {
   Host.ExpectError(ecOpenForReading);
-  const auto track = MakeTrackInfo(Host.ProgramFolder.Path() + "missing.mp3", true);
+  const auto track = MakeTrackInfo(Host.ProgramDir.Path() + "missing.mp3", true);
   EXPECT_EQ(track->Checksum, "Chksum N/A");
 }
 
@@ -71,10 +71,10 @@ TEST_F(TrackInfo, ShortFilesFailTheAnalysisButGetTheirTrueChecksum) {
 }
 
 TEST_F(TrackInfo, FolderGivenAsAFile) {
-  EXPECT_EQ(MakeTrackInfo(Host.ProgramFolder.Path(), false)->TagVersion, "None");
+  EXPECT_EQ(MakeTrackInfo(Host.ProgramDir.Path(), false)->TagVersion, "None");
   // The checksum opens it and the read fails: the placeholder stays.
   Host.ExpectError(ecOpenForReading);
-  EXPECT_EQ(MakeTrackInfo(Host.ProgramFolder.Path(), true)->Checksum, "Chksum N/A");
+  EXPECT_EQ(MakeTrackInfo(Host.ProgramDir.Path(), true)->Checksum, "Chksum N/A");
 }
 
 TEST_F(TrackInfo, TextFileNamedMp3) {

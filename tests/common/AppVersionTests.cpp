@@ -1,6 +1,7 @@
 #include "common/AppVersionUnit.h"
 #include "support/ScriptedHost.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 TEST(ShortenVersion, DropsTheThirdComponentOnlyWhenThreeDotsExist) {
@@ -47,6 +48,40 @@ TEST(VersionInfo, AnswersForTheRunningProgramOnly) {
 
 TEST(VersionInfo, ProgramFolderEndsWithTheSeparator) {
   TWithScriptedHost scripted;
-  EXPECT_EQ(GetProgramFolder(), scripted.Host.ProgramFolder.Path());
+  EXPECT_EQ(GetProgramFolder(), scripted.Host.ProgramDir.Path());
   EXPECT_EQ(GetProgramFolder().back(), '/');
+}
+
+namespace {
+bool Writable(const std::string&) {
+  return true;
+}
+bool ReadOnly(const std::string&) {
+  return false;
+}
+} // namespace
+
+TEST(ProgramFolder, PortableCopyOrPerUserFolderSeededFromTheInstallation) {
+  TTempFolder root;
+  const std::string bin = root.Path() + "usr/bin/";
+  const std::string share = root.Path() + "usr/share/tamberlon/";
+  std::filesystem::create_directories(bin);
+  std::filesystem::create_directories(share);
+  root.Write("usr/share/tamberlon/groups.txt", "a.b\r\n");
+  root.Write("usr/share/tamberlon/ZERUvez.hlp", "help");
+  const std::string program = bin + "tamberlon";
+
+  EXPECT_EQ(ChooseProgramFolder(program, std::nullopt, root.Path() + "home", Writable), bin);
+
+  const std::string config = root.Path() + "config";
+  const std::string folder = ChooseProgramFolder(program, config, root.Path() + "home", ReadOnly);
+  EXPECT_EQ(folder, config + "/tamberlon/");
+  EXPECT_EQ(ReadWholeFile(folder + "groups.txt"), "a.b\r\n");
+  // The user's own files are never replaced by the installed ones.
+  root.Write("config/tamberlon/groups.txt", "mine.group\r\n");
+  ChooseProgramFolder(program, config, std::nullopt, ReadOnly);
+  EXPECT_EQ(ReadWholeFile(folder + "groups.txt"), "mine.group\r\n");
+
+  EXPECT_EQ(ChooseProgramFolder(program, std::string(), root.Path() + "home", ReadOnly),
+            root.Path() + "home/.config/tamberlon/");
 }

@@ -91,7 +91,7 @@ TEST(Preferences, FailedWriteLeavesThePreviousFile) {
 
 TEST(RememberedLists, LoadStopsAtTheFirstMissingFile) {
   TWithScriptedHost scripted;
-  TTempFolder& folder = scripted.Host.ProgramFolder;
+  TTempFolder& folder = scripted.Host.ProgramDir;
   for (const char* name : RememberedListFileNames)
     folder.Write(name, "b\r\nA\rc\n");
   std::filesystem::remove(folder.Path() + "rippedby.txt");
@@ -104,7 +104,7 @@ TEST(RememberedLists, LoadStopsAtTheFirstMissingFile) {
 
 TEST(RememberedLists, SaveAddsTextsOnceIgnoringCase) {
   TWithScriptedHost scripted;
-  TTempFolder& folder = scripted.Host.ProgramFolder;
+  TTempFolder& folder = scripted.Host.ProgramDir;
   TRememberedLists lists;
   lists[rlRippedBy] = {"alice"};
   ASSERT_TRUE(SaveRememberedLists(folder.Path(), lists, {"Label", "ALICE", "", "b", "a"}));

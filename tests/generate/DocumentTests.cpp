@@ -17,13 +17,13 @@ struct Documents : ::testing::Test {
   std::vector<std::string> Groups;
   Documents() { Album.NewsGroups = &Groups; }
 
-  std::string Path(const std::string& name) const { return Host.ProgramFolder.Path() + name; }
+  std::string Path(const std::string& name) const { return Host.ProgramDir.Path() + name; }
   std::string Read(const std::string& name) const { return ReadWholeFile(Path(name)); }
   bool Exists(const std::string& name) const { return std::filesystem::exists(Path(name)); }
   // Files in the program folder, so a test sees stray temporary files.
   std::size_t FileCount() const {
     return static_cast<std::size_t>(
-        std::distance(std::filesystem::directory_iterator(Host.ProgramFolder.Path()), {}));
+        std::distance(std::filesystem::directory_iterator(Host.ProgramDir.Path()), {}));
   }
 };
 } // namespace
@@ -54,12 +54,12 @@ TEST_F(Documents, CompilationAnsweredNoWritesTheAlbumsVariantIntoTheSingleTempla
 }
 
 TEST_F(Documents, ExistingTemplatesAreKeptAndEmptyOnesReplaced) {
-  Host.ProgramFolder.Write(SingleArtistTemplateFileName, "Mine: $ARTIST");
+  Host.ProgramDir.Write(SingleArtistTemplateFileName, "Mine: $ARTIST");
   Album.SetArtist("X");
   TNFO nfo(Album);
   nfo.Generate();
   EXPECT_EQ(nfo.Output, "Mine: X");
-  Host.ProgramFolder.Write(SfvTemplateFileName, "");
+  Host.ProgramDir.Write(SfvTemplateFileName, "");
   TSFV sfv(Album);
   EXPECT_EQ(Read(SfvTemplateFileName), JoinTextLines(DefaultSfvTemplate()));
 }
@@ -79,12 +79,12 @@ TEST_F(Documents, UnwritableTemplatesReportTheirErrorAndGiveEmptyText) {
 }
 
 TEST_F(Documents, GenerateReadsThePolicyAndTheClockAfresh) {
-  Host.ProgramFolder.Write(SingleArtistTemplateFileName,
-                           "$POSTING_POLICY|$NFO_DATE $NFO_TIME|$NFO_NAME V$NFO_VERSION");
+  Host.ProgramDir.Write(SingleArtistTemplateFileName,
+                        "$POSTING_POLICY|$NFO_DATE $NFO_TIME|$NFO_NAME V$NFO_VERSION");
   TNFO nfo(Album);
   nfo.Generate();
   EXPECT_EQ(nfo.Output, "|12/8/2026 2:05 PM|Tamberlon V1.0.469");
-  Host.ProgramFolder.Write(PostingPolicyFileName, "  one\r\n  two");
+  Host.ProgramDir.Write(PostingPolicyFileName, "  one\r\n  two");
   Host.Clock = EncodeDateTime({2027, 1, 2, 9, 7, 0});
   nfo.Generate();
   EXPECT_EQ(nfo.Output, "  one\r\n  two\r\n|1/2/2027 9:07 AM|Tamberlon V1.0.469");
@@ -92,13 +92,13 @@ TEST_F(Documents, GenerateReadsThePolicyAndTheClockAfresh) {
 }
 
 TEST_F(Documents, SaveWritesWholeOrNothing) {
-  Host.ProgramFolder.Write(SingleArtistTemplateFileName, "");
+  Host.ProgramDir.Write(SingleArtistTemplateFileName, "");
   TGenerate empty(Album, Path("no-such-template.txt"));
   empty.Generate();
   ASSERT_TRUE(empty.SaveToFile(Path("empty.nfo")));
   EXPECT_EQ(Read("empty.nfo"), "\r\n");
 
-  Host.ProgramFolder.Write("old.nfo", "previous");
+  Host.ProgramDir.Write("old.nfo", "previous");
   std::filesystem::create_directory(Path("blocked.nfo"));
   const std::size_t before = FileCount();
   EXPECT_FALSE(empty.SaveToFile(Path("missing/x.nfo")));
@@ -109,7 +109,7 @@ TEST_F(Documents, SaveWritesWholeOrNothing) {
 }
 
 TEST_F(Documents, PreviewShowsTheOutput) {
-  Host.ProgramFolder.Write(SingleArtistTemplateFileName, "Preview me");
+  Host.ProgramDir.Write(SingleArtistTemplateFileName, "Preview me");
   TNFO nfo(Album);
   nfo.Generate();
   Host.ExpectPreview();

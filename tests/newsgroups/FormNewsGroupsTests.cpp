@@ -25,7 +25,7 @@ struct FormNewsGroups : ::testing::Test {
   std::unique_ptr<TFormNewsGroups> Form;
 
   void Create(std::string_view groups) {
-    Host.ProgramFolder.Write("groups.txt", groups);
+    Host.ProgramDir.Write("groups.txt", groups);
     Form = std::make_unique<TFormNewsGroups>();
     Form->show();
     Available()->grab(); // lays the rows out so that they can be clicked
@@ -143,7 +143,7 @@ TEST_F(FormNewsGroups, ChangedListIsSavedWhenTheWindowGoes) {
   Create(ExampleGroups);
   Form->AddGroup("alt.new");
   Form.reset();
-  EXPECT_EQ(ReadWholeFile(Host.ProgramFolder.Path() + "groups.txt"),
+  EXPECT_EQ(ReadWholeFile(Host.ProgramDir.Path() + "groups.txt"),
             "alt.binaries.sounds.flac\r\nalt.binaries.sounds.mp3\r\n"
             "ALT.BINARIES.SOUNDS.MP3.COMPLETE_CD\r\nalt.new\r\n");
 }

@@ -12,9 +12,9 @@ struct NewsGroups : ::testing::Test {
   TWithScriptedHost Scripted;
   TScriptedHost& Host = Scripted.Host;
   TNewsGroupSelection Selection;
-  std::string Path(const std::string& name) const { return Host.ProgramFolder.Path() + name; }
+  std::string Path(const std::string& name) const { return Host.ProgramDir.Path() + name; }
   std::string Write(const std::string& name, std::string_view bytes) const {
-    return Host.ProgramFolder.Write(name, bytes);
+    return Host.ProgramDir.Write(name, bytes);
   }
   TLines Known() const { return Selection.KnownGroups.Groups(); }
   TLines Available() const {
@@ -106,7 +106,7 @@ TEST_F(NewsGroups, FailedSaveKeepsThePreviousFileAndTheFlag) {
   Selection.KnownGroups.SaveList();
   EXPECT_TRUE(Selection.KnownGroups.Modified);
   EXPECT_TRUE(std::filesystem::is_directory(Path(NewsGroupListFileName)));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Host.ProgramFolder.Path()), {}), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Host.ProgramDir.Path()), {}), 1);
 }
 
 TEST_F(NewsGroups, FilterAndSelection) {
@@ -207,7 +207,7 @@ TEST_F(NewsGroups, ImportCommands) {
   EXPECT_EQ(Known(), TLines{"x.y"});
 
   // ProgramFiles set: its Agent folder, else an error box and no dialog.
-  Host.Environment = {{"ProgramFiles", Host.ProgramFolder.Path() + "pf"}};
+  Host.Environment = {{"ProgramFiles", Host.ProgramDir.Path() + "pf"}};
   Host.ExpectMessage(TMessageKind::Error, "Cannot find the Agent Newsgroup list");
   ImportNewsGroups(Selection, true);
   std::filesystem::create_directories(Path("pf/Agent/Data"));
@@ -216,7 +216,7 @@ TEST_F(NewsGroups, ImportCommands) {
   EXPECT_EQ(Known(), TLines{"agent.group"});
 
   // No ProgramFiles: the default Wine prefix, else the question and the dialog.
-  Host.Environment = {{"HOME", Host.ProgramFolder.Path() + "home"}};
+  Host.Environment = {{"HOME", Host.ProgramDir.Path() + "home"}};
   Host.ExpectMessage(TMessageKind::Confirmation,
                      "Cannot locate your Agent GROUPS.DAT file.\n\rDo you want to try to locate "
                      "this file yourself?",

@@ -85,7 +85,7 @@ std::string TScriptedHost::ShortTimeText(TDateTime value) {
 }
 
 TShellResult TScriptedHost::ShellOpen(const std::string& file, const std::string& workingFolder) {
-  EXPECT_EQ(workingFolder, ProgramFolder.Path());
+  EXPECT_EQ(workingFolder, ProgramDir.Path());
   const TExpected* expected = Next("ShellOpen", file);
   return expected ? static_cast<TShellResult>(expected->Answer) : TShellResult::Failed;
 }

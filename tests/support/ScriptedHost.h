@@ -37,7 +37,8 @@ public:
 
   TMessageResult ShowMessage(TMessageKind kind, const std::string& text) override;
   TRegionalSettings RegionalSettings() override { return Settings; }
-  std::string ProgramFile() override { return ProgramFolder.Path() + "tamberlon"; }
+  std::string ProgramFile() override { return ProgramDir.Path() + "tamberlon"; }
+  std::string ProgramFolder() override { return ProgramDir.Path(); }
   TDateTime Now() override { return Clock; }
   std::string ShortDateText(TDateTime value) override;
   std::string ShortTimeText(TDateTime value) override;
@@ -77,7 +78,7 @@ public:
   int BusyCount = 0;
   // The environment the program sees; nothing else leaks in from the real one.
   std::vector<std::pair<std::string, std::string>> Environment;
-  TTempFolder ProgramFolder;
+  TTempFolder ProgramDir;
 
 private:
   struct TExpected {

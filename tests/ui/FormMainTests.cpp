@@ -7,16 +7,20 @@
 #include "ui/MainUnit.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDragEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -51,10 +55,10 @@ struct FormMain : ::testing::Test {
   TScriptedHost& Host = Scripted.Host;
   std::unique_ptr<TFormMain> Form;
 
-  std::string Folder() const { return Host.ProgramFolder.Path(); }
+  std::string Folder() const { return Host.ProgramDir.Path(); }
   void ShipListFiles() {
     for (const char* name : RememberedListFileNames)
-      Host.ProgramFolder.Write(name, "");
+      Host.ProgramDir.Write(name, "");
   }
   void Create() {
     Form = std::make_unique<TFormMain>();
@@ -64,8 +68,8 @@ struct FormMain : ::testing::Test {
     std::vector<std::string> paths;
     std::filesystem::create_directories(Folder() + "album");
     for (std::size_t i = 0; i < specs.size(); ++i)
-      paths.push_back(Host.ProgramFolder.Write("album/" + std::to_string(i + 1) + ".mp3",
-                                               TaggedTrack(specs[i])));
+      paths.push_back(
+          Host.ProgramDir.Write("album/" + std::to_string(i + 1) + ".mp3", TaggedTrack(specs[i])));
     return paths;
   }
   void Choose(const std::vector<std::string>& paths) {
@@ -108,11 +112,11 @@ TEST_F(FormMain, FirstStartWithoutFiles) {
 
 TEST_F(FormMain, PreferencesRoundTrip) {
   ShipListFiles();
-  Host.ProgramFolder.Write("tamberlon.INI",
-                           "[MenuPrefs]\r\nHidePaths=0\r\nUsedID3Tags=2\r\nSortSelections=yes\r\n"
-                           "MakeSFV=1\r\nInitialDir=/music/\r\nNewsGroupFilter=flac\r\n"
-                           "[InitPrefs]\r\nEncoder=EAC\r\nRippedBy=me\r\n"
-                           "NGPostedTo=b.two,a.one\r\n[Mine]\r\nkept=1\r\n");
+  Host.ProgramDir.Write("tamberlon.INI",
+                        "[MenuPrefs]\r\nHidePaths=0\r\nUsedID3Tags=2\r\nSortSelections=yes\r\n"
+                        "MakeSFV=1\r\nInitialDir=/music/\r\nNewsGroupFilter=flac\r\n"
+                        "[InitPrefs]\r\nEncoder=EAC\r\nRippedBy=me\r\n"
+                        "NGPostedTo=b.two,a.one\r\n[Mine]\r\nkept=1\r\n");
   Create();
   EXPECT_FALSE(Form->HidePathNamesInTrackListing->isChecked());
   EXPECT_TRUE(Form->UseID3TagInfo->isChecked());
@@ -181,8 +185,8 @@ TEST_F(FormMain, MajoritiesAcrossTracks) {
 TEST_F(FormMain, UntaggedAndUnreadableTracksStillGetTheirLines) {
   ShipListFiles();
   Create();
-  const std::string untagged = Host.ProgramFolder.Write("plain.mp3", Frames({}, 30));
-  const std::string empty = Host.ProgramFolder.Write("empty.mp3", "");
+  const std::string untagged = Host.ProgramDir.Write("plain.mp3", Frames({}, 30));
+  const std::string empty = Host.ProgramDir.Write("empty.mp3", "");
   Host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|", {untagged, empty});
   Host.ExpectError(ecOpenForReading); // the empty file, once
   Form->ButtonChooseTracksClick();
@@ -256,7 +260,7 @@ TEST_F(FormMain, PreviewShowsTheDocument) {
 
 TEST_F(FormMain, SelectNewsgroupsTakesTheChoiceOnlyOnOkay) {
   ShipListFiles();
-  Host.ProgramFolder.Write("groups.txt", "alt.binaries.sounds.mp3\r\nalt.binaries.flac\r\n");
+  Host.ProgramDir.Write("groups.txt", "alt.binaries.sounds.mp3\r\nalt.binaries.flac\r\n");
   Create();
   TFormNewsGroups groups(Form.get());
   Form->SetNewsGroupsForm(&groups);
@@ -301,7 +305,7 @@ TEST_F(FormMain, PlaybackHelpAndAddNewsgroup) {
   Host.ExpectError(ecHelpFile);
   Form->Contents2->trigger();
 
-  Host.ProgramFolder.Write("groups.txt", "");
+  Host.ProgramDir.Write("groups.txt", "");
   TFormNewsGroups groups(Form.get());
   Form->SetNewsGroupsForm(&groups);
   Form->LastGroupAdded = "alt.last";
@@ -309,4 +313,23 @@ TEST_F(FormMain, PlaybackHelpAndAddNewsgroup) {
                       "alt.last", "alt.new");
   Form->AddaNewsgroup1Click();
   EXPECT_EQ(Form->LastGroupAdded, "alt.new");
+}
+
+TEST_F(FormMain, DroppedFilesAndFoldersAreChosenTracks) {
+  ShipListFiles();
+  Create();
+  const auto paths = WriteTracks({{.Artist = "B"}, {.Artist = "A"}});
+  Host.ProgramDir.Write("album/notes.txt", "not audio");
+  const std::string single = Host.ProgramDir.Write("single.mp3", TaggedTrack({.Artist = "C"}));
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(ToQt(Folder() + "album")), QUrl::fromLocalFile(ToQt(single))});
+  QWidget* target = Form->ListBox1->viewport();
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(target, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(target, &drop);
+  QTest::qWait(20); // the tracks are read after the drop has finished
+  EXPECT_EQ(Lines(), QStringList({" 1. 1.mp3", " 2. 2.mp3", " 3. single.mp3"}));
+  EXPECT_EQ(Form->LabelTrackCount->text(), "3 Tracks");
 }

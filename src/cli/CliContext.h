@@ -1,0 +1,19 @@
+#pragma once
+// What a command of the command-line tool works with: its streams and whether a
+// progress line may be drawn (stderr is a terminal).
+#include <functional>
+#include <ostream>
+#include <span>
+#include <string>
+
+struct TCliContext {
+  std::ostream& Out;
+  std::ostream& Err;
+  bool ShowProgress = false;
+};
+
+using TCommand = int (*)(std::span<const std::string> arguments, TCliContext& context);
+
+// "\r<label> n/m" on stderr while long checksums run, when a terminal shows it.
+std::function<void(std::size_t, std::size_t)> ProgressLine(TCliContext& context,
+                                                           const std::string& label);

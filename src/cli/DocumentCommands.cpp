@@ -1,0 +1,353 @@
+#include "cli/DocumentCommands.h"
+
+#include "common/AppVersionUnit.h"
+#include "common/ErrorsUnit.h"
+#include "common/FileUnit.h"
+#include "common/PreferencesUnit.h"
+#include "common/RememberedListsUnit.h"
+#include "generate/AlbumFieldsUnit.h"
+#include "generate/SFVUnit.h"
+#include "generate/SaveDocumentsUnit.h"
+#include "generate/SfvCheckUnit.h"
+#include "platform/Host.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <optional>
+
+std::function<void(std::size_t, std::size_t)> ProgressLine(TCliContext& context,
+                                                           const std::string& label) {
+  if (!context.ShowProgress)
+    return {};
+  return [&context, label](std::size_t done, std::size_t total) {
+    context.Err << "\r" << label << " " << done << "/" << total << (done == total ? "\n" : "")
+                << std::flush;
+  };
+}
+
+namespace {
+constexpr const char* NfoUsage =
+    "Usage: tamberlon-cli nfo [options] FILE...\n"
+    "\n"
+    "Writes the .nfo of an album, as Choose Tracks and Save do in the window: the fields\n"
+    "by majority among the tracks, the templates, posting policy and preferences from\n"
+    "the program's folder. A folder given as FILE means its *.mp3 files.\n"
+    "\n"
+    "  --artist TEXT --album TEXT --year TEXT --genre TEXT --source TEXT --label TEXT\n"
+    "  --encoder TEXT --codec TEXT --bitrate TEXT --samplerate TEXT --id3 TEXT\n"
+    "  --ripped-by TEXT --posted-by TEXT        override the album's fields\n"
+    "  --vbr, --no-vbr                          the VBR mark of the bit rate\n"
+    "  --stereo stereo|joint|dual|mono          the stereo mode\n"
+    "  --rip-date YYYY-MM-DD --post-date YYYY-MM-DD\n"
+    "  --group NAME                             a target newsgroup (repeat for more)\n"
+    "  --sort, --no-sort                        sort the files by path (default: as the\n"
+    "                                           window's option)\n"
+    "  --various-artists-template               a compilation uses template-va.txt\n"
+    "  --template FILE                          expand this template instead\n"
+    "  --sfv                                    also write the .sfv beside the .nfo\n"
+    "  -o FILE                                  the .nfo to write (default: the album's\n"
+    "                                           default name in the tracks' folder)\n"
+    "  --stdout                                 print the .nfo instead of saving it\n"
+    "  --force                                  replace existing files\n"
+    "  --help                                   show this text\n";
+
+constexpr const char* SfvUsage =
+    "Usage: tamberlon-cli sfv [-o FILE] [--force] [--stdout] [--sort|--no-sort] FILE...\n"
+    "\n"
+    "Writes the .sfv checksum list of the files with the SFV template (default name: the\n"
+    "album's default name with .sfv, in the tracks' folder).\n";
+
+constexpr const char* CheckUsage =
+    "Usage: tamberlon-cli check FILE.sfv\n"
+    "\n"
+    "Verifies every file an .sfv lists (names relative to its folder). Exit status 1 on\n"
+    "any mismatch or missing file.\n";
+
+// Options that take a value, and the flags, of the album commands.
+const char* const ValueOptions[] = {
+    "--artist",    "--album",    "--year",      "--genre",      "--source",   "--label",
+    "--encoder",   "--codec",    "--bitrate",   "--samplerate", "--stereo",   "--id3",
+    "--ripped-by", "--rip-date", "--posted-by", "--post-date",  "--template", "-o"};
+const char* const Flags[] = {"--vbr", "--no-vbr", "--sort",  "--no-sort",
+                             "--sfv", "--stdout", "--force", "--various-artists-template"};
+
+struct TOptions {
+  std::map<std::string, std::string> Values;
+  std::vector<std::string> Groups;
+  std::vector<std::string> FlagsSet;
+  std::vector<std::string> Files;
+  bool Has(const char* flag) const {
+    return std::find(FlagsSet.begin(), FlagsSet.end(), flag) != FlagsSet.end();
+  }
+  const std::string* Value(const char* name) const {
+    const auto at = Values.find(name);
+    return at == Values.end() ? nullptr : &at->second;
+  }
+};
+
+// Nothing, with the problem on stderr, for bad usage.
+std::optional<TOptions> ParseOptions(std::span<const std::string> arguments, TCliContext& context,
+                                     const char* command, std::span<const char* const> allowed) {
+  TOptions options;
+  auto isAllowed = [&](const std::string& name) {
+    return std::any_of(allowed.begin(), allowed.end(), [&](const char* a) { return name == a; });
+  };
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    const bool value = std::any_of(std::begin(ValueOptions), std::end(ValueOptions),
+                                   [&](const char* o) { return argument == o; });
+    if ((value || argument == "--group") && isAllowed(argument)) {
+      if (i + 1 >= arguments.size()) {
+        context.Err << "tamberlon-cli " << command << ": " << argument << " needs a value\n";
+        return std::nullopt;
+      }
+      if (argument == "--group")
+        options.Groups.push_back(arguments[++i]);
+      else
+        options.Values[argument] = arguments[++i];
+    } else if (isAllowed(argument)) {
+      options.FlagsSet.push_back(argument);
+    } else if (argument.starts_with("-") && argument != "-") {
+      context.Err << "tamberlon-cli " << command << ": unknown option " << argument << "\n";
+      return std::nullopt;
+    } else {
+      options.Files.push_back(argument);
+    }
+  }
+  return options;
+}
+
+std::optional<TDateTime> IsoDate(const std::string& text) {
+  int year = 0, month = 0, day = 0;
+  char dash1 = 0, dash2 = 0;
+  if (std::sscanf(text.c_str(), "%4d%c%2d%c%2d", &year, &dash1, &month, &dash2, &day) != 5 ||
+      dash1 != '-' || dash2 != '-' || month < 1 || month > 12 || day < 1 || day > 31)
+    return std::nullopt;
+  return EncodeDateTime({year, month, day, 0, 0, 0});
+}
+
+std::optional<int> StereoIndex(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const char* names[] = {"stereo", "joint", "dual", "mono"};
+  for (int i = 0; i < 4; ++i)
+    if (text == names[i] || text == StereoModeNames[static_cast<std::size_t>(i)] ||
+        text == std::to_string(i))
+      return i;
+  if (text == "joint stereo")
+    return 1;
+  if (text == "dual channel")
+    return 2;
+  return std::nullopt;
+}
+
+// The album as the window makes it: preferences, tracks, majorities, then the options.
+struct TAlbumRun {
+  TAlbumInfo Album;
+  TTrackLists Lists;
+  TAlbumFieldTexts Boxes;
+  std::vector<std::string> Groups;
+  std::string Folder;
+};
+
+bool BuildAlbum(const TOptions& options, TCliContext& context, const char* command,
+                bool withChecksum, TAlbumRun& run) {
+  const TPreferences preferences = ReadPreferences(GetPreferencesPath());
+  std::vector<std::string> paths = ExpandTrackFolders(options.Files);
+  if (paths.empty()) {
+    context.Err << "tamberlon-cli " << command << ": no MP3 files given\n";
+    return false;
+  }
+  // The window only offers files that exist; a mistyped name here is told, not listed.
+  for (const std::string& path : paths)
+    if (!std::filesystem::exists(path)) {
+      context.Err << "tamberlon-cli " << command << ": no such file: " << path << "\n";
+      return false;
+    }
+  const bool sort =
+      options.Has("--sort") || (preferences.SortSelections && !options.Has("--no-sort"));
+  if (sort)
+    SortIgnoringCase(paths);
+  run.Folder = paths.front().substr(0, paths.front().rfind('/') + 1);
+
+  const auto progress = ProgressLine(context, "Reading tracks");
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    AppendTrack(run.Album, run.Lists, paths[i], withChecksum);
+    if (progress)
+      progress(i + 1, paths.size());
+  }
+
+  TAlbumFieldTexts& boxes = run.Boxes;
+  boxes.Encoder = preferences.Encoder;
+  boxes.Codec = preferences.Codec;
+  boxes.RippedBy = preferences.RippedBy;
+  boxes.PostedBy = preferences.PostedBy;
+  boxes.PostDate = CurrentHost().Now();
+  FillAlbumBoxes(run.Album, run.Lists, boxes);
+
+  const std::pair<const char*, std::string TAlbumFieldTexts::*> texts[] = {
+      {"--artist", &TAlbumFieldTexts::Artist},     {"--album", &TAlbumFieldTexts::AlbumTitle},
+      {"--year", &TAlbumFieldTexts::Year},         {"--genre", &TAlbumFieldTexts::Genre},
+      {"--source", &TAlbumFieldTexts::Source},     {"--label", &TAlbumFieldTexts::RecordLabel},
+      {"--encoder", &TAlbumFieldTexts::Encoder},   {"--codec", &TAlbumFieldTexts::Codec},
+      {"--bitrate", &TAlbumFieldTexts::BitRate},   {"--samplerate", &TAlbumFieldTexts::SampleRate},
+      {"--id3", &TAlbumFieldTexts::ID3Version},    {"--ripped-by", &TAlbumFieldTexts::RippedBy},
+      {"--posted-by", &TAlbumFieldTexts::PostedBy}};
+  for (const auto& [name, field] : texts)
+    if (const std::string* value = options.Value(name))
+      boxes.*field = *value;
+  if (options.Has("--vbr"))
+    boxes.VBR = true;
+  if (options.Has("--no-vbr"))
+    boxes.VBR = false;
+  if (const std::string* stereo = options.Value("--stereo")) {
+    const auto index = StereoIndex(*stereo);
+    if (!index) {
+      context.Err << "tamberlon-cli " << command
+                  << ": --stereo takes stereo, joint, dual or mono\n";
+      return false;
+    }
+    boxes.StereoMode = *index;
+  }
+  for (const auto& [name, field] : {std::pair{"--rip-date", &TAlbumFieldTexts::RipDate},
+                                    std::pair{"--post-date", &TAlbumFieldTexts::PostDate}})
+    if (const std::string* value = options.Value(name)) {
+      const auto date = IsoDate(*value);
+      if (!date) {
+        context.Err << "tamberlon-cli " << command << ": " << name
+                    << " takes a date as YYYY-MM-DD\n";
+        return false;
+      }
+      boxes.*field = *date;
+    }
+  run.Groups = options.Groups.empty() ? preferences.NGPostedTo : options.Groups;
+  SortIgnoringCase(run.Groups);
+  boxes.NewsGroups = &run.Groups;
+  StoreAlbumFields(run.Album, boxes);
+  return true;
+}
+
+bool Refuses(const std::string& path, const TOptions& options, TCliContext& context,
+             const char* command) {
+  if (options.Has("--force") || !std::filesystem::exists(path))
+    return false;
+  context.Err << "tamberlon-cli " << command << ": " << path
+              << " exists; use --force to replace it\n";
+  return true;
+}
+} // namespace
+
+int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) {
+  if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) {
+    context.Out << NfoUsage;
+    return 0;
+  }
+  std::vector<const char*> allowed(std::begin(ValueOptions), std::end(ValueOptions));
+  allowed.insert(allowed.end(), std::begin(Flags), std::end(Flags));
+  allowed.push_back("--group");
+  const auto options = ParseOptions(arguments, context, "nfo", allowed);
+  if (!options || options->Files.empty()) {
+    if (options)
+      context.Err << NfoUsage;
+    return 2;
+  }
+  const bool withSfv = options->Has("--sfv");
+  TAlbumRun run;
+  if (!BuildAlbum(*options, context, "nfo", withSfv, run))
+    return 2;
+
+  TSaveRequest save;
+  save.WithSfv = withSfv;
+  save.UseVariousArtistsTemplate = options->Has("--various-artists-template");
+  if (const std::string* templatePath = options->Value("--template")) {
+    if (!FileExists(*templatePath)) {
+      context.Err << "tamberlon-cli nfo: no template at " << *templatePath << "\n";
+      return 2;
+    }
+    save.TemplatePath = *templatePath;
+  }
+  if (options->Has("--stdout")) {
+    context.Out << GenerateNfoText(run.Album, save);
+    return 0;
+  }
+  const std::string* output = options->Value("-o");
+  save.NfoPath = output ? *output : run.Folder + run.Album.DefaultFileName();
+  if (Refuses(save.NfoPath, *options, context, "nfo") ||
+      (withSfv && Refuses(SfvPathFor(save.NfoPath), *options, context, "nfo")))
+    return 1;
+  save.ChecksumProgress = ProgressLine(context, "Checksums");
+  if (!SaveAlbumDocuments(run.Album, save)) {
+    ShowError(ecOpenForWriting);
+    return 1;
+  }
+  context.Out << save.NfoPath << "\n";
+  if (withSfv)
+    context.Out << SfvPathFor(save.NfoPath) << "\n";
+  return 0;
+}
+
+int RunSfvCommand(std::span<const std::string> arguments, TCliContext& context) {
+  if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) {
+    context.Out << SfvUsage;
+    return 0;
+  }
+  const char* const allowed[] = {"-o", "--force", "--stdout", "--sort", "--no-sort"};
+  const auto options = ParseOptions(arguments, context, "sfv", allowed);
+  if (!options || options->Files.empty()) {
+    if (options)
+      context.Err << SfvUsage;
+    return 2;
+  }
+  TAlbumRun run;
+  if (!BuildAlbum(*options, context, "sfv", true, run))
+    return 2;
+  TSFV sfv(run.Album);
+  sfv.Generate();
+  if (options->Has("--stdout")) {
+    context.Out << sfv.Output << "\r\n";
+    return 0;
+  }
+  const std::string* output = options->Value("-o");
+  const std::string path = output ? *output : SfvPathFor(run.Folder + run.Album.DefaultFileName());
+  if (Refuses(path, *options, context, "sfv"))
+    return 1;
+  if (!sfv.SaveToFile(path)) {
+    ShowError(ecOpenForWriting);
+    return 1;
+  }
+  context.Out << path << "\n";
+  return 0;
+}
+
+int RunCheckCommand(std::span<const std::string> arguments, TCliContext& context) {
+  if (arguments.size() == 1 && arguments.front() == "--help") {
+    context.Out << CheckUsage;
+    return 0;
+  }
+  if (arguments.size() != 1 || arguments.front().starts_with("-")) {
+    context.Err << CheckUsage;
+    return 2;
+  }
+  const std::string& path = arguments.front();
+  const auto text = ReadFileBytes(path);
+  if (!text) {
+    ShowError(ecOpenForReading);
+    return 1;
+  }
+  const TSfvList list = ParseSfv(*text);
+  for (std::size_t line : list.MalformedLines)
+    context.Err << "tamberlon-cli check: " << path << ":" << line << ": not an SFV line\n";
+  int failures = 0;
+  for (const TSfvResult& result : CheckSfv(list, path.substr(0, path.rfind('/') + 1))) {
+    const char* word = result.Outcome == TSfvOutcome::Ok         ? "OK"
+                       : result.Outcome == TSfvOutcome::Mismatch ? "FAILED"
+                                                                 : "MISSING";
+    context.Out << result.Name << " " << word << "\n";
+    failures += result.Outcome != TSfvOutcome::Ok;
+  }
+  context.Out << list.Entries.size() - static_cast<std::size_t>(failures) << " OK, " << failures
+              << " bad\n";
+  return failures > 0 || list.Entries.empty() ? 1 : 0;
+}

@@ -1,0 +1,37 @@
+#include "generate/SaveDocumentsUnit.h"
+
+#include "generate/AlbumFieldsUnit.h"
+#include "generate/NFOUnit.h"
+#include "generate/SFVUnit.h"
+
+#include <memory>
+
+namespace {
+std::unique_ptr<TGenerate> NfoGenerator(const TAlbumInfo& album, const TSaveRequest& request) {
+  if (!request.TemplatePath.empty())
+    return std::make_unique<TGenerate>(album, request.TemplatePath);
+  if (request.UseVariousArtistsTemplate)
+    return std::make_unique<TNFO>(album, *request.UseVariousArtistsTemplate);
+  return std::make_unique<TNFO>(album);
+}
+} // namespace
+
+std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request) {
+  auto nfo = NfoGenerator(album, request);
+  nfo->Generate();
+  return nfo->Output;
+}
+
+bool SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request) {
+  auto nfo = NfoGenerator(album, request);
+  nfo->Generate();
+  if (!nfo->SaveToFile(request.NfoPath))
+    return false;
+  if (!request.WithSfv)
+    return true;
+  // Tracks chosen without checksums get them now: placeholders make no checksum file.
+  ComputeMissingChecksums(album, request.ChecksumProgress);
+  TSFV sfv(album);
+  sfv.Generate();
+  return sfv.SaveToFile(SfvPathFor(request.NfoPath));
+}

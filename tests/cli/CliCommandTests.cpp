@@ -1,0 +1,132 @@
+// The document commands run in-process, with the scripted host and their own streams.
+#include "cli/DocumentCommands.h"
+#include "common/TextListUnit.h"
+#include "support/AlbumScenario.h"
+#include "support/ScriptedHost.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+struct CliCommands : ::testing::Test {
+  TWithScriptedHost Scripted;
+  TScriptedHost& Host = Scripted.Host;
+  std::ostringstream Out, Err;
+  TCliContext Context{Out, Err, false};
+  std::string Album = Host.ProgramDir.Path() + "album/";
+
+  int Run(TCommand command, std::vector<std::string> arguments) {
+    Out.str("");
+    Err.str("");
+    return command(arguments, Context);
+  }
+};
+} // namespace
+
+TEST_F(CliCommands, NfoWritesWhatTheWindowSaves) {
+  PrepareFixtureAlbum(Album);
+  std::vector<std::string> arguments = {
+      "--ripped-by", "Ripper", "--posted-by", "Poster", "--various-artists-template",
+      "--sfv",       Album};
+  for (const std::string& group : FixtureAlbumGroups)
+    arguments.insert(arguments.begin(), {"--group", group});
+  ASSERT_EQ(Run(RunNfoCommand, arguments), 0) << Err.str();
+  const std::string nfo = Album + "Various Artists - Into the Trees.nfo";
+  EXPECT_EQ(ReadWholeFile(nfo), JoinTextLines(ExpectedFixtureAlbumNfo()) + "\r\n");
+
+  // Never silently over an existing document.
+  EXPECT_EQ(Run(RunNfoCommand, {Album}), 1);
+  EXPECT_NE(Err.str().find("exists; use --force"), std::string::npos);
+  EXPECT_EQ(Run(RunNfoCommand, {"--force", "--no-sort", Album}), 0) << Err.str();
+
+  // The checker agrees with what was written; one changed byte fails it.
+  const std::string sfv = Album + "Various Artists - Into the Trees.sfv";
+  EXPECT_EQ(Run(RunCheckCommand, {sfv}), 0) << Out.str();
+  std::string bytes = ReadWholeFile(Album + "lame-vbr-mono.mp3");
+  bytes[bytes.size() / 2] ^= 1;
+  Host.ProgramDir.Write("album/lame-vbr-mono.mp3", bytes);
+  std::filesystem::remove(Album + "mutagen-v24-utf8.mp3");
+  EXPECT_EQ(Run(RunCheckCommand, {sfv}), 1);
+  EXPECT_NE(Out.str().find("lame-vbr-mono.mp3 FAILED"), std::string::npos);
+  EXPECT_NE(Out.str().find("mutagen-v24-utf8.mp3 MISSING"), std::string::npos);
+}
+
+TEST_F(CliCommands, EveryOptionOverridesItsField) {
+  PrepareFixtureAlbum(Album);
+  ASSERT_EQ(
+      Run(RunNfoCommand, {"--stdout",
+                          "--template",
+                          Host.ProgramDir.Write("t.txt", "$ARTIST|$ALBUM|$YEAR|$GENRE|$SOURCE|"
+                                                         "$LABEL|$ENCODER|$CODEC|$BIT_RATE|"
+                                                         "$SAMPLE_RATE|$STEREO|$ID3_VERSION|"
+                                                         "$RIPPED_BY|$RIP_DATE|$POSTED_BY|"
+                                                         "$POST_DATE"),
+                          "--artist",
+                          "A",
+                          "--album",
+                          "B",
+                          "--year",
+                          "1999",
+                          "--genre",
+                          "G",
+                          "--source",
+                          "Vinyl",
+                          "--label",
+                          "L",
+                          "--encoder",
+                          "E",
+                          "--codec",
+                          "C",
+                          "--bitrate",
+                          "320K/s",
+                          "--vbr",
+                          "--samplerate",
+                          "48000Hz",
+                          "--stereo",
+                          "mono",
+                          "--id3",
+                          "ID3v1.1",
+                          "--ripped-by",
+                          "R",
+                          "--rip-date",
+                          "2020-02-29",
+                          "--posted-by",
+                          "P",
+                          "--post-date",
+                          "2021-03-04",
+                          Album}),
+      0)
+      << Err.str();
+  EXPECT_EQ(Out.str(),
+            "A|B|1999|G|Vinyl|L|E|C|VBR ~320K/s|48000Hz|Mono|ID3v1.1|R|2/29/2020|P|3/4/2021");
+}
+
+TEST_F(CliCommands, SfvAndUsage) {
+  PrepareFixtureAlbum(Album);
+  ASSERT_EQ(Run(RunSfvCommand, {"-o", Album + "album.sfv", Album}), 0) << Err.str();
+  EXPECT_EQ(Run(RunCheckCommand, {Album + "album.sfv"}), 0);
+  EXPECT_EQ(Out.str().substr(0, 24), "lame-cbr128-tags.mp3 OK\n");
+  EXPECT_EQ(Run(RunSfvCommand, {"-o", Album + "album.sfv", Album}), 1); // exists
+
+  const struct {
+    TCommand Command;
+    std::vector<std::string> Arguments;
+  } bad[] = {{RunNfoCommand, {}},
+             {RunNfoCommand, {"--bogus", Album}},
+             {RunNfoCommand, {"--artist"}},
+             {RunNfoCommand, {"--rip-date", "yesterday", Album}},
+             {RunNfoCommand, {"--stereo", "quad", Album}},
+             {RunNfoCommand, {Host.ProgramDir.Path() + "empty-folder-that-is-missing"}},
+             {RunSfvCommand, {}},
+             {RunCheckCommand, {}},
+             {RunCheckCommand, {"a.sfv", "b.sfv"}}};
+  for (const auto& c : bad) {
+    SCOPED_TRACE(c.Arguments.empty() ? "(none)" : c.Arguments.front());
+    // A missing file is analysed quietly and then makes no album at all.
+    EXPECT_EQ(Run(c.Command, c.Arguments), 2);
+    EXPECT_FALSE(Err.str().empty());
+  }
+  EXPECT_EQ(Run(RunNfoCommand, {"--help"}), 0);
+  EXPECT_NE(Out.str().find("--various-artists-template"), std::string::npos);
+}
