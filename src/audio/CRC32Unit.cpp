@@ -10,7 +10,9 @@ std::uint32_t UpdateCRC32(std::uint32_t crc, std::span<const std::uint8_t> bytes
   return crc32_gzip_refl(crc, bytes.data(), bytes.size());
 }
 
-std::optional<std::uint32_t> FileCRC32(const std::string& path) {
+std::optional<std::uint32_t> FileCRC32(const std::string& path,
+                                       const std::function<void(std::uint64_t)>& bytesRead,
+                                       const std::atomic<bool>* cancelled) {
   constexpr std::size_t ChunkSize = std::size_t{1} << 20;
   auto file = TReadOnlyFile::Open(path);
   if (!file)
@@ -24,6 +26,10 @@ std::optional<std::uint32_t> FileCRC32(const std::string& path) {
     if (*got == 0)
       return crc;
     crc = UpdateCRC32(crc, std::span(chunk.get(), *got));
+    if (bytesRead)
+      bytesRead(*got);
+    if (cancelled && cancelled->load(std::memory_order_relaxed))
+      return std::nullopt;
   }
 }
 

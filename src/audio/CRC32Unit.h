@@ -1,6 +1,8 @@
 #pragma once
 // CRC-32 (reflected, polynomial EDB88320: the checksum of zlib, PKZIP and SFV files).
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -9,8 +11,10 @@
 std::uint32_t UpdateCRC32(std::uint32_t crc, std::span<const std::uint8_t> bytes);
 
 // The checksum of a whole file, read in fixed-size chunks; nothing when the file cannot
-// be opened or a read fails.
-std::optional<std::uint32_t> FileCRC32(const std::string& path);
+// be opened, a read fails, or the reading was cancelled. bytesRead hears of each chunk.
+std::optional<std::uint32_t> FileCRC32(const std::string& path,
+                                       const std::function<void(std::uint64_t)>& bytesRead = {},
+                                       const std::atomic<bool>* cancelled = nullptr);
 
 // Eight upper-case hexadecimal digits, as SFV files write them.
 std::string CRC32Text(std::uint32_t crc);

@@ -8,12 +8,12 @@
 
 #include <exception>
 
-std::optional<std::string> FileChecksumText(const std::string& path) {
-  const auto crc = FileCRC32(path);
+std::optional<std::string> FileChecksumText(const std::string& path, const TTrackReading& reading) {
+  const auto crc = FileCRC32(path, reading.BytesRead, reading.Cancelled);
   return crc ? std::optional(CRC32Text(*crc)) : std::nullopt;
 }
 
-void TTrackInfo::Fill(const std::string& path) {
+void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCode)>& report) {
   if (!FileExists(path))
     return;
   if (const auto date = FileModificationTime(path))
@@ -21,7 +21,7 @@ void TTrackInfo::Fill(const std::string& path) {
 
   TMPEGaudio audio;
   if (!audio.Analyze(path)) {
-    ShowError(ecOpenForReading);
+    report(ecOpenForReading);
     return;
   }
   Duration = audio.Duration();
@@ -60,24 +60,31 @@ void TTrackInfo::Fill(const std::string& path) {
   }
 }
 
-std::unique_ptr<TTrackInfo> MakeTrackInfo(const std::string& path, bool withChecksum) {
+std::unique_ptr<TTrackInfo> MakeTrackInfo(const std::string& path, bool withChecksum,
+                                          const TTrackReading& reading) {
+  const auto report = [&reading](TErrorCode code) {
+    if (reading.Errors)
+      reading.Errors->push_back(code);
+    else
+      ShowError(code);
+  };
   auto track = std::make_unique<TTrackInfo>();
   // Nothing here throws by design; should memory run out, the batch still goes on.
   try {
-    track->Fill(path);
+    track->Fill(path, report);
   } catch (const std::exception&) {
-    ShowError(ecOpenForReading);
+    report(ecOpenForReading);
   }
   if (withChecksum) {
     std::optional<std::string> checksum;
     try {
-      checksum = FileChecksumText(path);
+      checksum = FileChecksumText(path, reading);
     } catch (const std::exception&) {
     }
     if (checksum)
       track->Checksum = std::move(*checksum);
-    else
-      ShowError(ecOpenForReading);
+    else if (!(reading.Cancelled && reading.Cancelled->load()))
+      report(ecOpenForReading);
   }
   return track;
 }

@@ -1,11 +1,15 @@
 #pragma once
 // The track record: everything the program knows of one MP3 file.
 #include "common/DateTimeUnit.h"
+#include "common/ErrorsUnit.h"
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 inline constexpr const char* NoTagTitle = "No ID3 Tag Available";
 inline constexpr const char* NoChecksum = "Chksum N/A";
@@ -35,12 +39,23 @@ public:
   std::string Codec;
   TDateTime FileDate = 0;
 
-  // Reads the file into the record; failures show error 6 and keep what was filled.
-  void Fill(const std::string& path);
+  // Reads the file into the record; failures are reported and keep what was filled.
+  void Fill(const std::string& path, const std::function<void(TErrorCode)>& report);
+};
+
+// How a record is made away from the window's thread.
+struct TTrackReading {
+  // Failures are collected here, in order, instead of being shown.
+  std::vector<TErrorCode>* Errors = nullptr;
+  // Hears of the bytes the checksum reads.
+  std::function<void(std::uint64_t)> BytesRead;
+  const std::atomic<bool>* Cancelled = nullptr;
 };
 
 // A complete record for the path, with its checksum when asked; never fails.
-std::unique_ptr<TTrackInfo> MakeTrackInfo(const std::string& path, bool withChecksum);
+std::unique_ptr<TTrackInfo> MakeTrackInfo(const std::string& path, bool withChecksum,
+                                          const TTrackReading& reading = {});
 
 // The file's checksum text; nothing when the file cannot be read.
-std::optional<std::string> FileChecksumText(const std::string& path);
+std::optional<std::string> FileChecksumText(const std::string& path,
+                                            const TTrackReading& reading = {});

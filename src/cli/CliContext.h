@@ -14,6 +14,13 @@ struct TCliContext {
 
 using TCommand = int (*)(std::span<const std::string> arguments, TCliContext& context);
 
+#include "audio/TrackReaderUnit.h"
+
+// The parallel reader with a progress line on stderr when a terminal shows it.
+TTrackReaderCallbacks
+ReaderCallbacks(TCliContext& context,
+                std::function<void(std::size_t, std::unique_ptr<TTrackInfo>)> deliver);
+
 // "\r<label> n/m" on stderr while long checksums run, when a terminal shows it.
 std::function<void(std::size_t, std::size_t)> ProgressLine(TCliContext& context,
                                                            const std::string& label);

@@ -1,5 +1,6 @@
 #include "cli/DocumentCommands.h"
 
+#include "audio/TrackReaderUnit.h"
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
@@ -25,6 +26,24 @@ std::function<void(std::size_t, std::size_t)> ProgressLine(TCliContext& context,
     context.Err << "\r" << label << " " << done << "/" << total << (done == total ? "\n" : "")
                 << std::flush;
   };
+}
+
+TTrackReaderCallbacks
+ReaderCallbacks(TCliContext& context,
+                std::function<void(std::size_t, std::unique_ptr<TTrackInfo>)> deliver) {
+  TTrackReaderCallbacks callbacks;
+  callbacks.Deliver = std::move(deliver);
+  if (context.ShowProgress)
+    callbacks.Idle = [&context, shown = -1](const TReadProgress& progress) mutable {
+      const int percent = static_cast<int>(progress.Fraction() * 100);
+      if (percent != shown) {
+        shown = percent;
+        context.Err << "\rReading " << progress.FilesDone << "/" << progress.FilesTotal
+                    << " files, " << percent << "%" << (percent == 100 ? "\n" : "") << std::flush;
+      }
+      return true;
+    };
+  return callbacks;
 }
 
 namespace {
@@ -172,12 +191,9 @@ bool BuildAlbum(const TOptions& options, TCliContext& context, const char* comma
     SortIgnoringCase(paths);
   run.Folder = paths.front().substr(0, paths.front().rfind('/') + 1);
 
-  const auto progress = ProgressLine(context, "Reading tracks");
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    AppendTrack(run.Album, run.Lists, paths[i], withChecksum);
-    if (progress)
-      progress(i + 1, paths.size());
-  }
+  ReadTracks(paths, withChecksum, ReaderCallbacks(context, [&](std::size_t index, auto record) {
+               AddTrackRecord(run.Album, run.Lists, paths[index], std::move(record));
+             }));
 
   TAlbumFieldTexts& boxes = run.Boxes;
   boxes.Encoder = preferences.Encoder;

@@ -1,6 +1,7 @@
 #include "cli/InfoCommand.h"
 
 #include "audio/MP3Unit.h"
+#include "audio/TrackReaderUnit.h"
 #include "common/DateTimeUnit.h"
 
 #include <QJsonDocument>
@@ -129,13 +130,14 @@ int RunInfoCommand(std::span<const std::string> arguments) {
     std::fputs(Usage, stderr);
     return 2;
   }
-  for (const std::string& path : files) {
-    const auto track = MakeTrackInfo(path, checksum);
+  TTrackReaderCallbacks callbacks;
+  callbacks.Deliver = [&](std::size_t index, std::unique_ptr<TTrackInfo> track) {
     if (json)
-      PrintJson(path, *track);
+      PrintJson(files[index], *track);
     else
-      PrintBlock(path, *track);
-    std::fflush(stdout);
-  }
+      PrintBlock(files[index], *track);
+  };
+  ReadTracks(files, checksum, callbacks);
+  std::fflush(stdout);
   return 0;
 }

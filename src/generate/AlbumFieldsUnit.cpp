@@ -146,9 +146,8 @@ void AddTrackToLists(TTrackLists& lists, const TTrackInfo& track) {
   add(lists.Years, track.Year);
 }
 
-void AppendTrack(TAlbumInfo& album, TTrackLists& lists, const std::string& path,
-                 bool withChecksum) {
-  auto track = MakeTrackInfo(path, withChecksum);
+void AddTrackRecord(TAlbumInfo& album, TTrackLists& lists, const std::string& path,
+                    std::unique_ptr<TTrackInfo> track) {
   AddTrackToLists(lists, *track);
   album.PlayingSeconds += track->Duration;
   album.TotalBytes += track->FileSize;

@@ -61,7 +61,8 @@ struct TTrackLists {
 void AddTrackToLists(TTrackLists& lists, const TTrackInfo& track);
 
 // One step of Choose Tracks: the file's record joins the album, its lists and totals.
-void AppendTrack(TAlbumInfo& album, TTrackLists& lists, const std::string& path, bool withChecksum);
+void AddTrackRecord(TAlbumInfo& album, TTrackLists& lists, const std::string& path,
+                    std::unique_ptr<TTrackInfo> record);
 
 // FillAlbumFields: the album's totals and flag, and the choices applied to the boxes as
 // the window shows them (a majority, else the list's first entry; some boxes keep their

@@ -111,7 +111,15 @@ void TFormMain::BuildControls() {
   ProgressBar1 = Named(new QProgressBar(central), "ProgressBar1");
   ProgressBar1->setMaximumHeight(17);
   ProgressBar1->setTextVisible(false);
-  window->addWidget(ProgressBar1);
+  ButtonCancelReading =
+      Named(new QPushButton(QStringLiteral("Cancel"), central), "ButtonCancelReading");
+  ButtonCancelReading->setToolTip(QStringLiteral("Stop reading the tracks (Esc)"));
+  ButtonCancelReading->setMaximumHeight(19);
+  ButtonCancelReading->hide();
+  auto* progress = new QHBoxLayout;
+  progress->addWidget(ProgressBar1, 1);
+  progress->addWidget(ButtonCancelReading);
+  window->addLayout(progress);
   setCentralWidget(central);
   BuildMenu();
 }

@@ -2,6 +2,7 @@
 #include "ui/MainUnit.h"
 
 #include "audio/MP3Unit.h"
+#include "audio/TrackReaderUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumFieldsUnit.h"
@@ -64,6 +65,7 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
       Form->RefreshTrackListing();
       Form->FillAlbumFields();
       Form->ProgressBar1->setValue(0);
+      Form->ButtonCancelReading->hide();
       Form->SetTrackCommandsEnabled(true);
       Form->ReadingTracks = false;
     }
@@ -72,15 +74,23 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
   ClearTracks();
   if (SortFilesonSelection1->isChecked())
     SortIgnoringCase(paths);
-  ProgressBar1->setRange(0, static_cast<int>(paths.size()) - 1);
-  const bool withChecksum = GenerateSFVfile1->isChecked();
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    QApplication::processEvents();
-    AppendTrack(*FAlbum, TrackLists, paths[i], withChecksum);
+  // Files are read on worker threads; this thread shows each record in listing order.
+  constexpr int ProgressSteps = 1000;
+  ProgressBar1->setRange(0, ProgressSteps);
+  ButtonCancelReading->show();
+  CancelReading = false;
+  TTrackReaderCallbacks callbacks;
+  callbacks.Deliver = [this, &paths](std::size_t index, std::unique_ptr<TTrackInfo> record) {
+    AddTrackRecord(*FAlbum, TrackLists, paths[index], std::move(record));
     ShowTrackLists();
-    AddTrackLine(i);
-    ProgressBar1->setValue(static_cast<int>(i));
-  }
+    AddTrackLine(index);
+  };
+  callbacks.Idle = [this](const TReadProgress& progress) {
+    ProgressBar1->setValue(static_cast<int>(progress.Fraction() * ProgressSteps));
+    QApplication::processEvents();
+    return !CancelReading;
+  };
+  ReadTracks(paths, GenerateSFVfile1->isChecked(), callbacks);
 }
 
 void TFormMain::AddTrackLine(std::size_t position) {

@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
@@ -49,6 +50,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   connect(ButtonMoveUp, &QPushButton::clicked, this, &TFormMain::ButtonMoveUpClick);
   connect(ButtonMoveDown, &QPushButton::clicked, this, &TFormMain::ButtonMoveDownClick);
   connect(ButtonClearTracks, &QPushButton::clicked, this, &TFormMain::ButtonClearTracksClick);
+  connect(ButtonCancelReading, &QPushButton::clicked, this, &TFormMain::ButtonCancelReadingClick);
   connect(UseID3TagInfo, &QAction::triggered, this, &TFormMain::HidePathNamesInTrackListingClick);
   connect(HidePathNamesInTrackListing, &QAction::triggered, this,
           &TFormMain::HidePathNamesInTrackListingClick);
@@ -81,6 +83,14 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   ListBox1->viewport()->installEventFilter(this);
 
   FormCreate();
+}
+
+void TFormMain::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && ReadingTracks) {
+    CancelReading = true;
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {

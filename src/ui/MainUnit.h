@@ -50,6 +50,7 @@ public:
   void ButtonMoveUpClick();
   void ButtonMoveDownClick();
   void ButtonClearTracksClick() { ClearTracks(); }
+  void ButtonCancelReadingClick() { CancelReading = true; }
   void HidePathNamesInTrackListingClick() { RefreshTrackListing(); }
   void ClearTracks();
   void RefreshTrackListing();
@@ -84,6 +85,7 @@ protected:
   void showEvent(QShowEvent* event) override;
   // Files and folders dropped on the track listing.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -110,6 +112,7 @@ private:
   TFormNewsGroups* FormNewsGroups = nullptr;
   bool Shown = false;
   bool ReadingTracks = false;
+  bool CancelReading = false;
 
 public:
   // Controls, named as designed.
@@ -151,6 +154,8 @@ public:
   QPushButton* ButtonPreviewNFO = nullptr;
   QPushButton* ButtonMakeNFO = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
+  // Shown while tracks are read; Escape does the same.
+  QPushButton* ButtonCancelReading = nullptr;
   QAction* Open1 = nullptr;
   QAction* SaveAs1 = nullptr;
   QAction* Exit1 = nullptr;

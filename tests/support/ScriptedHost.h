@@ -63,6 +63,8 @@ public:
 
   // Each call as "What: text", in order.
   std::vector<std::string> Calls;
+  // Records message boxes without expectations (for comparing two runs' messages).
+  bool RecordOnly = false;
   // English forms unless a test changes them.
   TRegionalSettings Settings;
   // 8 December 2026, 14:05:09.
