@@ -14,10 +14,10 @@ std::optional<std::string> FileChecksumText(const std::string& path, const TTrac
 }
 
 void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCode)>& report) {
-  if (!FileExists(path))
-    return;
-  if (const auto date = FileModificationTime(path))
-    FileDate = *date;
+  const auto date = RegularFileModificationTime(path);
+  if (!date)
+    return; // no file there: the record keeps its new values
+  FileDate = *date;
 
   TMPEGaudio audio;
   if (!audio.Analyze(path)) {

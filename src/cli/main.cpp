@@ -4,7 +4,6 @@
 #include "cli/RenderCommand.h"
 #include "platform/ConsoleHost.h"
 
-#include <QCoreApplication>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -25,8 +24,8 @@ constexpr const char* Usage = "Usage: tamberlon-cli COMMAND [OPTIONS] FILE...\n"
 } // namespace
 
 int main(int argc, char** argv) {
-  // QtCore alone: the system locale for the regional forms, no display needed.
-  QCoreApplication application(argc, argv);
+  // QtCore alone gives the system locale for the regional forms; no application object
+  // and no display are needed.
   TConsoleHost host;
   TInstalledHost installed(host);
 

@@ -42,9 +42,9 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
   return parts;
 }
 
-std::optional<TDateTime> FileModificationTime(const std::string& path) {
+std::optional<TDateTime> RegularFileModificationTime(const std::string& path) {
   struct stat status {};
-  if (::stat(path.c_str(), &status) != 0)
+  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
     return std::nullopt;
   std::tm local{};
   const std::time_t seconds = status.st_mtim.tv_sec;

@@ -15,8 +15,9 @@ struct TDateTimeParts {
 TDateTime EncodeDateTime(const TDateTimeParts& parts);
 TDateTimeParts DecodeDateTime(TDateTime value);
 
-// The file's last modification, in local time; nothing when the file cannot be examined.
-std::optional<TDateTime> FileModificationTime(const std::string& path);
+// The last modification of a regular file, in local time; nothing when no regular file is
+// there (one look at the file answers both questions).
+std::optional<TDateTime> RegularFileModificationTime(const std::string& path);
 
 // 2026-12-08T00:28:08
 std::string DateTimeToIso(TDateTime value);

@@ -29,7 +29,7 @@ TReadOnlyFile::TReadOnlyFile(int descriptor, std::int64_t length)
 TReadOnlyFile::TReadOnlyFile(TReadOnlyFile&& other) noexcept
     : Descriptor(std::exchange(other.Descriptor, -1)), Length(other.Length),
       CacheOffset(other.CacheOffset), CacheFilled(other.CacheFilled), CacheValid(other.CacheValid),
-      Cache(other.Cache) {}
+      Cache(std::move(other.Cache)) {}
 
 TReadOnlyFile& TReadOnlyFile::operator=(TReadOnlyFile&& other) noexcept {
   if (this != &other) {
@@ -40,7 +40,7 @@ TReadOnlyFile& TReadOnlyFile::operator=(TReadOnlyFile&& other) noexcept {
     CacheOffset = other.CacheOffset;
     CacheFilled = other.CacheFilled;
     CacheValid = other.CacheValid;
-    Cache = other.Cache;
+    Cache = std::move(other.Cache);
   }
   return *this;
 }
@@ -82,7 +82,9 @@ std::optional<std::size_t> TReadOnlyFile::ReadAt(std::int64_t offset,
   if (!cached) {
     // Aligned windows keep neighbouring reads (a tag's frames) in one system call.
     const std::int64_t start = offset - offset % 4096;
-    const auto filled = ReadFully(Descriptor, start, Cache);
+    if (!Cache)
+      Cache = std::make_unique_for_overwrite<std::uint8_t[]>(CacheSize);
+    const auto filled = ReadFully(Descriptor, start, std::span(Cache.get(), CacheSize));
     if (!filled) {
       CacheValid = false;
       return std::nullopt;
@@ -96,7 +98,7 @@ std::optional<std::size_t> TReadOnlyFile::ReadAt(std::int64_t offset,
   const auto skip = static_cast<std::size_t>(offset - CacheOffset);
   const std::size_t available = CacheFilled > skip ? CacheFilled - skip : 0;
   const std::size_t count = std::min(available, destination.size());
-  std::memcpy(destination.data(), Cache.data() + skip, count);
+  std::memcpy(destination.data(), Cache.get() + skip, count);
   return count;
 }
 

@@ -3,6 +3,7 @@
 // that the many short reads of a tag cost one system call.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,13 +35,15 @@ public:
 private:
   explicit TReadOnlyFile(int descriptor, std::int64_t length);
 
-  static constexpr std::size_t CacheSize = 16384;
+  // Large enough to hold a whole small MP3 (a few seconds): one read serves the tags,
+  // the first frames and the tail.
+  static constexpr std::size_t CacheSize = 65536;
   int Descriptor = -1;
   std::int64_t Length = 0;
   std::int64_t CacheOffset = 0;
   std::size_t CacheFilled = 0;
   bool CacheValid = false;
-  std::array<std::uint8_t, CacheSize> Cache{};
+  std::unique_ptr<std::uint8_t[]> Cache; // made on the first cached read
 };
 
 // A regular file (not a folder) exists at the path.

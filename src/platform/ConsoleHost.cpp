@@ -11,12 +11,14 @@ QString ToQString(std::string_view text) {
 }
 } // namespace
 
-TConsoleHost::TConsoleHost() : Settings(SystemRegionalSettings()), Collator(QLocale::system()) {
-  Collator.setCaseSensitivity(Qt::CaseInsensitive);
-}
+TConsoleHost::TConsoleHost() : Settings(SystemRegionalSettings()) {}
 
 int TConsoleHost::CompareIgnoringCase(std::string_view a, std::string_view b) {
-  return Collator.compare(ToQString(a), ToQString(b));
+  if (!Collator) {
+    Collator = std::make_unique<QCollator>(QLocale::system());
+    Collator->setCaseSensitivity(Qt::CaseInsensitive);
+  }
+  return Collator->compare(ToQString(a), ToQString(b));
 }
 
 std::string TConsoleHost::UpperCase(std::string_view text) {

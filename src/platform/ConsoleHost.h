@@ -4,6 +4,7 @@
 #include "platform/Host.h"
 
 #include <QCollator>
+#include <memory>
 
 class TConsoleHost : public TPlainHost {
 public:
@@ -19,6 +20,7 @@ public:
 
 private:
   TRegionalSettings Settings;
-  QCollator Collator;
+  // Made when first needed: loading the collation tables costs more than most runs.
+  std::unique_ptr<QCollator> Collator;
   int Shown = 0;
 };
