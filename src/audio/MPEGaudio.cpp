@@ -9,7 +9,7 @@
 
 namespace mpeg {
 namespace {
-constexpr std::uint8_t MPEG25 = 0, MPEG2 = 2, MPEG1 = 3;
+constexpr std::uint8_t MPEG1 = 3; // 0 is MPEG 2.5, 2 MPEG 2
 constexpr std::uint8_t Layer3 = 1, Layer2 = 2, Layer1 = 3;
 constexpr std::uint8_t Mono = 3;
 
