@@ -113,3 +113,31 @@ TEST(Blocks, RandomTextsMatchTheReference) {
               ReferenceExpandBlock(text, "@BEGIN", "@END", Tokens, items, valueOf));
   }
 }
+
+// Hostile templates stay linear: a million markers in a block, a million tokens.
+TEST(Blocks, MillionsOfMarkersAndTokensStayLinear) {
+  std::string markers = "@BEGIN";
+  for (int i = 0; i < 1000000; ++i)
+    markers += "@RIGHT";
+  markers += "x@END";
+  // Every marker but the first already stands at the target column once the one before
+  // it is padded: each line is the padding, then x.
+  const std::string aligned = ExpandBlock(markers, "@BEGIN", "@END", Tokens, 2, Value);
+  const std::size_t target = 6 * (1000000 - 1);
+  EXPECT_EQ(aligned.size(), 2 * (target + 3));
+  EXPECT_EQ(aligned.substr(target, 3), "x\r\n");
+
+  std::string tokens = "@BEGIN";
+  for (int i = 0; i < 200000; ++i)
+    tokens += "$B";
+  tokens += "@END";
+  const std::string expanded = ExpandBlock(tokens, "@BEGIN", "@END", Tokens, 3, Value);
+  EXPECT_EQ(expanded.substr(0, 6), "c1c2c3");
+  EXPECT_EQ(expanded.size(), 3 * (200000 * 2 + 2)); // three tokens became three values of 2
+
+  std::string text;
+  for (int i = 0; i < 1000000; ++i)
+    text += "$A_ONE";
+  ReplaceAll(text, "$A_ONE", "$A_ONE$A_ONE"); // never re-scans what it inserted
+  EXPECT_EQ(text.size(), 12000000u);
+}
