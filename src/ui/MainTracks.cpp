@@ -22,17 +22,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-namespace {
-void ShowList(QComboBox* box, const std::vector<std::string>& entries) {
-  const QString text = box->currentText();
-  box->clear();
-  for (const std::string& entry : entries)
-    box->addItem(ToQt(entry));
-  box->setCurrentIndex(-1);
-  box->setEditText(text);
-}
-} // namespace
-
 void TFormMain::SetTrackCommandsEnabled(bool enabled) {
   for (QWidget* widget : std::initializer_list<QWidget*>{ButtonChooseTracks, ButtonMoveUp,
                                                          ButtonMoveDown, ButtonClearTracks})

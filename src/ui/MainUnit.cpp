@@ -31,7 +31,6 @@ std::string FromQt(const QString& text) {
   return text.toStdString();
 }
 
-namespace {
 void ShowList(QComboBox* box, const std::vector<std::string>& entries) {
   const QString text = box->currentText();
   box->clear();
@@ -40,7 +39,6 @@ void ShowList(QComboBox* box, const std::vector<std::string>& entries) {
   box->setCurrentIndex(-1);
   box->setEditText(text);
 }
-} // namespace
 
 TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   BuildControls();

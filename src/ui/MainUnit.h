@@ -177,3 +177,5 @@ public:
 // Qt text from and to the core's UTF-8.
 QString ToQt(const std::string& text);
 std::string FromQt(const QString& text);
+// A box's drop-down list replaced by the entries, its edit text kept.
+void ShowList(QComboBox* box, const std::vector<std::string>& entries);
