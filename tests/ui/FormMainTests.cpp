@@ -333,3 +333,22 @@ TEST_F(FormMain, DroppedFilesAndFoldersAreChosenTracks) {
   EXPECT_EQ(Lines(), QStringList({" 1. 1.mp3", " 2. 2.mp3", " 3. single.mp3"}));
   EXPECT_EQ(Form->LabelTrackCount->text(), "3 Tracks");
 }
+
+TEST_F(FormMain, CancellingKeepsTheTracksReadSoFar) {
+  ShipListFiles();
+  Create();
+  std::vector<TTagSpec> specs(40, TTagSpec{.Artist = "A"});
+  const auto paths = WriteTracks(specs);
+  // The first time the window handles events while reading, the user cancels.
+  QTimer::singleShot(0, Form.get(), [&] {
+    EXPECT_TRUE(Form->ButtonCancelReading->isVisible());
+    EXPECT_FALSE(Form->ButtonChooseTracks->isEnabled());
+    Form->ButtonCancelReadingClick();
+  });
+  Choose(paths);
+  EXPECT_LE(Lines().size(), 1);
+  EXPECT_EQ(Form->LabelTrackCount->text(), Lines().size() == 1 ? "1 Track" : "0 Tracks");
+  EXPECT_FALSE(Form->ButtonCancelReading->isVisible());
+  EXPECT_TRUE(Form->ButtonChooseTracks->isEnabled());
+  EXPECT_EQ(Host.BusyDepth, 0);
+}
