@@ -41,7 +41,7 @@ struct FaultInjection : ::testing::TestWithParam<TFault> {
     if (GetParam() == TFault::FolderInThePlace)
       return;
     if (::unshare(CLONE_NEWNS) != 0 ||
-        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("none", "/", "", MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount("tmpfs", Folder.c_str(), "tmpfs", 0, "size=256k") != 0)
       GTEST_SKIP() << "mounting a small disk needs a mount namespace";
   }
@@ -58,7 +58,7 @@ struct FaultInjection : ::testing::TestWithParam<TFault> {
       break;
     }
     case TFault::ReadOnlyFolder:
-      ASSERT_EQ(::mount(nullptr, Folder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+      ASSERT_EQ(::mount("none", Folder.c_str(), "", MS_REMOUNT | MS_RDONLY, nullptr), 0);
       break;
     case TFault::FolderInThePlace:
       fs::remove(Folder + name);
@@ -150,7 +150,7 @@ TEST_P(FaultInjection, FailedWritesLeaveThePreviousFile) {
     EXPECT_EQ(after, expected); // nothing half-written, no temporary file
     // Undo the fault for the next file.
     if (GetParam() == TFault::ReadOnlyFolder) {
-      ASSERT_EQ(::mount(nullptr, Folder.c_str(), nullptr, MS_REMOUNT, nullptr), 0);
+      ASSERT_EQ(::mount("none", Folder.c_str(), "", MS_REMOUNT, nullptr), 0);
     }
     fs::remove(Folder + "filler");
     fs::remove_all(Folder + write.Name);
