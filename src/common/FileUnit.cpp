@@ -20,14 +20,15 @@ std::optional<TReadOnlyFile> TReadOnlyFile::Open(const std::string& path) {
     ::close(descriptor);
     return std::nullopt;
   }
-  return TReadOnlyFile(descriptor, S_ISREG(status.st_mode) ? status.st_size : 0);
+  const bool regular = S_ISREG(status.st_mode);
+  return TReadOnlyFile(descriptor, regular ? status.st_size : 0, regular);
 }
 
-TReadOnlyFile::TReadOnlyFile(int descriptor, std::int64_t length)
-    : Descriptor(descriptor), Length(length) {}
+TReadOnlyFile::TReadOnlyFile(int descriptor, std::int64_t length, bool regular)
+    : Descriptor(descriptor), Length(length), Regular(regular) {}
 
 TReadOnlyFile::TReadOnlyFile(TReadOnlyFile&& other) noexcept
-    : Descriptor(std::exchange(other.Descriptor, -1)), Length(other.Length),
+    : Descriptor(std::exchange(other.Descriptor, -1)), Length(other.Length), Regular(other.Regular),
       CacheOffset(other.CacheOffset), CacheFilled(other.CacheFilled), CacheValid(other.CacheValid),
       Cache(std::move(other.Cache)) {}
 
@@ -37,6 +38,7 @@ TReadOnlyFile& TReadOnlyFile::operator=(TReadOnlyFile&& other) noexcept {
       ::close(Descriptor);
     Descriptor = std::exchange(other.Descriptor, -1);
     Length = other.Length;
+    Regular = other.Regular;
     CacheOffset = other.CacheOffset;
     CacheFilled = other.CacheFilled;
     CacheValid = other.CacheValid;
@@ -124,7 +126,7 @@ bool FileExists(const std::string& path) {
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
   auto file = TReadOnlyFile::Open(path);
-  if (!file)
+  if (!file || !file->IsRegular())
     return std::nullopt;
   std::string bytes;
   std::array<std::uint8_t, 65536> chunk{};

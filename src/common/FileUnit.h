@@ -22,6 +22,8 @@ public:
   ~TReadOnlyFile();
 
   std::int64_t Size() const { return Length; }
+  // A regular file: not a folder, device or pipe (whose reading may never end).
+  bool IsRegular() const { return Regular; }
 
   // Reads up to destination.size() bytes at offset; the count read (short at the end of
   // the file), or nothing when the read fails or the offset is negative.
@@ -33,13 +35,14 @@ public:
   std::optional<std::size_t> ReadNext(std::span<std::uint8_t> destination);
 
 private:
-  explicit TReadOnlyFile(int descriptor, std::int64_t length);
+  explicit TReadOnlyFile(int descriptor, std::int64_t length, bool regular);
 
   // Large enough to hold a whole small MP3 (a few seconds): one read serves the tags,
   // the first frames and the tail.
   static constexpr std::size_t CacheSize = 65536;
   int Descriptor = -1;
   std::int64_t Length = 0;
+  bool Regular = false;
   std::int64_t CacheOffset = 0;
   std::size_t CacheFilled = 0;
   bool CacheValid = false;
@@ -49,7 +52,8 @@ private:
 // A regular file (not a folder) exists at the path.
 bool FileExists(const std::string& path);
 
-// The whole content of a file; nothing when it cannot be opened or read.
+// The whole content of a regular file; nothing when it cannot be opened or read, or is a
+// folder, device or pipe.
 std::optional<std::string> ReadFileBytes(const std::string& path);
 
 // Writes the file whole or not at all: the bytes go to a temporary file beside it, which

@@ -77,6 +77,13 @@ TEST_F(TrackInfo, FolderGivenAsAFile) {
   EXPECT_EQ(MakeTrackInfo(Host.ProgramDir.Path(), true)->Checksum, "Chksum N/A");
 }
 
+TEST_F(TrackInfo, DevicesAndPipesAreNoTracks) {
+  // Read as a file, /dev/zero would never end.
+  EXPECT_EQ(MakeTrackInfo("/dev/zero", false)->TagVersion, "None");
+  Host.ExpectError(ecOpenForReading);
+  EXPECT_EQ(MakeTrackInfo("/dev/zero", true)->Checksum, "Chksum N/A");
+}
+
 TEST_F(TrackInfo, TextFileNamedMp3) {
   const auto track = MakeTrackInfo(Write("notes.mp3", std::string(6000, 'x')), false);
   EXPECT_EQ(track->FileSize, 0);
