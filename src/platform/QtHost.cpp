@@ -9,17 +9,20 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMediaFormat>
 #include <QMediaPlayer>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -98,23 +101,31 @@ std::optional<std::string> TQtHost::InputBox(const std::string& caption, const s
 }
 
 namespace {
+// Qt takes a filter's patterns from the parentheses that end its text, so the text
+// carries the request's own pattern: a Windows-style "(*.*)" in a name would hide the
+// files whose names have no dot.
 QStringList NameFilters(const std::vector<TFileFilter>& filters) {
   QStringList names;
   for (const TFileFilter& filter : filters) {
-    // Qt reads the patterns from a trailing "(...)"; a name that already ends with its
-    // pattern in parentheses (a space after it aside) is shown as it is.
-    const QString name = QString::fromStdString(filter.Name).trimmed();
-    const QString pattern = QString::fromStdString(filter.Pattern);
-    names << (name.endsWith(QLatin1Char(')'))
-                  ? name
-                  : name + QStringLiteral(" (") + pattern + QLatin1Char(')'));
+    QString name = QString::fromStdString(filter.Name).trimmed();
+    if (name.endsWith(QLatin1Char(')')) && name.contains(QLatin1Char('(')))
+      name = name.left(name.lastIndexOf(QLatin1Char('('))).trimmed();
+    names << name + QStringLiteral(" (") + QString::fromStdString(filter.Pattern) +
+                 QLatin1Char(')');
   }
   return names;
 }
+
+// How long an open waits for the player's verdict on a file before taking it as opened.
+constexpr int MediaVerdictMilliseconds = 2000;
 } // namespace
 
 TQtHost::TQtHost() = default;
-TQtHost::~TQtHost() = default;
+
+TQtHost::~TQtHost() {
+  if (HelpWindow && !HelpWindow->parent())
+    delete HelpWindow.data();
+}
 
 std::vector<std::string> TQtHost::RunOpenDialog(const TOpenDialogRequest& request, bool several) {
   const QStringList filters = NameFilters(request.Filters);
@@ -157,17 +168,65 @@ std::optional<std::string> TQtHost::SaveFileDialog(const TSaveDialogRequest& req
   return dialog.selectedFiles().front().toStdString();
 }
 
+bool TQtHost::MakePlayer() {
+  if (Player)
+    return true;
+  // Qt's GStreamer backend crashes while building a player whose plugins are missing, so
+  // the player is made only when the backend says it can decode MP3 at all.
+  if (!QMediaFormat()
+           .supportedAudioCodecs(QMediaFormat::Decode)
+           .contains(QMediaFormat::AudioCodec::MP3))
+    return false;
+  Player = std::make_unique<QMediaPlayer>();
+  Audio = std::make_unique<QAudioOutput>();
+  Player->setAudioOutput(Audio.get());
+  return true;
+}
+
+// The load is asynchronous: wait, repainting but taking no input, until the player has
+// loaded the file or given up on it, for a bounded time.
+bool TQtHost::AwaitMediaVerdict() {
+  const auto settled = [this] {
+    const QMediaPlayer::MediaStatus status = Player->mediaStatus();
+    return Player->error() != QMediaPlayer::NoError || status == QMediaPlayer::InvalidMedia ||
+           (status != QMediaPlayer::LoadingMedia && status != QMediaPlayer::NoMedia);
+  };
+  if (!settled()) {
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(Player.get(), &QMediaPlayer::mediaStatusChanged, &loop, [&] {
+      if (settled())
+        loop.quit();
+    });
+    QObject::connect(Player.get(), &QMediaPlayer::errorOccurred, &loop, &QEventLoop::quit);
+    deadline.start(MediaVerdictMilliseconds);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+  }
+  return Player->error() == QMediaPlayer::NoError &&
+         Player->mediaStatus() != QMediaPlayer::InvalidMedia;
+}
+
 bool TQtHost::OpenMedia(const std::string& path) {
   const QString file = QString::fromStdString(path);
   if (!QFileInfo(file).isReadable())
     return false;
-  if (!Player) {
-    Player = std::make_unique<QMediaPlayer>();
-    Audio = std::make_unique<QAudioOutput>();
-    Player->setAudioOutput(Audio.get());
-  }
+  // Qt keeps a player's error past a new source, so a player that failed is made anew.
+  if (Player && Player->error() != QMediaPlayer::NoError)
+    DropPlayer();
+  if (!MakePlayer())
+    return false;
   Player->setSource(QUrl::fromLocalFile(file));
-  return Player->error() == QMediaPlayer::NoError;
+  if (AwaitMediaVerdict())
+    return true;
+  DropPlayer(); // a failed open leaves the player closed
+  return false;
+}
+
+void TQtHost::DropPlayer() {
+  Player.reset();
+  Audio.reset();
 }
 
 void TQtHost::PlayMedia() {
@@ -187,37 +246,52 @@ void TQtHost::CloseMedia() {
   }
 }
 
+// The help window belongs to the window it was asked from: a modal window blocks every
+// window but its own, and a window owned by the main window closes with the program.
+QDialog* TQtHost::HelpWindowFor(QWidget* owner) {
+  if (HelpWindow && HelpWindow->parentWidget() != owner) {
+    const QRect geometry = HelpWindow->geometry();
+    HelpWindow->setParent(owner, HelpWindow->windowFlags());
+    HelpWindow->setGeometry(geometry);
+  }
+  if (HelpWindow)
+    return HelpWindow;
+  HelpWindow = new QDialog(owner);
+  HelpWindow->setObjectName(QStringLiteral("HelpWindow"));
+  HelpWindow->setWindowTitle(QStringLiteral("Tamberlon Help"));
+  HelpWindow->resize(640, 560);
+  auto* browser = new QTextBrowser(HelpWindow);
+  browser->setObjectName(QStringLiteral("HelpBrowser"));
+  auto* back = new QPushButton(QStringLiteral("&Back"), HelpWindow);
+  auto* forward = new QPushButton(QStringLiteral("&Forward"), HelpWindow);
+  back->setEnabled(false);
+  forward->setEnabled(false);
+  QObject::connect(back, &QPushButton::clicked, browser, &QTextBrowser::backward);
+  QObject::connect(forward, &QPushButton::clicked, browser, &QTextBrowser::forward);
+  QObject::connect(browser, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
+  QObject::connect(browser, &QTextBrowser::forwardAvailable, forward, &QPushButton::setEnabled);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(back);
+  buttons->addWidget(forward);
+  buttons->addStretch();
+  auto* layout = new QVBoxLayout(HelpWindow);
+  layout->addLayout(buttons);
+  layout->addWidget(browser);
+  return HelpWindow;
+}
+
 bool TQtHost::ShowHelp(int topic) {
   const auto help = ReadFileBytes(GetProgramFolder() + HelpFileName);
   if (!help || !HelpTopicExists(*help, topic))
     return false;
-  if (!HelpWindow) {
-    HelpWindow = std::make_unique<QDialog>();
-    HelpWindow->setWindowTitle(QStringLiteral("Tamberlon Help"));
-    HelpWindow->resize(640, 560);
-    auto* browser = new QTextBrowser(HelpWindow.get());
-    browser->setObjectName(QStringLiteral("HelpBrowser"));
-    auto* back = new QPushButton(QStringLiteral("&Back"), HelpWindow.get());
-    auto* forward = new QPushButton(QStringLiteral("&Forward"), HelpWindow.get());
-    back->setEnabled(false);
-    forward->setEnabled(false);
-    QObject::connect(back, &QPushButton::clicked, browser, &QTextBrowser::backward);
-    QObject::connect(forward, &QPushButton::clicked, browser, &QTextBrowser::forward);
-    QObject::connect(browser, &QTextBrowser::backwardAvailable, back, &QPushButton::setEnabled);
-    QObject::connect(browser, &QTextBrowser::forwardAvailable, forward, &QPushButton::setEnabled);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(back);
-    buttons->addWidget(forward);
-    buttons->addStretch();
-    auto* layout = new QVBoxLayout(HelpWindow.get());
-    layout->addLayout(buttons);
-    layout->addWidget(browser);
-  }
-  auto* browser = HelpWindow->findChild<QTextBrowser*>();
+  QWidget* modal = QApplication::activeModalWidget();
+  QDialog* window = HelpWindowFor(modal ? modal : MainWindow);
+  auto* browser = window->findChild<QTextBrowser*>();
   browser->setHtml(QString::fromStdString(*help));
   browser->scrollToAnchor(QString::number(topic));
-  HelpWindow->show();
-  HelpWindow->raise();
+  window->show();
+  window->raise();
+  window->activateWindow();
   return true;
 }
 

@@ -2,16 +2,20 @@
 // The window program's host: Qt's modal boxes and the system's regional forms.
 #include "platform/ConsoleHost.h"
 
+#include <QPointer>
 #include <memory>
 
 class QAudioOutput;
 class QDialog;
 class QMediaPlayer;
+class QWidget;
 
 class TQtHost : public TConsoleHost {
 public:
   TQtHost();
   ~TQtHost() override;
+  // The window that owns the help window and that previews are centred over.
+  void SetMainWindow(QWidget* window) { MainWindow = window; }
   TMessageResult ShowMessage(TMessageKind kind, const std::string& text) override;
   std::string ProgramFile() override;
   TShellResult ShellOpen(const std::string& file, const std::string& workingFolder) override;
@@ -28,9 +32,17 @@ public:
   bool ShowHelp(int topic) override;
   void SetBusyCursor(bool busy) override;
 
+protected:
+  QWidget* MainWindow = nullptr;
+
 private:
   std::vector<std::string> RunOpenDialog(const TOpenDialogRequest& request, bool several);
+  bool MakePlayer();
+  void DropPlayer();
+  bool AwaitMediaVerdict();
+  QDialog* HelpWindowFor(QWidget* owner);
   std::unique_ptr<QMediaPlayer> Player;
   std::unique_ptr<QAudioOutput> Audio;
-  std::unique_ptr<QDialog> HelpWindow;
+  // Owned by the window it belongs to, or by this host while it has none.
+  QPointer<QDialog> HelpWindow;
 };

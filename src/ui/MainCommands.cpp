@@ -130,7 +130,7 @@ void TFormMain::ListBox1DblClick() {
 }
 
 void TFormMain::PlaySelectedTrack() {
-  const int row = ListBox1->currentRow();
+  const int row = SelectedRow();
   if (row < 0 || static_cast<std::size_t>(row) >= FAlbum->Tracks.size())
     return;
   THost& host = CurrentHost();

@@ -149,8 +149,13 @@ void TFormMain::ShowBoxes(const TAlbumFieldTexts& t) {
   DateTimePickerRipDate->setDate(ToQDate(t.RipDate));
 }
 
+int TFormMain::SelectedRow() const {
+  const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
+  return selected.isEmpty() ? -1 : ListBox1->row(selected.front());
+}
+
 void TFormMain::ButtonMoveUpClick() {
-  const int p = ListBox1->currentRow();
+  const int p = SelectedRow();
   if (ReadingTracks || p <= 0)
     return;
   std::swap(FAlbum->Tracks[static_cast<std::size_t>(p)],
@@ -160,7 +165,7 @@ void TFormMain::ButtonMoveUpClick() {
 }
 
 void TFormMain::ButtonMoveDownClick() {
-  const int p = ListBox1->currentRow();
+  const int p = SelectedRow();
   if (ReadingTracks || p < 0 || p + 1 >= ListBox1->count())
     return;
   std::swap(FAlbum->Tracks[static_cast<std::size_t>(p)],

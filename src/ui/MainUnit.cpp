@@ -10,6 +10,7 @@
 #include "ui/QtDates.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -212,6 +213,10 @@ void TFormMain::FormShow() {
 void TFormMain::closeEvent(QCloseEvent* event) {
   FormClose();
   event->accept();
+  // The program ends with its main window: the help and preview windows go with it.
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (window != this && window->isVisible())
+      window->close();
 }
 
 void TFormMain::FormClose() {

@@ -96,6 +96,8 @@ private:
   QWidget* BuildPostingInformation();
   void BuildMenu();
   void SetTrackCommandsEnabled(bool enabled);
+  // The listing's selected line, or -1: Qt gives the list a current row on focus alone.
+  int SelectedRow() const;
   void ShowTrackLists();
   TAlbumFieldTexts CollectBoxes();
   void ShowBoxes(const TAlbumFieldTexts& boxes);

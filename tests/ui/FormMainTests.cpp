@@ -211,6 +211,11 @@ TEST_F(FormMain, MoveUpAndDownAndCancelledDialog) {
   Form->ButtonMoveUpClick();
   EXPECT_EQ(Lines(), QStringList({" 1. 1.mp3", " 2. 3.mp3", " 3. 2.mp3"}));
   EXPECT_EQ(Form->ListBox1->currentRow(), 1);
+  // Focus alone gives the list a current row; without a selected line nothing moves.
+  Form->ListBox1->clearSelection();
+  Form->ButtonMoveUpClick();
+  Form->ButtonMoveDownClick();
+  EXPECT_EQ(Lines(), QStringList({" 1. 1.mp3", " 2. 3.mp3", " 3. 2.mp3"}));
 
   Host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|" + Form->TrackFolder, {});
   Form->ButtonChooseTracksClick();
@@ -291,8 +296,9 @@ TEST_F(FormMain, PlaybackHelpAndAddNewsgroup) {
   const auto paths = WriteTracks({{.Artist = "A"}, {.Artist = "B"}});
   Choose(paths);
   Host.MediaCalls.clear();
-  Form->ListBox1->setCurrentRow(-1);
+  Form->ListBox1->setCurrentRow(1, QItemSelectionModel::NoUpdate); // current, not selected
   Form->MediaPlayer1Click(true);
+  Form->ListBox1DblClick();
   EXPECT_TRUE(Host.MediaCalls.empty());
   Form->ListBox1->setCurrentRow(1);
   Form->MediaPlayer1Click(true);

@@ -1,0 +1,166 @@
+// The window program against the real Qt runtime: the media backend, modality and the
+// end of the program, which the scripted host cannot show. Only the program folder and
+// the answers to message boxes and the save dialog are the test's own.
+#include "common/ErrorsUnit.h"
+#include "common/RememberedListsUnit.h"
+#include "newsgroups/NewsGroupUnit.h"
+#include "support/TempFolder.h"
+#include "ui/DesktopHost.h"
+#include "ui/MainUnit.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QMediaFormat>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+const std::string Fixture = std::string(TAMBERLON_TEST_DATA) + "/lame-cbr128-tags.mp3";
+
+class TRuntimeHost : public TDesktopHost {
+public:
+  TRuntimeHost() {
+    for (const char* name : RememberedListFileNames)
+      Folder.Write(name, "");
+    Folder.Write("groups.txt", "alt.binaries.sounds.mp3\r\n");
+    std::filesystem::copy_file(std::string(TAMBERLON_DATA) + "/ZERUvez.hlp",
+                               Folder.Path() + "ZERUvez.hlp");
+  }
+  std::string ProgramFile() override { return Folder.Path() + "tamberlon"; }
+  std::string ProgramFolder() override { return Folder.Path(); }
+  TMessageResult ShowMessage(TMessageKind, const std::string& text) override {
+    Messages.push_back(text);
+    return TMessageResult::Yes;
+  }
+  std::optional<std::string> SaveFileDialog(const TSaveDialogRequest&) override {
+    return Folder.Path() + "album.nfo";
+  }
+  std::string Track(const std::string& name, const std::string& bytes) {
+    return Folder.Write(name, bytes);
+  }
+
+  TTempFolder Folder;
+  std::vector<std::string> Messages;
+};
+
+struct RealRuntime : ::testing::Test {
+  TRuntimeHost Host;
+  TInstalledHost Installed{Host};
+  TFormMain Form;
+  TFormNewsGroups Groups{&Form};
+  RealRuntime() {
+    Form.SetNewsGroupsForm(&Groups);
+    Host.SetMainWindow(&Form);
+    Form.show();
+  }
+  void Select(int row) { Form.ListBox1->setCurrentRow(row); }
+  // Runs the event loop until the program quits or the time runs out; true when it quit.
+  static bool RunUntilQuit(int milliseconds) {
+    bool quit = true;
+    QTimer::singleShot(milliseconds, qApp, [&quit] {
+      quit = false;
+      QApplication::exit(1);
+    });
+    QApplication::exec();
+    return quit;
+  }
+};
+
+bool CanDecodeMp3() {
+  return QMediaFormat()
+      .supportedAudioCodecs(QMediaFormat::Decode)
+      .contains(QMediaFormat::AudioCodec::MP3);
+}
+} // namespace
+
+// The real player with the plugins the set-up installs: an MP3 opens, a file that only
+// looks like one is refused with the player's own verdict, and a good one opens after it.
+TEST_F(RealRuntime, PlayerOpensAnMp3AndRefusesWhatIsNotAudio) {
+  ASSERT_TRUE(CanDecodeMp3()) << "the GStreamer plugins are missing: run scripts/bootstrap";
+  const std::string song = Host.Track("a-song.mp3", ReadWholeFile(Fixture));
+  const std::string text = Host.Track("b-notes.mp3", "These are liner notes, not audio.\n");
+  EXPECT_TRUE(Host.OpenMedia(song));
+  EXPECT_FALSE(Host.OpenMedia(text));
+  EXPECT_TRUE(Host.OpenMedia(song));
+  Host.PlayMedia();
+  Host.CloseMedia();
+
+  Form.ChooseTracks({text, song}); // sorted: the song opens first
+  const std::string unreadable(ErrorMessage(ecOpenForReading));
+  EXPECT_EQ(Host.Messages, std::vector<std::string>{unreadable});
+  Select(1);
+  Form.ListBox1DblClick();
+  EXPECT_EQ(Host.Messages,
+            (std::vector<std::string>{unreadable, std::string(ErrorMessage(ecOpenMedia))}));
+}
+
+// Without any GStreamer plugin Qt's player crashes as it is built; the window must go on
+// without it: one message for the open at the end of Choose Tracks, nothing lost.
+TEST_F(RealRuntime, HiddenPluginsWindowWorksWithoutPlayer) {
+  if (qEnvironmentVariable("GST_PLUGIN_SYSTEM_PATH_1_0") != QStringLiteral("/nonexistent"))
+    GTEST_SKIP() << "runs with the plugins hidden (ctest sets GST_PLUGIN_SYSTEM_PATH_1_0)";
+  ASSERT_FALSE(CanDecodeMp3());
+  const std::string second = Host.Track("second.mp3", ReadWholeFile(Fixture));
+  Form.ChooseTracks({Fixture, second});
+  EXPECT_EQ(Host.Messages, std::vector<std::string>{std::string(ErrorMessage(ecOpenMedia))});
+  Host.Messages.clear();
+  Form.MediaPlayer1Click(true); // no line selected: nothing
+  Select(1);
+  Form.MediaPlayer1Click(true);
+  Form.MediaPlayer1Click(false);
+  Form.ListBox1DblClick();
+  EXPECT_EQ(Host.Messages.size(), 2u);
+  Host.Messages.clear();
+  Form.ButtonMakeNFOClick();
+  EXPECT_TRUE(Host.Messages.empty());
+  EXPECT_TRUE(std::filesystem::exists(Host.Folder.Path() + "album.nfo"));
+}
+
+// Help asked for from the modal "Select Newsgroups" window takes input at once (Escape
+// closes it), and the modal window's own buttons still work after it.
+TEST_F(RealRuntime, HelpFromModalWindowTakesInput) {
+  bool helpClosedByKey = false;
+  QTimer::singleShot(0, &Groups, [&] {
+    QTest::keyClick(Groups.windowHandle(), Qt::Key_F1);
+    QDialog* help = Groups.findChild<QDialog*>(QStringLiteral("HelpWindow"));
+    if (help && help->isVisible()) {
+      EXPECT_TRUE(QTest::qWaitForWindowExposed(help));
+      QTest::keyClick(help->windowHandle(), Qt::Key_Escape);
+      helpClosedByKey = !help->isVisible();
+    }
+    Groups.reject();
+  });
+  Form.ButtonEditNGListClick();
+  EXPECT_TRUE(helpClosedByKey);
+}
+
+// Closing the main window while the help is open ends the program and saves the
+// preferences, as the close box does on its own.
+TEST_F(RealRuntime, ClosingMainWindowWithHelpOpenEndsProgram) {
+  ASSERT_TRUE(Host.ShowHelp(TFormMain::HelpContents));
+  QTimer::singleShot(0, &Form, [this] { Form.close(); });
+  EXPECT_TRUE(RunUntilQuit(5000));
+  for (QWidget* window : QApplication::topLevelWidgets())
+    EXPECT_FALSE(window->isVisible()) << window->objectName().toStdString();
+  EXPECT_TRUE(std::filesystem::exists(Host.Folder.Path() + "tamberlon.INI"));
+}
+
+// A file dialog filters by the request's patterns: "All Files" lists names without a dot.
+TEST_F(RealRuntime, OpenDialogFiltersByTheRequestPatterns) {
+  std::string filters;
+  QTimer::singleShot(0, qApp, [&filters] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog)
+      return;
+    filters = dialog->nameFilters().join(QLatin1Char('|')).toStdString();
+    dialog->reject();
+  });
+  TOpenDialogRequest request;
+  request.Filters = {{"MP3 Files (*.mp3)", "*.mp3"}, {"All Files (*.*)", "*"}};
+  EXPECT_FALSE(Host.OpenFileDialog(request));
+  EXPECT_EQ(filters, "MP3 Files (*.mp3)|All Files (*)");
+}
