@@ -1,8 +1,10 @@
+// The .sfv reader as `check` runs it: the file read line by line and each line parsed.
+#include "FuzzFile.h"
 #include "generate/SfvCheckUnit.h"
 
-#include <string_view>
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  (void)ParseSfv(std::string_view(reinterpret_cast<const char*>(data), size));
+  const TFuzzFile file(data, size);
+  (void)ForEachSfvLine(
+      file.Path(), [](std::size_t, const TSfvLine& line) { (void)IsSafeSfvName(line.Entry.Name); });
   return 0;
 }

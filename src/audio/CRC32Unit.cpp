@@ -15,8 +15,7 @@ std::optional<std::uint32_t> FileCRC32(const std::string& path,
                                        const std::atomic<bool>* cancelled) {
   constexpr std::size_t ChunkSize = std::size_t{1} << 20;
   auto file = TReadOnlyFile::Open(path);
-  // A device or pipe (/dev/zero) would be read without end; only files have checksums.
-  if (!file || !file->IsRegular())
+  if (!file)
     return std::nullopt;
   const auto chunk = std::make_unique_for_overwrite<std::uint8_t[]>(ChunkSize);
   std::uint32_t crc = 0;

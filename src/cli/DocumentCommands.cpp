@@ -347,23 +347,23 @@ int RunCheckCommand(std::span<const std::string> arguments, TCliContext& context
     return 2;
   }
   const std::string& path = arguments.front();
-  const auto text = ReadFileBytes(path);
-  if (!text) {
+  const std::string folder = path.substr(0, path.rfind('/') + 1);
+  std::size_t entries = 0;
+  std::size_t failures = 0;
+  const bool read = ForEachSfvLine(path, [&](std::size_t number, const TSfvLine& line) {
+    if (line.Kind == TSfvLineKind::Malformed)
+      context.Err << "tamberlon-cli check: " << path << ":" << number << ": not an SFV line\n";
+    if (line.Kind != TSfvLineKind::Entry)
+      return;
+    const TSfvOutcome outcome = CheckSfvEntry(line.Entry, folder);
+    context.Out << line.Entry.Name << " " << SfvOutcomeWord(outcome) << "\n";
+    ++entries;
+    failures += outcome != TSfvOutcome::Ok;
+  });
+  if (!read) {
     ShowError(ecOpenForReading);
     return 1;
   }
-  const TSfvList list = ParseSfv(*text);
-  for (std::size_t line : list.MalformedLines)
-    context.Err << "tamberlon-cli check: " << path << ":" << line << ": not an SFV line\n";
-  int failures = 0;
-  for (const TSfvResult& result : CheckSfv(list, path.substr(0, path.rfind('/') + 1))) {
-    const char* word = result.Outcome == TSfvOutcome::Ok         ? "OK"
-                       : result.Outcome == TSfvOutcome::Mismatch ? "FAILED"
-                                                                 : "MISSING";
-    context.Out << result.Name << " " << word << "\n";
-    failures += result.Outcome != TSfvOutcome::Ok;
-  }
-  context.Out << list.Entries.size() - static_cast<std::size_t>(failures) << " OK, " << failures
-              << " bad\n";
-  return failures > 0 || list.Entries.empty() ? 1 : 0;
+  context.Out << entries - failures << " OK, " << failures << " bad\n";
+  return failures > 0 || entries == 0 ? 1 : 0;
 }

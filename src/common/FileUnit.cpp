@@ -12,23 +12,24 @@
 #include <utility>
 
 std::optional<TReadOnlyFile> TReadOnlyFile::Open(const std::string& path) {
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK the open of a FIFO waits for a writer that may never come; a
+  // regular file ignores the flag.
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (descriptor < 0)
     return std::nullopt;
   struct stat status {};
-  if (::fstat(descriptor, &status) != 0) {
+  if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
     ::close(descriptor);
     return std::nullopt;
   }
-  const bool regular = S_ISREG(status.st_mode);
-  return TReadOnlyFile(descriptor, regular ? status.st_size : 0, regular);
+  return TReadOnlyFile(descriptor, status.st_size);
 }
 
-TReadOnlyFile::TReadOnlyFile(int descriptor, std::int64_t length, bool regular)
-    : Descriptor(descriptor), Length(length), Regular(regular) {}
+TReadOnlyFile::TReadOnlyFile(int descriptor, std::int64_t length)
+    : Descriptor(descriptor), Length(length) {}
 
 TReadOnlyFile::TReadOnlyFile(TReadOnlyFile&& other) noexcept
-    : Descriptor(std::exchange(other.Descriptor, -1)), Length(other.Length), Regular(other.Regular),
+    : Descriptor(std::exchange(other.Descriptor, -1)), Length(other.Length),
       CacheOffset(other.CacheOffset), CacheFilled(other.CacheFilled), CacheValid(other.CacheValid),
       Cache(std::move(other.Cache)) {}
 
@@ -38,7 +39,6 @@ TReadOnlyFile& TReadOnlyFile::operator=(TReadOnlyFile&& other) noexcept {
       ::close(Descriptor);
     Descriptor = std::exchange(other.Descriptor, -1);
     Length = other.Length;
-    Regular = other.Regular;
     CacheOffset = other.CacheOffset;
     CacheFilled = other.CacheFilled;
     CacheValid = other.CacheValid;
@@ -126,7 +126,7 @@ bool FileExists(const std::string& path) {
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
   auto file = TReadOnlyFile::Open(path);
-  if (!file || !file->IsRegular())
+  if (!file)
     return std::nullopt;
   std::string bytes;
   std::array<std::uint8_t, 65536> chunk{};

@@ -12,7 +12,8 @@
 
 class TReadOnlyFile {
 public:
-  // Opens any readable path; reads then tell whether it really holds bytes.
+  // Opens a readable regular file at once; nothing for a folder, device or pipe (whose
+  // open or reading may never end).
   static std::optional<TReadOnlyFile> Open(const std::string& path);
 
   TReadOnlyFile(TReadOnlyFile&& other) noexcept;
@@ -22,8 +23,6 @@ public:
   ~TReadOnlyFile();
 
   std::int64_t Size() const { return Length; }
-  // A regular file: not a folder, device or pipe (whose reading may never end).
-  bool IsRegular() const { return Regular; }
 
   // Reads up to destination.size() bytes at offset; the count read (short at the end of
   // the file), or nothing when the read fails or the offset is negative.
@@ -35,14 +34,13 @@ public:
   std::optional<std::size_t> ReadNext(std::span<std::uint8_t> destination);
 
 private:
-  explicit TReadOnlyFile(int descriptor, std::int64_t length, bool regular);
+  explicit TReadOnlyFile(int descriptor, std::int64_t length);
 
   // Large enough to hold a whole small MP3 (a few seconds): one read serves the tags,
   // the first frames and the tail.
   static constexpr std::size_t CacheSize = 65536;
   int Descriptor = -1;
   std::int64_t Length = 0;
-  bool Regular = false;
   std::int64_t CacheOffset = 0;
   std::size_t CacheFilled = 0;
   bool CacheValid = false;
@@ -52,8 +50,7 @@ private:
 // A regular file (not a folder) exists at the path.
 bool FileExists(const std::string& path);
 
-// The whole content of a regular file; nothing when it cannot be opened or read, or is a
-// folder, device or pipe.
+// The whole content of a regular file; nothing when it cannot be opened or read.
 std::optional<std::string> ReadFileBytes(const std::string& path);
 
 // Writes the file whole or not at all: the bytes go to a temporary file beside it, which

@@ -5,6 +5,7 @@
 #include "platform/Host.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 bool LessIgnoringCase(const std::string& a, const std::string& b) {
@@ -29,15 +30,23 @@ bool LacksIgnoringCase(const std::vector<std::string>& list, std::string_view te
 
 TRememberedLists LoadRememberedLists(const std::string& folder) {
   TRememberedLists lists;
+  bool failed = false;
   for (std::size_t i = 0; i < lists.size(); ++i) {
-    auto lines = ReadTextList(folder + RememberedListFileNames[i]);
+    const std::string path = folder + RememberedListFileNames[i];
+    auto lines = ReadTextList(path);
     if (!lines) {
-      ShowError(ecOpenForReading);
-      break;
+      std::error_code error;
+      const bool missing = std::filesystem::symlink_status(path, error).type() ==
+                           std::filesystem::file_type::not_found;
+      lists.FileStates[i] = missing ? TListFileState::Missing : TListFileState::Unreadable;
+      failed = true;
+      continue;
     }
     SortIgnoringCase(*lines);
     lists[i] = std::move(*lines);
   }
+  if (failed)
+    ShowError(ecOpenForReading);
   return lists;
 }
 
@@ -46,8 +55,12 @@ bool SaveRememberedLists(const std::string& folder, TRememberedLists& lists,
   for (std::size_t i = 0; i < lists.size(); ++i)
     if (!texts[i].empty() && LacksIgnoringCase(lists[i], texts[i]))
       InsertSortedIgnoringCase(lists[i], texts[i]);
-  for (std::size_t i = 0; i < lists.size(); ++i)
+  for (std::size_t i = 0; i < lists.size(); ++i) {
+    if (lists.FileStates[i] == TListFileState::Unreadable)
+      continue;
     if (!WriteTextList(folder + RememberedListFileNames[i], lists[i]))
       return false;
+    lists.FileStates[i] = TListFileState::Read;
+  }
   return true;
 }

@@ -63,13 +63,16 @@ TNFO::TNFO(const TAlbumInfo& album, bool useVariousArtistsTemplate) {
                                                                     : SingleArtistTemplateFileName);
   LoadTemplate(path);
   if (Template.empty()) {
-    // The written default follows the album, not the answer.
-    WriteDefaultTemplate(path, album.VariousArtists);
+    // Each file gets its own default, whatever the album: a single-artist template
+    // written into the compilation file would cost every later compilation its artists.
+    WriteDefaultTemplate(path, useVariousTemplate);
     LoadTemplate(path);
   }
 }
 
 void EditTemplate(const std::string& fileName) {
-  OpenProgramFile(fileName,
-                  [](const std::string& path) { TNFO::WriteDefaultTemplate(path, false); });
+  const bool variousArtists = fileName == VariousArtistsTemplateFileName;
+  OpenProgramFile(fileName, [variousArtists](const std::string& path) {
+    TNFO::WriteDefaultTemplate(path, variousArtists);
+  });
 }

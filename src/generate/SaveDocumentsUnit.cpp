@@ -3,7 +3,9 @@
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/SFVUnit.h"
+#include "platform/Host.h"
 
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -20,6 +22,22 @@ std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request
   auto nfo = NfoGenerator(album, request);
   nfo->Generate();
   return nfo->Output;
+}
+
+bool MayReplaceSfv(const std::string& nfoPath) {
+  const std::string sfvPath = SfvPathFor(nfoPath);
+  if (!std::filesystem::exists(sfvPath))
+    return true;
+  return CurrentHost().ShowMessage(TMessageKind::Confirmation,
+                                   FileNamePart(sfvPath) +
+                                       " already exists.\nDo you want to replace it?") ==
+         TMessageResult::Yes;
+}
+
+void ReportSfvKept(const std::string& nfoPath) {
+  CurrentHost().ShowMessage(TMessageKind::Information, "The .NFO file was saved; the existing " +
+                                                           FileNamePart(SfvPathFor(nfoPath)) +
+                                                           " was kept.");
 }
 
 bool SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request) {

@@ -21,5 +21,11 @@ struct TSaveRequest {
 // The ".nfo" text for the album, as Preview shows it and Save writes it.
 std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request);
 
+// Whether the ".sfv" beside the ".nfo" may be written: true when there is none yet or the
+// user agrees to replace it.
+bool MayReplaceSfv(const std::string& nfoPath);
+// The information that the ".sfv" was kept, after a save that did not replace it.
+void ReportSfvKept(const std::string& nfoPath);
+
 // False at the first document that could not be written; the caller reports it.
 bool SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request);

@@ -2,6 +2,7 @@
 
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
+#include "common/FileUnit.h"
 #include "common/TextListUnit.h"
 #include "platform/Host.h"
 
@@ -24,6 +25,7 @@ std::vector<std::string> SortedGroups(std::vector<std::string> lines) {
 
 void TNewsGroups::Add(const std::string& name) {
   Modified = true;
+  AddedThisRun.push_back(name);
   const auto at = std::lower_bound(FGroups.begin(), FGroups.end(), name, Less);
   if (at == FGroups.end() || CurrentHost().CompareIgnoringCase(*at, name) != 0)
     FGroups.insert(at, name);
@@ -38,21 +40,70 @@ bool TNewsGroups::Contains(std::string_view name) const {
   return at != FGroups.end() && CurrentHost().CompareIgnoringCase(*at, name) == 0;
 }
 
-void TNewsGroups::LoadFromFile(const std::string& path) {
+bool TNewsGroups::LoadFromFile(const std::string& path) {
   auto lines = ReadTextList(path);
   if (!lines) {
     ShowError(ecLoadNewsgroupList);
-    return;
+    return false;
   }
   FGroups = SortedGroups(std::move(*lines));
+  AddedThisRun.insert(AddedThisRun.end(), FGroups.begin(), FGroups.end());
+  Modified = true;
+  return true;
+}
+
+namespace {
+std::string ProgramListPath() {
+  return GetProgramFolder() + NewsGroupListFileName;
+}
+} // namespace
+
+void TNewsGroups::LoadProgramList() {
+  const std::string path = ProgramListPath();
+  FromProgramList = true;
+  DiskText = ReadFileBytes(path);
+  if (!DiskText) {
+    ShowError(ecLoadNewsgroupList);
+    return;
+  }
+  FGroups = SortedGroups(SplitTextLines(*DiskText));
+  AddedThisRun.clear();
   Modified = false;
 }
 
+bool TNewsGroups::ChangedOnDisk() const {
+  return FromProgramList && ReadFileBytes(ProgramListPath()) != DiskText;
+}
+
+bool TNewsGroups::ReloadWhenChangedOutside() {
+  if (Modified || !ChangedOnDisk())
+    return false;
+  const auto text = ReadFileBytes(ProgramListPath());
+  if (!text)
+    return false;
+  DiskText = text;
+  FGroups = SortedGroups(SplitTextLines(*text));
+  return true;
+}
+
 void TNewsGroups::SaveList() {
-  const bool wanted = Modified;
+  if (!Modified)
+    return;
   Modified = false;
-  if (wanted && !WriteTextList(GetProgramFolder() + NewsGroupListFileName, FGroups)) {
+  std::vector<std::string> lines = FGroups;
+  if (ChangedOnDisk())
+    if (const auto text = ReadFileBytes(ProgramListPath())) {
+      lines = SplitTextLines(*text);
+      lines.insert(lines.end(), AddedThisRun.begin(), AddedThisRun.end());
+      lines = SortedGroups(std::move(lines));
+    }
+  if (!WriteTextList(ProgramListPath(), lines)) {
     Modified = true;
     ShowError(ecSaveNewsgroupList);
+    return;
   }
+  FGroups = std::move(lines);
+  DiskText = JoinTextLines(FGroups);
+  FromProgramList = true;
+  AddedThisRun.clear();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The known-newsgroup list: sorted by the locale ignoring case, free of entries that are
 // equal ignoring case, kept in "groups.txt" in the program folder.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,17 +18,29 @@ public:
   // Not empty and holding at least one ".".
   static bool IsValidName(std::string_view name);
   bool Contains(std::string_view name) const;
-  // Replaces the list with the file's lines; a failed read keeps the old list and shows
-  // the load error.
-  void LoadFromFile(const std::string& path);
+  // Replaces the list with the file's lines (an import: its names count as added); a
+  // failed read keeps the old list, shows the load error and returns false.
+  bool LoadFromFile(const std::string& path);
+  // Loads the program's "groups.txt" and remembers what it held, so that a save sees
+  // what another program (the user's editor) changed since.
+  void LoadProgramList();
+  // Reads "groups.txt" again when it changed on disk and this run added nothing unsaved.
+  bool ReloadWhenChangedOutside();
   // Writes "groups.txt" when modified; a failed write shows the save error and the list
-  // stays modified.
+  // stays modified. When the file changed on disk since it was read, the names added in
+  // this run are added to what it holds now, so nothing written elsewhere is lost.
   void SaveList();
 
   bool Modified = false;
 
 private:
+  bool ChangedOnDisk() const;
+
   std::vector<std::string> FGroups;
+  // The bytes of "groups.txt" as last read or written; nothing when it could not be read.
+  std::optional<std::string> DiskText;
+  bool FromProgramList = false;
+  std::vector<std::string> AddedThisRun;
 };
 
 // The lines as a list: sorted by the host's comparison ignoring case, the first of

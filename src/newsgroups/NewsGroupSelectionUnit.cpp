@@ -13,8 +13,14 @@ bool PassesFilter(std::string_view name, std::string_view filter) {
 }
 
 void TNewsGroupSelection::Create() {
-  LoadNewsGroupFile(GetProgramFolder() + NewsGroupListFileName);
-  KnownGroups.Modified = false;
+  TBusyCursor busy;
+  KnownGroups.LoadProgramList();
+  RefreshAvailable();
+}
+
+void TNewsGroupSelection::ReloadWhenChangedOutside() {
+  if (KnownGroups.ReloadWhenChangedOutside())
+    RefreshAvailable();
 }
 
 void TNewsGroupSelection::Destroy() {
@@ -51,9 +57,8 @@ void TNewsGroupSelection::AddGroup(const std::string& name) {
 
 void TNewsGroupSelection::LoadNewsGroupFile(const std::string& path) {
   TBusyCursor busy;
-  KnownGroups.LoadFromFile(path);
-  KnownGroups.Modified = true;
-  RefreshAvailable();
+  if (KnownGroups.LoadFromFile(path))
+    RefreshAvailable();
 }
 
 void TNewsGroupSelection::FilterSelected(const std::vector<std::string>& groups) {

@@ -27,8 +27,11 @@ public:
   void RefreshAvailable();
   // Adds to the known list and shows the name at the end of the rows when it passes.
   void AddGroup(const std::string& name);
-  // Loads a list file under the busy cursor; the list counts as modified afterwards.
+  // Loads a list file under the busy cursor; the list counts as modified afterwards
+  // (unless the file could not be read).
   void LoadNewsGroupFile(const std::string& path);
+  // Takes in "groups.txt" as edited in another program, when nothing here is unsaved.
+  void ReloadWhenChangedOutside();
   void FilterSelected(const std::vector<std::string>& groups);
   // Rebuilds the rows when the filter text changed since the last rebuild.
   void TimerTick();

@@ -209,8 +209,9 @@ bool TQtHost::AwaitMediaVerdict() {
 }
 
 bool TQtHost::OpenMedia(const std::string& path) {
+  // Only a regular file: the backend's open of a pipe would wait for a writer for ever.
   const QString file = QString::fromStdString(path);
-  if (!QFileInfo(file).isReadable())
+  if (!FileExists(path) || !QFileInfo(file).isReadable())
     return false;
   // Qt keeps a player's error past a new source, so a player that failed is made anew.
   if (Player && Player->error() != QMediaPlayer::NoError)

@@ -34,7 +34,9 @@ void TFormMain::ButtonMakeNFOClick() {
   // One guarded block: the first failure skips the rest and is reported once.
   TSaveRequest save;
   save.NfoPath = *path;
-  save.WithSfv = GenerateSFVfile1->isChecked();
+  // The dialog asked about the .nfo; the .sfv beside it is asked about here.
+  const bool sfvWanted = GenerateSFVfile1->isChecked();
+  save.WithSfv = sfvWanted && MayReplaceSfv(*path);
   save.ChecksumProgress = [this](std::size_t done, std::size_t total) {
     ProgressBar1->setRange(0, static_cast<int>(total));
     ProgressBar1->setValue(static_cast<int>(done));
@@ -49,6 +51,8 @@ void TFormMain::ButtonMakeNFOClick() {
   }
   if (!saved)
     ShowError(ecOpenForWriting);
+  else if (sfvWanted && !save.WithSfv)
+    ReportSfvKept(*path);
 }
 
 void TFormMain::ButtonPreviewNFOClick() {
@@ -59,6 +63,7 @@ void TFormMain::ButtonPreviewNFOClick() {
 void TFormMain::ButtonEditNGListClick() {
   if (!FormNewsGroups)
     return;
+  FormNewsGroups->Selection().ReloadWhenChangedOutside();
   FormNewsGroups->SetFilterText(ToQt(NewsGroupFilter));
   FormNewsGroups->FilterSelected(NewsGroupEntries());
   if (FormNewsGroups->exec() != QDialog::Accepted)

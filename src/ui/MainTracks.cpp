@@ -52,7 +52,9 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
     TFormMain* Form;
     ~TFinish() {
       Form->RefreshTrackListing();
-      Form->FillAlbumFields();
+      // Cancelled before the first track: the fields stay as clearing left them.
+      if (!Form->FAlbum->Tracks.empty())
+        Form->FillAlbumFields();
       Form->ProgressBar1->setValue(0);
       Form->ButtonCancelReading->hide();
       Form->SetTrackCommandsEnabled(true);

@@ -1,4 +1,5 @@
 // The document commands run in-process, with the scripted host and their own streams.
+#include "audio/CRC32Unit.h"
 #include "cli/DocumentCommands.h"
 #include "common/TextListUnit.h"
 #include "support/AlbumScenario.h"
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 struct CliCommands : ::testing::Test {
@@ -129,4 +131,24 @@ TEST_F(CliCommands, SfvAndUsage) {
   }
   EXPECT_EQ(Run(RunNfoCommand, {"--help"}), 0);
   EXPECT_NE(Out.str().find("--various-artists-template"), std::string::npos);
+}
+
+// An .sfv from a download names only what lies in its own folder: anything else is
+// reported on its own line, counts as bad and is never read. A FIFO is no file.
+TEST_F(CliCommands, CheckReadsOnlyInsideTheSfvFolder) {
+  namespace fs = std::filesystem;
+  const std::string outside = Host.ProgramDir.Write("outside.mp3", "outside bytes");
+  fs::create_directories(Album + "sub");
+  Host.ProgramDir.Write("album/sub/inside.mp3", "inside bytes");
+  fs::create_symlink(outside, Album + "link.mp3");
+  ASSERT_EQ(::mkfifo((Album + "fifo.mp3").c_str(), 0644), 0);
+  const std::string crc = CRC32Text(*FileCRC32(outside));
+  const std::string sfv = Host.ProgramDir.Write(
+      "album/album.sfv", "sub/inside.mp3 " + CRC32Text(*FileCRC32(Album + "sub/inside.mp3")) +
+                             "\r\n../outside.mp3 " + crc + "\r\nsub/../../outside.mp3 " + crc +
+                             "\r\n" + outside + " " + crc + "\r\nlink.mp3 " + crc +
+                             "\r\nfifo.mp3 " + crc + "\r\n");
+  EXPECT_EQ(Run(RunCheckCommand, {sfv}), 1);
+  EXPECT_EQ(Out.str(), "sub/inside.mp3 OK\n../outside.mp3 UNSAFE\nsub/../../outside.mp3 UNSAFE\n" +
+                           outside + " UNSAFE\nlink.mp3 UNSAFE\nfifo.mp3 MISSING\n1 OK, 5 bad\n");
 }

@@ -2,23 +2,38 @@
 // folder of its name: the message the program owes, the previous file byte for byte,
 // and no temporary file left behind. The disk is a small tmpfs mounted in a private
 // mount namespace of this test's own process (each test runs as a process of its own).
+// Where no mount can be made (a chroot, a user without root), a file-size limit stands
+// for the full disk and folder permissions, obeyed even by root once it has set aside
+// its power to override them, for the read-only folder.
+#include "audio/CRC32Unit.h"
+#include "audio/MP3Unit.h"
 #include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
 #include "common/PreferencesUnit.h"
 #include "common/RememberedListsUnit.h"
+#include "common/TextListUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/PostingPolicyUnit.h"
 #include "generate/SFVUnit.h"
+#include "generate/SfvCheckUnit.h"
 #include "newsgroups/NewsGroupListUnit.h"
 #include "support/ScriptedHost.h"
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <optional>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -32,39 +47,76 @@ struct TWrite {
   std::function<bool()> Run;         // false: the failure reaches the caller
 };
 
+// Root's power to write where the permissions forbid it, in this thread's effective set.
+bool SetPermissionOverride(bool on) {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+  if (::syscall(SYS_capget, &header, data) != 0)
+    return false;
+  for (const int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
+    const unsigned bit = 1u << (capability % 32);
+    auto& effective = data[capability / 32].effective;
+    effective = on ? effective | (data[capability / 32].permitted & bit) : effective & ~bit;
+  }
+  return ::syscall(SYS_capset, &header, data) == 0;
+}
+
 struct FaultInjection : ::testing::TestWithParam<TFault> {
   TWithScriptedHost Scripted;
   TScriptedHost& Host = Scripted.Host;
   std::string Folder = Host.ProgramDir.Path();
+  bool SmallDisk = false; // else the fallbacks that need no mount
+  rlimit FileSizeLimit{};
 
   void SetUp() override {
-    if (GetParam() == TFault::FolderInThePlace)
-      return;
-    if (::unshare(CLONE_NEWNS) != 0 ||
-        ::mount("none", "/", "", MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount("tmpfs", Folder.c_str(), "tmpfs", 0, "size=256k") != 0)
-      GTEST_SKIP() << "mounting a small disk needs a mount namespace";
+    ::getrlimit(RLIMIT_FSIZE, &FileSizeLimit);
+    std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of ending us
+    SmallDisk = GetParam() != TFault::FolderInThePlace && ::unshare(CLONE_NEWNS) == 0 &&
+                ::mount("none", "/", "", MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                ::mount("tmpfs", Folder.c_str(), "tmpfs", 0, "size=256k") == 0;
   }
 
   // The fault, after the previous file has been written.
   void Inject(const std::string& name) {
     switch (GetParam()) {
-    case TFault::FullDisk: {
-      const int filler = ::open((Folder + "filler").c_str(), O_WRONLY | O_CREAT, 0644);
-      const std::string block(4096, 'f');
-      while (::write(filler, block.data(), block.size()) > 0) {
+    case TFault::FullDisk:
+      if (SmallDisk) {
+        const int filler = ::open((Folder + "filler").c_str(), O_WRONLY | O_CREAT, 0644);
+        const std::string block(4096, 'f');
+        while (::write(filler, block.data(), block.size()) > 0) {
+        }
+        ::close(filler);
+      } else {
+        const rlimit oneByte{1, FileSizeLimit.rlim_max};
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &oneByte), 0);
       }
-      ::close(filler);
       break;
-    }
     case TFault::ReadOnlyFolder:
-      ASSERT_EQ(::mount("none", Folder.c_str(), "", MS_REMOUNT | MS_RDONLY, nullptr), 0);
+      if (SmallDisk) {
+        ASSERT_EQ(::mount("none", Folder.c_str(), "", MS_REMOUNT | MS_RDONLY, nullptr), 0);
+      } else {
+        ASSERT_EQ(::chmod(Folder.c_str(), 0555), 0);
+        SetPermissionOverride(false); // fails only where there was none to set aside
+      }
       break;
     case TFault::FolderInThePlace:
       fs::remove(Folder + name);
       fs::create_directory(Folder + name);
       break;
     }
+  }
+
+  void Undo() {
+    if (GetParam() == TFault::ReadOnlyFolder) {
+      if (SmallDisk) {
+        ASSERT_EQ(::mount("none", Folder.c_str(), "", MS_REMOUNT, nullptr), 0);
+      } else {
+        SetPermissionOverride(true);
+        ASSERT_EQ(::chmod(Folder.c_str(), 0755), 0);
+      }
+    }
+    ::setrlimit(RLIMIT_FSIZE, &FileSizeLimit);
+    fs::remove(Folder + "filler");
   }
 
   std::vector<std::string> Entries() const {
@@ -148,11 +200,7 @@ TEST_P(FaultInjection, FailedWritesLeaveThePreviousFile) {
     std::vector<std::string> expected = before;
     std::erase(expected, "filler");
     EXPECT_EQ(after, expected); // nothing half-written, no temporary file
-    // Undo the fault for the next file.
-    if (GetParam() == TFault::ReadOnlyFolder) {
-      ASSERT_EQ(::mount("none", Folder.c_str(), "", MS_REMOUNT, nullptr), 0);
-    }
-    fs::remove(Folder + "filler");
+    Undo();                     // for the next file
     fs::remove_all(Folder + write.Name);
   }
 }
@@ -175,3 +223,66 @@ INSTANTIATE_TEST_SUITE_P(Faults, FaultInjection,
                          ::testing::Values(TFault::FullDisk, TFault::ReadOnlyFolder,
                                            TFault::FolderInThePlace),
                          FaultName);
+
+// A FIFO (or device) named like a track or list is no file: every reader turns it down at
+// once instead of waiting for a writer. A watchdog plays the writer after a few seconds,
+// so a reader that blocks fails the test rather than hanging it.
+TEST(SpecialFiles, EveryReaderRefusesAFifoAtOnce) {
+  TWithScriptedHost scripted;
+  const std::string fifo = scripted.Host.ProgramDir.Path() + "track.mp3";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  const struct {
+    const char* Name;
+    std::function<bool()> Refused;
+  } readers[] = {
+      {"track record with checksum",
+       [&] {
+         TTrackReading reading;
+         std::vector<TErrorCode> errors;
+         reading.Errors = &errors;
+         MakeTrackInfo(fifo, true, reading);
+         return errors == std::vector<TErrorCode>{ecOpenForReading};
+       }},
+      {"checksum",
+       [&] {
+         return !FileCRC32(fifo);
+       }},
+      {"text list",
+       [&] {
+         return !ReadTextList(fifo);
+       }},
+      {"whole file",
+       [&] {
+         return !ReadFileBytes(fifo);
+       }},
+      {"sfv lines",
+       [&] {
+         return !ForEachSfvLine(fifo, [](std::size_t, const TSfvLine&) {});
+       }},
+      {"template",
+       [&] {
+         return TGenerate(TAlbumInfo(), fifo).Template.empty();
+       }},
+      {"preferences",
+       [&] {
+         return ReadPreferences(fifo).InitialDir.empty();
+       }},
+  };
+  for (const auto& reader : readers) {
+    SCOPED_TRACE(reader.Name);
+    std::atomic<bool> finished = false;
+    std::atomic<bool> unblocked = false;
+    std::thread watchdog([&] {
+      for (int tick = 0; tick < 300 && !finished; ++tick)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (!finished) {
+        unblocked = true;
+        ::close(::open(fifo.c_str(), O_WRONLY));
+      }
+    });
+    EXPECT_TRUE(reader.Refused());
+    finished = true;
+    watchdog.join();
+    EXPECT_FALSE(unblocked) << "the reader waited on the FIFO";
+  }
+}

@@ -89,17 +89,26 @@ TEST(Preferences, FailedWriteLeavesThePreviousFile) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
 }
 
-TEST(RememberedLists, LoadStopsAtTheFirstMissingFile) {
+TEST(RememberedLists, EachLoadsOnItsOwnAndAnUnreadableFileIsNeverWrittenOver) {
   TWithScriptedHost scripted;
   TTempFolder& folder = scripted.Host.ProgramDir;
   for (const char* name : RememberedListFileNames)
     folder.Write(name, "b\r\nA\rc\n");
-  std::filesystem::remove(folder.Path() + "rippedby.txt");
-  scripted.Host.ExpectError(ecOpenForReading);
-  const TRememberedLists lists = LoadRememberedLists(folder.Path());
-  EXPECT_EQ(lists[rlLabels], (TLines{"A", "b", "c"}));
-  for (std::size_t i = rlRippedBy; i < lists.size(); ++i)
-    EXPECT_TRUE(lists[i].empty()) << i;
+  std::filesystem::remove(folder.Path() + "rippedby.txt"); // missing
+  std::filesystem::remove(folder.Path() + "postedby.txt"); // there, but unreadable
+  std::filesystem::create_directory(folder.Path() + "postedby.txt");
+  scripted.Host.ExpectError(ecOpenForReading); // once for both
+  TRememberedLists lists = LoadRememberedLists(folder.Path());
+  scripted.Host.VerifyAllShown();
+  for (std::size_t i : {rlLabels, rlEncoders, rlCodecs})
+    EXPECT_EQ(lists[i], (TLines{"A", "b", "c"})) << i;
+  EXPECT_TRUE(lists[rlRippedBy].empty());
+  EXPECT_TRUE(lists[rlPostedBy].empty());
+
+  ASSERT_TRUE(SaveRememberedLists(folder.Path(), lists, {"", "Alice", "Bob", "", ""}));
+  EXPECT_EQ(ReadWholeFile(folder.Path() + "rippedby.txt"), "Alice\r\n"); // created
+  EXPECT_TRUE(std::filesystem::is_directory(folder.Path() + "postedby.txt"));
+  EXPECT_EQ(ReadWholeFile(folder.Path() + "codecs.txt"), "A\r\nb\r\nc\r\n");
 }
 
 TEST(RememberedLists, SaveAddsTextsOnceIgnoringCase) {

@@ -46,11 +46,11 @@ TEST_F(Documents, CompilationAnsweredYesUsesTheVariousArtistsTemplate) {
   EXPECT_FALSE(Exists(SingleArtistTemplateFileName));
 }
 
-TEST_F(Documents, CompilationAnsweredNoWritesTheAlbumsVariantIntoTheSingleTemplate) {
+TEST_F(Documents, CompilationAnsweredNoWritesTheSingleArtistDefault) {
   Album.VariousArtists = true;
   Host.ExpectMessage(TMessageKind::Confirmation, VariousArtistsQuestion, TMessageResult::No);
   TNFO nfo(Album);
-  EXPECT_EQ(Read(SingleArtistTemplateFileName), JoinTextLines(DefaultNfoTemplate(true)));
+  EXPECT_EQ(Read(SingleArtistTemplateFileName), JoinTextLines(DefaultNfoTemplate(false)));
 }
 
 TEST_F(Documents, ExistingTemplatesAreKeptAndEmptyOnesReplaced) {
@@ -128,8 +128,11 @@ TEST_F(Documents, EditCommandsCreateMissingFilesAndOpenThem) {
   Host.ExpectShellOpen(VariousArtistsTemplateFileName, TShellResult::FileNotFound);
   Host.ExpectShellOpen(VariousArtistsTemplateFileName, TShellResult::Opened);
   EditTemplate(VariousArtistsTemplateFileName);
-  // The menu's various-artists file gets the single-artist default.
-  EXPECT_EQ(Read(VariousArtistsTemplateFileName), JoinTextLines(DefaultNfoTemplate(false)));
+  EXPECT_EQ(Read(VariousArtistsTemplateFileName), JoinTextLines(DefaultNfoTemplate(true)));
+  Host.ExpectShellOpen(SingleArtistTemplateFileName, TShellResult::FileNotFound);
+  Host.ExpectShellOpen(SingleArtistTemplateFileName, TShellResult::Opened);
+  EditTemplate(SingleArtistTemplateFileName);
+  EXPECT_EQ(Read(SingleArtistTemplateFileName), JoinTextLines(DefaultNfoTemplate(false)));
 
   Host.ExpectShellOpen(PostingPolicyFileName, TShellResult::FileNotFound);
   Host.ExpectShellOpen(PostingPolicyFileName, TShellResult::Opened);

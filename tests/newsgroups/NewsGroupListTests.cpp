@@ -67,14 +67,35 @@ TEST_F(NewsGroups, ImportReplacesTheListByTheReadingRules) {
   EXPECT_EQ(Host.BusyCount, 6);
 }
 
-TEST_F(NewsGroups, FailedLoadKeepsTheListAndStillMarksItModified) {
+TEST_F(NewsGroups, FailedLoadKeepsTheListUnmodified) {
   Selection.KnownGroups.Add("kept.group");
   Selection.KnownGroups.Modified = false;
   Host.ExpectError(ecLoadNewsgroupList);
   Selection.LoadNewsGroupFile(Path("missing.txt"));
   EXPECT_EQ(Known(), TLines{"kept.group"});
-  EXPECT_TRUE(Selection.KnownGroups.Modified);
+  EXPECT_FALSE(Selection.KnownGroups.Modified); // so the end writes no stale list
   EXPECT_EQ(Host.BusyDepth, 0);
+}
+
+TEST_F(NewsGroups, EditsMadeInAnotherProgramSurvive) {
+  const std::string groups = NewsGroupListFileName;
+  Write(groups, "a.a\r\nb.b\r\n");
+  Selection.Create();
+  Write(groups, "a.a\r\nc.c\r\n"); // edited while the program runs, nothing added here
+  Selection.ReloadWhenChangedOutside();
+  EXPECT_EQ(Known(), (TLines{"a.a", "c.c"}));
+
+  Selection.AddGroup("d.d");
+  Write(groups, "c.c\r\ne.e\r\n"); // edited again, with an addition here unsaved
+  Selection.ReloadWhenChangedOutside();
+  EXPECT_EQ(Known(), (TLines{"a.a", "c.c", "d.d"}));
+  Selection.Destroy(); // the file as it is now, plus this run's addition
+  EXPECT_EQ(ReadWholeFile(Path(groups)), "c.c\r\nd.d\r\ne.e\r\n");
+
+  Write(groups, "f.f\r\n"); // after the save: a later save still sees the edit
+  Selection.AddGroup("g.g");
+  Selection.Destroy();
+  EXPECT_EQ(ReadWholeFile(Path(groups)), "f.f\r\ng.g\r\n");
 }
 
 TEST_F(NewsGroups, StartAndEndWriteOnlyAChangedList) {

@@ -240,6 +240,23 @@ TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
   EXPECT_EQ(ReadWholeFile(Folder() + "rippedby.txt"), "ripper\r\n");
   EXPECT_EQ(ReadWholeFile(Folder() + "encoders.txt"), "Unknown\r\n");
 
+  // The .sfv beside it is replaced only when the user agrees; No still saves the .nfo.
+  const std::string sfvPath = Folder() + "album/ACDC - Live 1991.sfv";
+  for (const TMessageResult answer : {TMessageResult::No, TMessageResult::Yes}) {
+    Host.ProgramDir.Write("album/ACDC - Live 1991.sfv", "old\r\n");
+    Host.ProgramDir.Write("album/ACDC - Live 1991.nfo", "old\r\n");
+    Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder, nfo);
+    Host.ExpectMessage(TMessageKind::Confirmation,
+                       "ACDC - Live 1991.sfv already exists.\nDo you want to replace it?", answer);
+    if (answer == TMessageResult::No)
+      Host.ExpectMessage(TMessageKind::Information,
+                         "The .NFO file was saved; the existing ACDC - Live 1991.sfv was kept.");
+    Form->ButtonMakeNFOClick();
+    Host.VerifyAllShown();
+    EXPECT_NE(ReadWholeFile(nfo), "old\r\n");
+    EXPECT_EQ(ReadWholeFile(sfvPath) == sfv, answer == TMessageResult::Yes);
+  }
+
   Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder,
                             std::nullopt);
   Host.ExpectMessage(TMessageKind::Information, "Nothing saved");
@@ -357,4 +374,16 @@ TEST_F(FormMain, CancellingKeepsTheTracksReadSoFar) {
   EXPECT_FALSE(Form->ButtonCancelReading->isVisible());
   EXPECT_TRUE(Form->ButtonChooseTracks->isEnabled());
   EXPECT_EQ(Host.BusyDepth, 0);
+
+  // Cancelled before the first track arrives (its checksum reads 2 GB of a sparse file):
+  // the fields stay as clearing left them, with no made-up date, rate or codec.
+  const QDate ripDate = Form->DateTimePickerRipDate->date();
+  std::filesystem::resize_file(paths.front(), std::uintmax_t{2} << 30);
+  Form->GenerateSFVfile1->setChecked(true);
+  QTimer::singleShot(0, Form.get(), [&] { Form->ButtonCancelReadingClick(); });
+  Choose(paths);
+  EXPECT_TRUE(Lines().empty());
+  EXPECT_EQ(Form->DateTimePickerRipDate->date(), ripDate);
+  for (QComboBox* box : {Form->ComboBoxBitRate, Form->ComboBoxSampleRate, Form->ComboBoxID3Tag})
+    EXPECT_EQ(box->currentText(), "") << box->objectName().toStdString();
 }
