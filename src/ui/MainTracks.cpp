@@ -51,14 +51,15 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
   struct TFinish {
     TFormMain* Form;
     ~TFinish() {
-      Form->RefreshTrackListing();
-      // Cancelled before the first track: the fields stay as clearing left them.
-      if (!Form->FAlbum->Tracks.empty())
-        Form->FillAlbumFields();
       Form->ProgressBar1->setValue(0);
       Form->ButtonCancelReading->hide();
       Form->SetTrackCommandsEnabled(true);
       Form->ReadingTracks = false;
+      Form->RefreshTrackListing();
+      // Cancelled before the first track: the fields stay as clearing left them. The
+      // player's message, if any, comes last, over a window that is done reading.
+      if (!Form->FAlbum->Tracks.empty())
+        Form->FillAlbumFields();
     }
   } finish{this};
   TBusyCursor busy;

@@ -76,6 +76,12 @@ struct FaultInjection : ::testing::TestWithParam<TFault> {
                 ::mount("tmpfs", Folder.c_str(), "tmpfs", 0, "size=256k") == 0;
   }
 
+  // The small disk goes before the folder it covers is removed.
+  void TearDown() override {
+    if (SmallDisk)
+      ::umount2(Folder.c_str(), MNT_DETACH);
+  }
+
   // The fault, after the previous file has been written.
   void Inject(const std::string& name) {
     switch (GetParam()) {
