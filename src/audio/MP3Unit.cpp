@@ -32,6 +32,7 @@ void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCo
   SampleRate = audio.SampleRate();
   ChannelMode = audio.ChannelMode();
   Codec = audio.EncoderText();
+  Analysed = true;
 
   if (const TID3v2& v2 = audio.ID3v2Tag(); v2.Present) {
     HasTag = true;
@@ -62,11 +63,11 @@ void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCo
 
 std::unique_ptr<TTrackInfo> MakeTrackInfo(const std::string& path, bool withChecksum,
                                           const TTrackReading& reading) {
-  const auto report = [&reading](TErrorCode code) {
+  const auto report = [&reading, &path](TErrorCode code) {
     if (reading.Errors)
       reading.Errors->push_back(code);
     else
-      ShowError(code);
+      ShowError(code, path);
   };
   auto track = std::make_unique<TTrackInfo>();
   // Nothing here throws by design; should memory run out, the batch still goes on.

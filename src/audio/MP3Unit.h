@@ -38,6 +38,8 @@ public:
   std::string Checksum = NoChecksum;
   std::string Codec;
   TDateTime FileDate = 0;
+  // The audio stream was read: the technical fields hold the file's values.
+  bool Analysed = false;
 
   // Reads the file into the record; failures are reported and keep what was filled.
   void Fill(const std::string& path, const std::function<void(TErrorCode)>& report);

@@ -94,7 +94,7 @@ std::size_t ReadTracks(const std::vector<std::string>& paths, bool withChecksum,
       slot = std::move(slots[delivered]);
     }
     for (TErrorCode error : slot.Errors)
-      ShowError(error);
+      ShowError(error, paths[delivered]);
     if (callbacks.Deliver)
       callbacks.Deliver(delivered, std::move(slot.Record));
     progress.FilesDone = ++delivered;

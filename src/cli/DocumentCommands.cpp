@@ -108,7 +108,7 @@ struct TOptions {
 
 // Nothing, with the problem on stderr, for bad usage.
 std::optional<TOptions> ParseOptions(std::span<const std::string> arguments, TCliContext& context,
-                                     const char* command, std::span<const char* const> allowed) {
+                                     std::span<const char* const> allowed) {
   TOptions options;
   auto isAllowed = [&](const std::string& name) {
     return std::any_of(allowed.begin(), allowed.end(), [&](const char* a) { return name == a; });
@@ -119,7 +119,7 @@ std::optional<TOptions> ParseOptions(std::span<const std::string> arguments, TCl
                                    [&](const char* o) { return argument == o; });
     if ((value || argument == "--group") && isAllowed(argument)) {
       if (i + 1 >= arguments.size()) {
-        context.Err << "tamberlon-cli " << command << ": " << argument << " needs a value\n";
+        context.Err << "tamberlon-cli: " << argument << " needs a value\n";
         return std::nullopt;
       }
       if (argument == "--group")
@@ -129,7 +129,7 @@ std::optional<TOptions> ParseOptions(std::span<const std::string> arguments, TCl
     } else if (isAllowed(argument)) {
       options.FlagsSet.push_back(argument);
     } else if (argument.starts_with("-") && argument != "-") {
-      context.Err << "tamberlon-cli " << command << ": unknown option " << argument << "\n";
+      context.Err << "tamberlon-cli: unknown option " << argument << "\n";
       return std::nullopt;
     } else {
       options.Files.push_back(argument);
@@ -171,18 +171,17 @@ struct TAlbumRun {
   std::string Folder;
 };
 
-bool BuildAlbum(const TOptions& options, TCliContext& context, const char* command,
-                bool withChecksum, TAlbumRun& run) {
+bool BuildAlbum(const TOptions& options, TCliContext& context, bool withChecksum, TAlbumRun& run) {
   const TPreferences preferences = ReadPreferences(GetPreferencesPath());
   std::vector<std::string> paths = ExpandTrackFolders(options.Files);
   if (paths.empty()) {
-    context.Err << "tamberlon-cli " << command << ": no MP3 files given\n";
+    context.Err << "tamberlon-cli: no MP3 files given\n";
     return false;
   }
   // The window only offers files that exist; a mistyped name here is told, not listed.
   for (const std::string& path : paths)
     if (!std::filesystem::exists(path)) {
-      context.Err << "tamberlon-cli " << command << ": no such file: " << path << "\n";
+      context.Err << "tamberlon-cli: " << path << ": no such file\n";
       return false;
     }
   const bool sort =
@@ -221,8 +220,7 @@ bool BuildAlbum(const TOptions& options, TCliContext& context, const char* comma
   if (const std::string* stereo = options.Value("--stereo")) {
     const auto index = StereoIndex(*stereo);
     if (!index) {
-      context.Err << "tamberlon-cli " << command
-                  << ": --stereo takes stereo, joint, dual or mono\n";
+      context.Err << "tamberlon-cli: --stereo takes stereo, joint, dual or mono\n";
       return false;
     }
     boxes.StereoMode = *index;
@@ -232,8 +230,7 @@ bool BuildAlbum(const TOptions& options, TCliContext& context, const char* comma
     if (const std::string* value = options.Value(name)) {
       const auto date = IsoDate(*value);
       if (!date) {
-        context.Err << "tamberlon-cli " << command << ": " << name
-                    << " takes a date as YYYY-MM-DD\n";
+        context.Err << "tamberlon-cli: " << name << " takes a date as YYYY-MM-DD\n";
         return false;
       }
       boxes.*field = *date;
@@ -245,12 +242,10 @@ bool BuildAlbum(const TOptions& options, TCliContext& context, const char* comma
   return true;
 }
 
-bool Refuses(const std::string& path, const TOptions& options, TCliContext& context,
-             const char* command) {
+bool Refuses(const std::string& path, const TOptions& options, TCliContext& context) {
   if (options.Has("--force") || !std::filesystem::exists(path))
     return false;
-  context.Err << "tamberlon-cli " << command << ": " << path
-              << " exists; use --force to replace it\n";
+  context.Err << "tamberlon-cli: " << path << ": exists; use --force to replace it\n";
   return true;
 }
 } // namespace
@@ -263,7 +258,7 @@ int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) 
   std::vector<const char*> allowed(std::begin(ValueOptions), std::end(ValueOptions));
   allowed.insert(allowed.end(), std::begin(Flags), std::end(Flags));
   allowed.push_back("--group");
-  const auto options = ParseOptions(arguments, context, "nfo", allowed);
+  const auto options = ParseOptions(arguments, context, allowed);
   if (!options || options->Files.empty()) {
     if (options)
       context.Err << NfoUsage;
@@ -271,7 +266,7 @@ int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) 
   }
   const bool withSfv = options->Has("--sfv");
   TAlbumRun run;
-  if (!BuildAlbum(*options, context, "nfo", withSfv, run))
+  if (!BuildAlbum(*options, context, withSfv, run))
     return 2;
 
   TSaveRequest save;
@@ -279,7 +274,7 @@ int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) 
   save.UseVariousArtistsTemplate = options->Has("--various-artists-template");
   if (const std::string* templatePath = options->Value("--template")) {
     if (!FileExists(*templatePath)) {
-      context.Err << "tamberlon-cli nfo: no template at " << *templatePath << "\n";
+      context.Err << "tamberlon-cli: " << *templatePath << ": no such template\n";
       return 2;
     }
     save.TemplatePath = *templatePath;
@@ -290,12 +285,13 @@ int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) 
   }
   const std::string* output = options->Value("-o");
   save.NfoPath = output ? *output : run.Folder + run.Album.DefaultFileName();
-  if (Refuses(save.NfoPath, *options, context, "nfo") ||
-      (withSfv && Refuses(SfvPathFor(save.NfoPath), *options, context, "nfo")))
+  if (Refuses(save.NfoPath, *options, context) ||
+      (withSfv && Refuses(SfvPathFor(save.NfoPath), *options, context)))
     return 1;
   save.ChecksumProgress = ProgressLine(context, "Checksums");
-  if (!SaveAlbumDocuments(run.Album, save)) {
-    ShowError(ecOpenForWriting);
+  std::string failedPath;
+  if (!SaveAlbumDocuments(run.Album, save, &failedPath)) {
+    ShowError(ecOpenForWriting, failedPath);
     return 1;
   }
   context.Out << save.NfoPath << "\n";
@@ -310,14 +306,14 @@ int RunSfvCommand(std::span<const std::string> arguments, TCliContext& context) 
     return 0;
   }
   const char* const allowed[] = {"-o", "--force", "--stdout", "--sort", "--no-sort"};
-  const auto options = ParseOptions(arguments, context, "sfv", allowed);
+  const auto options = ParseOptions(arguments, context, allowed);
   if (!options || options->Files.empty()) {
     if (options)
       context.Err << SfvUsage;
     return 2;
   }
   TAlbumRun run;
-  if (!BuildAlbum(*options, context, "sfv", true, run))
+  if (!BuildAlbum(*options, context, true, run))
     return 2;
   TSFV sfv(run.Album);
   sfv.Generate();
@@ -327,10 +323,10 @@ int RunSfvCommand(std::span<const std::string> arguments, TCliContext& context) 
   }
   const std::string* output = options->Value("-o");
   const std::string path = output ? *output : SfvPathFor(run.Folder + run.Album.DefaultFileName());
-  if (Refuses(path, *options, context, "sfv"))
+  if (Refuses(path, *options, context))
     return 1;
   if (!sfv.SaveToFile(path)) {
-    ShowError(ecOpenForWriting);
+    ShowError(ecOpenForWriting, path);
     return 1;
   }
   context.Out << path << "\n";
@@ -352,7 +348,7 @@ int RunCheckCommand(std::span<const std::string> arguments, TCliContext& context
   std::size_t failures = 0;
   const bool read = ForEachSfvLine(path, [&](std::size_t number, const TSfvLine& line) {
     if (line.Kind == TSfvLineKind::Malformed)
-      context.Err << "tamberlon-cli check: " << path << ":" << number << ": not an SFV line\n";
+      context.Err << "tamberlon-cli: " << path << ":" << number << ": not an SFV line\n";
     if (line.Kind != TSfvLineKind::Entry)
       return;
     const TSfvOutcome outcome = CheckSfvEntry(line.Entry, folder);
@@ -361,7 +357,7 @@ int RunCheckCommand(std::span<const std::string> arguments, TCliContext& context
     failures += outcome != TSfvOutcome::Ok;
   });
   if (!read) {
-    ShowError(ecOpenForReading);
+    ShowError(ecOpenForReading, path);
     return 1;
   }
   context.Out << entries - failures << " OK, " << failures << " bad\n";

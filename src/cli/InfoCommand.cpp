@@ -3,6 +3,8 @@
 #include "audio/MP3Unit.h"
 #include "audio/TrackReaderUnit.h"
 #include "common/DateTimeUnit.h"
+#include "common/ErrorsUnit.h"
+#include "common/FileUnit.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -120,7 +122,7 @@ int RunInfoCommand(std::span<const std::string> arguments) {
     } else if (!optionsEnded && argument == "--json") {
       json = true;
     } else if (!optionsEnded && argument.starts_with("-") && argument != "-") {
-      std::fprintf(stderr, "tamberlon-cli info: unknown option %s\n\n%s", argument.c_str(), Usage);
+      std::fprintf(stderr, "tamberlon-cli: unknown option %s\n\n%s", argument.c_str(), Usage);
       return 2;
     } else {
       files.push_back(argument);
@@ -130,6 +132,13 @@ int RunInfoCommand(std::span<const std::string> arguments) {
     std::fputs(Usage, stderr);
     return 2;
   }
+  // A record of a file that is not there would be made up: name it as an error instead.
+  std::erase_if(files, [](const std::string& path) {
+    if (FileExists(path))
+      return false;
+    ShowError(ecOpenForReading, path);
+    return true;
+  });
   TTrackReaderCallbacks callbacks;
   callbacks.Deliver = [&](std::size_t index, std::unique_ptr<TTrackInfo> track) {
     if (json)

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -53,22 +54,56 @@ std::string Text(const QJsonObject& object, const char* key) {
   return object.value(QString::fromUtf8(key)).toString().toStdString();
 }
 
+// The key's JSON type, when present, is what the field holds: a number where a text
+// belongs would otherwise leave the field empty without a word.
+bool HasRightType(const QJsonObject& object, const char* key, QJsonValue::Type type) {
+  const QJsonValue value = object.value(QString::fromUtf8(key));
+  if (value.isUndefined() || value.type() == type) {
+    if (type != QJsonValue::Array)
+      return true;
+    const QJsonArray items = value.toArray();
+    return std::all_of(items.begin(), items.end(),
+                       [](const QJsonValue& item) { return item.isString(); });
+  }
+  return false;
+}
+
+// The first key of the wrong type, with the type it needs; nothing when all are right.
+std::optional<std::pair<std::string, const char*>> WrongType(const QJsonObject& object) {
+  for (const char* key : {"Artist", "AlbumTitle"})
+    if (!HasRightType(object, key, QJsonValue::String))
+      return std::pair{std::string(key), "a string"};
+  for (const TTextField& field : TextFields)
+    if (!HasRightType(object, field.Name, QJsonValue::String))
+      return std::pair{std::string(field.Name), "a string"};
+  if (!HasRightType(object, "VariousArtists", QJsonValue::Bool))
+    return std::pair{std::string("VariousArtists"), "true or false"};
+  if (!HasRightType(object, "NewsGroups", QJsonValue::Array))
+    return std::pair{std::string("NewsGroups"), "an array of strings"};
+  return std::nullopt;
+}
+
 // Fills the album-wide fields from the JSON object; false with a message when it is not one.
 bool ReadAlbumFields(const std::string& path, TAlbumInfo& album,
                      std::vector<std::string>& newsGroups) {
   const auto bytes = ReadFileBytes(path);
   if (!bytes) {
-    std::fprintf(stderr, "tamberlon-cli render: cannot read %s\n", path.c_str());
+    std::fprintf(stderr, "tamberlon-cli: %s: cannot read it\n", path.c_str());
     return false;
   }
   QJsonParseError error{};
   const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(*bytes), &error);
   if (!document.isObject()) {
-    std::fprintf(stderr, "tamberlon-cli render: %s is not a JSON object (%s)\n", path.c_str(),
+    std::fprintf(stderr, "tamberlon-cli: %s: not a JSON object (%s)\n", path.c_str(),
                  error.errorString().toStdString().c_str());
     return false;
   }
   const QJsonObject object = document.object();
+  if (const auto wrong = WrongType(object)) {
+    std::fprintf(stderr, "tamberlon-cli: %s: \"%s\" must be %s\n", path.c_str(),
+                 wrong->first.c_str(), wrong->second);
+    return false;
+  }
   album.SetArtist(Text(object, "Artist"));
   album.SetAlbumTitle(Text(object, "AlbumTitle"));
   for (const TTextField& field : TextFields)
@@ -95,8 +130,8 @@ int RunRenderCommand(std::span<const std::string> arguments) {
     } else if (argument == "--album" && hasValue) {
       albumPath = arguments[++i];
     } else if (argument.starts_with("-")) {
-      std::fprintf(stderr, "tamberlon-cli render: unknown or incomplete option %s\n\n%s",
-                   argument.c_str(), Usage);
+      std::fprintf(stderr, "tamberlon-cli: unknown or incomplete option %s\n\n%s", argument.c_str(),
+                   Usage);
       return 2;
     } else {
       trackPaths.push_back(argument);
@@ -122,7 +157,7 @@ int RunRenderCommand(std::span<const std::string> arguments) {
   album.TotalSize = IntToAbbrStr(album.TotalBytes);
 
   if (!FileExists(*templatePath)) {
-    std::fprintf(stderr, "tamberlon-cli render: no template at %s\n", templatePath->c_str());
+    std::fprintf(stderr, "tamberlon-cli: %s: no such template\n", templatePath->c_str());
     return 2;
   }
   TGenerate generator(album, *templatePath);

@@ -31,3 +31,7 @@ std::string_view ErrorMessage(TErrorCode code) {
 void ShowError(TErrorCode code) {
   CurrentHost().ShowMessage(TMessageKind::Error, std::string(ErrorMessage(code)));
 }
+
+void ShowError(TErrorCode code, const std::string& path) {
+  CurrentHost().ShowFileMessage(TMessageKind::Error, std::string(ErrorMessage(code)), path);
+}

@@ -30,7 +30,7 @@ bool LacksIgnoringCase(const std::vector<std::string>& list, std::string_view te
 
 TRememberedLists LoadRememberedLists(const std::string& folder) {
   TRememberedLists lists;
-  bool failed = false;
+  std::string failed; // the paths, one a line
   for (std::size_t i = 0; i < lists.size(); ++i) {
     const std::string path = folder + RememberedListFileNames[i];
     auto lines = ReadTextList(path);
@@ -39,27 +39,30 @@ TRememberedLists LoadRememberedLists(const std::string& folder) {
       const bool missing = std::filesystem::symlink_status(path, error).type() ==
                            std::filesystem::file_type::not_found;
       lists.FileStates[i] = missing ? TListFileState::Missing : TListFileState::Unreadable;
-      failed = true;
+      failed += (failed.empty() ? "" : "\n") + path;
       continue;
     }
     SortIgnoringCase(*lines);
     lists[i] = std::move(*lines);
   }
-  if (failed)
-    ShowError(ecOpenForReading);
+  if (!failed.empty())
+    ShowError(ecOpenForReading, failed);
   return lists;
 }
 
 bool SaveRememberedLists(const std::string& folder, TRememberedLists& lists,
-                         const std::array<std::string, 5>& texts) {
+                         const std::array<std::string, 5>& texts, std::string* failedPath) {
   for (std::size_t i = 0; i < lists.size(); ++i)
     if (!texts[i].empty() && LacksIgnoringCase(lists[i], texts[i]))
       InsertSortedIgnoringCase(lists[i], texts[i]);
   for (std::size_t i = 0; i < lists.size(); ++i) {
     if (lists.FileStates[i] == TListFileState::Unreadable)
       continue;
-    if (!WriteTextList(folder + RememberedListFileNames[i], lists[i]))
+    if (!WriteTextList(folder + RememberedListFileNames[i], lists[i])) {
+      if (failedPath)
+        *failedPath = folder + RememberedListFileNames[i];
       return false;
+    }
     lists.FileStates[i] = TListFileState::Read;
   }
   return true;

@@ -34,7 +34,8 @@ bool LacksIgnoringCase(const std::vector<std::string>& list, std::string_view te
 // writes them in order, but not over a file that could not be read (a missing one is
 // created); false at the first file that cannot be written.
 bool SaveRememberedLists(const std::string& folder, TRememberedLists& lists,
-                         const std::array<std::string, 5>& texts);
+                         const std::array<std::string, 5>& texts,
+                         std::string* failedPath = nullptr);
 
 // Sorted as a sorted box keeps it: by the locale, ignoring case, stable.
 void SortIgnoringCase(std::vector<std::string>& list);

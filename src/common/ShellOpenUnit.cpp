@@ -18,7 +18,8 @@ void OpenProgramFile(const std::string& fileName,
         writeDefault(folder + fileName);
       break;
     case TShellResult::Failed:
-      ShowError(ecGeneral);
+      // No program opens it: the path tells the user which file to edit by hand.
+      ShowError(ecGeneral, folder + fileName);
       return;
     }
   }

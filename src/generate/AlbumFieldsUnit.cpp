@@ -13,17 +13,37 @@
 #include <functional>
 
 namespace {
-template <typename Field> std::string MajorityText(const TAlbumInfo& album, Field field) {
-  std::vector<std::string> values;
+// The records that vote on a field, in listing order; nullptr for a track without one.
+using TVoters = std::vector<const TTrackInfo*>;
+
+TVoters AllTracks(const TAlbumInfo& album) {
+  TVoters voters;
   for (const TTrackEntry& track : album.Tracks)
-    values.push_back(track.Info ? std::invoke(field, *track.Info) : std::string());
+    voters.push_back(track.Info.get());
+  return voters;
+}
+
+// A file whose audio could not be read knows nothing of bit rates or codecs: it votes
+// on the technical fields only when no track could be read.
+TVoters AnalysedTracks(const TAlbumInfo& album) {
+  TVoters voters;
+  for (const TTrackEntry& track : album.Tracks)
+    if (track.Info && track.Info->Analysed)
+      voters.push_back(track.Info.get());
+  return voters.empty() ? AllTracks(album) : voters;
+}
+
+template <typename Field> std::string MajorityText(const TVoters& voters, Field field) {
+  std::vector<std::string> values;
+  for (const TTrackInfo* track : voters)
+    values.push_back(track ? std::invoke(field, *track) : std::string());
   return MostPopularStr(values);
 }
 
-template <typename Value> std::int32_t MajorityNumber(const TAlbumInfo& album, Value value) {
+template <typename Value> std::int32_t MajorityNumber(const TVoters& voters, Value value) {
   std::vector<std::int32_t> values;
-  for (std::size_t i = 0; i < album.Tracks.size(); ++i)
-    values.push_back(album.Tracks[i].Info ? value(*album.Tracks[i].Info, i) : 0);
+  for (std::size_t i = 0; i < voters.size(); ++i)
+    values.push_back(voters[i] ? value(*voters[i], i) : 0);
   return MostPopularInt(values);
 }
 
@@ -37,37 +57,39 @@ bool IsVariousArtists(std::size_t trackCount, std::size_t artistCount) {
 }
 
 TAlbumFieldChoices DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCount) {
+  const TVoters all = AllTracks(album);
+  const TVoters analysed = AnalysedTracks(album);
   TAlbumFieldChoices c;
   c.PlayingTime = DurationToStr(album.PlayingSeconds);
   c.TotalSize = IntToAbbrStr(album.TotalBytes);
-  c.Album = MajorityText(album, &TTrackInfo::Album);
+  c.Album = MajorityText(all, &TTrackInfo::Album);
   c.VariousArtists = IsVariousArtists(album.Tracks.size(), artistCount);
-  c.Artist = c.VariousArtists ? VariousArtistsText : MajorityText(album, &TTrackInfo::Artist);
+  c.Artist = c.VariousArtists ? VariousArtistsText : MajorityText(all, &TTrackInfo::Artist);
   // A year that is not a number counts as a value no other track shares.
-  c.Year = MajorityNumber(album, [](const TTrackInfo& t, std::size_t position) {
+  c.Year = MajorityNumber(all, [](const TTrackInfo& t, std::size_t position) {
     const auto year = ParsePreferenceInteger(t.Year);
     return year && *year >= INT32_MIN && *year <= INT32_MAX
                ? static_cast<std::int32_t>(*year)
                : -static_cast<std::int32_t>(position + 1);
   });
-  c.Source = MajorityText(album, &TTrackInfo::MediaType);
-  c.RecordLabel = MajorityText(album, &TTrackInfo::Publisher);
-  c.Genre = MajorityText(album, &TTrackInfo::Genre);
-  c.Encoder = OrUnknown(MajorityText(album, &TTrackInfo::EncodedBy));
-  c.Codec = OrUnknown(MajorityText(album, &TTrackInfo::Codec));
+  c.Source = MajorityText(all, &TTrackInfo::MediaType);
+  c.RecordLabel = MajorityText(all, &TTrackInfo::Publisher);
+  c.Genre = MajorityText(all, &TTrackInfo::Genre);
+  c.Encoder = OrUnknown(MajorityText(analysed, &TTrackInfo::EncodedBy));
+  c.Codec = OrUnknown(MajorityText(analysed, &TTrackInfo::Codec));
   c.BitRate = std::to_string(MajorityNumber(
-                  album, [](const TTrackInfo& t, std::size_t) { return t.BitRate; })) +
+                  analysed, [](const TTrackInfo& t, std::size_t) { return t.BitRate; })) +
               "K/s";
   c.VBR =
-      MajorityNumber(album, [](const TTrackInfo& t, std::size_t) { return t.IsVBR ? 1 : 0; }) != 0;
+      MajorityNumber(analysed, [](const TTrackInfo& t, std::size_t) { return t.IsVBR ? 1 : 0; }) != 0;
   c.SampleRate = std::to_string(MajorityNumber(
-                     album, [](const TTrackInfo& t, std::size_t) { return t.SampleRate; })) +
+                     analysed, [](const TTrackInfo& t, std::size_t) { return t.SampleRate; })) +
                  "Hz";
   const int mode =
-      MajorityNumber(album, [](const TTrackInfo& t, std::size_t) { return t.ChannelMode; });
+      MajorityNumber(analysed, [](const TTrackInfo& t, std::size_t) { return t.ChannelMode; });
   c.StereoMode = mode >= 0 && mode <= 3 ? mode : 0;
-  c.TagVersion = MajorityText(album, &TTrackInfo::TagVersion);
-  c.RipDate = MajorityNumber(album, [](const TTrackInfo& t, std::size_t) {
+  c.TagVersion = MajorityText(analysed, &TTrackInfo::TagVersion);
+  c.RipDate = MajorityNumber(all, [](const TTrackInfo& t, std::size_t) {
     return static_cast<std::int32_t>(std::floor(t.FileDate));
   });
   return c;
@@ -128,7 +150,7 @@ void ComputeMissingChecksums(TAlbumInfo& album,
       if (auto checksum = FileChecksumText(track.Path))
         track.Info->Checksum = std::move(*checksum);
       else
-        ShowError(ecOpenForReading);
+        ShowError(ecOpenForReading, track.Path);
     }
     if (progress)
       progress(i + 1, total);

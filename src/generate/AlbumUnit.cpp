@@ -23,7 +23,8 @@ std::string DefaultNfoFileName(const std::string& artist, const std::string& alb
   ReplaceFirst(name, token::Separator, separator);
   for (char forbidden : std::string_view("/\\*?<>|:\""))
     std::erase(name, forbidden);
-  return name + ".nfo";
+  // ".nfo" alone would be a hidden file, saved out of the user's sight.
+  return (name.empty() ? "Untitled" : name) + ".nfo";
 }
 
 void TAlbumInfo::SetArtist(const std::string& artist) {

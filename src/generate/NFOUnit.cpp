@@ -48,7 +48,7 @@ std::vector<std::string> DefaultNfoTemplate(bool variousArtists) {
 
 void TNFO::WriteDefaultTemplate(const std::string& path, bool variousArtists) {
   if (!WriteTextList(path, DefaultNfoTemplate(variousArtists)))
-    ShowError(ecCreateNfoTemplate);
+    ShowError(ecCreateNfoTemplate, path);
 }
 
 TNFO::TNFO(const TAlbumInfo& album)

@@ -9,7 +9,7 @@
 void WriteDefaultPostingPolicy(const std::string& path) {
   if (!WriteTextList(
           path, std::vector<std::string>(DefaultPostingPolicy.begin(), DefaultPostingPolicy.end())))
-    ShowError(ecCreatePostingPolicy);
+    ShowError(ecCreatePostingPolicy, path);
 }
 
 void EditPostingPolicy() {

@@ -18,7 +18,7 @@ std::vector<std::string> DefaultSfvTemplate() {
 
 void TSFV::WriteDefaultTemplate(const std::string& path) {
   if (!WriteTextList(path, DefaultSfvTemplate()))
-    ShowError(ecCreateSfvTemplate);
+    ShowError(ecCreateSfvTemplate, path);
 }
 
 TSFV::TSFV(const TAlbumInfo& album) {

@@ -40,16 +40,23 @@ void ReportSfvKept(const std::string& nfoPath) {
                                                            " was kept.");
 }
 
-bool SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request) {
+bool SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
+                        std::string* failedPath) {
+  const auto failed = [failedPath](const std::string& path) {
+    if (failedPath)
+      *failedPath = path;
+    return false;
+  };
   auto nfo = NfoGenerator(album, request);
   nfo->Generate();
   if (!nfo->SaveToFile(request.NfoPath))
-    return false;
+    return failed(request.NfoPath);
   if (!request.WithSfv)
     return true;
   // Tracks chosen without checksums get them now: placeholders make no checksum file.
   ComputeMissingChecksums(album, request.ChecksumProgress);
   TSFV sfv(album);
   sfv.Generate();
-  return sfv.SaveToFile(SfvPathFor(request.NfoPath));
+  const std::string sfvPath = SfvPathFor(request.NfoPath);
+  return sfv.SaveToFile(sfvPath) || failed(sfvPath);
 }

@@ -27,5 +27,7 @@ bool MayReplaceSfv(const std::string& nfoPath);
 // The information that the ".sfv" was kept, after a save that did not replace it.
 void ReportSfvKept(const std::string& nfoPath);
 
-// False at the first document that could not be written; the caller reports it.
-bool SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request);
+// False at the first document that could not be written, whose path goes to failedPath;
+// the caller reports it.
+bool SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
+                        std::string* failedPath = nullptr);

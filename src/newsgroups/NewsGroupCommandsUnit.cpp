@@ -1,6 +1,7 @@
 #include "newsgroups/NewsGroupCommandsUnit.h"
 
 #include "common/AppVersionUnit.h"
+#include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/TextUnit.h"
 
@@ -61,7 +62,10 @@ void AddNewsGroup(TNewsGroupSelection& selection) {
 }
 
 void EditNewsGroupList() {
-  CurrentHost().ShellOpen(NewsGroupListFileName, GetProgramFolder());
+  // Without a program to open it, the message names the file to edit by hand.
+  const std::string folder = GetProgramFolder();
+  if (CurrentHost().ShellOpen(NewsGroupListFileName, folder) != TShellResult::Opened)
+    ShowError(ecGeneral, folder + NewsGroupListFileName);
 }
 
 void ImportNewsGroups(TNewsGroupSelection& selection, bool fromForteAgent) {

@@ -43,7 +43,7 @@ bool TNewsGroups::Contains(std::string_view name) const {
 bool TNewsGroups::LoadFromFile(const std::string& path) {
   auto lines = ReadTextList(path);
   if (!lines) {
-    ShowError(ecLoadNewsgroupList);
+    ShowError(ecLoadNewsgroupList, path);
     return false;
   }
   FGroups = SortedGroups(std::move(*lines));
@@ -63,7 +63,7 @@ void TNewsGroups::LoadProgramList() {
   FromProgramList = true;
   DiskText = ReadFileBytes(path);
   if (!DiskText) {
-    ShowError(ecLoadNewsgroupList);
+    ShowError(ecLoadNewsgroupList, path);
     return;
   }
   FGroups = SortedGroups(SplitTextLines(*DiskText));
@@ -99,7 +99,7 @@ void TNewsGroups::SaveList() {
     }
   if (!WriteTextList(ProgramListPath(), lines)) {
     Modified = true;
-    ShowError(ecSaveNewsgroupList);
+    ShowError(ecSaveNewsgroupList, ProgramListPath());
     return;
   }
   FGroups = std::move(lines);

@@ -3,6 +3,8 @@
 #include "platform/QtRegionalSettings.h"
 
 #include <QLocale>
+#include <algorithm>
+#include <cstdio>
 #include <QString>
 
 namespace {
@@ -26,11 +28,20 @@ std::string TConsoleHost::UpperCase(std::string_view text) {
 }
 
 TMessageResult TConsoleHost::ShowMessage(TMessageKind kind, const std::string& text) {
+  return ShowFileMessage(kind, text, "");
+}
+
+TMessageResult TConsoleHost::ShowFileMessage(TMessageKind kind, const std::string& text,
+                                             const std::string& path) {
   // Errors make the run unsuccessful; the tool never asks questions of its own.
   if (kind == TMessageKind::Confirmation)
     return TMessageResult::No;
   Shown += kind == TMessageKind::Error;
-  return TPlainHost::ShowMessage(kind, text);
+  std::string line = MessageLines(text);
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  std::fprintf(stderr, "tamberlon-cli: %s%s%s\n", path.c_str(), path.empty() ? "" : ": ",
+               line.c_str());
+  return TMessageResult::Ok;
 }
 
 std::string TConsoleHost::ShortDateText(TDateTime value) {

@@ -9,7 +9,11 @@
 class TConsoleHost : public TPlainHost {
 public:
   TConsoleHost();
+  // Every message on one line of stderr: "tamberlon-cli: text", and for a message about
+  // one file "tamberlon-cli: path: text", as command-line tools write them.
   TMessageResult ShowMessage(TMessageKind kind, const std::string& text) override;
+  TMessageResult ShowFileMessage(TMessageKind kind, const std::string& text,
+                                 const std::string& path) override;
   TRegionalSettings RegionalSettings() override { return Settings; }
   std::string ShortDateText(TDateTime value) override;
   std::string ShortTimeText(TDateTime value) override;

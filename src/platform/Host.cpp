@@ -41,6 +41,11 @@ std::string MessageLines(std::string text) {
   return lines;
 }
 
+TMessageResult THost::ShowFileMessage(TMessageKind kind, const std::string& text,
+                                      const std::string& path) {
+  return ShowMessage(kind, text + "\n" + path);
+}
+
 TMessageResult TPlainHost::ShowMessage(TMessageKind kind, const std::string& text) {
   std::fprintf(stderr, "%s: %s\n", MessageCaption(kind), MessageLines(text).c_str());
   return kind == TMessageKind::Confirmation ? TMessageResult::No : TMessageResult::Ok;

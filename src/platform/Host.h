@@ -59,6 +59,9 @@ public:
 
   // A modal message box of the given kind; returns the button the user chose.
   virtual TMessageResult ShowMessage(TMessageKind kind, const std::string& text) = 0;
+  // A message about one file: the text, and the file's full path on a line below it.
+  virtual TMessageResult ShowFileMessage(TMessageKind kind, const std::string& text,
+                                         const std::string& path);
   virtual TRegionalSettings RegionalSettings() = 0;
   // The full path of the running program file.
   virtual std::string ProgramFile() = 0;

@@ -17,6 +17,11 @@ public:
   // The window that owns the help window and that previews are centred over.
   void SetMainWindow(QWidget* window) { MainWindow = window; }
   TMessageResult ShowMessage(TMessageKind kind, const std::string& text) override;
+  // A box, as every message, with the path on its last line (not the console's form).
+  TMessageResult ShowFileMessage(TMessageKind kind, const std::string& text,
+                                 const std::string& path) override {
+    return THost::ShowFileMessage(kind, text, path);
+  }
   std::string ProgramFile() override;
   TShellResult ShellOpen(const std::string& file, const std::string& workingFolder) override;
   void ShowPreview(const std::string& text) override;

@@ -1,7 +1,9 @@
 // The main window's commands: save, preview, newsgroups, templates, help, about, playback.
 #include "ui/MainUnit.h"
 
+#include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
+#include "common/HelpFileUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/PostingPolicyUnit.h"
@@ -42,15 +44,16 @@ void TFormMain::ButtonMakeNFOClick() {
     ProgressBar1->setValue(static_cast<int>(done));
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   };
-  bool saved = SaveAlbumDocuments(*FAlbum, save);
+  std::string failedPath;
+  bool saved = SaveAlbumDocuments(*FAlbum, save, &failedPath);
   ProgressBar1->setValue(0);
   if (saved) {
     FAlbum->FileName = *path;
     RefreshTrackListing();
-    saved = SaveRememberedLists();
+    saved = SaveRememberedLists(&failedPath);
   }
   if (!saved)
-    ShowError(ecOpenForWriting);
+    ShowError(ecOpenForWriting, failedPath);
   else if (sfvWanted && !save.WithSfv)
     ReportSfvKept(*path);
 }
@@ -115,7 +118,7 @@ void TFormMain::EditPostingPolicy1Click() {
 
 void TFormMain::Contents2Click() {
   if (!CurrentHost().ShowHelp(Contents2->property("helpContext").toInt()))
-    ShowError(ecHelpFile);
+    ShowError(ecHelpFile, GetProgramFolder() + HelpFileName);
 }
 
 void TFormMain::About1Click() {
@@ -140,8 +143,9 @@ void TFormMain::PlaySelectedTrack() {
     return;
   THost& host = CurrentHost();
   host.CloseMedia();
-  if (!host.OpenMedia(FAlbum->Tracks[static_cast<std::size_t>(row)].Path)) {
-    ShowError(ecOpenMedia);
+  const std::string& path = FAlbum->Tracks[static_cast<std::size_t>(row)].Path;
+  if (!host.OpenMedia(path)) {
+    ShowError(ecOpenMedia, path);
     return;
   }
   host.PlayMedia();

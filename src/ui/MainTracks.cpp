@@ -132,7 +132,7 @@ void TFormMain::FillAlbumFields() {
   EditSize->setText(ToQt(FAlbum->TotalSize));
   ShowBoxes(boxes);
   if (!FAlbum->Tracks.empty() && !CurrentHost().OpenMedia(FAlbum->Tracks.front().Path))
-    ShowError(ecOpenMedia);
+    ShowError(ecOpenMedia, FAlbum->Tracks.front().Path);
 }
 
 void TFormMain::ShowBoxes(const TAlbumFieldTexts& t) {
@@ -150,6 +150,12 @@ void TFormMain::ShowBoxes(const TAlbumFieldTexts& t) {
   StereoModeButtons->button(t.StereoMode)->setChecked(true);
   ComboBoxID3Tag->setEditText(ToQt(t.ID3Version));
   DateTimePickerRipDate->setDate(ToQDate(t.RipDate));
+  // A long text shows its beginning, not its tail.
+  for (QComboBox* box : {ComboBoxArtist, ComboBoxAlbumTitle, ComboBoxYear, ComboBoxGenre,
+                         ComboBoxSource, ComboBoxRecordLabel, ComboBoxEncoder, ComboBoxCodec,
+                         ComboBoxBitRate, ComboBoxSampleRate, ComboBoxID3Tag})
+    if (box->lineEdit())
+      box->lineEdit()->setCursorPosition(0);
 }
 
 int TFormMain::SelectedRow() const {

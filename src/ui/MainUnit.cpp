@@ -221,15 +221,16 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 
 void TFormMain::FormClose() {
   if (!WritePreferences(GetPreferencesPath(), CurrentPreferences()))
-    ShowError(ecOpenForWriting);
+    ShowError(ecOpenForWriting, GetPreferencesPath());
 }
 
-bool TFormMain::SaveRememberedLists() {
+bool TFormMain::SaveRememberedLists(std::string* failedPath) {
   const std::array<std::string, 5> texts = {
       FromQt(ComboBoxRecordLabel->currentText()), FromQt(ComboBoxRippedBy->currentText()),
       FromQt(ComboBoxPostedBy->currentText()), FromQt(ComboBoxEncoder->currentText()),
       FromQt(ComboBoxCodec->currentText())};
-  const bool saved = ::SaveRememberedLists(GetProgramFolder(), RememberedLists, texts);
+  const bool saved =
+      ::SaveRememberedLists(GetProgramFolder(), RememberedLists, texts, failedPath);
   for (std::size_t list = 0; list < RememberedLists.size(); ++list)
     ShowRememberedList(static_cast<TRememberedList>(list));
   return saved;

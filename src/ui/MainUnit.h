@@ -40,8 +40,9 @@ public:
   void FormCreate();
   void FormShow();
   void FormClose();
-  // Adds the boxes' texts to the remembered lists and writes them; false on failure.
-  bool SaveRememberedLists();
+  // Adds the boxes' texts to the remembered lists and writes them; false on failure,
+  // with the file that could not be written in failedPath.
+  bool SaveRememberedLists(std::string* failedPath = nullptr);
 
   // Track listing and album fields.
   void ButtonChooseTracksClick();

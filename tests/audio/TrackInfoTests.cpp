@@ -48,7 +48,7 @@ TEST_F(TrackInfo, MissingFileKeepsNewValuesQuietly) {
 }
 
 TEST_F(TrackInfo, MissingFileWithChecksumShowsOneMessage) {
-  Host.ExpectError(ecOpenForReading);
+  Host.ExpectError(ecOpenForReading, Host.ProgramDir.Path() + "missing.mp3");
   const auto track = MakeTrackInfo(Host.ProgramDir.Path() + "missing.mp3", true);
   EXPECT_EQ(track->Checksum, "Chksum N/A");
 }
@@ -61,7 +61,7 @@ TEST_F(TrackInfo, ShortFilesFailTheAnalysisButGetTheirTrueChecksum) {
   } cases[] = {{"empty", "", "00000000"}, {"nine digits", "123456789", "CBF43926"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    Host.ExpectError(ecOpenForReading); // from the analysis only
+    Host.ExpectError(ecOpenForReading, Host.ProgramDir.Path() + "short.mp3"); // analysis only
     const auto track = MakeTrackInfo(Write("short.mp3", c.Bytes), true);
     Host.VerifyAllShown();
     EXPECT_EQ(track->Checksum, c.Checksum);
@@ -72,15 +72,15 @@ TEST_F(TrackInfo, ShortFilesFailTheAnalysisButGetTheirTrueChecksum) {
 
 TEST_F(TrackInfo, FolderGivenAsAFile) {
   EXPECT_EQ(MakeTrackInfo(Host.ProgramDir.Path(), false)->TagVersion, "None");
-  // The checksum opens it and the read fails: the placeholder stays.
-  Host.ExpectError(ecOpenForReading);
+  // No file to take a checksum of: the placeholder stays.
+  Host.ExpectError(ecOpenForReading, Host.ProgramDir.Path());
   EXPECT_EQ(MakeTrackInfo(Host.ProgramDir.Path(), true)->Checksum, "Chksum N/A");
 }
 
 TEST_F(TrackInfo, DevicesAndPipesAreNoTracks) {
   // Read as a file, /dev/zero would never end.
   EXPECT_EQ(MakeTrackInfo("/dev/zero", false)->TagVersion, "None");
-  Host.ExpectError(ecOpenForReading);
+  Host.ExpectError(ecOpenForReading, "/dev/zero");
   EXPECT_EQ(MakeTrackInfo("/dev/zero", true)->Checksum, "Chksum N/A");
 }
 
@@ -174,7 +174,7 @@ TEST_F(TrackInfo, DamagedFilesNeverCrash) {
   for (std::size_t length = 0; length <= whole.size(); length += 7) {
     SCOPED_TRACE(length);
     if (length < 128)
-      Host.ExpectError(ecOpenForReading);
+      Host.ExpectError(ecOpenForReading, Host.ProgramDir.Path() + "cut.mp3");
     MakeTrackInfo(Write("cut.mp3", whole.substr(0, length)), false);
     Host.VerifyAllShown();
   }

@@ -51,9 +51,13 @@ TEST(CliInfo, TextBlockAndProblemsInTheCatalogueWords) {
   EXPECT_NE(ok.Output.find("TagVersion    ID3v1.0"), std::string::npos) << ok.Output;
   EXPECT_NE(ok.Output.find("SampleRate    22050"), std::string::npos);
 
-  const TRun missing = Cli("info --checksum /nonexistent/x.mp3 2>&1 >/dev/null");
-  EXPECT_EQ(missing.Status, 1);
-  EXPECT_EQ(missing.Output, "Error: Can't open file for reading\n");
+  // Every message about one file names it, in one form; a missing file has no record.
+  for (const char* options : {"", "--checksum ", "--json "}) {
+    SCOPED_TRACE(options);
+    const TRun missing = Cli("info " + std::string(options) + "/nonexistent/x.mp3 2>&1");
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_EQ(missing.Output, "tamberlon-cli: /nonexistent/x.mp3: Can't open file for reading\n");
+  }
 }
 
 TEST(CliInfo, BadUsage) {
@@ -93,4 +97,19 @@ TEST(CliRender, ExpandsATemplateAgainstRealTracks) {
                         "\r\n");
   EXPECT_EQ(Cli("render 2>&1").Status, 2);
   EXPECT_EQ(Cli("render --template " + templatePath + " --album /nonexistent.json 2>&1").Status, 2);
+
+  // A key of the wrong JSON type is refused by name, not left empty.
+  for (const auto& [json, message] :
+       {std::pair{R"({"Artist": 5})", "\"Artist\" must be a string"},
+        std::pair{R"({"RipDate": null})", "\"RipDate\" must be a string"},
+        std::pair{R"({"VariousArtists": "yes"})", "\"VariousArtists\" must be true or false"},
+        std::pair{R"({"NewsGroups": ["a.b", 1]})", "\"NewsGroups\" must be an array of strings"}}) {
+    SCOPED_TRACE(json);
+    file = std::fopen(albumPath.c_str(), "wb");
+    std::fputs(json, file);
+    std::fclose(file);
+    const TRun wrong = Cli("render --template " + templatePath + " --album " + albumPath + " 2>&1");
+    EXPECT_EQ(wrong.Status, 2);
+    EXPECT_EQ(wrong.Output, "tamberlon-cli: " + albumPath + ": " + message + "\n");
+  }
 }

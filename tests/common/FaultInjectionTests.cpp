@@ -195,7 +195,7 @@ TEST_P(FaultInjection, FailedWritesLeaveThePreviousFile) {
     const std::vector<std::string> before = Entries();
     Inject(write.Name);
     if (write.Message)
-      Host.ExpectError(*write.Message);
+      Host.ExpectError(*write.Message, Folder + write.Name);
     EXPECT_EQ(write.Run(), write.Message.has_value()); // the caller hears of it otherwise
     Host.VerifyAllShown();
     if (GetParam() != TFault::FolderInThePlace) {

@@ -97,7 +97,8 @@ TEST(RememberedLists, EachLoadsOnItsOwnAndAnUnreadableFileIsNeverWrittenOver) {
   std::filesystem::remove(folder.Path() + "rippedby.txt"); // missing
   std::filesystem::remove(folder.Path() + "postedby.txt"); // there, but unreadable
   std::filesystem::create_directory(folder.Path() + "postedby.txt");
-  scripted.Host.ExpectError(ecOpenForReading); // once for both
+  scripted.Host.ExpectError(ecOpenForReading, // once for both
+                            folder.Path() + "rippedby.txt\n" + folder.Path() + "postedby.txt");
   TRememberedLists lists = LoadRememberedLists(folder.Path());
   scripted.Host.VerifyAllShown();
   for (std::size_t i : {rlLabels, rlEncoders, rlCodecs})

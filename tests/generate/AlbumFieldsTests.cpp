@@ -14,6 +14,7 @@ struct TTrackSpec {
   std::string Codec = "";
   std::string EncodedBy = "";
   double Day = 45000.5;
+  bool Analysed = true;
 };
 
 TAlbumInfo Album(const std::vector<TTrackSpec>& specs) {
@@ -30,6 +31,7 @@ TAlbumInfo Album(const std::vector<TTrackSpec>& specs) {
     info->Codec = s.Codec;
     info->EncodedBy = s.EncodedBy;
     info->FileDate = s.Day;
+    info->Analysed = s.Analysed;
     album.Tracks.push_back({"/x.mp3", std::move(info)});
   }
   return album;
@@ -66,6 +68,19 @@ TEST(AlbumFields, MajoritiesAndTheirTextForms) {
   EXPECT_EQ(c.Codec, "Unknown");
   EXPECT_EQ(c.RipDate, 45000);
   EXPECT_EQ(c.TagVersion, "None");
+}
+
+TEST(AlbumFields, TracksWhoseAudioWasNotReadDoNotVoteOnTechnicalFields) {
+  TWithScriptedHost scripted;
+  const TTrackSpec unread{.BitRate = 0, .SampleRate = 0, .ChannelMode = 0, .Analysed = false};
+  const TAlbumFieldChoices c = DecideAlbumFields(
+      Album({unread, {.BitRate = 192, .SampleRate = 48000, .Codec = "LAME3.100"}, unread}), 0);
+  EXPECT_EQ(c.BitRate, "192K/s");
+  EXPECT_EQ(c.SampleRate, "48000Hz");
+  EXPECT_EQ(c.StereoMode, 1);
+  EXPECT_EQ(c.Codec, "LAME3.100");
+  // With no track read, they are all there is.
+  EXPECT_EQ(DecideAlbumFields(Album({unread, unread}), 0).BitRate, "0K/s");
 }
 
 TEST(AlbumFields, NonNumericYearsNeverAgreeAndUnknownModeIsStereo) {

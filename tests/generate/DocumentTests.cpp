@@ -68,11 +68,11 @@ TEST_F(Documents, UnwritableTemplatesReportTheirErrorAndGiveEmptyText) {
   std::filesystem::create_directory(Path(SingleArtistTemplateFileName));
   std::filesystem::create_directory(Path(SfvTemplateFileName));
   const std::size_t before = FileCount();
-  Host.ExpectError(ecCreateNfoTemplate);
+  Host.ExpectError(ecCreateNfoTemplate, Path(SingleArtistTemplateFileName));
   TNFO nfo(Album);
   nfo.Generate();
   EXPECT_EQ(nfo.Output, "");
-  Host.ExpectError(ecCreateSfvTemplate);
+  Host.ExpectError(ecCreateSfvTemplate, Path(SfvTemplateFileName));
   TSFV sfv(Album);
   EXPECT_EQ(sfv.Template, "");
   EXPECT_EQ(FileCount(), before); // no temporary file left behind
@@ -143,20 +143,20 @@ TEST_F(Documents, EditCommandsCreateMissingFilesAndOpenThem) {
             "  Thank you.\r\n");
 
   Host.ExpectShellOpen(SingleArtistTemplateFileName, TShellResult::Failed);
-  Host.ExpectError(ecGeneral);
+  Host.ExpectError(ecGeneral, Path(SingleArtistTemplateFileName)); // to edit by hand
   EditTemplate(SingleArtistTemplateFileName);
 }
 
 TEST_F(Documents, EditCommandsEndWhenTheDefaultCannotBeWritten) {
   std::filesystem::create_directory(Path(PostingPolicyFileName));
   Host.ExpectShellOpen(PostingPolicyFileName, TShellResult::FileNotFound);
-  Host.ExpectError(ecCreatePostingPolicy);
+  Host.ExpectError(ecCreatePostingPolicy, Path(PostingPolicyFileName));
   Host.ExpectShellOpen(PostingPolicyFileName, TShellResult::FileNotFound);
   EditPostingPolicy();
 
   std::filesystem::create_directory(Path(SingleArtistTemplateFileName));
   Host.ExpectShellOpen(SingleArtistTemplateFileName, TShellResult::FileNotFound);
-  Host.ExpectError(ecCreateNfoTemplate);
+  Host.ExpectError(ecCreateNfoTemplate, Path(SingleArtistTemplateFileName));
   Host.ExpectShellOpen(SingleArtistTemplateFileName, TShellResult::FileNotFound);
   EditTemplate(SingleArtistTemplateFileName);
 }

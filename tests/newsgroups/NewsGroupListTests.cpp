@@ -70,7 +70,7 @@ TEST_F(NewsGroups, ImportReplacesTheListByTheReadingRules) {
 TEST_F(NewsGroups, FailedLoadKeepsTheListUnmodified) {
   Selection.KnownGroups.Add("kept.group");
   Selection.KnownGroups.Modified = false;
-  Host.ExpectError(ecLoadNewsgroupList);
+  Host.ExpectError(ecLoadNewsgroupList, Path("missing.txt"));
   Selection.LoadNewsGroupFile(Path("missing.txt"));
   EXPECT_EQ(Known(), TLines{"kept.group"});
   EXPECT_FALSE(Selection.KnownGroups.Modified); // so the end writes no stale list
@@ -113,7 +113,7 @@ TEST_F(NewsGroups, StartAndEndWriteOnlyAChangedList) {
 }
 
 TEST_F(NewsGroups, NoListAtStartIsAnEmptyListAndNoFileAtTheEnd) {
-  Host.ExpectError(ecLoadNewsgroupList);
+  Host.ExpectError(ecLoadNewsgroupList, Path(NewsGroupListFileName));
   Selection.Create();
   EXPECT_TRUE(Known().empty());
   Selection.Destroy();
@@ -123,7 +123,7 @@ TEST_F(NewsGroups, NoListAtStartIsAnEmptyListAndNoFileAtTheEnd) {
 TEST_F(NewsGroups, FailedSaveKeepsThePreviousFileAndTheFlag) {
   std::filesystem::create_directory(Path(NewsGroupListFileName));
   Selection.KnownGroups.Add("a.b");
-  Host.ExpectError(ecSaveNewsgroupList);
+  Host.ExpectError(ecSaveNewsgroupList, Path(NewsGroupListFileName));
   Selection.KnownGroups.SaveList();
   EXPECT_TRUE(Selection.KnownGroups.Modified);
   EXPECT_TRUE(std::filesystem::is_directory(Path(NewsGroupListFileName)));
@@ -253,7 +253,8 @@ TEST_F(NewsGroups, ImportCommands) {
   EXPECT_EQ(Known(), TLines{"wine.group"});
 
   Host.ExpectShellOpen("groups.txt", TShellResult::FileNotFound);
-  EditNewsGroupList(); // the result is ignored: no message
+  Host.ExpectError(ecGeneral, Path("groups.txt")); // the file to edit by hand
+  EditNewsGroupList();
 }
 
 TEST_F(NewsGroups, ShippedStarterListLoadsCleanly) {

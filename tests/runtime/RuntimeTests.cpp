@@ -70,6 +70,10 @@ struct RealRuntime : ::testing::Test {
   }
 };
 
+std::string FileMessage(TErrorCode code, const std::string& path) {
+  return std::string(ErrorMessage(code)) + "\n" + path;
+}
+
 bool CanDecodeMp3() {
   return QMediaFormat()
       .supportedAudioCodecs(QMediaFormat::Decode)
@@ -90,12 +94,12 @@ TEST_F(RealRuntime, PlayerOpensAnMp3AndRefusesWhatIsNotAudio) {
   Host.CloseMedia();
 
   Form.ChooseTracks({text, song}); // sorted: the song opens first
-  const std::string unreadable(ErrorMessage(ecOpenForReading));
+  const std::string unreadable = FileMessage(ecOpenForReading, text);
   EXPECT_EQ(Host.Messages, std::vector<std::string>{unreadable});
   Select(1);
   Form.ListBox1DblClick();
   EXPECT_EQ(Host.Messages,
-            (std::vector<std::string>{unreadable, std::string(ErrorMessage(ecOpenMedia))}));
+            (std::vector<std::string>{unreadable, FileMessage(ecOpenMedia, text)}));
 }
 
 // Without any GStreamer plugin Qt's player crashes as it is built; the window must go on
@@ -106,7 +110,7 @@ TEST_F(RealRuntime, HiddenPluginsWindowWorksWithoutPlayer) {
   ASSERT_FALSE(CanDecodeMp3());
   const std::string second = Host.Track("second.mp3", ReadWholeFile(Fixture));
   Form.ChooseTracks({Fixture, second});
-  EXPECT_EQ(Host.Messages, std::vector<std::string>{std::string(ErrorMessage(ecOpenMedia))});
+  EXPECT_EQ(Host.Messages, std::vector<std::string>{FileMessage(ecOpenMedia, second)}); // sorted first
   Host.Messages.clear();
   Form.MediaPlayer1Click(true); // no line selected: nothing
   Select(1);

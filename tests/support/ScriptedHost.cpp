@@ -18,6 +18,10 @@ void TScriptedHost::ExpectError(TErrorCode code) {
   ExpectMessage(TMessageKind::Error, std::string(ErrorMessage(code)));
 }
 
+void TScriptedHost::ExpectError(TErrorCode code, const std::string& path) {
+  ExpectMessage(TMessageKind::Error, std::string(ErrorMessage(code)) + "\n" + path);
+}
+
 void TScriptedHost::ExpectShellOpen(std::string file, TShellResult result) {
   Expected.push_back({"ShellOpen", std::move(file), static_cast<int>(result)});
 }

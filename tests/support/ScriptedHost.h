@@ -20,6 +20,8 @@ public:
   void ExpectMessage(TMessageKind kind, std::string text,
                      TMessageResult answer = TMessageResult::Ok);
   void ExpectError(TErrorCode code);
+  // An error about one file, which the message names on its second line.
+  void ExpectError(TErrorCode code, const std::string& path);
   void ExpectShellOpen(std::string file, TShellResult result);
   void ExpectPreview();
   // The input box's caption, prompt and preset value; the answer, or nothing to cancel.

@@ -88,7 +88,10 @@ struct FormMain : ::testing::Test {
 } // namespace
 
 TEST_F(FormMain, FirstStartWithoutFiles) {
-  Host.ExpectError(ecOpenForReading); // the remembered lists, once
+  std::string lists; // the remembered lists, once, each named
+  for (const char* name : RememberedListFileNames)
+    lists += (lists.empty() ? "" : "\n") + Folder() + name;
+  Host.ExpectError(ecOpenForReading, lists);
   Create();
   EXPECT_EQ(Form->windowTitle(), "Tamberlon - Untitled");
   EXPECT_EQ(Form->LabelTrackCount->text(), "0 Tracks");
@@ -142,13 +145,15 @@ TEST_F(FormMain, PreferencesRoundTrip) {
 TEST_F(FormMain, ChoosingOneTrack) {
   ShipListFiles();
   Create();
-  const auto paths = WriteTracks({{.Artist = "Solo", .Album = "One", .Year = "2004"}});
+  const auto paths = WriteTracks(
+      {{.Artist = "Solo", .Album = "One, a title longer than its box is wide", .Year = "2004"}});
   Choose(paths);
+  EXPECT_EQ(Form->ComboBoxAlbumTitle->lineEdit()->cursorPosition(), 0); // shows its start
   EXPECT_EQ(Form->LabelTrackCount->text(), "1 Track");
   EXPECT_EQ(Lines(), QStringList({" 1. 1.mp3"}));
   EXPECT_EQ(Form->ComboBoxArtist->currentText(), "Solo");
   EXPECT_FALSE(Form->Album().VariousArtists);
-  EXPECT_EQ(Form->ComboBoxAlbumTitle->currentText(), "One");
+  EXPECT_EQ(Form->ComboBoxAlbumTitle->currentText(), "One, a title longer than its box is wide");
   EXPECT_EQ(Form->ComboBoxYear->currentText(), "2004");
   EXPECT_EQ(Form->ComboBoxEncoder->currentText(), "Unknown");
   EXPECT_EQ(Form->ComboBoxBitRate->currentText(), "128K/s");
@@ -188,11 +193,14 @@ TEST_F(FormMain, UntaggedAndUnreadableTracksStillGetTheirLines) {
   const std::string untagged = Host.ProgramDir.Write("plain.mp3", Frames({}, 30));
   const std::string empty = Host.ProgramDir.Write("empty.mp3", "");
   Host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|", {untagged, empty});
-  Host.ExpectError(ecOpenForReading); // the empty file, once
+  Host.ExpectError(ecOpenForReading, empty); // once, naming the file
   Form->ButtonChooseTracksClick();
   EXPECT_EQ(Lines(), QStringList({" 1. empty.mp3", " 2. plain.mp3"}));
   EXPECT_EQ(Form->ComboBoxArtist->currentText(), "");
   EXPECT_EQ(Form->ComboBoxEncoder->currentText(), "Unknown");
+  // The unread file, first in the listing, does not outvote the one that was read.
+  EXPECT_EQ(Form->ComboBoxBitRate->currentText(), "128K/s");
+  EXPECT_EQ(Form->ComboBoxSampleRate->currentText(), "44100Hz");
 
   Form->UseID3TagInfo->trigger();
   EXPECT_EQ(Lines(), QStringList({" 1. No ID3 Tag Available", " 2. No ID3 Tag Available"}));
@@ -265,7 +273,7 @@ TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
   std::filesystem::create_directory(Folder() + "album/blocked.nfo");
   Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder,
                             Folder() + "album/blocked.nfo");
-  Host.ExpectError(ecOpenForWriting);
+  Host.ExpectError(ecOpenForWriting, Folder() + "album/blocked.nfo");
   Form->ButtonMakeNFOClick();
   EXPECT_EQ(Form->windowTitle(), "Tamberlon - ACDC - Live 1991.nfo");
 }
@@ -321,11 +329,11 @@ TEST_F(FormMain, PlaybackHelpAndAddNewsgroup) {
   Form->MediaPlayer1Click(true);
   EXPECT_EQ(Host.MediaCalls, (std::vector<std::string>{"Close", "Open " + paths[1], "Play"}));
   Host.MediaOpens = false;
-  Host.ExpectError(ecOpenMedia);
+  Host.ExpectError(ecOpenMedia, paths[1]);
   Form->ListBox1DblClick();
 
   Host.ExpectHelp(100, false);
-  Host.ExpectError(ecHelpFile);
+  Host.ExpectError(ecHelpFile, Folder() + "ZERUvez.hlp");
   Form->Contents2->trigger();
 
   Host.ProgramDir.Write("groups.txt", "");
