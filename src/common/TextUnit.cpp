@@ -1,6 +1,7 @@
 #include "common/TextUnit.h"
 
 #include <array>
+#include <utf8proc.h>
 
 namespace {
 constexpr char32_t Replacement = 0xFFFD;
@@ -100,12 +101,31 @@ std::string SanitizeUtf8(std::string_view bytes) {
   return out;
 }
 
-std::size_t Utf8Length(std::string_view text) {
-  std::size_t count = 0;
-  for (char c : text)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-      ++count;
-  return count;
+std::size_t CharacterWidthAt(std::string_view text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  if (lead < 0x80)
+    return 1;
+  if ((lead & 0xC0) == 0x80)
+    return 0;
+  utf8proc_int32_t code = 0;
+  const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data() + at);
+  if (utf8proc_iterate(bytes, static_cast<utf8proc_ssize_t>(text.size() - at), &code) <= 0)
+    return 1;
+  switch (utf8proc_category(code)) {
+  case UTF8PROC_CATEGORY_MN:
+  case UTF8PROC_CATEGORY_ME:
+  case UTF8PROC_CATEGORY_CF:
+    return 0;
+  default:
+    return utf8proc_charwidth(code) == 2 ? 2 : 1;
+  }
+}
+
+std::size_t DisplayWidth(std::string_view text) {
+  std::size_t width = 0;
+  for (std::size_t at = 0; at < text.size(); ++at)
+    width += CharacterWidthAt(text, at);
+  return width;
 }
 
 std::string_view TrimControlRight(std::string_view text) {

@@ -17,8 +17,13 @@ std::string Utf16ToUtf8(std::span<const char16_t> units);
 // Valid UTF-8 passes unchanged; every invalid sequence becomes U+FFFD.
 std::string SanitizeUtf8(std::string_view bytes);
 
-// The number of characters (code points) of UTF-8 text, as columns are counted.
-std::size_t Utf8Length(std::string_view text);
+// The columns a fixed-pitch viewer gives the character that starts at text[at]: 0 for
+// combining marks and zero-width format characters, 2 for East Asian wide and fullwidth
+// ones, 1 for every other (control characters, and a byte that starts no valid UTF-8
+// sequence, included). 0 for a continuation byte, which starts no character.
+std::size_t CharacterWidthAt(std::string_view text, std::size_t at);
+// The columns of UTF-8 text, as a fixed-pitch viewer shows it.
+std::size_t DisplayWidth(std::string_view text);
 
 // Removes leading and/or trailing characters of code 32 or less.
 std::string_view TrimControl(std::string_view text);

@@ -45,6 +45,6 @@ std::int32_t TAlbumInfo::LongestDurationLength() const {
   std::size_t longest = 0;
   for (const TTrackEntry& track : Tracks)
     if (track.Info)
-      longest = std::max(longest, Utf8Length(track.Info->DurationText));
+      longest = std::max(longest, DisplayWidth(track.Info->DurationText));
   return static_cast<std::int32_t>(longest);
 }

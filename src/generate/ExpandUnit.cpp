@@ -11,10 +11,6 @@
 namespace {
 constexpr std::size_t None = std::string::npos;
 
-bool IsContinuationByte(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 std::string PrepareBody(std::string_view body) {
   while (!body.empty() && (body.front() == '\r' || body.front() == '\n'))
     body.remove_prefix(1);
@@ -113,20 +109,20 @@ std::string AlignRight(std::string_view text) {
     }
     if (text.substr(i, token::Right.size()) == token::Right)
       target = std::max(target, column);
-    if (!IsContinuationByte(text[i]))
-      ++column;
+    column += CharacterWidthAt(text, i);
   }
   // Left to right, each marker as soon as the text in front of it is final; a marker that
   // the removal of another one joins together is handled like any other.
   std::string out;
   out.reserve(text.size() + 64);
   column = 0;
-  for (char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     out += c;
     if (c == '\r' || c == '\n')
       column = 0;
-    else if (!IsContinuationByte(c))
-      ++column;
+    else
+      column += CharacterWidthAt(text, i);
     if (out.ends_with(token::Right)) {
       out.resize(out.size() - token::Right.size());
       column -= token::Right.size();
@@ -231,7 +227,7 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
                     case 5:
                       return FormatThousands(track.FileSize, context.ThousandSeparator);
                     case 6: {
-                      const std::size_t length = Utf8Length(track.DurationText);
+                      const std::size_t length = DisplayWidth(track.DurationText);
                       const std::size_t pad = longest > length ? longest - length : 0;
                       return std::string(std::min<std::size_t>(pad, 255), ' ') + track.DurationText;
                     }

@@ -37,9 +37,17 @@ TEST(Text, InvalidUtf8BecomesReplacementCharacters) {
   }
 }
 
-TEST(Text, LengthCountsCharactersAndTrimRemovesControls) {
-  EXPECT_EQ(Utf8Length("Café"), 4u);
-  EXPECT_EQ(Utf8Length(""), 0u);
+TEST(Text, WidthCountsColumnsAndTrimRemovesControls) {
+  const struct {
+    const char* Text;
+    std::size_t Width;
+  } cases[] = {{"Café", 4},   {"", 0},          {"Cafe\u0301", 4}, {"\u20DD", 0},
+               {"日本", 4},   {"ＡＢ", 4},      {"🎵", 2},          {"a\u200Bb\u00AD", 2},
+               {"\t\x01", 2}, {"\xFF\x80x", 2}, {"\xE6\x97", 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Text);
+    EXPECT_EQ(DisplayWidth(c.Text), c.Width);
+  }
   EXPECT_EQ(TrimControl(std::string_view("\0 \tSong \0\0", 11)), "Song");
   EXPECT_EQ(TrimControlRight("  Song  "), "  Song");
 }

@@ -68,6 +68,12 @@ TEST(AlignRight, MovesTextToTheRightMostMarker) {
       {"two lines", " 1. Intro  @RIGHT( 0:59)\r\n 2. Long Song  @RIGHT(12:03)\r\n",
        " 1. Intro      ( 0:59)\r\n 2. Long Song  (12:03)\r\n"},
       {"characters, not bytes", "Café @RIGHTx\nCafe @RIGHTy\n", "Café x\nCafe y\n"},
+      // As a fixed-pitch viewer shows them: a combining accent takes no column, a CJK
+      // character or an emoji two, a zero-width space none, a tab one.
+      {"combining marks", "Cafe\u0301 Re\u0301sume\u0301 @RIGHTx\nCafe @RIGHTy\n",
+       "Cafe\u0301 Re\u0301sume\u0301 x\nCafe        y\n"},
+      {"wide characters", "日本語@RIGHTx\nabc@RIGHTy\n", "日本語x\nabc   y\n"},
+      {"emoji and zero width", "🎵\u200B@RIGHTx\n\t@RIGHTy\n", "🎵\u200Bx\n\t y\n"},
       {"second marker on a line", "a@RIGHTb@RIGHTc\nxxxx@RIGHTd\n", "a       bc\nxxxx    d\n"},
       {"no marker", "plain\r\n", "plain\r\n"},
       {"markers joined by a removal", "@RI@RIGHTGHTx\n", "   x\n"},
@@ -85,7 +91,7 @@ TEST(AlignRight, MovesTextToTheRightMostMarker) {
 TEST(Blocks, RandomTextsMatchTheReference) {
   const std::array<std::string_view, 14> pieces = {"$A_ONE", "$A_TWO", "$B",  "$A_", "ONE",
                                                    "TWO",    "@RIGHT", "@RI", "GHT", "\r\n",
-                                                   "\n",     " ",      "é",   "x"};
+                                                   "\n",     " ",      "é",   "日"};
   std::mt19937 random(20261208);
   auto pick = [&](std::size_t n) {
     return static_cast<std::size_t>(random() % n);

@@ -8,7 +8,7 @@ constexpr std::string_view Marker = "@RIGHT";
 std::size_t ColumnOf(const std::string& text, std::size_t position) {
   const std::size_t lineStart = text.find_last_of("\r\n", position == 0 ? 0 : position - 1);
   const std::size_t from = (lineStart == std::string::npos || position == 0) ? 0 : lineStart + 1;
-  return Utf8Length(std::string_view(text).substr(from, position - from));
+  return DisplayWidth(std::string_view(text).substr(from, position - from));
 }
 } // namespace
 
