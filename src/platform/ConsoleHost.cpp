@@ -3,9 +3,9 @@
 #include "platform/QtRegionalSettings.h"
 
 #include <QLocale>
+#include <QString>
 #include <algorithm>
 #include <cstdio>
-#include <QString>
 
 namespace {
 QString ToQString(std::string_view text) {

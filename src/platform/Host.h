@@ -4,6 +4,7 @@
 // the tests a scripted host; without an installed host a plain one is used.
 #include "common/DateTimeUnit.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -97,6 +98,10 @@ public:
   virtual void PlayMedia() = 0;
   virtual void StopMedia() = 0;
   virtual void CloseMedia() = 0;
+  // Hears the player's own reason whenever an open or a playback fails, as it happens.
+  virtual void SetMediaProblemListener(std::function<void(const std::string& reason)> listener) {
+    MediaProblemListener = std::move(listener);
+  }
   // Shows a topic of the program's help; false when the help cannot be shown.
   virtual bool ShowHelp(int topic) = 0;
   // The hourglass while a long step runs.
@@ -107,6 +112,15 @@ public:
   virtual int CompareIgnoringCase(std::string_view a, std::string_view b) = 0;
   // Upper case by the user's locale.
   virtual std::string UpperCase(std::string_view text) = 0;
+
+protected:
+  void ReportMediaProblem(const std::string& reason) {
+    if (MediaProblemListener)
+      MediaProblemListener(reason);
+  }
+
+private:
+  std::function<void(const std::string& reason)> MediaProblemListener;
 };
 
 // A host that needs nothing: messages to stderr, English regional forms, the

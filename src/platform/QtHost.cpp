@@ -175,11 +175,21 @@ bool TQtHost::MakePlayer() {
   // the player is made only when the backend says it can decode MP3 at all.
   if (!QMediaFormat()
            .supportedAudioCodecs(QMediaFormat::Decode)
-           .contains(QMediaFormat::AudioCodec::MP3))
+           .contains(QMediaFormat::AudioCodec::MP3)) {
+    ReportMediaProblem("no MP3 decoder: GStreamer's plugins (gstreamer1.0-plugins-good) "
+                       "are not installed");
     return false;
+  }
   Player = std::make_unique<QMediaPlayer>();
   Audio = std::make_unique<QAudioOutput>();
   Player->setAudioOutput(Audio.get());
+  // Playback fails long after Play returns (no audio output, a damaged stream): the
+  // window hears of it here.
+  QObject::connect(Player.get(), &QMediaPlayer::errorOccurred, Player.get(),
+                   [this](QMediaPlayer::Error, const QString& reason) {
+                     if (!Opening)
+                       ReportMediaProblem(reason.toStdString());
+                   });
   return true;
 }
 
@@ -218,10 +228,15 @@ bool TQtHost::OpenMedia(const std::string& path) {
     DropPlayer();
   if (!MakePlayer())
     return false;
+  Opening = true; // the open's own verdict is reported once, below
   Player->setSource(QUrl::fromLocalFile(file));
-  if (AwaitMediaVerdict())
+  const bool opened = AwaitMediaVerdict();
+  Opening = false;
+  if (opened)
     return true;
+  const QString reason = Player->errorString();
   DropPlayer(); // a failed open leaves the player closed
+  ReportMediaProblem(reason.isEmpty() ? "the player cannot read the file" : reason.toStdString());
   return false;
 }
 

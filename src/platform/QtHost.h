@@ -50,4 +50,5 @@ private:
   std::unique_ptr<QAudioOutput> Audio;
   // Owned by the window it belongs to, or by this host while it has none.
   QPointer<QDialog> HelpWindow;
+  bool Opening = false;
 };

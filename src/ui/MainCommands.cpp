@@ -52,9 +52,15 @@ void TFormMain::ButtonMakeNFOClick() {
     RefreshTrackListing();
     saved = SaveRememberedLists(&failedPath);
   }
-  if (!saved)
+  if (!saved) {
     ShowError(ecOpenForWriting, failedPath);
-  else if (sfvWanted && !save.WithSfv)
+    return;
+  }
+  ShowStatus("Saved " + FileNamePart(*path) +
+             (save.WithSfv ? " and .sfv"
+              : sfvWanted  ? "; the existing .sfv was kept"
+                           : ""));
+  if (sfvWanted && !save.WithSfv)
     ReportSfvKept(*path);
 }
 

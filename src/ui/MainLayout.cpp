@@ -116,8 +116,13 @@ void TFormMain::BuildControls() {
   ButtonCancelReading->setToolTip(QStringLiteral("Stop reading the tracks (Esc)"));
   ButtonCancelReading->setMaximumHeight(19);
   ButtonCancelReading->hide();
+  LabelStatus = Named(new QLabel(central), "LabelStatus");
+  LabelStatus->setMaximumHeight(17);
+  LabelStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  LabelStatus->hide();
   auto* progress = new QHBoxLayout;
   progress->addWidget(ProgressBar1, 1);
+  progress->addWidget(LabelStatus, 1);
   progress->addWidget(ButtonCancelReading);
   window->addLayout(progress);
   setCentralWidget(central);

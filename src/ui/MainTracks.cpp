@@ -21,6 +21,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 
 void TFormMain::SetTrackCommandsEnabled(bool enabled) {
   for (QWidget* widget : std::initializer_list<QWidget*>{ButtonChooseTracks, ButtonMoveUp,
@@ -48,8 +49,10 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
   // Whatever happens while reading, the window comes back to a consistent state.
   ReadingTracks = true;
   SetTrackCommandsEnabled(false);
+  ShowStatus({});
   struct TFinish {
     TFormMain* Form;
+    std::size_t Chosen;
     ~TFinish() {
       Form->ProgressBar1->setValue(0);
       Form->ButtonCancelReading->hide();
@@ -60,8 +63,9 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
       // player's message, if any, comes last, over a window that is done reading.
       if (!Form->FAlbum->Tracks.empty())
         Form->FillAlbumFields();
+      Form->ShowReadingOutcome(Chosen); // what was read outweighs the player's note
     }
-  } finish{this};
+  } finish{this, paths.size()};
   TBusyCursor busy;
   ClearTracks();
   if (SortFilesonSelection1->isChecked())
@@ -83,6 +87,22 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
     return !CancelReading;
   };
   ReadTracks(paths, GenerateSFVfile1->isChecked(), callbacks);
+}
+
+void TFormMain::ShowReadingOutcome(std::size_t chosen) {
+  const std::size_t read = FAlbum->Tracks.size();
+  const auto unread =
+      std::count_if(FAlbum->Tracks.begin(), FAlbum->Tracks.end(),
+                    [](const TTrackEntry& t) { return !t.Info || !t.Info->Analysed; });
+  const auto tracks = [](std::size_t n) {
+    return std::to_string(n) + (n == 1 ? " track" : " tracks");
+  };
+  std::string text = read < chosen ? "Reading cancelled: " + std::to_string(read) + " of " +
+                                         tracks(chosen) + " read"
+                                   : tracks(read) + " read";
+  if (unread > 0)
+    text += ", " + std::to_string(unread) + " could not be read";
+  ShowStatus(text);
 }
 
 void TFormMain::AddTrackLine(std::size_t position) {

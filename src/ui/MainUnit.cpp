@@ -17,8 +17,10 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
@@ -81,7 +83,23 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   ListBox1->viewport()->setAcceptDrops(true);
   ListBox1->viewport()->installEventFilter(this);
 
+  StatusTimer = new QTimer(this);
+  StatusTimer->setSingleShot(true);
+  connect(StatusTimer, &QTimer::timeout, this, [this] { ShowStatus({}); });
+  // A track that will not play says why in the strip; the design shows no box for it.
+  CurrentHost().SetMediaProblemListener(
+      [this](const std::string& reason) { ShowStatus("Can't play the track: " + reason); });
+
   FormCreate();
+}
+
+void TFormMain::ShowStatus(const std::string& text) {
+  // The strip shows a note in place of the idle progress bar for a while.
+  LabelStatus->setText(ToQt(text));
+  LabelStatus->setVisible(!text.empty());
+  ProgressBar1->setVisible(text.empty());
+  if (!text.empty())
+    StatusTimer->start(StatusMilliseconds);
 }
 
 void TFormMain::keyPressEvent(QKeyEvent* event) {
@@ -119,7 +137,9 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
   }
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+  CurrentHost().SetMediaProblemListener({});
+}
 
 void TFormMain::FormCreate() {
   const std::string folder = GetProgramFolder();
@@ -229,8 +249,7 @@ bool TFormMain::SaveRememberedLists(std::string* failedPath) {
       FromQt(ComboBoxRecordLabel->currentText()), FromQt(ComboBoxRippedBy->currentText()),
       FromQt(ComboBoxPostedBy->currentText()), FromQt(ComboBoxEncoder->currentText()),
       FromQt(ComboBoxCodec->currentText())};
-  const bool saved =
-      ::SaveRememberedLists(GetProgramFolder(), RememberedLists, texts, failedPath);
+  const bool saved = ::SaveRememberedLists(GetProgramFolder(), RememberedLists, texts, failedPath);
   for (std::size_t list = 0; list < RememberedLists.size(); ++list)
     ShowRememberedList(static_cast<TRememberedList>(list));
   return saved;

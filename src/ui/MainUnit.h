@@ -20,6 +20,7 @@ class QLineEdit;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 class QToolButton;
 class TFormNewsGroups;
 
@@ -97,6 +98,10 @@ private:
   QWidget* BuildPostingInformation();
   void BuildMenu();
   void SetTrackCommandsEnabled(bool enabled);
+  // What a command did, in the bottom strip for a while; an empty text clears it.
+  void ShowStatus(const std::string& text);
+  void ShowReadingOutcome(std::size_t chosen);
+  static constexpr int StatusMilliseconds = 10000;
   // The listing's selected line, or -1: Qt gives the list a current row on focus alone.
   int SelectedRow() const;
   void ShowTrackLists();
@@ -157,6 +162,8 @@ public:
   QPushButton* ButtonPreviewNFO = nullptr;
   QPushButton* ButtonMakeNFO = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
+  QLabel* LabelStatus = nullptr;
+  QTimer* StatusTimer = nullptr;
   // Shown while tracks are read; Escape does the same.
   QPushButton* ButtonCancelReading = nullptr;
   QAction* Open1 = nullptr;

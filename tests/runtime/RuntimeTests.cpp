@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QLabel>
 #include <QListWidget>
 #include <QMediaFormat>
 #include <QTest>
@@ -98,8 +99,8 @@ TEST_F(RealRuntime, PlayerOpensAnMp3AndRefusesWhatIsNotAudio) {
   EXPECT_EQ(Host.Messages, std::vector<std::string>{unreadable});
   Select(1);
   Form.ListBox1DblClick();
-  EXPECT_EQ(Host.Messages,
-            (std::vector<std::string>{unreadable, FileMessage(ecOpenMedia, text)}));
+  EXPECT_EQ(Host.Messages, (std::vector<std::string>{unreadable, FileMessage(ecOpenMedia, text)}));
+  EXPECT_TRUE(Form.LabelStatus->text().startsWith("Can't play the track: ")); // the reason
 }
 
 // Without any GStreamer plugin Qt's player crashes as it is built; the window must go on
@@ -110,11 +111,13 @@ TEST_F(RealRuntime, HiddenPluginsWindowWorksWithoutPlayer) {
   ASSERT_FALSE(CanDecodeMp3());
   const std::string second = Host.Track("second.mp3", ReadWholeFile(Fixture));
   Form.ChooseTracks({Fixture, second});
-  EXPECT_EQ(Host.Messages, std::vector<std::string>{FileMessage(ecOpenMedia, second)}); // sorted first
+  EXPECT_EQ(Host.Messages,
+            std::vector<std::string>{FileMessage(ecOpenMedia, second)}); // sorted first
   Host.Messages.clear();
   Form.MediaPlayer1Click(true); // no line selected: nothing
   Select(1);
   Form.MediaPlayer1Click(true);
+  EXPECT_TRUE(Form.LabelStatus->text().startsWith("Can't play the track: no MP3 decoder"));
   Form.MediaPlayer1Click(false);
   Form.ListBox1DblClick();
   EXPECT_EQ(Host.Messages.size(), 2u);

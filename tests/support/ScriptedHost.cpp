@@ -159,5 +159,7 @@ std::optional<std::string> TScriptedHost::SaveFileDialog(const TSaveDialogReques
 
 bool TScriptedHost::OpenMedia(const std::string& path) {
   MediaCalls.push_back("Open " + path);
+  if (!MediaOpens)
+    ReportMediaProblem(MediaProblem);
   return MediaOpens;
 }

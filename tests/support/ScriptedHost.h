@@ -76,6 +76,7 @@ public:
   TSaveDialogRequest LastSaveDialog;
   std::vector<std::string> MediaCalls;
   bool MediaOpens = true;
+  std::string MediaProblem = "no decoder"; // the reason a failed open reports
   int InputMaxLength = 0;
   // Busy cursor: how deep it is now and how often it was set.
   int BusyDepth = 0;

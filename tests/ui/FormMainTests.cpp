@@ -201,6 +201,7 @@ TEST_F(FormMain, UntaggedAndUnreadableTracksStillGetTheirLines) {
   // The unread file, first in the listing, does not outvote the one that was read.
   EXPECT_EQ(Form->ComboBoxBitRate->currentText(), "128K/s");
   EXPECT_EQ(Form->ComboBoxSampleRate->currentText(), "44100Hz");
+  EXPECT_EQ(Form->LabelStatus->text(), "2 tracks read, 1 could not be read"); // not a box
 
   Form->UseID3TagInfo->trigger();
   EXPECT_EQ(Lines(), QStringList({" 1. No ID3 Tag Available", " 2. No ID3 Tag Available"}));
@@ -239,6 +240,7 @@ TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
   const std::string nfo = Folder() + "album/ACDC - Live 1991.nfo";
   Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder, nfo);
   Form->ButtonMakeNFOClick();
+  EXPECT_EQ(Form->LabelStatus->text(), "Saved ACDC - Live 1991.nfo and .sfv");
   EXPECT_NE(ReadWholeFile(nfo).find("Artist     : AC/DC\r\n"), std::string::npos);
   // Chosen while the option was off: the save computes the checksum it lacks.
   const std::string sfv = ReadWholeFile(Folder() + "album/ACDC - Live 1991.sfv");
@@ -263,6 +265,7 @@ TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
     Host.VerifyAllShown();
     EXPECT_NE(ReadWholeFile(nfo), "old\r\n");
     EXPECT_EQ(ReadWholeFile(sfvPath) == sfv, answer == TMessageResult::Yes);
+    EXPECT_EQ(Form->LabelStatus->text().endsWith(".sfv was kept"), answer == TMessageResult::No);
   }
 
   Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder,
@@ -331,6 +334,7 @@ TEST_F(FormMain, PlaybackHelpAndAddNewsgroup) {
   Host.MediaOpens = false;
   Host.ExpectError(ecOpenMedia, paths[1]);
   Form->ListBox1DblClick();
+  EXPECT_EQ(Form->LabelStatus->text(), "Can't play the track: no decoder");
 
   Host.ExpectHelp(100, false);
   Host.ExpectError(ecHelpFile, Folder() + "ZERUvez.hlp");
@@ -391,6 +395,7 @@ TEST_F(FormMain, CancellingKeepsTheTracksReadSoFar) {
   QTimer::singleShot(0, Form.get(), [&] { Form->ButtonCancelReadingClick(); });
   Choose(paths);
   EXPECT_TRUE(Lines().empty());
+  EXPECT_EQ(Form->LabelStatus->text(), "Reading cancelled: 0 of 40 tracks read");
   EXPECT_EQ(Form->DateTimePickerRipDate->date(), ripDate);
   for (QComboBox* box : {Form->ComboBoxBitRate, Form->ComboBoxSampleRate, Form->ComboBoxID3Tag})
     EXPECT_EQ(box->currentText(), "") << box->objectName().toStdString();
