@@ -99,7 +99,8 @@ void TFormNewsGroups::BuildControls() {
 
   ButtonHelp = Named(new QPushButton(QStringLiteral("&Help"), this), "ButtonHelp");
   Label3 = Named(
-      new QLabel(QStringLiteral("Double click the newsgroups in the left panel to select them."),
+      new QLabel(QStringLiteral("Double click the newsgroups in the left panel to select them. "
+                                "Space moves the highlighted group to the other list."),
                  this),
       "Label3");
   Label3->setWordWrap(true);
@@ -135,6 +136,8 @@ void TFormNewsGroups::BuildControls() {
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(1000);
 
+  ListViewAvailableGroups->installEventFilter(this);
+  ListBoxSelectedGroups->installEventFilter(this);
   connect(Timer1, &QTimer::timeout, this, &TFormNewsGroups::Timer1Timer);
   connect(EditGroupFilter, &QLineEdit::textChanged, this,
           [this](const QString& text) { FSelection.FilterText = text.toStdString(); });
@@ -226,6 +229,29 @@ void TFormNewsGroups::ButtonClearClick() {
 
 void TFormNewsGroups::ButtonHelpClick() {
   CurrentHost().ShowHelp(HelpTopic);
+}
+
+// Space, or Ctrl with the arrow that points to the other list, moves the highlighted
+// group across, as a double click does: the window works without the mouse.
+bool TFormNewsGroups::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress)
+    return QDialog::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  const bool ctrl = key->modifiers() == Qt::ControlModifier;
+  if (watched == ListViewAvailableGroups &&
+      (key->key() == Qt::Key_Space || (ctrl && key->key() == Qt::Key_Right))) {
+    const QModelIndex current = ListViewAvailableGroups->currentIndex();
+    if (current.isValid())
+      ListViewAvailableGroups->setCurrentIndex(current); // selects it too
+    ListViewAvailableGroupsDblClick();
+    return true;
+  }
+  if (watched == ListBoxSelectedGroups &&
+      (key->key() == Qt::Key_Space || (ctrl && key->key() == Qt::Key_Left))) {
+    ListBoxSelectedGroupsDblClick();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void TFormNewsGroups::keyPressEvent(QKeyEvent* event) {

@@ -61,6 +61,7 @@ public:
 
 protected:
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   void FormKeyPress(QKeyEvent* event);

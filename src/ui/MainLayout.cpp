@@ -127,6 +127,48 @@ void TFormMain::BuildControls() {
   window->addLayout(progress);
   setCentralWidget(central);
   BuildMenu();
+  SetTabOrder();
+}
+
+// Tab follows the screen: top to bottom, left to right within each group.
+void TFormMain::SetTabOrder() {
+  const std::initializer_list<QWidget*> order = {ListBox1,
+                                                 ButtonChooseTracks,
+                                                 ButtonMoveUp,
+                                                 ButtonMoveDown,
+                                                 MediaPlayer1Play,
+                                                 MediaPlayer1Stop,
+                                                 ButtonClearTracks,
+                                                 ComboBoxArtist,
+                                                 ComboBoxAlbumTitle,
+                                                 ComboBoxYear,
+                                                 ComboBoxSource,
+                                                 ComboBoxGenre,
+                                                 ComboBoxRecordLabel,
+                                                 ComboBoxEncoder,
+                                                 ComboBoxCodec,
+                                                 ComboBoxBitRate,
+                                                 CheckBoxVBR,
+                                                 ComboBoxSampleRate,
+                                                 ComboBoxID3Tag,
+                                                 StereoModeButtons->button(0),
+                                                 StereoModeButtons->button(1),
+                                                 StereoModeButtons->button(2),
+                                                 StereoModeButtons->button(3),
+                                                 ComboBoxRippedBy,
+                                                 DateTimePickerRipDate,
+                                                 ComboBoxPostedBy,
+                                                 DateTimePickerPostDate,
+                                                 ComboBoxNewsgroups,
+                                                 ButtonEditNGList,
+                                                 ButtonPreviewNFO,
+                                                 ButtonMakeNFO};
+  QWidget* previous = nullptr;
+  for (QWidget* widget : order) {
+    if (previous)
+      setTabOrder(previous, widget);
+    previous = widget;
+  }
 }
 
 QWidget* TFormMain::BuildTrackListing() {
@@ -189,12 +231,12 @@ QWidget* TFormMain::BuildAlbumInformation() {
   for (QLineEdit* edit : {EditPlayingTime, EditSize})
     edit->setEnabled(false);
   auto* grid = new QGridLayout(GroupBox2);
-  AddLabelled(grid, 0, 0, "Artist ", ComboBoxArtist, 3);
-  AddLabelled(grid, 1, 0, "Album Title ", ComboBoxAlbumTitle, 3);
-  AddLabelled(grid, 2, 0, "Year ", ComboBoxYear);
-  AddLabelled(grid, 2, 2, "Source ", ComboBoxSource);
-  AddLabelled(grid, 3, 0, "Genre ", ComboBoxGenre);
-  AddLabelled(grid, 3, 2, "Record Label ", ComboBoxRecordLabel);
+  AddLabelled(grid, 0, 0, "&Artist ", ComboBoxArtist, 3);
+  AddLabelled(grid, 1, 0, "A&lbum Title ", ComboBoxAlbumTitle, 3);
+  AddLabelled(grid, 2, 0, "&Year ", ComboBoxYear);
+  AddLabelled(grid, 2, 2, "Sou&rce ", ComboBoxSource);
+  AddLabelled(grid, 3, 0, "&Genre ", ComboBoxGenre);
+  AddLabelled(grid, 3, 2, "Record La&bel ", ComboBoxRecordLabel);
   AddLabelled(grid, 4, 0, "Playing Time ", EditPlayingTime);
   AddLabelled(grid, 4, 2, "Total Size ", EditSize);
   grid->setColumnStretch(1, 1);
@@ -211,7 +253,7 @@ QWidget* TFormMain::BuildTechnicalInformation() {
   ComboBoxBitRate = Combo(GroupBox3, "ComboBoxBitRate",
                           {"32 K/sec", "64 K/sec", "96 K/sec", "128 K/sec", "160 K/sec",
                            "192 K/sec", "224 K/sec", "256 K/sec", "298 K/sec", "320 K/sec"});
-  CheckBoxVBR = Named(new QCheckBox(QStringLiteral("VBR"), GroupBox3), "CheckBoxVBR", 693);
+  CheckBoxVBR = Named(new QCheckBox(QStringLiteral("&VBR"), GroupBox3), "CheckBoxVBR", 693);
   ComboBoxSampleRate = Combo(GroupBox3, "ComboBoxSampleRate",
                              {"8,000 Hz", "11,025 Hz", "12,000 Hz", "16,000 Hz", "22,050 Hz",
                               "24,000 Hz", "32,000 Hz", "44,100 Hz", "48,000 Hz"});
@@ -232,12 +274,12 @@ QWidget* TFormMain::BuildTechnicalInformation() {
   StereoModeButtons->button(0)->setChecked(true);
 
   auto* grid = new QGridLayout(GroupBox3);
-  AddLabelled(grid, 0, 0, "Encoder ", ComboBoxEncoder, 2);
-  AddLabelled(grid, 1, 0, "Codec ", ComboBoxCodec, 2);
-  AddLabelled(grid, 2, 0, "Bit Rate ", ComboBoxBitRate);
+  AddLabelled(grid, 0, 0, "&Encoder ", ComboBoxEncoder, 2);
+  AddLabelled(grid, 1, 0, "Co&dec ", ComboBoxCodec, 2);
+  AddLabelled(grid, 2, 0, "B&it Rate ", ComboBoxBitRate);
   grid->addWidget(CheckBoxVBR, 2, 2);
-  AddLabelled(grid, 3, 0, "Sample Rate ", ComboBoxSampleRate, 2);
-  AddLabelled(grid, 4, 0, "ID3 Tag ", ComboBoxID3Tag, 2);
+  AddLabelled(grid, 3, 0, "Sa&mple Rate ", ComboBoxSampleRate, 2);
+  AddLabelled(grid, 4, 0, "ID&3 Tag ", ComboBoxID3Tag, 2);
   grid->addWidget(RadioGroupStereoMode, 5, 0, 1, 3);
   grid->setColumnStretch(1, 1);
   Compact(grid);
@@ -257,11 +299,11 @@ QWidget* TFormMain::BuildPostingInformation() {
   ButtonEditNGList = Button(GroupBox4, "ButtonEditNGList", "Select &Newsgroups",
                             "Click to select the Newsgroups you plan on posting to");
   auto* grid = new QGridLayout(GroupBox4);
-  AddLabelled(grid, 0, 0, "Ripped by ", ComboBoxRippedBy);
-  AddLabelled(grid, 0, 2, "On ", DateTimePickerRipDate, 1, 793);
-  AddLabelled(grid, 1, 0, "Posted by ", ComboBoxPostedBy);
-  AddLabelled(grid, 1, 2, "On ", DateTimePickerPostDate, 1, 794);
-  AddLabelled(grid, 2, 0, "Posting to ", ComboBoxNewsgroups);
+  AddLabelled(grid, 0, 0, "Ri&pped by ", ComboBoxRippedBy);
+  AddLabelled(grid, 0, 2, "O&n ", DateTimePickerRipDate, 1, 793); // Alt+N cycles the dates
+  AddLabelled(grid, 1, 0, "Po&sted by ", ComboBoxPostedBy);
+  AddLabelled(grid, 1, 2, "O&n ", DateTimePickerPostDate, 1, 794);
+  AddLabelled(grid, 2, 0, "Postin&g to ", ComboBoxNewsgroups);
   grid->addWidget(ButtonEditNGList, 2, 2, 1, 2);
   grid->setColumnStretch(1, 1);
   Compact(grid);

@@ -97,6 +97,7 @@ private:
   QWidget* BuildTechnicalInformation();
   QWidget* BuildPostingInformation();
   void BuildMenu();
+  void SetTabOrder();
   void SetTrackCommandsEnabled(bool enabled);
   // What a command did, in the bottom strip for a while; an empty text clears it.
   void ShowStatus(const std::string& text);

@@ -120,6 +120,22 @@ TEST_F(FormNewsGroups, DoubleClicksMoveGroupsBothWays) {
   EXPECT_TRUE(SelectedRows().isEmpty());
 }
 
+TEST_F(FormNewsGroups, KeysMoveGroupsWithoutTheMouse) {
+  Create(ExampleGroups);
+  Available()->setFocus();
+  QTest::keyClick(Available(), Qt::Key_Down); // to the first row
+  QTest::keyClick(Available(), Qt::Key_Space);
+  QTest::keyClick(Available(), Qt::Key_Right, Qt::ControlModifier);
+  EXPECT_EQ(SelectedRows().size(), 2);
+  EXPECT_EQ(Rows().size(), 1);
+  Selected()->setCurrentRow(0);
+  QTest::keyClick(Selected(), Qt::Key_Left, Qt::ControlModifier);
+  QTest::keyClick(Selected(), Qt::Key_Space);
+  EXPECT_TRUE(SelectedRows().isEmpty());
+  EXPECT_EQ(Rows().size(), 3);
+  EXPECT_TRUE(Form->isVisible()); // neither key closed the window
+}
+
 TEST_F(FormNewsGroups, EnterClosesAsOkayAndEscapeAsCancel) {
   Create(ExampleGroups);
   Filter()->setFocus();

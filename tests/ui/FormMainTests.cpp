@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
@@ -111,6 +112,42 @@ TEST_F(FormMain, FirstStartWithoutFiles) {
   EXPECT_EQ(Form->findChild<QPushButton*>("ButtonChooseTracks")->toolTip(),
             "Select the tracks to be included");
   EXPECT_EQ(Form->Open1->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+}
+
+TEST_F(FormMain, KeyboardFollowsTheScreen) {
+  ShipListFiles();
+  Create();
+  // Tab visits the controls as the screen shows them: group by group, top to bottom,
+  // left to right.
+  QStringList chain;
+  QWidget* widget = Form->ListBox1;
+  do {
+    if (widget->isEnabled() && widget->isVisibleTo(Form.get()) &&
+        (widget->focusPolicy() & Qt::TabFocus) && !widget->objectName().isEmpty() &&
+        !widget->objectName().startsWith("qt_")) // a box's own edit is the box
+      chain << widget->objectName();
+    widget = widget->nextInFocusChain();
+  } while (widget != Form->ListBox1 && chain.size() < 100);
+  EXPECT_EQ(chain.join(' ').toStdString(),
+            "ListBox1 ButtonChooseTracks ButtonMoveUp ButtonMoveDown MediaPlayer1Play "
+            "MediaPlayer1Stop ButtonClearTracks ComboBoxArtist ComboBoxAlbumTitle ComboBoxYear "
+            "ComboBoxSource ComboBoxGenre ComboBoxRecordLabel ComboBoxEncoder ComboBoxCodec "
+            "ComboBoxBitRate CheckBoxVBR ComboBoxSampleRate ComboBoxID3Tag RadioGroupStereoMode0 "
+            "RadioGroupStereoMode1 RadioGroupStereoMode2 RadioGroupStereoMode3 ComboBoxRippedBy "
+            "DateTimePickerRipDate ComboBoxPostedBy DateTimePickerPostDate ComboBoxNewsgroups "
+            "ButtonEditNGList ButtonPreviewNFO ButtonMakeNFO");
+  // Every label leads to its box by a mnemonic that no menu uses.
+  QString menuLetters;
+  for (QAction* menu : Form->menuBar()->actions())
+    menuLetters += menu->text().at(menu->text().indexOf('&') + 1).toUpper();
+  for (QLabel* label : Form->findChildren<QLabel*>()) {
+    if (!label->buddy() || !label->buddy()->isEnabled())
+      continue;
+    SCOPED_TRACE(label->text().toStdString());
+    const qsizetype at = label->text().indexOf('&');
+    ASSERT_GE(at, 0);
+    EXPECT_FALSE(menuLetters.contains(label->text().at(at + 1).toUpper()));
+  }
 }
 
 TEST_F(FormMain, PreferencesRoundTrip) {
