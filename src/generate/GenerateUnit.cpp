@@ -44,7 +44,3 @@ void TGenerate::Generate() {
 bool TGenerate::SaveToFile(const std::string& path) const {
   return WriteFileAtomically(path, Output + "\r\n");
 }
-
-void TGenerate::Preview() const {
-  CurrentHost().ShowPreview(Output);
-}

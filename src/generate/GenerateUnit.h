@@ -19,8 +19,6 @@ public:
   void Generate();
   // Writes the output and one CR LF, whole or not at all; false when that failed.
   bool SaveToFile(const std::string& path) const;
-  // Shows the output in the preview window.
-  void Preview() const;
 
   std::string Template;
   std::string Output;

@@ -12,14 +12,12 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMediaFormat>
 #include <QMediaPlayer>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QTimer>
@@ -65,22 +63,6 @@ TShellResult TQtHost::ShellOpen(const std::string& file, const std::string& work
     return TShellResult::FileNotFound;
   return QDesktopServices::openUrl(QUrl::fromLocalFile(path)) ? TShellResult::Opened
                                                               : TShellResult::Failed;
-}
-
-void TQtHost::ShowPreview(const std::string& text) {
-  // A plain modal text window until the program has its own preview window.
-  QDialog dialog;
-  dialog.setWindowTitle(QStringLiteral(".NFO Preview"));
-  dialog.resize(696, 480);
-  auto* memo = new QPlainTextEdit(&dialog);
-  memo->setObjectName(QStringLiteral("MemoPreview"));
-  memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  memo->setPlainText(QString::fromStdString(text));
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(memo);
-  dialog.exec();
 }
 
 std::optional<std::string> TQtHost::InputBox(const std::string& caption, const std::string& prompt,

@@ -24,7 +24,6 @@ public:
   }
   std::string ProgramFile() override;
   TShellResult ShellOpen(const std::string& file, const std::string& workingFolder) override;
-  void ShowPreview(const std::string& text) override;
   std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                       const std::string& value, int maxLength) override;
   std::optional<std::string> OpenFileDialog(const TOpenDialogRequest& request) override;

@@ -24,7 +24,7 @@ std::vector<std::uint8_t> Block(const TBytes& bytes) {
   return block;
 }
 
-const THeaderSpec Cbr128; // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, joint stereo
+const THeaderFields Cbr128; // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, joint stereo
 } // namespace
 
 TEST(MPEGFrame, HeaderValidity) {
@@ -53,7 +53,7 @@ TEST(MPEGFrame, HeaderValidity) {
 TEST(MPEGFrame, LengthsOfEveryLayer) {
   const struct {
     const char* Name;
-    THeaderSpec Spec;
+    THeaderFields Fields;
     int Length;
   } cases[] = {
       {"MPEG-1 III 128k 44.1k", Cbr128, 417},
@@ -76,7 +76,7 @@ TEST(MPEGFrame, LengthsOfEveryLayer) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    const auto bytes = Block(FrameHeader(c.Spec));
+    const auto bytes = Block(FrameHeader(c.Fields));
     EXPECT_EQ(mpeg::FrameLengthOf(mpeg::ParseHeader(std::span(bytes).first<4>())), c.Length);
   }
 }
@@ -101,12 +101,12 @@ TEST(MPEGScan, FirstConfirmedFrameWins) {
 }
 
 TEST(MPEGScan, VbrHeaderPositions) {
-  const THeaderSpec mono1{.Channel = Mono};
-  const THeaderSpec mono2{.Version = TMpegVersion::Mpeg2, .BitRateIndex = 8, .Channel = Mono};
-  const THeaderSpec stereo2{.Version = TMpegVersion::Mpeg2, .BitRateIndex = 8};
+  const THeaderFields mono1{.Channel = Mono};
+  const THeaderFields mono2{.Version = TMpegVersion::Mpeg2, .BitRateIndex = 8, .Channel = Mono};
+  const THeaderFields stereo2{.Version = TMpegVersion::Mpeg2, .BitRateIndex = 8};
   const struct {
     const char* Name;
-    THeaderSpec Spec;
+    THeaderFields Fields;
     TBytes First;
     bool Present;
     const char* Kind;
@@ -124,7 +124,7 @@ TEST(MPEGScan, VbrHeaderPositions) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    const auto scan = mpeg::ScanForFrame(Block(c.First + Frames(c.Spec, 3)));
+    const auto scan = mpeg::ScanForFrame(Block(c.First + Frames(c.Fields, 3)));
     ASSERT_TRUE(scan.Frame.Present);
     EXPECT_EQ(scan.VBRHeader.Present, c.Present);
     EXPECT_EQ(std::string(scan.VBRHeader.Kind.data(), c.Present ? 4 : 0), c.Kind);
@@ -209,7 +209,7 @@ TEST(MPEGAnalysis, ShortCbrFileIsAnalysed) {
 }
 
 TEST(MPEGEncoder, TrailerVendorWithinTheWindow) {
-  const THeaderSpec plain{.Channel = Mono};
+  const THeaderFields plain{.Channel = Mono};
   const TBytes audio = Frames(plain, 30);
   const struct {
     const char* Name;
@@ -236,7 +236,7 @@ TEST(MPEGEncoder, TrailerVendorWithinTheWindow) {
 TEST(MPEGEncoder, HeaderRulesInOrder) {
   const struct {
     const char* Name;
-    THeaderSpec Spec;
+    THeaderFields Fields;
     const char* Expected;
   } cases[] = {
       {"plain mono", {.Channel = Mono}, "Fraunhofer"},
@@ -249,12 +249,12 @@ TEST(MPEGEncoder, HeaderRulesInOrder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    auto [result, mp3] = Analyze(Frames(c.Spec, 30));
+    auto [result, mp3] = Analyze(Frames(c.Fields, 30));
     ASSERT_TRUE(result);
     EXPECT_EQ(mp3.EncoderText(), c.Expected);
   }
   // The six bytes behind the header are zero and the frame is original: Xing.
-  const THeaderSpec original{.Channel = Mono, .Original = true};
+  const THeaderFields original{.Channel = Mono, .Original = true};
   auto [result, mp3] = Analyze(Frame(original, '\0') + Frames(original, 30));
   ASSERT_TRUE(result);
   EXPECT_EQ(mp3.EncoderText(), "Xing");

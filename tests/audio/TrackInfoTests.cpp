@@ -8,7 +8,7 @@
 #include <vector>
 
 namespace {
-const THeaderSpec Cbr128;
+const THeaderFields Cbr128;
 
 struct TrackInfo : ::testing::Test {
   TWithScriptedHost Scripted;
@@ -120,7 +120,7 @@ TEST_F(TrackInfo, Id3v2WinsOverId3v1) {
 TEST_F(TrackInfo, Id3v1OnlyTags) {
   const struct {
     const char* Name;
-    TId3v1Spec Tag;
+    TId3v1Fields Tag;
     const char* Version;
     const char* Track;
     const char* Genre;

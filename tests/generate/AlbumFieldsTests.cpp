@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-struct TTrackSpec {
+struct TTrackFields {
   std::string Artist = "";
   std::string Year = "";
   int BitRate = 128;
@@ -17,9 +17,9 @@ struct TTrackSpec {
   bool Analysed = true;
 };
 
-TAlbumInfo Album(const std::vector<TTrackSpec>& specs) {
+TAlbumInfo Album(const std::vector<TTrackFields>& fields) {
   TAlbumInfo album;
-  for (const TTrackSpec& s : specs) {
+  for (const TTrackFields& s : fields) {
     auto info = std::make_unique<TTrackInfo>();
     info->HasTag = true;
     info->Artist = s.Artist;
@@ -72,7 +72,7 @@ TEST(AlbumFields, MajoritiesAndTheirTextForms) {
 
 TEST(AlbumFields, TracksWhoseAudioWasNotReadDoNotVoteOnTechnicalFields) {
   TWithScriptedHost scripted;
-  const TTrackSpec unread{.BitRate = 0, .SampleRate = 0, .ChannelMode = 0, .Analysed = false};
+  const TTrackFields unread{.BitRate = 0, .SampleRate = 0, .ChannelMode = 0, .Analysed = false};
   const TAlbumFieldChoices c = DecideAlbumFields(
       Album({unread, {.BitRate = 192, .SampleRate = 48000, .Codec = "LAME3.100"}, unread}), 0);
   EXPECT_EQ(c.BitRate, "192K/s");

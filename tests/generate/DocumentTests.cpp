@@ -108,15 +108,6 @@ TEST_F(Documents, SaveWritesWholeOrNothing) {
   EXPECT_EQ(Read("old.nfo"), "\r\n");
 }
 
-TEST_F(Documents, PreviewShowsTheOutput) {
-  Host.ProgramDir.Write(SingleArtistTemplateFileName, "Preview me");
-  TNFO nfo(Album);
-  nfo.Generate();
-  Host.ExpectPreview();
-  nfo.Preview();
-  EXPECT_EQ(Host.LastPreview, "Preview me");
-}
-
 TEST(SfvPath, BesideTheNfo) {
   EXPECT_EQ(SfvPathFor("/music/Album.nfo"), "/music/Album.sfv");
   EXPECT_EQ(SfvPathFor("/music/Album"), "/music/Album.sfv");

@@ -3,7 +3,7 @@
 #include <array>
 
 namespace {
-int StandardBitRate(const THeaderSpec& s) {
+int StandardBitRate(const THeaderFields& s) {
   static constexpr std::array<std::array<int, 16>, 5> Rows = {{
       {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0}, // v1 L1
       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},    // v1 L2
@@ -20,7 +20,7 @@ int StandardBitRate(const THeaderSpec& s) {
   return Rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(s.BitRateIndex)];
 }
 
-int StandardSampleRate(const THeaderSpec& s) {
+int StandardSampleRate(const THeaderFields& s) {
   static constexpr std::array<int, 3> Base = {44100, 48000, 32000};
   const int divisor = s.Version == TMpegVersion::Mpeg1   ? 1
                       : s.Version == TMpegVersion::Mpeg2 ? 2
@@ -29,7 +29,7 @@ int StandardSampleRate(const THeaderSpec& s) {
 }
 } // namespace
 
-TBytes FrameHeader(const THeaderSpec& s) {
+TBytes FrameHeader(const THeaderFields& s) {
   TBytes h(4, '\0');
   h[0] = '\xFF';
   h[1] = static_cast<char>(0xE0 | (static_cast<int>(s.Version) << 3) |
@@ -40,7 +40,7 @@ TBytes FrameHeader(const THeaderSpec& s) {
   return h;
 }
 
-std::size_t StandardFrameLength(const THeaderSpec& s) {
+std::size_t StandardFrameLength(const THeaderFields& s) {
   const long long bits = StandardBitRate(s) * 1000LL;
   const long long rate = StandardSampleRate(s);
   if (s.Layer == TLayer::Layer1)
@@ -50,16 +50,16 @@ std::size_t StandardFrameLength(const THeaderSpec& s) {
   return static_cast<std::size_t>(samples / 8 * bits / rate + (s.Padded ? 1 : 0));
 }
 
-TBytes Frame(const THeaderSpec& spec, char filler) {
-  TBytes frame = FrameHeader(spec);
-  frame.resize(StandardFrameLength(spec), filler);
+TBytes Frame(const THeaderFields& fields, char filler) {
+  TBytes frame = FrameHeader(fields);
+  frame.resize(StandardFrameLength(fields), filler);
   return frame;
 }
 
-TBytes Frames(const THeaderSpec& spec, int count) {
+TBytes Frames(const THeaderFields& fields, int count) {
   TBytes bytes;
   for (int i = 0; i < count; ++i)
-    bytes += Frame(spec);
+    bytes += Frame(fields);
   return bytes;
 }
 
@@ -73,9 +73,9 @@ TBytes Synchsafe(std::uint32_t v) {
           static_cast<char>((v >> 7) & 0x7F), static_cast<char>(v & 0x7F)};
 }
 
-TBytes XingFrame(const THeaderSpec& spec, std::size_t offset, std::int32_t frames,
+TBytes XingFrame(const THeaderFields& fields, std::size_t offset, std::int32_t frames,
                  std::int32_t bytes, std::string_view encoderTag, std::string_view id) {
-  TBytes frame = Frame(spec, '\0');
+  TBytes frame = Frame(fields, '\0');
   TBytes xing(id);
   xing += BigEndian32(15); // flags: frames, bytes, TOC, quality
   xing += BigEndian32(static_cast<std::uint32_t>(frames));
@@ -86,9 +86,9 @@ TBytes XingFrame(const THeaderSpec& spec, std::size_t offset, std::int32_t frame
   return frame;
 }
 
-TBytes VbriFrame(const THeaderSpec& spec, std::size_t offset, std::int32_t frames,
+TBytes VbriFrame(const THeaderFields& fields, std::size_t offset, std::int32_t frames,
                  std::int32_t bytes) {
-  TBytes frame = Frame(spec, '\0');
+  TBytes frame = Frame(fields, '\0');
   TBytes vbri("VBRI\x00\x01\x05\x39\x00\x4B", 10); // version 1, delay, quality 75
   vbri += BigEndian32(static_cast<std::uint32_t>(bytes));
   vbri += BigEndian32(static_cast<std::uint32_t>(frames));
@@ -96,7 +96,7 @@ TBytes VbriFrame(const THeaderSpec& spec, std::size_t offset, std::int32_t frame
   return frame;
 }
 
-TBytes Id3v1Tag(const TId3v1Spec& s) {
+TBytes Id3v1Tag(const TId3v1Fields& s) {
   auto field = [](const std::string& text, std::size_t width) {
     TBytes f = text.substr(0, width);
     f.resize(width, '\0');

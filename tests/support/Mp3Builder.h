@@ -11,7 +11,7 @@ enum class TMpegVersion { Mpeg25 = 0, Mpeg2 = 2, Mpeg1 = 3 };
 enum class TLayer { Layer3 = 1, Layer2 = 2, Layer1 = 3 };
 enum TChannel { Stereo = 0, JointStereo = 1, DualChannel = 2, Mono = 3 };
 
-struct THeaderSpec {
+struct THeaderFields {
   TMpegVersion Version = TMpegVersion::Mpeg1;
   TLayer Layer = TLayer::Layer3;
   int BitRateIndex = 9; // 128 kbit/s for MPEG-1 Layer III
@@ -24,25 +24,25 @@ struct THeaderSpec {
   int Emphasis = 0;
 };
 
-TBytes FrameHeader(const THeaderSpec& spec);
-// The standard frame length of the spec (bit rate and sample rate from the standard).
-std::size_t StandardFrameLength(const THeaderSpec& spec);
+TBytes FrameHeader(const THeaderFields& fields);
+// The standard frame length of the header (bit rate and sample rate from the standard).
+std::size_t StandardFrameLength(const THeaderFields& fields);
 // One whole frame: the header, then filler bytes.
-TBytes Frame(const THeaderSpec& spec, char filler = '\x55');
-TBytes Frames(const THeaderSpec& spec, int count);
+TBytes Frame(const THeaderFields& fields, char filler = '\x55');
+TBytes Frames(const THeaderFields& fields, int count);
 // A first frame carrying a Xing (or "Info") header at the given offset.
-TBytes XingFrame(const THeaderSpec& spec, std::size_t offset, std::int32_t frames,
+TBytes XingFrame(const THeaderFields& fields, std::size_t offset, std::int32_t frames,
                  std::int32_t bytes, std::string_view encoderTag = "",
                  std::string_view id = "Xing");
-TBytes VbriFrame(const THeaderSpec& spec, std::size_t offset, std::int32_t frames,
+TBytes VbriFrame(const THeaderFields& fields, std::size_t offset, std::int32_t frames,
                  std::int32_t bytes);
 
-struct TId3v1Spec {
+struct TId3v1Fields {
   std::string Title{}, Artist{}, Album{}, Year{}, Comment{};
   int Track = -1; // -1: version 1.0 (the comment fills 30 bytes)
   int Genre = 255;
 };
-TBytes Id3v1Tag(const TId3v1Spec& spec);
+TBytes Id3v1Tag(const TId3v1Fields& fields);
 
 // An ID3v2 frame; the size is written as the version writes it (synchsafe for 2.4
 // unless plainSize).

@@ -32,14 +32,14 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 QT_END_NAMESPACE
 
 namespace {
-struct TTagSpec {
+struct TTagFields {
   std::string Artist = "";
   std::string Album = "";
   std::string Year = "";
   int BitRateIndex = 9; // 128 kbit/s
 };
 
-TBytes TaggedTrack(const TTagSpec& s) {
+TBytes TaggedTrack(const TTagFields& s) {
   TBytes frames;
   if (!s.Artist.empty())
     frames += Id3v2Frame(3, "TPE1", TextData(0, s.Artist));
@@ -65,12 +65,12 @@ struct FormMain : ::testing::Test {
     Form = std::make_unique<TFormMain>();
     Form->show();
   }
-  std::vector<std::string> WriteTracks(const std::vector<TTagSpec>& specs) {
+  std::vector<std::string> WriteTracks(const std::vector<TTagFields>& fields) {
     std::vector<std::string> paths;
     std::filesystem::create_directories(Folder() + "album");
-    for (std::size_t i = 0; i < specs.size(); ++i)
+    for (std::size_t i = 0; i < fields.size(); ++i)
       paths.push_back(
-          Host.ProgramDir.Write("album/" + std::to_string(i + 1) + ".mp3", TaggedTrack(specs[i])));
+          Host.ProgramDir.Write("album/" + std::to_string(i + 1) + ".mp3", TaggedTrack(fields[i])));
     return paths;
   }
   void Choose(const std::vector<std::string>& paths) {
@@ -409,8 +409,8 @@ TEST_F(FormMain, DroppedFilesAndFoldersAreChosenTracks) {
 TEST_F(FormMain, CancellingKeepsTheTracksReadSoFar) {
   ShipListFiles();
   Create();
-  std::vector<TTagSpec> specs(40, TTagSpec{.Artist = "A"});
-  const auto paths = WriteTracks(specs);
+  std::vector<TTagFields> fields(40, TTagFields{.Artist = "A"});
+  const auto paths = WriteTracks(fields);
   // The first time the window handles events while reading, the user cancels.
   QTimer::singleShot(0, Form.get(), [&] {
     EXPECT_TRUE(Form->ButtonCancelReading->isVisible());
