@@ -1,7 +1,7 @@
 #include "FuzzFile.h"
 #include "audio/MP3Unit.h"
 #include "audio/MPEGaudio.h"
-#include "platform/Host.h"
+#include "common/Host.h"
 
 namespace {
 // Messages are expected (damaged files); they are dropped, not printed.

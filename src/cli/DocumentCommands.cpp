@@ -4,13 +4,13 @@
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
+#include "common/Host.h"
 #include "common/PreferencesUnit.h"
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/SaveDocumentsUnit.h"
 #include "generate/SfvCheckUnit.h"
-#include "platform/Host.h"
 
 #include <algorithm>
 #include <cctype>

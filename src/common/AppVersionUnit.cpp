@@ -1,8 +1,8 @@
 #include "common/AppVersionUnit.h"
 
 #include "BuildInfo.h"
+#include "common/Host.h"
 #include "common/PreferencesUnit.h"
-#include "platform/Host.h"
 
 #include <array>
 #include <filesystem>

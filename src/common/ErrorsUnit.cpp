@@ -1,6 +1,6 @@
 #include "common/ErrorsUnit.h"
 
-#include "platform/Host.h"
+#include "common/Host.h"
 
 #include <array>
 #include <string>

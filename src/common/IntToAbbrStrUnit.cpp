@@ -1,6 +1,6 @@
 #include "common/IntToAbbrStrUnit.h"
 
-#include "platform/Host.h"
+#include "common/Host.h"
 
 #include <cmath>
 #include <cstdio>

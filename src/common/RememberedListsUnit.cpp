@@ -1,8 +1,8 @@
 #include "common/RememberedListsUnit.h"
 
 #include "common/ErrorsUnit.h"
+#include "common/Host.h"
 #include "common/TextListUnit.h"
-#include "platform/Host.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -2,7 +2,7 @@
 
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
-#include "platform/Host.h"
+#include "common/Host.h"
 
 void OpenProgramFile(const std::string& fileName,
                      const std::function<void(const std::string& path)>& writeDefault) {

@@ -1,11 +1,11 @@
 #include "generate/AlbumFieldsUnit.h"
 
 #include "common/ErrorsUnit.h"
+#include "common/Host.h"
 #include "common/IntToAbbrStrUnit.h"
 #include "common/MostPopularUnit.h"
 #include "common/PreferencesUnit.h"
 #include "common/RememberedListsUnit.h"
-#include "platform/Host.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,8 +80,8 @@ TAlbumFieldChoices DecideAlbumFields(const TAlbumInfo& album, std::size_t artist
   c.BitRate = std::to_string(MajorityNumber(
                   analysed, [](const TTrackInfo& t, std::size_t) { return t.BitRate; })) +
               "K/s";
-  c.VBR =
-      MajorityNumber(analysed, [](const TTrackInfo& t, std::size_t) { return t.IsVBR ? 1 : 0; }) != 0;
+  c.VBR = MajorityNumber(analysed,
+                         [](const TTrackInfo& t, std::size_t) { return t.IsVBR ? 1 : 0; }) != 0;
   c.SampleRate = std::to_string(MajorityNumber(
                      analysed, [](const TTrackInfo& t, std::size_t) { return t.SampleRate; })) +
                  "Hz";

@@ -2,9 +2,9 @@
 
 #include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
+#include "common/Host.h"
 #include "common/TextListUnit.h"
 #include "generate/PostingPolicyUnit.h"
-#include "platform/Host.h"
 
 TGenerate::TGenerate(const TAlbumInfo& album, const std::string& templatePath) : Album(&album) {
   LoadTemplate(templatePath);

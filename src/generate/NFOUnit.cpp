@@ -2,9 +2,9 @@
 
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
+#include "common/Host.h"
 #include "common/ShellOpenUnit.h"
 #include "common/TextListUnit.h"
-#include "platform/Host.h"
 
 std::vector<std::string> DefaultNfoTemplate(bool variousArtists) {
   return {

@@ -1,9 +1,9 @@
 #include "generate/SaveDocumentsUnit.h"
 
+#include "common/Host.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/SFVUnit.h"
-#include "platform/Host.h"
 
 #include <filesystem>
 #include <memory>
@@ -40,8 +40,7 @@ void ReportSfvKept(const std::string& nfoPath) {
                                                            " was kept.");
 }
 
-bool SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
-                        std::string* failedPath) {
+bool SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, std::string* failedPath) {
   const auto failed = [failedPath](const std::string& path) {
     if (failedPath)
       *failedPath = path;

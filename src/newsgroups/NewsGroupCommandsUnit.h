@@ -1,7 +1,7 @@
 #pragma once
 // The Tools menu's newsgroup commands.
+#include "common/Host.h"
 #include "newsgroups/NewsGroupSelectionUnit.h"
-#include "platform/Host.h"
 
 #include <cstddef>
 #include <string>

@@ -3,8 +3,8 @@
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
+#include "common/Host.h"
 #include "common/TextListUnit.h"
-#include "platform/Host.h"
 
 #include <algorithm>
 

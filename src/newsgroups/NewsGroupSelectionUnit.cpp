@@ -1,7 +1,7 @@
 #include "newsgroups/NewsGroupSelectionUnit.h"
 
 #include "common/AppVersionUnit.h"
-#include "platform/Host.h"
+#include "common/Host.h"
 
 #include <algorithm>
 

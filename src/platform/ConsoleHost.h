@@ -1,7 +1,7 @@
 #pragma once
 // The command-line tool's host: messages go to stderr, regional forms come from Qt's
 // system locale, exactly as in the window program.
-#include "platform/Host.h"
+#include "common/Host.h"
 
 #include <QCollator>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 // The user's regional forms, as Qt's system locale knows them.
-#include "platform/Host.h"
+#include "common/Host.h"
 
 TRegionalSettings SystemRegionalSettings();
 

@@ -1,7 +1,7 @@
 #include "ui/AboutUnit.h"
 
 #include "common/AppVersionUnit.h"
-#include "platform/Host.h"
+#include "common/Host.h"
 
 #include <QFrame>
 #include <QIcon>

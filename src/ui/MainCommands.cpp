@@ -4,15 +4,15 @@
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/HelpFileUnit.h"
+#include "common/Host.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/PostingPolicyUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/SaveDocumentsUnit.h"
 #include "newsgroups/NewsGroupCommandsUnit.h"
-#include "newsgroups/NewsGroupUnit.h"
-#include "platform/Host.h"
 #include "ui/AboutUnit.h"
+#include "ui/NewsGroupUnit.h"
 
 #include <QAction>
 #include <QApplication>

@@ -4,9 +4,9 @@
 #include "audio/MP3Unit.h"
 #include "audio/TrackReaderUnit.h"
 #include "common/ErrorsUnit.h"
+#include "common/Host.h"
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumFieldsUnit.h"
-#include "platform/Host.h"
 #include "ui/QtDates.h"
 
 #include <QAction>

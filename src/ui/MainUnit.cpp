@@ -5,8 +5,8 @@
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
-#include "newsgroups/NewsGroupUnit.h"
-#include "platform/Host.h"
+#include "common/Host.h"
+#include "ui/NewsGroupUnit.h"
 #include "ui/QtDates.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 // Tamberlon: the program's entry.
-#include "newsgroups/NewsGroupUnit.h"
 #include "ui/DesktopHost.h"
 #include "ui/MainUnit.h"
+#include "ui/NewsGroupUnit.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -3,10 +3,10 @@
 // the answers to message boxes and the save dialog are the test's own.
 #include "common/ErrorsUnit.h"
 #include "common/RememberedListsUnit.h"
-#include "newsgroups/NewsGroupUnit.h"
 #include "support/TempFolder.h"
 #include "ui/DesktopHost.h"
 #include "ui/MainUnit.h"
+#include "ui/NewsGroupUnit.h"
 
 #include <QApplication>
 #include <QDialog>

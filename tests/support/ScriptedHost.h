@@ -3,7 +3,7 @@
 // in order), fails the test on a call it was not told to expect, and checks at the end
 // that every expected call came. Nothing modal ever opens.
 #include "common/ErrorsUnit.h"
-#include "platform/Host.h"
+#include "common/Host.h"
 #include "support/TempFolder.h"
 
 #include <deque>

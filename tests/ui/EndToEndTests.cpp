@@ -1,10 +1,10 @@
 // The whole program on a real album: from a fresh program folder to the saved documents,
 // checked by the SFV checker a downloader would use, and back through a second start.
 #include "common/TextListUnit.h"
-#include "newsgroups/NewsGroupUnit.h"
 #include "support/AlbumScenario.h"
 #include "support/ScriptedHost.h"
 #include "ui/MainUnit.h"
+#include "ui/NewsGroupUnit.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,10 +1,10 @@
 #include "audio/ID3GenresUnit.h"
 #include "audio/MP3Unit.h"
 #include "common/RememberedListsUnit.h"
-#include "newsgroups/NewsGroupUnit.h"
 #include "support/Mp3Builder.h"
 #include "support/ScriptedHost.h"
 #include "ui/MainUnit.h"
+#include "ui/NewsGroupUnit.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "platform/Host.h"
+#include "common/Host.h"
 
 #include "common/AppVersionUnit.h"
 #include "common/TextUnit.h"

@@ -1,6 +1,6 @@
-#include "newsgroups/NewsGroupUnit.h"
+#include "ui/NewsGroupUnit.h"
 
-#include "platform/Host.h"
+#include "common/Host.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -1,5 +1,5 @@
-#include "newsgroups/NewsGroupUnit.h"
 #include "support/ScriptedHost.h"
+#include "ui/NewsGroupUnit.h"
 
 #include <QGroupBox>
 #include <QLabel>
