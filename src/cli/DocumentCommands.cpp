@@ -7,6 +7,7 @@
 #include "common/Host.h"
 #include "common/PreferencesUnit.h"
 #include "common/RememberedListsUnit.h"
+#include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/SaveDocumentsUnit.h"
@@ -84,13 +85,29 @@ constexpr const char* CheckUsage =
     "Verifies every file an .sfv lists (names relative to its folder). Exit status 1 on\n"
     "any mismatch or missing file.\n";
 
-// Options that take a value, and the flags, of the album commands.
-const char* const ValueOptions[] = {
-    "--artist",    "--album",    "--year",      "--genre",      "--source",   "--label",
-    "--encoder",   "--codec",    "--bitrate",   "--samplerate", "--stereo",   "--id3",
-    "--ripped-by", "--rip-date", "--posted-by", "--post-date",  "--template", "-o"};
-const char* const Flags[] = {"--vbr", "--no-vbr", "--sort",  "--no-sort",
-                             "--sfv", "--stdout", "--force", "--various-artists-template"};
+// Options that take a value, and the flags, of the album commands: the album fields' own
+// options and these.
+const std::string_view OtherValueOptions[] = {"--stereo",   "--rip-date", "--post-date",
+                                              "--template", "-o",         "--group"};
+const std::string_view Flags[] = {"--vbr", "--no-vbr", "--sort",  "--no-sort",
+                                  "--sfv", "--stdout", "--force", "--various-artists-template"};
+
+bool TakesValue(std::string_view option) {
+  return std::find(std::begin(OtherValueOptions), std::end(OtherValueOptions), option) !=
+             std::end(OtherValueOptions) ||
+         std::any_of(AlbumFields.begin(), AlbumFields.end(),
+                     [&](const TAlbumField& field) { return field.Option == option; });
+}
+
+// Every option of the nfo command.
+std::vector<std::string_view> NfoOptions() {
+  std::vector<std::string_view> options(std::begin(OtherValueOptions), std::end(OtherValueOptions));
+  options.insert(options.end(), std::begin(Flags), std::end(Flags));
+  for (const TAlbumField& field : AlbumFields)
+    if (!field.Option.empty())
+      options.push_back(field.Option);
+  return options;
+}
 
 struct TOptions {
   std::map<std::string, std::string> Values;
@@ -100,24 +117,22 @@ struct TOptions {
   bool Has(const char* flag) const {
     return std::find(FlagsSet.begin(), FlagsSet.end(), flag) != FlagsSet.end();
   }
-  const std::string* Value(const char* name) const {
-    const auto at = Values.find(name);
+  const std::string* Value(std::string_view name) const {
+    const auto at = Values.find(std::string(name));
     return at == Values.end() ? nullptr : &at->second;
   }
 };
 
 // Nothing, with the problem on stderr, for bad usage.
 std::optional<TOptions> ParseOptions(std::span<const std::string> arguments, TCliContext& context,
-                                     std::span<const char* const> allowed) {
+                                     std::span<const std::string_view> allowed) {
   TOptions options;
   auto isAllowed = [&](const std::string& name) {
-    return std::any_of(allowed.begin(), allowed.end(), [&](const char* a) { return name == a; });
+    return std::find(allowed.begin(), allowed.end(), name) != allowed.end();
   };
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    const bool value = std::any_of(std::begin(ValueOptions), std::end(ValueOptions),
-                                   [&](const char* o) { return argument == o; });
-    if ((value || argument == "--group") && isAllowed(argument)) {
+    if (TakesValue(argument) && isAllowed(argument)) {
       if (i + 1 >= arguments.size()) {
         context.Err << "tamberlon-cli: " << argument << " needs a value\n";
         return std::nullopt;
@@ -202,17 +217,9 @@ bool BuildAlbum(const TOptions& options, TCliContext& context, bool withChecksum
   boxes.PostDate = CurrentHost().Now();
   FillAlbumBoxes(run.Album, run.Lists, boxes);
 
-  const std::pair<const char*, std::string TAlbumFieldTexts::*> texts[] = {
-      {"--artist", &TAlbumFieldTexts::Artist},     {"--album", &TAlbumFieldTexts::AlbumTitle},
-      {"--year", &TAlbumFieldTexts::Year},         {"--genre", &TAlbumFieldTexts::Genre},
-      {"--source", &TAlbumFieldTexts::Source},     {"--label", &TAlbumFieldTexts::RecordLabel},
-      {"--encoder", &TAlbumFieldTexts::Encoder},   {"--codec", &TAlbumFieldTexts::Codec},
-      {"--bitrate", &TAlbumFieldTexts::BitRate},   {"--samplerate", &TAlbumFieldTexts::SampleRate},
-      {"--id3", &TAlbumFieldTexts::ID3Version},    {"--ripped-by", &TAlbumFieldTexts::RippedBy},
-      {"--posted-by", &TAlbumFieldTexts::PostedBy}};
-  for (const auto& [name, field] : texts)
-    if (const std::string* value = options.Value(name))
-      boxes.*field = *value;
+  for (const TAlbumField& field : AlbumFields)
+    if (const std::string* value = field.Option.empty() ? nullptr : options.Value(field.Option))
+      boxes.*field.Text = *value;
   if (options.Has("--vbr"))
     boxes.VBR = true;
   if (options.Has("--no-vbr"))
@@ -255,10 +262,7 @@ int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) 
     context.Out << NfoUsage;
     return 0;
   }
-  std::vector<const char*> allowed(std::begin(ValueOptions), std::end(ValueOptions));
-  allowed.insert(allowed.end(), std::begin(Flags), std::end(Flags));
-  allowed.push_back("--group");
-  const auto options = ParseOptions(arguments, context, allowed);
+  const auto options = ParseOptions(arguments, context, NfoOptions());
   if (!options || options->Files.empty()) {
     if (options)
       context.Err << NfoUsage;
@@ -305,7 +309,7 @@ int RunSfvCommand(std::span<const std::string> arguments, TCliContext& context) 
     context.Out << SfvUsage;
     return 0;
   }
-  const char* const allowed[] = {"-o", "--force", "--stdout", "--sort", "--no-sort"};
+  const std::string_view allowed[] = {"-o", "--force", "--stdout", "--sort", "--no-sort"};
   const auto options = ParseOptions(arguments, context, allowed);
   if (!options || options->Files.empty()) {
     if (options)

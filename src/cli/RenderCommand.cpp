@@ -2,6 +2,7 @@
 
 #include "common/FileUnit.h"
 #include "common/IntToAbbrStrUnit.h"
+#include "generate/AlbumFieldTable.h"
 #include "generate/GenerateUnit.h"
 
 #include <QJsonArray>
@@ -13,51 +14,38 @@
 #include <vector>
 
 namespace {
-constexpr const char* Usage =
-    "Usage: tamberlon-cli render --template FILE [--album FILE.json] [TRACK.mp3 ...]\n"
-    "\n"
-    "Expands a template against an album made of the given tracks and prints the result.\n"
-    "\n"
-    "  --template FILE    the template to expand\n"
-    "  --album FILE.json  album fields: a JSON object whose keys are the album record's\n"
-    "                     field names (\"Artist\", \"AlbumTitle\", \"Year\", \"RecordLabel\",\n"
-    "                     \"Genre\", \"Source\", \"Encoder\", \"Codec\", \"BitRate\",\n"
-    "                     \"SampleRate\", \"StereoMode\", \"Quality\", \"ID3Version\",\n"
-    "                     \"PostedBy\", \"PostDate\", \"RippedBy\", \"RipDate\",\n"
-    "                     \"VariousArtists\", \"NewsGroups\": [...])\n"
-    "  --help             show this text\n";
+// The album fields' JSON keys come from the one table of fields.
+std::string UsageText() {
+  std::string keys;
+  std::size_t column = 33;
+  for (const TAlbumField& field : AlbumFields) {
+    const std::string key = "\"" + std::string(field.Name) + "\",";
+    if (column + key.size() + 1 > 80) {
+      keys += "\n                    ";
+      column = 20;
+    }
+    keys += " " + key;
+    column += key.size() + 1;
+  }
+  return "Usage: tamberlon-cli render --template FILE [--album FILE.json] [TRACK.mp3 ...]\n"
+         "\n"
+         "Expands a template against an album made of the given tracks and prints the result.\n"
+         "\n"
+         "  --template FILE    the template to expand\n"
+         "  --album FILE.json  album fields: a JSON object whose keys are the album record's\n"
+         "                     field names (" +
+         keys.substr(1) + "\n                     \"VariousArtists\", \"NewsGroups\": [...])\n" +
+         "  --help             show this text\n";
+}
 
-struct TTextField {
-  const char* Name;
-  std::string TAlbumInfo::*Field;
-};
-
-constexpr TTextField TextFields[] = {
-    {"Year", &TAlbumInfo::Year},
-    {"RecordLabel", &TAlbumInfo::RecordLabel},
-    {"Genre", &TAlbumInfo::Genre},
-    {"Source", &TAlbumInfo::Source},
-    {"Encoder", &TAlbumInfo::Encoder},
-    {"Codec", &TAlbumInfo::Codec},
-    {"BitRate", &TAlbumInfo::BitRate},
-    {"SampleRate", &TAlbumInfo::SampleRate},
-    {"StereoMode", &TAlbumInfo::StereoMode},
-    {"Quality", &TAlbumInfo::Quality},
-    {"ID3Version", &TAlbumInfo::ID3Version},
-    {"PostedBy", &TAlbumInfo::PostedBy},
-    {"PostDate", &TAlbumInfo::PostDate},
-    {"RippedBy", &TAlbumInfo::RippedBy},
-    {"RipDate", &TAlbumInfo::RipDate},
-};
-
-std::string Text(const QJsonObject& object, const char* key) {
-  return object.value(QString::fromUtf8(key)).toString().toStdString();
+QString Key(std::string_view name) {
+  return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
 }
 
 // The key's JSON type, when present, is what the field holds: a number where a text
 // belongs would otherwise leave the field empty without a word.
-bool HasRightType(const QJsonObject& object, const char* key, QJsonValue::Type type) {
-  const QJsonValue value = object.value(QString::fromUtf8(key));
+bool HasRightType(const QJsonObject& object, std::string_view key, QJsonValue::Type type) {
+  const QJsonValue value = object.value(Key(key));
   if (value.isUndefined() || value.type() == type) {
     if (type != QJsonValue::Array)
       return true;
@@ -70,10 +58,7 @@ bool HasRightType(const QJsonObject& object, const char* key, QJsonValue::Type t
 
 // The first key of the wrong type, with the type it needs; nothing when all are right.
 std::optional<std::pair<std::string, const char*>> WrongType(const QJsonObject& object) {
-  for (const char* key : {"Artist", "AlbumTitle"})
-    if (!HasRightType(object, key, QJsonValue::String))
-      return std::pair{std::string(key), "a string"};
-  for (const TTextField& field : TextFields)
+  for (const TAlbumField& field : AlbumFields)
     if (!HasRightType(object, field.Name, QJsonValue::String))
       return std::pair{std::string(field.Name), "a string"};
   if (!HasRightType(object, "VariousArtists", QJsonValue::Bool))
@@ -104,10 +89,8 @@ bool ReadAlbumFields(const std::string& path, TAlbumInfo& album,
                  wrong->first.c_str(), wrong->second);
     return false;
   }
-  album.SetArtist(Text(object, "Artist"));
-  album.SetAlbumTitle(Text(object, "AlbumTitle"));
-  for (const TTextField& field : TextFields)
-    album.*field.Field = Text(object, field.Name);
+  for (const TAlbumField& field : AlbumFields)
+    field.Set(album, object.value(Key(field.Name)).toString().toStdString());
   album.VariousArtists = object.value(QStringLiteral("VariousArtists")).toBool();
   for (const QJsonValue& group : object.value(QStringLiteral("NewsGroups")).toArray())
     newsGroups.push_back(group.toString().toStdString());
@@ -123,7 +106,7 @@ int RunRenderCommand(std::span<const std::string> arguments) {
     const std::string& argument = arguments[i];
     const bool hasValue = i + 1 < arguments.size();
     if (argument == "--help") {
-      std::fputs(Usage, stdout);
+      std::fputs(UsageText().c_str(), stdout);
       return 0;
     } else if (argument == "--template" && hasValue) {
       templatePath = arguments[++i];
@@ -131,14 +114,14 @@ int RunRenderCommand(std::span<const std::string> arguments) {
       albumPath = arguments[++i];
     } else if (argument.starts_with("-")) {
       std::fprintf(stderr, "tamberlon-cli: unknown or incomplete option %s\n\n%s", argument.c_str(),
-                   Usage);
+                   UsageText().c_str());
       return 2;
     } else {
       trackPaths.push_back(argument);
     }
   }
   if (!templatePath) {
-    std::fputs(Usage, stderr);
+    std::fputs(UsageText().c_str(), stderr);
     return 2;
   }
 

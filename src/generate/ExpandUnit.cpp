@@ -2,6 +2,7 @@
 
 #include "common/IntToAbbrStrUnit.h"
 #include "common/TextUnit.h"
+#include "generate/AlbumFieldTable.h"
 #include "generate/TokenUnit.h"
 
 #include <algorithm>
@@ -173,24 +174,10 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
   for (const std::string& line : context.PostingPolicy)
     policy.append(line).append("\r\n");
 
-  const std::array<std::pair<std::string_view, std::string>, 27> albumTokens = {{
-      {token::Artist, album.Artist()},
-      {token::Album, album.AlbumTitle()},
-      {token::Source, album.Source},
-      {token::Year, album.Year},
-      {token::Genre, album.Genre},
-      {token::Label, album.RecordLabel},
-      {token::Encoder, album.Encoder},
-      {token::Codec, album.Codec},
-      {token::BitRate, album.BitRate},
-      {token::SampleRate, album.SampleRate},
-      {token::Stereo, album.StereoMode},
-      {token::Quality, album.Quality},
-      {token::ID3Version, album.ID3Version},
-      {token::PostedBy, album.PostedBy},
-      {token::PostDate, album.PostDate},
-      {token::RippedBy, album.RippedBy},
-      {token::RipDate, album.RipDate},
+  std::string text(templateText);
+  for (const TAlbumField& field : AlbumFields)
+    ReplaceAll(text, field.Token, field.Get(album));
+  const std::array<std::pair<std::string_view, std::string>, 10> totalTokens = {{
       {token::TrackCount, std::to_string(album.TrackCount())},
       {token::PlayingTime, album.PlayingTime},
       {token::TotalSize, album.TotalSize},
@@ -202,8 +189,7 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
       {token::NfoUrl, context.ProductURL},
       {token::PostingPolicy, policy},
   }};
-  std::string text(templateText);
-  for (const auto& [name, value] : albumTokens)
+  for (const auto& [name, value] : totalTokens)
     ReplaceAll(text, name, value);
 
   const std::size_t longest = static_cast<std::size_t>(album.LongestDurationLength());
