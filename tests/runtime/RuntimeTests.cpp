@@ -109,10 +109,11 @@ TEST_F(RealRuntime, HiddenPluginsWindowWorksWithoutPlayer) {
   if (qEnvironmentVariable("GST_PLUGIN_SYSTEM_PATH_1_0") != QStringLiteral("/nonexistent"))
     GTEST_SKIP() << "runs with the plugins hidden (ctest sets GST_PLUGIN_SYSTEM_PATH_1_0)";
   ASSERT_FALSE(CanDecodeMp3());
-  const std::string second = Host.Track("second.mp3", ReadWholeFile(Fixture));
-  Form.ChooseTracks({Fixture, second});
+  const std::string first = Host.Track("1.mp3", ReadWholeFile(Fixture));
+  const std::string second = Host.Track("2.mp3", ReadWholeFile(Fixture));
+  Form.ChooseTracks({second, first});
   EXPECT_EQ(Host.Messages,
-            std::vector<std::string>{FileMessage(ecOpenMedia, second)}); // sorted first
+            std::vector<std::string>{FileMessage(ecOpenMedia, first)}); // sorted first
   Host.Messages.clear();
   Form.MediaPlayer1Click(true); // no line selected: nothing
   Select(1);
