@@ -16,10 +16,8 @@ using TCommand = int (*)(std::span<const std::string> arguments, TCliContext& co
 
 #include "audio/TrackReaderUnit.h"
 
-// The parallel reader with a progress line on stderr when a terminal shows it.
-TTrackReaderCallbacks
-ReaderCallbacks(TCliContext& context,
-                std::function<void(std::size_t, std::unique_ptr<TTrackInfo>)> deliver);
+// The reader's idle moments as a progress line on stderr, when a terminal shows it.
+std::function<bool(const TReadProgress&)> ReadingProgress(TCliContext& context);
 
 // "\r<label> n/m" on stderr while long checksums run, when a terminal shows it.
 std::function<void(std::size_t, std::size_t)> ProgressLine(TCliContext& context,

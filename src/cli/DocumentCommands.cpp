@@ -9,6 +9,7 @@
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
+#include "generate/AlbumSession.h"
 #include "generate/SFVUnit.h"
 #include "generate/SaveDocumentsUnit.h"
 #include "generate/SfvCheckUnit.h"
@@ -29,22 +30,18 @@ std::function<void(std::size_t, std::size_t)> ProgressLine(TCliContext& context,
   };
 }
 
-TTrackReaderCallbacks
-ReaderCallbacks(TCliContext& context,
-                std::function<void(std::size_t, std::unique_ptr<TTrackInfo>)> deliver) {
-  TTrackReaderCallbacks callbacks;
-  callbacks.Deliver = std::move(deliver);
-  if (context.ShowProgress)
-    callbacks.Idle = [&context, shown = -1](const TReadProgress& progress) mutable {
-      const int percent = static_cast<int>(progress.Fraction() * 100);
-      if (percent != shown) {
-        shown = percent;
-        context.Err << "\rReading " << progress.FilesDone << "/" << progress.FilesTotal
-                    << " files, " << percent << "%" << (percent == 100 ? "\n" : "") << std::flush;
-      }
-      return true;
-    };
-  return callbacks;
+std::function<bool(const TReadProgress&)> ReadingProgress(TCliContext& context) {
+  if (!context.ShowProgress)
+    return {};
+  return [&context, shown = -1](const TReadProgress& progress) mutable {
+    const int percent = static_cast<int>(progress.Fraction() * 100);
+    if (percent != shown) {
+      shown = percent;
+      context.Err << "\rReading " << progress.FilesDone << "/" << progress.FilesTotal
+                  << " files, " << percent << "%" << (percent == 100 ? "\n" : "") << std::flush;
+    }
+    return true;
+  };
 }
 
 namespace {
@@ -179,15 +176,14 @@ std::optional<int> StereoIndex(std::string text) {
 
 // The album as the window makes it: preferences, tracks, majorities, then the options.
 struct TAlbumRun {
-  TAlbumInfo Album;
-  TTrackLists Lists;
-  TAlbumFieldTexts Boxes;
-  std::vector<std::string> Groups;
+  TAlbumSession Session;
   std::string Folder;
 };
 
 bool BuildAlbum(const TOptions& options, TCliContext& context, bool withChecksum, TAlbumRun& run) {
-  const TPreferences preferences = ReadPreferences(GetPreferencesPath());
+  TAlbumSession& session = run.Session;
+  session.Preferences = ReadPreferences(GetPreferencesPath());
+  const TPreferences& preferences = session.Preferences;
   std::vector<std::string> paths = ExpandTrackFolders(options.Files);
   if (paths.empty()) {
     context.Err << "tamberlon-cli: no MP3 files given\n";
@@ -205,17 +201,19 @@ bool BuildAlbum(const TOptions& options, TCliContext& context, bool withChecksum
     SortIgnoringCase(paths);
   run.Folder = paths.front().substr(0, paths.front().rfind('/') + 1);
 
-  ReadTracks(paths, withChecksum, ReaderCallbacks(context, [&](std::size_t index, auto record) {
-               AddTrackRecord(run.Album, run.Lists, paths[index], std::move(record));
-             }));
+  TTrackObserver observer;
+  observer.Idle = ReadingProgress(context);
+  session.ChooseTracks(paths, withChecksum, observer);
 
-  TAlbumFieldTexts& boxes = run.Boxes;
+  TAlbumFieldTexts boxes;
   boxes.Encoder = preferences.Encoder;
   boxes.Codec = preferences.Codec;
   boxes.RippedBy = preferences.RippedBy;
   boxes.PostedBy = preferences.PostedBy;
   boxes.PostDate = CurrentHost().Now();
-  FillAlbumBoxes(run.Album, run.Lists, boxes);
+  session.SetTexts(boxes);
+  session.FillFields();
+  boxes = session.Texts();
 
   for (const TAlbumField& field : AlbumFields)
     if (const std::string* value = field.Option.empty() ? nullptr : options.Value(field.Option))
@@ -242,10 +240,9 @@ bool BuildAlbum(const TOptions& options, TCliContext& context, bool withChecksum
       }
       boxes.*field = *date;
     }
-  run.Groups = options.Groups.empty() ? preferences.NGPostedTo : options.Groups;
-  SortIgnoringCase(run.Groups);
-  boxes.NewsGroups = &run.Groups;
-  StoreAlbumFields(run.Album, boxes);
+  session.SetTexts(boxes);
+  session.SetNewsGroups(options.Groups.empty() ? preferences.NGPostedTo : options.Groups);
+  session.StoreFields();
   return true;
 }
 
@@ -284,20 +281,18 @@ int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) 
     save.TemplatePath = *templatePath;
   }
   if (options->Has("--stdout")) {
-    context.Out << GenerateNfoText(run.Album, save);
+    context.Out << run.Session.NfoText(save);
     return 0;
   }
   const std::string* output = options->Value("-o");
-  save.NfoPath = output ? *output : run.Folder + run.Album.DefaultFileName();
+  save.NfoPath = output ? *output : run.Folder + run.Session.Album().DefaultFileName();
   if (Refuses(save.NfoPath, *options, context) ||
       (withSfv && Refuses(SfvPathFor(save.NfoPath), *options, context)))
     return 1;
   save.ChecksumProgress = ProgressLine(context, "Checksums");
-  std::string failedPath;
-  if (!SaveAlbumDocuments(run.Album, save, &failedPath)) {
-    ShowError(ecOpenForWriting, failedPath);
+  // Replacing was refused above without --force; nothing is asked, nothing remembered.
+  if (!run.Session.Save(save, false, false).Saved)
     return 1;
-  }
   context.Out << save.NfoPath << "\n";
   if (withSfv)
     context.Out << SfvPathFor(save.NfoPath) << "\n";
@@ -319,14 +314,15 @@ int RunSfvCommand(std::span<const std::string> arguments, TCliContext& context) 
   TAlbumRun run;
   if (!BuildAlbum(*options, context, true, run))
     return 2;
-  TSFV sfv(run.Album);
+  TSFV sfv(run.Session.Album());
   sfv.Generate();
   if (options->Has("--stdout")) {
     context.Out << sfv.Output << "\r\n";
     return 0;
   }
   const std::string* output = options->Value("-o");
-  const std::string path = output ? *output : SfvPathFor(run.Folder + run.Album.DefaultFileName());
+  const std::string path =
+      output ? *output : SfvPathFor(run.Folder + run.Session.Album().DefaultFileName());
   if (Refuses(path, *options, context))
     return 1;
   if (!sfv.SaveToFile(path)) {

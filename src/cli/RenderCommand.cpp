@@ -1,8 +1,8 @@
 #include "cli/RenderCommand.h"
 
 #include "common/FileUnit.h"
-#include "common/IntToAbbrStrUnit.h"
 #include "generate/AlbumFieldTable.h"
+#include "generate/AlbumSession.h"
 #include "generate/GenerateUnit.h"
 
 #include <QJsonArray>
@@ -125,19 +125,16 @@ int RunRenderCommand(std::span<const std::string> arguments) {
     return 2;
   }
 
-  TAlbumInfo album;
+  // The record's own fields come from the JSON as they are, not from typed texts.
+  TAlbumSession session;
+  TAlbumInfo& album = session.Album();
   std::vector<std::string> newsGroups;
   if (albumPath && !ReadAlbumFields(*albumPath, album, newsGroups))
     return 2;
-  album.NewsGroups = &newsGroups;
-  for (const std::string& path : trackPaths) {
-    auto track = MakeTrackInfo(path, true);
-    album.PlayingSeconds += track->Duration;
-    album.TotalBytes += track->FileSize;
-    album.Tracks.push_back({path, std::move(track)});
-  }
-  album.PlayingTime = DurationToStr(album.PlayingSeconds);
-  album.TotalSize = IntToAbbrStr(album.TotalBytes);
+  album.NewsGroups = &newsGroups; // in the JSON's order
+  for (const std::string& path : trackPaths)
+    session.AddTrack(path, MakeTrackInfo(path, true));
+  session.UpdateTotals();
 
   if (!FileExists(*templatePath)) {
     std::fprintf(stderr, "tamberlon-cli: %s: no such template\n", templatePath->c_str());

@@ -1,0 +1,118 @@
+#include "generate/AlbumSession.h"
+
+#include "common/AppVersionUnit.h"
+#include "common/ErrorsUnit.h"
+#include "common/IntToAbbrStrUnit.h"
+#include "generate/SFVUnit.h"
+
+#include <array>
+#include <utility>
+
+TAlbumSession::TAlbumSession(TPreferences preferences, TRememberedLists remembered)
+    : Preferences(std::move(preferences)), Remembered(std::move(remembered)) {}
+
+void TAlbumSession::Listen(std::function<void(TChange)> listener) {
+  Listeners.push_back(std::move(listener));
+}
+
+void TAlbumSession::Notify(TChange change) {
+  for (const auto& listener : Listeners)
+    listener(change);
+}
+
+std::size_t TAlbumSession::ChooseTracks(const std::vector<std::string>& paths, bool withChecksum,
+                                        const TTrackObserver& observer) {
+  ClearTracks();
+  TTrackReaderCallbacks callbacks;
+  callbacks.Deliver = [&](std::size_t index, std::unique_ptr<TTrackInfo> record) {
+    AddTrack(paths[index], std::move(record));
+    if (observer.Added)
+      observer.Added(index);
+  };
+  callbacks.Idle = observer.Idle;
+  return ReadTracks(paths, withChecksum, callbacks);
+}
+
+void TAlbumSession::AddTrack(const std::string& path, std::unique_ptr<TTrackInfo> record) {
+  AddTrackRecord(FAlbum, FLists, path, std::move(record));
+  Notify(TChange::Tracks);
+}
+
+void TAlbumSession::ClearTracks() {
+  FAlbum.FileName = "Untitled";
+  FAlbum.Tracks.clear();
+  FAlbum.TotalBytes = 0;
+  FAlbum.PlayingSeconds = 0;
+  FLists = {};
+  Notify(TChange::Tracks);
+}
+
+bool TAlbumSession::MoveTrack(std::size_t position, bool up) {
+  std::vector<TTrackEntry>& tracks = FAlbum.Tracks;
+  if (position >= tracks.size() || (up && position == 0) ||
+      (!up && position + 1 >= tracks.size()))
+    return false;
+  std::swap(tracks[position], tracks[up ? position - 1 : position + 1]);
+  Notify(TChange::Tracks);
+  return true;
+}
+
+void TAlbumSession::UpdateTotals() {
+  FAlbum.PlayingTime = DurationToStr(FAlbum.PlayingSeconds);
+  FAlbum.TotalSize = IntToAbbrStr(FAlbum.TotalBytes);
+}
+
+void TAlbumSession::FillFields() {
+  FillAlbumBoxes(FAlbum, FLists, FTexts);
+  Notify(TChange::Fields);
+}
+
+void TAlbumSession::SetTexts(const TAlbumFieldTexts& texts) {
+  FTexts = texts;
+  Notify(TChange::Fields);
+}
+
+void TAlbumSession::StoreFields() {
+  FTexts.NewsGroups = &FNewsGroups;
+  StoreAlbumFields(FAlbum, FTexts);
+}
+
+void TAlbumSession::SetNewsGroups(std::vector<std::string> groups) {
+  SortIgnoringCase(groups);
+  FNewsGroups = std::move(groups);
+  Notify(TChange::NewsGroups);
+}
+
+std::string TAlbumSession::NfoText(const TSaveRequest& request) {
+  StoreFields();
+  return GenerateNfoText(FAlbum, request);
+}
+
+TSaveOutcome TAlbumSession::Save(TSaveRequest request, bool askBeforeReplacingSfv,
+                                 bool rememberTexts) {
+  StoreFields();
+  TSaveOutcome outcome;
+  const bool sfvWanted = request.WithSfv;
+  // A save dialog asked about the .nfo; the .sfv beside it is asked about here.
+  request.WithSfv = sfvWanted && (!askBeforeReplacingSfv || MayReplaceSfv(request.NfoPath));
+  outcome.Saved = SaveAlbumDocuments(FAlbum, request, &outcome.FailedPath);
+  if (outcome.Saved) {
+    FAlbum.FileName = request.NfoPath;
+    if (rememberTexts) {
+      const std::array<std::string, 5> texts = {FTexts.RecordLabel, FTexts.RippedBy,
+                                                FTexts.PostedBy, FTexts.Encoder, FTexts.Codec};
+      outcome.Saved = SaveRememberedLists(GetProgramFolder(), Remembered, texts,
+                                          &outcome.FailedPath);
+    }
+  }
+  if (!outcome.Saved) {
+    ShowError(ecOpenForWriting, outcome.FailedPath);
+    return outcome;
+  }
+  outcome.SfvWritten = request.WithSfv;
+  outcome.SfvKept = sfvWanted && !request.WithSfv;
+  if (outcome.SfvKept)
+    ReportSfvKept(request.NfoPath);
+  Notify(TChange::Tracks); // the album's file name changed
+  return outcome;
+}

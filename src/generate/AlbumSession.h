@@ -1,0 +1,88 @@
+#pragma once
+// One album from Choose Tracks to Save, as every face of the program drives it: the
+// tracks and their records, the texts of the album's fields, the chosen newsgroups, the
+// preferences and remembered lists it was given, and the commands on them. The window
+// shows and edits its texts; the command-line tool sets them from options.
+#include "audio/TrackReaderUnit.h"
+#include "common/PreferencesUnit.h"
+#include "common/RememberedListsUnit.h"
+#include "generate/AlbumFieldsUnit.h"
+#include "generate/AlbumUnit.h"
+#include "generate/SaveDocumentsUnit.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// What a face hears while tracks are read: each record as it joins, in listing order,
+// and the idle moments in between, whose false answer cancels.
+struct TTrackObserver {
+  std::function<void(std::size_t index)> Added;
+  std::function<bool(const TReadProgress& progress)> Idle;
+};
+
+struct TSaveOutcome {
+  bool Saved = false;
+  bool SfvWritten = false;
+  bool SfvKept = false;    // an existing .sfv that the user chose to keep
+  std::string FailedPath;  // the file that could not be written
+};
+
+class TAlbumSession {
+public:
+  enum class TChange { Tracks, Fields, NewsGroups };
+
+  TAlbumSession() = default;
+  TAlbumSession(TPreferences preferences, TRememberedLists remembered);
+  // The record points at the session's newsgroups: a session stays where it was made.
+  TAlbumSession(const TAlbumSession&) = delete;
+  TAlbumSession& operator=(const TAlbumSession&) = delete;
+
+  // Listeners hear every change after it happened.
+  void Listen(std::function<void(TChange)> listener);
+
+  // Choose Tracks: the old tracks go and the files are read, in the given order, on
+  // worker threads; returns how many joined (fewer when the observer cancelled).
+  std::size_t ChooseTracks(const std::vector<std::string>& paths, bool withChecksum,
+                           const TTrackObserver& observer = {});
+  // One more track at the end of the listing, with its lists and totals.
+  void AddTrack(const std::string& path, std::unique_ptr<TTrackInfo> record);
+  void ClearTracks();
+  // Swaps the track with its neighbour above or below; false when there is none.
+  bool MoveTrack(std::size_t position, bool up);
+  // The totals' texts from the tracks, as Fill gives them.
+  void UpdateTotals();
+
+  // FillAlbumFields: the field texts by majority among the tracks.
+  void FillFields();
+  // The texts as the user typed them.
+  void SetTexts(const TAlbumFieldTexts& texts);
+  // StoreAlbumFields: the texts and the newsgroups into the album record.
+  void StoreFields();
+  void SetNewsGroups(std::vector<std::string> groups);
+
+  // The ".nfo" exactly as Save would write it now.
+  std::string NfoText(const TSaveRequest& request = {});
+  // Save: the ".nfo" and, when asked, the ".sfv" (replacing an existing one only when
+  // allowed or, with ask, when the user agrees), then the remembered texts when asked.
+  // Failures are reported once, naming the file.
+  TSaveOutcome Save(TSaveRequest request, bool askBeforeReplacingSfv, bool rememberTexts);
+
+  TAlbumInfo& Album() { return FAlbum; }
+  const TAlbumInfo& Album() const { return FAlbum; }
+  const TTrackLists& Lists() const { return FLists; }
+  const TAlbumFieldTexts& Texts() const { return FTexts; }
+  const std::vector<std::string>& NewsGroups() const { return FNewsGroups; }
+  TPreferences Preferences;
+  TRememberedLists Remembered;
+
+private:
+  void Notify(TChange change);
+
+  TAlbumInfo FAlbum;
+  TTrackLists FLists;
+  TAlbumFieldTexts FTexts;
+  std::vector<std::string> FNewsGroups;
+  std::vector<std::function<void(TChange)>> Listeners;
+};
