@@ -27,46 +27,34 @@ void TFormMain::ButtonMakeNFOClick() {
   request.Filters = {{"NFO Files (*.nfo)", "*.nfo"}, {"All Files (*.*)", "*"}};
   request.DefaultExtension = "nfo";
   request.Folder = TrackFolder;
-  request.FileName = FAlbum->DefaultFileName();
+  request.FileName = Session.Album().DefaultFileName();
   const auto path = CurrentHost().SaveFileDialog(request);
   if (!path) {
     CurrentHost().ShowMessage(TMessageKind::Information, "Nothing saved");
     return;
   }
-  // One guarded block: the first failure skips the rest and is reported once.
   TSaveRequest save;
   save.NfoPath = *path;
-  // The dialog asked about the .nfo; the .sfv beside it is asked about here.
-  const bool sfvWanted = GenerateSFVfile1->isChecked();
-  save.WithSfv = sfvWanted && MayReplaceSfv(*path);
+  save.WithSfv = GenerateSFVfile1->isChecked();
   save.ChecksumProgress = [this](std::size_t done, std::size_t total) {
     ProgressBar1->setRange(0, static_cast<int>(total));
     ProgressBar1->setValue(static_cast<int>(done));
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   };
-  std::string failedPath;
-  bool saved = SaveAlbumDocuments(*FAlbum, save, &failedPath);
+  const TSaveOutcome outcome = Session.Save(save, true, true);
   ProgressBar1->setValue(0);
-  if (saved) {
-    FAlbum->FileName = *path;
-    RefreshTrackListing();
-    saved = SaveRememberedLists(&failedPath);
-  }
-  if (!saved) {
-    ShowError(ecOpenForWriting, failedPath);
-    return;
-  }
-  ShowStatus("Saved " + FileNamePart(*path) +
-             (save.WithSfv ? " and .sfv"
-              : sfvWanted  ? "; the existing .sfv was kept"
-                           : ""));
-  if (sfvWanted && !save.WithSfv)
-    ReportSfvKept(*path);
+  RefreshTrackListing();
+  ShowRememberedLists();
+  if (outcome.Saved)
+    ShowStatus("Saved " + FileNamePart(*path) +
+               (outcome.SfvWritten ? " and .sfv"
+                : outcome.SfvKept  ? "; the existing .sfv was kept"
+                                   : ""));
 }
 
 void TFormMain::ButtonPreviewNFOClick() {
   StoreAlbumFields();
-  CurrentHost().ShowPreview(GenerateNfoText(*FAlbum, {}));
+  CurrentHost().ShowPreview(Session.NfoText());
 }
 
 void TFormMain::ButtonEditNGListClick() {
@@ -145,11 +133,12 @@ void TFormMain::ListBox1DblClick() {
 
 void TFormMain::PlaySelectedTrack() {
   const int row = SelectedRow();
-  if (row < 0 || static_cast<std::size_t>(row) >= FAlbum->Tracks.size())
+  const std::vector<TTrackEntry>& tracks = Session.Album().Tracks;
+  if (row < 0 || static_cast<std::size_t>(row) >= tracks.size())
     return;
   THost& host = CurrentHost();
   host.CloseMedia();
-  const std::string& path = FAlbum->Tracks[static_cast<std::size_t>(row)].Path;
+  const std::string& path = tracks[static_cast<std::size_t>(row)].Path;
   if (!host.OpenMedia(path)) {
     ShowError(ecOpenMedia, path);
     return;

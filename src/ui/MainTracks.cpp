@@ -61,7 +61,7 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
       Form->RefreshTrackListing();
       // Cancelled before the first track: the fields stay as clearing left them. The
       // player's message, if any, comes last, over a window that is done reading.
-      if (!Form->FAlbum->Tracks.empty())
+      if (!Form->Session.Album().Tracks.empty())
         Form->FillAlbumFields();
       Form->ShowReadingOutcome(Chosen); // what was read outweighs the player's note
     }
@@ -75,25 +75,25 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
   ProgressBar1->setRange(0, ProgressSteps);
   ButtonCancelReading->show();
   CancelReading = false;
-  TTrackReaderCallbacks callbacks;
-  callbacks.Deliver = [this, &paths](std::size_t index, std::unique_ptr<TTrackInfo> record) {
-    AddTrackRecord(*FAlbum, TrackLists, paths[index], std::move(record));
+  TTrackObserver observer;
+  observer.Added = [this](std::size_t index) {
     ShowTrackLists();
     AddTrackLine(index);
   };
-  callbacks.Idle = [this](const TReadProgress& progress) {
+  observer.Idle = [this](const TReadProgress& progress) {
     ProgressBar1->setValue(static_cast<int>(progress.Fraction() * ProgressSteps));
     QApplication::processEvents();
     return !CancelReading;
   };
-  ReadTracks(paths, GenerateSFVfile1->isChecked(), callbacks);
+  Session.ChooseTracks(paths, GenerateSFVfile1->isChecked(), observer);
 }
 
 void TFormMain::ShowReadingOutcome(std::size_t chosen) {
-  const std::size_t read = FAlbum->Tracks.size();
-  const auto unread =
-      std::count_if(FAlbum->Tracks.begin(), FAlbum->Tracks.end(),
-                    [](const TTrackEntry& t) { return !t.Info || !t.Info->Analysed; });
+  const std::vector<TTrackEntry>& entries = Session.Album().Tracks;
+  const std::size_t read = entries.size();
+  const auto unread = std::count_if(entries.begin(), entries.end(), [](const TTrackEntry& t) {
+    return !t.Info || !t.Info->Analysed;
+  });
   const auto tracks = [](std::size_t n) {
     return std::to_string(n) + (n == 1 ? " track" : " tracks");
   };
@@ -106,26 +106,23 @@ void TFormMain::ShowReadingOutcome(std::size_t chosen) {
 }
 
 void TFormMain::AddTrackLine(std::size_t position) {
-  ListBox1->addItem(ToQt(TrackLine(position, FAlbum->Tracks[position], UseID3TagInfo->isChecked(),
-                                   HidePathNamesInTrackListing->isChecked())));
+  ListBox1->addItem(
+      ToQt(TrackLine(position, Session.Album().Tracks[position], UseID3TagInfo->isChecked(),
+                     HidePathNamesInTrackListing->isChecked())));
 }
 
 void TFormMain::RefreshTrackListing() {
-  setWindowTitle(ToQt("Tamberlon - " + FileNamePart(FAlbum->FileName)));
+  setWindowTitle(ToQt("Tamberlon - " + FileNamePart(Session.Album().FileName)));
   ListBox1->clear();
-  for (std::size_t position = 0; position < FAlbum->Tracks.size(); ++position)
+  for (std::size_t position = 0; position < Session.Album().Tracks.size(); ++position)
     AddTrackLine(position);
-  LabelTrackCount->setText(ToQt(TrackCountText(FAlbum->Tracks.size())));
+  LabelTrackCount->setText(ToQt(TrackCountText(Session.Album().Tracks.size())));
 }
 
 void TFormMain::ClearTracks() {
-  FAlbum->FileName = "Untitled";
-  FAlbum->Tracks.clear();
-  FAlbum->TotalBytes = 0;
-  FAlbum->PlayingSeconds = 0;
+  Session.ClearTracks();
   CurrentHost().CloseMedia();
   ListBox1->clear();
-  TrackLists = {};
   ShowTrackLists();
   for (QComboBox* box : {ComboBoxArtist, ComboBoxAlbumTitle, ComboBoxYear})
     box->setEditText(QString());
@@ -140,19 +137,20 @@ void TFormMain::ClearTracks() {
 }
 
 void TFormMain::ShowTrackLists() {
-  ShowList(ComboBoxArtist, TrackLists.Artists);
-  ShowList(ComboBoxAlbumTitle, TrackLists.Albums);
-  ShowList(ComboBoxYear, TrackLists.Years);
+  ShowList(ComboBoxArtist, Session.Lists().Artists);
+  ShowList(ComboBoxAlbumTitle, Session.Lists().Albums);
+  ShowList(ComboBoxYear, Session.Lists().Years);
 }
 
 void TFormMain::FillAlbumFields() {
-  TAlbumFieldTexts boxes = CollectBoxes();
-  FillAlbumBoxes(*FAlbum, TrackLists, boxes);
-  EditPlayingTime->setText(ToQt(FAlbum->PlayingTime));
-  EditSize->setText(ToQt(FAlbum->TotalSize));
-  ShowBoxes(boxes);
-  if (!FAlbum->Tracks.empty() && !CurrentHost().OpenMedia(FAlbum->Tracks.front().Path))
-    ShowError(ecOpenMedia, FAlbum->Tracks.front().Path);
+  Session.SetTexts(CollectBoxes());
+  Session.FillFields();
+  const TAlbumInfo& album = Session.Album();
+  EditPlayingTime->setText(ToQt(album.PlayingTime));
+  EditSize->setText(ToQt(album.TotalSize));
+  ShowBoxes(Session.Texts());
+  if (!album.Tracks.empty() && !CurrentHost().OpenMedia(album.Tracks.front().Path))
+    ShowError(ecOpenMedia, album.Tracks.front().Path);
 }
 
 void TFormMain::ShowBoxes(const TAlbumFieldTexts& t) {
@@ -185,20 +183,16 @@ int TFormMain::SelectedRow() const {
 
 void TFormMain::ButtonMoveUpClick() {
   const int p = SelectedRow();
-  if (ReadingTracks || p <= 0)
+  if (ReadingTracks || p < 0 || !Session.MoveTrack(static_cast<std::size_t>(p), true))
     return;
-  std::swap(FAlbum->Tracks[static_cast<std::size_t>(p)],
-            FAlbum->Tracks[static_cast<std::size_t>(p - 1)]);
   RefreshTrackListing();
   ListBox1->setCurrentRow(p - 1);
 }
 
 void TFormMain::ButtonMoveDownClick() {
   const int p = SelectedRow();
-  if (ReadingTracks || p < 0 || p + 1 >= ListBox1->count())
+  if (ReadingTracks || p < 0 || !Session.MoveTrack(static_cast<std::size_t>(p), false))
     return;
-  std::swap(FAlbum->Tracks[static_cast<std::size_t>(p)],
-            FAlbum->Tracks[static_cast<std::size_t>(p + 1)]);
   RefreshTrackListing();
   ListBox1->setCurrentRow(p + 1);
 }
@@ -222,10 +216,10 @@ TAlbumFieldTexts TFormMain::CollectBoxes() {
   t.PostDate = FromQDate(DateTimePickerPostDate->date());
   t.RippedBy = FromQt(ComboBoxRippedBy->currentText());
   t.RipDate = FromQDate(DateTimePickerRipDate->date());
-  t.NewsGroups = &ChosenNewsGroups;
   return t;
 }
 
 void TFormMain::StoreAlbumFields() {
-  ::StoreAlbumFields(*FAlbum, CollectBoxes());
+  Session.SetTexts(CollectBoxes());
+  Session.StoreFields();
 }

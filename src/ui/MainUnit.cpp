@@ -143,7 +143,6 @@ TFormMain::~TFormMain() {
 
 void TFormMain::FormCreate() {
   const std::string folder = GetProgramFolder();
-  FAlbum = std::make_unique<TAlbumInfo>();
   Contents2->setEnabled(true);
 
   const QDate today = ToQDate(CurrentHost().Now());
@@ -159,17 +158,18 @@ void TFormMain::FormCreate() {
   }
   ComboBoxGenre->setCurrentIndex(-1);
 
-  RememberedLists = LoadRememberedLists(folder);
-  for (std::size_t list = 0; list < RememberedLists.size(); ++list)
-    ShowRememberedList(static_cast<TRememberedList>(list));
+  Session.Remembered = LoadRememberedLists(folder);
+  ShowRememberedLists();
 
-  ApplyPreferences(ReadPreferences(GetPreferencesPath()));
+  Session.Preferences = ReadPreferences(GetPreferencesPath());
+  ApplyPreferences(Session.Preferences);
 }
 
-void TFormMain::ShowRememberedList(TRememberedList list) {
+void TFormMain::ShowRememberedLists() {
   QComboBox* boxes[] = {ComboBoxRecordLabel, ComboBoxRippedBy, ComboBoxPostedBy, ComboBoxEncoder,
                         ComboBoxCodec};
-  ShowList(boxes[list], RememberedLists[list]);
+  for (std::size_t list = 0; list < Session.Remembered.size(); ++list)
+    ShowList(boxes[list], Session.Remembered[list]);
 }
 
 void TFormMain::ApplyPreferences(const TPreferences& p) {
@@ -205,17 +205,16 @@ TPreferences TFormMain::CurrentPreferences() const {
 }
 
 std::vector<std::string> TFormMain::NewsGroupEntries() const {
-  return ChosenNewsGroups;
+  return Session.NewsGroups();
 }
 
 void TFormMain::SetNewsGroupEntries(std::vector<std::string> entries) {
-  SortIgnoringCase(entries);
-  ChosenNewsGroups = std::move(entries);
+  Session.SetNewsGroups(std::move(entries));
   const QSignalBlocker blocker(ComboBoxNewsgroups);
   ComboBoxNewsgroups->clear();
-  for (const std::string& entry : ChosenNewsGroups)
+  for (const std::string& entry : Session.NewsGroups())
     ComboBoxNewsgroups->addItem(ToQt(entry));
-  ComboBoxNewsgroups->setCurrentIndex(ChosenNewsGroups.empty() ? -1 : 0);
+  ComboBoxNewsgroups->setCurrentIndex(Session.NewsGroups().empty() ? -1 : 0);
 }
 
 void TFormMain::showEvent(QShowEvent* event) {
@@ -242,15 +241,4 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 void TFormMain::FormClose() {
   if (!WritePreferences(GetPreferencesPath(), CurrentPreferences()))
     ShowError(ecOpenForWriting, GetPreferencesPath());
-}
-
-bool TFormMain::SaveRememberedLists(std::string* failedPath) {
-  const std::array<std::string, 5> texts = {
-      FromQt(ComboBoxRecordLabel->currentText()), FromQt(ComboBoxRippedBy->currentText()),
-      FromQt(ComboBoxPostedBy->currentText()), FromQt(ComboBoxEncoder->currentText()),
-      FromQt(ComboBoxCodec->currentText())};
-  const bool saved = ::SaveRememberedLists(GetProgramFolder(), RememberedLists, texts, failedPath);
-  for (std::size_t list = 0; list < RememberedLists.size(); ++list)
-    ShowRememberedList(static_cast<TRememberedList>(list));
-  return saved;
 }

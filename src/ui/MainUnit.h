@@ -4,6 +4,7 @@
 #include "common/PreferencesUnit.h"
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumFieldsUnit.h"
+#include "generate/AlbumSession.h"
 
 #include <QMainWindow>
 #include <array>
@@ -35,15 +36,14 @@ public:
 
   // The newsgroup window, created right after this one.
   void SetNewsGroupsForm(TFormNewsGroups* form) { FormNewsGroups = form; }
-  TAlbumInfo& Album() { return *FAlbum; }
+  TAlbumInfo& Album() { return Session.Album(); }
+  // The album this window shows: its controls show and edit the session's texts.
+  TAlbumSession& AlbumSession() { return Session; }
 
   // Start-up, preferences and remembered lists.
   void FormCreate();
   void FormShow();
   void FormClose();
-  // Adds the boxes' texts to the remembered lists and writes them; false on failure,
-  // with the file that could not be written in failedPath.
-  bool SaveRememberedLists(std::string* failedPath = nullptr);
 
   // Track listing and album fields.
   void ButtonChooseTracksClick();
@@ -58,6 +58,7 @@ public:
   void RefreshTrackListing();
   void AddTrackLine(std::size_t position);
   void FillAlbumFields();
+  // The boxes' texts into the session, and from there into the album record.
   void StoreAlbumFields();
 
   // Output and auxiliary commands.
@@ -108,16 +109,13 @@ private:
   void ShowTrackLists();
   TAlbumFieldTexts CollectBoxes();
   void ShowBoxes(const TAlbumFieldTexts& boxes);
-  void ShowRememberedList(TRememberedList list);
+  void ShowRememberedLists();
   TPreferences CurrentPreferences() const;
   void ApplyPreferences(const TPreferences& preferences);
   std::vector<std::string> NewsGroupEntries() const;
   void SetNewsGroupEntries(std::vector<std::string> entries);
 
-  std::unique_ptr<TAlbumInfo> FAlbum;
-  TRememberedLists RememberedLists;
-  TTrackLists TrackLists;
-  std::vector<std::string> ChosenNewsGroups;
+  TAlbumSession Session;
   TFormNewsGroups* FormNewsGroups = nullptr;
   bool Shown = false;
   bool ReadingTracks = false;
