@@ -1,11 +1,14 @@
 // The generators with their template files, the posting policy and the edit commands.
 #include "common/FileUnit.h"
 #include "common/TextListUnit.h"
+#include "generate/AlbumSession.h"
 #include "generate/NFOUnit.h"
 #include "generate/PostingPolicyUnit.h"
 #include "generate/SFVUnit.h"
+#include "support/AlbumScenario.h"
 #include "support/ScriptedHost.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -150,4 +153,53 @@ TEST_F(Documents, EditCommandsEndWhenTheDefaultCannotBeWritten) {
   Host.ExpectError(ecCreateNfoTemplate, Path(SingleArtistTemplateFileName));
   Host.ExpectShellOpen(SingleArtistTemplateFileName, TShellResult::FileNotFound);
   EditTemplate(SingleArtistTemplateFileName);
+}
+
+// The album session that the window and the command-line tool drive, without either:
+// reading in listing order, moving, filling, and a save whose .nfo is the preview's text.
+TEST_F(Documents, SessionFromChooseTracksToSave) {
+  const std::string folder = Path("album/");
+  std::vector<std::string> paths = PrepareFixtureAlbum(folder);
+  std::sort(paths.begin(), paths.end());
+  TAlbumSession session;
+  std::vector<TAlbumSession::TChange> changes;
+  session.Listen([&](TAlbumSession::TChange change) { changes.push_back(change); });
+  std::vector<std::size_t> added;
+  TTrackObserver observer;
+  observer.Added = [&](std::size_t index) {
+    added.push_back(index);
+  };
+  ASSERT_EQ(session.ChooseTracks(paths, false, observer), paths.size());
+  EXPECT_EQ(added, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
+  session.FillFields();
+  EXPECT_EQ(session.Texts().Artist, "Various Artists");
+  EXPECT_EQ(session.Texts().AlbumTitle, "Into the Trees");
+  EXPECT_FALSE(session.MoveTrack(0, true));
+  EXPECT_FALSE(session.MoveTrack(4, false));
+  ASSERT_TRUE(session.MoveTrack(0, false));
+  EXPECT_EQ(session.Album().Tracks[0].Path, paths[1]);
+
+  TAlbumFieldTexts texts = session.Texts();
+  texts.RippedBy = "Ripper";
+  session.SetTexts(texts);
+  session.SetNewsGroups({"b.group", "a.group"});
+  EXPECT_EQ(session.NewsGroups(), (std::vector<std::string>{"a.group", "b.group"}));
+  Host.ProgramDir.Write("album/album.sfv", "kept\r\n");
+  Host.ExpectMessage(TMessageKind::Confirmation,
+                     "album.sfv already exists.\nDo you want to replace it?", TMessageResult::No);
+  Host.ExpectMessage(TMessageKind::Information,
+                     "The .NFO file was saved; the existing album.sfv was kept.");
+  TSaveRequest save;
+  save.NfoPath = folder + "album.nfo";
+  save.WithSfv = true;
+  save.UseVariousArtistsTemplate = true;
+  const TSaveOutcome outcome = session.Save(save, true, true);
+  EXPECT_TRUE(outcome.Saved && outcome.SfvKept && !outcome.SfvWritten);
+  EXPECT_EQ(Read("album/album.sfv"), "kept\r\n");
+  EXPECT_EQ(Read("album/album.nfo"), session.NfoText(save) + "\r\n");
+  EXPECT_EQ(Read("rippedby.txt"), "Ripper\r\n");
+  EXPECT_EQ(session.Album().FileName, save.NfoPath);
+  for (const auto change : {TAlbumSession::TChange::Tracks, TAlbumSession::TChange::Fields,
+                            TAlbumSession::TChange::NewsGroups})
+    EXPECT_NE(std::find(changes.begin(), changes.end(), change), changes.end());
 }
