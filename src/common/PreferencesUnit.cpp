@@ -142,6 +142,7 @@ TPreferences ReadPreferences(const std::string& path) {
   boolean("UsedID3Tags", preferences.UsedID3Tags);
   boolean("SortSelections", preferences.SortSelections);
   boolean("MakeSFV", preferences.MakeSFV);
+  boolean("LivePreview", preferences.LivePreview);
   textValue(MenuPrefs, "InitialDir", preferences.InitialDir);
   textValue(MenuPrefs, "NewsGroupFilter", preferences.NewsGroupFilter);
   textValue(MenuPrefs, "LastGroupAdded", preferences.LastGroupAdded);
@@ -167,6 +168,7 @@ bool WritePreferences(const std::string& path, const TPreferences& preferences) 
   boolean("UsedID3Tags", preferences.UsedID3Tags);
   boolean("SortSelections", preferences.SortSelections);
   boolean("MakeSFV", preferences.MakeSFV);
+  boolean("LivePreview", preferences.LivePreview);
   ini.SetValue(MenuPrefs, "InitialDir", preferences.InitialDir.c_str());
   ini.SetValue(MenuPrefs, "NewsGroupFilter", preferences.NewsGroupFilter.c_str());
   ini.SetValue(MenuPrefs, "LastGroupAdded", preferences.LastGroupAdded.c_str());

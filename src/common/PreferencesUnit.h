@@ -11,6 +11,7 @@ struct TPreferences {
   bool UsedID3Tags = false;
   bool SortSelections = true;
   bool MakeSFV = false;
+  bool LivePreview = false;
   std::string InitialDir;
   std::string NewsGroupFilter = "mp3";
   std::string LastGroupAdded;

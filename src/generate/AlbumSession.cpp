@@ -2,7 +2,9 @@
 
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
+#include "common/Host.h"
 #include "common/IntToAbbrStrUnit.h"
+#include "generate/NFOUnit.h"
 #include "generate/SFVUnit.h"
 
 #include <array>
@@ -83,8 +85,29 @@ void TAlbumSession::SetNewsGroups(std::vector<std::string> groups) {
   Notify(TChange::NewsGroups);
 }
 
-std::string TAlbumSession::NfoText(const TSaveRequest& request) {
+void TAlbumSession::AnswerCompilationQuestion(TSaveRequest& request) {
+  if (request.UseVariousArtistsTemplate || !request.TemplatePath.empty())
+    return;
+  if (!FAlbum.VariousArtists) {
+    request.UseVariousArtistsTemplate = false;
+    return;
+  }
+  CompilationAnswer = CurrentHost().ShowMessage(TMessageKind::Confirmation,
+                                                VariousArtistsQuestion) == TMessageResult::Yes;
+  request.UseVariousArtistsTemplate = CompilationAnswer;
+  Notify(TChange::Fields);
+}
+
+std::string TAlbumSession::NfoText(TSaveRequest request) {
   StoreFields();
+  AnswerCompilationQuestion(request);
+  return GenerateNfoText(FAlbum, request);
+}
+
+std::string TAlbumSession::LiveNfoText() {
+  StoreFields();
+  TSaveRequest request;
+  request.UseVariousArtistsTemplate = CompilationAnswer.value_or(FAlbum.VariousArtists);
   return GenerateNfoText(FAlbum, request);
 }
 
@@ -95,6 +118,7 @@ TSaveOutcome TAlbumSession::Save(TSaveRequest request, bool askBeforeReplacingSf
   const bool sfvWanted = request.WithSfv;
   // A save dialog asked about the .nfo; the .sfv beside it is asked about here.
   request.WithSfv = sfvWanted && (!askBeforeReplacingSfv || MayReplaceSfv(request.NfoPath));
+  AnswerCompilationQuestion(request);
   outcome.Saved = SaveAlbumDocuments(FAlbum, request, &outcome.FailedPath);
   if (outcome.Saved) {
     FAlbum.FileName = request.NfoPath;

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,8 +63,12 @@ public:
   void StoreFields();
   void SetNewsGroups(std::vector<std::string> groups);
 
-  // The ".nfo" exactly as Save would write it now.
-  std::string NfoText(const TSaveRequest& request = {});
+  // The ".nfo" exactly as Save would write it now (asking the compilation question
+  // when the request does not answer it).
+  std::string NfoText(TSaveRequest request = {});
+  // The same for the live preview, which never asks: the compilation question as the
+  // user last answered it, or the template the album's artists call for.
+  std::string LiveNfoText();
   // Save: the ".nfo" and, when asked, the ".sfv" (replacing an existing one only when
   // allowed or, with ask, when the user agrees), then the remembered texts when asked.
   // Failures are reported once, naming the file.
@@ -76,9 +81,13 @@ public:
   const std::vector<std::string>& NewsGroups() const { return FNewsGroups; }
   TPreferences Preferences;
   TRememberedLists Remembered;
+  // The user's last answer to the compilation question; unset until asked.
+  std::optional<bool> CompilationAnswer;
 
 private:
   void Notify(TChange change);
+  // Asks the compilation question when the album is one and the request leaves it open.
+  void AnswerCompilationQuestion(TSaveRequest& request);
 
   TAlbumInfo FAlbum;
   TTrackLists FLists;

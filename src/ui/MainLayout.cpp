@@ -334,6 +334,8 @@ void TFormMain::BuildMenu() {
       checkable(options, "HidePathNamesInTrackListing", "Hide &Path Names in Track Listing");
   SortFilesonSelection1 = checkable(options, "SortFilesonSelection1", "Sort Files on Selection");
   GenerateSFVfile1 = checkable(options, "GenerateSFVfile1", "Generate .SFV files also");
+  LivePreview1 = checkable(options, "LivePreview", "Live Preview");
+  LivePreview1->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
   for (QAction* item : {UseID3TagInfo, HidePathNamesInTrackListing, SortFilesonSelection1})
     item->setChecked(true);
 

@@ -6,6 +6,9 @@
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/Host.h"
+#include "generate/NFOUnit.h"
+#include "generate/PostingPolicyUnit.h"
+#include "ui/LivePreviewUnit.h"
 #include "ui/NewsGroupUnit.h"
 #include "ui/QtDates.h"
 
@@ -16,6 +19,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFileSystemWatcher>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -82,6 +86,26 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   ListBox1->setAcceptDrops(true);
   ListBox1->viewport()->setAcceptDrops(true);
   ListBox1->viewport()->installEventFilter(this);
+
+  // The boxes are read back once the code that fills them is done, so a half-filled
+  // window never reaches the session.
+  BoxSyncTimer = new QTimer(this);
+  BoxSyncTimer->setSingleShot(true);
+  connect(BoxSyncTimer, &QTimer::timeout, this, [this] { Session.SetTexts(CollectBoxes()); });
+  for (QComboBox* box :
+       {ComboBoxArtist, ComboBoxAlbumTitle, ComboBoxYear, ComboBoxSource, ComboBoxGenre,
+        ComboBoxRecordLabel, ComboBoxEncoder, ComboBoxCodec, ComboBoxBitRate, ComboBoxSampleRate,
+        ComboBoxID3Tag, ComboBoxRippedBy, ComboBoxPostedBy})
+    connect(box, &QComboBox::editTextChanged, this, &TFormMain::BoxesEdited);
+  for (QDateEdit* picker : {DateTimePickerRipDate, DateTimePickerPostDate})
+    connect(picker, &QDateEdit::dateChanged, this, &TFormMain::BoxesEdited);
+  connect(CheckBoxVBR, &QCheckBox::toggled, this, &TFormMain::BoxesEdited);
+  connect(StereoModeButtons, &QButtonGroup::idToggled, this, &TFormMain::BoxesEdited);
+  LivePreviewTimer = new QTimer(this);
+  LivePreviewTimer->setSingleShot(true);
+  connect(LivePreviewTimer, &QTimer::timeout, this, &TFormMain::RefreshLivePreview);
+  Session.Listen([this](TAlbumSession::TChange) { ScheduleLivePreview(); });
+  connect(LivePreview1, &QAction::toggled, this, &TFormMain::LivePreview1Click);
 
   StatusTimer = new QTimer(this);
   StatusTimer->setSingleShot(true);
@@ -177,6 +201,7 @@ void TFormMain::ApplyPreferences(const TPreferences& p) {
   UseID3TagInfo->setChecked(p.UsedID3Tags);
   SortFilesonSelection1->setChecked(p.SortSelections);
   GenerateSFVfile1->setChecked(p.MakeSFV);
+  LivePreview1->setChecked(p.LivePreview);
   TrackFolder = p.InitialDir;
   NewsGroupFilter = p.NewsGroupFilter;
   LastGroupAdded = p.LastGroupAdded;
@@ -193,6 +218,7 @@ TPreferences TFormMain::CurrentPreferences() const {
   p.UsedID3Tags = UseID3TagInfo->isChecked();
   p.SortSelections = SortFilesonSelection1->isChecked();
   p.MakeSFV = GenerateSFVfile1->isChecked();
+  p.LivePreview = LivePreview1->isChecked();
   p.InitialDir = TrackFolder;
   p.NewsGroupFilter = NewsGroupFilter;
   p.LastGroupAdded = LastGroupAdded;
@@ -227,6 +253,57 @@ void TFormMain::showEvent(QShowEvent* event) {
 
 void TFormMain::FormShow() {
   ClearTracks();
+  if (LivePreview1->isChecked())
+    LivePreview1Click(true); // remembered open: shown beside the window, now that it is placed
+}
+
+void TFormMain::BoxesEdited() {
+  BoxSyncTimer->start(0);
+}
+
+void TFormMain::ScheduleLivePreview() {
+  if (FormLivePreview && FormLivePreview->isVisible())
+    LivePreviewTimer->start(LivePreviewDelay);
+}
+
+void TFormMain::RefreshLivePreview() {
+  if (FormLivePreview && FormLivePreview->isVisible())
+    FormLivePreview->SetText(ToQt(Session.LiveNfoText()));
+}
+
+void TFormMain::WatchTemplates() {
+  // An editor may save by replacing the file: the folder is watched as well as the files.
+  const std::string folder = GetProgramFolder();
+  TemplateWatcher->addPath(ToQt(folder));
+  for (const char* name :
+       {SingleArtistTemplateFileName, VariousArtistsTemplateFileName, PostingPolicyFileName})
+    if (FileExists(folder + name))
+      TemplateWatcher->addPath(ToQt(folder + name));
+}
+
+void TFormMain::LivePreview1Click(bool checked) {
+  if (!checked || !Shown) {
+    if (FormLivePreview)
+      FormLivePreview->hide();
+    return;
+  }
+  if (!FormLivePreview) {
+    FormLivePreview = new TFormLivePreview(this);
+    connect(FormLivePreview, &TFormLivePreview::Closed, this,
+            [this] { LivePreview1->setChecked(false); });
+    TemplateWatcher = new QFileSystemWatcher(this);
+    const auto changed = [this] {
+      WatchTemplates();
+      ScheduleLivePreview();
+    };
+    connect(TemplateWatcher, &QFileSystemWatcher::fileChanged, this, changed);
+    connect(TemplateWatcher, &QFileSystemWatcher::directoryChanged, this, changed);
+    FormLivePreview->PlaceBeside(this);
+  }
+  WatchTemplates();
+  FormLivePreview->show();
+  Session.SetTexts(CollectBoxes());
+  RefreshLivePreview();
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {

@@ -11,6 +11,7 @@
 #include <memory>
 
 class QAction;
+class QFileSystemWatcher;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -23,6 +24,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 class QToolButton;
+class TFormLivePreview;
 class TFormNewsGroups;
 
 class TFormMain : public QMainWindow {
@@ -76,6 +78,7 @@ public:
   void Contents2Click();
   void About1Click();
   void MediaPlayer1Click(bool play);
+  void LivePreview1Click(bool checked);
   void ListBox1DblClick();
   void PlaySelectedTrack();
 
@@ -100,6 +103,11 @@ private:
   void BuildMenu();
   void SetTabOrder();
   void SetTrackCommandsEnabled(bool enabled);
+  // The live preview follows the album: a change schedules one regeneration.
+  void BoxesEdited();
+  void ScheduleLivePreview();
+  void RefreshLivePreview();
+  void WatchTemplates();
   // What a command did, in the bottom strip for a while; an empty text clears it.
   void ShowStatus(const std::string& text);
   void ShowReadingOutcome(std::size_t chosen);
@@ -163,6 +171,11 @@ public:
   QProgressBar* ProgressBar1 = nullptr;
   QLabel* LabelStatus = nullptr;
   QTimer* StatusTimer = nullptr;
+  TFormLivePreview* FormLivePreview = nullptr;
+  QTimer* BoxSyncTimer = nullptr;
+  QTimer* LivePreviewTimer = nullptr;
+  QFileSystemWatcher* TemplateWatcher = nullptr;
+  static constexpr int LivePreviewDelay = 30; // ms: typing coalesces, well within 100
   // Shown while tracks are read; Escape does the same.
   QPushButton* ButtonCancelReading = nullptr;
   QAction* Open1 = nullptr;
@@ -172,6 +185,7 @@ public:
   QAction* HidePathNamesInTrackListing = nullptr;
   QAction* SortFilesonSelection1 = nullptr;
   QAction* GenerateSFVfile1 = nullptr;
+  QAction* LivePreview1 = nullptr;
   QAction* AddaNewsgroup1 = nullptr;
   QAction* EditNewsgroupList1 = nullptr;
   QAction* Fromatextfile1 = nullptr;

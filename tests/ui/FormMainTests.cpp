@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -436,4 +437,37 @@ TEST_F(FormMain, CancellingKeepsTheTracksReadSoFar) {
   EXPECT_EQ(Form->DateTimePickerRipDate->date(), ripDate);
   for (QComboBox* box : {Form->ComboBoxBitRate, Form->ComboBoxSampleRate, Form->ComboBoxID3Tag})
     EXPECT_EQ(box->currentText(), "") << box->objectName().toStdString();
+}
+
+// The live preview follows typing, a moved track and a template edited on disk within
+// 100 ms, keeps quiet while closed, and shows exactly what Save then writes.
+TEST_F(FormMain, LivePreviewFollowsTheAlbum) {
+  ShipListFiles();
+  Host.ProgramDir.Write("template.txt",
+                        "$ARTIST|$RIPPED_BY\r\n@FOR_EACH_TRACK\r\n$TRACK_FILENAME\r\n@END_TRACK");
+  Create();
+  Choose(WriteTracks({{.Artist = "A"}, {.Artist = "A"}}));
+  Form->LivePreview1->trigger();
+  const auto* memo = Form->findChild<QPlainTextEdit*>("MemoLivePreview");
+  ASSERT_NE(memo, nullptr);
+  const auto shown = [&] {
+    QTest::qWait(100);
+    return memo->toPlainText().toStdString();
+  };
+  EXPECT_EQ(shown(), "A|\n1.mp3\n2.mp3\n");
+  QTest::keyClicks(Form->ComboBoxRippedBy, "me");
+  EXPECT_EQ(shown(), "A|me\n1.mp3\n2.mp3\n");
+  Form->ListBox1->setCurrentRow(0);
+  Form->ButtonMoveDownClick();
+  EXPECT_EQ(shown(), "A|me\n2.mp3\n1.mp3\n");
+  Host.ProgramDir.Write("template.txt", "edited: $ARTIST|$RIPPED_BY");
+  EXPECT_EQ(shown(), "edited: A|me");
+
+  const std::string nfo = Folder() + "album/A.nfo";
+  Host.ExpectSaveFileDialog("Save .NFO file|nfo|A.nfo|" + Form->TrackFolder, nfo);
+  Form->ButtonMakeNFOClick();
+  EXPECT_EQ(ReadWholeFile(nfo), memo->toPlainText().toStdString() + "\r\n");
+
+  Form->findChild<QWidget*>("FormLivePreview")->close();
+  EXPECT_FALSE(Form->LivePreview1->isChecked());
 }

@@ -1,0 +1,55 @@
+#include "ui/LivePreviewUnit.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+TFormLivePreview::TFormLivePreview(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName(QStringLiteral("FormLivePreview"));
+  setWindowTitle(QStringLiteral("Live Preview"));
+  resize(696, 561);
+  MemoLivePreview = new QPlainTextEdit(this);
+  MemoLivePreview->setObjectName(QStringLiteral("MemoLivePreview"));
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setPixelSize(16); // as the modal preview shows the document
+  MemoLivePreview->setFont(font);
+  MemoLivePreview->setLineWrapMode(QPlainTextEdit::NoWrap);
+  MemoLivePreview->setReadOnly(true);
+  MemoLivePreview->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                           Qt::TextSelectableByKeyboard);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(MemoLivePreview);
+}
+
+void TFormLivePreview::SetText(const QString& text) {
+  if (MemoLivePreview->toPlainText() == text)
+    return;
+  QScrollBar* vertical = MemoLivePreview->verticalScrollBar();
+  QScrollBar* horizontal = MemoLivePreview->horizontalScrollBar();
+  const int top = vertical->value();
+  const int left = horizontal->value();
+  MemoLivePreview->setPlainText(text);
+  vertical->setValue(top);
+  horizontal->setValue(left);
+}
+
+void TFormLivePreview::PlaceBeside(const QWidget* window) {
+  QPoint at = window->frameGeometry().topRight() + QPoint(8, 0);
+  if (const QScreen* screen = window->screen()) {
+    const QRect available = screen->availableGeometry();
+    at.setX(std::min(at.x(), std::max(available.left(), available.right() - width())));
+    at.setY(std::clamp(at.y(), available.top(),
+                       std::max(available.top(), available.bottom() - height())));
+  }
+  move(at);
+}
+
+void TFormLivePreview::closeEvent(QCloseEvent* event) {
+  QWidget::closeEvent(event);
+  emit Closed();
+}

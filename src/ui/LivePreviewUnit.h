@@ -1,0 +1,25 @@
+#pragma once
+// The live preview: a window beside the main window that shows the ".nfo" as Save would
+// write it now, following every change; read-only, but its text can be selected and
+// copied.
+#include <QWidget>
+
+class QPlainTextEdit;
+
+class TFormLivePreview : public QWidget {
+  Q_OBJECT
+public:
+  explicit TFormLivePreview(QWidget* parent = nullptr);
+  // Replaces the text and keeps where the user had scrolled to.
+  void SetText(const QString& text);
+  // Places the window to the right of the given one, kept on its screen.
+  void PlaceBeside(const QWidget* window);
+
+  QPlainTextEdit* MemoLivePreview = nullptr;
+
+signals:
+  void Closed();
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+};
