@@ -10,6 +10,7 @@
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/AlbumSession.h"
+#include "generate/EncodingUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/SaveDocumentsUnit.h"
 #include "generate/SfvCheckUnit.h"
@@ -37,8 +38,8 @@ std::function<bool(const TReadProgress&)> ReadingProgress(TCliContext& context) 
     const int percent = static_cast<int>(progress.Fraction() * 100);
     if (percent != shown) {
       shown = percent;
-      context.Err << "\rReading " << progress.FilesDone << "/" << progress.FilesTotal
-                  << " files, " << percent << "%" << (percent == 100 ? "\n" : "") << std::flush;
+      context.Err << "\rReading " << progress.FilesDone << "/" << progress.FilesTotal << " files, "
+                  << percent << "%" << (percent == 100 ? "\n" : "") << std::flush;
     }
     return true;
   };
@@ -64,6 +65,10 @@ constexpr const char* NfoUsage =
     "  --various-artists-template               a compilation uses template-va.txt\n"
     "  --template FILE                          expand this template instead\n"
     "  --sfv                                    also write the .sfv beside the .nfo\n"
+    "  --m3u                                    also write the .m3u playlist beside it\n"
+    "  --encoding utf-8|cp437|windows-1252      the .nfo's encoding (default: as the\n"
+    "                                           window's option); a character it lacks\n"
+    "                                           is an error, and nothing is written\n"
     "  -o FILE                                  the .nfo to write (default: the album's\n"
     "                                           default name in the tracks' folder)\n"
     "  --stdout                                 print the .nfo instead of saving it\n"
@@ -84,10 +89,11 @@ constexpr const char* CheckUsage =
 
 // Options that take a value, and the flags, of the album commands: the album fields' own
 // options and these.
-const std::string_view OtherValueOptions[] = {"--stereo",   "--rip-date", "--post-date",
-                                              "--template", "-o",         "--group"};
-const std::string_view Flags[] = {"--vbr", "--no-vbr", "--sort",  "--no-sort",
-                                  "--sfv", "--stdout", "--force", "--various-artists-template"};
+const std::string_view OtherValueOptions[] = {"--stereo", "--rip-date", "--post-date", "--template",
+                                              "-o",       "--group",    "--encoding"};
+const std::string_view Flags[] = {"--vbr",     "--no-vbr", "--sort",
+                                  "--no-sort", "--sfv",    "--m3u",
+                                  "--stdout",  "--force",  "--various-artists-template"};
 
 bool TakesValue(std::string_view option) {
   return std::find(std::begin(OtherValueOptions), std::end(OtherValueOptions), option) !=
@@ -266,9 +272,18 @@ int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) 
     return 2;
   }
   const bool withSfv = options->Has("--sfv");
+  const bool withM3u = options->Has("--m3u");
   TAlbumRun run;
   if (!BuildAlbum(*options, context, withSfv, run))
     return 2;
+  const std::string* encodingName = options->Value("--encoding");
+  const auto encoding =
+      EncodingNamed(encodingName ? *encodingName : run.Session.Preferences.NfoEncoding);
+  if (!encoding) {
+    context.Err << "tamberlon-cli: --encoding takes utf-8, cp437 or windows-1252\n";
+    return 2;
+  }
+  run.Session.SetEncoding(*encoding);
 
   TSaveRequest save;
   save.WithSfv = withSfv;
@@ -280,14 +295,22 @@ int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) 
     }
     save.TemplatePath = *templatePath;
   }
+  // A character the encoding cannot hold is never replaced without a word.
+  if (const std::string unmappable = run.Session.Unmappable(save); !unmappable.empty()) {
+    context.Err << "tamberlon-cli: " << EncodingName(*encoding)
+                << " has no place for these characters: " << unmappable << "; nothing written\n";
+    return 1;
+  }
   if (options->Has("--stdout")) {
-    context.Out << run.Session.NfoText(save);
+    context.Out << EncodeText(run.Session.NfoText(save), *encoding).Bytes;
     return 0;
   }
   const std::string* output = options->Value("-o");
   save.NfoPath = output ? *output : run.Folder + run.Session.Album().DefaultFileName();
+  save.WithM3u = withM3u;
   if (Refuses(save.NfoPath, *options, context) ||
-      (withSfv && Refuses(SfvPathFor(save.NfoPath), *options, context)))
+      (withSfv && Refuses(SfvPathFor(save.NfoPath), *options, context)) ||
+      (withM3u && Refuses(M3uPathFor(save.NfoPath), *options, context)))
     return 1;
   save.ChecksumProgress = ProgressLine(context, "Checksums");
   // Replacing was refused above without --force; nothing is asked, nothing remembered.
@@ -296,6 +319,8 @@ int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) 
   context.Out << save.NfoPath << "\n";
   if (withSfv)
     context.Out << SfvPathFor(save.NfoPath) << "\n";
+  if (withM3u)
+    context.Out << M3uPathFor(save.NfoPath) << "\n";
   return 0;
 }
 

@@ -143,6 +143,8 @@ TPreferences ReadPreferences(const std::string& path) {
   boolean("SortSelections", preferences.SortSelections);
   boolean("MakeSFV", preferences.MakeSFV);
   boolean("LivePreview", preferences.LivePreview);
+  boolean("MakeM3U", preferences.MakeM3U);
+  textValue(MenuPrefs, "NfoEncoding", preferences.NfoEncoding);
   textValue(MenuPrefs, "InitialDir", preferences.InitialDir);
   textValue(MenuPrefs, "NewsGroupFilter", preferences.NewsGroupFilter);
   textValue(MenuPrefs, "LastGroupAdded", preferences.LastGroupAdded);
@@ -169,6 +171,8 @@ bool WritePreferences(const std::string& path, const TPreferences& preferences) 
   boolean("SortSelections", preferences.SortSelections);
   boolean("MakeSFV", preferences.MakeSFV);
   boolean("LivePreview", preferences.LivePreview);
+  boolean("MakeM3U", preferences.MakeM3U);
+  ini.SetValue(MenuPrefs, "NfoEncoding", preferences.NfoEncoding.c_str());
   ini.SetValue(MenuPrefs, "InitialDir", preferences.InitialDir.c_str());
   ini.SetValue(MenuPrefs, "NewsGroupFilter", preferences.NewsGroupFilter.c_str());
   ini.SetValue(MenuPrefs, "LastGroupAdded", preferences.LastGroupAdded.c_str());

@@ -12,6 +12,8 @@ struct TPreferences {
   bool SortSelections = true;
   bool MakeSFV = false;
   bool LivePreview = false;
+  bool MakeM3U = false;
+  std::string NfoEncoding = "utf-8";
   std::string InitialDir;
   std::string NewsGroupFilter = "mp3";
   std::string LastGroupAdded;

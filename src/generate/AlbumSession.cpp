@@ -4,6 +4,7 @@
 #include "common/ErrorsUnit.h"
 #include "common/Host.h"
 #include "common/IntToAbbrStrUnit.h"
+#include "generate/EncodingUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/SFVUnit.h"
 
@@ -51,8 +52,7 @@ void TAlbumSession::ClearTracks() {
 
 bool TAlbumSession::MoveTrack(std::size_t position, bool up) {
   std::vector<TTrackEntry>& tracks = FAlbum.Tracks;
-  if (position >= tracks.size() || (up && position == 0) ||
-      (!up && position + 1 >= tracks.size()))
+  if (position >= tracks.size() || (up && position == 0) || (!up && position + 1 >= tracks.size()))
     return false;
   std::swap(tracks[position], tracks[up ? position - 1 : position + 1]);
   Notify(TChange::Tracks);
@@ -108,25 +108,60 @@ std::string TAlbumSession::LiveNfoText() {
   StoreFields();
   TSaveRequest request;
   request.UseVariousArtistsTemplate = CompilationAnswer.value_or(FAlbum.VariousArtists);
-  return GenerateNfoText(FAlbum, request);
+  return AsItWillRead(GenerateNfoText(FAlbum, request), FEncoding);
 }
 
-TSaveOutcome TAlbumSession::Save(TSaveRequest request, bool askBeforeReplacingSfv,
-                                 bool rememberTexts) {
+std::string TAlbumSession::PreviewText() {
+  return AsItWillRead(NfoText(), FEncoding);
+}
+
+void TAlbumSession::SetEncoding(TNfoEncoding encoding) {
+  FEncoding = encoding;
+  Notify(TChange::Fields);
+}
+
+std::string TAlbumSession::Unmappable(TSaveRequest request) {
   StoreFields();
-  TSaveOutcome outcome;
-  const bool sfvWanted = request.WithSfv;
-  // A save dialog asked about the .nfo; the .sfv beside it is asked about here.
-  request.WithSfv = sfvWanted && (!askBeforeReplacingSfv || MayReplaceSfv(request.NfoPath));
+  request.Encoding = FEncoding;
   AnswerCompilationQuestion(request);
+  return UnmappableCharacters(FAlbum, request);
+}
+
+TSaveOutcome TAlbumSession::Save(TSaveRequest request, bool interactive, bool rememberTexts) {
+  StoreFields();
+  request.Encoding = FEncoding;
+  TSaveOutcome outcome;
+  // A save dialog asked about the .nfo; the files beside it are asked about here.
+  std::vector<std::string> kept;
+  const auto mayWrite = [&](bool wanted, const std::string& path) {
+    if (!wanted || !interactive || MayReplaceCompanion(path))
+      return wanted;
+    kept.push_back(path);
+    return false;
+  };
+  request.WithSfv = mayWrite(request.WithSfv, SfvPathFor(request.NfoPath));
+  request.WithM3u = mayWrite(request.WithM3u, M3uPathFor(request.NfoPath));
+  AnswerCompilationQuestion(request);
+  if (interactive) {
+    const std::string unmappable = UnmappableCharacters(FAlbum, request);
+    if (!unmappable.empty() &&
+        CurrentHost().ShowMessage(TMessageKind::Confirmation,
+                                  "The encoding " + std::string(EncodingCaption(request.Encoding)) +
+                                      " has no place for these characters: " + unmappable +
+                                      "\nSave the .NFO file with \"?\" in their place?") !=
+            TMessageResult::Yes) {
+      outcome.Cancelled = true;
+      return outcome;
+    }
+  }
   outcome.Saved = SaveAlbumDocuments(FAlbum, request, &outcome.FailedPath);
   if (outcome.Saved) {
     FAlbum.FileName = request.NfoPath;
     if (rememberTexts) {
       const std::array<std::string, 5> texts = {FTexts.RecordLabel, FTexts.RippedBy,
                                                 FTexts.PostedBy, FTexts.Encoder, FTexts.Codec};
-      outcome.Saved = SaveRememberedLists(GetProgramFolder(), Remembered, texts,
-                                          &outcome.FailedPath);
+      outcome.Saved =
+          SaveRememberedLists(GetProgramFolder(), Remembered, texts, &outcome.FailedPath);
     }
   }
   if (!outcome.Saved) {
@@ -134,9 +169,9 @@ TSaveOutcome TAlbumSession::Save(TSaveRequest request, bool askBeforeReplacingSf
     return outcome;
   }
   outcome.SfvWritten = request.WithSfv;
-  outcome.SfvKept = sfvWanted && !request.WithSfv;
-  if (outcome.SfvKept)
-    ReportSfvKept(request.NfoPath);
+  outcome.M3uWritten = request.WithM3u;
+  outcome.Kept = kept;
+  ReportCompanionsKept(kept);
   Notify(TChange::Tracks); // the album's file name changed
   return outcome;
 }

@@ -8,6 +8,7 @@
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/AlbumUnit.h"
+#include "generate/EncodingUnit.h"
 #include "generate/SaveDocumentsUnit.h"
 
 #include <functional>
@@ -25,9 +26,11 @@ struct TTrackObserver {
 
 struct TSaveOutcome {
   bool Saved = false;
+  bool Cancelled = false; // the user would not have characters written as "?"
   bool SfvWritten = false;
-  bool SfvKept = false;    // an existing .sfv that the user chose to keep
-  std::string FailedPath;  // the file that could not be written
+  bool M3uWritten = false;
+  std::vector<std::string> Kept; // existing companions that the user chose to keep
+  std::string FailedPath;        // the file that could not be written
 };
 
 class TAlbumSession {
@@ -69,10 +72,15 @@ public:
   // The same for the live preview, which never asks: the compilation question as the
   // user last answered it, or the template the album's artists call for.
   std::string LiveNfoText();
-  // Save: the ".nfo" and, when asked, the ".sfv" (replacing an existing one only when
-  // allowed or, with ask, when the user agrees), then the remembered texts when asked.
-  // Failures are reported once, naming the file.
-  TSaveOutcome Save(TSaveRequest request, bool askBeforeReplacingSfv, bool rememberTexts);
+  // The modal preview's text: NfoText as it will read in the encoding.
+  std::string PreviewText();
+  // The characters of the ".nfo" that the request's encoding cannot hold.
+  std::string Unmappable(TSaveRequest request);
+  // Save: the ".nfo" and, when asked, the ".sfv" and ".m3u" beside it, then the
+  // remembered texts when asked. Interactive, it asks before replacing a companion and
+  // before writing "?" for characters the encoding lacks. Failures are reported once,
+  // naming the file.
+  TSaveOutcome Save(TSaveRequest request, bool interactive, bool rememberTexts);
 
   TAlbumInfo& Album() { return FAlbum; }
   const TAlbumInfo& Album() const { return FAlbum; }
@@ -83,6 +91,9 @@ public:
   TRememberedLists Remembered;
   // The user's last answer to the compilation question; unset until asked.
   std::optional<bool> CompilationAnswer;
+  // The encoding the ".nfo" is saved in; previews show the text as it will read in it.
+  void SetEncoding(TNfoEncoding encoding);
+  TNfoEncoding Encoding() const { return FEncoding; }
 
 private:
   void Notify(TChange change);
@@ -93,5 +104,6 @@ private:
   TTrackLists FLists;
   TAlbumFieldTexts FTexts;
   std::vector<std::string> FNewsGroups;
+  TNfoEncoding FEncoding = TNfoEncoding::Utf8;
   std::vector<std::function<void(TChange)>> Listeners;
 };

@@ -31,10 +31,18 @@ TSFV::TSFV(const TAlbumInfo& album) {
   }
 }
 
-std::string SfvPathFor(const std::string& nfoPath) {
+std::string CompanionPath(const std::string& nfoPath, std::string_view extension) {
   const std::size_t nameStart = nfoPath.rfind('/') + 1; // 0 when there is no folder
   const std::size_t dot = nfoPath.rfind('.');
   if (dot == std::string::npos || dot < nameStart)
-    return nfoPath + ".sfv";
-  return nfoPath.substr(0, dot) + ".sfv";
+    return nfoPath + std::string(extension);
+  return nfoPath.substr(0, dot) + std::string(extension);
+}
+
+std::string SfvPathFor(const std::string& nfoPath) {
+  return CompanionPath(nfoPath, ".sfv");
+}
+
+std::string M3uPathFor(const std::string& nfoPath) {
+  return CompanionPath(nfoPath, ".m3u");
 }

@@ -3,6 +3,7 @@
 #include "generate/GenerateUnit.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 inline constexpr const char* SfvTemplateFileName = "template-sfv.txt";
@@ -22,3 +23,6 @@ public:
 // The ".sfv" path beside a ".nfo" path: the extension of its file name replaced, or
 // ".sfv" appended when the name has none.
 std::string SfvPathFor(const std::string& nfoPath);
+// The same base name with another extension (".m3u" for the playlist).
+std::string CompanionPath(const std::string& nfoPath, std::string_view extension);
+std::string M3uPathFor(const std::string& nfoPath);

@@ -1,8 +1,10 @@
 #include "generate/SaveDocumentsUnit.h"
 
+#include "common/FileUnit.h"
 #include "common/Host.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/NFOUnit.h"
+#include "generate/PlaylistUnit.h"
 #include "generate/SFVUnit.h"
 
 #include <filesystem>
@@ -24,20 +26,30 @@ std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request
   return nfo->Output;
 }
 
-bool MayReplaceSfv(const std::string& nfoPath) {
-  const std::string sfvPath = SfvPathFor(nfoPath);
-  if (!std::filesystem::exists(sfvPath))
+std::string UnmappableCharacters(const TAlbumInfo& album, const TSaveRequest& request) {
+  if (request.Encoding == TNfoEncoding::Utf8)
+    return {};
+  return EncodeText(GenerateNfoText(album, request), request.Encoding).Unmappable;
+}
+
+bool MayReplaceCompanion(const std::string& path) {
+  if (!std::filesystem::exists(path))
     return true;
   return CurrentHost().ShowMessage(TMessageKind::Confirmation,
-                                   FileNamePart(sfvPath) +
+                                   FileNamePart(path) +
                                        " already exists.\nDo you want to replace it?") ==
          TMessageResult::Yes;
 }
 
-void ReportSfvKept(const std::string& nfoPath) {
-  CurrentHost().ShowMessage(TMessageKind::Information, "The .NFO file was saved; the existing " +
-                                                           FileNamePart(SfvPathFor(nfoPath)) +
-                                                           " was kept.");
+void ReportCompanionsKept(const std::vector<std::string>& paths) {
+  if (paths.empty())
+    return;
+  std::string names = FileNamePart(paths.front());
+  for (std::size_t i = 1; i < paths.size(); ++i)
+    names += " and " + FileNamePart(paths[i]);
+  CurrentHost().ShowMessage(TMessageKind::Information,
+                            "The .NFO file was saved; the existing " + names +
+                                (paths.size() == 1 ? " was" : " were") + " kept.");
 }
 
 bool SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, std::string* failedPath) {
@@ -48,14 +60,20 @@ bool SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, std::str
   };
   auto nfo = NfoGenerator(album, request);
   nfo->Generate();
+  nfo->Output = EncodeText(nfo->Output, request.Encoding).Bytes;
   if (!nfo->SaveToFile(request.NfoPath))
     return failed(request.NfoPath);
-  if (!request.WithSfv)
-    return true;
-  // Tracks chosen without checksums get them now: placeholders make no checksum file.
-  ComputeMissingChecksums(album, request.ChecksumProgress);
-  TSFV sfv(album);
-  sfv.Generate();
-  const std::string sfvPath = SfvPathFor(request.NfoPath);
-  return sfv.SaveToFile(sfvPath) || failed(sfvPath);
+  if (request.WithSfv) {
+    // Tracks chosen without checksums get them now: placeholders make no checksum file.
+    ComputeMissingChecksums(album, request.ChecksumProgress);
+    TSFV sfv(album);
+    sfv.Generate();
+    const std::string sfvPath = SfvPathFor(request.NfoPath);
+    if (!sfv.SaveToFile(sfvPath))
+      return failed(sfvPath);
+  }
+  const std::string m3uPath = M3uPathFor(request.NfoPath);
+  if (request.WithM3u && !WriteFileAtomically(m3uPath, M3uText(album, FolderPart(m3uPath))))
+    return failed(m3uPath);
+  return true;
 }

@@ -36,6 +36,7 @@ void TFormMain::ButtonMakeNFOClick() {
   TSaveRequest save;
   save.NfoPath = *path;
   save.WithSfv = GenerateSFVfile1->isChecked();
+  save.WithM3u = GenerateM3Ufile1->isChecked();
   save.ChecksumProgress = [this](std::size_t done, std::size_t total) {
     ProgressBar1->setRange(0, static_cast<int>(total));
     ProgressBar1->setValue(static_cast<int>(done));
@@ -45,16 +46,24 @@ void TFormMain::ButtonMakeNFOClick() {
   ProgressBar1->setValue(0);
   RefreshTrackListing();
   ShowRememberedLists();
-  if (outcome.Saved)
-    ShowStatus("Saved " + FileNamePart(*path) +
-               (outcome.SfvWritten ? " and .sfv"
-                : outcome.SfvKept  ? "; the existing .sfv was kept"
-                                   : ""));
+  if (!outcome.Saved)
+    return;
+  std::vector<std::string> written = {FileNamePart(*path)};
+  if (outcome.SfvWritten)
+    written.push_back(".sfv");
+  if (outcome.M3uWritten)
+    written.push_back(".m3u");
+  std::string text = "Saved " + written.front();
+  for (std::size_t i = 1; i < written.size(); ++i)
+    text += (i + 1 == written.size() ? " and " : ", ") + written[i];
+  for (const std::string& kept : outcome.Kept)
+    text += "; the existing " + FileNamePart(kept) + " was kept";
+  ShowStatus(text);
 }
 
 void TFormMain::ButtonPreviewNFOClick() {
   StoreAlbumFields();
-  CurrentHost().ShowPreview(Session.NfoText());
+  CurrentHost().ShowPreview(Session.PreviewText());
 }
 
 void TFormMain::ButtonEditNGListClick() {

@@ -1,7 +1,10 @@
 // The main window's controls and menu, arranged as designed.
 #include "ui/MainUnit.h"
 
+#include "generate/EncodingUnit.h"
+
 #include <QAction>
+#include <QActionGroup>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -334,6 +337,18 @@ void TFormMain::BuildMenu() {
       checkable(options, "HidePathNamesInTrackListing", "Hide &Path Names in Track Listing");
   SortFilesonSelection1 = checkable(options, "SortFilesonSelection1", "Sort Files on Selection");
   GenerateSFVfile1 = checkable(options, "GenerateSFVfile1", "Generate .SFV files also");
+  GenerateM3Ufile1 = checkable(options, "GenerateM3Ufile1", "Generate .M3U playlist also");
+  QMenu* encodings = Named(options->addMenu(QStringLiteral("NFO Encoding")), "NfoEncoding1", 0);
+  auto* encodingGroup = new QActionGroup(this);
+  for (const TNfoEncoding encoding :
+       {TNfoEncoding::Utf8, TNfoEncoding::Cp437, TNfoEncoding::Windows1252}) {
+    const std::string name = "NfoEncoding_" + std::string(EncodingName(encoding));
+    QAction* item =
+        checkable(encodings, name.c_str(), std::string(EncodingCaption(encoding)).c_str());
+    encodingGroup->addAction(item);
+    NfoEncodingItems[static_cast<std::size_t>(encoding)] = item;
+  }
+  NfoEncodingItems[0]->setChecked(true);
   LivePreview1 = checkable(options, "LivePreview", "Live Preview");
   LivePreview1->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
   for (QAction* item : {UseID3TagInfo, HidePathNamesInTrackListing, SortFilesonSelection1})

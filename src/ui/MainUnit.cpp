@@ -106,6 +106,9 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   connect(LivePreviewTimer, &QTimer::timeout, this, &TFormMain::RefreshLivePreview);
   Session.Listen([this](TAlbumSession::TChange) { ScheduleLivePreview(); });
   connect(LivePreview1, &QAction::toggled, this, &TFormMain::LivePreview1Click);
+  for (std::size_t i = 0; i < NfoEncodingItems.size(); ++i)
+    connect(NfoEncodingItems[i], &QAction::triggered, this,
+            [this, i] { Session.SetEncoding(static_cast<TNfoEncoding>(i)); });
 
   StatusTimer = new QTimer(this);
   StatusTimer->setSingleShot(true);
@@ -202,6 +205,10 @@ void TFormMain::ApplyPreferences(const TPreferences& p) {
   SortFilesonSelection1->setChecked(p.SortSelections);
   GenerateSFVfile1->setChecked(p.MakeSFV);
   LivePreview1->setChecked(p.LivePreview);
+  GenerateM3Ufile1->setChecked(p.MakeM3U);
+  const TNfoEncoding encoding = EncodingNamed(p.NfoEncoding).value_or(TNfoEncoding::Utf8);
+  NfoEncodingItems[static_cast<std::size_t>(encoding)]->setChecked(true);
+  Session.SetEncoding(encoding);
   TrackFolder = p.InitialDir;
   NewsGroupFilter = p.NewsGroupFilter;
   LastGroupAdded = p.LastGroupAdded;
@@ -219,6 +226,8 @@ TPreferences TFormMain::CurrentPreferences() const {
   p.SortSelections = SortFilesonSelection1->isChecked();
   p.MakeSFV = GenerateSFVfile1->isChecked();
   p.LivePreview = LivePreview1->isChecked();
+  p.MakeM3U = GenerateM3Ufile1->isChecked();
+  p.NfoEncoding = std::string(EncodingName(Session.Encoding()));
   p.InitialDir = TrackFolder;
   p.NewsGroupFilter = NewsGroupFilter;
   p.LastGroupAdded = LastGroupAdded;

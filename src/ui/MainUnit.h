@@ -186,6 +186,9 @@ public:
   QAction* SortFilesonSelection1 = nullptr;
   QAction* GenerateSFVfile1 = nullptr;
   QAction* LivePreview1 = nullptr;
+  QAction* GenerateM3Ufile1 = nullptr;
+  // "NFO Encoding": one item an encoding, in the order of TNfoEncoding.
+  std::array<QAction*, 3> NfoEncodingItems{};
   QAction* AddaNewsgroup1 = nullptr;
   QAction* EditNewsgroupList1 = nullptr;
   QAction* Fromatextfile1 = nullptr;

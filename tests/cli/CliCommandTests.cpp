@@ -5,6 +5,8 @@
 #include "support/AlbumScenario.h"
 #include "support/ScriptedHost.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -151,4 +153,53 @@ TEST_F(CliCommands, CheckReadsOnlyInsideTheSfvFolder) {
   EXPECT_EQ(Run(RunCheckCommand, {sfv}), 1);
   EXPECT_EQ(Out.str(), "sub/inside.mp3 OK\n../outside.mp3 UNSAFE\nsub/../../outside.mp3 UNSAFE\n" +
                            outside + " UNSAFE\nlink.mp3 UNSAFE\nfifo.mp3 MISSING\n1 OK, 5 bad\n");
+}
+
+namespace {
+std::string Shell(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe))
+      output.append(buffer, got);
+    ::pclose(pipe);
+  }
+  return output;
+}
+} // namespace
+
+// The playlist a real player reads, every entry of it; the .nfo in the DOS code page with
+// its box-drawing art, as iconv reads it back; a character the code page lacks stops the
+// command before anything is written.
+TEST_F(CliCommands, PlaylistAndClassicEncodings) {
+  PrepareFixtureAlbum(Album);
+  ASSERT_EQ(Run(RunNfoCommand, {"--m3u", "-o", Album + "album.nfo", Album}), 0) << Err.str();
+  const std::string m3u = ReadWholeFile(Album + "album.m3u");
+  EXPECT_EQ(m3u.substr(0, 19), "#EXTM3U\r\n#EXTINF:1,");
+  EXPECT_EQ(std::count(m3u.begin(), m3u.end(), '\n'), 11);
+  const std::string played =
+      Shell("cd '" + Album + "' && ffmpeg -hide_banner -nostdin -v verbose -f hls " +
+            "-allowed_extensions ALL -live_start_index 0 " + "-i album.m3u -f null - 2>&1");
+  for (const char* name : {"lame-cbr128-tags.mp3", "lame-mpeg2-id3v1.mp3", "lame-vbr-mono.mp3",
+                           "mutagen-v23-utf16.mp3", "mutagen-v24-utf8.mp3"})
+    EXPECT_NE(played.find(std::string("Opening '") + name + "'"), std::string::npos) << name << "\n"
+                                                                                     << played;
+
+  const std::string art = Host.ProgramDir.Write("art.txt", "╔══╗\r\n║$ARTIST║\r\n╚══╝");
+  ASSERT_EQ(Run(RunNfoCommand,
+                {"--template", art, "--encoding", "cp437", "-o", Album + "art.nfo", Album}),
+            0)
+      << Err.str();
+  EXPECT_EQ(ReadWholeFile(Album + "art.nfo"),
+            "\xC9\xCD\xCD\xBB\r\n\xBAVarious Artists\xBA\r\n\xC8\xCD\xCD\xBC\r\n");
+  EXPECT_EQ(Shell("iconv -f CP437 -t UTF-8 '" + Album + "art.nfo'"),
+            "╔══╗\r\n║Various Artists║\r\n╚══╝\r\n");
+
+  const std::string snow = Host.ProgramDir.Write("snow.txt", "$ARTIST ☃ ✓ ☃");
+  EXPECT_EQ(Run(RunNfoCommand,
+                {"--template", snow, "--encoding", "cp437", "-o", Album + "snow.nfo", Album}),
+            1);
+  EXPECT_EQ(Err.str(), "tamberlon-cli: cp437 has no place for these characters: ☃✓; nothing "
+                       "written\n");
+  EXPECT_FALSE(std::filesystem::exists(Album + "snow.nfo"));
 }

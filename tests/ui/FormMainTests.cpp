@@ -471,3 +471,29 @@ TEST_F(FormMain, LivePreviewFollowsTheAlbum) {
   Form->findChild<QWidget*>("FormLivePreview")->close();
   EXPECT_FALSE(Form->LivePreview1->isChecked());
 }
+
+// A character the chosen encoding lacks is never replaced without asking: No saves
+// nothing, Yes writes "?" in its place; the playlist goes beside the .nfo.
+TEST_F(FormMain, EncodingQuestionAndPlaylist) {
+  ShipListFiles();
+  Host.ProgramDir.Write("template.txt", "$ARTIST ☃ ═");
+  Create();
+  Choose(WriteTracks({{.Artist = "A"}}));
+  Form->NfoEncodingItems[1]->trigger(); // DOS (CP437)
+  Form->GenerateM3Ufile1->setChecked(true);
+  const std::string nfo = Folder() + "album/A.nfo";
+  for (const TMessageResult answer : {TMessageResult::No, TMessageResult::Yes}) {
+    Host.ExpectSaveFileDialog("Save .NFO file|nfo|A.nfo|" + Form->TrackFolder, nfo);
+    Host.ExpectMessage(TMessageKind::Confirmation,
+                       "The encoding DOS (CP437) has no place for these characters: ☃\n"
+                       "Save the .NFO file with \"?\" in their place?",
+                       answer);
+    Form->ButtonMakeNFOClick();
+    Host.VerifyAllShown();
+    EXPECT_EQ(std::filesystem::exists(nfo), answer == TMessageResult::Yes);
+  }
+  EXPECT_EQ(ReadWholeFile(nfo), "A ? \xCD\r\n");
+  EXPECT_EQ(ReadWholeFile(Folder() + "album/A.m3u"),
+            "#EXTM3U\r\n#EXTINF:0,A - Title by A\r\n1.mp3\r\n");
+  EXPECT_EQ(Form->LabelStatus->text(), "Saved A.nfo and .m3u");
+}
