@@ -73,6 +73,9 @@ constexpr const char* NfoUsage =
     "                                           default name in the tracks' folder)\n"
     "  --stdout                                 print the .nfo instead of saving it\n"
     "  --force                                  replace existing files\n"
+    "  --recursive                              every folder at or below each FILE that\n"
+    "                                           holds MP3 files is one album; a summary\n"
+    "                                           closes the run\n"
     "  --help                                   show this text\n";
 
 constexpr const char* SfvUsage =
@@ -91,9 +94,9 @@ constexpr const char* CheckUsage =
 // options and these.
 const std::string_view OtherValueOptions[] = {"--stereo", "--rip-date", "--post-date", "--template",
                                               "-o",       "--group",    "--encoding"};
-const std::string_view Flags[] = {"--vbr",     "--no-vbr", "--sort",
-                                  "--no-sort", "--sfv",    "--m3u",
-                                  "--stdout",  "--force",  "--various-artists-template"};
+const std::string_view Flags[] = {
+    "--vbr", "--no-vbr", "--sort",  "--no-sort",   "--sfv",
+    "--m3u", "--stdout", "--force", "--recursive", "--various-artists-template"};
 
 bool TakesValue(std::string_view option) {
   return std::find(std::begin(OtherValueOptions), std::end(OtherValueOptions), option) !=
@@ -260,6 +263,121 @@ bool Refuses(const std::string& path, const TOptions& options, TCliContext& cont
 }
 } // namespace
 
+namespace {
+enum class TAlbumOutcome { Written, Skipped, Failed, BadUsage };
+
+// One album's .nfo (and companions) from the options; its files are options.Files.
+TAlbumOutcome WriteAlbumNfo(const TOptions& options, TCliContext& context) {
+  const bool withSfv = options.Has("--sfv");
+  const bool withM3u = options.Has("--m3u");
+  TAlbumRun run;
+  if (!BuildAlbum(options, context, withSfv, run))
+    return TAlbumOutcome::BadUsage;
+  const std::string* encodingName = options.Value("--encoding");
+  const auto encoding =
+      EncodingNamed(encodingName ? *encodingName : run.Session.Preferences.NfoEncoding);
+  if (!encoding) {
+    context.Err << "tamberlon-cli: --encoding takes utf-8, cp437 or windows-1252\n";
+    return TAlbumOutcome::BadUsage;
+  }
+  run.Session.SetEncoding(*encoding);
+
+  TSaveRequest save;
+  save.WithSfv = withSfv;
+  save.UseVariousArtistsTemplate = options.Has("--various-artists-template");
+  if (const std::string* templatePath = options.Value("--template")) {
+    if (!FileExists(*templatePath)) {
+      context.Err << "tamberlon-cli: " << *templatePath << ": no such template\n";
+      return TAlbumOutcome::BadUsage;
+    }
+    save.TemplatePath = *templatePath;
+  }
+  // A character the encoding cannot hold is never replaced without a word.
+  if (const std::string unmappable = run.Session.Unmappable(save); !unmappable.empty()) {
+    context.Err << "tamberlon-cli: " << EncodingName(*encoding)
+                << " has no place for these characters: " << unmappable << "; nothing written\n";
+    return TAlbumOutcome::Failed;
+  }
+  if (options.Has("--stdout")) {
+    context.Out << EncodeText(run.Session.NfoText(save), *encoding).Bytes;
+    return TAlbumOutcome::Written;
+  }
+  const std::string* output = options.Value("-o");
+  save.NfoPath = output ? *output : run.Folder + run.Session.Album().DefaultFileName();
+  save.WithM3u = withM3u;
+  if (Refuses(save.NfoPath, options, context) ||
+      (withSfv && Refuses(SfvPathFor(save.NfoPath), options, context)) ||
+      (withM3u && Refuses(M3uPathFor(save.NfoPath), options, context)))
+    return TAlbumOutcome::Skipped;
+  save.ChecksumProgress = ProgressLine(context, "Checksums");
+  // Replacing was refused above without --force; nothing is asked, nothing remembered.
+  if (!run.Session.Save(save, false, false).Saved)
+    return TAlbumOutcome::Failed;
+  context.Out << save.NfoPath << "\n";
+  if (withSfv)
+    context.Out << SfvPathFor(save.NfoPath) << "\n";
+  if (withM3u)
+    context.Out << M3uPathFor(save.NfoPath) << "\n";
+  return TAlbumOutcome::Written;
+}
+
+// Every folder at or below the roots that holds MP3 files, in order.
+std::vector<std::string> AlbumFolders(const std::vector<std::string>& roots) {
+  std::vector<std::string> folders;
+  const auto holdsTracks = [](const std::string& folder) {
+    return !ExpandTrackFolders({folder}).empty();
+  };
+  for (const std::string& root : roots) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(root, error))
+      continue;
+    const std::string top = root.ends_with('/') ? root : root + "/";
+    if (holdsTracks(top))
+      folders.push_back(top);
+    for (std::filesystem::recursive_directory_iterator
+             at(root, std::filesystem::directory_options::skip_permission_denied, error),
+         end;
+         at != end; at.increment(error))
+      if (at->is_directory(error) && !at->is_symlink(error) &&
+          holdsTracks(at->path().string() + "/"))
+        folders.push_back(at->path().string() + "/");
+  }
+  std::sort(folders.begin(), folders.end());
+  return folders;
+}
+
+// Whole collections: one album a folder, one after another, each read with all cores.
+int WriteCollection(TOptions options, TCliContext& context) {
+  if (options.Value("-o") || options.Has("--stdout")) {
+    context.Err << "tamberlon-cli: --recursive writes each album in its own folder; "
+                   "-o and --stdout do not apply\n";
+    return 2;
+  }
+  const std::vector<std::string> folders = AlbumFolders(options.Files);
+  std::size_t written = 0, skipped = 0, failed = 0;
+  for (std::size_t i = 0; i < folders.size(); ++i) {
+    if (context.ShowProgress)
+      context.Err << "Album " << i + 1 << "/" << folders.size() << ": " << folders[i] << "\n";
+    options.Files = {folders[i]};
+    switch (WriteAlbumNfo(options, context)) {
+    case TAlbumOutcome::Written:
+      ++written;
+      break;
+    case TAlbumOutcome::Skipped:
+      ++skipped;
+      break;
+    case TAlbumOutcome::Failed:
+    case TAlbumOutcome::BadUsage:
+      ++failed;
+      break;
+    }
+  }
+  context.Out << folders.size() << (folders.size() == 1 ? " album: " : " albums: ") << written
+              << " written, " << skipped << " skipped, " << failed << " failed\n";
+  return failed > 0 ? 1 : 0;
+}
+} // namespace
+
 int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) {
   if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) {
     context.Out << NfoUsage;
@@ -271,57 +389,16 @@ int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) 
       context.Err << NfoUsage;
     return 2;
   }
-  const bool withSfv = options->Has("--sfv");
-  const bool withM3u = options->Has("--m3u");
-  TAlbumRun run;
-  if (!BuildAlbum(*options, context, withSfv, run))
-    return 2;
-  const std::string* encodingName = options->Value("--encoding");
-  const auto encoding =
-      EncodingNamed(encodingName ? *encodingName : run.Session.Preferences.NfoEncoding);
-  if (!encoding) {
-    context.Err << "tamberlon-cli: --encoding takes utf-8, cp437 or windows-1252\n";
-    return 2;
-  }
-  run.Session.SetEncoding(*encoding);
-
-  TSaveRequest save;
-  save.WithSfv = withSfv;
-  save.UseVariousArtistsTemplate = options->Has("--various-artists-template");
-  if (const std::string* templatePath = options->Value("--template")) {
-    if (!FileExists(*templatePath)) {
-      context.Err << "tamberlon-cli: " << *templatePath << ": no such template\n";
-      return 2;
-    }
-    save.TemplatePath = *templatePath;
-  }
-  // A character the encoding cannot hold is never replaced without a word.
-  if (const std::string unmappable = run.Session.Unmappable(save); !unmappable.empty()) {
-    context.Err << "tamberlon-cli: " << EncodingName(*encoding)
-                << " has no place for these characters: " << unmappable << "; nothing written\n";
-    return 1;
-  }
-  if (options->Has("--stdout")) {
-    context.Out << EncodeText(run.Session.NfoText(save), *encoding).Bytes;
+  if (options->Has("--recursive"))
+    return WriteCollection(*options, context);
+  switch (WriteAlbumNfo(*options, context)) {
+  case TAlbumOutcome::Written:
     return 0;
+  case TAlbumOutcome::BadUsage:
+    return 2;
+  default:
+    return 1;
   }
-  const std::string* output = options->Value("-o");
-  save.NfoPath = output ? *output : run.Folder + run.Session.Album().DefaultFileName();
-  save.WithM3u = withM3u;
-  if (Refuses(save.NfoPath, *options, context) ||
-      (withSfv && Refuses(SfvPathFor(save.NfoPath), *options, context)) ||
-      (withM3u && Refuses(M3uPathFor(save.NfoPath), *options, context)))
-    return 1;
-  save.ChecksumProgress = ProgressLine(context, "Checksums");
-  // Replacing was refused above without --force; nothing is asked, nothing remembered.
-  if (!run.Session.Save(save, false, false).Saved)
-    return 1;
-  context.Out << save.NfoPath << "\n";
-  if (withSfv)
-    context.Out << SfvPathFor(save.NfoPath) << "\n";
-  if (withM3u)
-    context.Out << M3uPathFor(save.NfoPath) << "\n";
-  return 0;
 }
 
 int RunSfvCommand(std::span<const std::string> arguments, TCliContext& context) {

@@ -203,3 +203,23 @@ TEST_F(CliCommands, PlaylistAndClassicEncodings) {
                        "written\n");
   EXPECT_FALSE(std::filesystem::exists(Album + "snow.nfo"));
 }
+
+// A shelf of albums in one run: each folder that holds MP3 files is an album; one whose
+// .nfo exists is skipped and named, and the summary counts them all.
+TEST_F(CliCommands, RecursiveWritesEveryAlbumOfATree) {
+  const std::string shelf = Host.ProgramDir.Path() + "shelf/";
+  PrepareFixtureAlbum(shelf + "one/");
+  PrepareFixtureAlbum(shelf + "two/disc 2/");
+  PrepareFixtureAlbum(shelf + "three/");
+  std::filesystem::create_directories(shelf + "no music");
+  Host.ProgramDir.Write("shelf/three/Various Artists - Into the Trees.nfo", "mine\r\n");
+  EXPECT_EQ(Run(RunNfoCommand, {"--recursive", "--sfv", shelf}), 0) << Err.str();
+  EXPECT_NE(Out.str().find("3 albums: 2 written, 1 skipped, 0 failed\n"), std::string::npos);
+  EXPECT_NE(Err.str().find("three/Various Artists - Into the Trees.nfo: exists"),
+            std::string::npos);
+  EXPECT_EQ(ReadWholeFile(shelf + "three/Various Artists - Into the Trees.nfo"), "mine\r\n");
+  for (const char* album : {"one/", "two/disc 2/"})
+    EXPECT_TRUE(std::filesystem::exists(shelf + album + "Various Artists - Into the Trees.sfv"))
+        << album;
+  EXPECT_EQ(Run(RunNfoCommand, {"--recursive", "-o", "x.nfo", shelf}), 2);
+}
