@@ -4,11 +4,17 @@
 #include "common/TextListUnit.h"
 #include "common/TextUnit.h"
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 namespace {
 // Longer than any path the system accepts; a longer line is no entry.
@@ -60,20 +66,98 @@ bool IsSafeSfvName(std::string_view name) {
   }
 }
 
-TSfvOutcome CheckSfvEntry(const TSfvEntry& entry, const std::string& folder) {
+namespace {
+// The file an entry names, when it exists and stays inside the folder.
+std::optional<std::string> SafeTarget(const TSfvEntry& entry, const std::string& folder,
+                                      TSfvOutcome& outcome) {
+  outcome = TSfvOutcome::Unsafe;
   if (!IsSafeSfvName(entry.Name))
-    return TSfvOutcome::Unsafe;
-  const std::string path = folder + entry.Name;
-  const auto real = RealPath(path);
+    return std::nullopt;
+  const auto real = RealPath(folder + entry.Name);
+  outcome = TSfvOutcome::Missing;
   if (!real)
-    return TSfvOutcome::Missing;
+    return std::nullopt;
   const auto realFolder = RealPath(folder.empty() ? "." : folder);
+  outcome = TSfvOutcome::Unsafe;
   if (!realFolder || !real->starts_with(*realFolder == "/" ? "/" : *realFolder + "/"))
-    return TSfvOutcome::Unsafe;
-  const auto crc = FileCRC32(*real);
-  return !crc                     ? TSfvOutcome::Missing
-         : *crc == entry.Checksum ? TSfvOutcome::Ok
-                                  : TSfvOutcome::Mismatch;
+    return std::nullopt;
+  outcome = TSfvOutcome::Ok;
+  return real;
+}
+} // namespace
+
+TSfvCheck CheckSfvFile(const TSfvEntry& entry, const std::string& folder,
+                       const std::function<void(std::uint64_t)>& bytesRead,
+                       const std::atomic<bool>* cancelled) {
+  TSfvCheck check;
+  const auto target = SafeTarget(entry, folder, check.Outcome);
+  if (!target)
+    return check;
+  check.Computed = FileCRC32(*target, bytesRead, cancelled);
+  check.Outcome = !check.Computed                     ? TSfvOutcome::Missing
+                  : *check.Computed == entry.Checksum ? TSfvOutcome::Ok
+                                                      : TSfvOutcome::Mismatch;
+  return check;
+}
+
+TSfvOutcome CheckSfvEntry(const TSfvEntry& entry, const std::string& folder) {
+  return CheckSfvFile(entry, folder).Outcome;
+}
+
+bool VerifySfv(const std::string& sfvPath, const TSfvVerifyCallbacks& callbacks,
+               const std::atomic<bool>& cancelled, unsigned threads) {
+  std::vector<TSfvEntry> entries;
+  if (!ForEachSfvLine(sfvPath, [&](std::size_t, const TSfvLine& line) {
+        if (line.Kind == TSfvLineKind::Entry)
+          entries.push_back(line.Entry);
+      }))
+    return false;
+  const std::string folder = sfvPath.substr(0, sfvPath.rfind('/') + 1);
+  std::uint64_t bytes = 0;
+  for (const TSfvEntry& entry : entries) {
+    TSfvOutcome outcome;
+    std::error_code error;
+    if (const auto target = SafeTarget(entry, folder, outcome))
+      bytes += std::filesystem::file_size(*target, error);
+  }
+  if (callbacks.Listed)
+    callbacks.Listed(entries, bytes);
+
+  // Workers check the files; this thread hands the results on in the .sfv's order.
+  std::vector<std::optional<TSfvCheck>> slots(entries.size());
+  std::mutex mutex;
+  std::condition_variable finished;
+  std::atomic<std::size_t> next{0};
+  std::atomic<std::uint64_t> done{0};
+  auto work = [&] {
+    for (std::size_t index = next++; index < entries.size() && !cancelled; index = next++) {
+      TSfvCheck check = CheckSfvFile(
+          entries[index], folder, [&done](std::uint64_t read) { done += read; }, &cancelled);
+      const std::lock_guard lock(mutex);
+      slots[index] = check;
+      finished.notify_one();
+    }
+  };
+  if (threads == 0)
+    threads = std::max(2u, std::thread::hardware_concurrency());
+  std::vector<std::jthread> workers;
+  for (unsigned i = 0; i < threads; ++i)
+    workers.emplace_back(work);
+  for (std::size_t delivered = 0; delivered < entries.size() && !cancelled;) {
+    std::optional<TSfvCheck> check;
+    {
+      std::unique_lock lock(mutex);
+      finished.wait_for(lock, std::chrono::milliseconds(30),
+                        [&] { return slots[delivered].has_value(); });
+      check = slots[delivered];
+    }
+    if (callbacks.Progress)
+      callbacks.Progress(done.load());
+    if (check && callbacks.Checked)
+      callbacks.Checked(delivered, *check);
+    delivered += check.has_value();
+  }
+  return true;
 }
 
 const char* SfvOutcomeWord(TSfvOutcome outcome) {

@@ -3,10 +3,13 @@
 // a file name, one space and eight hexadecimal digits. An ".sfv" usually comes from
 // elsewhere (a download), so it is read a line at a time and names only what lies in
 // its own folder.
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct TSfvEntry {
   std::string Name;
@@ -33,9 +36,30 @@ bool IsSafeSfvName(std::string_view name);
 
 enum class TSfvOutcome { Ok, Mismatch, Missing, Unsafe };
 
+struct TSfvCheck {
+  TSfvOutcome Outcome = TSfvOutcome::Missing;
+  std::optional<std::uint32_t> Computed; // the file's checksum, when it was read
+};
+
 // Checks an entry against the file of that name in the folder (with a trailing "/"). An
 // unsafe name, or one that leads outside the folder through a symbolic link, is not read.
+// bytesRead hears of each chunk; a cancelled check ends early as Missing.
+TSfvCheck CheckSfvFile(const TSfvEntry& entry, const std::string& folder,
+                       const std::function<void(std::uint64_t)>& bytesRead = {},
+                       const std::atomic<bool>* cancelled = nullptr);
 TSfvOutcome CheckSfvEntry(const TSfvEntry& entry, const std::string& folder);
+
+// Verifies every entry of an .sfv on worker threads, as the window shows it: Listed hears
+// the entries and the bytes to read, Checked each result in the .sfv's order, Progress the
+// bytes read so far. Runs on the calling thread until done or cancelled; false when the
+// .sfv cannot be read.
+struct TSfvVerifyCallbacks {
+  std::function<void(const std::vector<TSfvEntry>& entries, std::uint64_t bytes)> Listed;
+  std::function<void(std::size_t index, const TSfvCheck& check)> Checked;
+  std::function<void(std::uint64_t done)> Progress;
+};
+bool VerifySfv(const std::string& sfvPath, const TSfvVerifyCallbacks& callbacks,
+               const std::atomic<bool>& cancelled, unsigned threads = 0);
 
 // "OK", "FAILED", "MISSING" or "UNSAFE".
 const char* SfvOutcomeWord(TSfvOutcome outcome);

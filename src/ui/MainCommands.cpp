@@ -13,6 +13,7 @@
 #include "newsgroups/NewsGroupCommandsUnit.h"
 #include "ui/AboutUnit.h"
 #include "ui/NewsGroupUnit.h"
+#include "ui/VerifyUnit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -117,6 +118,28 @@ void TFormMain::VariousArtistTemplate1Click() {
 
 void TFormMain::EditPostingPolicy1Click() {
   EditPostingPolicy();
+}
+
+void TFormMain::VerifySFVFile1Click() {
+  TOpenDialogRequest request;
+  request.Title = "Verify .SFV File";
+  request.Filters = {{"SFV Files (*.sfv)", "*.sfv"}, {"All files (*)", "*"}};
+  request.Folder = TrackFolder;
+  if (const auto path = CurrentHost().OpenFileDialog(request))
+    VerifySfvFile(*path);
+}
+
+TFormVerify* TFormMain::VerifySfvFile(const std::string& path) {
+  // A window of its own for each .sfv, beside the work that goes on here.
+  auto* window = new TFormVerify(this);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  if (!window->Verify(path)) {
+    delete window;
+    ShowError(ecOpenForReading, path);
+    return nullptr;
+  }
+  window->show();
+  return window;
 }
 
 void TFormMain::Contents2Click() {

@@ -369,6 +369,8 @@ void TFormMain::BuildMenu() {
   VariousArtistTemplate1 =
       action(templates, "VariousArtistTemplate1", "Various Artist Template", 1100);
   EditPostingPolicy1 = action(tools, "EditPostingPolicy1", "Edit Posting Policy", 1130);
+  tools->addSeparator();
+  VerifySFVFile1 = action(tools, "VerifySFVFile1", "Verify .SFV File...", 1130);
 
   QMenu* help = Named(menuBar()->addMenu(QStringLiteral("&Help")), "Help1", 0);
   Contents2 = action(help, "Contents2", "&Help Contents", 100);

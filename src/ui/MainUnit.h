@@ -25,6 +25,7 @@ class QPushButton;
 class QTimer;
 class QToolButton;
 class TFormLivePreview;
+class TFormVerify;
 class TFormNewsGroups;
 
 class TFormMain : public QMainWindow {
@@ -75,6 +76,9 @@ public:
   void SingleArtistTemplate1Click();
   void VariousArtistTemplate1Click();
   void EditPostingPolicy1Click();
+  void VerifySFVFile1Click();
+  // Opens a verify window on the .sfv; nullptr when it cannot be read.
+  TFormVerify* VerifySfvFile(const std::string& path);
   void Contents2Click();
   void About1Click();
   void MediaPlayer1Click(bool play);
@@ -196,6 +200,7 @@ public:
   QAction* SingleArtistTemplate1 = nullptr;
   QAction* VariousArtistTemplate1 = nullptr;
   QAction* EditPostingPolicy1 = nullptr;
+  QAction* VerifySFVFile1 = nullptr;
   QAction* Contents2 = nullptr;
   QAction* About1 = nullptr;
 };

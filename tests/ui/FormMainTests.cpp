@@ -1,3 +1,4 @@
+#include "audio/CRC32Unit.h"
 #include "audio/ID3GenresUnit.h"
 #include "audio/MP3Unit.h"
 #include "common/RememberedListsUnit.h"
@@ -5,6 +6,7 @@
 #include "support/ScriptedHost.h"
 #include "ui/MainUnit.h"
 #include "ui/NewsGroupUnit.h"
+#include "ui/VerifyUnit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +22,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -496,4 +499,44 @@ TEST_F(FormMain, EncodingQuestionAndPlaylist) {
   EXPECT_EQ(ReadWholeFile(Folder() + "album/A.m3u"),
             "#EXTM3U\r\n#EXTINF:0,A - Title by A\r\n1.mp3\r\n");
   EXPECT_EQ(Form->LabelStatus->text(), "Saved A.nfo and .m3u");
+}
+
+// The verify window judges as the command-line check does, row by row as the worker
+// threads finish, and closes with the totals.
+TEST_F(FormMain, VerifyWindowJudgesEachEntry) {
+  ShipListFiles();
+  Create();
+  std::filesystem::create_directories(Folder() + "album");
+  const std::string good = Host.ProgramDir.Write("album/good.mp3", "good bytes");
+  const std::string damaged = Host.ProgramDir.Write("album/damaged.mp3", "damaged bytes");
+  const std::string goodCrc = CRC32Text(*FileCRC32(good));
+  const std::string sfv = Host.ProgramDir.Write(
+      "album/album.sfv", "; made elsewhere\r\ngood.mp3 " + goodCrc + "\r\ndamaged.mp3 " + goodCrc +
+                             "\r\nmissing.mp3 " + goodCrc + "\r\n../good.mp3 " + goodCrc + "\r\n");
+  TFormVerify* window = Form->VerifySfvFile(sfv);
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window->Running(); }, 5000));
+  QTest::qWait(10); // the last results on their way to the window
+  QStringList rows;
+  for (int row = 0; row < window->TableFiles->rowCount(); ++row) {
+    QStringList cells;
+    for (int column = 0; column < 4; ++column)
+      cells << (window->TableFiles->item(row, column)
+                    ? window->TableFiles->item(row, column)->text()
+                    : QString());
+    rows << cells.join('|');
+  }
+  const QString expected = QString::fromStdString(goodCrc);
+  EXPECT_EQ(rows,
+            QStringList({"good.mp3|" + expected + "|" + expected + "|OK",
+                         "damaged.mp3|" + expected + "|" +
+                             QString::fromStdString(CRC32Text(*FileCRC32(damaged))) + "|FAILED",
+                         "missing.mp3|" + expected + "||MISSING",
+                         "../good.mp3|" + expected + "||UNSAFE"}));
+  EXPECT_EQ(window->LabelTotals->text(), "1 OK, 1 failed, 1 missing, 1 unsafe");
+  EXPECT_EQ(window->windowTitle(), "Verify - album.sfv");
+  window->close();
+
+  Host.ExpectError(ecOpenForReading, Folder() + "none.sfv");
+  EXPECT_EQ(Form->VerifySfvFile(Folder() + "none.sfv"), nullptr);
 }
