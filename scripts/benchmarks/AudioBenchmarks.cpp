@@ -1,7 +1,10 @@
-// Throughput of the pieces: the analysis of one file from the page cache and the CRC-32.
+// Throughput of the pieces: the analysis of one file from the page cache, the CRC-32 and
+// the verification of an album's .sfv.
 #include "audio/CRC32Unit.h"
 #include "audio/MP3Unit.h"
+#include "generate/SfvCheckUnit.h"
 
+#include <atomic>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
@@ -46,3 +49,28 @@ BENCHMARK(ChecksumOfBuffer)->Arg(1 << 20)->Arg(64 << 20);
 } // namespace
 
 BENCHMARK_MAIN();
+
+namespace {
+// The verify window's core on an .sfv named by TAMBERLON_BENCH_SFV (scripts/bench makes
+// one for its 12 x 80 MB album): every file read on the worker threads.
+void VerifySfvAlbum(benchmark::State& state, std::string path) {
+  std::uint64_t bytes = 0;
+  for (auto _ : state) {
+    const std::atomic<bool> cancelled{false};
+    TSfvVerifyCallbacks callbacks;
+    callbacks.Listed = [&bytes](const std::vector<TSfvEntry>&, std::uint64_t total) {
+      bytes = total;
+    };
+    benchmark::DoNotOptimize(VerifySfv(path, callbacks, cancelled));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+
+const bool VerifyRegistered = [] {
+  if (const char* path = std::getenv("TAMBERLON_BENCH_SFV"))
+    benchmark::RegisterBenchmark("VerifySfvAlbum", VerifySfvAlbum, std::string(path))
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  return true;
+}();
+} // namespace
