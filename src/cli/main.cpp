@@ -1,7 +1,9 @@
 // tamberlon-cli: the command-line companion of Tamberlon.
+#include "BuildInfo.h"
 #include "cli/DocumentCommands.h"
 #include "cli/InfoCommand.h"
 #include "cli/RenderCommand.h"
+#include "common/AppVersionUnit.h"
 #include "platform/ConsoleHost.h"
 
 #include <cstdio>
@@ -20,7 +22,8 @@ constexpr const char* Usage = "Usage: tamberlon-cli COMMAND [OPTIONS] FILE...\n"
                               "  sfv     write the .sfv checksum list of files\n"
                               "  check   verify the files an .sfv lists\n"
                               "\n"
-                              "Run 'tamberlon-cli COMMAND --help' for a command's options.\n";
+                              "Run 'tamberlon-cli COMMAND --help' for a command's options,\n"
+                              "'tamberlon-cli --version' for the version.\n";
 } // namespace
 
 int main(int argc, char** argv) {
@@ -39,6 +42,9 @@ int main(int argc, char** argv) {
   int status = 0;
   if (command == "--help" || command == "help") {
     std::fputs(Usage, stdout);
+    return 0;
+  } else if (command == "--version" || command == "version") {
+    std::printf("tamberlon-cli %s\n", ShortenVersion(TAMBERLON_FILE_VERSION).c_str());
     return 0;
   } else if (command == "info") {
     status = RunInfoCommand(rest);

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <regex>
 #include <string>
 #include <sys/wait.h>
 
@@ -70,6 +71,13 @@ TEST(CliInfo, BadUsage) {
   const TRun help = Cli("info --help");
   EXPECT_EQ(help.Status, 0);
   EXPECT_NE(help.Output.find("--checksum"), std::string::npos);
+  // The version the build defines, as the window's about box shortens it.
+  const TRun version = Cli("--version");
+  EXPECT_EQ(version.Status, 0);
+  EXPECT_TRUE(
+      std::regex_match(version.Output, std::regex("tamberlon-cli [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+      << version.Output;
+  EXPECT_NE(Cli("--help").Output.find("--version"), std::string::npos);
 }
 
 TEST(CliRender, ExpandsATemplateAgainstRealTracks) {
