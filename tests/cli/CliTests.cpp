@@ -1,7 +1,9 @@
 // The command-line tool, run as a user runs it.
 #include <array>
 #include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <sys/wait.h>
@@ -119,5 +121,21 @@ TEST(CliRender, ExpandsATemplateAgainstRealTracks) {
     const TRun wrong = Cli("render --template " + templatePath + " --album " + albumPath + " 2>&1");
     EXPECT_EQ(wrong.Status, 2);
     EXPECT_EQ(wrong.Output, "tamberlon-cli: " + albumPath + ": " + message + "\n");
+  }
+}
+
+// The manual page documents every option that a command's --help lists.
+TEST(CliManual, EveryOptionOfTheHelpIsInTheManualPage) {
+  std::ifstream file(Data + "/../../doc/tamberlon-cli.1");
+  std::string manual((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(manual.empty());
+  manual = std::regex_replace(manual, std::regex(R"(\\-)"), "-");
+  const std::regex option(R"((^|[\s,\[|])(--?[a-z][a-z0-9-]*))");
+  for (const char* command : {"", "info ", "render ", "nfo ", "sfv ", "check "}) {
+    const std::string help = Cli(std::string(command) + "--help").Output;
+    for (std::sregex_iterator at(help.begin(), help.end(), option), end; at != end; ++at) {
+      SCOPED_TRACE(std::string(command) + (*at)[2].str());
+      EXPECT_NE(manual.find((*at)[2].str()), std::string::npos);
+    }
   }
 }
