@@ -124,18 +124,25 @@ TEST(CliRender, ExpandsATemplateAgainstRealTracks) {
   }
 }
 
-// The manual page documents every option that a command's --help lists.
-TEST(CliManual, EveryOptionOfTheHelpIsInTheManualPage) {
-  std::ifstream file(Data + "/../../doc/tamberlon-cli.1");
-  std::string manual((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+// The manual page documents, and the shell completes, every option that a command's
+// --help lists.
+TEST(CliManual, EveryOptionOfTheHelpIsInTheManualPageAndTheCompletion) {
+  const auto read = [](const std::string& name) {
+    std::ifstream file(Data + "/../../doc/" + name);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  };
+  const std::string manual =
+      std::regex_replace(read("tamberlon-cli.1"), std::regex(R"(\\-)"), "-");
+  const std::string completion = read("tamberlon-cli.bash-completion");
   ASSERT_FALSE(manual.empty());
-  manual = std::regex_replace(manual, std::regex(R"(\\-)"), "-");
+  ASSERT_FALSE(completion.empty());
   const std::regex option(R"((^|[\s,\[|])(--?[a-z][a-z0-9-]*))");
   for (const char* command : {"", "info ", "render ", "nfo ", "sfv ", "check "}) {
     const std::string help = Cli(std::string(command) + "--help").Output;
     for (std::sregex_iterator at(help.begin(), help.end(), option), end; at != end; ++at) {
       SCOPED_TRACE(std::string(command) + (*at)[2].str());
       EXPECT_NE(manual.find((*at)[2].str()), std::string::npos);
+      EXPECT_NE(completion.find((*at)[2].str()), std::string::npos);
     }
   }
 }
