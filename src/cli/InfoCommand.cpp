@@ -6,9 +6,8 @@
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <variant>
 #include <vector>
 
@@ -56,18 +55,8 @@ std::vector<TField> FieldsOf(const TTrackInfo& t) {
   };
 }
 
-QJsonValue ToJson(const TValue& value) {
-  return std::visit(
-      [](const auto& v) -> QJsonValue {
-        using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, std::string>)
-          return QString::fromStdString(v);
-        else if constexpr (std::is_same_v<T, std::int64_t>)
-          return static_cast<qint64>(v);
-        else
-          return v;
-      },
-      value);
+nlohmann::json ToJson(const TValue& value) {
+  return std::visit([](const auto& v) { return nlohmann::json(v); }, value);
 }
 
 std::string ToText(const TValue& value) {
@@ -89,12 +78,13 @@ std::string ToText(const TValue& value) {
 }
 
 void PrintJson(const std::string& path, const TTrackInfo& track) {
-  QJsonObject object;
-  object.insert(QStringLiteral("Path"), QString::fromStdString(path));
+  nlohmann::json object;
+  object["Path"] = path;
   for (const TField& field : FieldsOf(track))
-    object.insert(QString::fromUtf8(field.Name), ToJson(field.Value));
-  const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact);
-  std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+    object[field.Name] = ToJson(field.Value);
+  // Tag texts are valid UTF-8 already; a file name may not be, and is not refused for it.
+  const std::string line = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
 }
 

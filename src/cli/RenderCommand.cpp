@@ -5,11 +5,9 @@
 #include "generate/AlbumSession.h"
 #include "generate/GenerateUnit.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <algorithm>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <vector>
 
@@ -38,32 +36,28 @@ std::string UsageText() {
          "  --help             show this text\n";
 }
 
-QString Key(std::string_view name) {
-  return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
-}
+using TJson = nlohmann::json;
 
 // The key's JSON type, when present, is what the field holds: a number where a text
 // belongs would otherwise leave the field empty without a word.
-bool HasRightType(const QJsonObject& object, std::string_view key, QJsonValue::Type type) {
-  const QJsonValue value = object.value(Key(key));
-  if (value.isUndefined() || value.type() == type) {
-    if (type != QJsonValue::Array)
-      return true;
-    const QJsonArray items = value.toArray();
-    return std::all_of(items.begin(), items.end(),
-                       [](const QJsonValue& item) { return item.isString(); });
-  }
-  return false;
+bool HasRightType(const TJson& object, std::string_view key, TJson::value_t type) {
+  const auto at = object.find(key);
+  if (at == object.end())
+    return true;
+  if (at->type() != type)
+    return false;
+  return type != TJson::value_t::array ||
+         std::all_of(at->begin(), at->end(), [](const TJson& item) { return item.is_string(); });
 }
 
 // The first key of the wrong type, with the type it needs; nothing when all are right.
-std::optional<std::pair<std::string, const char*>> WrongType(const QJsonObject& object) {
+std::optional<std::pair<std::string, const char*>> WrongType(const TJson& object) {
   for (const TAlbumField& field : AlbumFields)
-    if (!HasRightType(object, field.Name, QJsonValue::String))
+    if (!HasRightType(object, field.Name, TJson::value_t::string))
       return std::pair{std::string(field.Name), "a string"};
-  if (!HasRightType(object, "VariousArtists", QJsonValue::Bool))
+  if (!HasRightType(object, "VariousArtists", TJson::value_t::boolean))
     return std::pair{std::string("VariousArtists"), "true or false"};
-  if (!HasRightType(object, "NewsGroups", QJsonValue::Array))
+  if (!HasRightType(object, "NewsGroups", TJson::value_t::array))
     return std::pair{std::string("NewsGroups"), "an array of strings"};
   return std::nullopt;
 }
@@ -76,24 +70,22 @@ bool ReadAlbumFields(const std::string& path, TAlbumInfo& album,
     std::fprintf(stderr, "tamberlon-cli: %s: cannot read it\n", path.c_str());
     return false;
   }
-  QJsonParseError error{};
-  const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(*bytes), &error);
-  if (!document.isObject()) {
-    std::fprintf(stderr, "tamberlon-cli: %s: not a JSON object (%s)\n", path.c_str(),
-                 error.errorString().toStdString().c_str());
+  const TJson object = TJson::parse(*bytes, nullptr, false); // no exception: discarded
+  if (!object.is_object()) {
+    std::fprintf(stderr, "tamberlon-cli: %s: not a JSON object\n", path.c_str());
     return false;
   }
-  const QJsonObject object = document.object();
   if (const auto wrong = WrongType(object)) {
     std::fprintf(stderr, "tamberlon-cli: %s: \"%s\" must be %s\n", path.c_str(),
                  wrong->first.c_str(), wrong->second);
     return false;
   }
   for (const TAlbumField& field : AlbumFields)
-    field.Set(album, object.value(Key(field.Name)).toString().toStdString());
-  album.VariousArtists = object.value(QStringLiteral("VariousArtists")).toBool();
-  for (const QJsonValue& group : object.value(QStringLiteral("NewsGroups")).toArray())
-    newsGroups.push_back(group.toString().toStdString());
+    field.Set(album, object.value(std::string(field.Name), std::string()));
+  album.VariousArtists = object.value("VariousArtists", false);
+  if (const auto groups = object.find("NewsGroups"); groups != object.end())
+    for (const TJson& group : *groups)
+      newsGroups.push_back(group.get<std::string>());
   return true;
 }
 } // namespace

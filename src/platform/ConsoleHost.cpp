@@ -1,30 +1,148 @@
 #include "platform/ConsoleHost.h"
 
-#include "platform/QtRegionalSettings.h"
-
-#include <QLocale>
-#include <QString>
 #include <algorithm>
 #include <cstdio>
+#include <cwctype>
+#include <langinfo.h>
+#include <optional>
+#include <string>
+#include <utf8proc.h>
+#include <wchar.h>
 
 namespace {
-QString ToQString(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+std::wstring Wide(std::string_view text) {
+  std::wstring wide;
+  const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(text.data());
+  utf8proc_ssize_t left = static_cast<utf8proc_ssize_t>(text.size());
+  while (left > 0) {
+    utf8proc_int32_t code = 0;
+    utf8proc_ssize_t length = utf8proc_iterate(bytes, left, &code);
+    if (length <= 0) {
+      code = 0xFFFD;
+      length = 1;
+    }
+    wide += static_cast<wchar_t>(code);
+    bytes += length;
+    left -= length;
+  }
+  return wide;
+}
+
+std::string Narrow(const std::wstring& wide) {
+  std::string text;
+  for (const wchar_t c : wide) {
+    utf8proc_uint8_t bytes[4];
+    const utf8proc_ssize_t length = utf8proc_encode_char(static_cast<utf8proc_int32_t>(c), bytes);
+    text.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
+  }
+  return text;
+}
+
+// An strftime date or time form in the program's form (d, dd, M, MM, yy, yyyy, h, hh, H,
+// HH, mm, AP); nothing for a conversion it has no letters for.
+std::optional<std::string> ProgramForm(std::string_view strftime, bool time) {
+  std::string form;
+  for (std::size_t i = 0; i < strftime.size(); ++i) {
+    if (strftime[i] != '%') {
+      form += strftime[i];
+      continue;
+    }
+    if (++i >= strftime.size())
+      return std::nullopt;
+    switch (strftime[i]) {
+    case 'd':
+      form += "dd";
+      break;
+    case 'e':
+      form += "d";
+      break;
+    case 'm':
+      form += "MM";
+      break;
+    case 'y':
+      form += "yy";
+      break;
+    case 'Y':
+      form += "yyyy";
+      break;
+    case 'H':
+      form += "HH";
+      break;
+    case 'I':
+      form += "hh";
+      break;
+    case 'M':
+      form += "mm";
+      break;
+    case 'p':
+      form += "AP";
+      break;
+    case 'S': // the short time form has no seconds: the separator before them goes too
+      if (time && !form.empty() && form.back() != 'm')
+        form.pop_back();
+      break;
+    default:
+      return std::nullopt;
+    }
+  }
+  return form;
 }
 } // namespace
 
-TConsoleHost::TConsoleHost() : Settings(SystemRegionalSettings()) {}
+TRegionalSettings LocaleRegionalSettings(locale_t locale) {
+  TRegionalSettings settings;
+  if (const char* point = nl_langinfo_l(RADIXCHAR, locale); point && *point)
+    settings.DecimalSeparator = point;
+  if (const char* group = nl_langinfo_l(THOUSEP, locale); group && *group)
+    settings.ThousandSeparator = group;
+  if (const auto date = ProgramForm(nl_langinfo_l(D_FMT, locale), false))
+    settings.ShortDateFormat = *date;
+  const char* ampm = nl_langinfo_l(T_FMT_AMPM, locale);
+  const char* clock = nl_langinfo_l(T_FMT, locale);
+  const bool twelveHours = ampm && *ampm && nl_langinfo_l(AM_STR, locale)[0] != '\0';
+  if (const auto time = ProgramForm(twelveHours ? ampm : clock, true)) {
+    settings.ShortTimeFormat = *time;
+    const std::size_t hour = time->find_first_of("hH");
+    const std::size_t minute = time->find('m');
+    if (hour != std::string::npos && minute != std::string::npos && minute > hour) {
+      const std::size_t from = time->find_first_not_of("hH", hour);
+      if (from < minute)
+        settings.TimeSeparator = time->substr(from, minute - from);
+    }
+  }
+  return settings;
+}
+
+TConsoleHost::TConsoleHost() {
+  Locale = newlocale(LC_ALL_MASK, "", static_cast<locale_t>(nullptr));
+  if (!Locale)
+    Locale = newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  Settings = Locale ? LocaleRegionalSettings(Locale) : TRegionalSettings{};
+}
+
+TConsoleHost::~TConsoleHost() {
+  if (Locale)
+    freelocale(Locale);
+}
 
 int TConsoleHost::CompareIgnoringCase(std::string_view a, std::string_view b) {
-  if (!Collator) {
-    Collator = std::make_unique<QCollator>(QLocale::system());
-    Collator->setCaseSensitivity(Qt::CaseInsensitive);
-  }
-  return Collator->compare(ToQString(a), ToQString(b));
+  std::wstring left = Wide(a);
+  std::wstring right = Wide(b);
+  if (!Locale)
+    return left.compare(right);
+  for (wchar_t& c : left)
+    c = static_cast<wchar_t>(towlower_l(static_cast<wint_t>(c), Locale));
+  for (wchar_t& c : right)
+    c = static_cast<wchar_t>(towlower_l(static_cast<wint_t>(c), Locale));
+  return wcscoll_l(left.c_str(), right.c_str(), Locale);
 }
 
 std::string TConsoleHost::UpperCase(std::string_view text) {
-  return QLocale::system().toUpper(ToQString(text)).toStdString();
+  std::wstring wide = Wide(text);
+  for (wchar_t& c : wide)
+    c = static_cast<wchar_t>(Locale ? towupper_l(static_cast<wint_t>(c), Locale)
+                                    : std::towupper(static_cast<wint_t>(c)));
+  return Narrow(wide);
 }
 
 TMessageResult TConsoleHost::ShowMessage(TMessageKind kind, const std::string& text) {
@@ -42,12 +160,4 @@ TMessageResult TConsoleHost::ShowFileMessage(TMessageKind kind, const std::strin
   std::fprintf(stderr, "tamberlon-cli: %s%s%s\n", path.c_str(), path.empty() ? "" : ": ",
                line.c_str());
   return TMessageResult::Ok;
-}
-
-std::string TConsoleHost::ShortDateText(TDateTime value) {
-  return QtShortDateText(value);
-}
-
-std::string TConsoleHost::ShortTimeText(TDateTime value) {
-  return QtShortTimeText(value);
 }

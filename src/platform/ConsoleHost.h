@@ -1,30 +1,34 @@
 #pragma once
-// The command-line tool's host: messages go to stderr, regional forms come from Qt's
-// system locale, exactly as in the window program.
+// The command-line tool's host: messages go to stderr, regional forms come from the C
+// library's locale (LANG, LC_ALL and the LC_* settings), so the tool needs no Qt.
 #include "common/Host.h"
 
-#include <QCollator>
-#include <memory>
+#include <locale.h>
 
 class TConsoleHost : public TPlainHost {
 public:
   TConsoleHost();
+  ~TConsoleHost() override;
+  TConsoleHost(const TConsoleHost&) = delete;
+  TConsoleHost& operator=(const TConsoleHost&) = delete;
   // Every message on one line of stderr: "tamberlon-cli: text", and for a message about
   // one file "tamberlon-cli: path: text", as command-line tools write them.
   TMessageResult ShowMessage(TMessageKind kind, const std::string& text) override;
   TMessageResult ShowFileMessage(TMessageKind kind, const std::string& text,
                                  const std::string& path) override;
   TRegionalSettings RegionalSettings() override { return Settings; }
-  std::string ShortDateText(TDateTime value) override;
-  std::string ShortTimeText(TDateTime value) override;
   int CompareIgnoringCase(std::string_view a, std::string_view b) override;
   std::string UpperCase(std::string_view text) override;
 
   int MessagesShown() const { return Shown; }
 
 private:
+  // The user's locale, read once; the process-wide one stays "C", so that no number
+  // the tool writes or reads changes its form.
+  locale_t Locale;
   TRegionalSettings Settings;
-  // Made when first needed: loading the collation tables costs more than most runs.
-  std::unique_ptr<QCollator> Collator;
   int Shown = 0;
 };
+
+// The regional forms of a C library locale; English forms where it names none.
+TRegionalSettings LocaleRegionalSettings(locale_t locale);

@@ -3,6 +3,7 @@
 #include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
 #include "common/HelpFileUnit.h"
+#include "platform/QtRegionalSettings.h"
 
 #include <QApplication>
 #include <QAudioOutput>
@@ -15,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMediaFormat>
 #include <QMediaPlayer>
 #include <QMessageBox>
@@ -102,7 +104,30 @@ QStringList NameFilters(const std::vector<TFileFilter>& filters) {
 constexpr int MediaVerdictMilliseconds = 2000;
 } // namespace
 
-TQtHost::TQtHost() = default;
+TQtHost::TQtHost() : Settings(SystemRegionalSettings()) {}
+
+std::string TQtHost::ShortDateText(TDateTime value) {
+  return QtShortDateText(value);
+}
+
+std::string TQtHost::ShortTimeText(TDateTime value) {
+  return QtShortTimeText(value);
+}
+
+int TQtHost::CompareIgnoringCase(std::string_view a, std::string_view b) {
+  if (!Collator) {
+    Collator = std::make_unique<QCollator>(QLocale::system());
+    Collator->setCaseSensitivity(Qt::CaseInsensitive);
+  }
+  return Collator->compare(QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size())),
+                           QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())));
+}
+
+std::string TQtHost::UpperCase(std::string_view text) {
+  return QLocale::system()
+      .toUpper(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())))
+      .toStdString();
+}
 
 TQtHost::~TQtHost() {
   if (HelpWindow && !HelpWindow->parent())

@@ -1,7 +1,9 @@
 #pragma once
-// The window program's host: Qt's modal boxes and the system's regional forms.
-#include "platform/ConsoleHost.h"
+// The window program's host: Qt's modal boxes and the regional forms of Qt's system
+// locale.
+#include "common/Host.h"
 
+#include <QCollator>
 #include <QPointer>
 #include <memory>
 
@@ -10,7 +12,7 @@ class QDialog;
 class QMediaPlayer;
 class QWidget;
 
-class TQtHost : public TConsoleHost {
+class TQtHost : public TPlainHost {
 public:
   TQtHost();
   ~TQtHost() override;
@@ -23,6 +25,11 @@ public:
     return THost::ShowFileMessage(kind, text, path);
   }
   std::string ProgramFile() override;
+  TRegionalSettings RegionalSettings() override { return Settings; }
+  std::string ShortDateText(TDateTime value) override;
+  std::string ShortTimeText(TDateTime value) override;
+  int CompareIgnoringCase(std::string_view a, std::string_view b) override;
+  std::string UpperCase(std::string_view text) override;
   TShellResult ShellOpen(const std::string& file, const std::string& workingFolder) override;
   std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                       const std::string& value, int maxLength) override;
@@ -50,4 +57,7 @@ private:
   // Owned by the window it belongs to, or by this host while it has none.
   QPointer<QDialog> HelpWindow;
   bool Opening = false;
+  TRegionalSettings Settings;
+  // Made when first needed: loading the collation tables costs more than most runs.
+  std::unique_ptr<QCollator> Collator;
 };
