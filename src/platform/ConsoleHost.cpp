@@ -38,8 +38,8 @@ std::string Narrow(const std::wstring& wide) {
   return text;
 }
 
-// An strftime date or time form in the program's form (d, dd, M, MM, yy, yyyy, h, hh, H,
-// HH, mm, AP); nothing for a conversion it has no letters for.
+} // namespace
+
 std::optional<std::string> ProgramForm(std::string_view strftime, bool time) {
   std::string form;
   for (std::size_t i = 0; i < strftime.size(); ++i) {
@@ -74,6 +74,10 @@ std::optional<std::string> ProgramForm(std::string_view strftime, bool time) {
     case 'M':
       form += "mm";
       break;
+    case 'T': // %H:%M:%S, and %R is %H:%M: the short form has no seconds either way
+    case 'R':
+      form += "HH:mm";
+      break;
     case 'p':
       form += "AP";
       break;
@@ -87,7 +91,6 @@ std::optional<std::string> ProgramForm(std::string_view strftime, bool time) {
   }
   return form;
 }
-} // namespace
 
 TRegionalSettings LocaleRegionalSettings(locale_t locale) {
   TRegionalSettings settings;
@@ -97,10 +100,11 @@ TRegionalSettings LocaleRegionalSettings(locale_t locale) {
     settings.ThousandSeparator = group;
   if (const auto date = ProgramForm(nl_langinfo_l(D_FMT, locale), false))
     settings.ShortDateFormat = *date;
-  const char* ampm = nl_langinfo_l(T_FMT_AMPM, locale);
-  const char* clock = nl_langinfo_l(T_FMT, locale);
-  const bool twelveHours = ampm && *ampm && nl_langinfo_l(AM_STR, locale)[0] != '\0';
-  if (const auto time = ProgramForm(twelveHours ? ampm : clock, true)) {
+  // The time form is the locale's T_FMT; "%r" in it means its 12-hour form.
+  std::string clock = nl_langinfo_l(T_FMT, locale);
+  if (clock.find("%r") != std::string::npos)
+    clock = nl_langinfo_l(T_FMT_AMPM, locale);
+  if (const auto time = ProgramForm(clock, true)) {
     settings.ShortTimeFormat = *time;
     const std::size_t hour = time->find_first_of("hH");
     const std::size_t minute = time->find('m');

@@ -4,6 +4,9 @@
 #include "common/Host.h"
 
 #include <locale.h>
+#include <optional>
+#include <string>
+#include <string_view>
 
 class TConsoleHost : public TPlainHost {
 public:
@@ -32,3 +35,6 @@ private:
 
 // The regional forms of a C library locale; English forms where it names none.
 TRegionalSettings LocaleRegionalSettings(locale_t locale);
+// An strftime date or time form in the program's form (d, dd, M, MM, yy, yyyy, h, hh, H,
+// HH, mm, AP; a time without its seconds); nothing for a conversion it has no letters for.
+std::optional<std::string> ProgramForm(std::string_view strftime, bool time);

@@ -2,6 +2,7 @@
 #include "audio/CRC32Unit.h"
 #include "cli/DocumentCommands.h"
 #include "common/TextListUnit.h"
+#include "platform/ConsoleHost.h"
 #include "support/AlbumScenario.h"
 #include "support/ScriptedHost.h"
 
@@ -222,4 +223,29 @@ TEST_F(CliCommands, RecursiveWritesEveryAlbumOfATree) {
     EXPECT_TRUE(std::filesystem::exists(shelf + album + "Various Artists - Into the Trees.sfv"))
         << album;
   EXPECT_EQ(Run(RunNfoCommand, {"--recursive", "-o", "x.nfo", shelf}), 2);
+}
+
+// The command-line tool's regional forms come from the C library's locale: its strftime
+// forms in the program's letters, English forms where a conversion has no letters.
+TEST(ConsoleHost, RegionalFormsFromTheCLibrary) {
+  const struct {
+    const char* Strftime;
+    bool Time;
+    std::optional<std::string> Expected;
+  } cases[] = {{"%m/%d/%y", false, "MM/dd/yy"},      {"%d.%m.%Y", false, "dd.MM.yyyy"},
+               {"%e/%m/%Y", false, "d/MM/yyyy"},     {"%I:%M:%S %p", true, "hh:mm AP"},
+               {"%H:%M:%S", true, "HH:mm"},          {"%Hh%M", true, "HHhmm"},
+               {"%a %d %b %Y", false, std::nullopt}, {"%d%", false, std::nullopt}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Strftime);
+    EXPECT_EQ(ProgramForm(c.Strftime, c.Time), c.Expected);
+  }
+  const locale_t posix = newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  ASSERT_NE(posix, static_cast<locale_t>(nullptr));
+  const TRegionalSettings settings = LocaleRegionalSettings(posix);
+  freelocale(posix);
+  EXPECT_EQ(settings.DecimalSeparator, ".");
+  EXPECT_EQ(settings.ShortDateFormat, "MM/dd/yy");
+  EXPECT_EQ(settings.ShortTimeFormat, "HH:mm");
+  EXPECT_EQ(settings.TimeSeparator, ":");
 }
