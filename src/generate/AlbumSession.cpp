@@ -108,6 +108,7 @@ std::string TAlbumSession::LiveNfoText() {
   StoreFields();
   TSaveRequest request;
   request.UseVariousArtistsTemplate = CompilationAnswer.value_or(FAlbum.VariousArtists);
+  request.Quietly = true;
   return AsItWillRead(GenerateNfoText(FAlbum, request), FEncoding);
 }
 

@@ -1,7 +1,9 @@
 #include "generate/SaveDocumentsUnit.h"
 
+#include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
 #include "common/Host.h"
+#include "common/TextListUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/PlaylistUnit.h"
@@ -14,6 +16,15 @@ namespace {
 std::unique_ptr<TGenerate> NfoGenerator(const TAlbumInfo& album, const TSaveRequest& request) {
   if (!request.TemplatePath.empty())
     return std::make_unique<TGenerate>(album, request.TemplatePath);
+  if (request.Quietly) {
+    const bool various = album.VariousArtists && request.UseVariousArtistsTemplate.value_or(false);
+    auto generator = std::make_unique<TGenerate>(
+        album, GetProgramFolder() +
+                   (various ? VariousArtistsTemplateFileName : SingleArtistTemplateFileName));
+    if (generator->Template.empty())
+      generator->Template = JoinTextLines(DefaultNfoTemplate(various));
+    return generator;
+  }
   if (request.UseVariousArtistsTemplate)
     return std::make_unique<TNFO>(album, *request.UseVariousArtistsTemplate);
   return std::make_unique<TNFO>(album);

@@ -19,6 +19,9 @@ struct TSaveRequest {
   std::optional<bool> UseVariousArtistsTemplate;
   // A template of the user's own instead of the NFO templates.
   std::string TemplatePath;
+  // Nothing written and nothing shown: a missing template reads as its built-in default
+  // (the live preview regenerates on every keystroke and must never raise a box).
+  bool Quietly = false;
   // Tracks without a checksum yet: progress(done, total) while they are computed.
   std::function<void(std::size_t, std::size_t)> ChecksumProgress;
 };

@@ -173,6 +173,9 @@ TEST_F(Documents, SessionFromChooseTracksToSave) {
   EXPECT_EQ(added, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
   session.FillFields();
   EXPECT_EQ(session.Texts().Artist, "Various Artists");
+  // The live preview asks nothing and writes nothing, missing templates included.
+  EXPECT_NE(session.LiveNfoText().find("Into the Trees"), std::string::npos);
+  EXPECT_FALSE(Exists(VariousArtistsTemplateFileName));
   EXPECT_EQ(session.Texts().AlbumTitle, "Into the Trees");
   EXPECT_FALSE(session.MoveTrack(0, true));
   EXPECT_FALSE(session.MoveTrack(4, false));
