@@ -1,7 +1,8 @@
 #include "ui/LivePreviewUnit.h"
 
+#include "ui/PreviewUnit.h"
+
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
@@ -14,10 +15,7 @@ TFormLivePreview::TFormLivePreview(QWidget* parent) : QWidget(parent, Qt::Window
   resize(696, 561);
   MemoLivePreview = new QPlainTextEdit(this);
   MemoLivePreview->setObjectName(QStringLiteral("MemoLivePreview"));
-  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  font.setPixelSize(16); // as the modal preview shows the document
-  MemoLivePreview->setFont(font);
-  MemoLivePreview->setLineWrapMode(QPlainTextEdit::NoWrap);
+  ShowAsDocument(MemoLivePreview);
   MemoLivePreview->setReadOnly(true);
   MemoLivePreview->setTextInteractionFlags(Qt::TextSelectableByMouse |
                                            Qt::TextSelectableByKeyboard);

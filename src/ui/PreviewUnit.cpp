@@ -5,16 +5,20 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+void ShowAsDocument(QPlainTextEdit* memo) {
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  font.setPixelSize(16);
+  memo->setFont(font);
+  memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+}
+
 TFormPreview::TFormPreview(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("FormPreview"));
   setWindowTitle(QStringLiteral(".NFO Preview"));
   resize(696, 480);
   MemoPreview = new QPlainTextEdit(this);
   MemoPreview->setObjectName(QStringLiteral("MemoPreview"));
-  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  font.setPixelSize(16);
-  MemoPreview->setFont(font);
-  MemoPreview->setLineWrapMode(QPlainTextEdit::NoWrap);
+  ShowAsDocument(MemoPreview);
   MemoPreview->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MemoPreview->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MemoPreview->installEventFilter(this);

@@ -4,6 +4,9 @@
 
 class QPlainTextEdit;
 
+// The fixed-pitch font and unwrapped lines in which both previews show a document.
+void ShowAsDocument(QPlainTextEdit* memo);
+
 class TFormPreview : public QDialog {
   Q_OBJECT
 public:

@@ -233,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, FaultInjection,
 // A FIFO (or device) named like a track or list is no file: every reader turns it down at
 // once instead of waiting for a writer. A watchdog plays the writer after a few seconds,
 // so a reader that blocks fails the test rather than hanging it.
-TEST(SpecialFiles, EveryReaderRefusesAFifoAtOnce) {
+TEST(FifoNamedLikeATrack, EveryReaderRefusesItAtOnce) {
   TWithScriptedHost scripted;
   const std::string fifo = scripted.Host.ProgramDir.Path() + "track.mp3";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
