@@ -123,14 +123,14 @@ int RunInfoCommand(std::span<const std::string> arguments) {
     return 2;
   }
   // A record of a file that is not there would be made up: name it as an error instead.
-  std::erase_if(files, [](const std::string& path) {
-    if (FileExists(path))
-      return false;
-    ShowError(ecOpenForReading, path);
-    return true;
-  });
   TTrackReaderCallbacks callbacks;
   callbacks.Deliver = [&](std::size_t index, std::unique_ptr<TTrackInfo> track) {
+    // A record of a file that is not there would be made up: name it as an error instead.
+    if (track->FileDate == 0 && !FileExists(files[index])) {
+      if (!checksum) // the checksum's failure named it already
+        ShowError(ecOpenForReading, files[index]);
+      return;
+    }
     if (json)
       PrintJson(files[index], *track);
     else

@@ -86,7 +86,11 @@ std::optional<std::size_t> TReadOnlyFile::ReadAt(std::int64_t offset,
     const std::int64_t start = offset - offset % 4096;
     if (!Cache)
       Cache = std::make_unique_for_overwrite<std::uint8_t[]>(CacheSize);
-    const auto filled = ReadFully(Descriptor, start, std::span(Cache.get(), CacheSize));
+    // Not past the end the file had when opened: a read there only finds the end (one
+    // system call saved per small file).
+    const auto wanted = static_cast<std::size_t>(
+        std::clamp<std::int64_t>(Length - start, 1, static_cast<std::int64_t>(CacheSize)));
+    const auto filled = ReadFully(Descriptor, start, std::span(Cache.get(), wanted));
     if (!filled) {
       CacheValid = false;
       return std::nullopt;
