@@ -2,8 +2,11 @@
 
 #include "common/FileUnit.h"
 
-// Text is UTF-8 bytes throughout; the INI file needs no conversion.
+// Text is UTF-8 bytes throughout; the INI file needs no conversion. The template's
+// definitions are compiled here rather than taken from the shared library, which would
+// load ICU into every start.
 #define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 #include <charconv>
 
