@@ -62,6 +62,34 @@ constexpr std::array<TSlotIds, TID3v2::SlotCount> SlotIds = {{
     {"TPUB", "TPB"},
 }};
 
+// A frame id as one number, so that finding its slot compares numbers, not texts.
+constexpr std::uint32_t IdKey(std::string_view id) {
+  std::uint32_t key = 0;
+  for (const char c : id)
+    key = key << 8 | static_cast<std::uint8_t>(c);
+  return key;
+}
+
+struct TSlotKeys {
+  std::uint32_t Modern;
+  std::uint32_t Legacy;
+};
+constexpr auto SlotKeys = [] {
+  std::array<TSlotKeys, TID3v2::SlotCount> keys{};
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    keys[i] = {IdKey(SlotIds[i].Modern), IdKey(SlotIds[i].Legacy)};
+  return keys;
+}();
+
+// The slot a frame id fills, or SlotCount when the program does not use it.
+std::size_t SlotOf(std::string_view id, bool legacy) {
+  const std::uint32_t key = IdKey(id);
+  for (std::size_t slot = 0; slot < SlotKeys.size(); ++slot)
+    if ((legacy ? SlotKeys[slot].Legacy : SlotKeys[slot].Modern) == key)
+      return slot;
+  return TID3v2::SlotCount;
+}
+
 bool IsUpper(std::uint8_t c) {
   return c >= 'A' && c <= 'Z';
 }
@@ -260,18 +288,20 @@ void TID3v2::ReadFrames(TReadOnlyFile& file, std::uint8_t flags, TSlots& slots) 
     if (MajorVersion == 4)
       dataSize = Version4FrameSize(file, header, dataStart, framesEnd, TagSize);
 
-    data.assign(SlotSize, '\0');
-    const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(dataSize, SlotSize));
-    if (!file.ReadExactly(dataStart,
-                          std::span(reinterpret_cast<std::uint8_t*>(data.data()), wanted)))
-      break;
+    // Only the frames the program shows are read; a cut-off frame ends the list either
+    // way, as the next one would begin past the end of the file.
     const bool skipped = !legacy && (header.U8(9) & FrameFlagSkipped);
-    const auto encoding = static_cast<std::uint8_t>(data[0]);
-    if (!skipped && encoding <= 3) {
-      const std::string id = header.Text(0, legacy ? 3 : 4);
-      for (std::size_t slot = 0; slot < SlotCount; ++slot)
-        if ((legacy ? SlotIds[slot].Legacy : SlotIds[slot].Modern) == id)
-          slots[slot] = data;
+    const std::size_t slot =
+        SlotOf(std::string_view(reinterpret_cast<const char*>(headerBytes.data()), legacy ? 3 : 4),
+               legacy);
+    if (!skipped && slot < SlotCount) {
+      data.assign(SlotSize, '\0');
+      const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(dataSize, SlotSize));
+      if (!file.ReadExactly(dataStart,
+                            std::span(reinterpret_cast<std::uint8_t*>(data.data()), wanted)))
+        break;
+      if (static_cast<std::uint8_t>(data[0]) <= 3) // a known text encoding
+        slots[slot] = data;
     }
     position = dataStart + dataSize;
   }

@@ -2,6 +2,7 @@
 
 #include "audio/CRC32Unit.h"
 #include "audio/MPEGaudio.h"
+#include "common/DateTimeUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/IntToAbbrStrUnit.h"
@@ -14,13 +15,20 @@ std::optional<std::string> FileChecksumText(const std::string& path, const TTrac
 }
 
 void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCode)>& report) {
-  const auto date = RegularFileModificationTime(path);
-  if (!date)
-    return; // no file there: the record keeps its new values
-  FileDate = *date;
+  // One open serves the date and the reading; only a file that is there but cannot be
+  // read is reported: no file there leaves the record with its new values.
+  auto file = TReadOnlyFile::Open(path);
+  if (!file) {
+    if (const auto date = RegularFileModificationTime(path)) {
+      FileDate = *date;
+      report(ecOpenForReading);
+    }
+    return;
+  }
+  FileDate = LocalDateTime(file->ModifiedSeconds()).value_or(0);
 
   TMPEGaudio audio;
-  if (!audio.Analyze(path)) {
+  if (!audio.Analyze(*file)) {
     report(ecOpenForReading);
     return;
   }

@@ -175,18 +175,25 @@ TScanResult ScanForFrame(std::span<const std::uint8_t> block) {
 }
 
 std::string ScanForVendor(std::span<const std::uint8_t> block, std::size_t window) {
-  const TByteReader bytes(block);
   if (block.size() < 8)
     return {};
   window = std::min(window, block.size() - 8);
-  for (std::size_t k = 0; k <= window; ++k) {
-    const std::size_t at = block.size() - 8 - k;
-    if (bytes.Matches(at, "LAME"))
-      return VersionField(bytes, at);
-    if (bytes.Matches(at, "GOGO"))
-      return "GOGO";
-  }
-  return {};
+  // A name may start anywhere from block.size() - 8 - window to block.size() - 8; the one
+  // nearest the end wins.
+  const std::size_t first = block.size() - 8 - window;
+  const std::string_view text(reinterpret_cast<const char*>(block.data()) + first, window + 4);
+  auto last = [&text](std::string_view name) {
+    std::size_t found = std::string_view::npos;
+    for (std::size_t at = text.find(name); at != std::string_view::npos;
+         at = text.find(name, at + 1))
+      found = at;
+    return found;
+  };
+  const std::size_t lame = last("LAME");
+  const std::size_t gogo = last("GOGO");
+  if (lame != std::string_view::npos && (gogo == std::string_view::npos || lame > gogo))
+    return VersionField(TByteReader(block), first + lame);
+  return gogo != std::string_view::npos ? "GOGO" : "";
 }
 } // namespace mpeg
 
@@ -208,12 +215,20 @@ void TMPEGaudio::Clear() {
 }
 
 bool TMPEGaudio::Analyze(const std::string& fileName) {
+  auto file = TReadOnlyFile::Open(fileName);
+  if (!file) {
+    Clear();
+    return false;
+  }
+  return Analyze(*file);
+}
+
+bool TMPEGaudio::Analyze(TReadOnlyFile& file) {
   Clear();
   bool result = false;
-  if (auto file = TReadOnlyFile::Open(fileName);
-      file && FID3v2Tag.Load(*file) && FID3v1Tag.Load(*file)) {
-    FFileBytes = file->Size();
-    result = AnalyzeStream(*file);
+  if (FID3v2Tag.Load(file) && FID3v1Tag.Load(file)) {
+    FFileBytes = file.Size();
+    result = AnalyzeStream(file);
   }
   // Without a confirmed frame the file reports nothing, tags included.
   if (!FFrame.Present)

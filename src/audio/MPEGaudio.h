@@ -69,6 +69,7 @@ public:
   TMPEGaudio() { Clear(); }
 
   bool Analyze(const std::string& fileName);
+  bool Analyze(TReadOnlyFile& file);
   void Clear();
 
   std::int64_t FileBytes() const { return FFileBytes; }

@@ -46,9 +46,13 @@ std::optional<TDateTime> RegularFileModificationTime(const std::string& path) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
     return std::nullopt;
+  return LocalDateTime(status.st_mtim.tv_sec);
+}
+
+std::optional<TDateTime> LocalDateTime(std::int64_t seconds) {
   std::tm local{};
-  const std::time_t seconds = status.st_mtim.tv_sec;
-  if (!::localtime_r(&seconds, &local))
+  const auto time = static_cast<std::time_t>(seconds);
+  if (!::localtime_r(&time, &local))
     return std::nullopt;
   return EncodeDateTime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                          local.tm_min, local.tm_sec});

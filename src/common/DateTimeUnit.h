@@ -1,6 +1,7 @@
 #pragma once
 // Date-times as the program keeps them: days since 30 December 1899, the fraction being
 // the time of day.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,8 @@ TDateTimeParts DecodeDateTime(TDateTime value);
 // The last modification of a regular file, in local time; nothing when no regular file is
 // there (one look at the file answers both questions).
 std::optional<TDateTime> RegularFileModificationTime(const std::string& path);
+// Seconds since 1970 (UTC) as a local date-time.
+std::optional<TDateTime> LocalDateTime(std::int64_t seconds);
 
 // 2026-12-08T00:28:08
 std::string DateTimeToIso(TDateTime value);

@@ -22,15 +22,15 @@ std::optional<TReadOnlyFile> TReadOnlyFile::Open(const std::string& path) {
     ::close(descriptor);
     return std::nullopt;
   }
-  return TReadOnlyFile(descriptor, status.st_size);
+  return TReadOnlyFile(descriptor, status.st_size, status.st_mtim.tv_sec);
 }
 
-TReadOnlyFile::TReadOnlyFile(int descriptor, std::int64_t length)
-    : Descriptor(descriptor), Length(length) {}
+TReadOnlyFile::TReadOnlyFile(int descriptor, std::int64_t length, std::int64_t modified)
+    : Descriptor(descriptor), Length(length), Modified(modified) {}
 
 TReadOnlyFile::TReadOnlyFile(TReadOnlyFile&& other) noexcept
     : Descriptor(std::exchange(other.Descriptor, -1)), Length(other.Length),
-      CacheOffset(other.CacheOffset), CacheFilled(other.CacheFilled), CacheValid(other.CacheValid),
+      Modified(other.Modified), Windows(other.Windows), LastUsed(other.LastUsed),
       Cache(std::move(other.Cache)) {}
 
 TReadOnlyFile& TReadOnlyFile::operator=(TReadOnlyFile&& other) noexcept {
@@ -39,9 +39,9 @@ TReadOnlyFile& TReadOnlyFile::operator=(TReadOnlyFile&& other) noexcept {
       ::close(Descriptor);
     Descriptor = std::exchange(other.Descriptor, -1);
     Length = other.Length;
-    CacheOffset = other.CacheOffset;
-    CacheFilled = other.CacheFilled;
-    CacheValid = other.CacheValid;
+    Modified = other.Modified;
+    Windows = other.Windows;
+    LastUsed = other.LastUsed;
     Cache = std::move(other.Cache);
   }
   return *this;
@@ -72,40 +72,48 @@ std::optional<std::size_t> ReadFully(int descriptor, std::int64_t offset,
 }
 } // namespace
 
+std::optional<std::size_t> TReadOnlyFile::CopyFromWindow(std::size_t index, std::int64_t offset,
+                                                         std::span<std::uint8_t> destination) {
+  const TWindow& window = Windows[index];
+  LastUsed = index;
+  const auto skip = static_cast<std::size_t>(offset - window.Offset);
+  const std::size_t available = window.Filled > skip ? window.Filled - skip : 0;
+  const std::size_t count = std::min(available, destination.size());
+  std::memcpy(destination.data(), Cache.get() + index * WindowSize + skip, count);
+  return count;
+}
+
 std::optional<std::size_t> TReadOnlyFile::ReadAt(std::int64_t offset,
                                                  std::span<std::uint8_t> destination) {
   if (offset < 0)
     return std::nullopt;
-  if (destination.size() > CacheSize)
+  if (destination.size() > WindowSize)
     return ReadFully(Descriptor, offset, destination);
-  const bool cached = CacheValid && offset >= CacheOffset &&
-                      offset + static_cast<std::int64_t>(destination.size()) <=
-                          CacheOffset + static_cast<std::int64_t>(CacheSize);
-  if (!cached) {
-    // Aligned windows keep neighbouring reads (a tag's frames) in one system call.
-    const std::int64_t start = offset - offset % 4096;
-    if (!Cache)
-      Cache = std::make_unique_for_overwrite<std::uint8_t[]>(CacheSize);
-    // Not past the end the file had when opened: a read there only finds the end (one
-    // system call saved per small file).
-    const auto wanted = static_cast<std::size_t>(
-        std::clamp<std::int64_t>(Length - start, 1, static_cast<std::int64_t>(CacheSize)));
-    const auto filled = ReadFully(Descriptor, start, std::span(Cache.get(), wanted));
-    if (!filled) {
-      CacheValid = false;
-      return std::nullopt;
-    }
-    CacheOffset = start;
-    CacheFilled = *filled;
-    CacheValid = true;
-    if (offset + static_cast<std::int64_t>(destination.size()) > start + std::int64_t{CacheSize})
-      return ReadFully(Descriptor, offset, destination);
+  const auto size = static_cast<std::int64_t>(destination.size());
+  constexpr auto Span = static_cast<std::int64_t>(WindowSize);
+  for (std::size_t i = 0; i < Windows.size(); ++i)
+    if (Windows[i].Valid && offset >= Windows[i].Offset &&
+        offset + size <= Windows[i].Offset + Span)
+      return CopyFromWindow(i, offset, destination);
+
+  // Near the end the window ends with the file, so the ID3v1 tag and the audio before it
+  // come in one read; it reaches no further than the end the file had when opened.
+  const std::int64_t start = std::min(offset, std::max<std::int64_t>(0, Length - Span));
+  if (offset + size > start + Span)
+    return ReadFully(Descriptor, offset, destination);
+  if (!Cache)
+    Cache = std::make_unique_for_overwrite<std::uint8_t[]>(WindowSize * Windows.size());
+  const std::size_t index = (LastUsed + 1) % Windows.size();
+  TWindow& window = Windows[index];
+  const auto wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(Length - start, 1, Span));
+  const auto filled =
+      ReadFully(Descriptor, start, std::span(Cache.get() + index * WindowSize, wanted));
+  if (!filled) {
+    window.Valid = false;
+    return std::nullopt;
   }
-  const auto skip = static_cast<std::size_t>(offset - CacheOffset);
-  const std::size_t available = CacheFilled > skip ? CacheFilled - skip : 0;
-  const std::size_t count = std::min(available, destination.size());
-  std::memcpy(destination.data(), Cache.get() + skip, count);
-  return count;
+  window = {start, *filled, true};
+  return CopyFromWindow(index, offset, destination);
 }
 
 bool TReadOnlyFile::ReadExactly(std::int64_t offset, std::span<std::uint8_t> destination) {

@@ -23,6 +23,8 @@ public:
   ~TReadOnlyFile();
 
   std::int64_t Size() const { return Length; }
+  // The last modification, in seconds since 1970 (UTC), as the open found it.
+  std::int64_t ModifiedSeconds() const { return Modified; }
 
   // Reads up to destination.size() bytes at offset; the count read (short at the end of
   // the file), or nothing when the read fails or the offset is negative.
@@ -34,17 +36,26 @@ public:
   std::optional<std::size_t> ReadNext(std::span<std::uint8_t> destination);
 
 private:
-  explicit TReadOnlyFile(int descriptor, std::int64_t length);
+  TReadOnlyFile(int descriptor, std::int64_t length, std::int64_t modified);
 
-  // Large enough to hold a whole small MP3 (a few seconds): one read serves the tags,
-  // the first frames and the tail.
-  static constexpr std::size_t CacheSize = 65536;
+  // A track is read at its head (tags, first frames) and at its tail (ID3v1 tag, the
+  // encoder's name): two windows serve both with one system call each, whatever the
+  // file's size.
+  static constexpr std::size_t WindowSize = 4096;
+  struct TWindow {
+    std::int64_t Offset = 0;
+    std::size_t Filled = 0;
+    bool Valid = false;
+  };
+  std::optional<std::size_t> CopyFromWindow(std::size_t index, std::int64_t offset,
+                                            std::span<std::uint8_t> destination);
+
   int Descriptor = -1;
   std::int64_t Length = 0;
-  std::int64_t CacheOffset = 0;
-  std::size_t CacheFilled = 0;
-  bool CacheValid = false;
-  std::unique_ptr<std::uint8_t[]> Cache; // made on the first cached read
+  std::int64_t Modified = 0;
+  std::array<TWindow, 2> Windows{};
+  std::size_t LastUsed = 0;
+  std::unique_ptr<std::uint8_t[]> Cache; // both windows, made on the first cached read
 };
 
 // A regular file (not a folder) exists at the path.

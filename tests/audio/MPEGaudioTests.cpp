@@ -224,6 +224,9 @@ TEST(MPEGEncoder, TrailerVendorWithinTheWindow) {
       {"at the very end", "LAME3.97", "LAME 3.97"},
       {"before the window", "LAME3.90" + TBytes(5 * 417 + 1, '\0'), "Fraunhofer"},
       {"at the window's edge", "LAME3.90" + TBytes(5 * 417, '\0'), "LAME 3.90"},
+      {"the name nearest the end wins", "LAME3.90" + TBytes(20, '\0') + "GOGO" + TBytes(9, '\0'),
+       "GoGo"},
+      {"the later of two LAME names", "GOGO LAME3.90 LAME3.98" + TBytes(9, '\0'), "LAME 3.98"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
