@@ -27,7 +27,8 @@ struct TTrackReaderCallbacks {
   std::function<bool(const TReadProgress& progress)> Idle;
 };
 
-// Reads the files with threads worker threads (0: as many as cores, at least two);
-// returns the number of records delivered.
+// Reads the files with threads worker threads (0: as many as cores, at least two), and on
+// the calling thread too when there is no Idle callback; returns the number of records
+// delivered.
 std::size_t ReadTracks(const std::vector<std::string>& paths, bool withChecksum,
                        const TTrackReaderCallbacks& callbacks, unsigned threads = 0);

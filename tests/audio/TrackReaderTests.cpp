@@ -49,21 +49,27 @@ TEST_F(TrackReader, SameRecordsAndMessagesAsOneThreadInOrder) {
   const std::vector<std::string> sequentialCalls = Host.Calls;
   Host.Calls.clear();
 
-  for (unsigned threads : {1u, 2u, 5u}) {
-    SCOPED_TRACE(threads);
-    std::vector<std::string> parallel;
-    std::vector<std::size_t> order;
-    TTrackReaderCallbacks callbacks;
-    callbacks.Deliver = [&](std::size_t index, std::unique_ptr<TTrackInfo> record) {
-      order.push_back(index);
-      parallel.push_back(Summary(*record));
-    };
-    EXPECT_EQ(ReadTracks(paths, true, callbacks, threads), paths.size());
-    EXPECT_EQ(parallel, sequential);
-    EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
-    EXPECT_EQ(Host.Calls, sequentialCalls);
-    Host.Calls.clear();
-  }
+  // With an idle callback the calling thread waits for the workers; without, it reads too.
+  for (const bool idle : {false, true})
+    for (unsigned threads : {1u, 2u, 5u}) {
+      SCOPED_TRACE(testing::Message() << threads << " threads, idle callback " << idle);
+      std::vector<std::string> parallel;
+      std::vector<std::size_t> order;
+      TTrackReaderCallbacks callbacks;
+      callbacks.Deliver = [&](std::size_t index, std::unique_ptr<TTrackInfo> record) {
+        order.push_back(index);
+        parallel.push_back(Summary(*record));
+      };
+      if (idle)
+        callbacks.Idle = [](const TReadProgress&) {
+          return true;
+        };
+      EXPECT_EQ(ReadTracks(paths, true, callbacks, threads), paths.size());
+      EXPECT_EQ(parallel, sequential);
+      EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+      EXPECT_EQ(Host.Calls, sequentialCalls);
+      Host.Calls.clear();
+    }
 }
 
 TEST_F(TrackReader, CancelKeepsWhatWasDelivered) {
