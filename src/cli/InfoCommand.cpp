@@ -6,6 +6,9 @@
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <variant>
@@ -21,15 +24,16 @@ constexpr const char* Usage =
     "  --json      one JSON object per line instead of a block per file\n"
     "  --help      show this text\n";
 
-using TValue = std::variant<std::string, double, std::int64_t, bool>;
+using TValue = std::variant<std::string_view, double, std::int64_t, bool>;
 struct TField {
   const char* Name;
   TValue Value;
 };
 
-// Every field of the record under its own name, in the record's order.
-std::vector<TField> FieldsOf(const TTrackInfo& t) {
-  return {
+// Every field of the record under its own name, in the record's order; the texts are
+// views of the record and of fileDate.
+std::array<TField, 22> FieldsOf(const TTrackInfo& t, const std::string& fileDate) {
+  return {{
       {"TagVersion", t.TagVersion},
       {"HasTag", t.HasTag},
       {"Title", t.Title},
@@ -51,36 +55,38 @@ std::vector<TField> FieldsOf(const TTrackInfo& t) {
       {"ChannelMode", std::int64_t{t.ChannelMode}},
       {"Checksum", t.Checksum},
       {"Codec", t.Codec},
-      {"FileDate", DateTimeToIso(t.FileDate)},
-  };
+      {"FileDate", fileDate},
+  }};
 }
 
 nlohmann::json ToJson(const TValue& value) {
   return std::visit([](const auto& v) { return nlohmann::json(v); }, value);
 }
 
-std::string ToText(const TValue& value) {
-  return std::visit(
-      [](const auto& v) -> std::string {
+void AppendText(std::string& out, const TValue& value) {
+  std::visit(
+      [&out](const auto& v) {
         using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, std::string>)
-          return v;
-        else if constexpr (std::is_same_v<T, bool>)
-          return v ? "true" : "false";
-        else if constexpr (std::is_same_v<T, double>) {
-          char text[64];
-          std::snprintf(text, sizeof text, "%.3f", v);
-          return text;
-        } else
-          return std::to_string(v);
+        if constexpr (std::is_same_v<T, std::string_view>) {
+          out += v;
+        } else if constexpr (std::is_same_v<T, bool>) {
+          out += v ? "true" : "false";
+        } else if constexpr (std::is_same_v<T, double>) {
+          char text[400]; // the longest double in fixed notation fits
+          out.append(text,
+                     std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 3).ptr);
+        } else {
+          char text[24];
+          out.append(text, std::to_chars(text, text + sizeof text, v).ptr);
+        }
       },
       value);
 }
-
 void PrintJson(const std::string& path, const TTrackInfo& track) {
+  const std::string fileDate = DateTimeToIso(track.FileDate);
   nlohmann::json object;
   object["Path"] = path;
-  for (const TField& field : FieldsOf(track))
+  for (const TField& field : FieldsOf(track, fileDate))
     object[field.Name] = ToJson(field.Value);
   // Tag texts are valid UTF-8 already; a file name may not be, and is not refused for it.
   const std::string line = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -88,11 +94,21 @@ void PrintJson(const std::string& path, const TTrackInfo& track) {
   std::fputc('\n', stdout);
 }
 
+// The record as one block written at once: a thousand files make 22,000 lines.
 void PrintBlock(const std::string& path, const TTrackInfo& track) {
-  std::printf("%s\n", path.c_str());
-  for (const TField& field : FieldsOf(track))
-    std::printf("  %-13s %s\n", field.Name, ToText(field.Value).c_str());
-  std::printf("\n");
+  constexpr std::size_t NameWidth = 13;
+  const std::string fileDate = DateTimeToIso(track.FileDate);
+  std::string block;
+  block.reserve(1024); // a record's block is a few hundred characters
+  block.append(path).append(1, '\n');
+  for (const TField& field : FieldsOf(track, fileDate)) {
+    const std::string_view name(field.Name);
+    block.append("  ").append(name).append(NameWidth - std::min(NameWidth, name.size()) + 1, ' ');
+    AppendText(block, field.Value);
+    block += '\n';
+  }
+  block += '\n';
+  std::fwrite(block.data(), 1, block.size(), stdout);
 }
 } // namespace
 
@@ -122,7 +138,6 @@ int RunInfoCommand(std::span<const std::string> arguments) {
     std::fputs(Usage, stderr);
     return 2;
   }
-  // A record of a file that is not there would be made up: name it as an error instead.
   TTrackReaderCallbacks callbacks;
   callbacks.Deliver = [&](std::size_t index, std::unique_ptr<TTrackInfo> track) {
     // A record of a file that is not there would be made up: name it as an error instead.
