@@ -32,8 +32,9 @@ struct TField {
 
 // Every field of the record under its own name, in the record's order; the texts are
 // views of the record and of fileDate.
-std::array<TField, 22> FieldsOf(const TTrackInfo& t, const std::string& fileDate) {
-  return {{
+// The count follows the list, so a field added or removed cannot leave an empty entry.
+auto FieldsOf(const TTrackInfo& t, const std::string& fileDate) {
+  return std::to_array<TField>({
       {"TagVersion", t.TagVersion},
       {"HasTag", t.HasTag},
       {"Title", t.Title},
@@ -56,7 +57,7 @@ std::array<TField, 22> FieldsOf(const TTrackInfo& t, const std::string& fileDate
       {"Checksum", t.Checksum},
       {"Codec", t.Codec},
       {"FileDate", fileDate},
-  }};
+  });
 }
 
 nlohmann::json ToJson(const TValue& value) {
