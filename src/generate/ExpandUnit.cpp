@@ -11,21 +11,27 @@
 
 namespace {
 constexpr std::size_t None = std::string::npos;
+constexpr char TemplateMark = '\0';
+constexpr char ValueMark = '\1';
 
-std::string PrepareBody(std::string_view body) {
-  while (!body.empty() && (body.front() == '\r' || body.front() == '\n'))
-    body.remove_prefix(1);
-  std::string prepared(TrimControlRight(body));
-  prepared += "\r\n";
-  return prepared;
+TMarkedText PrepareBody(const TMarkedText& text, std::size_t from, std::size_t to) {
+  while (from < to && (text.At(from) == '\r' || text.At(from) == '\n'))
+    ++from;
+  while (to > from && static_cast<unsigned char>(text.At(to - 1)) <= 32)
+    --to;
+  TMarkedText body;
+  body.Reserve(to - from + 2);
+  body.Append(text, from, to - from);
+  body.AppendTemplate("\r\n");
+  return body;
 }
 
-// The body's copies, one string each. Every copy ends with CR LF and no token holds a
+// The body's copies, one marked text each. Every copy ends with CR LF and no token holds a
 // line break, so no occurrence of a token ever spans two copies; each token keeps a
 // position before which it cannot occur, so that a search never starts from the top.
 class TRepeatedBody {
 public:
-  TRepeatedBody(const std::string& body, std::size_t count,
+  TRepeatedBody(const TMarkedText& body, std::size_t count,
                 std::span<const std::string_view> tokens)
       : Copies(count, body), Tokens(tokens), Hints(tokens.size()) {}
 
@@ -33,7 +39,7 @@ public:
     const std::string_view text = Tokens[token];
     THint& hint = Hints[token];
     for (; hint.Copy < Copies.size(); ++hint.Copy, hint.Offset = 0) {
-      const std::size_t at = Copies[hint.Copy].find(text, hint.Offset);
+      const std::size_t at = Copies[hint.Copy].Find(text, hint.Offset);
       if (at != None) {
         hint.Offset = at;
         Replace(hint.Copy, at, text.size(), value);
@@ -42,14 +48,14 @@ public:
     }
   }
 
-  std::string Joined() const {
+  TMarkedText Joined() const {
     std::size_t size = 0;
-    for (const std::string& copy : Copies)
-      size += copy.size();
-    std::string text;
-    text.reserve(size);
-    for (const std::string& copy : Copies)
-      text += copy;
+    for (const TMarkedText& copy : Copies)
+      size += copy.Size();
+    TMarkedText text;
+    text.Reserve(size);
+    for (const TMarkedText& copy : Copies)
+      text.Append(copy, 0, copy.Size());
     return text;
   }
 
@@ -60,28 +66,93 @@ private:
   };
 
   void Replace(std::size_t copy, std::size_t at, std::size_t length, std::string_view value) {
-    std::string& text = Copies[copy];
-    text.replace(at, length, value);
+    TMarkedText& text = Copies[copy];
+    text.Replace(at, length, value);
     for (std::size_t t = 0; t < Tokens.size(); ++t) {
       THint& hint = Hints[t];
       if (hint.Copy == copy && hint.Offset > at)
         hint.Offset = hint.Offset >= at + length ? hint.Offset - length + value.size() : at;
-      // The inserted value, and its joins with the text around it, may hold new occurrences.
+      // A value is never searched, but the template text on both sides of an empty one
+      // now stands together and may form a token.
       const std::size_t size = Tokens[t].size();
       const std::size_t from = at >= size - 1 ? at - (size - 1) : 0;
-      const std::size_t to = std::min(text.size(), at + value.size() + size - 1);
-      const std::size_t found = text.find(Tokens[t], from);
+      const std::size_t to = std::min(text.Size(), at + value.size() + size - 1);
+      const std::size_t found = text.Find(Tokens[t], from, to);
       const bool before = hint.Copy > copy || (hint.Copy == copy && found < hint.Offset);
-      if (found != None && found + size <= to && before)
+      if (found != None && before)
         hint = {copy, found};
     }
   }
 
-  std::vector<std::string> Copies;
+  std::vector<TMarkedText> Copies;
   std::span<const std::string_view> Tokens;
   std::vector<THint> Hints;
 };
 } // namespace
+
+void TMarkedText::AppendTemplate(std::string_view text) {
+  Bytes.append(text);
+  Marks.append(text.size(), TemplateMark);
+}
+
+void TMarkedText::AppendValue(std::string_view value) {
+  Bytes.append(value);
+  Marks.append(value.size(), ValueMark);
+}
+
+void TMarkedText::Append(const TMarkedText& other, std::size_t from, std::size_t count) {
+  Bytes.append(other.Bytes, from, count);
+  Marks.append(other.Marks, from, count);
+}
+
+void TMarkedText::Replace(std::size_t at, std::size_t length, std::string_view value) {
+  Bytes.replace(at, length, value);
+  Marks.replace(at, length, value.size(), ValueMark);
+}
+
+void TMarkedText::Erase(std::size_t at, std::size_t length) {
+  Bytes.erase(at, length);
+  Marks.erase(at, length);
+}
+
+void TMarkedText::Reserve(std::size_t size) {
+  Bytes.reserve(size);
+  Marks.reserve(size);
+}
+
+void TMarkedText::PopBack() {
+  Bytes.pop_back();
+  Marks.pop_back();
+}
+
+bool TMarkedText::IsTemplate(std::size_t at, std::size_t length) const {
+  const std::string_view marks = std::string_view(Marks).substr(at, length);
+  return marks.find(ValueMark) == std::string_view::npos;
+}
+
+std::size_t TMarkedText::Find(std::string_view what, std::size_t from, std::size_t to) const {
+  const std::string_view bytes = std::string_view(Bytes).substr(0, std::min(to, Bytes.size()));
+  for (std::size_t at = bytes.find(what, from); at != None; at = bytes.find(what, at + 1))
+    if (IsTemplate(at, what.size()))
+      return at;
+  return None;
+}
+
+void ReplaceAll(TMarkedText& text, std::string_view token, std::string_view value) {
+  std::size_t at = text.Find(token);
+  if (at == None)
+    return;
+  TMarkedText result;
+  result.Reserve(text.Size());
+  std::size_t from = 0;
+  for (; at != None; at = text.Find(token, from)) {
+    result.Append(text, from, at - from);
+    result.AppendValue(value);
+    from = at + token.size();
+  }
+  result.Append(text, from, text.Size() - from);
+  text = std::move(result);
+}
 
 void ReplaceAll(std::string& text, std::string_view token, std::string_view value) {
   std::size_t at = text.find(token);
@@ -97,38 +168,43 @@ void ReplaceAll(std::string& text, std::string_view token, std::string_view valu
   text = std::move(result);
 }
 
-std::string AlignRight(std::string_view text) {
-  if (text.find(token::Right) == None)
-    return std::string(text);
+TMarkedText AlignRight(const TMarkedText& text) {
+  const std::string& bytes = text.Text();
+  if (text.Find(token::Right) == None)
+    return text;
   // The target: the largest column of a marker, all markers still in place.
   std::size_t target = 0;
   std::size_t column = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' || bytes[i] == '\n') {
       column = 0;
       continue;
     }
-    if (text.substr(i, token::Right.size()) == token::Right)
+    if (bytes.compare(i, token::Right.size(), token::Right) == 0 &&
+        text.IsTemplate(i, token::Right.size()))
       target = std::max(target, column);
-    column += CharacterWidthAt(text, i);
+    column += CharacterWidthAt(bytes, i);
   }
   // Left to right, each marker as soon as the text in front of it is final; a marker that
   // the removal of another one joins together is handled like any other.
-  std::string out;
-  out.reserve(text.size() + 64);
+  TMarkedText out;
+  out.Reserve(bytes.size() + 64);
   column = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    out += c;
+  const std::size_t marker = token::Right.size();
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    out.Append(text, i, 1);
     if (c == '\r' || c == '\n')
       column = 0;
     else
-      column += CharacterWidthAt(text, i);
-    if (out.ends_with(token::Right)) {
-      out.resize(out.size() - token::Right.size());
-      column -= token::Right.size();
+      column += CharacterWidthAt(bytes, i);
+    if (out.Size() >= marker && out.Text().ends_with(token::Right) &&
+        out.IsTemplate(out.Size() - marker, marker)) {
+      for (std::size_t k = 0; k < marker; ++k)
+        out.PopBack();
+      column -= marker;
       if (target > column) {
-        out.append(target - column, ' ');
+        out.AppendTemplate(std::string(target - column, ' '));
         column = target;
       }
     }
@@ -136,25 +212,41 @@ std::string AlignRight(std::string_view text) {
   return out;
 }
 
-std::string ExpandBlock(std::string text, std::string_view startMarker, std::string_view endMarker,
+std::string AlignRight(std::string_view templateText) {
+  return AlignRight(TMarkedText(templateText)).Text();
+}
+
+TMarkedText ExpandBlock(TMarkedText text, std::string_view startMarker, std::string_view endMarker,
                         std::span<const std::string_view> tokens, std::size_t itemCount,
                         const TBlockValue& valueOf) {
-  const std::size_t start = text.find(startMarker);
+  const std::size_t start = text.Find(startMarker);
   if (start == None)
     return text;
-  const std::size_t end = text.find(endMarker);
+  const std::size_t end = text.Find(endMarker);
   const std::size_t bodyStart = start + startMarker.size();
   if (end == None || end < bodyStart)
     return text;
 
-  const std::string body = PrepareBody(std::string_view(text).substr(bodyStart, end - bodyStart));
-  TRepeatedBody repeated(body, itemCount, tokens);
+  TRepeatedBody repeated(PrepareBody(text, bodyStart, end), itemCount, tokens);
   for (std::size_t item = 0; item < itemCount; ++item)
     for (std::size_t token = 0; token < tokens.size(); ++token)
       repeated.ReplaceFirst(token, valueOf(item, token));
 
-  text.replace(start, end + endMarker.size() - start, AlignRight(repeated.Joined()));
-  return text;
+  const TMarkedText aligned = AlignRight(repeated.Joined());
+  TMarkedText result;
+  result.Reserve(text.Size() + aligned.Size());
+  result.Append(text, 0, start);
+  result.Append(aligned, 0, aligned.Size());
+  const std::size_t after = end + endMarker.size();
+  result.Append(text, after, text.Size() - after);
+  return result;
+}
+
+std::string ExpandBlock(std::string_view templateText, std::string_view startMarker,
+                        std::string_view endMarker, std::span<const std::string_view> tokens,
+                        std::size_t itemCount, const TBlockValue& valueOf) {
+  return ExpandBlock(TMarkedText(templateText), startMarker, endMarker, tokens, itemCount, valueOf)
+      .Text();
 }
 
 std::string TrackFileName(std::string_view path) {
@@ -174,7 +266,7 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
   for (const std::string& line : context.PostingPolicy)
     policy.append(line).append("\r\n");
 
-  std::string text(templateText);
+  TMarkedText text(templateText);
   for (const TAlbumField& field : AlbumFields)
     ReplaceAll(text, field.Token, field.Get(album));
   const std::array<std::pair<std::string_view, std::string>, 10> totalTokens = {{
@@ -225,7 +317,9 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
   static const std::vector<std::string> NoGroups;
   const std::vector<std::string>& groups = album.NewsGroups ? *album.NewsGroups : NoGroups;
   return ExpandBlock(std::move(text), token::ForEachNewsgroup, token::EndNewsgroup,
-                     token::GroupTokens, groups.size(), [&](std::size_t item, std::size_t token) {
+                     token::GroupTokens, groups.size(),
+                     [&](std::size_t item, std::size_t token) {
                        return token == 0 ? ItemNumber(item + 1) : groups[item];
-                     });
+                     })
+      .Text();
 }

@@ -24,7 +24,42 @@ struct TGenerateContext {
 std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& album,
                            const TGenerateContext& context);
 
-// Replaces every occurrence, scanning on after each inserted value.
+// Text being expanded, each byte marked as the template's own or as part of a value put
+// in. Tokens and markers are found in the template's own bytes alone: a value (a tag, a
+// box, a file name) is data and is never read as template text.
+class TMarkedText {
+public:
+  TMarkedText() = default;
+  explicit TMarkedText(std::string_view templateText) { AppendTemplate(templateText); }
+
+  void AppendTemplate(std::string_view text);
+  void AppendValue(std::string_view value);
+  // Bytes [from, from + count) of another marked text, with their marks.
+  void Append(const TMarkedText& other, std::size_t from, std::size_t count);
+  void Replace(std::size_t at, std::size_t length, std::string_view value);
+  void Erase(std::size_t at, std::size_t length);
+  void Reserve(std::size_t size);
+
+  // The first occurrence at or after `from`, ending by `to`, made wholly of template bytes.
+  std::size_t Find(std::string_view what, std::size_t from = 0,
+                   std::size_t to = std::string::npos) const;
+  bool IsTemplate(std::size_t at, std::size_t length) const;
+  std::size_t Size() const { return Bytes.size(); }
+  bool Empty() const { return Bytes.empty(); }
+  char At(std::size_t at) const { return Bytes[at]; }
+  char Back() const { return Bytes.back(); }
+  void PopBack();
+  const std::string& Text() const { return Bytes; }
+
+private:
+  std::string Bytes;
+  std::string Marks; // '\1' for a byte of a value, '\0' for the template's own
+};
+
+// Replaces every template occurrence of the token by the value, scanning on after each
+// inserted value.
+void ReplaceAll(TMarkedText& text, std::string_view token, std::string_view value);
+// The same for a plain template text.
 void ReplaceAll(std::string& text, std::string_view token, std::string_view value);
 
 // The value of token number `token` (an index into the block's tokens) for item `item`.
@@ -32,12 +67,17 @@ using TBlockValue = std::function<std::string(std::size_t item, std::size_t toke
 
 // Expands the first block between the two markers: its body once per item, each token's
 // first remaining occurrence taken by each item in turn, then the @RIGHT alignment.
-std::string ExpandBlock(std::string text, std::string_view startMarker, std::string_view endMarker,
+TMarkedText ExpandBlock(TMarkedText text, std::string_view startMarker, std::string_view endMarker,
                         std::span<const std::string_view> tokens, std::size_t itemCount,
                         const TBlockValue& valueOf);
+std::string ExpandBlock(std::string_view templateText, std::string_view startMarker,
+                        std::string_view endMarker, std::span<const std::string_view> tokens,
+                        std::size_t itemCount, const TBlockValue& valueOf);
 
-// Removes every @RIGHT and moves the text behind it to the right-most marker's column.
-std::string AlignRight(std::string_view text);
+// Removes every template @RIGHT and moves the text behind it to the right-most marker's
+// column.
+TMarkedText AlignRight(const TMarkedText& text);
+std::string AlignRight(std::string_view templateText);
 
 // The name of a track's file: its path after the last "/".
 std::string TrackFileName(std::string_view path);

@@ -45,18 +45,21 @@ TEST(Blocks, BodyIsTrimmedAndRepeatedPerItem) {
   }
 }
 
-TEST(Blocks, ValuesHoldingTokenTextAreSearchedByLaterReplacements) {
-  // Item 1's first value holds the second token: item 1's second value lands there.
+TEST(Blocks, ValuesAreNeverReadAsTemplateText) {
+  // A value holding a token, a marker or a piece that joins the text behind it into a
+  // token stays as it is.
   const auto tricky = [](std::size_t item, std::size_t token) -> std::string {
-    return token == 0 ? "<$A_TWO>" : "#" + std::to_string(item + 1);
+    return token == 0 ? "<$A_TWO @RIGHT>" : token == 2 ? "$A_" : "#" + std::to_string(item + 1);
   };
-  EXPECT_EQ(Expand("@BEGIN$A_ONE $A_TWO@END", 2, tricky), "<#1> #2\r\n<$A_TWO> $A_TWO\r\n");
-  // A value that joins with the text behind it into a token.
-  const auto joining = [](std::size_t, std::size_t token) -> std::string {
-    return token == 2 ? "$A_" : "1";
+  EXPECT_EQ(Expand("@BEGIN$A_ONE $A_TWO@END", 2, tricky),
+            "<$A_TWO @RIGHT> #1\r\n<$A_TWO @RIGHT> #2\r\n");
+  EXPECT_EQ(Expand("@BEGIN$BONE $A_ONE@END", 2, tricky),
+            "$A_ONE <$A_TWO @RIGHT>\r\n$A_ONE <$A_TWO @RIGHT>\r\n");
+  // An empty value joins the template text on both sides, as if it had never stood there.
+  const auto empty = [](std::size_t, std::size_t token) -> std::string {
+    return token == 2 ? "" : "1";
   };
-  EXPECT_EQ(Expand("@BEGIN$BONE $A_ONE@END", 2, joining),
-            ReferenceExpandBlock("@BEGIN$BONE $A_ONE@END", "@BEGIN", "@END", Tokens, 2, joining));
+  EXPECT_EQ(Expand("@BEGIN$A_$BONE@END", 2, empty), "1\r\n$A_ONE\r\n");
 }
 
 TEST(AlignRight, MovesTextToTheRightMostMarker) {

@@ -131,6 +131,7 @@ TEST_F(Expansion, SfvTemplate) {
 
 TEST_F(Expansion, AlbumTokensInOrderEverywhere) {
   Album.SetArtist("Band $YEAR");
+  Album.SetAlbumTitle("@FOR_EACH_TRACK $TRACK_TITLE @END_TRACK @RIGHT");
   Album.Year = "1999";
   Album.PostedBy = "me";
   Album.TotalBytes = 123456789;
@@ -139,9 +140,12 @@ TEST_F(Expansion, AlbumTokensInOrderEverywhere) {
     std::string Template;
     std::string Expected;
   } cases[] = {
-      {"later tokens search inserted values", "$ARTIST", "Band 1999"},
+      {"a value's token text stays as it is", "$ARTIST", "Band $YEAR"},
+      {"a value's markers stay too", "@FOR_EACH_TRACK$ALBUM@END_TRACK", ""},
+      {"a value's markers stay outside blocks", "$ALBUM",
+       "@FOR_EACH_TRACK $TRACK_TITLE @END_TRACK @RIGHT"},
       {"every occurrence", "$YEAR-$YEAR", "1999-1999"},
-      {"inside longer words", "$ARTISTS", "Band 1999S"},
+      {"inside longer words", "$ARTISTS", "Band $YEARS"},
       {"unknown and lower case stay", "$artist $FOO $", "$artist $FOO $"},
       {"thousands", "$TOTAL_BYTES", "123,456,789"},
       {"track count", "$TRACK_COUNT", "0"},

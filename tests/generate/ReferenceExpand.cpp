@@ -10,46 +10,64 @@ std::size_t ColumnOf(const std::string& text, std::size_t position) {
   const std::size_t from = (lineStart == std::string::npos || position == 0) ? 0 : lineStart + 1;
   return DisplayWidth(std::string_view(text).substr(from, position - from));
 }
-} // namespace
 
-std::string ReferenceAlignRight(std::string text) {
+TMarkedText Part(const TMarkedText& text, std::size_t from, std::size_t count) {
+  TMarkedText part;
+  part.Append(text, from, count);
+  return part;
+}
+
+TMarkedText ReferenceAlign(TMarkedText text) {
   std::size_t target = 0;
-  for (std::size_t at = text.find(Marker); at != std::string::npos; at = text.find(Marker, at + 1))
-    target = std::max(target, ColumnOf(text, at));
-  for (std::size_t at = text.find(Marker); at != std::string::npos; at = text.find(Marker)) {
-    text.erase(at, Marker.size());
-    const std::size_t column = ColumnOf(text, at);
-    if (target > column)
-      text.insert(at, target - column, ' ');
+  for (std::size_t at = text.Find(Marker); at != std::string::npos; at = text.Find(Marker, at + 1))
+    target = std::max(target, ColumnOf(text.Text(), at));
+  for (std::size_t at = text.Find(Marker); at != std::string::npos; at = text.Find(Marker)) {
+    text.Erase(at, Marker.size());
+    const std::size_t column = ColumnOf(text.Text(), at);
+    if (target > column) {
+      TMarkedText padded = Part(text, 0, at);
+      padded.AppendTemplate(std::string(target - column, ' '));
+      padded.Append(text, at, text.Size() - at);
+      text = std::move(padded);
+    }
   }
   return text;
 }
+} // namespace
 
-std::string ReferenceExpandBlock(std::string text, std::string_view startMarker,
+std::string ReferenceAlignRight(std::string text) {
+  return ReferenceAlign(TMarkedText(text)).Text();
+}
+
+std::string ReferenceExpandBlock(std::string templateText, std::string_view startMarker,
                                  std::string_view endMarker,
                                  std::span<const std::string_view> tokens, std::size_t itemCount,
                                  const TBlockValue& valueOf) {
-  const std::size_t s = text.find(startMarker);
+  const TMarkedText text(templateText);
+  const std::size_t s = text.Find(startMarker);
   if (s == std::string::npos)
-    return text;
-  const std::size_t e = text.find(endMarker);
+    return templateText;
+  const std::size_t e = text.Find(endMarker);
   if (e == std::string::npos || e <= s || e < s + startMarker.size())
-    return text;
-  std::string body = text.substr(s + startMarker.size(), e - s - startMarker.size());
-  while (!body.empty() && (body[0] == '\r' || body[0] == '\n'))
-    body.erase(0, 1);
-  while (!body.empty() && static_cast<unsigned char>(body.back()) <= 32)
-    body.pop_back();
-  body += "\r\n";
-  std::string repeated;
+    return templateText;
+  TMarkedText body = Part(text, s + startMarker.size(), e - s - startMarker.size());
+  while (!body.Empty() && (body.At(0) == '\r' || body.At(0) == '\n'))
+    body.Erase(0, 1);
+  while (!body.Empty() && static_cast<unsigned char>(body.Back()) <= 32)
+    body.PopBack();
+  body.AppendTemplate("\r\n");
+  TMarkedText repeated;
   for (std::size_t i = 0; i < itemCount; ++i)
-    repeated += body;
+    repeated.Append(body, 0, body.Size());
   for (std::size_t item = 0; item < itemCount; ++item)
     for (std::size_t token = 0; token < tokens.size(); ++token) {
-      const std::size_t at = repeated.find(tokens[token]);
+      const std::size_t at = repeated.Find(tokens[token]);
       if (at != std::string::npos)
-        repeated.replace(at, tokens[token].size(), valueOf(item, token));
+        repeated.Replace(at, tokens[token].size(), valueOf(item, token));
     }
-  text.replace(s, e + endMarker.size() - s, ReferenceAlignRight(repeated));
-  return text;
+  TMarkedText result = Part(text, 0, s);
+  const TMarkedText aligned = ReferenceAlign(repeated);
+  result.Append(aligned, 0, aligned.Size());
+  result.Append(text, e + endMarker.size(), text.Size() - e - endMarker.size());
+  return result.Text();
 }
