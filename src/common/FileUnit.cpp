@@ -152,38 +152,6 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   }
 }
 
-namespace {
-bool WriteAll(int descriptor, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-} // namespace
-
-bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
-  std::string temporary = path + ".tmp-XXXXXX";
-  const int descriptor = ::mkstemp(temporary.data());
-  if (descriptor < 0)
-    return false;
-  // A replaced file keeps its permissions; a new one gets the usual 0644.
-  struct stat existing {};
-  const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-  const bool written =
-      ::fchmod(descriptor, mode) == 0 && WriteAll(descriptor, bytes) && ::fsync(descriptor) == 0;
-  const bool closed = ::close(descriptor) == 0;
-  if (written && closed && ::rename(temporary.c_str(), path.c_str()) == 0)
-    return true;
-  ::unlink(temporary.c_str());
-  return false;
-}
-
 std::vector<std::string> ExpandTrackFolders(const std::vector<std::string>& paths) {
   std::vector<std::string> files;
   for (const std::string& path : paths) {

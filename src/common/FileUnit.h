@@ -64,10 +64,5 @@ bool FileExists(const std::string& path);
 // The whole content of a regular file; nothing when it cannot be opened or read.
 std::optional<std::string> ReadFileBytes(const std::string& path);
 
-// Writes the file whole or not at all: the bytes go to a temporary file beside it, which
-// then takes the file's place. On failure the previous file is untouched and no
-// temporary file is left.
-bool WriteFileAtomically(const std::string& path, std::string_view bytes);
-
 // Files stand for themselves; a folder stands for its *.mp3 files (any case), by name.
 std::vector<std::string> ExpandTrackFolders(const std::vector<std::string>& paths);

@@ -1,6 +1,7 @@
 #include "common/PreferencesUnit.h"
 
 #include "common/FileUnit.h"
+#include "common/FileWriteUnit.h"
 
 // Text is UTF-8 bytes throughout; the INI file needs no conversion. The template's
 // definitions are compiled here rather than taken from the shared library, which would

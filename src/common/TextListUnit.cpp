@@ -1,6 +1,7 @@
 #include "common/TextListUnit.h"
 
 #include "common/FileUnit.h"
+#include "common/FileWriteUnit.h"
 
 #include <array>
 #include <utility>

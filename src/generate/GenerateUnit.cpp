@@ -2,6 +2,7 @@
 
 #include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
+#include "common/FileWriteUnit.h"
 #include "common/Host.h"
 #include "common/TextListUnit.h"
 #include "generate/PostingPolicyUnit.h"

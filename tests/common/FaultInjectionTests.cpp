@@ -9,6 +9,7 @@
 #include "audio/MP3Unit.h"
 #include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
+#include "common/FileWriteUnit.h"
 #include "common/PreferencesUnit.h"
 #include "common/RememberedListsUnit.h"
 #include "common/TextListUnit.h"
@@ -33,6 +34,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -211,6 +213,35 @@ TEST_P(FaultInjection, FailedWritesLeaveThePreviousFile) {
   }
 }
 
+// An album's files are put in place together: the second one failing leaves the first
+// file as it was and nothing new behind.
+TEST_P(FaultInjection, ASetIsWrittenWholeOrNotAtAll) {
+  Host.ProgramDir.Write("album.nfo", "previous nfo");
+  const std::vector<std::string> before = Entries();
+  {
+    TFileSet set;
+    ASSERT_EQ(set.Add(Folder + "album.nfo", std::string(8000, 'n')), TWriteResult::Written);
+    // A mount with a file open for writing cannot turn read-only: the permissions can.
+    const bool permissions = GetParam() == TFault::ReadOnlyFolder;
+    if (permissions) {
+      ASSERT_EQ(::chmod(Folder.c_str(), 0555), 0);
+      SetPermissionOverride(false);
+    } else {
+      Inject("album.sfv");
+    }
+    EXPECT_NE(set.Add(Folder + "album.sfv", std::string(8000, 's')), TWriteResult::Written);
+    if (permissions) {
+      SetPermissionOverride(true);
+      ::chmod(Folder.c_str(), 0755);
+    }
+  }
+  if (GetParam() != TFault::ReadOnlyFolder)
+    Undo();
+  fs::remove_all(Folder + "album.sfv");
+  EXPECT_EQ(ReadWholeFile(Folder + "album.nfo"), "previous nfo");
+  EXPECT_EQ(Entries(), before);
+}
+
 namespace {
 std::string FaultName(const ::testing::TestParamInfo<TFault>& info) {
   switch (info.param) {
@@ -290,5 +321,146 @@ TEST(FifoNamedLikeATrack, EveryReaderRefusesItAtOnce) {
     finished = true;
     watchdog.join();
     EXPECT_FALSE(unblocked) << "the reader waited on the FIFO";
+  }
+}
+
+namespace {
+bool IsKind(const std::string& path, mode_t kind) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 && (status.st_mode & S_IFMT) == kind;
+}
+} // namespace
+
+// What stands at the path decides how a write meets it: a device or a pipe takes the
+// bytes and stays what it is, a link writes its target and stays a link, and a read-only
+// file, a folder or a name the system refuses is left alone with a failure, never an
+// exception. Nothing that is not a regular file is ever renamed over.
+TEST(WriteTargets, OnlyRegularFilesAreEverReplaced) {
+  TTempFolder temp;
+  const std::string folder = temp.Path();
+  const std::string fifo = folder + "read.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  ASSERT_EQ(::mkfifo((folder + "unread.fifo").c_str(), 0644), 0);
+  temp.Write("target.txt", "old");
+  fs::create_symlink("target.txt", folder + "link.txt");
+  fs::create_symlink("missing.txt", folder + "dangling.txt");
+  fs::create_symlink("self.txt", folder + "self.txt");
+  ::chmod(temp.Write("readonly.txt", "kept").c_str(), 0444);
+  fs::create_directory(folder + "folder.nfo");
+  const struct {
+    const char* Name;
+    std::string Path;
+    TWriteResult Expected;
+    std::function<bool()> After;
+  } cases[] = {
+      {"/dev/null", "/dev/null", TWriteResult::Written,
+       [] {
+         return IsKind("/dev/null", S_IFCHR);
+       }},
+      {"/dev/full", "/dev/full", TWriteResult::Failed,
+       [] {
+         return IsKind("/dev/full", S_IFCHR);
+       }},
+      {"a pipe being read", fifo, TWriteResult::Written,
+       [&] {
+         return IsKind(fifo, S_IFIFO);
+       }},
+      {"a pipe nobody reads", folder + "unread.fifo", TWriteResult::Failed,
+       [&] {
+         return IsKind(folder + "unread.fifo", S_IFIFO);
+       }},
+      {"a link to a file", folder + "link.txt", TWriteResult::Written,
+       [&] {
+         return IsKind(folder + "link.txt", S_IFLNK) &&
+                ReadWholeFile(folder + "target.txt") == "new";
+       }},
+      {"a dangling link", folder + "dangling.txt", TWriteResult::Written,
+       [&] {
+         return IsKind(folder + "dangling.txt", S_IFLNK) &&
+                ReadWholeFile(folder + "missing.txt") == "new";
+       }},
+      {"a link to itself", folder + "self.txt", TWriteResult::Failed,
+       [&] {
+         return IsKind(folder + "self.txt", S_IFLNK);
+       }},
+      {"a read-only file", folder + "readonly.txt", TWriteResult::ReadOnly,
+       [&] {
+         return ReadWholeFile(folder + "readonly.txt") == "kept";
+       }},
+      {"a folder", folder + "folder.nfo", TWriteResult::NotAFile,
+       [&] {
+         return IsKind(folder + "folder.nfo", S_IFDIR);
+       }},
+      {"a name longer than the system allows", folder + std::string(300, 'n') + ".sfv",
+       TWriteResult::Failed,
+       [] {
+         return true;
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    // The reading end is open before the write: a pipe is never waited on.
+    const int reader = c.Path == fifo ? ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    EXPECT_EQ(WriteFile(c.Path, "new"), c.Expected);
+    if (reader >= 0) {
+      char read[8] = {};
+      EXPECT_EQ(::read(reader, read, sizeof read), 3);
+      EXPECT_STREQ(read, "new");
+      ::close(reader);
+    }
+    EXPECT_TRUE(c.After());
+  }
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().filename().string().starts_with("."))
+      left.push_back(entry.path().string());
+  EXPECT_TRUE(left.empty()) << left.front();
+}
+
+// "Do not replace" is the system's one step: a file that appears after the set was
+// prepared is kept, and the files already put in place are taken back.
+TEST(WriteTargets, CreateOnlyKeepsAFileThatAppearsMeanwhile) {
+  TTempFolder temp;
+  temp.Write("album.nfo", "old nfo");
+  for (const bool named : {false, true}) {
+    SCOPED_TRACE(named ? "named temporary files" : "unnamed temporary files");
+    TFileSet set;
+    set.NamedTemporaries = named;
+    ASSERT_EQ(set.Add(temp.Path() + "album.nfo", "new nfo"), TWriteResult::Written);
+    ASSERT_EQ(set.Add(temp.Path() + "album.m3u", "new m3u", TWriteMode::CreateOnly),
+              TWriteResult::Written);
+    ASSERT_EQ(set.Add(temp.Path() + "album.sfv", "new sfv", TWriteMode::CreateOnly),
+              TWriteResult::Written);
+    temp.Write("album.sfv", "the user's");
+    std::string failed;
+    EXPECT_EQ(set.Commit(&failed), TWriteResult::Exists);
+    EXPECT_EQ(failed, temp.Path() + "album.sfv");
+    EXPECT_EQ(ReadWholeFile(temp.Path() + "album.sfv"), "the user's");
+    EXPECT_EQ(ReadWholeFile(temp.Path() + "album.nfo"), "old nfo");
+    EXPECT_FALSE(fs::exists(temp.Path() + "album.m3u"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 2);
+    fs::remove(temp.Path() + "album.sfv");
+  }
+}
+
+// An interrupted program leaves no temporary file: the signal removes it, then ends the
+// program as the signal does.
+TEST(WriteTargets, ASignalDuringAWriteRemovesItsTemporaryFile) {
+  TTempFolder temp;
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      InstallWriteInterruptCleanup();
+      TFileSet set;
+      set.NamedTemporaries = true;
+      if (set.Add(temp.Path() + "album.nfo", "bytes") == TWriteResult::Written)
+        ::raise(signal);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 0);
   }
 }

@@ -1,0 +1,408 @@
+#include "common/FileWriteUnit.h"
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <limits.h>
+#include <optional>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// The names of temporary files that exist at this moment, for the signal handler, which
+// may touch nothing but fixed storage. It is the one piece of process-wide state besides
+// the installed host; a slot is used only while its file has a name.
+constexpr std::size_t Slots = 32;
+struct TNameSlot {
+  std::atomic<int> State{0}; // 0 free, 1 being written, 2 a name to remove
+  char Path[PATH_MAX] = {};
+};
+std::array<TNameSlot, Slots> Names;
+
+int RegisterName(const std::string& path) {
+  if (path.size() >= PATH_MAX)
+    return -1;
+  for (std::size_t i = 0; i < Slots; ++i) {
+    int free = 0;
+    if (Names[i].State.compare_exchange_strong(free, 1)) {
+      std::memcpy(Names[i].Path, path.c_str(), path.size() + 1);
+      Names[i].State.store(2);
+      return static_cast<int>(i);
+    }
+  }
+  return -1; // more writes at once than slots: only that name goes unguarded
+}
+
+void ForgetName(int& slot) {
+  if (slot >= 0)
+    Names[static_cast<std::size_t>(slot)].State.store(0);
+  slot = -1;
+}
+
+void RemoveNamesAndEnd(int signal) {
+  for (TNameSlot& slot : Names)
+    if (slot.State.load() == 2)
+      ::unlink(slot.Path);
+  // The handler was reset on entry: the signal now ends the program as it would have.
+  ::raise(signal);
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+bool WriteAll(int descriptor, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// A fresh name for a temporary file in the folder: hidden, and short whatever the
+// target's name, so that it fits where the target fits.
+std::string TemporaryNameIn(const std::string& folder) {
+  static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::minstd_rand random(std::random_device{}());
+  std::string name = folder + ".tamberlon-";
+  for (int i = 0; i < 10; ++i)
+    name += Letters[random() % (sizeof Letters - 1)];
+  return name;
+}
+
+// Links the path (or open file) to a fresh temporary name in the folder; the name, or
+// nothing with errno set.
+template <typename Link>
+std::optional<std::string> LinkToFreshName(const std::string& folder, Link link) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    std::string name = TemporaryNameIn(folder);
+    if (link(name) == 0)
+      return name;
+    if (errno != EEXIST)
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+// What a path leads to: a regular file or nothing (written by replacing or creating the
+// final target of its links), or something written into directly.
+struct TTarget {
+  TWriteResult Problem = TWriteResult::Written;
+  std::string Path;
+  bool Direct = false;
+  bool Append = false; // a regular file reached through /proc (as /dev/stdout reaches it)
+  bool Exists = false;
+  struct stat Status {};
+};
+
+TTarget ResolveTarget(const std::string& path) {
+  TTarget target;
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    // A terminal, /dev/null or a pipe takes the bytes as they are; a folder, a disk or
+    // anything else takes no document.
+    if (S_ISCHR(status.st_mode) || S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)) {
+      target.Direct = true;
+      target.Path = path;
+    } else {
+      target.Problem = TWriteResult::NotAFile;
+    }
+    return target;
+  }
+  std::string at = path;
+  for (int hops = 0;; ++hops) {
+    if (hops > 40) {
+      errno = ELOOP;
+      target.Problem = TWriteResult::Failed;
+      return target;
+    }
+    if (::lstat(at.c_str(), &status) != 0) {
+      if (errno != ENOENT)
+        target.Problem = TWriteResult::Failed;
+      target.Path = at; // a new file, perhaps named by a dangling link
+      return target;
+    }
+    if (!S_ISLNK(status.st_mode))
+      break;
+    if (at.starts_with("/proc/")) {
+      // A descriptor's link names no place to put a new file: write through it.
+      target = {TWriteResult::Written, path, true, true, true, status};
+      return target;
+    }
+    std::array<char, PATH_MAX> link{};
+    const ssize_t length = ::readlink(at.c_str(), link.data(), link.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= link.size()) {
+      if (length >= 0)
+        errno = ENAMETOOLONG;
+      target.Problem = TWriteResult::Failed;
+      return target;
+    }
+    const std::string next(link.data(), static_cast<std::size_t>(length));
+    at = next.starts_with('/') ? next : FolderOf(at) + next;
+  }
+  target.Path = at;
+  target.Exists = true;
+  target.Status = status;
+  if (!S_ISREG(status.st_mode))
+    target.Problem = TWriteResult::NotAFile;
+  else if ((status.st_mode & 0222) == 0 || ::access(at.c_str(), W_OK) != 0)
+    target.Problem = TWriteResult::ReadOnly; // also for root, as a read-only file is meant
+  return target;
+}
+
+bool ProcFileDescriptorsUsable() {
+  static const bool usable = ::access("/proc/self/fd", X_OK) == 0;
+  return usable;
+}
+
+std::string DescriptorPath(int descriptor) {
+  return "/proc/self/fd/" + std::to_string(descriptor);
+}
+} // namespace
+
+struct TFileSet::TStaged {
+  std::string Path;   // as asked
+  std::string Target; // where the bytes land
+  std::string Bytes;  // for a direct write only
+  bool Direct = false;
+  bool Append = false;
+  bool Replaces = false; // a regular file is there and may be replaced
+  int Descriptor = -1;
+  std::string TemporaryName; // empty for an unnamed temporary file
+  int TemporarySlot = -1;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  // What the commit did, for undoing it.
+  bool Placed = false;
+  std::string Backup;
+  int BackupSlot = -1;
+};
+
+TFileSet::TFileSet() = default;
+
+TFileSet::~TFileSet() {
+  Discard();
+}
+
+void TFileSet::Discard() {
+  for (TStaged& staged : Staged) {
+    if (staged.Descriptor >= 0)
+      ::close(staged.Descriptor);
+    if (!staged.TemporaryName.empty())
+      ::unlink(staged.TemporaryName.c_str());
+    if (!staged.Backup.empty())
+      ::unlink(staged.Backup.c_str());
+    ForgetName(staged.TemporarySlot);
+    ForgetName(staged.BackupSlot);
+  }
+  Staged.clear();
+}
+
+TWriteResult TFileSet::Add(const std::string& path, std::string_view bytes, TWriteMode mode) {
+  const TTarget target = ResolveTarget(path);
+  if (target.Problem != TWriteResult::Written)
+    return target.Problem;
+  TStaged staged;
+  staged.Path = path;
+  staged.Target = target.Path;
+  if (target.Direct) { // nothing is replaced there, whatever the mode
+    staged.Direct = true;
+    staged.Append = target.Append;
+    staged.Bytes = std::string(bytes);
+    Staged.push_back(std::move(staged));
+    return TWriteResult::Written;
+  }
+  if (target.Exists && mode == TWriteMode::CreateOnly)
+    return TWriteResult::Exists;
+  staged.Replaces = target.Exists;
+
+  const std::string folder = FolderOf(target.Path);
+  if (!NamedTemporaries && ProcFileDescriptorsUsable())
+    staged.Descriptor = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (staged.Descriptor < 0) {
+    // No unnamed files here: a named one, removed should the program be interrupted.
+    for (int attempt = 0; attempt < 20 && staged.Descriptor < 0; ++attempt) {
+      staged.TemporaryName = TemporaryNameIn(folder);
+      staged.Descriptor = ::open(staged.TemporaryName.c_str(),
+                                 O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
+      if (staged.Descriptor < 0 && errno != EEXIST)
+        break;
+    }
+    if (staged.Descriptor < 0) {
+      staged.TemporaryName.clear();
+      return TWriteResult::Failed;
+    }
+    staged.TemporarySlot = RegisterName(staged.TemporaryName);
+  }
+  // A replaced file keeps its permissions and owner; a new one gets the usual 0644.
+  const mode_t permissions = target.Exists ? (target.Status.st_mode & 07777) : 0644;
+  if (target.Exists) // only root may give a file away: anyone else's copy is theirs
+      [[maybe_unused]]
+    const int owned = ::fchown(staged.Descriptor, target.Status.st_uid, target.Status.st_gid);
+  struct stat written {};
+  const bool ok = ::fchmod(staged.Descriptor, permissions) == 0 &&
+                  WriteAll(staged.Descriptor, bytes) && ::fsync(staged.Descriptor) == 0 &&
+                  ::fstat(staged.Descriptor, &written) == 0;
+  staged.Device = written.st_dev;
+  staged.Inode = written.st_ino;
+  Staged.push_back(std::move(staged));
+  if (!ok) {
+    const int error = errno;
+    TStaged& failed = Staged.back();
+    ::close(failed.Descriptor);
+    if (!failed.TemporaryName.empty())
+      ::unlink(failed.TemporaryName.c_str());
+    ForgetName(failed.TemporarySlot);
+    Staged.pop_back();
+    errno = error;
+    return TWriteResult::Failed;
+  }
+  return TWriteResult::Written;
+}
+
+namespace {
+// Takes the final name only when nothing is there, in one step.
+int LinkWithoutReplacing(const std::string& from, const std::string& to, bool fromDescriptor) {
+  if (fromDescriptor)
+    return ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW);
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+    return 0;
+  if (errno != EINVAL && errno != ENOSYS)
+    return -1;
+  // A file system without the flag: a hard link fails just as atomically on a name taken.
+  if (::link(from.c_str(), to.c_str()) != 0)
+    return -1;
+  ::unlink(from.c_str());
+  return 0;
+}
+
+bool WriteDirectly(const std::string& path, std::string_view bytes, bool append) {
+  // Without O_NONBLOCK the open of a pipe nobody reads would wait for ever.
+  const int descriptor =
+      ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC | (append ? O_APPEND : 0));
+  if (descriptor < 0)
+    return false;
+  const int flags = ::fcntl(descriptor, F_GETFL);
+  const bool ok = flags >= 0 && ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
+                  WriteAll(descriptor, bytes);
+  const int error = errno;
+  ::close(descriptor);
+  errno = error;
+  return ok;
+}
+} // namespace
+
+TWriteResult TFileSet::Commit(std::string* failedPath) {
+  TWriteResult result = TWriteResult::Written;
+  const auto fail = [&](TWriteResult why, const TStaged& staged) {
+    result = why;
+    if (failedPath)
+      *failedPath = staged.Path;
+  };
+  for (TStaged& s : Staged) {
+    if (s.Direct)
+      continue;
+    const bool unnamed = s.TemporaryName.empty();
+    const std::string source = unnamed ? DescriptorPath(s.Descriptor) : s.TemporaryName;
+    struct stat now {};
+    const bool there = ::lstat(s.Target.c_str(), &now) == 0;
+    if (!s.Replaces || !there) {
+      s.Replaces = false;
+      if (LinkWithoutReplacing(source, s.Target, unnamed) != 0) {
+        fail(errno == EEXIST ? TWriteResult::Exists : TWriteResult::Failed, s);
+        break;
+      }
+    } else {
+      if (!S_ISREG(now.st_mode)) { // something else took the file's place meanwhile
+        fail(TWriteResult::NotAFile, s);
+        break;
+      }
+      // The old file under a second name until the whole set is in place.
+      if (const auto backup = LinkToFreshName(FolderOf(s.Target), [&](const std::string& name) {
+            return ::link(s.Target.c_str(), name.c_str());
+          })) {
+        s.Backup = *backup;
+        s.BackupSlot = RegisterName(s.Backup);
+      }
+      std::string from = s.TemporaryName;
+      if (unnamed) {
+        const auto named = LinkToFreshName(FolderOf(s.Target), [&](const std::string& name) {
+          return ::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+        });
+        if (!named) {
+          fail(TWriteResult::Failed, s);
+          break;
+        }
+        s.TemporaryName = *named;
+        s.TemporarySlot = RegisterName(s.TemporaryName);
+        from = *named;
+      }
+      if (::rename(from.c_str(), s.Target.c_str()) != 0) {
+        fail(TWriteResult::Failed, s);
+        break;
+      }
+    }
+    ForgetName(s.TemporarySlot);
+    s.TemporaryName.clear();
+    s.Placed = true;
+  }
+  for (std::size_t i = 0; i < Staged.size() && result == TWriteResult::Written; ++i)
+    if (Staged[i].Direct && !WriteDirectly(Staged[i].Target, Staged[i].Bytes, Staged[i].Append))
+      fail(TWriteResult::Failed, Staged[i]);
+
+  if (result != TWriteResult::Written) {
+    const int error = errno;
+    // Undone in reverse: new files go, replaced ones get their old content back.
+    for (std::size_t i = Staged.size(); i-- > 0;) {
+      TStaged& s = Staged[i];
+      if (!s.Placed)
+        continue;
+      struct stat now {};
+      const bool ours =
+          ::lstat(s.Target.c_str(), &now) == 0 && now.st_dev == s.Device && now.st_ino == s.Inode;
+      if (!s.Backup.empty()) {
+        if (::rename(s.Backup.c_str(), s.Target.c_str()) == 0)
+          s.Backup.clear();
+      } else if (!s.Replaces && ours) {
+        ::unlink(s.Target.c_str());
+      }
+    }
+    errno = error;
+  }
+  Discard(); // the backups of a complete set, and every descriptor
+  return result;
+}
+
+TWriteResult WriteFile(const std::string& path, std::string_view bytes, TWriteMode mode) {
+  TFileSet set;
+  const TWriteResult staged = set.Add(path, bytes, mode);
+  return staged == TWriteResult::Written ? set.Commit() : staged;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  return WriteFile(path, bytes) == TWriteResult::Written;
+}
+
+void InstallWriteInterruptCleanup() {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction previous {};
+    if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN)
+      continue; // started with the signal ignored (nohup): it stays ignored
+    struct sigaction action {};
+    action.sa_handler = RemoveNamesAndEnd;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    ::sigaction(signal, &action, nullptr);
+  }
+}

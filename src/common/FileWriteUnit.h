@@ -1,0 +1,59 @@
+#pragma once
+// Writing files so that nothing is lost: each file is written whole or not at all, a set
+// of files is put in place together, a path that is a link writes its target, a device
+// or pipe is written into (never renamed over), a read-only file is never replaced, and
+// "do not replace" is decided by the system in one step, so a file that appears meanwhile
+// is kept.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TWriteMode {
+  Replace,   // a regular file found at the path when it is staged is replaced
+  CreateOnly // any file at the path, then or later, is kept and the write refused
+};
+
+enum class TWriteResult {
+  Written,
+  Exists,   // create-only, and a file is there
+  ReadOnly, // a regular file without write permission
+  NotAFile, // a folder, a block device or something else that takes no document
+  Failed    // the system refused (full disk, read-only folder, name too long, ...)
+};
+
+// Writes one file as a set of one.
+TWriteResult WriteFile(const std::string& path, std::string_view bytes,
+                       TWriteMode mode = TWriteMode::Replace);
+// True when the file was written.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// Files staged one by one and put in place together: when one cannot be placed, none of
+// the new ones is left and every replaced file holds what it held before.
+class TFileSet {
+public:
+  TFileSet();
+  ~TFileSet(); // whatever was staged and not committed goes
+  TFileSet(const TFileSet&) = delete;
+  TFileSet& operator=(const TFileSet&) = delete;
+
+  // The bytes go to a temporary file beside the target now (a full disk shows here,
+  // before anything is in place). A character device or pipe is written at the commit.
+  TWriteResult Add(const std::string& path, std::string_view bytes,
+                   TWriteMode mode = TWriteMode::Replace);
+  // Puts every staged file in place, in the order added; the path that failed, if any.
+  TWriteResult Commit(std::string* failedPath = nullptr);
+
+  // Temporary files with names instead of unnamed ones (as on a file system that has
+  // none); tests use it to see the names.
+  bool NamedTemporaries = false;
+
+private:
+  struct TStaged;
+  void Discard();
+  std::vector<TStaged> Staged;
+};
+
+// Makes SIGINT, SIGTERM and SIGHUP remove the temporary files of writes under way before
+// the program ends as the signal would have ended it. Once per program.
+void InstallWriteInterruptCleanup();
