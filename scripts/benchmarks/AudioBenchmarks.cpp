@@ -58,7 +58,7 @@ void VerifySfvAlbum(benchmark::State& state, std::string path) {
   for (auto _ : state) {
     const std::atomic<bool> cancelled{false};
     TSfvVerifyCallbacks callbacks;
-    callbacks.Listed = [&bytes](const std::vector<TSfvEntry>&, std::uint64_t total) {
+    callbacks.Listed = [&bytes](const std::vector<TSfvEntry>&, std::uint64_t total, std::size_t) {
       bytes = total;
     };
     benchmark::DoNotOptimize(VerifySfv(path, callbacks, cancelled));

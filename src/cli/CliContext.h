@@ -10,6 +10,9 @@ struct TCliContext {
   std::ostream& Out;
   std::ostream& Err;
   bool ShowProgress = false;
+  // The command's status says all: the messages it showed do not make it 1 (a summary
+  // that counts warnings under their own word).
+  bool StatusFinal = false;
 };
 
 using TCommand = int (*)(std::span<const std::string> arguments, TCliContext& context);

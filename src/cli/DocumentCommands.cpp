@@ -17,7 +17,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <optional>
 
@@ -160,12 +161,25 @@ std::optional<TOptions> ParseOptions(std::span<const std::string> arguments, TCl
 }
 
 std::optional<TDateTime> IsoDate(const std::string& text) {
-  int year = 0, month = 0, day = 0;
-  char dash1 = 0, dash2 = 0;
-  if (std::sscanf(text.c_str(), "%4d%c%2d%c%2d", &year, &dash1, &month, &dash2, &day) != 5 ||
-      dash1 != '-' || dash2 != '-' || month < 1 || month > 12 || day < 1 || day > 31)
+  const auto digits = [&](std::size_t from, std::size_t count) -> std::optional<int> {
+    int value = 0;
+    for (std::size_t i = from; i < from + count; ++i) {
+      if (!std::isdigit(static_cast<unsigned char>(text[i])))
+        return std::nullopt;
+      value = value * 10 + (text[i] - '0');
+    }
+    return value;
+  };
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-')
     return std::nullopt;
-  return EncodeDateTime({year, month, day, 0, 0, 0});
+  const auto year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
+  if (!year || !month || !day || *month < 1 || *month > 12 || *day < 1)
+    return std::nullopt;
+  constexpr int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (*year % 4 == 0 && *year % 100 != 0) || *year % 400 == 0;
+  if (*day > Days[*month - 1] + (*month == 2 && leap ? 1 : 0))
+    return std::nullopt; // 29 February 2023 is no day, not 1 March
+  return EncodeDateTime({*year, *month, *day, 0, 0, 0});
 }
 
 std::optional<int> StereoIndex(std::string text) {
@@ -183,26 +197,32 @@ std::optional<int> StereoIndex(std::string text) {
   return std::nullopt;
 }
 
+enum class TAlbumOutcome { Written, Skipped, Failed, BadUsage };
+
 // The album as the window makes it: preferences, tracks, majorities, then the options.
 struct TAlbumRun {
   TAlbumSession Session;
   std::string Folder;
+  std::size_t UnreadTracks = 0; // named as they were read; the album is still made
 };
 
-bool BuildAlbum(const TOptions& options, TCliContext& context, bool withChecksum, TAlbumRun& run) {
+// Nothing when the album was made, else why not.
+std::optional<TAlbumOutcome> BuildAlbum(const TOptions& options, TCliContext& context,
+                                        bool withChecksum, TAlbumRun& run) {
   TAlbumSession& session = run.Session;
   session.Preferences = ReadPreferences(GetPreferencesPath());
   const TPreferences& preferences = session.Preferences;
   std::vector<std::string> paths = ExpandTrackFolders(options.Files);
   if (paths.empty()) {
     context.Err << "tamberlon-cli: no MP3 files given\n";
-    return false;
+    return TAlbumOutcome::BadUsage;
   }
-  // The window only offers files that exist; a mistyped name here is told, not listed.
+  // The window only offers regular files that exist; a mistyped name here is told, and a
+  // pipe or device is no track.
   for (const std::string& path : paths)
-    if (!std::filesystem::exists(path)) {
-      context.Err << "tamberlon-cli: " << path << ": no such file\n";
-      return false;
+    if (const auto problem = TrackFileProblem(path)) {
+      context.Err << "tamberlon-cli: " << path << ": " << *problem << "\n";
+      return *problem == "no such file" ? TAlbumOutcome::BadUsage : TAlbumOutcome::Failed;
     }
   const bool sort =
       options.Has("--sort") || (preferences.SortSelections && !options.Has("--no-sort"));
@@ -213,6 +233,8 @@ bool BuildAlbum(const TOptions& options, TCliContext& context, bool withChecksum
   TTrackObserver observer;
   observer.Idle = ReadingProgress(context);
   session.ChooseTracks(paths, withChecksum, observer);
+  for (const TTrackEntry& track : session.Album().Tracks)
+    run.UnreadTracks += !track.Info || !track.Info->Analysed;
 
   TAlbumFieldTexts boxes;
   boxes.Encoder = preferences.Encoder;
@@ -235,7 +257,7 @@ bool BuildAlbum(const TOptions& options, TCliContext& context, bool withChecksum
     const auto index = StereoIndex(*stereo);
     if (!index) {
       context.Err << "tamberlon-cli: --stereo takes stereo, joint, dual or mono\n";
-      return false;
+      return TAlbumOutcome::BadUsage;
     }
     boxes.StereoMode = *index;
   }
@@ -244,19 +266,21 @@ bool BuildAlbum(const TOptions& options, TCliContext& context, bool withChecksum
     if (const std::string* value = options.Value(name)) {
       const auto date = IsoDate(*value);
       if (!date) {
-        context.Err << "tamberlon-cli: " << name << " takes a date as YYYY-MM-DD\n";
-        return false;
+        context.Err << "tamberlon-cli: " << name << " takes a date as YYYY-MM-DD; " << *value
+                    << " is none\n";
+        return TAlbumOutcome::BadUsage;
       }
       boxes.*field = *date;
     }
   session.SetTexts(boxes);
   session.SetNewsGroups(options.Groups.empty() ? preferences.NGPostedTo : options.Groups);
   session.StoreFields();
-  return true;
+  return std::nullopt;
 }
 
-bool Refuses(const std::string& path, const TOptions& options, TCliContext& context) {
-  if (options.Has("--force") || !std::filesystem::exists(path))
+// Without --force an existing document is kept and named; the others are still written.
+bool Kept(const std::string& path, const TOptions& options, TCliContext& context) {
+  if (options.Has("--force") || !FileExists(path)) // a device or pipe is written into
     return false;
   context.Err << "tamberlon-cli: " << path << ": exists; use --force to replace it\n";
   return true;
@@ -264,15 +288,16 @@ bool Refuses(const std::string& path, const TOptions& options, TCliContext& cont
 } // namespace
 
 namespace {
-enum class TAlbumOutcome { Written, Skipped, Failed, BadUsage };
-
 // One album's .nfo (and companions) from the options; its files are options.Files.
-TAlbumOutcome WriteAlbumNfo(const TOptions& options, TCliContext& context) {
+TAlbumOutcome WriteAlbumNfo(const TOptions& options, TCliContext& context,
+                            std::size_t* unreadTracks = nullptr) {
   const bool withSfv = options.Has("--sfv");
   const bool withM3u = options.Has("--m3u");
   TAlbumRun run;
-  if (!BuildAlbum(options, context, withSfv, run))
-    return TAlbumOutcome::BadUsage;
+  if (const auto failed = BuildAlbum(options, context, withSfv, run))
+    return *failed;
+  if (unreadTracks)
+    *unreadTracks = run.UnreadTracks;
   const std::string* encodingName = options.Value("--encoding");
   const auto encoding =
       EncodingNamed(encodingName ? *encodingName : run.Session.Preferences.NfoEncoding);
@@ -293,75 +318,125 @@ TAlbumOutcome WriteAlbumNfo(const TOptions& options, TCliContext& context) {
     save.TemplatePath = *templatePath;
   }
   // A character the encoding cannot hold is never replaced without a word.
-  if (const std::string unmappable = run.Session.Unmappable(save); !unmappable.empty()) {
-    context.Err << "tamberlon-cli: " << EncodingName(*encoding)
-                << " has no place for these characters: " << unmappable << "; nothing written\n";
-    return TAlbumOutcome::Failed;
-  }
+  const auto lacksCharacters = [&] {
+    const std::string unmappable = run.Session.Unmappable(save);
+    if (!unmappable.empty())
+      context.Err << "tamberlon-cli: " << EncodingName(*encoding)
+                  << " has no place for these characters: " << unmappable << "; nothing written\n";
+    return !unmappable.empty();
+  };
   if (options.Has("--stdout")) {
+    // Printing needs no file written: where the program folder cannot take a missing
+    // template, its built-in default serves.
+    if (save.TemplatePath.empty() && !FolderIsWritable(GetProgramFolder())) {
+      context.Err << "tamberlon-cli: " << GetProgramFolder()
+                  << ": cannot be written; a missing template is read as its built-in "
+                     "default\n";
+      save.Quietly = true;
+    }
+    if (lacksCharacters())
+      return TAlbumOutcome::Failed;
     context.Out << EncodeText(run.Session.NfoText(save), *encoding).Bytes;
     return TAlbumOutcome::Written;
   }
   const std::string* output = options.Value("-o");
   save.NfoPath = output ? *output : run.Folder + run.Session.Album().DefaultFileName();
-  save.WithM3u = withM3u;
-  if (Refuses(save.NfoPath, options, context) ||
-      (withSfv && Refuses(SfvPathFor(save.NfoPath), options, context)) ||
-      (withM3u && Refuses(M3uPathFor(save.NfoPath), options, context)))
+  // An album whose .nfo is there but a companion missing is completed, not skipped.
+  save.WithNfo = !Kept(save.NfoPath, options, context);
+  save.WithSfv = withSfv && !Kept(SfvPathFor(save.NfoPath), options, context);
+  save.WithM3u = withM3u && !Kept(M3uPathFor(save.NfoPath), options, context);
+  if (!save.WithNfo && !save.WithSfv && !save.WithM3u)
     return TAlbumOutcome::Skipped;
-  save.ChecksumProgress = ProgressLine(context, "Checksums");
-  // Replacing was refused above without --force; nothing is asked, nothing remembered.
-  if (!run.Session.Save(save, false, false).Saved)
+  if (save.WithNfo && lacksCharacters())
     return TAlbumOutcome::Failed;
-  context.Out << save.NfoPath << "\n";
-  if (withSfv)
-    context.Out << SfvPathFor(save.NfoPath) << "\n";
-  if (withM3u)
-    context.Out << M3uPathFor(save.NfoPath) << "\n";
+  save.ReplaceExisting = options.Has("--force");
+  save.ChecksumProgress = ProgressLine(context, "Checksums");
+  // Nothing is asked and nothing remembered; an existing file was dealt with above.
+  const TSaveOutcome saved = run.Session.Save(save, false, false);
+  if (!saved.Saved)
+    return saved.Exists ? TAlbumOutcome::Skipped : TAlbumOutcome::Failed;
+  for (const std::string& path : saved.Written)
+    context.Out << path << "\n";
   return TAlbumOutcome::Written;
 }
 
-// Every folder at or below the roots that holds MP3 files, in order.
-std::vector<std::string> AlbumFolders(const std::vector<std::string>& roots) {
-  std::vector<std::string> folders;
-  const auto holdsTracks = [](const std::string& folder) {
-    return !ExpandTrackFolders({folder}).empty();
+// Every folder at or below the roots that holds MP3 files, in order. A folder that
+// cannot be read (its path too long to open included) is named and counted; links to
+// folders are not followed. Each folder is read once, and only the folders still to read
+// are held, so time and memory follow the number of folders.
+struct TAlbumFolders {
+  std::vector<std::string> Albums;
+  std::size_t Unreadable = 0; // folders below a root
+  bool BadRoot = false;       // a root that is no readable folder
+};
+
+TAlbumFolders FindAlbumFolders(const std::vector<std::string>& roots, TCliContext& context) {
+  TAlbumFolders found;
+  const auto unreadable = [&](const std::string& folder, const char* what) {
+    context.Err << "tamberlon-cli: " << folder << ": " << what << "\n";
+    ++found.Unreadable;
   };
   for (const std::string& root : roots) {
-    std::error_code error;
-    if (!std::filesystem::is_directory(root, error))
+    if (!IsFolder(root)) {
+      context.Err << "tamberlon-cli: " << root << ": "
+                  << (TrackFileProblem(root) == "no such file" ? "no such folder" : "not a folder")
+                  << "\n";
+      found.BadRoot = true;
       continue;
+    }
     const std::string top = root.ends_with('/') ? root : root + "/";
-    if (holdsTracks(top))
-      folders.push_back(top);
-    for (std::filesystem::recursive_directory_iterator
-             at(root, std::filesystem::directory_options::skip_permission_denied, error),
-         end;
-         at != end; at.increment(error))
-      if (at->is_directory(error) && !at->is_symlink(error) &&
-          holdsTracks(at->path().string() + "/"))
-        folders.push_back(at->path().string() + "/");
+    std::vector<std::string> pending = {top};
+    while (!pending.empty()) {
+      const std::string folder = std::move(pending.back());
+      pending.pop_back();
+      const auto entries = ReadFolder(folder);
+      if (!entries && folder == top) {
+        context.Err << "tamberlon-cli: " << root << ": " << std::strerror(errno) << "\n";
+        found.BadRoot = true;
+        continue;
+      }
+      if (!entries) {
+        unreadable(folder, std::strerror(errno));
+        continue;
+      }
+      if (!TracksInFolder(folder, *entries).empty())
+        found.Albums.push_back(folder);
+      for (const TFolderEntry& entry : *entries)
+        if (entry.IsFolder && !entry.IsLink)
+          pending.push_back(folder + entry.Name + "/");
+    }
   }
-  std::sort(folders.begin(), folders.end());
-  return folders;
+  std::sort(found.Albums.begin(), found.Albums.end());
+  return found;
 }
 
-// Whole collections: one album a folder, one after another, each read with all cores.
+// Whole collections: one album a folder, one after another, each read with all cores. The
+// summary counts every album (and every folder that could not be read) once; the status
+// follows it.
 int WriteCollection(TOptions options, TCliContext& context) {
   if (options.Value("-o") || options.Has("--stdout")) {
     context.Err << "tamberlon-cli: --recursive writes each album in its own folder; "
                    "-o and --stdout do not apply\n";
     return 2;
   }
-  const std::vector<std::string> folders = AlbumFolders(options.Files);
-  std::size_t written = 0, skipped = 0, failed = 0;
-  for (std::size_t i = 0; i < folders.size(); ++i) {
+  const TAlbumFolders folders = FindAlbumFolders(options.Files, context);
+  std::size_t written = 0, skipped = 0, failed = folders.Unreadable, warnings = 0;
+  for (std::size_t i = 0; i < folders.Albums.size(); ++i) {
     if (context.ShowProgress)
-      context.Err << "Album " << i + 1 << "/" << folders.size() << ": " << folders[i] << "\n";
-    options.Files = {folders[i]};
-    switch (WriteAlbumNfo(options, context)) {
+      context.Err << "Album " << i + 1 << "/" << folders.Albums.size() << ": " << folders.Albums[i]
+                  << "\n";
+    options.Files = {folders.Albums[i]};
+    std::size_t unread = 0;
+    TAlbumOutcome outcome = TAlbumOutcome::Failed;
+    try {
+      outcome = WriteAlbumNfo(options, context, &unread);
+    } catch (const std::exception& problem) { // one album's trouble ends only that album
+      context.Err << "tamberlon-cli: " << folders.Albums[i] << ": " << problem.what() << "\n";
+    }
+    switch (outcome) {
     case TAlbumOutcome::Written:
       ++written;
+      warnings += unread;
       break;
     case TAlbumOutcome::Skipped:
       ++skipped;
@@ -372,9 +447,15 @@ int WriteCollection(TOptions options, TCliContext& context) {
       break;
     }
   }
-  context.Out << folders.size() << (folders.size() == 1 ? " album: " : " albums: ") << written
-              << " written, " << skipped << " skipped, " << failed << " failed\n";
-  return failed > 0 ? 1 : 0;
+  const std::size_t albums = written + skipped + failed;
+  context.Out << albums << (albums == 1 ? " album: " : " albums: ") << written << " written, "
+              << skipped << " skipped, " << failed << " failed";
+  if (warnings > 0)
+    context.Out << ", " << warnings << (warnings == 1 ? " warning" : " warnings")
+                << " (tracks that could not be read)";
+  context.Out << "\n";
+  context.StatusFinal = true;
+  return failed > 0 || folders.BadRoot ? 1 : 0;
 }
 } // namespace
 
@@ -414,21 +495,34 @@ int RunSfvCommand(std::span<const std::string> arguments, TCliContext& context) 
     return 2;
   }
   TAlbumRun run;
-  if (!BuildAlbum(*options, context, true, run))
-    return 2;
-  TSFV sfv(run.Session.Album());
+  if (const auto failed = BuildAlbum(*options, context, true, run))
+    return *failed == TAlbumOutcome::BadUsage ? 2 : 1;
+  TAlbumInfo& album = run.Session.Album();
+  if (const auto problem = UnlistableTrackName(album, true)) {
+    CurrentHost().ShowFileMessage(TMessageKind::Error, problem->Message, problem->Path);
+    return 1;
+  }
+  // A track whose checksum could not be read was named as it was read: no .sfv without it.
+  for (const TTrackEntry& track : album.Tracks)
+    if (!track.Info || track.Info->Checksum == NoChecksum)
+      return 1;
+  TSFV sfv(album);
   sfv.Generate();
   if (options->Has("--stdout")) {
     context.Out << sfv.Output << "\r\n";
     return 0;
   }
   const std::string* output = options->Value("-o");
-  const std::string path =
-      output ? *output : SfvPathFor(run.Folder + run.Session.Album().DefaultFileName());
-  if (Refuses(path, *options, context))
+  const std::string path = output ? *output : SfvPathFor(run.Folder + album.DefaultFileName());
+  if (Kept(path, *options, context))
     return 1;
-  if (!sfv.SaveToFile(path)) {
-    ShowError(ecOpenForWriting, path);
+  std::vector<TInputFile> inputs;
+  for (const TTrackEntry& track : album.Tracks)
+    inputs.push_back({"track", track.Path});
+  const TSaveResult written =
+      WriteDocuments({{".sfv", path, sfv.Output + "\r\n"}}, inputs, options->Has("--force"));
+  if (!written.Saved) {
+    CurrentHost().ShowFileMessage(TMessageKind::Error, written.Message, written.Path);
     return 1;
   }
   context.Out << path << "\n";
@@ -446,22 +540,23 @@ int RunCheckCommand(std::span<const std::string> arguments, TCliContext& context
   }
   const std::string& path = arguments.front();
   const std::string folder = path.substr(0, path.rfind('/') + 1);
-  std::size_t entries = 0;
+  std::size_t verified = 0;
   std::size_t failures = 0;
   const bool read = ForEachSfvLine(path, [&](std::size_t number, const TSfvLine& line) {
-    if (line.Kind == TSfvLineKind::Malformed)
+    if (line.Kind == TSfvLineKind::Malformed) { // verifies nothing: the check fails
       context.Err << "tamberlon-cli: " << path << ":" << number << ": not an SFV line\n";
+      ++failures;
+    }
     if (line.Kind != TSfvLineKind::Entry)
       return;
     const TSfvOutcome outcome = CheckSfvEntry(line.Entry, folder);
     context.Out << line.Entry.Name << " " << SfvOutcomeWord(outcome) << "\n";
-    ++entries;
-    failures += outcome != TSfvOutcome::Ok;
+    ++(outcome == TSfvOutcome::Ok ? verified : failures);
   });
   if (!read) {
     ShowError(ecOpenForReading, path);
     return 1;
   }
-  context.Out << entries - failures << " OK, " << failures << " bad\n";
-  return failures > 0 || entries == 0 ? 1 : 0;
+  context.Out << verified << " OK, " << failures << " bad\n";
+  return failures > 0 || verified == 0 ? 1 : 0;
 }

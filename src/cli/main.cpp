@@ -4,9 +4,11 @@
 #include "cli/InfoCommand.h"
 #include "cli/RenderCommand.h"
 #include "common/AppVersionUnit.h"
+#include "common/FileWriteUnit.h"
 #include "platform/ConsoleHost.h"
 
 #include <cstdio>
+#include <exception>
 #include <iostream>
 #include <string>
 #include <unistd.h>
@@ -27,8 +29,7 @@ constexpr const char* Usage = "Usage: tamberlon-cli COMMAND [OPTIONS] FILE...\n"
 } // namespace
 
 int main(int argc, char** argv) {
-  // QtCore alone gives the system locale for the regional forms; no application object
-  // and no display are needed.
+  // The C library's locale gives the regional forms; the tool needs no display.
   TConsoleHost host;
   TInstalledHost installed(host);
 
@@ -40,26 +41,35 @@ int main(int argc, char** argv) {
   const std::string& command = arguments.front();
   const std::span<const std::string> rest(arguments.begin() + 1, arguments.end());
   int status = 0;
-  if (command == "--help" || command == "help") {
-    std::fputs(Usage, stdout);
-    return 0;
-  } else if (command == "--version" || command == "version") {
-    std::printf("tamberlon-cli %s\n", ShortenVersion(TAMBERLON_FILE_VERSION).c_str());
-    return 0;
-  } else if (command == "info") {
-    status = RunInfoCommand(rest);
-  } else if (command == "render") {
-    status = RunRenderCommand(rest);
-  } else if (command == "nfo" || command == "sfv" || command == "check") {
-    TCliContext context{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
-    const TCommand run = command == "nfo"   ? RunNfoCommand
-                         : command == "sfv" ? RunSfvCommand
-                                            : RunCheckCommand;
-    status = run(rest, context);
-  } else {
-    std::fprintf(stderr, "tamberlon-cli: unknown command %s\n\n%s", command.c_str(), Usage);
-    return 2;
+  bool statusFinal = false;
+  InstallWriteInterruptCleanup();
+  // No exception ends the tool without a word: the command that met it fails.
+  try {
+    if (command == "--help" || command == "help") {
+      std::fputs(Usage, stdout);
+      return 0;
+    } else if (command == "--version" || command == "version") {
+      std::printf("tamberlon-cli %s\n", ShortenVersion(TAMBERLON_FILE_VERSION).c_str());
+      return 0;
+    } else if (command == "info") {
+      status = RunInfoCommand(rest);
+    } else if (command == "render") {
+      status = RunRenderCommand(rest);
+    } else if (command == "nfo" || command == "sfv" || command == "check") {
+      TCliContext context{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
+      const TCommand run = command == "nfo"   ? RunNfoCommand
+                           : command == "sfv" ? RunSfvCommand
+                                              : RunCheckCommand;
+      status = run(rest, context);
+      statusFinal = context.StatusFinal;
+    } else {
+      std::fprintf(stderr, "tamberlon-cli: unknown command %s\n\n%s", command.c_str(), Usage);
+      return 2;
+    }
+  } catch (const std::exception& problem) {
+    std::fprintf(stderr, "tamberlon-cli: %s\n", problem.what());
+    return 1;
   }
   // A message that the window would show in a box means the run did not go cleanly.
-  return status == 0 && host.MessagesShown() > 0 ? 1 : status;
+  return status == 0 && !statusFinal && host.MessagesShown() > 0 ? 1 : status;
 }

@@ -58,17 +58,24 @@ std::string ChooseProgramFolder(const std::string& programFile,
   const std::string programFolder = programFile.substr(0, programFile.rfind('/') + 1);
   if (isWritable(programFolder))
     return programFolder;
-  const std::string base = xdgConfigHome && !xdgConfigHome->empty()
-                               ? *xdgConfigHome
-                               : home.value_or(std::string()) + "/.config";
+  // Only an absolute folder will do: a relative one would move with the current folder.
+  const auto absolute = [](const std::optional<std::string>& path) {
+    return path && path->starts_with('/');
+  };
+  if (!absolute(xdgConfigHome) && !absolute(home))
+    return {};
+  const std::string base = absolute(xdgConfigHome) ? *xdgConfigHome : *home + "/.config";
   const std::string folder = base + "/tamberlon/";
   std::error_code error;
   fs::create_directories(folder, error);
   const fs::path installed = fs::path(programFolder) / ".." / "share" / "tamberlon";
-  for (const auto& entry : fs::directory_iterator(installed, error)) {
-    const fs::path target = fs::path(folder) / entry.path().filename();
-    if (!fs::exists(target, error))
-      fs::copy(entry.path(), target, fs::copy_options::recursive, error);
+  // Each step takes an error code: a folder that cannot be read or written seeds nothing.
+  for (fs::directory_iterator entry(installed, error), end; !error && entry != end;
+       entry.increment(error)) {
+    const fs::path target = fs::path(folder) / entry->path().filename();
+    std::error_code copied;
+    if (!fs::exists(target, copied) && !copied)
+      fs::copy(entry->path(), target, fs::copy_options::recursive, copied);
   }
   return folder;
 }

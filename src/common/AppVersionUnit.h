@@ -23,7 +23,8 @@ std::string ShortenVersion(std::string_view version);
 // The program folder: the program file's folder when it is writable (a portable copy);
 // otherwise (an installed program) the per-user folder $XDG_CONFIG_HOME/tamberlon/ or
 // ~/.config/tamberlon/, created and seeded with the installed data files it lacks from
-// the program file's ../share/tamberlon/.
+// the program file's ../share/tamberlon/. Empty when neither variable names an absolute
+// folder.
 std::string ChooseProgramFolder(const std::string& programFile,
                                 const std::optional<std::string>& xdgConfigHome,
                                 const std::optional<std::string>& home,

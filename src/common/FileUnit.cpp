@@ -5,8 +5,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
-#include <filesystem>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -136,6 +137,18 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+std::string FileIdentity(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0)
+    return "file " + std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::unique_ptr<char, decltype(&std::free)> real(::realpath(folder.c_str(), nullptr),
+                                                         &std::free);
+  return "name " + (real ? std::string(real.get()) + "/" + name : path);
+}
+
 std::optional<std::string> ReadFileBytes(const std::string& path) {
   auto file = TReadOnlyFile::Open(path);
   if (!file)
@@ -152,24 +165,81 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   }
 }
 
+std::optional<std::vector<TFolderEntry>> ReadFolder(const std::string& folder) {
+  const std::unique_ptr<DIR, int (*)(DIR*)> directory(::opendir(folder.c_str()), &::closedir);
+  if (!directory)
+    return std::nullopt;
+  const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
+  std::vector<TFolderEntry> entries;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(directory.get());
+    if (!entry) {
+      if (errno != 0)
+        return std::nullopt;
+      return entries;
+    }
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..")
+      continue;
+    TFolderEntry item{std::string(name), entry->d_type == DT_DIR, entry->d_type == DT_LNK};
+    if (entry->d_type == DT_UNKNOWN) { // file systems that do not say: ask
+      struct stat status {};
+      if (::lstat((prefix + item.Name).c_str(), &status) == 0) {
+        item.IsFolder = S_ISDIR(status.st_mode);
+        item.IsLink = S_ISLNK(status.st_mode);
+      }
+    }
+    entries.push_back(std::move(item));
+  }
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool HasTrackExtension(std::string_view name) {
+  if (name.size() < 4)
+    return false;
+  std::string extension(name.substr(name.size() - 4));
+  for (char& c : extension)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".mp3";
+}
+
+std::vector<std::string> TracksInFolder(const std::string& folder,
+                                        const std::vector<TFolderEntry>& entries) {
+  const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
+  std::vector<std::string> tracks;
+  for (const TFolderEntry& entry : entries)
+    if (HasTrackExtension(entry.Name) && !entry.IsFolder &&
+        !(entry.IsLink && IsFolder(prefix + entry.Name)))
+      tracks.push_back(prefix + entry.Name);
+  std::sort(tracks.begin(), tracks.end());
+  return tracks;
+}
+
 std::vector<std::string> ExpandTrackFolders(const std::vector<std::string>& paths) {
   std::vector<std::string> files;
   for (const std::string& path : paths) {
-    std::error_code error;
-    if (!std::filesystem::is_directory(path, error)) {
+    if (!IsFolder(path)) {
       files.push_back(path);
       continue;
     }
-    std::vector<std::string> inFolder;
-    for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
-      std::string extension = entry.path().extension().string();
-      for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (extension == ".mp3" && !entry.is_directory(error))
-        inFolder.push_back(entry.path().string());
-    }
-    std::sort(inFolder.begin(), inFolder.end());
-    files.insert(files.end(), inFolder.begin(), inFolder.end());
+    const auto entries = ReadFolder(path);
+    const std::vector<std::string> tracks =
+        entries ? TracksInFolder(path, *entries) : std::vector<std::string>();
+    files.insert(files.end(), tracks.begin(), tracks.end());
   }
   return files;
+}
+
+std::optional<std::string> TrackFileProblem(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0)
+    return errno == ENOENT ? "no such file" : std::strerror(errno);
+  if (!S_ISREG(status.st_mode))
+    return std::string("not a regular file");
+  return std::nullopt;
 }

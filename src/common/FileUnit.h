@@ -61,8 +61,33 @@ private:
 // A regular file (not a folder) exists at the path.
 bool FileExists(const std::string& path);
 
+// A key that two paths share exactly when they name one file: the device and inode of an
+// existing file (links followed), else the real path of its folder and its name.
+std::string FileIdentity(const std::string& path);
+
 // The whole content of a regular file; nothing when it cannot be opened or read.
 std::optional<std::string> ReadFileBytes(const std::string& path);
 
-// Files stand for themselves; a folder stands for its *.mp3 files (any case), by name.
+// One entry of a folder: a link is told as a link, whatever it names.
+struct TFolderEntry {
+  std::string Name;
+  bool IsFolder = false;
+  bool IsLink = false;
+};
+// The entries of a folder, "." and ".." left out; nothing (errno set) when it cannot be
+// read. Never throws.
+std::optional<std::vector<TFolderEntry>> ReadFolder(const std::string& folder);
+// A folder is at the path (links followed).
+bool IsFolder(const std::string& path);
+// A name a track file has: *.mp3, any case.
+bool HasTrackExtension(std::string_view name);
+// The folder's track files among its entries, as paths, sorted by name.
+std::vector<std::string> TracksInFolder(const std::string& folder,
+                                        const std::vector<TFolderEntry>& entries);
+
+// Files stand for themselves; a folder stands for its track files, by name.
 std::vector<std::string> ExpandTrackFolders(const std::vector<std::string>& paths);
+
+// Why a path given as a track is no file to read: "no such file", "not a regular file" or
+// the system's reason; nothing when it is a regular file.
+std::optional<std::string> TrackFileProblem(const std::string& path);

@@ -59,9 +59,18 @@ TPlainHost::TPlainHost() = default;
 TPlainHost::~TPlainHost() = default;
 
 std::string TPlainHost::ProgramFolder() {
-  if (Folder.empty())
-    Folder = ChooseProgramFolder(ProgramFile(), EnvironmentVariable("XDG_CONFIG_HOME"),
-                                 EnvironmentVariable("HOME"), FolderIsWritable);
+  if (!Folder.empty())
+    return Folder;
+  Folder = ChooseProgramFolder(ProgramFile(), EnvironmentVariable("XDG_CONFIG_HOME"),
+                               EnvironmentVariable("HOME"), FolderIsWritable);
+  if (Folder.empty()) {
+    // Said once; a folder nothing can be read from or written to stands in, so that no
+    // file lands in whatever the current folder is.
+    Folder = "/dev/null/";
+    ShowMessage(TMessageKind::Error,
+                "There is no folder for Tamberlon's files: the program's own folder cannot be "
+                "written, HOME is not set and XDG_CONFIG_HOME is not an absolute path.");
+  }
   return Folder;
 }
 
@@ -91,7 +100,8 @@ TShellResult TPlainHost::ShellOpen(const std::string& file, const std::string& w
   // Without a desktop there is nothing to open the file with; a missing file is still told
   // apart so that callers can create it.
   const bool address = file.find("://") != std::string::npos;
-  if (!address && !std::filesystem::exists(workingFolder + file))
+  std::error_code error;
+  if (!address && !std::filesystem::exists(workingFolder + file, error))
     return TShellResult::FileNotFound;
   return TShellResult::Failed;
 }

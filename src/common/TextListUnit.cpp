@@ -64,11 +64,6 @@ bool ForEachTextLine(const std::string& path, std::size_t maxLine,
       break;
     for (std::size_t i = 0; i < *got; ++i) {
       const char c = static_cast<char>(chunk[i]);
-      if (c == '\0') {
-        if (pending)
-          deliver();
-        return true;
-      }
       const bool wasAfterCR = std::exchange(afterCR, c == '\r');
       if (c == '\n' && wasAfterCR)
         continue;

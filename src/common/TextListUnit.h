@@ -17,8 +17,9 @@ std::string JoinTextLines(const std::vector<std::string>& lines);
 std::optional<std::vector<std::string>> ReadTextList(const std::string& path);
 
 // Reads a text file line by line, holding one line at a time: visit(line, whole) for
-// each, where whole is false for a line longer than maxLine, given cut to that length.
-// False when the file cannot be opened or read.
+// each, where whole is false for a line longer than maxLine, given cut to that length. A
+// NUL byte is part of its line here, for the caller to judge. False when the file cannot
+// be opened or read.
 bool ForEachTextLine(const std::string& path, std::size_t maxLine,
                      const std::function<void(std::string_view line, bool whole)>& visit);
 // Written whole or not at all.

@@ -141,20 +141,22 @@ std::string TrackCountText(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " Track" : " Tracks");
 }
 
-void ComputeMissingChecksums(TAlbumInfo& album,
-                             const std::function<void(std::size_t, std::size_t)>& progress) {
+std::optional<std::string>
+ComputeMissingChecksums(TAlbumInfo& album,
+                        const std::function<void(std::size_t, std::size_t)>& progress) {
   const std::size_t total = album.Tracks.size();
   for (std::size_t i = 0; i < total; ++i) {
     TTrackEntry& track = album.Tracks[i];
     if (track.Info && track.Info->Checksum == NoChecksum) {
-      if (auto checksum = FileChecksumText(track.Path))
-        track.Info->Checksum = std::move(*checksum);
-      else
-        ShowError(ecOpenForReading, track.Path);
+      auto checksum = FileChecksumText(track.Path);
+      if (!checksum)
+        return track.Path;
+      track.Info->Checksum = std::move(*checksum);
     }
     if (progress)
       progress(i + 1, total);
   }
+  return std::nullopt;
 }
 
 void AddTrackToLists(TTrackLists& lists, const TTrackInfo& track) {

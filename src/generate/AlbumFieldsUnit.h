@@ -83,8 +83,9 @@ std::string FileNamePart(const std::string& path);
 // The folder of a path, with its trailing "/".
 std::string FolderPart(const std::string& path);
 
-// Computes the checksums that tracks chosen without them lack, in listing order; a file
-// that cannot be read shows "Can't open file for reading" and keeps its placeholder.
+// Computes the checksums that tracks chosen without them lack, in listing order, and
+// stops at a file that cannot be read, whose path it returns (its placeholder stays).
 // progress(done, total) follows each track.
-void ComputeMissingChecksums(TAlbumInfo& album,
-                             const std::function<void(std::size_t, std::size_t)>& progress);
+std::optional<std::string>
+ComputeMissingChecksums(TAlbumInfo& album,
+                        const std::function<void(std::size_t, std::size_t)>& progress);

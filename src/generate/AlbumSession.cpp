@@ -155,22 +155,26 @@ TSaveOutcome TAlbumSession::Save(TSaveRequest request, bool interactive, bool re
       return outcome;
     }
   }
-  outcome.Saved = SaveAlbumDocuments(FAlbum, request, &outcome.FailedPath);
-  if (outcome.Saved) {
-    FAlbum.FileName = request.NfoPath;
-    if (rememberTexts) {
-      const std::array<std::string, 5> texts = {FTexts.RecordLabel, FTexts.RippedBy,
-                                                FTexts.PostedBy, FTexts.Encoder, FTexts.Codec};
-      outcome.Saved =
-          SaveRememberedLists(GetProgramFolder(), Remembered, texts, &outcome.FailedPath);
-    }
-  }
-  if (!outcome.Saved) {
-    ShowError(ecOpenForWriting, outcome.FailedPath);
+  const TSaveResult saved = SaveAlbumDocuments(FAlbum, request);
+  if (!saved.Saved) {
+    outcome.Exists = saved.Exists;
+    CurrentHost().ShowFileMessage(TMessageKind::Error, saved.Message, saved.Path);
     return outcome;
   }
-  outcome.SfvWritten = request.WithSfv;
-  outcome.M3uWritten = request.WithM3u;
+  outcome.Saved = true;
+  outcome.Written = saved.Written;
+  if (request.WithNfo)
+    FAlbum.FileName = request.NfoPath;
+  if (rememberTexts) {
+    const std::array<std::string, 5> texts = {FTexts.RecordLabel, FTexts.RippedBy, FTexts.PostedBy,
+                                              FTexts.Encoder, FTexts.Codec};
+    std::string failedPath;
+    if (!SaveRememberedLists(GetProgramFolder(), Remembered, texts, &failedPath)) {
+      ShowError(ecOpenForWriting, failedPath);
+      outcome.Saved = false;
+      return outcome;
+    }
+  }
   outcome.Kept = kept;
   ReportCompanionsKept(kept);
   Notify(TChange::Tracks); // the album's file name changed

@@ -26,11 +26,10 @@ struct TTrackObserver {
 
 struct TSaveOutcome {
   bool Saved = false;
-  bool Cancelled = false; // the user would not have characters written as "?"
-  bool SfvWritten = false;
-  bool M3uWritten = false;
-  std::vector<std::string> Kept; // existing companions that the user chose to keep
-  std::string FailedPath;        // the file that could not be written
+  bool Cancelled = false;           // the user would not have characters written as "?"
+  bool Exists = false;              // create-only, and a file took one of the names meanwhile
+  std::vector<std::string> Written; // the documents, in order
+  std::vector<std::string> Kept;    // existing companions that the user chose to keep
 };
 
 class TAlbumSession {
@@ -76,9 +75,9 @@ public:
   std::string PreviewText();
   // The characters of the ".nfo" that the request's encoding cannot hold.
   std::string Unmappable(TSaveRequest request);
-  // Save: the ".nfo" and, when asked, the ".sfv" and ".m3u" beside it, then the
-  // remembered texts when asked. Interactive, it asks before replacing a companion and
-  // before writing "?" for characters the encoding lacks. Failures are reported once,
+  // Save: the ".nfo" and, when asked, the ".sfv" and ".m3u" beside it, as one set, then
+  // the remembered texts when asked. Interactive, it asks before replacing a companion
+  // and before writing "?" for characters the encoding lacks. A problem is reported once,
   // naming the file.
   TSaveOutcome Save(TSaveRequest request, bool interactive, bool rememberTexts);
 

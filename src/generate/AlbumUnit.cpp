@@ -1,28 +1,36 @@
 #include "generate/AlbumUnit.h"
 
 #include "common/TextUnit.h"
+#include "generate/ExpandUnit.h"
 #include "generate/TokenUnit.h"
 
 #include <algorithm>
 #include <string_view>
 
-namespace {
-void ReplaceFirst(std::string& text, std::string_view what, std::string_view by) {
-  const std::size_t at = text.find(what);
-  if (at != std::string::npos)
-    text.replace(at, what.size(), by);
-}
-} // namespace
-
 std::string DefaultNfoFileName(const std::string& artist, const std::string& albumTitle) {
-  std::string name =
-      std::string(token::Artist) + std::string(token::Separator) + std::string(token::Album);
+  // The pattern's tokens take the texts as data: an artist holding "$ALBUM" stays as typed.
+  TMarkedText pattern(std::string(token::Artist) + std::string(token::Separator) +
+                      std::string(token::Album));
   const std::string_view separator = !artist.empty() && !albumTitle.empty() ? " - " : "";
-  ReplaceFirst(name, token::Artist, artist);
-  ReplaceFirst(name, token::Album, albumTitle);
-  ReplaceFirst(name, token::Separator, separator);
-  for (char forbidden : std::string_view("/\\*?<>|:\""))
-    std::erase(name, forbidden);
+  ReplaceAll(pattern, token::Artist, artist);
+  ReplaceAll(pattern, token::Album, albumTitle);
+  ReplaceAll(pattern, token::Separator, separator);
+  std::string name = pattern.Text();
+  // The characters no file name may hold, and the control characters: a line break in a
+  // name breaks every list that names it.
+  std::erase_if(name, [](char c) {
+    return static_cast<unsigned char>(c) < 32 || c == '\x7F' ||
+           std::string_view("/\\*?<>|:\"").find(c) != std::string_view::npos;
+  });
+  // A file system takes 255 bytes a name: the name is cut on a character's boundary, and
+  // keeps room for its extension.
+  constexpr std::size_t MaxBase = MaxFileNameBytes - 4;
+  if (name.size() > MaxBase) {
+    std::size_t cut = MaxBase;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+      --cut;
+    name.resize(cut);
+  }
   // ".nfo" alone would be a hidden file, saved out of the user's sight.
   return (name.empty() ? "Untitled" : name) + ".nfo";
 }

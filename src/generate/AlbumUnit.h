@@ -58,5 +58,9 @@ private:
   std::string FDefaultFileName = ".nfo";
 };
 
-// The default document name for an artist and album title: "Artist - Title.nfo".
+// The longest name a file system takes, in bytes.
+inline constexpr std::size_t MaxFileNameBytes = 255;
+
+// The default document name for an artist and album title: "Artist - Title.nfo", without
+// control characters, cut to fit MaxFileNameBytes.
 std::string DefaultNfoFileName(const std::string& artist, const std::string& albumTitle);

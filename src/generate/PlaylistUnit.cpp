@@ -5,16 +5,23 @@
 
 namespace {
 std::string EntryTitle(const TTrackEntry& track) {
+  std::string title = std::filesystem::path(track.Path).stem().string();
   if (track.Info && track.Info->HasTag && !track.Info->Title.empty())
-    return track.Info->Artist.empty() ? track.Info->Title
-                                      : track.Info->Artist + " - " + track.Info->Title;
-  return std::filesystem::path(track.Path).stem().string();
+    title = track.Info->Artist.empty() ? track.Info->Title
+                                       : track.Info->Artist + " - " + track.Info->Title;
+  // A line break in a tag would end the entry early: the title stays on its line.
+  for (char& c : title)
+    if (static_cast<unsigned char>(c) < 32)
+      c = ' ';
+  return title;
 }
 
 std::string RelativeName(const std::string& path, const std::string& folder) {
   const std::filesystem::path relative =
       std::filesystem::path(path).lexically_relative(std::filesystem::path(folder));
-  return relative.empty() ? path : relative.string();
+  const std::string name = relative.empty() ? path : relative.string();
+  // A line that starts with "#" is a comment to a player: "./" keeps it a file.
+  return name.starts_with('#') ? "./" + name : name;
 }
 } // namespace
 

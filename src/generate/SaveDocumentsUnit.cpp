@@ -1,6 +1,7 @@
 #include "generate/SaveDocumentsUnit.h"
 
 #include "common/AppVersionUnit.h"
+#include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/FileWriteUnit.h"
 #include "common/Host.h"
@@ -10,6 +11,7 @@
 #include "generate/PlaylistUnit.h"
 #include "generate/SFVUnit.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -45,7 +47,7 @@ std::string UnmappableCharacters(const TAlbumInfo& album, const TSaveRequest& re
 }
 
 bool MayReplaceCompanion(const std::string& path) {
-  if (!std::filesystem::exists(path))
+  if (!FileExists(path)) // a device or pipe is written into, not replaced
     return true;
   return CurrentHost().ShowMessage(TMessageKind::Confirmation,
                                    FileNamePart(path) +
@@ -64,28 +66,120 @@ void ReportCompanionsKept(const std::vector<std::string>& paths) {
                                 (paths.size() == 1 ? " was" : " were") + " kept.");
 }
 
-bool SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, std::string* failedPath) {
-  const auto failed = [failedPath](const std::string& path) {
-    if (failedPath)
-      *failedPath = path;
-    return false;
-  };
-  auto nfo = NfoGenerator(album, request);
-  nfo->Generate();
-  nfo->Output = EncodeText(nfo->Output, request.Encoding).Bytes;
-  if (!nfo->SaveToFile(request.NfoPath))
-    return failed(request.NfoPath);
-  if (request.WithSfv) {
-    // Tracks chosen without checksums get them now: placeholders make no checksum file.
-    ComputeMissingChecksums(album, request.ChecksumProgress);
-    TSFV sfv(album);
-    sfv.Generate();
-    const std::string sfvPath = SfvPathFor(request.NfoPath);
-    if (!sfv.SaveToFile(sfvPath))
-      return failed(sfvPath);
+std::vector<TDocument> PlannedDocuments(const TSaveRequest& request) {
+  std::vector<TDocument> documents;
+  if (request.WithNfo)
+    documents.push_back({".nfo", request.NfoPath, {}});
+  if (request.WithSfv)
+    documents.push_back({".sfv", SfvPathFor(request.NfoPath), {}});
+  if (request.WithM3u)
+    documents.push_back({".m3u", M3uPathFor(request.NfoPath), {}});
+  return documents;
+}
+
+namespace {
+TSaveResult Problem(std::string message, std::string path) {
+  TSaveResult result;
+  result.Message = std::move(message);
+  result.Path = std::move(path);
+  return result;
+}
+
+std::string BothPaths(const std::string& first, const std::string& second) {
+  return first == second ? first : first + "\n" + second;
+}
+} // namespace
+
+std::optional<TSaveResult> UnlistableTrackName(const TAlbumInfo& album, bool inSfv) {
+  for (const TTrackEntry& track : album.Tracks) {
+    const std::string name = FileNamePart(track.Path);
+    const bool control = std::any_of(name.begin(), name.end(), [](char c) {
+      return static_cast<unsigned char>(c) < 32 || c == '\x7F';
+    });
+    if (control)
+      return Problem("The name of this track holds a line break or another control character, "
+                     "which the album's lists cannot hold; nothing was saved",
+                     track.Path);
+    if (inSfv && name.starts_with(';'))
+      return Problem("The name of this track starts with \";\", which makes its line of the "
+                     ".sfv file a comment; nothing was saved",
+                     track.Path);
   }
-  const std::string m3uPath = M3uPathFor(request.NfoPath);
-  if (request.WithM3u && !WriteFileAtomically(m3uPath, M3uText(album, FolderPart(m3uPath))))
-    return failed(m3uPath);
-  return true;
+  return std::nullopt;
+}
+
+TSaveResult WriteDocuments(const std::vector<TDocument>& documents,
+                           const std::vector<TInputFile>& inputs, bool replaceExisting) {
+  // One path, one role: links and second names of one file included.
+  std::vector<std::string> inputIdentities;
+  for (const TInputFile& input : inputs)
+    inputIdentities.push_back(FileIdentity(input.Path));
+  std::vector<std::string> identities;
+  for (const TDocument& document : documents) {
+    const std::string identity = FileIdentity(document.Path);
+    for (std::size_t i = 0; i < identities.size(); ++i)
+      if (identities[i] == identity)
+        return Problem("The " + documents[i].Role + " and the " + document.Role +
+                           " would be the same file; nothing was saved",
+                       BothPaths(documents[i].Path, document.Path));
+    for (std::size_t i = 0; i < inputs.size(); ++i)
+      if (inputIdentities[i] == identity)
+        return Problem("The " + document.Role + " would be written over the " + inputs[i].Role +
+                           " it is made from; nothing was saved",
+                       BothPaths(document.Path, inputs[i].Path));
+    identities.push_back(identity);
+  }
+
+  TFileSet set;
+  const TWriteMode mode = replaceExisting ? TWriteMode::Replace : TWriteMode::CreateOnly;
+  TWriteResult written = TWriteResult::Written;
+  std::string failed;
+  for (const TDocument& document : documents)
+    if ((written = set.Add(document.Path, document.Bytes, mode)) != TWriteResult::Written) {
+      failed = document.Path;
+      break;
+    }
+  if (written == TWriteResult::Written)
+    written = set.Commit(&failed);
+  if (written == TWriteResult::Exists) {
+    TSaveResult result =
+        Problem("This file appeared while the album was being saved; it was kept, and nothing "
+                "was saved",
+                failed);
+    result.Exists = true;
+    return result;
+  }
+  if (written != TWriteResult::Written)
+    return Problem(std::string(ErrorMessage(ecOpenForWriting)), failed);
+  TSaveResult result;
+  result.Saved = true;
+  for (const TDocument& document : documents)
+    result.Written.push_back(document.Path);
+  return result;
+}
+
+TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request) {
+  if (auto problem = UnlistableTrackName(album, request.WithSfv))
+    return *problem;
+  std::vector<TDocument> documents = PlannedDocuments(request);
+  for (TDocument& document : documents) {
+    if (document.Role == ".nfo") {
+      document.Bytes = EncodeText(GenerateNfoText(album, request), request.Encoding).Bytes + "\r\n";
+    } else if (document.Role == ".sfv") {
+      // Tracks chosen without checksums get them now: placeholders make no checksum file.
+      if (const auto unread = ComputeMissingChecksums(album, request.ChecksumProgress))
+        return Problem("The checksum of this track could not be read; nothing was saved", *unread);
+      TSFV sfv(album);
+      sfv.Generate();
+      document.Bytes = sfv.Output + "\r\n";
+    } else {
+      document.Bytes = M3uText(album, FolderPart(document.Path));
+    }
+  }
+  std::vector<TInputFile> inputs;
+  for (const TTrackEntry& track : album.Tracks)
+    inputs.push_back({"track", track.Path});
+  if (!request.TemplatePath.empty())
+    inputs.push_back({"template", request.TemplatePath});
+  return WriteDocuments(documents, inputs, request.ReplaceExisting);
 }

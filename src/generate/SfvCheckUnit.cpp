@@ -31,7 +31,9 @@ TSfvLine ParseSfvLine(std::string_view text) {
   const std::string_view line = TrimControlRight(text);
   if (line.empty() || line.front() == ';')
     return {};
-  const std::size_t space = line.rfind(' ');
+  if (line.find('\0') != std::string_view::npos) // no name or checksum holds one
+    return {TSfvLineKind::Malformed, {}};
+  const std::size_t space = line.find_last_of(" \t"); // rhash and cksfv take a tab too
   const std::string_view digits =
       space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
   std::uint32_t checksum = 0;
@@ -48,6 +50,8 @@ bool ForEachSfvLine(const std::string& path,
   std::size_t number = 0;
   return ForEachTextLine(path, MaxSfvLine, [&](std::string_view line, bool whole) {
     ++number;
+    if (number == 1 && line.starts_with("\xEF\xBB\xBF")) // a byte-order mark names no file
+      line.remove_prefix(3);
     visit(number, whole ? ParseSfvLine(line) : TSfvLine{TSfvLineKind::Malformed, {}});
   });
 }
@@ -107,9 +111,11 @@ TSfvOutcome CheckSfvEntry(const TSfvEntry& entry, const std::string& folder) {
 bool VerifySfv(const std::string& sfvPath, const TSfvVerifyCallbacks& callbacks,
                const std::atomic<bool>& cancelled, unsigned threads) {
   std::vector<TSfvEntry> entries;
+  std::size_t malformed = 0;
   if (!ForEachSfvLine(sfvPath, [&](std::size_t, const TSfvLine& line) {
         if (line.Kind == TSfvLineKind::Entry)
           entries.push_back(line.Entry);
+        malformed += line.Kind == TSfvLineKind::Malformed;
       }))
     return false;
   const std::string folder = sfvPath.substr(0, sfvPath.rfind('/') + 1);
@@ -121,7 +127,7 @@ bool VerifySfv(const std::string& sfvPath, const TSfvVerifyCallbacks& callbacks,
       bytes += std::filesystem::file_size(*target, error);
   }
   if (callbacks.Listed)
-    callbacks.Listed(entries, bytes);
+    callbacks.Listed(entries, bytes, malformed);
 
   // Workers check the files; this thread hands the results on in the .sfv's order.
   std::vector<std::optional<TSfvCheck>> slots(entries.size());

@@ -1,8 +1,9 @@
 #pragma once
 // Reading and verifying ".sfv" files: ";" starts a comment line, every other line holds
-// a file name, one space and eight hexadecimal digits. An ".sfv" usually comes from
-// elsewhere (a download), so it is read a line at a time and names only what lies in
-// its own folder.
+// a file name, one space (or tab) and eight hexadecimal digits; any other line, one
+// holding a NUL byte included, is malformed and counts against the file. An ".sfv" usually comes
+// from elsewhere (a download), so it is read a line at a time and names only what lies in its own
+// folder.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -26,7 +27,8 @@ struct TSfvLine {
 // One line: blank and comment lines are skipped.
 TSfvLine ParseSfvLine(std::string_view line);
 
-// Visits every line of the file with its 1-based number; false when it cannot be read.
+// Visits every line of the file with its 1-based number (a byte-order mark in front is
+// skipped); false when it cannot be read.
 bool ForEachSfvLine(const std::string& path,
                     const std::function<void(std::size_t number, const TSfvLine& line)>& visit);
 
@@ -50,11 +52,13 @@ TSfvCheck CheckSfvFile(const TSfvEntry& entry, const std::string& folder,
 TSfvOutcome CheckSfvEntry(const TSfvEntry& entry, const std::string& folder);
 
 // Verifies every entry of an .sfv on worker threads, as the window shows it: Listed hears
-// the entries and the bytes to read, Checked each result in the .sfv's order, Progress the
-// bytes read so far. Runs on the calling thread until done or cancelled; false when the
-// .sfv cannot be read.
+// the entries, the bytes to read and the number of malformed lines, Checked each result in the
+// .sfv's order, Progress the bytes read so far. Runs on the calling thread until done or cancelled;
+// false when the .sfv cannot be read.
 struct TSfvVerifyCallbacks {
-  std::function<void(const std::vector<TSfvEntry>& entries, std::uint64_t bytes)> Listed;
+  std::function<void(const std::vector<TSfvEntry>& entries, std::uint64_t bytes,
+                     std::size_t malformedLines)>
+      Listed;
   std::function<void(std::size_t index, const TSfvCheck& check)> Checked;
   std::function<void(std::uint64_t done)> Progress;
 };

@@ -49,11 +49,10 @@ void TFormMain::ButtonMakeNFOClick() {
   ShowRememberedLists();
   if (!outcome.Saved)
     return;
+  // The .nfo by its name, its companions by their extension.
   std::vector<std::string> written = {FileNamePart(*path)};
-  if (outcome.SfvWritten)
-    written.push_back(".sfv");
-  if (outcome.M3uWritten)
-    written.push_back(".m3u");
+  for (std::size_t i = 1; i < outcome.Written.size(); ++i)
+    written.push_back(outcome.Written[i].substr(outcome.Written[i].rfind('.')));
   std::string text = "Saved " + written.front();
   for (std::size_t i = 1; i < written.size(); ++i)
     text += (i + 1 == written.size() ? " and " : ", ") + written[i];

@@ -55,9 +55,11 @@ bool TFormVerify::Verify(const std::string& sfvPath) {
                  QString::fromStdString(sfvPath.substr(sfvPath.rfind('/') + 1)));
   // The results come from the worker's thread; each is handed to this window's thread.
   TSfvVerifyCallbacks callbacks;
-  callbacks.Listed = [this](const std::vector<TSfvEntry>& entries, std::uint64_t bytes) {
-    QMetaObject::invokeMethod(this, [this, entries, bytes] {
+  callbacks.Listed = [this](const std::vector<TSfvEntry>& entries, std::uint64_t bytes,
+                            std::size_t malformed) {
+    QMetaObject::invokeMethod(this, [this, entries, bytes, malformed] {
       TotalBytes = bytes;
+      Malformed = static_cast<int>(malformed);
       TableFiles->setRowCount(static_cast<int>(entries.size()));
       for (int row = 0; row < TableFiles->rowCount(); ++row) {
         const TSfvEntry& entry = entries[static_cast<std::size_t>(row)];
@@ -105,6 +107,8 @@ void TFormVerify::ShowTotals() {
                      .arg(Counts[static_cast<int>(TSfvOutcome::Missing)]);
   if (const int unsafe = Counts[static_cast<int>(TSfvOutcome::Unsafe)])
     text += QStringLiteral(", %1 unsafe").arg(unsafe);
+  if (Malformed > 0) // lines that are no entry verify nothing: the check did not pass
+    text += QStringLiteral(", %1 not SFV %2").arg(Malformed).arg(Malformed == 1 ? "line" : "lines");
   if (Cancelled)
     text += QStringLiteral(" (cancelled)");
   LabelTotals->setText(text);

@@ -40,5 +40,6 @@ private:
   std::atomic<bool> Cancelled{false};
   bool Done = false;
   int Counts[4] = {}; // by outcome: OK, FAILED, MISSING, UNSAFE
+  int Malformed = 0;  // lines that are no entry
   quint64 TotalBytes = 0;
 };

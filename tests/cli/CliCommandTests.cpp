@@ -122,6 +122,7 @@ TEST_F(CliCommands, SfvAndUsage) {
              {RunNfoCommand, {"--artist"}},
              {RunNfoCommand, {"--rip-date", "yesterday", Album}},
              {RunNfoCommand, {"--stereo", "quad", Album}},
+             {RunNfoCommand, {"--rip-date", "2023-02-29", Album}}, // no day, not 1 March
              {RunNfoCommand, {Host.ProgramDir.Path() + "empty-folder-that-is-missing"}},
              {RunSfvCommand, {}},
              {RunCheckCommand, {}},
@@ -205,8 +206,160 @@ TEST_F(CliCommands, PlaylistAndClassicEncodings) {
   EXPECT_FALSE(std::filesystem::exists(Album + "snow.nfo"));
 }
 
-// A shelf of albums in one run: each folder that holds MP3 files is an album; one whose
-// .nfo exists is skipped and named, and the summary counts them all.
+// What would lose or break a file is refused before anything is written, naming the
+// files: a document over another one or over a track, a name the lists cannot carry, a
+// pipe given as a track, a link to itself.
+TEST_F(CliCommands, RefusesWhatWouldLoseOrBreakAFile) {
+  namespace fs = std::filesystem;
+  PrepareFixtureAlbum(Album);
+  const std::string track = Album + "lame-vbr-mono.mp3";
+  const std::string bytes = ReadWholeFile(track);
+  Host.RecordOnly = true;
+  const auto make = [&](const char* name) {
+    return [this, name, &bytes] {
+      Host.ProgramDir.Write("album/" + std::string(name), bytes);
+    };
+  };
+  const struct {
+    const char* Name;
+    std::function<void()> Setup;
+    TCommand Command;
+    std::vector<std::string> Arguments;
+    const char* Said;
+  } cases[] = {
+      {"the .nfo named like its .sfv",
+       {},
+       RunNfoCommand,
+       {"--sfv", "-o", Album + "out.sfv", Album},
+       "The .nfo and the .sfv would be the same file"},
+      {"the .nfo named like its .m3u",
+       {},
+       RunNfoCommand,
+       {"--m3u", "-o", Album + "x.m3u", Album},
+       "The .nfo and the .m3u would be the same file"},
+      {"the .sfv over a track",
+       {},
+       RunSfvCommand,
+       {"--force", "-o", track, track, Album + "lame-cbr128-tags.mp3"},
+       "The .sfv would be written over the track"},
+      {"a name starting with ;",
+       make(";intro.mp3"),
+       RunNfoCommand,
+       {"--sfv", "-o", Album + "semi.nfo", Album},
+       "starts with \";\""},
+      {"a name holding a line break",
+       make("line\nbreak.mp3"),
+       RunNfoCommand,
+       {"--m3u", "-o", Album + "break.nfo", Album},
+       "line break"},
+      {"a pipe as a track",
+       [&] { ::mkfifo((Album + "pipe.mp3").c_str(), 0644); },
+       RunNfoCommand,
+       {"-o", Album + "pipe.nfo", Album + "pipe.mp3", track},
+       "pipe.mp3: not a regular file"},
+      {"a link to itself",
+       [&] { fs::create_symlink("self.mp3", Album + "self.mp3"); },
+       RunSfvCommand,
+       {"-o", Album + "self.sfv", Album},
+       "Too many levels of symbolic links"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    if (c.Setup)
+      c.Setup();
+    std::vector<std::string> before;
+    for (const auto& entry : fs::directory_iterator(Album))
+      before.push_back(entry.path().filename().string());
+    Host.Calls.clear();
+    EXPECT_EQ(Run(c.Command, c.Arguments), 1);
+    std::string said = Err.str();
+    for (const std::string& call : Host.Calls)
+      said += call + "\n";
+    EXPECT_NE(said.find(c.Said), std::string::npos) << said;
+    std::vector<std::string> after;
+    for (const auto& entry : fs::directory_iterator(Album))
+      after.push_back(entry.path().filename().string());
+    EXPECT_EQ(after.size(), before.size()); // nothing written
+    EXPECT_EQ(ReadWholeFile(track), bytes);
+    for (const char* made : {";intro.mp3", "line\nbreak.mp3", "pipe.mp3", "self.mp3"})
+      fs::remove(Album + made);
+  }
+}
+
+// An .sfv passes only when every line was verified: check gives the verdict rhash -c and
+// cksfv give on the same damaged files (cksfv alone reads a byte-order mark as part of
+// the first name).
+TEST_F(CliCommands, CheckJudgesDamagedFilesAsRhashAndCksfvDo) {
+  PrepareFixtureAlbum(Album);
+  const auto entry = [&](const std::string& name) {
+    return name + " " + CRC32Text(*FileCRC32(Album + name));
+  };
+  const std::string a = entry("lame-cbr128-tags.mp3");
+  const std::string b = entry("lame-vbr-mono.mp3");
+  const struct {
+    const char* Name;
+    std::string Text;
+    bool Passes;
+    bool CksfvAgrees = true;
+  } cases[] = {
+      {"every entry right", a + "\r\n" + b + "\r\n", true},
+      {"comments and blank lines", "; made by hand\r\n\r\n" + a + "\r\n" + b, true},
+      {"a tab before the checksum", a + "\r\nlame-vbr-mono.mp3\t" + b.substr(b.size() - 8), true},
+      {"a byte-order mark", "\xEF\xBB\xBF" + a + "\r\n" + b + "\r\n", true, false},
+      {"a NUL line, then a wrong entry",
+       a + std::string("\r\n\0\r\n", 5) + "lame-vbr-mono.mp3 00000000\r\n", false},
+      {"a NUL inside an entry",
+       a + "\r\nlame-vbr-mono.mp3" + std::string(1, '\0') + b.substr(b.size() - 9), false},
+      {"a letter that is no digit", a + "\r\nlame-vbr-mono.mp3 5108ZA7A\r\n", false},
+      {"seven digits", a + "\r\nlame-vbr-mono.mp3 1234567\r\n", false},
+      {"a line that is no entry", a + "\r\nthis is not an entry\r\n", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Host.ProgramDir.Write("album/check.sfv", c.Text);
+    EXPECT_EQ(Run(RunCheckCommand, {Album + "check.sfv"}) == 0, c.Passes) << Out.str() << Err.str();
+    const auto passes = [&](const std::string& tool) {
+      return Shell("cd '" + Album + "' && " + tool + " >/dev/null 2>&1; echo $?") == "0\n";
+    };
+    EXPECT_EQ(passes("rhash -c check.sfv"), c.Passes);
+    if (c.CksfvAgrees) {
+      EXPECT_EQ(passes("cksfv -q -f check.sfv"), c.Passes);
+    }
+  }
+}
+
+// --recursive names what it could not read: a root that is no folder, a folder below that
+// is locked (counted failed); an album with a track that cannot be read is written and
+// counted under its own word; the status follows the summary.
+TEST_F(CliCommands, RecursiveSaysWhatItCouldNotRead) {
+  const std::string shelf = Host.ProgramDir.Path() + "shelf/";
+  PrepareFixtureAlbum(shelf + "one/");
+  PrepareFixtureAlbum(shelf + "locked/");
+  const std::string unreadable = PrepareFixtureAlbum(shelf + "two/").front();
+  Host.ProgramDir.Write("shelf/notes.txt", "not a folder");
+  ::chmod((shelf + "locked").c_str(), 0);
+  ::chmod(unreadable.c_str(), 0);
+  Host.RecordOnly = true;
+  SetPermissionOverride(false); // as root too, locked is locked
+  const int status =
+      Run(RunNfoCommand, {"--recursive", shelf, shelf + "notes.txt", shelf + "missing"});
+  SetPermissionOverride(true);
+  ::chmod((shelf + "locked").c_str(), 0755);
+  EXPECT_EQ(status, 1);
+  EXPECT_TRUE(Context.StatusFinal);
+  EXPECT_NE(Out.str().find("3 albums: 2 written, 0 skipped, 1 failed, 1 warning (tracks that "
+                           "could not be read)\n"),
+            std::string::npos)
+      << Out.str();
+  for (const std::string& said :
+       {shelf + "locked/: Permission denied", shelf + "notes.txt: not a folder",
+        shelf + "missing: no such folder"})
+    EXPECT_NE(Err.str().find(said), std::string::npos) << said << "\n" << Err.str();
+}
+
+// A shelf of albums in one run: each folder that holds MP3 files is an album. One whose
+// .nfo exists keeps it (named) and gets the companions it lacks; a second run finds
+// every album complete and skips them all.
 TEST_F(CliCommands, RecursiveWritesEveryAlbumOfATree) {
   const std::string shelf = Host.ProgramDir.Path() + "shelf/";
   PrepareFixtureAlbum(shelf + "one/");
@@ -215,13 +368,15 @@ TEST_F(CliCommands, RecursiveWritesEveryAlbumOfATree) {
   std::filesystem::create_directories(shelf + "no music");
   Host.ProgramDir.Write("shelf/three/Various Artists - Into the Trees.nfo", "mine\r\n");
   EXPECT_EQ(Run(RunNfoCommand, {"--recursive", "--sfv", shelf}), 0) << Err.str();
-  EXPECT_NE(Out.str().find("3 albums: 2 written, 1 skipped, 0 failed\n"), std::string::npos);
+  EXPECT_NE(Out.str().find("3 albums: 3 written, 0 skipped, 0 failed\n"), std::string::npos);
   EXPECT_NE(Err.str().find("three/Various Artists - Into the Trees.nfo: exists"),
             std::string::npos);
   EXPECT_EQ(ReadWholeFile(shelf + "three/Various Artists - Into the Trees.nfo"), "mine\r\n");
-  for (const char* album : {"one/", "two/disc 2/"})
+  for (const char* album : {"one/", "two/disc 2/", "three/"})
     EXPECT_TRUE(std::filesystem::exists(shelf + album + "Various Artists - Into the Trees.sfv"))
         << album;
+  EXPECT_EQ(Run(RunNfoCommand, {"--recursive", "--sfv", shelf}), 0) << Err.str();
+  EXPECT_NE(Out.str().find("3 albums: 0 written, 3 skipped, 0 failed\n"), std::string::npos);
   EXPECT_EQ(Run(RunNfoCommand, {"--recursive", "-o", "x.nfo", shelf}), 2);
 }
 

@@ -84,4 +84,9 @@ TEST(ProgramFolder, PortableCopyOrPerUserFolderSeededFromTheInstallation) {
 
   EXPECT_EQ(ChooseProgramFolder(program, std::string(), root.Path() + "home", ReadOnly),
             root.Path() + "home/.config/tamberlon/");
+  // Only an absolute folder will do; without one there is none.
+  EXPECT_EQ(ChooseProgramFolder(program, "relative", root.Path() + "home", ReadOnly),
+            root.Path() + "home/.config/tamberlon/");
+  EXPECT_EQ(ChooseProgramFolder(program, "relative", std::nullopt, ReadOnly), "");
+  EXPECT_EQ(ChooseProgramFolder(program, std::nullopt, "", ReadOnly), "");
 }

@@ -27,7 +27,6 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
-#include <linux/capability.h>
 #include <optional>
 #include <sched.h>
 #include <sys/mount.h>
@@ -48,20 +47,6 @@ struct TWrite {
   std::optional<TErrorCode> Message; // shown by the operation itself
   std::function<bool()> Run;         // false: the failure reaches the caller
 };
-
-// Root's power to write where the permissions forbid it, in this thread's effective set.
-bool SetPermissionOverride(bool on) {
-  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
-  if (::syscall(SYS_capget, &header, data) != 0)
-    return false;
-  for (const int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
-    const unsigned bit = 1u << (capability % 32);
-    auto& effective = data[capability / 32].effective;
-    effective = on ? effective | (data[capability / 32].permitted & bit) : effective & ~bit;
-  }
-  return ::syscall(SYS_capset, &header, data) == 0;
-}
 
 struct FaultInjection : ::testing::TestWithParam<TFault> {
   TWithScriptedHost Scripted;

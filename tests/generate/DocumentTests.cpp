@@ -3,6 +3,7 @@
 #include "common/TextListUnit.h"
 #include "generate/AlbumSession.h"
 #include "generate/NFOUnit.h"
+#include "generate/PlaylistUnit.h"
 #include "generate/PostingPolicyUnit.h"
 #include "generate/SFVUnit.h"
 #include "support/AlbumScenario.h"
@@ -197,7 +198,8 @@ TEST_F(Documents, SessionFromChooseTracksToSave) {
   save.WithSfv = true;
   save.UseVariousArtistsTemplate = true;
   const TSaveOutcome outcome = session.Save(save, true, true);
-  EXPECT_TRUE(outcome.Saved && !outcome.SfvWritten);
+  EXPECT_TRUE(outcome.Saved);
+  EXPECT_EQ(outcome.Written, std::vector<std::string>{save.NfoPath});
   EXPECT_EQ(outcome.Kept, std::vector<std::string>{folder + "album.sfv"});
   EXPECT_EQ(Read("album/album.sfv"), "kept\r\n");
   EXPECT_EQ(Read("album/album.nfo"), session.NfoText(save) + "\r\n");
@@ -206,4 +208,22 @@ TEST_F(Documents, SessionFromChooseTracksToSave) {
   for (const auto change : {TAlbumSession::TChange::Tracks, TAlbumSession::TChange::Fields,
                             TAlbumSession::TChange::NewsGroups})
     EXPECT_NE(std::find(changes.begin(), changes.end(), change), changes.end());
+}
+
+// Each track stays one entry of the playlist, named relative to it: a line break in a tag
+// cannot split it, and a name that starts with "#" is not taken for a comment.
+TEST(Playlist, EveryTrackIsOneEntryNamedRelativeToThePlaylist) {
+  TAlbumInfo album;
+  auto tagged = std::make_unique<TTrackInfo>();
+  tagged->HasTag = true;
+  tagged->Artist = "Band";
+  tagged->Title = "Two\r\nLines";
+  tagged->Duration = 61.9;
+  album.Tracks.push_back({"/music/a/01.mp3", std::move(tagged)});
+  album.Tracks.push_back({"/music/a/#hash.mp3", std::make_unique<TTrackInfo>()});
+  album.Tracks.push_back({"/music/a/cd2/03.mp3", std::make_unique<TTrackInfo>()});
+  EXPECT_EQ(M3uText(album, "/music/a/"), "#EXTM3U\r\n"
+                                         "#EXTINF:61,Band - Two  Lines\r\n01.mp3\r\n"
+                                         "#EXTINF:0,#hash\r\n./#hash.mp3\r\n"
+                                         "#EXTINF:0,03\r\ncd2/03.mp3\r\n");
 }

@@ -213,7 +213,8 @@ TEST(Album, DefaultFileNames) {
       {"<>", "", "Untitled.nfo"},
       {" ", "x", "  - x.nfo"},
       {"<\\*|\">", "t", " - t.nfo"},
-      {"My $ALBUM", "Disc", "My Disc - $ALBUM.nfo"},
+      {"My $ALBUM", "Disc $SEPERATOR", "My $ALBUM - Disc $SEPERATOR.nfo"},
+      {"Line\r\nbreak\t", "x\x7F", "Linebreak - x.nfo"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Expected);
@@ -222,6 +223,14 @@ TEST(Album, DefaultFileNames) {
     album.SetAlbumTitle(c.Title);
     EXPECT_EQ(album.DefaultFileName(), c.Expected);
   }
+  // A long name is cut to what a file system takes, with its extension, never inside a
+  // character (two bytes each here).
+  TAlbumInfo album;
+  std::string greek;
+  for (int i = 0; i < 200; ++i)
+    greek += "α";
+  album.SetArtist(greek);
+  EXPECT_EQ(album.DefaultFileName(), greek.substr(0, 250) + ".nfo");
 }
 
 TEST(Album, LongestDurationCountsCharacters) {

@@ -20,3 +20,8 @@ private:
 };
 
 std::string ReadWholeFile(const std::string& path);
+
+// Root's power to read and write where the permissions forbid it, set aside (false) or
+// taken back (true) for the calling thread, so that a test run as root meets a locked
+// folder as a user does. False where there was nothing to set aside.
+bool SetPermissionOverride(bool on);

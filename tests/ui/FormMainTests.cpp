@@ -320,6 +320,24 @@ TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
   Host.ExpectError(ecOpenForWriting, Folder() + "album/blocked.nfo");
   Form->ButtonMakeNFOClick();
   EXPECT_EQ(Form->windowTitle(), "Tamberlon - ACDC - Live 1991.nfo");
+
+  // A save named like its own .sfv would put two documents into one file: refused.
+  const std::string clash = Folder() + "album/x.sfv";
+  Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder, clash);
+  Host.ExpectMessage(TMessageKind::Error,
+                     "The .nfo and the .sfv would be the same file; nothing was saved\n" + clash);
+  Form->ButtonMakeNFOClick();
+  EXPECT_FALSE(std::filesystem::exists(clash));
+
+  // A name longer than a file system takes is proposed cut, and saved with its .sfv.
+  Form->ComboBoxArtist->setEditText(QString(300, QChar(0x0416)));
+  std::string cut;
+  for (int i = 0; i < 125; ++i)
+    cut += "\u0416";
+  Host.ExpectSaveFileDialog("Save .NFO file|nfo|" + cut + ".nfo|" + Form->TrackFolder,
+                            Folder() + "album/" + cut + ".nfo");
+  Form->ButtonMakeNFOClick();
+  EXPECT_TRUE(std::filesystem::exists(Folder() + "album/" + cut + ".sfv"));
 }
 
 TEST_F(FormMain, PreviewShowsTheDocument) {
