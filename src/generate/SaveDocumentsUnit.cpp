@@ -108,9 +108,11 @@ std::optional<TSaveResult> UnlistableTrackName(const TAlbumInfo& album, bool inS
   return std::nullopt;
 }
 
-TSaveResult WriteDocuments(const std::vector<TDocument>& documents,
-                           const std::vector<TInputFile>& inputs, bool replaceExisting) {
-  // One path, one role: links and second names of one file included.
+namespace {
+// One path, one role: two documents, or a document and an input, that are one file (by a
+// link or a second name included).
+std::optional<TSaveResult> Collision(const std::vector<TDocument>& documents,
+                                     const std::vector<TInputFile>& inputs) {
   std::vector<std::string> inputIdentities;
   for (const TInputFile& input : inputs)
     inputIdentities.push_back(FileIdentity(input.Path));
@@ -129,7 +131,23 @@ TSaveResult WriteDocuments(const std::vector<TDocument>& documents,
                        BothPaths(document.Path, inputs[i].Path));
     identities.push_back(identity);
   }
+  return std::nullopt;
+}
 
+std::vector<TInputFile> AlbumInputs(const TAlbumInfo& album, const TSaveRequest& request) {
+  std::vector<TInputFile> inputs;
+  for (const TTrackEntry& track : album.Tracks)
+    inputs.push_back({"track", track.Path});
+  if (!request.TemplatePath.empty())
+    inputs.push_back({"template", request.TemplatePath});
+  return inputs;
+}
+} // namespace
+
+TSaveResult WriteDocuments(const std::vector<TDocument>& documents,
+                           const std::vector<TInputFile>& inputs, bool replaceExisting) {
+  if (auto collision = Collision(documents, inputs))
+    return *collision;
   TFileSet set;
   const TWriteMode mode = replaceExisting ? TWriteMode::Replace : TWriteMode::CreateOnly;
   TWriteResult written = TWriteResult::Written;
@@ -162,6 +180,9 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request) {
   if (auto problem = UnlistableTrackName(album, request.WithSfv))
     return *problem;
   std::vector<TDocument> documents = PlannedDocuments(request);
+  const std::vector<TInputFile> inputs = AlbumInputs(album, request);
+  if (auto collision = Collision(documents, inputs)) // before any checksum is read
+    return *collision;
   for (TDocument& document : documents) {
     if (document.Role == ".nfo") {
       document.Bytes = EncodeText(GenerateNfoText(album, request), request.Encoding).Bytes + "\r\n";
@@ -176,10 +197,5 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request) {
       document.Bytes = M3uText(album, FolderPart(document.Path));
     }
   }
-  std::vector<TInputFile> inputs;
-  for (const TTrackEntry& track : album.Tracks)
-    inputs.push_back({"track", track.Path});
-  if (!request.TemplatePath.empty())
-    inputs.push_back({"template", request.TemplatePath});
   return WriteDocuments(documents, inputs, request.ReplaceExisting);
 }
