@@ -210,7 +210,7 @@ struct TAlbumRun {
 std::optional<TAlbumOutcome> BuildAlbum(const TOptions& options, TCliContext& context,
                                         bool withChecksum, TAlbumRun& run) {
   TAlbumSession& session = run.Session;
-  session.Preferences = ReadPreferences(GetPreferencesPath());
+  session.LoadPreferences(GetPreferencesPath());
   const TPreferences& preferences = session.Preferences;
   std::vector<std::string> paths = ExpandTrackFolders(options.Files);
   if (paths.empty()) {
@@ -299,8 +299,7 @@ TAlbumOutcome WriteAlbumNfo(const TOptions& options, TCliContext& context,
   if (unreadTracks)
     *unreadTracks = run.UnreadTracks;
   const std::string* encodingName = options.Value("--encoding");
-  const auto encoding =
-      EncodingNamed(encodingName ? *encodingName : run.Session.Preferences.NfoEncoding);
+  const auto encoding = encodingName ? EncodingNamed(*encodingName) : run.Session.Encoding();
   if (!encoding) {
     context.Err << "tamberlon-cli: --encoding takes utf-8, cp437 or windows-1252\n";
     return TAlbumOutcome::BadUsage;
@@ -336,7 +335,9 @@ TAlbumOutcome WriteAlbumNfo(const TOptions& options, TCliContext& context,
     }
     if (lacksCharacters())
       return TAlbumOutcome::Failed;
-    context.Out << EncodeText(run.Session.NfoText(save), *encoding).Bytes;
+    save.ChecksumProgress = ProgressLine(context, "Checksums");
+    // The bytes Save writes, its final line break included.
+    context.Out << EncodeText(run.Session.NfoText(save), *encoding).Bytes << "\r\n";
     return TAlbumOutcome::Written;
   }
   const std::string* output = options.Value("-o");

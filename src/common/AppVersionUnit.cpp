@@ -43,7 +43,8 @@ std::string GetProgramFolder() {
 }
 
 std::string GetPreferencesPath() {
-  return PreferencesPath(GetProgramFolder() + FileNameOf(GetProgramFile()));
+  // One file for both programs: the window writes it, the command-line tool reads it.
+  return GetProgramFolder() + PreferencesFileName;
 }
 
 bool FolderIsWritable(const std::string& folder) {

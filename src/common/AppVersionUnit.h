@@ -31,5 +31,5 @@ std::string ChooseProgramFolder(const std::string& programFile,
                                 bool (*isWritable)(const std::string& folder));
 bool FolderIsWritable(const std::string& folder);
 
-// The preferences file: the program's name with ".INI", in the program folder.
+// The preferences file, tamberlon.INI in the program folder, for both programs.
 std::string GetPreferencesPath();

@@ -14,18 +14,6 @@
 namespace {
 constexpr const char* MenuPrefs = "MenuPrefs";
 constexpr const char* InitPrefs = "InitPrefs";
-// The platform read values into a 2048-byte buffer.
-constexpr std::size_t TextLimit = 2047;
-
-// At most TextLimit characters, never splitting one.
-std::string Limited(std::string text) {
-  std::size_t characters = 0;
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && characters++ == TextLimit)
-      return text.substr(0, i);
-  return text;
-}
-
 bool NeedsQuotes(std::string_view entry) {
   for (char c : entry)
     if (static_cast<unsigned char>(c) <= 32 || c == ',' || c == '"')
@@ -50,14 +38,6 @@ std::optional<long long> ParsePreferenceInteger(std::string_view text) {
   if (text.empty() || error != std::errc() || end != text.data() + text.size())
     return std::nullopt;
   return negative ? -value : value;
-}
-
-std::string PreferencesPath(const std::string& programFile) {
-  const std::size_t nameStart = programFile.rfind('/') + 1;
-  const std::size_t dot = programFile.rfind('.');
-  const std::string base =
-      dot != std::string::npos && dot > nameStart ? programFile.substr(0, dot) : programFile;
-  return base + ".INI";
 }
 
 std::string CommaText(const std::vector<std::string>& entries) {
@@ -140,7 +120,7 @@ TPreferences ReadPreferences(const std::string& path) {
   };
   auto textValue = [&](const char* section, const char* key, std::string& value) {
     if (const char* text = ini.GetValue(section, key))
-      value = Limited(text);
+      value = text; // whole: a cut list of newsgroups would lose groups mid-name
   };
   boolean("HidePaths", preferences.HidePaths);
   boolean("UsedID3Tags", preferences.UsedID3Tags);

@@ -25,10 +25,11 @@ struct TPreferences {
   std::vector<std::string> NGPostedTo;
 };
 
-// The program file's path with its extension replaced by ".INI", or ".INI" appended.
-std::string PreferencesPath(const std::string& programFile);
+// The one preferences file of both programs, in the program folder.
+inline constexpr const char* PreferencesFileName = "tamberlon.INI";
 
-// Missing files, sections, keys and malformed values give the defaults, silently.
+// Missing files, sections, keys and malformed values give the defaults, silently; texts
+// are read whole.
 TPreferences ReadPreferences(const std::string& path);
 // Keeps what the file holds besides the twelve keys; written whole or not at all.
 bool WritePreferences(const std::string& path, const TPreferences& preferences);

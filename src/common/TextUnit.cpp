@@ -1,6 +1,7 @@
 #include "common/TextUnit.h"
 
 #include <array>
+#include <cstdlib>
 #include <utf8proc.h>
 
 namespace {
@@ -126,6 +127,24 @@ std::size_t DisplayWidth(std::string_view text) {
   for (std::size_t at = 0; at < text.size(); ++at)
     width += CharacterWidthAt(text, at);
   return width;
+}
+
+std::size_t OneColumnAt(std::string_view text, std::size_t at) {
+  return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80 ? 0 : 1;
+}
+
+std::string ComposedForm(std::string_view text) {
+  const std::string valid = SanitizeUtf8(text);
+  utf8proc_uint8_t* composed = nullptr;
+  const utf8proc_ssize_t length =
+      utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(valid.data()),
+                   static_cast<utf8proc_ssize_t>(valid.size()), &composed,
+                   static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+  if (length < 0)
+    return valid;
+  std::string result(reinterpret_cast<const char*>(composed), static_cast<std::size_t>(length));
+  std::free(composed);
+  return result;
 }
 
 std::string_view TrimControlRight(std::string_view text) {

@@ -24,6 +24,13 @@ std::string SanitizeUtf8(std::string_view bytes);
 std::size_t CharacterWidthAt(std::string_view text, std::size_t at);
 // The columns of UTF-8 text, as a fixed-pitch viewer shows it.
 std::size_t DisplayWidth(std::string_view text);
+// One column for the byte that starts a character, 0 for a continuation byte: how a
+// document in an 8-bit code page counts, where every character is one byte and one column.
+std::size_t OneColumnAt(std::string_view text, std::size_t at);
+
+// Unicode's composed form (NFC): "e" and a combining acute accent become "é", as the
+// 8-bit code pages hold it. Invalid UTF-8 is made valid first.
+std::string ComposedForm(std::string_view text);
 
 // Removes leading and/or trailing characters of code 32 or less.
 std::string_view TrimControl(std::string_view text);

@@ -14,6 +14,20 @@
 TAlbumSession::TAlbumSession(TPreferences preferences, TRememberedLists remembered)
     : Preferences(std::move(preferences)), Remembered(std::move(remembered)) {}
 
+void TAlbumSession::LoadPreferences(const std::string& path) {
+  Preferences = ReadPreferences(path);
+  const auto encoding = EncodingNamed(Preferences.NfoEncoding);
+  if (!encoding) {
+    CurrentHost().ShowFileMessage(TMessageKind::Information,
+                                  "NfoEncoding=" + Preferences.NfoEncoding +
+                                      " is no encoding Tamberlon knows (utf-8, cp437 or "
+                                      "windows-1252); utf-8 is used",
+                                  path);
+    Preferences.NfoEncoding = std::string(EncodingName(TNfoEncoding::Utf8));
+  }
+  SetEncoding(encoding.value_or(TNfoEncoding::Utf8));
+}
+
 void TAlbumSession::Listen(std::function<void(TChange)> listener) {
   Listeners.push_back(std::move(listener));
 }
@@ -38,14 +52,20 @@ std::size_t TAlbumSession::ChooseTracks(const std::vector<std::string>& paths, b
 
 void TAlbumSession::AddTrack(const std::string& path, std::unique_ptr<TTrackInfo> record) {
   AddTrackRecord(FAlbum, FLists, path, std::move(record));
+  UpdateTotals(); // while tracks are read, the totals follow the ones read so far
   Notify(TChange::Tracks);
 }
 
 void TAlbumSession::ClearTracks() {
+  // Nothing the old tracks decided stays: totals, their texts, the compilation flag and
+  // the answer to its question.
   FAlbum.FileName = "Untitled";
   FAlbum.Tracks.clear();
   FAlbum.TotalBytes = 0;
   FAlbum.PlayingSeconds = 0;
+  FAlbum.VariousArtists = false;
+  CompilationAnswer.reset();
+  UpdateTotals();
   FLists = {};
   Notify(TChange::Tracks);
 }
@@ -100,20 +120,24 @@ void TAlbumSession::AnswerCompilationQuestion(TSaveRequest& request) {
 
 std::string TAlbumSession::NfoText(TSaveRequest request) {
   StoreFields();
+  request.Encoding = FEncoding;
   AnswerCompilationQuestion(request);
+  // What Save would compute it computes too; a track it cannot read shows its placeholder.
+  ComputeChecksumsTheNfoUses(FAlbum, request);
   return GenerateNfoText(FAlbum, request);
 }
 
 std::string TAlbumSession::LiveNfoText() {
   StoreFields();
   TSaveRequest request;
+  request.Encoding = FEncoding;
   request.UseVariousArtistsTemplate = CompilationAnswer.value_or(FAlbum.VariousArtists);
   request.Quietly = true;
   return AsItWillRead(GenerateNfoText(FAlbum, request), FEncoding);
 }
 
-std::string TAlbumSession::PreviewText() {
-  return AsItWillRead(NfoText(), FEncoding);
+std::string TAlbumSession::PreviewText(TSaveRequest request) {
+  return AsItWillRead(NfoText(std::move(request)), FEncoding);
 }
 
 void TAlbumSession::SetEncoding(TNfoEncoding encoding) {

@@ -42,6 +42,11 @@ public:
   TAlbumSession(const TAlbumSession&) = delete;
   TAlbumSession& operator=(const TAlbumSession&) = delete;
 
+  // The preferences from their file; a value there that means nothing (an encoding
+  // Tamberlon does not know) is reported as the file's, naming the key, and its default
+  // is used.
+  void LoadPreferences(const std::string& path);
+
   // Listeners hear every change after it happened.
   void Listen(std::function<void(TChange)> listener);
 
@@ -65,14 +70,16 @@ public:
   void StoreFields();
   void SetNewsGroups(std::vector<std::string> groups);
 
-  // The ".nfo" exactly as Save would write it now (asking the compilation question
-  // when the request does not answer it).
+  // The ".nfo" exactly as Save would write it now, before it is encoded (asking the
+  // compilation question when the request does not answer it, computing the checksums
+  // its template asks for).
   std::string NfoText(TSaveRequest request = {});
-  // The same for the live preview, which never asks: the compilation question as the
-  // user last answered it, or the template the album's artists call for.
+  // The same for the live preview, as it will read in the encoding, which never asks and
+  // reads no track: the compilation question as the user last answered it, or the
+  // template the album's artists call for.
   std::string LiveNfoText();
   // The modal preview's text: NfoText as it will read in the encoding.
-  std::string PreviewText();
+  std::string PreviewText(TSaveRequest request = {});
   // The characters of the ".nfo" that the request's encoding cannot hold.
   std::string Unmappable(TSaveRequest request);
   // Save: the ".nfo" and, when asked, the ".sfv" and ".m3u" beside it, as one set, then

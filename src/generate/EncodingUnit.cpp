@@ -34,7 +34,8 @@ TEncodedText Convert(std::string_view text, const char* from, const char* to) {
   if (handle == reinterpret_cast<iconv_t>(-1))
     return {std::string(text), {}};
   const std::unique_ptr<void, int (*)(iconv_t)> closer(handle, &::iconv_close);
-  std::string input = SanitizeUtf8(text); // iconv stops at bytes that are no UTF-8
+  // iconv stops at bytes that are no UTF-8; bytes of a code page are all characters.
+  std::string input = std::string_view(from) == "UTF-8" ? SanitizeUtf8(text) : std::string(text);
   char* in = input.data();
   std::size_t inLeft = input.size();
   std::array<char, 4096> buffer{};
@@ -77,8 +78,9 @@ std::optional<TNfoEncoding> EncodingNamed(std::string_view name) {
 
 TEncodedText EncodeText(std::string_view utf8, TNfoEncoding encoding) {
   if (encoding == TNfoEncoding::Utf8)
-    return {std::string(utf8), {}};
-  return Convert(utf8, "UTF-8", NamesOf(encoding).Iconv);
+    return {std::string(utf8), {}}; // the tags' own bytes, as they were written
+  // A decomposed "é" (e and a combining accent) is the code page's one character "é".
+  return Convert(ComposedForm(utf8), "UTF-8", NamesOf(encoding).Iconv);
 }
 
 std::string AsItWillRead(std::string_view utf8, TNfoEncoding encoding) {

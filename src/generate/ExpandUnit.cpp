@@ -168,7 +168,7 @@ void ReplaceAll(std::string& text, std::string_view token, std::string_view valu
   text = std::move(result);
 }
 
-TMarkedText AlignRight(const TMarkedText& text) {
+TMarkedText AlignRight(const TMarkedText& text, TWidthAt widthAt) {
   const std::string& bytes = text.Text();
   if (text.Find(token::Right) == None)
     return text;
@@ -183,7 +183,7 @@ TMarkedText AlignRight(const TMarkedText& text) {
     if (bytes.compare(i, token::Right.size(), token::Right) == 0 &&
         text.IsTemplate(i, token::Right.size()))
       target = std::max(target, column);
-    column += CharacterWidthAt(bytes, i);
+    column += widthAt(bytes, i);
   }
   // Left to right, each marker as soon as the text in front of it is final; a marker that
   // the removal of another one joins together is handled like any other.
@@ -197,7 +197,7 @@ TMarkedText AlignRight(const TMarkedText& text) {
     if (c == '\r' || c == '\n')
       column = 0;
     else
-      column += CharacterWidthAt(bytes, i);
+      column += widthAt(bytes, i);
     if (out.Size() >= marker && out.Text().ends_with(token::Right) &&
         out.IsTemplate(out.Size() - marker, marker)) {
       for (std::size_t k = 0; k < marker; ++k)
@@ -213,12 +213,12 @@ TMarkedText AlignRight(const TMarkedText& text) {
 }
 
 std::string AlignRight(std::string_view templateText) {
-  return AlignRight(TMarkedText(templateText)).Text();
+  return AlignRight(TMarkedText(templateText), CharacterWidthAt).Text();
 }
 
 TMarkedText ExpandBlock(TMarkedText text, std::string_view startMarker, std::string_view endMarker,
                         std::span<const std::string_view> tokens, std::size_t itemCount,
-                        const TBlockValue& valueOf) {
+                        const TBlockValue& valueOf, TWidthAt widthAt) {
   const std::size_t start = text.Find(startMarker);
   if (start == None)
     return text;
@@ -232,7 +232,7 @@ TMarkedText ExpandBlock(TMarkedText text, std::string_view startMarker, std::str
     for (std::size_t token = 0; token < tokens.size(); ++token)
       repeated.ReplaceFirst(token, valueOf(item, token));
 
-  const TMarkedText aligned = AlignRight(repeated.Joined());
+  const TMarkedText aligned = AlignRight(repeated.Joined(), widthAt);
   TMarkedText result;
   result.Reserve(text.Size() + aligned.Size());
   result.Append(text, 0, start);
@@ -245,7 +245,8 @@ TMarkedText ExpandBlock(TMarkedText text, std::string_view startMarker, std::str
 std::string ExpandBlock(std::string_view templateText, std::string_view startMarker,
                         std::string_view endMarker, std::span<const std::string_view> tokens,
                         std::size_t itemCount, const TBlockValue& valueOf) {
-  return ExpandBlock(TMarkedText(templateText), startMarker, endMarker, tokens, itemCount, valueOf)
+  return ExpandBlock(TMarkedText(templateText), startMarker, endMarker, tokens, itemCount, valueOf,
+                     CharacterWidthAt)
       .Text();
 }
 
@@ -262,13 +263,25 @@ std::string ItemNumber(std::size_t number) {
 
 std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& album,
                            const TGenerateContext& context) {
+  // For a code page every text is taken in its composed form, so that its columns are
+  // counted as the code page will have them.
+  const auto asWritten = [&](std::string text) {
+    return context.CodePage ? ComposedForm(text) : text;
+  };
+  const TWidthAt widthAt = context.CodePage ? OneColumnAt : CharacterWidthAt;
+  const auto columns = [widthAt](std::string_view text) {
+    std::size_t width = 0;
+    for (std::size_t at = 0; at < text.size(); ++at)
+      width += widthAt(text, at);
+    return width;
+  };
   std::string policy;
   for (const std::string& line : context.PostingPolicy)
     policy.append(line).append("\r\n");
 
-  TMarkedText text(templateText);
+  TMarkedText text(asWritten(std::string(templateText)));
   for (const TAlbumField& field : AlbumFields)
-    ReplaceAll(text, field.Token, field.Get(album));
+    ReplaceAll(text, field.Token, asWritten(field.Get(album)));
   const std::array<std::pair<std::string_view, std::string>, 10> totalTokens = {{
       {token::TrackCount, std::to_string(album.TrackCount())},
       {token::PlayingTime, album.PlayingTime},
@@ -282,44 +295,51 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
       {token::PostingPolicy, policy},
   }};
   for (const auto& [name, value] : totalTokens)
-    ReplaceAll(text, name, value);
+    ReplaceAll(text, name, asWritten(value));
 
-  const std::size_t longest = static_cast<std::size_t>(album.LongestDurationLength());
+  std::size_t longest = 0;
+  for (const TTrackEntry& track : album.Tracks)
+    if (track.Info)
+      longest = std::max(longest, columns(track.Info->DurationText));
   const TTrackInfo untagged;
-  text =
-      ExpandBlock(std::move(text), token::ForEachTrack, token::EndTrack, token::TrackTokens,
-                  album.Tracks.size(), [&](std::size_t item, std::size_t token) {
-                    const TTrackEntry& entry = album.Tracks[item];
-                    const TTrackInfo& track = entry.Info ? *entry.Info : untagged;
-                    switch (token) {
-                    case 0:
-                      return ItemNumber(item + 1);
-                    case 1:
-                      return track.HasTag ? track.Title : TrackFileName(entry.Path);
-                    case 2:
-                      return track.HasTag ? track.Artist : std::string();
-                    case 3:
-                      return TrackFileName(entry.Path);
-                    case 4:
-                      return IntToAbbrStr(track.FileSize, context.DecimalSeparator);
-                    case 5:
-                      return FormatThousands(track.FileSize, context.ThousandSeparator);
-                    case 6: {
-                      const std::size_t length = DisplayWidth(track.DurationText);
-                      const std::size_t pad = longest > length ? longest - length : 0;
-                      return std::string(std::min<std::size_t>(pad, 255), ' ') + track.DurationText;
-                    }
-                    default:
-                      return track.Checksum;
-                    }
-                  });
+  text = ExpandBlock(
+      std::move(text), token::ForEachTrack, token::EndTrack, token::TrackTokens,
+      album.Tracks.size(),
+      [&](std::size_t item, std::size_t token) {
+        const TTrackEntry& entry = album.Tracks[item];
+        const TTrackInfo& track = entry.Info ? *entry.Info : untagged;
+        switch (token) {
+        case 0:
+          return ItemNumber(item + 1);
+        case 1:
+          return asWritten(track.HasTag ? track.Title : TrackFileName(entry.Path));
+        case 2:
+          return asWritten(track.HasTag ? track.Artist : std::string());
+        case 3:
+          return asWritten(TrackFileName(entry.Path));
+        case 4:
+          return IntToAbbrStr(track.FileSize, context.DecimalSeparator);
+        case 5:
+          return FormatThousands(track.FileSize, context.ThousandSeparator);
+        case 6: {
+          const std::size_t length = columns(track.DurationText);
+          const std::size_t pad = longest > length ? longest - length : 0;
+          return std::string(std::min<std::size_t>(pad, 255), ' ') + asWritten(track.DurationText);
+        }
+        default:
+          return track.Checksum;
+        }
+      },
+      widthAt);
 
   static const std::vector<std::string> NoGroups;
   const std::vector<std::string>& groups = album.NewsGroups ? *album.NewsGroups : NoGroups;
-  return ExpandBlock(std::move(text), token::ForEachNewsgroup, token::EndNewsgroup,
-                     token::GroupTokens, groups.size(),
-                     [&](std::size_t item, std::size_t token) {
-                       return token == 0 ? ItemNumber(item + 1) : groups[item];
-                     })
+  return ExpandBlock(
+             std::move(text), token::ForEachNewsgroup, token::EndNewsgroup, token::GroupTokens,
+             groups.size(),
+             [&](std::size_t item, std::size_t token) {
+               return token == 0 ? ItemNumber(item + 1) : asWritten(groups[item]);
+             },
+             widthAt)
       .Text();
 }

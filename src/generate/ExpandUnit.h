@@ -19,7 +19,14 @@ struct TGenerateContext {
   std::vector<std::string> PostingPolicy;
   std::string DecimalSeparator = ".";
   std::string ThousandSeparator = ",";
+  // The document is written in an 8-bit code page: texts in their composed form, and
+  // columns counted as the code page has them, one a character (a "?" for a character it
+  // lacks included).
+  bool CodePage = false;
 };
+
+// The columns the character starting at text[at] takes (0 for a continuation byte).
+using TWidthAt = std::size_t (*)(std::string_view text, std::size_t at);
 
 std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& album,
                            const TGenerateContext& context);
@@ -69,14 +76,14 @@ using TBlockValue = std::function<std::string(std::size_t item, std::size_t toke
 // first remaining occurrence taken by each item in turn, then the @RIGHT alignment.
 TMarkedText ExpandBlock(TMarkedText text, std::string_view startMarker, std::string_view endMarker,
                         std::span<const std::string_view> tokens, std::size_t itemCount,
-                        const TBlockValue& valueOf);
+                        const TBlockValue& valueOf, TWidthAt widthAt);
 std::string ExpandBlock(std::string_view templateText, std::string_view startMarker,
                         std::string_view endMarker, std::span<const std::string_view> tokens,
                         std::size_t itemCount, const TBlockValue& valueOf);
 
 // Removes every template @RIGHT and moves the text behind it to the right-most marker's
 // column.
-TMarkedText AlignRight(const TMarkedText& text);
+TMarkedText AlignRight(const TMarkedText& text, TWidthAt widthAt);
 std::string AlignRight(std::string_view templateText);
 
 // The name of a track's file: its path after the last "/".

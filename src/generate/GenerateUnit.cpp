@@ -38,8 +38,9 @@ void TGenerate::Generate() {
   PostingPolicy =
       ReadTextList(GetProgramFolder() + PostingPolicyFileName).value_or(std::vector<std::string>());
   static const TAlbumInfo NoAlbum;
-  Output =
-      ExpandTemplate(Template, Album ? *Album : NoAlbum, CurrentGenerateContext(PostingPolicy));
+  TGenerateContext context = CurrentGenerateContext(PostingPolicy);
+  context.CodePage = CodePage;
+  Output = ExpandTemplate(Template, Album ? *Album : NoAlbum, context);
 }
 
 bool TGenerate::SaveToFile(const std::string& path) const {

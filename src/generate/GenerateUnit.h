@@ -24,6 +24,8 @@ public:
   std::string Output;
   const TAlbumInfo* Album = nullptr;
   std::vector<std::string> PostingPolicy;
+  // The output is written in an 8-bit code page (see TGenerateContext::CodePage).
+  bool CodePage = false;
 };
 
 // Today's texts, the program's texts and the regional separators, from the host.

@@ -10,6 +10,7 @@
 #include "generate/NFOUnit.h"
 #include "generate/PlaylistUnit.h"
 #include "generate/SFVUnit.h"
+#include "generate/TokenUnit.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -36,8 +37,16 @@ std::unique_ptr<TGenerate> NfoGenerator(const TAlbumInfo& album, const TSaveRequ
 
 std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request) {
   auto nfo = NfoGenerator(album, request);
+  nfo->CodePage = request.Encoding != TNfoEncoding::Utf8;
   nfo->Generate();
   return nfo->Output;
+}
+
+std::optional<std::string> ComputeChecksumsTheNfoUses(TAlbumInfo& album,
+                                                      const TSaveRequest& request) {
+  if (NfoGenerator(album, request)->Template.find(token::TrackChecksum) == std::string::npos)
+    return std::nullopt;
+  return ComputeMissingChecksums(album, request.ChecksumProgress);
 }
 
 std::string UnmappableCharacters(const TAlbumInfo& album, const TSaveRequest& request) {
@@ -185,6 +194,8 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request) {
     return *collision;
   for (TDocument& document : documents) {
     if (document.Role == ".nfo") {
+      if (const auto unread = ComputeChecksumsTheNfoUses(album, request))
+        return Problem("The checksum of this track could not be read; nothing was saved", *unread);
       document.Bytes = EncodeText(GenerateNfoText(album, request), request.Encoding).Bytes + "\r\n";
     } else if (document.Role == ".sfv") {
       // Tracks chosen without checksums get them now: placeholders make no checksum file.

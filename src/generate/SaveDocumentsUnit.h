@@ -33,6 +33,11 @@ struct TSaveRequest {
 
 // The ".nfo" text for the album, as Preview shows it and Save writes it (in UTF-8).
 std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request);
+// The checksums the .nfo's template asks for ($TRACK_CHECKSUM), computed for the tracks
+// that lack them, as the .sfv has them computed; the path of a track that could not be
+// read, if any.
+std::optional<std::string> ComputeChecksumsTheNfoUses(TAlbumInfo& album,
+                                                      const TSaveRequest& request);
 // The characters of that text the request's encoding cannot hold, each once.
 std::string UnmappableCharacters(const TAlbumInfo& album, const TSaveRequest& request);
 

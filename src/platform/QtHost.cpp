@@ -1,9 +1,9 @@
 #include "platform/QtHost.h"
 
 #include "common/AppVersionUnit.h"
+#include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/HelpFileUnit.h"
-#include "platform/QtRegionalSettings.h"
 
 #include <QApplication>
 #include <QAudioOutput>
@@ -25,6 +25,12 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cerrno>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 std::string TQtHost::ProgramFile() {
   return QCoreApplication::applicationFilePath().toStdString();
@@ -60,11 +66,65 @@ TShellResult TQtHost::ShellOpen(const std::string& file, const std::string& work
   const QString name = QString::fromStdString(file);
   if (name.contains(QStringLiteral("://")))
     return QDesktopServices::openUrl(QUrl(name)) ? TShellResult::Opened : TShellResult::Failed;
-  const QString path = QString::fromStdString(workingFolder) + name;
-  if (!QFileInfo::exists(path))
+  const std::string path = workingFolder + file;
+  if (!QFileInfo::exists(QString::fromStdString(path)))
     return TShellResult::FileNotFound;
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(path)) ? TShellResult::Opened
-                                                              : TShellResult::Failed;
+  return StartOpener(path, workingFolder) ? TShellResult::Opened : TShellResult::Failed;
+}
+
+// xdg-open in the program folder, its verdict awaited on a thread of its own: the window
+// never waits for it, a failure (no program for text files) is told when it comes, naming
+// the file and what the opener said, and the opener is reaped, never left defunct. An
+// editor it starts lives on when the program ends.
+bool TQtHost::StartOpener(const std::string& path, const std::string& folder) {
+  int said[2];
+  if (::pipe2(said, O_CLOEXEC) != 0)
+    return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  posix_spawn_file_actions_adddup2(&actions, said[1], STDERR_FILENO);
+  std::string program = "xdg-open";
+  std::string argument = path;
+  char* arguments[] = {program.data(), argument.data(), nullptr};
+  pid_t opener = 0;
+  const int started =
+      ::posix_spawnp(&opener, program.c_str(), &actions, nullptr, arguments, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(said[1]);
+  if (started != 0) {
+    ::close(said[0]);
+    return false;
+  }
+  std::thread([opener, reader = said[0], path, watch = Openers, this] {
+    int status = 0;
+    while (::waitpid(opener, &status, 0) < 0 && errno == EINTR) {
+    }
+    // What it wrote before it ended; an editor it started may hold the pipe open.
+    ::fcntl(reader, F_SETFL, O_NONBLOCK);
+    std::string words;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(reader, buffer, sizeof buffer)) > 0 && words.size() < 4096;)
+      words.append(buffer, static_cast<std::size_t>(got));
+    ::close(reader);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      return;
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r'))
+      words.pop_back();
+    const std::string reason = words.substr(words.rfind('\n') + 1);
+    const std::lock_guard lock(watch->Mutex);
+    if (!watch->HostAlive)
+      return;
+    QMetaObject::invokeMethod(
+        qApp,
+        [this, watch, path, reason] {
+          if (watch->HostAlive)
+            ShowMessage(TMessageKind::Error, std::string(ErrorMessage(ecGeneral)) + "\n" + path +
+                                                 (reason.empty() ? "" : "\n" + reason));
+        },
+        Qt::QueuedConnection);
+  }).detach();
+  return true;
 }
 
 std::optional<std::string> TQtHost::InputBox(const std::string& caption, const std::string& prompt,
@@ -104,32 +164,13 @@ QStringList NameFilters(const std::vector<TFileFilter>& filters) {
 constexpr int MediaVerdictMilliseconds = 2000;
 } // namespace
 
-TQtHost::TQtHost() : Settings(SystemRegionalSettings()) {}
-
-std::string TQtHost::ShortDateText(TDateTime value) {
-  return QtShortDateText(value);
-}
-
-std::string TQtHost::ShortTimeText(TDateTime value) {
-  return QtShortTimeText(value);
-}
-
-int TQtHost::CompareIgnoringCase(std::string_view a, std::string_view b) {
-  if (!Collator) {
-    Collator = std::make_unique<QCollator>(QLocale::system());
-    Collator->setCaseSensitivity(Qt::CaseInsensitive);
-  }
-  return Collator->compare(QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size())),
-                           QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())));
-}
-
-std::string TQtHost::UpperCase(std::string_view text) {
-  return QLocale::system()
-      .toUpper(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())))
-      .toStdString();
-}
+TQtHost::TQtHost() = default;
 
 TQtHost::~TQtHost() {
+  {
+    const std::lock_guard lock(Openers->Mutex); // an opener's late verdict finds no host
+    Openers->HostAlive = false;
+  }
   if (HelpWindow && !HelpWindow->parent())
     delete HelpWindow.data();
 }
@@ -287,6 +328,8 @@ QDialog* TQtHost::HelpWindowFor(QWidget* owner) {
   browser->setObjectName(QStringLiteral("HelpBrowser"));
   auto* back = new QPushButton(QStringLiteral("&Back"), HelpWindow);
   auto* forward = new QPushButton(QStringLiteral("&Forward"), HelpWindow);
+  back->setObjectName(QStringLiteral("HelpBack"));
+  forward->setObjectName(QStringLiteral("HelpForward"));
   back->setEnabled(false);
   forward->setEnabled(false);
   QObject::connect(back, &QPushButton::clicked, browser, &QTextBrowser::backward);
@@ -304,14 +347,18 @@ QDialog* TQtHost::HelpWindowFor(QWidget* owner) {
 }
 
 bool TQtHost::ShowHelp(int topic) {
-  const auto help = ReadFileBytes(GetProgramFolder() + HelpFileName);
+  const std::string path = GetProgramFolder() + HelpFileName;
+  const auto help = ReadFileBytes(path);
   if (!help || !HelpTopicExists(*help, topic))
     return false;
   QWidget* modal = QApplication::activeModalWidget();
   QDialog* window = HelpWindowFor(modal ? modal : MainWindow);
   auto* browser = window->findChild<QTextBrowser*>();
-  browser->setHtml(QString::fromStdString(*help));
-  browser->scrollToAnchor(QString::number(topic));
+  // Shown from its file, so that the links inside it join the history Back and Forward
+  // follow (a text set by hand has no place in it).
+  QUrl url = QUrl::fromLocalFile(QString::fromStdString(path));
+  url.setFragment(QString::number(topic));
+  browser->setSource(url, QTextDocument::HtmlResource);
   window->show();
   window->raise();
   window->activateWindow();

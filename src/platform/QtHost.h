@@ -1,18 +1,18 @@
 #pragma once
-// The window program's host: Qt's modal boxes and the regional forms of Qt's system
-// locale.
-#include "common/Host.h"
+// The window program's host: Qt's modal boxes, dialogs, player and help window; the
+// regional forms of the C library's locale, as the command-line tool's.
+#include "platform/LocaleHost.h"
 
-#include <QCollator>
 #include <QPointer>
 #include <memory>
+#include <mutex>
 
 class QAudioOutput;
 class QDialog;
 class QMediaPlayer;
 class QWidget;
 
-class TQtHost : public TPlainHost {
+class TQtHost : public TLocaleHost {
 public:
   TQtHost();
   ~TQtHost() override;
@@ -25,11 +25,6 @@ public:
     return THost::ShowFileMessage(kind, text, path);
   }
   std::string ProgramFile() override;
-  TRegionalSettings RegionalSettings() override { return Settings; }
-  std::string ShortDateText(TDateTime value) override;
-  std::string ShortTimeText(TDateTime value) override;
-  int CompareIgnoringCase(std::string_view a, std::string_view b) override;
-  std::string UpperCase(std::string_view text) override;
   TShellResult ShellOpen(const std::string& file, const std::string& workingFolder) override;
   std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
                                       const std::string& value, int maxLength) override;
@@ -48,6 +43,7 @@ protected:
 
 private:
   std::vector<std::string> RunOpenDialog(const TOpenDialogRequest& request, bool several);
+  bool StartOpener(const std::string& path, const std::string& folder);
   bool MakePlayer();
   void DropPlayer();
   bool AwaitMediaVerdict();
@@ -57,7 +53,10 @@ private:
   // Owned by the window it belongs to, or by this host while it has none.
   QPointer<QDialog> HelpWindow;
   bool Opening = false;
-  TRegionalSettings Settings;
-  // Made when first needed: loading the collation tables costs more than most runs.
-  std::unique_ptr<QCollator> Collator;
+  // Shared with the threads that await the openers' verdicts.
+  struct TOpenerWatch {
+    std::mutex Mutex;
+    bool HostAlive = true;
+  };
+  std::shared_ptr<TOpenerWatch> Openers = std::make_shared<TOpenerWatch>();
 };

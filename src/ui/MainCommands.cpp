@@ -38,11 +38,7 @@ void TFormMain::ButtonMakeNFOClick() {
   save.NfoPath = *path;
   save.WithSfv = GenerateSFVfile1->isChecked();
   save.WithM3u = GenerateM3Ufile1->isChecked();
-  save.ChecksumProgress = [this](std::size_t done, std::size_t total) {
-    ProgressBar1->setRange(0, static_cast<int>(total));
-    ProgressBar1->setValue(static_cast<int>(done));
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  };
+  save.ChecksumProgress = ChecksumProgress();
   const TSaveOutcome outcome = Session.Save(save, true, true);
   ProgressBar1->setValue(0);
   RefreshTrackListing();
@@ -61,9 +57,21 @@ void TFormMain::ButtonMakeNFOClick() {
   ShowStatus(text);
 }
 
+std::function<void(std::size_t, std::size_t)> TFormMain::ChecksumProgress() {
+  return [this](std::size_t done, std::size_t total) {
+    ProgressBar1->setRange(0, static_cast<int>(total));
+    ProgressBar1->setValue(static_cast<int>(done));
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  };
+}
+
 void TFormMain::ButtonPreviewNFOClick() {
   StoreAlbumFields();
-  CurrentHost().ShowPreview(Session.PreviewText());
+  TSaveRequest preview;
+  preview.ChecksumProgress = ChecksumProgress(); // when the template lists checksums
+  const std::string text = Session.PreviewText(preview);
+  ProgressBar1->setValue(0);
+  CurrentHost().ShowPreview(text);
 }
 
 void TFormMain::ButtonEditNGListClick() {

@@ -79,6 +79,7 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
   observer.Added = [this](std::size_t index) {
     ShowTrackLists();
     AddTrackLine(index);
+    ShowTotals(); // the totals follow the tracks read so far
   };
   observer.Idle = [this](const TReadProgress& progress) {
     ProgressBar1->setValue(static_cast<int>(progress.Fraction() * ProgressSteps));
@@ -136,6 +137,11 @@ void TFormMain::ClearTracks() {
   RefreshTrackListing();
 }
 
+void TFormMain::ShowTotals() {
+  EditPlayingTime->setText(ToQt(Session.Album().PlayingTime));
+  EditSize->setText(ToQt(Session.Album().TotalSize));
+}
+
 void TFormMain::ShowTrackLists() {
   ShowList(ComboBoxArtist, Session.Lists().Artists);
   ShowList(ComboBoxAlbumTitle, Session.Lists().Albums);
@@ -146,8 +152,7 @@ void TFormMain::FillAlbumFields() {
   Session.SetTexts(CollectBoxes());
   Session.FillFields();
   const TAlbumInfo& album = Session.Album();
-  EditPlayingTime->setText(ToQt(album.PlayingTime));
-  EditSize->setText(ToQt(album.TotalSize));
+  ShowTotals();
   ShowBoxes(Session.Texts());
   if (!album.Tracks.empty() && !CurrentHost().OpenMedia(album.Tracks.front().Path))
     ShowError(ecOpenMedia, album.Tracks.front().Path);

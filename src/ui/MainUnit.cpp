@@ -189,7 +189,7 @@ void TFormMain::FormCreate() {
   Session.Remembered = LoadRememberedLists(folder);
   ShowRememberedLists();
 
-  Session.Preferences = ReadPreferences(GetPreferencesPath());
+  Session.LoadPreferences(GetPreferencesPath());
   ApplyPreferences(Session.Preferences);
 }
 

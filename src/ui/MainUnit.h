@@ -115,10 +115,13 @@ private:
   // What a command did, in the bottom strip for a while; an empty text clears it.
   void ShowStatus(const std::string& text);
   void ShowReadingOutcome(std::size_t chosen);
+  // The progress bar while a save or preview computes the checksums tracks lack.
+  std::function<void(std::size_t, std::size_t)> ChecksumProgress();
   static constexpr int StatusMilliseconds = 10000;
   // The listing's selected line, or -1: Qt gives the list a current row on focus alone.
   int SelectedRow() const;
   void ShowTrackLists();
+  void ShowTotals();
   TAlbumFieldTexts CollectBoxes();
   void ShowBoxes(const TAlbumFieldTexts& boxes);
   void ShowRememberedLists();

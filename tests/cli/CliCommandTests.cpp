@@ -104,7 +104,29 @@ TEST_F(CliCommands, EveryOptionOverridesItsField) {
       0)
       << Err.str();
   EXPECT_EQ(Out.str(),
-            "A|B|1999|G|Vinyl|L|E|C|VBR ~320K/s|48000Hz|Mono|ID3v1.1|R|2/29/2020|P|3/4/2021");
+            "A|B|1999|G|Vinyl|L|E|C|VBR ~320K/s|48000Hz|Mono|ID3v1.1|R|2/29/2020|P|3/4/2021\r\n");
+}
+
+// The command-line tool reads the window's preferences file: its encoding, ripper and
+// newsgroups; a value there that means nothing is told as the file's, and its default
+// serves.
+TEST_F(CliCommands, ReadsTheWindowsPreferences) {
+  PrepareFixtureAlbum(Album);
+  const std::string ini = Host.ProgramDir.Write(
+      "tamberlon.INI", "[MenuPrefs]\r\nNfoEncoding=cp437\r\n[InitPrefs]\r\nRippedBy=Ripp\u00E9r\r\n"
+                       "NGPostedTo=alt.binaries.one\r\n");
+  const std::string templatePath =
+      Host.ProgramDir.Write("t.txt", "$RIPPED_BY@FOR_EACH_NEWSGROUP $GROUP_NAME@END_NEWSGROUP");
+  ASSERT_EQ(Run(RunNfoCommand, {"--stdout", "--template", templatePath, Album}), 0) << Err.str();
+  EXPECT_EQ(Out.str(), "Ripp\x82r alt.binaries.one\r\n\r\n");
+
+  Host.ProgramDir.Write("tamberlon.INI", "[MenuPrefs]\r\nNfoEncoding=xyz\r\n");
+  Host.ExpectMessage(TMessageKind::Information,
+                     "NfoEncoding=xyz is no encoding Tamberlon knows (utf-8, cp437 or "
+                     "windows-1252); utf-8 is used\n" +
+                         ini);
+  ASSERT_EQ(Run(RunNfoCommand, {"--stdout", "--template", templatePath, Album}), 0) << Err.str();
+  EXPECT_EQ(Out.str(), "\r\n");
 }
 
 TEST_F(CliCommands, SfvAndUsage) {

@@ -1,4 +1,5 @@
 // The generators with their template files, the posting policy and the edit commands.
+#include "audio/MP3Unit.h"
 #include "common/FileUnit.h"
 #include "common/TextListUnit.h"
 #include "generate/AlbumSession.h"
@@ -208,6 +209,51 @@ TEST_F(Documents, SessionFromChooseTracksToSave) {
   for (const auto change : {TAlbumSession::TChange::Tracks, TAlbumSession::TChange::Fields,
                             TAlbumSession::TChange::NewsGroups})
     EXPECT_NE(std::find(changes.begin(), changes.end(), change), changes.end());
+
+  // A template that lists checksums gets them at the save, as the .sfv does.
+  save.WithSfv = false;
+  save.TemplatePath = Host.ProgramDir.Write("sums.txt", "@FOR_EACH_TRACK$TRACK_CHECKSUM@END_TRACK");
+  ASSERT_TRUE(session.Save(save, false, false).Saved);
+  EXPECT_EQ(Read("album/album.nfo").substr(0, 10),
+            *FileChecksumText(session.Album().Tracks[0].Path) + "\r\n");
+
+  // Clearing leaves nothing the old tracks decided: totals, their texts, the compilation.
+  session.ClearTracks();
+  EXPECT_EQ(session.Album().PlayingTime, "0:00");
+  EXPECT_EQ(session.Album().TotalSize, "0 bytes");
+  EXPECT_FALSE(session.Album().VariousArtists);
+  EXPECT_FALSE(session.CompilationAnswer);
+}
+
+// A document in a code page reads in the previews exactly as it is saved: its accents
+// (decomposed ones included) in their place, a character the code page lacks as "?", and
+// the columns counted as the code page has them.
+TEST_F(Documents, CodePageDocumentsReadAsTheyAreSaved) {
+  for (const TNfoEncoding encoding : {TNfoEncoding::Cp437, TNfoEncoding::Windows1252}) {
+    SCOPED_TRACE(std::string(EncodingName(encoding)));
+    TAlbumSession session;
+    for (const auto& [title, duration] :
+         {std::pair{"Cafe\u0301 \u00E0 Montmartre", "3:05"}, std::pair{"\u65E5\u672C", "12:40"}}) {
+      auto track = std::make_unique<TTrackInfo>();
+      track->HasTag = true;
+      track->Title = title;
+      track->DurationText = duration;
+      session.AddTrack(Path("track.mp3"), std::move(track));
+    }
+    session.SetEncoding(encoding);
+    EXPECT_EQ(session.Unmappable({}), "\u65E5\u672C"); // the accent composes: it has a place
+    TSaveRequest save;
+    save.NfoPath = Path("album.nfo");
+    save.TemplatePath = Host.ProgramDir.Write(
+        "t.txt", "@FOR_EACH_TRACK$TRACK_TITLE  @RIGHT($TRACK_DURATION)@END_TRACK");
+    ASSERT_TRUE(session.Save(save, false, false).Saved);
+    const std::string shown = session.PreviewText(save);
+    EXPECT_EQ(shown,
+              "Caf\u00E9 \u00E0 Montmartre  ( 3:05)\r\n??" + std::string(17, ' ') + "(12:40)\r\n");
+    const std::string bytes = Read("album.nfo");
+    EXPECT_EQ(bytes.substr(3, 1), encoding == TNfoEncoding::Cp437 ? "\x82" : "\xE9");
+    EXPECT_EQ(bytes.find('('), bytes.find('(', bytes.find('\n')) - bytes.find('\n') - 1);
+  }
 }
 
 // Each track stays one entry of the playlist, named relative to it: a line break in a tag

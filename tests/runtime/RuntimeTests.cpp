@@ -1,9 +1,12 @@
 // The window program against the real Qt runtime: the media backend, modality and the
 // end of the program, which the scripted host cannot show. Only the program folder and
 // the answers to message boxes and the save dialog are the test's own.
+#include "cli/DocumentCommands.h"
 #include "common/ErrorsUnit.h"
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumSession.h"
+#include "platform/ConsoleHost.h"
+#include "support/AlbumScenario.h"
 #include "support/TempFolder.h"
 #include "ui/DesktopHost.h"
 #include "ui/MainUnit.h"
@@ -18,12 +21,18 @@
 #include <QListWidget>
 #include <QMediaFormat>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const std::string Fixture = std::string(TAMBERLON_TEST_DATA) + "/lame-cbr128-tags.mp3";
@@ -180,6 +189,49 @@ TEST_F(RealRuntime, ClosingMainWindowWithHelpOpenEndsProgram) {
   EXPECT_TRUE(std::filesystem::exists(Host.Folder.Path() + "tamberlon.INI"));
 }
 
+// Help: a link followed joins the history, and Back returns to the topic shown first.
+TEST_F(RealRuntime, HelpBackAndForwardFollowTheHistory) {
+  ASSERT_TRUE(Host.ShowHelp(TFormMain::HelpContents));
+  auto* help = Form.findChild<QDialog*>(QStringLiteral("HelpWindow"));
+  ASSERT_NE(help, nullptr);
+  auto* browser = help->findChild<QTextBrowser*>(QStringLiteral("HelpBrowser"));
+  auto* back = help->findChild<QPushButton*>(QStringLiteral("HelpBack"));
+  auto* forward = help->findChild<QPushButton*>(QStringLiteral("HelpForward"));
+  EXPECT_FALSE(back->isEnabled());
+  browser->setSource(QUrl(QStringLiteral("#290"))); // what a click on the link does
+  ASSERT_TRUE(back->isEnabled());
+  back->click();
+  EXPECT_EQ(browser->source().fragment(), QStringLiteral("100"));
+  EXPECT_TRUE(forward->isEnabled());
+}
+
+// An edit command on a desktop without a program for text files: the opener's failure is
+// told when it comes, naming the file and what the opener said, the window never waits
+// for it, and no defunct process stays behind.
+TEST_F(RealRuntime, AnOpenerThatFailsIsToldAndReaped) {
+  TTempFolder bin;
+  const std::string opener =
+      bin.Write("xdg-open", "#!/bin/sh\necho 'x-terminal-emulator: not found' >&2\nexit 3\n");
+  ::chmod(opener.c_str(), 0755);
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+  ::setenv("PATH", (bin.Path() + ":" + path).c_str(), 1);
+  const std::string file = Host.Folder.Write("template.txt", "$ARTIST");
+  EXPECT_EQ(Host.ShellOpen("template.txt", Host.Folder.Path()), TShellResult::Opened);
+  ::setenv("PATH", path.c_str(), 1);
+  for (int tick = 0; tick < 500 && Host.Messages.empty(); ++tick)
+    QTest::qWait(10);
+  EXPECT_EQ(Host.Messages, std::vector<std::string>{FileMessage(ecGeneral, file) +
+                                                    "\nx-terminal-emulator: not found"});
+  std::size_t defunct = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string pid, name, state, parent;
+    if (stat >> pid >> name >> state >> parent)
+      defunct += state == "Z" && parent == std::to_string(::getpid());
+  }
+  EXPECT_EQ(defunct, 0u);
+}
+
 // A file dialog filters by the request's patterns: "All Files" lists names without a dot.
 TEST_F(RealRuntime, OpenDialogFiltersByTheRequestPatterns) {
   std::string filters;
@@ -228,4 +280,98 @@ TEST_F(RealRuntime, LivePreviewKeepsTypingResponsive) {
   EXPECT_LT(milliseconds.count(), 250);
   EXPECT_NE(Form.findChild<QPlainTextEdit*>("MemoLivePreview")->toPlainText().indexOf("steady"),
             -1);
+}
+
+namespace {
+const TDateTime PinnedClock = EncodeDateTime({2026, 12, 8, 14, 5, 9});
+
+// The window's host and the command-line tool's, each with the test's program folder
+// and clock and nothing else of their own changed.
+class TWindowFace : public TDesktopHost {
+public:
+  explicit TWindowFace(std::string folder) : Folder(std::move(folder)) {}
+  std::string ProgramFile() override { return Folder + "tamberlon"; }
+  std::string ProgramFolder() override { return Folder; }
+  TDateTime Now() override { return PinnedClock; }
+  TMessageResult ShowMessage(TMessageKind, const std::string&) override {
+    return TMessageResult::Yes; // the compilation question; the missing lists' note
+  }
+  std::optional<std::string> SaveFileDialog(const TSaveDialogRequest&) override {
+    return Folder + "window.nfo";
+  }
+  std::string Folder;
+};
+
+class TCommandLineFace : public TConsoleHost {
+public:
+  explicit TCommandLineFace(std::string folder) : Folder(std::move(folder)) {}
+  std::string ProgramFile() override { return Folder + "tamberlon-cli"; }
+  std::string ProgramFolder() override { return Folder; }
+  TDateTime Now() override { return PinnedClock; }
+  std::string Folder;
+};
+
+// en_US and de_DE made with localedef for the test's own LOCPATH, once.
+std::string GeneratedLocales() {
+  static const TTempFolder folder;
+  static const bool made = [] {
+    for (const char* name : {"en_US", "de_DE"})
+      if (std::system(("localedef -i " + std::string(name) + " -f UTF-8 " + folder.Path() + name +
+                       ".UTF-8 >/dev/null 2>&1")
+                          .c_str()) != 0)
+        return false;
+    return true;
+  }();
+  EXPECT_TRUE(made) << "localedef and the locales package make en_US and de_DE";
+  return folder.Path();
+}
+} // namespace
+
+// The window and tamberlon-cli write the same bytes for one album, template and clock,
+// whatever the regional settings: both read their forms from the C library's locale.
+TEST(TwoFaces, TheWindowAndTheCommandLineWriteTheSameDocument) {
+  const struct {
+    const char* Locale;
+    const char* Decimal;
+    const char* Date;
+  } locales[] = {{"C.UTF-8", ".", "12/08/26"},
+                 {"en_US.UTF-8", ".", "12/08/2026"},
+                 {"de_DE.UTF-8", ",", "08.12.2026"}};
+  for (const auto& locale : locales) {
+    SCOPED_TRACE(locale.Locale);
+    TTempFolder folder;
+    const std::vector<std::string> tracks = PrepareFixtureAlbum(folder.Path() + "album/");
+    if (std::string_view(locale.Locale) == "C.UTF-8")
+      ::unsetenv("LOCPATH");
+    else
+      ::setenv("LOCPATH", GeneratedLocales().c_str(), 1);
+    ::setenv("LC_ALL", locale.Locale, 1);
+    {
+      TWindowFace host(folder.Path());
+      ASSERT_EQ(host.RegionalSettings().DecimalSeparator, locale.Decimal);
+      TInstalledHost installed(host);
+      TFormMain form;
+      form.ChooseTracks(tracks);
+      form.ComboBoxRippedBy->setEditText(QStringLiteral("Ripper"));
+      form.ButtonMakeNFOClick();
+    }
+    {
+      TCommandLineFace host(folder.Path());
+      TInstalledHost installed(host);
+      std::ostringstream out, err;
+      TCliContext context{out, err, false};
+      const std::vector<std::string> arguments = {"--ripped-by",
+                                                  "Ripper",
+                                                  "--various-artists-template",
+                                                  "-o",
+                                                  folder.Path() + "cli.nfo",
+                                                  folder.Path() + "album"};
+      EXPECT_EQ(RunNfoCommand(arguments, context), 0) << err.str();
+    }
+    const std::string window = ReadWholeFile(folder.Path() + "window.nfo");
+    EXPECT_NE(window.find(std::string("on ") + locale.Date + "\r\n"), std::string::npos) << window;
+    EXPECT_EQ(window, ReadWholeFile(folder.Path() + "cli.nfo"));
+  }
+  ::unsetenv("LOCPATH");
+  ::unsetenv("LC_ALL");
 }
