@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The fuzzer's bytes as a file the readers can open, without touching the disk.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "FuzzFile.h"
 #include "audio/ID3v2.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The .sfv reader as `check` runs it: the file read line by line and each line parsed.
 #include "FuzzFile.h"
 #include "generate/SfvCheckUnit.h"

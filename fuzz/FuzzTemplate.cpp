@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A template and the album's texts from the input: the template is the text before the
 // first NUL, then one NUL-separated text per album field and per track title.
 #include "generate/ExpandUnit.h"

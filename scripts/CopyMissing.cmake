@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Copies each shipped data file beside the program unless a file of that name is there
 # already: the program keeps the user's own edits in those files.
 file(GLOB files "${SOURCE}/*")

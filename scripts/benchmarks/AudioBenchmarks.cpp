@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the pieces: the analysis of one file from the page cache, the CRC-32 and
 // the verification of an album's .sfv.
 #include "audio/CRC32Unit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Expansion of the default NFO template for large posts (complete discographies), and the
 // live preview's regeneration.
 #include "common/TextListUnit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The known-newsgroup list at the size of a full server list (100,000 groups), with the
 // locale's comparison and upper case as the programs use them.
 #include "common/TextListUnit.h"

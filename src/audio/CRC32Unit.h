@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CRC-32 (reflected, polynomial EDB88320: the checksum of zlib, PKZIP and SFV files).
 #include <atomic>

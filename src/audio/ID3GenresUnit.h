@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The standard ID3v1 genre names, numbers 0 to 147.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The 128-byte ID3v1 / ID3v1.1 tag at the end of an MP3 file.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ID3v2 tag at the start of an MP3 file: its size (where the audio begins) and the
 // text frames of versions 2.2, 2.3 and 2.4 that a track record shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The track record: everything the program knows of one MP3 file.
 #include "common/DateTimeUnit.h"

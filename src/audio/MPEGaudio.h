@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Analysis of an MPEG audio stream: the first frame, its VBR header, and from them the
 // bit rate, sample rate, channel mode, playing time and a guess at the encoder.

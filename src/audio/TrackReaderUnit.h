@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading many files at the speed of the disk: records are made on worker threads and
 // handed to the calling thread strictly in list order, each with its messages, exactly as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a command of the command-line tool works with: its streams and whether a
 // progress line may be drawn (stderr is a terminal).

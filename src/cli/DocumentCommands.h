@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // tamberlon-cli nfo, sfv and check: the headless twins of Choose Tracks and Save.
 #include "cli/CliContext.h"

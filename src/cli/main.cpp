@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tamberlon-cli: the command-line companion of Tamberlon.
 #include "BuildInfo.h"
 #include "cli/DocumentCommands.h"
@@ -49,7 +50,8 @@ int main(int argc, char** argv) {
       std::fputs(Usage, stdout);
       return 0;
     } else if (command == "--version" || command == "version") {
-      std::printf("tamberlon-cli %s\n", ShortenVersion(TAMBERLON_FILE_VERSION).c_str());
+      std::printf("tamberlon-cli %s\n%s\n", ShortenVersion(TAMBERLON_FILE_VERSION).c_str(),
+                  LicenseLine);
       return 0;
     } else if (command == "info") {
       status = RunInfoCommand(rest);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's own folder and the texts of its version information.
 #include <optional>
@@ -12,6 +13,9 @@ std::string GetVersionInfoValue(const std::string& fileName, const std::string& 
 // help), with a trailing "/".
 std::string GetProgramFolder();
 std::string GetProgramFile();
+
+// The program's license in one line, as --version and the about box show it.
+inline constexpr const char* LicenseLine = "License: GNU GPL version 3 or later";
 
 std::string GetProductName();
 std::string GetFileVersion();

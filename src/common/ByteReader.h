@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bounds-checked reading of bytes: every access outside the span answers zero (or
 // false), so a parser cannot read beyond what it was given.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Date-times as the program keeps them: days since 30 December 1899, the fraction being
 // the time of day.

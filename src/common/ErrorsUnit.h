@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The error catalogue: every failure the program reports names one of these messages.
 #include <cstdint>

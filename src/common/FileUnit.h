@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File access for the readers: positioned reads of an open file, with a small cache so
 // that the many short reads of a tag cost one system call.

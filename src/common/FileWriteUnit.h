@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writing files so that nothing is lost: each file is written whole or not at all, a set
 // of files is put in place together, a path that is a link writes its target, a device

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The narrow interface through which the program touches the outside world.
 // The window program installs a Qt host, the command-line tool a console host and

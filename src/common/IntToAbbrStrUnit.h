@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text forms of a byte count (4.8 MB) and of a playing time (62:05).
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The most frequent value of a sequence; among equally frequent values the one whose
 // first occurrence comes earliest wins. An empty sequence gives 0 or "".

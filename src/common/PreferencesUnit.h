@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The preferences file: two sections, twelve keys, beside the program.
 #include <optional>

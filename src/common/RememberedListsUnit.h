@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The five remembered lists of earlier entries, each tied to one box of the main window.
 #include <array>

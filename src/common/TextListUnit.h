@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text list files (remembered lists, newsgroup lists, the posting policy): read whole,
 // a line ends at CR LF, CR or LF, the first NUL byte ends the text; written with CR LF

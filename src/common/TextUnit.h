@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Conversions into UTF-8, the program's text form, and character-aware helpers.
 #include <cstddef>

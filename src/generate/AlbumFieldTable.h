@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The album's own fields, listed once for every face of the program: the record's field
 // (whose name is also the render command's JSON key), its template token, and for a

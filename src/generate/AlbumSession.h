@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One album from Choose Tracks to Save, as every face of the program drives it: the
 // tracks and their records, the texts of the album's fields, the chosen newsgroups, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The album record: everything the generators need to write a document.
 #include "audio/MP3Unit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The encodings an ".nfo" can be written in: UTF-8, the DOS code page 437 that classic
 // NFO viewers read (with its box-drawing characters), and Windows-1252.

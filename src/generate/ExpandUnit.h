@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The expansion of a template against an album record: a pure function of its inputs,
 // so that it is tested without a clock or files.

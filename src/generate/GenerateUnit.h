@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The template engine shared by the NFO and SFV generators.
 #include "generate/AlbumUnit.h"

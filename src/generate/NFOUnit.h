@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ".nfo" generator: the single-artist or the various-artists template.
 #include "generate/GenerateUnit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ".m3u" playlist beside the ".nfo": the tracks in listing order, each with its
 // playing time and "Artist - Title", named relative to the playlist's folder, so that a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The posting policy: a short text in its own file that every document can carry.
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ".sfv" generator: one line of file name and checksum per track.
 #include "generate/GenerateUnit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The save sequence shared by the window and the command-line tool: the ".nfo" and, when
 // asked, the ".sfv" and ".m3u" beside it, prepared in full, checked, then put in place

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading and verifying ".sfv" files: ";" starts a comment line, every other line holds
 // a file name, one space (or tab) and eight hexadecimal digits; any other line, one

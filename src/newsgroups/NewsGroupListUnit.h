@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The known-newsgroup list: sorted by the locale ignoring case, free of entries that are
 // equal ignoring case, kept in "groups.txt" in the program folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The state and operations of the newsgroup selection window, apart from its widgets:
 // the known list, the available rows (known, not selected, passing the filter) and the

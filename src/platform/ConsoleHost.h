@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command-line tool's host: messages go to stderr, regional forms come from the C
 // library's locale, as the window's do, so the tool needs no Qt.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The user's regional forms for both faces of the program, from the one source both can
 // read: the C library's locale (LANG, LC_ALL and the LC_* settings). The window and the

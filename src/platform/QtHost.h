@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window program's host: Qt's modal boxes, dialogs, player and help window; the
 // regional forms of the C library's locale, as the command-line tool's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/AboutUnit.h"
 
 #include "common/AppVersionUnit.h"
@@ -36,9 +37,14 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   Version->setGeometry(88, 40, 200, 16);
   Copyright = new QLabel(panel);
   Copyright->setObjectName(QStringLiteral("Copyright"));
-  Copyright->setGeometry(88, 56, 210, 40);
+  Copyright->setGeometry(88, 56, 210, 30);
   Copyright->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   Copyright->setWordWrap(true);
+  // The license on a line of its own, across the panel under the copyright.
+  License = new QLabel(panel);
+  License->setObjectName(QStringLiteral("License"));
+  License->setGeometry(8, 88, 289, 16);
+  License->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
   ButtonWebpage = new QPushButton(QStringLiteral("Visit the Tamberlon Web Site"), this);
   ButtonWebpage->setObjectName(QStringLiteral("ButtonWebpage"));
@@ -59,6 +65,7 @@ void TAboutBox::FormCreate() {
   Version->setText(QStringLiteral("Version: ") + QString::fromStdString(GetFileVersion()));
   Copyright->setText(
       QString::fromStdString(GetVersionInfoValue(GetProgramFile(), "LegalCopyright")));
+  License->setText(QString::fromLatin1(LicenseLine));
 }
 
 void TAboutBox::ButtonWebpageClick() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The about box: the program's icon, name, version and copyright, and its web site.
 #include <QDialog>
@@ -17,6 +18,7 @@ public:
   QLabel* ProductName = nullptr;
   QLabel* Version = nullptr;
   QLabel* Copyright = nullptr;
+  QLabel* License = nullptr;
   QPushButton* ButtonWebpage = nullptr;
   QPushButton* OKButton = nullptr;
 };

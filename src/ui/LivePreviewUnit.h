@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The live preview: a window beside the main window that shows the ".nfo" as Save would
 // write it now, following every change; read-only, but its text can be selected and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's commands: save, preview, newsgroups, templates, help, about, playback.
 #include "ui/MainUnit.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's work on tracks: choosing, listing, reordering and the album fields.
 #include "ui/MainUnit.h"
 

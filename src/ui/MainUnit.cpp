@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's start, preferences and remembered lists.
 #include "ui/MainUnit.h"
 

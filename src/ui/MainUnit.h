@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: the track listing, the album, technical and posting fields, and the
 // commands. Decisions live in the core; this class shows them and forwards events.

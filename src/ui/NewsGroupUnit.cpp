@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/NewsGroupUnit.h"
 
 #include "common/Host.h"

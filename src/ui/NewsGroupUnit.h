@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "Select Newsgroups" window: shows the selection state of TNewsGroupSelection and
 // forwards its events there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The preview window: the generated text, editable but never read back.
 #include <QDialog>

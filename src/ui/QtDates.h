@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's date-times as Qt dates.
 #include "common/DateTimeUnit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The verify window: each file an .sfv lists with its expected and computed checksum and
 // OK, FAILED, MISSING or UNSAFE, filled in as worker threads read the files, with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tamberlon: the program's entry.
 #include "common/ErrorsUnit.h"
 #include "common/FileWriteUnit.h"

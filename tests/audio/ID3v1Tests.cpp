@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/ID3GenresUnit.h"
 #include "audio/ID3v1.h"
 #include "support/Mp3Builder.h"

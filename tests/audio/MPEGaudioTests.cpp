@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/MPEGaudio.h"
 #include "support/Mp3Builder.h"
 #include "support/TempFolder.h"

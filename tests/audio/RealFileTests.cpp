@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files made by real encoders and taggers (scripts/make-fixtures), checked field by field.
 // Checksums agree with cksfv and rhash; VBR durations with ffprobe.
 #include "audio/MP3Unit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/CRC32Unit.h"
 #include "audio/MP3Unit.h"
 #include "support/Mp3Builder.h"

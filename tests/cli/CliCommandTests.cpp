@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The document commands run in-process, with the scripted host and their own streams.
 #include "audio/CRC32Unit.h"
 #include "cli/DocumentCommands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line tool, run as a user runs it.
 #include <array>
 #include <cstdio>
@@ -76,8 +77,8 @@ TEST(CliInfo, BadUsage) {
   // The version the build defines, as the window's about box shortens it.
   const TRun version = Cli("--version");
   EXPECT_EQ(version.Status, 0);
-  EXPECT_TRUE(
-      std::regex_match(version.Output, std::regex("tamberlon-cli [0-9]+\\.[0-9]+\\.[0-9]+\n")))
+  EXPECT_TRUE(std::regex_match(version.Output, std::regex("tamberlon-cli [0-9]+\\.[0-9]+\\.[0-9]+\n"
+                                                          "License: GNU GPL version 3 or later\n")))
       << version.Output;
   EXPECT_NE(Cli("--help").Output.find("--version"), std::string::npos);
 }
@@ -131,8 +132,7 @@ TEST(CliManual, EveryOptionOfTheHelpIsInTheManualPageAndTheCompletion) {
     std::ifstream file(Data + "/../../doc/" + name);
     return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   };
-  const std::string manual =
-      std::regex_replace(read("tamberlon-cli.1"), std::regex(R"(\\-)"), "-");
+  const std::string manual = std::regex_replace(read("tamberlon-cli.1"), std::regex(R"(\\-)"), "-");
   const std::string completion = read("tamberlon-cli.bash-completion");
   ASSERT_FALSE(manual.empty());
   ASSERT_FALSE(completion.empty());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every file the program writes, written into a full disk, a read-only folder and over a
 // folder of its name: the message the program owes, the previous file byte for byte,
 // and no temporary file left behind. The disk is a small tmpfs mounted in a private

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast block expansion and alignment against the direct reference, on worked
 // examples and on random texts.
 #include "generate/ReferenceExpand.h"

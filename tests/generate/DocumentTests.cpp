@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The generators with their template files, the posting policy and the edit commands.
 #include "audio/MP3Unit.h"
 #include "common/FileUnit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/TextListUnit.h"
 #include "generate/ExpandUnit.h"
 #include "generate/NFOUnit.h"

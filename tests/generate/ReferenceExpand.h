@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The block expansion and the alignment exactly as their steps read: every search from
 // the top of the text. Slow (quadratic), kept as the reference the fast forms must match.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window program against the real Qt runtime: the media backend, modality and the
 // end of the program, which the scripted host cannot show. Only the program folder and
 // the answers to message boxes and the save dialog are the test's own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One album scenario shared by the window's end-to-end test and the command-line tool's:
 // the real fixture files in a folder, and the document both must write for them.

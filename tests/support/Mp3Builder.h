@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small builders for the bytes of test streams: frame headers, whole frames, Xing and
 // VBRI headers, ID3v1 and ID3v2 tags.

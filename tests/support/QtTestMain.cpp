@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window tests run inside one application object on the offscreen platform.
 #include <QApplication>
 #include <gtest/gtest.h>

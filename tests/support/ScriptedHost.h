@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A host for tests: records every call, answers from a queue of expectations (checked
 // in order), fails the test on a call it was not told to expect, and checks at the end

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program on a real album: from a fresh program folder to the saved documents,
 // checked by the SFV checker a downloader would use, and back through a second start.
 #include "common/TextListUnit.h"
