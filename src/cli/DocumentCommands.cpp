@@ -97,8 +97,8 @@ constexpr const char* CheckUsage =
 const std::string_view OtherValueOptions[] = {"--stereo", "--rip-date", "--post-date", "--template",
                                               "-o",       "--group",    "--encoding"};
 const std::string_view Flags[] = {
-    "--vbr", "--no-vbr", "--sort",  "--no-sort",   "--sfv",
-    "--m3u", "--stdout", "--force", "--recursive", "--various-artists-template"};
+    "--vbr",    "--no-vbr", "--sort",      "--no-sort",
+    "--stdout", "--force",  "--recursive", "--various-artists-template"};
 
 bool TakesValue(std::string_view option) {
   return std::find(std::begin(OtherValueOptions), std::end(OtherValueOptions), option) !=
@@ -114,6 +114,8 @@ std::vector<std::string_view> NfoOptions() {
   for (const TAlbumField& field : AlbumFields)
     if (!field.Option.empty())
       options.push_back(field.Option);
+  for (const TCompanion& companion : Companions)
+    options.push_back(companion.Option);
   return options;
 }
 
@@ -211,7 +213,7 @@ struct TAlbumRun {
 std::optional<TAlbumOutcome> BuildAlbum(const TOptions& options, TCliContext& context,
                                         bool withChecksum, TAlbumRun& run) {
   TAlbumSession& session = run.Session;
-  session.LoadPreferences(GetPreferencesPath());
+  session.Open(GetProgramFolder());
   const TPreferences& preferences = session.Preferences;
   std::vector<std::string> paths = ExpandTrackFolders(options.Files);
   if (paths.empty()) {
@@ -237,15 +239,8 @@ std::optional<TAlbumOutcome> BuildAlbum(const TOptions& options, TCliContext& co
   for (const TTrackEntry& track : session.Album().Tracks)
     run.UnreadTracks += !track.Info || !track.Info->Analysed;
 
-  TAlbumFieldTexts boxes;
-  boxes.Encoder = preferences.Encoder;
-  boxes.Codec = preferences.Codec;
-  boxes.RippedBy = preferences.RippedBy;
-  boxes.PostedBy = preferences.PostedBy;
-  boxes.PostDate = CurrentHost().Now();
-  session.SetTexts(boxes);
   session.FillFields();
-  boxes = session.Texts();
+  TAlbumFieldTexts boxes = session.Texts();
 
   for (const TAlbumField& field : AlbumFields)
     if (const std::string* value = field.Option.empty() ? nullptr : options.Value(field.Option))
@@ -292,23 +287,27 @@ namespace {
 // One album's .nfo (and companions) from the options; its files are options.Files.
 TAlbumOutcome WriteAlbumNfo(const TOptions& options, TCliContext& context,
                             std::size_t* unreadTracks = nullptr) {
-  const bool withSfv = options.Has("--sfv");
-  const bool withM3u = options.Has("--m3u");
+  TSaveRequest save;
+  bool withChecksum = false;
+  for (std::size_t i = 0; i < Companions.size(); ++i) {
+    save.Companions[i] = options.Has(std::string(Companions[i].Option).c_str());
+    withChecksum = withChecksum || (save.Companions[i] && Companions[i].ReadsChecksums);
+  }
   TAlbumRun run;
-  if (const auto failed = BuildAlbum(options, context, withSfv, run))
+  if (const auto failed = BuildAlbum(options, context, withChecksum, run))
     return *failed;
   if (unreadTracks)
     *unreadTracks = run.UnreadTracks;
+  TAlbumSession& session = run.Session;
   const std::string* encodingName = options.Value("--encoding");
-  const auto encoding = encodingName ? EncodingNamed(*encodingName) : run.Session.Encoding();
+  const auto encoding = encodingName ? EncodingNamed(*encodingName) : session.Encoding();
   if (!encoding) {
     context.Err << "tamberlon-cli: --encoding takes utf-8, cp437 or windows-1252\n";
     return TAlbumOutcome::BadUsage;
   }
-  run.Session.SetEncoding(*encoding);
+  session.SetEncoding(*encoding);
 
-  TSaveRequest save;
-  save.WithSfv = withSfv;
+  // The compilation question is answered by the option; nothing is ever asked here.
   save.UseVariousArtistsTemplate = options.Has("--various-artists-template");
   if (const std::string* templatePath = options.Value("--template")) {
     if (!FileExists(*templatePath)) {
@@ -317,44 +316,47 @@ TAlbumOutcome WriteAlbumNfo(const TOptions& options, TCliContext& context,
     }
     save.TemplatePath = *templatePath;
   }
+  save.ChecksumProgress = ProgressLine(context, "Checksums");
   // A character the encoding cannot hold is never replaced without a word.
-  const auto lacksCharacters = [&] {
-    const std::string unmappable = run.Session.Unmappable(save);
+  const auto lacksCharacters = [&](const TSavePlan& plan) {
+    const std::string& unmappable = plan.UnmappableWith(save.UseVariousArtistsTemplate);
     if (!unmappable.empty())
       context.Err << "tamberlon-cli: " << EncodingName(*encoding)
                   << " has no place for these characters: " << unmappable << "; nothing written\n";
     return !unmappable.empty();
   };
   if (options.Has("--stdout")) {
+    save.Companions = {};
+    if (lacksCharacters(session.PlanSave(save)))
+      return TAlbumOutcome::Failed;
     // Printing needs no file written: where the program folder cannot take a missing
     // template, its built-in default serves.
-    if (save.TemplatePath.empty() && !FolderIsWritable(GetProgramFolder())) {
+    const bool writable = !save.TemplatePath.empty() || FolderIsWritable(GetProgramFolder());
+    if (!writable)
       context.Err << "tamberlon-cli: " << GetProgramFolder()
                   << ": cannot be written; a missing template is read as its built-in "
                      "default\n";
-      save.Quietly = true;
-    }
-    if (lacksCharacters())
-      return TAlbumOutcome::Failed;
-    save.ChecksumProgress = ProgressLine(context, "Checksums");
+    const std::string text = writable ? session.NfoText(save) : session.DraftNfoText(save);
     // The bytes Save writes, its final line break included.
-    context.Out << EncodeText(run.Session.NfoText(save), *encoding).Bytes << "\r\n";
+    context.Out << EncodeText(text, *encoding).Bytes << "\r\n";
     return TAlbumOutcome::Written;
   }
   const std::string* output = options.Value("-o");
-  save.NfoPath = output ? *output : run.Folder + run.Session.Album().DefaultFileName();
+  save.NfoPath = output ? *output : run.Folder + session.Album().DefaultFileName();
+  const TSavePlan plan = session.PlanSave(save);
+  TSaveAnswers answers;
+  answers.ReplaceExisting = options.Has("--force");
   // An album whose .nfo is there but a companion missing is completed, not skipped.
-  save.WithNfo = !Kept(save.NfoPath, options, context);
-  save.WithSfv = withSfv && !Kept(SfvPathFor(save.NfoPath), options, context);
-  save.WithM3u = withM3u && !Kept(M3uPathFor(save.NfoPath), options, context);
-  if (!save.WithNfo && !save.WithSfv && !save.WithM3u)
+  for (const TDocument& document : plan.Documents)
+    if (document.Exists && Kept(document.Path, options, context))
+      answers.Keep.push_back(document.Path);
+  if (!plan.Problem && answers.Keep.size() == plan.Documents.size())
     return TAlbumOutcome::Skipped;
-  if (save.WithNfo && lacksCharacters())
+  const bool nfoKept =
+      plan.Request.WithNfo && !answers.Keep.empty() && answers.Keep.front() == plan.Request.NfoPath;
+  if (!plan.Problem && !nfoKept && lacksCharacters(plan))
     return TAlbumOutcome::Failed;
-  save.ReplaceExisting = options.Has("--force");
-  save.ChecksumProgress = ProgressLine(context, "Checksums");
-  // Nothing is asked and nothing remembered; an existing file was dealt with above.
-  const TSaveOutcome saved = run.Session.Save(save, false, false);
+  const TSaveOutcome saved = session.Save(plan, answers);
   if (!saved.Saved)
     return saved.Exists ? TAlbumOutcome::Skipped : TAlbumOutcome::Failed;
   for (const std::string& path : saved.Written)
@@ -500,7 +502,9 @@ int RunSfvCommand(std::span<const std::string> arguments, TCliContext& context) 
   if (const auto failed = BuildAlbum(*options, context, true, run))
     return *failed == TAlbumOutcome::BadUsage ? 2 : 1;
   TAlbumInfo& album = run.Session.Album();
-  if (const auto problem = UnlistableTrackName(album, true)) {
+  TCompanionChoice sfvOnly{};
+  sfvOnly[*CompanionNamed(".sfv")] = true;
+  if (const auto problem = UnlistableTrackName(album, sfvOnly)) {
     CurrentHost().ShowFileMessage(TMessageKind::Error, problem->Message, problem->Path);
     return 1;
   }
@@ -508,21 +512,24 @@ int RunSfvCommand(std::span<const std::string> arguments, TCliContext& context) 
   for (const TTrackEntry& track : album.Tracks)
     if (!track.Info || track.Info->Checksum == NoChecksum)
       return 1;
-  TSFV sfv(album);
-  sfv.Generate();
+  const std::size_t row = *CompanionNamed(".sfv");
+  Companions[row].PrepareTemplate();
+  const std::string* output = options->Value("-o");
+  const std::string path =
+      output ? *output
+             : CompanionPath(run.Folder + album.DefaultFileName(), Companions[row].Extension);
+  const std::string bytes = Companions[row].Make(album, path);
   if (options->Has("--stdout")) {
-    context.Out << sfv.Output << "\r\n";
+    context.Out << bytes;
     return 0;
   }
-  const std::string* output = options->Value("-o");
-  const std::string path = output ? *output : SfvPathFor(run.Folder + album.DefaultFileName());
   if (Kept(path, *options, context))
     return 1;
   std::vector<TInputFile> inputs;
   for (const TTrackEntry& track : album.Tracks)
     inputs.push_back({"track", track.Path});
   const TSaveResult written =
-      WriteDocuments({{".sfv", path, sfv.Output + "\r\n"}}, inputs, options->Has("--force"));
+      WriteDocuments({{".sfv", path, bytes}}, inputs, options->Has("--force"));
   if (!written.Saved) {
     CurrentHost().ShowFileMessage(TMessageKind::Error, written.Message, written.Path);
     return 1;

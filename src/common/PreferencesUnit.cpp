@@ -107,8 +107,11 @@ std::vector<std::string> SplitCommaText(std::string_view text) {
   return entries;
 }
 
-TPreferences ReadPreferences(const std::string& path) {
+TPreferences ReadPreferences(const std::string& path,
+                             std::span<const std::string_view> switchKeys) {
   TPreferences preferences;
+  for (const std::string_view key : switchKeys)
+    preferences.Switches[std::string(key)] = false;
   const auto bytes = ReadFileBytes(path);
   if (!bytes)
     return preferences;
@@ -126,9 +129,9 @@ TPreferences ReadPreferences(const std::string& path) {
   boolean("HidePaths", preferences.HidePaths);
   boolean("UsedID3Tags", preferences.UsedID3Tags);
   boolean("SortSelections", preferences.SortSelections);
-  boolean("MakeSFV", preferences.MakeSFV);
+  for (auto& [key, value] : preferences.Switches)
+    boolean(key.c_str(), value);
   boolean("LivePreview", preferences.LivePreview);
-  boolean("MakeM3U", preferences.MakeM3U);
   textValue(MenuPrefs, "NfoEncoding", preferences.NfoEncoding);
   textValue(MenuPrefs, "InitialDir", preferences.InitialDir);
   textValue(MenuPrefs, "NewsGroupFilter", preferences.NewsGroupFilter);
@@ -154,9 +157,9 @@ bool WritePreferences(const std::string& path, const TPreferences& preferences) 
   boolean("HidePaths", preferences.HidePaths);
   boolean("UsedID3Tags", preferences.UsedID3Tags);
   boolean("SortSelections", preferences.SortSelections);
-  boolean("MakeSFV", preferences.MakeSFV);
+  for (const auto& [key, value] : preferences.Switches)
+    boolean(key.c_str(), value);
   boolean("LivePreview", preferences.LivePreview);
-  boolean("MakeM3U", preferences.MakeM3U);
   ini.SetValue(MenuPrefs, "NfoEncoding", preferences.NfoEncoding.c_str());
   ini.SetValue(MenuPrefs, "InitialDir", preferences.InitialDir.c_str());
   ini.SetValue(MenuPrefs, "NewsGroupFilter", preferences.NewsGroupFilter.c_str());

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The preferences file: two sections, twelve keys, beside the program.
+#include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,9 +13,10 @@ struct TPreferences {
   bool HidePaths = true;
   bool UsedID3Tags = false;
   bool SortSelections = true;
-  bool MakeSFV = false;
   bool LivePreview = false;
-  bool MakeM3U = false;
+  // The switches its readers name (one for each document beside the .nfo), each
+  // off unless the file says otherwise.
+  std::map<std::string, bool, std::less<>> Switches;
   std::string NfoEncoding = "utf-8";
   std::string InitialDir;
   std::string NewsGroupFilter = "mp3";
@@ -30,8 +33,9 @@ struct TPreferences {
 inline constexpr const char* PreferencesFileName = "tamberlon.INI";
 
 // Missing files, sections, keys and malformed values give the defaults, silently; texts
-// are read whole.
-TPreferences ReadPreferences(const std::string& path);
+// are read whole. The switches are read by these keys.
+TPreferences ReadPreferences(const std::string& path,
+                             std::span<const std::string_view> switchKeys = {});
 // Keeps what the file holds besides the twelve keys; written whole or not at all.
 bool WritePreferences(const std::string& path, const TPreferences& preferences);
 

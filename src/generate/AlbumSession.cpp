@@ -10,13 +10,50 @@
 #include "generate/SFVUnit.h"
 
 #include <array>
+#include <cmath>
 #include <utility>
 
-TAlbumSession::TAlbumSession(TPreferences preferences, TRememberedLists remembered)
-    : Preferences(std::move(preferences)), Remembered(std::move(remembered)) {}
+void TAlbumSession::LoadRemembered(const std::string& programFolder) {
+  Remembered = LoadRememberedLists(programFolder);
+}
+
+void TAlbumSession::Open(const std::string& programFolder) {
+  LoadPreferences(programFolder + PreferencesFileName);
+  TAlbumFieldTexts texts;
+  texts.Encoder = Preferences.Encoder;
+  texts.Codec = Preferences.Codec;
+  texts.RippedBy = Preferences.RippedBy;
+  texts.PostedBy = Preferences.PostedBy;
+  texts.RipDate = texts.PostDate = std::floor(CurrentHost().Now());
+  SetTexts(texts);
+  SetNewsGroups(Preferences.NGPostedTo);
+}
+
+namespace {
+std::vector<std::string_view> CompanionPreferenceKeys() {
+  std::vector<std::string_view> keys;
+  for (const TCompanion& companion : Companions)
+    keys.push_back(companion.PreferenceKey);
+  return keys;
+}
+} // namespace
+
+TCompanionChoice TAlbumSession::PreferredCompanions() const {
+  TCompanionChoice chosen{};
+  for (std::size_t i = 0; i < Companions.size(); ++i) {
+    const auto at = Preferences.Switches.find(Companions[i].PreferenceKey);
+    chosen[i] = at != Preferences.Switches.end() && at->second;
+  }
+  return chosen;
+}
+
+void TAlbumSession::SetPreferredCompanions(const TCompanionChoice& companions) {
+  for (std::size_t i = 0; i < Companions.size(); ++i)
+    Preferences.Switches[std::string(Companions[i].PreferenceKey)] = companions[i];
+}
 
 void TAlbumSession::LoadPreferences(const std::string& path) {
-  Preferences = ReadPreferences(path);
+  Preferences = ReadPreferences(path, CompanionPreferenceKeys());
   const auto encoding = EncodingNamed(Preferences.NfoEncoding);
   if (!encoding) {
     CurrentHost().ShowFileMessage(TMessageKind::Information,
@@ -106,26 +143,25 @@ void TAlbumSession::SetNewsGroups(std::vector<std::string> groups) {
   Notify(TChange::NewsGroups);
 }
 
-void TAlbumSession::AnswerCompilationQuestion(TSaveRequest& request) {
-  if (request.UseVariousArtistsTemplate || !request.TemplatePath.empty())
-    return;
-  if (!FAlbum.VariousArtists) {
-    request.UseVariousArtistsTemplate = false;
-    return;
-  }
-  CompilationAnswer = CurrentHost().ShowMessage(TMessageKind::Confirmation,
-                                                VariousArtistsQuestion) == TMessageResult::Yes;
-  request.UseVariousArtistsTemplate = CompilationAnswer;
-  Notify(TChange::Fields);
+bool TAlbumSession::IsCompilation() {
+  StoreFields();
+  return FAlbum.VariousArtists;
 }
 
 std::string TAlbumSession::NfoText(TSaveRequest request) {
   StoreFields();
   request.Encoding = FEncoding;
-  AnswerCompilationQuestion(request);
+  PrepareTemplates(FAlbum, request);
   // What Save would compute it computes too; a track it cannot read shows its placeholder.
   ComputeChecksumsTheNfoUses(FAlbum, request);
   return GenerateNfoText(FAlbum, request);
+}
+
+std::string TAlbumSession::DraftNfoText(TSaveRequest request) {
+  StoreFields();
+  request.Encoding = FEncoding;
+  ComputeChecksumsTheNfoUses(FAlbum, request);
+  return ::DraftNfoText(FAlbum, request);
 }
 
 std::string TAlbumSession::LiveNfoText() {
@@ -133,8 +169,7 @@ std::string TAlbumSession::LiveNfoText() {
   TSaveRequest request;
   request.Encoding = FEncoding;
   request.UseVariousArtistsTemplate = CompilationAnswer.value_or(FAlbum.VariousArtists);
-  request.Quietly = true;
-  return AsItWillRead(GenerateNfoText(FAlbum, request), FEncoding);
+  return AsItWillRead(::DraftNfoText(FAlbum, request), FEncoding);
 }
 
 std::string TAlbumSession::PreviewText(TSaveRequest request) {
@@ -146,41 +181,27 @@ void TAlbumSession::SetEncoding(TNfoEncoding encoding) {
   Notify(TChange::Fields);
 }
 
-std::string TAlbumSession::Unmappable(TSaveRequest request) {
+TSavePlan TAlbumSession::PlanSave(TSaveRequest request) {
   StoreFields();
   request.Encoding = FEncoding;
-  AnswerCompilationQuestion(request);
-  return UnmappableCharacters(FAlbum, request);
+  return ::PlanSave(FAlbum, std::move(request));
 }
 
-TSaveOutcome TAlbumSession::Save(TSaveRequest request, bool interactive, bool rememberTexts) {
-  StoreFields();
-  request.Encoding = FEncoding;
+TSaveOutcome TAlbumSession::Save(const TSavePlan& plan, const TSaveAnswers& answers) {
   TSaveOutcome outcome;
-  // A save dialog asked about the .nfo; the files beside it are asked about here.
-  std::vector<std::string> kept;
-  const auto mayWrite = [&](bool wanted, const std::string& path) {
-    if (!wanted || !interactive || MayReplaceCompanion(path))
-      return wanted;
-    kept.push_back(path);
-    return false;
-  };
-  request.WithSfv = mayWrite(request.WithSfv, SfvPathFor(request.NfoPath));
-  request.WithM3u = mayWrite(request.WithM3u, M3uPathFor(request.NfoPath));
-  AnswerCompilationQuestion(request);
-  if (interactive) {
-    const std::string unmappable = UnmappableCharacters(FAlbum, request);
-    if (!unmappable.empty() &&
-        CurrentHost().ShowMessage(TMessageKind::Confirmation,
-                                  "The encoding " + std::string(EncodingCaption(request.Encoding)) +
-                                      " has no place for these characters: " + unmappable +
-                                      "\nSave the .NFO file with \"?\" in their place?") !=
-            TMessageResult::Yes) {
-      outcome.Cancelled = true;
-      return outcome;
-    }
+  if (plan.Problem) {
+    CurrentHost().ShowFileMessage(TMessageKind::Error, plan.Problem->Message, plan.Problem->Path);
+    return outcome;
   }
-  const TSaveResult saved = SaveAlbumDocuments(FAlbum, request);
+  const TSaveRequest request = AnsweredRequest(plan, answers);
+  if (request.WithNfo && !plan.UnmappableWith(answers.UseVariousArtistsTemplate).empty() &&
+      !answers.WriteUnmappable) {
+    outcome.Cancelled = true;
+    return outcome;
+  }
+  StoreFields();
+  PrepareTemplates(FAlbum, request);
+  const TSaveResult saved = SaveAlbumDocuments(FAlbum, request, answers.ReplaceExisting);
   if (!saved.Saved) {
     outcome.Exists = saved.Exists;
     CurrentHost().ShowFileMessage(TMessageKind::Error, saved.Message, saved.Path);
@@ -188,20 +209,18 @@ TSaveOutcome TAlbumSession::Save(TSaveRequest request, bool interactive, bool re
   }
   outcome.Saved = true;
   outcome.Written = saved.Written;
+  outcome.Kept = answers.Keep;
   if (request.WithNfo)
     FAlbum.FileName = request.NfoPath;
-  if (rememberTexts) {
+  if (answers.RememberTexts) {
     const std::array<std::string, 5> texts = {FTexts.RecordLabel, FTexts.RippedBy, FTexts.PostedBy,
                                               FTexts.Encoder, FTexts.Codec};
     std::string failedPath;
     if (!SaveRememberedLists(GetProgramFolder(), Remembered, texts, &failedPath)) {
       ShowError(ecOpenForWriting, failedPath);
       outcome.Saved = false;
-      return outcome;
     }
   }
-  outcome.Kept = kept;
-  ReportCompanionsKept(kept);
   Notify(TChange::Tracks); // the album's file name changed
   return outcome;
 }

@@ -27,10 +27,10 @@ struct TTrackObserver {
 
 struct TSaveOutcome {
   bool Saved = false;
-  bool Cancelled = false;           // the user would not have characters written as "?"
+  bool Cancelled = false;           // characters the encoding lacks, and no "?" agreed
   bool Exists = false;              // create-only, and a file took one of the names meanwhile
   std::vector<std::string> Written; // the documents, in order
-  std::vector<std::string> Kept;    // existing companions that the user chose to keep
+  std::vector<std::string> Kept;    // existing documents the answers kept
 };
 
 class TAlbumSession {
@@ -38,15 +38,24 @@ public:
   enum class TChange { Tracks, Fields, NewsGroups };
 
   TAlbumSession() = default;
-  TAlbumSession(TPreferences preferences, TRememberedLists remembered);
   // The record points at the session's newsgroups: a session stays where it was made.
   TAlbumSession(const TAlbumSession&) = delete;
   TAlbumSession& operator=(const TAlbumSession&) = delete;
 
+  // Sets the session up from the program folder, as every face starts: the preferences,
+  // the texts they give the boxes (encoder, codec, ripper and poster), the chosen
+  // newsgroups and both dates today.
+  void Open(const std::string& programFolder);
+  // The remembered lists, for a face that offers and remembers earlier entries (the
+  // command line does neither); a list that cannot be read is reported.
+  void LoadRemembered(const std::string& programFolder);
   // The preferences from their file; a value there that means nothing (an encoding
   // Tamberlon does not know) is reported as the file's, naming the key, and its default
   // is used.
   void LoadPreferences(const std::string& path);
+  // The documents beside the .nfo the preferences ask for.
+  TCompanionChoice PreferredCompanions() const;
+  void SetPreferredCompanions(const TCompanionChoice& companions);
 
   // Listeners hear every change after it happened.
   void Listen(std::function<void(TChange)> listener);
@@ -71,23 +80,27 @@ public:
   void StoreFields();
   void SetNewsGroups(std::vector<std::string> groups);
 
-  // The ".nfo" exactly as Save would write it now, before it is encoded (asking the
-  // compilation question when the request does not answer it, computing the checksums
-  // its template asks for).
+  // Whether a preview or a save must ask the compilation question first: the album is
+  // one and no template of the user's own was chosen.
+  bool IsCompilation();
+  // The ".nfo" exactly as Save would write it now, before it is encoded, with the
+  // template the request answers for (the single-artist one when it does not): the
+  // template step done, the checksums its template asks for computed.
   std::string NfoText(TSaveRequest request = {});
-  // The same for the live preview, as it will read in the encoding, which never asks and
-  // reads no track: the compilation question as the user last answered it, or the
-  // template the album's artists call for.
-  std::string LiveNfoText();
+  // NfoText without touching a file: a missing template reads as its built-in default.
+  std::string DraftNfoText(TSaveRequest request = {});
   // The modal preview's text: NfoText as it will read in the encoding.
   std::string PreviewText(TSaveRequest request = {});
-  // The characters of the ".nfo" that the request's encoding cannot hold.
-  std::string Unmappable(TSaveRequest request);
-  // Save: the ".nfo" and, when asked, the ".sfv" and ".m3u" beside it, as one set, then
-  // the remembered texts when asked. Interactive, it asks before replacing a companion
-  // and before writing "?" for characters the encoding lacks. A problem is reported once,
-  // naming the file.
-  TSaveOutcome Save(TSaveRequest request, bool interactive, bool rememberTexts);
+  // The live preview's text, as it will read in the encoding: nothing written and no
+  // track read, a missing template read as its default, the compilation answered as the
+  // user last did, or as the album's artists call for.
+  std::string LiveNfoText();
+  // What a save of the request would do, and what the face must decide first.
+  TSavePlan PlanSave(TSaveRequest request);
+  // Save as planned and answered: the template step, the ".nfo" and its companions as
+  // one set, then the remembered texts when the answers say so. A problem is reported
+  // once, naming the file; nothing is asked.
+  TSaveOutcome Save(const TSavePlan& plan, const TSaveAnswers& answers);
 
   TAlbumInfo& Album() { return FAlbum; }
   const TAlbumInfo& Album() const { return FAlbum; }
@@ -104,8 +117,6 @@ public:
 
 private:
   void Notify(TChange change);
-  // Asks the compilation question when the album is one and the request leaves it open.
-  void AnswerCompilationQuestion(TSaveRequest& request);
 
   TAlbumInfo FAlbum;
   TTrackLists FLists;

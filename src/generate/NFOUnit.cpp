@@ -52,23 +52,20 @@ void TNFO::WriteDefaultTemplate(const std::string& path, bool variousArtists) {
     ShowError(ecCreateNfoTemplate, path);
 }
 
-TNFO::TNFO(const TAlbumInfo& album)
-    : TNFO(album, album.VariousArtists &&
-                      CurrentHost().ShowMessage(TMessageKind::Confirmation,
-                                                VariousArtistsQuestion) == TMessageResult::Yes) {}
+std::string NfoTemplatePath(const TAlbumInfo& album, bool useVariousArtistsTemplate) {
+  const bool various = album.VariousArtists && useVariousArtistsTemplate;
+  return GetProgramFolder() +
+         (various ? VariousArtistsTemplateFileName : SingleArtistTemplateFileName);
+}
 
-TNFO::TNFO(const TAlbumInfo& album, bool useVariousArtistsTemplate) {
-  Album = &album;
-  const bool useVariousTemplate = album.VariousArtists && useVariousArtistsTemplate;
-  const std::string path = GetProgramFolder() + (useVariousTemplate ? VariousArtistsTemplateFileName
-                                                                    : SingleArtistTemplateFileName);
-  LoadTemplate(path);
-  if (Template.empty()) {
-    // Each file gets its own default, whatever the album: a single-artist template
-    // written into the compilation file would cost every later compilation its artists.
-    WriteDefaultTemplate(path, useVariousTemplate);
-    LoadTemplate(path);
-  }
+TNFO::TNFO(const TAlbumInfo& album, bool useVariousArtistsTemplate)
+    : TGenerate(album, NfoTemplatePath(album, useVariousArtistsTemplate)) {}
+
+void PrepareNfoTemplate(const TAlbumInfo& album, bool useVariousArtistsTemplate) {
+  const std::string path = NfoTemplatePath(album, useVariousArtistsTemplate);
+  TGenerate existing(album, path);
+  if (existing.Template.empty())
+    TNFO::WriteDefaultTemplate(path, path.ends_with(VariousArtistsTemplateFileName));
 }
 
 void EditTemplate(const std::string& fileName) {

@@ -9,24 +9,33 @@
 inline constexpr const char* SingleArtistTemplateFileName = "template.txt";
 inline constexpr const char* VariousArtistsTemplateFileName = "template-va.txt";
 
+// The question a face asks before a compilation's document is made.
 inline constexpr const char* VariousArtistsQuestion =
     "This seems to be a compilation album with various artists.\n\r"
     "Do you want to use the Various Artists Template?";
 
 std::vector<std::string> DefaultNfoTemplate(bool variousArtists);
 
+// The template file a document of the album uses: the various-artists one for a
+// compilation whose user wants it, else the single-artist one.
+std::string NfoTemplatePath(const TAlbumInfo& album, bool useVariousArtistsTemplate);
+
 class TNFO : public TGenerate {
 public:
   TNFO() = default;
-  // Asks about the various-artists template for a compilation, loads the chosen template
-  // and writes its default first when it is missing or empty.
-  explicit TNFO(const TAlbumInfo& album);
-  // For a compilation the answer is given instead of asked (the command-line tool).
+  // Loads the chosen template as it stands (a missing one is empty).
   TNFO(const TAlbumInfo& album, bool useVariousArtistsTemplate);
 
   // Writes the default template; a failure shows its own error.
   static void WriteDefaultTemplate(const std::string& path, bool variousArtists);
 };
+
+// The save's template step: when the chosen template is missing or empty, its built-in
+// default is written there (a failure shows its own error), so that after the first use
+// every template exists for the user to edit. Each file gets its own default, whatever
+// the album: a single-artist template written into the compilation file would cost
+// every later compilation its artists.
+void PrepareNfoTemplate(const TAlbumInfo& album, bool useVariousArtistsTemplate);
 
 // Opens an NFO template in the user's editor, creating it when missing.
 void EditTemplate(const std::string& fileName);

@@ -22,14 +22,12 @@ void TSFV::WriteDefaultTemplate(const std::string& path) {
     ShowError(ecCreateSfvTemplate, path);
 }
 
-TSFV::TSFV(const TAlbumInfo& album) {
-  Album = &album;
+TSFV::TSFV(const TAlbumInfo& album) : TGenerate(album, GetProgramFolder() + SfvTemplateFileName) {}
+
+void PrepareSfvTemplate() {
   const std::string path = GetProgramFolder() + SfvTemplateFileName;
-  LoadTemplate(path);
-  if (Template.empty()) {
-    WriteDefaultTemplate(path);
-    LoadTemplate(path);
-  }
+  if (TGenerate(TAlbumInfo(), path).Template.empty())
+    TSFV::WriteDefaultTemplate(path);
 }
 
 std::string CompanionPath(const std::string& nfoPath, std::string_view extension) {
@@ -38,12 +36,4 @@ std::string CompanionPath(const std::string& nfoPath, std::string_view extension
   if (dot == std::string::npos || dot < nameStart)
     return nfoPath + std::string(extension);
   return nfoPath.substr(0, dot) + std::string(extension);
-}
-
-std::string SfvPathFor(const std::string& nfoPath) {
-  return CompanionPath(nfoPath, ".sfv");
-}
-
-std::string M3uPathFor(const std::string& nfoPath) {
-  return CompanionPath(nfoPath, ".m3u");
 }

@@ -14,16 +14,16 @@ std::vector<std::string> DefaultSfvTemplate();
 class TSFV : public TGenerate {
 public:
   TSFV() = default;
-  // Loads the SFV template, writing its default first when it is missing or empty.
+  // Loads the SFV template as it stands (a missing one is empty).
   explicit TSFV(const TAlbumInfo& album);
 
   // Writes the default template; a failure shows its own error.
   static void WriteDefaultTemplate(const std::string& path);
 };
 
-// The ".sfv" path beside a ".nfo" path: the extension of its file name replaced, or
-// ".sfv" appended when the name has none.
-std::string SfvPathFor(const std::string& nfoPath);
-// The same base name with another extension (".m3u" for the playlist).
+// The save's template step for the .sfv: a missing or empty template gets its default.
+void PrepareSfvTemplate();
+
+// The path of a document beside a ".nfo" path: the same base name with its own
+// extension (the extension of the file name replaced, or appended when it has none).
 std::string CompanionPath(const std::string& nfoPath, std::string_view extension);
-std::string M3uPathFor(const std::string& nfoPath);

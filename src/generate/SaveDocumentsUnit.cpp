@@ -5,89 +5,30 @@
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/FileWriteUnit.h"
-#include "common/Host.h"
 #include "common/TextListUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/NFOUnit.h"
-#include "generate/PlaylistUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/TokenUnit.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 
 namespace {
+bool UsesVariousArtistsTemplate(const TAlbumInfo& album, const TSaveRequest& request) {
+  return album.VariousArtists && request.UseVariousArtistsTemplate.value_or(false);
+}
+
+// The generator of the .nfo with the template the request chooses, as it is on disk.
 std::unique_ptr<TGenerate> NfoGenerator(const TAlbumInfo& album, const TSaveRequest& request) {
-  if (!request.TemplatePath.empty())
-    return std::make_unique<TGenerate>(album, request.TemplatePath);
-  if (request.Quietly) {
-    const bool various = album.VariousArtists && request.UseVariousArtistsTemplate.value_or(false);
-    auto generator = std::make_unique<TGenerate>(
-        album, GetProgramFolder() +
-                   (various ? VariousArtistsTemplateFileName : SingleArtistTemplateFileName));
-    if (generator->Template.empty())
-      generator->Template = JoinTextLines(DefaultNfoTemplate(various));
-    return generator;
-  }
-  if (request.UseVariousArtistsTemplate)
-    return std::make_unique<TNFO>(album, *request.UseVariousArtistsTemplate);
-  return std::make_unique<TNFO>(album);
-}
-} // namespace
-
-std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request) {
-  auto nfo = NfoGenerator(album, request);
-  nfo->CodePage = request.Encoding != TNfoEncoding::Utf8;
-  nfo->Generate();
-  return nfo->Output;
+  std::unique_ptr<TGenerate> generator =
+      request.TemplatePath.empty()
+          ? std::make_unique<TNFO>(album, UsesVariousArtistsTemplate(album, request))
+          : std::make_unique<TGenerate>(album, request.TemplatePath);
+  generator->CodePage = request.Encoding != TNfoEncoding::Utf8;
+  return generator;
 }
 
-std::optional<std::string> ComputeChecksumsTheNfoUses(TAlbumInfo& album,
-                                                      const TSaveRequest& request) {
-  if (NfoGenerator(album, request)->Template.find(token::TrackChecksum) == std::string::npos)
-    return std::nullopt;
-  return ComputeMissingChecksums(album, request.ChecksumProgress);
-}
-
-std::string UnmappableCharacters(const TAlbumInfo& album, const TSaveRequest& request) {
-  if (request.Encoding == TNfoEncoding::Utf8)
-    return {};
-  return EncodeText(GenerateNfoText(album, request), request.Encoding).Unmappable;
-}
-
-bool MayReplaceCompanion(const std::string& path) {
-  if (!FileExists(path)) // a device or pipe is written into, not replaced
-    return true;
-  return CurrentHost().ShowMessage(TMessageKind::Confirmation,
-                                   FileNamePart(path) +
-                                       " already exists.\nDo you want to replace it?") ==
-         TMessageResult::Yes;
-}
-
-void ReportCompanionsKept(const std::vector<std::string>& paths) {
-  if (paths.empty())
-    return;
-  std::string names = FileNamePart(paths.front());
-  for (std::size_t i = 1; i < paths.size(); ++i)
-    names += " and " + FileNamePart(paths[i]);
-  CurrentHost().ShowMessage(TMessageKind::Information,
-                            "The .NFO file was saved; the existing " + names +
-                                (paths.size() == 1 ? " was" : " were") + " kept.");
-}
-
-std::vector<TDocument> PlannedDocuments(const TSaveRequest& request) {
-  std::vector<TDocument> documents;
-  if (request.WithNfo)
-    documents.push_back({".nfo", request.NfoPath, {}});
-  if (request.WithSfv)
-    documents.push_back({".sfv", SfvPathFor(request.NfoPath), {}});
-  if (request.WithM3u)
-    documents.push_back({".m3u", M3uPathFor(request.NfoPath), {}});
-  return documents;
-}
-
-namespace {
 TSaveResult Problem(std::string message, std::string path) {
   TSaveResult result;
   result.Message = std::move(message);
@@ -98,27 +39,7 @@ TSaveResult Problem(std::string message, std::string path) {
 std::string BothPaths(const std::string& first, const std::string& second) {
   return first == second ? first : first + "\n" + second;
 }
-} // namespace
 
-std::optional<TSaveResult> UnlistableTrackName(const TAlbumInfo& album, bool inSfv) {
-  for (const TTrackEntry& track : album.Tracks) {
-    const std::string name = FileNamePart(track.Path);
-    const bool control = std::any_of(name.begin(), name.end(), [](char c) {
-      return static_cast<unsigned char>(c) < 32 || c == '\x7F';
-    });
-    if (control)
-      return Problem("The name of this track holds a line break or another control character, "
-                     "which the album's lists cannot hold; nothing was saved",
-                     track.Path);
-    if (inSfv && name.starts_with(';'))
-      return Problem("The name of this track starts with \";\", which makes its line of the "
-                     ".sfv file a comment; nothing was saved",
-                     track.Path);
-  }
-  return std::nullopt;
-}
-
-namespace {
 // One path, one role: two documents, or a document and an input, that are one file (by a
 // link or a second name included).
 std::optional<TSaveResult> Collision(const std::vector<TDocument>& documents,
@@ -154,6 +75,115 @@ std::vector<TInputFile> AlbumInputs(const TAlbumInfo& album, const TSaveRequest&
 }
 } // namespace
 
+std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request) {
+  auto nfo = NfoGenerator(album, request);
+  nfo->Generate();
+  return nfo->Output;
+}
+
+std::string DraftNfoText(const TAlbumInfo& album, const TSaveRequest& request) {
+  auto nfo = NfoGenerator(album, request);
+  if (nfo->Template.empty() && request.TemplatePath.empty())
+    nfo->Template = JoinTextLines(DefaultNfoTemplate(UsesVariousArtistsTemplate(album, request)));
+  nfo->Generate();
+  return nfo->Output;
+}
+
+std::string UnmappableCharacters(const TAlbumInfo& album, const TSaveRequest& request) {
+  if (request.Encoding == TNfoEncoding::Utf8)
+    return {};
+  return EncodeText(DraftNfoText(album, request), request.Encoding).Unmappable;
+}
+
+void PrepareTemplates(const TAlbumInfo& album, const TSaveRequest& request) {
+  if (request.WithNfo && request.TemplatePath.empty())
+    PrepareNfoTemplate(album, UsesVariousArtistsTemplate(album, request));
+  for (std::size_t i = 0; i < Companions.size(); ++i)
+    if (request.Companions[i] && Companions[i].PrepareTemplate)
+      Companions[i].PrepareTemplate();
+}
+
+std::optional<std::string> ComputeChecksumsTheNfoUses(TAlbumInfo& album,
+                                                      const TSaveRequest& request) {
+  if (NfoGenerator(album, request)->Template.find(token::TrackChecksum) == std::string::npos)
+    return std::nullopt;
+  return ComputeMissingChecksums(album, request.ChecksumProgress);
+}
+
+std::vector<TDocument> PlannedDocuments(const TSaveRequest& request) {
+  std::vector<TDocument> documents;
+  if (request.WithNfo)
+    documents.push_back({".nfo", request.NfoPath, {}, FileExists(request.NfoPath)});
+  for (std::size_t i = 0; i < Companions.size(); ++i)
+    if (request.Companions[i]) {
+      const std::string path = CompanionPath(request.NfoPath, Companions[i].Extension);
+      documents.push_back({std::string(Companions[i].Role), path, {}, FileExists(path)});
+    }
+  return documents;
+}
+
+const std::string& TSavePlan::UnmappableWith(std::optional<bool> variousArtists) const {
+  return Unmappable[CompilationQuestion && variousArtists.value_or(false) ? 1 : 0];
+}
+
+TSavePlan PlanSave(const TAlbumInfo& album, TSaveRequest request) {
+  TSavePlan plan;
+  plan.Documents = PlannedDocuments(request);
+  plan.Problem = UnlistableTrackName(album, request.Companions);
+  if (!plan.Problem)
+    plan.Problem = Collision(plan.Documents, AlbumInputs(album, request));
+  plan.CompilationQuestion = request.WithNfo && album.VariousArtists &&
+                             !request.UseVariousArtistsTemplate && request.TemplatePath.empty();
+  if (request.WithNfo) {
+    plan.Unmappable[0] = UnmappableCharacters(album, request);
+    plan.Unmappable[1] = plan.Unmappable[0];
+    if (plan.CompilationQuestion) {
+      TSaveRequest various = request;
+      various.UseVariousArtistsTemplate = true;
+      plan.Unmappable[1] = UnmappableCharacters(album, various);
+    }
+  }
+  plan.Request = std::move(request);
+  return plan;
+}
+
+TSaveRequest AnsweredRequest(const TSavePlan& plan, const TSaveAnswers& answers) {
+  TSaveRequest request = plan.Request;
+  if (answers.UseVariousArtistsTemplate)
+    request.UseVariousArtistsTemplate = answers.UseVariousArtistsTemplate;
+  const auto kept = [&](const std::string& path) {
+    return std::find(answers.Keep.begin(), answers.Keep.end(), path) != answers.Keep.end();
+  };
+  request.WithNfo = request.WithNfo && !kept(request.NfoPath);
+  for (std::size_t i = 0; i < Companions.size(); ++i)
+    request.Companions[i] =
+        request.Companions[i] && !kept(CompanionPath(request.NfoPath, Companions[i].Extension));
+  return request;
+}
+
+std::optional<TSaveResult> UnlistableTrackName(const TAlbumInfo& album,
+                                               const TCompanionChoice& companions) {
+  for (const TTrackEntry& track : album.Tracks) {
+    const std::string name = FileNamePart(track.Path);
+    const bool control = std::any_of(name.begin(), name.end(), [](char c) {
+      return static_cast<unsigned char>(c) < 32 || c == '\x7F';
+    });
+    if (control)
+      return Problem("The name of this track holds a line break or another control character, "
+                     "which the album's lists cannot hold; nothing was saved",
+                     track.Path);
+    for (std::size_t i = 0; i < Companions.size(); ++i) {
+      const std::string_view comment = Companions[i].CommentStart;
+      if (companions[i] && !comment.empty() && name.starts_with(comment))
+        return Problem("The name of this track starts with \"" + std::string(comment) +
+                           "\", which makes its line of the " + std::string(Companions[i].Role) +
+                           " file a comment; nothing was saved",
+                       track.Path);
+    }
+  }
+  return std::nullopt;
+}
+
 TSaveResult WriteDocuments(const std::vector<TDocument>& documents,
                            const std::vector<TInputFile>& inputs, bool replaceExisting) {
   if (auto collision = Collision(documents, inputs))
@@ -186,8 +216,9 @@ TSaveResult WriteDocuments(const std::vector<TDocument>& documents,
   return result;
 }
 
-TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request) {
-  if (auto problem = UnlistableTrackName(album, request.WithSfv))
+TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
+                               bool replaceExisting) {
+  if (auto problem = UnlistableTrackName(album, request.Companions))
     return *problem;
   std::vector<TDocument> documents = PlannedDocuments(request);
   const std::vector<TInputFile> inputs = AlbumInputs(album, request);
@@ -198,16 +229,32 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request) {
       if (const auto unread = ComputeChecksumsTheNfoUses(album, request))
         return Problem("The checksum of this track could not be read; nothing was saved", *unread);
       document.Bytes = EncodeText(GenerateNfoText(album, request), request.Encoding).Bytes + "\r\n";
-    } else if (document.Role == ".sfv") {
-      // Tracks chosen without checksums get them now: placeholders make no checksum file.
+      continue;
+    }
+    const TCompanion& companion = Companions[*CompanionNamed(document.Role)];
+    // Tracks chosen without checksums get them now: placeholders make no checksum list.
+    if (companion.ReadsChecksums)
       if (const auto unread = ComputeMissingChecksums(album, request.ChecksumProgress))
         return Problem("The checksum of this track could not be read; nothing was saved", *unread);
-      TSFV sfv(album);
-      sfv.Generate();
-      document.Bytes = sfv.Output + "\r\n";
-    } else {
-      document.Bytes = M3uText(album, FolderPart(document.Path));
-    }
+    document.Bytes = companion.Make(album, document.Path);
   }
-  return WriteDocuments(documents, inputs, request.ReplaceExisting);
+  return WriteDocuments(documents, inputs, replaceExisting);
+}
+
+std::string ReplaceQuestion(const std::string& path) {
+  return FileNamePart(path) + " already exists.\nDo you want to replace it?";
+}
+
+std::string UnmappableQuestion(TNfoEncoding encoding, const std::string& characters) {
+  return "The encoding " + std::string(EncodingCaption(encoding)) +
+         " has no place for these characters: " + characters +
+         "\nSave the .NFO file with \"?\" in their place?";
+}
+
+std::string CompanionsKeptNote(const std::vector<std::string>& paths) {
+  std::string names = paths.empty() ? std::string() : FileNamePart(paths.front());
+  for (std::size_t i = 1; i < paths.size(); ++i)
+    names += " and " + FileNamePart(paths[i]);
+  return "The .NFO file was saved; the existing " + names + (paths.size() == 1 ? " was" : " were") +
+         " kept.";
 }

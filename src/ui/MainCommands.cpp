@@ -37,15 +37,34 @@ void TFormMain::ButtonMakeNFOClick() {
   }
   TSaveRequest save;
   save.NfoPath = *path;
-  save.WithSfv = GenerateSFVfile1->isChecked();
-  save.WithM3u = GenerateM3Ufile1->isChecked();
+  save.Companions = ChosenCompanions();
   save.ChecksumProgress = ChecksumProgress();
-  const TSaveOutcome outcome = Session.Save(save, true, true);
+  const TSavePlan plan = Session.PlanSave(save);
+  TSaveAnswers answers;
+  answers.RememberTexts = true;
+  if (!plan.Problem) {
+    THost& host = CurrentHost();
+    // The save dialog asked about the .nfo; the files beside it are asked about here.
+    for (const TDocument& document : plan.Documents)
+      if (document.Role != ".nfo" && document.Exists &&
+          host.ShowMessage(TMessageKind::Confirmation, ReplaceQuestion(document.Path)) !=
+              TMessageResult::Yes)
+        answers.Keep.push_back(document.Path);
+    answers.UseVariousArtistsTemplate = AskCompilationQuestion(plan.CompilationQuestion);
+    const std::string& unmappable = plan.UnmappableWith(answers.UseVariousArtistsTemplate);
+    answers.WriteUnmappable =
+        unmappable.empty() ||
+        host.ShowMessage(TMessageKind::Confirmation,
+                         UnmappableQuestion(Session.Encoding(), unmappable)) == TMessageResult::Yes;
+  }
+  const TSaveOutcome outcome = Session.Save(plan, answers);
   ProgressBar1->setValue(0);
   RefreshTrackListing();
   ShowRememberedLists();
   if (!outcome.Saved)
     return;
+  if (!outcome.Kept.empty())
+    CurrentHost().ShowMessage(TMessageKind::Information, CompanionsKeptNote(outcome.Kept));
   // The .nfo by its name, its companions by their extension.
   std::vector<std::string> written = {FileNamePart(*path)};
   for (std::size_t i = 1; i < outcome.Written.size(); ++i)
@@ -66,9 +85,20 @@ std::function<void(std::size_t, std::size_t)> TFormMain::ChecksumProgress() {
   };
 }
 
+std::optional<bool> TFormMain::AskCompilationQuestion(bool open) {
+  if (!open)
+    return std::nullopt;
+  Session.CompilationAnswer =
+      CurrentHost().ShowMessage(TMessageKind::Confirmation, VariousArtistsQuestion) ==
+      TMessageResult::Yes;
+  ScheduleLivePreview(); // the live preview follows the answer
+  return Session.CompilationAnswer;
+}
+
 void TFormMain::ButtonPreviewNFOClick() {
   StoreAlbumFields();
   TSaveRequest preview;
+  preview.UseVariousArtistsTemplate = AskCompilationQuestion(Session.IsCompilation());
   preview.ChecksumProgress = ChecksumProgress(); // when the template lists checksums
   const std::string text = Session.PreviewText(preview);
   ProgressBar1->setValue(0);

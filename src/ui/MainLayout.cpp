@@ -337,8 +337,9 @@ void TFormMain::BuildMenu() {
   HidePathNamesInTrackListing =
       checkable(options, "HidePathNamesInTrackListing", "Hide &Path Names in Track Listing");
   SortFilesonSelection1 = checkable(options, "SortFilesonSelection1", "Sort Files on Selection");
-  GenerateSFVfile1 = checkable(options, "GenerateSFVfile1", "Generate .SFV files also");
-  GenerateM3Ufile1 = checkable(options, "GenerateM3Ufile1", "Generate .M3U playlist also");
+  for (std::size_t i = 0; i < Companions.size(); ++i)
+    CompanionItems[i] = checkable(options, std::string(Companions[i].MenuName).c_str(),
+                                  std::string(Companions[i].MenuText).c_str());
   QMenu* encodings = Named(options->addMenu(QStringLiteral("NFO Encoding")), "NfoEncoding1", 0);
   auto* encodingGroup = new QActionGroup(this);
   for (const TNfoEncoding encoding :

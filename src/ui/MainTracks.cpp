@@ -87,7 +87,11 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
     QApplication::processEvents();
     return !CancelReading;
   };
-  Session.ChooseTracks(paths, GenerateSFVfile1->isChecked(), observer);
+  // Checksums are read with the tracks when a chosen document lists them.
+  bool withChecksum = false;
+  for (std::size_t i = 0; i < Companions.size(); ++i)
+    withChecksum = withChecksum || (Companions[i].ReadsChecksums && CompanionItems[i]->isChecked());
+  Session.ChooseTracks(paths, withChecksum, observer);
 }
 
 void TFormMain::ShowReadingOutcome(std::size_t chosen) {

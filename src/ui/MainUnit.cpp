@@ -122,6 +122,18 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   FormCreate();
 }
 
+QAction* TFormMain::CompanionItem(std::string_view role) const {
+  const auto index = CompanionNamed(role);
+  return index ? CompanionItems[*index] : nullptr;
+}
+
+TCompanionChoice TFormMain::ChosenCompanions() const {
+  TCompanionChoice chosen{};
+  for (std::size_t i = 0; i < Companions.size(); ++i)
+    chosen[i] = CompanionItems[i]->isChecked();
+  return chosen;
+}
+
 void TFormMain::ShowStatus(const std::string& text) {
   // The strip shows a note in place of the idle progress bar for a while.
   LabelStatus->setText(ToQt(text));
@@ -187,10 +199,10 @@ void TFormMain::FormCreate() {
   }
   ComboBoxGenre->setCurrentIndex(-1);
 
-  Session.Remembered = LoadRememberedLists(folder);
+  Session.LoadRemembered(folder);
   ShowRememberedLists();
 
-  Session.LoadPreferences(GetPreferencesPath());
+  Session.Open(folder);
   ApplyPreferences(Session.Preferences);
 }
 
@@ -205,9 +217,10 @@ void TFormMain::ApplyPreferences(const TPreferences& p) {
   HidePathNamesInTrackListing->setChecked(p.HidePaths);
   UseID3TagInfo->setChecked(p.UsedID3Tags);
   SortFilesonSelection1->setChecked(p.SortSelections);
-  GenerateSFVfile1->setChecked(p.MakeSFV);
   LivePreview1->setChecked(p.LivePreview);
-  GenerateM3Ufile1->setChecked(p.MakeM3U);
+  const TCompanionChoice companions = Session.PreferredCompanions();
+  for (std::size_t i = 0; i < Companions.size(); ++i)
+    CompanionItems[i]->setChecked(companions[i]);
   const TNfoEncoding encoding = EncodingNamed(p.NfoEncoding).value_or(TNfoEncoding::Utf8);
   NfoEncodingItems[static_cast<std::size_t>(encoding)]->setChecked(true);
   Session.SetEncoding(encoding);
@@ -226,9 +239,10 @@ TPreferences TFormMain::CurrentPreferences() const {
   p.HidePaths = HidePathNamesInTrackListing->isChecked();
   p.UsedID3Tags = UseID3TagInfo->isChecked();
   p.SortSelections = SortFilesonSelection1->isChecked();
-  p.MakeSFV = GenerateSFVfile1->isChecked();
   p.LivePreview = LivePreview1->isChecked();
-  p.MakeM3U = GenerateM3Ufile1->isChecked();
+  p.Switches = Session.Preferences.Switches;
+  for (std::size_t i = 0; i < Companions.size(); ++i)
+    p.Switches[std::string(Companions[i].PreferenceKey)] = CompanionItems[i]->isChecked();
   p.NfoEncoding = std::string(EncodingName(Session.Encoding()));
   p.InitialDir = TrackFolder;
   p.NewsGroupFilter = NewsGroupFilter;

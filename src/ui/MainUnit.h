@@ -6,6 +6,7 @@
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/AlbumSession.h"
+#include "generate/CompanionTable.h"
 
 #include <QMainWindow>
 #include <array>
@@ -116,6 +117,9 @@ private:
   // What a command did, in the bottom strip for a while; an empty text clears it.
   void ShowStatus(const std::string& text);
   void ShowReadingOutcome(std::size_t chosen);
+  // Asks the compilation question when it is open, and remembers the answer for the live
+  // preview; nothing when it is not.
+  std::optional<bool> AskCompilationQuestion(bool open);
   // The progress bar while a save or preview computes the checksums tracks lack.
   std::function<void(std::size_t, std::size_t)> ChecksumProgress();
   static constexpr int StatusMilliseconds = 10000;
@@ -192,9 +196,12 @@ public:
   QAction* UseID3TagInfo = nullptr;
   QAction* HidePathNamesInTrackListing = nullptr;
   QAction* SortFilesonSelection1 = nullptr;
-  QAction* GenerateSFVfile1 = nullptr;
   QAction* LivePreview1 = nullptr;
-  QAction* GenerateM3Ufile1 = nullptr;
+  // The documents beside the .nfo, one checkable item each, in the companion table's
+  // order ("Generate .SFV files also" is GenerateSFVfile1).
+  std::array<QAction*, CompanionCount> CompanionItems{};
+  QAction* CompanionItem(std::string_view role) const;
+  TCompanionChoice ChosenCompanions() const;
   // "NFO Encoding": one item an encoding, in the order of TNfoEncoding.
   std::array<QAction*, 3> NfoEncodingItems{};
   QAction* AddaNewsgroup1 = nullptr;

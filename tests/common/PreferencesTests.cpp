@@ -42,11 +42,12 @@ TEST(Preferences, IntegersForBooleans) {
 TEST(Preferences, DefaultsRoundTripAndUnknownKeysKept) {
   TTempFolder folder;
   const std::string path = folder.Path() + "tamberlon.INI";
-  const TPreferences defaults = ReadPreferences(path);
+  constexpr std::string_view Switches[] = {"MakeSFV"};
+  const TPreferences defaults = ReadPreferences(path, Switches);
   EXPECT_TRUE(defaults.HidePaths);
   EXPECT_FALSE(defaults.UsedID3Tags);
   EXPECT_TRUE(defaults.SortSelections);
-  EXPECT_FALSE(defaults.MakeSFV);
+  EXPECT_FALSE(defaults.Switches.at("MakeSFV"));
   EXPECT_EQ(defaults.NewsGroupFilter, "mp3");
   EXPECT_TRUE(defaults.NGPostedTo.empty());
 
@@ -57,10 +58,10 @@ TEST(Preferences, DefaultsRoundTripAndUnknownKeysKept) {
                    std::string(3000, 'f') +
                    "\r\n"
                    "[InitPrefs]\r\nNGPostedTo=b.two,a.one\r\n\x01\xFF garbage\r\n");
-  TPreferences read = ReadPreferences(path);
+  TPreferences read = ReadPreferences(path, Switches);
   EXPECT_TRUE(read.HidePaths);
   EXPECT_FALSE(read.UsedID3Tags); // "yes" is no integer: the default
-  EXPECT_TRUE(read.MakeSFV);
+  EXPECT_TRUE(read.Switches.at("MakeSFV"));
   EXPECT_FALSE(read.SortSelections);
   EXPECT_EQ(read.NewsGroupFilter, std::string(3000, 'f')); // read whole, however long
   EXPECT_EQ(read.NGPostedTo, (TLines{"b.two", "a.one"}));

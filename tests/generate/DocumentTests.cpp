@@ -35,37 +35,37 @@ struct Documents : ::testing::Test {
 } // namespace
 
 TEST_F(Documents, SingleArtistAlbumNeverAsksAndWritesTheDefault) {
-  TNFO nfo(Album);
+  PrepareNfoTemplate(Album, false);
+  TNFO nfo(Album, false);
   EXPECT_EQ(Read(SingleArtistTemplateFileName), JoinTextLines(DefaultNfoTemplate(false)));
   EXPECT_EQ(nfo.Template, JoinTextLines(DefaultNfoTemplate(false)));
   EXPECT_FALSE(Exists(VariousArtistsTemplateFileName));
 }
 
+// The face asks the compilation question (see the window's tests); its answer chooses.
 TEST_F(Documents, CompilationAnsweredYesUsesTheVariousArtistsTemplate) {
   Album.VariousArtists = true;
-  Host.ExpectMessage(TMessageKind::Confirmation,
-                     "This seems to be a compilation album with various artists.\n\rDo you "
-                     "want to use the Various Artists Template?",
-                     TMessageResult::Yes);
-  TNFO nfo(Album);
+  PrepareNfoTemplate(Album, true);
+  TNFO nfo(Album, true);
   EXPECT_EQ(Read(VariousArtistsTemplateFileName), JoinTextLines(DefaultNfoTemplate(true)));
   EXPECT_FALSE(Exists(SingleArtistTemplateFileName));
 }
 
 TEST_F(Documents, CompilationAnsweredNoWritesTheSingleArtistDefault) {
   Album.VariousArtists = true;
-  Host.ExpectMessage(TMessageKind::Confirmation, VariousArtistsQuestion, TMessageResult::No);
-  TNFO nfo(Album);
+  PrepareNfoTemplate(Album, false);
+  TNFO nfo(Album, false);
   EXPECT_EQ(Read(SingleArtistTemplateFileName), JoinTextLines(DefaultNfoTemplate(false)));
 }
 
 TEST_F(Documents, ExistingTemplatesAreKeptAndEmptyOnesReplaced) {
   Host.ProgramDir.Write(SingleArtistTemplateFileName, "Mine: $ARTIST");
   Album.SetArtist("X");
-  TNFO nfo(Album);
+  TNFO nfo(Album, false);
   nfo.Generate();
   EXPECT_EQ(nfo.Output, "Mine: X");
   Host.ProgramDir.Write(SfvTemplateFileName, "");
+  PrepareSfvTemplate();
   TSFV sfv(Album);
   EXPECT_EQ(Read(SfvTemplateFileName), JoinTextLines(DefaultSfvTemplate()));
 }
@@ -75,10 +75,12 @@ TEST_F(Documents, UnwritableTemplatesReportTheirErrorAndGiveEmptyText) {
   std::filesystem::create_directory(Path(SfvTemplateFileName));
   const std::size_t before = FileCount();
   Host.ExpectError(ecCreateNfoTemplate, Path(SingleArtistTemplateFileName));
-  TNFO nfo(Album);
+  PrepareNfoTemplate(Album, false);
+  TNFO nfo(Album, false);
   nfo.Generate();
   EXPECT_EQ(nfo.Output, "");
   Host.ExpectError(ecCreateSfvTemplate, Path(SfvTemplateFileName));
+  PrepareSfvTemplate();
   TSFV sfv(Album);
   EXPECT_EQ(sfv.Template, "");
   EXPECT_EQ(FileCount(), before); // no temporary file left behind
@@ -87,7 +89,7 @@ TEST_F(Documents, UnwritableTemplatesReportTheirErrorAndGiveEmptyText) {
 TEST_F(Documents, GenerateReadsThePolicyAndTheClockAfresh) {
   Host.ProgramDir.Write(SingleArtistTemplateFileName,
                         "$POSTING_POLICY|$NFO_DATE $NFO_TIME|$NFO_NAME V$NFO_VERSION");
-  TNFO nfo(Album);
+  TNFO nfo(Album, false);
   nfo.Generate();
   EXPECT_EQ(nfo.Output, "|12/8/2026 2:05 PM|Tamberlon V1.0.469");
   Host.ProgramDir.Write(PostingPolicyFileName, "  one\r\n  two");
@@ -115,10 +117,10 @@ TEST_F(Documents, SaveWritesWholeOrNothing) {
 }
 
 TEST(SfvPath, BesideTheNfo) {
-  EXPECT_EQ(SfvPathFor("/music/Album.nfo"), "/music/Album.sfv");
-  EXPECT_EQ(SfvPathFor("/music/Album"), "/music/Album.sfv");
-  EXPECT_EQ(SfvPathFor("/mu.sic/Album"), "/mu.sic/Album.sfv");
-  EXPECT_EQ(SfvPathFor("/music/A.B.nfo"), "/music/A.B.sfv");
+  EXPECT_EQ(CompanionPath("/music/Album.nfo", ".sfv"), "/music/Album.sfv");
+  EXPECT_EQ(CompanionPath("/music/Album", ".sfv"), "/music/Album.sfv");
+  EXPECT_EQ(CompanionPath("/mu.sic/Album", ".sfv"), "/mu.sic/Album.sfv");
+  EXPECT_EQ(CompanionPath("/music/A.B.nfo", ".sfv"), "/music/A.B.sfv");
 }
 
 TEST_F(Documents, EditCommandsCreateMissingFilesAndOpenThem) {
@@ -191,15 +193,18 @@ TEST_F(Documents, SessionFromChooseTracksToSave) {
   session.SetNewsGroups({"b.group", "a.group"});
   EXPECT_EQ(session.NewsGroups(), (std::vector<std::string>{"a.group", "b.group"}));
   Host.ProgramDir.Write("album/album.sfv", "kept\r\n");
-  Host.ExpectMessage(TMessageKind::Confirmation,
-                     "album.sfv already exists.\nDo you want to replace it?", TMessageResult::No);
-  Host.ExpectMessage(TMessageKind::Information,
-                     "The .NFO file was saved; the existing album.sfv was kept.");
   TSaveRequest save;
   save.NfoPath = folder + "album.nfo";
-  save.WithSfv = true;
+  save.Companions[*CompanionNamed(".sfv")] = true;
   save.UseVariousArtistsTemplate = true;
-  const TSaveOutcome outcome = session.Save(save, true, true);
+  // The plan names the existing .sfv; the face (here the test) answers "keep it".
+  const TSavePlan plan = session.PlanSave(save);
+  ASSERT_EQ(plan.Documents.size(), 2u);
+  EXPECT_TRUE(plan.Documents[1].Exists);
+  TSaveAnswers answers;
+  answers.Keep = {plan.Documents[1].Path};
+  answers.RememberTexts = true;
+  const TSaveOutcome outcome = session.Save(plan, answers);
   EXPECT_TRUE(outcome.Saved);
   EXPECT_EQ(outcome.Written, std::vector<std::string>{save.NfoPath});
   EXPECT_EQ(outcome.Kept, std::vector<std::string>{folder + "album.sfv"});
@@ -212,9 +217,9 @@ TEST_F(Documents, SessionFromChooseTracksToSave) {
     EXPECT_NE(std::find(changes.begin(), changes.end(), change), changes.end());
 
   // A template that lists checksums gets them at the save, as the .sfv does.
-  save.WithSfv = false;
+  save.Companions = {};
   save.TemplatePath = Host.ProgramDir.Write("sums.txt", "@FOR_EACH_TRACK$TRACK_CHECKSUM@END_TRACK");
-  ASSERT_TRUE(session.Save(save, false, false).Saved);
+  ASSERT_TRUE(session.Save(session.PlanSave(save), {}).Saved);
   EXPECT_EQ(Read("album/album.nfo").substr(0, 10),
             *FileChecksumText(session.Album().Tracks[0].Path) + "\r\n");
 
@@ -242,12 +247,15 @@ TEST_F(Documents, CodePageDocumentsReadAsTheyAreSaved) {
       session.AddTrack(Path("track.mp3"), std::move(track));
     }
     session.SetEncoding(encoding);
-    EXPECT_EQ(session.Unmappable({}), "\u65E5\u672C"); // the accent composes: it has a place
     TSaveRequest save;
     save.NfoPath = Path("album.nfo");
     save.TemplatePath = Host.ProgramDir.Write(
         "t.txt", "@FOR_EACH_TRACK$TRACK_TITLE  @RIGHT($TRACK_DURATION)@END_TRACK");
-    ASSERT_TRUE(session.Save(save, false, false).Saved);
+    const TSavePlan plan = session.PlanSave(save);
+    EXPECT_EQ(plan.UnmappableWith(std::nullopt), "\u65E5\u672C"); // the accent has a place
+    TSaveAnswers answers;
+    answers.WriteUnmappable = true;
+    ASSERT_TRUE(session.Save(plan, answers).Saved);
     const std::string shown = session.PreviewText(save);
     EXPECT_EQ(shown,
               "Caf\u00E9 \u00E0 Montmartre  ( 3:05)\r\n??" + std::string(17, ' ') + "(12:40)\r\n");

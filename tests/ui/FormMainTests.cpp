@@ -104,7 +104,7 @@ TEST_F(FormMain, FirstStartWithoutFiles) {
   EXPECT_TRUE(Form->HidePathNamesInTrackListing->isChecked());
   EXPECT_FALSE(Form->UseID3TagInfo->isChecked());
   EXPECT_TRUE(Form->SortFilesonSelection1->isChecked());
-  EXPECT_FALSE(Form->GenerateSFVfile1->isChecked());
+  EXPECT_FALSE(Form->CompanionItem(".sfv")->isChecked());
   EXPECT_EQ(Form->NewsGroupFilter, "mp3");
   for (QComboBox* box : {Form->ComboBoxEncoder, Form->ComboBoxCodec, Form->ComboBoxRippedBy,
                          Form->ComboBoxPostedBy, Form->ComboBoxNewsgroups, Form->ComboBoxArtist})
@@ -166,7 +166,7 @@ TEST_F(FormMain, PreferencesRoundTrip) {
   EXPECT_FALSE(Form->HidePathNamesInTrackListing->isChecked());
   EXPECT_TRUE(Form->UseID3TagInfo->isChecked());
   EXPECT_TRUE(Form->SortFilesonSelection1->isChecked()); // "yes": the default
-  EXPECT_TRUE(Form->GenerateSFVfile1->isChecked());
+  EXPECT_TRUE(Form->CompanionItem(".sfv")->isChecked());
   EXPECT_EQ(Form->TrackFolder, "/music/");
   EXPECT_EQ(Form->NewsGroupFilter, "flac");
   EXPECT_EQ(Form->ComboBoxEncoder->currentText(), "EAC");
@@ -277,7 +277,7 @@ TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
   ShipListFiles();
   Create();
   Choose(WriteTracks({{.Artist = "AC/DC", .Album = "Live: 1991?"}}));
-  Form->GenerateSFVfile1->setChecked(true);
+  Form->CompanionItem(".sfv")->setChecked(true);
   Form->ComboBoxRippedBy->setEditText("ripper");
   const std::string nfo = Folder() + "album/ACDC - Live 1991.nfo";
   Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder, nfo);
@@ -451,7 +451,7 @@ TEST_F(FormMain, CancellingKeepsTheTracksReadSoFar) {
   // the fields stay as clearing left them, with no made-up date, rate or codec.
   const QDate ripDate = Form->DateTimePickerRipDate->date();
   std::filesystem::resize_file(paths.front(), std::uintmax_t{2} << 30);
-  Form->GenerateSFVfile1->setChecked(true);
+  Form->CompanionItem(".sfv")->setChecked(true);
   QTimer::singleShot(0, Form.get(), [&] { Form->ButtonCancelReadingClick(); });
   Choose(paths);
   EXPECT_TRUE(Lines().empty());
@@ -502,7 +502,7 @@ TEST_F(FormMain, EncodingQuestionAndPlaylist) {
   Create();
   Choose(WriteTracks({{.Artist = "A"}}));
   Form->NfoEncodingItems[1]->trigger(); // DOS (CP437)
-  Form->GenerateM3Ufile1->setChecked(true);
+  Form->CompanionItem(".m3u")->setChecked(true);
   const std::string nfo = Folder() + "album/A.nfo";
   for (const TMessageResult answer : {TMessageResult::No, TMessageResult::Yes}) {
     Host.ExpectSaveFileDialog("Save .NFO file|nfo|A.nfo|" + Form->TrackFolder, nfo);
