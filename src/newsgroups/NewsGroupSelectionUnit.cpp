@@ -2,7 +2,9 @@
 #include "newsgroups/NewsGroupSelectionUnit.h"
 
 #include "common/AppVersionUnit.h"
+#include "common/FileUnit.h"
 #include "common/Host.h"
+#include "common/TextUnit.h"
 
 #include <algorithm>
 
@@ -106,4 +108,34 @@ void TNewsGroupSelection::AddSelected(const std::string& name) {
 void TNewsGroupSelection::NotifyChanged() {
   if (Changed)
     Changed();
+}
+
+std::optional<std::string> TNewsGroupSelection::AddEnteredGroup(const std::string& entered) {
+  const std::string name(TrimControl(entered));
+  if (!TNewsGroups::IsValidName(name))
+    return name + " is not a valid news group name";
+  if (KnownGroups.Contains(name))
+    return name + " is already in the listing";
+  AddGroup(name);
+  LastGroupAdded = name;
+  return std::nullopt;
+}
+
+TAgentList LocateForteAgentList() {
+  constexpr std::size_t ProgramFilesLimit = 100;
+  THost& host = CurrentHost();
+  if (const auto programFiles = host.EnvironmentVariable("ProgramFiles")) {
+    const std::string path = *programFiles + "/Agent/Data/groups.dat";
+    if (programFiles->size() <= ProgramFilesLimit && FileExists(path))
+      return {TAgentList::Found, path};
+    return {TAgentList::Missing, {}};
+  }
+  // Where the Agent newsreader keeps its list when it runs in the default Wine prefix.
+  if (const auto home = host.EnvironmentVariable("HOME"))
+    for (const char* programFiles : {"Program Files", "Program Files (x86)"}) {
+      const std::string path = *home + "/.wine/drive_c/" + programFiles + "/Agent/Data/groups.dat";
+      if (FileExists(path))
+        return {TAgentList::Found, path};
+    }
+  return {};
 }

@@ -18,6 +18,15 @@ struct TFileItem {
 // locale; an empty filter passes everything.
 bool PassesFilter(std::string_view name, std::string_view filter);
 
+// Where Forte Agent's group list is: under the ProgramFiles folder when that is set (none
+// there: Missing), else in the default Wine prefix (none: NotFound, for the user to look
+// for it).
+struct TAgentList {
+  enum { Found, Missing, NotFound } State = NotFound;
+  std::string Path;
+};
+TAgentList LocateForteAgentList();
+
 class TNewsGroupSelection {
 public:
   // Start: loads "groups.txt"; an unchanged list is not written back at the end.
@@ -28,6 +37,10 @@ public:
   void RefreshAvailable();
   // Adds to the known list and shows the name at the end of the rows when it passes.
   void AddGroup(const std::string& name);
+  // "Add a Newsgroup" with the text the user entered: the name without surrounding blanks
+  // is added and remembered as the last one added; or why it is not (an invalid name, a
+  // name already known), as the message to show.
+  std::optional<std::string> AddEnteredGroup(const std::string& entered);
   // Loads a list file under the busy cursor; the list counts as modified afterwards
   // (unless the file could not be read).
   void LoadNewsGroupFile(const std::string& path);

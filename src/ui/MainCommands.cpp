@@ -11,8 +11,8 @@
 #include "generate/PostingPolicyUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/SaveDocumentsUnit.h"
-#include "newsgroups/NewsGroupCommandsUnit.h"
 #include "ui/AboutUnit.h"
+#include "ui/NewsGroupCommands.h"
 #include "ui/NewsGroupUnit.h"
 #include "ui/VerifyUnit.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/TextListUnit.h"
-#include "newsgroups/NewsGroupCommandsUnit.h"
+#include "newsgroups/NewsGroupSelectionUnit.h"
 #include "support/ScriptedHost.h"
 
 #include <filesystem>
@@ -186,76 +186,6 @@ TEST_F(NewsGroups, AddGroupAppendsAPassingNameAtTheEnd) {
   Selection.AddGroup("a.flac");
   EXPECT_EQ(Available(), (TLines{"b.mp3", "c.mp3", "a.mp3"}));
   EXPECT_EQ(Known(), (TLines{"a.flac", "a.mp3", "b.mp3", "c.mp3"}));
-}
-
-TEST_F(NewsGroups, AddCommand) {
-  Selection.KnownGroups.Add("alt.binaries.sounds.mp3");
-  const std::string prompt = "Newsgroup name (ie. alt.binaries.sounds.mp3";
-  Host.ExpectInputBox("Enter Newsgroup to Add", prompt, "alt.binaries.", std::nullopt);
-  AddNewsGroup(Selection);
-  EXPECT_EQ(Host.InputMaxLength, 255);
-
-  Host.ExpectInputBox("Enter Newsgroup to Add", prompt, "alt.binaries.",
-                      " Alt.Binaries.Sounds.Mp3 ");
-  Host.ExpectMessage(TMessageKind::Information,
-                     "Alt.Binaries.Sounds.Mp3 is already in the listing");
-  AddNewsGroup(Selection);
-  Host.ExpectInputBox("Enter Newsgroup to Add", prompt, "alt.binaries.", "nodot");
-  Host.ExpectMessage(TMessageKind::Information, "nodot is not a valid news group name");
-  AddNewsGroup(Selection);
-  EXPECT_EQ(Selection.LastGroupAdded, "");
-
-  Host.ExpectInputBox("Enter Newsgroup to Add", prompt, "alt.binaries.", "\t alt.new.group \r\n");
-  AddNewsGroup(Selection);
-  EXPECT_EQ(Selection.LastGroupAdded, "alt.new.group");
-  EXPECT_TRUE(Selection.KnownGroups.Contains("alt.new.group"));
-  Host.ExpectInputBox("Enter Newsgroup to Add", prompt, "alt.new.group", std::nullopt);
-  AddNewsGroup(Selection);
-}
-
-TEST_F(NewsGroups, ImportCommands) {
-  const std::string list = Write("mine.txt", "x.y\n");
-  Host.ExpectOpenFileDialog("Import NewsGroups|0|", list);
-  ImportNewsGroups(Selection, false);
-  EXPECT_EQ(Known(), TLines{"x.y"});
-  const auto& filters = Host.LastOpenDialog.Filters;
-  ASSERT_EQ(filters.size(), 3u);
-  EXPECT_EQ(filters[0].Name, "Text File (*.txt)");
-  EXPECT_EQ(filters[1].Name, "Forte Agent (*.dat) ");
-  EXPECT_EQ(filters[2].Name, "All files (*.*)");
-
-  Host.ExpectOpenFileDialog("Import NewsGroups|0|", std::nullopt);
-  ImportNewsGroups(Selection, false);
-  EXPECT_EQ(Known(), TLines{"x.y"});
-
-  // ProgramFiles set: its Agent folder, else an error box and no dialog.
-  Host.Environment = {{"ProgramFiles", Host.ProgramDir.Path() + "pf"}};
-  Host.ExpectMessage(TMessageKind::Error, "Cannot find the Agent Newsgroup list");
-  ImportNewsGroups(Selection, true);
-  std::filesystem::create_directories(Path("pf/Agent/Data"));
-  Write("pf/Agent/Data/groups.dat", "agent.group\n");
-  ImportNewsGroups(Selection, true);
-  EXPECT_EQ(Known(), TLines{"agent.group"});
-
-  // No ProgramFiles: the default Wine prefix, else the question and the dialog.
-  Host.Environment = {{"HOME", Host.ProgramDir.Path() + "home"}};
-  Host.ExpectMessage(TMessageKind::Confirmation,
-                     "Cannot locate your Agent GROUPS.DAT file.\n\rDo you want to try to locate "
-                     "this file yourself?",
-                     TMessageResult::Yes);
-  Host.ExpectOpenFileDialog("Import NewsGroups|1|groups.dat", list);
-  ImportNewsGroups(Selection, true);
-  EXPECT_EQ(Known(), TLines{"x.y"});
-  Host.ExpectMessage(TMessageKind::Confirmation, AgentListQuestion, TMessageResult::No);
-  ImportNewsGroups(Selection, true);
-  std::filesystem::create_directories(Path("home/.wine/drive_c/Program Files (x86)/Agent/Data"));
-  Write("home/.wine/drive_c/Program Files (x86)/Agent/Data/groups.dat", "wine.group\n");
-  ImportNewsGroups(Selection, true);
-  EXPECT_EQ(Known(), TLines{"wine.group"});
-
-  Host.ExpectShellOpen("groups.txt", TShellResult::FileNotFound);
-  Host.ExpectError(ecGeneral, Path("groups.txt")); // the file to edit by hand
-  EditNewsGroupList();
 }
 
 TEST_F(NewsGroups, ShippedStarterListLoadsCleanly) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The Tools menu's newsgroup commands.
+// The Tools menu's newsgroup commands, as the window asks them: the input box, the
+// import dialog and the Forte Agent question. The decisions (a valid name, where the
+// Agent's list is) are the core's.
 #include "common/Host.h"
 #include "newsgroups/NewsGroupSelectionUnit.h"
 

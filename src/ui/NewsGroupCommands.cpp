@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "newsgroups/NewsGroupCommandsUnit.h"
+#include "ui/NewsGroupCommands.h"
 
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
@@ -9,25 +9,10 @@
 #include <array>
 
 namespace {
-constexpr std::size_t ProgramFilesLimit = 100;
-
 void ChooseAndLoad(TNewsGroupSelection& selection, std::size_t filterIndex,
                    const std::string& fileName) {
   if (const auto path = CurrentHost().OpenFileDialog(ImportDialogRequest(filterIndex, fileName)))
     selection.LoadNewsGroupFile(*path);
-}
-
-// Where the Agent newsreader keeps its list when it runs in the default Wine prefix.
-std::string WineAgentList() {
-  const auto home = CurrentHost().EnvironmentVariable("HOME");
-  if (!home)
-    return {};
-  for (const char* programFiles : {"Program Files", "Program Files (x86)"}) {
-    const std::string path = *home + "/.wine/drive_c/" + programFiles + "/Agent/Data/groups.dat";
-    if (FileExists(path))
-      return path;
-  }
-  return {};
 }
 } // namespace
 
@@ -49,17 +34,8 @@ void AddNewsGroup(TNewsGroupSelection& selection) {
       host.InputBox(AddNewsGroupCaption, AddNewsGroupPrompt, preset, NewsGroupNameLimit);
   if (!entered)
     return;
-  const std::string name(TrimControl(*entered));
-  if (!TNewsGroups::IsValidName(name)) {
-    host.ShowMessage(TMessageKind::Information, name + " is not a valid news group name");
-    return;
-  }
-  if (selection.KnownGroups.Contains(name)) {
-    host.ShowMessage(TMessageKind::Information, name + " is already in the listing");
-    return;
-  }
-  selection.AddGroup(name);
-  selection.LastGroupAdded = name;
+  if (const auto refused = selection.AddEnteredGroup(*entered))
+    host.ShowMessage(TMessageKind::Information, *refused);
 }
 
 void EditNewsGroupList() {
@@ -70,23 +46,21 @@ void EditNewsGroupList() {
 }
 
 void ImportNewsGroups(TNewsGroupSelection& selection, bool fromForteAgent) {
-  THost& host = CurrentHost();
   if (!fromForteAgent) {
     ChooseAndLoad(selection, 0, "");
     return;
   }
-  if (const auto programFiles = host.EnvironmentVariable("ProgramFiles")) {
-    const std::string path = *programFiles + "/Agent/Data/groups.dat";
-    if (programFiles->size() <= ProgramFilesLimit && FileExists(path))
-      selection.LoadNewsGroupFile(path);
-    else
-      host.ShowMessage(TMessageKind::Error, AgentListMissing);
+  THost& host = CurrentHost();
+  switch (const TAgentList list = LocateForteAgentList(); list.State) {
+  case TAgentList::Found:
+    selection.LoadNewsGroupFile(list.Path);
+    return;
+  case TAgentList::Missing:
+    host.ShowMessage(TMessageKind::Error, AgentListMissing);
+    return;
+  case TAgentList::NotFound:
+    if (host.ShowMessage(TMessageKind::Confirmation, AgentListQuestion) == TMessageResult::Yes)
+      ChooseAndLoad(selection, 1, "groups.dat");
     return;
   }
-  if (const std::string path = WineAgentList(); !path.empty()) {
-    selection.LoadNewsGroupFile(path);
-    return;
-  }
-  if (host.ShowMessage(TMessageKind::Confirmation, AgentListQuestion) == TMessageResult::Yes)
-    ChooseAndLoad(selection, 1, "groups.dat");
 }
