@@ -6,11 +6,11 @@
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/Host.h"
-#include "common/PreferencesUnit.h"
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/AlbumSession.h"
+#include "generate/CompanionTable.h"
 #include "generate/EncodingUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/SaveDocumentsUnit.h"
@@ -20,8 +20,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <map>
+#include <exception>
 #include <optional>
+#include <type_traits>
+#include <variant>
 
 std::function<void(std::size_t, std::size_t)> ProgressLine(TCliContext& context,
                                                            const std::string& label) {
@@ -48,120 +50,31 @@ std::function<bool(const TReadProgress&)> ReadingProgress(TCliContext& context) 
 }
 
 namespace {
-constexpr const char* NfoUsage =
-    "Usage: tamberlon-cli nfo [options] FILE...\n"
-    "\n"
-    "Writes the .nfo of an album, as Choose Tracks and Save do in the window: the fields\n"
-    "by majority among the tracks, the templates, posting policy and preferences from\n"
-    "the program's folder. A folder given as FILE means its *.mp3 files.\n"
-    "\n"
-    "  --artist TEXT --album TEXT --year TEXT --genre TEXT --source TEXT --label TEXT\n"
-    "  --encoder TEXT --codec TEXT --bitrate TEXT --samplerate TEXT --id3 TEXT\n"
-    "  --ripped-by TEXT --posted-by TEXT        override the album's fields\n"
-    "  --vbr, --no-vbr                          the VBR mark of the bit rate\n"
-    "  --stereo stereo|joint|dual|mono          the stereo mode\n"
-    "  --rip-date YYYY-MM-DD --post-date YYYY-MM-DD\n"
-    "  --group NAME                             a target newsgroup (repeat for more)\n"
-    "  --sort, --no-sort                        sort the files by path (default: as the\n"
-    "                                           window's option)\n"
-    "  --various-artists-template               a compilation uses template-va.txt\n"
-    "  --template FILE                          expand this template instead\n"
-    "  --sfv                                    also write the .sfv beside the .nfo\n"
-    "  --m3u                                    also write the .m3u playlist beside it\n"
-    "  --encoding utf-8|cp437|windows-1252      the .nfo's encoding (default: as the\n"
-    "                                           window's option); a character it lacks\n"
-    "                                           is an error, and nothing is written\n"
-    "  -o FILE                                  the .nfo to write (default: the album's\n"
-    "                                           default name in the tracks' folder)\n"
-    "  --stdout                                 print the .nfo instead of saving it\n"
-    "  --force                                  replace existing files\n"
-    "  --recursive                              every folder at or below each FILE that\n"
-    "                                           holds MP3 files is one album; a summary\n"
-    "                                           closes the run\n"
-    "  --help                                   show this text\n";
-
-constexpr const char* SfvUsage =
-    "Usage: tamberlon-cli sfv [-o FILE] [--force] [--stdout] [--sort|--no-sort] FILE...\n"
-    "\n"
-    "Writes the .sfv checksum list of the files with the SFV template (default name: the\n"
-    "album's default name with .sfv, in the tracks' folder).\n";
-
-constexpr const char* CheckUsage =
-    "Usage: tamberlon-cli check FILE.sfv\n"
-    "\n"
-    "Verifies every file an .sfv lists (names relative to its folder). Exit status 1 on\n"
-    "any mismatch or missing file.\n";
-
-// Options that take a value, and the flags, of the album commands: the album fields' own
-// options and these.
-const std::string_view OtherValueOptions[] = {"--stereo", "--rip-date", "--post-date", "--template",
-                                              "-o",       "--group",    "--encoding"};
-const std::string_view Flags[] = {
-    "--vbr",    "--no-vbr", "--sort",      "--no-sort",
-    "--stdout", "--force",  "--recursive", "--various-artists-template"};
-
-bool TakesValue(std::string_view option) {
-  return std::find(std::begin(OtherValueOptions), std::end(OtherValueOptions), option) !=
-             std::end(OtherValueOptions) ||
-         std::any_of(AlbumFields.begin(), AlbumFields.end(),
-                     [&](const TAlbumField& field) { return field.Option == option; });
+// The options every album field has, from the field table: a text, a choice or a date
+// takes a value; a check mark is a flag, and its "--no-" form clears it.
+std::vector<TCliOption> AlbumFieldOptions() {
+  std::vector<TCliOption> options;
+  for (const TAlbumField& field : AlbumFields) {
+    if (field.Option.empty())
+      continue;
+    options.push_back(
+        {std::string(field.Option), std::string(field.OptionValue), std::string(field.OptionHelp)});
+    if (field.OptionValue.empty())
+      options.push_back({"--no-" + std::string(field.Option.substr(2)), "", "clears it"});
+  }
+  return options;
 }
 
-// Every option of the nfo command.
-std::vector<std::string_view> NfoOptions() {
-  std::vector<std::string_view> options(std::begin(OtherValueOptions), std::end(OtherValueOptions));
-  options.insert(options.end(), std::begin(Flags), std::end(Flags));
-  for (const TAlbumField& field : AlbumFields)
-    if (!field.Option.empty())
-      options.push_back(field.Option);
+std::vector<TCliOption> CompanionOptions() {
+  std::vector<TCliOption> options;
   for (const TCompanion& companion : Companions)
-    options.push_back(companion.Option);
+    options.push_back({std::string(companion.Option), "", std::string(companion.OptionHelp)});
   return options;
 }
 
-struct TOptions {
-  std::map<std::string, std::string> Values;
-  std::vector<std::string> Groups;
-  std::vector<std::string> FlagsSet;
-  std::vector<std::string> Files;
-  bool Has(const char* flag) const {
-    return std::find(FlagsSet.begin(), FlagsSet.end(), flag) != FlagsSet.end();
-  }
-  const std::string* Value(std::string_view name) const {
-    const auto at = Values.find(std::string(name));
-    return at == Values.end() ? nullptr : &at->second;
-  }
-};
-
-// Nothing, with the problem on stderr, for bad usage.
-std::optional<TOptions> ParseOptions(std::span<const std::string> arguments, TCliContext& context,
-                                     std::span<const std::string_view> allowed) {
-  TOptions options;
-  auto isAllowed = [&](const std::string& name) {
-    return std::find(allowed.begin(), allowed.end(), name) != allowed.end();
-  };
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (TakesValue(argument) && isAllowed(argument)) {
-      if (i + 1 >= arguments.size()) {
-        context.Err << "tamberlon-cli: " << argument << " needs a value\n";
-        return std::nullopt;
-      }
-      if (argument == "--group")
-        options.Groups.push_back(arguments[++i]);
-      else
-        options.Values[argument] = arguments[++i];
-    } else if (isAllowed(argument)) {
-      options.FlagsSet.push_back(argument);
-    } else if (argument.starts_with("-") && argument != "-") {
-      context.Err << "tamberlon-cli: unknown option " << argument << "\n";
-      return std::nullopt;
-    } else {
-      options.Files.push_back(argument);
-    }
-  }
-  return options;
-}
+const std::vector<TCliOption> SortOptions = {
+    {"--sort", "", "sort the files by path (default: as the window's option)"},
+    {"--no-sort", "", "keep the files in the order given"}};
 
 std::optional<TDateTime> IsoDate(const std::string& text) {
   const auto digits = [&](std::size_t from, std::size_t count) -> std::optional<int> {
@@ -185,24 +98,54 @@ std::optional<TDateTime> IsoDate(const std::string& text) {
   return EncodeDateTime({*year, *month, *day, 0, 0, 0});
 }
 
-std::optional<int> StereoIndex(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const char* names[] = {"stereo", "joint", "dual", "mono"};
-  for (int i = 0; i < 4; ++i)
-    if (text == names[i] || text == StereoModeNames[static_cast<std::size_t>(i)] ||
-        text == std::to_string(i))
-      return i;
-  if (text == "joint stereo")
-    return 1;
-  if (text == "dual channel")
-    return 2;
-  return std::nullopt;
-}
-
 enum class TAlbumOutcome { Written, Skipped, Failed, BadUsage };
 
-// The album as the window makes it: preferences, tracks, majorities, then the options.
+// One field's option applied to the box texts; false with the problem told.
+bool ApplyFieldOption(const TAlbumField& field, const TCliArguments& arguments,
+                      TAlbumFieldTexts& boxes, TCliContext& context) {
+  const std::string option(field.Option);
+  const std::string* value = arguments.Value(option);
+  bool ok = true;
+  std::visit(
+      [&](auto member) {
+        using TMember = decltype(member);
+        if constexpr (std::is_same_v<TMember, std::string TAlbumFieldTexts::*>) {
+          if (value)
+            boxes.*member = *value;
+        } else if constexpr (std::is_same_v<TMember, bool TAlbumFieldTexts::*>) {
+          if (arguments.Has(option))
+            boxes.*member = true;
+          if (arguments.Has("--no-" + option.substr(2)))
+            boxes.*member = false;
+        } else if constexpr (std::is_same_v<TMember, int TAlbumFieldTexts::*>) {
+          if (!value)
+            return;
+          const auto index = StereoModeIndex(*value);
+          if (!index) {
+            context.Err << "tamberlon-cli: " << option << " takes stereo, joint, dual or mono\n";
+            ok = false;
+            return;
+          }
+          boxes.*member = *index;
+        } else if constexpr (std::is_same_v<TMember, TDateTime TAlbumFieldTexts::*>) {
+          if (!value)
+            return;
+          const auto date = IsoDate(*value);
+          if (!date) {
+            context.Err << "tamberlon-cli: " << option << " takes a date as YYYY-MM-DD; " << *value
+                        << " is none\n";
+            ok = false;
+            return;
+          }
+          boxes.*member = *date;
+        }
+      },
+      field.Text);
+  return ok;
+}
+
+// The album as the window makes it: the session opened from the program folder, the
+// tracks and their majorities, then the options.
 struct TAlbumRun {
   TAlbumSession Session;
   std::string Folder;
@@ -210,12 +153,11 @@ struct TAlbumRun {
 };
 
 // Nothing when the album was made, else why not.
-std::optional<TAlbumOutcome> BuildAlbum(const TOptions& options, TCliContext& context,
+std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliContext& context,
                                         bool withChecksum, TAlbumRun& run) {
   TAlbumSession& session = run.Session;
   session.Open(GetProgramFolder());
-  const TPreferences& preferences = session.Preferences;
-  std::vector<std::string> paths = ExpandTrackFolders(options.Files);
+  std::vector<std::string> paths = ExpandTrackFolders(arguments.Operands);
   if (paths.empty()) {
     context.Err << "tamberlon-cli: no MP3 files given\n";
     return TAlbumOutcome::BadUsage;
@@ -227,8 +169,8 @@ std::optional<TAlbumOutcome> BuildAlbum(const TOptions& options, TCliContext& co
       context.Err << "tamberlon-cli: " << path << ": " << *problem << "\n";
       return *problem == "no such file" ? TAlbumOutcome::BadUsage : TAlbumOutcome::Failed;
     }
-  const bool sort =
-      options.Has("--sort") || (preferences.SortSelections && !options.Has("--no-sort"));
+  const bool sort = arguments.Has("--sort") ||
+                    (session.Preferences.SortSelections && !arguments.Has("--no-sort"));
   if (sort)
     SortIgnoringCase(paths);
   run.Folder = paths.front().substr(0, paths.front().rfind('/') + 1);
@@ -241,65 +183,40 @@ std::optional<TAlbumOutcome> BuildAlbum(const TOptions& options, TCliContext& co
 
   session.FillFields();
   TAlbumFieldTexts boxes = session.Texts();
-
   for (const TAlbumField& field : AlbumFields)
-    if (const std::string* value = field.Option.empty() ? nullptr : options.Value(field.Option))
-      boxes.*field.Text = *value;
-  if (options.Has("--vbr"))
-    boxes.VBR = true;
-  if (options.Has("--no-vbr"))
-    boxes.VBR = false;
-  if (const std::string* stereo = options.Value("--stereo")) {
-    const auto index = StereoIndex(*stereo);
-    if (!index) {
-      context.Err << "tamberlon-cli: --stereo takes stereo, joint, dual or mono\n";
+    if (!field.Option.empty() && !ApplyFieldOption(field, arguments, boxes, context))
       return TAlbumOutcome::BadUsage;
-    }
-    boxes.StereoMode = *index;
-  }
-  for (const auto& [name, field] : {std::pair{"--rip-date", &TAlbumFieldTexts::RipDate},
-                                    std::pair{"--post-date", &TAlbumFieldTexts::PostDate}})
-    if (const std::string* value = options.Value(name)) {
-      const auto date = IsoDate(*value);
-      if (!date) {
-        context.Err << "tamberlon-cli: " << name << " takes a date as YYYY-MM-DD; " << *value
-                    << " is none\n";
-        return TAlbumOutcome::BadUsage;
-      }
-      boxes.*field = *date;
-    }
   session.SetTexts(boxes);
-  session.SetNewsGroups(options.Groups.empty() ? preferences.NGPostedTo : options.Groups);
+  if (const std::vector<std::string> groups = arguments.All("--group"); !groups.empty())
+    session.SetNewsGroups(groups);
   session.StoreFields();
   return std::nullopt;
 }
 
 // Without --force an existing document is kept and named; the others are still written.
-bool Kept(const std::string& path, const TOptions& options, TCliContext& context) {
-  if (options.Has("--force") || !FileExists(path)) // a device or pipe is written into
+bool Kept(const std::string& path, const TCliArguments& arguments, TCliContext& context) {
+  if (arguments.Has("--force") || !FileExists(path)) // a device or pipe is written into
     return false;
   context.Err << "tamberlon-cli: " << path << ": exists; use --force to replace it\n";
   return true;
 }
-} // namespace
 
-namespace {
-// One album's .nfo (and companions) from the options; its files are options.Files.
-TAlbumOutcome WriteAlbumNfo(const TOptions& options, TCliContext& context,
+// One album's .nfo (and companions) from the options; its files are the operands.
+TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context,
                             std::size_t* unreadTracks = nullptr) {
   TSaveRequest save;
   bool withChecksum = false;
   for (std::size_t i = 0; i < Companions.size(); ++i) {
-    save.Companions[i] = options.Has(std::string(Companions[i].Option).c_str());
+    save.Companions[i] = arguments.Has(Companions[i].Option);
     withChecksum = withChecksum || (save.Companions[i] && Companions[i].ReadsChecksums);
   }
   TAlbumRun run;
-  if (const auto failed = BuildAlbum(options, context, withChecksum, run))
+  if (const auto failed = BuildAlbum(arguments, context, withChecksum, run))
     return *failed;
   if (unreadTracks)
     *unreadTracks = run.UnreadTracks;
   TAlbumSession& session = run.Session;
-  const std::string* encodingName = options.Value("--encoding");
+  const std::string* encodingName = arguments.Value("--encoding");
   const auto encoding = encodingName ? EncodingNamed(*encodingName) : session.Encoding();
   if (!encoding) {
     context.Err << "tamberlon-cli: --encoding takes utf-8, cp437 or windows-1252\n";
@@ -308,8 +225,8 @@ TAlbumOutcome WriteAlbumNfo(const TOptions& options, TCliContext& context,
   session.SetEncoding(*encoding);
 
   // The compilation question is answered by the option; nothing is ever asked here.
-  save.UseVariousArtistsTemplate = options.Has("--various-artists-template");
-  if (const std::string* templatePath = options.Value("--template")) {
+  save.UseVariousArtistsTemplate = arguments.Has("--various-artists-template");
+  if (const std::string* templatePath = arguments.Value("--template")) {
     if (!FileExists(*templatePath)) {
       context.Err << "tamberlon-cli: " << *templatePath << ": no such template\n";
       return TAlbumOutcome::BadUsage;
@@ -325,7 +242,7 @@ TAlbumOutcome WriteAlbumNfo(const TOptions& options, TCliContext& context,
                   << " has no place for these characters: " << unmappable << "; nothing written\n";
     return !unmappable.empty();
   };
-  if (options.Has("--stdout")) {
+  if (arguments.Has("--stdout")) {
     save.Companions = {};
     if (lacksCharacters(session.PlanSave(save)))
       return TAlbumOutcome::Failed;
@@ -341,14 +258,14 @@ TAlbumOutcome WriteAlbumNfo(const TOptions& options, TCliContext& context,
     context.Out << EncodeText(text, *encoding).Bytes << "\r\n";
     return TAlbumOutcome::Written;
   }
-  const std::string* output = options.Value("-o");
+  const std::string* output = arguments.Value("-o");
   save.NfoPath = output ? *output : run.Folder + session.Album().DefaultFileName();
   const TSavePlan plan = session.PlanSave(save);
   TSaveAnswers answers;
-  answers.ReplaceExisting = options.Has("--force");
+  answers.ReplaceExisting = arguments.Has("--force");
   // An album whose .nfo is there but a companion missing is completed, not skipped.
   for (const TDocument& document : plan.Documents)
-    if (document.Exists && Kept(document.Path, options, context))
+    if (document.Exists && Kept(document.Path, arguments, context))
       answers.Keep.push_back(document.Path);
   if (!plan.Problem && answers.Keep.size() == plan.Documents.size())
     return TAlbumOutcome::Skipped;
@@ -376,10 +293,6 @@ struct TAlbumFolders {
 
 TAlbumFolders FindAlbumFolders(const std::vector<std::string>& roots, TCliContext& context) {
   TAlbumFolders found;
-  const auto unreadable = [&](const std::string& folder, const char* what) {
-    context.Err << "tamberlon-cli: " << folder << ": " << what << "\n";
-    ++found.Unreadable;
-  };
   for (const std::string& root : roots) {
     if (!IsFolder(root)) {
       context.Err << "tamberlon-cli: " << root << ": "
@@ -394,13 +307,13 @@ TAlbumFolders FindAlbumFolders(const std::vector<std::string>& roots, TCliContex
       const std::string folder = std::move(pending.back());
       pending.pop_back();
       const auto entries = ReadFolder(folder);
-      if (!entries && folder == top) {
-        context.Err << "tamberlon-cli: " << root << ": " << std::strerror(errno) << "\n";
-        found.BadRoot = true;
-        continue;
-      }
       if (!entries) {
-        unreadable(folder, std::strerror(errno));
+        context.Err << "tamberlon-cli: " << (folder == top ? root : folder) << ": "
+                    << std::strerror(errno) << "\n";
+        if (folder == top)
+          found.BadRoot = true;
+        else
+          ++found.Unreadable;
         continue;
       }
       if (!TracksInFolder(folder, *entries).empty())
@@ -417,23 +330,24 @@ TAlbumFolders FindAlbumFolders(const std::vector<std::string>& roots, TCliContex
 // Whole collections: one album a folder, one after another, each read with all cores. The
 // summary counts every album (and every folder that could not be read) once; the status
 // follows it.
-int WriteCollection(TOptions options, TCliContext& context) {
-  if (options.Value("-o") || options.Has("--stdout")) {
+int WriteCollection(const TCliArguments& given, TCliContext& context) {
+  if (given.Value("-o") || given.Has("--stdout")) {
     context.Err << "tamberlon-cli: --recursive writes each album in its own folder; "
                    "-o and --stdout do not apply\n";
     return 2;
   }
-  const TAlbumFolders folders = FindAlbumFolders(options.Files, context);
+  const TAlbumFolders folders = FindAlbumFolders(given.Operands, context);
   std::size_t written = 0, skipped = 0, failed = folders.Unreadable, warnings = 0;
+  TCliArguments arguments = given;
   for (std::size_t i = 0; i < folders.Albums.size(); ++i) {
     if (context.ShowProgress)
       context.Err << "Album " << i + 1 << "/" << folders.Albums.size() << ": " << folders.Albums[i]
                   << "\n";
-    options.Files = {folders.Albums[i]};
+    arguments.Operands = {folders.Albums[i]};
     std::size_t unread = 0;
     TAlbumOutcome outcome = TAlbumOutcome::Failed;
     try {
-      outcome = WriteAlbumNfo(options, context, &unread);
+      outcome = WriteAlbumNfo(arguments, context, &unread);
     } catch (const std::exception& problem) { // one album's trouble ends only that album
       context.Err << "tamberlon-cli: " << folders.Albums[i] << ": " << problem.what() << "\n";
     }
@@ -461,22 +375,11 @@ int WriteCollection(TOptions options, TCliContext& context) {
   context.StatusFinal = true;
   return failed > 0 || folders.BadRoot ? 1 : 0;
 }
-} // namespace
 
-int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) {
-  if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) {
-    context.Out << NfoUsage;
-    return 0;
-  }
-  const auto options = ParseOptions(arguments, context, NfoOptions());
-  if (!options || options->Files.empty()) {
-    if (options)
-      context.Err << NfoUsage;
-    return 2;
-  }
-  if (options->Has("--recursive"))
-    return WriteCollection(*options, context);
-  switch (WriteAlbumNfo(*options, context)) {
+int RunNfo(const TCliArguments& arguments, TCliContext& context) {
+  if (arguments.Has("--recursive"))
+    return WriteCollection(arguments, context);
+  switch (WriteAlbumNfo(arguments, context)) {
   case TAlbumOutcome::Written:
     return 0;
   case TAlbumOutcome::BadUsage:
@@ -486,24 +389,14 @@ int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context) 
   }
 }
 
-int RunSfvCommand(std::span<const std::string> arguments, TCliContext& context) {
-  if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) {
-    context.Out << SfvUsage;
-    return 0;
-  }
-  const std::string_view allowed[] = {"-o", "--force", "--stdout", "--sort", "--no-sort"};
-  const auto options = ParseOptions(arguments, context, allowed);
-  if (!options || options->Files.empty()) {
-    if (options)
-      context.Err << SfvUsage;
-    return 2;
-  }
+int RunSfv(const TCliArguments& arguments, TCliContext& context) {
   TAlbumRun run;
-  if (const auto failed = BuildAlbum(*options, context, true, run))
+  if (const auto failed = BuildAlbum(arguments, context, true, run))
     return *failed == TAlbumOutcome::BadUsage ? 2 : 1;
   TAlbumInfo& album = run.Session.Album();
+  const std::size_t row = *CompanionNamed(".sfv");
   TCompanionChoice sfvOnly{};
-  sfvOnly[*CompanionNamed(".sfv")] = true;
+  sfvOnly[row] = true;
   if (const auto problem = UnlistableTrackName(album, sfvOnly)) {
     CurrentHost().ShowFileMessage(TMessageKind::Error, problem->Message, problem->Path);
     return 1;
@@ -512,24 +405,23 @@ int RunSfvCommand(std::span<const std::string> arguments, TCliContext& context) 
   for (const TTrackEntry& track : album.Tracks)
     if (!track.Info || track.Info->Checksum == NoChecksum)
       return 1;
-  const std::size_t row = *CompanionNamed(".sfv");
   Companions[row].PrepareTemplate();
-  const std::string* output = options->Value("-o");
+  const std::string* output = arguments.Value("-o");
   const std::string path =
       output ? *output
              : CompanionPath(run.Folder + album.DefaultFileName(), Companions[row].Extension);
   const std::string bytes = Companions[row].Make(album, path);
-  if (options->Has("--stdout")) {
+  if (arguments.Has("--stdout")) {
     context.Out << bytes;
     return 0;
   }
-  if (Kept(path, *options, context))
+  if (Kept(path, arguments, context))
     return 1;
   std::vector<TInputFile> inputs;
   for (const TTrackEntry& track : album.Tracks)
     inputs.push_back({"track", track.Path});
   const TSaveResult written =
-      WriteDocuments({{".sfv", path, bytes}}, inputs, options->Has("--force"));
+      WriteDocuments({{".sfv", path, bytes}}, inputs, arguments.Has("--force"));
   if (!written.Saved) {
     CurrentHost().ShowFileMessage(TMessageKind::Error, written.Message, written.Path);
     return 1;
@@ -538,16 +430,8 @@ int RunSfvCommand(std::span<const std::string> arguments, TCliContext& context) 
   return 0;
 }
 
-int RunCheckCommand(std::span<const std::string> arguments, TCliContext& context) {
-  if (arguments.size() == 1 && arguments.front() == "--help") {
-    context.Out << CheckUsage;
-    return 0;
-  }
-  if (arguments.size() != 1 || arguments.front().starts_with("-")) {
-    context.Err << CheckUsage;
-    return 2;
-  }
-  const std::string& path = arguments.front();
+int RunCheck(const TCliArguments& arguments, TCliContext& context) {
+  const std::string& path = arguments.Operands.front();
   const std::string folder = path.substr(0, path.rfind('/') + 1);
   std::size_t verified = 0;
   std::size_t failures = 0;
@@ -568,4 +452,64 @@ int RunCheckCommand(std::span<const std::string> arguments, TCliContext& context
   }
   context.Out << verified << " OK, " << failures << " bad\n";
   return failures > 0 || verified == 0 ? 1 : 0;
+}
+} // namespace
+
+TCliCommand NfoCommand() {
+  TCliCommand command{
+      .Name = "nfo",
+      .Summary = "write an album's .nfo (and its companions) as the window saves it",
+      .Operands = "FILE...",
+      .Description = "Writes the .nfo of an album, as Choose Tracks and Save do in the window: "
+                     "the fields by majority among the tracks, the templates, posting policy "
+                     "and preferences from the program's folder. A folder given as FILE means "
+                     "its *.mp3 files. An existing file is never replaced without --force.",
+      .Run = RunNfo};
+  std::vector<TCliOption>& options = command.Options;
+  options = AlbumFieldOptions();
+  options.push_back({"--group", "NAME", "a target newsgroup (repeat for more)", true});
+  options.insert(options.end(), SortOptions.begin(), SortOptions.end());
+  options.push_back({"--various-artists-template", "", "a compilation uses template-va.txt"});
+  options.push_back({"--template", "FILE", "expand this template instead"});
+  const std::vector<TCliOption> companions = CompanionOptions();
+  options.insert(options.end(), companions.begin(), companions.end());
+  options.push_back({"--encoding", "utf-8|cp437|windows-1252",
+                     "the .nfo's encoding (default: as the window's option); a character it "
+                     "lacks is an error, and nothing is written"});
+  options.push_back({"-o", "FILE",
+                     "the .nfo to write (default: the album's default name in the tracks' "
+                     "folder)"});
+  options.push_back({"--stdout", "", "print the .nfo instead of saving it"});
+  options.push_back({"--force", "", "replace existing files"});
+  options.push_back({"--recursive", "",
+                     "every folder at or below each FILE that holds MP3 files is one album; a "
+                     "summary closes the run"});
+  return command;
+}
+
+TCliCommand SfvCommand() {
+  TCliCommand command{.Name = "sfv",
+                      .Summary = "write the .sfv checksum list of files",
+                      .Operands = "FILE...",
+                      .Description = "Writes the .sfv checksum list of the files with the SFV "
+                                     "template (default name: the album's default name with "
+                                     ".sfv, in the tracks' folder).",
+                      .Run = RunSfv};
+  command.Options = {{"-o", "FILE", "the .sfv to write"},
+                     {"--force", "", "replace an existing file"},
+                     {"--stdout", "", "print the .sfv instead of saving it"}};
+  command.Options.insert(command.Options.end(), SortOptions.begin(), SortOptions.end());
+  return command;
+}
+
+TCliCommand CheckCommand() {
+  return {.Name = "check",
+          .Summary = "verify the files an .sfv lists",
+          .Operands = "FILE.sfv",
+          .Description = "Verifies every file an .sfv lists (names relative to its folder). Exit "
+                         "status 1 unless every entry was verified: a mismatch, a missing file "
+                         "or a line that is no entry.",
+          .MinimumOperands = 1,
+          .MaximumOperands = 1,
+          .Run = RunCheck};
 }

@@ -1,8 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// tamberlon-cli nfo, sfv and check: the headless twins of Choose Tracks and Save.
-#include "cli/CliContext.h"
+// tamberlon-cli nfo, sfv and check: the headless twins of Choose Tracks and Save, and the
+// .sfv's verification.
+#include "audio/TrackReaderUnit.h"
+#include "cli/CommandLine.h"
 
-int RunNfoCommand(std::span<const std::string> arguments, TCliContext& context);
-int RunSfvCommand(std::span<const std::string> arguments, TCliContext& context);
-int RunCheckCommand(std::span<const std::string> arguments, TCliContext& context);
+#include <functional>
+#include <string>
+
+TCliCommand NfoCommand();
+TCliCommand SfvCommand();
+TCliCommand CheckCommand();
+
+// The reader's idle moments as a progress line on stderr, when a terminal shows it.
+std::function<bool(const TReadProgress&)> ReadingProgress(TCliContext& context);
+// "\r<label> n/m" on stderr while long checksums run, when a terminal shows it.
+std::function<void(std::size_t, std::size_t)> ProgressLine(TCliContext& context,
+                                                           const std::string& label);

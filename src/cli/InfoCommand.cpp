@@ -16,15 +16,6 @@
 #include <vector>
 
 namespace {
-constexpr const char* Usage =
-    "Usage: tamberlon-cli info [--checksum] [--json] FILE...\n"
-    "\n"
-    "Reads each MP3 file's audio stream and tags and prints its track record.\n"
-    "\n"
-    "  --checksum  also compute the file's CRC-32\n"
-    "  --json      one JSON object per line instead of a block per file\n"
-    "  --help      show this text\n";
-
 using TValue = std::variant<std::string_view, double, std::int64_t, bool>;
 struct TField {
   const char* Name;
@@ -84,20 +75,20 @@ void AppendText(std::string& out, const TValue& value) {
       },
       value);
 }
-void PrintJson(const std::string& path, const TTrackInfo& track) {
+void PrintJson(std::ostream& out, const std::string& path, const TTrackInfo& track) {
   const std::string fileDate = DateTimeToIso(track.FileDate);
   nlohmann::json object;
   object["Path"] = path;
   for (const TField& field : FieldsOf(track, fileDate))
     object[field.Name] = ToJson(field.Value);
   // Tag texts are valid UTF-8 already; a file name may not be, and is not refused for it.
-  const std::string line = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
+  std::string line = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  line += '\n';
+  out.write(line.data(), static_cast<std::streamsize>(line.size()));
 }
 
 // The record as one block written at once: a thousand files make 22,000 lines.
-void PrintBlock(const std::string& path, const TTrackInfo& track) {
+void PrintBlock(std::ostream& out, const std::string& path, const TTrackInfo& track) {
   constexpr std::size_t NameWidth = 13;
   const std::string fileDate = DateTimeToIso(track.FileDate);
   std::string block;
@@ -110,36 +101,13 @@ void PrintBlock(const std::string& path, const TTrackInfo& track) {
     block += '\n';
   }
   block += '\n';
-  std::fwrite(block.data(), 1, block.size(), stdout);
+  out.write(block.data(), static_cast<std::streamsize>(block.size()));
 }
-} // namespace
 
-int RunInfoCommand(std::span<const std::string> arguments) {
-  bool checksum = false;
-  bool json = false;
-  std::vector<std::string> files;
-  bool optionsEnded = false;
-  for (const std::string& argument : arguments) {
-    if (!optionsEnded && argument == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && argument == "--help") {
-      std::fputs(Usage, stdout);
-      return 0;
-    } else if (!optionsEnded && argument == "--checksum") {
-      checksum = true;
-    } else if (!optionsEnded && argument == "--json") {
-      json = true;
-    } else if (!optionsEnded && argument.starts_with("-") && argument != "-") {
-      std::fprintf(stderr, "tamberlon-cli: unknown option %s\n\n%s", argument.c_str(), Usage);
-      return 2;
-    } else {
-      files.push_back(argument);
-    }
-  }
-  if (files.empty()) {
-    std::fputs(Usage, stderr);
-    return 2;
-  }
+int RunInfo(const TCliArguments& arguments, TCliContext& context) {
+  const bool checksum = arguments.Has("--checksum");
+  const bool json = arguments.Has("--json");
+  const std::vector<std::string>& files = arguments.Operands;
   TTrackReaderCallbacks callbacks;
   callbacks.Deliver = [&](std::size_t index, std::unique_ptr<TTrackInfo> track) {
     // A record of a file that is not there would be made up: name it as an error instead.
@@ -149,11 +117,22 @@ int RunInfoCommand(std::span<const std::string> arguments) {
       return;
     }
     if (json)
-      PrintJson(files[index], *track);
+      PrintJson(context.Out, files[index], *track);
     else
-      PrintBlock(files[index], *track);
+      PrintBlock(context.Out, files[index], *track);
   };
   ReadTracks(files, checksum, callbacks);
-  std::fflush(stdout);
+  context.Out.flush();
   return 0;
+}
+} // namespace
+
+TCliCommand InfoCommand() {
+  return {.Name = "info",
+          .Summary = "print the track record of each MP3 file",
+          .Operands = "FILE...",
+          .Description = "Reads each MP3 file's audio stream and tags and prints its track record.",
+          .Options = {{"--checksum", "", "also compute the file's CRC-32"},
+                      {"--json", "", "one JSON object per line instead of a block per file"}},
+          .Run = RunInfo};
 }

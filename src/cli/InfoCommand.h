@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-#include <span>
-#include <string>
+// tamberlon-cli info [--checksum] [--json] FILE...: each file's track record.
+#include "cli/CommandLine.h"
 
-// tamberlon-cli info [--checksum] [--json] FILE...
-int RunInfoCommand(std::span<const std::string> arguments);
+TCliCommand InfoCommand();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-#include <span>
-#include <string>
+// tamberlon-cli render --template FILE [--album FILE.json] [TRACK.mp3...]: a template
+// expanded against an album whose own fields come from JSON.
+#include "cli/CommandLine.h"
 
-// tamberlon-cli render --template FILE [--album FILE.json] [TRACK.mp3 ...]
-int RunRenderCommand(std::span<const std::string> arguments);
+TCliCommand RenderCommand();

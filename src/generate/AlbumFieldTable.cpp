@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/AlbumFieldTable.h"
 
+#include "common/Host.h"
 #include "generate/TokenUnit.h"
+
+#include <cctype>
+#include <cmath>
 
 namespace {
 template <std::string TAlbumInfo::*Member> std::string Get(const TAlbumInfo& album) {
@@ -11,40 +15,256 @@ template <std::string TAlbumInfo::*Member> void Set(TAlbumInfo& album, const std
   album.*Member = value;
 }
 
-template <std::string TAlbumInfo::*Member>
-constexpr TAlbumField Field(std::string_view name, std::string_view token,
-                            std::string_view option = {},
-                            std::string TAlbumFieldTexts::*text = nullptr) {
-  return {name, token, option, text, &Get<Member>, &Set<Member>};
+std::string ShortDate(TDateTime value) {
+  return CurrentHost().ShortDateText(std::floor(value));
 }
 
 using T = TAlbumInfo;
 using B = TAlbumFieldTexts;
+using L = TTrackLists;
+using P = TPreferences;
 } // namespace
 
-const std::array<TAlbumField, 17> AlbumFields = {{
-    {"Artist", token::Artist, "--artist", &B::Artist, [](const T& album) { return album.Artist(); },
-     [](T& album, const std::string& value) {
-       album.SetArtist(value);
-     }},
-    {"AlbumTitle", token::Album, "--album", &B::AlbumTitle,
-     [](const T& album) { return album.AlbumTitle(); },
-     [](T& album, const std::string& value) {
-       album.SetAlbumTitle(value);
-     }},
-    Field<&T::Source>("Source", token::Source, "--source", &B::Source),
-    Field<&T::Year>("Year", token::Year, "--year", &B::Year),
-    Field<&T::Genre>("Genre", token::Genre, "--genre", &B::Genre),
-    Field<&T::RecordLabel>("RecordLabel", token::Label, "--label", &B::RecordLabel),
-    Field<&T::Encoder>("Encoder", token::Encoder, "--encoder", &B::Encoder),
-    Field<&T::Codec>("Codec", token::Codec, "--codec", &B::Codec),
-    Field<&T::BitRate>("BitRate", token::BitRate, "--bitrate", &B::BitRate),
-    Field<&T::SampleRate>("SampleRate", token::SampleRate, "--samplerate", &B::SampleRate),
-    Field<&T::StereoMode>("StereoMode", token::Stereo), // --stereo picks one of four
-    Field<&T::Quality>("Quality", token::Quality),
-    Field<&T::ID3Version>("ID3Version", token::ID3Version, "--id3", &B::ID3Version),
-    Field<&T::PostedBy>("PostedBy", token::PostedBy, "--posted-by", &B::PostedBy),
-    Field<&T::PostDate>("PostDate", token::PostDate), // --post-date takes a date
-    Field<&T::RippedBy>("RippedBy", token::RippedBy, "--ripped-by", &B::RippedBy),
-    Field<&T::RipDate>("RipDate", token::RipDate), // --rip-date takes a date
+const std::array<TAlbumField, 18> AlbumFields = {{
+    {.Name = "Artist",
+     .Token = token::Artist,
+     .Box = "ComboBoxArtist",
+     .Text = &B::Artist,
+     .Option = "--artist",
+     .OptionValue = "TEXT",
+     .OptionHelp = "the album's artist",
+     .Fill = TFill::Replace,
+     .TrackList = &L::Artists,
+     .ClearedWithTracks = true,
+     .Get = [](const T& album) { return album.Artist(); },
+     .Set =
+         [](T& album, const std::string& value) {
+           album.SetArtist(value);
+         }},
+    {.Name = "AlbumTitle",
+     .Token = token::Album,
+     .Box = "ComboBoxAlbumTitle",
+     .Text = &B::AlbumTitle,
+     .Option = "--album",
+     .OptionValue = "TEXT",
+     .OptionHelp = "the album's title",
+     .Fill = TFill::Replace,
+     .TrackList = &L::Albums,
+     .ClearedWithTracks = true,
+     .Get = [](const T& album) { return album.AlbumTitle(); },
+     .Set =
+         [](T& album, const std::string& value) {
+           album.SetAlbumTitle(value);
+         }},
+    {.Name = "Source",
+     .Token = token::Source,
+     .Box = "ComboBoxSource",
+     .Text = &B::Source,
+     .Option = "--source",
+     .OptionValue = "TEXT",
+     .OptionHelp = "its source (CD, Vinyl, ...)",
+     .Fill = TFill::KeepWhenNone,
+     .Get = Get<&T::Source>,
+     .Set = Set<&T::Source>},
+    {.Name = "Year",
+     .Token = token::Year,
+     .Box = "ComboBoxYear",
+     .Text = &B::Year,
+     .Option = "--year",
+     .OptionValue = "TEXT",
+     .OptionHelp = "its year",
+     .Fill = TFill::Replace,
+     .TrackList = &L::Years,
+     .ClearedWithTracks = true,
+     .Get = Get<&T::Year>,
+     .Set = Set<&T::Year>},
+    {.Name = "Genre",
+     .Token = token::Genre,
+     .Box = "ComboBoxGenre",
+     .Text = &B::Genre,
+     .Option = "--genre",
+     .OptionValue = "TEXT",
+     .OptionHelp = "its genre",
+     .Fill = TFill::Replace,
+     .ClearedWithTracks = true,
+     .Get = Get<&T::Genre>,
+     .Set = Set<&T::Genre>},
+    {.Name = "RecordLabel",
+     .Token = token::Label,
+     .Box = "ComboBoxRecordLabel",
+     .Text = &B::RecordLabel,
+     .Option = "--label",
+     .OptionValue = "TEXT",
+     .OptionHelp = "its record label",
+     .Fill = TFill::KeepWhenNone,
+     .Remembered = rlLabels,
+     .Get = Get<&T::RecordLabel>,
+     .Set = Set<&T::RecordLabel>},
+    {.Name = "Encoder",
+     .Token = token::Encoder,
+     .Box = "ComboBoxEncoder",
+     .Text = &B::Encoder,
+     .Option = "--encoder",
+     .OptionValue = "TEXT",
+     .OptionHelp = "the encoder",
+     .Fill = TFill::Replace,
+     .Remembered = rlEncoders,
+     .Preference = &P::Encoder,
+     .Get = Get<&T::Encoder>,
+     .Set = Set<&T::Encoder>},
+    {.Name = "Codec",
+     .Token = token::Codec,
+     .Box = "ComboBoxCodec",
+     .Text = &B::Codec,
+     .Option = "--codec",
+     .OptionValue = "TEXT",
+     .OptionHelp = "the codec",
+     .Fill = TFill::Replace,
+     .Remembered = rlCodecs,
+     .Preference = &P::Codec,
+     .Get = Get<&T::Codec>,
+     .Set = Set<&T::Codec>},
+    {.Name = "BitRate",
+     .Token = token::BitRate,
+     .Box = "ComboBoxBitRate",
+     .Text = &B::BitRate,
+     .Option = "--bitrate",
+     .OptionValue = "TEXT",
+     .OptionHelp = "the bit rate",
+     .Fill = TFill::Replace,
+     .ClearedWithTracks = true,
+     .Get = Get<&T::BitRate>,
+     .Set = Set<&T::BitRate>,
+     .Stored =
+         [](const B& texts) {
+           return texts.VBR ? "VBR ~" + texts.BitRate : texts.BitRate;
+         }},
+    {.Name = "SampleRate",
+     .Token = token::SampleRate,
+     .Box = "ComboBoxSampleRate",
+     .Text = &B::SampleRate,
+     .Option = "--samplerate",
+     .OptionValue = "TEXT",
+     .OptionHelp = "the sample rate",
+     .Fill = TFill::Replace,
+     .ClearedWithTracks = true,
+     .Get = Get<&T::SampleRate>,
+     .Set = Set<&T::SampleRate>},
+    {.Name = "StereoMode",
+     .Token = token::Stereo,
+     .Box = "RadioGroupStereoMode",
+     .Text = &B::StereoMode,
+     .Option = "--stereo",
+     .OptionValue = "stereo|joint|dual|mono",
+     .OptionHelp = "the stereo mode",
+     .Fill = TFill::Replace,
+     .ClearedWithTracks = true,
+     .Get = Get<&T::StereoMode>,
+     .Set = Set<&T::StereoMode>,
+     .Stored =
+         [](const B& texts) {
+           return std::string(StereoModeNames[texts.StereoMode >= 0 && texts.StereoMode <= 3
+                                                  ? static_cast<std::size_t>(texts.StereoMode)
+                                                  : 0]);
+         }},
+    {.Name = "Quality",
+     .Token = token::Quality,
+     .Get = Get<&T::Quality>,
+     .Set = Set<&T::Quality>,
+     .Stored =
+         [](const B&) {
+           return std::string("Hi");
+         }},
+    {.Name = "ID3Version",
+     .Token = token::ID3Version,
+     .Box = "ComboBoxID3Tag",
+     .Text = &B::ID3Version,
+     .Option = "--id3",
+     .OptionValue = "TEXT",
+     .OptionHelp = "the ID3 tag version",
+     .Fill = TFill::Replace,
+     .ClearedWithTracks = true,
+     .Get = Get<&T::ID3Version>,
+     .Set = Set<&T::ID3Version>},
+    {.Name = "PostedBy",
+     .Token = token::PostedBy,
+     .Box = "ComboBoxPostedBy",
+     .Text = &B::PostedBy,
+     .Option = "--posted-by",
+     .OptionValue = "TEXT",
+     .OptionHelp = "the poster",
+     .Remembered = rlPostedBy,
+     .Preference = &P::PostedBy,
+     .Get = Get<&T::PostedBy>,
+     .Set = Set<&T::PostedBy>},
+    {.Name = "PostDate",
+     .Token = token::PostDate,
+     .Box = "DateTimePickerPostDate",
+     .Text = &B::PostDate,
+     .Option = "--post-date",
+     .OptionValue = "YYYY-MM-DD",
+     .OptionHelp = "the post date",
+     .Get = Get<&T::PostDate>,
+     .Set = Set<&T::PostDate>,
+     .Stored =
+         [](const B& texts) {
+           return ShortDate(texts.PostDate);
+         }},
+    {.Name = "RippedBy",
+     .Token = token::RippedBy,
+     .Box = "ComboBoxRippedBy",
+     .Text = &B::RippedBy,
+     .Option = "--ripped-by",
+     .OptionValue = "TEXT",
+     .OptionHelp = "the ripper",
+     .Remembered = rlRippedBy,
+     .Preference = &P::RippedBy,
+     .Get = Get<&T::RippedBy>,
+     .Set = Set<&T::RippedBy>},
+    {.Name = "RipDate",
+     .Token = token::RipDate,
+     .Box = "DateTimePickerRipDate",
+     .Text = &B::RipDate,
+     .Option = "--rip-date",
+     .OptionValue = "YYYY-MM-DD",
+     .OptionHelp = "the rip date",
+     .Fill = TFill::Replace,
+     .Get = Get<&T::RipDate>,
+     .Set = Set<&T::RipDate>,
+     .Stored =
+         [](const B& texts) {
+           return ShortDate(texts.RipDate);
+         }},
+    // The VBR mark is a box of its own that the bit rate's text carries.
+    {.Box = "CheckBoxVBR",
+     .Text = &B::VBR,
+     .Option = "--vbr",
+     .OptionHelp = "the bit rate is variable (VBR)",
+     .Fill = TFill::Replace},
 }};
+
+const TAlbumField* AlbumFieldOfBox(std::string_view box) {
+  for (const TAlbumField& field : AlbumFields)
+    if (!box.empty() && field.Box == box)
+      return &field;
+  return nullptr;
+}
+
+const TAlbumField* AlbumFieldOfOption(std::string_view option) {
+  for (const TAlbumField& field : AlbumFields)
+    if (!option.empty() && field.Option == option)
+      return &field;
+  return nullptr;
+}
+
+std::optional<int> StereoModeIndex(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  constexpr std::array<std::string_view, 4> Words = {"stereo", "joint", "dual", "mono"};
+  constexpr std::array<std::string_view, 4> Long = {"stereo", "joint stereo", "dual channel",
+                                                    "mono"};
+  for (std::size_t i = 0; i < Words.size(); ++i)
+    if (text == Words[i] || text == Long[i] || text == std::to_string(i))
+      return static_cast<int>(i);
+  return std::nullopt;
+}

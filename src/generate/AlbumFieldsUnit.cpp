@@ -7,11 +7,14 @@
 #include "common/MostPopularUnit.h"
 #include "common/PreferencesUnit.h"
 #include "common/RememberedListsUnit.h"
+#include "generate/AlbumFieldTable.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <type_traits>
+#include <variant>
 
 namespace {
 // The records that vote on a field, in listing order; nullptr for a track without one.
@@ -57,65 +60,57 @@ bool IsVariousArtists(std::size_t trackCount, std::size_t artistCount) {
   return trackCount > 1 && artistCount > trackCount * 75 / 100;
 }
 
-TAlbumFieldChoices DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCount) {
+TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCount) {
   const TVoters all = AllTracks(album);
   const TVoters analysed = AnalysedTracks(album);
-  TAlbumFieldChoices c;
-  c.PlayingTime = DurationToStr(album.PlayingSeconds);
-  c.TotalSize = IntToAbbrStr(album.TotalBytes);
-  c.Album = MajorityText(all, &TTrackInfo::Album);
-  c.VariousArtists = IsVariousArtists(album.Tracks.size(), artistCount);
-  c.Artist = c.VariousArtists ? VariousArtistsText : MajorityText(all, &TTrackInfo::Artist);
+  TAlbumDecision d;
+  TAlbumFieldTexts& p = d.Proposed;
+  d.PlayingTime = DurationToStr(album.PlayingSeconds);
+  d.TotalSize = IntToAbbrStr(album.TotalBytes);
+  p.AlbumTitle = MajorityText(all, &TTrackInfo::Album);
+  d.VariousArtists = IsVariousArtists(album.Tracks.size(), artistCount);
+  p.Artist = d.VariousArtists ? VariousArtistsText : MajorityText(all, &TTrackInfo::Artist);
   // A year that is not a number counts as a value no other track shares.
-  c.Year = MajorityNumber(all, [](const TTrackInfo& t, std::size_t position) {
+  d.Year = MajorityNumber(all, [](const TTrackInfo& t, std::size_t position) {
     const auto year = ParsePreferenceInteger(t.Year);
     return year && *year >= INT32_MIN && *year <= INT32_MAX
                ? static_cast<std::int32_t>(*year)
                : -static_cast<std::int32_t>(position + 1);
   });
-  c.Source = MajorityText(all, &TTrackInfo::MediaType);
-  c.RecordLabel = MajorityText(all, &TTrackInfo::Publisher);
-  c.Genre = MajorityText(all, &TTrackInfo::Genre);
-  c.Encoder = OrUnknown(MajorityText(analysed, &TTrackInfo::EncodedBy));
-  c.Codec = OrUnknown(MajorityText(analysed, &TTrackInfo::Codec));
-  c.BitRate = std::to_string(MajorityNumber(
+  p.Year = std::to_string(d.Year);
+  p.Source = MajorityText(all, &TTrackInfo::MediaType);
+  p.RecordLabel = MajorityText(all, &TTrackInfo::Publisher);
+  p.Genre = MajorityText(all, &TTrackInfo::Genre);
+  p.Encoder = OrUnknown(MajorityText(analysed, &TTrackInfo::EncodedBy));
+  p.Codec = OrUnknown(MajorityText(analysed, &TTrackInfo::Codec));
+  p.BitRate = std::to_string(MajorityNumber(
                   analysed, [](const TTrackInfo& t, std::size_t) { return t.BitRate; })) +
               "K/s";
-  c.VBR = MajorityNumber(analysed,
+  p.VBR = MajorityNumber(analysed,
                          [](const TTrackInfo& t, std::size_t) { return t.IsVBR ? 1 : 0; }) != 0;
-  c.SampleRate = std::to_string(MajorityNumber(
+  p.SampleRate = std::to_string(MajorityNumber(
                      analysed, [](const TTrackInfo& t, std::size_t) { return t.SampleRate; })) +
                  "Hz";
   const int mode =
       MajorityNumber(analysed, [](const TTrackInfo& t, std::size_t) { return t.ChannelMode; });
-  c.StereoMode = mode >= 0 && mode <= 3 ? mode : 0;
-  c.TagVersion = MajorityText(analysed, &TTrackInfo::TagVersion);
-  c.RipDate = MajorityNumber(all, [](const TTrackInfo& t, std::size_t) {
+  p.StereoMode = mode >= 0 && mode <= 3 ? mode : 0;
+  p.ID3Version = MajorityText(analysed, &TTrackInfo::TagVersion);
+  p.RipDate = MajorityNumber(all, [](const TTrackInfo& t, std::size_t) {
     return static_cast<std::int32_t>(std::floor(t.FileDate));
   });
-  return c;
+  return d;
 }
 
-void StoreAlbumFields(TAlbumInfo& album, const TAlbumFieldTexts& t) {
-  THost& host = CurrentHost();
-  album.SetArtist(t.Artist);
-  album.SetAlbumTitle(t.AlbumTitle);
-  album.Year = t.Year;
-  album.Genre = t.Genre;
-  album.Source = t.Source;
-  album.RecordLabel = t.RecordLabel;
-  album.Encoder = t.Encoder;
-  album.Codec = t.Codec;
-  album.BitRate = t.VBR ? "VBR ~" + t.BitRate : t.BitRate;
-  album.SampleRate = t.SampleRate;
-  album.StereoMode = StereoModeNames[t.StereoMode >= 0 && t.StereoMode <= 3 ? t.StereoMode : 0];
-  album.Quality = "Hi";
-  album.ID3Version = t.ID3Version;
-  album.PostedBy = t.PostedBy;
-  album.PostDate = host.ShortDateText(std::floor(t.PostDate));
-  album.RippedBy = t.RippedBy;
-  album.RipDate = host.ShortDateText(std::floor(t.RipDate));
-  album.NewsGroups = t.NewsGroups;
+void StoreAlbumFields(TAlbumInfo& album, const TAlbumFieldTexts& texts) {
+  for (const TAlbumField& field : AlbumFields) {
+    if (!field.Set)
+      continue;
+    if (field.Stored)
+      field.Set(album, field.Stored(texts));
+    else if (const auto* text = std::get_if<std::string TAlbumFieldTexts::*>(&field.Text))
+      field.Set(album, texts.**text);
+  }
+  album.NewsGroups = texts.NewsGroups;
 }
 
 std::string FileNamePart(const std::string& path) {
@@ -179,34 +174,41 @@ void AddTrackRecord(TAlbumInfo& album, TTrackLists& lists, const std::string& pa
   album.Tracks.push_back({path, std::move(track)});
 }
 
+namespace {
+// One box meets its field's proposal, as the field's row says.
+void Fill(const TAlbumField& field, const TAlbumFieldTexts& proposed, const TTrackLists& lists,
+          TAlbumFieldTexts& boxes) {
+  if (field.Fill == TFill::None)
+    return;
+  std::visit(
+      [&](auto member) {
+        using TMember = decltype(member);
+        if constexpr (std::is_same_v<TMember, std::string TAlbumFieldTexts::*>) {
+          const std::string& text = proposed.*member;
+          if (!text.empty())
+            boxes.*member = text;
+          else if (field.TrackList && !(lists.*field.TrackList).empty())
+            boxes.*member = (lists.*field.TrackList).front();
+          else if (field.Fill == TFill::Replace && !field.TrackList)
+            boxes.*member = text;
+        } else if constexpr (!std::is_same_v<TMember, std::monostate>) {
+          boxes.*member = proposed.*member;
+        }
+      },
+      field.Text);
+}
+} // namespace
+
 void FillAlbumBoxes(TAlbumInfo& album, const TTrackLists& lists, TAlbumFieldTexts& boxes) {
-  const TAlbumFieldChoices c = DecideAlbumFields(album, lists.Artists.size());
-  auto textOrFirst = [](std::string& box, const std::string& text,
-                        const std::vector<std::string>& list) {
-    if (!text.empty())
-      box = text;
-    else if (!list.empty())
-      box = list.front();
-  };
-  album.PlayingTime = c.PlayingTime;
-  album.TotalSize = c.TotalSize;
-  album.VariousArtists = c.VariousArtists;
-  textOrFirst(boxes.AlbumTitle, c.Album, lists.Albums);
-  textOrFirst(boxes.Artist, c.Artist, lists.Artists);
-  const std::string year = std::to_string(c.Year);
-  const bool listed = std::find(lists.Years.begin(), lists.Years.end(), year) != lists.Years.end();
-  textOrFirst(boxes.Year, listed ? year : std::string(), lists.Years);
-  if (!c.Source.empty())
-    boxes.Source = c.Source;
-  if (!c.RecordLabel.empty())
-    boxes.RecordLabel = c.RecordLabel;
-  boxes.Genre = c.Genre;
-  boxes.Encoder = c.Encoder;
-  boxes.Codec = c.Codec;
-  boxes.BitRate = c.BitRate;
-  boxes.VBR = c.VBR;
-  boxes.SampleRate = c.SampleRate;
-  boxes.StereoMode = c.StereoMode;
-  boxes.ID3Version = c.TagVersion;
-  boxes.RipDate = c.RipDate;
+  TAlbumDecision decision = DecideAlbumFields(album, lists.Artists.size());
+  album.PlayingTime = decision.PlayingTime;
+  album.TotalSize = decision.TotalSize;
+  album.VariousArtists = decision.VariousArtists;
+  // The majority year is proposed only as the year list has it (a year that is not a
+  // number never is).
+  std::string& year = decision.Proposed.Year;
+  if (std::find(lists.Years.begin(), lists.Years.end(), year) == lists.Years.end())
+    year.clear();
+  for (const TAlbumField& field : AlbumFields)
+    Fill(field, decision.Proposed, lists, boxes);
 }

@@ -13,33 +13,6 @@
 inline constexpr const char* VariousArtistsText = "Various Artists";
 inline constexpr const char* UnknownText = "Unknown";
 
-// The box texts and choices that FillAlbumFields puts into the window.
-struct TAlbumFieldChoices {
-  std::string PlayingTime;
-  std::string TotalSize;
-  std::string Album; // empty: select the first entry of the album list
-  bool VariousArtists = false;
-  std::string Artist;      // "Various Artists", the majority, or empty: the first entry
-  int Year = 0;            // the majority year; select the list entry of that number
-  std::string Source;      // empty: leave the box as it is
-  std::string RecordLabel; // empty: leave the box as it is
-  std::string Genre;
-  std::string Encoder;
-  std::string Codec;
-  std::string BitRate;
-  bool VBR = false;
-  std::string SampleRate;
-  int StereoMode = 0; // radio index 0..3
-  std::string TagVersion;
-  TDateTime RipDate = 0;
-};
-
-// artistCount: the number of distinct artists in the artist box's list.
-TAlbumFieldChoices DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCount);
-
-// More than one track and more distinct artists than 75% of the tracks (integer).
-bool IsVariousArtists(std::size_t trackCount, std::size_t artistCount);
-
 // The window's texts as StoreAlbumFields copies them into the album record.
 struct TAlbumFieldTexts {
   std::string Artist, AlbumTitle, Year, Genre, Source, RecordLabel, Encoder, Codec, BitRate;
@@ -52,7 +25,26 @@ struct TAlbumFieldTexts {
   TDateTime RipDate = 0;
   const std::vector<std::string>* NewsGroups = nullptr;
 };
+// The texts into the record, field by field as the field table has them.
 void StoreAlbumFields(TAlbumInfo& album, const TAlbumFieldTexts& texts);
+
+// What FillAlbumFields finds in the tracks: the box texts it proposes (empty where the
+// tracks name nothing) and what it decides of the album.
+struct TAlbumDecision {
+  TAlbumFieldTexts Proposed;
+  bool VariousArtists = false;
+  // The majority year as a number; a year that is not a number counts as a value no
+  // other track shares.
+  std::int32_t Year = 0;
+  std::string PlayingTime;
+  std::string TotalSize;
+};
+
+// artistCount: the number of distinct artists in the artist box's list.
+TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCount);
+
+// More than one track and more distinct artists than 75% of the tracks (integer).
+bool IsVariousArtists(std::size_t trackCount, std::size_t artistCount);
 
 // The lists Choose Tracks builds from the tracks, each sorted and free of entries equal
 // ignoring case: the artists of tagged tracks, the albums and the years.
@@ -65,9 +57,9 @@ void AddTrackToLists(TTrackLists& lists, const TTrackInfo& track);
 void AddTrackRecord(TAlbumInfo& album, TTrackLists& lists, const std::string& path,
                     std::unique_ptr<TTrackInfo> record);
 
-// FillAlbumFields: the album's totals and flag, and the choices applied to the boxes as
-// the window shows them (a majority, else the list's first entry; some boxes keep their
-// text when the tracks name nothing).
+// FillAlbumFields: the album's totals and flag, and the proposals put into the boxes as
+// each field's row of the field table says (a majority, else the list's first entry;
+// some boxes keep their text when the tracks name nothing).
 void FillAlbumBoxes(TAlbumInfo& album, const TTrackLists& lists, TAlbumFieldTexts& boxes);
 
 // The long names of the stereo modes, by radio index.

@@ -5,6 +5,7 @@
 #include "common/ErrorsUnit.h"
 #include "common/Host.h"
 #include "common/IntToAbbrStrUnit.h"
+#include "generate/AlbumFieldTable.h"
 #include "generate/EncodingUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/SFVUnit.h"
@@ -20,10 +21,10 @@ void TAlbumSession::LoadRemembered(const std::string& programFolder) {
 void TAlbumSession::Open(const std::string& programFolder) {
   LoadPreferences(programFolder + PreferencesFileName);
   TAlbumFieldTexts texts;
-  texts.Encoder = Preferences.Encoder;
-  texts.Codec = Preferences.Codec;
-  texts.RippedBy = Preferences.RippedBy;
-  texts.PostedBy = Preferences.PostedBy;
+  for (const TAlbumField& field : AlbumFields)
+    if (const auto* text = std::get_if<std::string TAlbumFieldTexts::*>(&field.Text);
+        text && field.Preference)
+      texts.** text = Preferences.*field.Preference;
   texts.RipDate = texts.PostDate = std::floor(CurrentHost().Now());
   SetTexts(texts);
   SetNewsGroups(Preferences.NGPostedTo);
@@ -143,6 +144,24 @@ void TAlbumSession::SetNewsGroups(std::vector<std::string> groups) {
   Notify(TChange::NewsGroups);
 }
 
+void TAlbumSession::SetRecordField(const TAlbumField& field, const std::string& value) {
+  if (field.Set)
+    field.Set(FAlbum, value);
+}
+
+void TAlbumSession::SetRecordNewsGroups(std::vector<std::string> groups) {
+  FNewsGroups = std::move(groups);
+  FAlbum.NewsGroups = &FNewsGroups;
+  Notify(TChange::NewsGroups);
+}
+
+std::string TAlbumSession::ExpandAgainstRecord(const std::string& templatePath) {
+  UpdateTotals();
+  TGenerate generator(FAlbum, templatePath);
+  generator.Generate();
+  return generator.Output;
+}
+
 bool TAlbumSession::IsCompilation() {
   StoreFields();
   return FAlbum.VariousArtists;
@@ -213,8 +232,11 @@ TSaveOutcome TAlbumSession::Save(const TSavePlan& plan, const TSaveAnswers& answ
   if (request.WithNfo)
     FAlbum.FileName = request.NfoPath;
   if (answers.RememberTexts) {
-    const std::array<std::string, 5> texts = {FTexts.RecordLabel, FTexts.RippedBy, FTexts.PostedBy,
-                                              FTexts.Encoder, FTexts.Codec};
+    std::array<std::string, TRememberedLists::size()> texts;
+    for (const TAlbumField& field : AlbumFields)
+      if (const auto* text = std::get_if<std::string TAlbumFieldTexts::*>(&field.Text);
+          text && field.Remembered)
+        texts[*field.Remembered] = FTexts.**text;
     std::string failedPath;
     if (!SaveRememberedLists(GetProgramFolder(), Remembered, texts, &failedPath)) {
       ShowError(ecOpenForWriting, failedPath);

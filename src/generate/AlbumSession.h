@@ -20,6 +20,8 @@
 
 // What a face hears while tracks are read: each record as it joins, in listing order,
 // and the idle moments in between, whose false answer cancels.
+struct TAlbumField;
+
 struct TTrackObserver {
   std::function<void(std::size_t index)> Added;
   std::function<bool(const TReadProgress& progress)> Idle;
@@ -79,6 +81,13 @@ public:
   // StoreAlbumFields: the texts and the newsgroups into the album record.
   void StoreFields();
   void SetNewsGroups(std::vector<std::string> groups);
+
+  // The record's own fields set directly, not from the boxes' texts (an album described
+  // field by field, as the render command's JSON does), and its newsgroups in the given
+  // order; a template expanded against the record as it stands.
+  void SetRecordField(const TAlbumField& field, const std::string& value);
+  void SetRecordNewsGroups(std::vector<std::string> groups);
+  std::string ExpandAgainstRecord(const std::string& templatePath);
 
   // Whether a preview or a save must ask the compilation question first: the album is
   // one and no template of the user's own was chosen.

@@ -282,7 +282,8 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
 
   TMarkedText text(asWritten(std::string(templateText)));
   for (const TAlbumField& field : AlbumFields)
-    ReplaceAll(text, field.Token, asWritten(field.Get(album)));
+    if (!field.Token.empty())
+      ReplaceAll(text, field.Token, asWritten(field.Get(album)));
   const std::array<std::pair<std::string_view, std::string>, 10> totalTokens = {{
       {token::TrackCount, std::to_string(album.TrackCount())},
       {token::PlayingTime, album.PlayingTime},

@@ -7,6 +7,7 @@
 #include "common/ErrorsUnit.h"
 #include "common/Host.h"
 #include "common/RememberedListsUnit.h"
+#include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "ui/QtDates.h"
 
@@ -23,6 +24,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <algorithm>
+#include <type_traits>
+#include <variant>
 
 void TFormMain::SetTrackCommandsEnabled(bool enabled) {
   for (QWidget* widget : std::initializer_list<QWidget*>{ButtonChooseTracks, ButtonMoveUp,
@@ -130,13 +133,9 @@ void TFormMain::ClearTracks() {
   CurrentHost().CloseMedia();
   ListBox1->clear();
   ShowTrackLists();
-  for (QComboBox* box : {ComboBoxArtist, ComboBoxAlbumTitle, ComboBoxYear})
-    box->setEditText(QString());
-  for (QComboBox* box : {ComboBoxGenre, ComboBoxBitRate, ComboBoxSampleRate, ComboBoxID3Tag}) {
-    box->setCurrentIndex(-1);
-    box->setEditText(QString());
-  }
-  StereoModeButtons->button(0)->setChecked(true);
+  for (const TAlbumField& field : AlbumFields)
+    if (field.ClearedWithTracks)
+      ClearBox(field);
   EditPlayingTime->clear();
   EditSize->clear();
   RefreshTrackListing();
@@ -163,27 +162,67 @@ void TFormMain::FillAlbumFields() {
     ShowError(ecOpenMedia, album.Tracks.front().Path);
 }
 
-void TFormMain::ShowBoxes(const TAlbumFieldTexts& t) {
-  ComboBoxArtist->setEditText(ToQt(t.Artist));
-  ComboBoxAlbumTitle->setEditText(ToQt(t.AlbumTitle));
-  ComboBoxYear->setEditText(ToQt(t.Year));
-  ComboBoxGenre->setEditText(ToQt(t.Genre));
-  ComboBoxSource->setEditText(ToQt(t.Source));
-  ComboBoxRecordLabel->setEditText(ToQt(t.RecordLabel));
-  ComboBoxEncoder->setEditText(ToQt(t.Encoder));
-  ComboBoxCodec->setEditText(ToQt(t.Codec));
-  ComboBoxBitRate->setEditText(ToQt(t.BitRate));
-  CheckBoxVBR->setChecked(t.VBR);
-  ComboBoxSampleRate->setEditText(ToQt(t.SampleRate));
-  StereoModeButtons->button(t.StereoMode)->setChecked(true);
-  ComboBoxID3Tag->setEditText(ToQt(t.ID3Version));
-  DateTimePickerRipDate->setDate(ToQDate(t.RipDate));
-  // A long text shows its beginning, not its tail.
-  for (QComboBox* box : {ComboBoxArtist, ComboBoxAlbumTitle, ComboBoxYear, ComboBoxGenre,
-                         ComboBoxSource, ComboBoxRecordLabel, ComboBoxEncoder, ComboBoxCodec,
-                         ComboBoxBitRate, ComboBoxSampleRate, ComboBoxID3Tag})
-    if (box->lineEdit())
-      box->lineEdit()->setCursorPosition(0);
+// The boxes are found through the field table, by the names their controls carry; each
+// kind of box is read, shown and cleared in one place.
+void TFormMain::ShowBoxes(const TAlbumFieldTexts& texts) {
+  for (const TAlbumField& field : AlbumFields)
+    if (!field.Box.empty())
+      ShowInBox(field, texts);
+}
+
+void TFormMain::ShowInBox(const TAlbumField& field, const TAlbumFieldTexts& texts) {
+  QWidget* box = findChild<QWidget*>(QString::fromLatin1(field.Box));
+  std::visit(
+      [&](auto member) {
+        using TMember = decltype(member);
+        if constexpr (std::is_same_v<TMember, std::string TAlbumFieldTexts::*>) {
+          auto* combo = qobject_cast<QComboBox*>(box);
+          combo->setEditText(ToQt(texts.*member));
+          if (combo->lineEdit()) // a long text shows its beginning, not its tail
+            combo->lineEdit()->setCursorPosition(0);
+        } else if constexpr (std::is_same_v<TMember, bool TAlbumFieldTexts::*>) {
+          qobject_cast<QCheckBox*>(box)->setChecked(texts.*member);
+        } else if constexpr (std::is_same_v<TMember, int TAlbumFieldTexts::*>) {
+          if (QAbstractButton* button = box->findChild<QButtonGroup*>()->button(texts.*member))
+            button->setChecked(true);
+        } else if constexpr (std::is_same_v<TMember, TDateTime TAlbumFieldTexts::*>) {
+          qobject_cast<QDateEdit*>(box)->setDate(ToQDate(texts.*member));
+        }
+      },
+      field.Text);
+}
+
+void TFormMain::ClearBox(const TAlbumField& field) {
+  QWidget* box = findChild<QWidget*>(QString::fromLatin1(field.Box));
+  if (auto* combo = qobject_cast<QComboBox*>(box)) {
+    combo->setCurrentIndex(-1);
+    combo->setEditText(QString());
+  } else if (auto* choices = box->findChild<QButtonGroup*>()) {
+    choices->button(0)->setChecked(true);
+  }
+}
+
+TAlbumFieldTexts TFormMain::CollectBoxes() const {
+  TAlbumFieldTexts texts;
+  for (const TAlbumField& field : AlbumFields) {
+    if (field.Box.empty())
+      continue;
+    const QWidget* box = findChild<QWidget*>(QString::fromLatin1(field.Box));
+    std::visit(
+        [&](auto member) {
+          using TMember = decltype(member);
+          if constexpr (std::is_same_v<TMember, std::string TAlbumFieldTexts::*>)
+            texts.*member = FromQt(qobject_cast<const QComboBox*>(box)->currentText());
+          else if constexpr (std::is_same_v<TMember, bool TAlbumFieldTexts::*>)
+            texts.*member = qobject_cast<const QCheckBox*>(box)->isChecked();
+          else if constexpr (std::is_same_v<TMember, int TAlbumFieldTexts::*>)
+            texts.*member = box->findChild<QButtonGroup*>()->checkedId();
+          else if constexpr (std::is_same_v<TMember, TDateTime TAlbumFieldTexts::*>)
+            texts.*member = FromQDate(qobject_cast<const QDateEdit*>(box)->date());
+        },
+        field.Text);
+  }
+  return texts;
 }
 
 int TFormMain::SelectedRow() const {
@@ -205,28 +244,6 @@ void TFormMain::ButtonMoveDownClick() {
     return;
   RefreshTrackListing();
   ListBox1->setCurrentRow(p + 1);
-}
-
-TAlbumFieldTexts TFormMain::CollectBoxes() {
-  TAlbumFieldTexts t;
-  t.Artist = FromQt(ComboBoxArtist->currentText());
-  t.AlbumTitle = FromQt(ComboBoxAlbumTitle->currentText());
-  t.Year = FromQt(ComboBoxYear->currentText());
-  t.Genre = FromQt(ComboBoxGenre->currentText());
-  t.Source = FromQt(ComboBoxSource->currentText());
-  t.RecordLabel = FromQt(ComboBoxRecordLabel->currentText());
-  t.Encoder = FromQt(ComboBoxEncoder->currentText());
-  t.Codec = FromQt(ComboBoxCodec->currentText());
-  t.BitRate = FromQt(ComboBoxBitRate->currentText());
-  t.VBR = CheckBoxVBR->isChecked();
-  t.SampleRate = FromQt(ComboBoxSampleRate->currentText());
-  t.StereoMode = StereoModeButtons->checkedId();
-  t.ID3Version = FromQt(ComboBoxID3Tag->currentText());
-  t.PostedBy = FromQt(ComboBoxPostedBy->currentText());
-  t.PostDate = FromQDate(DateTimePickerPostDate->date());
-  t.RippedBy = FromQt(ComboBoxRippedBy->currentText());
-  t.RipDate = FromQDate(DateTimePickerRipDate->date());
-  return t;
 }
 
 void TFormMain::StoreAlbumFields() {

@@ -7,6 +7,7 @@
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/Host.h"
+#include "generate/AlbumFieldTable.h"
 #include "generate/NFOUnit.h"
 #include "generate/PostingPolicyUnit.h"
 #include "ui/LivePreviewUnit.h"
@@ -94,15 +95,17 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   BoxSyncTimer = new QTimer(this);
   BoxSyncTimer->setSingleShot(true);
   connect(BoxSyncTimer, &QTimer::timeout, this, [this] { Session.SetTexts(CollectBoxes()); });
-  for (QComboBox* box :
-       {ComboBoxArtist, ComboBoxAlbumTitle, ComboBoxYear, ComboBoxSource, ComboBoxGenre,
-        ComboBoxRecordLabel, ComboBoxEncoder, ComboBoxCodec, ComboBoxBitRate, ComboBoxSampleRate,
-        ComboBoxID3Tag, ComboBoxRippedBy, ComboBoxPostedBy})
-    connect(box, &QComboBox::editTextChanged, this, &TFormMain::BoxesEdited);
-  for (QDateEdit* picker : {DateTimePickerRipDate, DateTimePickerPostDate})
-    connect(picker, &QDateEdit::dateChanged, this, &TFormMain::BoxesEdited);
-  connect(CheckBoxVBR, &QCheckBox::toggled, this, &TFormMain::BoxesEdited);
-  connect(StereoModeButtons, &QButtonGroup::idToggled, this, &TFormMain::BoxesEdited);
+  for (const TAlbumField& field : AlbumFields) {
+    QWidget* box = findChild<QWidget*>(QString::fromLatin1(field.Box));
+    if (auto* combo = qobject_cast<QComboBox*>(box))
+      connect(combo, &QComboBox::editTextChanged, this, &TFormMain::BoxesEdited);
+    else if (auto* picker = qobject_cast<QDateEdit*>(box))
+      connect(picker, &QDateEdit::dateChanged, this, &TFormMain::BoxesEdited);
+    else if (auto* check = qobject_cast<QCheckBox*>(box))
+      connect(check, &QCheckBox::toggled, this, &TFormMain::BoxesEdited);
+    else if (auto* choices = box ? box->findChild<QButtonGroup*>() : nullptr)
+      connect(choices, &QButtonGroup::idToggled, this, &TFormMain::BoxesEdited);
+  }
   LivePreviewTimer = new QTimer(this);
   LivePreviewTimer->setSingleShot(true);
   connect(LivePreviewTimer, &QTimer::timeout, this, &TFormMain::RefreshLivePreview);
@@ -186,10 +189,6 @@ void TFormMain::FormCreate() {
   const std::string folder = GetProgramFolder();
   Contents2->setEnabled(true);
 
-  const QDate today = ToQDate(CurrentHost().Now());
-  DateTimePickerRipDate->setDate(today);
-  DateTimePickerPostDate->setDate(today);
-
   ComboBoxGenre->clear();
   for (int number = 0;; ++number) {
     const std::string name = ID3GenreName(number);
@@ -204,13 +203,14 @@ void TFormMain::FormCreate() {
 
   Session.Open(folder);
   ApplyPreferences(Session.Preferences);
+  ShowBoxes(Session.Texts()); // the texts the preferences give, both dates today
 }
 
 void TFormMain::ShowRememberedLists() {
-  QComboBox* boxes[] = {ComboBoxRecordLabel, ComboBoxRippedBy, ComboBoxPostedBy, ComboBoxEncoder,
-                        ComboBoxCodec};
-  for (std::size_t list = 0; list < Session.Remembered.size(); ++list)
-    ShowList(boxes[list], Session.Remembered[list]);
+  for (const TAlbumField& field : AlbumFields)
+    if (field.Remembered)
+      ShowList(findChild<QComboBox*>(QString::fromLatin1(field.Box)),
+               Session.Remembered[*field.Remembered]);
 }
 
 void TFormMain::ApplyPreferences(const TPreferences& p) {
@@ -227,10 +227,6 @@ void TFormMain::ApplyPreferences(const TPreferences& p) {
   TrackFolder = p.InitialDir;
   NewsGroupFilter = p.NewsGroupFilter;
   LastGroupAdded = p.LastGroupAdded;
-  ComboBoxEncoder->setEditText(ToQt(p.Encoder));
-  ComboBoxCodec->setEditText(ToQt(p.Codec));
-  ComboBoxRippedBy->setEditText(ToQt(p.RippedBy));
-  ComboBoxPostedBy->setEditText(ToQt(p.PostedBy));
   SetNewsGroupEntries(p.NGPostedTo);
 }
 
@@ -247,10 +243,11 @@ TPreferences TFormMain::CurrentPreferences() const {
   p.InitialDir = TrackFolder;
   p.NewsGroupFilter = NewsGroupFilter;
   p.LastGroupAdded = LastGroupAdded;
-  p.Encoder = FromQt(ComboBoxEncoder->currentText());
-  p.Codec = FromQt(ComboBoxCodec->currentText());
-  p.RippedBy = FromQt(ComboBoxRippedBy->currentText());
-  p.PostedBy = FromQt(ComboBoxPostedBy->currentText());
+  const TAlbumFieldTexts texts = CollectBoxes();
+  for (const TAlbumField& field : AlbumFields)
+    if (const auto* text = std::get_if<std::string TAlbumFieldTexts::*>(&field.Text);
+        text && field.Preference)
+      p.*field.Preference = texts.**text;
   p.NGPostedTo = NewsGroupEntries();
   return p;
 }

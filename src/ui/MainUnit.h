@@ -29,6 +29,7 @@ class QToolButton;
 class TFormLivePreview;
 class TFormVerify;
 class TFormNewsGroups;
+struct TAlbumField;
 
 class TFormMain : public QMainWindow {
   Q_OBJECT
@@ -127,8 +128,10 @@ private:
   int SelectedRow() const;
   void ShowTrackLists();
   void ShowTotals();
-  TAlbumFieldTexts CollectBoxes();
+  TAlbumFieldTexts CollectBoxes() const;
   void ShowBoxes(const TAlbumFieldTexts& boxes);
+  void ShowInBox(const TAlbumField& field, const TAlbumFieldTexts& texts);
+  void ClearBox(const TAlbumField& field);
   void ShowRememberedLists();
   TPreferences CurrentPreferences() const;
   void ApplyPreferences(const TPreferences& preferences);

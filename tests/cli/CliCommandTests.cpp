@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The document commands run in-process, with the scripted host and their own streams.
 #include "audio/CRC32Unit.h"
-#include "cli/DocumentCommands.h"
+#include "cli/CommandLine.h"
 #include "common/TextListUnit.h"
 #include "platform/ConsoleHost.h"
 #include "support/AlbumScenario.h"
@@ -22,10 +22,12 @@ struct CliCommands : ::testing::Test {
   TCliContext Context{Out, Err, false};
   std::string Album = Host.ProgramDir.Path() + "album/";
 
-  int Run(TCommand command, std::vector<std::string> arguments) {
+  // The command line after the program's name, run in-process.
+  int Run(const std::string& command, std::vector<std::string> arguments) {
     Out.str("");
     Err.str("");
-    return command(arguments, Context);
+    arguments.insert(arguments.begin(), command);
+    return RunCommandLine(arguments, Context);
   }
 };
 } // namespace
@@ -37,72 +39,71 @@ TEST_F(CliCommands, NfoWritesWhatTheWindowSaves) {
       "--sfv",       Album};
   for (const std::string& group : FixtureAlbumGroups)
     arguments.insert(arguments.begin(), {"--group", group});
-  ASSERT_EQ(Run(RunNfoCommand, arguments), 0) << Err.str();
+  ASSERT_EQ(Run("nfo", arguments), 0) << Err.str();
   const std::string nfo = Album + "Various Artists - Into the Trees.nfo";
   EXPECT_EQ(ReadWholeFile(nfo), JoinTextLines(ExpectedFixtureAlbumNfo()) + "\r\n");
 
   // Never silently over an existing document.
-  EXPECT_EQ(Run(RunNfoCommand, {Album}), 1);
+  EXPECT_EQ(Run("nfo", {Album}), 1);
   EXPECT_NE(Err.str().find("exists; use --force"), std::string::npos);
-  EXPECT_EQ(Run(RunNfoCommand, {"--force", "--no-sort", Album}), 0) << Err.str();
+  EXPECT_EQ(Run("nfo", {"--force", "--no-sort", Album}), 0) << Err.str();
 
   // The checker agrees with what was written; one changed byte fails it.
   const std::string sfv = Album + "Various Artists - Into the Trees.sfv";
-  EXPECT_EQ(Run(RunCheckCommand, {sfv}), 0) << Out.str();
+  EXPECT_EQ(Run("check", {sfv}), 0) << Out.str();
   std::string bytes = ReadWholeFile(Album + "lame-vbr-mono.mp3");
   bytes[bytes.size() / 2] ^= 1;
   Host.ProgramDir.Write("album/lame-vbr-mono.mp3", bytes);
   std::filesystem::remove(Album + "mutagen-v24-utf8.mp3");
-  EXPECT_EQ(Run(RunCheckCommand, {sfv}), 1);
+  EXPECT_EQ(Run("check", {sfv}), 1);
   EXPECT_NE(Out.str().find("lame-vbr-mono.mp3 FAILED"), std::string::npos);
   EXPECT_NE(Out.str().find("mutagen-v24-utf8.mp3 MISSING"), std::string::npos);
 }
 
 TEST_F(CliCommands, EveryOptionOverridesItsField) {
   PrepareFixtureAlbum(Album);
-  ASSERT_EQ(
-      Run(RunNfoCommand, {"--stdout",
-                          "--template",
-                          Host.ProgramDir.Write("t.txt", "$ARTIST|$ALBUM|$YEAR|$GENRE|$SOURCE|"
-                                                         "$LABEL|$ENCODER|$CODEC|$BIT_RATE|"
-                                                         "$SAMPLE_RATE|$STEREO|$ID3_VERSION|"
-                                                         "$RIPPED_BY|$RIP_DATE|$POSTED_BY|"
-                                                         "$POST_DATE"),
-                          "--artist",
-                          "A",
-                          "--album",
-                          "B",
-                          "--year",
-                          "1999",
-                          "--genre",
-                          "G",
-                          "--source",
-                          "Vinyl",
-                          "--label",
-                          "L",
-                          "--encoder",
-                          "E",
-                          "--codec",
-                          "C",
-                          "--bitrate",
-                          "320K/s",
-                          "--vbr",
-                          "--samplerate",
-                          "48000Hz",
-                          "--stereo",
-                          "mono",
-                          "--id3",
-                          "ID3v1.1",
-                          "--ripped-by",
-                          "R",
-                          "--rip-date",
-                          "2020-02-29",
-                          "--posted-by",
-                          "P",
-                          "--post-date",
-                          "2021-03-04",
-                          Album}),
-      0)
+  ASSERT_EQ(Run("nfo", {"--stdout",
+                        "--template",
+                        Host.ProgramDir.Write("t.txt", "$ARTIST|$ALBUM|$YEAR|$GENRE|$SOURCE|"
+                                                       "$LABEL|$ENCODER|$CODEC|$BIT_RATE|"
+                                                       "$SAMPLE_RATE|$STEREO|$ID3_VERSION|"
+                                                       "$RIPPED_BY|$RIP_DATE|$POSTED_BY|"
+                                                       "$POST_DATE"),
+                        "--artist",
+                        "A",
+                        "--album",
+                        "B",
+                        "--year",
+                        "1999",
+                        "--genre",
+                        "G",
+                        "--source",
+                        "Vinyl",
+                        "--label",
+                        "L",
+                        "--encoder",
+                        "E",
+                        "--codec",
+                        "C",
+                        "--bitrate",
+                        "320K/s",
+                        "--vbr",
+                        "--samplerate",
+                        "48000Hz",
+                        "--stereo",
+                        "mono",
+                        "--id3",
+                        "ID3v1.1",
+                        "--ripped-by",
+                        "R",
+                        "--rip-date",
+                        "2020-02-29",
+                        "--posted-by",
+                        "P",
+                        "--post-date",
+                        "2021-03-04",
+                        Album}),
+            0)
       << Err.str();
   EXPECT_EQ(Out.str(),
             "A|B|1999|G|Vinyl|L|E|C|VBR ~320K/s|48000Hz|Mono|ID3v1.1|R|2/29/2020|P|3/4/2021\r\n");
@@ -118,7 +119,7 @@ TEST_F(CliCommands, ReadsTheWindowsPreferences) {
                        "NGPostedTo=alt.binaries.one\r\n");
   const std::string templatePath =
       Host.ProgramDir.Write("t.txt", "$RIPPED_BY@FOR_EACH_NEWSGROUP $GROUP_NAME@END_NEWSGROUP");
-  ASSERT_EQ(Run(RunNfoCommand, {"--stdout", "--template", templatePath, Album}), 0) << Err.str();
+  ASSERT_EQ(Run("nfo", {"--stdout", "--template", templatePath, Album}), 0) << Err.str();
   EXPECT_EQ(Out.str(), "Ripp\x82r alt.binaries.one\r\n\r\n");
 
   Host.ProgramDir.Write("tamberlon.INI", "[MenuPrefs]\r\nNfoEncoding=xyz\r\n");
@@ -126,37 +127,37 @@ TEST_F(CliCommands, ReadsTheWindowsPreferences) {
                      "NfoEncoding=xyz is no encoding Tamberlon knows (utf-8, cp437 or "
                      "windows-1252); utf-8 is used\n" +
                          ini);
-  ASSERT_EQ(Run(RunNfoCommand, {"--stdout", "--template", templatePath, Album}), 0) << Err.str();
+  ASSERT_EQ(Run("nfo", {"--stdout", "--template", templatePath, Album}), 0) << Err.str();
   EXPECT_EQ(Out.str(), "\r\n");
 }
 
 TEST_F(CliCommands, SfvAndUsage) {
   PrepareFixtureAlbum(Album);
-  ASSERT_EQ(Run(RunSfvCommand, {"-o", Album + "album.sfv", Album}), 0) << Err.str();
-  EXPECT_EQ(Run(RunCheckCommand, {Album + "album.sfv"}), 0);
+  ASSERT_EQ(Run("sfv", {"-o", Album + "album.sfv", Album}), 0) << Err.str();
+  EXPECT_EQ(Run("check", {Album + "album.sfv"}), 0);
   EXPECT_EQ(Out.str().substr(0, 24), "lame-cbr128-tags.mp3 OK\n");
-  EXPECT_EQ(Run(RunSfvCommand, {"-o", Album + "album.sfv", Album}), 1); // exists
+  EXPECT_EQ(Run("sfv", {"-o", Album + "album.sfv", Album}), 1); // exists
 
   const struct {
-    TCommand Command;
+    std::string Command;
     std::vector<std::string> Arguments;
-  } bad[] = {{RunNfoCommand, {}},
-             {RunNfoCommand, {"--bogus", Album}},
-             {RunNfoCommand, {"--artist"}},
-             {RunNfoCommand, {"--rip-date", "yesterday", Album}},
-             {RunNfoCommand, {"--stereo", "quad", Album}},
-             {RunNfoCommand, {"--rip-date", "2023-02-29", Album}}, // no day, not 1 March
-             {RunNfoCommand, {Host.ProgramDir.Path() + "empty-folder-that-is-missing"}},
-             {RunSfvCommand, {}},
-             {RunCheckCommand, {}},
-             {RunCheckCommand, {"a.sfv", "b.sfv"}}};
+  } bad[] = {{"nfo", {}},
+             {"nfo", {"--bogus", Album}},
+             {"nfo", {"--artist"}},
+             {"nfo", {"--rip-date", "yesterday", Album}},
+             {"nfo", {"--stereo", "quad", Album}},
+             {"nfo", {"--rip-date", "2023-02-29", Album}}, // no day, not 1 March
+             {"nfo", {Host.ProgramDir.Path() + "empty-folder-that-is-missing"}},
+             {"sfv", {}},
+             {"check", {}},
+             {"check", {"a.sfv", "b.sfv"}}};
   for (const auto& c : bad) {
     SCOPED_TRACE(c.Arguments.empty() ? "(none)" : c.Arguments.front());
     // A missing file is analysed quietly and then makes no album at all.
     EXPECT_EQ(Run(c.Command, c.Arguments), 2);
     EXPECT_FALSE(Err.str().empty());
   }
-  EXPECT_EQ(Run(RunNfoCommand, {"--help"}), 0);
+  EXPECT_EQ(Run("nfo", {"--help"}), 0);
   EXPECT_NE(Out.str().find("--various-artists-template"), std::string::npos);
 }
 
@@ -175,7 +176,7 @@ TEST_F(CliCommands, CheckReadsOnlyInsideTheSfvFolder) {
                              "\r\n../outside.mp3 " + crc + "\r\nsub/../../outside.mp3 " + crc +
                              "\r\n" + outside + " " + crc + "\r\nlink.mp3 " + crc +
                              "\r\nfifo.mp3 " + crc + "\r\n");
-  EXPECT_EQ(Run(RunCheckCommand, {sfv}), 1);
+  EXPECT_EQ(Run("check", {sfv}), 1);
   EXPECT_EQ(Out.str(), "sub/inside.mp3 OK\n../outside.mp3 UNSAFE\nsub/../../outside.mp3 UNSAFE\n" +
                            outside + " UNSAFE\nlink.mp3 UNSAFE\nfifo.mp3 MISSING\n1 OK, 5 bad\n");
 }
@@ -198,7 +199,7 @@ std::string Shell(const std::string& command) {
 // command before anything is written.
 TEST_F(CliCommands, PlaylistAndClassicEncodings) {
   PrepareFixtureAlbum(Album);
-  ASSERT_EQ(Run(RunNfoCommand, {"--m3u", "-o", Album + "album.nfo", Album}), 0) << Err.str();
+  ASSERT_EQ(Run("nfo", {"--m3u", "-o", Album + "album.nfo", Album}), 0) << Err.str();
   const std::string m3u = ReadWholeFile(Album + "album.m3u");
   EXPECT_EQ(m3u.substr(0, 19), "#EXTM3U\r\n#EXTINF:1,");
   EXPECT_EQ(std::count(m3u.begin(), m3u.end(), '\n'), 11);
@@ -211,8 +212,7 @@ TEST_F(CliCommands, PlaylistAndClassicEncodings) {
                                                                                      << played;
 
   const std::string art = Host.ProgramDir.Write("art.txt", "╔══╗\r\n║$ARTIST║\r\n╚══╝");
-  ASSERT_EQ(Run(RunNfoCommand,
-                {"--template", art, "--encoding", "cp437", "-o", Album + "art.nfo", Album}),
+  ASSERT_EQ(Run("nfo", {"--template", art, "--encoding", "cp437", "-o", Album + "art.nfo", Album}),
             0)
       << Err.str();
   EXPECT_EQ(ReadWholeFile(Album + "art.nfo"),
@@ -221,9 +221,8 @@ TEST_F(CliCommands, PlaylistAndClassicEncodings) {
             "╔══╗\r\n║Various Artists║\r\n╚══╝\r\n");
 
   const std::string snow = Host.ProgramDir.Write("snow.txt", "$ARTIST ☃ ✓ ☃");
-  EXPECT_EQ(Run(RunNfoCommand,
-                {"--template", snow, "--encoding", "cp437", "-o", Album + "snow.nfo", Album}),
-            1);
+  EXPECT_EQ(
+      Run("nfo", {"--template", snow, "--encoding", "cp437", "-o", Album + "snow.nfo", Album}), 1);
   EXPECT_EQ(Err.str(), "tamberlon-cli: cp437 has no place for these characters: ☃✓; nothing "
                        "written\n");
   EXPECT_FALSE(std::filesystem::exists(Album + "snow.nfo"));
@@ -246,43 +245,43 @@ TEST_F(CliCommands, RefusesWhatWouldLoseOrBreakAFile) {
   const struct {
     const char* Name;
     std::function<void()> Setup;
-    TCommand Command;
+    std::string Command;
     std::vector<std::string> Arguments;
     const char* Said;
   } cases[] = {
       {"the .nfo named like its .sfv",
        {},
-       RunNfoCommand,
+       "nfo",
        {"--sfv", "-o", Album + "out.sfv", Album},
        "The .nfo and the .sfv would be the same file"},
       {"the .nfo named like its .m3u",
        {},
-       RunNfoCommand,
+       "nfo",
        {"--m3u", "-o", Album + "x.m3u", Album},
        "The .nfo and the .m3u would be the same file"},
       {"the .sfv over a track",
        {},
-       RunSfvCommand,
+       "sfv",
        {"--force", "-o", track, track, Album + "lame-cbr128-tags.mp3"},
        "The .sfv would be written over the track"},
       {"a name starting with ;",
        make(";intro.mp3"),
-       RunNfoCommand,
+       "nfo",
        {"--sfv", "-o", Album + "semi.nfo", Album},
        "starts with \";\""},
       {"a name holding a line break",
        make("line\nbreak.mp3"),
-       RunNfoCommand,
+       "nfo",
        {"--m3u", "-o", Album + "break.nfo", Album},
        "line break"},
       {"a pipe as a track",
        [&] { ::mkfifo((Album + "pipe.mp3").c_str(), 0644); },
-       RunNfoCommand,
+       "nfo",
        {"-o", Album + "pipe.nfo", Album + "pipe.mp3", track},
        "pipe.mp3: not a regular file"},
       {"a link to itself",
        [&] { fs::create_symlink("self.mp3", Album + "self.mp3"); },
-       RunSfvCommand,
+       "sfv",
        {"-o", Album + "self.sfv", Album},
        "Too many levels of symbolic links"},
   };
@@ -340,7 +339,7 @@ TEST_F(CliCommands, CheckJudgesDamagedFilesAsRhashAndCksfvDo) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     Host.ProgramDir.Write("album/check.sfv", c.Text);
-    EXPECT_EQ(Run(RunCheckCommand, {Album + "check.sfv"}) == 0, c.Passes) << Out.str() << Err.str();
+    EXPECT_EQ(Run("check", {Album + "check.sfv"}) == 0, c.Passes) << Out.str() << Err.str();
     const auto passes = [&](const std::string& tool) {
       return Shell("cd '" + Album + "' && " + tool + " >/dev/null 2>&1; echo $?") == "0\n";
     };
@@ -364,8 +363,7 @@ TEST_F(CliCommands, RecursiveSaysWhatItCouldNotRead) {
   ::chmod(unreadable.c_str(), 0);
   Host.RecordOnly = true;
   SetPermissionOverride(false); // as root too, locked is locked
-  const int status =
-      Run(RunNfoCommand, {"--recursive", shelf, shelf + "notes.txt", shelf + "missing"});
+  const int status = Run("nfo", {"--recursive", shelf, shelf + "notes.txt", shelf + "missing"});
   SetPermissionOverride(true);
   ::chmod((shelf + "locked").c_str(), 0755);
   EXPECT_EQ(status, 1);
@@ -390,7 +388,7 @@ TEST_F(CliCommands, RecursiveWritesEveryAlbumOfATree) {
   PrepareFixtureAlbum(shelf + "three/");
   std::filesystem::create_directories(shelf + "no music");
   Host.ProgramDir.Write("shelf/three/Various Artists - Into the Trees.nfo", "mine\r\n");
-  EXPECT_EQ(Run(RunNfoCommand, {"--recursive", "--sfv", shelf}), 0) << Err.str();
+  EXPECT_EQ(Run("nfo", {"--recursive", "--sfv", shelf}), 0) << Err.str();
   EXPECT_NE(Out.str().find("3 albums: 3 written, 0 skipped, 0 failed\n"), std::string::npos);
   EXPECT_NE(Err.str().find("three/Various Artists - Into the Trees.nfo: exists"),
             std::string::npos);
@@ -398,9 +396,9 @@ TEST_F(CliCommands, RecursiveWritesEveryAlbumOfATree) {
   for (const char* album : {"one/", "two/disc 2/", "three/"})
     EXPECT_TRUE(std::filesystem::exists(shelf + album + "Various Artists - Into the Trees.sfv"))
         << album;
-  EXPECT_EQ(Run(RunNfoCommand, {"--recursive", "--sfv", shelf}), 0) << Err.str();
+  EXPECT_EQ(Run("nfo", {"--recursive", "--sfv", shelf}), 0) << Err.str();
   EXPECT_NE(Out.str().find("3 albums: 0 written, 3 skipped, 0 failed\n"), std::string::npos);
-  EXPECT_EQ(Run(RunNfoCommand, {"--recursive", "-o", "x.nfo", shelf}), 2);
+  EXPECT_EQ(Run("nfo", {"--recursive", "-o", "x.nfo", shelf}), 2);
 }
 
 // The command-line tool's regional forms come from the C library's locale: its strftime

@@ -57,43 +57,43 @@ TEST(AlbumFields, MajoritiesAndTheirTextForms) {
       Album({{.Artist = "A", .Year = "2001", .BitRate = 128, .Day = 45001.7},
              {.Artist = "A", .Year = "1999", .BitRate = 192, .VBR = true, .Day = 45000.2},
              {.Artist = "B", .Year = "1999", .ChannelMode = 4, .VBR = true, .Day = 45000.9}});
-  const TAlbumFieldChoices c = DecideAlbumFields(album, 2);
-  EXPECT_FALSE(c.VariousArtists);
-  EXPECT_EQ(c.Artist, "A");
-  EXPECT_EQ(c.Year, 1999);
-  EXPECT_EQ(c.BitRate, "128K/s");
-  EXPECT_TRUE(c.VBR);
-  EXPECT_EQ(c.SampleRate, "44100Hz");
-  EXPECT_EQ(c.StereoMode, 1);
-  EXPECT_EQ(c.Encoder, "Unknown");
-  EXPECT_EQ(c.Codec, "Unknown");
-  EXPECT_EQ(c.RipDate, 45000);
-  EXPECT_EQ(c.TagVersion, "None");
+  const TAlbumDecision decision = DecideAlbumFields(album, 2);
+  EXPECT_FALSE(decision.VariousArtists);
+  EXPECT_EQ(decision.Proposed.Artist, "A");
+  EXPECT_EQ(decision.Year, 1999);
+  EXPECT_EQ(decision.Proposed.BitRate, "128K/s");
+  EXPECT_TRUE(decision.Proposed.VBR);
+  EXPECT_EQ(decision.Proposed.SampleRate, "44100Hz");
+  EXPECT_EQ(decision.Proposed.StereoMode, 1);
+  EXPECT_EQ(decision.Proposed.Encoder, "Unknown");
+  EXPECT_EQ(decision.Proposed.Codec, "Unknown");
+  EXPECT_EQ(decision.Proposed.RipDate, 45000);
+  EXPECT_EQ(decision.Proposed.ID3Version, "None");
 }
 
 TEST(AlbumFields, TracksWhoseAudioWasNotReadDoNotVoteOnTechnicalFields) {
   TWithScriptedHost scripted;
   const TTrackFields unread{.BitRate = 0, .SampleRate = 0, .ChannelMode = 0, .Analysed = false};
-  const TAlbumFieldChoices c = DecideAlbumFields(
+  const TAlbumDecision decision = DecideAlbumFields(
       Album({unread, {.BitRate = 192, .SampleRate = 48000, .Codec = "LAME3.100"}, unread}), 0);
-  EXPECT_EQ(c.BitRate, "192K/s");
-  EXPECT_EQ(c.SampleRate, "48000Hz");
-  EXPECT_EQ(c.StereoMode, 1);
-  EXPECT_EQ(c.Codec, "LAME3.100");
+  EXPECT_EQ(decision.Proposed.BitRate, "192K/s");
+  EXPECT_EQ(decision.Proposed.SampleRate, "48000Hz");
+  EXPECT_EQ(decision.Proposed.StereoMode, 1);
+  EXPECT_EQ(decision.Proposed.Codec, "LAME3.100");
   // With no track read, they are all there is.
-  EXPECT_EQ(DecideAlbumFields(Album({unread, unread}), 0).BitRate, "0K/s");
+  EXPECT_EQ(DecideAlbumFields(Album({unread, unread}), 0).Proposed.BitRate, "0K/s");
 }
 
 TEST(AlbumFields, NonNumericYearsNeverAgreeAndUnknownModeIsStereo) {
   TWithScriptedHost scripted;
-  const TAlbumFieldChoices c =
+  const TAlbumDecision decision =
       DecideAlbumFields(Album({{.Year = "", .ChannelMode = 4}, {.Year = "", .ChannelMode = 4}}), 0);
-  EXPECT_EQ(c.Year, -1);
-  EXPECT_EQ(c.StereoMode, 0);
-  EXPECT_EQ(c.Artist, "");
-  const TAlbumFieldChoices various = DecideAlbumFields(Album({{}, {}, {}, {}}), 4);
+  EXPECT_EQ(decision.Year, -1);
+  EXPECT_EQ(decision.Proposed.StereoMode, 0);
+  EXPECT_EQ(decision.Proposed.Artist, "");
+  const TAlbumDecision various = DecideAlbumFields(Album({{}, {}, {}, {}}), 4);
   EXPECT_TRUE(various.VariousArtists);
-  EXPECT_EQ(various.Artist, "Various Artists");
+  EXPECT_EQ(various.Proposed.Artist, "Various Artists");
 }
 
 TEST(AlbumFields, StoreCopiesTheWindowIntoTheRecord) {

@@ -2,7 +2,7 @@
 // The window program against the real Qt runtime: the media backend, modality and the
 // end of the program, which the scripted host cannot show. Only the program folder and
 // the answers to message boxes and the save dialog are the test's own.
-#include "cli/DocumentCommands.h"
+#include "cli/CommandLine.h"
 #include "common/ErrorsUnit.h"
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumSession.h"
@@ -361,13 +361,14 @@ TEST(TwoFaces, TheWindowAndTheCommandLineWriteTheSameDocument) {
       TInstalledHost installed(host);
       std::ostringstream out, err;
       TCliContext context{out, err, false};
-      const std::vector<std::string> arguments = {"--ripped-by",
+      const std::vector<std::string> arguments = {"nfo",
+                                                  "--ripped-by",
                                                   "Ripper",
                                                   "--various-artists-template",
                                                   "-o",
                                                   folder.Path() + "cli.nfo",
                                                   folder.Path() + "album"};
-      EXPECT_EQ(RunNfoCommand(arguments, context), 0) << err.str();
+      EXPECT_EQ(RunCommandLine(arguments, context), 0) << err.str();
     }
     const std::string window = ReadWholeFile(folder.Path() + "window.nfo");
     EXPECT_NE(window.find(std::string("on ") + locale.Date + "\r\n"), std::string::npos) << window;
