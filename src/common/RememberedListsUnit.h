@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The five remembered lists of earlier entries, each tied to one box of the main window.
+// The five remembered lists of earlier entries, each tied to one box (the field table
+// names which).
 #include <array>
 #include <string>
 #include <string_view>

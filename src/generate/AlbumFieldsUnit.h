@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The main window's decisions about the album fields, as plain functions over the
+// The decisions about the album fields, as plain functions over the
 // track records: what Choose Tracks fills in and what a document receives.
 #include "generate/AlbumUnit.h"
 

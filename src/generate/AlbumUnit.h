@@ -43,7 +43,7 @@ public:
   std::string PostDate;
   std::string RippedBy;
   std::string RipDate;
-  // The chosen newsgroups, owned by the main window; unset until it fills the record.
+  // The chosen newsgroups, owned by the album session; unset until it fills the record.
   const std::vector<std::string>* NewsGroups = nullptr;
   std::vector<TTrackEntry> Tracks;
   double PlayingSeconds = 0;

@@ -161,8 +161,6 @@ QStringList NameFilters(const std::vector<TFileFilter>& filters) {
   return names;
 }
 
-// How long an open waits for the player's verdict on a file before taking it as opened.
-constexpr int MediaVerdictMilliseconds = 2000;
 } // namespace
 
 TQtHost::TQtHost() = default;

@@ -39,6 +39,10 @@ public:
   bool ShowHelp(int topic) override;
   void SetBusyCursor(bool busy) override;
 
+  // How long an open waits for the player's verdict on a file before taking it as opened
+  // (the window repaints meanwhile but takes no input).
+  int MediaVerdictMilliseconds = 2000;
+
 protected:
   QWidget* MainWindow = nullptr;
 
