@@ -13,6 +13,7 @@
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -53,7 +54,7 @@ struct TAlbumField {
 };
 
 // In the order in which the template engine replaces the tokens.
-extern const std::array<TAlbumField, 18> AlbumFields;
+extern const std::span<const TAlbumField> AlbumFields;
 
 // The field of a box (by its control's name) or of an option; nullptr when none.
 const TAlbumField* AlbumFieldOfBox(std::string_view box);
