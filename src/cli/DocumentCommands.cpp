@@ -6,6 +6,7 @@
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/Host.h"
+#include "common/NaturalOrder.h"
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
@@ -172,12 +173,14 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
   const bool sort = arguments.Has("--sort") ||
                     (session.Preferences.SortSelections && !arguments.Has("--no-sort"));
   if (sort)
-    SortIgnoringCase(paths);
+    SortNaturally(paths);
   run.Folder = paths.front().substr(0, paths.front().rfind('/') + 1);
 
   TTrackObserver observer;
   observer.Idle = ReadingProgress(context);
   session.ChooseTracks(paths, withChecksum, observer);
+  if (sort)
+    session.OrderByTrackNumbers();
   for (const TTrackEntry& track : session.Album().Tracks)
     run.UnreadTracks += !track.Info || !track.Info->Analysed;
 

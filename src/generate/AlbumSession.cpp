@@ -10,6 +10,7 @@
 #include "generate/NFOUnit.h"
 #include "generate/SFVUnit.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <utility>
@@ -87,6 +88,33 @@ std::size_t TAlbumSession::ChooseTracks(const std::vector<std::string>& paths, b
   };
   callbacks.Idle = observer.Idle;
   return ReadTracks(paths, withChecksum, callbacks);
+}
+
+namespace {
+// The number before any "/" of a track tag ("3/12" is 3); 0 when there is none.
+unsigned TaggedTrackNumber(const TTrackEntry& track) {
+  if (!track.Info || !track.Info->HasTag)
+    return 0;
+  unsigned number = 0;
+  for (const char c : track.Info->Track) {
+    if (c < '0' || c > '9' || number > 99999)
+      break;
+    number = number * 10 + static_cast<unsigned>(c - '0');
+  }
+  return number;
+}
+} // namespace
+
+bool TAlbumSession::OrderByTrackNumbers() {
+  std::vector<TTrackEntry>& tracks = FAlbum.Tracks;
+  if (tracks.empty() || std::any_of(tracks.begin(), tracks.end(),
+                                    [](const TTrackEntry& t) { return TaggedTrackNumber(t) == 0; }))
+    return false;
+  std::stable_sort(tracks.begin(), tracks.end(), [](const TTrackEntry& a, const TTrackEntry& b) {
+    return TaggedTrackNumber(a) < TaggedTrackNumber(b);
+  });
+  Notify(TChange::Tracks);
+  return true;
 }
 
 void TAlbumSession::AddTrack(const std::string& path, std::unique_ptr<TTrackInfo> record) {

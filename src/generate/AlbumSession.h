@@ -66,6 +66,10 @@ public:
   // worker threads; returns how many joined (fewer when the observer cancelled).
   std::size_t ChooseTracks(const std::vector<std::string>& paths, bool withChecksum,
                            const TTrackObserver& observer = {});
+  // Sorted selections: when every track read carries a track number in its tag, the
+  // listing follows the numbers (the names' order holds between equal numbers); false when
+  // some track has none and the names' order stands.
+  bool OrderByTrackNumbers();
   // One more track at the end of the listing, with its lists and totals.
   void AddTrack(const std::string& path, std::unique_ptr<TTrackInfo> record);
   void ClearTracks();

@@ -256,9 +256,14 @@ std::string TrackFileName(std::string_view path) {
   return std::string(slash == None ? path : path.substr(slash + 1));
 }
 
-std::string ItemNumber(std::size_t number) {
+// Numbers are right-aligned to the widest one in the list (two columns at least), so that a
+// listing of a hundred tracks keeps its titles in one column.
+std::string ItemNumber(std::size_t number, std::size_t count) {
+  int width = 2;
+  for (std::size_t rest = count; rest >= 100; rest /= 10)
+    ++width;
   char text[24];
-  std::snprintf(text, sizeof text, "%2zu", number);
+  std::snprintf(text, sizeof text, "%*zu", width, number);
   return text;
 }
 
@@ -312,7 +317,7 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
         const TTrackInfo& track = entry.Info ? *entry.Info : untagged;
         switch (token) {
         case 0:
-          return ItemNumber(item + 1);
+          return ItemNumber(item + 1, album.Tracks.size());
         case 1:
           return asWritten(track.HasTag ? track.Title : TrackFileName(entry.Path));
         case 2:
@@ -340,7 +345,7 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
              std::move(text), token::ForEachNewsgroup, token::EndNewsgroup, token::GroupTokens,
              groups.size(),
              [&](std::size_t item, std::size_t token) {
-               return token == 0 ? ItemNumber(item + 1) : asWritten(groups[item]);
+               return token == 0 ? ItemNumber(item + 1, groups.size()) : asWritten(groups[item]);
              },
              widthAt)
       .Text();

@@ -90,5 +90,5 @@ std::string AlignRight(std::string_view templateText);
 // The name of a track's file: its path after the last "/".
 std::string TrackFileName(std::string_view path);
 
-// "%2d": right-aligned in two characters.
-std::string ItemNumber(std::size_t number);
+// A list's item number, right-aligned to the width of the list's largest (two at least).
+std::string ItemNumber(std::size_t number, std::size_t count);

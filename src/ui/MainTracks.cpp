@@ -6,6 +6,7 @@
 #include "audio/TrackReaderUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/Host.h"
+#include "common/NaturalOrder.h"
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
@@ -73,7 +74,7 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
   TBusyCursor busy;
   ClearTracks();
   if (SortFilesonSelection1->isChecked())
-    SortIgnoringCase(paths);
+    SortNaturally(paths);
   // Files are read on worker threads; this thread shows each record in listing order.
   constexpr int ProgressSteps = 1000;
   ProgressBar1->setRange(0, ProgressSteps);
@@ -95,6 +96,8 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
   for (std::size_t i = 0; i < Companions.size(); ++i)
     withChecksum = withChecksum || (Companions[i].ReadsChecksums && CompanionItems[i]->isChecked());
   Session.ChooseTracks(paths, withChecksum, observer);
+  if (SortFilesonSelection1->isChecked())
+    Session.OrderByTrackNumbers();
 }
 
 void TFormMain::ShowReadingOutcome(std::size_t chosen) {

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "common/NaturalOrder.h"
 #include "generate/AlbumFieldsUnit.h"
+#include "generate/AlbumSession.h"
 #include "support/ScriptedHost.h"
 
 #include <gtest/gtest.h>
@@ -129,4 +131,51 @@ TEST(AlbumFields, ListingLines) {
   EXPECT_EQ(TrackCountText(1), "1 Track");
   EXPECT_EQ(TrackCountText(2), "2 Tracks");
   EXPECT_EQ(FolderPart("/music/a.mp3"), "/music/");
+}
+
+// Sorted selections: names by their numbers as file managers show them, then the tags'
+// track numbers when every track has one.
+TEST(TrackOrder, NamesByTheirNumbersThenTagsByTrackNumber) {
+  TWithScriptedHost scripted;
+  const struct {
+    const char* Name;
+    std::vector<std::string> Chosen;
+    std::vector<std::string> TrackTags; // one per chosen file; "" for none
+    std::vector<std::string> Listed;
+  } cases[] = {
+      {"numbers in names, no tags",
+       {"/a/10 - J.mp3", "/a/2 - B.mp3", "/a/1 - A.mp3", "/a/11 - K.mp3"},
+       {"", "", "", ""},
+       {"/a/1 - A.mp3", "/a/2 - B.mp3", "/a/10 - J.mp3", "/a/11 - K.mp3"}},
+      {"case and leading zeros",
+       {"/a/b.mp3", "/a/A.mp3", "/a/track010.mp3", "/a/Track9.mp3", "/a/track001.mp3"},
+       {"", "", "", "", ""},
+       {"/a/A.mp3", "/a/b.mp3", "/a/track001.mp3", "/a/Track9.mp3", "/a/track010.mp3"}},
+      {"every track numbered: the tags decide",
+       {"/a/a.mp3", "/a/b.mp3", "/a/c.mp3"},
+       {"3/3", "1/3", "2"},
+       {"/a/b.mp3", "/a/c.mp3", "/a/a.mp3"}},
+      {"one track without a number: the names decide",
+       {"/a/a.mp3", "/a/b.mp3", "/a/c.mp3"},
+       {"3", "", "1"},
+       {"/a/a.mp3", "/a/b.mp3", "/a/c.mp3"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<std::string> paths = c.Chosen;
+    SortNaturally(paths);
+    TAlbumSession session;
+    for (const std::string& path : paths) {
+      auto info = std::make_unique<TTrackInfo>();
+      info->HasTag = true;
+      const auto at = std::find(c.Chosen.begin(), c.Chosen.end(), path) - c.Chosen.begin();
+      info->Track = c.TrackTags[static_cast<std::size_t>(at)];
+      session.AddTrack(path, std::move(info));
+    }
+    session.OrderByTrackNumbers();
+    std::vector<std::string> listed;
+    for (const TTrackEntry& track : session.Album().Tracks)
+      listed.push_back(track.Path);
+    EXPECT_EQ(listed, c.Listed);
+  }
 }

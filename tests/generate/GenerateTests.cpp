@@ -163,12 +163,23 @@ TEST_F(Expansion, AlbumTokensInOrderEverywhere) {
   }
 }
 
-TEST_F(Expansion, NumbersPadToTwoAndTitlesTwice) {
+TEST_F(Expansion, NumbersPadToTheWidestAndTitlesTwice) {
   for (int i = 1; i <= 12; ++i)
     AddTrack(Album, "/t.mp3", "T" + std::to_string(i), "1:00");
   const std::string numbers = Expand("@FOR_EACH_TRACK[$TRACK_NUMBER]@END_TRACK");
   EXPECT_EQ(numbers.substr(0, 12), "[ 1]\r\n[ 2]\r\n");
   EXPECT_NE(numbers.find("[ 9]\r\n[10]\r\n[11]\r\n[12]\r\n"), std::string::npos);
+
+  // A hundred tracks or groups: every number takes three columns, so titles stay aligned.
+  for (int i = 13; i <= 100; ++i)
+    AddTrack(Album, "/t.mp3", "T" + std::to_string(i), "1:00");
+  Groups.assign(100, "g");
+  for (const char* block : {"@FOR_EACH_TRACK[$TRACK_NUMBER]@END_TRACK",
+                            "@FOR_EACH_NEWSGROUP[$GROUP_NUMBER]@END_NEWSGROUP"}) {
+    const std::string wide = Expand(block);
+    EXPECT_EQ(wide.substr(0, 7), "[  1]\r\n") << block;
+    EXPECT_NE(wide.find("[ 99]\r\n[100]\r\n"), std::string::npos) << block;
+  }
 
   Album.Tracks.resize(3);
   EXPECT_EQ(Expand("@FOR_EACH_TRACK$TRACK_TITLE,$TRACK_TITLE@END_TRACK"),
