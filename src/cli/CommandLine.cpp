@@ -70,6 +70,36 @@ const TCliOption* OptionNamed(const TCliCommand& command, std::string_view name)
       return &option;
   return nullptr;
 }
+
+// Edits (insertions, deletions, changes) that turn one name into the other.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j)
+    row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The command's option a mistyped name most likely meant: the closest one, when it is
+// closer than half the name's length (a name that is nothing alike gets no guess).
+const TCliOption* NearestOption(const TCliCommand& command, std::string_view name) {
+  const TCliOption* nearest = nullptr;
+  std::size_t best = name.size() / 2 + 1;
+  for (const TCliOption& option : command.Options)
+    if (const std::size_t distance = EditDistance(name, option.Name); distance < best) {
+      best = distance;
+      nearest = &option;
+    }
+  return nearest;
+}
 } // namespace
 
 std::string CommandUsage(const TCliCommand& command) {
@@ -113,19 +143,27 @@ std::optional<TCliArguments> ParseArguments(const TCliCommand& command,
       optionsEnded = true;
       continue;
     }
-    const TCliOption* option = OptionNamed(command, argument);
-    if (!option)
-      return badUsage("unknown option " + argument);
+    // "--name=value" is "--name value".
+    const std::size_t equals = argument.starts_with("--") ? argument.find('=') : std::string::npos;
+    const std::string name = argument.substr(0, equals);
+    const TCliOption* option = OptionNamed(command, name);
+    if (!option) {
+      const TCliOption* nearest = NearestOption(command, name);
+      return badUsage("unknown option " + name +
+                      (nearest ? "; did you mean " + nearest->Name + "?" : std::string()));
+    }
     if (option->Value.empty()) {
-      parsed.Flags.push_back(argument);
+      if (equals != std::string::npos)
+        return badUsage(name + " takes no value");
+      parsed.Flags.push_back(name);
       continue;
     }
-    if (i + 1 >= arguments.size())
-      return badUsage(argument + " needs a value");
-    std::vector<std::string>& values = parsed.Values[argument];
+    if (equals == std::string::npos && i + 1 >= arguments.size())
+      return badUsage(name + " needs a value");
+    std::vector<std::string>& values = parsed.Values[name];
     if (!option->Repeats)
       values.clear();
-    values.push_back(arguments[++i]);
+    values.push_back(equals == std::string::npos ? arguments[++i] : argument.substr(equals + 1));
   }
   if (parsed.Operands.size() < command.MinimumOperands ||
       parsed.Operands.size() > command.MaximumOperands)

@@ -23,6 +23,7 @@
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <sstream>
 #include <type_traits>
 #include <variant>
 
@@ -153,6 +154,9 @@ struct TAlbumRun {
   std::size_t UnreadTracks = 0; // named as they were read; the album is still made
 };
 
+// A folder among the operands holds albums in folders below it.
+bool HasAlbumsBelow(const std::vector<std::string>& operands);
+
 // Nothing when the album was made, else why not.
 std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliContext& context,
                                         bool withChecksum, TAlbumRun& run) {
@@ -160,7 +164,11 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
   session.Open(GetProgramFolder());
   std::vector<std::string> paths = ExpandTrackFolders(arguments.Operands);
   if (paths.empty()) {
-    context.Err << "tamberlon-cli: no MP3 files given\n";
+    context.Err << "tamberlon-cli: no MP3 files given"
+                << (HasAlbumsBelow(arguments.Operands)
+                        ? "; the albums are in folders below: use --recursive"
+                        : "")
+                << "\n";
     return TAlbumOutcome::BadUsage;
   }
   // The window only offers regular files that exist; a mistyped name here is told, and a
@@ -237,13 +245,31 @@ TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context
     save.TemplatePath = *templatePath;
   }
   save.ChecksumProgress = ProgressLine(context, "Checksums");
-  // A character the encoding cannot hold is never replaced without a word.
+  // A character the encoding cannot hold is never replaced without a word: --unmappable
+  // says whether it fails the save (the default), is asked about or becomes "?".
+  std::string unmappableChoice = "fail";
+  if (const std::string* choice = arguments.Value("--unmappable"))
+    std::transform(
+        choice->begin(), choice->end(), std::back_inserter(unmappableChoice = ""),
+        [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+  if (unmappableChoice != "fail" && unmappableChoice != "ask" && unmappableChoice != "replace") {
+    context.Err << "tamberlon-cli: --unmappable takes ask, fail or replace\n";
+    return TAlbumOutcome::BadUsage;
+  }
+  bool writeUnmappable = false;
   const auto lacksCharacters = [&](const TSavePlan& plan) {
     const std::string& unmappable = plan.UnmappableWith(save.UseVariousArtistsTemplate);
-    if (!unmappable.empty())
+    if (unmappable.empty())
+      return false;
+    writeUnmappable = unmappableChoice == "replace" ||
+                      (unmappableChoice == "ask" &&
+                       CurrentHost().ShowMessage(TMessageKind::Confirmation,
+                                                 UnmappableQuestion(*encoding, unmappable)) ==
+                           TMessageResult::Yes);
+    if (!writeUnmappable)
       context.Err << "tamberlon-cli: " << EncodingName(*encoding)
                   << " has no place for these characters: " << unmappable << "; nothing written\n";
-    return !unmappable.empty();
+    return !writeUnmappable;
   };
   if (arguments.Has("--stdout")) {
     save.Companions = {};
@@ -276,6 +302,7 @@ TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context
       plan.Request.WithNfo && !answers.Keep.empty() && answers.Keep.front() == plan.Request.NfoPath;
   if (!plan.Problem && !nfoKept && lacksCharacters(plan))
     return TAlbumOutcome::Failed;
+  answers.WriteUnmappable = writeUnmappable;
   const TSaveOutcome saved = session.Save(plan, answers);
   if (!saved.Saved)
     return saved.Exists ? TAlbumOutcome::Skipped : TAlbumOutcome::Failed;
@@ -328,6 +355,15 @@ TAlbumFolders FindAlbumFolders(const std::vector<std::string>& roots, TCliContex
   }
   std::sort(found.Albums.begin(), found.Albums.end());
   return found;
+}
+
+bool HasAlbumsBelow(const std::vector<std::string>& operands) {
+  std::ostringstream unheard; // the walk's own complaints are not this message's business
+  TCliContext quiet{unheard, unheard, false};
+  for (const std::string& operand : operands)
+    if (IsFolder(operand) && !FindAlbumFolders({operand}, quiet).Albums.empty())
+      return true;
+  return false;
 }
 
 // Whole collections: one album a folder, one after another, each read with all cores. The
@@ -484,6 +520,9 @@ TCliCommand NfoCommand() {
                      "folder)"});
   options.push_back({"--stdout", "", "print the .nfo instead of saving it"});
   options.push_back({"--force", "", "replace existing files"});
+  options.push_back({"--unmappable", "ask|fail|replace",
+                     "characters the encoding lacks: fail the save (the default), ask, or "
+                     "write \"?\" in their place"});
   options.push_back({"--recursive", "",
                      "every folder at or below each FILE that holds MP3 files is one album; a "
                      "summary closes the run"});

@@ -6,6 +6,7 @@
 #include "common/DateTimeUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
+#include "generate/AlbumFieldsUnit.h"
 
 #include <algorithm>
 #include <array>
@@ -98,6 +99,10 @@ void PrintBlock(std::ostream& out, const std::string& path, const TTrackInfo& tr
     const std::string_view name(field.Name);
     block.append("  ").append(name).append(NameWidth - std::min(NameWidth, name.size()) + 1, ' ');
     AppendText(block, field.Value);
+    // People read this form: the channel mode by its name too (the JSON keeps the number).
+    if (name == "ChannelMode" && track.ChannelMode >= 0 && track.ChannelMode <= 3)
+      block.append(" (").append(StereoModeNames[static_cast<std::size_t>(track.ChannelMode)]) +=
+          ')';
     block += '\n';
   }
   block += '\n';

@@ -66,6 +66,16 @@ bool ReadAlbumFields(const std::string& path, TAlbumSession& session, TCliContex
                 << wrong->second << "\n";
     return false;
   }
+  // A key no field has is most likely a typo ("Artst"): said, so the field it meant is
+  // not left empty without a word.
+  for (const auto& [key, value] : object.items()) {
+    const bool known = key == "VariousArtists" || key == "NewsGroups" ||
+                       std::any_of(AlbumFields.begin(), AlbumFields.end(),
+                                   [&](const TAlbumField& f) { return f.Set && f.Name == key; });
+    if (!known)
+      context.Err << "tamberlon-cli: " << path << ": warning: \"" << key
+                  << "\" is no album field; it is ignored\n";
+  }
   for (const TAlbumField& field : AlbumFields)
     if (field.Set)
       session.SetRecordField(field, object.value(std::string(field.Name), std::string()));

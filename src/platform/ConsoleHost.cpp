@@ -4,6 +4,22 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <unistd.h>
+
+namespace {
+TMessageResult AskAtTerminal(const std::string& question) {
+  if (::isatty(STDIN_FILENO) != 1 || ::isatty(STDERR_FILENO) != 1)
+    return TMessageResult::No;
+  std::string text = question;
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  std::fprintf(stderr, "tamberlon-cli: %s [y/N] ", text.c_str());
+  std::fflush(stderr);
+  char answer[16] = {};
+  if (!std::fgets(answer, sizeof answer, stdin))
+    return TMessageResult::No;
+  return answer[0] == 'y' || answer[0] == 'Y' ? TMessageResult::Yes : TMessageResult::No;
+}
+} // namespace
 
 TMessageResult TConsoleHost::ShowMessage(TMessageKind kind, const std::string& text) {
   return ShowFileMessage(kind, text, "");
@@ -11,9 +27,10 @@ TMessageResult TConsoleHost::ShowMessage(TMessageKind kind, const std::string& t
 
 TMessageResult TConsoleHost::ShowFileMessage(TMessageKind kind, const std::string& text,
                                              const std::string& path) {
-  // Errors make the run unsuccessful; the tool never asks questions of its own.
+  // Errors make the run unsuccessful. A question (asked only where an option says "ask")
+  // is put to a person at a terminal; without one the answer is no, and nothing waits.
   if (kind == TMessageKind::Confirmation)
-    return TMessageResult::No;
+    return AskAtTerminal(text);
   Shown += kind == TMessageKind::Error;
   std::string line = MessageLines(text);
   std::replace(line.begin(), line.end(), '\n', ' ');

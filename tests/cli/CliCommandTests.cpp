@@ -159,6 +159,19 @@ TEST_F(CliCommands, SfvAndUsage) {
   }
   EXPECT_EQ(Run("nfo", {"--help"}), 0);
   EXPECT_NE(Out.str().find("--various-artists-template"), std::string::npos);
+
+  // A mistyped option names the one it most likely meant; one nothing like any gets no guess.
+  EXPECT_EQ(Run("nfo", {"--ripper", "Me", Album}), 2);
+  EXPECT_EQ(Err.str().substr(0, Err.str().find('\n')),
+            "tamberlon-cli: unknown option --ripper; did you mean --ripped-by?");
+  EXPECT_EQ(Run("nfo", {"--zzzzzz", Album}), 2);
+  EXPECT_EQ(Err.str().substr(0, Err.str().find('\n')), "tamberlon-cli: unknown option --zzzzzz");
+  EXPECT_EQ(Run("nfo", {"--sfv=yes", Album}), 2); // a switch takes no value
+  // A folder whose albums lie below it points to --recursive.
+  EXPECT_EQ(Run("nfo", {Host.ProgramDir.Path()}), 2);
+  EXPECT_NE(Err.str().find("no MP3 files given; the albums are in folders below: use --recursive"),
+            std::string::npos)
+      << Err.str();
 }
 
 // An .sfv from a download names only what lies in its own folder: anything else is
@@ -212,8 +225,8 @@ TEST_F(CliCommands, PlaylistAndClassicEncodings) {
                                                                                      << played;
 
   const std::string art = Host.ProgramDir.Write("art.txt", "╔══╗\r\n║$ARTIST║\r\n╚══╝");
-  ASSERT_EQ(Run("nfo", {"--template", art, "--encoding", "cp437", "-o", Album + "art.nfo", Album}),
-            0)
+  // A value that is a word is taken in any case, and "--name=value" is "--name value".
+  ASSERT_EQ(Run("nfo", {"--template", art, "--encoding=CP437", "-o", Album + "art.nfo", Album}), 0)
       << Err.str();
   EXPECT_EQ(ReadWholeFile(Album + "art.nfo"),
             "\xC9\xCD\xCD\xBB\r\n\xBAVarious Artists\xBA\r\n\xC8\xCD\xCD\xBC\r\n");
@@ -226,6 +239,27 @@ TEST_F(CliCommands, PlaylistAndClassicEncodings) {
   EXPECT_EQ(Err.str(), "tamberlon-cli: cp437 has no place for these characters: ☃✓; nothing "
                        "written\n");
   EXPECT_FALSE(std::filesystem::exists(Album + "snow.nfo"));
+
+  // The window's "write ? instead": asked (no, then yes) or given by the option.
+  const std::string question = "The encoding DOS (CP437) has no place for these characters: "
+                               "☃✓\nSave the .NFO file with \"?\" in their place?";
+  const std::vector<std::string> snowy = {"--template",       snow, "--encoding", "cp437", "-o",
+                                          Album + "snow.nfo", Album};
+  const auto with = [&](std::string choice) {
+    std::vector<std::string> arguments = snowy;
+    arguments.insert(arguments.begin(), choice);
+    return arguments;
+  };
+  Host.ExpectMessage(TMessageKind::Confirmation, question, TMessageResult::No);
+  EXPECT_EQ(Run("nfo", with("--unmappable=ask")), 1);
+  EXPECT_FALSE(std::filesystem::exists(Album + "snow.nfo"));
+  Host.ExpectMessage(TMessageKind::Confirmation, question, TMessageResult::Yes);
+  EXPECT_EQ(Run("nfo", with("--unmappable=Ask")), 0) << Err.str();
+  EXPECT_EQ(ReadWholeFile(Album + "snow.nfo"), "Various Artists ? ? ?\r\n");
+  EXPECT_EQ(Run("nfo", with("--unmappable=replace")), 1); // exists: kept without --force
+  std::filesystem::remove(Album + "snow.nfo");
+  EXPECT_EQ(Run("nfo", with("--unmappable=replace")), 0) << Err.str();
+  EXPECT_EQ(Run("nfo", with("--unmappable=maybe")), 2);
 }
 
 // What would lose or break a file is refused before anything is written, naming the

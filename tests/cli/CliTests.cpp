@@ -56,6 +56,7 @@ TEST(CliInfo, TextBlockAndProblemsInTheCatalogueWords) {
   ASSERT_EQ(ok.Status, 0);
   EXPECT_NE(ok.Output.find("TagVersion    ID3v1.0"), std::string::npos) << ok.Output;
   EXPECT_NE(ok.Output.find("SampleRate    22050"), std::string::npos);
+  EXPECT_NE(ok.Output.find("ChannelMode   1 (Joint Stereo)"), std::string::npos);
 
   // Every message about one file names it, in one form; a missing file has no record.
   for (const char* options : {"", "--checksum ", "--json "}) {
@@ -116,14 +117,16 @@ TEST(CliRender, ExpandsATemplateAgainstRealTracks) {
        {std::pair{R"({"Artist": 5})", "\"Artist\" must be a string"},
         std::pair{R"({"RipDate": null})", "\"RipDate\" must be a string"},
         std::pair{R"({"VariousArtists": "yes"})", "\"VariousArtists\" must be true or false"},
-        std::pair{R"({"NewsGroups": ["a.b", 1]})", "\"NewsGroups\" must be an array of strings"}}) {
+        std::pair{R"({"NewsGroups": ["a.b", 1]})", "\"NewsGroups\" must be an array of strings"},
+        std::pair{R"({"Artst": "Zoë"})", "warning: \"Artst\" is no album field; it is ignored"}}) {
     SCOPED_TRACE(json);
     file = std::fopen(albumPath.c_str(), "wb");
     std::fputs(json, file);
     std::fclose(file);
     const TRun wrong = Cli("render --template " + templatePath + " --album " + albumPath + " 2>&1");
-    EXPECT_EQ(wrong.Status, 2);
-    EXPECT_EQ(wrong.Output, "tamberlon-cli: " + albumPath + ": " + message + "\n");
+    EXPECT_EQ(wrong.Status, std::string_view(message).starts_with("warning") ? 0 : 2);
+    EXPECT_EQ(wrong.Output.substr(0, wrong.Output.find('\n') + 1),
+              "tamberlon-cli: " + albumPath + ": " + message + "\n");
   }
 }
 
