@@ -27,6 +27,10 @@ void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCo
     return;
   }
   FileDate = LocalDateTime(file->ModifiedSeconds()).value_or(0);
+  if (file->Size() == 0) { // it opened: "Can't open" would send the user looking elsewhere
+    report(ecTrackFileEmpty);
+    return;
+  }
 
   TMPEGaudio audio;
   if (!audio.Analyze(*file)) {

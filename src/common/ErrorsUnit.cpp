@@ -7,7 +7,7 @@
 #include <string>
 
 namespace {
-constexpr std::array<std::string_view, 13> Catalogue = {
+constexpr std::array<std::string_view, 14> Catalogue = {
     "General error. Sorry, no more information is available",
     "Can't load the newsgroup listing",
     "Can't save the newsgroup listing",
@@ -22,6 +22,7 @@ constexpr std::array<std::string_view, 13> Catalogue = {
     "Can't create the SFV template file",
     "Can't load the NFO template file",
     "Can't load the SFV template file",
+    "The file is empty: it holds no audio",
 };
 } // namespace
 

@@ -19,6 +19,7 @@ enum TErrorCode : std::uint8_t {
   ecCreateSfvTemplate,
   ecLoadNfoTemplate,
   ecLoadSfvTemplate,
+  ecTrackFileEmpty,
 };
 
 std::string_view ErrorMessage(TErrorCode code);

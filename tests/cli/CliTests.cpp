@@ -65,6 +65,12 @@ TEST(CliInfo, TextBlockAndProblemsInTheCatalogueWords) {
     EXPECT_EQ(missing.Status, 1);
     EXPECT_EQ(missing.Output, "tamberlon-cli: /nonexistent/x.mp3: Can't open file for reading\n");
   }
+  // An empty file opened: it is told as empty, not as unopened.
+  const std::string empty = ::testing::TempDir() + "/empty-track.mp3";
+  std::fclose(std::fopen(empty.c_str(), "wb"));
+  const TRun read = Cli("info " + empty + " 2>&1 >/dev/null");
+  EXPECT_EQ(read.Status, 1);
+  EXPECT_EQ(read.Output, "tamberlon-cli: " + empty + ": The file is empty: it holds no audio\n");
 }
 
 TEST(CliInfo, BadUsage) {

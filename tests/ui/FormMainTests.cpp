@@ -235,7 +235,7 @@ TEST_F(FormMain, UntaggedAndUnreadableTracksStillGetTheirLines) {
   const std::string untagged = Host.ProgramDir.Write("plain.mp3", Frames({}, 30));
   const std::string empty = Host.ProgramDir.Write("empty.mp3", "");
   Host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|", {untagged, empty});
-  Host.ExpectError(ecOpenForReading, empty); // once, naming the file
+  Host.ExpectError(ecTrackFileEmpty, empty); // once, naming the file and why
   Form->ButtonChooseTracksClick();
   EXPECT_EQ(Lines(), QStringList({" 1. empty.mp3", " 2. plain.mp3"}));
   EXPECT_EQ(Form->ComboBoxArtist->currentText(), "");
