@@ -3,6 +3,7 @@
 
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
+#include "common/ShellOpenUnit.h"
 #include "common/TextListUnit.h"
 
 std::vector<std::string> DefaultSfvTemplate() {
@@ -36,4 +37,9 @@ std::string CompanionPath(const std::string& nfoPath, std::string_view extension
   if (dot == std::string::npos || dot < nameStart)
     return nfoPath + std::string(extension);
   return nfoPath.substr(0, dot) + std::string(extension);
+}
+
+void EditSfvTemplate() {
+  OpenProgramFile(SfvTemplateFileName,
+                  [](const std::string& path) { TSFV::WriteDefaultTemplate(path); });
 }

@@ -24,6 +24,9 @@ public:
 // The save's template step for the .sfv: a missing or empty template gets its default.
 void PrepareSfvTemplate();
 
+// Opens the SFV template in the user's editor, writing the default first when missing.
+void EditSfvTemplate();
+
 // The path of a document beside a ".nfo" path: the same base name with its own
 // extension (the extension of the file name replaced, or appended when it has none).
 std::string CompanionPath(const std::string& nfoPath, std::string_view extension);

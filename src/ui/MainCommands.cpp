@@ -154,6 +154,10 @@ void TFormMain::VariousArtistTemplate1Click() {
   EditTemplate(VariousArtistsTemplateFileName);
 }
 
+void TFormMain::EditSFVtemplate1Click() {
+  EditSfvTemplate();
+}
+
 void TFormMain::EditPostingPolicy1Click() {
   EditPostingPolicy();
 }

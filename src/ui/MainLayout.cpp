@@ -357,22 +357,23 @@ void TFormMain::BuildMenu() {
     item->setChecked(true);
 
   QMenu* tools = Named(menuBar()->addMenu(QStringLiteral("&Tools")), "Tools1", 0);
-  AddaNewsgroup1 = action(tools, "AddaNewsgroup1", "Add a Newsgroup", 1300);
-  EditNewsgroupList1 = action(tools, "EditNewsgroupList1", "Edit Newsgroup List", 1200);
+  AddaNewsgroup1 = action(tools, "AddaNewsgroup1", "&Add a Newsgroup", 1300);
+  EditNewsgroupList1 = action(tools, "EditNewsgroupList1", "&Edit Newsgroup List", 1200);
   QMenu* load =
-      Named(tools->addMenu(QStringLiteral("Load Newsgroup List")), "LoadNewsgroupList1", 1400);
-  Fromatextfile1 = action(load, "Fromatextfile1", "From a Text File", 1400);
-  FromAgent1 = action(load, "FromAgent1", "From Forte Agent", 1400);
+      Named(tools->addMenu(QStringLiteral("&Load Newsgroup List")), "LoadNewsgroupList1", 1400);
+  Fromatextfile1 = action(load, "Fromatextfile1", "From a &Text File", 1400);
+  FromAgent1 = action(load, "FromAgent1", "From &Forte Agent", 1400);
   tools->addSeparator();
   QMenu* templates =
-      Named(tools->addMenu(QStringLiteral("Edit .NFO template")), "EditNFOtemplate1", 1100);
+      Named(tools->addMenu(QStringLiteral("Edit .&NFO template")), "EditNFOtemplate1", 1100);
   SingleArtistTemplate1 =
-      action(templates, "SingleArtistTemplate1", "Single Artist Template", 1100);
+      action(templates, "SingleArtistTemplate1", "&Single Artist Template", 1100);
   VariousArtistTemplate1 =
-      action(templates, "VariousArtistTemplate1", "Various Artist Template", 1100);
-  EditPostingPolicy1 = action(tools, "EditPostingPolicy1", "Edit Posting Policy", 1130);
+      action(templates, "VariousArtistTemplate1", "&Various Artist Template", 1100);
+  EditSFVtemplate1 = action(tools, "EditSFVtemplate1", "Edit .&SFV Template", 1100);
+  EditPostingPolicy1 = action(tools, "EditPostingPolicy1", "Edit &Posting Policy", 1130);
   tools->addSeparator();
-  VerifySFVFile1 = action(tools, "VerifySFVFile1", "Verify .SFV File...", 1130);
+  VerifySFVFile1 = action(tools, "VerifySFVFile1", "&Verify .SFV File...", 1130);
 
   QMenu* help = Named(menuBar()->addMenu(QStringLiteral("&Help")), "Help1", 0);
   Contents2 = action(help, "Contents2", "&Help Contents", 100);

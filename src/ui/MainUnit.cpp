@@ -78,6 +78,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   connect(SingleArtistTemplate1, &QAction::triggered, this, &TFormMain::SingleArtistTemplate1Click);
   connect(VariousArtistTemplate1, &QAction::triggered, this,
           &TFormMain::VariousArtistTemplate1Click);
+  connect(EditSFVtemplate1, &QAction::triggered, this, &TFormMain::EditSFVtemplate1Click);
   connect(EditPostingPolicy1, &QAction::triggered, this, &TFormMain::EditPostingPolicy1Click);
   connect(VerifySFVFile1, &QAction::triggered, this, &TFormMain::VerifySFVFile1Click);
   connect(Contents2, &QAction::triggered, this, &TFormMain::Contents2Click);

@@ -78,6 +78,7 @@ public:
   void FromAgent1Click();
   void SingleArtistTemplate1Click();
   void VariousArtistTemplate1Click();
+  void EditSFVtemplate1Click();
   void EditPostingPolicy1Click();
   void VerifySFVFile1Click();
   // Opens a verify window on the .sfv; nullptr when it cannot be read.
@@ -213,6 +214,7 @@ public:
   QAction* FromAgent1 = nullptr;
   QAction* SingleArtistTemplate1 = nullptr;
   QAction* VariousArtistTemplate1 = nullptr;
+  QAction* EditSFVtemplate1 = nullptr;
   QAction* EditPostingPolicy1 = nullptr;
   QAction* VerifySFVFile1 = nullptr;
   QAction* Contents2 = nullptr;

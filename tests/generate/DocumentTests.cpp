@@ -132,6 +132,10 @@ TEST_F(Documents, EditCommandsCreateMissingFilesAndOpenThem) {
   Host.ExpectShellOpen(SingleArtistTemplateFileName, TShellResult::Opened);
   EditTemplate(SingleArtistTemplateFileName);
   EXPECT_EQ(Read(SingleArtistTemplateFileName), JoinTextLines(DefaultNfoTemplate(false)));
+  Host.ExpectShellOpen(SfvTemplateFileName, TShellResult::FileNotFound);
+  Host.ExpectShellOpen(SfvTemplateFileName, TShellResult::Opened);
+  EditSfvTemplate();
+  EXPECT_EQ(Read(SfvTemplateFileName), JoinTextLines(DefaultSfvTemplate()));
 
   Host.ExpectShellOpen(PostingPolicyFileName, TShellResult::FileNotFound);
   Host.ExpectShellOpen(PostingPolicyFileName, TShellResult::Opened);
