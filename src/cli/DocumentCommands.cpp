@@ -8,6 +8,7 @@
 #include "common/Host.h"
 #include "common/NaturalOrder.h"
 #include "common/RememberedListsUnit.h"
+#include "common/TextUnit.h"
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/AlbumSession.h"
@@ -247,11 +248,8 @@ TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context
   save.ChecksumProgress = ProgressLine(context, "Checksums");
   // A character the encoding cannot hold is never replaced without a word: --unmappable
   // says whether it fails the save (the default), is asked about or becomes "?".
-  std::string unmappableChoice = "fail";
-  if (const std::string* choice = arguments.Value("--unmappable"))
-    std::transform(
-        choice->begin(), choice->end(), std::back_inserter(unmappableChoice = ""),
-        [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+  const std::string* choice = arguments.Value("--unmappable");
+  const std::string unmappableChoice = choice ? FoldCase(*choice) : "fail";
   if (unmappableChoice != "fail" && unmappableChoice != "ask" && unmappableChoice != "replace") {
     context.Err << "tamberlon-cli: --unmappable takes ask, fail or replace\n";
     return TAlbumOutcome::BadUsage;
@@ -513,8 +511,8 @@ TCliCommand NfoCommand() {
   const std::vector<TCliOption> companions = CompanionOptions();
   options.insert(options.end(), companions.begin(), companions.end());
   options.push_back({"--encoding", "utf-8|cp437|windows-1252",
-                     "the .nfo's encoding (default: as the window's option); a character it "
-                     "lacks is an error, and nothing is written"});
+                     "the .nfo's encoding (default: as the window's option); for a character "
+                     "it lacks see --unmappable"});
   options.push_back({"-o", "FILE",
                      "the .nfo to write (default: the album's default name in the tracks' "
                      "folder)"});

@@ -3,9 +3,7 @@
 
 #include "common/TextUnit.h"
 
-#include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <iconv.h>
 #include <memory>
@@ -74,14 +72,9 @@ std::string_view EncodingCaption(TNfoEncoding encoding) {
 
 std::optional<TNfoEncoding> EncodingNamed(std::string_view name) {
   // A name is a word: "CP437" and "UTF-8" are as good as the lower-case forms.
-  const auto sameIgnoringCase = [](std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-      return std::tolower(static_cast<unsigned char>(x)) ==
-             std::tolower(static_cast<unsigned char>(y));
-    });
-  };
+  const std::string folded = FoldCase(name);
   for (const TEncodingNames& names : Names)
-    if (sameIgnoringCase(names.Name, name))
+    if (names.Name == folded)
       return names.Encoding;
   return std::nullopt;
 }
