@@ -14,6 +14,7 @@
 #include "generate/AlbumSession.h"
 #include "generate/CompanionTable.h"
 #include "generate/EncodingUnit.h"
+#include "generate/RecoveryCheckUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/SaveDocumentsUnit.h"
 #include "generate/SfvCheckUnit.h"
@@ -205,9 +206,51 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
   return std::nullopt;
 }
 
+// --redundancy and --block-size, with the window's redundancy as the default, and the
+// progress line; false (said why) for a value out of range.
+bool RecoveryOptions(const TCliArguments& arguments, TCliContext& context,
+                     const TPreferences& preferences, TRecoverySettings& settings) {
+  settings.Redundancy = static_cast<unsigned>(preferences.Par2Redundancy);
+  if (const std::string* text = arguments.Value("--redundancy")) {
+    const auto number = ParsePreferenceInteger(*text);
+    if (!number || *number < 1 || *number > MaximumRedundancy) {
+      context.Err << "tamberlon-cli: --redundancy takes a percentage from 1 to "
+                  << MaximumRedundancy << "\n";
+      return false;
+    }
+    settings.Redundancy = static_cast<unsigned>(*number);
+  }
+  if (const std::string* text = arguments.Value("--block-size")) {
+    const auto number = ParsePreferenceInteger(*text);
+    if (!number || *number < 4 || *number % 4 != 0 || *number > (1ll << 30)) {
+      context.Err << "tamberlon-cli: --block-size takes a multiple of 4 bytes, at most 1 GiB\n";
+      return false;
+    }
+    settings.SliceSize = static_cast<std::uint64_t>(*number);
+  }
+  if (context.ShowProgress)
+    settings.Progress = [&context, shown = -1](std::uint64_t done, std::uint64_t total) mutable {
+      const int percent = total ? static_cast<int>(done * 100 / total) : 100;
+      if (percent != shown) {
+        shown = percent;
+        context.Err << "\rRecovery files " << percent << "%" << (percent == 100 ? "\n" : "")
+                    << std::flush;
+      }
+      return true;
+    };
+  return true;
+}
+
+const std::vector<TCliOption> RecoveryOptionList = {
+    {"--redundancy", "PERCENT",
+     "recovery data as a percentage of the files, 1 to 100 (default: as the window's option, "
+     "10)"},
+    {"--block-size", "BYTES", "the recovery files' block size (default: about 2,000 blocks)"}};
+
 // Without --force an existing document is kept and named; the others are still written.
-bool Kept(const std::string& path, const TCliArguments& arguments, TCliContext& context) {
-  if (arguments.Has("--force") || !FileExists(path)) // a device or pipe is written into
+bool Kept(const std::string& path, bool exists, const TCliArguments& arguments,
+          TCliContext& context) {
+  if (arguments.Has("--force") || !exists) // a device or pipe is written into
     return false;
   context.Err << "tamberlon-cli: " << path << ": exists; use --force to replace it\n";
   return true;
@@ -246,6 +289,8 @@ TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context
     save.TemplatePath = *templatePath;
   }
   save.ChecksumProgress = ProgressLine(context, "Checksums");
+  if (!RecoveryOptions(arguments, context, session.Preferences, save.Recovery))
+    return TAlbumOutcome::BadUsage;
   // A character the encoding cannot hold is never replaced without a word: --unmappable
   // says whether it fails the save (the default), is asked about or becomes "?".
   const std::string* choice = arguments.Value("--unmappable");
@@ -292,7 +337,7 @@ TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context
   answers.ReplaceExisting = arguments.Has("--force");
   // An album whose .nfo is there but a companion missing is completed, not skipped.
   for (const TDocument& document : plan.Documents)
-    if (document.Exists && Kept(document.Path, arguments, context))
+    if (document.Exists && Kept(document.Path, true, arguments, context))
       answers.Keep.push_back(document.Path);
   if (!plan.Problem && answers.Keep.size() == plan.Documents.size())
     return TAlbumOutcome::Skipped;
@@ -452,7 +497,7 @@ int RunSfv(const TCliArguments& arguments, TCliContext& context) {
     context.Out << bytes;
     return 0;
   }
-  if (Kept(path, arguments, context))
+  if (Kept(path, FileExists(path), arguments, context))
     return 1;
   std::vector<TInputFile> inputs;
   for (const TTrackEntry& track : album.Tracks)
@@ -467,8 +512,55 @@ int RunSfv(const TCliArguments& arguments, TCliContext& context) {
   return 0;
 }
 
+int RunPar2(const TCliArguments& arguments, TCliContext& context) {
+  TAlbumRun run;
+  if (const auto failed = BuildAlbum(arguments, context, false, run))
+    return *failed == TAlbumOutcome::BadUsage ? 2 : 1;
+  TAlbumInfo& album = run.Session.Album();
+  TRecoverySettings settings;
+  if (!RecoveryOptions(arguments, context, run.Session.Preferences, settings))
+    return 2;
+  const std::string* output = arguments.Value("-o");
+  const std::string path =
+      output ? *output : CompanionPath(run.Folder + album.DefaultFileName(), ".par2");
+  if (Kept(path, RecoveryFilesExist(path), arguments, context))
+    return 1;
+  std::vector<TInputFile> inputs;
+  for (const TTrackEntry& track : album.Tracks)
+    inputs.push_back({"track", track.Path});
+  const TSaveResult written =
+      WriteDocuments({{".par2", path, {}}}, inputs, arguments.Has("--force"), settings);
+  if (!written.Saved) {
+    CurrentHost().ShowFileMessage(TMessageKind::Error, written.Message, written.Path);
+    return 1;
+  }
+  for (const std::string& file : written.Written)
+    context.Out << file << "\n";
+  return 0;
+}
+
+// A .par2: each file of its set, then the recovery blocks found and whether they suffice.
+int RunRecoveryCheck(const std::string& path, TCliContext& context) {
+  if (!FileExists(path)) {
+    ShowError(ecOpenForReading, path);
+    return 1;
+  }
+  const auto check = CheckRecoverySet(path);
+  if (!check) {
+    CurrentHost().ShowFileMessage(
+        TMessageKind::Error, "This file holds no intact description of a PAR2 recovery set", path);
+    return 1;
+  }
+  for (const TRecoveryFileCheck& file : check->Files)
+    context.Out << RecoveryFileLine(file) << "\n";
+  context.Out << RecoveryCheckSummary(*check) << "\n";
+  return check->AllOk() ? 0 : 1;
+}
+
 int RunCheck(const TCliArguments& arguments, TCliContext& context) {
   const std::string& path = arguments.Operands.front();
+  if (FoldCase(path).ends_with(".par2"))
+    return RunRecoveryCheck(path, context);
   const std::string folder = path.substr(0, path.rfind('/') + 1);
   std::size_t verified = 0;
   std::size_t failures = 0;
@@ -510,6 +602,7 @@ TCliCommand NfoCommand() {
   options.push_back({"--template", "FILE", "expand this template instead"});
   const std::vector<TCliOption> companions = CompanionOptions();
   options.insert(options.end(), companions.begin(), companions.end());
+  options.insert(options.end(), RecoveryOptionList.begin(), RecoveryOptionList.end());
   options.push_back({"--encoding", "utf-8|cp437|windows-1252",
                      "the .nfo's encoding (default: as the window's option); for a character "
                      "it lacks see --unmappable"});
@@ -542,13 +635,32 @@ TCliCommand SfvCommand() {
   return command;
 }
 
+TCliCommand Par2Command() {
+  TCliCommand command{.Name = "par2",
+                      .Summary = "write PAR2 recovery files for files",
+                      .Operands = "FILE...",
+                      .Description = "Writes a PAR 2.0 recovery set for the files: BASE.par2 "
+                                     "and the volumes BASE.volS+C.par2 (default BASE: the "
+                                     "album's default name, in the tracks' folder). The files "
+                                     "must lie in that folder or below it.",
+                      .Run = RunPar2};
+  command.Options = {{"-o", "BASE.par2", "the index file to write; the volumes go beside it"},
+                     {"--force", "", "replace existing recovery files"}};
+  command.Options.insert(command.Options.end(), RecoveryOptionList.begin(),
+                         RecoveryOptionList.end());
+  command.Options.insert(command.Options.end(), SortOptions.begin(), SortOptions.end());
+  return command;
+}
+
 TCliCommand CheckCommand() {
   return {.Name = "check",
-          .Summary = "verify the files an .sfv lists",
-          .Operands = "FILE.sfv",
+          .Summary = "verify the files an .sfv lists or a .par2 protects",
+          .Operands = "FILE.sfv|FILE.par2",
           .Description = "Verifies every file an .sfv lists (names relative to its folder). Exit "
                          "status 1 unless every entry was verified: a mismatch, a missing file "
-                         "or a line that is no entry.",
+                         "or a line that is no entry. A .par2's files are each OK, DAMAGED or "
+                         "MISSING, with the recovery blocks beside it and whether they can "
+                         "repair them (with a PAR2 client).",
           .MinimumOperands = 1,
           .MaximumOperands = 1,
           .Run = RunCheck};

@@ -10,6 +10,7 @@
 
 TCliCommand NfoCommand();
 TCliCommand SfvCommand();
+TCliCommand Par2Command();
 TCliCommand CheckCommand();
 
 // The reader's idle moments as a progress line on stderr, when a terminal shows it.

@@ -179,6 +179,7 @@ struct TFileSet::TStaged {
   bool Direct = false;
   bool Append = false;
   bool Replaces = false; // a regular file is there and may be replaced
+  bool Sealed = false;   // its bytes reached the disk
   int Descriptor = -1;
   std::string TemporaryName; // empty for an unnamed temporary file
   int TemporarySlot = -1;
@@ -211,6 +212,20 @@ void TFileSet::Discard() {
 }
 
 TWriteResult TFileSet::Add(const std::string& path, std::string_view bytes, TWriteMode mode) {
+  std::size_t index = 0;
+  const TWriteResult opened = Open(path, mode, index);
+  if (opened != TWriteResult::Written)
+    return opened;
+  if (!WriteAt(index, 0, bytes) || !Seal(Staged[index])) {
+    const int error = errno;
+    Drop(index);
+    errno = error;
+    return TWriteResult::Failed;
+  }
+  return TWriteResult::Written;
+}
+
+TWriteResult TFileSet::Open(const std::string& path, TWriteMode mode, std::size_t& index) {
   const TTarget target = ResolveTarget(path);
   if (target.Problem != TWriteResult::Written)
     return target.Problem;
@@ -220,7 +235,7 @@ TWriteResult TFileSet::Add(const std::string& path, std::string_view bytes, TWri
   if (target.Direct) { // nothing is replaced there, whatever the mode
     staged.Direct = true;
     staged.Append = target.Append;
-    staged.Bytes = std::string(bytes);
+    index = Staged.size();
     Staged.push_back(std::move(staged));
     return TWriteResult::Written;
   }
@@ -251,25 +266,61 @@ TWriteResult TFileSet::Add(const std::string& path, std::string_view bytes, TWri
   if (target.Exists) // only root may give a file away: anyone else's copy is theirs
       [[maybe_unused]]
     const int owned = ::fchown(staged.Descriptor, target.Status.st_uid, target.Status.st_gid);
-  struct stat written {};
-  const bool ok = ::fchmod(staged.Descriptor, permissions) == 0 &&
-                  WriteAll(staged.Descriptor, bytes) && ::fsync(staged.Descriptor) == 0 &&
-                  ::fstat(staged.Descriptor, &written) == 0;
-  staged.Device = written.st_dev;
-  staged.Inode = written.st_ino;
+  struct stat created {};
+  const bool ok =
+      ::fchmod(staged.Descriptor, permissions) == 0 && ::fstat(staged.Descriptor, &created) == 0;
+  staged.Device = created.st_dev;
+  staged.Inode = created.st_ino;
+  index = Staged.size();
   Staged.push_back(std::move(staged));
   if (!ok) {
     const int error = errno;
-    TStaged& failed = Staged.back();
-    ::close(failed.Descriptor);
-    if (!failed.TemporaryName.empty())
-      ::unlink(failed.TemporaryName.c_str());
-    ForgetName(failed.TemporarySlot);
-    Staged.pop_back();
+    Drop(index);
     errno = error;
     return TWriteResult::Failed;
   }
   return TWriteResult::Written;
+}
+
+bool TFileSet::WriteAt(std::size_t index, std::uint64_t offset, std::string_view bytes) {
+  if (index >= Staged.size())
+    return false;
+  TStaged& staged = Staged[index];
+  if (staged.Direct) { // kept until the commit writes it
+    if (staged.Bytes.size() < offset + bytes.size())
+      staged.Bytes.resize(offset + bytes.size());
+    staged.Bytes.replace(offset, bytes.size(), bytes);
+    return true;
+  }
+  while (!bytes.empty()) {
+    const ssize_t written =
+        ::pwrite(staged.Descriptor, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (written < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+    offset += static_cast<std::uint64_t>(written);
+  }
+  return true;
+}
+
+bool TFileSet::Seal(TStaged& staged) {
+  if (staged.Direct || staged.Sealed)
+    return true;
+  staged.Sealed = ::fsync(staged.Descriptor) == 0;
+  return staged.Sealed;
+}
+
+void TFileSet::Drop(std::size_t index) {
+  TStaged& failed = Staged[index];
+  if (failed.Descriptor >= 0)
+    ::close(failed.Descriptor);
+  if (!failed.TemporaryName.empty())
+    ::unlink(failed.TemporaryName.c_str());
+  ForgetName(failed.TemporarySlot);
+  Staged.erase(Staged.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 namespace {
@@ -314,6 +365,10 @@ TWriteResult TFileSet::Commit(std::string* failedPath) {
   for (TStaged& s : Staged) {
     if (s.Direct)
       continue;
+    if (!Seal(s)) { // the data is on the disk before any name leads to it
+      fail(TWriteResult::Failed, s);
+      break;
+    }
     const bool unnamed = s.TemporaryName.empty();
     const std::string source = unnamed ? DescriptorPath(s.Descriptor) : s.TemporaryName;
     struct stat now {};

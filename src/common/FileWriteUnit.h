@@ -42,6 +42,11 @@ public:
   // before anything is in place). A character device or pipe is written at the commit.
   TWriteResult Add(const std::string& path, std::string_view bytes,
                    TWriteMode mode = TWriteMode::Replace);
+  // A file made piece by piece (too large to hold whole): staged empty now, written with
+  // WriteAt before the commit. index names it for WriteAt.
+  TWriteResult Open(const std::string& path, TWriteMode mode, std::size_t& index);
+  bool WriteAt(std::size_t index, std::uint64_t offset, std::string_view bytes);
+
   // Puts every staged file in place, in the order added; the path that failed, if any.
   TWriteResult Commit(std::string* failedPath = nullptr);
 
@@ -52,6 +57,8 @@ public:
 private:
   struct TStaged;
   void Discard();
+  bool Seal(TStaged& staged);
+  void Drop(std::size_t index);
   std::vector<TStaged> Staged;
 };
 

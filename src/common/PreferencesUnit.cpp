@@ -133,6 +133,9 @@ TPreferences ReadPreferences(const std::string& path,
     boolean(key.c_str(), value);
   boolean("LivePreview", preferences.LivePreview);
   textValue(MenuPrefs, "NfoEncoding", preferences.NfoEncoding);
+  if (const char* text = ini.GetValue(MenuPrefs, "Par2Redundancy"))
+    if (const auto number = ParsePreferenceInteger(text); number && *number >= 1 && *number <= 100)
+      preferences.Par2Redundancy = static_cast<int>(*number);
   textValue(MenuPrefs, "InitialDir", preferences.InitialDir);
   textValue(MenuPrefs, "NewsGroupFilter", preferences.NewsGroupFilter);
   textValue(MenuPrefs, "LastGroupAdded", preferences.LastGroupAdded);
@@ -161,6 +164,7 @@ bool WritePreferences(const std::string& path, const TPreferences& preferences) 
     boolean(key.c_str(), value);
   boolean("LivePreview", preferences.LivePreview);
   ini.SetValue(MenuPrefs, "NfoEncoding", preferences.NfoEncoding.c_str());
+  ini.SetValue(MenuPrefs, "Par2Redundancy", std::to_string(preferences.Par2Redundancy).c_str());
   ini.SetValue(MenuPrefs, "InitialDir", preferences.InitialDir.c_str());
   ini.SetValue(MenuPrefs, "NewsGroupFilter", preferences.NewsGroupFilter.c_str());
   ini.SetValue(MenuPrefs, "LastGroupAdded", preferences.LastGroupAdded.c_str());

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The preferences file: two sections, twelve keys, beside the program.
+// The preferences file: two sections of keys, beside the program.
 #include <map>
 #include <optional>
 #include <span>
@@ -18,6 +18,7 @@ struct TPreferences {
   // off unless the file says otherwise.
   std::map<std::string, bool, std::less<>> Switches;
   std::string NfoEncoding = "utf-8";
+  int Par2Redundancy = 10; // percent, 1 to 100
   std::string InitialDir;
   std::string NewsGroupFilter = "mp3";
   std::string LastGroupAdded;
@@ -36,7 +37,7 @@ inline constexpr const char* PreferencesFileName = "tamberlon.INI";
 // are read whole. The switches are read by these keys.
 TPreferences ReadPreferences(const std::string& path,
                              std::span<const std::string_view> switchKeys = {});
-// Keeps what the file holds besides the twelve keys; written whole or not at all.
+// Keeps what the file holds besides its own keys; written whole or not at all.
 bool WritePreferences(const std::string& path, const TPreferences& preferences);
 
 // Comma text: entries separated by commas; one holding a blank, comma, quote or control

@@ -18,6 +18,9 @@ const std::array<TCompanion, CompanionCount> Companions = {{
      [](TAlbumInfo& album, const std::string& path) {
        return M3uText(album, FolderPart(path));
      }},
+    {".par2", ".par2", "MakePAR2", "GeneratePAR2files1", "Generate .PAR2 recovery files also",
+     "--par2", "also write PAR2 recovery files for the tracks and the documents", "", false,
+     nullptr, nullptr, true},
 }};
 
 std::optional<std::size_t> CompanionNamed(std::string_view role) {

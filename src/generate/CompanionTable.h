@@ -28,9 +28,12 @@ struct TCompanion {
   void (*PrepareTemplate)() = nullptr;
   // The document's bytes for the album, to be written at path.
   std::string (*Make)(TAlbumInfo& album, const std::string& path) = nullptr;
+  // Recovery files for the tracks and the other documents, made last from their bytes
+  // (Make is unused).
+  bool Recovery = false;
 };
 
-inline constexpr std::size_t CompanionCount = 2;
+inline constexpr std::size_t CompanionCount = 3;
 extern const std::array<TCompanion, CompanionCount> Companions;
 
 // Which companions a save writes, by the table's order.

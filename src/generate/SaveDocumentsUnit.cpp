@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <variant>
 
 namespace {
 bool UsesVariousArtistsTemplate(const TAlbumInfo& album, const TSaveRequest& request) {
@@ -63,6 +64,41 @@ std::optional<TSaveResult> Collision(const std::vector<TDocument>& documents,
     identities.push_back(identity);
   }
   return std::nullopt;
+}
+
+bool IsRecoveryRole(std::string_view role) {
+  const auto row = CompanionNamed(role);
+  return row && Companions[*row].Recovery;
+}
+
+// The recovery files of the tracks and of the documents being written, staged in the set;
+// their paths, or the problem that keeps the save from writing anything.
+std::variant<std::vector<std::string>, TSaveResult>
+StageRecoveryFiles(const std::vector<TDocument>& documents, const std::vector<TInputFile>& inputs,
+                   const TDocument& index, const TRecoverySettings& settings, TFileSet& set,
+                   TWriteMode mode) {
+  std::vector<TRecoveryInput> protectedFiles;
+  const auto add = [&](const std::string& path, std::string_view bytes, bool inMemory) {
+    const auto name = NameInFolderOf(index.Path, path);
+    if (name)
+      protectedFiles.push_back({*name, inMemory ? std::string() : path, bytes});
+    return name.has_value();
+  };
+  for (const TInputFile& input : inputs)
+    if (input.Role == "track" && !add(input.Path, {}, false))
+      return Problem("The recovery files can only name files in their folder or below it, and "
+                     "this track is elsewhere; nothing was saved",
+                     input.Path);
+  for (const TDocument& document : documents)
+    if (!IsRecoveryRole(document.Role))
+      add(document.Path, document.Bytes, true);
+  TRecoveryResult made = StageRecoverySet(protectedFiles, index.Path, settings, set, mode);
+  if (made.Outcome == TRecoveryOutcome::Staged)
+    return made.Paths;
+  TSaveResult result = Problem(RecoveryProblem(made), made.Path);
+  result.Exists = made.Write == TWriteResult::Exists;
+  result.Cancelled = made.Outcome == TRecoveryOutcome::Cancelled;
+  return result;
 }
 
 std::vector<TInputFile> AlbumInputs(const TAlbumInfo& album, const TSaveRequest& request) {
@@ -117,7 +153,8 @@ std::vector<TDocument> PlannedDocuments(const TSaveRequest& request) {
   for (std::size_t i = 0; i < Companions.size(); ++i)
     if (request.Companions[i]) {
       const std::string path = CompanionPath(request.NfoPath, Companions[i].Extension);
-      documents.push_back({std::string(Companions[i].Role), path, {}, FileExists(path)});
+      const bool exists = Companions[i].Recovery ? RecoveryFilesExist(path) : FileExists(path);
+      documents.push_back({std::string(Companions[i].Role), path, {}, exists});
     }
   return documents;
 }
@@ -185,18 +222,32 @@ std::optional<TSaveResult> UnlistableTrackName(const TAlbumInfo& album,
 }
 
 TSaveResult WriteDocuments(const std::vector<TDocument>& documents,
-                           const std::vector<TInputFile>& inputs, bool replaceExisting) {
+                           const std::vector<TInputFile>& inputs, bool replaceExisting,
+                           const TRecoverySettings& recovery) {
   if (auto collision = Collision(documents, inputs))
     return *collision;
   TFileSet set;
   const TWriteMode mode = replaceExisting ? TWriteMode::Replace : TWriteMode::CreateOnly;
   TWriteResult written = TWriteResult::Written;
   std::string failed;
-  for (const TDocument& document : documents)
+  const TDocument* recoveryIndex = nullptr;
+  for (const TDocument& document : documents) {
+    if (IsRecoveryRole(document.Role)) {
+      recoveryIndex = &document;
+      continue;
+    }
     if ((written = set.Add(document.Path, document.Bytes, mode)) != TWriteResult::Written) {
       failed = document.Path;
       break;
     }
+  }
+  std::vector<std::string> recoveryPaths;
+  if (written == TWriteResult::Written && recoveryIndex) {
+    const auto staged = StageRecoveryFiles(documents, inputs, *recoveryIndex, recovery, set, mode);
+    if (std::holds_alternative<TSaveResult>(staged))
+      return std::get<TSaveResult>(staged);
+    recoveryPaths = std::get<std::vector<std::string>>(staged);
+  }
   if (written == TWriteResult::Written)
     written = set.Commit(&failed);
   if (written == TWriteResult::Exists) {
@@ -212,7 +263,9 @@ TSaveResult WriteDocuments(const std::vector<TDocument>& documents,
   TSaveResult result;
   result.Saved = true;
   for (const TDocument& document : documents)
-    result.Written.push_back(document.Path);
+    if (!IsRecoveryRole(document.Role))
+      result.Written.push_back(document.Path);
+  result.Written.insert(result.Written.end(), recoveryPaths.begin(), recoveryPaths.end());
   return result;
 }
 
@@ -225,6 +278,8 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
   if (auto collision = Collision(documents, inputs)) // before any checksum is read
     return *collision;
   for (TDocument& document : documents) {
+    if (IsRecoveryRole(document.Role))
+      continue; // made from the others as they are written
     if (document.Role == ".nfo") {
       if (const auto unread = ComputeChecksumsTheNfoUses(album, request))
         return Problem("The checksum of this track could not be read; nothing was saved", *unread);
@@ -238,7 +293,7 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
         return Problem("The checksum of this track could not be read; nothing was saved", *unread);
     document.Bytes = companion.Make(album, document.Path);
   }
-  return WriteDocuments(documents, inputs, replaceExisting);
+  return WriteDocuments(documents, inputs, replaceExisting, request.Recovery);
 }
 
 std::string ReplaceQuestion(const std::string& path) {

@@ -8,6 +8,7 @@
 #include "generate/AlbumUnit.h"
 #include "generate/CompanionTable.h"
 #include "generate/EncodingUnit.h"
+#include "generate/RecoverySetUnit.h"
 
 #include <functional>
 #include <optional>
@@ -27,6 +28,8 @@ struct TSaveRequest {
   std::string TemplatePath;
   // Tracks without a checksum yet: progress(done, total) while they are computed.
   std::function<void(std::size_t, std::size_t)> ChecksumProgress;
+  // The recovery files' redundancy, slice size and progress.
+  TRecoverySettings Recovery;
 };
 
 // One file a save writes, and one file it reads.
@@ -45,7 +48,8 @@ struct TInputFile {
 // anything (the message and the file or files it names, one a line).
 struct TSaveResult {
   bool Saved = false;
-  bool Exists = false; // create-only, and a file had the name of one of the documents
+  bool Exists = false;    // create-only, and a file had the name of one of the documents
+  bool Cancelled = false; // the user stopped it
   std::vector<std::string> Written;
   std::string Message;
   std::string Path;
@@ -104,8 +108,11 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
 
 // Writes prepared documents as one set, after checking that no two of them, and none of
 // them and an input, are the same file.
+// A ".par2" document stands for the recovery files of the tracks and the other documents,
+// made with these settings.
 TSaveResult WriteDocuments(const std::vector<TDocument>& documents,
-                           const std::vector<TInputFile>& inputs, bool replaceExisting);
+                           const std::vector<TInputFile>& inputs, bool replaceExisting,
+                           const TRecoverySettings& recovery = {});
 
 // The problem a track's file name makes for the lists that name it: a control character
 // (a line break would split the entry) in any document, a companion's comment mark at

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Checking the files of a PAR 2.0 recovery set against it: each file OK, DAMAGED (how
+// many of its slices differ) or MISSING, and whether the recovery slices in the set's
+// files beside it are enough to repair the set. Repairing is left to PAR2 clients. A
+// ".par2" usually comes from elsewhere: it is read through the packet reader, which keeps
+// nothing sized by the file, and names only files inside its own folder.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class TRecoveryFileState { Ok, Damaged, Missing, Unsafe };
+
+struct TRecoveryFileCheck {
+  std::string Name;
+  TRecoveryFileState State = TRecoveryFileState::Missing;
+  std::uint64_t Slices = 0;
+  std::uint64_t DamagedSlices = 0; // all of them for a missing file
+};
+
+struct TRecoveryCheck {
+  std::vector<TRecoveryFileCheck> Files;
+  std::uint64_t RecoverySlices = 0; // intact and distinct, in the files of the set
+  std::uint64_t NeededSlices = 0;
+  bool Cancelled = false;
+  bool AllOk() const;
+  bool Repairable() const { return RecoverySlices >= NeededSlices; }
+};
+
+struct TRecoveryCheckCallbacks {
+  // The files of the set and the bytes they should hold, once the set is read.
+  std::function<void(const std::vector<TRecoveryFileCheck>& files, std::uint64_t bytes)> Listed;
+  std::function<void(std::size_t index, const TRecoveryFileCheck& file)> Checked;
+  std::function<void(std::uint64_t done)> Progress;
+};
+
+// Reads the set of the .par2 (and every "<base>*.par2" beside it) and checks its files;
+// nothing when no intact description of a set is found.
+std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
+                                               const TRecoveryCheckCallbacks& callbacks = {},
+                                               const std::atomic<bool>* cancelled = nullptr);
+
+// "OK", "DAMAGED", "MISSING" or "UNSAFE"; a damaged file's line adds its slice count.
+const char* RecoveryStateWord(TRecoveryFileState state);
+std::string RecoveryFileLine(const TRecoveryFileCheck& file);
+// "2 OK, 1 bad; 36 recovery blocks, 12 needed: repairable": the command line's last line
+// and the verify window's totals.
+std::string RecoveryCheckSummary(const TRecoveryCheck& check);

@@ -1,0 +1,252 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "generate/RecoveryField.h"
+
+#include <array>
+#include <cstring>
+#include <immintrin.h>
+
+namespace {
+constexpr std::uint32_t Generator = 0x1100B;
+constexpr std::uint32_t Order = 65535; // the multiplicative group's
+
+struct TLogTables {
+  std::array<std::uint16_t, 65536> Log{};
+  std::array<std::uint16_t, 2 * 65536> Exp{}; // twice over: a sum of two logs needs no modulo
+};
+
+const TLogTables& Tables() {
+  static const TLogTables tables = [] {
+    TLogTables t;
+    std::uint32_t x = 1;
+    for (std::uint32_t i = 0; i < Order; ++i) {
+      t.Exp[i] = static_cast<std::uint16_t>(x);
+      t.Log[x] = static_cast<std::uint16_t>(i);
+      x <<= 1;
+      if (x & 0x10000)
+        x ^= Generator;
+    }
+    for (std::uint32_t i = Order; i < t.Exp.size(); ++i)
+      t.Exp[i] = t.Exp[i - Order];
+    return t;
+  }();
+  return tables;
+}
+
+void ScalarMultiplyAccumulate(std::span<std::uint8_t> destination,
+                              std::span<const std::uint8_t* const> sources,
+                              std::span<const TGfFactor> factors) {
+  // A product is the sum of its low byte's and its high byte's: two small tables a factor.
+  std::array<std::uint16_t, 256> low{}, high{};
+  for (std::size_t s = 0; s < sources.size(); ++s) {
+    if (factors[s].Value == 0)
+      continue;
+    for (std::uint32_t b = 0; b < 256; ++b) {
+      low[b] = GfMultiply(factors[s].Value, static_cast<std::uint16_t>(b));
+      high[b] = GfMultiply(factors[s].Value, static_cast<std::uint16_t>(b << 8));
+    }
+    const std::uint8_t* source = sources[s];
+    for (std::size_t group = 0; group + GfGroupBytes <= destination.size(); group += GfGroupBytes)
+      for (std::size_t i = 0; i < 64; ++i) {
+        const std::uint16_t product = low[source[group + i]] ^ high[source[group + 64 + i]];
+        destination[group + i] ^= static_cast<std::uint8_t>(product);
+        destination[group + 64 + i] ^= static_cast<std::uint8_t>(product >> 8);
+      }
+  }
+}
+
+// Up to this many sources at once: the sums stay in registers across them.
+constexpr std::size_t SourcesPerRound = 16;
+
+__attribute__((target("avx2,gfni"))) void
+GfniAvx2MultiplyAccumulate(std::span<std::uint8_t> destination,
+                           std::span<const std::uint8_t* const> sources,
+                           std::span<const TGfFactor> factors) {
+  for (std::size_t first = 0; first < sources.size(); first += SourcesPerRound) {
+    const std::size_t count = std::min(SourcesPerRound, sources.size() - first);
+    // Each group as two halves of 32 words: low bytes at +0 and +32, high at +64 and +96.
+    for (std::size_t at = 0; at + 32 <= destination.size();
+         at += at % GfGroupBytes == 0 ? 32 : 96) {
+      auto* low = reinterpret_cast<__m256i*>(destination.data() + at);
+      auto* high = reinterpret_cast<__m256i*>(destination.data() + at + 64);
+      __m256i sumLow = _mm256_loadu_si256(low);
+      __m256i sumHigh = _mm256_loadu_si256(high);
+      for (std::size_t s = 0; s < count; ++s) {
+        const TGfFactor& f = factors[first + s];
+        const std::uint8_t* source = sources[first + s] + at;
+        const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
+        const __m256i h = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + 64));
+        sumLow = _mm256_xor_si256(
+            sumLow,
+            _mm256_xor_si256(_mm256_gf2p8affine_epi64_epi8(
+                                 l, _mm256_set1_epi64x(static_cast<long long>(f.LowFromLow)), 0),
+                             _mm256_gf2p8affine_epi64_epi8(
+                                 h, _mm256_set1_epi64x(static_cast<long long>(f.LowFromHigh)), 0)));
+        sumHigh = _mm256_xor_si256(
+            sumHigh, _mm256_xor_si256(
+                         _mm256_gf2p8affine_epi64_epi8(
+                             l, _mm256_set1_epi64x(static_cast<long long>(f.HighFromLow)), 0),
+                         _mm256_gf2p8affine_epi64_epi8(
+                             h, _mm256_set1_epi64x(static_cast<long long>(f.HighFromHigh)), 0)));
+      }
+      _mm256_storeu_si256(low, sumLow);
+      _mm256_storeu_si256(high, sumHigh);
+    }
+  }
+}
+
+__attribute__((target("avx512f,avx512bw,gfni"))) void
+GfniAvx512MultiplyAccumulate(std::span<std::uint8_t> destination,
+                             std::span<const std::uint8_t* const> sources,
+                             std::span<const TGfFactor> factors) {
+  for (std::size_t first = 0; first < sources.size(); first += SourcesPerRound) {
+    const std::size_t count = std::min(SourcesPerRound, sources.size() - first);
+    for (std::size_t at = 0; at + GfGroupBytes <= destination.size(); at += GfGroupBytes) {
+      std::uint8_t* out = destination.data() + at;
+      __m512i sumLow = _mm512_loadu_si512(out);
+      __m512i sumHigh = _mm512_loadu_si512(out + 64);
+      for (std::size_t s = 0; s < count; ++s) {
+        const TGfFactor& f = factors[first + s];
+        const std::uint8_t* source = sources[first + s] + at;
+        const __m512i l = _mm512_loadu_si512(source);
+        const __m512i h = _mm512_loadu_si512(source + 64);
+        // a ^ b ^ c in one instruction
+        sumLow = _mm512_ternarylogic_epi64(
+            sumLow,
+            _mm512_gf2p8affine_epi64_epi8(
+                l, _mm512_set1_epi64(static_cast<long long>(f.LowFromLow)), 0),
+            _mm512_gf2p8affine_epi64_epi8(
+                h, _mm512_set1_epi64(static_cast<long long>(f.LowFromHigh)), 0),
+            0x96);
+        sumHigh = _mm512_ternarylogic_epi64(
+            sumHigh,
+            _mm512_gf2p8affine_epi64_epi8(
+                l, _mm512_set1_epi64(static_cast<long long>(f.HighFromLow)), 0),
+            _mm512_gf2p8affine_epi64_epi8(
+                h, _mm512_set1_epi64(static_cast<long long>(f.HighFromHigh)), 0),
+            0x96);
+      }
+      _mm512_storeu_si512(out, sumLow);
+      _mm512_storeu_si512(out + 64, sumHigh);
+    }
+  }
+}
+} // namespace
+
+std::uint16_t GfMultiply(std::uint16_t a, std::uint16_t b) {
+  if (a == 0 || b == 0)
+    return 0;
+  const TLogTables& t = Tables();
+  return t.Exp[std::uint32_t{t.Log[a]} + t.Log[b]];
+}
+
+std::uint16_t GfPower(std::uint16_t a, std::uint32_t n) {
+  if (n == 0)
+    return 1;
+  if (a == 0)
+    return 0;
+  const TLogTables& t = Tables();
+  return t.Exp[static_cast<std::uint32_t>((std::uint64_t{t.Log[a]} * n) % Order)];
+}
+
+std::uint16_t InputSliceConstant(std::uint32_t n) {
+  // The n-th exponent that no multiple of 3, 5, 17 or 257 is; the tables make a search cheap.
+  static const std::array<std::uint16_t, 32768> exponents = [] {
+    std::array<std::uint16_t, 32768> e{};
+    std::uint32_t candidate = 0;
+    for (std::uint16_t& exponent : e) {
+      do
+        ++candidate;
+      while (candidate % 3 == 0 || candidate % 5 == 0 || candidate % 17 == 0 ||
+             candidate % 257 == 0);
+      exponent = static_cast<std::uint16_t>(candidate);
+    }
+    return e;
+  }();
+  return Tables().Exp[exponents[n % exponents.size()]];
+}
+
+bool GfMethodRuns(TGfMethod method) {
+  switch (method) {
+  case TGfMethod::Scalar:
+    return true;
+  case TGfMethod::GfniAvx2:
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("gfni");
+  case TGfMethod::GfniAvx512:
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("gfni");
+  }
+  return false;
+}
+
+TGfMethod FastestGfMethod() {
+  static const TGfMethod fastest = GfMethodRuns(TGfMethod::GfniAvx512) ? TGfMethod::GfniAvx512
+                                   : GfMethodRuns(TGfMethod::GfniAvx2) ? TGfMethod::GfniAvx2
+                                                                       : TGfMethod::Scalar;
+  return fastest;
+}
+
+std::string_view GfMethodName(TGfMethod method) {
+  switch (method) {
+  case TGfMethod::Scalar:
+    return "tables";
+  case TGfMethod::GfniAvx2:
+    return "GFNI (AVX2)";
+  case TGfMethod::GfniAvx512:
+    return "GFNI (AVX-512)";
+  }
+  return "";
+}
+
+void ToGfLayout(std::span<std::uint8_t> region) {
+  std::array<std::uint8_t, GfGroupBytes> group{};
+  for (std::size_t at = 0; at + GfGroupBytes <= region.size(); at += GfGroupBytes) {
+    for (std::size_t i = 0; i < 64; ++i) {
+      group[i] = region[at + 2 * i];
+      group[64 + i] = region[at + 2 * i + 1];
+    }
+    std::memcpy(region.data() + at, group.data(), GfGroupBytes);
+  }
+}
+
+void FromGfLayout(std::span<std::uint8_t> region) {
+  std::array<std::uint8_t, GfGroupBytes> group{};
+  for (std::size_t at = 0; at + GfGroupBytes <= region.size(); at += GfGroupBytes) {
+    for (std::size_t i = 0; i < 64; ++i) {
+      group[2 * i] = region[at + i];
+      group[2 * i + 1] = region[at + 64 + i];
+    }
+    std::memcpy(region.data() + at, group.data(), GfGroupBytes);
+  }
+}
+
+TGfFactor PrepareGfFactor(std::uint16_t value) {
+  std::array<std::uint16_t, 16> column{}; // the product of each input bit
+  for (int j = 0; j < 16; ++j)
+    column[j] = GfMultiply(value, static_cast<std::uint16_t>(1u << j));
+  // GF2P8AFFINEQB takes the row of output bit i in byte 7 - i.
+  const auto block = [&](int outBase, int inBase) {
+    std::uint64_t m = 0;
+    for (int i = 0; i < 8; ++i) {
+      std::uint64_t row = 0;
+      for (int j = 0; j < 8; ++j)
+        if ((column[inBase + j] >> (outBase + i)) & 1)
+          row |= std::uint64_t{1} << j;
+      m |= row << (8 * (7 - i));
+    }
+    return m;
+  };
+  return {value, block(0, 0), block(0, 8), block(8, 0), block(8, 8)};
+}
+
+void GfMultiplyAccumulate(std::span<std::uint8_t> destination,
+                          std::span<const std::uint8_t* const> sources,
+                          std::span<const TGfFactor> factors, TGfMethod method) {
+  switch (method) {
+  case TGfMethod::GfniAvx512:
+    return GfniAvx512MultiplyAccumulate(destination, sources, factors);
+  case TGfMethod::GfniAvx2:
+    return GfniAvx2MultiplyAccumulate(destination, sources, factors);
+  case TGfMethod::Scalar:
+    return ScalarMultiplyAccumulate(destination, sources, factors);
+  }
+}

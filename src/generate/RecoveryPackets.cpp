@@ -1,0 +1,275 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "generate/RecoveryPackets.h"
+
+#include "common/ByteReader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+void PutLittleEndian(std::string& out, std::uint64_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i)
+    out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+void PutHash(std::string& out, const TMd5Hash& hash) {
+  out.append(reinterpret_cast<const char*>(hash.data()), hash.size());
+}
+
+// Strings end on a 4-byte boundary, padded with zeros.
+void PadToFour(std::string& out) {
+  while (out.size() % 4 != 0)
+    out += '\0';
+}
+
+std::uint64_t LittleEndian(std::span<const std::uint8_t> bytes, std::size_t at, int count) {
+  std::uint64_t value = 0;
+  for (int i = count; i-- > 0;)
+    value = (value << 8) | (at + static_cast<std::size_t>(i) < bytes.size() ? bytes[at + i] : 0);
+  return value;
+}
+
+TMd5Hash HashAt(std::span<const std::uint8_t> bytes, std::size_t at) {
+  TMd5Hash hash{};
+  if (at <= bytes.size() && bytes.size() - at >= hash.size())
+    std::memcpy(hash.data(), bytes.data() + at, hash.size());
+  return hash;
+}
+
+std::string_view AsText(std::span<const std::uint8_t> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+} // namespace
+
+TMd5Hash FileIdOf(const TMd5Hash& md5Of16k, std::uint64_t length, std::string_view name) {
+  TMd5 md5;
+  md5.Update(md5Of16k);
+  std::string count;
+  PutLittleEndian(count, length, 8);
+  md5.Update(count);
+  md5.Update(name);
+  return md5.Finish();
+}
+
+std::string MainPacketBody(std::uint64_t sliceSize, std::span<const TMd5Hash> sortedFileIds) {
+  std::string body;
+  PutLittleEndian(body, sliceSize, 8);
+  PutLittleEndian(body, sortedFileIds.size(), 4);
+  for (const TMd5Hash& id : sortedFileIds)
+    PutHash(body, id);
+  return body;
+}
+
+std::string FileDescriptionBody(const TFileDescription& file) {
+  std::string body;
+  PutHash(body, file.FileId);
+  PutHash(body, file.Md5);
+  PutHash(body, file.Md5Of16k);
+  PutLittleEndian(body, file.Length, 8);
+  body += file.Name;
+  PadToFour(body);
+  return body;
+}
+
+std::string SliceChecksumBody(const TMd5Hash& fileId, std::span<const TSliceChecksum> slices) {
+  std::string body;
+  PutHash(body, fileId);
+  for (const TSliceChecksum& slice : slices) {
+    PutHash(body, slice.Md5);
+    PutLittleEndian(body, slice.Crc32, 4);
+  }
+  return body;
+}
+
+std::string CreatorBody(std::string_view text) {
+  std::string body(text);
+  PadToFour(body);
+  return body;
+}
+
+std::string Packet(const TMd5Hash& setId, std::string_view type, std::string_view body) {
+  std::string hashed;
+  PutHash(hashed, setId);
+  hashed += type;
+  hashed += body;
+  std::string packet(par2::Magic);
+  PutLittleEndian(packet, par2::HeaderBytes - 32 + hashed.size(), 8);
+  PutHash(packet, Md5Of(hashed));
+  return packet + hashed;
+}
+
+TMd5 StartRecoverySliceHash(const TMd5Hash& setId, std::uint32_t exponent) {
+  std::string head;
+  PutHash(head, setId);
+  head += par2::RecoverySliceType;
+  PutLittleEndian(head, exponent, 4);
+  TMd5 md5;
+  md5.Update(head);
+  return md5;
+}
+
+std::uint64_t RecoverySlicePacketBytes(std::uint64_t sliceSize) {
+  return par2::HeaderBytes + 4 + sliceSize;
+}
+
+std::string RecoverySliceHeader(const TMd5Hash& setId, std::uint32_t exponent,
+                                std::uint64_t sliceSize, TMd5& hash) {
+  std::string header(par2::Magic);
+  PutLittleEndian(header, RecoverySlicePacketBytes(sliceSize), 8);
+  PutHash(header, hash.Finish());
+  PutHash(header, setId);
+  header += par2::RecoverySliceType;
+  PutLittleEndian(header, exponent, 4);
+  return header;
+}
+
+void ReadPackets(const TReadAt& read, std::uint64_t size,
+                 const std::function<void(const TPacket& packet)>& visit) {
+  constexpr std::size_t Chunk = std::size_t{1} << 20;
+  std::vector<std::uint8_t> window(Chunk); // searched for the magic
+  std::vector<std::uint8_t> buffer(Chunk); // a candidate's bytes, hashed
+  std::uint64_t windowStart = 0;
+  std::size_t windowLength = 0;
+  // The offset of the next magic from an offset on, or nothing.
+  const auto findMagic = [&](std::uint64_t from) -> std::optional<std::uint64_t> {
+    while (from + par2::HeaderBytes <= size) {
+      if (from < windowStart || from + par2::Magic.size() > windowStart + windowLength) {
+        const auto got = read(
+            from, std::span(window.data(),
+                            static_cast<std::size_t>(std::min<std::uint64_t>(Chunk, size - from))));
+        if (!got || *got < par2::Magic.size())
+          return std::nullopt;
+        windowStart = from;
+        windowLength = *got;
+      }
+      const std::string_view view = AsText(std::span(window.data(), windowLength))
+                                        .substr(static_cast<std::size_t>(from - windowStart));
+      const std::size_t found = view.find(par2::Magic);
+      if (found != std::string_view::npos)
+        return from + found;
+      if (windowStart + windowLength >= size)
+        return std::nullopt;
+      from = windowStart + windowLength - (par2::Magic.size() - 1);
+    }
+    return std::nullopt;
+  };
+  // Bytes hashed for candidates that were no packet: past this, the rest is not searched,
+  // so that a file full of false heads cannot keep the reader busy for ever.
+  std::uint64_t wastedBudget = size + (std::uint64_t{64} << 20);
+  std::uint64_t at = 0;
+  for (;;) {
+    const auto next = findMagic(at);
+    if (!next)
+      return;
+    at = *next;
+    std::array<std::uint8_t, par2::HeaderBytes + 4> head{};
+    const auto headRead = read(at, head);
+    if (!headRead || *headRead < par2::HeaderBytes)
+      return;
+    const std::span<const std::uint8_t> h(head.data(), *headRead);
+    const std::uint64_t length = LittleEndian(h, 8, 8);
+    const bool plausible = length >= par2::HeaderBytes && length % 4 == 0 && length <= size - at;
+    TPacket packet;
+    packet.SetId = HashAt(h, 32);
+    packet.Type = std::string(AsText(h.subspan(48, 16)));
+    const bool recovery = packet.Type == par2::RecoverySliceType;
+    bool valid = false;
+    if (plausible &&
+        (recovery ? length >= par2::HeaderBytes + 4 : length <= par2::MaximumDescriptivePacket)) {
+      // The hash covers the set id onwards; a recovery slice's data is hashed in passing.
+      TMd5 md5;
+      std::uint64_t hashed = 32;
+      bool complete = true;
+      while (hashed < length) {
+        const std::size_t part =
+            static_cast<std::size_t>(std::min<std::uint64_t>(Chunk, length - hashed));
+        const auto partRead = read(at + hashed, std::span(buffer.data(), part));
+        if (!partRead || *partRead != part) {
+          complete = false;
+          break;
+        }
+        md5.Update(std::span(buffer.data(), part));
+        if (!recovery)
+          packet.Body.insert(packet.Body.end(), buffer.begin(),
+                             buffer.begin() + static_cast<std::ptrdiff_t>(part));
+        hashed += part;
+      }
+      valid = complete && md5.Finish() == HashAt(h, 16);
+      if (!valid && (wastedBudget -= std::min(wastedBudget, length)) == 0)
+        return;
+    }
+    if (!valid) {
+      at += 1;
+      continue;
+    }
+    if (recovery) {
+      packet.Exponent = static_cast<std::uint32_t>(LittleEndian(h, par2::HeaderBytes, 4));
+      packet.DataOffset = at + par2::HeaderBytes + 4;
+      packet.DataLength = length - par2::HeaderBytes - 4;
+    } else {
+      packet.Body.erase(packet.Body.begin(), packet.Body.begin() + 32); // set id and type
+    }
+    visit(packet);
+    at += length;
+  }
+}
+
+void TRecoverySetReader::Take(const TPacket& packet) {
+  if (SetId && packet.SetId != *SetId)
+    return; // another set's packet (files of two sets side by side)
+  const std::span<const std::uint8_t> body(packet.Body);
+  if (packet.Type == par2::MainType) {
+    if (body.size() < 12 || Md5Of(body) != packet.SetId)
+      return;
+    SetId = packet.SetId;
+    MainBody = packet.Body;
+  } else if (packet.Type == par2::FileDescriptionType && body.size() >= 56) {
+    TFileDescription file;
+    file.FileId = HashAt(body, 0);
+    file.Md5 = HashAt(body, 16);
+    file.Md5Of16k = HashAt(body, 32);
+    file.Length = LittleEndian(body, 48, 8);
+    std::string_view name = AsText(body.subspan(56));
+    while (!name.empty() && name.back() == '\0')
+      name.remove_suffix(1);
+    file.Name = std::string(name);
+    if (std::none_of(Descriptions.begin(), Descriptions.end(),
+                     [&](const TFileDescription& d) { return d.FileId == file.FileId; }))
+      Descriptions.push_back(std::move(file));
+  } else if (packet.Type == par2::SliceChecksumType && body.size() >= 16 &&
+             (body.size() - 16) % 20 == 0) {
+    std::vector<TSliceChecksum> slices((body.size() - 16) / 20);
+    for (std::size_t i = 0; i < slices.size(); ++i) {
+      slices[i].Md5 = HashAt(body, 16 + 20 * i);
+      slices[i].Crc32 = static_cast<std::uint32_t>(LittleEndian(body, 32 + 20 * i, 4));
+    }
+    const TMd5Hash id = HashAt(body, 0);
+    if (std::none_of(Checksums.begin(), Checksums.end(),
+                     [&](const auto& c) { return c.first == id; }))
+      Checksums.emplace_back(id, std::move(slices));
+  }
+}
+
+std::optional<TRecoverySetDescription> TRecoverySetReader::Description() const {
+  if (!SetId)
+    return std::nullopt;
+  const std::span<const std::uint8_t> main(MainBody);
+  TRecoverySetDescription set;
+  set.SetId = *SetId;
+  set.SliceSize = LittleEndian(main, 0, 8);
+  const std::uint64_t count = LittleEndian(main, 8, 4);
+  if (set.SliceSize == 0 || set.SliceSize % 4 != 0 || count > (main.size() - 12) / 16)
+    return std::nullopt;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const TMd5Hash id = HashAt(main, 12 + 16 * i);
+    set.RecoveryFileIds.push_back(id);
+    const auto described = std::find_if(Descriptions.begin(), Descriptions.end(),
+                                        [&](const TFileDescription& d) { return d.FileId == id; });
+    set.Files.push_back(described == Descriptions.end() ? TFileDescription{} : *described);
+    const auto checked = std::find_if(Checksums.begin(), Checksums.end(),
+                                      [&](const auto& c) { return c.first == id; });
+    set.Slices.push_back(checked == Checksums.end() ? std::vector<TSliceChecksum>{}
+                                                    : checked->second);
+  }
+  return set;
+}

@@ -1,0 +1,476 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "generate/RecoverySetUnit.h"
+
+#include "audio/CRC32Unit.h"
+#include "common/AppVersionUnit.h"
+#include "common/FileUnit.h"
+#include "generate/RecoveryField.h"
+#include "generate/RecoveryPackets.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+namespace {
+constexpr std::uint64_t SixteenK = 16384;
+// What is held: the recovery data of one pass, and two batches of slices (one read while
+// the other is worked on).
+constexpr std::uint64_t RecoveryMemory = std::uint64_t{160} << 20;
+constexpr std::uint64_t BatchMemory = std::uint64_t{32} << 20;
+constexpr std::size_t MaximumBatch = 64;
+
+std::uint64_t RoundUp(std::uint64_t value, std::uint64_t multiple) {
+  return (value + multiple - 1) / multiple * multiple;
+}
+
+std::uint64_t SlicesOf(std::uint64_t length, std::uint64_t sliceSize) {
+  return (length + sliceSize - 1) / sliceSize;
+}
+
+struct TSource {
+  const TRecoveryInput* Input = nullptr;
+  std::uint64_t Length = 0;
+  TFileDescription Description;
+  std::uint32_t FirstSlice = 0;
+  std::uint32_t SliceCount = 0;
+};
+
+// Reads count bytes at offset of an input into destination, zeros after its end; false
+// when the file cannot be read (or changed size since it was first read).
+class TSliceReader {
+public:
+  bool Read(const TSource& source, std::uint64_t offset, std::span<std::uint8_t> destination) {
+    const std::uint64_t available = offset < source.Length ? source.Length - offset : 0;
+    const auto wanted =
+        static_cast<std::size_t>(std::min<std::uint64_t>(available, destination.size()));
+    if (source.Input->Path.empty()) {
+      std::memcpy(destination.data(), source.Input->Bytes.data() + offset, wanted);
+    } else if (wanted > 0) {
+      if (Current != source.Input) {
+        File = TReadOnlyFile::Open(source.Input->Path);
+        Current = source.Input;
+      }
+      if (!File || File->Size() != static_cast<std::int64_t>(source.Length) ||
+          !File->ReadExactly(static_cast<std::int64_t>(offset), destination.first(wanted)))
+        return false;
+    }
+    std::memset(destination.data() + wanted, 0, destination.size() - wanted);
+    return true;
+  }
+
+private:
+  const TRecoveryInput* Current = nullptr;
+  std::optional<TReadOnlyFile> File;
+};
+
+// The length and the MD5 of the first 16 KiB of an input; nothing when it cannot be read.
+std::optional<TSource> Describe(const TRecoveryInput& input) {
+  TSource source;
+  source.Input = &input;
+  std::vector<std::uint8_t> head;
+  if (input.Path.empty()) {
+    source.Length = input.Bytes.size();
+    head.assign(input.Bytes.begin(),
+                input.Bytes.begin() +
+                    static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(SixteenK, source.Length)));
+  } else {
+    auto file = TReadOnlyFile::Open(input.Path);
+    if (!file)
+      return std::nullopt;
+    source.Length = static_cast<std::uint64_t>(file->Size());
+    head.resize(static_cast<std::size_t>(std::min<std::uint64_t>(SixteenK, source.Length)));
+    if (!file->ReadExactly(0, head))
+      return std::nullopt;
+  }
+  source.Description.Md5Of16k = Md5Of(std::span<const std::uint8_t>(head));
+  source.Description.Length = source.Length;
+  source.Description.Name = input.Name;
+  source.Description.FileId = FileIdOf(source.Description.Md5Of16k, source.Length, input.Name);
+  return source;
+}
+
+// Runs jobs 0..count-1 on threads, each job once; Wait returns when all are done.
+class TJobs {
+public:
+  TJobs(std::size_t count, unsigned threads, std::function<void(std::size_t)> job)
+      : Count(count), Job(std::move(job)) {
+    for (unsigned t = 0; t < threads; ++t)
+      Workers.emplace_back([this] {
+        for (std::size_t j; (j = Next.fetch_add(1)) < Count;)
+          Job(j);
+      });
+  }
+  ~TJobs() { Wait(); }
+  void Wait() {
+    for (std::thread& worker : Workers)
+      if (worker.joinable())
+        worker.join();
+  }
+
+private:
+  std::size_t Count;
+  std::function<void(std::size_t)> Job;
+  std::atomic<std::size_t> Next{0};
+  std::vector<std::thread> Workers;
+};
+
+std::string NumberPadded(std::uint32_t value, std::size_t width) {
+  std::string text = std::to_string(value);
+  return std::string(width > text.size() ? width - text.size() : 0, '0') + text;
+}
+
+TRecoveryResult Failure(TRecoveryOutcome outcome, std::string path = {},
+                        TWriteResult write = TWriteResult::Written) {
+  TRecoveryResult result;
+  result.Outcome = outcome;
+  result.Path = std::move(path);
+  result.Write = write;
+  return result;
+}
+} // namespace
+
+std::uint64_t ChooseSliceSize(std::span<const std::uint64_t> fileSizes) {
+  constexpr std::uint64_t TargetSlices = 2000;
+  constexpr std::uint64_t Smallest = 4096;
+  std::uint64_t total = 0;
+  for (const std::uint64_t size : fileSizes)
+    total += size;
+  std::uint64_t sliceSize =
+      std::max(Smallest, RoundUp((total + TargetSlices - 1) / TargetSlices, 4));
+  // Many small files take a slice each however large slices are: grow until they fit.
+  for (int i = 0; i < 64; ++i) {
+    std::uint64_t slices = 0;
+    for (const std::uint64_t size : fileSizes)
+      slices += SlicesOf(size, sliceSize);
+    if (slices <= par2::MaximumSourceSlices)
+      break;
+    sliceSize = RoundUp(sliceSize * 2, 4);
+  }
+  return sliceSize;
+}
+
+std::optional<TRecoveryLayout> PlanRecoveryLayout(std::span<const std::uint64_t> fileSizes,
+                                                  std::uint64_t sliceSize, unsigned redundancy) {
+  TRecoveryLayout layout;
+  layout.SliceSize = sliceSize;
+  std::uint64_t slices = 0;
+  for (const std::uint64_t size : fileSizes)
+    slices += SlicesOf(size, sliceSize);
+  if (sliceSize == 0 || sliceSize % 4 != 0 || slices > par2::MaximumSourceSlices)
+    return std::nullopt;
+  layout.SourceSlices = static_cast<std::uint32_t>(slices);
+  // Rounded to the nearest, at least one while there is anything to protect (as par2cmdline).
+  std::uint64_t recovery = (slices * redundancy + 50) / 100;
+  if (recovery == 0 && slices > 0 && redundancy > 0)
+    recovery = 1;
+  if (recovery > par2::MaximumRecoverySlices)
+    return std::nullopt;
+  layout.RecoverySlices = static_cast<std::uint32_t>(recovery);
+  // 1, 2, 4, ... slices a volume, the last one taking what is left.
+  std::uint32_t first = 0;
+  for (std::uint32_t count = 1; 2 * std::uint64_t{count} <= layout.RecoverySlices; count *= 2) {
+    layout.Volumes.emplace_back(first, count);
+    first += count;
+  }
+  if (first < layout.RecoverySlices)
+    layout.Volumes.emplace_back(first, layout.RecoverySlices - first);
+  return layout;
+}
+
+std::vector<std::string> RecoveryVolumePaths(const std::string& indexPath,
+                                             const TRecoveryLayout& layout) {
+  std::string base = indexPath;
+  if (base.size() >= 5 && base.compare(base.size() - 5, 5, ".par2") == 0)
+    base.resize(base.size() - 5);
+  std::uint32_t highestFirst = 0, highestCount = 0;
+  for (const auto& [first, count] : layout.Volumes) {
+    highestFirst = std::max(highestFirst, first);
+    highestCount = std::max(highestCount, count);
+  }
+  const std::size_t firstWidth = std::to_string(highestFirst).size();
+  const std::size_t countWidth = std::to_string(highestCount).size();
+  std::vector<std::string> paths;
+  for (const auto& [first, count] : layout.Volumes)
+    paths.push_back(base + ".vol" + NumberPadded(first, firstWidth) + "+" +
+                    NumberPadded(count, countWidth) + ".par2");
+  return paths;
+}
+
+TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
+                                 const std::string& indexPath, const TRecoverySettings& settings,
+                                 TFileSet& set, TWriteMode mode) {
+  // The files in the main packet's order (by id), with their slices numbered through.
+  std::vector<TSource> sources;
+  for (const TRecoveryInput& input : inputs) {
+    auto source = Describe(input);
+    if (!source)
+      return Failure(TRecoveryOutcome::Unreadable, input.Path);
+    sources.push_back(std::move(*source));
+  }
+  std::sort(sources.begin(), sources.end(), [](const TSource& a, const TSource& b) {
+    return a.Description.FileId < b.Description.FileId;
+  });
+  std::vector<std::uint64_t> sizes;
+  for (const TSource& source : sources)
+    sizes.push_back(source.Length);
+  const std::uint64_t sliceSize = settings.SliceSize ? settings.SliceSize : ChooseSliceSize(sizes);
+  const auto layout =
+      PlanRecoveryLayout(sizes, sliceSize, std::min(settings.Redundancy, MaximumRedundancy));
+  if (!layout)
+    return Failure(TRecoveryOutcome::TooLarge);
+  std::vector<std::pair<std::size_t, std::uint64_t>> slices; // source, slice within it
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    sources[i].FirstSlice = static_cast<std::uint32_t>(slices.size());
+    sources[i].SliceCount = static_cast<std::uint32_t>(SlicesOf(sources[i].Length, sliceSize));
+    for (std::uint64_t k = 0; k < sources[i].SliceCount; ++k)
+      slices.emplace_back(i, k);
+  }
+  std::vector<TMd5Hash> ids;
+  for (const TSource& source : sources)
+    ids.push_back(source.Description.FileId);
+  const std::string mainBody = MainPacketBody(sliceSize, ids);
+  const TMd5Hash setId = Md5Of(mainBody);
+
+  // The volumes, staged now: a full disk shows before the work.
+  TRecoveryResult result;
+  result.Layout = *layout;
+  result.Paths.push_back(indexPath);
+  const std::vector<std::string> volumePaths = RecoveryVolumePaths(indexPath, *layout);
+  std::vector<std::size_t> volumeFiles(volumePaths.size());
+  for (std::size_t v = 0; v < volumePaths.size(); ++v) {
+    const TWriteResult opened = set.Open(volumePaths[v], mode, volumeFiles[v]);
+    if (opened != TWriteResult::Written)
+      return Failure(TRecoveryOutcome::NotStaged, volumePaths[v], opened);
+    result.Paths.push_back(volumePaths[v]);
+  }
+  const std::uint32_t recoveryCount = layout->RecoverySlices;
+  std::vector<std::pair<std::size_t, std::uint64_t>> recoveryPlace(recoveryCount); // file, offset
+  for (std::size_t v = 0; v < layout->Volumes.size(); ++v)
+    for (std::uint32_t j = 0; j < layout->Volumes[v].second; ++j)
+      recoveryPlace[layout->Volumes[v].first + j] = {volumeFiles[v],
+                                                     j * RecoverySlicePacketBytes(sliceSize)};
+
+  const unsigned threads =
+      settings.Threads ? settings.Threads : std::max(1u, std::thread::hardware_concurrency());
+  const std::uint64_t stride = RoundUp(sliceSize, GfGroupBytes);
+  const std::uint64_t width =
+      recoveryCount == 0
+          ? stride
+          : std::clamp<std::uint64_t>(RecoveryMemory / recoveryCount / GfGroupBytes * GfGroupBytes,
+                                      GfGroupBytes, stride);
+  const std::uint64_t passes = (stride + width - 1) / width;
+  const std::size_t batch =
+      static_cast<std::size_t>(std::clamp<std::uint64_t>(BatchMemory / stride, 1, MaximumBatch));
+  std::array<std::vector<std::uint8_t>, 2> buffers;
+  for (auto& buffer : buffers)
+    buffer.resize(static_cast<std::size_t>(batch * stride));
+  std::vector<std::uint8_t> recovery(static_cast<std::size_t>(recoveryCount * width));
+
+  std::vector<TMd5> fileHashes(sources.size());
+  std::vector<TSliceChecksum> checksums(slices.size());
+  std::vector<TMd5> recoveryHashes;
+  for (std::uint32_t r = 0; r < recoveryCount; ++r)
+    recoveryHashes.push_back(StartRecoverySliceHash(setId, r));
+  std::atomic<std::int64_t> arithmeticNanoseconds{0};
+
+  std::uint64_t totalBytes = 0;
+  for (const TSource& source : sources)
+    totalBytes += source.Length;
+  totalBytes += (passes - 1) * slices.size() * width;
+  std::uint64_t doneBytes = 0;
+
+  TSliceReader reader;
+  for (std::uint64_t pass = 0; pass < passes; ++pass) {
+    const std::uint64_t stripeStart = pass * width;
+    const std::uint64_t stripeLength = std::min(width, stride - stripeStart);
+    // The first pass reads whole slices (their checksums need them), later ones the stripe.
+    const std::uint64_t slot = pass == 0 ? stride : stripeLength;
+    const std::uint64_t slotStripe = pass == 0 ? stripeStart : 0;
+    std::fill(recovery.begin(), recovery.end(), std::uint8_t{0});
+    const std::size_t batches = (slices.size() + batch - 1) / batch;
+    const auto readBatch = [&](std::size_t b, std::vector<std::uint8_t>& buffer) {
+      for (std::size_t s = b * batch; s < std::min(slices.size(), (b + 1) * batch); ++s) {
+        const auto [source, k] = slices[s];
+        const std::uint64_t offset = k * sliceSize + (pass == 0 ? 0 : stripeStart);
+        if (!reader.Read(
+                sources[source], offset,
+                std::span(buffer.data() + (s - b * batch) * slot, static_cast<std::size_t>(slot))))
+          return false;
+      }
+      return true;
+    };
+    if (batches > 0 && !readBatch(0, buffers[0]))
+      return Failure(TRecoveryOutcome::Unreadable, sources[slices[0].first].Input->Path);
+    for (std::size_t b = 0; b < batches; ++b) {
+      const std::vector<std::uint8_t>& buffer = buffers[b % 2];
+      const std::size_t firstSlice = b * batch;
+      const std::size_t count = std::min(batch, slices.size() - firstSlice);
+      std::vector<TGfFactor> factors(recoveryCount * count);
+      for (std::size_t s = 0; s < count; ++s) {
+        const std::uint16_t constant =
+            InputSliceConstant(static_cast<std::uint32_t>(firstSlice + s));
+        std::uint16_t power = 1;
+        for (std::uint32_t r = 0; r < recoveryCount; ++r, power = GfMultiply(power, constant))
+          factors[r * count + s] = PrepareGfFactor(power);
+      }
+      // Jobs: the files' hashes (in order, one job), each slice's checksums, and the
+      // arithmetic in chunks of the stripe small enough for a core's cache.
+      const bool checksumming = pass == 0;
+      const std::size_t hashJobs = checksumming ? 1 + count : 0;
+      const std::uint64_t chunk = std::clamp<std::uint64_t>(
+          (256 << 10) / count / GfGroupBytes * GfGroupBytes, GfGroupBytes, 16384);
+      const std::size_t chunks = static_cast<std::size_t>((stripeLength + chunk - 1) / chunk);
+      const std::size_t arithmeticJobs =
+          recoveryCount == 0 ? 0 : std::min<std::size_t>(chunks, 8 * threads);
+      TJobs jobs(hashJobs + arithmeticJobs, threads, [&](std::size_t job) {
+        if (job == 0 && checksumming) {
+          for (std::size_t s = 0; s < count; ++s) {
+            const auto [source, k] = slices[firstSlice + s];
+            const std::uint64_t bytes = std::min(sliceSize, sources[source].Length - k * sliceSize);
+            fileHashes[source].Update(
+                std::span(buffer.data() + s * slot, static_cast<std::size_t>(bytes)));
+          }
+          return;
+        }
+        if (job < hashJobs) {
+          const std::size_t s = job - 1;
+          const std::span<const std::uint8_t> data(buffer.data() + s * slot,
+                                                   static_cast<std::size_t>(sliceSize));
+          checksums[firstSlice + s] = {Md5Of(data), UpdateCRC32(0, data)};
+          return;
+        }
+        const auto started = std::chrono::steady_clock::now();
+        std::vector<std::uint8_t> scratch(static_cast<std::size_t>(count * chunk));
+        std::vector<const std::uint8_t*> pointers(count);
+        for (std::size_t c = job - hashJobs; c < chunks; c += arithmeticJobs) {
+          const std::uint64_t at = c * chunk;
+          const auto length = static_cast<std::size_t>(std::min(chunk, stripeLength - at));
+          for (std::size_t s = 0; s < count; ++s) {
+            std::uint8_t* copy = scratch.data() + s * chunk;
+            std::memcpy(copy, buffer.data() + s * slot + slotStripe + at, length);
+            ToGfLayout(std::span(copy, length));
+            pointers[s] = copy;
+          }
+          for (std::uint32_t r = 0; r < recoveryCount; ++r)
+            GfMultiplyAccumulate(std::span(recovery.data() + r * width + at, length), pointers,
+                                 std::span(factors.data() + r * count, count));
+        }
+        arithmeticNanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::steady_clock::now() - started)
+                                     .count();
+      });
+      const bool nextRead = b + 1 >= batches || readBatch(b + 1, buffers[(b + 1) % 2]);
+      jobs.Wait();
+      if (!nextRead)
+        return Failure(TRecoveryOutcome::Unreadable,
+                       sources[slices[firstSlice + count].first].Input->Path);
+      for (std::size_t s = 0; s < count; ++s) {
+        const auto [source, k] = slices[firstSlice + s];
+        doneBytes +=
+            pass == 0 ? std::min(sliceSize, sources[source].Length - k * sliceSize) : width;
+      }
+      if (settings.Progress && !settings.Progress(doneBytes, totalBytes))
+        return Failure(TRecoveryOutcome::Cancelled);
+    }
+    // This stripe of every recovery slice is done: back to the words' order, hashed, written.
+    const std::uint64_t dataEnd = std::min(stripeStart + stripeLength, sliceSize);
+    if (stripeStart < sliceSize && recoveryCount > 0) {
+      TJobs hashing(recoveryCount, threads, [&](std::size_t r) {
+        const std::span<std::uint8_t> stripe(recovery.data() + r * width,
+                                             static_cast<std::size_t>(stripeLength));
+        FromGfLayout(stripe);
+        recoveryHashes[r].Update(stripe.first(static_cast<std::size_t>(dataEnd - stripeStart)));
+      });
+      hashing.Wait();
+      for (std::uint32_t r = 0; r < recoveryCount; ++r) {
+        const auto [file, offset] = recoveryPlace[r];
+        const std::string_view data(reinterpret_cast<const char*>(recovery.data() + r * width),
+                                    static_cast<std::size_t>(dataEnd - stripeStart));
+        if (!set.WriteAt(file, offset + par2::HeaderBytes + 4 + stripeStart, data))
+          return Failure(TRecoveryOutcome::NotStaged, volumePaths[0], TWriteResult::Failed);
+      }
+    }
+  }
+
+  // The packets that describe the set, in the index and after each volume's slices.
+  std::string described = Packet(setId, par2::MainType, mainBody);
+  for (TSource& source : sources) {
+    source.Description.Md5 = fileHashes[&source - sources.data()].Finish();
+    described += Packet(setId, par2::FileDescriptionType, FileDescriptionBody(source.Description));
+  }
+  for (const TSource& source : sources)
+    described += Packet(
+        setId, par2::SliceChecksumType,
+        SliceChecksumBody(source.Description.FileId,
+                          std::span(checksums).subspan(source.FirstSlice, source.SliceCount)));
+  described += Packet(setId, par2::CreatorType,
+                      CreatorBody("Created by " + GetProductName() + " " + GetFileVersion() + "."));
+  for (std::uint32_t r = 0; r < recoveryCount; ++r) {
+    const auto [file, offset] = recoveryPlace[r];
+    if (!set.WriteAt(file, offset, RecoverySliceHeader(setId, r, sliceSize, recoveryHashes[r])))
+      return Failure(TRecoveryOutcome::NotStaged, volumePaths[0], TWriteResult::Failed);
+  }
+  for (std::size_t v = 0; v < layout->Volumes.size(); ++v)
+    if (!set.WriteAt(volumeFiles[v],
+                     layout->Volumes[v].second * RecoverySlicePacketBytes(sliceSize), described))
+      return Failure(TRecoveryOutcome::NotStaged, volumePaths[v], TWriteResult::Failed);
+  const TWriteResult index = set.Add(indexPath, described, mode);
+  if (index != TWriteResult::Written)
+    return Failure(TRecoveryOutcome::NotStaged, indexPath, index);
+  result.ArithmeticSeconds = static_cast<double>(arithmeticNanoseconds.load()) / 1e9;
+  return result;
+}
+
+bool RecoveryFilesExist(const std::string& indexPath) {
+  if (FileExists(indexPath))
+    return true;
+  const std::size_t slash = indexPath.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : indexPath.substr(0, slash + 1);
+  std::string base = indexPath.substr(slash == std::string::npos ? 0 : slash + 1);
+  if (base.ends_with(".par2"))
+    base.resize(base.size() - 5);
+  const auto entries = ReadFolder(folder);
+  return entries && std::any_of(entries->begin(), entries->end(), [&](const TFolderEntry& entry) {
+           return !entry.IsFolder && entry.Name.starts_with(base + ".vol") &&
+                  entry.Name.ends_with(".par2");
+         });
+}
+
+std::optional<std::string> NameInFolderOf(const std::string& indexPath, const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path folder =
+      std::filesystem::absolute(std::filesystem::path(indexPath), error)
+          .lexically_normal()
+          .parent_path();
+  const std::filesystem::path file =
+      std::filesystem::absolute(std::filesystem::path(path), error).lexically_normal();
+  if (error)
+    return std::nullopt;
+  const std::filesystem::path relative = file.lexically_relative(folder);
+  const std::string name = relative.generic_string();
+  if (relative.empty() || name == "." || name.starts_with("../") || name == "..")
+    return std::nullopt;
+  return name;
+}
+
+std::string RecoveryProblem(const TRecoveryResult& result) {
+  switch (result.Outcome) {
+  case TRecoveryOutcome::Staged:
+    return {};
+  case TRecoveryOutcome::Cancelled:
+    return "Making the recovery files was cancelled; nothing was saved";
+  case TRecoveryOutcome::Unreadable:
+    return "This file could not be read for the recovery files; nothing was saved";
+  case TRecoveryOutcome::TooLarge:
+    return "The album has more slices than a PAR2 set can hold (32,768); choose a larger block "
+           "size; nothing was saved";
+  case TRecoveryOutcome::NotStaged:
+    return result.Write == TWriteResult::Exists
+               ? "This recovery file exists already; it was kept, and nothing was saved"
+               : "Can't open file for writing";
+  }
+  return {};
+}

@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Making a PAR 2.0 recovery set for an album's files: "<base>.par2", which describes the
+// set, and the volumes "<base>.volS+C.par2" (recovery slices S to S+C-1) in the sizes
+// par2cmdline makes by default (1, 2, 4, ... slices, the last taking the rest). The files
+// are read once, in slices, on worker threads; at most about 256 MB is held, whatever the
+// album's size (larger sets are made in several passes over the slices).
+#include "common/FileWriteUnit.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One file of the set: a file on disk, or bytes about to be written.
+struct TRecoveryInput {
+  std::string Name; // as the set names it, relative to the set's folder
+  std::string Path; // empty: the bytes are Bytes
+  std::string_view Bytes;
+};
+
+struct TRecoverySettings {
+  unsigned Redundancy = 10;    // recovery slices as a percentage of the source slices
+  std::uint64_t SliceSize = 0; // 0: chosen from the files' sizes
+  unsigned Threads = 0;        // 0: one a processor
+  // Hears the bytes worked through so far out of all; false stops the work.
+  std::function<bool(std::uint64_t done, std::uint64_t total)> Progress;
+};
+
+inline constexpr unsigned DefaultRedundancy = 10;
+inline constexpr unsigned MaximumRedundancy = 100;
+
+// The shape of a set: its slice size, its counts and its volumes (first exponent, count).
+struct TRecoveryLayout {
+  std::uint64_t SliceSize = 0;
+  std::uint32_t SourceSlices = 0;
+  std::uint32_t RecoverySlices = 0;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> Volumes;
+};
+
+// The slice size for files of these sizes: a multiple of 4 near total/2000, larger when the
+// files would need more slices than the format allows.
+std::uint64_t ChooseSliceSize(std::span<const std::uint64_t> fileSizes);
+// Nothing when the files need more slices than the format allows at that size.
+std::optional<TRecoveryLayout> PlanRecoveryLayout(std::span<const std::uint64_t> fileSizes,
+                                                  std::uint64_t sliceSize, unsigned redundancy);
+// "<base>.volS+C.par2", each number padded to the widest of its kind.
+std::vector<std::string> RecoveryVolumePaths(const std::string& indexPath,
+                                             const TRecoveryLayout& layout);
+
+enum class TRecoveryOutcome {
+  Staged,     // every file of the set is staged in the file set
+  Cancelled,  // Progress said stop
+  Unreadable, // an input could not be read (Path)
+  TooLarge,   // more slices than the format allows
+  NotStaged   // a file of the set could not be staged (Path, Write)
+};
+
+struct TRecoveryResult {
+  TRecoveryOutcome Outcome = TRecoveryOutcome::Staged;
+  std::string Path;
+  TWriteResult Write = TWriteResult::Written;
+  TRecoveryLayout Layout;
+  std::vector<std::string> Paths; // the set's files as staged: the index, then the volumes
+  double ArithmeticSeconds = 0;   // the time the threads spent in the field arithmetic
+};
+
+// Makes the set of the inputs and stages its files in set (each with mode).
+TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
+                                 const std::string& indexPath, const TRecoverySettings& settings,
+                                 TFileSet& set, TWriteMode mode);
+
+// True when the index or a volume of the set named by indexPath exists already.
+bool RecoveryFilesExist(const std::string& indexPath);
+// A file's name as a set in indexPath's folder names it ("sub/01.mp3"); nothing for a
+// file outside that folder.
+std::optional<std::string> NameInFolderOf(const std::string& indexPath, const std::string& path);
+
+// The message for a result that staged nothing.
+std::string RecoveryProblem(const TRecoveryResult& result);
