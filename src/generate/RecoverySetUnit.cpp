@@ -210,8 +210,10 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
       return Failure(TRecoveryOutcome::Unreadable, input.Path);
     sources.push_back(std::move(*source));
   }
+  // Ids compare as 16-byte little-endian numbers, as every number of the format is read.
   std::sort(sources.begin(), sources.end(), [](const TSource& a, const TSource& b) {
-    return a.Description.FileId < b.Description.FileId;
+    return std::lexicographical_compare(a.Description.FileId.rbegin(), a.Description.FileId.rend(),
+                                        b.Description.FileId.rbegin(), b.Description.FileId.rend());
   });
   std::vector<std::uint64_t> sizes;
   for (const TSource& source : sources)

@@ -5,12 +5,14 @@
 #include "common/TextListUnit.h"
 #include "platform/ConsoleHost.h"
 #include "support/AlbumScenario.h"
+#include "support/Mp3Builder.h"
 #include "support/ScriptedHost.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -458,4 +460,72 @@ TEST(ConsoleHost, RegionalFormsFromTheCLibrary) {
   EXPECT_EQ(settings.ShortDateFormat, "MM/dd/yy");
   EXPECT_EQ(settings.ShortTimeFormat, "HH:mm");
   EXPECT_EQ(settings.TimeSeparator, ":");
+}
+
+namespace {
+// The distinct packets of a folder's .par2 files, but the creator's note (each program
+// signs its own), and the names of those files with the set's base taken out.
+std::pair<std::set<std::string>, std::set<std::string>> RecoveryPackets(const std::string& folder,
+                                                                        const std::string& base) {
+  std::set<std::string> packets, names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.ends_with(".par2"))
+      continue;
+    names.insert(name.substr(base.size()));
+    const std::string bytes = ReadWholeFile(entry.path().string());
+    for (std::size_t at = 0; at + 64 <= bytes.size();) {
+      std::uint64_t length = 0;
+      for (int i = 7; i >= 0; --i)
+        length = (length << 8) | static_cast<unsigned char>(bytes[at + 8 + i]);
+      if (length < 64 || length > bytes.size() - at)
+        break;
+      if (bytes.compare(at + 48, 16, std::string("PAR 2.0\0Creator\0", 16)) != 0)
+        packets.insert(bytes.substr(at, length));
+      at += length;
+    }
+  }
+  return {packets, names};
+}
+} // namespace
+
+// The recovery files are par2cmdline's, packet for packet and name for name (its creator's
+// note aside); par2 verifies them and check agrees; after a track is deleted and 100 KB of
+// another overwritten, check says it can be repaired and par2 repair restores both.
+TEST_F(CliCommands, RecoveryFilesAreWhatPar2MakesAndRepairs) {
+  std::filesystem::create_directories(Album);
+  for (int i = 1; i <= 4; ++i)
+    Host.ProgramDir.Write("album/0" + std::to_string(i) + ".mp3", Frames({}, 300 * i));
+  ASSERT_EQ(Run("nfo", {"--sfv", "--m3u", "--par2", "--redundancy", "60", "--block-size", "16384",
+                        "-o", Album + "set.nfo", Album}),
+            0)
+      << Err.str();
+  const std::string reference = Host.ProgramDir.Path() + "reference/";
+  ASSERT_EQ(Shell("mkdir '" + reference + "' && cd '" + Album + "' && cp *.mp3 set.nfo set.sfv " +
+                  "set.m3u '" + reference + "' && cd '" + reference +
+                  "' && par2 create -q -q -s16384 -r60 ref.par2 * >/dev/null 2>&1; echo $?"),
+            "0\n");
+  const auto ours = RecoveryPackets(Album, "set");
+  const auto theirs = RecoveryPackets(reference, "ref");
+  EXPECT_EQ(ours.second, theirs.second);
+  EXPECT_EQ(ours.first.size(), theirs.first.size());
+  EXPECT_TRUE(ours.first == theirs.first);
+
+  const auto par2 = [&](const std::string& action) {
+    return Shell("cd '" + Album + "' && par2 " + action + " -q set.par2 >/dev/null 2>&1; echo $?");
+  };
+  EXPECT_EQ(par2("verify"), "0\n");
+  EXPECT_EQ(Run("check", {Album + "set.vol00+01.par2"}), 0) << Out.str();
+  const std::string second = ReadWholeFile(Album + "02.mp3");
+  const std::string fourth = ReadWholeFile(Album + "04.mp3");
+  std::filesystem::remove(Album + "02.mp3");
+  Host.ProgramDir.Write("album/04.mp3", fourth.substr(0, 200000) + std::string(100000, '\x7F') +
+                                            fourth.substr(300000));
+  EXPECT_EQ(Run("check", {Album + "set.par2"}), 1);
+  EXPECT_NE(Out.str().find("02.mp3 MISSING\n03.mp3 OK\n04.mp3 DAMAGED (7 blocks)\n"), std::string::npos)
+      << Out.str();
+  EXPECT_NE(Out.str().find("needed: repairable\n"), std::string::npos) << Out.str();
+  EXPECT_EQ(par2("repair"), "0\n");
+  EXPECT_EQ(ReadWholeFile(Album + "02.mp3"), second);
+  EXPECT_EQ(ReadWholeFile(Album + "04.mp3"), fourth);
 }

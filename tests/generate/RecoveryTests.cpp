@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The recovery set's arithmetic, packet reader and cancel; the files themselves are held
+// to par2cmdline's in the command-line tests.
+#include "support/TempFolder.h"
+#include "common/FileUnit.h"
+#include "generate/RecoveryField.h"
+#include "generate/RecoveryPackets.h"
+#include "generate/RecoverySetUnit.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+// Multiplication the slow way: shift and add, reducing by the generator as bits overflow.
+std::uint16_t SlowMultiply(std::uint16_t a, std::uint16_t b) {
+  std::uint32_t product = 0, x = a;
+  for (int bit = 0; bit < 16; ++bit) {
+    if (b & (1u << bit))
+      product ^= x;
+    x <<= 1;
+    if (x & 0x10000)
+      x ^= 0x1100B;
+  }
+  return static_cast<std::uint16_t>(product);
+}
+
+std::string PacketFile(std::initializer_list<std::string> packets) {
+  std::string bytes;
+  for (const std::string& packet : packets)
+    bytes += packet;
+  return bytes;
+}
+
+// The packets the reader keeps from bytes, as (type, body size).
+std::vector<std::pair<std::string, std::size_t>> PacketsIn(const std::string& bytes,
+                                                           TRecoverySetReader* reader = nullptr) {
+  std::vector<std::pair<std::string, std::size_t>> found;
+  ReadPackets(
+      [&](std::uint64_t offset, std::span<std::uint8_t> destination) -> std::optional<std::size_t> {
+        if (offset > bytes.size())
+          return std::nullopt;
+        const std::size_t count = std::min<std::size_t>(destination.size(), bytes.size() - offset);
+        std::memcpy(destination.data(), bytes.data() + offset, count);
+        return count;
+      },
+      bytes.size(), [&](const TPacket& packet) {
+        found.emplace_back(packet.Type.substr(8), packet.Body.size() + packet.DataLength);
+        if (reader)
+          reader->Take(packet);
+      });
+  return found;
+}
+} // namespace
+
+// Every vector form gives the words the slow multiplication gives, for regions and
+// factors at random (0 and 1 included), through the layout change and back.
+TEST(RecoveryField, EveryMethodMultipliesAsTheSlowReference) {
+  std::mt19937 random(2026);
+  for (const TGfMethod method : {TGfMethod::Scalar, TGfMethod::GfniAvx2, TGfMethod::GfniAvx512}) {
+    if (!GfMethodRuns(method))
+      continue;
+    SCOPED_TRACE(std::string(GfMethodName(method)));
+    for (const std::size_t sources : {1u, 5u, 17u}) {
+      const std::size_t bytes = GfGroupBytes * (1 + random() % 40);
+      std::vector<std::vector<std::uint8_t>> data(sources, std::vector<std::uint8_t>(bytes));
+      std::vector<std::uint16_t> factors;
+      for (std::size_t s = 0; s < sources; ++s) {
+        for (std::uint8_t& b : data[s])
+          b = static_cast<std::uint8_t>(random());
+        factors.push_back(s == 0 ? 1 : s == 1 ? 0 : static_cast<std::uint16_t>(random()));
+      }
+      std::vector<std::uint8_t> sum(bytes);
+      for (std::uint8_t& b : sum)
+        b = static_cast<std::uint8_t>(random());
+      std::vector<std::uint16_t> expected(bytes / 2);
+      for (std::size_t w = 0; w < expected.size(); ++w) {
+        expected[w] = static_cast<std::uint16_t>(sum[2 * w] | (sum[2 * w + 1] << 8));
+        for (std::size_t s = 0; s < sources; ++s)
+          expected[w] ^= SlowMultiply(
+              factors[s], static_cast<std::uint16_t>(data[s][2 * w] | (data[s][2 * w + 1] << 8)));
+      }
+      std::vector<TGfFactor> prepared;
+      std::vector<const std::uint8_t*> pointers;
+      for (std::size_t s = 0; s < sources; ++s) {
+        ToGfLayout(data[s]);
+        pointers.push_back(data[s].data());
+        prepared.push_back(PrepareGfFactor(factors[s]));
+      }
+      ToGfLayout(sum);
+      GfMultiplyAccumulate(sum, pointers, prepared, method);
+      FromGfLayout(sum);
+      for (std::size_t w = 0; w < expected.size(); ++w)
+        ASSERT_EQ(sum[2 * w] | (sum[2 * w + 1] << 8), expected[w]) << "word " << w;
+    }
+  }
+  // The constants the format fixes for the first slices: 2^1, 2^2, 2^4, 2^7, 2^8, 2^11.
+  EXPECT_EQ(InputSliceConstant(0), 2);
+  EXPECT_EQ(InputSliceConstant(5), 2048);
+}
+
+// A .par2 from elsewhere is read without trusting it: damaged, truncated or overlong
+// packets are stepped over, and a main packet without a usable slice size gives no set.
+TEST(RecoveryPackets, HostileBytesAreSteppedOver) {
+  const TMd5Hash fileId{1};
+  const std::string main = MainPacketBody(1024, std::span(&fileId, 1));
+  const TMd5Hash setId = Md5Of(main);
+  const std::string good = Packet(setId, par2::MainType, main);
+  const std::string creator = Packet(setId, par2::CreatorType, CreatorBody("x"));
+  std::string badHash = good;
+  badHash[20] ^= 1;
+  std::string tooLong = creator;
+  tooLong[9] = 0x10; // a length past the file's end
+  std::string oddLength = creator;
+  oddLength[8] += 2;
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    std::size_t Packets;
+    bool Set;
+  } cases[] = {
+      {"intact", PacketFile({good, creator}), 2, true},
+      {"junk around them", PacketFile({"junk", good, "PAR2", creator, "tail"}), 2, true},
+      {"a damaged hash", PacketFile({badHash, creator}), 1, false},
+      {"truncated", good.substr(0, good.size() - 4), 0, false},
+      {"a length past the end", PacketFile({good, tooLong}), 1, true},
+      {"a length not a multiple of four", PacketFile({oddLength, good}), 1, true},
+      {"a slice size of zero",
+       Packet(Md5Of(MainPacketBody(0, std::span(&fileId, 1))), par2::MainType,
+              MainPacketBody(0, std::span(&fileId, 1))),
+       1, false},
+      {"nothing but magic", std::string(4096, 'x') + std::string(par2::Magic) + "PAR2", 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TRecoverySetReader reader;
+    EXPECT_EQ(PacketsIn(c.Bytes, &reader).size(), c.Packets);
+    EXPECT_EQ(reader.Description().has_value(), c.Set);
+  }
+}
+
+// A cancel leaves no recovery file behind, and the set's numbers follow par2cmdline's:
+// the count rounded, the volumes 1, 2, 4, ... and the rest.
+TEST(RecoverySet, LayoutAndCancel) {
+  const std::uint64_t sizes[] = {5000000, 3000001, 3};
+  const auto layout = PlanRecoveryLayout(sizes, 100000, 10);
+  ASSERT_TRUE(layout);
+  EXPECT_EQ(layout->SourceSlices, 82u);
+  EXPECT_EQ(layout->RecoverySlices, 8u);
+  EXPECT_EQ(RecoveryVolumePaths("a/set.par2", *layout),
+            (std::vector<std::string>{"a/set.vol0+1.par2", "a/set.vol1+2.par2",
+                                      "a/set.vol3+4.par2", "a/set.vol7+1.par2"}));
+  const std::uint64_t tooMany[] = {std::uint64_t{4} << 30};
+  EXPECT_FALSE(PlanRecoveryLayout(tooMany, 4096, 10));
+  EXPECT_LE(PlanRecoveryLayout(tooMany, ChooseSliceSize(tooMany), 10)->SourceSlices, 2000u);
+
+  TTempFolder folder;
+  const std::string track = folder.Write("01.mp3", std::string(300000, 'a'));
+  const std::vector<TRecoveryInput> inputs = {{"01.mp3", track, {}}, {"a.nfo", {}, "text"}};
+  TRecoverySettings settings;
+  settings.SliceSize = 4096;
+  settings.Progress = [](std::uint64_t done, std::uint64_t) { return done < 100000; };
+  {
+    TFileSet set;
+    const TRecoveryResult result =
+        StageRecoverySet(inputs, folder.Path() + "a.par2", settings, set, TWriteMode::CreateOnly);
+    EXPECT_EQ(result.Outcome, TRecoveryOutcome::Cancelled);
+  }
+  const auto entries = ReadFolder(folder.Path());
+  ASSERT_TRUE(entries);
+  EXPECT_EQ(entries->size(), 1u) << "only the track is left";
+}
