@@ -562,25 +562,27 @@ int RunCheck(const TCliArguments& arguments, TCliContext& context) {
   if (FoldCase(path).ends_with(".par2"))
     return RunRecoveryCheck(path, context);
   const std::string folder = path.substr(0, path.rfind('/') + 1);
-  std::size_t verified = 0;
-  std::size_t failures = 0;
+  std::array<std::size_t, 4> counts{};
+  std::size_t malformed = 0;
   const bool read = ForEachSfvLine(path, [&](std::size_t number, const TSfvLine& line) {
     if (line.Kind == TSfvLineKind::Malformed) { // verifies nothing: the check fails
       context.Err << "tamberlon-cli: " << path << ":" << number << ": not an SFV line\n";
-      ++failures;
+      ++malformed;
     }
     if (line.Kind != TSfvLineKind::Entry)
       return;
     const TSfvOutcome outcome = CheckSfvEntry(line.Entry, folder);
     context.Out << line.Entry.Name << " " << SfvOutcomeWord(outcome) << "\n";
-    ++(outcome == TSfvOutcome::Ok ? verified : failures);
+    ++counts[static_cast<std::size_t>(outcome)];
   });
   if (!read) {
     ShowError(ecOpenForReading, path);
     return 1;
   }
-  context.Out << verified << " OK, " << failures << " bad\n";
-  return failures > 0 || verified == 0 ? 1 : 0;
+  context.Out << SfvCheckSummary(counts, malformed) << "\n";
+  const std::size_t verified = counts[static_cast<std::size_t>(TSfvOutcome::Ok)];
+  const bool bad = malformed > 0 || verified != counts[0] + counts[1] + counts[2] + counts[3];
+  return bad || verified == 0 ? 1 : 0;
 }
 } // namespace
 

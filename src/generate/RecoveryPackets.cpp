@@ -126,17 +126,19 @@ std::string RecoverySliceHeader(const TMd5Hash& setId, std::uint32_t exponent,
 void ReadPackets(const TReadAt& read, std::uint64_t size,
                  const std::function<void(const TPacket& packet)>& visit) {
   constexpr std::size_t Chunk = std::size_t{1} << 20;
-  std::vector<std::uint8_t> window(Chunk); // searched for the magic
-  std::vector<std::uint8_t> buffer(Chunk); // a candidate's bytes, hashed
+  // Small files need small buffers (the reader runs once per file of a set).
+  const auto bufferSize = static_cast<std::size_t>(std::min<std::uint64_t>(Chunk, size));
+  std::vector<std::uint8_t> window(bufferSize); // searched for the magic
+  std::vector<std::uint8_t> buffer(bufferSize); // a candidate's bytes, hashed
   std::uint64_t windowStart = 0;
   std::size_t windowLength = 0;
   // The offset of the next magic from an offset on, or nothing.
   const auto findMagic = [&](std::uint64_t from) -> std::optional<std::uint64_t> {
     while (from + par2::HeaderBytes <= size) {
       if (from < windowStart || from + par2::Magic.size() > windowStart + windowLength) {
-        const auto got = read(
-            from, std::span(window.data(),
-                            static_cast<std::size_t>(std::min<std::uint64_t>(Chunk, size - from))));
+        const auto got =
+            read(from, std::span(window.data(), static_cast<std::size_t>(std::min<std::uint64_t>(
+                                                    bufferSize, size - from))));
         if (!got || *got < par2::Magic.size())
           return std::nullopt;
         windowStart = from;
@@ -182,7 +184,7 @@ void ReadPackets(const TReadAt& read, std::uint64_t size,
       bool complete = true;
       while (hashed < length) {
         const std::size_t part =
-            static_cast<std::size_t>(std::min<std::uint64_t>(Chunk, length - hashed));
+            static_cast<std::size_t>(std::min<std::uint64_t>(bufferSize, length - hashed));
         const auto partRead = read(at + hashed, std::span(buffer.data(), part));
         if (!partRead || *partRead != part) {
           complete = false;

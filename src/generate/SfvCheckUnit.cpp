@@ -180,3 +180,24 @@ const char* SfvOutcomeWord(TSfvOutcome outcome) {
   }
   return "FAILED";
 }
+
+std::string SfvCheckSummary(const std::array<std::size_t, 4>& counts, std::size_t malformedLines,
+                            bool cancelled) {
+  const std::size_t ok = counts[static_cast<std::size_t>(TSfvOutcome::Ok)];
+  const std::size_t bad = counts[1] + counts[2] + counts[3] + malformedLines;
+  std::string text = std::to_string(ok) + " OK, " + std::to_string(bad) + " bad";
+  std::string details;
+  const auto add = [&](std::size_t count, const std::string& what) {
+    if (count > 0)
+      details += (details.empty() ? "" : ", ") + std::to_string(count) + " " + what;
+  };
+  add(counts[static_cast<std::size_t>(TSfvOutcome::Mismatch)], "failed");
+  add(counts[static_cast<std::size_t>(TSfvOutcome::Missing)], "missing");
+  add(counts[static_cast<std::size_t>(TSfvOutcome::Unsafe)], "unsafe");
+  add(malformedLines, malformedLines == 1 ? "not an SFV line" : "not SFV lines");
+  if (!details.empty())
+    text += " (" + details + ")";
+  if (cancelled)
+    text += " (cancelled)";
+  return text;
+}

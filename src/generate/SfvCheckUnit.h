@@ -5,6 +5,7 @@
 // holding a NUL byte included, is malformed and counts against the file. An ".sfv" usually comes
 // from elsewhere (a download), so it is read a line at a time and names only what lies in its own
 // folder.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -68,3 +69,8 @@ bool VerifySfv(const std::string& sfvPath, const TSfvVerifyCallbacks& callbacks,
 
 // "OK", "FAILED", "MISSING" or "UNSAFE".
 const char* SfvOutcomeWord(TSfvOutcome outcome);
+
+// "3 OK, 2 bad (1 failed, 1 missing)": the command line's last line and the verify
+// window's totals. counts are by outcome; malformed lines count as bad.
+std::string SfvCheckSummary(const std::array<std::size_t, 4>& counts, std::size_t malformedLines,
+                            bool cancelled = false);

@@ -21,6 +21,8 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QProgressDialog>
+#include <algorithm>
 
 void TFormMain::ButtonMakeNFOClick() {
   StoreAlbumFields();
@@ -39,6 +41,9 @@ void TFormMain::ButtonMakeNFOClick() {
   save.NfoPath = *path;
   save.Companions = ChosenCompanions();
   save.ChecksumProgress = ChecksumProgress();
+  save.Recovery.Redundancy = static_cast<unsigned>(Session.Preferences.Par2Redundancy);
+  std::unique_ptr<QProgressDialog> recoveryBox;
+  save.Recovery.Progress = RecoveryProgress(recoveryBox);
   const TSavePlan plan = Session.PlanSave(save);
   TSaveAnswers answers;
   answers.RememberTexts = true;
@@ -58,6 +63,7 @@ void TFormMain::ButtonMakeNFOClick() {
                          UnmappableQuestion(Session.Encoding(), unmappable)) == TMessageResult::Yes;
   }
   const TSaveOutcome outcome = Session.Save(plan, answers);
+  recoveryBox.reset();
   ProgressBar1->setValue(0);
   RefreshTrackListing();
   ShowRememberedLists();
@@ -65,10 +71,13 @@ void TFormMain::ButtonMakeNFOClick() {
     return;
   if (!outcome.Kept.empty())
     CurrentHost().ShowMessage(TMessageKind::Information, CompanionsKeptNote(outcome.Kept));
-  // The .nfo by its name, its companions by their extension.
+  // The .nfo by its name, its companions by their extension (the recovery files once).
   std::vector<std::string> written = {FileNamePart(*path)};
-  for (std::size_t i = 1; i < outcome.Written.size(); ++i)
-    written.push_back(outcome.Written[i].substr(outcome.Written[i].rfind('.')));
+  for (std::size_t i = 1; i < outcome.Written.size(); ++i) {
+    const std::string extension = outcome.Written[i].substr(outcome.Written[i].rfind('.'));
+    if (std::find(written.begin(), written.end(), extension) == written.end())
+      written.push_back(extension);
+  }
   std::string text = "Saved " + written.front();
   for (std::size_t i = 1; i < written.size(); ++i)
     text += (i + 1 == written.size() ? " and " : ", ") + written[i];
@@ -83,6 +92,38 @@ std::function<void(std::size_t, std::size_t)> TFormMain::ChecksumProgress() {
     ProgressBar1->setValue(static_cast<int>(done));
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   };
+}
+
+std::function<bool(std::uint64_t, std::uint64_t)>
+TFormMain::RecoveryProgress(std::unique_ptr<QProgressDialog>& box) {
+  return [this, &box](std::uint64_t done, std::uint64_t total) {
+    if (!box) {
+      box = std::make_unique<QProgressDialog>(QStringLiteral("Making the PAR2 recovery files..."),
+                                              QStringLiteral("Cancel"), 0, 1000, this);
+      box->setObjectName(QStringLiteral("RecoveryProgress"));
+      box->setWindowTitle(QStringLiteral("Save .NFO file"));
+      box->setWindowModality(Qt::WindowModal);
+      box->setMinimumDuration(0);
+    }
+    box->setValue(total == 0 ? 1000 : static_cast<int>(done * 1000 / total));
+    QApplication::processEvents();
+    return !box->wasCanceled();
+  };
+}
+
+void TFormMain::Par2Redundancy1Click() {
+  THost& host = CurrentHost();
+  const auto text = host.InputBox("PAR2 Redundancy",
+                                  "Recovery data, as a percentage of the album's files (1 to 100):",
+                                  std::to_string(Session.Preferences.Par2Redundancy), 3);
+  if (!text)
+    return;
+  const auto number = ParsePreferenceInteger(*text);
+  if (!number || *number < 1 || *number > 100) {
+    host.ShowMessage(TMessageKind::Error, "The redundancy is a whole number from 1 to 100");
+    return;
+  }
+  Session.Preferences.Par2Redundancy = static_cast<int>(*number);
 }
 
 std::optional<bool> TFormMain::AskCompilationQuestion(bool open) {
@@ -165,7 +206,8 @@ void TFormMain::EditPostingPolicy1Click() {
 void TFormMain::VerifySFVFile1Click() {
   TOpenDialogRequest request;
   request.Title = "Verify .SFV File";
-  request.Filters = {{"SFV Files (*.sfv)", "*.sfv"}, {"All files (*)", "*"}};
+  request.Filters = {
+      {"SFV Files (*.sfv)", "*.sfv"}, {"PAR2 Files (*.par2)", "*.par2"}, {"All files (*)", "*"}};
   request.Folder = TrackFolder;
   if (const auto path = CurrentHost().OpenFileDialog(request))
     VerifySfvFile(*path);

@@ -340,6 +340,7 @@ void TFormMain::BuildMenu() {
   for (std::size_t i = 0; i < Companions.size(); ++i)
     CompanionItems[i] = checkable(options, std::string(Companions[i].MenuName).c_str(),
                                   std::string(Companions[i].MenuText).c_str());
+  Par2Redundancy1 = action(options, "Par2Redundancy1", "PAR2 &Redundancy...", 0);
   QMenu* encodings = Named(options->addMenu(QStringLiteral("NFO Encoding")), "NfoEncoding1", 0);
   auto* encodingGroup = new QActionGroup(this);
   for (const TNfoEncoding encoding :

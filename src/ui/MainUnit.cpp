@@ -112,6 +112,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   connect(LivePreviewTimer, &QTimer::timeout, this, &TFormMain::RefreshLivePreview);
   Session.Listen([this](TAlbumSession::TChange) { ScheduleLivePreview(); });
   connect(LivePreview1, &QAction::toggled, this, &TFormMain::LivePreview1Click);
+  connect(Par2Redundancy1, &QAction::triggered, this, &TFormMain::Par2Redundancy1Click);
   for (std::size_t i = 0; i < NfoEncodingItems.size(); ++i)
     connect(NfoEncodingItems[i], &QAction::triggered, this,
             [this, i] { Session.SetEncoding(static_cast<TNfoEncoding>(i)); });

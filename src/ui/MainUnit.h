@@ -9,6 +9,7 @@
 #include "generate/CompanionTable.h"
 
 #include <QMainWindow>
+#include <QProgressDialog>
 #include <array>
 #include <memory>
 
@@ -87,6 +88,7 @@ public:
   void About1Click();
   void MediaPlayer1Click(bool play);
   void LivePreview1Click(bool checked);
+  void Par2Redundancy1Click();
   void ListBox1DblClick();
   void PlaySelectedTrack();
 
@@ -124,6 +126,9 @@ private:
   std::optional<bool> AskCompilationQuestion(bool open);
   // The progress bar while a save or preview computes the checksums tracks lack.
   std::function<void(std::size_t, std::size_t)> ChecksumProgress();
+  // The recovery files' progress in a box with Cancel, shown once the work starts.
+  std::function<bool(std::uint64_t, std::uint64_t)>
+  RecoveryProgress(std::unique_ptr<QProgressDialog>& box);
   static constexpr int StatusMilliseconds = 10000;
   // The listing's selected line, or -1: Qt gives the list a current row on focus alone.
   int SelectedRow() const;
@@ -201,6 +206,7 @@ public:
   QAction* HidePathNamesInTrackListing = nullptr;
   QAction* SortFilesonSelection1 = nullptr;
   QAction* LivePreview1 = nullptr;
+  QAction* Par2Redundancy1 = nullptr;
   // The documents beside the .nfo, one checkable item each, in the companion table's
   // order ("Generate .SFV files also" is GenerateSFVfile1).
   std::array<QAction*, CompanionCount> CompanionItems{};

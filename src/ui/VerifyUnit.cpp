@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/VerifyUnit.h"
 
+#include "common/FileUnit.h"
+#include "generate/RecoveryCheckUnit.h"
 #include "generate/SfvCheckUnit.h"
 
 #include <QCloseEvent>
@@ -8,8 +10,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -51,9 +55,16 @@ TFormVerify::~TFormVerify() {
   Stop(); // the worker ends before the window it reports to; its late reports are dropped
 }
 
-bool TFormVerify::Verify(const std::string& sfvPath) {
+bool TFormVerify::Verify(const std::string& path) {
   setWindowTitle(QStringLiteral("Verify - ") +
-                 QString::fromStdString(sfvPath.substr(sfvPath.rfind('/') + 1)));
+                 QString::fromStdString(path.substr(path.rfind('/') + 1)));
+  const bool recovery =
+      path.size() >= 5 && QString::fromStdString(path.substr(path.size() - 5))
+                                  .compare(QStringLiteral(".par2"), Qt::CaseInsensitive) == 0;
+  return recovery ? VerifyRecovery(path) : VerifySfv(path);
+}
+
+bool TFormVerify::VerifySfv(const std::string& sfvPath) {
   // The results come from the worker's thread; each is handed to this window's thread.
   TSfvVerifyCallbacks callbacks;
   callbacks.Listed = [this](const std::vector<TSfvEntry>& entries, std::uint64_t bytes,
@@ -75,8 +86,8 @@ bool TFormVerify::Verify(const std::string& sfvPath) {
       const int row = static_cast<int>(index);
       if (check.Computed)
         TableFiles->setItem(row, 2, new QTableWidgetItem(ChecksumText(*check.Computed)));
-      TableFiles->setItem(row, 3, new QTableWidgetItem(SfvOutcomeWord(check.Outcome)));
-      ++Counts[static_cast<int>(check.Outcome)];
+      ShowResult(row, 3, QString::fromLatin1(SfvOutcomeWord(check.Outcome)));
+      ++Counts[static_cast<std::size_t>(check.Outcome)];
       ShowTotals();
     });
   };
@@ -89,30 +100,103 @@ bool TFormVerify::Verify(const std::string& sfvPath) {
   if (!ForEachSfvLine(sfvPath, [](std::size_t, const TSfvLine&) {}))
     return false;
   Worker = std::jthread([this, sfvPath, callbacks] {
-    VerifySfv(sfvPath, callbacks, Cancelled);
+    ::VerifySfv(sfvPath, callbacks, Cancelled);
     QMetaObject::invokeMethod(this, [this] {
-      Done = true;
-      ProgressBytes->setValue(ProgressBytes->maximum());
-      ButtonCancel->setEnabled(false);
-      ShowTotals();
-      emit Finished();
+      Finish(QString::fromStdString(
+          SfvCheckSummary(Counts, static_cast<std::size_t>(Malformed), Cancelled)));
     });
   });
   return true;
 }
 
+bool TFormVerify::VerifyRecovery(const std::string& par2Path) {
+  if (!FileExists(par2Path))
+    return false;
+  TableFiles->setHorizontalHeaderLabels({QStringLiteral("File"), QStringLiteral("Blocks"),
+                                         QStringLiteral("Damaged"), QStringLiteral("Result")});
+  TRecoveryCheckCallbacks callbacks;
+  callbacks.Listed = [this](const std::vector<TRecoveryFileCheck>& files, std::uint64_t bytes) {
+    QMetaObject::invokeMethod(this, [this, files, bytes] {
+      TotalBytes = bytes;
+      TableFiles->setRowCount(static_cast<int>(files.size()));
+      for (int row = 0; row < TableFiles->rowCount(); ++row) {
+        const TRecoveryFileCheck& file = files[static_cast<std::size_t>(row)];
+        TableFiles->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(file.Name)));
+        TableFiles->setItem(row, 1, new QTableWidgetItem(QString::number(file.Slices)));
+      }
+    });
+  };
+  callbacks.Checked = [this](std::size_t index, const TRecoveryFileCheck& file) {
+    QMetaObject::invokeMethod(this, [this, index, file] {
+      const int row = static_cast<int>(index);
+      TableFiles->setItem(row, 2, new QTableWidgetItem(QString::number(file.DamagedSlices)));
+      ShowResult(row, 3, QString::fromLatin1(RecoveryStateWord(file.State)));
+    });
+  };
+  callbacks.Progress = [this](std::uint64_t done) {
+    QMetaObject::invokeMethod(this, [this, done] {
+      ProgressBytes->setValue(TotalBytes == 0 ? 0
+                                              : static_cast<int>(std::min<std::uint64_t>(
+                                                    done * 1000 / TotalBytes, 1000)));
+    });
+  };
+  Worker = std::jthread([this, par2Path, callbacks] {
+    const auto check = CheckRecoverySet(par2Path, callbacks, &Cancelled);
+    const std::string totals =
+        check ? RecoveryCheckSummary(*check) : "No intact description of a PAR2 recovery set";
+    QMetaObject::invokeMethod(this, [this, totals] { Finish(QString::fromStdString(totals)); });
+  });
+  return true;
+}
+
+void TFormVerify::ShowResult(int row, int column, const QString& text) {
+  auto* item = new QTableWidgetItem(text);
+  TableFiles->setItem(row, column, item);
+  if (text == QStringLiteral("OK"))
+    return;
+  for (int c = 0; c < TableFiles->columnCount(); ++c)
+    if (QTableWidgetItem* cell = TableFiles->item(row, c)) {
+      cell->setBackground(QColor(0xF8, 0xD0, 0xD0));
+      cell->setForeground(Qt::black);
+    }
+}
+
+void TFormVerify::Finish(const QString& totals) {
+  Done = true;
+  ProgressBytes->setValue(ProgressBytes->maximum());
+  LabelTotals->setText(totals);
+  // The bad rows first, in their order, and the view at the first of them.
+  std::vector<QList<QTableWidgetItem*>> rows;
+  for (int row = 0; row < TableFiles->rowCount(); ++row) {
+    QList<QTableWidgetItem*> items;
+    for (int c = 0; c < TableFiles->columnCount(); ++c)
+      items.append(TableFiles->takeItem(row, c));
+    rows.push_back(items);
+  }
+  const auto good = [](const QList<QTableWidgetItem*>& items) {
+    return items.back() && items.back()->text() == QStringLiteral("OK");
+  };
+  std::stable_partition(rows.begin(), rows.end(), [&](const auto& items) { return !good(items); });
+  for (int row = 0; row < static_cast<int>(rows.size()); ++row)
+    for (int c = 0; c < TableFiles->columnCount(); ++c)
+      TableFiles->setItem(row, c, rows[static_cast<std::size_t>(row)][c]);
+  if (!rows.empty())
+    TableFiles->scrollToTop();
+  // The work is over: the one button closes, and Escape and Return do too.
+  ButtonCancel->setText(QStringLiteral("Close"));
+  ButtonCancel->setEnabled(true);
+  ButtonCancel->setDefault(true);
+  ButtonCancel->setFocus();
+  disconnect(ButtonCancel, nullptr, this, nullptr);
+  connect(ButtonCancel, &QPushButton::clicked, this, &QWidget::close);
+  for (const auto key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})
+    connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, &QWidget::close);
+  emit Finished();
+}
+
 void TFormVerify::ShowTotals() {
-  QString text = QStringLiteral("%1 OK, %2 failed, %3 missing")
-                     .arg(Counts[static_cast<int>(TSfvOutcome::Ok)])
-                     .arg(Counts[static_cast<int>(TSfvOutcome::Mismatch)])
-                     .arg(Counts[static_cast<int>(TSfvOutcome::Missing)]);
-  if (const int unsafe = Counts[static_cast<int>(TSfvOutcome::Unsafe)])
-    text += QStringLiteral(", %1 unsafe").arg(unsafe);
-  if (Malformed > 0) // lines that are no entry verify nothing: the check did not pass
-    text += QStringLiteral(", %1 not SFV %2").arg(Malformed).arg(Malformed == 1 ? "line" : "lines");
-  if (Cancelled)
-    text += QStringLiteral(" (cancelled)");
-  LabelTotals->setText(text);
+  LabelTotals->setText(QString::fromStdString(
+      SfvCheckSummary(Counts, static_cast<std::size_t>(Malformed), Cancelled)));
 }
 
 void TFormVerify::Stop() {

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The verify window: each file an .sfv lists with its expected and computed checksum and
-// OK, FAILED, MISSING or UNSAFE, filled in as worker threads read the files, with the
-// bytes read so far, Cancel and the totals. It judges with the command-line check's core.
+// OK, FAILED, MISSING or UNSAFE (or each file a .par2 protects, with its blocks and OK,
+// DAMAGED or MISSING), filled in as worker threads read the files, with the bytes read so
+// far, Cancel and the totals. It judges with the command-line check's core and words its
+// totals as the check does. When done, the bad rows come first and the button closes.
 #include <QWidget>
+#include <array>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -18,8 +21,9 @@ class TFormVerify : public QWidget {
 public:
   explicit TFormVerify(QWidget* parent = nullptr);
   ~TFormVerify() override;
-  // Starts verifying the .sfv; false (with the window left empty) when it cannot be read.
-  bool Verify(const std::string& sfvPath);
+  // Starts verifying the .sfv or .par2; false (with the window left empty) when it cannot
+  // be read.
+  bool Verify(const std::string& path);
   bool Running() const { return Worker.joinable() && !Done; }
 
   QTableWidget* TableFiles = nullptr;
@@ -34,13 +38,17 @@ protected:
   void closeEvent(QCloseEvent* event) override;
 
 private:
+  bool VerifySfv(const std::string& sfvPath);
+  bool VerifyRecovery(const std::string& par2Path);
+  void ShowResult(int row, int column, const QString& text);
+  void Finish(const QString& totals);
   void Stop();
   void ShowTotals();
 
   std::jthread Worker;
   std::atomic<bool> Cancelled{false};
   bool Done = false;
-  int Counts[4] = {}; // by outcome: OK, FAILED, MISSING, UNSAFE
-  int Malformed = 0;  // lines that are no entry
+  std::array<std::size_t, 4> Counts{}; // by outcome: OK, FAILED, MISSING, UNSAFE
+  int Malformed = 0;                   // lines that are no entry
   quint64 TotalBytes = 0;
 };

@@ -192,8 +192,9 @@ TEST_F(CliCommands, CheckReadsOnlyInsideTheSfvFolder) {
                              "\r\n" + outside + " " + crc + "\r\nlink.mp3 " + crc +
                              "\r\nfifo.mp3 " + crc + "\r\n");
   EXPECT_EQ(Run("check", {sfv}), 1);
-  EXPECT_EQ(Out.str(), "sub/inside.mp3 OK\n../outside.mp3 UNSAFE\nsub/../../outside.mp3 UNSAFE\n" +
-                           outside + " UNSAFE\nlink.mp3 UNSAFE\nfifo.mp3 MISSING\n1 OK, 5 bad\n");
+  EXPECT_EQ(Out.str(),
+            "sub/inside.mp3 OK\n../outside.mp3 UNSAFE\nsub/../../outside.mp3 UNSAFE\n" + outside +
+                " UNSAFE\nlink.mp3 UNSAFE\nfifo.mp3 MISSING\n1 OK, 5 bad (1 missing, 4 unsafe)\n");
 }
 
 namespace {
@@ -522,7 +523,8 @@ TEST_F(CliCommands, RecoveryFilesAreWhatPar2MakesAndRepairs) {
   Host.ProgramDir.Write("album/04.mp3", fourth.substr(0, 200000) + std::string(100000, '\x7F') +
                                             fourth.substr(300000));
   EXPECT_EQ(Run("check", {Album + "set.par2"}), 1);
-  EXPECT_NE(Out.str().find("02.mp3 MISSING\n03.mp3 OK\n04.mp3 DAMAGED (7 blocks)\n"), std::string::npos)
+  EXPECT_NE(Out.str().find("02.mp3 MISSING\n03.mp3 OK\n04.mp3 DAMAGED (7 blocks)\n"),
+            std::string::npos)
       << Out.str();
   EXPECT_NE(Out.str().find("needed: repairable\n"), std::string::npos) << Out.str();
   EXPECT_EQ(par2("repair"), "0\n");

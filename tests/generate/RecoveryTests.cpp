@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recovery set's arithmetic, packet reader and cancel; the files themselves are held
 // to par2cmdline's in the command-line tests.
-#include "support/TempFolder.h"
 #include "common/FileUnit.h"
 #include "generate/RecoveryField.h"
 #include "generate/RecoveryPackets.h"
 #include "generate/RecoverySetUnit.h"
+#include "support/TempFolder.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -44,7 +44,8 @@ std::vector<std::pair<std::string, std::size_t>> PacketsIn(const std::string& by
         std::memcpy(destination.data(), bytes.data() + offset, count);
         return count;
       },
-      bytes.size(), [&](const TPacket& packet) {
+      bytes.size(),
+      [&](const TPacket& packet) {
         found.emplace_back(packet.Type.substr(8), packet.Body.size() + packet.DataLength);
         if (reader)
           reader->Take(packet);
@@ -148,8 +149,8 @@ TEST(RecoverySet, LayoutAndCancel) {
   EXPECT_EQ(layout->SourceSlices, 82u);
   EXPECT_EQ(layout->RecoverySlices, 8u);
   EXPECT_EQ(RecoveryVolumePaths("a/set.par2", *layout),
-            (std::vector<std::string>{"a/set.vol0+1.par2", "a/set.vol1+2.par2",
-                                      "a/set.vol3+4.par2", "a/set.vol7+1.par2"}));
+            (std::vector<std::string>{"a/set.vol0+1.par2", "a/set.vol1+2.par2", "a/set.vol3+4.par2",
+                                      "a/set.vol7+1.par2"}));
   const std::uint64_t tooMany[] = {std::uint64_t{4} << 30};
   EXPECT_FALSE(PlanRecoveryLayout(tooMany, 4096, 10));
   EXPECT_LE(PlanRecoveryLayout(tooMany, ChooseSliceSize(tooMany), 10)->SourceSlices, 2000u);
@@ -159,7 +160,9 @@ TEST(RecoverySet, LayoutAndCancel) {
   const std::vector<TRecoveryInput> inputs = {{"01.mp3", track, {}}, {"a.nfo", {}, "text"}};
   TRecoverySettings settings;
   settings.SliceSize = 4096;
-  settings.Progress = [](std::uint64_t done, std::uint64_t) { return done < 100000; };
+  settings.Progress = [](std::uint64_t done, std::uint64_t) {
+    return done < 100000;
+  };
   {
     TFileSet set;
     const TRecoveryResult result =
