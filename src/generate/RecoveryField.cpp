@@ -57,6 +57,42 @@ void ScalarMultiplyAccumulate(std::span<std::uint8_t> destination,
 // Up to this many sources at once: the sums stay in registers across them.
 constexpr std::size_t SourcesPerRound = 16;
 
+__attribute__((target("avx2"))) void
+ShuffleAvx2MultiplyAccumulate(std::span<std::uint8_t> destination,
+                              std::span<const std::uint8_t* const> sources,
+                              std::span<const TGfFactor> factors) {
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  for (std::size_t first = 0; first < sources.size(); first += SourcesPerRound) {
+    const std::size_t count = std::min(SourcesPerRound, sources.size() - first);
+    for (std::size_t at = 0; at + 32 <= destination.size();
+         at += at % GfGroupBytes == 0 ? 32 : 96) {
+      auto* low = reinterpret_cast<__m256i*>(destination.data() + at);
+      auto* high = reinterpret_cast<__m256i*>(destination.data() + at + 64);
+      __m256i sumLow = _mm256_loadu_si256(low);
+      __m256i sumHigh = _mm256_loadu_si256(high);
+      for (std::size_t s = 0; s < count; ++s) {
+        const auto& t = factors[first + s].Nibbles;
+        const std::uint8_t* source = sources[first + s] + at;
+        const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
+        const __m256i h = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + 64));
+        const __m256i parts[4] = {
+            _mm256_and_si256(l, nibble), _mm256_and_si256(_mm256_srli_epi16(l, 4), nibble),
+            _mm256_and_si256(h, nibble), _mm256_and_si256(_mm256_srli_epi16(h, 4), nibble)};
+        for (int p = 0; p < 4; ++p) {
+          const __m256i lowTable = _mm256_broadcastsi128_si256(
+              _mm_loadu_si128(reinterpret_cast<const __m128i*>(t[p].data())));
+          const __m256i highTable = _mm256_broadcastsi128_si256(
+              _mm_loadu_si128(reinterpret_cast<const __m128i*>(t[4 + p].data())));
+          sumLow = _mm256_xor_si256(sumLow, _mm256_shuffle_epi8(lowTable, parts[p]));
+          sumHigh = _mm256_xor_si256(sumHigh, _mm256_shuffle_epi8(highTable, parts[p]));
+        }
+      }
+      _mm256_storeu_si256(low, sumLow);
+      _mm256_storeu_si256(high, sumHigh);
+    }
+  }
+}
+
 __attribute__((target("avx2,gfni"))) void
 GfniAvx2MultiplyAccumulate(std::span<std::uint8_t> destination,
                            std::span<const std::uint8_t* const> sources,
@@ -169,6 +205,8 @@ bool GfMethodRuns(TGfMethod method) {
   switch (method) {
   case TGfMethod::Scalar:
     return true;
+  case TGfMethod::ShuffleAvx2:
+    return __builtin_cpu_supports("avx2");
   case TGfMethod::GfniAvx2:
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("gfni");
   case TGfMethod::GfniAvx512:
@@ -179,9 +217,10 @@ bool GfMethodRuns(TGfMethod method) {
 }
 
 TGfMethod FastestGfMethod() {
-  static const TGfMethod fastest = GfMethodRuns(TGfMethod::GfniAvx512) ? TGfMethod::GfniAvx512
-                                   : GfMethodRuns(TGfMethod::GfniAvx2) ? TGfMethod::GfniAvx2
-                                                                       : TGfMethod::Scalar;
+  static const TGfMethod fastest = GfMethodRuns(TGfMethod::GfniAvx512)    ? TGfMethod::GfniAvx512
+                                   : GfMethodRuns(TGfMethod::GfniAvx2)    ? TGfMethod::GfniAvx2
+                                   : GfMethodRuns(TGfMethod::ShuffleAvx2) ? TGfMethod::ShuffleAvx2
+                                                                          : TGfMethod::Scalar;
   return fastest;
 }
 
@@ -189,6 +228,8 @@ std::string_view GfMethodName(TGfMethod method) {
   switch (method) {
   case TGfMethod::Scalar:
     return "tables";
+  case TGfMethod::ShuffleAvx2:
+    return "nibble tables (AVX2)";
   case TGfMethod::GfniAvx2:
     return "GFNI (AVX2)";
   case TGfMethod::GfniAvx512:
@@ -235,7 +276,17 @@ TGfFactor PrepareGfFactor(std::uint16_t value) {
     }
     return m;
   };
-  return {value, block(0, 0), block(0, 8), block(8, 0), block(8, 8)};
+  TGfFactor factor{value, block(0, 0), block(0, 8), block(8, 0), block(8, 8), {}};
+  for (int p = 0; p < 4; ++p)
+    for (int v = 0; v < 16; ++v) {
+      std::uint16_t product = 0;
+      for (int bit = 0; bit < 4; ++bit)
+        if (v & (1 << bit))
+          product ^= column[4 * p + bit];
+      factor.Nibbles[p][v] = static_cast<std::uint8_t>(product);
+      factor.Nibbles[4 + p][v] = static_cast<std::uint8_t>(product >> 8);
+    }
+  return factor;
 }
 
 void GfMultiplyAccumulate(std::span<std::uint8_t> destination,
@@ -246,6 +297,8 @@ void GfMultiplyAccumulate(std::span<std::uint8_t> destination,
     return GfniAvx512MultiplyAccumulate(destination, sources, factors);
   case TGfMethod::GfniAvx2:
     return GfniAvx2MultiplyAccumulate(destination, sources, factors);
+  case TGfMethod::ShuffleAvx2:
+    return ShuffleAvx2MultiplyAccumulate(destination, sources, factors);
   case TGfMethod::Scalar:
     return ScalarMultiplyAccumulate(destination, sources, factors);
   }

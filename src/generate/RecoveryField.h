@@ -4,6 +4,7 @@
 // the field of PAR 2.0's Reed-Solomon code, and the one operation the recovery data is made
 // of: a region of 16-bit little-endian words multiplied by constants and added to another.
 // That operation is nearly all the work, so it has vector forms chosen at run time.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -18,7 +19,7 @@ std::uint16_t GfPower(std::uint16_t a, std::uint32_t n);
 // independent of the others.
 std::uint16_t InputSliceConstant(std::uint32_t n);
 
-enum class TGfMethod { Scalar, GfniAvx2, GfniAvx512 };
+enum class TGfMethod { Scalar, ShuffleAvx2, GfniAvx2, GfniAvx512 };
 
 // The fastest method this processor runs, and whether it runs a given one.
 TGfMethod FastestGfMethod();
@@ -37,6 +38,9 @@ struct TGfFactor {
   std::uint16_t Value = 0;
   // Multiplying by a constant is linear over GF(2): a 16x16 bit matrix, four 8x8 blocks.
   std::uint64_t LowFromLow = 0, LowFromHigh = 0, HighFromLow = 0, HighFromHigh = 0;
+  // Without GFNI: the products of each nibble of a word (low byte's low and high nibble,
+  // high byte's low and high nibble), their low bytes then their high bytes, 16 each.
+  std::array<std::array<std::uint8_t, 16>, 8> Nibbles{};
 };
 TGfFactor PrepareGfFactor(std::uint16_t value);
 

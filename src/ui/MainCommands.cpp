@@ -223,6 +223,7 @@ TFormVerify* TFormMain::VerifySfvFile(const std::string& path) {
     return nullptr;
   }
   window->show();
+  window->activateWindow(); // Escape and Return reach it at once
   return window;
 }
 
