@@ -238,7 +238,47 @@ std::string_view GfMethodName(TGfMethod method) {
   return "";
 }
 
+namespace {
+__attribute__((target("avx2"))) void ToGfLayoutAvx2(std::span<std::uint8_t> region) {
+  // Within each 16 words: low bytes to the front of each half, then the halves paired.
+  const __m256i evensFirst = _mm256_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15,
+                                              0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
+  for (std::size_t at = 0; at + GfGroupBytes <= region.size(); at += GfGroupBytes) {
+    auto* p = reinterpret_cast<__m256i*>(region.data() + at);
+    __m256i t[4];
+    for (int i = 0; i < 4; ++i)
+      t[i] = _mm256_permute4x64_epi64(_mm256_shuffle_epi8(_mm256_loadu_si256(p + i), evensFirst),
+                                      0xD8); // quadwords 0, 2, 1, 3
+    _mm256_storeu_si256(p + 0, _mm256_permute2x128_si256(t[0], t[1], 0x20));
+    _mm256_storeu_si256(p + 1, _mm256_permute2x128_si256(t[2], t[3], 0x20));
+    _mm256_storeu_si256(p + 2, _mm256_permute2x128_si256(t[0], t[1], 0x31));
+    _mm256_storeu_si256(p + 3, _mm256_permute2x128_si256(t[2], t[3], 0x31));
+  }
+}
+
+__attribute__((target("avx2"))) void FromGfLayoutAvx2(std::span<std::uint8_t> region) {
+  for (std::size_t at = 0; at + GfGroupBytes <= region.size(); at += GfGroupBytes) {
+    auto* p = reinterpret_cast<__m256i*>(region.data() + at);
+    const __m256i low[2] = {_mm256_loadu_si256(p), _mm256_loadu_si256(p + 1)};
+    const __m256i high[2] = {_mm256_loadu_si256(p + 2), _mm256_loadu_si256(p + 3)};
+    for (int i = 0; i < 2; ++i) {
+      const __m256i a = _mm256_unpacklo_epi8(low[i], high[i]);
+      const __m256i b = _mm256_unpackhi_epi8(low[i], high[i]);
+      _mm256_storeu_si256(p + 2 * i, _mm256_permute2x128_si256(a, b, 0x20));
+      _mm256_storeu_si256(p + 2 * i + 1, _mm256_permute2x128_si256(a, b, 0x31));
+    }
+  }
+}
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+} // namespace
+
 void ToGfLayout(std::span<std::uint8_t> region) {
+  if (HasAvx2())
+    return ToGfLayoutAvx2(region);
   std::array<std::uint8_t, GfGroupBytes> group{};
   for (std::size_t at = 0; at + GfGroupBytes <= region.size(); at += GfGroupBytes) {
     for (std::size_t i = 0; i < 64; ++i) {
@@ -250,6 +290,8 @@ void ToGfLayout(std::span<std::uint8_t> region) {
 }
 
 void FromGfLayout(std::span<std::uint8_t> region) {
+  if (HasAvx2())
+    return FromGfLayoutAvx2(region);
   std::array<std::uint8_t, GfGroupBytes> group{};
   for (std::size_t at = 0; at + GfGroupBytes <= region.size(); at += GfGroupBytes) {
     for (std::size_t i = 0; i < 64; ++i) {
