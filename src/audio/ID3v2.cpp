@@ -40,27 +40,18 @@ enum TSlot : std::size_t {
   sOriginalAlbum,
   sMediaType,
   sPublisher,
+  sAlbumArtist,
+  sCompilation,
+  sPartOfSet,
 };
 
 constexpr std::array<TSlotIds, TID3v2::SlotCount> SlotIds = {{
-    {"TIT2", "TT2"},
-    {"TPE1", "TP1"},
-    {"TALB", "TAL"},
-    {"TRCK", "TRK"},
-    {"TYER", "TYE"},
-    {"TCON", "TCO"},
-    {"COMM", "COM"},
-    {"TCOM", "TCM"},
-    {"TENC", "TEN"},
-    {"TCOP", "TCR"},
-    {"TLAN", "TLA"},
-    {"WXXX", "WXX"},
-    {"TDRC", "TOR"},
-    {"TOPE", "TOA"},
-    {"TIT1", "TT1"},
-    {"TOAL", "TOT"},
-    {"TMED", "TMT"},
-    {"TPUB", "TPB"},
+    {"TIT2", "TT2"}, {"TPE1", "TP1"}, {"TALB", "TAL"}, {"TRCK", "TRK"},
+    {"TYER", "TYE"}, {"TCON", "TCO"}, {"COMM", "COM"}, {"TCOM", "TCM"},
+    {"TENC", "TEN"}, {"TCOP", "TCR"}, {"TLAN", "TLA"}, {"WXXX", "WXX"},
+    {"TDRC", "TOR"}, {"TOPE", "TOA"}, {"TIT1", "TT1"}, {"TOAL", "TOT"},
+    {"TMED", "TMT"}, {"TPUB", "TPB"}, {"TPE2", "TP2"}, {"TCMP", "TCP"}, // iTunes' compilation flag
+    {"TPOS", "TPA"},
 }};
 
 // A frame id as one number, so that finding its slot compares numbers, not texts.
@@ -198,9 +189,11 @@ void TID3v2::Clear() {
   MajorVersion = 0;
   TagSize = 0;
   TrackNumber = 0;
-  for (std::string* text : {&Title, &Artist, &Album, &TrackText, &Year, &Genre, &Comment, &Composer,
-                            &EncodedBy, &Copyright, &Language, &Url, &MediaType, &Publisher})
+  for (std::string* text :
+       {&Title, &Artist, &Album, &TrackText, &Year, &Genre, &Comment, &Composer, &EncodedBy,
+        &Copyright, &Language, &Url, &MediaType, &Publisher, &AlbumArtist, &DiscText})
     text->clear();
+  Compilation = false;
 }
 
 bool TID3v2::Load(const std::string& fileName) {
@@ -345,4 +338,7 @@ void TID3v2::DecodeFields(const TSlots& slots) {
   Language = text(sLanguage);
   MediaType = text(sMediaType);
   Publisher = text(sPublisher);
+  AlbumArtist = text(sAlbumArtist);
+  Compilation = text(sCompilation) == "1";
+  DiscText = text(sPartOfSet);
 }

@@ -10,7 +10,7 @@ class TReadOnlyFile;
 
 class TID3v2 {
 public:
-  static constexpr std::size_t SlotCount = 18;
+  static constexpr std::size_t SlotCount = 21;
   static constexpr std::size_t SlotSize = 500;
 
   TID3v2() { Clear(); }
@@ -38,6 +38,9 @@ public:
   std::string Url;
   std::string MediaType;
   std::string Publisher;
+  std::string AlbumArtist; // the band, or "Various Artists", whoever sings each track
+  bool Compilation = false;
+  std::string DiscText; // "1/2"
 
 private:
   // The raw data of the last frame that matched each slot: its first 500 bytes,

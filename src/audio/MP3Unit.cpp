@@ -59,6 +59,9 @@ void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCo
     EncodedBy = v2.EncodedBy;
     Publisher = v2.Publisher;
     MediaType = v2.MediaType;
+    AlbumArtist = v2.AlbumArtist;
+    Compilation = v2.Compilation;
+    Disc = v2.DiscText;
     Track = v2.TrackText;
   } else if (const TID3v1& v1 = audio.ID3v1Tag(); v1.Present) {
     HasTag = true;

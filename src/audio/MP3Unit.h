@@ -29,6 +29,9 @@ public:
   std::string EncodedBy;
   std::string Publisher;
   std::string MediaType;
+  std::string AlbumArtist;
+  bool Compilation = false;
+  std::string Disc;
   double Duration = 0;
   std::string DurationText;
   std::int64_t FileSize = 0;

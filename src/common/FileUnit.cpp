@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -234,6 +235,37 @@ std::vector<std::string> ExpandTrackFolders(const std::vector<std::string>& path
     files.insert(files.end(), tracks.begin(), tracks.end());
   }
   return files;
+}
+
+TDroppedFiles SelectDroppedTracks(const std::vector<std::string>& paths) {
+  TDroppedFiles dropped;
+  std::set<std::string> seen;
+  for (const std::string& path : ExpandTrackFolders(paths)) {
+    if (!HasTrackExtension(path)) {
+      ++dropped.NotTracks;
+      continue;
+    }
+    if (!seen.insert(FileIdentity(path)).second) {
+      ++dropped.Repeated;
+      continue;
+    }
+    dropped.Tracks.push_back(path);
+  }
+  return dropped;
+}
+
+std::string DroppedFilesNote(const TDroppedFiles& dropped) {
+  const std::size_t left = dropped.NotTracks + dropped.Repeated;
+  if (left == 0)
+    return {};
+  std::string note = std::to_string(left) + (left == 1 ? " file" : " files") + " left out: ";
+  if (dropped.NotTracks > 0)
+    note += std::to_string(dropped.NotTracks) +
+            (dropped.NotTracks == 1 ? " not an MP3 file" : " not MP3 files");
+  if (dropped.Repeated > 0)
+    note += std::string(dropped.NotTracks > 0 ? ", " : "") + std::to_string(dropped.Repeated) +
+            " dropped twice";
+  return note;
 }
 
 std::optional<std::string> TrackFileProblem(const std::string& path) {

@@ -89,6 +89,17 @@ std::vector<std::string> TracksInFolder(const std::string& folder,
 // Files stand for themselves; a folder stands for its track files, by name.
 std::vector<std::string> ExpandTrackFolders(const std::vector<std::string>& paths);
 
+// What a drop on the track listing chooses: the track files the open dialog would offer
+// (a folder stands for its own), each file once however often it came; and what it left out.
+struct TDroppedFiles {
+  std::vector<std::string> Tracks;
+  std::size_t NotTracks = 0; // a cover, a log, a playlist
+  std::size_t Repeated = 0;  // the same file again (by itself and in its folder, say)
+};
+TDroppedFiles SelectDroppedTracks(const std::vector<std::string>& paths);
+// "2 files left out: 1 not an MP3 file, 1 dropped twice", or nothing when none was.
+std::string DroppedFilesNote(const TDroppedFiles& dropped);
+
 // Why a path given as a track is no file to read: "no such file", "not a regular file" or
 // the system's reason; nothing when it is a regular file.
 std::optional<std::string> TrackFileProblem(const std::string& path);

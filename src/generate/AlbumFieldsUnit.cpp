@@ -7,6 +7,7 @@
 #include "common/MostPopularUnit.h"
 #include "common/PreferencesUnit.h"
 #include "common/RememberedListsUnit.h"
+#include "common/TextUnit.h"
 #include "generate/AlbumFieldTable.h"
 
 #include <algorithm>
@@ -51,6 +52,24 @@ template <typename Value> std::int32_t MajorityNumber(const TVoters& voters, Val
   return MostPopularInt(values);
 }
 
+// The album artist every tagged track names, when they all name the same one.
+std::optional<std::string> AgreedAlbumArtist(const TVoters& voters) {
+  std::optional<std::string> agreed;
+  for (const TTrackInfo* track : voters) {
+    if (!track || !track->HasTag)
+      continue;
+    if (track->AlbumArtist.empty() || (agreed && *agreed != track->AlbumArtist))
+      return std::nullopt;
+    agreed = track->AlbumArtist;
+  }
+  return agreed;
+}
+
+bool IsVariousArtistsName(const std::string& name) {
+  const std::string folded = FoldCase(name);
+  return folded == FoldCase(VariousArtistsText) || folded == "various";
+}
+
 std::string OrUnknown(std::string text) {
   return text.empty() ? UnknownText : text;
 }
@@ -70,6 +89,18 @@ TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCoun
   p.AlbumTitle = MajorityText(all, &TTrackInfo::Album);
   d.VariousArtists = IsVariousArtists(album.Tracks.size(), artistCount);
   p.Artist = d.VariousArtists ? VariousArtistsText : MajorityText(all, &TTrackInfo::Artist);
+  // The album-artist frame, when every tagged track has the same one, says who made the
+  // album whoever sings each track ("MC Lumen feat. X"); "Various Artists" there, or the
+  // compilation flag on every track, says it is a compilation.
+  if (const auto albumArtist = AgreedAlbumArtist(all)) {
+    d.VariousArtists = IsVariousArtistsName(*albumArtist);
+    p.Artist = d.VariousArtists ? VariousArtistsText : *albumArtist;
+  } else if (album.Tracks.size() > 1 &&
+             std::all_of(all.begin(), all.end(),
+                         [](const TTrackInfo* t) { return t && t->Compilation; })) {
+    d.VariousArtists = true;
+    p.Artist = VariousArtistsText;
+  }
   // A year that is not a number counts as a value no other track shares.
   d.Year = MajorityNumber(all, [](const TTrackInfo& t, std::size_t position) {
     const auto year = ParsePreferenceInteger(t.Year);

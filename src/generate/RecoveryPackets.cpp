@@ -51,11 +51,14 @@ TMd5Hash FileIdOf(const TMd5Hash& md5Of16k, std::uint64_t length, std::string_vi
   return md5.Finish();
 }
 
-std::string MainPacketBody(std::uint64_t sliceSize, std::span<const TMd5Hash> sortedFileIds) {
+std::string MainPacketBody(std::uint64_t sliceSize, std::span<const TMd5Hash> sortedFileIds,
+                           std::span<const TMd5Hash> sortedOtherIds) {
   std::string body;
   PutLittleEndian(body, sliceSize, 8);
   PutLittleEndian(body, sortedFileIds.size(), 4);
   for (const TMd5Hash& id : sortedFileIds)
+    PutHash(body, id);
+  for (const TMd5Hash& id : sortedOtherIds)
     PutHash(body, id);
   return body;
 }
@@ -235,20 +238,18 @@ void TRecoverySetReader::Take(const TPacket& packet) {
     while (!name.empty() && name.back() == '\0')
       name.remove_suffix(1);
     file.Name = std::string(name);
-    if (std::none_of(Descriptions.begin(), Descriptions.end(),
-                     [&](const TFileDescription& d) { return d.FileId == file.FileId; }))
-      Descriptions.push_back(std::move(file));
+    if (Descriptions.size() < MaximumFiles)
+      Descriptions.emplace(file.FileId, std::move(file));
   } else if (packet.Type == par2::SliceChecksumType && body.size() >= 16 &&
-             (body.size() - 16) % 20 == 0) {
+             (body.size() - 16) % 20 == 0 && !Checksums.contains(HashAt(body, 0)) &&
+             KeptSlices + (body.size() - 16) / 20 <= MaximumSlices) {
     std::vector<TSliceChecksum> slices((body.size() - 16) / 20);
+    KeptSlices += slices.size();
     for (std::size_t i = 0; i < slices.size(); ++i) {
       slices[i].Md5 = HashAt(body, 16 + 20 * i);
       slices[i].Crc32 = static_cast<std::uint32_t>(LittleEndian(body, 32 + 20 * i, 4));
     }
-    const TMd5Hash id = HashAt(body, 0);
-    if (std::none_of(Checksums.begin(), Checksums.end(),
-                     [&](const auto& c) { return c.first == id; }))
-      Checksums.emplace_back(id, std::move(slices));
+    Checksums.emplace(HashAt(body, 0), std::move(slices));
   }
 }
 
@@ -262,14 +263,14 @@ std::optional<TRecoverySetDescription> TRecoverySetReader::Description() const {
   const std::uint64_t count = LittleEndian(main, 8, 4);
   if (set.SliceSize == 0 || set.SliceSize % 4 != 0 || count > (main.size() - 12) / 16)
     return std::nullopt;
-  for (std::uint64_t i = 0; i < count; ++i) {
+  // The recovery set's files, then those it only lists (empty ones): checked alike.
+  for (std::uint64_t i = 0; i < (main.size() - 12) / 16; ++i) {
     const TMd5Hash id = HashAt(main, 12 + 16 * i);
-    set.RecoveryFileIds.push_back(id);
-    const auto described = std::find_if(Descriptions.begin(), Descriptions.end(),
-                                        [&](const TFileDescription& d) { return d.FileId == id; });
-    set.Files.push_back(described == Descriptions.end() ? TFileDescription{} : *described);
-    const auto checked = std::find_if(Checksums.begin(), Checksums.end(),
-                                      [&](const auto& c) { return c.first == id; });
+    if (i < count)
+      set.RecoveryFileIds.push_back(id);
+    const auto described = Descriptions.find(id);
+    set.Files.push_back(described == Descriptions.end() ? TFileDescription{} : described->second);
+    const auto checked = Checksums.find(id);
     set.Slices.push_back(checked == Checksums.end() ? std::vector<TSliceChecksum>{}
                                                     : checked->second);
   }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -47,7 +48,9 @@ struct TFileDescription {
 TMd5Hash FileIdOf(const TMd5Hash& md5Of16k, std::uint64_t length, std::string_view name);
 
 // Whole packets.
-std::string MainPacketBody(std::uint64_t sliceSize, std::span<const TMd5Hash> sortedFileIds);
+// The ids of the recovery set's files, then of the files it lists but cannot recover.
+std::string MainPacketBody(std::uint64_t sliceSize, std::span<const TMd5Hash> sortedFileIds,
+                           std::span<const TMd5Hash> sortedOtherIds = {});
 std::string FileDescriptionBody(const TFileDescription& file);
 std::string SliceChecksumBody(const TMd5Hash& fileId, std::span<const TSliceChecksum> slices);
 std::string CreatorBody(std::string_view text);
@@ -82,7 +85,9 @@ struct TRecoverySetDescription {
   TMd5Hash SetId{};
   std::uint64_t SliceSize = 0;
   std::vector<TMd5Hash> RecoveryFileIds; // in the main packet's order
-  std::vector<TFileDescription> Files;   // by RecoveryFileIds; a missing description: empty
+  // By RecoveryFileIds, then the files listed outside the recovery set; a file whose
+  // description is missing: empty.
+  std::vector<TFileDescription> Files;
   std::vector<std::vector<TSliceChecksum>> Slices;
 };
 class TRecoverySetReader {
@@ -92,8 +97,12 @@ public:
   std::optional<TRecoverySetDescription> Description() const;
 
 private:
+  // No more is kept than a set the format allows can hold, however many packets come.
+  static constexpr std::size_t MaximumFiles = 65536;
+  static constexpr std::size_t MaximumSlices = 2 * par2::MaximumSourceSlices;
   std::optional<TMd5Hash> SetId;
   std::vector<std::uint8_t> MainBody;
-  std::vector<TFileDescription> Descriptions;
-  std::vector<std::pair<TMd5Hash, std::vector<TSliceChecksum>>> Checksums;
+  std::map<TMd5Hash, TFileDescription> Descriptions;
+  std::map<TMd5Hash, std::vector<TSliceChecksum>> Checksums;
+  std::size_t KeptSlices = 0;
 };

@@ -230,10 +230,14 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
     for (std::uint64_t k = 0; k < sources[i].SliceCount; ++k)
       slices.emplace_back(i, k);
   }
-  std::vector<TMd5Hash> ids;
+  // An empty file has no slice to recover: it is listed in the set's non-recovery part,
+  // which records its name and hash (clients judge a slice-less recoverable file damaged).
+  std::stable_partition(sources.begin(), sources.end(),
+                        [](const TSource& source) { return source.Length > 0; });
+  std::vector<TMd5Hash> ids, emptyIds;
   for (const TSource& source : sources)
-    ids.push_back(source.Description.FileId);
-  const std::string mainBody = MainPacketBody(sliceSize, ids);
+    (source.Length > 0 ? ids : emptyIds).push_back(source.Description.FileId);
+  const std::string mainBody = MainPacketBody(sliceSize, ids, emptyIds);
   const TMd5Hash setId = Md5Of(mainBody);
 
   // The volumes, staged now: a full disk shows before the work.
@@ -404,10 +408,11 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
     described += Packet(setId, par2::FileDescriptionType, FileDescriptionBody(source.Description));
   }
   for (const TSource& source : sources)
-    described += Packet(
-        setId, par2::SliceChecksumType,
-        SliceChecksumBody(source.Description.FileId,
-                          std::span(checksums).subspan(source.FirstSlice, source.SliceCount)));
+    if (source.Length > 0)
+      described += Packet(
+          setId, par2::SliceChecksumType,
+          SliceChecksumBody(source.Description.FileId,
+                            std::span(checksums).subspan(source.FirstSlice, source.SliceCount)));
   described += Packet(setId, par2::CreatorType,
                       CreatorBody("Created by " + GetProductName() + " " + GetFileVersion() + "."));
   for (std::uint32_t r = 0; r < recoveryCount; ++r) {

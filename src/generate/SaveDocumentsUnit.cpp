@@ -300,6 +300,15 @@ std::string ReplaceQuestion(const std::string& path) {
   return FileNamePart(path) + " already exists.\nDo you want to replace it?";
 }
 
+std::string ReplaceQuestion(const std::vector<std::string>& paths) {
+  if (paths.size() == 1)
+    return ReplaceQuestion(paths.front());
+  std::string names;
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    names += (i == 0 ? "" : i + 1 == paths.size() ? " and " : ", ") + FileNamePart(paths[i]);
+  return names + " already exist.\nDo you want to replace them?";
+}
+
 std::string UnmappableQuestion(TNfoEncoding encoding, const std::string& characters) {
   return "The encoding " + std::string(EncodingCaption(encoding)) +
          " has no place for these characters: " + characters +

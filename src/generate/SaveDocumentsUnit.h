@@ -122,5 +122,7 @@ std::optional<TSaveResult> UnlistableTrackName(const TAlbumInfo& album,
 
 // The faces' texts for the questions a plan leaves open and for what the save kept.
 std::string ReplaceQuestion(const std::string& path);
+// One question for every existing file beside the .nfo: "a.sfv and a.m3u already exist...".
+std::string ReplaceQuestion(const std::vector<std::string>& paths);
 std::string UnmappableQuestion(TNfoEncoding encoding, const std::string& characters);
 std::string CompanionsKeptNote(const std::vector<std::string>& paths);

@@ -49,12 +49,15 @@ void TFormMain::ButtonMakeNFOClick() {
   answers.RememberTexts = true;
   if (!plan.Problem) {
     THost& host = CurrentHost();
-    // The save dialog asked about the .nfo; the files beside it are asked about here.
+    // The save dialog asked about the .nfo; the files beside it are asked about here,
+    // all in one question.
+    std::vector<std::string> existing;
     for (const TDocument& document : plan.Documents)
-      if (document.Role != ".nfo" && document.Exists &&
-          host.ShowMessage(TMessageKind::Confirmation, ReplaceQuestion(document.Path)) !=
-              TMessageResult::Yes)
-        answers.Keep.push_back(document.Path);
+      if (document.Role != ".nfo" && document.Exists)
+        existing.push_back(document.Path);
+    if (!existing.empty() && host.ShowMessage(TMessageKind::Confirmation,
+                                              ReplaceQuestion(existing)) != TMessageResult::Yes)
+      answers.Keep = existing;
     answers.UseVariousArtistsTemplate = AskCompilationQuestion(plan.CompilationQuestion);
     const std::string& unmappable = plan.UnmappableWith(answers.UseVariousArtistsTemplate);
     answers.WriteUnmappable =

@@ -121,7 +121,11 @@ void TFormMain::BuildControls() {
   ButtonCancelReading->setMaximumHeight(19);
   ButtonCancelReading->hide();
   LabelStatus = Named(new QLabel(central), "LabelStatus");
-  LabelStatus->setMaximumHeight(17);
+  // The strip keeps one height whether it shows the bar or a note, so nothing jumps; a
+  // long note is cut with "..." and shown whole in its tooltip.
+  LabelStatus->setFixedHeight(17);
+  ProgressBar1->setFixedHeight(17);
+  LabelStatus->setMinimumWidth(1);
   LabelStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
   LabelStatus->hide();
   auto* progress = new QHBoxLayout;
@@ -239,10 +243,11 @@ QWidget* TFormMain::BuildAlbumInformation() {
   AddLabelled(grid, 1, 0, "A&lbum Title ", ComboBoxAlbumTitle, 3);
   AddLabelled(grid, 2, 0, "&Year ", ComboBoxYear);
   AddLabelled(grid, 2, 2, "Sou&rce ", ComboBoxSource);
-  AddLabelled(grid, 3, 0, "&Genre ", ComboBoxGenre);
-  AddLabelled(grid, 3, 2, "Record La&bel ", ComboBoxRecordLabel);
-  AddLabelled(grid, 4, 0, "Playing Time ", EditPlayingTime);
-  AddLabelled(grid, 4, 2, "Total Size ", EditSize);
+  // A genre ("Contemporary Christian") and a label (40 characters) take the whole width.
+  AddLabelled(grid, 3, 0, "&Genre ", ComboBoxGenre, 3);
+  AddLabelled(grid, 4, 0, "Record La&bel ", ComboBoxRecordLabel, 3);
+  AddLabelled(grid, 5, 0, "Playing Time ", EditPlayingTime);
+  AddLabelled(grid, 5, 2, "Total Size ", EditSize);
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(3, 1);
   Compact(grid);
@@ -251,7 +256,8 @@ QWidget* TFormMain::BuildAlbumInformation() {
 
 QWidget* TFormMain::BuildTechnicalInformation() {
   GroupBox3 = Named(new QGroupBox(QStringLiteral("Technical Information")), "GroupBox3", 600);
-  GroupBox3->setFixedWidth(282);
+  // As wide as its content ("Joint Stereo" in the mode row), and no wider.
+  GroupBox3->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
   ComboBoxEncoder = Combo(GroupBox3, "ComboBoxEncoder");
   ComboBoxCodec = Combo(GroupBox3, "ComboBoxCodec");
   ComboBoxBitRate = Combo(GroupBox3, "ComboBoxBitRate",
@@ -268,7 +274,7 @@ QWidget* TFormMain::BuildTechnicalInformation() {
       Named(new QGroupBox(QStringLiteral("Stereo Mode"), GroupBox3), "RadioGroupStereoMode");
   StereoModeButtons = new QButtonGroup(RadioGroupStereoMode);
   auto* columns = new QHBoxLayout(RadioGroupStereoMode);
-  const char* captions[] = {"Stereo", "Joint St", "Dual", "Mono"};
+  const char* captions[] = {"Stereo", "Joint Stereo", "Dual", "Mono"};
   for (int index = 0; index < 4; ++index) {
     auto* radio = new QRadioButton(QString::fromLatin1(captions[index]), RadioGroupStereoMode);
     radio->setObjectName(QStringLiteral("RadioGroupStereoMode%1").arg(index));

@@ -46,7 +46,7 @@ void TFormMain::ButtonChooseTracksClick() {
   ChooseTracks(CurrentHost().OpenFilesDialog(request));
 }
 
-void TFormMain::ChooseTracks(std::vector<std::string> paths) {
+void TFormMain::ChooseTracks(std::vector<std::string> paths, const std::string& leftOut) {
   if (ReadingTracks || paths.empty())
     return;
   TrackFolder = FolderPart(paths.front());
@@ -58,6 +58,7 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
   struct TFinish {
     TFormMain* Form;
     std::size_t Chosen;
+    std::string LeftOut;
     ~TFinish() {
       Form->ProgressBar1->setValue(0);
       Form->ButtonCancelReading->hide();
@@ -68,9 +69,9 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
       // player's message, if any, comes last, over a window that is done reading.
       if (!Form->Session.Album().Tracks.empty())
         Form->FillAlbumFields();
-      Form->ShowReadingOutcome(Chosen); // what was read outweighs the player's note
+      Form->ShowReadingOutcome(Chosen, LeftOut); // what was read outweighs the player's note
     }
-  } finish{this, paths.size()};
+  } finish{this, paths.size(), leftOut};
   TBusyCursor busy;
   ClearTracks();
   if (SortFilesonSelection1->isChecked())
@@ -100,7 +101,7 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths) {
     Session.OrderByTrackNumbers();
 }
 
-void TFormMain::ShowReadingOutcome(std::size_t chosen) {
+void TFormMain::ShowReadingOutcome(std::size_t chosen, const std::string& leftOut) {
   const std::vector<TTrackEntry>& entries = Session.Album().Tracks;
   const std::size_t read = entries.size();
   const auto unread = std::count_if(entries.begin(), entries.end(), [](const TTrackEntry& t) {
@@ -114,6 +115,8 @@ void TFormMain::ShowReadingOutcome(std::size_t chosen) {
                                    : tracks(read) + " read";
   if (unread > 0)
     text += ", " + std::to_string(unread) + " could not be read";
+  if (!leftOut.empty())
+    text += "; " + leftOut;
   ShowStatus(text);
 }
 

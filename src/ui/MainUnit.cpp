@@ -141,11 +141,26 @@ TCompanionChoice TFormMain::ChosenCompanions() const {
 
 void TFormMain::ShowStatus(const std::string& text) {
   // The strip shows a note in place of the idle progress bar for a while.
-  LabelStatus->setText(ToQt(text));
+  StatusText = ToQt(text);
+  LabelStatus->setToolTip(StatusText);
+  ElideStatus();
   LabelStatus->setVisible(!text.empty());
   ProgressBar1->setVisible(text.empty());
   if (!text.empty())
     StatusTimer->start(StatusMilliseconds);
+}
+
+void TFormMain::ElideStatus() {
+  // Cut to the strip's width once it has one (a window not yet shown has none).
+  const int width = std::max(LabelStatus->width(), ProgressBar1->width());
+  LabelStatus->setText(
+      isVisible() ? LabelStatus->fontMetrics().elidedText(StatusText, Qt::ElideRight, width)
+                  : StatusText);
+}
+
+void TFormMain::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  ElideStatus();
 }
 
 void TFormMain::keyPressEvent(QKeyEvent* event) {
@@ -175,7 +190,12 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
         paths.push_back(FromQt(url.toLocalFile()));
     drop->acceptProposedAction();
     // After the drop has finished, so the dragging program is not kept waiting.
-    QTimer::singleShot(0, this, [this, paths] { ChooseTracks(ExpandTrackFolders(paths)); });
+    QTimer::singleShot(0, this, [this, paths] {
+      const TDroppedFiles dropped = SelectDroppedTracks(paths);
+      if (dropped.Tracks.empty())
+        ShowStatus(DroppedFilesNote(dropped));
+      ChooseTracks(dropped.Tracks, DroppedFilesNote(dropped));
+    });
     return true;
   }
   default:

@@ -55,7 +55,8 @@ public:
   // Track listing and album fields.
   void ButtonChooseTracksClick();
   // Replaces the tracks with these files, as Choose Tracks does with the dialog's choice.
-  void ChooseTracks(std::vector<std::string> paths);
+  // leftOut: what a drop left out, told in the strip with what was read.
+  void ChooseTracks(std::vector<std::string> paths, const std::string& leftOut = {});
   void ButtonMoveUpClick();
   void ButtonMoveDownClick();
   void ButtonClearTracksClick() { ClearTracks(); }
@@ -102,6 +103,7 @@ protected:
   // Files and folders dropped on the track listing.
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -120,7 +122,8 @@ private:
   void WatchTemplates();
   // What a command did, in the bottom strip for a while; an empty text clears it.
   void ShowStatus(const std::string& text);
-  void ShowReadingOutcome(std::size_t chosen);
+  void ElideStatus();
+  void ShowReadingOutcome(std::size_t chosen, const std::string& leftOut = {});
   // Asks the compilation question when it is open, and remembers the answer for the live
   // preview; nothing when it is not.
   std::optional<bool> AskCompilationQuestion(bool open);
@@ -191,6 +194,7 @@ public:
   QPushButton* ButtonMakeNFO = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
   QLabel* LabelStatus = nullptr;
+  QString StatusText; // whole, as the tooltip shows it
   QTimer* StatusTimer = nullptr;
   TFormLivePreview* FormLivePreview = nullptr;
   QTimer* BoxSyncTimer = nullptr;

@@ -166,13 +166,24 @@ TEST(ID3v2, Version22Frames) {
   const TBytes frames = Id3v2Frame(2, "TT2", TextData(0, "Old Title")) +
                         Id3v2Frame(2, "TP1", TextData(1, Utf16Le(u"Old Artist"))) +
                         Id3v2Frame(2, "TYE", TextData(0, "1998")) +
-                        Id3v2Frame(2, "COM", TBytes("\0engd\0Comment", 13));
+                        Id3v2Frame(2, "COM", TBytes("\0engd\0Comment", 13)) +
+                        Id3v2Frame(2, "TP2", TextData(0, "Band")) +
+                        Id3v2Frame(2, "TPA", TextData(0, "2/2")) +
+                        Id3v2Frame(2, "TCP", TextData(0, "1"));
   const TID3v2 tag = LoadTag(2, frames);
   EXPECT_EQ(tag.MajorVersion, 2);
   EXPECT_EQ(tag.Title, "Old Title");
   EXPECT_EQ(tag.Artist, "Old Artist");
   EXPECT_EQ(tag.Year, "1998");
   EXPECT_EQ(tag.Comment, "Comment");
+  EXPECT_EQ(tag.AlbumArtist, "Band");
+  EXPECT_EQ(tag.DiscText, "2/2");
+  EXPECT_TRUE(tag.Compilation);
+  // The same frames under their 2.3 names; a flag other than "1" is no compilation.
+  const TID3v2 modern = LoadTag(3, Id3v2Frame(3, "TPE2", TextData(0, "Band")) +
+                                       Id3v2Frame(3, "TCMP", TextData(0, "0")));
+  EXPECT_EQ(modern.AlbumArtist, "Band");
+  EXPECT_FALSE(modern.Compilation);
 }
 
 TEST(ID3v2, Version24SizesAreSynchsafeWithAPlainSizeFallback) {

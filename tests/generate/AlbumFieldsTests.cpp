@@ -18,6 +18,8 @@ struct TTrackFields {
   std::string EncodedBy = "";
   double Day = 45000.5;
   bool Analysed = true;
+  std::string AlbumArtist = "";
+  bool Compilation = false;
 };
 
 TAlbumInfo Album(const std::vector<TTrackFields>& fields) {
@@ -35,6 +37,8 @@ TAlbumInfo Album(const std::vector<TTrackFields>& fields) {
     info->EncodedBy = s.EncodedBy;
     info->FileDate = s.Day;
     info->Analysed = s.Analysed;
+    info->AlbumArtist = s.AlbumArtist;
+    info->Compilation = s.Compilation;
     album.Tracks.push_back({"/x.mp3", std::move(info)});
   }
   return album;
@@ -98,6 +102,50 @@ TEST(AlbumFields, NonNumericYearsNeverAgreeAndUnknownModeIsStereo) {
   EXPECT_EQ(various.Proposed.Artist, "Various Artists");
 }
 
+// The album-artist frame, when every tagged track agrees on it, names the album's artist
+// however many sing on it, or (as "Various Artists") makes it a compilation; so does the
+// compilation flag on every track. Otherwise the count of artists decides.
+TEST(AlbumFields, AlbumArtistFrameAndCompilationFlag) {
+  TWithScriptedHost scripted;
+  const auto tracks = [](std::vector<std::string> artists, std::vector<std::string> albumArtists,
+                         std::vector<bool> flags = {}) {
+    std::vector<TTrackFields> fields;
+    for (std::size_t i = 0; i < artists.size(); ++i)
+      fields.push_back({.Artist = artists[i],
+                        .AlbumArtist = albumArtists[i],
+                        .Compilation = i < flags.size() && flags[i]});
+    return fields;
+  };
+  const struct {
+    const char* Name;
+    std::vector<TTrackFields> Tracks;
+    std::size_t Artists;
+    bool Various;
+    std::string Artist;
+  } cases[] = {
+      {"one band, guests on every track",
+       tracks({"MC Lumen feat. A", "MC Lumen feat. B", "MC Lumen feat. C", "MC Lumen"},
+              {"MC Lumen", "MC Lumen", "MC Lumen", "MC Lumen"}),
+       4, false, "MC Lumen"},
+      {"the frame says it is a compilation",
+       tracks({"A", "A", "A"}, {"Various Artists", "Various Artists", "Various Artists"}), 1, true,
+       "Various Artists"},
+      {"frames that disagree leave it to the count",
+       tracks({"A", "B", "C", "D"}, {"X", "X", "Y", "X"}), 4, true, "Various Artists"},
+      {"a track without the frame leaves it to the count", tracks({"A", "A"}, {"X", ""}), 1, false,
+       "A"},
+      {"the compilation flag on every track", tracks({"A", "A"}, {"", ""}, {true, true}), 1, true,
+       "Various Artists"},
+      {"the flag on one track only", tracks({"A", "A"}, {"", ""}, {true, false}), 1, false, "A"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TAlbumDecision decision = DecideAlbumFields(Album(c.Tracks), c.Artists);
+    EXPECT_EQ(decision.Proposed.Artist, c.Artist);
+    EXPECT_EQ(decision.VariousArtists, c.Various);
+  }
+}
+
 TEST(AlbumFields, StoreCopiesTheWindowIntoTheRecord) {
   TWithScriptedHost scripted;
   TAlbumInfo album;
@@ -140,7 +188,7 @@ TEST(TrackOrder, NamesByTheirNumbersThenTagsByTrackNumber) {
   const struct {
     const char* Name;
     std::vector<std::string> Chosen;
-    std::vector<std::string> TrackTags; // one per chosen file; "" for none
+    std::vector<std::string> TrackTags; // one per chosen file ("2@1/2": track 2 of disc 1)
     std::vector<std::string> Listed;
   } cases[] = {
       {"numbers in names, no tags",
@@ -155,6 +203,10 @@ TEST(TrackOrder, NamesByTheirNumbersThenTagsByTrackNumber) {
        {"/a/a.mp3", "/a/b.mp3", "/a/c.mp3"},
        {"3/3", "1/3", "2"},
        {"/a/b.mp3", "/a/c.mp3", "/a/a.mp3"}},
+      {"two discs: by disc, then by track",
+       {"/a/a.mp3", "/a/b.mp3", "/a/c.mp3", "/a/d.mp3"},
+       {"1@2/2", "2@1", "2@2", "1"},
+       {"/a/d.mp3", "/a/b.mp3", "/a/a.mp3", "/a/c.mp3"}},
       {"one track without a number: the names decide",
        {"/a/a.mp3", "/a/b.mp3", "/a/c.mp3"},
        {"3", "", "1"},
@@ -169,7 +221,10 @@ TEST(TrackOrder, NamesByTheirNumbersThenTagsByTrackNumber) {
       auto info = std::make_unique<TTrackInfo>();
       info->HasTag = true;
       const auto at = std::find(c.Chosen.begin(), c.Chosen.end(), path) - c.Chosen.begin();
-      info->Track = c.TrackTags[static_cast<std::size_t>(at)];
+      const std::string& tags = c.TrackTags[static_cast<std::size_t>(at)];
+      info->Track = tags.substr(0, tags.find('@'));
+      if (tags.find('@') != std::string::npos)
+        info->Disc = tags.substr(tags.find('@') + 1);
       session.AddTrack(path, std::move(info));
     }
     session.OrderByTrackNumbers();

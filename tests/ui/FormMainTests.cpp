@@ -292,23 +292,30 @@ TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
   EXPECT_EQ(ReadWholeFile(Folder() + "rippedby.txt"), "ripper\r\n");
   EXPECT_EQ(ReadWholeFile(Folder() + "encoders.txt"), "Unknown\r\n");
 
-  // The .sfv beside it is replaced only when the user agrees; No still saves the .nfo.
+  // The .sfv and .m3u beside it are replaced only when the user agrees, asked once for
+  // both; No still saves the .nfo.
   const std::string sfvPath = Folder() + "album/ACDC - Live 1991.sfv";
+  Form->CompanionItem(".m3u")->setChecked(true);
   for (const TMessageResult answer : {TMessageResult::No, TMessageResult::Yes}) {
     Host.ProgramDir.Write("album/ACDC - Live 1991.sfv", "old\r\n");
+    Host.ProgramDir.Write("album/ACDC - Live 1991.m3u", "old\r\n");
     Host.ProgramDir.Write("album/ACDC - Live 1991.nfo", "old\r\n");
     Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder, nfo);
     Host.ExpectMessage(TMessageKind::Confirmation,
-                       "ACDC - Live 1991.sfv already exists.\nDo you want to replace it?", answer);
+                       "ACDC - Live 1991.sfv and ACDC - Live 1991.m3u already exist.\nDo you "
+                       "want to replace them?",
+                       answer);
     if (answer == TMessageResult::No)
       Host.ExpectMessage(TMessageKind::Information,
-                         "The .NFO file was saved; the existing ACDC - Live 1991.sfv was kept.");
+                         "The .NFO file was saved; the existing ACDC - Live 1991.sfv and ACDC - "
+                         "Live 1991.m3u were kept.");
     Form->ButtonMakeNFOClick();
     Host.VerifyAllShown();
     EXPECT_NE(ReadWholeFile(nfo), "old\r\n");
     EXPECT_EQ(ReadWholeFile(sfvPath) == sfv, answer == TMessageResult::Yes);
-    EXPECT_EQ(Form->LabelStatus->text().endsWith(".sfv was kept"), answer == TMessageResult::No);
+    EXPECT_EQ(Form->LabelStatus->toolTip().endsWith(".m3u was kept"), answer == TMessageResult::No);
   }
+  Form->CompanionItem(".m3u")->setChecked(false);
 
   Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder,
                             std::nullopt);
@@ -416,8 +423,12 @@ TEST_F(FormMain, DroppedFilesAndFoldersAreChosenTracks) {
   const auto paths = WriteTracks({{.Artist = "B"}, {.Artist = "A"}});
   Host.ProgramDir.Write("album/notes.txt", "not audio");
   const std::string single = Host.ProgramDir.Write("single.mp3", TaggedTrack({.Artist = "C"}));
+  const std::string cover = Host.ProgramDir.Write("folder.jpg", "not audio");
   QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(ToQt(Folder() + "album")), QUrl::fromLocalFile(ToQt(single))});
+  // A cover, a file twice and a track with its own folder: each track once, the cover left out.
+  data.setUrls({QUrl::fromLocalFile(ToQt(Folder() + "album")), QUrl::fromLocalFile(ToQt(single)),
+                QUrl::fromLocalFile(ToQt(cover)), QUrl::fromLocalFile(ToQt(single)),
+                QUrl::fromLocalFile(ToQt(paths.front()))});
   QWidget* target = Form->ListBox1->viewport();
   QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
   QApplication::sendEvent(target, &enter);
@@ -427,6 +438,8 @@ TEST_F(FormMain, DroppedFilesAndFoldersAreChosenTracks) {
   QTest::qWait(20); // the tracks are read after the drop has finished
   EXPECT_EQ(Lines(), QStringList({" 1. 1.mp3", " 2. 2.mp3", " 3. single.mp3"}));
   EXPECT_EQ(Form->LabelTrackCount->text(), "3 Tracks");
+  EXPECT_EQ(Form->LabelStatus->toolTip(),
+            "3 tracks read; 3 files left out: 1 not an MP3 file, 2 dropped twice");
 }
 
 TEST_F(FormMain, CancellingKeepsTheTracksReadSoFar) {
