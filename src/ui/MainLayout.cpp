@@ -134,6 +134,10 @@ void TFormMain::BuildControls() {
   progress->addWidget(ButtonCancelReading);
   window->addLayout(progress);
   setCentralWidget(central);
+  // The design's size, or wider where the boxes' content needs it.
+  const int width = std::max(640, central->minimumSizeHint().width());
+  resize(width, 561);
+  setMinimumSize(std::max(632, central->minimumSizeHint().width()), 561);
   BuildMenu();
   SetTabOrder();
 }
@@ -234,6 +238,11 @@ QWidget* TFormMain::BuildAlbumInformation() {
       Combo(GroupBox2, "ComboBoxSource", {"CD", "Cassette", "FM Radio", "Vinyl", "DVD", "DAT"});
   ComboBoxGenre = Combo(GroupBox2, "ComboBoxGenre");
   ComboBoxRecordLabel = Combo(GroupBox2, "ComboBoxRecordLabel");
+  // Wide enough for the longest genre name and a 40-character label.
+  for (const auto& [box, characters] : {std::pair{ComboBoxGenre, 22}, {ComboBoxRecordLabel, 40}}) {
+    box->setMinimumContentsLength(characters);
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  }
   EditPlayingTime = Named(new QLineEdit(GroupBox2), "EditPlayingTime");
   EditSize = Named(new QLineEdit(GroupBox2), "EditSize");
   for (QLineEdit* edit : {EditPlayingTime, EditSize})

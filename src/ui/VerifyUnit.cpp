@@ -154,11 +154,12 @@ void TFormVerify::ShowResult(int row, int column, const QString& text) {
   TableFiles->setItem(row, column, item);
   if (text == QStringLiteral("OK"))
     return;
-  for (int c = 0; c < TableFiles->columnCount(); ++c)
-    if (QTableWidgetItem* cell = TableFiles->item(row, c)) {
-      cell->setBackground(QColor(0xF8, 0xD0, 0xD0));
-      cell->setForeground(Qt::black);
-    }
+  for (int c = 0; c < TableFiles->columnCount(); ++c) {
+    if (!TableFiles->item(row, c)) // an empty cell is coloured with its row
+      TableFiles->setItem(row, c, new QTableWidgetItem);
+    TableFiles->item(row, c)->setBackground(QColor(0xF8, 0xD0, 0xD0));
+    TableFiles->item(row, c)->setForeground(Qt::black);
+  }
 }
 
 void TFormVerify::Finish(const QString& totals) {
