@@ -101,14 +101,12 @@ std::string Packet(const TMd5Hash& setId, std::string_view type, std::string_vie
   return packet + hashed;
 }
 
-TMd5 StartRecoverySliceHash(const TMd5Hash& setId, std::uint32_t exponent) {
+std::string RecoverySliceHashedHead(const TMd5Hash& setId, std::uint32_t exponent) {
   std::string head;
   PutHash(head, setId);
   head += par2::RecoverySliceType;
   PutLittleEndian(head, exponent, 4);
-  TMd5 md5;
-  md5.Update(head);
-  return md5;
+  return head;
 }
 
 std::uint64_t RecoverySlicePacketBytes(std::uint64_t sliceSize) {
@@ -116,10 +114,10 @@ std::uint64_t RecoverySlicePacketBytes(std::uint64_t sliceSize) {
 }
 
 std::string RecoverySliceHeader(const TMd5Hash& setId, std::uint32_t exponent,
-                                std::uint64_t sliceSize, TMd5& hash) {
+                                std::uint64_t sliceSize, const TMd5Hash& hash) {
   std::string header(par2::Magic);
   PutLittleEndian(header, RecoverySlicePacketBytes(sliceSize), 8);
-  PutHash(header, hash.Finish());
+  PutHash(header, hash);
   PutHash(header, setId);
   header += par2::RecoverySliceType;
   PutLittleEndian(header, exponent, 4);

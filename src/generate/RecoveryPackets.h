@@ -57,10 +57,10 @@ std::string CreatorBody(std::string_view text);
 std::string Packet(const TMd5Hash& setId, std::string_view type, std::string_view body);
 
 // A recovery slice packet is written around its data, which is hashed as it is made:
-// the hash starts with the packet's head and takes the data after it.
-TMd5 StartRecoverySliceHash(const TMd5Hash& setId, std::uint32_t exponent);
+// the hash takes these bytes of the packet's head, then the data.
+std::string RecoverySliceHashedHead(const TMd5Hash& setId, std::uint32_t exponent);
 std::string RecoverySliceHeader(const TMd5Hash& setId, std::uint32_t exponent,
-                                std::uint64_t sliceSize, TMd5& hash);
+                                std::uint64_t sliceSize, const TMd5Hash& hash);
 std::uint64_t RecoverySlicePacketBytes(std::uint64_t sliceSize);
 
 // Reading: the packets of a file whose hashes hold, each once, in file order; damaged

@@ -4,14 +4,18 @@
 #include "audio/CRC32Unit.h"
 #include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
+#include "common/Md5Lanes.h"
 #include "generate/RecoveryField.h"
 #include "generate/RecoveryPackets.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <sys/mman.h>
 #include <thread>
 
 namespace {
@@ -120,6 +124,21 @@ private:
 std::string NumberPadded(std::uint32_t value, std::size_t width) {
   std::string text = std::to_string(value);
   return std::string(width > text.size() ? width - text.size() : 0, '0') + text;
+}
+
+// Large buffers on huge pages where the system gives them: on a virtual machine the first
+// touch of each 4 KiB page is dear (128 MB of them took 0.47 s here), of a 2 MiB one not.
+struct TFree {
+  void operator()(std::uint8_t* bytes) const { std::free(bytes); }
+};
+using TBuffer = std::unique_ptr<std::uint8_t[], TFree>;
+TBuffer LargeBuffer(std::size_t bytes) {
+  constexpr std::size_t Huge = std::size_t{2} << 20;
+  const std::size_t size = std::max(Huge, (bytes + Huge - 1) / Huge * Huge);
+  auto* memory = static_cast<std::uint8_t*>(std::aligned_alloc(Huge, size));
+  if (memory)
+    ::madvise(memory, size, MADV_HUGEPAGE);
+  return TBuffer(memory);
 }
 
 TRecoveryResult Failure(TRecoveryOutcome outcome, std::string path = {},
@@ -270,17 +289,35 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
   const std::uint64_t passes = (stride + width - 1) / width;
   const std::size_t batch =
       static_cast<std::size_t>(std::clamp<std::uint64_t>(BatchMemory / stride, 1, MaximumBatch));
-  std::array<std::vector<std::uint8_t>, 2> buffers;
-  for (auto& buffer : buffers)
-    buffer.resize(static_cast<std::size_t>(batch * stride));
-  std::vector<std::uint8_t> recovery(static_cast<std::size_t>(recoveryCount * width));
+  const std::array<TBuffer, 2> buffers = {LargeBuffer(static_cast<std::size_t>(batch * stride)),
+                                          LargeBuffer(static_cast<std::size_t>(batch * stride))};
+  const std::size_t recoveryBytes = static_cast<std::size_t>(recoveryCount * width);
+  const TBuffer recoveryBuffer = LargeBuffer(recoveryBytes);
+  if (!buffers[0] || !buffers[1] || !recoveryBuffer)
+    return Failure(TRecoveryOutcome::NoMemory);
+  std::uint8_t* const recovery = recoveryBuffer.get();
 
-  std::vector<TMd5> fileHashes(sources.size());
+  // Slices are read a slice of every file at a time, so that the files' hashes run side
+  // by side in the vector lanes (a hash must see its file in order).
+  std::vector<std::size_t> readOrder;
+  for (std::uint64_t k = 0; readOrder.size() < slices.size(); ++k)
+    for (const TSource& source : sources)
+      if (k < source.SliceCount)
+        readOrder.push_back(source.FirstSlice + k);
+  std::vector<TMd5Stream> fileHashes(sources.size());
   std::vector<TSliceChecksum> checksums(slices.size());
-  std::vector<TMd5> recoveryHashes;
-  for (std::uint32_t r = 0; r < recoveryCount; ++r)
-    recoveryHashes.push_back(StartRecoverySliceHash(setId, r));
+  std::vector<TMd5Stream> recoveryHashes(recoveryCount);
+  for (std::uint32_t r = 0; r < recoveryCount; ++r) {
+    const std::string head = RecoverySliceHashedHead(setId, r);
+    recoveryHashes[r].Update(
+        std::span(reinterpret_cast<const std::uint8_t*>(head.data()), head.size()));
+  }
   std::atomic<std::int64_t> arithmeticNanoseconds{0};
+  // Each arithmetic job's copy of its chunk of the batch (at most 256 KiB), and the batch's
+  // factors, allocated once: a fresh allocation per job costs the system its pages anew.
+  const std::size_t jobsPerBatch = 8 * threads;
+  std::vector<std::vector<std::uint8_t>> scratch(jobsPerBatch);
+  std::vector<TGfFactor> factors(recoveryCount * batch);
 
   std::uint64_t totalBytes = 0;
   for (const TSource& source : sources)
@@ -295,29 +332,29 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
     // The first pass reads whole slices (their checksums need them), later ones the stripe.
     const std::uint64_t slot = pass == 0 ? stride : stripeLength;
     const std::uint64_t slotStripe = pass == 0 ? stripeStart : 0;
-    std::fill(recovery.begin(), recovery.end(), std::uint8_t{0});
+    std::memset(recovery, 0, recoveryBytes);
     const std::size_t batches = (slices.size() + batch - 1) / batch;
-    const auto readBatch = [&](std::size_t b, std::vector<std::uint8_t>& buffer) {
+    const auto readBatch = [&](std::size_t b, std::uint8_t* buffer) {
       for (std::size_t s = b * batch; s < std::min(slices.size(), (b + 1) * batch); ++s) {
-        const auto [source, k] = slices[s];
+        const auto [source, k] = slices[readOrder[s]];
         const std::uint64_t offset = k * sliceSize + (pass == 0 ? 0 : stripeStart);
         if (!reader.Read(
                 sources[source], offset,
-                std::span(buffer.data() + (s - b * batch) * slot, static_cast<std::size_t>(slot))))
+                std::span(buffer + (s - b * batch) * slot, static_cast<std::size_t>(slot))))
           return false;
       }
       return true;
     };
-    if (batches > 0 && !readBatch(0, buffers[0]))
-      return Failure(TRecoveryOutcome::Unreadable, sources[slices[0].first].Input->Path);
+    if (batches > 0 && !readBatch(0, buffers[0].get()))
+      return Failure(TRecoveryOutcome::Unreadable, sources[slices[readOrder[0]].first].Input->Path);
     for (std::size_t b = 0; b < batches; ++b) {
-      const std::vector<std::uint8_t>& buffer = buffers[b % 2];
+      const std::uint8_t* const buffer = buffers[b % 2].get();
       const std::size_t firstSlice = b * batch;
       const std::size_t count = std::min(batch, slices.size() - firstSlice);
-      std::vector<TGfFactor> factors(recoveryCount * count);
+      // The slice in each slot, by its number in the set.
+      const std::span<const std::size_t> slotSlice(readOrder.data() + firstSlice, count);
       for (std::size_t s = 0; s < count; ++s) {
-        const std::uint16_t constant =
-            InputSliceConstant(static_cast<std::uint32_t>(firstSlice + s));
+        const std::uint16_t constant = InputSliceConstant(static_cast<std::uint32_t>(slotSlice[s]));
         std::uint16_t power = 1;
         for (std::uint32_t r = 0; r < recoveryCount; ++r, power = GfMultiply(power, constant))
           factors[r * count + s] = PrepareGfFactor(power);
@@ -325,56 +362,80 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
       // Jobs: the files' hashes (in order, one job), each slice's checksums, and the
       // arithmetic in chunks of the stripe small enough for a core's cache.
       const bool checksumming = pass == 0;
-      const std::size_t hashJobs = checksumming ? 1 + count : 0;
+      const std::size_t sliceHashJobs = (count + 15) / 16;
+      const std::size_t hashJobs = checksumming ? 1 + sliceHashJobs : 0;
       const std::uint64_t chunk = std::clamp<std::uint64_t>(
           (256 << 10) / count / GfGroupBytes * GfGroupBytes, GfGroupBytes, 16384);
       const std::size_t chunks = static_cast<std::size_t>((stripeLength + chunk - 1) / chunk);
       const std::size_t arithmeticJobs =
-          recoveryCount == 0 ? 0 : std::min<std::size_t>(chunks, 8 * threads);
+          recoveryCount == 0 ? 0 : std::min<std::size_t>(chunks, jobsPerBatch);
       TJobs jobs(hashJobs + arithmeticJobs, threads, [&](std::size_t job) {
         if (job == 0 && checksumming) {
-          for (std::size_t s = 0; s < count; ++s) {
-            const auto [source, k] = slices[firstSlice + s];
-            const std::uint64_t bytes = std::min(sliceSize, sources[source].Length - k * sliceSize);
-            fileHashes[source].Update(
-                std::span(buffer.data() + s * slot, static_cast<std::size_t>(bytes)));
+          // A round takes each file's next slot of the batch, the files side by side.
+          std::vector<bool> taken(count, false);
+          for (std::size_t done = 0; done < count;) {
+            std::vector<TMd5Stream*> streams;
+            std::vector<std::span<const std::uint8_t>> data;
+            std::vector<std::size_t> files;
+            for (std::size_t s = 0; s < count; ++s) {
+              const auto [source, k] = slices[slotSlice[s]];
+              if (taken[s] || std::find(files.begin(), files.end(), source) != files.end())
+                continue;
+              files.push_back(source); // a file's later slot waits for the next round
+              taken[s] = true;
+              ++done;
+              const std::uint64_t bytes =
+                  std::min(sliceSize, sources[source].Length - k * sliceSize);
+              streams.push_back(&fileHashes[source]);
+              data.emplace_back(buffer + s * slot, static_cast<std::size_t>(bytes));
+            }
+            Md5UpdateLanes(streams, data);
           }
           return;
         }
-        if (job < hashJobs) {
-          const std::size_t s = job - 1;
-          const std::span<const std::uint8_t> data(buffer.data() + s * slot,
-                                                   static_cast<std::size_t>(sliceSize));
-          checksums[firstSlice + s] = {Md5Of(data), UpdateCRC32(0, data)};
+        if (job < hashJobs) { // sixteen slices side by side
+          const std::size_t first = (job - 1) * 16;
+          const std::size_t lanes = std::min<std::size_t>(16, count - first);
+          std::array<TMd5Stream, 16> hashes{};
+          std::array<TMd5Stream*, 16> streams{};
+          std::array<std::span<const std::uint8_t>, 16> data{};
+          for (std::size_t i = 0; i < lanes; ++i) {
+            streams[i] = &hashes[i];
+            data[i] = std::span(buffer + (first + i) * slot, static_cast<std::size_t>(sliceSize));
+          }
+          Md5UpdateLanes(std::span(streams.data(), lanes), std::span(data.data(), lanes));
+          for (std::size_t i = 0; i < lanes; ++i)
+            checksums[slotSlice[first + i]] = {hashes[i].Finish(), UpdateCRC32(0, data[i])};
           return;
         }
         const auto started = std::chrono::steady_clock::now();
-        std::vector<std::uint8_t> scratch(static_cast<std::size_t>(count * chunk));
+        std::vector<std::uint8_t>& copies = scratch[job - hashJobs];
+        copies.resize(static_cast<std::size_t>(count * chunk));
         std::vector<const std::uint8_t*> pointers(count);
         for (std::size_t c = job - hashJobs; c < chunks; c += arithmeticJobs) {
           const std::uint64_t at = c * chunk;
           const auto length = static_cast<std::size_t>(std::min(chunk, stripeLength - at));
           for (std::size_t s = 0; s < count; ++s) {
-            std::uint8_t* copy = scratch.data() + s * chunk;
-            std::memcpy(copy, buffer.data() + s * slot + slotStripe + at, length);
+            std::uint8_t* copy = copies.data() + s * chunk;
+            std::memcpy(copy, buffer + s * slot + slotStripe + at, length);
             ToGfLayout(std::span(copy, length));
             pointers[s] = copy;
           }
           for (std::uint32_t r = 0; r < recoveryCount; ++r)
-            GfMultiplyAccumulate(std::span(recovery.data() + r * width + at, length), pointers,
+            GfMultiplyAccumulate(std::span(recovery + r * width + at, length), pointers,
                                  std::span(factors.data() + r * count, count));
         }
         arithmeticNanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(
                                      std::chrono::steady_clock::now() - started)
                                      .count();
       });
-      const bool nextRead = b + 1 >= batches || readBatch(b + 1, buffers[(b + 1) % 2]);
+      const bool nextRead = b + 1 >= batches || readBatch(b + 1, buffers[(b + 1) % 2].get());
       jobs.Wait();
       if (!nextRead)
         return Failure(TRecoveryOutcome::Unreadable,
-                       sources[slices[firstSlice + count].first].Input->Path);
+                       sources[slices[readOrder[firstSlice + count]].first].Input->Path);
       for (std::size_t s = 0; s < count; ++s) {
-        const auto [source, k] = slices[firstSlice + s];
+        const auto [source, k] = slices[slotSlice[s]];
         doneBytes +=
             pass == 0 ? std::min(sliceSize, sources[source].Length - k * sliceSize) : width;
       }
@@ -384,16 +445,23 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
     // This stripe of every recovery slice is done: back to the words' order, hashed, written.
     const std::uint64_t dataEnd = std::min(stripeStart + stripeLength, sliceSize);
     if (stripeStart < sliceSize && recoveryCount > 0) {
-      TJobs hashing(recoveryCount, threads, [&](std::size_t r) {
-        const std::span<std::uint8_t> stripe(recovery.data() + r * width,
-                                             static_cast<std::size_t>(stripeLength));
-        FromGfLayout(stripe);
-        recoveryHashes[r].Update(stripe.first(static_cast<std::size_t>(dataEnd - stripeStart)));
+      TJobs hashing((recoveryCount + 15) / 16, threads, [&](std::size_t job) {
+        std::vector<TMd5Stream*> streams;
+        std::vector<std::span<const std::uint8_t>> data;
+        for (std::size_t r = job * 16; r < std::min<std::size_t>(recoveryCount, job * 16 + 16);
+             ++r) {
+          const std::span<std::uint8_t> stripe(recovery + r * width,
+                                               static_cast<std::size_t>(stripeLength));
+          FromGfLayout(stripe);
+          streams.push_back(&recoveryHashes[r]);
+          data.push_back(stripe.first(static_cast<std::size_t>(dataEnd - stripeStart)));
+        }
+        Md5UpdateLanes(streams, data);
       });
       hashing.Wait();
       for (std::uint32_t r = 0; r < recoveryCount; ++r) {
         const auto [file, offset] = recoveryPlace[r];
-        const std::string_view data(reinterpret_cast<const char*>(recovery.data() + r * width),
+        const std::string_view data(reinterpret_cast<const char*>(recovery + r * width),
                                     static_cast<std::size_t>(dataEnd - stripeStart));
         if (!set.WriteAt(file, offset + par2::HeaderBytes + 4 + stripeStart, data))
           return Failure(TRecoveryOutcome::NotStaged, volumePaths[0], TWriteResult::Failed);
@@ -417,7 +485,8 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
                       CreatorBody("Created by " + GetProductName() + " " + GetFileVersion() + "."));
   for (std::uint32_t r = 0; r < recoveryCount; ++r) {
     const auto [file, offset] = recoveryPlace[r];
-    if (!set.WriteAt(file, offset, RecoverySliceHeader(setId, r, sliceSize, recoveryHashes[r])))
+    if (!set.WriteAt(file, offset,
+                     RecoverySliceHeader(setId, r, sliceSize, recoveryHashes[r].Finish())))
       return Failure(TRecoveryOutcome::NotStaged, volumePaths[0], TWriteResult::Failed);
   }
   for (std::size_t v = 0; v < layout->Volumes.size(); ++v)
@@ -471,6 +540,8 @@ std::string RecoveryProblem(const TRecoveryResult& result) {
     return "Making the recovery files was cancelled; nothing was saved";
   case TRecoveryOutcome::Unreadable:
     return "This file could not be read for the recovery files; nothing was saved";
+  case TRecoveryOutcome::NoMemory:
+    return "There is not enough memory to make the recovery files; nothing was saved";
   case TRecoveryOutcome::TooLarge:
     return "The album has more slices than a PAR2 set can hold (32,768); choose a larger block "
            "size; nothing was saved";

@@ -56,6 +56,7 @@ enum class TRecoveryOutcome {
   Cancelled,  // Progress said stop
   Unreadable, // an input could not be read (Path)
   TooLarge,   // more slices than the format allows
+  NoMemory,   // the buffers could not be had
   NotStaged   // a file of the set could not be staged (Path, Write)
 };
 

@@ -2,6 +2,7 @@
 // The recovery set's arithmetic, packet reader and cancel; the files themselves are held
 // to par2cmdline's in the command-line tests.
 #include "common/FileUnit.h"
+#include "common/Md5Lanes.h"
 #include "generate/RecoveryField.h"
 #include "generate/RecoveryPackets.h"
 #include "generate/RecoverySetUnit.h"
@@ -99,6 +100,38 @@ TEST(RecoveryField, EveryMethodMultipliesAsTheSlowReference) {
   // The constants the format fixes for the first slices: 2^1, 2^2, 2^4, 2^7, 2^8, 2^11.
   EXPECT_EQ(InputSliceConstant(0), 2);
   EXPECT_EQ(InputSliceConstant(5), 2048);
+}
+
+// The side-by-side MD5 gives each message the hash it has alone, however its pieces fall:
+// messages of 0 to 20 at once, of lengths around block ends, fed in uneven pieces.
+TEST(RecoveryField, Md5LanesHashEachMessageAsAlone) {
+  std::mt19937 random(7);
+  for (const std::size_t count : {1u, 2u, 16u, 17u, 20u}) {
+    std::vector<std::string> messages(count);
+    for (std::string& m : messages) {
+      m.resize(random() % 3 == 0 ? 64 * (random() % 40) + random() % 2 * 55 : random() % 3000);
+      for (char& c : m)
+        c = static_cast<char>(random());
+    }
+    std::vector<TMd5Stream> streams(count);
+    std::vector<TMd5Stream*> pointers;
+    for (TMd5Stream& stream : streams)
+      pointers.push_back(&stream);
+    std::vector<std::size_t> at(count, 0);
+    for (int round = 0; round < 3; ++round) {
+      std::vector<std::span<const std::uint8_t>> pieces;
+      for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t left = messages[i].size() - at[i];
+        const std::size_t take = round == 2 ? left : std::min<std::size_t>(left, random() % 1500);
+        pieces.emplace_back(reinterpret_cast<const std::uint8_t*>(messages[i].data()) + at[i],
+                            take);
+        at[i] += take;
+      }
+      Md5UpdateLanes(pointers, pieces);
+    }
+    for (std::size_t i = 0; i < count; ++i)
+      EXPECT_EQ(streams[i].Finish(), Md5Of(messages[i])) << count << " messages, #" << i;
+  }
 }
 
 // A .par2 from elsewhere is read without trusting it: damaged, truncated or overlong
