@@ -51,14 +51,11 @@ TMd5Hash FileIdOf(const TMd5Hash& md5Of16k, std::uint64_t length, std::string_vi
   return md5.Finish();
 }
 
-std::string MainPacketBody(std::uint64_t sliceSize, std::span<const TMd5Hash> sortedFileIds,
-                           std::span<const TMd5Hash> sortedOtherIds) {
+std::string MainPacketBody(std::uint64_t sliceSize, std::span<const TMd5Hash> sortedFileIds) {
   std::string body;
   PutLittleEndian(body, sliceSize, 8);
   PutLittleEndian(body, sortedFileIds.size(), 4);
   for (const TMd5Hash& id : sortedFileIds)
-    PutHash(body, id);
-  for (const TMd5Hash& id : sortedOtherIds)
     PutHash(body, id);
   return body;
 }

@@ -48,9 +48,7 @@ struct TFileDescription {
 TMd5Hash FileIdOf(const TMd5Hash& md5Of16k, std::uint64_t length, std::string_view name);
 
 // Whole packets.
-// The ids of the recovery set's files, then of the files it lists but cannot recover.
-std::string MainPacketBody(std::uint64_t sliceSize, std::span<const TMd5Hash> sortedFileIds,
-                           std::span<const TMd5Hash> sortedOtherIds = {});
+std::string MainPacketBody(std::uint64_t sliceSize, std::span<const TMd5Hash> sortedFileIds);
 std::string FileDescriptionBody(const TFileDescription& file);
 std::string SliceChecksumBody(const TMd5Hash& fileId, std::span<const TSliceChecksum> slices);
 std::string CreatorBody(std::string_view text);

@@ -20,9 +20,8 @@
 
 namespace {
 constexpr std::uint64_t SixteenK = 16384;
-// What is held: the recovery data of one pass, and two batches of slices (one read while
-// the other is worked on).
-constexpr std::uint64_t RecoveryMemory = std::uint64_t{160} << 20;
+// What is held besides the recovery data of one pass: two batches of slices (one read
+// while the other is worked on).
 constexpr std::uint64_t BatchMemory = std::uint64_t{32} << 20;
 constexpr std::size_t MaximumBatch = 64;
 
@@ -227,7 +226,10 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
     auto source = Describe(input);
     if (!source)
       return Failure(TRecoveryOutcome::Unreadable, input.Path);
-    sources.push_back(std::move(*source));
+    // An empty file has nothing to recover, and PAR2 clients (par2cmdline 0.8.1) judge a
+    // set that describes one as damaged: it is left out, as they leave it out.
+    if (source->Length > 0)
+      sources.push_back(std::move(*source));
   }
   // Ids compare as 16-byte little-endian numbers, as every number of the format is read.
   std::sort(sources.begin(), sources.end(), [](const TSource& a, const TSource& b) {
@@ -249,14 +251,10 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
     for (std::uint64_t k = 0; k < sources[i].SliceCount; ++k)
       slices.emplace_back(i, k);
   }
-  // An empty file has no slice to recover: it is listed in the set's non-recovery part,
-  // which records its name and hash (clients judge a slice-less recoverable file damaged).
-  std::stable_partition(sources.begin(), sources.end(),
-                        [](const TSource& source) { return source.Length > 0; });
-  std::vector<TMd5Hash> ids, emptyIds;
+  std::vector<TMd5Hash> ids;
   for (const TSource& source : sources)
-    (source.Length > 0 ? ids : emptyIds).push_back(source.Description.FileId);
-  const std::string mainBody = MainPacketBody(sliceSize, ids, emptyIds);
+    ids.push_back(source.Description.FileId);
+  const std::string mainBody = MainPacketBody(sliceSize, ids);
   const TMd5Hash setId = Md5Of(mainBody);
 
   // The volumes, staged now: a full disk shows before the work.
@@ -282,10 +280,10 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
       settings.Threads ? settings.Threads : std::max(1u, std::thread::hardware_concurrency());
   const std::uint64_t stride = RoundUp(sliceSize, GfGroupBytes);
   const std::uint64_t width =
-      recoveryCount == 0
-          ? stride
-          : std::clamp<std::uint64_t>(RecoveryMemory / recoveryCount / GfGroupBytes * GfGroupBytes,
-                                      GfGroupBytes, stride);
+      recoveryCount == 0 ? stride
+                         : std::clamp<std::uint64_t>(settings.RecoveryMemory / recoveryCount /
+                                                         GfGroupBytes * GfGroupBytes,
+                                                     GfGroupBytes, stride);
   const std::uint64_t passes = (stride + width - 1) / width;
   const std::size_t batch =
       static_cast<std::size_t>(std::clamp<std::uint64_t>(BatchMemory / stride, 1, MaximumBatch));
@@ -476,11 +474,10 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
     described += Packet(setId, par2::FileDescriptionType, FileDescriptionBody(source.Description));
   }
   for (const TSource& source : sources)
-    if (source.Length > 0)
-      described += Packet(
-          setId, par2::SliceChecksumType,
-          SliceChecksumBody(source.Description.FileId,
-                            std::span(checksums).subspan(source.FirstSlice, source.SliceCount)));
+    described += Packet(
+        setId, par2::SliceChecksumType,
+        SliceChecksumBody(source.Description.FileId,
+                          std::span(checksums).subspan(source.FirstSlice, source.SliceCount)));
   described += Packet(setId, par2::CreatorType,
                       CreatorBody("Created by " + GetProductName() + " " + GetFileVersion() + "."));
   for (std::uint32_t r = 0; r < recoveryCount; ++r) {

@@ -26,6 +26,8 @@ struct TRecoverySettings {
   unsigned Redundancy = 10;    // recovery slices as a percentage of the source slices
   std::uint64_t SliceSize = 0; // 0: chosen from the files' sizes
   unsigned Threads = 0;        // 0: one a processor
+  // The recovery data held at once; a set with more is made in passes over stripes.
+  std::uint64_t RecoveryMemory = std::uint64_t{160} << 20;
   // Hears the bytes worked through so far out of all; false stops the work.
   std::function<bool(std::uint64_t done, std::uint64_t total)> Progress;
 };

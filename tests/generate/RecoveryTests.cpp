@@ -174,6 +174,35 @@ TEST(RecoveryPackets, HostileBytesAreSteppedOver) {
   }
 }
 
+// A set too large to hold at once is made in passes over stripes of its slices: the files
+// are those of one pass, byte for byte.
+TEST(RecoverySet, PassesMakeTheSameFiles) {
+  TTempFolder folder;
+  std::string data(200000, '\0');
+  std::mt19937 random(3);
+  for (char& c : data)
+    c = static_cast<char>(random());
+  const std::vector<TRecoveryInput> inputs = {
+      {"a.mp3", folder.Write("a.mp3", data), {}},
+      {"b.nfo", {}, std::string_view(data).substr(0, 7777)}};
+  std::vector<std::string> made[2];
+  for (const std::uint64_t memory : {std::uint64_t{160} << 20, std::uint64_t{3000}}) {
+    TRecoverySettings settings;
+    settings.SliceSize = 8192;
+    settings.Redundancy = 50;
+    settings.RecoveryMemory = memory;
+    TFileSet set;
+    const auto result =
+        StageRecoverySet(inputs, folder.Path() + "s.par2", settings, set, TWriteMode::Replace);
+    ASSERT_EQ(result.Outcome, TRecoveryOutcome::Staged);
+    ASSERT_EQ(set.Commit(), TWriteResult::Written);
+    for (const std::string& path : result.Paths)
+      made[memory < 4096 ? 1 : 0].push_back(ReadWholeFile(path));
+  }
+  EXPECT_EQ(made[0].size(), 5u); // the index and four volumes
+  EXPECT_TRUE(made[0] == made[1]);
+}
+
 // A cancel leaves no recovery file behind, and the set's numbers follow par2cmdline's:
 // the count rounded, the volumes 1, 2, 4, ... and the rest.
 TEST(RecoverySet, LayoutAndCancel) {
