@@ -259,7 +259,9 @@ TSaveOutcome TAlbumSession::Save(const TSavePlan& plan, const TSaveAnswers& answ
   const TSaveResult saved = SaveAlbumDocuments(FAlbum, request, answers.ReplaceExisting);
   if (!saved.Saved) {
     outcome.Exists = saved.Exists;
-    CurrentHost().ShowFileMessage(TMessageKind::Error, saved.Message, saved.Path);
+    outcome.Cancelled = saved.Cancelled;
+    if (!saved.Cancelled) // the user stopped it: no error to tell
+      CurrentHost().ShowFileMessage(TMessageKind::Error, saved.Message, saved.Path);
     return outcome;
   }
   outcome.Saved = true;

@@ -29,7 +29,8 @@ struct TTrackObserver {
 
 struct TSaveOutcome {
   bool Saved = false;
-  bool Cancelled = false;           // characters the encoding lacks, and no "?" agreed
+  // Characters the encoding lacks and no "?" agreed, or the recovery files stopped.
+  bool Cancelled = false;
   bool Exists = false;              // create-only, and a file took one of the names meanwhile
   std::vector<std::string> Written; // the documents, in order
   std::vector<std::string> Kept;    // existing documents the answers kept

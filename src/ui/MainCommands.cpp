@@ -70,6 +70,8 @@ void TFormMain::ButtonMakeNFOClick() {
   ProgressBar1->setValue(0);
   RefreshTrackListing();
   ShowRememberedLists();
+  if (outcome.Cancelled)
+    ShowStatus("Saving cancelled; nothing was saved");
   if (!outcome.Saved)
     return;
   if (!outcome.Kept.empty())

@@ -2,6 +2,7 @@
 #include "audio/CRC32Unit.h"
 #include "audio/ID3GenresUnit.h"
 #include "audio/MP3Unit.h"
+#include "common/FileUnit.h"
 #include "common/RememberedListsUnit.h"
 #include "support/Mp3Builder.h"
 #include "support/ScriptedHost.h"
@@ -22,6 +23,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -275,6 +277,27 @@ TEST_F(FormMain, MoveUpAndDownAndCancelledDialog) {
   Host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|" + Form->TrackFolder, {});
   Form->ButtonChooseTracksClick();
   EXPECT_EQ(Lines().size(), 3);
+}
+
+// The recovery files are made behind a progress box; Cancel there leaves no file at all.
+TEST_F(FormMain, CancellingTheRecoveryFilesSavesNothing) {
+  ShipListFiles();
+  Create();
+  Choose(WriteTracks({{.Artist = "A", .Album = "B"}}));
+  Form->CompanionItem(".par2")->setChecked(true);
+  const std::string nfo = Folder() + "album/A - B.nfo";
+  Host.ExpectSaveFileDialog("Save .NFO file|nfo|A - B.nfo|" + Form->TrackFolder, nfo);
+  QTimer::singleShot(0, Form.get(), [&] {
+    auto* box = Form->findChild<QProgressDialog*>("RecoveryProgress");
+    ASSERT_NE(box, nullptr);
+    box->cancel();
+  });
+  Form->ButtonMakeNFOClick();
+  EXPECT_EQ(Form->LabelStatus->toolTip(), "Saving cancelled; nothing was saved");
+  const auto entries = ReadFolder(Folder() + "album/");
+  ASSERT_TRUE(entries);
+  for (const TFolderEntry& entry : *entries)
+    EXPECT_TRUE(entry.Name.ends_with(".mp3")) << entry.Name;
 }
 
 TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
