@@ -234,9 +234,10 @@ void TRecoverySetReader::Take(const TPacket& packet) {
       name.remove_suffix(1);
     file.Name = std::string(name);
     if (Descriptions.size() < MaximumFiles)
-      Descriptions.emplace(file.FileId, std::move(file));
+      Descriptions.emplace(std::pair(packet.SetId, file.FileId), std::move(file));
   } else if (packet.Type == par2::SliceChecksumType && body.size() >= 16 &&
-             (body.size() - 16) % 20 == 0 && !Checksums.contains(HashAt(body, 0)) &&
+             (body.size() - 16) % 20 == 0 &&
+             !Checksums.contains(std::pair(packet.SetId, HashAt(body, 0))) &&
              KeptSlices + (body.size() - 16) / 20 <= MaximumSlices) {
     std::vector<TSliceChecksum> slices((body.size() - 16) / 20);
     KeptSlices += slices.size();
@@ -244,7 +245,7 @@ void TRecoverySetReader::Take(const TPacket& packet) {
       slices[i].Md5 = HashAt(body, 16 + 20 * i);
       slices[i].Crc32 = static_cast<std::uint32_t>(LittleEndian(body, 32 + 20 * i, 4));
     }
-    Checksums.emplace(HashAt(body, 0), std::move(slices));
+    Checksums.emplace(std::pair(packet.SetId, HashAt(body, 0)), std::move(slices));
   }
 }
 
@@ -263,9 +264,9 @@ std::optional<TRecoverySetDescription> TRecoverySetReader::Description() const {
     const TMd5Hash id = HashAt(main, 12 + 16 * i);
     if (i < count)
       set.RecoveryFileIds.push_back(id);
-    const auto described = Descriptions.find(id);
+    const auto described = Descriptions.find(std::pair(set.SetId, id));
     set.Files.push_back(described == Descriptions.end() ? TFileDescription{} : described->second);
-    const auto checked = Checksums.find(id);
+    const auto checked = Checksums.find(std::pair(set.SetId, id));
     set.Slices.push_back(checked == Checksums.end() ? std::vector<TSliceChecksum>{}
                                                     : checked->second);
   }

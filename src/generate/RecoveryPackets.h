@@ -100,7 +100,8 @@ private:
   static constexpr std::size_t MaximumSlices = 2 * par2::MaximumSourceSlices;
   std::optional<TMd5Hash> SetId;
   std::vector<std::uint8_t> MainBody;
-  std::map<TMd5Hash, TFileDescription> Descriptions;
-  std::map<TMd5Hash, std::vector<TSliceChecksum>> Checksums;
+  // By set and file id: files of two sets side by side are told apart by their set.
+  std::map<std::pair<TMd5Hash, TMd5Hash>, TFileDescription> Descriptions;
+  std::map<std::pair<TMd5Hash, TMd5Hash>, std::vector<TSliceChecksum>> Checksums;
   std::size_t KeptSlices = 0;
 };

@@ -270,11 +270,11 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
     result.Paths.push_back(volumePaths[v]);
   }
   const std::uint32_t recoveryCount = layout->RecoverySlices;
-  std::vector<std::pair<std::size_t, std::uint64_t>> recoveryPlace(recoveryCount); // file, offset
+  // Where each recovery slice's packet goes: its volume and the offset there.
+  std::vector<std::pair<std::size_t, std::uint64_t>> recoveryPlace(recoveryCount);
   for (std::size_t v = 0; v < layout->Volumes.size(); ++v)
     for (std::uint32_t j = 0; j < layout->Volumes[v].second; ++j)
-      recoveryPlace[layout->Volumes[v].first + j] = {volumeFiles[v],
-                                                     j * RecoverySlicePacketBytes(sliceSize)};
+      recoveryPlace[layout->Volumes[v].first + j] = {v, j * RecoverySlicePacketBytes(sliceSize)};
 
   const unsigned threads =
       settings.Threads ? settings.Threads : std::max(1u, std::thread::hardware_concurrency());
@@ -458,11 +458,11 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
       });
       hashing.Wait();
       for (std::uint32_t r = 0; r < recoveryCount; ++r) {
-        const auto [file, offset] = recoveryPlace[r];
+        const auto [volume, offset] = recoveryPlace[r];
         const std::string_view data(reinterpret_cast<const char*>(recovery + r * width),
                                     static_cast<std::size_t>(dataEnd - stripeStart));
-        if (!set.WriteAt(file, offset + par2::HeaderBytes + 4 + stripeStart, data))
-          return Failure(TRecoveryOutcome::NotStaged, volumePaths[0], TWriteResult::Failed);
+        if (!set.WriteAt(volumeFiles[volume], offset + par2::HeaderBytes + 4 + stripeStart, data))
+          return Failure(TRecoveryOutcome::NotStaged, volumePaths[volume], TWriteResult::Failed);
       }
     }
   }
@@ -481,10 +481,10 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
   described += Packet(setId, par2::CreatorType,
                       CreatorBody("Created by " + GetProductName() + " " + GetFileVersion() + "."));
   for (std::uint32_t r = 0; r < recoveryCount; ++r) {
-    const auto [file, offset] = recoveryPlace[r];
-    if (!set.WriteAt(file, offset,
+    const auto [volume, offset] = recoveryPlace[r];
+    if (!set.WriteAt(volumeFiles[volume], offset,
                      RecoverySliceHeader(setId, r, sliceSize, recoveryHashes[r].Finish())))
-      return Failure(TRecoveryOutcome::NotStaged, volumePaths[0], TWriteResult::Failed);
+      return Failure(TRecoveryOutcome::NotStaged, volumePaths[volume], TWriteResult::Failed);
   }
   for (std::size_t v = 0; v < layout->Volumes.size(); ++v)
     if (!set.WriteAt(volumeFiles[v],

@@ -80,7 +80,11 @@ StageRecoveryFiles(const std::vector<TDocument>& documents, const std::vector<TI
   std::vector<TRecoveryInput> protectedFiles;
   const auto add = [&](const std::string& path, std::string_view bytes, bool inMemory) {
     const auto name = NameInFolderOf(index.Path, path);
-    if (name)
+    // A track chosen twice is one file of the set: names there are unique.
+    const bool listed =
+        name && std::any_of(protectedFiles.begin(), protectedFiles.end(),
+                            [&](const TRecoveryInput& f) { return f.Name == *name; });
+    if (name && !listed)
       protectedFiles.push_back({*name, inMemory ? std::string() : path, bytes});
     return name.has_value();
   };
