@@ -8,7 +8,9 @@
 #include <vector>
 
 // GCC 12 takes the intrinsics' undefined start values for uninitialised variables.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 namespace {
 constexpr std::array<int, 64> Shifts = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
