@@ -150,11 +150,106 @@ CompressLanes(std::array<std::array<std::uint32_t, 4>*, 16>& states,
       (*states[static_cast<std::size_t>(lane)])[static_cast<std::size_t>(w)] = column[w][lane];
 }
 
-bool HasLanes() {
-  static const bool has = __builtin_cpu_supports("avx512f");
-  return has;
+// The same in eight lanes of AVX2, which has no three-input logic nor rotation.
+__attribute__((target("avx2"))) void Transpose8(__m256i r[8]) {
+  __m256i t[8], u[8];
+  for (int p = 0; p < 4; ++p) {
+    t[2 * p] = _mm256_unpacklo_epi32(r[2 * p], r[2 * p + 1]);
+    t[2 * p + 1] = _mm256_unpackhi_epi32(r[2 * p], r[2 * p + 1]);
+  }
+  for (int g = 0; g < 2; ++g) {
+    u[4 * g + 0] = _mm256_unpacklo_epi64(t[4 * g], t[4 * g + 2]);
+    u[4 * g + 1] = _mm256_unpackhi_epi64(t[4 * g], t[4 * g + 2]);
+    u[4 * g + 2] = _mm256_unpacklo_epi64(t[4 * g + 1], t[4 * g + 3]);
+    u[4 * g + 3] = _mm256_unpackhi_epi64(t[4 * g + 1], t[4 * g + 3]);
+  }
+  for (int m = 0; m < 4; ++m) {
+    r[m] = _mm256_permute2x128_si256(u[m], u[4 + m], 0x20);
+    r[4 + m] = _mm256_permute2x128_si256(u[m], u[4 + m], 0x31);
+  }
+}
+
+__attribute__((target("avx2"))) void
+CompressLanes8(std::array<std::array<std::uint32_t, 4>*, 16>& states,
+               std::array<const std::uint8_t*, 16>& data, std::size_t blocks) {
+  const auto& k = Constants();
+  alignas(32) std::uint32_t column[4][8];
+  for (int lane = 0; lane < 8; ++lane)
+    for (int w = 0; w < 4; ++w)
+      column[w][lane] = (*states[static_cast<std::size_t>(lane)])[static_cast<std::size_t>(w)];
+  __m256i v[4];
+  for (int w = 0; w < 4; ++w)
+    v[w] = _mm256_load_si256(reinterpret_cast<const __m256i*>(column[w]));
+  __m256i a = v[0], b = v[1], c = v[2], d = v[3];
+  const __m256i ones = _mm256_set1_epi32(-1);
+  for (std::size_t n = 0; n < blocks; ++n) {
+    __m256i m[16];
+    for (int half = 0; half < 2; ++half) {
+      __m256i rows[8];
+      for (int lane = 0; lane < 8; ++lane)
+        rows[lane] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(
+            data[static_cast<std::size_t>(lane)] + 64 * n + 32 * half));
+      Transpose8(rows);
+      for (int w = 0; w < 8; ++w)
+        m[8 * half + w] = rows[w];
+    }
+    const __m256i a0 = a, b0 = b, c0 = c, d0 = d;
+    for (int i = 0; i < 64; ++i) {
+      __m256i f;
+      if (i < 16)
+        f = _mm256_xor_si256(d, _mm256_and_si256(b, _mm256_xor_si256(c, d)));
+      else if (i < 32)
+        f = _mm256_xor_si256(c, _mm256_and_si256(d, _mm256_xor_si256(b, c)));
+      else if (i < 48)
+        f = _mm256_xor_si256(_mm256_xor_si256(b, c), d);
+      else
+        f = _mm256_xor_si256(c, _mm256_or_si256(b, _mm256_xor_si256(d, ones)));
+      f = _mm256_add_epi32(
+          _mm256_add_epi32(f, a),
+          _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(k[static_cast<std::size_t>(i)])),
+                           m[WordOf(i)]));
+      const int shift = Shifts[static_cast<std::size_t>(i)];
+      a = d;
+      d = c;
+      c = b;
+      b = _mm256_add_epi32(b, _mm256_or_si256(_mm256_sllv_epi32(f, _mm256_set1_epi32(shift)),
+                                              _mm256_srlv_epi32(f, _mm256_set1_epi32(32 - shift))));
+    }
+    a = _mm256_add_epi32(a, a0);
+    b = _mm256_add_epi32(b, b0);
+    c = _mm256_add_epi32(c, c0);
+    d = _mm256_add_epi32(d, d0);
+  }
+  v[0] = a;
+  v[1] = b;
+  v[2] = c;
+  v[3] = d;
+  for (int w = 0; w < 4; ++w)
+    _mm256_store_si256(reinterpret_cast<__m256i*>(column[w]), v[w]);
+  for (int lane = 0; lane < 8; ++lane)
+    for (int w = 0; w < 4; ++w)
+      (*states[static_cast<std::size_t>(lane)])[static_cast<std::size_t>(w)] = column[w][lane];
 }
 } // namespace
+
+bool Md5LanesRun(TMd5Lanes lanes) {
+  switch (lanes) {
+  case TMd5Lanes::One:
+    return true;
+  case TMd5Lanes::Avx2:
+    return __builtin_cpu_supports("avx2");
+  case TMd5Lanes::Avx512:
+    return __builtin_cpu_supports("avx512f");
+  }
+  return false;
+}
+
+TMd5Lanes WidestMd5Lanes() {
+  static const TMd5Lanes widest = Md5LanesRun(TMd5Lanes::Avx512) ? TMd5Lanes::Avx512
+                                  : Md5LanesRun(TMd5Lanes::Avx2) ? TMd5Lanes::Avx2
+                                                                 : TMd5Lanes::One;
+  return widest;
+}
 
 void TMd5Stream::Update(std::span<const std::uint8_t> bytes) {
   Length += bytes.size();
@@ -191,7 +286,7 @@ TMd5Hash TMd5Stream::Finish() const {
 }
 
 void Md5UpdateLanes(std::span<TMd5Stream* const> streams,
-                    std::span<const std::span<const std::uint8_t>> data) {
+                    std::span<const std::span<const std::uint8_t>> data, TMd5Lanes lanesOf) {
   std::vector<std::span<const std::uint8_t>> rest(data.begin(), data.end());
   // Each stream first completes the block it holds; the whole blocks after it go side by
   // side, as many as all of a round of lanes have; what is left goes one by one.
@@ -201,9 +296,10 @@ void Md5UpdateLanes(std::span<TMd5Stream* const> streams,
       streams[i]->Update(rest[i].first(take));
       rest[i] = rest[i].subspan(take);
     }
-  if (HasLanes())
-    for (std::size_t first = 0; first + 1 < streams.size(); first += 16) {
-      const std::size_t count = std::min<std::size_t>(16, streams.size() - first);
+  const auto width = static_cast<std::size_t>(lanesOf);
+  if (width > 1)
+    for (std::size_t first = 0; first + 1 < streams.size(); first += width) {
+      const std::size_t count = std::min(width, streams.size() - first);
       std::size_t blocks = SIZE_MAX;
       for (std::size_t i = first; i < first + count; ++i)
         blocks = std::min(blocks, streams[i]->PendingBytes == 0 ? rest[i].size() / 64 : 0);
@@ -212,12 +308,15 @@ void Md5UpdateLanes(std::span<TMd5Stream* const> streams,
       std::array<std::array<std::uint32_t, 4>, 16> spare{};
       std::array<std::array<std::uint32_t, 4>*, 16> states{};
       std::array<const std::uint8_t*, 16> lanes{};
-      for (std::size_t lane = 0; lane < 16; ++lane) {
+      for (std::size_t lane = 0; lane < width; ++lane) {
         const bool used = lane < count;
         states[lane] = used ? &streams[first + lane]->State : &spare[lane];
         lanes[lane] = used ? rest[first + lane].data() : rest[first].data();
       }
-      CompressLanes(states, lanes, blocks);
+      if (lanesOf == TMd5Lanes::Avx512)
+        CompressLanes(states, lanes, blocks);
+      else
+        CompressLanes8(states, lanes, blocks);
       for (std::size_t i = first; i < first + count; ++i) {
         streams[i]->Length += blocks * 64;
         rest[i] = rest[i].subspan(blocks * 64);
