@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/DocumentCommands.h"
 
+#include "audio/FlacCheckUnit.h"
 #include "audio/TrackReaderUnit.h"
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
@@ -557,7 +558,45 @@ int RunRecoveryCheck(const std::string& path, TCliContext& context) {
   return check->AllOk() ? 0 : 1;
 }
 
+// --audio: each FLAC file decoded on worker threads, its audio against its stored MD5.
+int RunAudioCheck(const std::vector<std::string>& paths, TCliContext& context) {
+  std::uint64_t total = 0;
+  for (const std::string& path : paths)
+    if (const auto file = TReadOnlyFile::Open(path))
+      total += static_cast<std::uint64_t>(file->Size());
+  std::vector<TAudioCheck> results(paths.size());
+  int shown = -1;
+  CheckFlacFiles(
+      paths, [&](std::size_t index, const TAudioCheck& check) { results[index] = check; },
+      [&](std::uint64_t done) {
+        const int percent =
+            total ? static_cast<int>(std::min<std::uint64_t>(done * 100 / total, 100)) : 100;
+        if (context.ShowProgress && percent != shown) {
+          shown = percent;
+          context.Err << "\rChecking audio " << percent << "%" << std::flush;
+        }
+      });
+  if (shown >= 0)
+    context.Err << "\n";
+  std::size_t ok = 0;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    context.Out << paths[i] << " " << AudioOutcomeWord(results[i].Outcome);
+    if (!results[i].Reason.empty())
+      context.Out << " (" << results[i].Reason << ")";
+    context.Out << "\n";
+    ok += results[i].Outcome == TAudioOutcome::Ok ? 1 : 0;
+  }
+  context.Out << ok << " OK, " << paths.size() - ok << " bad\n";
+  return ok == paths.size() ? 0 : 1;
+}
+
 int RunCheck(const TCliArguments& arguments, TCliContext& context) {
+  if (arguments.Has("--audio"))
+    return RunAudioCheck(arguments.Operands, context);
+  if (arguments.Operands.size() != 1) {
+    context.Err << "tamberlon-cli: check takes one .sfv or .par2 (or --audio FILE...)\n";
+    return 2;
+  }
   const std::string& path = arguments.Operands.front();
   if (FoldCase(path).ends_with(".par2"))
     return RunRecoveryCheck(path, context);
@@ -657,13 +696,15 @@ TCliCommand Par2Command() {
 TCliCommand CheckCommand() {
   return {.Name = "check",
           .Summary = "verify the files an .sfv lists or a .par2 protects",
-          .Operands = "FILE.sfv|FILE.par2",
+          .Operands = "FILE.sfv|FILE.par2|--audio FILE...",
           .Description = "Verifies every file an .sfv lists (names relative to its folder). Exit "
                          "status 1 unless every entry was verified: a mismatch, a missing file "
                          "or a line that is no entry. A .par2's files are each OK, DAMAGED or "
                          "MISSING, with the recovery blocks beside it and whether they can "
-                         "repair them (with a PAR2 client).",
+                         "repair them (with a PAR2 client). With --audio, each FLAC file is "
+                         "decoded and its audio compared with the MD5 it stores: OK, MISMATCH, "
+                         "DAMAGED (does not decode) or NOT SET (no MD5 stored).",
+          .Options = {{"--audio", "", "decode FLAC files and check their audio against its MD5"}},
           .MinimumOperands = 1,
-          .MaximumOperands = 1,
           .Run = RunCheck};
 }

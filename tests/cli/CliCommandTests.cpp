@@ -531,3 +531,43 @@ TEST_F(CliCommands, RecoveryFilesAreWhatPar2MakesAndRepairs) {
   EXPECT_EQ(ReadWholeFile(Album + "02.mp3"), second);
   EXPECT_EQ(ReadWholeFile(Album + "04.mp3"), fourth);
 }
+
+// check --audio decodes FLAC files made by sox and flac, and damaged by hand: the words
+// flac -t would give (a damaged frame decodes as silence, so the MD5 no longer matches).
+TEST_F(CliCommands, CheckAudioTellsEachFlacFilesState) {
+  const std::string folder = Host.ProgramDir.Path();
+  ASSERT_EQ(Shell("cd '" + folder + "' && sox -n -r 44100 -c 2 -b 16 ok.flac synth 3 sine 440 && " +
+                  "sox -n -r 44100 -c 2 -b 16 t.wav synth 3 sine 660 && " +
+                  "flac -s --no-md5-sum -o notset.flac t.wav 2>/dev/null; echo $?"),
+            "0\n");
+  const std::string sound = ReadWholeFile(folder + "ok.flac");
+  std::string mismatch = sound, damaged = sound;
+  mismatch[26] = static_cast<char>(~mismatch[26]); // a byte of the stored MD5
+  for (std::size_t i = 20000; i < 20300; ++i)
+    damaged[i] = static_cast<char>(i * 7);
+  Host.ProgramDir.Write("mismatch.flac", mismatch);
+  Host.ProgramDir.Write("damaged.flac", damaged);
+  Host.ProgramDir.Write("truncated.flac", sound.substr(0, 30000));
+  Host.ProgramDir.Write("mp3.flac", Frames({}, 20));
+  const struct {
+    const char* Name;
+    const char* Line;
+  } cases[] = {
+      {"ok.flac", "OK"},
+      {"notset.flac", "NOT SET"},
+      {"mismatch.flac", "MISMATCH (the audio differs)"},
+      {"damaged.flac", "MISMATCH (damaged frames decoded as silence)"},
+      {"truncated.flac", "DAMAGED (the stream ends after 53248 of 132300 samples)"},
+      {"mp3.flac", "DAMAGED (not a FLAC stream)"},
+      {"none.flac", "MISSING"},
+  };
+  std::vector<std::string> operands = {"--audio"};
+  std::string expected;
+  for (const auto& c : cases) {
+    operands.push_back(folder + c.Name);
+    expected += folder + c.Name + " " + c.Line + "\n";
+  }
+  EXPECT_EQ(Run("check", operands), 1);
+  EXPECT_EQ(Out.str(), expected + "1 OK, 6 bad\n");
+  EXPECT_EQ(Run("check", {"--audio", folder + "ok.flac"}), 0);
+}
