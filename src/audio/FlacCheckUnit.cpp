@@ -153,6 +153,17 @@ void CheckFlacFiles(const std::vector<std::string>& paths,
     worker.join();
 }
 
+std::string AudioCheckText(const TAudioCheck& check) {
+  std::string text = AudioOutcomeWord(check.Outcome);
+  if (!check.Reason.empty())
+    text += " (" + check.Reason + ")";
+  return text;
+}
+
+std::string AudioCheckSummary(std::size_t ok, std::size_t bad) {
+  return std::to_string(ok) + " OK, " + std::to_string(bad) + " bad";
+}
+
 const char* AudioOutcomeWord(TAudioOutcome outcome) {
   switch (outcome) {
   case TAudioOutcome::Ok:

@@ -580,13 +580,10 @@ int RunAudioCheck(const std::vector<std::string>& paths, TCliContext& context) {
     context.Err << "\n";
   std::size_t ok = 0;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    context.Out << paths[i] << " " << AudioOutcomeWord(results[i].Outcome);
-    if (!results[i].Reason.empty())
-      context.Out << " (" << results[i].Reason << ")";
-    context.Out << "\n";
+    context.Out << paths[i] << " " << AudioCheckText(results[i]) << "\n";
     ok += results[i].Outcome == TAudioOutcome::Ok ? 1 : 0;
   }
-  context.Out << ok << " OK, " << paths.size() - ok << " bad\n";
+  context.Out << AudioCheckSummary(ok, paths.size() - ok) << "\n";
   return ok == paths.size() ? 0 : 1;
 }
 

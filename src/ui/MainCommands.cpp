@@ -211,11 +211,26 @@ void TFormMain::EditPostingPolicy1Click() {
 void TFormMain::VerifySFVFile1Click() {
   TOpenDialogRequest request;
   request.Title = "Verify .SFV File";
-  request.Filters = {
-      {"SFV Files (*.sfv)", "*.sfv"}, {"PAR2 Files (*.par2)", "*.par2"}, {"All files (*)", "*"}};
+  request.Filters = {{"SFV Files (*.sfv)", "*.sfv"},
+                     {"PAR2 Files (*.par2)", "*.par2"},
+                     {"FLAC Files (*.flac)", "*.flac"},
+                     {"All files (*)", "*"}};
   request.Folder = TrackFolder;
-  if (const auto path = CurrentHost().OpenFileDialog(request))
-    VerifySfvFile(*path);
+  const std::vector<std::string> paths = CurrentHost().OpenFilesDialog(request);
+  // FLAC files are checked together, by their audio; each list in a window of its own.
+  std::vector<std::string> flacs;
+  for (const std::string& path : paths)
+    if (QString::fromStdString(path).endsWith(QStringLiteral(".flac"), Qt::CaseInsensitive))
+      flacs.push_back(path);
+    else
+      VerifySfvFile(path);
+  if (!flacs.empty()) {
+    auto* window = new TFormVerify(this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->VerifyAudio(flacs);
+    window->show();
+    window->activateWindow();
+  }
 }
 
 TFormVerify* TFormMain::VerifySfvFile(const std::string& path) {

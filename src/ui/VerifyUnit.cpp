@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/VerifyUnit.h"
 
+#include "audio/FlacCheckUnit.h"
 #include "common/FileUnit.h"
 #include "generate/RecoveryCheckUnit.h"
 #include "generate/SfvCheckUnit.h"
@@ -147,6 +148,49 @@ bool TFormVerify::VerifyRecovery(const std::string& par2Path) {
     QMetaObject::invokeMethod(this, [this, totals] { Finish(QString::fromStdString(totals)); });
   });
   return true;
+}
+
+void TFormVerify::VerifyAudio(const std::vector<std::string>& paths) {
+  setWindowTitle(QStringLiteral("Verify - FLAC audio"));
+  TableFiles->setHorizontalHeaderLabels({QStringLiteral("File"), QStringLiteral("Size"),
+                                         QStringLiteral("Reason"), QStringLiteral("Result")});
+  TableFiles->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch); // the reasons
+  TableFiles->setRowCount(static_cast<int>(paths.size()));
+  TotalBytes = 0;
+  for (int row = 0; row < TableFiles->rowCount(); ++row) {
+    const std::string& path = paths[static_cast<std::size_t>(row)];
+    const auto file = TReadOnlyFile::Open(path);
+    const quint64 size = file ? static_cast<quint64>(file->Size()) : 0;
+    TotalBytes += size;
+    TableFiles->setItem(
+        row, 0, new QTableWidgetItem(QString::fromStdString(path.substr(path.rfind('/') + 1))));
+    TableFiles->setItem(row, 1, new QTableWidgetItem(QString::number(size)));
+  }
+  Worker = std::jthread([this, paths] {
+    std::size_t ok = 0;
+    CheckFlacFiles(
+        paths,
+        [&](std::size_t index, const TAudioCheck& check) {
+          ok += check.Outcome == TAudioOutcome::Ok ? 1 : 0;
+          QMetaObject::invokeMethod(this, [this, index, check] {
+            const int row = static_cast<int>(index);
+            TableFiles->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(check.Reason)));
+            ShowResult(row, 3, QString::fromLatin1(AudioOutcomeWord(check.Outcome)));
+          });
+        },
+        [this](std::uint64_t done) {
+          QMetaObject::invokeMethod(this, [this, done] {
+            ProgressBytes->setValue(TotalBytes == 0 ? 0
+                                                    : static_cast<int>(std::min<std::uint64_t>(
+                                                          done * 1000 / TotalBytes, 1000)));
+          });
+        },
+        &Cancelled);
+    std::string totals = AudioCheckSummary(ok, paths.size() - ok);
+    if (Cancelled)
+      totals += " (cancelled)";
+    QMetaObject::invokeMethod(this, [this, totals] { Finish(QString::fromStdString(totals)); });
+  });
 }
 
 void TFormVerify::ShowResult(int row, int column, const QString& text) {

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 class QLabel;
 class QProgressBar;
@@ -24,6 +25,8 @@ public:
   // Starts verifying the .sfv or .par2; false (with the window left empty) when it cannot
   // be read.
   bool Verify(const std::string& path);
+  // Decodes FLAC files and checks their audio against the MD5 each stores.
+  void VerifyAudio(const std::vector<std::string>& paths);
   bool Running() const { return Worker.joinable() && !Done; }
 
   QTableWidget* TableFiles = nullptr;
