@@ -49,9 +49,11 @@ public:
     const std::uint64_t available = offset < source.Length ? source.Length - offset : 0;
     const auto wanted =
         static_cast<std::size_t>(std::min<std::uint64_t>(available, destination.size()));
-    if (source.Input->Path.empty()) {
+    if (wanted == 0) {
+      // past the end: zeros only
+    } else if (source.Input->Path.empty()) {
       std::memcpy(destination.data(), source.Input->Bytes.data() + offset, wanted);
-    } else if (wanted > 0) {
+    } else {
       if (Current != source.Input) {
         File = TReadOnlyFile::Open(source.Input->Path);
         Current = source.Input;
