@@ -2,6 +2,7 @@
 #include "audio/FlacCheckUnit.h"
 
 #include "common/FileUnit.h"
+#include "common/WorkerJobs.h"
 
 #include <FLAC/stream_decoder.h>
 #include <algorithm>
@@ -126,31 +127,23 @@ void CheckFlacFiles(const std::vector<std::string>& paths,
     threads = std::max(1u, std::thread::hardware_concurrency());
   threads =
       static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(1, paths.size())));
-  std::atomic<std::size_t> next{0};
   std::atomic<std::uint64_t> done{0};
   std::mutex reporting; // the callers' callbacks hear one thread at a time
-  const auto work = [&] {
-    for (std::size_t i; (i = next.fetch_add(1)) < paths.size();) {
-      const TAudioCheck check = CheckFlacAudio(
-          paths[i],
-          [&](std::uint64_t bytes) {
-            const std::uint64_t total = done += bytes;
-            if (progress) {
-              const std::lock_guard lock(reporting);
-              progress(total);
-            }
-          },
-          cancelled);
-      const std::lock_guard lock(reporting);
-      checked(i, check);
-    }
-  };
-  std::vector<std::thread> workers;
-  for (unsigned t = 1; t < threads; ++t)
-    workers.emplace_back(work);
-  work();
-  for (std::thread& worker : workers)
-    worker.join();
+  TWorkerJobs jobs(paths.size(), threads, [&](std::size_t i) {
+    const TAudioCheck check = CheckFlacAudio(
+        paths[i],
+        [&](std::uint64_t bytes) {
+          const std::uint64_t total = done += bytes;
+          if (progress) {
+            const std::lock_guard lock(reporting);
+            progress(total);
+          }
+        },
+        cancelled);
+    const std::lock_guard lock(reporting);
+    checked(i, check);
+  });
+  jobs.Wait();
 }
 
 std::string AudioCheckText(const TAudioCheck& check) {

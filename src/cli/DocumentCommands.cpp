@@ -472,6 +472,22 @@ int RunNfo(const TCliArguments& arguments, TCliContext& context) {
   }
 }
 
+// sfv's and par2's one document beside the tracks, written as the save writes it; the
+// paths written are printed.
+int WriteAlbumDocument(const TDocument& document, const TAlbumInfo& album,
+                       const TCliArguments& arguments, TCliContext& context,
+                       const TRecoverySettings& recovery = {}) {
+  const TSaveResult written =
+      WriteDocuments({document}, TrackInputs(album), arguments.Has("--force"), recovery);
+  if (!written.Saved) {
+    CurrentHost().ShowFileMessage(TMessageKind::Error, written.Message, written.Path);
+    return 1;
+  }
+  for (const std::string& file : written.Written)
+    context.Out << file << "\n";
+  return 0;
+}
+
 int RunSfv(const TCliArguments& arguments, TCliContext& context) {
   TAlbumRun run;
   if (const auto failed = BuildAlbum(arguments, context, true, run))
@@ -500,17 +516,7 @@ int RunSfv(const TCliArguments& arguments, TCliContext& context) {
   }
   if (Kept(path, FileExists(path), arguments, context))
     return 1;
-  std::vector<TInputFile> inputs;
-  for (const TTrackEntry& track : album.Tracks)
-    inputs.push_back({"track", track.Path});
-  const TSaveResult written =
-      WriteDocuments({{".sfv", path, bytes}}, inputs, arguments.Has("--force"));
-  if (!written.Saved) {
-    CurrentHost().ShowFileMessage(TMessageKind::Error, written.Message, written.Path);
-    return 1;
-  }
-  context.Out << path << "\n";
-  return 0;
+  return WriteAlbumDocument({".sfv", path, bytes}, album, arguments, context);
 }
 
 int RunPar2(const TCliArguments& arguments, TCliContext& context) {
@@ -522,22 +528,12 @@ int RunPar2(const TCliArguments& arguments, TCliContext& context) {
   if (!RecoveryOptions(arguments, context, run.Session.Preferences, settings))
     return 2;
   const std::string* output = arguments.Value("-o");
-  const std::string path =
-      output ? *output : CompanionPath(run.Folder + album.DefaultFileName(), ".par2");
+  const std::string path = output ? *output
+                                  : CompanionPath(run.Folder + album.DefaultFileName(),
+                                                  Companions[*CompanionNamed(".par2")].Extension);
   if (Kept(path, RecoveryFilesExist(path), arguments, context))
     return 1;
-  std::vector<TInputFile> inputs;
-  for (const TTrackEntry& track : album.Tracks)
-    inputs.push_back({"track", track.Path});
-  const TSaveResult written =
-      WriteDocuments({{".par2", path, {}}}, inputs, arguments.Has("--force"), settings);
-  if (!written.Saved) {
-    CurrentHost().ShowFileMessage(TMessageKind::Error, written.Message, written.Path);
-    return 1;
-  }
-  for (const std::string& file : written.Written)
-    context.Out << file << "\n";
-  return 0;
+  return WriteAlbumDocument({".par2", path, {}}, album, arguments, context, settings);
 }
 
 // A .par2: each file of its set, then the recovery blocks found and whether they suffice.

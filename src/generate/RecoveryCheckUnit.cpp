@@ -3,44 +3,21 @@
 
 #include "audio/CRC32Unit.h"
 #include "common/FileUnit.h"
+#include "generate/AlbumFieldsUnit.h"
 #include "generate/RecoveryPackets.h"
+#include "generate/RecoverySetUnit.h"
 #include "generate/SfvCheckUnit.h"
 
 #include <algorithm>
 #include <set>
 
 namespace {
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string BaseOf(const std::string& path) {
-  std::string name = path.substr(path.rfind('/') + 1);
-  if (name.size() > 5 && name.compare(name.size() - 5, 5, ".par2") == 0)
-    name.resize(name.size() - 5);
-  // A volume names the set's base before ".volS+C".
-  if (const std::size_t vol = name.rfind(".vol"); vol != std::string::npos)
-    name.resize(vol);
-  return name;
-}
-
-// The files of the set: the one given and the others of its base beside it.
+// The files of the set: the one given first, then the others of its set beside it.
 std::vector<std::string> SetFiles(const std::string& par2Path) {
   std::vector<std::string> files = {par2Path};
-  const std::string folder = FolderOf(par2Path);
-  const std::string base = BaseOf(par2Path);
-  const std::string given = par2Path.substr(par2Path.rfind('/') + 1);
-  if (const auto entries = ReadFolder(folder.empty() ? "." : folder)) {
-    std::vector<std::string> names;
-    for (const TFolderEntry& entry : *entries)
-      if (!entry.IsFolder && entry.Name != given && entry.Name.starts_with(base + ".") &&
-          entry.Name.ends_with(".par2"))
-        names.push_back(entry.Name);
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names)
-      files.push_back(folder + name);
-  }
+  for (const std::string& path : RecoverySetFiles(par2Path))
+    if (FileNamePart(path) != FileNamePart(par2Path))
+      files.push_back(path);
   return files;
 }
 
@@ -187,7 +164,7 @@ std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
   if (callbacks.Listed)
     callbacks.Listed(check.Files, bytes);
   std::uint64_t done = 0;
-  const std::string folder = FolderOf(par2Path);
+  const std::string folder = FolderPart(par2Path);
   for (std::size_t i = 0; i < set->Files.size(); ++i) {
     check.Files[i] = CheckFile(
         set->Files[i], set->Slices[i], set->SliceSize, folder,

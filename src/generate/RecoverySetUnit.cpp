@@ -5,15 +5,17 @@
 #include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
 #include "common/Md5Lanes.h"
+#include "common/WorkerJobs.h"
+#include "generate/AlbumFieldsUnit.h"
 #include "generate/RecoveryField.h"
 #include "generate/RecoveryPackets.h"
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <sys/mman.h>
 #include <thread>
@@ -54,12 +56,15 @@ public:
     } else if (source.Input->Path.empty()) {
       std::memcpy(destination.data(), source.Input->Bytes.data() + offset, wanted);
     } else {
-      if (Current != source.Input) {
-        File = TReadOnlyFile::Open(source.Input->Path);
-        Current = source.Input;
+      auto open = Files.find(source.Input);
+      if (open == Files.end()) {
+        if (Files.size() >= MaximumOpen)
+          Files.clear();
+        open = Files.emplace(source.Input, TReadOnlyFile::Open(source.Input->Path)).first;
       }
-      if (!File || File->Size() != static_cast<std::int64_t>(source.Length) ||
-          !File->ReadExactly(static_cast<std::int64_t>(offset), destination.first(wanted)))
+      std::optional<TReadOnlyFile>& file = open->second;
+      if (!file || file->Size() != static_cast<std::int64_t>(source.Length) ||
+          !file->ReadExactly(static_cast<std::int64_t>(offset), destination.first(wanted)))
         return false;
     }
     std::memset(destination.data() + wanted, 0, destination.size() - wanted);
@@ -67,8 +72,10 @@ public:
   }
 
 private:
-  const TRecoveryInput* Current = nullptr;
-  std::optional<TReadOnlyFile> File;
+  // Slices come a file after another, round and round: the files stay open between them,
+  // as many as a process may well hold.
+  static constexpr std::size_t MaximumOpen = 64;
+  std::map<const TRecoveryInput*, std::optional<TReadOnlyFile>> Files;
 };
 
 // The length and the MD5 of the first 16 KiB of an input; nothing when it cannot be read.
@@ -96,31 +103,6 @@ std::optional<TSource> Describe(const TRecoveryInput& input) {
   source.Description.FileId = FileIdOf(source.Description.Md5Of16k, source.Length, input.Name);
   return source;
 }
-
-// Runs jobs 0..count-1 on threads, each job once; Wait returns when all are done.
-class TJobs {
-public:
-  TJobs(std::size_t count, unsigned threads, std::function<void(std::size_t)> job)
-      : Count(count), Job(std::move(job)) {
-    for (unsigned t = 0; t < threads; ++t)
-      Workers.emplace_back([this] {
-        for (std::size_t j; (j = Next.fetch_add(1)) < Count;)
-          Job(j);
-      });
-  }
-  ~TJobs() { Wait(); }
-  void Wait() {
-    for (std::thread& worker : Workers)
-      if (worker.joinable())
-        worker.join();
-  }
-
-private:
-  std::size_t Count;
-  std::function<void(std::size_t)> Job;
-  std::atomic<std::size_t> Next{0};
-  std::vector<std::thread> Workers;
-};
 
 std::string NumberPadded(std::uint32_t value, std::size_t width) {
   std::string text = std::to_string(value);
@@ -202,9 +184,7 @@ std::optional<TRecoveryLayout> PlanRecoveryLayout(std::span<const std::uint64_t>
 
 std::vector<std::string> RecoveryVolumePaths(const std::string& indexPath,
                                              const TRecoveryLayout& layout) {
-  std::string base = indexPath;
-  if (base.size() >= 5 && base.compare(base.size() - 5, 5, ".par2") == 0)
-    base.resize(base.size() - 5);
+  const std::string base = RecoverySetBase(indexPath);
   std::uint32_t highestFirst = 0, highestCount = 0;
   for (const auto& [first, count] : layout.Volumes) {
     highestFirst = std::max(highestFirst, first);
@@ -312,7 +292,6 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
     recoveryHashes[r].Update(
         std::span(reinterpret_cast<const std::uint8_t*>(head.data()), head.size()));
   }
-  std::atomic<std::int64_t> arithmeticNanoseconds{0};
   // Each arithmetic job's copy of its chunk of the batch (at most 256 KiB), and the batch's
   // factors, allocated once: a fresh allocation per job costs the system its pages anew.
   const std::size_t jobsPerBatch = 8 * threads;
@@ -369,7 +348,7 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
       const std::size_t chunks = static_cast<std::size_t>((stripeLength + chunk - 1) / chunk);
       const std::size_t arithmeticJobs =
           recoveryCount == 0 ? 0 : std::min<std::size_t>(chunks, jobsPerBatch);
-      TJobs jobs(hashJobs + arithmeticJobs, threads, [&](std::size_t job) {
+      TWorkerJobs jobs(hashJobs + arithmeticJobs, threads, [&](std::size_t job) {
         if (job == 0 && checksumming) {
           // A round takes each file's next slot of the batch, the files side by side.
           std::vector<bool> taken(count, false);
@@ -408,7 +387,6 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
             checksums[slotSlice[first + i]] = {hashes[i].Finish(), UpdateCRC32(0, data[i])};
           return;
         }
-        const auto started = std::chrono::steady_clock::now();
         std::vector<std::uint8_t>& copies = scratch[job - hashJobs];
         copies.resize(static_cast<std::size_t>(count * chunk));
         std::vector<const std::uint8_t*> pointers(count);
@@ -425,9 +403,6 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
             GfMultiplyAccumulate(std::span(recovery + r * width + at, length), pointers,
                                  std::span(factors.data() + r * count, count));
         }
-        arithmeticNanoseconds += std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                     std::chrono::steady_clock::now() - started)
-                                     .count();
       });
       const bool nextRead = b + 1 >= batches || readBatch(b + 1, buffers[(b + 1) % 2].get());
       jobs.Wait();
@@ -445,7 +420,7 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
     // This stripe of every recovery slice is done: back to the words' order, hashed, written.
     const std::uint64_t dataEnd = std::min(stripeStart + stripeLength, sliceSize);
     if (stripeStart < sliceSize && recoveryCount > 0) {
-      TJobs hashing((recoveryCount + 15) / 16, threads, [&](std::size_t job) {
+      TWorkerJobs hashing((recoveryCount + 15) / 16, threads, [&](std::size_t job) {
         std::vector<TMd5Stream*> streams;
         std::vector<std::span<const std::uint8_t>> data;
         for (std::size_t r = job * 16; r < std::min<std::size_t>(recoveryCount, job * 16 + 16);
@@ -495,23 +470,54 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
   const TWriteResult index = set.Add(indexPath, described, mode);
   if (index != TWriteResult::Written)
     return Failure(TRecoveryOutcome::NotStaged, indexPath, index);
-  result.ArithmeticSeconds = static_cast<double>(arithmeticNanoseconds.load()) / 1e9;
   return result;
 }
 
-bool RecoveryFilesExist(const std::string& indexPath) {
-  if (FileExists(indexPath))
-    return true;
-  const std::size_t slash = indexPath.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : indexPath.substr(0, slash + 1);
-  std::string base = indexPath.substr(slash == std::string::npos ? 0 : slash + 1);
+namespace {
+// ".vol7+8" or ".vol07+08": a volume's part of its name.
+bool IsVolumePart(std::string_view part) {
+  if (!part.starts_with(".vol"))
+    return false;
+  part.remove_prefix(4);
+  const std::size_t plus = part.find('+');
+  const auto digits = [](std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  return plus != std::string_view::npos && digits(part.substr(0, plus)) &&
+         digits(part.substr(plus + 1));
+}
+} // namespace
+
+std::string RecoverySetBase(const std::string& par2Path) {
+  std::string base = par2Path;
   if (base.ends_with(".par2"))
     base.resize(base.size() - 5);
-  const auto entries = ReadFolder(folder);
-  return entries && std::any_of(entries->begin(), entries->end(), [&](const TFolderEntry& entry) {
-           return !entry.IsFolder && entry.Name.starts_with(base + ".vol") &&
-                  entry.Name.ends_with(".par2");
-         });
+  if (const std::size_t vol = base.rfind(".vol");
+      vol != std::string::npos && IsVolumePart(std::string_view(base).substr(vol)))
+    base.resize(vol);
+  return base;
+}
+
+std::vector<std::string> RecoverySetFiles(const std::string& par2Path) {
+  const std::string base = RecoverySetBase(par2Path);
+  const std::string folder = FolderPart(base);
+  const std::string name = FileNamePart(base);
+  std::vector<std::string> files;
+  if (const auto entries = ReadFolder(folder.empty() ? "." : folder))
+    for (const TFolderEntry& entry : *entries) {
+      const std::string_view rest =
+          std::string_view(entry.Name).substr(std::min(entry.Name.size(), name.size()));
+      if (!entry.IsFolder && entry.Name.starts_with(name) && rest.ends_with(".par2") &&
+          (rest == ".par2" || IsVolumePart(rest.substr(0, rest.size() - 5))))
+        files.push_back(folder + entry.Name);
+    }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+bool RecoveryFilesExist(const std::string& indexPath) {
+  return !RecoverySetFiles(indexPath).empty();
 }
 
 std::optional<std::string> NameInFolderOf(const std::string& indexPath, const std::string& path) {

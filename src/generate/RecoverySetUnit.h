@@ -68,7 +68,6 @@ struct TRecoveryResult {
   TWriteResult Write = TWriteResult::Written;
   TRecoveryLayout Layout;
   std::vector<std::string> Paths; // the set's files as staged: the index, then the volumes
-  double ArithmeticSeconds = 0;   // the time the threads spent in the field arithmetic
 };
 
 // Makes the set of the inputs and stages its files in set (each with mode).
@@ -76,6 +75,11 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
                                  const std::string& indexPath, const TRecoverySettings& settings,
                                  TFileSet& set, TWriteMode mode);
 
+// The path of a set's files without ".par2" and a volume's ".volS+C": "a/Album" for
+// "a/Album.par2" and for "a/Album.vol07+08.par2".
+std::string RecoverySetBase(const std::string& par2Path);
+// The files of that set that exist beside it, its index and its volumes, by name.
+std::vector<std::string> RecoverySetFiles(const std::string& par2Path);
 // True when the index or a volume of the set named by indexPath exists already.
 bool RecoveryFilesExist(const std::string& indexPath);
 // A file's name as a set in indexPath's folder names it ("sub/01.mp3"); nothing for a

@@ -106,14 +106,19 @@ StageRecoveryFiles(const std::vector<TDocument>& documents, const std::vector<TI
 }
 
 std::vector<TInputFile> AlbumInputs(const TAlbumInfo& album, const TSaveRequest& request) {
-  std::vector<TInputFile> inputs;
-  for (const TTrackEntry& track : album.Tracks)
-    inputs.push_back({"track", track.Path});
+  std::vector<TInputFile> inputs = TrackInputs(album);
   if (!request.TemplatePath.empty())
     inputs.push_back({"template", request.TemplatePath});
   return inputs;
 }
 } // namespace
+
+std::vector<TInputFile> TrackInputs(const TAlbumInfo& album) {
+  std::vector<TInputFile> inputs;
+  for (const TTrackEntry& track : album.Tracks)
+    inputs.push_back({"track", track.Path});
+  return inputs;
+}
 
 std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request) {
   auto nfo = NfoGenerator(album, request);

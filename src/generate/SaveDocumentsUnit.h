@@ -77,6 +77,9 @@ struct TSaveAnswers {
   bool RememberTexts = false;   // the remembered lists learn the boxes' texts
 };
 
+// The album's tracks as the files a save reads.
+std::vector<TInputFile> TrackInputs(const TAlbumInfo& album);
+
 // The documents a request asks for, in the order they are written, without bytes.
 std::vector<TDocument> PlannedDocuments(const TSaveRequest& request);
 TSavePlan PlanSave(const TAlbumInfo& album, TSaveRequest request);
