@@ -3,16 +3,41 @@
 
 #include "audio/CRC32Unit.h"
 #include "audio/MPEGaudio.h"
+#include "audio/TagLibTrackUnit.h"
 #include "common/DateTimeUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/IntToAbbrStrUnit.h"
+#include "common/TrackKinds.h"
 
+#include <array>
+#include <cstring>
 #include <exception>
 
 std::optional<std::string> FileChecksumText(const std::string& path, const TTrackReading& reading) {
   const auto crc = FileCRC32(path, reading.BytesRead, reading.Cancelled);
   return crc ? std::optional(CRC32Text(*crc)) : std::nullopt;
+}
+
+void TTrackInfo::FillOtherKind(TReadOnlyFile& file, TTrackKind kind,
+                               const std::function<void(TErrorCode)>& report) {
+  // The name says the kind; the bytes must agree before a reader for it takes them.
+  std::array<std::uint8_t, 64> head{};
+  const std::size_t got = file.ReadAt(0, head).value_or(0);
+  auto shown = TrackKindOfBytes(std::span(head.data(), got));
+  if (shown == TTrackKind::MP3 && kind == TTrackKind::FLAC) {
+    // FLAC's mark may follow an ID3v2 tag longer than the head.
+    std::array<std::uint8_t, 4> mark{};
+    const auto tag = static_cast<std::int64_t>(Id3v2TagSize(std::span(head.data(), got)));
+    if (tag > 0 && file.ReadExactly(tag, mark) && std::memcmp(mark.data(), "fLaC", 4) == 0)
+      shown = TTrackKind::FLAC;
+  }
+  if (shown != kind) {
+    report(ecTrackKindMismatch);
+    return;
+  }
+  if (!ReadTagLibTrack(file, kind, *this))
+    report(ecTrackStreamUnreadable);
 }
 
 void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCode)>& report) {
@@ -32,6 +57,11 @@ void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCo
     return;
   }
 
+  const auto named = TrackKindOfName(path);
+  if (named && *named != TTrackKind::MP3) {
+    FillOtherKind(*file, *named, report);
+    return;
+  }
   TMPEGaudio audio;
   if (!audio.Analyze(*file)) {
     report(ecOpenForReading);
@@ -45,6 +75,8 @@ void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCo
   SampleRate = audio.SampleRate();
   ChannelMode = audio.ChannelMode();
   Codec = audio.EncoderText();
+  Format = "MP3";
+  Channels = ChannelMode == 3 ? 1 : 2;
   Analysed = true;
 
   if (const TID3v2& v2 = audio.ID3v2Tag(); v2.Present) {

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The track record: everything the program knows of one MP3 file.
+// The track record: everything the program knows of one track file. MP3 files are read
+// by the program's own analysis, the other kinds with TagLib.
 #include "common/DateTimeUnit.h"
 #include "common/ErrorsUnit.h"
+#include "common/FileUnit.h"
+#include "common/TrackKinds.h"
 
 #include <atomic>
 #include <cstdint>
@@ -38,15 +41,22 @@ public:
   std::int32_t BitRate = 0;
   bool IsVBR = false;
   std::int32_t SampleRate = 0;
-  std::int32_t ChannelMode = 0;
+  std::int32_t ChannelMode = 0; // MPEG's mode; -1 for a stream that has none
   std::string Checksum = NoChecksum;
   std::string Codec;
   TDateTime FileDate = 0;
+  std::string Format;             // the kind's word ("MP3", "FLAC"); empty until it is read
+  std::int32_t BitsPerSample = 0; // 0 where the format has none (MP3, Vorbis, AAC)
+  std::int32_t Channels = 0;
   // The audio stream was read: the technical fields hold the file's values.
   bool Analysed = false;
 
   // Reads the file into the record; failures are reported and keep what was filled.
   void Fill(const std::string& path, const std::function<void(TErrorCode)>& report);
+
+private:
+  void FillOtherKind(TReadOnlyFile& file, TTrackKind kind,
+                     const std::function<void(TErrorCode)>& report);
 };
 
 // How a record is made away from the window's thread.

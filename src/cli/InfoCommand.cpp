@@ -53,6 +53,9 @@ auto FieldsOf(const TTrackInfo& t, const std::string& fileDate) {
       {"Checksum", t.Checksum},
       {"Codec", t.Codec},
       {"FileDate", fileDate},
+      {"Format", t.Format},
+      {"BitsPerSample", std::int64_t{t.BitsPerSample}},
+      {"Channels", std::int64_t{t.Channels}},
   });
 }
 
@@ -137,9 +140,10 @@ int RunInfo(const TCliArguments& arguments, TCliContext& context) {
 
 TCliCommand InfoCommand() {
   return {.Name = "info",
-          .Summary = "print the track record of each MP3 file",
+          .Summary = "print the track record of each track file",
           .Operands = "FILE...",
-          .Description = "Reads each MP3 file's audio stream and tags and prints its track record.",
+          .Description = "Reads each track file's audio stream and tags (MP3, FLAC, Ogg Vorbis, "
+                         "Opus, M4A) and prints its track record.",
           .Options = {{"--checksum", "", "also compute the file's CRC-32"},
                       {"--json", "", "one JSON object per line instead of a block per file"}},
           .Run = RunInfo};

@@ -7,7 +7,7 @@
 #include <string>
 
 namespace {
-constexpr std::array<std::string_view, 14> Catalogue = {
+constexpr std::array<std::string_view, 16> Catalogue = {
     "General error. Sorry, no more information is available",
     "Can't load the newsgroup listing",
     "Can't save the newsgroup listing",
@@ -23,6 +23,8 @@ constexpr std::array<std::string_view, 14> Catalogue = {
     "Can't load the NFO template file",
     "Can't load the SFV template file",
     "The file is empty: it holds no audio",
+    "The file is not the kind of audio file its name says",
+    "The file's audio stream cannot be read: it is damaged or cut short",
 };
 } // namespace
 

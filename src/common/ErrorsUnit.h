@@ -20,6 +20,8 @@ enum TErrorCode : std::uint8_t {
   ecLoadNfoTemplate,
   ecLoadSfvTemplate,
   ecTrackFileEmpty,
+  ecTrackKindMismatch,
+  ecTrackStreamUnreadable,
 };
 
 std::string_view ErrorMessage(TErrorCode code);

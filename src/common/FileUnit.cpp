@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/FileUnit.h"
 
+#include "common/TrackKinds.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -90,6 +92,8 @@ std::optional<std::size_t> TReadOnlyFile::ReadAt(std::int64_t offset,
                                                  std::span<std::uint8_t> destination) {
   if (offset < 0)
     return std::nullopt;
+  if (destination.empty())
+    return 0;
   if (destination.size() > WindowSize)
     return ReadFully(Descriptor, offset, destination);
   const auto size = static_cast<std::int64_t>(destination.size());
@@ -202,12 +206,7 @@ bool IsFolder(const std::string& path) {
 }
 
 bool HasTrackExtension(std::string_view name) {
-  if (name.size() < 4)
-    return false;
-  std::string extension(name.substr(name.size() - 4));
-  for (char& c : extension)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension == ".mp3";
+  return TrackKindOfName(name).has_value();
 }
 
 std::vector<std::string> TracksInFolder(const std::string& folder,
@@ -261,7 +260,7 @@ std::string DroppedFilesNote(const TDroppedFiles& dropped) {
   std::string note = std::to_string(left) + (left == 1 ? " file" : " files") + " left out: ";
   if (dropped.NotTracks > 0)
     note += std::to_string(dropped.NotTracks) +
-            (dropped.NotTracks == 1 ? " not an MP3 file" : " not MP3 files");
+            (dropped.NotTracks == 1 ? " not an audio file" : " not audio files");
   if (dropped.Repeated > 0)
     note += std::string(dropped.NotTracks > 0 ? ", " : "") + std::to_string(dropped.Repeated) +
             " dropped twice";

@@ -80,7 +80,7 @@ struct TFolderEntry {
 std::optional<std::vector<TFolderEntry>> ReadFolder(const std::string& folder);
 // A folder is at the path (links followed).
 bool IsFolder(const std::string& path);
-// A name a track file has: *.mp3, any case.
+// A name a track file has: an extension of a kind the program reads, any case.
 bool HasTrackExtension(std::string_view name);
 // The folder's track files among its entries, as paths, sorted by name.
 std::vector<std::string> TracksInFolder(const std::string& folder,
@@ -97,7 +97,7 @@ struct TDroppedFiles {
   std::size_t Repeated = 0;  // the same file again (by itself and in its folder, say)
 };
 TDroppedFiles SelectDroppedTracks(const std::vector<std::string>& paths);
-// "2 files left out: 1 not an MP3 file, 1 dropped twice", or nothing when none was.
+// "2 files left out: 1 not an audio file, 1 dropped twice", or nothing when none was.
 std::string DroppedFilesNote(const TDroppedFiles& dropped);
 
 // Why a path given as a track is no file to read: "no such file", "not a regular file" or

@@ -193,3 +193,54 @@ TEST_F(TrackInfo, DamagedFilesNeverCrash) {
     MakeTrackInfo(Write("damaged.mp3", damaged), false);
   }
 }
+
+namespace {
+// "fLaC" and a STREAMINFO block (44.1 kHz, 16-bit stereo) of the given sample count,
+// followed by more blocks when it is not the last.
+TBytes FlacHead(std::uint64_t samples, bool last) {
+  TBytes bytes = "fLaC";
+  bytes += static_cast<char>(last ? 0x80 : 0x00);
+  bytes += TBytes("\x00\x00\x22", 3);
+  bytes += TBytes("\x10\x00\x10\x00\x00\x00\x00\x00\x00\x00", 10);
+  const std::uint64_t packed = (44100ull << 44) | (1ull << 41) | (15ull << 36) | samples;
+  for (int shift = 56; shift >= 0; shift -= 8)
+    bytes += static_cast<char>(packed >> shift);
+  return bytes + TBytes(16, '\0');
+}
+} // namespace
+
+// Files of the other kinds that lie or break: each gives a record and its own message.
+TEST_F(TrackInfo, OtherKindsThatLieOrBreakGiveCleanRecords) {
+  const TBytes mp3 = Frames(Cbr128, 20);
+  const struct {
+    const char* Name;
+    TBytes Bytes;
+    std::optional<TErrorCode> Error;
+    bool Analysed;
+  } cases[] = {
+      {"an.mp3.flac", mp3, ecTrackKindMismatch, false},
+      {"tagged.mp3.flac", Id3v2Tag(3, Id3v2Frame(3, "TIT2", TextData(0, "T"))) + mp3,
+       ecTrackKindMismatch, false},
+      {"text.opus", TBytes(3000, 't'), ecTrackKindMismatch, false},
+      {"opus-named.ogg", "OggS" + TBytes(24, '\0') + "OpusHead" + TBytes(40, '\0'),
+       ecTrackKindMismatch, false},
+      {"mark-alone.flac", "fLaC", ecTrackStreamUnreadable, false},
+      {"no-samples.flac", FlacHead(0, true), std::nullopt, true},
+      // A comment block that claims 16 MB of a file that ends: nothing is sized by it.
+      {"huge-comment.flac", FlacHead(44100, false) + TBytes("\x84\xff\xff\xff", 4) + "abc",
+       ecTrackStreamUnreadable, false},
+      {"cut-ogg.ogg", "OggS" + TBytes(24, '\0') + "\x01vorbis", ecTrackStreamUnreadable, false},
+      {"cut-m4a.m4a", TBytes("\0\0\0\x18", 4) + "ftypM4A " + TBytes(12, '\0'),
+       ecTrackStreamUnreadable, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string path = Write(c.Name, c.Bytes);
+    if (c.Error)
+      Host.ExpectError(*c.Error, path);
+    const auto track = MakeTrackInfo(path, false);
+    Host.VerifyAllShown();
+    EXPECT_EQ(track->Analysed, c.Analysed);
+    EXPECT_NE(track->FileDate, 0);
+  }
+}

@@ -466,7 +466,7 @@ TEST_F(FormMain, DroppedFilesAndFoldersAreChosenTracks) {
   EXPECT_EQ(Lines(), QStringList({" 1. 1.mp3", " 2. 2.mp3", " 3. single.mp3"}));
   EXPECT_EQ(Form->LabelTrackCount->text(), "3 Tracks");
   EXPECT_EQ(Form->LabelStatus->toolTip(),
-            "3 tracks read; 3 files left out: 1 not an MP3 file, 2 dropped twice");
+            "3 tracks read; 3 files left out: 1 not an audio file, 2 dropped twice");
 }
 
 TEST_F(FormMain, CancellingKeepsTheTracksReadSoFar) {

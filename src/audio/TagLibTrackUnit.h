@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// FLAC, Ogg Vorbis, Opus and M4A tracks, read with TagLib through the program's own file
+// access: TagLib never opens a path (a FIFO could block it) and never gets a block larger
+// than what is left of the file, whatever a length in the file claims.
+#include "audio/MP3Unit.h"
+#include "common/FileUnit.h"
+#include "common/TrackKinds.h"
+
+// Fills the record's tag texts and stream properties from a file of the kind (not MP3);
+// false when the stream cannot be read, with what was found kept.
+bool ReadTagLibTrack(TReadOnlyFile& file, TTrackKind kind, TTrackInfo& track);

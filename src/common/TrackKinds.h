@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The kinds of track file the program reads, listed once: the names a file of each kind
+// has, the words a dialog's filter and the record use for it, and how its bytes begin.
+// The open dialog, the drop, the folder walk and the readers all walk this table.
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+enum class TTrackKind { MP3, FLAC, OggVorbis, Opus, M4A };
+
+struct TTrackKindRow {
+  TTrackKind Kind;
+  std::string_view Format;                    // the record's word for it
+  std::string_view FilterName;                // the open dialog's filter, before its patterns
+  std::array<std::string_view, 2> Extensions; // lower case with the dot; "" ends the list
+};
+
+inline constexpr std::array<TTrackKindRow, 5> TrackKinds = {{
+    {TTrackKind::MP3, "MP3", "MP3 Files", {".mp3", ""}},
+    {TTrackKind::FLAC, "FLAC", "FLAC Files", {".flac", ""}},
+    {TTrackKind::OggVorbis, "Ogg Vorbis", "Ogg Vorbis Files", {".ogg", ".oga"}},
+    {TTrackKind::Opus, "Opus", "Opus Files", {".opus", ""}},
+    // AAC or ALAC: only the stream tells which.
+    {TTrackKind::M4A, "M4A", "M4A Files", {".m4a", ""}},
+}};
+
+const TTrackKindRow& TrackKindRow(TTrackKind kind);
+// The kind a file's name says, by its extension in any case; nothing for another name.
+std::optional<TTrackKind> TrackKindOfName(std::string_view name);
+// The kind the first bytes of a file show; nothing when they show none of the kinds. An
+// ID3v2 tag says MP3 unless FLAC's mark follows it within the bytes given (a reader looks
+// past a longer tag with Id3v2TagSize). MP3 is told only by its tag or a frame sync at the
+// very start: enough to say that a ".flac" is really an MP3.
+std::optional<TTrackKind> TrackKindOfBytes(std::span<const unsigned char> head);
+// The bytes an ID3v2 tag at the start takes (header, body, footer); 0 when none is there.
+std::size_t Id3v2TagSize(std::span<const unsigned char> head);
+// "*.mp3", "*.ogg *.oga": a row's patterns for a dialog.
+std::string TrackKindPatterns(const TTrackKindRow& row);
