@@ -167,7 +167,7 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
   session.Open(GetProgramFolder());
   std::vector<std::string> paths = ExpandTrackFolders(arguments.Operands);
   if (paths.empty()) {
-    context.Err << "tamberlon-cli: no MP3 files given"
+    context.Err << "tamberlon-cli: no track files given"
                 << (HasAlbumsBelow(arguments.Operands)
                         ? "; the albums are in folders below: use --recursive"
                         : "")
@@ -355,7 +355,7 @@ TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context
   return TAlbumOutcome::Written;
 }
 
-// Every folder at or below the roots that holds MP3 files, in order. A folder that
+// Every folder at or below the roots that holds track files, in order. A folder that
 // cannot be read (its path too long to open included) is named and counted; links to
 // folders are not followed. Each folder is read once, and only the folders still to read
 // are held, so time and memory follow the number of folders.
@@ -626,7 +626,8 @@ TCliCommand NfoCommand() {
       .Description = "Writes the .nfo of an album, as Choose Tracks and Save do in the window: "
                      "the fields by majority among the tracks, the templates, posting policy "
                      "and preferences from the program's folder. A folder given as FILE means "
-                     "its *.mp3 files. An existing file is never replaced without --force.",
+                     "its track files (MP3, FLAC, Ogg Vorbis, Opus, M4A). An existing file is "
+                     "never replaced without --force.",
       .Run = RunNfo};
   std::vector<TCliOption>& options = command.Options;
   options = AlbumFieldOptions();
@@ -649,7 +650,7 @@ TCliCommand NfoCommand() {
                      "characters the encoding lacks: fail the save (the default), ask, or "
                      "write \"?\" in their place"});
   options.push_back({"--recursive", "",
-                     "every folder at or below each FILE that holds MP3 files is one album; a "
+                     "every folder at or below each FILE that holds track files is one album; a "
                      "summary closes the run"});
   return command;
 }

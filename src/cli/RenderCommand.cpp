@@ -114,7 +114,7 @@ int RunRender(const TCliArguments& arguments, TCliContext& context) {
 TCliCommand RenderCommand() {
   return {.Name = "render",
           .Summary = "expand a template against an album of tracks",
-          .Operands = "[TRACK.mp3...]",
+          .Operands = "[TRACK...]",
           .Description = "Expands a template against an album made of the given tracks and "
                          "prints the result. The album's own fields come from a JSON object "
                          "whose keys are the album record's field names: " +

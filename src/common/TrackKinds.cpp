@@ -66,10 +66,23 @@ std::optional<TTrackKind> TrackKindOfBytes(std::span<const unsigned char> head) 
   return std::nullopt;
 }
 
-std::string TrackKindPatterns(const TTrackKindRow& row) {
+namespace {
+// "*.mp3", "*.ogg *.oga": a row's patterns for a dialog.
+std::string Patterns(const TTrackKindRow& row) {
   std::string patterns;
   for (std::string_view extension : row.Extensions)
     if (!extension.empty())
       patterns.append(patterns.empty() ? "*" : " *").append(extension);
   return patterns;
+}
+} // namespace
+
+std::vector<TFileFilter> TrackFileFilters() {
+  std::vector<TFileFilter> filters = {{"Audio Files", ""}};
+  for (const TTrackKindRow& row : TrackKinds) {
+    filters.front().Pattern += (filters.size() > 1 ? " " : "") + Patterns(row);
+    filters.push_back({std::string(row.FilterName), Patterns(row)});
+  }
+  filters.push_back({"All Files (*.*)", "*"});
+  return filters;
 }

@@ -3,11 +3,14 @@
 // The kinds of track file the program reads, listed once: the names a file of each kind
 // has, the words a dialog's filter and the record use for it, and how its bytes begin.
 // The open dialog, the drop, the folder walk and the readers all walk this table.
+#include "common/Host.h"
+
 #include <array>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class TTrackKind { MP3, FLAC, OggVorbis, Opus, M4A };
 
@@ -37,5 +40,6 @@ std::optional<TTrackKind> TrackKindOfName(std::string_view name);
 std::optional<TTrackKind> TrackKindOfBytes(std::span<const unsigned char> head);
 // The bytes an ID3v2 tag at the start takes (header, body, footer); 0 when none is there.
 std::size_t Id3v2TagSize(std::span<const unsigned char> head);
-// "*.mp3", "*.ogg *.oga": a row's patterns for a dialog.
-std::string TrackKindPatterns(const TTrackKindRow& row);
+// The open dialog's filters: every kind at once ("Audio Files"), then each kind, MP3 first,
+// then all files.
+std::vector<TFileFilter> TrackFileFilters();

@@ -153,6 +153,17 @@ const auto Fields =
              .ClearedWithTracks = true,
              .Get = Get<&T::SampleRate>,
              .Set = Set<&T::SampleRate>},
+            {.Name = "BitsPerSample",
+             .Token = token::BitsPerSample,
+             .Box = "ComboBoxBitsPerSample",
+             .Text = &B::BitsPerSample,
+             .Option = "--bits-per-sample",
+             .OptionValue = "TEXT",
+             .OptionHelp = "the bits per sample of a lossless album (16-bit, 24-bit)",
+             .Fill = TFill::Replace,
+             .ClearedWithTracks = true,
+             .Get = Get<&T::BitsPerSample>,
+             .Set = Set<&T::BitsPerSample>},
             {.Name = "StereoMode",
              .Token = token::Stereo,
              .Box = "RadioGroupStereoMode",
@@ -166,6 +177,8 @@ const auto Fields =
              .Set = Set<&T::StereoMode>,
              .Stored =
                  [](const B& texts) {
+                   if (texts.StereoMode == -1) // the stream has no MPEG mode
+                     return std::string();
                    return std::string(
                        StereoModeNames[texts.StereoMode >= 0 && texts.StereoMode <= 3
                                            ? static_cast<std::size_t>(texts.StereoMode)

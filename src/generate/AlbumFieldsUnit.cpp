@@ -70,10 +70,31 @@ bool IsVariousArtistsName(const std::string& name) {
   return folded == FoldCase(VariousArtistsText) || folded == "various";
 }
 
+// The album's average over the tracks' playing time: the rate of a lossless stream
+// follows its music, so no two tracks share one for a majority to find.
+std::int32_t AverageBitRate(const TVoters& voters) {
+  double seconds = 0, kilobits = 0;
+  for (const TTrackInfo* track : voters)
+    if (track && track->Duration > 0) {
+      seconds += track->Duration;
+      kilobits += track->BitRate * track->Duration;
+    }
+  return seconds > 0 ? static_cast<std::int32_t>(std::lround(kilobits / seconds)) : 0;
+}
+
+bool IsMp3(const TTrackInfo& track) {
+  return track.Format.empty() || track.Format == "MP3";
+}
+
 std::string OrUnknown(std::string text) {
   return text.empty() ? UnknownText : text;
 }
 } // namespace
+
+std::string AlbumFormat(const TAlbumInfo& album) {
+  const TVoters analysed = AnalysedTracks(album);
+  return MajorityText(analysed, &TTrackInfo::Format);
+}
 
 bool IsVariousArtists(std::size_t trackCount, std::size_t artistCount) {
   return trackCount > 1 && artistCount > trackCount * 75 / 100;
@@ -114,18 +135,26 @@ TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCoun
   p.Genre = MajorityText(all, &TTrackInfo::Genre);
   p.Encoder = OrUnknown(MajorityText(analysed, &TTrackInfo::EncodedBy));
   p.Codec = OrUnknown(MajorityText(analysed, &TTrackInfo::Codec));
-  p.BitRate = std::to_string(MajorityNumber(
-                  analysed, [](const TTrackInfo& t, std::size_t) { return t.BitRate; })) +
+  const std::string format = MajorityText(analysed, &TTrackInfo::Format);
+  const bool mp3 = format.empty() || format == "MP3";
+  p.BitRate = std::to_string(mp3 ? MajorityNumber(analysed, [](const TTrackInfo& t,
+                                                               std::size_t) { return t.BitRate; })
+                                 : AverageBitRate(analysed)) +
               "K/s";
   p.VBR = MajorityNumber(analysed,
                          [](const TTrackInfo& t, std::size_t) { return t.IsVBR ? 1 : 0; }) != 0;
   p.SampleRate = std::to_string(MajorityNumber(
                      analysed, [](const TTrackInfo& t, std::size_t) { return t.SampleRate; })) +
                  "Hz";
+  const int bits =
+      MajorityNumber(analysed, [](const TTrackInfo& t, std::size_t) { return t.BitsPerSample; });
+  p.BitsPerSample = bits > 0 ? std::to_string(bits) + "-bit" : "";
   const int mode =
       MajorityNumber(analysed, [](const TTrackInfo& t, std::size_t) { return t.ChannelMode; });
-  p.StereoMode = mode >= 0 && mode <= 3 ? mode : 0;
-  p.ID3Version = MajorityText(analysed, &TTrackInfo::TagVersion);
+  p.StereoMode = mode >= -1 && mode <= 3 ? mode : 0;
+  // Only an MP3 file has an ID3 version to tell; the others' tags are no answer here.
+  p.ID3Version = MajorityText(
+      analysed, [](const TTrackInfo& t) { return IsMp3(t) ? t.TagVersion : std::string(); });
   p.RipDate = MajorityNumber(all, [](const TTrackInfo& t, std::size_t) {
     return static_cast<std::int32_t>(std::floor(t.FileDate));
   });

@@ -17,8 +17,8 @@ inline constexpr const char* UnknownText = "Unknown";
 struct TAlbumFieldTexts {
   std::string Artist, AlbumTitle, Year, Genre, Source, RecordLabel, Encoder, Codec, BitRate;
   bool VBR = false;
-  std::string SampleRate;
-  int StereoMode = 0;
+  std::string SampleRate, BitsPerSample;
+  int StereoMode = 0; // -1: none (a stream without MPEG's modes)
   std::string ID3Version, PostedBy;
   TDateTime PostDate = 0;
   std::string RippedBy;
@@ -42,6 +42,9 @@ struct TAlbumDecision {
 
 // artistCount: the number of distinct artists in the artist box's list.
 TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCount);
+
+// The format most of the read tracks have ("MP3", "FLAC"); empty when none was read.
+std::string AlbumFormat(const TAlbumInfo& album);
 
 // More than one track and more distinct artists than 75% of the tracks (integer).
 bool IsVariousArtists(std::size_t trackCount, std::size_t artistCount);

@@ -9,7 +9,7 @@
 #include <vector>
 
 struct TTrackEntry {
-  std::string Path; // the full path of the MP3 file
+  std::string Path; // the full path of the track file
   std::unique_ptr<TTrackInfo> Info;
 };
 
@@ -36,6 +36,7 @@ public:
   std::string Codec;
   std::string BitRate;
   std::string SampleRate;
+  std::string BitsPerSample;
   std::string StereoMode;
   std::string Quality;
   std::string ID3Version;

@@ -6,19 +6,30 @@
 #include "common/Host.h"
 #include "common/ShellOpenUnit.h"
 #include "common/TextListUnit.h"
+#include "generate/AlbumFieldsUnit.h"
 
-std::vector<std::string> DefaultNfoTemplate(bool variousArtists) {
-  return {
+std::vector<std::string> DefaultNfoTemplate(bool variousArtists, bool lossless) {
+  std::vector<std::string> technical = {
+      "Encoder    : $ENCODER",
+      "Codec      : $CODEC",
+      "Bitrate    : $BIT_RATE  $SAMPLE_RATE  $STEREO",
+      "ID3-Tag    : $ID3_VERSION",
+      "",
+  };
+  if (lossless)
+    technical = {
+        "Encoder    : $ENCODER",
+        "Codec      : $CODEC",
+        "Audio      : $SAMPLE_RATE  $BITS_PER_SAMPLE",
+        "Bitrate    : $BIT_RATE (average)",
+        "",
+    };
+  std::vector<std::string> lines = {
       "Artist     : $ARTIST",
       "Album      : $ALBUM",
       "Source     : $SOURCE",
       "Year       : $YEAR",
       "Genre      : $GENRE",
-      "",
-      "Encoder    : $ENCODER",
-      "Codec      : $CODEC",
-      "Bitrate    : $BIT_RATE  $SAMPLE_RATE  $STEREO",
-      "ID3-Tag    : $ID3_VERSION",
       "",
       "Ripped By  : $RIPPED_BY on $RIP_DATE",
       "Posted By  : $POSTED_BY on $POST_DATE",
@@ -45,15 +56,31 @@ std::vector<std::string> DefaultNfoTemplate(bool variousArtists) {
       "For more information on $NFO_NAME",
       "visit $NFO_URL",
   };
+  const auto after = lines.begin() + 6; // the album's lines and their blank line
+  lines.insert(after, technical.begin(), technical.end());
+  return lines;
 }
 
-void TNFO::WriteDefaultTemplate(const std::string& path, bool variousArtists) {
-  if (!WriteTextList(path, DefaultNfoTemplate(variousArtists)))
+std::vector<std::string> DefaultNfoTemplateOfFile(const std::string& path) {
+  const std::string name = path.substr(path.rfind('/') + 1);
+  const bool lossless =
+      name == LosslessTemplateFileName || name == LosslessVariousArtistsTemplateFileName;
+  return DefaultNfoTemplate(name == VariousArtistsTemplateFileName ||
+                                name == LosslessVariousArtistsTemplateFileName,
+                            lossless);
+}
+
+void TNFO::WriteDefaultTemplate(const std::string& path) {
+  if (!WriteTextList(path, DefaultNfoTemplateOfFile(path)))
     ShowError(ecCreateNfoTemplate, path);
 }
 
 std::string NfoTemplatePath(const TAlbumInfo& album, bool useVariousArtistsTemplate) {
   const bool various = album.VariousArtists && useVariousArtistsTemplate;
+  const std::string format = AlbumFormat(album);
+  if (!format.empty() && format != "MP3")
+    return GetProgramFolder() +
+           (various ? LosslessVariousArtistsTemplateFileName : LosslessTemplateFileName);
   return GetProgramFolder() +
          (various ? VariousArtistsTemplateFileName : SingleArtistTemplateFileName);
 }
@@ -65,12 +92,9 @@ void PrepareNfoTemplate(const TAlbumInfo& album, bool useVariousArtistsTemplate)
   const std::string path = NfoTemplatePath(album, useVariousArtistsTemplate);
   TGenerate existing(album, path);
   if (existing.Template.empty())
-    TNFO::WriteDefaultTemplate(path, path.ends_with(VariousArtistsTemplateFileName));
+    TNFO::WriteDefaultTemplate(path);
 }
 
 void EditTemplate(const std::string& fileName) {
-  const bool variousArtists = fileName == VariousArtistsTemplateFileName;
-  OpenProgramFile(fileName, [variousArtists](const std::string& path) {
-    TNFO::WriteDefaultTemplate(path, variousArtists);
-  });
+  OpenProgramFile(fileName, [](const std::string& path) { TNFO::WriteDefaultTemplate(path); });
 }

@@ -8,16 +8,23 @@
 
 inline constexpr const char* SingleArtistTemplateFileName = "template.txt";
 inline constexpr const char* VariousArtistsTemplateFileName = "template-va.txt";
+// Albums of other kinds (FLAC, Ogg Vorbis, Opus, M4A) have their own pair, whose default
+// tells bits per sample and an average bit rate instead of MP3's stereo mode and ID3 tag.
+inline constexpr const char* LosslessTemplateFileName = "template-lossless.txt";
+inline constexpr const char* LosslessVariousArtistsTemplateFileName = "template-lossless-va.txt";
 
 // The question a face asks before a compilation's document is made.
 inline constexpr const char* VariousArtistsQuestion =
     "This seems to be a compilation album with various artists.\n\r"
     "Do you want to use the Various Artists Template?";
 
-std::vector<std::string> DefaultNfoTemplate(bool variousArtists);
+std::vector<std::string> DefaultNfoTemplate(bool variousArtists, bool lossless = false);
+// The built-in default of a template file, told by its name.
+std::vector<std::string> DefaultNfoTemplateOfFile(const std::string& path);
 
 // The template file a document of the album uses: the various-artists one for a
-// compilation whose user wants it, else the single-artist one.
+// compilation whose user wants it, else the single-artist one; of the lossless pair when
+// most of the album's tracks are not MP3 files.
 std::string NfoTemplatePath(const TAlbumInfo& album, bool useVariousArtistsTemplate);
 
 class TNFO : public TGenerate {
@@ -26,8 +33,8 @@ public:
   // Loads the chosen template as it stands (a missing one is empty).
   TNFO(const TAlbumInfo& album, bool useVariousArtistsTemplate);
 
-  // Writes the default template; a failure shows its own error.
-  static void WriteDefaultTemplate(const std::string& path, bool variousArtists);
+  // Writes the template file's default; a failure shows its own error.
+  static void WriteDefaultTemplate(const std::string& path);
 };
 
 // The save's template step: when the chosen template is missing or empty, its built-in

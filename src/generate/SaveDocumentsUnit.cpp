@@ -129,7 +129,8 @@ std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request
 std::string DraftNfoText(const TAlbumInfo& album, const TSaveRequest& request) {
   auto nfo = NfoGenerator(album, request);
   if (nfo->Template.empty() && request.TemplatePath.empty())
-    nfo->Template = JoinTextLines(DefaultNfoTemplate(UsesVariousArtistsTemplate(album, request)));
+    nfo->Template = JoinTextLines(DefaultNfoTemplateOfFile(
+        NfoTemplatePath(album, UsesVariousArtistsTemplate(album, request))));
   nfo->Generate();
   return nfo->Output;
 }

@@ -16,6 +16,7 @@ inline constexpr std::string_view Encoder = "$ENCODER";
 inline constexpr std::string_view Codec = "$CODEC";
 inline constexpr std::string_view BitRate = "$BIT_RATE";
 inline constexpr std::string_view SampleRate = "$SAMPLE_RATE";
+inline constexpr std::string_view BitsPerSample = "$BITS_PER_SAMPLE";
 inline constexpr std::string_view Stereo = "$STEREO";
 inline constexpr std::string_view Quality = "$QUALITY";
 inline constexpr std::string_view ID3Version = "$ID3_VERSION";

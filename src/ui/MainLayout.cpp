@@ -3,6 +3,7 @@
 #include "ui/MainUnit.h"
 
 #include "generate/EncodingUnit.h"
+#include "generate/NFOUnit.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -24,6 +25,7 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <tuple>
 
 namespace {
 constexpr int ControlHelp = 140;
@@ -162,6 +164,7 @@ void TFormMain::SetTabOrder() {
                                                  ComboBoxBitRate,
                                                  CheckBoxVBR,
                                                  ComboBoxSampleRate,
+                                                 ComboBoxBitsPerSample,
                                                  ComboBoxID3Tag,
                                                  StereoModeButtons->button(0),
                                                  StereoModeButtons->button(1),
@@ -276,6 +279,9 @@ QWidget* TFormMain::BuildTechnicalInformation() {
   ComboBoxSampleRate = Combo(GroupBox3, "ComboBoxSampleRate",
                              {"8,000 Hz", "11,025 Hz", "12,000 Hz", "16,000 Hz", "22,050 Hz",
                               "24,000 Hz", "32,000 Hz", "44,100 Hz", "48,000 Hz"});
+  // A lossless album's bits per sample, beside its sample rate; empty for MP3.
+  ComboBoxBitsPerSample = Combo(GroupBox3, "ComboBoxBitsPerSample", {"16-bit", "24-bit"});
+  ComboBoxBitsPerSample->setToolTip(QStringLiteral("Bits per sample (lossless albums)"));
   ComboBoxID3Tag = Combo(GroupBox3, "ComboBoxID3Tag",
                          {"None", "ID3v1.0", "ID3v1.1", "ID3v2.0", "ID3v2.3", "ID3v2.4"});
 
@@ -297,7 +303,8 @@ QWidget* TFormMain::BuildTechnicalInformation() {
   AddLabelled(grid, 1, 0, "Co&dec ", ComboBoxCodec, 2);
   AddLabelled(grid, 2, 0, "B&it Rate ", ComboBoxBitRate);
   grid->addWidget(CheckBoxVBR, 2, 2);
-  AddLabelled(grid, 3, 0, "Sa&mple Rate ", ComboBoxSampleRate, 2);
+  AddLabelled(grid, 3, 0, "Sa&mple Rate ", ComboBoxSampleRate);
+  grid->addWidget(ComboBoxBitsPerSample, 3, 2);
   AddLabelled(grid, 4, 0, "ID&3 Tag ", ComboBoxID3Tag, 2);
   grid->addWidget(RadioGroupStereoMode, 5, 0, 1, 3);
   grid->setColumnStretch(1, 1);
@@ -386,6 +393,14 @@ void TFormMain::BuildMenu() {
       action(templates, "SingleArtistTemplate1", "&Single Artist Template", 1100);
   VariousArtistTemplate1 =
       action(templates, "VariousArtistTemplate1", "&Various Artist Template", 1100);
+  templates->addSeparator();
+  // The lossless pair needs no handler of its own: each opens its file.
+  for (const auto& [name, caption, file] :
+       {std::tuple{"LosslessTemplate1", "&Lossless Album Template", LosslessTemplateFileName},
+        {"LosslessVariousArtistTemplate1", "Lossless V&arious Artist Template",
+         LosslessVariousArtistsTemplateFileName}})
+    connect(action(templates, name, caption, 1100), &QAction::triggered, this,
+            [file] { EditTemplate(file); });
   EditSFVtemplate1 = action(tools, "EditSFVtemplate1", "Edit .&SFV Template", 1100);
   EditPostingPolicy1 = action(tools, "EditPostingPolicy1", "Edit &Posting Policy", 1130);
   tools->addSeparator();

@@ -8,6 +8,7 @@
 #include "common/Host.h"
 #include "common/NaturalOrder.h"
 #include "common/RememberedListsUnit.h"
+#include "common/TrackKinds.h"
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "ui/QtDates.h"
@@ -41,7 +42,7 @@ void TFormMain::ButtonChooseTracksClick() {
   TOpenDialogRequest request;
   request.Title = "Select the Tracks to Add";
   request.OkButtonText = "Select Tracks";
-  request.Filters = {{"MP3 Files (*.mp3)", "*.mp3"}, {"All Files (*.*)", "*"}};
+  request.Filters = TrackFileFilters();
   request.Folder = TrackFolder;
   ChooseTracks(CurrentHost().OpenFilesDialog(request));
 }
@@ -189,8 +190,16 @@ void TFormMain::ShowInBox(const TAlbumField& field, const TAlbumFieldTexts& text
         } else if constexpr (std::is_same_v<TMember, bool TAlbumFieldTexts::*>) {
           qobject_cast<QCheckBox*>(box)->setChecked(texts.*member);
         } else if constexpr (std::is_same_v<TMember, int TAlbumFieldTexts::*>) {
-          if (QAbstractButton* button = box->findChild<QButtonGroup*>()->button(texts.*member))
+          auto* choices = box->findChild<QButtonGroup*>();
+          if (QAbstractButton* button = choices->button(texts.*member)) {
             button->setChecked(true);
+          } else if (QAbstractButton* checked = choices->checkedButton()) {
+            // None applies (a lossless album has no MPEG mode): an exclusive group
+            // lets go of its choice only while it is not exclusive.
+            choices->setExclusive(false);
+            checked->setChecked(false);
+            choices->setExclusive(true);
+          }
         } else if constexpr (std::is_same_v<TMember, TDateTime TAlbumFieldTexts::*>) {
           qobject_cast<QDateEdit*>(box)->setDate(ToQDate(texts.*member));
         }

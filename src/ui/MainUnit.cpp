@@ -320,7 +320,8 @@ void TFormMain::WatchTemplates() {
   const std::string folder = GetProgramFolder();
   TemplateWatcher->addPath(ToQt(folder));
   for (const char* name :
-       {SingleArtistTemplateFileName, VariousArtistsTemplateFileName, PostingPolicyFileName})
+       {SingleArtistTemplateFileName, VariousArtistsTemplateFileName, LosslessTemplateFileName,
+        LosslessVariousArtistsTemplateFileName, PostingPolicyFileName})
     if (FileExists(folder + name))
       TemplateWatcher->addPath(ToQt(folder + name));
 }

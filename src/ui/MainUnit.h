@@ -181,6 +181,7 @@ public:
   QComboBox* ComboBoxBitRate = nullptr;
   QCheckBox* CheckBoxVBR = nullptr;
   QComboBox* ComboBoxSampleRate = nullptr;
+  QComboBox* ComboBoxBitsPerSample = nullptr;
   QComboBox* ComboBoxID3Tag = nullptr;
   QGroupBox* RadioGroupStereoMode = nullptr;
   QButtonGroup* StereoModeButtons = nullptr;

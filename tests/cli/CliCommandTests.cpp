@@ -171,8 +171,9 @@ TEST_F(CliCommands, SfvAndUsage) {
   EXPECT_EQ(Run("nfo", {"--sfv=yes", Album}), 2); // a switch takes no value
   // A folder whose albums lie below it points to --recursive.
   EXPECT_EQ(Run("nfo", {Host.ProgramDir.Path()}), 2);
-  EXPECT_NE(Err.str().find("no MP3 files given; the albums are in folders below: use --recursive"),
-            std::string::npos)
+  EXPECT_NE(
+      Err.str().find("no track files given; the albums are in folders below: use --recursive"),
+      std::string::npos)
       << Err.str();
 }
 

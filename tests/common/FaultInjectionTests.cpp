@@ -135,12 +135,12 @@ std::vector<TWrite> Writes(TGenerate& document, TRememberedLists& lists) {
        }},
       {"template.txt", ecCreateNfoTemplate,
        [folder] {
-         TNFO::WriteDefaultTemplate(folder + "template.txt", false);
+         TNFO::WriteDefaultTemplate(folder + "template.txt");
          return true;
        }},
       {"template-va.txt", ecCreateNfoTemplate,
        [folder] {
-         TNFO::WriteDefaultTemplate(folder + "template-va.txt", true);
+         TNFO::WriteDefaultTemplate(folder + "template-va.txt");
          return true;
        }},
       {"template-sfv.txt", ecCreateSfvTemplate,

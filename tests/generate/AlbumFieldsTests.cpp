@@ -20,6 +20,10 @@ struct TTrackFields {
   bool Analysed = true;
   std::string AlbumArtist = "";
   bool Compilation = false;
+  std::string Format = "MP3";
+  int BitsPerSample = 0;
+  double Duration = 0;
+  std::string TagVersion = "None";
 };
 
 TAlbumInfo Album(const std::vector<TTrackFields>& fields) {
@@ -39,6 +43,10 @@ TAlbumInfo Album(const std::vector<TTrackFields>& fields) {
     info->Analysed = s.Analysed;
     info->AlbumArtist = s.AlbumArtist;
     info->Compilation = s.Compilation;
+    info->Format = s.Format;
+    info->BitsPerSample = s.BitsPerSample;
+    info->Duration = s.Duration;
+    info->TagVersion = s.TagVersion;
     album.Tracks.push_back({"/x.mp3", std::move(info)});
   }
   return album;
@@ -88,6 +96,46 @@ TEST(AlbumFields, TracksWhoseAudioWasNotReadDoNotVoteOnTechnicalFields) {
   EXPECT_EQ(decision.Proposed.Codec, "LAME3.100");
   // With no track read, they are all there is.
   EXPECT_EQ(DecideAlbumFields(Album({unread, unread}), 0).Proposed.BitRate, "0K/s");
+}
+
+// Tracks of several kinds: the kind most tracks have decides what the technical boxes
+// say. A lossless majority gets the average bit rate over the playing time, its bits per
+// sample and no MPEG mode or ID3 version; an MP3 majority keeps MP3's own majorities.
+TEST(AlbumFields, MixedAlbumsFollowTheirMajorityKind) {
+  TWithScriptedHost scripted;
+  const TTrackFields flacA{.BitRate = 800,
+                           .ChannelMode = -1,
+                           .Codec = "FLAC",
+                           .Format = "FLAC",
+                           .BitsPerSample = 16,
+                           .Duration = 100,
+                           .TagVersion = "Vorbis comment"};
+  TTrackFields flacB = flacA;
+  flacB.BitRate = 1000;
+  flacB.Duration = 300;
+  const TTrackFields mp3{
+      .BitRate = 128, .Codec = "LAME 3.100", .Duration = 100, .TagVersion = "ID3v2.3"};
+  const struct {
+    const char* Name;
+    std::vector<TTrackFields> Tracks;
+    const char *Format, *Codec, *BitRate, *Bits, *ID3;
+    int StereoMode;
+  } cases[] = {
+      {"two FLAC, one MP3", {flacA, flacB, mp3}, "FLAC", "FLAC", "786K/s", "16-bit", "", -1},
+      {"two MP3, one FLAC", {mp3, flacB, mp3}, "MP3", "LAME 3.100", "128K/s", "", "ID3v2.3", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TAlbumInfo album = Album(c.Tracks);
+    const TAlbumFieldTexts p = DecideAlbumFields(album, 1).Proposed;
+    EXPECT_EQ(AlbumFormat(album), c.Format);
+    EXPECT_EQ(p.Codec, c.Codec);
+    EXPECT_EQ(p.BitRate, c.BitRate);
+    EXPECT_EQ(p.BitsPerSample, c.Bits);
+    EXPECT_EQ(p.ID3Version, c.ID3);
+    EXPECT_EQ(p.StereoMode, c.StereoMode);
+    EXPECT_FALSE(p.VBR);
+  }
 }
 
 TEST(AlbumFields, NonNumericYearsNeverAgreeAndUnknownModeIsStereo) {

@@ -51,6 +51,23 @@ TEST_F(Documents, CompilationAnsweredYesUsesTheVariousArtistsTemplate) {
   EXPECT_FALSE(Exists(SingleArtistTemplateFileName));
 }
 
+// Mostly FLAC (or other non-MP3) tracks: the lossless pair, each with its own default.
+TEST_F(Documents, AnAlbumOfOtherKindsUsesTheLosslessPair) {
+  auto flac = std::make_unique<TTrackInfo>();
+  flac->Format = "FLAC";
+  flac->Analysed = true;
+  Album.Tracks.push_back({"/a.flac", std::move(flac)});
+  Album.VariousArtists = true;
+  for (const bool various : {false, true}) {
+    SCOPED_TRACE(various);
+    PrepareNfoTemplate(Album, various);
+    const char* name = various ? LosslessVariousArtistsTemplateFileName : LosslessTemplateFileName;
+    EXPECT_EQ(Read(name), JoinTextLines(DefaultNfoTemplate(various, true)));
+    EXPECT_EQ(TNFO(Album, various).Template, Read(name));
+  }
+  EXPECT_FALSE(Exists(SingleArtistTemplateFileName));
+}
+
 TEST_F(Documents, CompilationAnsweredNoWritesTheSingleArtistDefault) {
   Album.VariousArtists = true;
   PrepareNfoTemplate(Album, false);

@@ -143,7 +143,8 @@ TEST_F(FormMain, KeyboardFollowsTheScreen) {
             "ListBox1 ButtonChooseTracks ButtonMoveUp ButtonMoveDown MediaPlayer1Play "
             "MediaPlayer1Stop ButtonClearTracks ComboBoxArtist ComboBoxAlbumTitle ComboBoxYear "
             "ComboBoxSource ComboBoxGenre ComboBoxRecordLabel ComboBoxEncoder ComboBoxCodec "
-            "ComboBoxBitRate CheckBoxVBR ComboBoxSampleRate ComboBoxID3Tag RadioGroupStereoMode0 "
+            "ComboBoxBitRate CheckBoxVBR ComboBoxSampleRate ComboBoxBitsPerSample ComboBoxID3Tag "
+            "RadioGroupStereoMode0 "
             "RadioGroupStereoMode1 RadioGroupStereoMode2 RadioGroupStereoMode3 ComboBoxRippedBy "
             "DateTimePickerRipDate ComboBoxPostedBy DateTimePickerPostDate ComboBoxNewsgroups "
             "ButtonEditNGList ButtonPreviewNFO ButtonMakeNFO");
