@@ -10,8 +10,6 @@
 #include "common/IntToAbbrStrUnit.h"
 #include "common/TrackKinds.h"
 
-#include <array>
-#include <cstring>
 #include <exception>
 
 std::optional<std::string> FileChecksumText(const std::string& path, const TTrackReading& reading) {
@@ -21,23 +19,16 @@ std::optional<std::string> FileChecksumText(const std::string& path, const TTrac
 
 void TTrackInfo::FillOtherKind(TReadOnlyFile& file, TTrackKind kind,
                                const std::function<void(TErrorCode)>& report) {
-  // The name says the kind; the bytes must agree before a reader for it takes them.
-  std::array<std::uint8_t, 64> head{};
-  const std::size_t got = file.ReadAt(0, head).value_or(0);
-  auto shown = TrackKindOfBytes(std::span(head.data(), got));
-  if (shown == TTrackKind::MP3 && kind == TTrackKind::FLAC) {
-    // FLAC's mark may follow an ID3v2 tag longer than the head.
-    std::array<std::uint8_t, 4> mark{};
-    const auto tag = static_cast<std::int64_t>(Id3v2TagSize(std::span(head.data(), got)));
-    if (tag > 0 && file.ReadExactly(tag, mark) && std::memcmp(mark.data(), "fLaC", 4) == 0)
-      shown = TTrackKind::FLAC;
-  }
-  if (shown != kind) {
+  switch (ReadTagLibTrack(file, kind, *this)) {
+  case TTagLibReading::Read:
+    break;
+  case TTagLibReading::OtherKind:
     report(ecTrackKindMismatch);
-    return;
-  }
-  if (!ReadTagLibTrack(file, kind, *this))
+    break;
+  case TTagLibReading::Unreadable:
     report(ecTrackStreamUnreadable);
+    break;
+  }
 }
 
 void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCode)>& report) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <taglib/flacfile.h>
 #include <taglib/flacproperties.h>
 #include <taglib/id3v2framefactory.h>
@@ -17,18 +18,35 @@
 #include <taglib/vorbisfile.h>
 #include <taglib/vorbisproperties.h>
 #include <taglib/xiphcomment.h>
+#include <vector>
 
 namespace {
 // TagLib's view of the open file: reads only, each at most what the file still holds.
+// One read of the head serves the kind's check and the metadata that follows it (a FLAC
+// file's blocks and padding, an Ogg stream's headers); any other read goes to the file at
+// its own size, so the few bytes TagLib looks at near the end cost no more.
 class TTagLibStream final : public TagLib::IOStream {
 public:
-  explicit TTagLibStream(TReadOnlyFile& file) : File(file) {}
+  explicit TTagLibStream(TReadOnlyFile& file) : File(file) {
+    Head.resize(static_cast<std::size_t>(std::min<std::int64_t>(File.Size(), HeadBytes)));
+    Head.resize(File.ReadAt(0, Head).value_or(0));
+  }
+
+  std::span<const std::uint8_t> HeadBytesRead() const { return Head; }
 
   TagLib::FileName name() const override { return ""; }
   TagLib::ByteVector readBlock(unsigned long length) override {
     const std::int64_t left = std::max<std::int64_t>(0, File.Size() - Position);
     const auto count = static_cast<unsigned int>(
         std::min<std::uint64_t>(length, static_cast<std::uint64_t>(left)));
+    if (count == 0)
+      return {};
+    const auto headLeft = static_cast<std::int64_t>(Head.size()) - Position;
+    if (headLeft >= static_cast<std::int64_t>(count)) {
+      const auto* from = reinterpret_cast<const char*>(Head.data() + Position);
+      Position += count;
+      return {from, count};
+    }
     TagLib::ByteVector block(count, '\0');
     const auto read = File.ReadAt(
         Position, std::span(reinterpret_cast<std::uint8_t*>(block.data()), block.size()));
@@ -50,22 +68,44 @@ public:
   void truncate(long) override {}
 
 private:
+  // Enough for a FLAC file's usual blocks with the 8 KiB of padding its encoder leaves.
+  static constexpr std::int64_t HeadBytes = 16384;
   TReadOnlyFile& File;
+  std::vector<std::uint8_t> Head;
   std::int64_t Position = 0;
 };
 
-// The first value of the first of the keys the tag has.
-std::string Text(const TagLib::PropertyMap& tags, std::initializer_list<const char*> keys) {
-  for (const char* key : keys) {
-    const auto found = tags.find(key);
-    if (found != tags.end() && !found->second.isEmpty() && !found->second.front().isEmpty())
-      return found->second.front().to8Bit(true);
+// The kind the first bytes show; a FLAC mark after an ID3v2 tag longer than the head is
+// looked for where the tag ends.
+std::optional<TTrackKind> KindShown(TTagLibStream& stream, TTrackKind named) {
+  const auto head = stream.HeadBytesRead();
+  auto shown = TrackKindOfBytes(head);
+  if (shown == TTrackKind::MP3 && named == TTrackKind::FLAC) {
+    const std::size_t tag = Id3v2TagSize(head);
+    stream.seek(static_cast<long>(tag), TagLib::IOStream::Beginning);
+    if (tag >= head.size() && stream.readBlock(4) == TagLib::ByteVector("fLaC", 4))
+      shown = TTrackKind::FLAC;
+    stream.seek(0, TagLib::IOStream::Beginning);
   }
+  return shown;
+}
+
+// A Vorbis comment's fields are read as the file has them (upper-case names), which spares
+// the copy that TagLib's unified map would make of every field; an MP4 tag comes through
+// that map, which names its atoms as Vorbis comments name their fields.
+template <typename TMap>
+std::string Text(const TMap& tags, std::initializer_list<const char*> keys) {
+  // A walk over the few fields, where a lookup would make a TagLib string of each key.
+  for (const char* key : keys)
+    for (const auto& [name, values] : tags)
+      if (name == key && !values.isEmpty() && !values.front().isEmpty())
+        return values.front().to8Bit(true);
   return {};
 }
 
 // "3/12" as the MP3 records have it, from a number and a total kept apart or together.
-std::string NumberOf(const TagLib::PropertyMap& tags, const char* number,
+template <typename TMap>
+std::string NumberOf(const TMap& tags, const char* number,
                      std::initializer_list<const char*> totals) {
   std::string text = Text(tags, {number});
   const std::string total = Text(tags, totals);
@@ -82,7 +122,8 @@ std::string YearOf(const std::string& date) {
   return leadingYear ? date.substr(0, 4) : date;
 }
 
-void FillTags(const TagLib::PropertyMap& tags, std::string tagVersion, TTrackInfo& track) {
+template <typename TMap>
+void FillTags(const TMap& tags, std::string tagVersion, TTrackInfo& track) {
   if (tags.isEmpty())
     return;
   track.HasTag = true;
@@ -125,9 +166,13 @@ bool ReadFlac(TTagLibStream& stream, TTrackInfo& track) {
   track.Duration = static_cast<double>(audio->sampleFrames()) / audio->sampleRate();
   track.BitsPerSample = audio->bitsPerSample();
   track.Codec = "FLAC";
-  FillTags(file.properties(), file.hasXiphComment() ? "Vorbis comment" : "ID3v2", track);
-  if (track.EncodedBy.empty() && file.hasXiphComment())
-    track.EncodedBy = file.xiphComment()->vendorID().to8Bit(true);
+  if (file.hasXiphComment()) {
+    FillTags(file.xiphComment()->fieldListMap(), "Vorbis comment", track);
+    if (track.EncodedBy.empty())
+      track.EncodedBy = file.xiphComment()->vendorID().to8Bit(true);
+  } else {
+    FillTags(file.properties(), "ID3v2", track);
+  }
   FillProperties(*audio, stream.length(), track);
   return true;
 }
@@ -139,9 +184,11 @@ bool ReadOgg(TTagLibStream& stream, const char* codec, TTrackInfo& track) {
   if (!file.isValid() || !audio)
     return false;
   track.Codec = codec;
-  FillTags(file.properties(), "Vorbis comment", track);
-  if (track.EncodedBy.empty() && file.tag())
-    track.EncodedBy = file.tag()->vendorID().to8Bit(true);
+  if (file.tag()) {
+    FillTags(file.tag()->fieldListMap(), "Vorbis comment", track);
+    if (track.EncodedBy.empty())
+      track.EncodedBy = file.tag()->vendorID().to8Bit(true);
+  }
   FillProperties(*audio, stream.length(), track);
   if constexpr (std::is_same_v<TFile, TagLib::Ogg::Vorbis::File>) {
     // Only equal, given bounds say the encoder held to one rate.
@@ -170,9 +217,8 @@ bool ReadM4a(TTagLibStream& stream, TTrackInfo& track) {
 }
 } // namespace
 
-bool ReadTagLibTrack(TReadOnlyFile& file, TTrackKind kind, TTrackInfo& track) {
-  TTagLibStream stream(file);
-  track.Format = std::string(TrackKindRow(kind).Format);
+namespace {
+bool ReadKind(TTagLibStream& stream, TTrackKind kind, TTrackInfo& track) {
   switch (kind) {
   case TTrackKind::FLAC:
     return ReadFlac(stream, track);
@@ -186,4 +232,13 @@ bool ReadTagLibTrack(TReadOnlyFile& file, TTrackKind kind, TTrackInfo& track) {
     break;
   }
   return false;
+}
+} // namespace
+
+TTagLibReading ReadTagLibTrack(TReadOnlyFile& file, TTrackKind kind, TTrackInfo& track) {
+  TTagLibStream stream(file);
+  if (KindShown(stream, kind) != kind)
+    return TTagLibReading::OtherKind;
+  track.Format = std::string(TrackKindRow(kind).Format);
+  return ReadKind(stream, kind, track) ? TTagLibReading::Read : TTagLibReading::Unreadable;
 }

@@ -7,6 +7,12 @@
 #include "common/FileUnit.h"
 #include "common/TrackKinds.h"
 
-// Fills the record's tag texts and stream properties from a file of the kind (not MP3);
-// false when the stream cannot be read, with what was found kept.
-bool ReadTagLibTrack(TReadOnlyFile& file, TTrackKind kind, TTrackInfo& track);
+enum class TTagLibReading {
+  Read,
+  OtherKind, // the bytes are not of the kind the name says
+  Unreadable // the stream does not read (damaged, cut short)
+};
+
+// Fills the record's tag texts and stream properties from a file of the kind (not MP3),
+// once its first bytes show that kind; what was found is kept on a failure.
+TTagLibReading ReadTagLibTrack(TReadOnlyFile& file, TTrackKind kind, TTrackInfo& track);
