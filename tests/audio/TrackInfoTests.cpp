@@ -226,6 +226,12 @@ TEST_F(TrackInfo, OtherKindsThatLieOrBreakGiveCleanRecords) {
        ecTrackKindMismatch, false},
       {"mark-alone.flac", "fLaC", ecTrackStreamUnreadable, false},
       {"no-samples.flac", FlacHead(0, true), std::nullopt, true},
+      // Some taggers put an ID3v2 tag before FLAC's mark; a long one ends past the head.
+      {"id3-first.flac", Id3v2Tag(3, Id3v2Frame(3, "TIT2", TextData(0, "T"))) + FlacHead(9, true),
+       std::nullopt, true},
+      {"long-id3-first.flac",
+       Id3v2Tag(3, Id3v2Frame(3, "TXXX", TextData(0, TBytes(40000, 'x')))) + FlacHead(9, true),
+       std::nullopt, true},
       // A comment block that claims 16 MB of a file that ends: nothing is sized by it.
       {"huge-comment.flac", FlacHead(44100, false) + TBytes("\x84\xff\xff\xff", 4) + "abc",
        ecTrackStreamUnreadable, false},
