@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/CRC32Unit.h"
 #include "audio/MP3Unit.h"
+#include "common/TextUnit.h"
 #include "support/Mp3Builder.h"
 #include "support/ScriptedHost.h"
 
@@ -207,6 +208,24 @@ TBytes FlacHead(std::uint64_t samples, bool last) {
     bytes += static_cast<char>(packed >> shift);
   return bytes + TBytes(16, '\0');
 }
+
+TBytes LittleEndian32(std::size_t value) {
+  TBytes bytes;
+  for (int shift = 0; shift < 32; shift += 8)
+    bytes += static_cast<char>(value >> shift);
+  return bytes;
+}
+
+// A last VORBIS_COMMENT block holding the fields as given.
+TBytes VorbisCommentBlock(const std::vector<TBytes>& fields) {
+  TBytes body = LittleEndian32(1) + "v" + LittleEndian32(fields.size());
+  for (const TBytes& field : fields)
+    body += LittleEndian32(field.size()) + field;
+  TBytes header = "\x84";
+  for (int shift = 16; shift >= 0; shift -= 8)
+    header += static_cast<char>(body.size() >> shift);
+  return header + body;
+}
 } // namespace
 
 // Files of the other kinds that lie or break: each gives a record and its own message.
@@ -226,6 +245,9 @@ TEST_F(TrackInfo, OtherKindsThatLieOrBreakGiveCleanRecords) {
        ecTrackKindMismatch, false},
       {"mark-alone.flac", "fLaC", ecTrackStreamUnreadable, false},
       {"no-samples.flac", FlacHead(0, true), std::nullopt, true},
+      // A Latin-1 text where UTF-8 belongs: TagLib gives it up as empty, the rest stays.
+      {"latin1-comment.flac",
+       FlacHead(9, false) + VorbisCommentBlock({"TITLE=Caf\xe9", "ARTIST=Ok"}), std::nullopt, true},
       // Some taggers put an ID3v2 tag before FLAC's mark; a long one ends past the head.
       {"id3-first.flac", Id3v2Tag(3, Id3v2Frame(3, "TIT2", TextData(0, "T"))) + FlacHead(9, true),
        std::nullopt, true},
@@ -248,5 +270,6 @@ TEST_F(TrackInfo, OtherKindsThatLieOrBreakGiveCleanRecords) {
     Host.VerifyAllShown();
     EXPECT_EQ(track->Analysed, c.Analysed);
     EXPECT_NE(track->FileDate, 0);
+    EXPECT_EQ(SanitizeUtf8(track->Title), track->Title); // text the documents can take
   }
 }
