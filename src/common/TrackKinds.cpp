@@ -78,7 +78,7 @@ std::string Patterns(const TTrackKindRow& row) {
 } // namespace
 
 std::vector<TFileFilter> TrackFileFilters() {
-  std::vector<TFileFilter> filters = {{"Audio Files", ""}};
+  std::vector<TFileFilter> filters = {{"Audio files", ""}};
   for (const TTrackKindRow& row : TrackKinds) {
     filters.front().Pattern += (filters.size() > 1 ? " " : "") + Patterns(row);
     filters.push_back({std::string(row.FilterName), Patterns(row)});

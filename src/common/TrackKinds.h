@@ -40,6 +40,6 @@ std::optional<TTrackKind> TrackKindOfName(std::string_view name);
 std::optional<TTrackKind> TrackKindOfBytes(std::span<const unsigned char> head);
 // The bytes an ID3v2 tag at the start takes (header, body, footer); 0 when none is there.
 std::size_t Id3v2TagSize(std::span<const unsigned char> head);
-// The open dialog's filters: every kind at once ("Audio Files"), then each kind, MP3 first,
+// The open dialog's filters: every kind at once ("Audio files"), then each kind, MP3 first,
 // then all files.
 std::vector<TFileFilter> TrackFileFilters();
