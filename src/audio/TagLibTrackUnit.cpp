@@ -61,7 +61,11 @@ public:
   bool isOpen() const override { return true; }
   void seek(long offset, Position whence) override {
     const std::int64_t base = whence == Beginning ? 0 : whence == Current ? Position : File.Size();
-    Position = std::max<std::int64_t>(0, base + offset);
+    // An offset from the file's own fields may be anything: no sum may overflow.
+    std::int64_t target = 0;
+    if (__builtin_add_overflow(base, static_cast<std::int64_t>(offset), &target))
+      target = offset < 0 ? 0 : INT64_MAX;
+    Position = std::max<std::int64_t>(0, target);
   }
   long tell() const override { return static_cast<long>(Position); }
   long length() override { return static_cast<long>(File.Size()); }
