@@ -153,10 +153,6 @@ std::string AudioCheckText(const TAudioCheck& check) {
   return text;
 }
 
-std::string AudioCheckSummary(std::size_t ok, std::size_t bad) {
-  return std::to_string(ok) + " OK, " + std::to_string(bad) + " bad";
-}
-
 const char* AudioOutcomeWord(TAudioOutcome outcome) {
   switch (outcome) {
   case TAudioOutcome::Ok:

@@ -32,5 +32,3 @@ void CheckFlacFiles(const std::vector<std::string>& paths,
 const char* AudioOutcomeWord(TAudioOutcome outcome);
 // "MISMATCH (the audio differs)": the word and the reason, as check prints each file.
 std::string AudioCheckText(const TAudioCheck& check);
-// "3 OK, 1 bad": the command line's last line and the verify window's totals.
-std::string AudioCheckSummary(std::size_t ok, std::size_t bad);

@@ -131,6 +131,11 @@ std::int64_t StatedTagSize(const TByteReader& header) {
 }
 } // namespace
 
+std::int64_t ID3v2StatedTagSize(std::span<const std::uint8_t> head) {
+  const TByteReader header(head);
+  return header.Has(0, HeaderLength) && header.Matches(0, "ID3") ? StatedTagSize(header) : 0;
+}
+
 std::string DecodeID3v2Text(std::string_view raw) {
   if (raw.empty())
     return {};

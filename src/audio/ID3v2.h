@@ -4,6 +4,7 @@
 // text frames of versions 2.2, 2.3 and 2.4 that a track record shows.
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 class TReadOnlyFile;
@@ -50,6 +51,10 @@ private:
   void ReadFrames(TReadOnlyFile& file, std::uint8_t flags, TSlots& slots) const;
   void DecodeFields(const TSlots& slots);
 };
+
+// The size the ID3v2 header at the start of these bytes states (header and footer
+// included); 0 when they do not begin with one.
+std::int64_t ID3v2StatedTagSize(std::span<const std::uint8_t> head);
 
 // The text of a raw frame: its encoding byte, then the text in that encoding.
 std::string DecodeID3v2Text(std::string_view raw);

@@ -17,9 +17,11 @@ std::optional<std::string> FileChecksumText(const std::string& path, const TTrac
   return crc ? std::optional(CRC32Text(*crc)) : std::nullopt;
 }
 
-void TTrackInfo::FillOtherKind(TReadOnlyFile& file, TTrackKind kind,
-                               const std::function<void(TErrorCode)>& report) {
-  switch (ReadTagLibTrack(file, kind, *this)) {
+namespace {
+// A track of another kind than MP3, read with TagLib; its failure named as its own.
+void FillOtherKind(TReadOnlyFile& file, TTrackKind kind, TTrackInfo& track,
+                   const std::function<void(TErrorCode)>& report) {
+  switch (ReadTagLibTrack(file, kind, track)) {
   case TTagLibReading::Read:
     break;
   case TTagLibReading::OtherKind:
@@ -30,6 +32,7 @@ void TTrackInfo::FillOtherKind(TReadOnlyFile& file, TTrackKind kind,
     break;
   }
 }
+} // namespace
 
 void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCode)>& report) {
   // One open serves the date and the reading; only a file that is there but cannot be
@@ -50,7 +53,7 @@ void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCo
 
   const auto named = TrackKindOfName(path);
   if (named && *named != TTrackKind::MP3) {
-    FillOtherKind(*file, *named, report);
+    FillOtherKind(*file, *named, *this, report);
     return;
   }
   TMPEGaudio audio;
@@ -66,7 +69,7 @@ void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCo
   SampleRate = audio.SampleRate();
   ChannelMode = audio.ChannelMode();
   Codec = audio.EncoderText();
-  Format = "MP3";
+  Format = TrackKindRow(TTrackKind::MP3).Format;
   Channels = ChannelMode == 3 ? 1 : 2;
   Analysed = true;
 

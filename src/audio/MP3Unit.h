@@ -4,8 +4,6 @@
 // by the program's own analysis, the other kinds with TagLib.
 #include "common/DateTimeUnit.h"
 #include "common/ErrorsUnit.h"
-#include "common/FileUnit.h"
-#include "common/TrackKinds.h"
 
 #include <atomic>
 #include <cstdint>
@@ -53,10 +51,6 @@ public:
 
   // Reads the file into the record; failures are reported and keep what was filled.
   void Fill(const std::string& path, const std::function<void(TErrorCode)>& report);
-
-private:
-  void FillOtherKind(TReadOnlyFile& file, TTrackKind kind,
-                     const std::function<void(TErrorCode)>& report);
 };
 
 // How a record is made away from the window's thread.

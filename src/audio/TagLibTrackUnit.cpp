@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/TagLibTrackUnit.h"
 
+#include "audio/ID3v2.h"
+#include "common/ByteReader.h"
 #include "common/IntToAbbrStrUnit.h"
 
 #include <algorithm>
-#include <cstring>
-#include <memory>
 #include <optional>
 #include <taglib/flacfile.h>
 #include <taglib/flacproperties.h>
@@ -79,19 +79,33 @@ private:
   std::int64_t Position = 0;
 };
 
-// The kind the first bytes show; a FLAC mark after an ID3v2 tag longer than the head is
-// looked for where the tag ends.
-std::optional<TTrackKind> KindShown(TTagLibStream& stream, TTrackKind named) {
-  const auto head = stream.HeadBytesRead();
-  auto shown = TrackKindOfBytes(head);
-  if (shown == TTrackKind::MP3 && named == TTrackKind::FLAC) {
-    const std::size_t tag = Id3v2TagSize(head);
-    stream.seek(static_cast<long>(tag), TagLib::IOStream::Beginning);
-    if (tag >= head.size() && stream.readBlock(4) == TagLib::ByteVector("fLaC", 4))
-      shown = TTrackKind::FLAC;
-    stream.seek(0, TagLib::IOStream::Beginning);
+// The kind the first bytes show; nothing when they show none. An ID3v2 tag says MP3
+// unless FLAC's mark follows it (some taggers put one there). MP3 is told only by its tag
+// or a frame sync at the very start: enough to say that a ".flac" is really an MP3.
+std::optional<TTrackKind> KindShown(TTagLibStream& stream) {
+  const TByteReader head(stream.HeadBytesRead());
+  if (head.Matches(0, "OggS")) {
+    // The first page holds one packet, the stream's identification header; its lacing
+    // table is one byte long for both kinds.
+    if (head.Matches(28, "\x01vorbis"))
+      return TTrackKind::OggVorbis;
+    if (head.Matches(28, "OpusHead"))
+      return TTrackKind::Opus;
+    return std::nullopt;
   }
-  return shown;
+  if (head.Matches(4, "ftyp"))
+    return TTrackKind::M4A;
+  if (head.Matches(0, "fLaC"))
+    return TTrackKind::FLAC;
+  if (const std::int64_t tag = ID3v2StatedTagSize(stream.HeadBytesRead()); tag > 0) {
+    stream.seek(static_cast<long>(tag), TagLib::IOStream::Beginning);
+    const bool flac = stream.readBlock(4) == TagLib::ByteVector("fLaC", 4);
+    stream.seek(0, TagLib::IOStream::Beginning);
+    return flac ? TTrackKind::FLAC : TTrackKind::MP3;
+  }
+  if (head.U8(0) == 0xFF && (head.U8(1) & 0xE0) == 0xE0)
+    return TTrackKind::MP3;
+  return std::nullopt;
 }
 
 // A Vorbis comment's fields are read as the file has them (upper-case names), which spares
@@ -219,9 +233,7 @@ bool ReadM4a(TTagLibStream& stream, TTrackInfo& track) {
     track.BitRate = static_cast<std::int32_t>(track.FileSize * 8 / 1000 / track.Duration);
   return true;
 }
-} // namespace
 
-namespace {
 bool ReadKind(TTagLibStream& stream, TTrackKind kind, TTrackInfo& track) {
   switch (kind) {
   case TTrackKind::FLAC:
@@ -241,7 +253,7 @@ bool ReadKind(TTagLibStream& stream, TTrackKind kind, TTrackInfo& track) {
 
 TTagLibReading ReadTagLibTrack(TReadOnlyFile& file, TTrackKind kind, TTrackInfo& track) {
   TTagLibStream stream(file);
-  if (KindShown(stream, kind) != kind)
+  if (KindShown(stream) != kind)
     return TTagLibReading::OtherKind;
   track.Format = std::string(TrackKindRow(kind).Format);
   return ReadKind(stream, kind, track) ? TTagLibReading::Read : TTagLibReading::Unreadable;

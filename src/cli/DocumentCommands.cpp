@@ -579,7 +579,7 @@ int RunAudioCheck(const std::vector<std::string>& paths, TCliContext& context) {
     context.Out << paths[i] << " " << AudioCheckText(results[i]) << "\n";
     ok += results[i].Outcome == TAudioOutcome::Ok ? 1 : 0;
   }
-  context.Out << AudioCheckSummary(ok, paths.size() - ok) << "\n";
+  context.Out << CheckTotalsText(ok, paths.size() - ok) << "\n";
   return ok == paths.size() ? 0 : 1;
 }
 

@@ -230,3 +230,7 @@ std::string FoldCase(std::string_view text) {
 std::string ToUpperCase(std::string_view text) {
   return MapCodePoints(text, UpperOf);
 }
+
+std::string CheckTotalsText(std::size_t ok, std::size_t bad) {
+  return std::to_string(ok) + " OK, " + std::to_string(bad) + " bad";
+}

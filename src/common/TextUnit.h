@@ -41,3 +41,6 @@ std::string_view TrimControlRight(std::string_view text);
 // without a locale library; other characters and invalid bytes stay as they are.
 std::string FoldCase(std::string_view text);
 std::string ToUpperCase(std::string_view text);
+
+// "3 OK, 1 bad": how every check's totals begin.
+std::string CheckTotalsText(std::size_t ok, std::size_t bad);

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The kinds of track file the program reads, listed once: the names a file of each kind
-// has, the words a dialog's filter and the record use for it, and how its bytes begin.
-// The open dialog, the drop, the folder walk and the readers all walk this table.
+// has and the words a dialog's filter and the record use for it. The open dialog, the
+// drop, the folder walk and the readers all walk this table.
 #include "common/Host.h"
 
 #include <array>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,13 +32,8 @@ inline constexpr std::array<TTrackKindRow, 5> TrackKinds = {{
 const TTrackKindRow& TrackKindRow(TTrackKind kind);
 // The kind a file's name says, by its extension in any case; nothing for another name.
 std::optional<TTrackKind> TrackKindOfName(std::string_view name);
-// The kind the first bytes of a file show; nothing when they show none of the kinds. An
-// ID3v2 tag says MP3 unless FLAC's mark follows it within the bytes given (a reader looks
-// past a longer tag with Id3v2TagSize). MP3 is told only by its tag or a frame sync at the
-// very start: enough to say that a ".flac" is really an MP3.
-std::optional<TTrackKind> TrackKindOfBytes(std::span<const unsigned char> head);
-// The bytes an ID3v2 tag at the start takes (header, body, footer); 0 when none is there.
-std::size_t Id3v2TagSize(std::span<const unsigned char> head);
+// A record's format word is MP3's, or empty (nothing was read).
+bool IsMp3Format(std::string_view format);
 // The open dialog's filters: every kind at once ("Audio files"), then each kind, MP3 first,
 // then all files.
 std::vector<TFileFilter> TrackFileFilters();

@@ -8,6 +8,7 @@
 #include "common/PreferencesUnit.h"
 #include "common/RememberedListsUnit.h"
 #include "common/TextUnit.h"
+#include "common/TrackKinds.h"
 #include "generate/AlbumFieldTable.h"
 
 #include <algorithm>
@@ -82,19 +83,10 @@ std::int32_t AverageBitRate(const TVoters& voters) {
   return seconds > 0 ? static_cast<std::int32_t>(std::lround(kilobits / seconds)) : 0;
 }
 
-bool IsMp3(const TTrackInfo& track) {
-  return track.Format.empty() || track.Format == "MP3";
-}
-
 std::string OrUnknown(std::string text) {
   return text.empty() ? UnknownText : text;
 }
 } // namespace
-
-std::string AlbumFormat(const TAlbumInfo& album) {
-  const TVoters analysed = AnalysedTracks(album);
-  return MajorityText(analysed, &TTrackInfo::Format);
-}
 
 bool IsVariousArtists(std::size_t trackCount, std::size_t artistCount) {
   return trackCount > 1 && artistCount > trackCount * 75 / 100;
@@ -135,8 +127,8 @@ TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCoun
   p.Genre = MajorityText(all, &TTrackInfo::Genre);
   p.Encoder = OrUnknown(MajorityText(analysed, &TTrackInfo::EncodedBy));
   p.Codec = OrUnknown(MajorityText(analysed, &TTrackInfo::Codec));
-  const std::string format = MajorityText(analysed, &TTrackInfo::Format);
-  const bool mp3 = format.empty() || format == "MP3";
+  d.Format = MajorityText(analysed, &TTrackInfo::Format);
+  const bool mp3 = IsMp3Format(d.Format);
   p.BitRate = std::to_string(mp3 ? MajorityNumber(analysed, [](const TTrackInfo& t,
                                                                std::size_t) { return t.BitRate; })
                                  : AverageBitRate(analysed)) +
@@ -153,8 +145,9 @@ TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCoun
       MajorityNumber(analysed, [](const TTrackInfo& t, std::size_t) { return t.ChannelMode; });
   p.StereoMode = mode >= -1 && mode <= 3 ? mode : 0;
   // Only an MP3 file has an ID3 version to tell; the others' tags are no answer here.
-  p.ID3Version = MajorityText(
-      analysed, [](const TTrackInfo& t) { return IsMp3(t) ? t.TagVersion : std::string(); });
+  p.ID3Version = MajorityText(analysed, [](const TTrackInfo& t) {
+    return IsMp3Format(t.Format) ? t.TagVersion : std::string();
+  });
   p.RipDate = MajorityNumber(all, [](const TTrackInfo& t, std::size_t) {
     return static_cast<std::int32_t>(std::floor(t.FileDate));
   });
@@ -264,6 +257,7 @@ void FillAlbumBoxes(TAlbumInfo& album, const TTrackLists& lists, TAlbumFieldText
   album.PlayingTime = decision.PlayingTime;
   album.TotalSize = decision.TotalSize;
   album.VariousArtists = decision.VariousArtists;
+  album.Format = decision.Format;
   // The majority year is proposed only as the year list has it (a year that is not a
   // number never is).
   std::string& year = decision.Proposed.Year;

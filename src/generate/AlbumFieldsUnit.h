@@ -33,6 +33,7 @@ void StoreAlbumFields(TAlbumInfo& album, const TAlbumFieldTexts& texts);
 struct TAlbumDecision {
   TAlbumFieldTexts Proposed;
   bool VariousArtists = false;
+  std::string Format; // most read tracks' ("MP3", "FLAC"); empty when none was read
   // The majority year as a number; a year that is not a number counts as a value no
   // other track shares.
   std::int32_t Year = 0;
@@ -42,9 +43,6 @@ struct TAlbumDecision {
 
 // artistCount: the number of distinct artists in the artist box's list.
 TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCount);
-
-// The format most of the read tracks have ("MP3", "FLAC"); empty when none was read.
-std::string AlbumFormat(const TAlbumInfo& album);
 
 // More than one track and more distinct artists than 75% of the tracks (integer).
 bool IsVariousArtists(std::size_t trackCount, std::size_t artistCount);

@@ -139,6 +139,7 @@ void TAlbumSession::ClearTracks() {
   FAlbum.TotalBytes = 0;
   FAlbum.PlayingSeconds = 0;
   FAlbum.VariousArtists = false;
+  FAlbum.Format.clear();
   CompilationAnswer.reset();
   UpdateTotals();
   FLists = {};

@@ -28,6 +28,9 @@ public:
 
   std::string FileName;
   bool VariousArtists = false;
+  // The format most of the read tracks have ("MP3", "FLAC"), as Fill Album Fields found
+  // it; it chooses the template pair.
+  std::string Format;
   std::string Year;
   std::string RecordLabel;
   std::string Genre;

@@ -6,30 +6,25 @@
 #include "common/Host.h"
 #include "common/ShellOpenUnit.h"
 #include "common/TextListUnit.h"
+#include "common/TrackKinds.h"
 #include "generate/AlbumFieldsUnit.h"
 
+#include <array>
+#include <string_view>
+
 std::vector<std::string> DefaultNfoTemplate(bool variousArtists, bool lossless) {
-  std::vector<std::string> technical = {
-      "Encoder    : $ENCODER",
-      "Codec      : $CODEC",
-      "Bitrate    : $BIT_RATE  $SAMPLE_RATE  $STEREO",
-      "ID3-Tag    : $ID3_VERSION",
-      "",
-  };
-  if (lossless)
-    technical = {
-        "Encoder    : $ENCODER",
-        "Codec      : $CODEC",
-        "Audio      : $SAMPLE_RATE  $BITS_PER_SAMPLE",
-        "Bitrate    : $BIT_RATE (average)",
-        "",
-    };
-  std::vector<std::string> lines = {
+  return {
       "Artist     : $ARTIST",
       "Album      : $ALBUM",
       "Source     : $SOURCE",
       "Year       : $YEAR",
       "Genre      : $GENRE",
+      "",
+      "Encoder    : $ENCODER",
+      "Codec      : $CODEC",
+      lossless ? "Audio      : $SAMPLE_RATE  $BITS_PER_SAMPLE"
+               : "Bitrate    : $BIT_RATE  $SAMPLE_RATE  $STEREO",
+      lossless ? "Bitrate    : $BIT_RATE (average)" : "ID3-Tag    : $ID3_VERSION",
       "",
       "Ripped By  : $RIPPED_BY on $RIP_DATE",
       "Posted By  : $POSTED_BY on $POST_DATE",
@@ -56,18 +51,29 @@ std::vector<std::string> DefaultNfoTemplate(bool variousArtists, bool lossless) 
       "For more information on $NFO_NAME",
       "visit $NFO_URL",
   };
-  const auto after = lines.begin() + 6; // the album's lines and their blank line
-  lines.insert(after, technical.begin(), technical.end());
-  return lines;
 }
 
+namespace {
+// The four template files and the default each one gets.
+struct TNfoTemplateFile {
+  std::string_view Name;
+  bool VariousArtists;
+  bool Lossless;
+};
+constexpr std::array<TNfoTemplateFile, 4> TemplateFiles = {{
+    {SingleArtistTemplateFileName, false, false},
+    {VariousArtistsTemplateFileName, true, false},
+    {LosslessTemplateFileName, false, true},
+    {LosslessVariousArtistsTemplateFileName, true, true},
+}};
+} // namespace
+
 std::vector<std::string> DefaultNfoTemplateOfFile(const std::string& path) {
-  const std::string name = path.substr(path.rfind('/') + 1);
-  const bool lossless =
-      name == LosslessTemplateFileName || name == LosslessVariousArtistsTemplateFileName;
-  return DefaultNfoTemplate(name == VariousArtistsTemplateFileName ||
-                                name == LosslessVariousArtistsTemplateFileName,
-                            lossless);
+  const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
+  for (const TNfoTemplateFile& file : TemplateFiles)
+    if (file.Name == name)
+      return DefaultNfoTemplate(file.VariousArtists, file.Lossless);
+  return DefaultNfoTemplate(false);
 }
 
 void TNFO::WriteDefaultTemplate(const std::string& path) {
@@ -77,12 +83,11 @@ void TNFO::WriteDefaultTemplate(const std::string& path) {
 
 std::string NfoTemplatePath(const TAlbumInfo& album, bool useVariousArtistsTemplate) {
   const bool various = album.VariousArtists && useVariousArtistsTemplate;
-  const std::string format = AlbumFormat(album);
-  if (!format.empty() && format != "MP3")
-    return GetProgramFolder() +
-           (various ? LosslessVariousArtistsTemplateFileName : LosslessTemplateFileName);
-  return GetProgramFolder() +
-         (various ? VariousArtistsTemplateFileName : SingleArtistTemplateFileName);
+  const bool lossless = !IsMp3Format(album.Format);
+  for (const TNfoTemplateFile& file : TemplateFiles)
+    if (file.VariousArtists == various && file.Lossless == lossless)
+      return GetProgramFolder() + std::string(file.Name);
+  return GetProgramFolder() + SingleArtistTemplateFileName;
 }
 
 TNFO::TNFO(const TAlbumInfo& album, bool useVariousArtistsTemplate)

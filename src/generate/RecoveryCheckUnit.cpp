@@ -3,6 +3,7 @@
 
 #include "audio/CRC32Unit.h"
 #include "common/FileUnit.h"
+#include "common/TextUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/RecoveryPackets.h"
 #include "generate/RecoverySetUnit.h"
@@ -216,8 +217,8 @@ std::string RecoveryCheckSummary(const TRecoveryCheck& check) {
   const auto ok = static_cast<std::size_t>(
       std::count_if(check.Files.begin(), check.Files.end(),
                     [](const TRecoveryFileCheck& f) { return f.State == TRecoveryFileState::Ok; }));
-  std::string text = std::to_string(ok) + " OK, " + std::to_string(check.Files.size() - ok) +
-                     " bad; " + std::to_string(check.RecoverySlices) + " recovery " +
+  std::string text = CheckTotalsText(ok, check.Files.size() - ok) + "; " +
+                     std::to_string(check.RecoverySlices) + " recovery " +
                      (check.RecoverySlices == 1 ? "block" : "blocks");
   if (check.NeededSlices > 0)
     text += ", " + std::to_string(check.NeededSlices) +

@@ -185,7 +185,7 @@ std::string SfvCheckSummary(const std::array<std::size_t, 4>& counts, std::size_
                             bool cancelled) {
   const std::size_t ok = counts[static_cast<std::size_t>(TSfvOutcome::Ok)];
   const std::size_t bad = counts[1] + counts[2] + counts[3] + malformedLines;
-  std::string text = std::to_string(ok) + " OK, " + std::to_string(bad) + " bad";
+  std::string text = CheckTotalsText(ok, bad);
   std::string details;
   const auto add = [&](std::size_t count, const std::string& what) {
     if (count > 0)

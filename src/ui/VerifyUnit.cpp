@@ -3,6 +3,7 @@
 
 #include "audio/FlacCheckUnit.h"
 #include "common/FileUnit.h"
+#include "common/TextUnit.h"
 #include "generate/RecoveryCheckUnit.h"
 #include "generate/SfvCheckUnit.h"
 
@@ -186,7 +187,7 @@ void TFormVerify::VerifyAudio(const std::vector<std::string>& paths) {
           });
         },
         &Cancelled);
-    std::string totals = AudioCheckSummary(ok, paths.size() - ok);
+    std::string totals = CheckTotalsText(ok, paths.size() - ok);
     if (Cancelled)
       totals += " (cancelled)";
     QMetaObject::invokeMethod(this, [this, totals] { Finish(QString::fromStdString(totals)); });

@@ -127,8 +127,9 @@ TEST(AlbumFields, MixedAlbumsFollowTheirMajorityKind) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     const TAlbumInfo album = Album(c.Tracks);
-    const TAlbumFieldTexts p = DecideAlbumFields(album, 1).Proposed;
-    EXPECT_EQ(AlbumFormat(album), c.Format);
+    const TAlbumDecision decision = DecideAlbumFields(album, 1);
+    const TAlbumFieldTexts& p = decision.Proposed;
+    EXPECT_EQ(decision.Format, c.Format);
     EXPECT_EQ(p.Codec, c.Codec);
     EXPECT_EQ(p.BitRate, c.BitRate);
     EXPECT_EQ(p.BitsPerSample, c.Bits);
