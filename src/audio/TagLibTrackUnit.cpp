@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/TagLibTrackUnit.h"
 
+#include "audio/FlacMetadata.h"
 #include "audio/ID3v2.h"
 #include "common/ByteReader.h"
 #include "common/IntToAbbrStrUnit.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <taglib/flacfile.h>
 #include <taglib/flacproperties.h>
@@ -22,9 +24,9 @@
 
 namespace {
 // TagLib's view of the open file: reads only, each at most what the file still holds.
-// One read of the head serves the kind's check and the metadata that follows it (a FLAC
-// file's blocks and padding, an Ogg stream's headers); any other read goes to the file at
-// its own size, so the few bytes TagLib looks at near the end cost no more.
+// One read of the head serves the kind's check and the metadata that follows it (an Ogg
+// stream's headers, an MP4 file's first boxes); any other read goes to the file at its own
+// size, so the few bytes TagLib looks at near the end cost no more.
 class TTagLibStream final : public TagLib::IOStream {
 public:
   explicit TTagLibStream(TReadOnlyFile& file) : File(file) {
@@ -72,7 +74,8 @@ public:
   void truncate(long) override {}
 
 private:
-  // Enough for a FLAC file's usual blocks with the 8 KiB of padding its encoder leaves.
+  // Enough for an Ogg stream's header pages, or a FLAC file's usual blocks with the 8 KiB
+  // of padding its encoder leaves.
   static constexpr std::int64_t HeadBytes = 16384;
   TReadOnlyFile& File;
   std::vector<std::uint8_t> Head;
@@ -82,8 +85,8 @@ private:
 // The kind the first bytes show; nothing when they show none. An ID3v2 tag says MP3
 // unless FLAC's mark follows it (some taggers put one there). MP3 is told only by its tag
 // or a frame sync at the very start: enough to say that a ".flac" is really an MP3.
-std::optional<TTrackKind> KindShown(TTagLibStream& stream) {
-  const TByteReader head(stream.HeadBytesRead());
+std::optional<TTrackKind> KindShown(TReadOnlyFile& file, std::span<const std::uint8_t> bytes) {
+  const TByteReader head(bytes);
   if (head.Matches(0, "OggS")) {
     // The first page holds one packet, the stream's identification header; its lacing
     // table is one byte long for both kinds.
@@ -97,10 +100,9 @@ std::optional<TTrackKind> KindShown(TTagLibStream& stream) {
     return TTrackKind::M4A;
   if (head.Matches(0, "fLaC"))
     return TTrackKind::FLAC;
-  if (const std::int64_t tag = ID3v2StatedTagSize(stream.HeadBytesRead()); tag > 0) {
-    stream.seek(static_cast<long>(tag), TagLib::IOStream::Beginning);
-    const bool flac = stream.readBlock(4) == TagLib::ByteVector("fLaC", 4);
-    stream.seek(0, TagLib::IOStream::Beginning);
+  if (const std::int64_t tag = ID3v2StatedTagSize(bytes); tag > 0) {
+    std::array<std::uint8_t, 4> mark{};
+    const bool flac = file.ReadExactly(tag, mark) && TByteReader(mark).Matches(0, "fLaC");
     return flac ? TTrackKind::FLAC : TTrackKind::MP3;
   }
   if (head.U8(0) == 0xFF && (head.U8(1) & 0xE0) == 0xE0)
@@ -162,36 +164,82 @@ void FillTags(const TMap& tags, std::string tagVersion, TTrackInfo& track) {
   track.Compilation = compilation == "1" || compilation == "true";
 }
 
-void FillProperties(const TagLib::AudioProperties& audio, std::int64_t fileSize,
-                    TTrackInfo& track) {
-  if (track.Duration == 0)
-    track.Duration = audio.lengthInMilliseconds() / 1000.0;
+// Without an encoder's field, the stream's vendor string names the encoder.
+void FillVorbisComment(const TagLib::Ogg::XiphComment& comment, TTrackInfo& track) {
+  FillTags(comment.fieldListMap(), "Vorbis comment", track);
+  if (track.EncodedBy.empty())
+    track.EncodedBy = comment.vendorID().to8Bit(true);
+}
+
+// A stream's properties as the record keeps them.
+struct TStreamProperties {
+  double Duration = 0; // seconds
+  int BitRate = 0;     // kbit/s
+  int SampleRate = 0;
+  int Channels = 0;
+};
+
+TStreamProperties PropertiesOf(const TagLib::AudioProperties& audio) {
+  return {audio.lengthInMilliseconds() / 1000.0, audio.bitrate(), audio.sampleRate(),
+          audio.channels()};
+}
+
+void FillProperties(const TStreamProperties& stream, std::int64_t fileSize, TTrackInfo& track) {
+  track.Duration = stream.Duration;
   track.DurationText = DurationToStr(track.Duration);
   track.FileSize = fileSize;
-  track.BitRate = audio.bitrate();
-  track.SampleRate = audio.sampleRate();
-  track.Channels = audio.channels();
+  track.BitRate = stream.BitRate;
+  track.SampleRate = stream.SampleRate;
+  track.Channels = stream.Channels;
   track.ChannelMode = -1; // no MPEG stereo mode
   track.Analysed = true;
 }
 
-bool ReadFlac(TTagLibStream& stream, TTrackInfo& track) {
+// A FLAC file tagged with ID3 alone: TagLib reads the file whole.
+bool ReadFlacWithTagLib(TTagLibStream& stream, TTrackInfo& track) {
   TagLib::FLAC::File file(&stream, TagLib::ID3v2::FrameFactory::instance());
   const auto* audio = file.audioProperties();
   if (!file.isValid() || !audio || audio->sampleRate() <= 0)
     return false;
-  // The sample count gives the length to the sample, where TagLib rounds to milliseconds.
-  track.Duration = static_cast<double>(audio->sampleFrames()) / audio->sampleRate();
   track.BitsPerSample = audio->bitsPerSample();
   track.Codec = "FLAC";
-  if (file.hasXiphComment()) {
-    FillTags(file.xiphComment()->fieldListMap(), "Vorbis comment", track);
-    if (track.EncodedBy.empty())
-      track.EncodedBy = file.xiphComment()->vendorID().to8Bit(true);
-  } else {
-    FillTags(file.properties(), "ID3v2", track);
+  FillTags(file.properties(), "ID3v2", track);
+  TStreamProperties properties = PropertiesOf(*audio);
+  // The sample count gives the length to the sample, where TagLib rounds to milliseconds.
+  properties.Duration = static_cast<double>(audio->sampleFrames()) / audio->sampleRate();
+  FillProperties(properties, stream.length(), track);
+  return true;
+}
+
+// FLAC's blocks are walked by the program, which steps over pictures and padding unread;
+// the Vorbis comment is read by TagLib.
+bool ReadFlac(TReadOnlyFile& file, std::int64_t blocks, TTrackInfo& track) {
+  const auto metadata = ReadFlacMetadata(file, blocks);
+  if (!metadata || metadata->SampleRate == 0)
+    return false;
+  if (metadata->VorbisComment.empty()) {
+    TTagLibStream stream(file);
+    return ReadFlacWithTagLib(stream, track);
   }
-  FillProperties(*audio, stream.length(), track);
+  const auto& body = metadata->VorbisComment;
+  FillVorbisComment(
+      TagLib::Ogg::XiphComment(TagLib::ByteVector(reinterpret_cast<const char*>(body.data()),
+                                                  static_cast<unsigned int>(body.size()))),
+      track);
+  track.Codec = "FLAC";
+  track.BitsPerSample = static_cast<std::int32_t>(metadata->BitsPerSample);
+
+  const auto frames = static_cast<double>(metadata->SampleFrames);
+  const double milliseconds = frames * 1000.0 / metadata->SampleRate;
+  const auto audioBytes = static_cast<double>(metadata->AudioEnd - metadata->AudioStart);
+  TStreamProperties properties;
+  properties.Duration = frames / metadata->SampleRate;
+  // The audio's bytes over its length, rounded, as TagLib gives FLAC's.
+  properties.BitRate =
+      milliseconds > 0 ? static_cast<int>(std::max(0.0, audioBytes) * 8.0 / milliseconds + 0.5) : 0;
+  properties.SampleRate = static_cast<int>(metadata->SampleRate);
+  properties.Channels = static_cast<int>(metadata->Channels);
+  FillProperties(properties, file.Size(), track);
   return true;
 }
 
@@ -202,12 +250,9 @@ bool ReadOgg(TTagLibStream& stream, const char* codec, TTrackInfo& track) {
   if (!file.isValid() || !audio)
     return false;
   track.Codec = codec;
-  if (file.tag()) {
-    FillTags(file.tag()->fieldListMap(), "Vorbis comment", track);
-    if (track.EncodedBy.empty())
-      track.EncodedBy = file.tag()->vendorID().to8Bit(true);
-  }
-  FillProperties(*audio, stream.length(), track);
+  if (file.tag())
+    FillVorbisComment(*file.tag(), track);
+  FillProperties(PropertiesOf(*audio), stream.length(), track);
   if constexpr (std::is_same_v<TFile, TagLib::Ogg::Vorbis::File>) {
     // Only equal, given bounds say the encoder held to one rate.
     const int lower = audio->bitrateMinimum(), upper = audio->bitrateMaximum();
@@ -227,7 +272,7 @@ bool ReadM4a(TTagLibStream& stream, TTrackInfo& track) {
                                                         : "";
   track.BitsPerSample = codec == TagLib::MP4::Properties::ALAC ? audio->bitsPerSample() : 0;
   FillTags(file.properties(), "MP4 tag", track);
-  FillProperties(*audio, stream.length(), track);
+  FillProperties(PropertiesOf(*audio), stream.length(), track);
   // TagLib gives ALAC's uncompressed rate; the file's own average says what it holds.
   if (codec == TagLib::MP4::Properties::ALAC && track.Duration > 0)
     track.BitRate = static_cast<std::int32_t>(track.FileSize * 8 / 1000 / track.Duration);
@@ -236,25 +281,39 @@ bool ReadM4a(TTagLibStream& stream, TTrackInfo& track) {
 
 bool ReadKind(TTagLibStream& stream, TTrackKind kind, TTrackInfo& track) {
   switch (kind) {
-  case TTrackKind::FLAC:
-    return ReadFlac(stream, track);
   case TTrackKind::OggVorbis:
     return ReadOgg<TagLib::Ogg::Vorbis::File>(stream, "Vorbis", track);
   case TTrackKind::Opus:
     return ReadOgg<TagLib::Ogg::Opus::File>(stream, "Opus", track);
   case TTrackKind::M4A:
     return ReadM4a(stream, track);
+  case TTrackKind::FLAC:
   case TTrackKind::MP3:
     break;
   }
   return false;
 }
+
+TTagLibReading Reading(bool read) {
+  return read ? TTagLibReading::Read : TTagLibReading::Unreadable;
+}
 } // namespace
 
 TTagLibReading ReadTagLibTrack(TReadOnlyFile& file, TTrackKind kind, TTrackInfo& track) {
+  if (kind == TTrackKind::FLAC) {
+    // The first bytes come through the file's own window, which the blocks after them
+    // share: a FLAC file's metadata usually costs one read.
+    std::array<std::uint8_t, 64> bytes{};
+    const std::span head(bytes.data(), file.ReadAt(0, bytes).value_or(0));
+    if (KindShown(file, head) != kind)
+      return TTagLibReading::OtherKind;
+    track.Format = std::string(TrackKindRow(kind).Format);
+    constexpr std::int64_t MarkBytes = 4; // "fLaC"
+    return Reading(ReadFlac(file, ID3v2StatedTagSize(head) + MarkBytes, track));
+  }
   TTagLibStream stream(file);
-  if (KindShown(stream) != kind)
+  if (KindShown(file, stream.HeadBytesRead()) != kind)
     return TTagLibReading::OtherKind;
   track.Format = std::string(TrackKindRow(kind).Format);
-  return ReadKind(stream, kind, track) ? TTagLibReading::Read : TTagLibReading::Unreadable;
+  return Reading(ReadKind(stream, kind, track));
 }

@@ -2,7 +2,9 @@
 #pragma once
 // FLAC, Ogg Vorbis, Opus and M4A tracks, read with TagLib through the program's own file
 // access: TagLib never opens a path (a FIFO could block it) and never gets a block larger
-// than what is left of the file, whatever a length in the file claims.
+// than what is left of the file, whatever a length in the file claims. FLAC's metadata
+// blocks are walked by the program (a cover picture is never read); TagLib reads the
+// Vorbis comment they hold.
 #include "audio/MP3Unit.h"
 #include "common/FileUnit.h"
 #include "common/TrackKinds.h"

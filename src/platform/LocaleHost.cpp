@@ -116,10 +116,14 @@ TRegionalSettings LocaleRegionalSettings(locale_t locale) {
   return settings;
 }
 
+// The categories the settings and the text functions read; loading the rest (money, paper,
+// telephone, ...) would cost every start a file each.
+constexpr int UsedCategories = LC_CTYPE_MASK | LC_NUMERIC_MASK | LC_TIME_MASK | LC_COLLATE_MASK;
+
 TLocaleHost::TLocaleHost() {
-  Locale = newlocale(LC_ALL_MASK, "", static_cast<locale_t>(nullptr));
+  Locale = newlocale(UsedCategories, "", static_cast<locale_t>(nullptr));
   if (!Locale)
-    Locale = newlocale(LC_ALL_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    Locale = newlocale(UsedCategories, "C.UTF-8", static_cast<locale_t>(nullptr));
   Settings = Locale ? LocaleRegionalSettings(Locale) : TRegionalSettings{};
 }
 

@@ -236,6 +236,7 @@ TEST_F(TrackInfo, OtherKindsThatLieOrBreakGiveCleanRecords) {
     TBytes Bytes;
     std::optional<TErrorCode> Error;
     bool Analysed;
+    std::string Artist = "";
   } cases[] = {
       {"an.mp3.flac", mp3, ecTrackKindMismatch, false},
       {"tagged.mp3.flac", Id3v2Tag(3, Id3v2Frame(3, "TIT2", TextData(0, "T"))) + mp3,
@@ -247,7 +248,13 @@ TEST_F(TrackInfo, OtherKindsThatLieOrBreakGiveCleanRecords) {
       {"no-samples.flac", FlacHead(0, true), std::nullopt, true},
       // A Latin-1 text where UTF-8 belongs: TagLib gives it up as empty, the rest stays.
       {"latin1-comment.flac",
-       FlacHead(9, false) + VorbisCommentBlock({"TITLE=Caf\xe9", "ARTIST=Ok"}), std::nullopt, true},
+       FlacHead(9, false) + VorbisCommentBlock({"TITLE=Caf\xe9", "ARTIST=Ok"}), std::nullopt, true,
+       "Ok"},
+      // A cover picture before the comment is stepped over.
+      {"picture-first.flac",
+       FlacHead(9, false) + TBytes("\x06\x00\x00\x05", 4) + "image" +
+           VorbisCommentBlock({"ARTIST=Ok"}),
+       std::nullopt, true, "Ok"},
       // Some taggers put an ID3v2 tag before FLAC's mark; a long one ends past the head.
       {"id3-first.flac", Id3v2Tag(3, Id3v2Frame(3, "TIT2", TextData(0, "T"))) + FlacHead(9, true),
        std::nullopt, true},
@@ -269,6 +276,7 @@ TEST_F(TrackInfo, OtherKindsThatLieOrBreakGiveCleanRecords) {
     const auto track = MakeTrackInfo(path, false);
     Host.VerifyAllShown();
     EXPECT_EQ(track->Analysed, c.Analysed);
+    EXPECT_EQ(track->Artist, c.Artist);
     EXPECT_NE(track->FileDate, 0);
     EXPECT_EQ(SanitizeUtf8(track->Title), track->Title); // text the documents can take
   }

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "audio/FlacMetadata.h"
+
+#include "common/ByteReader.h"
+
+#include <array>
+
+namespace {
+enum TBlockType : std::uint8_t {
+  StreamInfoBlock = 0,
+  PaddingBlock = 1,
+  SeekTableBlock = 3,
+  VorbisCommentBlock = 4,
+};
+constexpr std::uint8_t LastBlockFlag = 0x80;
+constexpr std::size_t BlockHeaderBytes = 4;
+// The stream information up to its sample count: all that the record takes from it.
+constexpr std::size_t StreamInfoBytes = 18;
+
+void TakeStreamInfo(const TByteReader& info, TFlacMetadata& metadata) {
+  // After the block and frame sizes: 20 bits of sample rate, 3 of channels less one, 5 of
+  // bits per sample less one and 36 of samples.
+  const std::uint32_t fields = info.U32BE(10);
+  metadata.SampleRate = fields >> 12;
+  metadata.Channels = ((fields >> 9) & 7) + 1;
+  metadata.BitsPerSample = ((fields >> 4) & 31) + 1;
+  metadata.SampleFrames = (std::uint64_t{fields & 0xF} << 32) | info.U32BE(14);
+}
+} // namespace
+
+std::optional<TFlacMetadata> ReadFlacMetadata(TReadOnlyFile& file, std::int64_t offset) {
+  TFlacMetadata metadata;
+  for (bool first = true;; first = false) {
+    std::array<std::uint8_t, BlockHeaderBytes> bytes{};
+    if (!file.ReadExactly(offset, bytes))
+      return std::nullopt;
+    const TByteReader header(bytes);
+    const auto type = static_cast<std::uint8_t>(header.U8(0) & ~LastBlockFlag);
+    const bool last = (header.U8(0) & LastBlockFlag) != 0;
+    const std::uint32_t length = header.U24BE(1);
+    const std::int64_t body = offset + static_cast<std::int64_t>(BlockHeaderBytes);
+    const bool mayBeEmpty = type == PaddingBlock || type == SeekTableBlock;
+    if ((first && type != StreamInfoBlock) || (length == 0 && !mayBeEmpty) ||
+        length > file.Size() - body)
+      return std::nullopt;
+
+    if (first) {
+      std::array<std::uint8_t, StreamInfoBytes> info{};
+      if (length < info.size() || !file.ReadExactly(body, info))
+        return std::nullopt;
+      TakeStreamInfo(TByteReader(info), metadata);
+    } else if (type == VorbisCommentBlock && metadata.VorbisComment.empty()) {
+      // The length was held to what the file has left, so it cannot size more than that.
+      metadata.VorbisComment.resize(length);
+      if (!file.ReadExactly(body, metadata.VorbisComment))
+        return std::nullopt;
+    }
+    offset = body + length;
+    if (last)
+      break;
+  }
+  metadata.AudioStart = offset;
+  metadata.AudioEnd = file.Size();
+  return metadata;
+}

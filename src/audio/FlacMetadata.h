@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// A FLAC stream's metadata blocks, walked from its mark to the first audio frame: the
+// stream's properties and its Vorbis comment. Every other block (a cover picture, padding,
+// a seek table) is stepped over unread, so a large picture costs nothing.
+#include "common/FileUnit.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+struct TFlacMetadata {
+  std::uint32_t SampleRate = 0;
+  std::uint32_t Channels = 0;
+  std::uint32_t BitsPerSample = 0;
+  std::uint64_t SampleFrames = 0;
+  std::vector<std::uint8_t> VorbisComment; // the first comment block's body; empty when none
+  std::int64_t AudioStart = 0;             // where the frames begin
+  std::int64_t AudioEnd = 0;               // the file's end, or where an ID3v1 tag begins
+};
+
+// Walks the blocks that begin at the offset (just past "fLaC"). Nothing when a block runs
+// past the end of the file, the first is not the stream's information, or a block that
+// must hold something is empty: the stream cannot be trusted then.
+std::optional<TFlacMetadata> ReadFlacMetadata(TReadOnlyFile& file, std::int64_t offset);
