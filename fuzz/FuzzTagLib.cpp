@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The other kinds' reading path as a track's record takes it: the kind's check of the
-// first bytes, then TagLib through the program's file access. The first byte chooses the
-// kind a name would say; the rest is the file.
+// first bytes, FLAC's walk of its metadata blocks, then TagLib through the program's file
+// access. The first byte chooses the kind a name would say; the rest is the file.
 #include "FuzzFile.h"
 #include "audio/TagLibTrackUnit.h"
 
