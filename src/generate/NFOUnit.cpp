@@ -9,8 +9,7 @@
 #include "common/TrackKinds.h"
 #include "generate/AlbumFieldsUnit.h"
 
-#include <array>
-#include <string_view>
+#include <algorithm>
 
 std::vector<std::string> DefaultNfoTemplate(bool variousArtists, bool lossless) {
   return {
@@ -53,24 +52,9 @@ std::vector<std::string> DefaultNfoTemplate(bool variousArtists, bool lossless) 
   };
 }
 
-namespace {
-// The four template files and the default each one gets.
-struct TNfoTemplateFile {
-  std::string_view Name;
-  bool VariousArtists;
-  bool Lossless;
-};
-constexpr std::array<TNfoTemplateFile, 4> TemplateFiles = {{
-    {SingleArtistTemplateFileName, false, false},
-    {VariousArtistsTemplateFileName, true, false},
-    {LosslessTemplateFileName, false, true},
-    {LosslessVariousArtistsTemplateFileName, true, true},
-}};
-} // namespace
-
 std::vector<std::string> DefaultNfoTemplateOfFile(const std::string& path) {
   const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
-  for (const TNfoTemplateFile& file : TemplateFiles)
+  for (const TNfoTemplateFile& file : NfoTemplateFiles)
     if (file.Name == name)
       return DefaultNfoTemplate(file.VariousArtists, file.Lossless);
   return DefaultNfoTemplate(false);
@@ -84,10 +68,12 @@ void TNFO::WriteDefaultTemplate(const std::string& path) {
 std::string NfoTemplatePath(const TAlbumInfo& album, bool useVariousArtistsTemplate) {
   const bool various = album.VariousArtists && useVariousArtistsTemplate;
   const bool lossless = !IsMp3Format(album.Format);
-  for (const TNfoTemplateFile& file : TemplateFiles)
-    if (file.VariousArtists == various && file.Lossless == lossless)
-      return GetProgramFolder() + std::string(file.Name);
-  return GetProgramFolder() + SingleArtistTemplateFileName;
+  // The table holds every pair of the two choices.
+  const auto& file = *std::find_if(
+      NfoTemplateFiles.begin(), NfoTemplateFiles.end(), [&](const TNfoTemplateFile& row) {
+        return row.VariousArtists == various && row.Lossless == lossless;
+      });
+  return GetProgramFolder() + std::string(file.Name);
 }
 
 TNFO::TNFO(const TAlbumInfo& album, bool useVariousArtistsTemplate)

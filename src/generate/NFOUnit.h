@@ -3,7 +3,9 @@
 // The ".nfo" generator: the single-artist or the various-artists template.
 #include "generate/GenerateUnit.h"
 
+#include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 inline constexpr const char* SingleArtistTemplateFileName = "template.txt";
@@ -12,6 +14,19 @@ inline constexpr const char* VariousArtistsTemplateFileName = "template-va.txt";
 // tells bits per sample and an average bit rate instead of MP3's stereo mode and ID3 tag.
 inline constexpr const char* LosslessTemplateFileName = "template-lossless.txt";
 inline constexpr const char* LosslessVariousArtistsTemplateFileName = "template-lossless-va.txt";
+
+// The four template files and the default each one gets.
+struct TNfoTemplateFile {
+  std::string_view Name;
+  bool VariousArtists;
+  bool Lossless;
+};
+inline constexpr std::array<TNfoTemplateFile, 4> NfoTemplateFiles = {{
+    {SingleArtistTemplateFileName, false, false},
+    {VariousArtistsTemplateFileName, true, false},
+    {LosslessTemplateFileName, false, true},
+    {LosslessVariousArtistsTemplateFileName, true, true},
+}};
 
 // The question a face asks before a compilation's document is made.
 inline constexpr const char* VariousArtistsQuestion =

@@ -319,9 +319,10 @@ void TFormMain::WatchTemplates() {
   // An editor may save by replacing the file: the folder is watched as well as the files.
   const std::string folder = GetProgramFolder();
   TemplateWatcher->addPath(ToQt(folder));
-  for (const char* name :
-       {SingleArtistTemplateFileName, VariousArtistsTemplateFileName, LosslessTemplateFileName,
-        LosslessVariousArtistsTemplateFileName, PostingPolicyFileName})
+  std::vector<std::string> names = {PostingPolicyFileName};
+  for (const TNfoTemplateFile& file : NfoTemplateFiles)
+    names.emplace_back(file.Name);
+  for (const std::string& name : names)
     if (FileExists(folder + name))
       TemplateWatcher->addPath(ToQt(folder + name));
 }
