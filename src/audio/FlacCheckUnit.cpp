@@ -108,6 +108,10 @@ TAudioCheck CheckFlacAudio(const std::string& path,
     check.Outcome = TAudioOutcome::Damaged;
     check.Reason = "the stream ends after " + std::to_string(d.Samples) + " of " +
                    std::to_string(d.TotalSamples) + " samples";
+  } else if (!d.Md5Set && d.FirstError) {
+    // Without a stored MD5 only the frames' own checksums tell damage.
+    check.Outcome = TAudioOutcome::Damaged;
+    check.Reason = "damaged frames decoded as silence";
   } else if (!d.Md5Set) {
     check.Outcome = TAudioOutcome::NotSet;
   } else if (!md5Matches) {
@@ -140,6 +144,8 @@ void CheckFlacFiles(const std::vector<std::string>& paths,
           }
         },
         cancelled);
+    if (cancelled && cancelled->load())
+      return; // a check cut short says nothing of the file
     const std::lock_guard lock(reporting);
     checked(i, check);
   });

@@ -16,6 +16,9 @@ constexpr std::uint8_t LastBlockFlag = 0x80;
 constexpr std::size_t BlockHeaderBytes = 4;
 // The stream information up to its sample count: all that the record takes from it.
 constexpr std::size_t StreamInfoBytes = 18;
+// The format sets no limit on the count of blocks; an encoder writes a handful (a few
+// pictures at most), and millions of empty padding blocks would cost seconds to walk.
+constexpr int MaximumBlocks = 1024;
 
 void TakeStreamInfo(const TByteReader& info, TFlacMetadata& metadata) {
   // After the block and frame sizes: 20 bits of sample rate, 3 of channels less one, 5 of
@@ -30,7 +33,10 @@ void TakeStreamInfo(const TByteReader& info, TFlacMetadata& metadata) {
 
 std::optional<TFlacMetadata> ReadFlacMetadata(TReadOnlyFile& file, std::int64_t offset) {
   TFlacMetadata metadata;
-  for (bool first = true;; first = false) {
+  for (int blocks = 0;; ++blocks) {
+    const bool first = blocks == 0;
+    if (blocks == MaximumBlocks)
+      return std::nullopt;
     std::array<std::uint8_t, BlockHeaderBytes> bytes{};
     if (!file.ReadExactly(offset, bytes))
       return std::nullopt;

@@ -21,5 +21,6 @@ struct TFlacMetadata {
 
 // Walks the blocks that begin at the offset (just past "fLaC"). Nothing when a block runs
 // past the end of the file, the first is not the stream's information, or a block that
-// must hold something is empty: the stream cannot be trusted then.
+// must hold something is empty, or there are more blocks than any encoder writes (1,024):
+// the stream cannot be trusted then.
 std::optional<TFlacMetadata> ReadFlacMetadata(TReadOnlyFile& file, std::int64_t offset);

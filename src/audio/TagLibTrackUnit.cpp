@@ -3,6 +3,7 @@
 
 #include "audio/FlacMetadata.h"
 #include "audio/ID3v2.h"
+#include "audio/Mp4Atoms.h"
 #include "common/ByteReader.h"
 #include "common/IntToAbbrStrUnit.h"
 
@@ -35,6 +36,7 @@ public:
   }
 
   std::span<const std::uint8_t> HeadBytesRead() const { return Head; }
+  TReadOnlyFile& Source() { return File; }
 
   TagLib::FileName name() const override { return ""; }
   TagLib::ByteVector readBlock(unsigned long length) override {
@@ -184,7 +186,11 @@ TStreamProperties PropertiesOf(const TagLib::AudioProperties& audio) {
           audio.channels()};
 }
 
-void FillProperties(const TStreamProperties& stream, std::int64_t fileSize, TTrackInfo& track) {
+// False for a stream that plays for no time or at no rate (a damaged header, a length that
+// overflowed TagLib's count of milliseconds): such a track is damaged, not silent.
+bool FillProperties(const TStreamProperties& stream, std::int64_t fileSize, TTrackInfo& track) {
+  if (!(stream.Duration > 0) || stream.SampleRate <= 0)
+    return false;
   track.Duration = stream.Duration;
   track.DurationText = DurationToStr(track.Duration);
   track.FileSize = fileSize;
@@ -193,6 +199,7 @@ void FillProperties(const TStreamProperties& stream, std::int64_t fileSize, TTra
   track.Channels = stream.Channels;
   track.ChannelMode = -1; // no MPEG stereo mode
   track.Analysed = true;
+  return true;
 }
 
 // A FLAC file tagged with ID3 alone: TagLib reads the file whole.
@@ -207,8 +214,7 @@ bool ReadFlacWithTagLib(TTagLibStream& stream, TTrackInfo& track) {
   TStreamProperties properties = PropertiesOf(*audio);
   // The sample count gives the length to the sample, where TagLib rounds to milliseconds.
   properties.Duration = static_cast<double>(audio->sampleFrames()) / audio->sampleRate();
-  FillProperties(properties, stream.length(), track);
-  return true;
+  return FillProperties(properties, stream.length(), track);
 }
 
 // FLAC's blocks are walked by the program, which steps over pictures and padding unread;
@@ -239,8 +245,7 @@ bool ReadFlac(TReadOnlyFile& file, std::int64_t blocks, TTrackInfo& track) {
       milliseconds > 0 ? static_cast<int>(std::max(0.0, audioBytes) * 8.0 / milliseconds + 0.5) : 0;
   properties.SampleRate = static_cast<int>(metadata->SampleRate);
   properties.Channels = static_cast<int>(metadata->Channels);
-  FillProperties(properties, file.Size(), track);
-  return true;
+  return FillProperties(properties, file.Size(), track);
 }
 
 template <typename TFile>
@@ -252,7 +257,8 @@ bool ReadOgg(TTagLibStream& stream, const char* codec, TTrackInfo& track) {
   track.Codec = codec;
   if (file.tag())
     FillVorbisComment(*file.tag(), track);
-  FillProperties(PropertiesOf(*audio), stream.length(), track);
+  if (!FillProperties(PropertiesOf(*audio), stream.length(), track))
+    return false;
   if constexpr (std::is_same_v<TFile, TagLib::Ogg::Vorbis::File>) {
     // Only equal, given bounds say the encoder held to one rate.
     const int lower = audio->bitrateMinimum(), upper = audio->bitrateMaximum();
@@ -262,6 +268,8 @@ bool ReadOgg(TTagLibStream& stream, const char* codec, TTrackInfo& track) {
 }
 
 bool ReadM4a(TTagLibStream& stream, TTrackInfo& track) {
+  if (!Mp4AtomTreeWithinLimits(stream.Source()))
+    return false; // TagLib would recurse as deep as the file says
   TagLib::MP4::File file(&stream);
   const auto* audio = file.audioProperties();
   if (!file.isValid() || !audio)
@@ -272,7 +280,8 @@ bool ReadM4a(TTagLibStream& stream, TTrackInfo& track) {
                                                         : "";
   track.BitsPerSample = codec == TagLib::MP4::Properties::ALAC ? audio->bitsPerSample() : 0;
   FillTags(file.properties(), "MP4 tag", track);
-  FillProperties(PropertiesOf(*audio), stream.length(), track);
+  if (!FillProperties(PropertiesOf(*audio), stream.length(), track))
+    return false;
   // TagLib gives ALAC's uncompressed rate; the file's own average says what it holds.
   if (codec == TagLib::MP4::Properties::ALAC && track.Duration > 0)
     track.BitRate = static_cast<std::int32_t>(track.FileSize * 8 / 1000 / track.Duration);

@@ -226,6 +226,22 @@ TBytes VorbisCommentBlock(const std::vector<TBytes>& fields) {
     header += static_cast<char>(body.size() >> shift);
   return header + body;
 }
+// An M4A whose "moov" atoms nest depth deep, each holding the next.
+TBytes NestedMoov(std::size_t depth) {
+  TBytes bytes = BigEndian32(16) + "ftypM4A " + TBytes(4, '\0');
+  for (std::size_t level = 0; level < depth; ++level)
+    bytes += BigEndian32(static_cast<std::uint32_t>(8 * (depth - level))) + "moov";
+  return bytes;
+}
+
+// A real fixture with bytes put at an offset from the last place a mark stands.
+TBytes PatchedFixture(const char* name, const TBytes& mark, std::ptrdiff_t offset,
+                      const TBytes& patch) {
+  TBytes bytes = ReadWholeFile(std::string(TAMBERLON_TEST_DATA) + "/" + name);
+  const std::size_t at = bytes.rfind(mark);
+  EXPECT_NE(at, TBytes::npos);
+  return bytes.replace(at + offset, patch.size(), patch);
+}
 } // namespace
 
 // Files of the other kinds that lie or break: each gives a record and its own message.
@@ -245,7 +261,23 @@ TEST_F(TrackInfo, OtherKindsThatLieOrBreakGiveCleanRecords) {
       {"opus-named.ogg", "OggS" + TBytes(24, '\0') + "OpusHead" + TBytes(40, '\0'),
        ecTrackKindMismatch, false},
       {"mark-alone.flac", "fLaC", ecTrackStreamUnreadable, false},
-      {"no-samples.flac", FlacHead(0, true), std::nullopt, true},
+      // Told, not read as a silent track of no length (nor left to TagLib to recurse on).
+      {"no-samples.flac", FlacHead(0, true), ecTrackStreamUnreadable, false},
+      {"nested-moov.m4a", NestedMoov(100000), ecTrackStreamUnreadable, false},
+      {"moov-size-9.m4a", PatchedFixture("ffmpeg-aac.m4a", "moov", -4, BigEndian32(9)),
+       ecTrackStreamUnreadable, false},
+      {"granule-2^62.ogg",
+       PatchedFixture("ffmpeg-vorbis.ogg", "OggS", 6, TBytes("\0\0\0\0\0\0\0\x40", 8)),
+       ecTrackStreamUnreadable, false, "Die \xC3\x84rzte"},
+      {"padding-blocks.flac",
+       FlacHead(9, false) +
+           [] {
+             TBytes blocks;
+             for (int i = 0; i < 2000; ++i)
+               blocks += TBytes("\x01\0\0\0", 4);
+             return blocks + TBytes("\x81\0\0\0", 4);
+           }(),
+       ecTrackStreamUnreadable, false},
       // A Latin-1 text where UTF-8 belongs: TagLib gives it up as empty, the rest stays.
       {"latin1-comment.flac",
        FlacHead(9, false) + VorbisCommentBlock({"TITLE=Caf\xe9", "ARTIST=Ok"}), std::nullopt, true,
