@@ -178,7 +178,7 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
   // pipe or device is no track.
   for (const std::string& path : paths)
     if (const auto problem = TrackFileProblem(path)) {
-      context.Err << "tamberlon-cli: " << path << ": " << *problem << "\n";
+      context.Err << "tamberlon-cli: " << PrintableName(path) << ": " << *problem << "\n";
       return *problem == "no such file" ? TAlbumOutcome::BadUsage : TAlbumOutcome::Failed;
     }
   const bool sort = arguments.Has("--sort") ||
@@ -253,7 +253,8 @@ bool Kept(const std::string& path, bool exists, const TCliArguments& arguments,
           TCliContext& context) {
   if (arguments.Has("--force") || !exists) // a device or pipe is written into
     return false;
-  context.Err << "tamberlon-cli: " << path << ": exists; use --force to replace it\n";
+  context.Err << "tamberlon-cli: " << PrintableName(path)
+              << ": exists; use --force to replace it\n";
   return true;
 }
 
@@ -351,7 +352,7 @@ TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context
   if (!saved.Saved)
     return saved.Exists ? TAlbumOutcome::Skipped : TAlbumOutcome::Failed;
   for (const std::string& path : saved.Written)
-    context.Out << path << "\n";
+    context.Out << PrintableName(path) << "\n";
   return TAlbumOutcome::Written;
 }
 
@@ -369,7 +370,7 @@ TAlbumFolders FindAlbumFolders(const std::vector<std::string>& roots, TCliContex
   TAlbumFolders found;
   for (const std::string& root : roots) {
     if (!IsFolder(root)) {
-      context.Err << "tamberlon-cli: " << root << ": "
+      context.Err << "tamberlon-cli: " << PrintableName(root) << ": "
                   << (TrackFileProblem(root) == "no such file" ? "no such folder" : "not a folder")
                   << "\n";
       found.BadRoot = true;
@@ -382,7 +383,7 @@ TAlbumFolders FindAlbumFolders(const std::vector<std::string>& roots, TCliContex
       pending.pop_back();
       const auto entries = ReadFolder(folder);
       if (!entries) {
-        context.Err << "tamberlon-cli: " << (folder == top ? root : folder) << ": "
+        context.Err << "tamberlon-cli: " << PrintableName(folder == top ? root : folder) << ": "
                     << std::strerror(errno) << "\n";
         if (folder == top)
           found.BadRoot = true;
@@ -424,15 +425,16 @@ int WriteCollection(const TCliArguments& given, TCliContext& context) {
   TCliArguments arguments = given;
   for (std::size_t i = 0; i < folders.Albums.size(); ++i) {
     if (context.ShowProgress)
-      context.Err << "Album " << i + 1 << "/" << folders.Albums.size() << ": " << folders.Albums[i]
-                  << "\n";
+      context.Err << "Album " << i + 1 << "/" << folders.Albums.size() << ": "
+                  << PrintableName(folders.Albums[i]) << "\n";
     arguments.Operands = {folders.Albums[i]};
     std::size_t unread = 0;
     TAlbumOutcome outcome = TAlbumOutcome::Failed;
     try {
       outcome = WriteAlbumNfo(arguments, context, &unread);
     } catch (const std::exception& problem) { // one album's trouble ends only that album
-      context.Err << "tamberlon-cli: " << folders.Albums[i] << ": " << problem.what() << "\n";
+      context.Err << "tamberlon-cli: " << PrintableName(folders.Albums[i]) << ": " << problem.what()
+                  << "\n";
     }
     switch (outcome) {
     case TAlbumOutcome::Written:
@@ -484,7 +486,7 @@ int WriteAlbumDocument(const TDocument& document, const TAlbumInfo& album,
     return 1;
   }
   for (const std::string& file : written.Written)
-    context.Out << file << "\n";
+    context.Out << PrintableName(file) << "\n";
   return 0;
 }
 
@@ -576,7 +578,7 @@ int RunAudioCheck(const std::vector<std::string>& paths, TCliContext& context) {
     context.Err << "\n";
   std::size_t ok = 0;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    context.Out << paths[i] << " " << AudioCheckText(results[i]) << "\n";
+    context.Out << PrintableName(paths[i]) << " " << AudioCheckText(results[i]) << "\n";
     ok += results[i].Outcome == TAudioOutcome::Ok ? 1 : 0;
   }
   context.Out << CheckTotalsText(ok, paths.size() - ok) << "\n";
@@ -598,13 +600,14 @@ int RunCheck(const TCliArguments& arguments, TCliContext& context) {
   std::size_t malformed = 0;
   const bool read = ForEachSfvLine(path, [&](std::size_t number, const TSfvLine& line) {
     if (line.Kind == TSfvLineKind::Malformed) { // verifies nothing: the check fails
-      context.Err << "tamberlon-cli: " << path << ":" << number << ": not an SFV line\n";
+      context.Err << "tamberlon-cli: " << PrintableName(path) << ":" << number
+                  << ": not an SFV line\n";
       ++malformed;
     }
     if (line.Kind != TSfvLineKind::Entry)
       return;
     const TSfvOutcome outcome = CheckSfvEntry(line.Entry, folder);
-    context.Out << line.Entry.Name << " " << SfvOutcomeWord(outcome) << "\n";
+    context.Out << PrintableName(line.Entry.Name) << " " << SfvOutcomeWord(outcome) << "\n";
     ++counts[static_cast<std::size_t>(outcome)];
   });
   if (!read) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/InfoCommand.h"
 
+#include "common/TextUnit.h"
+
 #include "audio/MP3Unit.h"
 #include "audio/TrackReaderUnit.h"
 #include "common/DateTimeUnit.h"
@@ -100,7 +102,7 @@ void PrintBlock(std::ostream& out, const std::string& path, const TTrackInfo& tr
   const std::string fileDate = DateTimeToIso(track.FileDate);
   std::string block;
   block.reserve(1024); // a record's block is a few hundred characters
-  block.append(path).append(1, '\n');
+  block.append(PrintableName(path)).append(1, '\n');
   for (const TField& field : FieldsOf(track, fileDate)) {
     const std::string_view name(field.Name);
     block.append("  ").append(name).append(NameWidth - std::min(NameWidth, name.size()) + 1, ' ');

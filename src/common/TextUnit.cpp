@@ -234,3 +234,46 @@ std::string ToUpperCase(std::string_view text) {
 std::string CheckTotalsText(std::size_t ok, std::size_t bad) {
   return std::to_string(ok) + " OK, " + std::to_string(bad) + " bad";
 }
+
+namespace {
+// The bytes of the valid UTF-8 sequence at text[at]; 0 where none starts.
+std::size_t ValidSequenceLength(std::string_view text, std::size_t at) {
+  utf8proc_int32_t codePoint = 0;
+  const utf8proc_ssize_t length =
+      utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + at),
+                       static_cast<utf8proc_ssize_t>(text.size() - at), &codePoint);
+  return length > 0 && codePoint >= 0 ? static_cast<std::size_t>(length) : 0;
+}
+
+void AppendEscapedByte(std::string& out, unsigned char byte) {
+  static constexpr char Hex[] = "0123456789ABCDEF";
+  out += "\\x";
+  out += Hex[byte >> 4];
+  out += Hex[byte & 15];
+}
+} // namespace
+
+std::string PrintableName(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  for (std::size_t at = 0; at < name.size();) {
+    const auto byte = static_cast<unsigned char>(name[at]);
+    const std::size_t length = ValidSequenceLength(name, at);
+    // U+0080 to U+009F, the C1 controls, are C2 80 to C2 9F.
+    const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(name[at + 1]) < 0xA0;
+    if (byte == '\\') {
+      out += "\\\\";
+    } else if (byte < 0x20 || byte == 0x7F || length == 0) {
+      AppendEscapedByte(out, byte);
+    } else if (c1) {
+      AppendEscapedByte(out, byte);
+      AppendEscapedByte(out, static_cast<unsigned char>(name[at + 1]));
+    } else {
+      out.append(name.substr(at, length));
+      at += length;
+      continue;
+    }
+    at += c1 ? 2 : 1;
+  }
+  return out;
+}

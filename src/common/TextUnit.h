@@ -44,3 +44,8 @@ std::string ToUpperCase(std::string_view text);
 
 // "3 OK, 1 bad": how every check's totals begin.
 std::string CheckTotalsText(std::size_t ok, std::size_t bad);
+
+// A name from a file or a folder as it may be shown on a terminal or in a list: control
+// characters (C0, DEL, C1) and bytes that start no valid UTF-8 sequence as "\xHH", and the
+// backslash as "\\", so that no name can break a line, move the cursor or pass for another.
+std::string PrintableName(std::string_view name);

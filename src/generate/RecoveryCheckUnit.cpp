@@ -10,6 +10,7 @@
 #include "generate/SfvCheckUnit.h"
 
 #include <algorithm>
+#include <array>
 #include <set>
 
 namespace {
@@ -22,9 +23,17 @@ std::vector<std::string> SetFiles(const std::string& par2Path) {
   return files;
 }
 
-// Reads a file's packets into the reader; the recovery slices' (set, exponent) pairs.
+// A recovery slice as a volume holds it: its set, exponent and the bytes of its data.
+struct TRecoverySlice {
+  TMd5Hash SetId{};
+  std::uint32_t Exponent = 0;
+  std::uint64_t DataLength = 0;
+  auto operator<=>(const TRecoverySlice&) const = default;
+};
+
+// Reads a file's packets into the reader, and the recovery slices it holds.
 void ReadSetFile(const std::string& path, TRecoverySetReader& reader,
-                 std::set<std::pair<TMd5Hash, std::uint32_t>>& recovery) {
+                 std::set<TRecoverySlice>& recovery) {
   auto file = TReadOnlyFile::Open(path);
   if (!file)
     return;
@@ -35,13 +44,101 @@ void ReadSetFile(const std::string& path, TRecoverySetReader& reader,
       static_cast<std::uint64_t>(file->Size()),
       [&](const TPacket& packet) {
         if (packet.Type == par2::RecoverySliceType)
-          recovery.emplace(packet.SetId, packet.Exponent);
+          recovery.insert({packet.SetId, packet.Exponent, packet.DataLength});
         else
           reader.Take(packet);
       });
 }
 
-// Compares a file slice by slice with its checksums.
+// The slices a PAR2 client can repair with: the set's own, of its slice size, each
+// exponent once and within the format's 16-bit range.
+std::uint64_t UsableRecoverySlices(const std::set<TRecoverySlice>& recovery,
+                                   const TRecoverySetDescription& set) {
+  std::set<std::uint32_t> exponents;
+  for (const TRecoverySlice& slice : recovery)
+    if (slice.SetId == set.SetId && slice.DataLength == set.SliceSize &&
+        slice.Exponent < par2::MaximumRecoverySlices)
+      exponents.insert(slice.Exponent);
+  return exponents.size();
+}
+
+// Reads a file in order, a chunk at a time, into a consumer; false when a read fails
+// or the check was cancelled.
+class TChunkedReader {
+public:
+  TChunkedReader(TReadOnlyFile& file, const std::function<void(std::uint64_t)>& progress,
+                 const std::atomic<bool>* cancelled)
+      : File(file), Progress(progress), Cancelled(cancelled), Buffer(Chunk) {}
+
+  bool Read(std::uint64_t offset, std::uint64_t count,
+            const std::function<void(std::span<const std::uint8_t>)>& take) {
+    for (std::uint64_t done = 0; done < count;) {
+      const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(Chunk, count - done));
+      const std::span<std::uint8_t> piece(Buffer.data(), part);
+      if (!File.ReadExactly(static_cast<std::int64_t>(offset + done), piece))
+        return false;
+      take(piece);
+      done += part;
+      if (Progress)
+        Progress(part);
+      if (Cancelled && Cancelled->load())
+        return false;
+    }
+    return true;
+  }
+
+private:
+  static constexpr std::size_t Chunk = std::size_t{1} << 20;
+  TReadOnlyFile& File;
+  const std::function<void(std::uint64_t)>& Progress;
+  const std::atomic<bool>* Cancelled;
+  std::vector<std::uint8_t> Buffer;
+};
+
+// Feeds count zero bytes to a hash and a CRC: the padding of a file's last slice.
+void HashZeros(std::uint64_t count, TMd5& md5, std::uint32_t& crc) {
+  static constexpr std::array<std::uint8_t, 65536> Zeros{};
+  for (; count > 0;) {
+    const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(Zeros.size(), count));
+    md5.Update(std::span(Zeros.data(), part));
+    crc = UpdateCRC32(crc, std::span(Zeros.data(), part));
+    count -= part;
+  }
+}
+
+// The slices of a file that differ from their checksums; nothing when the reading failed
+// or was cancelled. A slice the file does not hold whole is damaged unread; padding is
+// hashed only in the last of two or more slices of a file that holds it, so it is shorter
+// than the file: a set's slice size cannot make the work larger than the file's bytes.
+std::optional<std::uint64_t> DamagedSlices(TChunkedReader& reader, std::uint64_t length,
+                                           const TFileDescription& description,
+                                           const std::vector<TSliceChecksum>& slices,
+                                           std::uint64_t sliceSize, TMd5& whole) {
+  std::uint64_t damaged = 0;
+  for (std::uint64_t k = 0; k < slices.size(); ++k) {
+    const std::uint64_t start = k * sliceSize;
+    const std::uint64_t bytes = std::min(sliceSize, description.Length - start);
+    if (start >= length || length - start < bytes) {
+      ++damaged;
+      continue;
+    }
+    TMd5 sliceHash;
+    std::uint32_t crc = 0;
+    if (!reader.Read(start, bytes, [&](std::span<const std::uint8_t> piece) {
+          whole.Update(piece);
+          sliceHash.Update(piece);
+          crc = UpdateCRC32(crc, piece);
+        }))
+      return std::nullopt;
+    HashZeros(sliceSize - bytes, sliceHash, crc);
+    damaged += crc != slices[k].Crc32 || sliceHash.Finish() != slices[k].Md5;
+  }
+  return damaged;
+}
+
+// Compares a file with its description: its length and whole hash, and where they differ
+// and the checksums fit, slice by slice. A file of another length is damaged unread
+// (a slice that moved counts as damaged either way).
 TRecoveryFileCheck CheckFile(const TFileDescription& description,
                              const std::vector<TSliceChecksum>& slices, std::uint64_t sliceSize,
                              const std::string& folder,
@@ -51,75 +148,38 @@ TRecoveryFileCheck CheckFile(const TFileDescription& description,
   check.Name = description.Name;
   check.Slices = (description.Length + sliceSize - 1) / sliceSize;
   check.DamagedSlices = check.Slices;
-  if (!IsSafeSfvName(description.Name)) {
-    check.State = TRecoveryFileState::Unsafe;
-    return check;
-  }
-  auto file = TReadOnlyFile::Open(folder + description.Name);
+  bool unsafe = false;
+  const auto real = FileInsideFolder(description.Name, folder, unsafe);
+  auto file = real ? TReadOnlyFile::Open(*real) : std::nullopt;
   if (!file) {
-    check.State = TRecoveryFileState::Missing;
+    check.State = unsafe ? TRecoveryFileState::Unsafe : TRecoveryFileState::Missing;
     return check;
   }
-  // Read in chunks, each fed to the file's hash and its slice's: nothing held is sized
-  // by the set's numbers. Slices are compared where they belong (one that moved counts as
-  // damaged); without usable checksums only the whole file's hash can clear it.
-  constexpr std::uint64_t Chunk = std::uint64_t{1} << 20;
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(Chunk));
+  check.State = TRecoveryFileState::Damaged;
   const auto length = static_cast<std::uint64_t>(file->Size());
-  const bool checksumsFit = slices.size() == check.Slices;
+  const bool rightLength = length == description.Length;
+  TChunkedReader reader(*file, progress, cancelled);
   TMd5 whole;
-  std::uint64_t damaged = 0;
-  std::uint64_t offset = 0;
-  bool readFailed = false;
-  if (!checksumsFit) { // the whole file's hash alone
-    for (; offset < length && !readFailed; offset += Chunk) {
-      const auto read = file->ReadAt(static_cast<std::int64_t>(offset), buffer);
-      readFailed = !read || *read == 0;
-      whole.Update(std::span(buffer.data(), read.value_or(0)));
-      if (progress)
-        progress(read.value_or(0));
-      if (cancelled && cancelled->load())
-        return check;
-    }
-    damaged = check.Slices;
+  // One slice (perhaps far larger than the file) is judged by the whole file's hash.
+  const bool bySlice = check.Slices > 1 && slices.size() == check.Slices;
+  const auto damaged = bySlice
+                           ? DamagedSlices(reader, length, description, slices, sliceSize, whole)
+                       : !rightLength ? std::optional(check.Slices)
+                       : reader.Read(0, length, [&](auto piece) { whole.Update(piece); })
+                           ? std::optional(check.Slices)
+                           : std::nullopt;
+  if (!damaged) { // unreadable, or cancelled: then nothing is known of it
+    if (cancelled && cancelled->load())
+      check.State = TRecoveryFileState::NotChecked;
+    return check;
   }
-  for (std::uint64_t k = 0; checksumsFit && k < check.Slices && offset < length && !readFailed;
-       ++k) {
-    TMd5 sliceHash;
-    std::uint32_t crc = 0;
-    for (std::uint64_t left = sliceSize; left > 0;) {
-      const auto part = static_cast<std::size_t>(std::min(Chunk, left));
-      const std::span<std::uint8_t> piece(buffer.data(), part);
-      std::size_t got = 0;
-      if (offset < length) {
-        const auto read = file->ReadAt(static_cast<std::int64_t>(offset), piece);
-        readFailed = !read;
-        got = read.value_or(0);
-        whole.Update(piece.first(got));
-        if (progress)
-          progress(got);
-      }
-      std::fill(piece.begin() + static_cast<std::ptrdiff_t>(got), piece.end(), std::uint8_t{0});
-      sliceHash.Update(piece);
-      crc = UpdateCRC32(crc, piece);
-      offset += part;
-      left -= part;
-      if (cancelled && cancelled->load())
-        return check;
-    }
-    if (crc != slices[k].Crc32 || sliceHash.Finish() != slices[k].Md5)
-      ++damaged;
+  if (rightLength && whole.Finish() == description.Md5) {
+    check.State = TRecoveryFileState::Ok;
+    check.DamagedSlices = 0;
+  } else { // a file whose slices all hold but whose hash differs still needs one
+    check.DamagedSlices =
+        std::clamp<std::uint64_t>(*damaged, 1, std::max<std::uint64_t>(check.Slices, 1));
   }
-  // The slices the file no longer reaches.
-  const std::uint64_t reached = (std::min(length, description.Length) + sliceSize - 1) / sliceSize;
-  if (checksumsFit)
-    damaged += check.Slices - std::min(check.Slices, reached);
-  const bool intact =
-      !readFailed && length == description.Length && whole.Finish() == description.Md5;
-  check.State = intact ? TRecoveryFileState::Ok : TRecoveryFileState::Damaged;
-  // A file whose slices all hold but whose length is wrong still needs one to be repaired.
-  check.DamagedSlices =
-      intact ? 0 : std::clamp<std::uint64_t>(damaged, 1, std::max<std::uint64_t>(check.Slices, 1));
   return check;
 }
 } // namespace
@@ -134,7 +194,7 @@ std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
                                                const TRecoveryCheckCallbacks& callbacks,
                                                const std::atomic<bool>* cancelled) {
   TRecoverySetReader reader;
-  std::set<std::pair<TMd5Hash, std::uint32_t>> recovery;
+  std::set<TRecoverySlice> recovery;
   for (const std::string& path : SetFiles(par2Path))
     ReadSetFile(path, reader, recovery);
   auto set = reader.Description();
@@ -160,7 +220,7 @@ std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
     listed.Name = set->Files[i].Name;
     listed.Slices = (set->Files[i].Length + set->SliceSize - 1) / set->SliceSize;
     check.Files.push_back(listed);
-    bytes += set->Files[i].Length;
+    bytes += std::min(set->Files[i].Length, UINT64_MAX - bytes); // lengths are the file's word
   }
   if (callbacks.Listed)
     callbacks.Listed(check.Files, bytes);
@@ -177,17 +237,17 @@ std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
         cancelled);
     if (set->Files[i].FileId == TMd5Hash{}) // the main packet names a file nothing describes
       check.Files[i].Name = "(a file the set does not describe)";
-    check.NeededSlices += check.Files[i].DamagedSlices;
-    if (callbacks.Checked)
-      callbacks.Checked(i, check.Files[i]);
+    if (check.Files[i].State != TRecoveryFileState::NotChecked) {
+      check.NeededSlices += check.Files[i].DamagedSlices;
+      if (callbacks.Checked)
+        callbacks.Checked(i, check.Files[i]);
+    }
     if (cancelled && cancelled->load()) {
       check.Cancelled = true;
       break;
     }
   }
-  check.RecoverySlices = static_cast<std::uint64_t>(
-      std::count_if(recovery.begin(), recovery.end(),
-                    [&](const auto& slice) { return slice.first == set->SetId; }));
+  check.RecoverySlices = UsableRecoverySlices(recovery, *set);
   return check;
 }
 
@@ -201,12 +261,14 @@ const char* RecoveryStateWord(TRecoveryFileState state) {
     return "MISSING";
   case TRecoveryFileState::Unsafe:
     return "UNSAFE";
+  case TRecoveryFileState::NotChecked:
+    return "not checked";
   }
   return "";
 }
 
 std::string RecoveryFileLine(const TRecoveryFileCheck& file) {
-  std::string line = file.Name + " " + RecoveryStateWord(file.State);
+  std::string line = PrintableName(file.Name) + " " + RecoveryStateWord(file.State);
   if (file.State == TRecoveryFileState::Damaged)
     line += " (" + std::to_string(file.DamagedSlices) +
             (file.DamagedSlices == 1 ? " block)" : " blocks)");
@@ -214,13 +276,19 @@ std::string RecoveryFileLine(const TRecoveryFileCheck& file) {
 }
 
 std::string RecoveryCheckSummary(const TRecoveryCheck& check) {
-  const auto ok = static_cast<std::size_t>(
-      std::count_if(check.Files.begin(), check.Files.end(),
-                    [](const TRecoveryFileCheck& f) { return f.State == TRecoveryFileState::Ok; }));
-  std::string text = CheckTotalsText(ok, check.Files.size() - ok) + "; " +
-                     std::to_string(check.RecoverySlices) + " recovery " +
-                     (check.RecoverySlices == 1 ? "block" : "blocks");
-  if (check.NeededSlices > 0)
+  const auto count = [&](TRecoveryFileState state) {
+    return static_cast<std::size_t>(
+        std::count_if(check.Files.begin(), check.Files.end(),
+                      [&](const TRecoveryFileCheck& f) { return f.State == state; }));
+  };
+  const std::size_t ok = count(TRecoveryFileState::Ok);
+  const std::size_t unchecked = count(TRecoveryFileState::NotChecked);
+  std::string text = CheckTotalsText(ok, check.Files.size() - ok - unchecked);
+  if (unchecked > 0)
+    text += ", " + std::to_string(unchecked) + " not checked";
+  text += "; " + std::to_string(check.RecoverySlices) + " recovery " +
+          (check.RecoverySlices == 1 ? "block" : "blocks");
+  if (check.NeededSlices > 0 && !check.Cancelled)
     text += ", " + std::to_string(check.NeededSlices) +
             " needed: " + (check.Repairable() ? "repairable" : "not repairable");
   if (check.Cancelled)

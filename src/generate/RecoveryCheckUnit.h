@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-enum class TRecoveryFileState { Ok, Damaged, Missing, Unsafe };
+enum class TRecoveryFileState { Ok, Damaged, Missing, Unsafe, NotChecked };
 
 struct TRecoveryFileCheck {
   std::string Name;
-  TRecoveryFileState State = TRecoveryFileState::Missing;
+  TRecoveryFileState State = TRecoveryFileState::NotChecked;
   std::uint64_t Slices = 0;
   std::uint64_t DamagedSlices = 0; // all of them for a missing file
 };
@@ -27,7 +27,8 @@ struct TRecoveryCheck {
   std::uint64_t NeededSlices = 0;
   bool Cancelled = false;
   bool AllOk() const;
-  bool Repairable() const { return RecoverySlices >= NeededSlices; }
+  // Said only of a check that went through every file.
+  bool Repairable() const { return !Cancelled && RecoverySlices >= NeededSlices; }
 };
 
 struct TRecoveryCheckCallbacks {
@@ -43,7 +44,8 @@ std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
                                                const TRecoveryCheckCallbacks& callbacks = {},
                                                const std::atomic<bool>* cancelled = nullptr);
 
-// "OK", "DAMAGED", "MISSING" or "UNSAFE"; a damaged file's line adds its slice count.
+// "OK", "DAMAGED", "MISSING", "UNSAFE" or "not checked" (after a cancel); a damaged file's
+// line adds its slice count. The line shows the name with its control characters escaped.
 const char* RecoveryStateWord(TRecoveryFileState state);
 std::string RecoveryFileLine(const TRecoveryFileCheck& file);
 // "2 OK, 1 bad; 36 recovery blocks, 12 needed: repairable": the command line's last line

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 namespace {
 void PutLittleEndian(std::string& out, std::uint64_t value, int bytes) {
@@ -259,12 +260,20 @@ std::optional<TRecoverySetDescription> TRecoverySetReader::Description() const {
   const std::uint64_t count = LittleEndian(main, 8, 4);
   if (set.SliceSize == 0 || set.SliceSize % 4 != 0 || count > (main.size() - 12) / 16)
     return std::nullopt;
-  // The recovery set's files, then those it only lists (empty ones): checked alike.
+  // The recovery set's files, then those it only lists (empty ones): checked alike. No
+  // client lists a file twice or describes two files by one name; a set that does is
+  // refused rather than have one file read once for every mention.
+  std::set<TMd5Hash> ids;
+  std::set<std::string_view> names;
   for (std::uint64_t i = 0; i < (main.size() - 12) / 16; ++i) {
     const TMd5Hash id = HashAt(main, 12 + 16 * i);
+    if (!ids.insert(id).second)
+      return std::nullopt;
     if (i < count)
       set.RecoveryFileIds.push_back(id);
     const auto described = Descriptions.find(std::pair(set.SetId, id));
+    if (described != Descriptions.end() && !names.insert(described->second.Name).second)
+      return std::nullopt;
     set.Files.push_back(described == Descriptions.end() ? TFileDescription{} : described->second);
     const auto checked = Checksums.find(std::pair(set.SetId, id));
     set.Slices.push_back(checked == Checksums.end() ? std::vector<TSliceChecksum>{}

@@ -71,33 +71,33 @@ bool IsSafeSfvName(std::string_view name) {
   }
 }
 
-namespace {
-// The file an entry names, when it exists and stays inside the folder.
-std::optional<std::string> SafeTarget(const TSfvEntry& entry, const std::string& folder,
-                                      TSfvOutcome& outcome) {
-  outcome = TSfvOutcome::Unsafe;
-  if (!IsSafeSfvName(entry.Name))
+std::optional<std::string> FileInsideFolder(std::string_view name, const std::string& folder,
+                                            bool& unsafe) {
+  unsafe = true;
+  if (!IsSafeSfvName(name))
     return std::nullopt;
-  const auto real = RealPath(folder + entry.Name);
-  outcome = TSfvOutcome::Missing;
+  const auto real = RealPath(folder + std::string(name));
+  unsafe = false;
   if (!real)
     return std::nullopt;
   const auto realFolder = RealPath(folder.empty() ? "." : folder);
-  outcome = TSfvOutcome::Unsafe;
+  unsafe = true;
   if (!realFolder || !real->starts_with(*realFolder == "/" ? "/" : *realFolder + "/"))
     return std::nullopt;
-  outcome = TSfvOutcome::Ok;
+  unsafe = false;
   return real;
 }
-} // namespace
 
 TSfvCheck CheckSfvFile(const TSfvEntry& entry, const std::string& folder,
                        const std::function<void(std::uint64_t)>& bytesRead,
                        const std::atomic<bool>* cancelled) {
   TSfvCheck check;
-  const auto target = SafeTarget(entry, folder, check.Outcome);
-  if (!target)
+  bool unsafe = false;
+  const auto target = FileInsideFolder(entry.Name, folder, unsafe);
+  if (!target) {
+    check.Outcome = unsafe ? TSfvOutcome::Unsafe : TSfvOutcome::Missing;
     return check;
+  }
   check.Computed = FileCRC32(*target, bytesRead, cancelled);
   check.Outcome = !check.Computed                     ? TSfvOutcome::Missing
                   : *check.Computed == entry.Checksum ? TSfvOutcome::Ok
@@ -122,9 +122,9 @@ bool VerifySfv(const std::string& sfvPath, const TSfvVerifyCallbacks& callbacks,
   const std::string folder = sfvPath.substr(0, sfvPath.rfind('/') + 1);
   std::uint64_t bytes = 0;
   for (const TSfvEntry& entry : entries) {
-    TSfvOutcome outcome;
+    bool unsafe = false;
     std::error_code error;
-    if (const auto target = SafeTarget(entry, folder, outcome))
+    if (const auto target = FileInsideFolder(entry.Name, folder, unsafe))
       bytes += std::filesystem::file_size(*target, error);
   }
   if (callbacks.Listed)
@@ -140,6 +140,8 @@ bool VerifySfv(const std::string& sfvPath, const TSfvVerifyCallbacks& callbacks,
     for (std::size_t index = next++; index < entries.size() && !cancelled; index = next++) {
       TSfvCheck check = CheckSfvFile(
           entries[index], folder, [&done](std::uint64_t read) { done += read; }, &cancelled);
+      if (cancelled)
+        return; // a check cut short says nothing of the file
       const std::lock_guard lock(mutex);
       slots[index] = check;
       finished.notify_one();

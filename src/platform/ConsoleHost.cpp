@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ConsoleHost.h"
 
+#include "common/TextUnit.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -34,7 +36,7 @@ TMessageResult TConsoleHost::ShowFileMessage(TMessageKind kind, const std::strin
   Shown += kind == TMessageKind::Error;
   std::string line = MessageLines(text);
   std::replace(line.begin(), line.end(), '\n', ' ');
-  std::fprintf(stderr, "tamberlon-cli: %s%s%s\n", path.c_str(), path.empty() ? "" : ": ",
-               line.c_str());
+  std::fprintf(stderr, "tamberlon-cli: %s%s%s\n", PrintableName(path).c_str(),
+               path.empty() ? "" : ": ", line.c_str());
   return TMessageResult::Ok;
 }

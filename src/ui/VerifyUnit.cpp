@@ -77,7 +77,8 @@ bool TFormVerify::VerifySfv(const std::string& sfvPath) {
       TableFiles->setRowCount(static_cast<int>(entries.size()));
       for (int row = 0; row < TableFiles->rowCount(); ++row) {
         const TSfvEntry& entry = entries[static_cast<std::size_t>(row)];
-        TableFiles->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(entry.Name)));
+        TableFiles->setItem(
+            row, 0, new QTableWidgetItem(QString::fromStdString(PrintableName(entry.Name))));
         TableFiles->setItem(row, 1, new QTableWidgetItem(ChecksumText(entry.Checksum)));
       }
       ShowTotals();
@@ -123,7 +124,8 @@ bool TFormVerify::VerifyRecovery(const std::string& par2Path) {
       TableFiles->setRowCount(static_cast<int>(files.size()));
       for (int row = 0; row < TableFiles->rowCount(); ++row) {
         const TRecoveryFileCheck& file = files[static_cast<std::size_t>(row)];
-        TableFiles->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(file.Name)));
+        TableFiles->setItem(row, 0,
+                            new QTableWidgetItem(QString::fromStdString(PrintableName(file.Name))));
         TableFiles->setItem(row, 1, new QTableWidgetItem(QString::number(file.Slices)));
       }
     });
@@ -163,8 +165,9 @@ void TFormVerify::VerifyAudio(const std::vector<std::string>& paths) {
     const auto file = TReadOnlyFile::Open(path);
     const quint64 size = file ? static_cast<quint64>(file->Size()) : 0;
     TotalBytes += size;
-    TableFiles->setItem(
-        row, 0, new QTableWidgetItem(QString::fromStdString(path.substr(path.rfind('/') + 1))));
+    TableFiles->setItem(row, 0,
+                        new QTableWidgetItem(QString::fromStdString(
+                            PrintableName(path.substr(path.rfind('/') + 1)))));
     TableFiles->setItem(row, 1, new QTableWidgetItem(QString::number(size)));
   }
   Worker = std::jthread([this, paths] {
@@ -197,7 +200,8 @@ void TFormVerify::VerifyAudio(const std::vector<std::string>& paths) {
 void TFormVerify::ShowResult(int row, int column, const QString& text) {
   auto* item = new QTableWidgetItem(text);
   TableFiles->setItem(row, column, item);
-  if (text == QStringLiteral("OK"))
+  if (text == QStringLiteral("OK") ||
+      text == QString::fromLatin1(RecoveryStateWord(TRecoveryFileState::NotChecked)))
     return;
   for (int c = 0; c < TableFiles->columnCount(); ++c) {
     if (!TableFiles->item(row, c)) // an empty cell is coloured with its row
@@ -209,8 +213,14 @@ void TFormVerify::ShowResult(int row, int column, const QString& text) {
 
 void TFormVerify::Finish(const QString& totals) {
   Done = true;
-  ProgressBytes->setValue(ProgressBytes->maximum());
+  // After a cancel the bar keeps what was read; the files not reached say so, uncoloured.
+  if (!Cancelled)
+    ProgressBytes->setValue(ProgressBytes->maximum());
   LabelTotals->setText(totals);
+  const QString notChecked = QString::fromLatin1(RecoveryStateWord(TRecoveryFileState::NotChecked));
+  for (int row = 0; row < TableFiles->rowCount(); ++row)
+    if (!TableFiles->item(row, 3))
+      TableFiles->setItem(row, 3, new QTableWidgetItem(notChecked));
   // The bad rows first, in their order, and the view at the first of them.
   std::vector<QList<QTableWidgetItem*>> rows;
   for (int row = 0; row < TableFiles->rowCount(); ++row) {
@@ -219,8 +229,9 @@ void TFormVerify::Finish(const QString& totals) {
       items.append(TableFiles->takeItem(row, c));
     rows.push_back(items);
   }
-  const auto good = [](const QList<QTableWidgetItem*>& items) {
-    return items.back() && items.back()->text() == QStringLiteral("OK");
+  const auto good = [&](const QList<QTableWidgetItem*>& items) {
+    return items.back() &&
+           (items.back()->text() == QStringLiteral("OK") || items.back()->text() == notChecked);
   };
   std::stable_partition(rows.begin(), rows.end(), [&](const auto& items) { return !good(items); });
   for (int row = 0; row < static_cast<int>(rows.size()); ++row)

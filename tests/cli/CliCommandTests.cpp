@@ -549,6 +549,10 @@ TEST_F(CliCommands, CheckAudioTellsEachFlacFilesState) {
   Host.ProgramDir.Write("mismatch.flac", mismatch);
   Host.ProgramDir.Write("damaged.flac", damaged);
   Host.ProgramDir.Write("truncated.flac", sound.substr(0, 30000));
+  std::string unsetDamaged = ReadWholeFile(folder + "notset.flac");
+  for (std::size_t i = 20000; i < 20300; ++i)
+    unsetDamaged[i] = static_cast<char>(i * 7);
+  Host.ProgramDir.Write("notset-damaged.flac", unsetDamaged);
   Host.ProgramDir.Write("mp3.flac", Frames({}, 20));
   const struct {
     const char* Name;
@@ -556,6 +560,7 @@ TEST_F(CliCommands, CheckAudioTellsEachFlacFilesState) {
   } cases[] = {
       {"ok.flac", "OK"},
       {"notset.flac", "NOT SET"},
+      {"notset-damaged.flac", "DAMAGED (damaged frames decoded as silence)"},
       {"mismatch.flac", "MISMATCH (the audio differs)"},
       {"damaged.flac", "MISMATCH (damaged frames decoded as silence)"},
       {"truncated.flac", "DAMAGED (the stream ends after 53248 of 132300 samples)"},
@@ -569,6 +574,6 @@ TEST_F(CliCommands, CheckAudioTellsEachFlacFilesState) {
     expected += folder + c.Name + " " + c.Line + "\n";
   }
   EXPECT_EQ(Run("check", operands), 1);
-  EXPECT_EQ(Out.str(), expected + "1 OK, 6 bad\n");
+  EXPECT_EQ(Out.str(), expected + "1 OK, 7 bad\n");
   EXPECT_EQ(Run("check", {"--audio", folder + "ok.flac"}), 0);
 }

@@ -3,12 +3,14 @@
 // to par2cmdline's in the command-line tests.
 #include "common/FileUnit.h"
 #include "common/Md5Lanes.h"
+#include "generate/RecoveryCheckUnit.h"
 #include "generate/RecoveryField.h"
 #include "generate/RecoveryPackets.h"
 #include "generate/RecoverySetUnit.h"
 #include "support/TempFolder.h"
 
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -239,4 +241,104 @@ TEST(RecoverySet, LayoutAndCancel) {
   const auto entries = ReadFolder(folder.Path());
   ASSERT_TRUE(entries);
   EXPECT_EQ(entries->size(), 1u) << "only the track is left";
+}
+
+namespace {
+// A hand-made set of one file, as another program or an attacker could write it: its
+// description (the name, length and whole hash given), slice checksums of nothing, and
+// recovery packets of the given exponents and data sizes.
+struct THostileSet {
+  std::string Name = "a.bin";
+  std::string Bytes = std::string(1000, 'a');
+  std::uint64_t SliceSize = 4096;
+  bool IntactHash = true;
+  std::vector<std::pair<std::uint32_t, std::size_t>> Recovery; // exponent, data bytes
+  std::size_t IdListedTimes = 1;
+};
+
+std::string WriteHostileSet(const TTempFolder& folder, const THostileSet& s) {
+  TFileDescription file;
+  file.Name = s.Name;
+  file.Length = s.Bytes.size();
+  file.Md5 = s.IntactHash ? Md5Of(s.Bytes) : TMd5Hash{};
+  file.Md5Of16k = Md5Of(std::string_view(s.Bytes).substr(0, 16384));
+  file.FileId = FileIdOf(file.Md5Of16k, file.Length, file.Name);
+  const std::vector<TMd5Hash> ids(s.IdListedTimes, file.FileId);
+  const std::string main = MainPacketBody(s.SliceSize, ids);
+  const TMd5Hash setId = Md5Of(main);
+  std::string bytes = Packet(setId, par2::MainType, main) +
+                      Packet(setId, par2::FileDescriptionType, FileDescriptionBody(file));
+  for (const auto& [exponent, size] : s.Recovery) {
+    const std::string data(size, 'r');
+    TMd5 md5;
+    md5.Update(RecoverySliceHashedHead(setId, exponent));
+    md5.Update(data);
+    bytes += RecoverySliceHeader(setId, exponent, size, md5.Finish()) + data;
+  }
+  return folder.Write("set.par2", bytes);
+}
+} // namespace
+
+// A .par2 from elsewhere costs no more than its files' bytes and says only what holds:
+// a slice size far beyond the file is not hashed as zeros, recovery packets count only
+// at the set's slice size and within the format's exponents, a file id listed again
+// refuses the set, a link out of the folder is not read, and a cancel leaves the rest
+// "not checked".
+TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
+  namespace fs = std::filesystem;
+  const auto set = [](auto change) {
+    THostileSet s;
+    change(s);
+    return s;
+  };
+  const std::string notRepairable = "0 OK, 1 bad; 0 recovery blocks, 1 needed: not repairable";
+  const struct {
+    const char* Name;
+    THostileSet Set;
+    const char* Line; // of the one file
+    std::string Summary;
+    bool Cancel = false;
+  } cases[] = {
+      {"a 2^40-byte slice over 1,000 bytes",
+       set([](THostileSet& s) { s.SliceSize = std::uint64_t{1} << 40; }), "a.bin OK",
+       "1 OK, 0 bad; 0 recovery blocks"},
+      {"recovery packets of 8 bytes and exponents past 65,534", set([](THostileSet& s) {
+         s.IntactHash = false;
+         s.Recovery = {{0, 8}, {65535, 4096}, {4000000000u, 4096}};
+       }),
+       "a.bin DAMAGED (1 block)", notRepairable},
+      {"one good recovery packet, twice", set([](THostileSet& s) {
+         s.IntactHash = false;
+         s.Recovery = {{3, 4096}, {3, 4096}};
+       }),
+       "a.bin DAMAGED (1 block)", "0 OK, 1 bad; 1 recovery block, 1 needed: repairable"},
+      {"a name that forges a line",
+       set([](THostileSet& s) { s.Name = "x\nfake.flac OK\x1b]0;t\x07"; }),
+       "x\\x0Afake.flac OK\\x1B]0;t\\x07 OK", "1 OK, 0 bad; 0 recovery blocks"},
+      {"a link out of the folder", set([](THostileSet& s) { s.Name = "pw"; }), "pw UNSAFE",
+       notRepairable},
+      {"a file id listed 65,000 times", set([](THostileSet& s) { s.IdListedTimes = 65000; }),
+       nullptr, ""},
+      {"cancelled",
+       {},
+       "a.bin not checked",
+       "0 OK, 0 bad, 1 not checked; 0 recovery blocks (cancelled)",
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTempFolder folder;
+    if (c.Set.Name == "pw")
+      fs::create_symlink("/etc/passwd", folder.Path() + "pw");
+    else
+      folder.Write(c.Set.Name, c.Set.Bytes);
+    const std::atomic<bool> cancelled{c.Cancel};
+    const auto check = CheckRecoverySet(WriteHostileSet(folder, c.Set), {}, &cancelled);
+    ASSERT_EQ(check.has_value(), c.Line != nullptr);
+    if (!check)
+      continue;
+    ASSERT_EQ(check->Files.size(), 1u);
+    EXPECT_EQ(RecoveryFileLine(check->Files[0]), c.Line);
+    EXPECT_EQ(RecoveryCheckSummary(*check), c.Summary);
+  }
 }
