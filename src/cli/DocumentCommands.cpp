@@ -223,8 +223,9 @@ bool RecoveryOptions(const TCliArguments& arguments, TCliContext& context,
   }
   if (const std::string* text = arguments.Value("--block-size")) {
     const auto number = ParsePreferenceInteger(*text);
-    if (!number || *number < 4 || *number % 4 != 0 || *number > (1ll << 30)) {
-      context.Err << "tamberlon-cli: --block-size takes a multiple of 4 bytes, at most 1 GiB\n";
+    if (!number || *number < 4 || *number % 4 != 0 ||
+        *number > static_cast<std::int64_t>(MaximumSliceSize)) {
+      context.Err << "tamberlon-cli: --block-size takes a multiple of 4 bytes, at most 32 MiB\n";
       return false;
     }
     settings.SliceSize = static_cast<std::uint64_t>(*number);

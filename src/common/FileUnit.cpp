@@ -155,6 +155,14 @@ std::string FileIdentity(const std::string& path) {
   return "name " + (real ? std::string(real.get()) + "/" + name : path);
 }
 
+std::optional<TFileStamp> FileStampOf(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0)
+    return std::nullopt;
+  return TFileStamp{status.st_dev, status.st_ino, status.st_size,
+                    status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec};
+}
+
 std::optional<std::string> ReadFileBytes(const std::string& path) {
   auto file = TReadOnlyFile::Open(path);
   if (!file)

@@ -65,6 +65,14 @@ bool FileExists(const std::string& path);
 // A key that two paths share exactly when they name one file: the device and inode of an
 // existing file (links followed), else the real path of its folder and its name.
 std::string FileIdentity(const std::string& path);
+// What tells a file's content changed without reading it: its identity, size and last
+// modification to the nanosecond; nothing when it is not there.
+struct TFileStamp {
+  std::uint64_t Device = 0, Inode = 0;
+  std::int64_t Size = 0, ModifiedNanoseconds = 0;
+  bool operator==(const TFileStamp&) const = default;
+};
+std::optional<TFileStamp> FileStampOf(const std::string& path);
 
 // The whole content of a regular file; nothing when it cannot be opened or read.
 std::optional<std::string> ReadFileBytes(const std::string& path);

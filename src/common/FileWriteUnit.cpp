@@ -179,6 +179,7 @@ struct TFileSet::TStaged {
   bool Direct = false;
   bool Append = false;
   bool Replaces = false; // a regular file is there and may be replaced
+  bool Removes = false;  // the file is taken away, nothing put in its place
   bool Sealed = false;   // its bytes reached the disk
   int Descriptor = -1;
   std::string TemporaryName; // empty for an unnamed temporary file
@@ -306,8 +307,17 @@ bool TFileSet::WriteAt(std::size_t index, std::uint64_t offset, std::string_view
   return true;
 }
 
+void TFileSet::Remove(const std::string& path) {
+  TStaged staged;
+  staged.Path = path;
+  staged.Target = path;
+  staged.Removes = true;
+  staged.Replaces = true;
+  Staged.push_back(std::move(staged));
+}
+
 bool TFileSet::Seal(TStaged& staged) {
-  if (staged.Direct || staged.Sealed)
+  if (staged.Direct || staged.Removes || staged.Sealed)
     return true;
   staged.Sealed = ::fsync(staged.Descriptor) == 0;
   return staged.Sealed;
@@ -355,6 +365,25 @@ bool WriteDirectly(const std::string& path, std::string_view bytes, bool append)
 }
 } // namespace
 
+// Takes a regular file away under a backup name, so that a failed commit can put it back;
+// a file already gone needs nothing.
+bool TFileSet::TakeAway(TStaged& s) {
+  struct stat now {};
+  if (::lstat(s.Target.c_str(), &now) != 0)
+    return errno == ENOENT;
+  if (!S_ISREG(now.st_mode))
+    return true; // only a file is removed: anything else that took its name stays
+  const auto backup = LinkToFreshName(FolderOf(s.Target), [&](const std::string& name) {
+    return ::link(s.Target.c_str(), name.c_str());
+  });
+  if (!backup)
+    return false;
+  s.Backup = *backup;
+  s.BackupSlot = RegisterName(s.Backup);
+  s.Placed = true;
+  return ::unlink(s.Target.c_str()) == 0;
+}
+
 TWriteResult TFileSet::Commit(std::string* failedPath) {
   TWriteResult result = TWriteResult::Written;
   const auto fail = [&](TWriteResult why, const TStaged& staged) {
@@ -368,6 +397,13 @@ TWriteResult TFileSet::Commit(std::string* failedPath) {
     if (!Seal(s)) { // the data is on the disk before any name leads to it
       fail(TWriteResult::Failed, s);
       break;
+    }
+    if (s.Removes) {
+      if (!TakeAway(s)) {
+        fail(TWriteResult::Failed, s);
+        break;
+      }
+      continue;
     }
     const bool unnamed = s.TemporaryName.empty();
     const std::string source = unnamed ? DescriptorPath(s.Descriptor) : s.TemporaryName;

@@ -46,6 +46,8 @@ public:
   // WriteAt before the commit. index names it for WriteAt.
   TWriteResult Open(const std::string& path, TWriteMode mode, std::size_t& index);
   bool WriteAt(std::size_t index, std::uint64_t offset, std::string_view bytes);
+  // A regular file the set takes away at the commit (and puts back should the commit fail).
+  void Remove(const std::string& path);
 
   // Puts every staged file in place, in the order added; the path that failed, if any.
   TWriteResult Commit(std::string* failedPath = nullptr);
@@ -58,6 +60,7 @@ private:
   struct TStaged;
   void Discard();
   bool Seal(TStaged& staged);
+  bool TakeAway(TStaged& staged);
   void Drop(std::size_t index);
   std::vector<TStaged> Staged;
 };

@@ -37,6 +37,7 @@ std::uint64_t SlicesOf(std::uint64_t length, std::uint64_t sliceSize) {
 
 struct TSource {
   const TRecoveryInput* Input = nullptr;
+  std::optional<TFileStamp> Stamp; // a file's, as it was first read
   std::uint64_t Length = 0;
   TFileDescription Description;
   std::uint32_t FirstSlice = 0;
@@ -89,8 +90,9 @@ std::optional<TSource> Describe(const TRecoveryInput& input) {
                 input.Bytes.begin() +
                     static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(SixteenK, source.Length)));
   } else {
+    source.Stamp = FileStampOf(input.Path);
     auto file = TReadOnlyFile::Open(input.Path);
-    if (!file)
+    if (!file || !source.Stamp)
       return std::nullopt;
     source.Length = static_cast<std::uint64_t>(file->Size());
     head.resize(static_cast<std::size_t>(std::min<std::uint64_t>(SixteenK, source.Length)));
@@ -132,6 +134,80 @@ TRecoveryResult Failure(TRecoveryOutcome outcome, std::string path = {},
   result.Write = write;
   return result;
 }
+// A name PAR2 clients find: a backslash is a separator to them, and a control character
+// breaks the lines they print.
+bool IsPortableSetName(std::string_view name) {
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    return c == '\\' || static_cast<unsigned char>(c) < 32 || c == '\x7F';
+  });
+}
+
+// The problem that keeps inputs from making a set: a name clients cannot find, or an input
+// that is one of the set's own files (by any name or link).
+std::optional<TRecoveryResult> InputProblem(std::span<const TRecoveryInput> inputs,
+                                            const std::vector<std::string>& setPaths) {
+  std::vector<std::string> outputs;
+  for (const std::string& path : setPaths)
+    outputs.push_back(FileIdentity(path));
+  for (const TRecoveryInput& input : inputs) {
+    if (!IsPortableSetName(input.Name))
+      return Failure(TRecoveryOutcome::UnsafeName, input.Path.empty() ? input.Name : input.Path);
+    if (!input.Path.empty() &&
+        std::find(outputs.begin(), outputs.end(), FileIdentity(input.Path)) != outputs.end())
+      return Failure(TRecoveryOutcome::IsInput, input.Path);
+  }
+  return std::nullopt;
+}
+
+// The set id an index file's main packet names; nothing without an intact one.
+std::optional<TMd5Hash> IndexSetId(const std::string& path) {
+  auto file = TReadOnlyFile::Open(path);
+  if (!file)
+    return std::nullopt;
+  TRecoverySetReader reader;
+  ReadPackets(
+      [&](std::uint64_t offset, std::span<std::uint8_t> destination) {
+        return file->ReadAt(static_cast<std::int64_t>(offset), destination);
+      },
+      static_cast<std::uint64_t>(file->Size()),
+      [&](const TPacket& packet) { reader.Take(packet); });
+  const auto set = reader.Description();
+  return set ? std::optional(set->SetId) : std::nullopt;
+}
+
+// True when a file begins with a packet header of the set: a volume of that set.
+bool BeginsWithPacketOf(const std::string& path, const TMd5Hash& setId) {
+  auto file = TReadOnlyFile::Open(path);
+  std::array<std::uint8_t, par2::HeaderBytes> head{};
+  if (!file || !file->ReadExactly(0, head))
+    return false;
+  return std::equal(par2::Magic.begin(), par2::Magic.end(), head.begin()) &&
+         std::equal(setId.begin(), setId.end(), head.begin() + 32);
+}
+
+// The volumes of the set the index at indexPath holds now, that the new set's files do not
+// take the place of: they go with the old set.
+std::vector<std::string> ReplacedVolumes(const std::string& indexPath,
+                                         const std::vector<std::string>& newPaths) {
+  const auto setId = IndexSetId(indexPath);
+  std::vector<std::string> replaced;
+  if (!setId)
+    return replaced;
+  for (const std::string& path : RecoverySetFiles(indexPath))
+    if (FileNamePart(path) != FileNamePart(indexPath) &&
+        std::find(newPaths.begin(), newPaths.end(), path) == newPaths.end() &&
+        BeginsWithPacketOf(path, *setId))
+      replaced.push_back(path);
+  return replaced;
+}
+
+// The first input that is no longer as it was when the set began to be made.
+std::optional<std::string> ChangedInput(const std::vector<TSource>& sources) {
+  for (const TSource& source : sources)
+    if (source.Stamp && FileStampOf(source.Input->Path) != source.Stamp)
+      return source.Input->Path;
+  return std::nullopt;
+}
 } // namespace
 
 std::uint64_t ChooseSliceSize(std::span<const std::uint64_t> fileSizes) {
@@ -161,7 +237,8 @@ std::optional<TRecoveryLayout> PlanRecoveryLayout(std::span<const std::uint64_t>
   std::uint64_t slices = 0;
   for (const std::uint64_t size : fileSizes)
     slices += SlicesOf(size, sliceSize);
-  if (sliceSize == 0 || sliceSize % 4 != 0 || slices > par2::MaximumSourceSlices)
+  if (sliceSize == 0 || sliceSize % 4 != 0 || sliceSize > MaximumSliceSize ||
+      slices > par2::MaximumSourceSlices)
     return std::nullopt;
   layout.SourceSlices = static_cast<std::uint32_t>(slices);
   // Rounded to the nearest, at least one while there is anything to protect (as par2cmdline).
@@ -244,6 +321,13 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
   result.Layout = *layout;
   result.Paths.push_back(indexPath);
   const std::vector<std::string> volumePaths = RecoveryVolumePaths(indexPath, *layout);
+  std::vector<std::string> setPaths = volumePaths;
+  setPaths.push_back(indexPath);
+  if (auto problem = InputProblem(inputs, setPaths))
+    return *problem;
+  if (mode == TWriteMode::Replace)
+    for (const std::string& old : ReplacedVolumes(indexPath, volumePaths))
+      set.Remove(old);
   std::vector<std::size_t> volumeFiles(volumePaths.size());
   for (std::size_t v = 0; v < volumePaths.size(); ++v) {
     const TWriteResult opened = set.Open(volumePaths[v], mode, volumeFiles[v]);
@@ -313,19 +397,26 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
     const std::uint64_t slotStripe = pass == 0 ? stripeStart : 0;
     std::memset(recovery, 0, recoveryBytes);
     const std::size_t batches = (slices.size() + batch - 1) / batch;
-    const auto readBatch = [&](std::size_t b, std::uint8_t* buffer) {
+    // The input that could not be read, if any.
+    const auto readBatch = [&](std::size_t b, std::uint8_t* buffer) -> const TRecoveryInput* {
       for (std::size_t s = b * batch; s < std::min(slices.size(), (b + 1) * batch); ++s) {
         const auto [source, k] = slices[readOrder[s]];
         const std::uint64_t offset = k * sliceSize + (pass == 0 ? 0 : stripeStart);
         if (!reader.Read(
                 sources[source], offset,
                 std::span(buffer + (s - b * batch) * slot, static_cast<std::size_t>(slot))))
-          return false;
+          return sources[source].Input;
       }
-      return true;
+      return nullptr;
     };
-    if (batches > 0 && !readBatch(0, buffers[0].get()))
-      return Failure(TRecoveryOutcome::Unreadable, sources[slices[readOrder[0]].first].Input->Path);
+    // A file that cannot be read as it was first found has most likely changed.
+    const auto unreadable = [&](const TRecoveryInput& input) {
+      const auto changed = ChangedInput(sources);
+      return changed ? Failure(TRecoveryOutcome::Changed, *changed)
+                     : Failure(TRecoveryOutcome::Unreadable, input.Path);
+    };
+    if (const TRecoveryInput* unread = batches > 0 ? readBatch(0, buffers[0].get()) : nullptr)
+      return unreadable(*unread);
     for (std::size_t b = 0; b < batches; ++b) {
       const std::uint8_t* const buffer = buffers[b % 2].get();
       const std::size_t firstSlice = b * batch;
@@ -404,11 +495,11 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
                                  std::span(factors.data() + r * count, count));
         }
       });
-      const bool nextRead = b + 1 >= batches || readBatch(b + 1, buffers[(b + 1) % 2].get());
+      const TRecoveryInput* unread =
+          b + 1 >= batches ? nullptr : readBatch(b + 1, buffers[(b + 1) % 2].get());
       jobs.Wait();
-      if (!nextRead)
-        return Failure(TRecoveryOutcome::Unreadable,
-                       sources[slices[readOrder[firstSlice + count]].first].Input->Path);
+      if (unread)
+        return unreadable(*unread);
       for (std::size_t s = 0; s < count; ++s) {
         const auto [source, k] = slices[slotSlice[s]];
         doneBytes +=
@@ -467,6 +558,9 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
     if (!set.WriteAt(volumeFiles[v],
                      layout->Volumes[v].second * RecoverySlicePacketBytes(sliceSize), described))
       return Failure(TRecoveryOutcome::NotStaged, volumePaths[v], TWriteResult::Failed);
+  // A file that changed while it was read would make a set that calls it damaged at once.
+  if (const auto changed = ChangedInput(sources))
+    return Failure(TRecoveryOutcome::Changed, *changed);
   const TWriteResult index = set.Add(indexPath, described, mode);
   if (index != TWriteResult::Written)
     return Failure(TRecoveryOutcome::NotStaged, indexPath, index);
@@ -550,6 +644,13 @@ std::string RecoveryProblem(const TRecoveryResult& result) {
   case TRecoveryOutcome::TooLarge:
     return "The album has more slices than a PAR2 set can hold (32,768); choose a larger block "
            "size; nothing was saved";
+  case TRecoveryOutcome::UnsafeName:
+    return "The name of this file holds a backslash, a line break or another control character, "
+           "which PAR2 clients cannot find; nothing was saved";
+  case TRecoveryOutcome::IsInput:
+    return "The recovery files would be written over this file they protect; nothing was saved";
+  case TRecoveryOutcome::Changed:
+    return "This file changed while the recovery files were made from it; nothing was saved";
   case TRecoveryOutcome::NotStaged:
     return result.Write == TWriteResult::Exists
                ? "This recovery file exists already; it was kept, and nothing was saved"

@@ -33,6 +33,9 @@ struct TRecoverySettings {
 };
 
 inline constexpr unsigned DefaultRedundancy = 10;
+// Two batches of slices are held while a set is made: no larger slice keeps that within
+// the memory promised, and 32,768 slices of it protect a terabyte.
+inline constexpr std::uint64_t MaximumSliceSize = std::uint64_t{32} << 20;
 inline constexpr unsigned MaximumRedundancy = 100;
 
 // The shape of a set: its slice size, its counts and its volumes (first exponent, count).
@@ -59,7 +62,10 @@ enum class TRecoveryOutcome {
   Unreadable, // an input could not be read (Path)
   TooLarge,   // more slices than the format allows
   NoMemory,   // the buffers could not be had
-  NotStaged   // a file of the set could not be staged (Path, Write)
+  NotStaged,  // a file of the set could not be staged (Path, Write)
+  UnsafeName, // an input's name that PAR2 clients cannot find (a backslash, a control character)
+  IsInput,    // a file of the set would be written over an input (Path)
+  Changed     // an input changed while the set was made (Path)
 };
 
 struct TRecoveryResult {
@@ -70,7 +76,9 @@ struct TRecoveryResult {
   std::vector<std::string> Paths; // the set's files as staged: the index, then the volumes
 };
 
-// Makes the set of the inputs and stages its files in set (each with mode).
+// Makes the set of the inputs and stages its files in set (each with mode). With Replace,
+// the volumes of the set the index replaces (those named like its volumes that carry its
+// set id) are removed in the same commit.
 TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
                                  const std::string& indexPath, const TRecoverySettings& settings,
                                  TFileSet& set, TWriteMode mode);

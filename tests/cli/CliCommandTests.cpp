@@ -317,6 +317,16 @@ TEST_F(CliCommands, RefusesWhatWouldLoseOrBreakAFile) {
        "nfo",
        {"-o", Album + "pipe.nfo", Album + "pipe.mp3", track},
        "pipe.mp3: not a regular file"},
+      {"an input named like a volume of the set",
+       make("s.vol0+1.par2"),
+       "par2",
+       {"--force", "-o", Album + "s.par2", track, Album + "s.vol0+1.par2"},
+       "would be written over this file they protect"},
+      {"a name PAR2 clients cannot find",
+       make("back\\slash.mp3"),
+       "par2",
+       {"-o", Album + "bs.par2", track, Album + "back\\slash.mp3"},
+       "holds a backslash"},
       {"a link to itself",
        [&] { fs::create_symlink("self.mp3", Album + "self.mp3"); },
        "sfv",
@@ -341,7 +351,8 @@ TEST_F(CliCommands, RefusesWhatWouldLoseOrBreakAFile) {
       after.push_back(entry.path().filename().string());
     EXPECT_EQ(after.size(), before.size()); // nothing written
     EXPECT_EQ(ReadWholeFile(track), bytes);
-    for (const char* made : {";intro.mp3", "line\nbreak.mp3", "pipe.mp3", "self.mp3"})
+    for (const char* made : {";intro.mp3", "line\nbreak.mp3", "pipe.mp3", "self.mp3",
+                             "s.vol0+1.par2", "back\\slash.mp3"})
       fs::remove(Album + made);
   }
 }

@@ -342,3 +342,47 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
     EXPECT_EQ(RecoveryCheckSummary(*check), c.Summary);
   }
 }
+
+// Replacing a set takes the old set's volumes with it, in the same commit, and only
+// those: a file named like a volume that belongs to another set stays. A file that
+// changes while the set is made is named, and nothing is written.
+TEST(RecoverySet, ReplacingTakesTheOldVolumesAndAChangeStopsIt) {
+  TTempFolder folder;
+  const std::string data = folder.Write("d.bin", std::string(50000, 'd'));
+  const std::vector<TRecoveryInput> inputs = {{"d.bin", data, {}}};
+  const auto make = [&](unsigned redundancy, const std::string& index, auto progress,
+                        std::uint64_t sliceSize = 4096) {
+    TRecoverySettings settings;
+    settings.SliceSize = sliceSize;
+    settings.Redundancy = redundancy;
+    settings.Progress = progress;
+    TFileSet set;
+    const auto result = StageRecoverySet(inputs, index, settings, set, TWriteMode::Replace);
+    if (result.Outcome == TRecoveryOutcome::Staged) {
+      EXPECT_EQ(set.Commit(), TWriteResult::Written);
+    }
+    return result;
+  };
+  const auto always = [](std::uint64_t, std::uint64_t) {
+    return true;
+  };
+  make(90, folder.Path() + "s.par2", always);
+  make(50, folder.Path() + "other.par2", always, 8192); // another set
+  std::filesystem::rename(folder.Path() + "other.vol0+1.par2", folder.Path() + "s.vol99+1.par2");
+  const auto made = make(10, folder.Path() + "s.par2", always);
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+    if (entry.path().filename().string().starts_with("s."))
+      left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"s.par2", "s.vol0+1.par2", "s.vol99+1.par2"}));
+  EXPECT_EQ(made.Paths.size(), 2u);
+
+  const auto changed = make(10, folder.Path() + "t.par2", [&](std::uint64_t, std::uint64_t) {
+    folder.Write("d.bin", std::string(50002, 'd'));
+    return true;
+  });
+  EXPECT_EQ(changed.Outcome, TRecoveryOutcome::Changed);
+  EXPECT_EQ(changed.Path, data);
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() + "t.par2"));
+}
