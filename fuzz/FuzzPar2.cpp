@@ -1,23 +1,43 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The .par2 reader as `check` runs it: packets found and hashed, the set's description
-// taken from them.
-#include "generate/RecoveryPackets.h"
+// taken from them, and the files it names checked in a folder of its own (one file there,
+// "a.bin", of 1,000 bytes), so that counts, slice sizes and names from the input reach
+// every path that reads a file.
+#include "generate/RecoveryCheckUnit.h"
 
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace {
+// The folder, made once for the run: the file the seeds' sets describe, and the .par2.
+const std::string& Folder() {
+  static const std::string folder = [] {
+    char name[] = "/tmp/tamberlon-fuzz-par2-XXXXXX";
+    std::string made = ::mkdtemp(name) ? std::string(name) + "/" : std::string("/tmp/");
+    if (FILE* file = std::fopen((made + "a.bin").c_str(), "wb")) {
+      const std::string bytes(1000, 'a');
+      std::fwrite(bytes.data(), 1, bytes.size(), file);
+      std::fclose(file);
+    }
+    return made;
+  }();
+  return folder;
+}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  TRecoverySetReader reader;
-  ReadPackets(
-      [&](std::uint64_t offset, std::span<std::uint8_t> destination) -> std::optional<std::size_t> {
-        if (offset > size)
-          return std::nullopt;
-        const std::size_t count = std::min<std::size_t>(destination.size(), size - offset);
-        std::memcpy(destination.data(), data + offset, count);
-        return count;
-      },
-      size, [&](const TPacket& packet) { reader.Take(packet); });
-  if (const auto set = reader.Description())
-    for (std::size_t i = 0; i < set->Files.size(); ++i)
-      (void)set->Slices[i].size();
+  const std::string path = Folder() + "set.par2";
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file)
+    return 0;
+  std::fwrite(data, 1, size, file);
+  std::fclose(file);
+  if (const auto check = CheckRecoverySet(path)) {
+    for (const TRecoveryFileCheck& checked : check->Files)
+      (void)RecoveryFileLine(checked);
+    (void)RecoveryCheckSummary(*check);
+  }
   return 0;
 }
