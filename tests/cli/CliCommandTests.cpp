@@ -548,8 +548,9 @@ TEST_F(CliCommands, RecoveryFilesAreWhatPar2MakesAndRepairs) {
 // flac -t would give (a damaged frame decodes as silence, so the MD5 no longer matches).
 TEST_F(CliCommands, CheckAudioTellsEachFlacFilesState) {
   const std::string folder = Host.ProgramDir.Path();
-  ASSERT_EQ(Shell("cd '" + folder + "' && sox -n -r 44100 -c 2 -b 16 ok.flac synth 3 sine 440 && " +
-                  "sox -n -r 44100 -c 2 -b 16 t.wav synth 3 sine 660 && " +
+  ASSERT_EQ(Shell("cd '" + folder +
+                  "' && sox -R -n -r 44100 -c 2 -b 16 ok.flac synth 3 sine 440 && " +
+                  "sox -R -n -r 44100 -c 2 -b 16 t.wav synth 3 sine 660 && " +
                   "flac -s --no-md5-sum -o notset.flac t.wav 2>/dev/null; echo $?"),
             "0\n");
   const std::string sound = ReadWholeFile(folder + "ok.flac");
