@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // tamberlon-cli: the command-line companion of Tamberlon.
 #include "cli/CommandLine.h"
+#include "common/AppVersionUnit.h"
 #include "common/FileWriteUnit.h"
 #include "platform/ConsoleHost.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
   TConsoleHost host;
   TInstalledHost installed(host);
   InstallWriteInterruptCleanup();
+  RecoverInterruptedCommits(GetProgramFolder()); // a save a kill cut short, settled
   TCliContext context{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   int status = 1;

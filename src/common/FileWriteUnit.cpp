@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/FileWriteUnit.h"
 
+#include "common/AppVersionUnit.h"
+#include "common/CommitJournal.h"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -80,20 +83,6 @@ std::string TemporaryNameIn(const std::string& folder) {
   for (int i = 0; i < 10; ++i)
     name += Letters[random() % (sizeof Letters - 1)];
   return name;
-}
-
-// Links the path (or open file) to a fresh temporary name in the folder; the name, or
-// nothing with errno set.
-template <typename Link>
-std::optional<std::string> LinkToFreshName(const std::string& folder, Link link) {
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    std::string name = TemporaryNameIn(folder);
-    if (link(name) == 0)
-      return name;
-    if (errno != EEXIST)
-      return std::nullopt;
-  }
-  return std::nullopt;
 }
 
 // What a path leads to: a regular file or nothing (written by replacing or creating the
@@ -186,10 +175,11 @@ struct TFileSet::TStaged {
   int TemporarySlot = -1;
   dev_t Device = 0;
   ino_t Inode = 0;
-  // What the commit did, for undoing it.
+  // What the commit did, for undoing it. Its names are chosen before any is made.
   bool Placed = false;
-  std::string Backup;
-  int BackupSlot = -1;
+  std::string Backup; // the old file's second name (Replaces)
+  bool BackupMade = false;
+  std::string MoveName; // the name an unnamed new file gets to be renamed over the old
 };
 
 TFileSet::TFileSet() = default;
@@ -204,10 +194,9 @@ void TFileSet::Discard() {
       ::close(staged.Descriptor);
     if (!staged.TemporaryName.empty())
       ::unlink(staged.TemporaryName.c_str());
-    if (!staged.Backup.empty())
+    if (staged.BackupMade)
       ::unlink(staged.Backup.c_str());
     ForgetName(staged.TemporarySlot);
-    ForgetName(staged.BackupSlot);
   }
   Staged.clear();
 }
@@ -365,23 +354,115 @@ bool WriteDirectly(const std::string& path, std::string_view bytes, bool append)
 }
 } // namespace
 
-// Takes a regular file away under a backup name, so that a failed commit can put it back;
-// a file already gone needs nothing.
-bool TFileSet::TakeAway(TStaged& s) {
+namespace {
+std::string Absolute(const std::string& path) {
+  if (path.starts_with('/'))
+    return path;
+  std::array<char, PATH_MAX> here{};
+  return ::getcwd(here.data(), here.size()) ? std::string(here.data()) + "/" + path : path;
+}
+
+// Gives a name to a file by a second link, only when the name is free.
+bool LinkAs(const std::string& from, const std::string& name, bool fromDescriptor) {
+  return (fromDescriptor
+              ? ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW)
+              : ::link(from.c_str(), name.c_str())) == 0;
+}
+} // namespace
+
+std::vector<TJournalStep> TFileSet::PlanSteps() {
+  std::vector<TJournalStep> steps;
+  for (TStaged& s : Staged) {
+    if (s.Direct)
+      continue;
+    struct stat now {};
+    s.Replaces = s.Replaces && ::lstat(s.Target.c_str(), &now) == 0;
+    TJournalStep step;
+    step.Kind = s.Removes    ? TJournalStep::Remove
+                : s.Replaces ? TJournalStep::Replace
+                             : TJournalStep::New;
+    step.Device = s.Device;
+    step.Inode = s.Inode;
+    step.Target = Absolute(s.Target);
+    if (s.Replaces) { // names chosen now, made as the step comes
+      s.Backup = TemporaryNameIn(FolderOf(s.Target));
+      step.Backup = Absolute(s.Backup);
+    }
+    if (s.Replaces && !s.Removes && s.TemporaryName.empty())
+      s.MoveName = TemporaryNameIn(FolderOf(s.Target));
+    const std::string& temporary = s.TemporaryName.empty() ? s.MoveName : s.TemporaryName;
+    if (!temporary.empty())
+      step.Temporary = Absolute(temporary);
+    steps.push_back(std::move(step));
+  }
+  return steps;
+}
+
+TWriteResult TFileSet::Place(TStaged& s) {
+  const auto step = [&] {
+    if (BeforeStep)
+      BeforeStep();
+  };
+  const bool unnamed = s.TemporaryName.empty();
+  const std::string source = unnamed ? DescriptorPath(s.Descriptor) : s.TemporaryName;
   struct stat now {};
-  if (::lstat(s.Target.c_str(), &now) != 0)
-    return errno == ENOENT;
-  if (!S_ISREG(now.st_mode))
-    return true; // only a file is removed: anything else that took its name stays
-  const auto backup = LinkToFreshName(FolderOf(s.Target), [&](const std::string& name) {
-    return ::link(s.Target.c_str(), name.c_str());
-  });
-  if (!backup)
-    return false;
-  s.Backup = *backup;
-  s.BackupSlot = RegisterName(s.Backup);
+  const bool there = ::lstat(s.Target.c_str(), &now) == 0;
+  if (s.Removes && (!there || !S_ISREG(now.st_mode)))
+    return TWriteResult::Written; // gone already; anything else that took the name stays
+  if (!s.Replaces || !there) {
+    s.Replaces = false;
+    step();
+    if (LinkWithoutReplacing(source, s.Target, unnamed) != 0)
+      return errno == EEXIST ? TWriteResult::Exists : TWriteResult::Failed;
+    s.Placed = true;
+    s.TemporaryName.clear();
+    ForgetName(s.TemporarySlot);
+    return TWriteResult::Written;
+  }
+  if (!S_ISREG(now.st_mode)) // something else took the file's place meanwhile
+    return TWriteResult::NotAFile;
+  // The old file under a second name until the whole set is in place.
+  step();
+  if (!LinkAs(s.Target, s.Backup, false))
+    return TWriteResult::Failed;
+  s.BackupMade = true;
   s.Placed = true;
-  return ::unlink(s.Target.c_str()) == 0;
+  if (s.Removes) {
+    step();
+    return ::unlink(s.Target.c_str()) == 0 ? TWriteResult::Written : TWriteResult::Failed;
+  }
+  if (unnamed) {
+    step();
+    if (!LinkAs(source, s.MoveName, true))
+      return TWriteResult::Failed;
+    s.TemporaryName = s.MoveName;
+  }
+  step();
+  if (::rename(s.TemporaryName.c_str(), s.Target.c_str()) != 0)
+    return TWriteResult::Failed;
+  s.TemporaryName.clear();
+  ForgetName(s.TemporarySlot);
+  return TWriteResult::Written;
+}
+
+void TFileSet::Undo() {
+  // In reverse: new files go, replaced and removed ones get their old content back.
+  for (std::size_t i = Staged.size(); i-- > 0;) {
+    TStaged& s = Staged[i];
+    if (!s.Placed)
+      continue;
+    struct stat now {};
+    const bool ours =
+        ::lstat(s.Target.c_str(), &now) == 0 && now.st_dev == s.Device && now.st_ino == s.Inode;
+    if (s.BackupMade) {
+      // A backup that is still a second name of the target only loses that name.
+      ::rename(s.Backup.c_str(), s.Target.c_str());
+      ::unlink(s.Backup.c_str());
+      s.BackupMade = false;
+    } else if (!s.Replaces && ours) {
+      ::unlink(s.Target.c_str());
+    }
+  }
 }
 
 TWriteResult TFileSet::Commit(std::string* failedPath) {
@@ -391,88 +472,40 @@ TWriteResult TFileSet::Commit(std::string* failedPath) {
     if (failedPath)
       *failedPath = staged.Path;
   };
+  for (TStaged& s : Staged)
+    if (!Seal(s)) { // the data is on the disk before any name leads to it
+      fail(TWriteResult::Failed, s);
+      Discard();
+      return result;
+    }
+  // A commit a kill cut short is settled before this one begins; this one is journaled
+  // (where the program's folder takes a journal) so that the next start can settle it.
+  const std::string journalFolder = GetProgramFolder();
+  RecoverInterruptedCommits(journalFolder);
+  TCommitJournal journal;
+  if (const auto steps = PlanSteps(); !steps.empty())
+    journal.Begin(journalFolder, steps);
   for (TStaged& s : Staged) {
     if (s.Direct)
       continue;
-    if (!Seal(s)) { // the data is on the disk before any name leads to it
-      fail(TWriteResult::Failed, s);
+    if (const TWriteResult placed = Place(s); placed != TWriteResult::Written) {
+      fail(placed, s);
       break;
     }
-    if (s.Removes) {
-      if (!TakeAway(s)) {
-        fail(TWriteResult::Failed, s);
-        break;
-      }
-      continue;
-    }
-    const bool unnamed = s.TemporaryName.empty();
-    const std::string source = unnamed ? DescriptorPath(s.Descriptor) : s.TemporaryName;
-    struct stat now {};
-    const bool there = ::lstat(s.Target.c_str(), &now) == 0;
-    if (!s.Replaces || !there) {
-      s.Replaces = false;
-      if (LinkWithoutReplacing(source, s.Target, unnamed) != 0) {
-        fail(errno == EEXIST ? TWriteResult::Exists : TWriteResult::Failed, s);
-        break;
-      }
-    } else {
-      if (!S_ISREG(now.st_mode)) { // something else took the file's place meanwhile
-        fail(TWriteResult::NotAFile, s);
-        break;
-      }
-      // The old file under a second name until the whole set is in place.
-      if (const auto backup = LinkToFreshName(FolderOf(s.Target), [&](const std::string& name) {
-            return ::link(s.Target.c_str(), name.c_str());
-          })) {
-        s.Backup = *backup;
-        s.BackupSlot = RegisterName(s.Backup);
-      }
-      std::string from = s.TemporaryName;
-      if (unnamed) {
-        const auto named = LinkToFreshName(FolderOf(s.Target), [&](const std::string& name) {
-          return ::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
-        });
-        if (!named) {
-          fail(TWriteResult::Failed, s);
-          break;
-        }
-        s.TemporaryName = *named;
-        s.TemporarySlot = RegisterName(s.TemporaryName);
-        from = *named;
-      }
-      if (::rename(from.c_str(), s.Target.c_str()) != 0) {
-        fail(TWriteResult::Failed, s);
-        break;
-      }
-    }
-    ForgetName(s.TemporarySlot);
-    s.TemporaryName.clear();
-    s.Placed = true;
   }
   for (std::size_t i = 0; i < Staged.size() && result == TWriteResult::Written; ++i)
     if (Staged[i].Direct && !WriteDirectly(Staged[i].Target, Staged[i].Bytes, Staged[i].Append))
       fail(TWriteResult::Failed, Staged[i]);
-
-  if (result != TWriteResult::Written) {
-    const int error = errno;
-    // Undone in reverse: new files go, replaced ones get their old content back.
-    for (std::size_t i = Staged.size(); i-- > 0;) {
-      TStaged& s = Staged[i];
-      if (!s.Placed)
-        continue;
-      struct stat now {};
-      const bool ours =
-          ::lstat(s.Target.c_str(), &now) == 0 && now.st_dev == s.Device && now.st_ino == s.Inode;
-      if (!s.Backup.empty()) {
-        if (::rename(s.Backup.c_str(), s.Target.c_str()) == 0)
-          s.Backup.clear();
-      } else if (!s.Replaces && ours) {
-        ::unlink(s.Target.c_str());
-      }
-    }
-    errno = error;
-  }
+  const int error = errno;
+  if (result != TWriteResult::Written)
+    Undo();
+  else if (BeforeStep)
+    BeforeStep(); // the commit point
+  if (result == TWriteResult::Written)
+    journal.MarkCommitted();
   Discard(); // the backups of a complete set, and every descriptor
+  journal.End();
+  errno = error;
   return result;
 }
 

@@ -5,7 +5,10 @@
 // or pipe is written into (never renamed over), a read-only file is never replaced, and
 // "do not replace" is decided by the system in one step, so a file that appears meanwhile
 // is kept.
+#include "common/CommitJournal.h"
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +33,9 @@ TWriteResult WriteFile(const std::string& path, std::string_view bytes,
 bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // Files staged one by one and put in place together: when one cannot be placed, none of
-// the new ones is left and every replaced file holds what it held before.
+// the new ones is left and every replaced file holds what it held before. The commit is
+// journaled in the program's folder: a kill at any point leaves the old set or the new one
+// once the next commit, or the next start of either program, settles it.
 class TFileSet {
 public:
   TFileSet();
@@ -55,12 +60,16 @@ public:
   // Temporary files with names instead of unnamed ones (as on a file system that has
   // none); tests use it to see the names.
   bool NamedTemporaries = false;
+  // Heard before every change the commit makes to a folder; tests stop the program there.
+  std::function<void()> BeforeStep;
 
 private:
   struct TStaged;
   void Discard();
   bool Seal(TStaged& staged);
-  bool TakeAway(TStaged& staged);
+  std::vector<TJournalStep> PlanSteps();
+  TWriteResult Place(TStaged& staged);
+  void Undo();
   void Drop(std::size_t index);
   std::vector<TStaged> Staged;
 };

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Tamberlon: the program's entry.
+#include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/FileWriteUnit.h"
 #include "ui/DesktopHost.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
   // The host outlives both windows: the newsgroup window reports through it as it goes.
   TDesktopHost host;
   TInstalledHost installed(host);
+  RecoverInterruptedCommits(GetProgramFolder()); // a save a kill cut short, settled
 
   TFormMain formMain;
   TFormNewsGroups formNewsGroups(&formMain);

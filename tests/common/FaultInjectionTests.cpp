@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <optional>
 #include <sched.h>
 #include <sys/mount.h>
@@ -448,5 +449,64 @@ TEST(WriteTargets, ASignalDuringAWriteRemovesItsTemporaryFile) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
     EXPECT_EQ(std::distance(fs::directory_iterator(temp.Path()), fs::directory_iterator()), 0);
+  }
+}
+
+// A kill at any step of a commit (each link, rename and removal, and its commit point)
+// leaves, once the next start has settled the journal, the old set or the new one, never
+// a mix of them, and no hidden file in the album's folder or the program's.
+TEST(WriteTargets, AKillAtAnyStepLeavesTheOldSetOrTheNew) {
+  TWithScriptedHost scripted;
+  TTempFolder album;
+  using TState = std::map<std::string, std::string>;
+  const TState old = {{"a.nfo", "old nfo"}, {"a.sfv", "old sfv"}, {"a.vol0+1.par2", "old vol"}};
+  const TState made = {{"a.nfo", "new nfo"}, {"a.sfv", "new sfv"}, {"a.m3u", "new m3u"}};
+  const auto state = [&](std::vector<std::string>& hidden) {
+    TState found;
+    for (const std::string& folder : {album.Path(), scripted.Host.ProgramDir.Path()})
+      for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("."))
+          hidden.push_back(name);
+        else if (folder == album.Path())
+          found[name] = ReadWholeFile(entry.path().string());
+      }
+    return found;
+  };
+  for (const bool named : {false, true}) {
+    for (int killAt = 0;; ++killAt) {
+      SCOPED_TRACE((named ? "named, step " : "unnamed, step ") + std::to_string(killAt));
+      for (const auto& entry : fs::directory_iterator(album.Path()))
+        fs::remove(entry.path());
+      for (const auto& [name, bytes] : old)
+        album.Write(name, bytes);
+      const pid_t child = ::fork();
+      if (child == 0) {
+        TFileSet set;
+        set.NamedTemporaries = named;
+        set.BeforeStep = [step = 0, killAt]() mutable {
+          if (step++ == killAt)
+            ::raise(SIGKILL);
+        };
+        for (const auto& [name, bytes] : made)
+          set.Add(album.Path() + name, bytes);
+        set.Remove(album.Path() + "a.vol0+1.par2");
+        ::_exit(set.Commit() == TWriteResult::Written ? 0 : 1);
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(child, &status, 0), child);
+      RecoverInterruptedCommits(scripted.Host.ProgramDir.Path());
+      std::vector<std::string> hidden;
+      const TState now = state(hidden);
+      EXPECT_TRUE(now == old || now == made) << now.size();
+      EXPECT_TRUE(hidden.empty()) << hidden.front();
+      if (WIFEXITED(status)) {
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_TRUE(now == made);
+        EXPECT_GT(killAt, 6); // every step was reached
+        break;
+      }
+      ASSERT_LT(killAt, 50);
+    }
   }
 }
