@@ -44,7 +44,7 @@ std::string MessageLines(std::string text) {
 
 TMessageResult THost::ShowFileMessage(TMessageKind kind, const std::string& text,
                                       const std::string& path) {
-  return ShowMessage(kind, text + "\n" + path);
+  return ShowMessage(kind, text + "\n" + PrintableName(path)); // a name cannot forge a line
 }
 
 TMessageResult TPlainHost::ShowMessage(TMessageKind kind, const std::string& text) {

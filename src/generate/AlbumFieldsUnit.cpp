@@ -176,11 +176,11 @@ std::string FolderPart(const std::string& path) {
 
 std::string TrackLine(std::size_t position, const TTrackEntry& track, bool useTagInfo,
                       bool hidePaths) {
-  std::string text = track.Path;
+  std::string text = PrintableName(track.Path);
   if (useTagInfo)
     text = track.Info ? track.Info->Title : std::string(NoTagTitle);
   else if (hidePaths)
-    text = FileNamePart(track.Path);
+    text = PrintableName(FileNamePart(track.Path));
   char number[24];
   std::snprintf(number, sizeof number, "%2zu. ", position + 1);
   return number + text;

@@ -19,22 +19,35 @@ TEST(Text, Utf16PairsAndLoneSurrogates) {
                                "a");
 }
 
+// Invalid UTF-8 made valid for documents, and shown byte by byte where a name is printed,
+// as are the characters that would move a terminal's cursor or break a line.
 TEST(Text, InvalidUtf8BecomesReplacementCharacters) {
   const struct {
     const char* Name;
     std::string Input;
     std::string Expected;
+    std::string Printable;
   } cases[] = {
-      {"valid passes", "Ünïcødé ✓", "Ünïcødé ✓"},
-      {"stray continuation", "a\x80z", "a\xEF\xBF\xBDz"},
-      {"truncated at end", "ab\xE2\x82", "ab\xEF\xBF\xBD"},
-      {"overlong", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
-      {"surrogate", "\xED\xA0\x80", "\xEF\xBF\xBD"},
-      {"beyond U+10FFFF", "\xF4\x90\x80\x80", "\xEF\xBF\xBD"},
+      {"valid passes", "Ünïcødé ✓", "Ünïcødé ✓", "Ünïcødé ✓"},
+      {"stray continuation", "a\x80z", "a\xEF\xBF\xBDz", "a\\x80z"},
+      {"truncated at end", "ab\xE2\x82", "ab\xEF\xBF\xBD", "ab\\xE2\\x82"},
+      {"overlong", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD", "\\xC0\\xAF"},
+      {"surrogate", "\xED\xA0\x80", "\xEF\xBF\xBD", "\\xED\\xA0\\x80"},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", "\xEF\xBF\xBD", "\\xF4\\x90\\x80\\x80"},
+      {"line break, escape and bell", "a\nb\x1B[2J\x07", "a\nb\x1B[2J\x07", "a\\x0Ab\\x1B[2J\\x07"},
+      {"C1 control and DEL",
+       "a\xC2\x9B"
+       "2J\x7F",
+       "a\xC2\x9B"
+       "2J\x7F",
+       "a\\xC2\\x9B"
+       "2J\\x7F"},
+      {"backslash", "a\\x0A", "a\\x0A", "a\\\\x0A"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     EXPECT_EQ(SanitizeUtf8(c.Input), c.Expected);
+    EXPECT_EQ(PrintableName(c.Input), c.Printable);
   }
 }
 
