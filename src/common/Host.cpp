@@ -44,7 +44,8 @@ std::string MessageLines(std::string text) {
 
 TMessageResult THost::ShowFileMessage(TMessageKind kind, const std::string& text,
                                       const std::string& path) {
-  return ShowMessage(kind, text + "\n" + PrintableName(path)); // a name cannot forge a line
+  // Paths one a line, each with its control characters shown escaped.
+  return ShowMessage(kind, text + "\n" + PrintableNames(path));
 }
 
 TMessageResult TPlainHost::ShowMessage(TMessageKind kind, const std::string& text) {

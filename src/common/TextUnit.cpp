@@ -277,3 +277,15 @@ std::string PrintableName(std::string_view name) {
   }
   return out;
 }
+
+std::string PrintableNames(std::string_view lines) {
+  std::string out;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = lines.find('\n', start);
+    out += PrintableName(lines.substr(start, end == std::string_view::npos ? end : end - start));
+    if (end == std::string_view::npos)
+      return out;
+    out += '\n';
+    start = end + 1;
+  }
+}

@@ -49,3 +49,6 @@ std::string CheckTotalsText(std::size_t ok, std::size_t bad);
 // characters (C0, DEL, C1) and bytes that start no valid UTF-8 sequence as "\xHH", and the
 // backslash as "\\", so that no name can break a line, move the cursor or pass for another.
 std::string PrintableName(std::string_view name);
+// Several names, one a line (as a message's path below its text holds them), each made
+// printable.
+std::string PrintableNames(std::string_view lines);

@@ -36,7 +36,7 @@ TMessageResult TConsoleHost::ShowFileMessage(TMessageKind kind, const std::strin
   Shown += kind == TMessageKind::Error;
   std::string line = MessageLines(text);
   std::replace(line.begin(), line.end(), '\n', ' ');
-  std::fprintf(stderr, "tamberlon-cli: %s%s%s\n", PrintableName(path).c_str(),
+  std::fprintf(stderr, "tamberlon-cli: %s%s%s\n", PrintableNames(path).c_str(),
                path.empty() ? "" : ": ", line.c_str());
   return TMessageResult::Ok;
 }
