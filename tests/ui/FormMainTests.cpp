@@ -4,6 +4,7 @@
 #include "audio/MP3Unit.h"
 #include "common/FileUnit.h"
 #include "common/RememberedListsUnit.h"
+#include "generate/RecoveryPackets.h"
 #include "support/Mp3Builder.h"
 #include "support/ScriptedHost.h"
 #include "ui/MainUnit.h"
@@ -23,6 +24,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
@@ -604,4 +606,37 @@ TEST_F(FormMain, VerifyWindowJudgesEachEntry) {
 
   Host.ExpectError(ecOpenForReading, Folder() + "none.sfv");
   EXPECT_EQ(Form->VerifySfvFile(Folder() + "none.sfv"), nullptr);
+}
+
+// Cancel leaves what was not read "not checked": uncoloured, counted neither good nor bad,
+// no verdict on repair, and the bar where the reading stopped.
+TEST_F(FormMain, VerifyWindowAfterCancelSaysNotChecked) {
+  ShipListFiles();
+  Create();
+  std::filesystem::create_directories(Folder() + "album");
+  const std::string big = Host.ProgramDir.Write("album/big.bin", "");
+  std::filesystem::resize_file(big, std::uint64_t{1} << 30); // sparse: read as zeros
+  // A set that describes a gigabyte and a byte, with no slice checksums.
+  std::vector<TFileDescription> files = {{{}, {}, {}, std::uint64_t{1} << 30, "big.bin"},
+                                         {{}, {}, {}, 1, "small.bin"}};
+  std::vector<TMd5Hash> ids;
+  for (TFileDescription& file : files)
+    ids.push_back(file.FileId = FileIdOf(file.Md5Of16k, file.Length, file.Name));
+  const std::string main = MainPacketBody(1 << 20, ids);
+  std::string set = Packet(Md5Of(main), par2::MainType, main);
+  for (const TFileDescription& file : files)
+    set += Packet(Md5Of(main), par2::FileDescriptionType, FileDescriptionBody(file));
+  TFormVerify* window = Form->VerifySfvFile(Host.ProgramDir.Write("album/album.par2", set));
+  ASSERT_NE(window, nullptr);
+  window->ButtonCancel->click(); // the worker stops at once; its last reports follow
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->LabelTotals->text().isEmpty(); }, 30000));
+  ASSERT_EQ(window->TableFiles->rowCount(), 2);
+  for (int row = 0; row < 2; ++row) {
+    EXPECT_EQ(window->TableFiles->item(row, 3)->text(), "not checked");
+    EXPECT_NE(window->TableFiles->item(row, 3)->background().color(), QColor(0xF8, 0xD0, 0xD0));
+  }
+  EXPECT_EQ(window->LabelTotals->text(),
+            "0 OK, 0 bad, 2 not checked; 0 recovery blocks (cancelled)");
+  EXPECT_LT(window->ProgressBytes->value(), window->ProgressBytes->maximum());
+  window->close();
 }
