@@ -12,8 +12,9 @@
 
 namespace {
 // The folder, made once for the run: the file the seeds' sets describe, and the .par2.
+// Kept for the whole run (never destroyed), so that the clean-up at exit can name it.
 const std::string& Folder() {
-  static const std::string folder = [] {
+  static const std::string* const folder = new std::string([] {
     char name[] = "/tmp/tamberlon-fuzz-par2-XXXXXX";
     std::string made = ::mkdtemp(name) ? std::string(name) + "/" : std::string("/tmp/");
     if (FILE* file = std::fopen((made + "a.bin").c_str(), "wb")) {
@@ -21,9 +22,13 @@ const std::string& Folder() {
       std::fwrite(bytes.data(), 1, bytes.size(), file);
       std::fclose(file);
     }
+    std::atexit([] { // the run leaves nothing in /tmp
+      for (const char* name : {"a.bin", "set.par2", ""})
+        ::remove((Folder() + name).c_str());
+    });
     return made;
-  }();
-  return folder;
+  }());
+  return *folder;
 }
 } // namespace
 
