@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
-#include <random>
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -77,18 +76,6 @@ TJournalContent Decode(std::string_view bytes) {
   return content;
 }
 
-bool WriteAll(int descriptor, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR)
-      continue;
-    if (written <= 0)
-      return false;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
 void SyncFolder(const std::string& folder) {
   const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (descriptor >= 0) {
@@ -98,12 +85,7 @@ void SyncFolder(const std::string& folder) {
 }
 
 std::string JournalName(const std::string& folder) {
-  static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  thread_local std::minstd_rand random(std::random_device{}());
-  std::string name = folder + std::string(JournalPrefix);
-  for (int i = 0; i < 10; ++i)
-    name += Letters[random() % (sizeof Letters - 1)];
-  return name;
+  return FreshHiddenName(folder, JournalPrefix);
 }
 
 bool SameFile(const std::string& path, std::uint64_t device, std::uint64_t inode) {
@@ -156,8 +138,8 @@ bool TCommitJournal::Begin(const std::string& folder, const std::vector<TJournal
   }
   if (Descriptor < 0)
     return false;
-  const bool written = ::flock(Descriptor, LOCK_EX) == 0 && WriteAll(Descriptor, Encode(steps)) &&
-                       ::fsync(Descriptor) == 0;
+  const bool written = ::flock(Descriptor, LOCK_EX) == 0 &&
+                       WriteToDescriptor(Descriptor, Encode(steps)) && ::fsync(Descriptor) == 0;
   if (written && unnamed) {
     const std::string source = "/proc/self/fd/" + std::to_string(Descriptor);
     for (int attempt = 0; attempt < 20 && Path.empty(); ++attempt) {
@@ -179,7 +161,7 @@ bool TCommitJournal::Begin(const std::string& folder, const std::vector<TJournal
 bool TCommitJournal::MarkCommitted() {
   std::string mark;
   PutField(mark, Committed);
-  return Descriptor >= 0 && WriteAll(Descriptor, mark) && ::fsync(Descriptor) == 0;
+  return Descriptor >= 0 && WriteToDescriptor(Descriptor, mark) && ::fsync(Descriptor) == 0;
 }
 
 void TCommitJournal::End() {

@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <random>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -161,6 +162,27 @@ std::optional<TFileStamp> FileStampOf(const std::string& path) {
     return std::nullopt;
   return TFileStamp{status.st_dev, status.st_ino, status.st_size,
                     status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec};
+}
+
+bool WriteToDescriptor(int descriptor, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR)
+      continue;
+    if (written <= 0)
+      return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+std::string FreshHiddenName(const std::string& folder, std::string_view prefix) {
+  static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::minstd_rand random(std::random_device{}());
+  std::string name = folder + std::string(prefix);
+  for (int i = 0; i < 10; ++i)
+    name += Letters[random() % (sizeof Letters - 1)];
+  return name;
 }
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {

@@ -73,6 +73,11 @@ struct TFileStamp {
   bool operator==(const TFileStamp&) const = default;
 };
 std::optional<TFileStamp> FileStampOf(const std::string& path);
+// Writes every byte to an open descriptor (again after an interruption); false on failure.
+bool WriteToDescriptor(int descriptor, std::string_view bytes);
+// A fresh, hidden name in the folder (with its trailing "/"): the prefix and ten random
+// letters, short whatever the name beside it, so that it fits where that one fits.
+std::string FreshHiddenName(const std::string& folder, std::string_view prefix);
 
 // The whole content of a regular file; nothing when it cannot be opened or read.
 std::optional<std::string> ReadFileBytes(const std::string& path);

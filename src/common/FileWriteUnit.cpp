@@ -3,6 +3,7 @@
 
 #include "common/AppVersionUnit.h"
 #include "common/CommitJournal.h"
+#include "common/FileUnit.h"
 
 #include <array>
 #include <atomic>
@@ -13,7 +14,6 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <optional>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,28 +61,9 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
-bool WriteAll(int descriptor, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-// A fresh name for a temporary file in the folder: hidden, and short whatever the
-// target's name, so that it fits where the target fits.
+// A fresh name for a temporary file in the folder.
 std::string TemporaryNameIn(const std::string& folder) {
-  static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  thread_local std::minstd_rand random(std::random_device{}());
-  std::string name = folder + ".tamberlon-";
-  for (int i = 0; i < 10; ++i)
-    name += Letters[random() % (sizeof Letters - 1)];
-  return name;
+  return FreshHiddenName(folder, ".tamberlon-");
 }
 
 // What a path leads to: a regular file or nothing (written by replacing or creating the
@@ -346,7 +327,7 @@ bool WriteDirectly(const std::string& path, std::string_view bytes, bool append)
     return false;
   const int flags = ::fcntl(descriptor, F_GETFL);
   const bool ok = flags >= 0 && ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
-                  WriteAll(descriptor, bytes);
+                  WriteToDescriptor(descriptor, bytes);
   const int error = errno;
   ::close(descriptor);
   errno = error;
