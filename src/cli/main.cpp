@@ -5,6 +5,7 @@
 #include "common/FileWriteUnit.h"
 #include "platform/ConsoleHost.h"
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -16,7 +17,11 @@ int main(int argc, char** argv) {
   TConsoleHost host;
   TInstalledHost installed(host);
   InstallWriteInterruptCleanup();
-  RecoverInterruptedCommits(GetProgramFolder()); // a save a kill cut short, settled
+  // A save a kill cut short is settled before a command reads or writes an album's files
+  // (the others need no program folder, and ask for none).
+  const std::vector<std::string> touching = {"nfo", "sfv", "par2", "check"};
+  if (argc > 1 && std::find(touching.begin(), touching.end(), argv[1]) != touching.end())
+    RecoverInterruptedCommits(GetProgramFolder());
   TCliContext context{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   int status = 1;
