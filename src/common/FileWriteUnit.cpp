@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <limits.h>
 #include <optional>
 #include <sys/stat.h>
@@ -336,11 +337,11 @@ bool WriteDirectly(const std::string& path, std::string_view bytes, bool append)
 } // namespace
 
 namespace {
+// The journal is read by another process, perhaps in another folder.
 std::string Absolute(const std::string& path) {
-  if (path.starts_with('/'))
-    return path;
-  std::array<char, PATH_MAX> here{};
-  return ::getcwd(here.data(), here.size()) ? std::string(here.data()) + "/" + path : path;
+  std::error_code error;
+  const auto absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.string();
 }
 
 // Gives a name to a file by a second link, only when the name is free.
@@ -478,12 +479,13 @@ TWriteResult TFileSet::Commit(std::string* failedPath) {
     if (Staged[i].Direct && !WriteDirectly(Staged[i].Target, Staged[i].Bytes, Staged[i].Append))
       fail(TWriteResult::Failed, Staged[i]);
   const int error = errno;
-  if (result != TWriteResult::Written)
+  if (result != TWriteResult::Written) {
     Undo();
-  else if (BeforeStep)
-    BeforeStep(); // the commit point
-  if (result == TWriteResult::Written)
+  } else {
+    if (BeforeStep)
+      BeforeStep(); // the commit point
     journal.MarkCommitted();
+  }
   Discard(); // the backups of a complete set, and every descriptor
   journal.End();
   errno = error;

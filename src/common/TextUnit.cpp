@@ -263,7 +263,7 @@ std::string PrintableName(std::string_view name) {
     const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(name[at + 1]) < 0xA0;
     if (byte == '\\') {
       out += "\\\\";
-    } else if (byte < 0x20 || byte == 0x7F || length == 0) {
+    } else if (IsControlCharacter(name[at]) || length == 0) {
       AppendEscapedByte(out, byte);
     } else if (c1) {
       AppendEscapedByte(out, byte);

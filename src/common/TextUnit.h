@@ -33,6 +33,11 @@ std::size_t OneColumnAt(std::string_view text, std::size_t at);
 // 8-bit code pages hold it. Invalid UTF-8 is made valid first.
 std::string ComposedForm(std::string_view text);
 
+// A C0 control character or DEL: what no name in a list or on a line may hold.
+constexpr bool IsControlCharacter(char c) {
+  return static_cast<unsigned char>(c) < 32 || c == '\x7F';
+}
+
 // Removes leading and/or trailing characters of code 32 or less.
 std::string_view TrimControl(std::string_view text);
 std::string_view TrimControlRight(std::string_view text);

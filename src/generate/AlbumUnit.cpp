@@ -20,7 +20,7 @@ std::string DefaultNfoFileName(const std::string& artist, const std::string& alb
   // The characters no file name may hold, and the control characters: a line break in a
   // name breaks every list that names it.
   std::erase_if(name, [](char c) {
-    return static_cast<unsigned char>(c) < 32 || c == '\x7F' ||
+    return IsControlCharacter(c) ||
            std::string_view("/\\*?<>|:\"").find(c) != std::string_view::npos;
   });
   // A file system takes 255 bytes a name: the name is cut on a character's boundary, and

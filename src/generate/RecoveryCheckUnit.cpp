@@ -34,20 +34,12 @@ struct TRecoverySlice {
 // Reads a file's packets into the reader, and the recovery slices it holds.
 void ReadSetFile(const std::string& path, TRecoverySetReader& reader,
                  std::set<TRecoverySlice>& recovery) {
-  auto file = TReadOnlyFile::Open(path);
-  if (!file)
-    return;
-  ReadPackets(
-      [&](std::uint64_t offset, std::span<std::uint8_t> destination) {
-        return file->ReadAt(static_cast<std::int64_t>(offset), destination);
-      },
-      static_cast<std::uint64_t>(file->Size()),
-      [&](const TPacket& packet) {
-        if (packet.Type == par2::RecoverySliceType)
-          recovery.insert({packet.SetId, packet.Exponent, packet.DataLength});
-        else
-          reader.Take(packet);
-      });
+  ReadPacketsOfFile(path, [&](const TPacket& packet) {
+    if (packet.Type == par2::RecoverySliceType)
+      recovery.insert({packet.SetId, packet.Exponent, packet.DataLength});
+    else
+      reader.Take(packet);
+  });
 }
 
 // The slices a PAR2 client can repair with: the set's own, of its slice size, each
@@ -160,14 +152,13 @@ TRecoveryFileCheck CheckFile(const TFileDescription& description,
   const bool rightLength = length == description.Length;
   TChunkedReader reader(*file, progress, cancelled);
   TMd5 whole;
-  // One slice (perhaps far larger than the file) is judged by the whole file's hash.
-  const bool bySlice = check.Slices > 1 && slices.size() == check.Slices;
-  const auto damaged = bySlice
-                           ? DamagedSlices(reader, length, description, slices, sliceSize, whole)
-                       : !rightLength ? std::optional(check.Slices)
-                       : reader.Read(0, length, [&](auto piece) { whole.Update(piece); })
-                           ? std::optional(check.Slices)
-                           : std::nullopt;
+  // Slice by slice where the checksums fit; one slice (perhaps far larger than the file)
+  // is judged by the whole file's hash alone.
+  std::optional<std::uint64_t> damaged = check.Slices;
+  if (check.Slices > 1 && slices.size() == check.Slices)
+    damaged = DamagedSlices(reader, length, description, slices, sliceSize, whole);
+  else if (rightLength && !reader.Read(0, length, [&](auto piece) { whole.Update(piece); }))
+    damaged = std::nullopt;
   if (!damaged) { // unreadable, or cancelled: then nothing is known of it
     if (cancelled && cancelled->load())
       check.State = TRecoveryFileState::NotChecked;

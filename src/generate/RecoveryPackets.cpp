@@ -2,6 +2,7 @@
 #include "generate/RecoveryPackets.h"
 
 #include "common/ByteReader.h"
+#include "common/FileUnit.h"
 
 #include <algorithm>
 #include <cstring>
@@ -213,6 +214,19 @@ void ReadPackets(const TReadAt& read, std::uint64_t size,
     visit(packet);
     at += length;
   }
+}
+
+bool ReadPacketsOfFile(const std::string& path,
+                       const std::function<void(const TPacket& packet)>& visit) {
+  auto file = TReadOnlyFile::Open(path);
+  if (!file)
+    return false;
+  ReadPackets(
+      [&](std::uint64_t offset, std::span<std::uint8_t> destination) {
+        return file->ReadAt(static_cast<std::int64_t>(offset), destination);
+      },
+      static_cast<std::uint64_t>(file->Size()), visit);
+  return true;
 }
 
 void TRecoverySetReader::Take(const TPacket& packet) {

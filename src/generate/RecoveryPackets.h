@@ -77,6 +77,9 @@ using TReadAt = std::function<std::optional<std::size_t>(std::uint64_t offset,
                                                          std::span<std::uint8_t> destination)>;
 void ReadPackets(const TReadAt& read, std::uint64_t size,
                  const std::function<void(const TPacket& packet)>& visit);
+// The same over a file; false when it cannot be opened.
+bool ReadPacketsOfFile(const std::string& path,
+                       const std::function<void(const TPacket& packet)>& visit);
 
 // What a set's descriptive packets say; nothing unless a main packet was found.
 struct TRecoverySetDescription {

@@ -5,6 +5,7 @@
 #include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
 #include "common/Md5Lanes.h"
+#include "common/TextUnit.h"
 #include "common/WorkerJobs.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/RecoveryField.h"
@@ -137,9 +138,8 @@ TRecoveryResult Failure(TRecoveryOutcome outcome, std::string path = {},
 // A name PAR2 clients find: a backslash is a separator to them, and a control character
 // breaks the lines they print.
 bool IsPortableSetName(std::string_view name) {
-  return std::none_of(name.begin(), name.end(), [](char c) {
-    return c == '\\' || static_cast<unsigned char>(c) < 32 || c == '\x7F';
-  });
+  return std::none_of(name.begin(), name.end(),
+                      [](char c) { return c == '\\' || IsControlCharacter(c); });
 }
 
 // The problem that keeps inputs from making a set: a name clients cannot find, or an input
@@ -161,16 +161,9 @@ std::optional<TRecoveryResult> InputProblem(std::span<const TRecoveryInput> inpu
 
 // The set id an index file's main packet names; nothing without an intact one.
 std::optional<TMd5Hash> IndexSetId(const std::string& path) {
-  auto file = TReadOnlyFile::Open(path);
-  if (!file)
-    return std::nullopt;
   TRecoverySetReader reader;
-  ReadPackets(
-      [&](std::uint64_t offset, std::span<std::uint8_t> destination) {
-        return file->ReadAt(static_cast<std::int64_t>(offset), destination);
-      },
-      static_cast<std::uint64_t>(file->Size()),
-      [&](const TPacket& packet) { reader.Take(packet); });
+  if (!ReadPacketsOfFile(path, [&](const TPacket& packet) { reader.Take(packet); }))
+    return std::nullopt;
   const auto set = reader.Description();
   return set ? std::optional(set->SetId) : std::nullopt;
 }

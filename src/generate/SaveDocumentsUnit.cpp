@@ -6,6 +6,7 @@
 #include "common/FileUnit.h"
 #include "common/FileWriteUnit.h"
 #include "common/TextListUnit.h"
+#include "common/TextUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/SFVUnit.h"
@@ -212,9 +213,7 @@ std::optional<TSaveResult> UnlistableTrackName(const TAlbumInfo& album,
                                                const TCompanionChoice& companions) {
   for (const TTrackEntry& track : album.Tracks) {
     const std::string name = FileNamePart(track.Path);
-    const bool control = std::any_of(name.begin(), name.end(), [](char c) {
-      return static_cast<unsigned char>(c) < 32 || c == '\x7F';
-    });
+    const bool control = std::any_of(name.begin(), name.end(), IsControlCharacter);
     if (control)
       return Problem("The name of this track holds a line break or another control character, "
                      "which the album's lists cannot hold; nothing was saved",
