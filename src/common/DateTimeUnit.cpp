@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/DateTimeUnit.h"
 
+#include <cctype>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -133,4 +135,26 @@ std::string FormatDateTime(TDateTime value, std::string_view pattern) {
     i += run;
   }
   return out;
+}
+
+std::optional<TDateTime> ParseIsoDate(std::string_view text) {
+  const auto digits = [&](std::size_t from, std::size_t count) -> std::optional<int> {
+    int value = 0;
+    for (std::size_t i = from; i < from + count; ++i) {
+      if (!std::isdigit(static_cast<unsigned char>(text[i])))
+        return std::nullopt;
+      value = value * 10 + (text[i] - '0');
+    }
+    return value;
+  };
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-')
+    return std::nullopt;
+  const auto year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
+  if (!year || !month || !day || *month < 1 || *month > 12 || *day < 1)
+    return std::nullopt;
+  constexpr int Days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (*year % 4 == 0 && *year % 100 != 0) || *year % 400 == 0;
+  if (*day > Days[*month - 1] + (*month == 2 && leap ? 1 : 0))
+    return std::nullopt; // 29 February 2023 is no day, not 1 March
+  return EncodeDateTime({*year, *month, *day, 0, 0, 0});
 }

@@ -25,6 +25,9 @@ std::optional<TDateTime> LocalDateTime(std::int64_t seconds);
 
 // 2026-12-08T00:28:08
 std::string DateTimeToIso(TDateTime value);
+// "2026-12-08" as that day at midnight; nothing for any other text or a day the calendar
+// lacks (29 February 2023 is not read as 1 March).
+std::optional<TDateTime> ParseIsoDate(std::string_view text);
 
 // Formats with a pattern of the locale kind: d dd M MM yy yyyy h hh H HH m mm s ss AP ap,
 // 'quoted' literal text; every other character stands for itself.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <set>
@@ -304,4 +305,22 @@ std::optional<std::string> TrackFileProblem(const std::string& path) {
   if (!S_ISREG(status.st_mode))
     return std::string("not a regular file");
   return std::nullopt;
+}
+
+std::optional<std::string> NameInFolderOf(const std::string& documentPath,
+                                          const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path folder =
+      std::filesystem::absolute(std::filesystem::path(documentPath), error)
+          .lexically_normal()
+          .parent_path();
+  const std::filesystem::path file =
+      std::filesystem::absolute(std::filesystem::path(path), error).lexically_normal();
+  if (error)
+    return std::nullopt;
+  const std::filesystem::path relative = file.lexically_relative(folder);
+  const std::string name = relative.generic_string();
+  if (relative.empty() || name == "." || name.starts_with("../") || name == "..")
+    return std::nullopt;
+  return name;
 }

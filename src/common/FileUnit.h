@@ -116,3 +116,8 @@ std::string DroppedFilesNote(const TDroppedFiles& dropped);
 // Why a path given as a track is no file to read: "no such file", "not a regular file" or
 // the system's reason; nothing when it is a regular file.
 std::optional<std::string> TrackFileProblem(const std::string& path);
+
+// A file's name as a document at documentPath names it, relative to the document's folder
+// ("CD1/01.mp3"); nothing for a file outside that folder. Every document that lists
+// tracks names them by this.
+std::optional<std::string> NameInFolderOf(const std::string& documentPath, const std::string& path);

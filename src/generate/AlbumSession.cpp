@@ -19,8 +19,8 @@ void TAlbumSession::LoadRemembered(const std::string& programFolder) {
   Remembered = LoadRememberedLists(programFolder);
 }
 
-void TAlbumSession::Open(const std::string& programFolder) {
-  LoadPreferences(programFolder + PreferencesFileName);
+std::optional<TProblem> TAlbumSession::Open(const std::string& programFolder) {
+  auto problem = LoadPreferences(programFolder + PreferencesFileName);
   TAlbumFieldTexts texts;
   for (const TAlbumField& field : AlbumFields)
     if (const auto* text = std::get_if<std::string TAlbumFieldTexts::*>(&field.Text);
@@ -29,43 +29,49 @@ void TAlbumSession::Open(const std::string& programFolder) {
   texts.RipDate = texts.PostDate = std::floor(CurrentHost().Now());
   SetTexts(texts);
   SetNewsGroups(Preferences.NGPostedTo);
+  return problem;
 }
 
 namespace {
-std::vector<std::string_view> CompanionPreferenceKeys() {
+std::vector<std::string_view> DocumentPreferenceKeys() {
   std::vector<std::string_view> keys;
-  for (const TCompanion& companion : Companions)
-    keys.push_back(companion.PreferenceKey);
+  for (const TDocumentKind& kind : DocumentKinds)
+    if (!kind.PreferenceKey.empty())
+      keys.push_back(kind.PreferenceKey);
   return keys;
 }
 } // namespace
 
-TCompanionChoice TAlbumSession::PreferredCompanions() const {
-  TCompanionChoice chosen{};
-  for (std::size_t i = 0; i < Companions.size(); ++i) {
-    const auto at = Preferences.Switches.find(Companions[i].PreferenceKey);
-    chosen[i] = at != Preferences.Switches.end() && at->second;
+TDocumentChoice TAlbumSession::PreferredDocuments() const {
+  TDocumentChoice chosen{};
+  for (const TDocumentKind& kind : DocumentKinds) {
+    const auto at = Preferences.Switches.find(kind.PreferenceKey);
+    chosen[static_cast<std::size_t>(kind.Role)] =
+        kind.PreferenceKey.empty() || (at != Preferences.Switches.end() && at->second);
   }
   return chosen;
 }
 
-void TAlbumSession::SetPreferredCompanions(const TCompanionChoice& companions) {
-  for (std::size_t i = 0; i < Companions.size(); ++i)
-    Preferences.Switches[std::string(Companions[i].PreferenceKey)] = companions[i];
+void TAlbumSession::SetPreferredDocuments(const TDocumentChoice& documents) {
+  for (const TDocumentKind& kind : DocumentKinds)
+    if (!kind.PreferenceKey.empty())
+      Preferences.Switches[std::string(kind.PreferenceKey)] =
+          documents[static_cast<std::size_t>(kind.Role)];
 }
 
-void TAlbumSession::LoadPreferences(const std::string& path) {
-  Preferences = ReadPreferences(path, CompanionPreferenceKeys());
+std::optional<TProblem> TAlbumSession::LoadPreferences(const std::string& path) {
+  Preferences = ReadPreferences(path, DocumentPreferenceKeys());
   const auto encoding = EncodingNamed(Preferences.NfoEncoding);
+  std::optional<TProblem> problem;
   if (!encoding) {
-    CurrentHost().ShowFileMessage(TMessageKind::Information,
-                                  "NfoEncoding=" + Preferences.NfoEncoding +
-                                      " is no encoding Tamberlon knows (utf-8, cp437 or "
-                                      "windows-1252); utf-8 is used",
-                                  path);
+    problem = TProblem{"NfoEncoding=" + Preferences.NfoEncoding +
+                           " is no encoding Tamberlon knows (utf-8, cp437 or windows-1252); "
+                           "utf-8 is used",
+                       path};
     Preferences.NfoEncoding = std::string(EncodingName(TNfoEncoding::Utf8));
   }
   SetEncoding(encoding.value_or(TNfoEncoding::Utf8));
+  return problem;
 }
 
 void TAlbumSession::Listen(std::function<void(TChange)> listener) {
@@ -243,32 +249,23 @@ TSavePlan TAlbumSession::PlanSave(TSaveRequest request) {
   return ::PlanSave(FAlbum, std::move(request));
 }
 
-TSaveOutcome TAlbumSession::Save(const TSavePlan& plan, const TSaveAnswers& answers) {
-  TSaveOutcome outcome;
-  if (plan.Problem) {
-    CurrentHost().ShowFileMessage(TMessageKind::Error, plan.Problem->Message, plan.Problem->Path);
-    return outcome;
-  }
+TSaveResult TAlbumSession::Save(const TSavePlan& plan, const TSaveAnswers& answers) {
+  if (plan.Problem)
+    return SaveFailure(plan.Problem->Message, plan.Problem->Path);
   const TSaveRequest request = AnsweredRequest(plan, answers);
-  if (request.WithNfo && !plan.UnmappableWith(answers.UseVariousArtistsTemplate).empty() &&
-      !answers.WriteUnmappable) {
-    outcome.Cancelled = true;
-    return outcome;
+  if (request.Wants(TDocumentRole::Nfo) &&
+      !plan.UnmappableWith(answers.UseVariousArtistsTemplate).empty() && !answers.WriteUnmappable) {
+    TSaveResult refused;
+    refused.Cancelled = true;
+    return refused;
   }
   StoreFields();
   PrepareTemplates(FAlbum, request);
-  const TSaveResult saved = SaveAlbumDocuments(FAlbum, request, answers.ReplaceExisting);
-  if (!saved.Saved) {
-    outcome.Exists = saved.Exists;
-    outcome.Cancelled = saved.Cancelled;
-    if (!saved.Cancelled) // the user stopped it: no error to tell
-      CurrentHost().ShowFileMessage(TMessageKind::Error, saved.Message, saved.Path);
-    return outcome;
-  }
-  outcome.Saved = true;
-  outcome.Written = saved.Written;
-  outcome.Kept = answers.Keep;
-  if (request.WithNfo)
+  TSaveResult saved = SaveAlbumDocuments(FAlbum, request, answers.ReplaceExisting);
+  if (!saved.Saved())
+    return saved;
+  saved.Kept = answers.Keep;
+  if (request.Wants(TDocumentRole::Nfo))
     FAlbum.FileName = request.NfoPath;
   if (answers.RememberTexts) {
     std::array<std::string, TRememberedLists::size()> texts;
@@ -277,11 +274,9 @@ TSaveOutcome TAlbumSession::Save(const TSavePlan& plan, const TSaveAnswers& answ
           text && field.Remembered)
         texts[*field.Remembered] = FTexts.**text;
     std::string failedPath;
-    if (!SaveRememberedLists(GetProgramFolder(), Remembered, texts, &failedPath)) {
-      ShowError(ecOpenForWriting, failedPath);
-      outcome.Saved = false;
-    }
+    if (!SaveRememberedLists(GetProgramFolder(), Remembered, texts, &failedPath))
+      saved.Problem = TProblem{std::string(ErrorMessage(ecOpenForWriting)), failedPath};
   }
   Notify(TChange::Tracks); // the album's file name changed
-  return outcome;
+  return saved;
 }

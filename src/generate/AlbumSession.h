@@ -18,22 +18,13 @@
 #include <string>
 #include <vector>
 
-// What a face hears while tracks are read: each record as it joins, in listing order,
-// and the idle moments in between, whose false answer cancels.
 struct TAlbumField;
 
+// What a face hears while tracks are read: each record as it joins, in listing order,
+// and the idle moments in between, whose false answer cancels.
 struct TTrackObserver {
   std::function<void(std::size_t index)> Added;
   std::function<bool(const TReadProgress& progress)> Idle;
-};
-
-struct TSaveOutcome {
-  bool Saved = false;
-  // Characters the encoding lacks and no "?" agreed, or the recovery files stopped.
-  bool Cancelled = false;
-  bool Exists = false;              // create-only, and a file took one of the names meanwhile
-  std::vector<std::string> Written; // the documents, in order
-  std::vector<std::string> Kept;    // existing documents the answers kept
 };
 
 class TAlbumSession {
@@ -47,18 +38,18 @@ public:
 
   // Sets the session up from the program folder, as every face starts: the preferences,
   // the texts they give the boxes (encoder, codec, ripper and poster), the chosen
-  // newsgroups and both dates today.
-  void Open(const std::string& programFolder);
+  // newsgroups and both dates today. A preference that means nothing is the problem told.
+  std::optional<TProblem> Open(const std::string& programFolder);
   // The remembered lists, for a face that offers and remembers earlier entries (the
   // command line does neither); a list that cannot be read is reported.
   void LoadRemembered(const std::string& programFolder);
   // The preferences from their file; a value there that means nothing (an encoding
-  // Tamberlon does not know) is reported as the file's, naming the key, and its default
-  // is used.
-  void LoadPreferences(const std::string& path);
-  // The documents beside the .nfo the preferences ask for.
-  TCompanionChoice PreferredCompanions() const;
-  void SetPreferredCompanions(const TCompanionChoice& companions);
+  // Tamberlon does not know) is returned as the file's problem, naming the key, and its
+  // default is used.
+  std::optional<TProblem> LoadPreferences(const std::string& path);
+  // The documents the preferences ask for (the .nfo always).
+  TDocumentChoice PreferredDocuments() const;
+  void SetPreferredDocuments(const TDocumentChoice& documents);
 
   // Listeners hear every change after it happened.
   void Listen(std::function<void(TChange)> listener);
@@ -112,9 +103,9 @@ public:
   // What a save of the request would do, and what the face must decide first.
   TSavePlan PlanSave(TSaveRequest request);
   // Save as planned and answered: the template step, the ".nfo" and its companions as
-  // one set, then the remembered texts when the answers say so. A problem is reported
-  // once, naming the file; nothing is asked.
-  TSaveOutcome Save(const TSavePlan& plan, const TSaveAnswers& answers);
+  // one set, then the remembered texts when the answers say so. Nothing is asked or
+  // shown: the result carries the problem for the face.
+  TSaveResult Save(const TSavePlan& plan, const TSaveAnswers& answers);
 
   TAlbumInfo& Album() { return FAlbum; }
   const TAlbumInfo& Album() const { return FAlbum; }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/ExpandUnit.h"
 
+#include "common/FileUnit.h"
 #include "common/IntToAbbrStrUnit.h"
 #include "common/TextUnit.h"
 #include "generate/AlbumFieldTable.h"
@@ -323,7 +324,10 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
         case 2:
           return asWritten(track.HasTag ? track.Artist : std::string());
         case 3:
-          return asWritten(TrackFileName(entry.Path));
+          return asWritten(context.DocumentPath.empty()
+                               ? TrackFileName(entry.Path)
+                               : NameInFolderOf(context.DocumentPath, entry.Path)
+                                     .value_or(TrackFileName(entry.Path)));
         case 4:
           return IntToAbbrStr(track.FileSize, context.DecimalSeparator);
         case 5:

@@ -24,6 +24,9 @@ struct TGenerateContext {
   // columns counted as the code page has them, one a character (a "?" for a character it
   // lacks included).
   bool CodePage = false;
+  // A list's own path: $TRACK_FILENAME names each track relative to the list's folder.
+  // Empty: by its file name alone (the .nfo shows names, it does not find files).
+  std::string DocumentPath;
 };
 
 // The columns the character starting at text[at] takes (0 for a continuation byte).

@@ -41,6 +41,7 @@ void TGenerate::Generate() {
   static const TAlbumInfo NoAlbum;
   TGenerateContext context = CurrentGenerateContext(PostingPolicy);
   context.CodePage = CodePage;
+  context.DocumentPath = DocumentPath;
   Output = ExpandTemplate(Template, Album ? *Album : NoAlbum, context);
 }
 

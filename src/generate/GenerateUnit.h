@@ -27,6 +27,8 @@ public:
   std::vector<std::string> PostingPolicy;
   // The output is written in an 8-bit code page (see TGenerateContext::CodePage).
   bool CodePage = false;
+  // The document's own path, for a list that names tracks (see TGenerateContext).
+  std::string DocumentPath;
 };
 
 // Today's texts, the program's texts and the regional separators, from the host.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/PlaylistUnit.h"
 
+#include "common/FileUnit.h"
+
 #include <cmath>
 #include <filesystem>
 
@@ -17,23 +19,22 @@ std::string EntryTitle(const TTrackEntry& track) {
   return title;
 }
 
-std::string RelativeName(const std::string& path, const std::string& folder) {
-  const std::filesystem::path relative =
-      std::filesystem::path(path).lexically_relative(std::filesystem::path(folder));
-  const std::string name = relative.empty() ? path : relative.string();
+std::string RelativeName(const std::string& path, const std::string& playlistPath) {
+  // The save refuses a track outside the playlist's folder; its path as given is a last resort.
+  const std::string name = NameInFolderOf(playlistPath, path).value_or(path);
   // A line that starts with "#" is a comment to a player: "./" keeps it a file.
   return name.starts_with('#') ? "./" + name : name;
 }
 } // namespace
 
-std::string M3uText(const TAlbumInfo& album, const std::string& playlistFolder) {
+std::string M3uText(const TAlbumInfo& album, const std::string& playlistPath) {
   std::string text = "#EXTM3U\r\n";
   for (const TTrackEntry& track : album.Tracks) {
     // Whole seconds, cut as the listing's durations are.
     const long long seconds =
         track.Info ? static_cast<long long>(std::floor(std::max(0.0, track.Info->Duration))) : 0;
     text += "#EXTINF:" + std::to_string(seconds) + "," + EntryTitle(track) + "\r\n";
-    text += RelativeName(track.Path, playlistFolder) + "\r\n";
+    text += RelativeName(track.Path, playlistPath) + "\r\n";
   }
   return text;
 }

@@ -9,4 +9,4 @@
 
 // "#EXTM3U", then per track "#EXTINF:<whole seconds>,<Artist> - <Title>" and its name;
 // CR LF line ends, UTF-8 without a byte order mark (the names match the files on disk).
-std::string M3uText(const TAlbumInfo& album, const std::string& playlistFolder);
+std::string M3uText(const TAlbumInfo& album, const std::string& playlistPath);

@@ -607,23 +607,6 @@ bool RecoveryFilesExist(const std::string& indexPath) {
   return !RecoverySetFiles(indexPath).empty();
 }
 
-std::optional<std::string> NameInFolderOf(const std::string& indexPath, const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path folder =
-      std::filesystem::absolute(std::filesystem::path(indexPath), error)
-          .lexically_normal()
-          .parent_path();
-  const std::filesystem::path file =
-      std::filesystem::absolute(std::filesystem::path(path), error).lexically_normal();
-  if (error)
-    return std::nullopt;
-  const std::filesystem::path relative = file.lexically_relative(folder);
-  const std::string name = relative.generic_string();
-  if (relative.empty() || name == "." || name.starts_with("../") || name == "..")
-    return std::nullopt;
-  return name;
-}
-
 std::string RecoveryProblem(const TRecoveryResult& result) {
   switch (result.Outcome) {
   case TRecoveryOutcome::Staged:

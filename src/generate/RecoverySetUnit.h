@@ -90,9 +90,6 @@ std::string RecoverySetBase(const std::string& par2Path);
 std::vector<std::string> RecoverySetFiles(const std::string& par2Path);
 // True when the index or a volume of the set named by indexPath exists already.
 bool RecoveryFilesExist(const std::string& indexPath);
-// A file's name as a set in indexPath's folder names it ("sub/01.mp3"); nothing for a
-// file outside that folder.
-std::optional<std::string> NameInFolderOf(const std::string& indexPath, const std::string& path);
 
 // The message for a result that staged nothing.
 std::string RecoveryProblem(const TRecoveryResult& result);

@@ -23,20 +23,15 @@ void TSFV::WriteDefaultTemplate(const std::string& path) {
     ShowError(ecCreateSfvTemplate, path);
 }
 
-TSFV::TSFV(const TAlbumInfo& album) : TGenerate(album, GetProgramFolder() + SfvTemplateFileName) {}
+TSFV::TSFV(const TAlbumInfo& album, const std::string& path)
+    : TGenerate(album, GetProgramFolder() + SfvTemplateFileName) {
+  DocumentPath = path;
+}
 
 void PrepareSfvTemplate() {
   const std::string path = GetProgramFolder() + SfvTemplateFileName;
   if (TGenerate(TAlbumInfo(), path).Template.empty())
     TSFV::WriteDefaultTemplate(path);
-}
-
-std::string CompanionPath(const std::string& nfoPath, std::string_view extension) {
-  const std::size_t nameStart = nfoPath.rfind('/') + 1; // 0 when there is no folder
-  const std::size_t dot = nfoPath.rfind('.');
-  if (dot == std::string::npos || dot < nameStart)
-    return nfoPath + std::string(extension);
-  return nfoPath.substr(0, dot) + std::string(extension);
 }
 
 void EditSfvTemplate() {

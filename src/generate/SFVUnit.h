@@ -14,8 +14,8 @@ std::vector<std::string> DefaultSfvTemplate();
 class TSFV : public TGenerate {
 public:
   TSFV() = default;
-  // Loads the SFV template as it stands (a missing one is empty).
-  explicit TSFV(const TAlbumInfo& album);
+  // Loads the SFV template as it stands (a missing one is empty), for the .sfv at path.
+  TSFV(const TAlbumInfo& album, const std::string& path);
 
   // Writes the default template; a failure shows its own error.
   static void WriteDefaultTemplate(const std::string& path);
@@ -26,7 +26,3 @@ void PrepareSfvTemplate();
 
 // Opens the SFV template in the user's editor, writing the default first when missing.
 void EditSfvTemplate();
-
-// The path of a document beside a ".nfo" path: the same base name with its own
-// extension (the extension of the file name replaced, or appended when it has none).
-std::string CompanionPath(const std::string& nfoPath, std::string_view extension);

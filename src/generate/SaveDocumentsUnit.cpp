@@ -31,93 +31,103 @@ std::unique_ptr<TGenerate> NfoGenerator(const TAlbumInfo& album, const TSaveRequ
   return generator;
 }
 
-TSaveResult Problem(std::string message, std::string path) {
-  TSaveResult result;
-  result.Message = std::move(message);
-  result.Path = std::move(path);
-  return result;
-}
-
 std::string BothPaths(const std::string& first, const std::string& second) {
   return first == second ? first : first + "\n" + second;
 }
 
 // One path, one role: two documents, or a document and an input, that are one file (by a
 // link or a second name included).
-std::optional<TSaveResult> Collision(const std::vector<TDocument>& documents,
-                                     const std::vector<TInputFile>& inputs) {
+std::optional<TProblem> Collision(const std::vector<TDocument>& documents,
+                                  const std::vector<TInputFile>& inputs) {
   std::vector<std::string> inputIdentities;
   for (const TInputFile& input : inputs)
     inputIdentities.push_back(FileIdentity(input.Path));
   std::vector<std::string> identities;
   for (const TDocument& document : documents) {
     const std::string identity = FileIdentity(document.Path);
+    const std::string_view name = KindOf(document.Role).Name;
     for (std::size_t i = 0; i < identities.size(); ++i)
       if (identities[i] == identity)
-        return Problem("The " + documents[i].Role + " and the " + document.Role +
-                           " would be the same file; nothing was saved",
-                       BothPaths(documents[i].Path, document.Path));
+        return TProblem{"The " + std::string(KindOf(documents[i].Role).Name) + " and the " +
+                            std::string(name) + " would be the same file; nothing was saved",
+                        BothPaths(documents[i].Path, document.Path)};
     for (std::size_t i = 0; i < inputs.size(); ++i)
       if (inputIdentities[i] == identity)
-        return Problem("The " + document.Role + " would be written over the " + inputs[i].Role +
-                           " it is made from; nothing was saved",
-                       BothPaths(document.Path, inputs[i].Path));
+        return TProblem{"The " + std::string(name) + " would be written over the " +
+                            std::string(InputRoleName(inputs[i].Role)) +
+                            " it is made from; nothing was saved",
+                        BothPaths(document.Path, inputs[i].Path)};
     identities.push_back(identity);
   }
   return std::nullopt;
 }
 
-bool IsRecoveryRole(std::string_view role) {
-  const auto row = CompanionNamed(role);
-  return row && Companions[*row].Recovery;
-}
-
-// The recovery files of the tracks and of the documents being written, staged in the set;
-// their paths, or the problem that keeps the save from writing anything.
-std::variant<std::vector<std::string>, TSaveResult>
-StageRecoveryFiles(const std::vector<TDocument>& documents, const std::vector<TInputFile>& inputs,
-                   const TDocument& index, const TRecoverySettings& settings, TFileSet& set,
-                   TWriteMode mode) {
-  std::vector<TRecoveryInput> protectedFiles;
-  const auto add = [&](const std::string& path, std::string_view bytes, bool inMemory) {
-    const auto name = NameInFolderOf(index.Path, path);
-    // A track chosen twice is one file of the set: names there are unique.
-    const bool listed =
-        name && std::any_of(protectedFiles.begin(), protectedFiles.end(),
-                            [&](const TRecoveryInput& f) { return f.Name == *name; });
-    if (name && !listed)
-      protectedFiles.push_back({*name, inMemory ? std::string() : path, bytes});
-    return name.has_value();
-  };
-  for (const TInputFile& input : inputs)
-    if (input.Role == "track" && !add(input.Path, {}, false))
-      return Problem("The recovery files can only name files in their folder or below it, and "
-                     "this track is elsewhere; nothing was saved",
-                     input.Path);
-  for (const TDocument& document : documents)
-    if (!IsRecoveryRole(document.Role))
-      add(document.Path, document.Bytes, true);
-  TRecoveryResult made = StageRecoverySet(protectedFiles, index.Path, settings, set, mode);
-  if (made.Outcome == TRecoveryOutcome::Staged)
-    return made.Paths;
-  TSaveResult result = Problem(RecoveryProblem(made), made.Path);
-  result.Exists = made.Write == TWriteResult::Exists;
-  result.Cancelled = made.Outcome == TRecoveryOutcome::Cancelled;
-  return result;
-}
-
 std::vector<TInputFile> AlbumInputs(const TAlbumInfo& album, const TSaveRequest& request) {
   std::vector<TInputFile> inputs = TrackInputs(album);
   if (!request.TemplatePath.empty())
-    inputs.push_back({"template", request.TemplatePath});
+    inputs.push_back({TInputRole::Template, request.TemplatePath});
   return inputs;
 }
+
+// The digest a kind needs, computed for the tracks that lack it: placeholders make no
+// checksum list.
+std::optional<TProblem> ComputeDigest(TAlbumInfo& album, const TSaveRequest& request,
+                                      TTrackDigest digest) {
+  if (digest == TTrackDigest::None)
+    return std::nullopt;
+  if (const auto unread = ComputeMissingChecksums(album, request.ChecksumProgress))
+    return TProblem{"The checksum of this track could not be read; nothing was saved", *unread};
+  return std::nullopt;
+}
+
+// The documents made and staged in the set in the kinds' order, each kind given the
+// ones made before it.
+TSaveResult StageDocuments(TAlbumInfo& album, const TSaveRequest& request,
+                           const std::vector<TDocument>& documents,
+                           const std::vector<TInputFile>& inputs, TFileSet& set, TWriteMode mode) {
+  std::vector<std::string> bytes; // each made document's, while the later ones read them
+  bytes.reserve(documents.size());
+  std::vector<TMadeFile> made;
+  TSaveResult staged;
+  for (const TDocument& document : documents) {
+    const TDocumentKind& kind = KindOf(document.Role);
+    if (auto problem = ComputeDigest(album, request, kind.Digest)) {
+      staged.Problem = std::move(problem);
+      return staged;
+    }
+    TMade result = kind.Make({album, request, document.Path, made, inputs, &set, mode});
+    if (!result.Result.Saved())
+      return result.Result;
+    bytes.push_back(std::move(result.Bytes));
+    made.push_back({document.Path, bytes.back()});
+    for (std::string& path : result.Result.Written)
+      staged.Written.push_back(std::move(path));
+  }
+  return staged;
+}
 } // namespace
+
+TSaveResult SaveFailure(std::string message, std::string path) {
+  TSaveResult result;
+  result.Problem = TProblem{std::move(message), std::move(path)};
+  return result;
+}
+
+std::string_view InputRoleName(TInputRole role) {
+  return role == TInputRole::Track ? "track" : "template";
+}
+
+std::string TSaveRequest::PathOf(TDocumentRole role) const {
+  const std::string& own = Paths[static_cast<std::size_t>(role)];
+  if (!own.empty())
+    return own;
+  return role == TDocumentRole::Nfo ? NfoPath : CompanionPath(NfoPath, KindOf(role).Extension);
+}
 
 std::vector<TInputFile> TrackInputs(const TAlbumInfo& album) {
   std::vector<TInputFile> inputs;
   for (const TTrackEntry& track : album.Tracks)
-    inputs.push_back({"track", track.Path});
+    inputs.push_back({TInputRole::Track, track.Path});
   return inputs;
 }
 
@@ -143,11 +153,9 @@ std::string UnmappableCharacters(const TAlbumInfo& album, const TSaveRequest& re
 }
 
 void PrepareTemplates(const TAlbumInfo& album, const TSaveRequest& request) {
-  if (request.WithNfo && request.TemplatePath.empty())
-    PrepareNfoTemplate(album, UsesVariousArtistsTemplate(album, request));
-  for (std::size_t i = 0; i < Companions.size(); ++i)
-    if (request.Companions[i] && Companions[i].PrepareTemplate)
-      Companions[i].PrepareTemplate();
+  for (const TDocumentKind& kind : DocumentKinds)
+    if (request.Wants(kind.Role) && kind.PrepareTemplate)
+      kind.PrepareTemplate(album, request);
 }
 
 std::optional<std::string> ComputeChecksumsTheNfoUses(TAlbumInfo& album,
@@ -159,13 +167,10 @@ std::optional<std::string> ComputeChecksumsTheNfoUses(TAlbumInfo& album,
 
 std::vector<TDocument> PlannedDocuments(const TSaveRequest& request) {
   std::vector<TDocument> documents;
-  if (request.WithNfo)
-    documents.push_back({".nfo", request.NfoPath, {}, FileExists(request.NfoPath)});
-  for (std::size_t i = 0; i < Companions.size(); ++i)
-    if (request.Companions[i]) {
-      const std::string path = CompanionPath(request.NfoPath, Companions[i].Extension);
-      const bool exists = Companions[i].Recovery ? RecoveryFilesExist(path) : FileExists(path);
-      documents.push_back({std::string(Companions[i].Role), path, {}, exists});
+  for (const TDocumentKind& kind : DocumentKinds)
+    if (request.Wants(kind.Role)) {
+      const std::string path = request.PathOf(kind.Role);
+      documents.push_back({kind.Role, path, kind.Exists(path)});
     }
   return documents;
 }
@@ -177,12 +182,13 @@ const std::string& TSavePlan::UnmappableWith(std::optional<bool> variousArtists)
 TSavePlan PlanSave(const TAlbumInfo& album, TSaveRequest request) {
   TSavePlan plan;
   plan.Documents = PlannedDocuments(request);
-  plan.Problem = UnlistableTrackName(album, request.Companions);
+  plan.Problem = UnlistableTrack(album, request);
   if (!plan.Problem)
     plan.Problem = Collision(plan.Documents, AlbumInputs(album, request));
-  plan.CompilationQuestion = request.WithNfo && album.VariousArtists &&
+  const bool withNfo = request.Wants(TDocumentRole::Nfo);
+  plan.CompilationQuestion = withNfo && album.VariousArtists &&
                              !request.UseVariousArtistsTemplate && request.TemplatePath.empty();
-  if (request.WithNfo) {
+  if (withNfo) {
     plan.Unmappable[0] = UnmappableCharacters(album, request);
     plan.Unmappable[1] = plan.Unmappable[0];
     if (plan.CompilationQuestion) {
@@ -199,110 +205,78 @@ TSaveRequest AnsweredRequest(const TSavePlan& plan, const TSaveAnswers& answers)
   TSaveRequest request = plan.Request;
   if (answers.UseVariousArtistsTemplate)
     request.UseVariousArtistsTemplate = answers.UseVariousArtistsTemplate;
-  const auto kept = [&](const std::string& path) {
-    return std::find(answers.Keep.begin(), answers.Keep.end(), path) != answers.Keep.end();
-  };
-  request.WithNfo = request.WithNfo && !kept(request.NfoPath);
-  for (std::size_t i = 0; i < Companions.size(); ++i)
-    request.Companions[i] =
-        request.Companions[i] && !kept(CompanionPath(request.NfoPath, Companions[i].Extension));
+  for (const TDocument& document : plan.Documents)
+    if (std::find(answers.Keep.begin(), answers.Keep.end(), document.Path) != answers.Keep.end())
+      request.Chosen[static_cast<std::size_t>(document.Role)] = false;
   return request;
 }
 
-std::optional<TSaveResult> UnlistableTrackName(const TAlbumInfo& album,
-                                               const TCompanionChoice& companions) {
+std::optional<TProblem> UnlistableTrack(const TAlbumInfo& album, const TSaveRequest& request) {
   for (const TTrackEntry& track : album.Tracks) {
     const std::string name = FileNamePart(track.Path);
     const bool control = std::any_of(name.begin(), name.end(), IsControlCharacter);
     if (control)
-      return Problem("The name of this track holds a line break or another control character, "
-                     "which the album's lists cannot hold; nothing was saved",
-                     track.Path);
-    for (std::size_t i = 0; i < Companions.size(); ++i) {
-      const std::string_view comment = Companions[i].CommentStart;
-      if (companions[i] && !comment.empty() && name.starts_with(comment))
-        return Problem("The name of this track starts with \"" + std::string(comment) +
-                           "\", which makes its line of the " + std::string(Companions[i].Role) +
-                           " file a comment; nothing was saved",
-                       track.Path);
+      return TProblem{"The name of this track holds a line break or another control character, "
+                      "which the album's lists cannot hold; nothing was saved",
+                      track.Path};
+    for (const TDocumentKind& kind : DocumentKinds) {
+      if (!request.Wants(kind.Role))
+        continue;
+      const std::string_view comment = kind.CommentStart;
+      if (!comment.empty() && name.starts_with(comment))
+        return TProblem{"The name of this track starts with \"" + std::string(comment) +
+                            "\", which makes its line of the " + std::string(kind.Name) +
+                            " file a comment; nothing was saved",
+                        track.Path};
+      if (kind.ListsTracks && !NameInFolderOf(request.PathOf(kind.Role), track.Path))
+        return TProblem{"The " + std::string(kind.Name) +
+                            " file can only name tracks in its folder or below it, and this "
+                            "track is elsewhere; nothing was saved",
+                        track.Path};
     }
   }
   return std::nullopt;
 }
 
-TSaveResult WriteDocuments(const std::vector<TDocument>& documents,
-                           const std::vector<TInputFile>& inputs, bool replaceExisting,
-                           const TRecoverySettings& recovery) {
-  if (auto collision = Collision(documents, inputs))
-    return *collision;
+TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
+                               bool replaceExisting) {
+  if (auto problem = UnlistableTrack(album, request))
+    return SaveFailure(problem->Message, problem->Path);
+  const std::vector<TDocument> documents = PlannedDocuments(request);
+  const std::vector<TInputFile> inputs = AlbumInputs(album, request);
+  if (auto collision = Collision(documents, inputs)) // before any checksum is read
+    return SaveFailure(collision->Message, collision->Path);
   TFileSet set;
   const TWriteMode mode = replaceExisting ? TWriteMode::Replace : TWriteMode::CreateOnly;
-  TWriteResult written = TWriteResult::Written;
-  std::string failed;
-  const TDocument* recoveryIndex = nullptr;
-  for (const TDocument& document : documents) {
-    if (IsRecoveryRole(document.Role)) {
-      recoveryIndex = &document;
-      continue;
-    }
-    if ((written = set.Add(document.Path, document.Bytes, mode)) != TWriteResult::Written) {
-      failed = document.Path;
-      break;
-    }
-  }
-  std::vector<std::string> recoveryPaths;
-  if (written == TWriteResult::Written && recoveryIndex) {
-    const auto staged = StageRecoveryFiles(documents, inputs, *recoveryIndex, recovery, set, mode);
-    if (std::holds_alternative<TSaveResult>(staged))
-      return std::get<TSaveResult>(staged);
-    recoveryPaths = std::get<std::vector<std::string>>(staged);
-  }
-  if (written == TWriteResult::Written)
-    written = set.Commit(&failed);
-  if (written == TWriteResult::Exists) {
-    TSaveResult result =
-        Problem("This file appeared while the album was being saved; it was kept, and nothing "
-                "was saved",
-                failed);
-    result.Exists = true;
+  TSaveResult result = StageDocuments(album, request, documents, inputs, set, mode);
+  if (!result.Saved())
     return result;
-  }
-  if (written != TWriteResult::Written)
-    return Problem(std::string(ErrorMessage(ecOpenForWriting)), failed);
-  TSaveResult result;
-  result.Saved = true;
-  for (const TDocument& document : documents)
-    if (!IsRecoveryRole(document.Role))
-      result.Written.push_back(document.Path);
-  result.Written.insert(result.Written.end(), recoveryPaths.begin(), recoveryPaths.end());
+  std::string failed;
+  const TWriteResult committed = set.Commit(&failed);
+  if (committed != TWriteResult::Written)
+    return WriteFailure(committed, failed);
   return result;
 }
 
-TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
-                               bool replaceExisting) {
-  if (auto problem = UnlistableTrackName(album, request.Companions))
-    return *problem;
-  std::vector<TDocument> documents = PlannedDocuments(request);
-  const std::vector<TInputFile> inputs = AlbumInputs(album, request);
-  if (auto collision = Collision(documents, inputs)) // before any checksum is read
-    return *collision;
-  for (TDocument& document : documents) {
-    if (IsRecoveryRole(document.Role))
-      continue; // made from the others as they are written
-    if (document.Role == ".nfo") {
-      if (const auto unread = ComputeChecksumsTheNfoUses(album, request))
-        return Problem("The checksum of this track could not be read; nothing was saved", *unread);
-      document.Bytes = EncodeText(GenerateNfoText(album, request), request.Encoding).Bytes + "\r\n";
-      continue;
-    }
-    const TCompanion& companion = Companions[*CompanionNamed(document.Role)];
-    // Tracks chosen without checksums get them now: placeholders make no checksum list.
-    if (companion.ReadsChecksums)
-      if (const auto unread = ComputeMissingChecksums(album, request.ChecksumProgress))
-        return Problem("The checksum of this track could not be read; nothing was saved", *unread);
-    document.Bytes = companion.Make(album, document.Path);
+TMade MakeDocumentBytes(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role) {
+  const TDocumentKind& kind = KindOf(role);
+  TMade made;
+  if (auto problem = ComputeDigest(album, request, kind.Digest)) {
+    made.Result.Problem = std::move(problem);
+    return made;
   }
-  return WriteDocuments(documents, inputs, replaceExisting, request.Recovery);
+  return kind.Make({album, request, request.PathOf(role), {}, {}, nullptr, TWriteMode::Replace});
+}
+
+TSaveResult WriteFailure(TWriteResult write, const std::string& path) {
+  if (write != TWriteResult::Exists)
+    return SaveFailure(std::string(ErrorMessage(ecOpenForWriting)), path);
+  TSaveResult result =
+      SaveFailure("This file appeared while the album was being saved; it was kept, and nothing "
+                  "was saved",
+                  path);
+  result.Exists = true;
+  return result;
 }
 
 std::string ReplaceQuestion(const std::string& path) {

@@ -6,7 +6,7 @@
 // (the window with boxes, the command line from its options) and the save writes the
 // ".nfo" and its companions as one set. Nothing here asks a question.
 #include "generate/AlbumUnit.h"
-#include "generate/CompanionTable.h"
+#include "generate/DocumentKinds.h"
 #include "generate/EncodingUnit.h"
 #include "generate/RecoverySetUnit.h"
 
@@ -16,9 +16,11 @@
 #include <vector>
 
 struct TSaveRequest {
+  // The .nfo's path; each other document goes beside it with the .nfo's base name.
   std::string NfoPath;
-  bool WithNfo = true; // false: only companions (an album whose .nfo is already there)
-  TCompanionChoice Companions{};
+  TDocumentChoice Chosen = {true}; // the .nfo alone unless more are chosen
+  // A document's own path instead of the one beside the .nfo (the command line's -o).
+  std::array<std::string, DocumentKindCount> Paths{};
   // The .nfo's encoding; a character it lacks is written as "?" once the face agreed.
   TNfoEncoding Encoding = TNfoEncoding::Utf8;
   // The compilation's template: the various-artists one or not. Unset: not decided, the
@@ -30,37 +32,24 @@ struct TSaveRequest {
   std::function<void(std::size_t, std::size_t)> ChecksumProgress;
   // The recovery files' redundancy, slice size and progress.
   TRecoverySettings Recovery;
+
+  bool Wants(TDocumentRole role) const { return Chosen[static_cast<std::size_t>(role)]; }
+  std::string PathOf(TDocumentRole role) const;
 };
 
-// One file a save writes, and one file it reads.
+// One document a save writes.
 struct TDocument {
-  std::string Role; // ".nfo", or the role of a companion
+  TDocumentRole Role = TDocumentRole::Nfo;
   std::string Path;
-  std::string Bytes;
   bool Exists = false; // a regular file has the name already
-};
-struct TInputFile {
-  std::string Role; // "track", "template"
-  std::string Path;
-};
-
-// What a save did: the paths written, in order, or the problem that kept it from writing
-// anything (the message and the file or files it names, one a line).
-struct TSaveResult {
-  bool Saved = false;
-  bool Exists = false;    // create-only, and a file had the name of one of the documents
-  bool Cancelled = false; // the user stopped it
-  std::vector<std::string> Written;
-  std::string Message;
-  std::string Path;
 };
 
 // What a save would do, and what the face must decide before it does.
 struct TSavePlan {
   TSaveRequest Request;
-  std::vector<TDocument> Documents;   // the .nfo first, then its companions, without bytes
-  std::optional<TSaveResult> Problem; // one path two roles, a name the lists cannot hold
-  bool CompilationQuestion = false;   // a compilation, and the request leaves its template
+  std::vector<TDocument> Documents; // in the order they are made
+  std::optional<TProblem> Problem;  // one path two roles, a name the lists cannot hold
+  bool CompilationQuestion = false; // a compilation, and the request leaves its template
   // The characters the encoding lacks, with the single-artist and the various-artists
   // template ([1] only differs when the compilation question is open).
   std::array<std::string, 2> Unmappable;
@@ -80,7 +69,7 @@ struct TSaveAnswers {
 // The album's tracks as the files a save reads.
 std::vector<TInputFile> TrackInputs(const TAlbumInfo& album);
 
-// The documents a request asks for, in the order they are written, without bytes.
+// The documents a request asks for, in the order they are made.
 std::vector<TDocument> PlannedDocuments(const TSaveRequest& request);
 TSavePlan PlanSave(const TAlbumInfo& album, TSaveRequest request);
 // The request the plan and the answers make: the kept documents left out.
@@ -104,24 +93,23 @@ void PrepareTemplates(const TAlbumInfo& album, const TSaveRequest& request);
 std::optional<std::string> ComputeChecksumsTheNfoUses(TAlbumInfo& album,
                                                       const TSaveRequest& request);
 
-// Writes the album's documents as one set; existing files are replaced when
-// replaceExisting, else created only. Reports nothing: the caller shows the problem.
+// Writes the chosen documents as one set, each kind in turn; existing files are replaced
+// when replaceExisting, else created only. Reports nothing: the face shows the problem.
 TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
                                bool replaceExisting);
+// One document's bytes, made as the save makes them, without writing anything.
+TMade MakeDocumentBytes(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role);
 
-// Writes prepared documents as one set, after checking that no two of them, and none of
-// them and an input, are the same file.
-// A ".par2" document stands for the recovery files of the tracks and the other documents,
-// made with these settings.
-TSaveResult WriteDocuments(const std::vector<TDocument>& documents,
-                           const std::vector<TInputFile>& inputs, bool replaceExisting,
-                           const TRecoverySettings& recovery = {});
+// A save that wrote nothing for this problem.
+TSaveResult SaveFailure(std::string message, std::string path);
+// A save that wrote nothing because a file could not be staged or put in place.
+TSaveResult WriteFailure(TWriteResult write, const std::string& path);
 
-// The problem a track's file name makes for the lists that name it: a control character
-// (a line break would split the entry) in any document, a companion's comment mark at
-// its start. Nothing when every name can be listed.
-std::optional<TSaveResult> UnlistableTrackName(const TAlbumInfo& album,
-                                               const TCompanionChoice& companions);
+// The problem a track makes for the lists that name it: a control character in its name
+// (a line break would split the entry), a document's comment mark at its start, or a
+// place outside the folder of a document that names it. Nothing when every track can be
+// listed.
+std::optional<TProblem> UnlistableTrack(const TAlbumInfo& album, const TSaveRequest& request);
 
 // The faces' texts for the questions a plan leaves open and for what the save kept.
 std::string ReplaceQuestion(const std::string& path);

@@ -39,7 +39,7 @@ void TFormMain::ButtonMakeNFOClick() {
   }
   TSaveRequest save;
   save.NfoPath = *path;
-  save.Companions = ChosenCompanions();
+  save.Chosen = ChosenDocuments();
   save.ChecksumProgress = ChecksumProgress();
   save.Recovery.Redundancy = static_cast<unsigned>(Session.Preferences.Par2Redundancy);
   std::unique_ptr<QProgressDialog> recoveryBox;
@@ -53,7 +53,7 @@ void TFormMain::ButtonMakeNFOClick() {
     // all in one question.
     std::vector<std::string> existing;
     for (const TDocument& document : plan.Documents)
-      if (document.Role != ".nfo" && document.Exists)
+      if (document.Role != TDocumentRole::Nfo && document.Exists)
         existing.push_back(document.Path);
     if (!existing.empty() && host.ShowMessage(TMessageKind::Confirmation,
                                               ReplaceQuestion(existing)) != TMessageResult::Yes)
@@ -65,14 +65,17 @@ void TFormMain::ButtonMakeNFOClick() {
         host.ShowMessage(TMessageKind::Confirmation,
                          UnmappableQuestion(Session.Encoding(), unmappable)) == TMessageResult::Yes;
   }
-  const TSaveOutcome outcome = Session.Save(plan, answers);
+  const TSaveResult outcome = Session.Save(plan, answers);
   recoveryBox.reset();
   ProgressBar1->setValue(0);
   RefreshTrackListing();
   ShowRememberedLists();
   if (outcome.Cancelled)
     ShowStatus("Saving cancelled; nothing was saved");
-  if (!outcome.Saved)
+  else if (outcome.Problem)
+    CurrentHost().ShowFileMessage(TMessageKind::Error, outcome.Problem->Message,
+                                  outcome.Problem->Path);
+  if (!outcome.Saved())
     return;
   if (!outcome.Kept.empty())
     CurrentHost().ShowMessage(TMessageKind::Information, CompanionsKeptNote(outcome.Kept));

@@ -359,9 +359,10 @@ void TFormMain::BuildMenu() {
   HidePathNamesInTrackListing =
       checkable(options, "HidePathNamesInTrackListing", "Hide &Path Names in Track Listing");
   SortFilesonSelection1 = checkable(options, "SortFilesonSelection1", "Sort Files on Selection");
-  for (std::size_t i = 0; i < Companions.size(); ++i)
-    CompanionItems[i] = checkable(options, std::string(Companions[i].MenuName).c_str(),
-                                  std::string(Companions[i].MenuText).c_str());
+  for (const TDocumentKind& kind : DocumentKinds)
+    if (!kind.MenuName.empty())
+      DocumentItems[static_cast<std::size_t>(kind.Role)] = checkable(
+          options, std::string(kind.MenuName).c_str(), std::string(kind.MenuText).c_str());
   Par2Redundancy1 = action(options, "Par2Redundancy1", "PAR2 &Redundancy...", 0);
   QMenu* encodings = Named(options->addMenu(QStringLiteral("NFO Encoding")), "NfoEncoding1", 0);
   auto* encodingGroup = new QActionGroup(this);

@@ -95,8 +95,10 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths, const std::string& 
   };
   // Checksums are read with the tracks when a chosen document lists them.
   bool withChecksum = false;
-  for (std::size_t i = 0; i < Companions.size(); ++i)
-    withChecksum = withChecksum || (Companions[i].ReadsChecksums && CompanionItems[i]->isChecked());
+  const TDocumentChoice chosen = ChosenDocuments();
+  for (const TDocumentKind& kind : DocumentKinds)
+    withChecksum = withChecksum || (chosen[static_cast<std::size_t>(kind.Role)] &&
+                                    kind.Digest == TTrackDigest::Crc32);
   Session.ChooseTracks(paths, withChecksum, observer);
   if (SortFilesonSelection1->isChecked())
     Session.OrderByTrackNumbers();

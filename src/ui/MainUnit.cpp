@@ -127,15 +127,14 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   FormCreate();
 }
 
-QAction* TFormMain::CompanionItem(std::string_view role) const {
-  const auto index = CompanionNamed(role);
-  return index ? CompanionItems[*index] : nullptr;
+QAction* TFormMain::DocumentItem(TDocumentRole role) const {
+  return DocumentItems[static_cast<std::size_t>(role)];
 }
 
-TCompanionChoice TFormMain::ChosenCompanions() const {
-  TCompanionChoice chosen{};
-  for (std::size_t i = 0; i < Companions.size(); ++i)
-    chosen[i] = CompanionItems[i]->isChecked();
+TDocumentChoice TFormMain::ChosenDocuments() const {
+  TDocumentChoice chosen{};
+  for (std::size_t i = 0; i < DocumentKindCount; ++i)
+    chosen[i] = !DocumentItems[i] || DocumentItems[i]->isChecked();
   return chosen;
 }
 
@@ -223,7 +222,8 @@ void TFormMain::FormCreate() {
   Session.LoadRemembered(folder);
   ShowRememberedLists();
 
-  Session.Open(folder);
+  if (const auto problem = Session.Open(folder))
+    CurrentHost().ShowFileMessage(TMessageKind::Information, problem->Message, problem->Path);
   ApplyPreferences(Session.Preferences);
   ShowBoxes(Session.Texts()); // the texts the preferences give, both dates today
 }
@@ -240,9 +240,10 @@ void TFormMain::ApplyPreferences(const TPreferences& p) {
   UseID3TagInfo->setChecked(p.UsedID3Tags);
   SortFilesonSelection1->setChecked(p.SortSelections);
   LivePreview1->setChecked(p.LivePreview);
-  const TCompanionChoice companions = Session.PreferredCompanions();
-  for (std::size_t i = 0; i < Companions.size(); ++i)
-    CompanionItems[i]->setChecked(companions[i]);
+  const TDocumentChoice documents = Session.PreferredDocuments();
+  for (std::size_t i = 0; i < DocumentKindCount; ++i)
+    if (DocumentItems[i])
+      DocumentItems[i]->setChecked(documents[i]);
   const TNfoEncoding encoding = EncodingNamed(p.NfoEncoding).value_or(TNfoEncoding::Utf8);
   NfoEncodingItems[static_cast<std::size_t>(encoding)]->setChecked(true);
   Session.SetEncoding(encoding);
@@ -259,8 +260,9 @@ TPreferences TFormMain::CurrentPreferences() const {
   p.SortSelections = SortFilesonSelection1->isChecked();
   p.LivePreview = LivePreview1->isChecked();
   p.Switches = Session.Preferences.Switches;
-  for (std::size_t i = 0; i < Companions.size(); ++i)
-    p.Switches[std::string(Companions[i].PreferenceKey)] = CompanionItems[i]->isChecked();
+  for (const TDocumentKind& kind : DocumentKinds)
+    if (!kind.PreferenceKey.empty())
+      p.Switches[std::string(kind.PreferenceKey)] = DocumentItem(kind.Role)->isChecked();
   p.NfoEncoding = std::string(EncodingName(Session.Encoding()));
   p.InitialDir = TrackFolder;
   p.NewsGroupFilter = NewsGroupFilter;

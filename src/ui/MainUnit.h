@@ -6,7 +6,7 @@
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/AlbumSession.h"
-#include "generate/CompanionTable.h"
+#include "generate/DocumentKinds.h"
 
 #include <QMainWindow>
 #include <QProgressDialog>
@@ -214,9 +214,10 @@ public:
   QAction* Par2Redundancy1 = nullptr;
   // The documents beside the .nfo, one checkable item each, in the companion table's
   // order ("Generate .SFV files also" is GenerateSFVfile1).
-  std::array<QAction*, CompanionCount> CompanionItems{};
-  QAction* CompanionItem(std::string_view role) const;
-  TCompanionChoice ChosenCompanions() const;
+  // Each document kind's menu item (none for the .nfo, which Save always writes).
+  std::array<QAction*, DocumentKindCount> DocumentItems{};
+  QAction* DocumentItem(TDocumentRole role) const;
+  TDocumentChoice ChosenDocuments() const;
   // "NFO Encoding": one item an encoding, in the order of TNfoEncoding.
   std::array<QAction*, 3> NfoEncodingItems{};
   QAction* AddaNewsgroup1 = nullptr;

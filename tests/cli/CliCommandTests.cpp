@@ -228,6 +228,21 @@ TEST_F(CliCommands, PlaylistAndClassicEncodings) {
     EXPECT_NE(played.find(std::string("Opening '") + name + "'"), std::string::npos) << name << "\n"
                                                                                      << played;
 
+  // A list names each track from its own folder, however the track was given: by a path
+  // relative to where the command runs, or from a list in the folder above.
+  const std::string here = std::filesystem::current_path();
+  std::filesystem::current_path(Host.ProgramDir.Path());
+  const int relative =
+      Run("nfo", {"--m3u", "--force", "-o", Album + "album.nfo", "album/lame-vbr-mono.mp3"});
+  std::filesystem::current_path(here);
+  ASSERT_EQ(relative, 0) << Err.str();
+  EXPECT_TRUE(
+      ReadWholeFile(Album + "album.m3u").ends_with(",lame-vbr-mono\r\nlame-vbr-mono.mp3\r\n"));
+  const std::string above = Host.ProgramDir.Path() + "above.sfv";
+  ASSERT_EQ(Run("sfv", {"-o", above, Album}), 0) << Err.str();
+  EXPECT_EQ(Run("check", {above}), 0) << Out.str();
+  EXPECT_NE(Out.str().find("album/lame-vbr-mono.mp3 OK"), std::string::npos) << Out.str();
+
   const std::string art = Host.ProgramDir.Write("art.txt", "╔══╗\r\n║$ARTIST║\r\n╚══╝");
   // A value that is a word is taken in any case, and "--name=value" is "--name value".
   ASSERT_EQ(Run("nfo", {"--template", art, "--encoding=CP437", "-o", Album + "art.nfo", Album}), 0)
@@ -327,6 +342,16 @@ TEST_F(CliCommands, RefusesWhatWouldLoseOrBreakAFile) {
        "par2",
        {"-o", Album + "bs.par2", track, Album + "back\\slash.mp3"},
        "holds a backslash"},
+      {"an .sfv in a folder that does not hold its tracks",
+       [&] { fs::create_directory(Album + "sub"); },
+       "sfv",
+       {"-o", Album + "sub/list.sfv", track},
+       "The .sfv file can only name tracks in its folder or below it"},
+      {"an .m3u in a folder that does not hold its tracks",
+       {},
+       "nfo",
+       {"--m3u", "-o", Album + "sub/list.nfo", track},
+       "The .m3u file can only name tracks in its folder or below it"},
       {"a link to itself",
        [&] { fs::create_symlink("self.mp3", Album + "self.mp3"); },
        "sfv",

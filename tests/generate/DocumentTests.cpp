@@ -4,6 +4,7 @@
 #include "common/FileUnit.h"
 #include "common/TextListUnit.h"
 #include "generate/AlbumSession.h"
+#include "generate/DocumentKinds.h"
 #include "generate/NFOUnit.h"
 #include "generate/PlaylistUnit.h"
 #include "generate/PostingPolicyUnit.h"
@@ -80,7 +81,7 @@ TEST_F(Documents, ExistingTemplatesAreKeptAndEmptyOnesReplaced) {
   EXPECT_EQ(nfo.Output, "Mine: X");
   Host.ProgramDir.Write(SfvTemplateFileName, "");
   PrepareSfvTemplate();
-  TSFV sfv(Album);
+  TSFV sfv(Album, "");
   EXPECT_EQ(Read(SfvTemplateFileName), JoinTextLines(DefaultSfvTemplate()));
 }
 
@@ -95,7 +96,7 @@ TEST_F(Documents, UnwritableTemplatesReportTheirErrorAndGiveEmptyText) {
   EXPECT_EQ(nfo.Output, "");
   Host.ExpectError(ecCreateSfvTemplate, Path(SfvTemplateFileName));
   PrepareSfvTemplate();
-  TSFV sfv(Album);
+  TSFV sfv(Album, "");
   EXPECT_EQ(sfv.Template, "");
   EXPECT_EQ(FileCount(), before); // no temporary file left behind
 }
@@ -213,7 +214,7 @@ TEST_F(Documents, SessionFromChooseTracksToSave) {
   Host.ProgramDir.Write("album/album.sfv", "kept\r\n");
   TSaveRequest save;
   save.NfoPath = folder + "album.nfo";
-  save.Companions[*CompanionNamed(".sfv")] = true;
+  save.Chosen[static_cast<std::size_t>(TDocumentRole::Sfv)] = true;
   save.UseVariousArtistsTemplate = true;
   // The plan names the existing .sfv; the face (here the test) answers "keep it".
   const TSavePlan plan = session.PlanSave(save);
@@ -222,8 +223,8 @@ TEST_F(Documents, SessionFromChooseTracksToSave) {
   TSaveAnswers answers;
   answers.Keep = {plan.Documents[1].Path};
   answers.RememberTexts = true;
-  const TSaveOutcome outcome = session.Save(plan, answers);
-  EXPECT_TRUE(outcome.Saved);
+  const TSaveResult outcome = session.Save(plan, answers);
+  EXPECT_TRUE(outcome.Saved());
   EXPECT_EQ(outcome.Written, std::vector<std::string>{save.NfoPath});
   EXPECT_EQ(outcome.Kept, std::vector<std::string>{folder + "album.sfv"});
   EXPECT_EQ(Read("album/album.sfv"), "kept\r\n");
@@ -235,9 +236,9 @@ TEST_F(Documents, SessionFromChooseTracksToSave) {
     EXPECT_NE(std::find(changes.begin(), changes.end(), change), changes.end());
 
   // A template that lists checksums gets them at the save, as the .sfv does.
-  save.Companions = {};
+  save.Chosen = {true};
   save.TemplatePath = Host.ProgramDir.Write("sums.txt", "@FOR_EACH_TRACK$TRACK_CHECKSUM@END_TRACK");
-  ASSERT_TRUE(session.Save(session.PlanSave(save), {}).Saved);
+  ASSERT_TRUE(session.Save(session.PlanSave(save), {}).Saved());
   EXPECT_EQ(Read("album/album.nfo").substr(0, 10),
             *FileChecksumText(session.Album().Tracks[0].Path) + "\r\n");
 
@@ -273,7 +274,7 @@ TEST_F(Documents, CodePageDocumentsReadAsTheyAreSaved) {
     EXPECT_EQ(plan.UnmappableWith(std::nullopt), "\u65E5\u672C"); // the accent has a place
     TSaveAnswers answers;
     answers.WriteUnmappable = true;
-    ASSERT_TRUE(session.Save(plan, answers).Saved);
+    ASSERT_TRUE(session.Save(plan, answers).Saved());
     const std::string shown = session.PreviewText(save);
     EXPECT_EQ(shown,
               "Caf\u00E9 \u00E0 Montmartre  ( 3:05)\r\n??" + std::string(17, ' ') + "(12:40)\r\n");
@@ -295,8 +296,8 @@ TEST(Playlist, EveryTrackIsOneEntryNamedRelativeToThePlaylist) {
   album.Tracks.push_back({"/music/a/01.mp3", std::move(tagged)});
   album.Tracks.push_back({"/music/a/#hash.mp3", std::make_unique<TTrackInfo>()});
   album.Tracks.push_back({"/music/a/cd2/03.mp3", std::make_unique<TTrackInfo>()});
-  EXPECT_EQ(M3uText(album, "/music/a/"), "#EXTM3U\r\n"
-                                         "#EXTINF:61,Band - Two  Lines\r\n01.mp3\r\n"
-                                         "#EXTINF:0,#hash\r\n./#hash.mp3\r\n"
-                                         "#EXTINF:0,03\r\ncd2/03.mp3\r\n");
+  EXPECT_EQ(M3uText(album, "/music/a/album.m3u"), "#EXTM3U\r\n"
+                                                  "#EXTINF:61,Band - Two  Lines\r\n01.mp3\r\n"
+                                                  "#EXTINF:0,#hash\r\n./#hash.mp3\r\n"
+                                                  "#EXTINF:0,03\r\ncd2/03.mp3\r\n");
 }

@@ -43,7 +43,7 @@ TEST(EndToEnd, FromAFreshInstallToVerifiedDocuments) {
   auto groups = std::make_unique<TFormNewsGroups>(form.get());
   form->SetNewsGroupsForm(groups.get());
   form->show();
-  form->CompanionItem(".sfv")->trigger();
+  form->DocumentItem(TDocumentRole::Sfv)->trigger();
 
   host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|", tracks);
   form->ButtonChooseTracksClick();
@@ -94,7 +94,7 @@ TEST(EndToEnd, FromAFreshInstallToVerifiedDocuments) {
   // A second start reads the choices back.
   form = std::make_unique<TFormMain>();
   form->show();
-  EXPECT_TRUE(form->CompanionItem(".sfv")->isChecked());
+  EXPECT_TRUE(form->DocumentItem(TDocumentRole::Sfv)->isChecked());
   EXPECT_EQ(form->TrackFolder, album);
   EXPECT_EQ(form->ComboBoxRippedBy->currentText(), "Ripper");
   EXPECT_EQ(form->ComboBoxRippedBy->count(), 1);

@@ -108,7 +108,7 @@ TEST_F(FormMain, FirstStartWithoutFiles) {
   EXPECT_TRUE(Form->HidePathNamesInTrackListing->isChecked());
   EXPECT_FALSE(Form->UseID3TagInfo->isChecked());
   EXPECT_TRUE(Form->SortFilesonSelection1->isChecked());
-  EXPECT_FALSE(Form->CompanionItem(".sfv")->isChecked());
+  EXPECT_FALSE(Form->DocumentItem(TDocumentRole::Sfv)->isChecked());
   EXPECT_EQ(Form->NewsGroupFilter, "mp3");
   for (QComboBox* box : {Form->ComboBoxEncoder, Form->ComboBoxCodec, Form->ComboBoxRippedBy,
                          Form->ComboBoxPostedBy, Form->ComboBoxNewsgroups, Form->ComboBoxArtist})
@@ -175,7 +175,7 @@ TEST_F(FormMain, PreferencesRoundTrip) {
   EXPECT_FALSE(Form->HidePathNamesInTrackListing->isChecked());
   EXPECT_TRUE(Form->UseID3TagInfo->isChecked());
   EXPECT_TRUE(Form->SortFilesonSelection1->isChecked()); // "yes": the default
-  EXPECT_TRUE(Form->CompanionItem(".sfv")->isChecked());
+  EXPECT_TRUE(Form->DocumentItem(TDocumentRole::Sfv)->isChecked());
   EXPECT_EQ(Form->TrackFolder, "/music/");
   EXPECT_EQ(Form->NewsGroupFilter, "flac");
   EXPECT_EQ(Form->ComboBoxEncoder->currentText(), "EAC");
@@ -287,7 +287,7 @@ TEST_F(FormMain, CancellingTheRecoveryFilesSavesNothing) {
   ShipListFiles();
   Create();
   Choose(WriteTracks({{.Artist = "A", .Album = "B"}}));
-  Form->CompanionItem(".par2")->setChecked(true);
+  Form->DocumentItem(TDocumentRole::Par2)->setChecked(true);
   const std::string nfo = Folder() + "album/A - B.nfo";
   Host.ExpectSaveFileDialog("Save .NFO file|nfo|A - B.nfo|" + Form->TrackFolder, nfo);
   QTimer::singleShot(0, Form.get(), [&] {
@@ -307,7 +307,7 @@ TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
   ShipListFiles();
   Create();
   Choose(WriteTracks({{.Artist = "AC/DC", .Album = "Live: 1991?"}}));
-  Form->CompanionItem(".sfv")->setChecked(true);
+  Form->DocumentItem(TDocumentRole::Sfv)->setChecked(true);
   Form->ComboBoxRippedBy->setEditText("ripper");
   const std::string nfo = Folder() + "album/ACDC - Live 1991.nfo";
   Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder, nfo);
@@ -325,7 +325,7 @@ TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
   // The .sfv and .m3u beside it are replaced only when the user agrees, asked once for
   // both; No still saves the .nfo.
   const std::string sfvPath = Folder() + "album/ACDC - Live 1991.sfv";
-  Form->CompanionItem(".m3u")->setChecked(true);
+  Form->DocumentItem(TDocumentRole::M3u)->setChecked(true);
   for (const TMessageResult answer : {TMessageResult::No, TMessageResult::Yes}) {
     Host.ProgramDir.Write("album/ACDC - Live 1991.sfv", "old\r\n");
     Host.ProgramDir.Write("album/ACDC - Live 1991.m3u", "old\r\n");
@@ -345,7 +345,7 @@ TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
     EXPECT_EQ(ReadWholeFile(sfvPath) == sfv, answer == TMessageResult::Yes);
     EXPECT_EQ(Form->LabelStatus->toolTip().endsWith(".m3u was kept"), answer == TMessageResult::No);
   }
-  Form->CompanionItem(".m3u")->setChecked(false);
+  Form->DocumentItem(TDocumentRole::M3u)->setChecked(false);
 
   Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder,
                             std::nullopt);
@@ -494,7 +494,7 @@ TEST_F(FormMain, CancellingKeepsTheTracksReadSoFar) {
   // the fields stay as clearing left them, with no made-up date, rate or codec.
   const QDate ripDate = Form->DateTimePickerRipDate->date();
   std::filesystem::resize_file(paths.front(), std::uintmax_t{2} << 30);
-  Form->CompanionItem(".sfv")->setChecked(true);
+  Form->DocumentItem(TDocumentRole::Sfv)->setChecked(true);
   QTimer::singleShot(0, Form.get(), [&] { Form->ButtonCancelReadingClick(); });
   Choose(paths);
   EXPECT_TRUE(Lines().empty());
@@ -547,7 +547,7 @@ TEST_F(FormMain, EncodingQuestionAndPlaylist) {
   Create();
   Choose(WriteTracks({{.Artist = "A"}}));
   Form->NfoEncodingItems[1]->trigger(); // DOS (CP437)
-  Form->CompanionItem(".m3u")->setChecked(true);
+  Form->DocumentItem(TDocumentRole::M3u)->setChecked(true);
   const std::string nfo = Folder() + "album/A.nfo";
   for (const TMessageResult answer : {TMessageResult::No, TMessageResult::Yes}) {
     Host.ExpectSaveFileDialog("Save .NFO file|nfo|A.nfo|" + Form->TrackFolder, nfo);

@@ -1,0 +1,291 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/AlbumRun.h"
+
+#include "common/AppVersionUnit.h"
+#include "common/FileUnit.h"
+#include "common/Host.h"
+#include "common/NaturalOrder.h"
+#include "common/TextUnit.h"
+#include "generate/AlbumFieldTable.h"
+#include "generate/AlbumFieldsUnit.h"
+#include "generate/SaveDocumentsUnit.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sstream>
+#include <type_traits>
+#include <variant>
+
+std::function<void(std::size_t, std::size_t)> ProgressLine(TCliContext& context,
+                                                           const std::string& label) {
+  if (!context.ShowProgress)
+    return {};
+  return [&context, label](std::size_t done, std::size_t total) {
+    context.Err << "\r" << label << " " << done << "/" << total << (done == total ? "\n" : "")
+                << std::flush;
+  };
+}
+
+std::function<bool(const TReadProgress&)> ReadingProgress(TCliContext& context) {
+  if (!context.ShowProgress)
+    return {};
+  return [&context, shown = -1](const TReadProgress& progress) mutable {
+    const int percent = static_cast<int>(progress.Fraction() * 100);
+    if (percent != shown) {
+      shown = percent;
+      context.Err << "\rReading " << progress.FilesDone << "/" << progress.FilesTotal << " files, "
+                  << percent << "%" << (percent == 100 ? "\n" : "") << std::flush;
+    }
+    return true;
+  };
+}
+
+std::vector<TCliOption> AlbumFieldOptions() {
+  std::vector<TCliOption> options;
+  for (const TAlbumField& field : AlbumFields) {
+    if (field.Option.empty())
+      continue;
+    options.push_back(
+        {std::string(field.Option), std::string(field.OptionValue), std::string(field.OptionHelp)});
+    if (field.OptionValue.empty())
+      options.push_back({"--no-" + std::string(field.Option.substr(2)), "", "clears it"});
+  }
+  return options;
+}
+
+std::vector<TCliOption> DocumentOptions() {
+  std::vector<TCliOption> options;
+  for (const TDocumentKind& kind : DocumentKinds)
+    if (!kind.Option.empty())
+      options.push_back({std::string(kind.Option), "", std::string(kind.OptionHelp)});
+  return options;
+}
+
+const std::vector<TCliOption> SortOptions = {
+    {"--sort", "", "sort the files by path (default: as the window's option)"},
+    {"--no-sort", "", "keep the files in the order given"}};
+
+namespace {
+// One field's option applied to the box texts; false with the problem told.
+bool ApplyFieldOption(const TAlbumField& field, const TCliArguments& arguments,
+                      TAlbumFieldTexts& boxes, TCliContext& context) {
+  const std::string option(field.Option);
+  const std::string* value = arguments.Value(option);
+  bool ok = true;
+  std::visit(
+      [&](auto member) {
+        using TMember = decltype(member);
+        if constexpr (std::is_same_v<TMember, std::string TAlbumFieldTexts::*>) {
+          if (value)
+            boxes.*member = *value;
+        } else if constexpr (std::is_same_v<TMember, bool TAlbumFieldTexts::*>) {
+          if (arguments.Has(option))
+            boxes.*member = true;
+          if (arguments.Has("--no-" + option.substr(2)))
+            boxes.*member = false;
+        } else if constexpr (std::is_same_v<TMember, int TAlbumFieldTexts::*>) {
+          if (!value)
+            return;
+          const auto index = StereoModeIndex(*value);
+          if (!index) {
+            context.Err << "tamberlon-cli: " << option << " takes stereo, joint, dual or mono\n";
+            ok = false;
+            return;
+          }
+          boxes.*member = *index;
+        } else if constexpr (std::is_same_v<TMember, TDateTime TAlbumFieldTexts::*>) {
+          if (!value)
+            return;
+          const auto date = ParseIsoDate(*value);
+          if (!date) {
+            context.Err << "tamberlon-cli: " << option << " takes a date as YYYY-MM-DD; " << *value
+                        << " is none\n";
+            ok = false;
+            return;
+          }
+          boxes.*member = *date;
+        }
+      },
+      field.Text);
+  return ok;
+}
+
+} // namespace
+
+std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliContext& context,
+                                        bool withChecksum, TAlbumRun& run) {
+  TAlbumSession& session = run.Session;
+  if (const auto problem = session.Open(GetProgramFolder()))
+    CurrentHost().ShowFileMessage(TMessageKind::Information, problem->Message, problem->Path);
+  std::vector<std::string> paths = ExpandTrackFolders(arguments.Operands);
+  if (paths.empty()) {
+    context.Err << "tamberlon-cli: no track files given"
+                << (HasAlbumsBelow(arguments.Operands)
+                        ? "; the albums are in folders below: use --recursive"
+                        : "")
+                << "\n";
+    return TAlbumOutcome::BadUsage;
+  }
+  // The window only offers regular files that exist; a mistyped name here is told, and a
+  // pipe or device is no track.
+  for (const std::string& path : paths)
+    if (const auto problem = TrackFileProblem(path)) {
+      context.Err << "tamberlon-cli: " << PrintableName(path) << ": " << *problem << "\n";
+      return *problem == "no such file" ? TAlbumOutcome::BadUsage : TAlbumOutcome::Failed;
+    }
+  const bool sort = arguments.Has("--sort") ||
+                    (session.Preferences.SortSelections && !arguments.Has("--no-sort"));
+  if (sort)
+    SortNaturally(paths);
+  run.Folder = paths.front().substr(0, paths.front().rfind('/') + 1);
+
+  TTrackObserver observer;
+  observer.Idle = ReadingProgress(context);
+  session.ChooseTracks(paths, withChecksum, observer);
+  if (sort)
+    session.OrderByTrackNumbers();
+  for (const TTrackEntry& track : session.Album().Tracks)
+    run.UnreadTracks += !track.Info || !track.Info->Analysed;
+
+  session.FillFields();
+  TAlbumFieldTexts boxes = session.Texts();
+  for (const TAlbumField& field : AlbumFields)
+    if (!field.Option.empty() && !ApplyFieldOption(field, arguments, boxes, context))
+      return TAlbumOutcome::BadUsage;
+  session.SetTexts(boxes);
+  if (const std::vector<std::string> groups = arguments.All("--group"); !groups.empty())
+    session.SetNewsGroups(groups);
+  session.StoreFields();
+  return std::nullopt;
+}
+
+bool RecoveryOptions(const TCliArguments& arguments, TCliContext& context,
+                     const TPreferences& preferences, TRecoverySettings& settings) {
+  settings.Redundancy = static_cast<unsigned>(preferences.Par2Redundancy);
+  if (const std::string* text = arguments.Value("--redundancy")) {
+    const auto number = ParsePreferenceInteger(*text);
+    if (!number || *number < 1 || *number > MaximumRedundancy) {
+      context.Err << "tamberlon-cli: --redundancy takes a percentage from 1 to "
+                  << MaximumRedundancy << "\n";
+      return false;
+    }
+    settings.Redundancy = static_cast<unsigned>(*number);
+  }
+  if (const std::string* text = arguments.Value("--block-size")) {
+    const auto number = ParsePreferenceInteger(*text);
+    if (!number || *number < 4 || *number % 4 != 0 ||
+        *number > static_cast<std::int64_t>(MaximumSliceSize)) {
+      context.Err << "tamberlon-cli: --block-size takes a multiple of 4 bytes, at most 32 MiB\n";
+      return false;
+    }
+    settings.SliceSize = static_cast<std::uint64_t>(*number);
+  }
+  if (context.ShowProgress)
+    settings.Progress = [&context, shown = -1](std::uint64_t done, std::uint64_t total) mutable {
+      const int percent = total ? static_cast<int>(done * 100 / total) : 100;
+      if (percent != shown) {
+        shown = percent;
+        context.Err << "\rRecovery files " << percent << "%" << (percent == 100 ? "\n" : "")
+                    << std::flush;
+      }
+      return true;
+    };
+  return true;
+}
+
+const std::vector<TCliOption> RecoveryOptionList = {
+    {"--redundancy", "PERCENT",
+     "recovery data as a percentage of the files, 1 to 100 (default: as the window's option, "
+     "10)"},
+    {"--block-size", "BYTES", "the recovery files' block size (default: about 2,000 blocks)"}};
+
+bool Kept(const std::string& path, bool exists, const TCliArguments& arguments,
+          TCliContext& context) {
+  if (arguments.Has("--force") || !exists) // a device or pipe is written into
+    return false;
+  context.Err << "tamberlon-cli: " << PrintableName(path)
+              << ": exists; use --force to replace it\n";
+  return true;
+}
+
+int WriteOneDocument(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role,
+                     const TCliArguments& arguments, TCliContext& context) {
+  const std::string path = request.PathOf(role);
+  if (Kept(path, KindOf(role).Exists(path), arguments, context))
+    return 1;
+  const TSaveResult written = SaveAlbumDocuments(album, request, arguments.Has("--force"));
+  if (written.Problem)
+    ShowProblem(*written.Problem);
+  if (!written.Saved())
+    return 1;
+  for (const std::string& file : written.Written)
+    context.Out << PrintableName(file) << "\n";
+  return 0;
+}
+
+TSaveRequest OneDocument(const TAlbumRun& run, const TCliArguments& arguments, TDocumentRole role) {
+  TSaveRequest request;
+  request.Chosen = {};
+  request.Chosen[static_cast<std::size_t>(role)] = true;
+  const std::string* output = arguments.Value("-o");
+  request.NfoPath = DefaultDocumentPath(run, TDocumentRole::Nfo);
+  request.Paths[static_cast<std::size_t>(role)] = output ? *output : DefaultDocumentPath(run, role);
+  return request;
+}
+
+void ShowProblem(const TProblem& problem) {
+  CurrentHost().ShowFileMessage(TMessageKind::Error, problem.Message, problem.Path);
+}
+
+std::string DefaultDocumentPath(const TAlbumRun& run, TDocumentRole role) {
+  return CompanionPath(run.Folder + run.Session.Album().DefaultFileName(), KindOf(role).Extension);
+}
+
+// A folder that cannot be read (its path too long to open included) is named and
+// counted; links to folders are not followed. Each folder is read once, and only the
+// folders still to read are held, so time and memory follow the number of folders.
+TAlbumFolders FindAlbumFolders(const std::vector<std::string>& roots, TCliContext& context) {
+  TAlbumFolders found;
+  for (const std::string& root : roots) {
+    if (!IsFolder(root)) {
+      context.Err << "tamberlon-cli: " << PrintableName(root) << ": "
+                  << (TrackFileProblem(root) == "no such file" ? "no such folder" : "not a folder")
+                  << "\n";
+      found.BadRoot = true;
+      continue;
+    }
+    const std::string top = root.ends_with('/') ? root : root + "/";
+    std::vector<std::string> pending = {top};
+    while (!pending.empty()) {
+      const std::string folder = std::move(pending.back());
+      pending.pop_back();
+      const auto entries = ReadFolder(folder);
+      if (!entries) {
+        context.Err << "tamberlon-cli: " << PrintableName(folder == top ? root : folder) << ": "
+                    << std::strerror(errno) << "\n";
+        if (folder == top)
+          found.BadRoot = true;
+        else
+          ++found.Unreadable;
+        continue;
+      }
+      if (!TracksInFolder(folder, *entries).empty())
+        found.Albums.push_back(folder);
+      for (const TFolderEntry& entry : *entries)
+        if (entry.IsFolder && !entry.IsLink)
+          pending.push_back(folder + entry.Name + "/");
+    }
+  }
+  std::sort(found.Albums.begin(), found.Albums.end());
+  return found;
+}
+
+bool HasAlbumsBelow(const std::vector<std::string>& operands) {
+  std::ostringstream unheard; // the walk's own complaints are not this message's business
+  TCliContext quiet{unheard, unheard, false};
+  for (const std::string& operand : operands)
+    if (IsFolder(operand) && !FindAlbumFolders({operand}, quiet).Albums.empty())
+      return true;
+  return false;
+}

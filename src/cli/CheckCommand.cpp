@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tamberlon-cli check: the files an .sfv lists or a .par2 protects, or FLAC audio against
+// its MD5.
+#include "cli/AlbumRun.h"
+#include "cli/DocumentCommands.h"
+
+#include "audio/FlacCheckUnit.h"
+#include "common/ErrorsUnit.h"
+#include "common/FileUnit.h"
+#include "common/TextUnit.h"
+#include "generate/RecoveryCheckUnit.h"
+#include "generate/SfvCheckUnit.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+// A .par2: each file of its set, then the recovery blocks found and whether they suffice.
+int RunRecoveryCheck(const std::string& path, TCliContext& context) {
+  if (!FileExists(path)) {
+    ShowError(ecOpenForReading, path);
+    return 1;
+  }
+  const auto check = CheckRecoverySet(path);
+  if (!check) {
+    ShowProblem({"This file holds no intact description of a PAR2 recovery set", path});
+    return 1;
+  }
+  for (const TRecoveryFileCheck& file : check->Files)
+    context.Out << RecoveryFileLine(file) << "\n";
+  context.Out << RecoveryCheckSummary(*check) << "\n";
+  return check->AllOk() ? 0 : 1;
+}
+
+// --audio: each FLAC file decoded on worker threads, its audio against its stored MD5.
+int RunAudioCheck(const std::vector<std::string>& paths, TCliContext& context) {
+  std::uint64_t total = 0;
+  for (const std::string& path : paths)
+    if (const auto file = TReadOnlyFile::Open(path))
+      total += static_cast<std::uint64_t>(file->Size());
+  std::vector<TAudioCheck> results(paths.size());
+  int shown = -1;
+  CheckFlacFiles(
+      paths, [&](std::size_t index, const TAudioCheck& check) { results[index] = check; },
+      [&](std::uint64_t done) {
+        const int percent =
+            total ? static_cast<int>(std::min<std::uint64_t>(done * 100 / total, 100)) : 100;
+        if (context.ShowProgress && percent != shown) {
+          shown = percent;
+          context.Err << "\rChecking audio " << percent << "%" << std::flush;
+        }
+      });
+  if (shown >= 0)
+    context.Err << "\n";
+  std::size_t ok = 0;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    context.Out << PrintableName(paths[i]) << " " << AudioCheckText(results[i]) << "\n";
+    ok += results[i].Outcome == TAudioOutcome::Ok ? 1 : 0;
+  }
+  context.Out << CheckTotalsText(ok, paths.size() - ok) << "\n";
+  return ok == paths.size() ? 0 : 1;
+}
+
+int RunCheck(const TCliArguments& arguments, TCliContext& context) {
+  if (arguments.Has("--audio"))
+    return RunAudioCheck(arguments.Operands, context);
+  if (arguments.Operands.size() != 1) {
+    context.Err << "tamberlon-cli: check takes one .sfv or .par2 (or --audio FILE...)\n";
+    return 2;
+  }
+  const std::string& path = arguments.Operands.front();
+  if (FoldCase(path).ends_with(".par2"))
+    return RunRecoveryCheck(path, context);
+  const std::string folder = path.substr(0, path.rfind('/') + 1);
+  std::array<std::size_t, 4> counts{};
+  std::size_t malformed = 0;
+  const bool read = ForEachSfvLine(path, [&](std::size_t number, const TSfvLine& line) {
+    if (line.Kind == TSfvLineKind::Malformed) { // verifies nothing: the check fails
+      context.Err << "tamberlon-cli: " << PrintableName(path) << ":" << number
+                  << ": not an SFV line\n";
+      ++malformed;
+    }
+    if (line.Kind != TSfvLineKind::Entry)
+      return;
+    const TSfvOutcome outcome = CheckSfvEntry(line.Entry, folder);
+    context.Out << PrintableName(line.Entry.Name) << " " << SfvOutcomeWord(outcome) << "\n";
+    ++counts[static_cast<std::size_t>(outcome)];
+  });
+  if (!read) {
+    ShowError(ecOpenForReading, path);
+    return 1;
+  }
+  context.Out << SfvCheckSummary(counts, malformed) << "\n";
+  const std::size_t verified = counts[static_cast<std::size_t>(TSfvOutcome::Ok)];
+  const bool bad = malformed > 0 || verified != counts[0] + counts[1] + counts[2] + counts[3];
+  return bad || verified == 0 ? 1 : 0;
+}
+} // namespace
+
+TCliCommand CheckCommand() {
+  return {.Name = "check",
+          .Summary = "verify the files an .sfv lists or a .par2 protects",
+          .Operands = "FILE.sfv|FILE.par2|--audio FILE...",
+          .Description = "Verifies every file an .sfv lists (names relative to its folder). Exit "
+                         "status 1 unless every entry was verified: a mismatch, a missing file "
+                         "or a line that is no entry. A .par2's files are each OK, DAMAGED or "
+                         "MISSING, with the recovery blocks beside it and whether they can "
+                         "repair them (with a PAR2 client). With --audio, each FLAC file is "
+                         "decoded and its audio compared with the MD5 it stores: OK, MISMATCH, "
+                         "DAMAGED (does not decode) or NOT SET (no MD5 stored).",
+          .Options = {{"--audio", "", "decode FLAC files and check their audio against its MD5"}},
+          .MinimumOperands = 1,
+          .Run = RunCheck};
+}

@@ -1,0 +1,218 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// tamberlon-cli nfo: one album's .nfo and the documents chosen with it, or every album
+// below folders.
+#include "cli/AlbumRun.h"
+#include "cli/DocumentCommands.h"
+
+#include "common/AppVersionUnit.h"
+#include "common/FileUnit.h"
+#include "common/Host.h"
+#include "common/TextUnit.h"
+#include "generate/EncodingUnit.h"
+#include "generate/SaveDocumentsUnit.h"
+
+#include <exception>
+
+namespace {
+// One album's .nfo (and companions) from the options; its files are the operands.
+TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context,
+                            std::size_t* unreadTracks = nullptr) {
+  TSaveRequest save;
+  bool withChecksum = false;
+  for (const TDocumentKind& kind : DocumentKinds)
+    if (!kind.Option.empty() && arguments.Has(kind.Option)) {
+      save.Chosen[static_cast<std::size_t>(kind.Role)] = true;
+      withChecksum = withChecksum || kind.Digest == TTrackDigest::Crc32;
+    }
+  TAlbumRun run;
+  if (const auto failed = BuildAlbum(arguments, context, withChecksum, run))
+    return *failed;
+  if (unreadTracks)
+    *unreadTracks = run.UnreadTracks;
+  TAlbumSession& session = run.Session;
+  const std::string* encodingName = arguments.Value("--encoding");
+  const auto encoding = encodingName ? EncodingNamed(*encodingName) : session.Encoding();
+  if (!encoding) {
+    context.Err << "tamberlon-cli: --encoding takes utf-8, cp437 or windows-1252\n";
+    return TAlbumOutcome::BadUsage;
+  }
+  session.SetEncoding(*encoding);
+
+  // The compilation question is answered by the option; nothing is ever asked here.
+  save.UseVariousArtistsTemplate = arguments.Has("--various-artists-template");
+  if (const std::string* templatePath = arguments.Value("--template")) {
+    if (!FileExists(*templatePath)) {
+      context.Err << "tamberlon-cli: " << *templatePath << ": no such template\n";
+      return TAlbumOutcome::BadUsage;
+    }
+    save.TemplatePath = *templatePath;
+  }
+  save.ChecksumProgress = ProgressLine(context, "Checksums");
+  if (!RecoveryOptions(arguments, context, session.Preferences, save.Recovery))
+    return TAlbumOutcome::BadUsage;
+  // A character the encoding cannot hold is never replaced without a word: --unmappable
+  // says whether it fails the save (the default), is asked about or becomes "?".
+  const std::string* choice = arguments.Value("--unmappable");
+  const std::string unmappableChoice = choice ? FoldCase(*choice) : "fail";
+  if (unmappableChoice != "fail" && unmappableChoice != "ask" && unmappableChoice != "replace") {
+    context.Err << "tamberlon-cli: --unmappable takes ask, fail or replace\n";
+    return TAlbumOutcome::BadUsage;
+  }
+  bool writeUnmappable = false;
+  const auto lacksCharacters = [&](const TSavePlan& plan) {
+    const std::string& unmappable = plan.UnmappableWith(save.UseVariousArtistsTemplate);
+    if (unmappable.empty())
+      return false;
+    writeUnmappable = unmappableChoice == "replace" ||
+                      (unmappableChoice == "ask" &&
+                       CurrentHost().ShowMessage(TMessageKind::Confirmation,
+                                                 UnmappableQuestion(*encoding, unmappable)) ==
+                           TMessageResult::Yes);
+    if (!writeUnmappable)
+      context.Err << "tamberlon-cli: " << EncodingName(*encoding)
+                  << " has no place for these characters: " << unmappable << "; nothing written\n";
+    return !writeUnmappable;
+  };
+  if (arguments.Has("--stdout")) {
+    save.Chosen = {true};
+    if (lacksCharacters(session.PlanSave(save)))
+      return TAlbumOutcome::Failed;
+    // Printing needs no file written: where the program folder cannot take a missing
+    // template, its built-in default serves.
+    const bool writable = !save.TemplatePath.empty() || FolderIsWritable(GetProgramFolder());
+    if (!writable)
+      context.Err << "tamberlon-cli: " << GetProgramFolder()
+                  << ": cannot be written; a missing template is read as its built-in "
+                     "default\n";
+    const std::string text = writable ? session.NfoText(save) : session.DraftNfoText(save);
+    // The bytes Save writes, its final line break included.
+    context.Out << EncodeText(text, *encoding).Bytes << "\r\n";
+    return TAlbumOutcome::Written;
+  }
+  const std::string* output = arguments.Value("-o");
+  save.NfoPath = output ? *output : run.Folder + session.Album().DefaultFileName();
+  const TSavePlan plan = session.PlanSave(save);
+  TSaveAnswers answers;
+  answers.ReplaceExisting = arguments.Has("--force");
+  // An album whose .nfo is there but a companion missing is completed, not skipped.
+  for (const TDocument& document : plan.Documents)
+    if (document.Exists && Kept(document.Path, true, arguments, context))
+      answers.Keep.push_back(document.Path);
+  if (!plan.Problem && answers.Keep.size() == plan.Documents.size())
+    return TAlbumOutcome::Skipped;
+  const bool nfoKept = plan.Request.Wants(TDocumentRole::Nfo) && !answers.Keep.empty() &&
+                       answers.Keep.front() == plan.Request.NfoPath;
+  if (!plan.Problem && !nfoKept && lacksCharacters(plan))
+    return TAlbumOutcome::Failed;
+  answers.WriteUnmappable = writeUnmappable;
+  const TSaveResult saved = session.Save(plan, answers);
+  if (saved.Problem && !saved.Cancelled)
+    ShowProblem(*saved.Problem);
+  if (!saved.Saved())
+    return saved.Exists ? TAlbumOutcome::Skipped : TAlbumOutcome::Failed;
+  for (const std::string& path : saved.Written)
+    context.Out << PrintableName(path) << "\n";
+  return TAlbumOutcome::Written;
+}
+
+// Whole collections: one album a folder, one after another, each read with all cores. The
+// summary counts every album (and every folder that could not be read) once; the status
+// follows it.
+int WriteCollection(const TCliArguments& given, TCliContext& context) {
+  if (given.Value("-o") || given.Has("--stdout")) {
+    context.Err << "tamberlon-cli: --recursive writes each album in its own folder; "
+                   "-o and --stdout do not apply\n";
+    return 2;
+  }
+  const TAlbumFolders folders = FindAlbumFolders(given.Operands, context);
+  std::size_t written = 0, skipped = 0, failed = folders.Unreadable, warnings = 0;
+  TCliArguments arguments = given;
+  for (std::size_t i = 0; i < folders.Albums.size(); ++i) {
+    if (context.ShowProgress)
+      context.Err << "Album " << i + 1 << "/" << folders.Albums.size() << ": "
+                  << PrintableName(folders.Albums[i]) << "\n";
+    arguments.Operands = {folders.Albums[i]};
+    std::size_t unread = 0;
+    TAlbumOutcome outcome = TAlbumOutcome::Failed;
+    try {
+      outcome = WriteAlbumNfo(arguments, context, &unread);
+    } catch (const std::exception& problem) { // one album's trouble ends only that album
+      context.Err << "tamberlon-cli: " << PrintableName(folders.Albums[i]) << ": " << problem.what()
+                  << "\n";
+    }
+    switch (outcome) {
+    case TAlbumOutcome::Written:
+      ++written;
+      warnings += unread;
+      break;
+    case TAlbumOutcome::Skipped:
+      ++skipped;
+      break;
+    case TAlbumOutcome::Failed:
+    case TAlbumOutcome::BadUsage:
+      ++failed;
+      break;
+    }
+  }
+  const std::size_t albums = written + skipped + failed;
+  context.Out << albums << (albums == 1 ? " album: " : " albums: ") << written << " written, "
+              << skipped << " skipped, " << failed << " failed";
+  if (warnings > 0)
+    context.Out << ", " << warnings << (warnings == 1 ? " warning" : " warnings")
+                << " (tracks that could not be read)";
+  context.Out << "\n";
+  context.StatusFinal = true;
+  return failed > 0 || folders.BadRoot ? 1 : 0;
+}
+
+int RunNfo(const TCliArguments& arguments, TCliContext& context) {
+  if (arguments.Has("--recursive"))
+    return WriteCollection(arguments, context);
+  switch (WriteAlbumNfo(arguments, context)) {
+  case TAlbumOutcome::Written:
+    return 0;
+  case TAlbumOutcome::BadUsage:
+    return 2;
+  default:
+    return 1;
+  }
+}
+
+} // namespace
+
+TCliCommand NfoCommand() {
+  TCliCommand command{
+      .Name = "nfo",
+      .Summary = "write an album's .nfo (and its companions) as the window saves it",
+      .Operands = "FILE...",
+      .Description = "Writes the .nfo of an album, as Choose Tracks and Save do in the window: "
+                     "the fields by majority among the tracks, the templates, posting policy "
+                     "and preferences from the program's folder. A folder given as FILE means "
+                     "its track files (MP3, FLAC, Ogg Vorbis, Opus, M4A). An existing file is "
+                     "never replaced without --force.",
+      .Run = RunNfo};
+  std::vector<TCliOption>& options = command.Options;
+  options = AlbumFieldOptions();
+  options.push_back({"--group", "NAME", "a target newsgroup (repeat for more)", true});
+  options.insert(options.end(), SortOptions.begin(), SortOptions.end());
+  options.push_back({"--various-artists-template", "", "a compilation uses template-va.txt"});
+  options.push_back({"--template", "FILE", "expand this template instead"});
+  const std::vector<TCliOption> documents = DocumentOptions();
+  options.insert(options.end(), documents.begin(), documents.end());
+  options.insert(options.end(), RecoveryOptionList.begin(), RecoveryOptionList.end());
+  options.push_back({"--encoding", "utf-8|cp437|windows-1252",
+                     "the .nfo's encoding (default: as the window's option); for a character "
+                     "it lacks see --unmappable"});
+  options.push_back({"-o", "FILE",
+                     "the .nfo to write (default: the album's default name in the tracks' "
+                     "folder)"});
+  options.push_back({"--stdout", "", "print the .nfo instead of saving it"});
+  options.push_back({"--force", "", "replace existing files"});
+  options.push_back({"--unmappable", "ask|fail|replace",
+                     "characters the encoding lacks: fail the save (the default), ask, or "
+                     "write \"?\" in their place"});
+  options.push_back({"--recursive", "",
+                     "every folder at or below each FILE that holds track files is one album; a "
+                     "summary closes the run"});
+  return command;
+}

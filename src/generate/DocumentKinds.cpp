@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Each document kind's own code: whether it exists, its template step, and its Make.
+#include "generate/DocumentKinds.h"
+
+#include "common/FileUnit.h"
+#include "generate/AlbumFieldsUnit.h"
+#include "generate/EncodingUnit.h"
+#include "generate/NFOUnit.h"
+#include "generate/PlaylistUnit.h"
+#include "generate/RecoverySetUnit.h"
+#include "generate/SFVUnit.h"
+#include "generate/SaveDocumentsUnit.h"
+
+#include <algorithm>
+#include <variant>
+
+namespace {
+// A one-file document: its bytes staged in the set, when there is one.
+TMade Staged(const TMakeJob& job, std::string bytes) {
+  TMade made;
+  made.Bytes = std::move(bytes);
+  if (!job.Set)
+    return made;
+  const TWriteResult written = job.Set->Add(job.Path, made.Bytes, job.Mode);
+  if (written != TWriteResult::Written)
+    made.Result = WriteFailure(written, job.Path);
+  else
+    made.Result.Written.push_back(job.Path);
+  return made;
+}
+
+// The files the recovery set protects: the tracks, then the documents made before it.
+std::variant<std::vector<TRecoveryInput>, TSaveResult> ProtectedFiles(const TMakeJob& job) {
+  std::vector<TRecoveryInput> files;
+  const auto add = [&](const std::string& path, std::string_view bytes, bool inMemory) {
+    const std::optional<std::string> name = NameInFolderOf(job.Path, path);
+    // A track chosen twice is one file of the set: names there are unique.
+    const bool listed = name && std::any_of(files.begin(), files.end(),
+                                            [&](const auto& file) { return file.Name == *name; });
+    if (name && !listed)
+      files.push_back({*name, inMemory ? std::string() : path, bytes});
+    return name.has_value();
+  };
+  for (const TInputFile& input : job.Inputs)
+    if (input.Role == TInputRole::Track && !add(input.Path, {}, false))
+      return SaveFailure("The .par2 file can only name tracks in its folder or below it, and "
+                         "this track is elsewhere; nothing was saved",
+                         input.Path);
+  for (const TMadeFile& document : job.Made)
+    add(document.Path, document.Bytes, true);
+  return files;
+}
+} // namespace
+
+std::string CompanionPath(const std::string& nfoPath, std::string_view extension) {
+  const std::size_t nameStart = nfoPath.rfind('/') + 1; // 0 when there is no folder
+  const std::size_t dot = nfoPath.rfind('.');
+  if (dot == std::string::npos || dot < nameStart)
+    return nfoPath + std::string(extension);
+  return nfoPath.substr(0, dot) + std::string(extension);
+}
+
+namespace document {
+bool FileExists(const std::string& path) {
+  return ::FileExists(path);
+}
+
+bool RecoveryFilesExist(const std::string& path) {
+  return ::RecoveryFilesExist(path);
+}
+
+void PrepareNfoTemplate(const TAlbumInfo& album, const TSaveRequest& request) {
+  if (request.TemplatePath.empty())
+    ::PrepareNfoTemplate(album,
+                         album.VariousArtists && request.UseVariousArtistsTemplate.value_or(false));
+}
+
+void PrepareSfvTemplate(const TAlbumInfo&, const TSaveRequest&) {
+  ::PrepareSfvTemplate();
+}
+
+TMade MakeNfo(const TMakeJob& job) {
+  if (const auto unread = ComputeChecksumsTheNfoUses(job.Album, job.Request)) {
+    TMade made;
+    made.Result =
+        SaveFailure("The checksum of this track could not be read; nothing was saved", *unread);
+    return made;
+  }
+  const std::string text = GenerateNfoText(job.Album, job.Request);
+  return Staged(job, EncodeText(text, job.Request.Encoding).Bytes + "\r\n");
+}
+
+TMade MakeSfv(const TMakeJob& job) {
+  TSFV sfv(job.Album, job.Path);
+  sfv.Generate();
+  return Staged(job, sfv.Output + "\r\n");
+}
+
+TMade MakeM3u(const TMakeJob& job) {
+  return Staged(job, M3uText(job.Album, job.Path));
+}
+
+TMade MakeRecoverySet(const TMakeJob& job) {
+  TMade made;
+  if (!job.Set) {
+    made.Result = SaveFailure("Recovery files are only written as files", job.Path);
+    return made;
+  }
+  auto files = ProtectedFiles(job);
+  if (auto* failed = std::get_if<TSaveResult>(&files)) {
+    made.Result = std::move(*failed);
+    return made;
+  }
+  const TRecoveryResult set =
+      StageRecoverySet(std::get<0>(files), job.Path, job.Request.Recovery, *job.Set, job.Mode);
+  if (set.Outcome == TRecoveryOutcome::Staged) {
+    made.Result.Written = set.Paths;
+    return made;
+  }
+  made.Result = SaveFailure(RecoveryProblem(set), set.Path);
+  made.Result.Exists = set.Write == TWriteResult::Exists;
+  made.Result.Cancelled = set.Outcome == TRecoveryOutcome::Cancelled;
+  return made;
+}
+} // namespace document
