@@ -121,14 +121,16 @@ TFormMain::RecoveryProgress(std::unique_ptr<QProgressDialog>& box) {
 
 void TFormMain::Par2Redundancy1Click() {
   THost& host = CurrentHost();
-  const auto text = host.InputBox("PAR2 Redundancy",
-                                  "Recovery data, as a percentage of the album's files (1 to 100):",
-                                  std::to_string(Session.Preferences.Par2Redundancy), 3);
+  const std::string range =
+      std::to_string(MinimumRedundancy) + " to " + std::to_string(MaximumRedundancy);
+  const auto text = host.InputBox(
+      "PAR2 Redundancy", "Recovery data, as a percentage of the album's files (" + range + "):",
+      std::to_string(Session.Preferences.Par2Redundancy), 3);
   if (!text)
     return;
   const auto number = ParsePreferenceInteger(*text);
-  if (!number || *number < 1 || *number > 100) {
-    host.ShowMessage(TMessageKind::Error, "The redundancy is a whole number from 1 to 100");
+  if (!number || *number < MinimumRedundancy || *number > MaximumRedundancy) {
+    host.ShowMessage(TMessageKind::Error, "The redundancy is a whole number from " + range);
     return;
   }
   Session.Preferences.Par2Redundancy = static_cast<int>(*number);

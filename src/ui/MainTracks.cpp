@@ -179,20 +179,30 @@ void TFormMain::ShowBoxes(const TAlbumFieldTexts& texts) {
       ShowInBox(field, texts);
 }
 
+// A row that names no control of its kind is skipped here; the window's tests hold every
+// row to its control.
+QButtonGroup* TFormMain::FieldChoices(const TAlbumField& field) const {
+  const auto* box = FieldControl<QWidget>(field);
+  return box ? box->findChild<QButtonGroup*>() : nullptr;
+}
+
 void TFormMain::ShowInBox(const TAlbumField& field, const TAlbumFieldTexts& texts) {
-  QWidget* box = findChild<QWidget*>(QString::fromLatin1(field.Box));
   std::visit(
       [&](auto member) {
         using TMember = decltype(member);
         if constexpr (std::is_same_v<TMember, std::string TAlbumFieldTexts::*>) {
-          auto* combo = qobject_cast<QComboBox*>(box);
-          combo->setEditText(ToQt(texts.*member));
-          if (combo->lineEdit()) // a long text shows its beginning, not its tail
-            combo->lineEdit()->setCursorPosition(0);
+          if (auto* combo = FieldControl<QComboBox>(field)) {
+            combo->setEditText(ToQt(texts.*member));
+            if (combo->lineEdit()) // a long text shows its beginning, not its tail
+              combo->lineEdit()->setCursorPosition(0);
+          }
         } else if constexpr (std::is_same_v<TMember, bool TAlbumFieldTexts::*>) {
-          qobject_cast<QCheckBox*>(box)->setChecked(texts.*member);
+          if (auto* check = FieldControl<QCheckBox>(field))
+            check->setChecked(texts.*member);
         } else if constexpr (std::is_same_v<TMember, int TAlbumFieldTexts::*>) {
-          auto* choices = box->findChild<QButtonGroup*>();
+          QButtonGroup* choices = FieldChoices(field);
+          if (!choices)
+            return;
           if (QAbstractButton* button = choices->button(texts.*member)) {
             button->setChecked(true);
           } else if (QAbstractButton* checked = choices->checkedButton()) {
@@ -203,18 +213,18 @@ void TFormMain::ShowInBox(const TAlbumField& field, const TAlbumFieldTexts& text
             choices->setExclusive(true);
           }
         } else if constexpr (std::is_same_v<TMember, TDateTime TAlbumFieldTexts::*>) {
-          qobject_cast<QDateEdit*>(box)->setDate(ToQDate(texts.*member));
+          if (auto* picker = FieldControl<QDateEdit>(field))
+            picker->setDate(ToQDate(texts.*member));
         }
       },
       field.Text);
 }
 
 void TFormMain::ClearBox(const TAlbumField& field) {
-  QWidget* box = findChild<QWidget*>(QString::fromLatin1(field.Box));
-  if (auto* combo = qobject_cast<QComboBox*>(box)) {
+  if (auto* combo = FieldControl<QComboBox>(field)) {
     combo->setCurrentIndex(-1);
     combo->setEditText(QString());
-  } else if (auto* choices = box->findChild<QButtonGroup*>()) {
+  } else if (QButtonGroup* choices = FieldChoices(field); choices && choices->button(0)) {
     choices->button(0)->setChecked(true);
   }
 }
@@ -224,18 +234,22 @@ TAlbumFieldTexts TFormMain::CollectBoxes() const {
   for (const TAlbumField& field : AlbumFields) {
     if (field.Box.empty())
       continue;
-    const QWidget* box = findChild<QWidget*>(QString::fromLatin1(field.Box));
     std::visit(
         [&](auto member) {
           using TMember = decltype(member);
-          if constexpr (std::is_same_v<TMember, std::string TAlbumFieldTexts::*>)
-            texts.*member = FromQt(qobject_cast<const QComboBox*>(box)->currentText());
-          else if constexpr (std::is_same_v<TMember, bool TAlbumFieldTexts::*>)
-            texts.*member = qobject_cast<const QCheckBox*>(box)->isChecked();
-          else if constexpr (std::is_same_v<TMember, int TAlbumFieldTexts::*>)
-            texts.*member = box->findChild<QButtonGroup*>()->checkedId();
-          else if constexpr (std::is_same_v<TMember, TDateTime TAlbumFieldTexts::*>)
-            texts.*member = FromQDate(qobject_cast<const QDateEdit*>(box)->date());
+          if constexpr (std::is_same_v<TMember, std::string TAlbumFieldTexts::*>) {
+            if (const auto* combo = FieldControl<QComboBox>(field))
+              texts.*member = FromQt(combo->currentText());
+          } else if constexpr (std::is_same_v<TMember, bool TAlbumFieldTexts::*>) {
+            if (const auto* check = FieldControl<QCheckBox>(field))
+              texts.*member = check->isChecked();
+          } else if constexpr (std::is_same_v<TMember, int TAlbumFieldTexts::*>) {
+            if (const QButtonGroup* choices = FieldChoices(field))
+              texts.*member = choices->checkedId();
+          } else if constexpr (std::is_same_v<TMember, TDateTime TAlbumFieldTexts::*>) {
+            if (const auto* picker = FieldControl<QDateEdit>(field))
+              texts.*member = FromQDate(picker->date());
+          }
         },
         field.Text);
   }

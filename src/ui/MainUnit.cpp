@@ -97,14 +97,13 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   BoxSyncTimer->setSingleShot(true);
   connect(BoxSyncTimer, &QTimer::timeout, this, [this] { Session.SetTexts(CollectBoxes()); });
   for (const TAlbumField& field : AlbumFields) {
-    QWidget* box = findChild<QWidget*>(QString::fromLatin1(field.Box));
-    if (auto* combo = qobject_cast<QComboBox*>(box))
+    if (auto* combo = FieldControl<QComboBox>(field))
       connect(combo, &QComboBox::editTextChanged, this, &TFormMain::BoxesEdited);
-    else if (auto* picker = qobject_cast<QDateEdit*>(box))
+    else if (auto* picker = FieldControl<QDateEdit>(field))
       connect(picker, &QDateEdit::dateChanged, this, &TFormMain::BoxesEdited);
-    else if (auto* check = qobject_cast<QCheckBox*>(box))
+    else if (auto* check = FieldControl<QCheckBox>(field))
       connect(check, &QCheckBox::toggled, this, &TFormMain::BoxesEdited);
-    else if (auto* choices = box ? box->findChild<QButtonGroup*>() : nullptr)
+    else if (QButtonGroup* choices = FieldChoices(field))
       connect(choices, &QButtonGroup::idToggled, this, &TFormMain::BoxesEdited);
   }
   LivePreviewTimer = new QTimer(this);
@@ -231,8 +230,8 @@ void TFormMain::FormCreate() {
 void TFormMain::ShowRememberedLists() {
   for (const TAlbumField& field : AlbumFields)
     if (field.Remembered)
-      ShowList(findChild<QComboBox*>(QString::fromLatin1(field.Box)),
-               Session.Remembered[*field.Remembered]);
+      if (auto* combo = FieldControl<QComboBox>(field))
+        ShowList(combo, Session.Remembered[*field.Remembered]);
 }
 
 void TFormMain::ApplyPreferences(const TPreferences& p) {

@@ -4,6 +4,7 @@
 // commands. Decisions live in the core; this class shows them and forwards events.
 #include "common/PreferencesUnit.h"
 #include "common/RememberedListsUnit.h"
+#include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/AlbumSession.h"
 #include "generate/DocumentKinds.h"
@@ -154,6 +155,15 @@ private:
   bool CancelReading = false;
 
 public:
+  // The field's control when it is of the kind asked for; nullptr for a row without one
+  // or one that names another kind.
+  template <class TControl> TControl* FieldControl(const TAlbumField& field) const {
+    return field.Box.empty()
+               ? nullptr
+               : findChild<TControl*>(QString::fromLatin1(field.Box.data(), field.Box.size()));
+  }
+  // The button group of a field whose text is a choice among buttons.
+  QButtonGroup* FieldChoices(const TAlbumField& field) const;
   // Controls, named as designed.
   QGroupBox* GroupBox1 = nullptr;
   QGroupBox* GroupBox2 = nullptr;

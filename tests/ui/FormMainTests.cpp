@@ -127,6 +127,43 @@ TEST_F(FormMain, FirstStartWithoutFiles) {
   EXPECT_EQ(Form->Open1->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
 }
 
+// Every row of the field table and of the document kinds names a control of the kind it
+// needs: a wrong name builds cleanly, and only this finds it before a user does.
+TEST_F(FormMain, EveryRowNamesAControlOfItsKind) {
+  ShipListFiles();
+  Create();
+  for (const TAlbumField& field : AlbumFields) {
+    if (field.Box.empty())
+      continue;
+    SCOPED_TRACE(std::string(field.Box));
+    const bool found = std::visit(
+        [&](auto member) {
+          using TMember = decltype(member);
+          if constexpr (std::is_same_v<TMember, std::string TAlbumFieldTexts::*>)
+            return Form->FieldControl<QComboBox>(field) != nullptr;
+          else if constexpr (std::is_same_v<TMember, bool TAlbumFieldTexts::*>)
+            return Form->FieldControl<QCheckBox>(field) != nullptr;
+          else if constexpr (std::is_same_v<TMember, int TAlbumFieldTexts::*>)
+            return Form->FieldChoices(field) != nullptr;
+          else
+            return Form->FieldControl<QDateEdit>(field) != nullptr;
+        },
+        field.Text);
+    EXPECT_TRUE(found);
+  }
+  for (const TDocumentKind& kind : DocumentKinds) {
+    SCOPED_TRACE(std::string(kind.Name));
+    QAction* item = Form->DocumentItem(kind.Role);
+    if (kind.MenuName.empty()) {
+      EXPECT_EQ(item, nullptr);
+      continue;
+    }
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->objectName().toStdString(), kind.MenuName);
+    EXPECT_TRUE(item->isCheckable());
+  }
+}
+
 TEST_F(FormMain, KeyboardFollowsTheScreen) {
   ShipListFiles();
   Create();
