@@ -3,9 +3,12 @@
 // Making a PAR 2.0 recovery set for an album's files: "<base>.par2", which describes the
 // set, and the volumes "<base>.volS+C.par2" (recovery slices S to S+C-1) in the sizes
 // par2cmdline makes by default (1, 2, 4, ... slices, the last taking the rest). The files
-// are read once, in slices, on worker threads; at most about 256 MB is held, whatever the
-// album's size (larger sets are made in several passes over the slices).
+// are read in slices on worker threads. Whatever the album's size, what is held is the
+// recovery data of one pass (TRecoverySettings::RecoveryMemory) and two batches of source
+// slices (32 MiB each, or one slice when a slice is larger); a set whose recovery data is
+// larger is made in several passes over the files.
 #include "common/FileWriteUnit.h"
+#include "common/PreferencesUnit.h"
 
 #include <cstdint>
 #include <functional>
@@ -32,11 +35,9 @@ struct TRecoverySettings {
   std::function<bool(std::uint64_t done, std::uint64_t total)> Progress;
 };
 
-inline constexpr unsigned DefaultRedundancy = 10;
 // Two batches of slices are held while a set is made: no larger slice keeps that within
 // the memory promised, and 32,768 slices of it protect a terabyte.
 inline constexpr std::uint64_t MaximumSliceSize = std::uint64_t{32} << 20;
-inline constexpr unsigned MaximumRedundancy = 100;
 
 // The shape of a set: its slice size, its counts and its volumes (first exponent, count).
 struct TRecoveryLayout {
@@ -45,6 +46,14 @@ struct TRecoveryLayout {
   std::uint32_t RecoverySlices = 0;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> Volumes;
 };
+
+// value rounded up to a multiple; the slices a file of that length takes.
+constexpr std::uint64_t RoundUp(std::uint64_t value, std::uint64_t multiple) {
+  return (value + multiple - 1) / multiple * multiple;
+}
+constexpr std::uint64_t SlicesOf(std::uint64_t length, std::uint64_t sliceSize) {
+  return (length + sliceSize - 1) / sliceSize;
+}
 
 // The slice size for files of these sizes: a multiple of 4 near total/2000, larger when the
 // files would need more slices than the format allows.
