@@ -76,7 +76,6 @@ public:
   std::int64_t FileBytes() const { return FFileBytes; }
   const TMPEGFrame& Frame() const { return FFrame; }
   const TVBRHeader& VBRHeader() const { return FVBRHeader; }
-  const std::string& TrailerVendor() const { return FTrailerVendor; }
   const TID3v1& ID3v1Tag() const { return FID3v1Tag; }
   const TID3v2& ID3v2Tag() const { return FID3v2Tag; }
 

@@ -165,9 +165,9 @@ bool RecoveryOptions(const TCliArguments& arguments, TCliContext& context,
   settings.Redundancy = static_cast<unsigned>(preferences.Par2Redundancy);
   if (const std::string* text = arguments.Value("--redundancy")) {
     const auto number = ParsePreferenceInteger(*text);
-    if (!number || *number < 1 || *number > MaximumRedundancy) {
-      context.Err << "tamberlon-cli: --redundancy takes a percentage from 1 to "
-                  << MaximumRedundancy << "\n";
+    if (!number || *number < MinimumRedundancy || *number > MaximumRedundancy) {
+      context.Err << "tamberlon-cli: --redundancy takes a percentage from " << MinimumRedundancy
+                  << " to " << MaximumRedundancy << "\n";
       return false;
     }
     settings.Redundancy = static_cast<unsigned>(*number);

@@ -20,8 +20,6 @@ constexpr std::array<std::string_view, 16> Catalogue = {
     "Can't open media for playing",
     "Can't create the NFO template file",
     "Can't create the SFV template file",
-    "Can't load the NFO template file",
-    "Can't load the SFV template file",
     "The file is empty: it holds no audio",
     "The file is not the kind of audio file its name says",
     "The file's audio stream cannot be read: it is damaged or cut short",

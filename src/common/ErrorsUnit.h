@@ -17,8 +17,6 @@ enum TErrorCode : std::uint8_t {
   ecOpenMedia,
   ecCreateNfoTemplate,
   ecCreateSfvTemplate,
-  ecLoadNfoTemplate,
-  ecLoadSfvTemplate,
   ecTrackFileEmpty,
   ecTrackKindMismatch,
   ecTrackStreamUnreadable,

@@ -134,7 +134,8 @@ TPreferences ReadPreferences(const std::string& path,
   boolean("LivePreview", preferences.LivePreview);
   textValue(MenuPrefs, "NfoEncoding", preferences.NfoEncoding);
   if (const char* text = ini.GetValue(MenuPrefs, "Par2Redundancy"))
-    if (const auto number = ParsePreferenceInteger(text); number && *number >= 1 && *number <= 100)
+    if (const auto number = ParsePreferenceInteger(text);
+        number && *number >= MinimumRedundancy && *number <= MaximumRedundancy)
       preferences.Par2Redundancy = static_cast<int>(*number);
   textValue(MenuPrefs, "InitialDir", preferences.InitialDir);
   textValue(MenuPrefs, "NewsGroupFilter", preferences.NewsGroupFilter);

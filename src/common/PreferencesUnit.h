@@ -8,6 +8,10 @@
 #include <string_view>
 #include <vector>
 
+// The recovery data a save may add, as a percentage of the album's files.
+inline constexpr int MinimumRedundancy = 1;
+inline constexpr int MaximumRedundancy = 100;
+
 struct TPreferences {
   // [MenuPrefs]
   bool HidePaths = true;
@@ -18,7 +22,7 @@ struct TPreferences {
   // off unless the file says otherwise.
   std::map<std::string, bool, std::less<>> Switches;
   std::string NfoEncoding = "utf-8";
-  int Par2Redundancy = 10; // percent, 1 to 100
+  int Par2Redundancy = 10; // percent, MinimumRedundancy to MaximumRedundancy
   std::string InitialDir;
   std::string NewsGroupFilter = "mp3";
   std::string LastGroupAdded;

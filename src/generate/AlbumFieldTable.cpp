@@ -263,20 +263,6 @@ const auto Fields =
 
 const std::span<const TAlbumField> AlbumFields = Fields;
 
-const TAlbumField* AlbumFieldOfBox(std::string_view box) {
-  for (const TAlbumField& field : AlbumFields)
-    if (!box.empty() && field.Box == box)
-      return &field;
-  return nullptr;
-}
-
-const TAlbumField* AlbumFieldOfOption(std::string_view option) {
-  for (const TAlbumField& field : AlbumFields)
-    if (!option.empty() && field.Option == option)
-      return &field;
-  return nullptr;
-}
-
 std::optional<int> StereoModeIndex(std::string text) {
   for (char& c : text)
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

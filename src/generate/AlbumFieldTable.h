@@ -56,10 +56,6 @@ struct TAlbumField {
 // In the order in which the template engine replaces the tokens.
 extern const std::span<const TAlbumField> AlbumFields;
 
-// The field of a box (by its control's name) or of an option; nullptr when none.
-const TAlbumField* AlbumFieldOfBox(std::string_view box);
-const TAlbumField* AlbumFieldOfOption(std::string_view option);
-
 // The stereo mode's index from a word of the command line (stereo, joint, dual, mono, the
 // long names or the index itself), any case.
 std::optional<int> StereoModeIndex(std::string text);

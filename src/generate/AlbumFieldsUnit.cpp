@@ -12,6 +12,7 @@
 #include "generate/AlbumFieldTable.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -116,9 +117,12 @@ TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCoun
   }
   // A year that is not a number counts as a value no other track shares.
   d.Year = MajorityNumber(all, [](const TTrackInfo& t, std::size_t position) {
-    const auto year = ParsePreferenceInteger(t.Year);
-    return year && *year >= INT32_MIN && *year <= INT32_MAX
-               ? static_cast<std::int32_t>(*year)
+    // Decimal digits only: a tag's "0x7D0" is no year 2000.
+    std::int32_t year = 0;
+    const char* end = t.Year.data() + t.Year.size();
+    const auto [stop, error] = std::from_chars(t.Year.data(), end, year);
+    return !t.Year.empty() && error == std::errc() && stop == end
+               ? year
                : -static_cast<std::int32_t>(position + 1);
   });
   p.Year = std::to_string(d.Year);

@@ -145,6 +145,10 @@ TEST(AlbumFields, NonNumericYearsNeverAgreeAndUnknownModeIsStereo) {
       DecideAlbumFields(Album({{.Year = "", .ChannelMode = 4}, {.Year = "", .ChannelMode = 4}}), 0);
   EXPECT_EQ(decision.Year, -1);
   EXPECT_EQ(decision.Proposed.StereoMode, 0);
+  // Hexadecimal is no year: two tracks that say "0x7D0" do not outvote one that says 1999.
+  EXPECT_EQ(
+      DecideAlbumFields(Album({{.Year = "1999"}, {.Year = "0x7D0"}, {.Year = "0x7D0"}}), 0).Year,
+      1999);
   EXPECT_EQ(decision.Proposed.Artist, "");
   const TAlbumDecision various = DecideAlbumFields(Album({{}, {}, {}, {}}), 4);
   EXPECT_TRUE(various.VariousArtists);
