@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FuzzFile.h"
-#include "audio/MP3Unit.h"
 #include "audio/MPEGaudio.h"
+#include "audio/TrackInfo.h"
 #include "common/Host.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // first bytes, FLAC's walk of its metadata blocks, then TagLib through the program's file
 // access. The first byte chooses the kind a name would say; the rest is the file.
 #include "FuzzFile.h"
-#include "audio/TagLibTrackUnit.h"
+#include "audio/TrackFormatReader.h"
 
 #include <array>
 
@@ -18,6 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!file)
     return 0;
   TTrackInfo track;
-  (void)ReadTagLibTrack(*file, kind, track);
+  (void)ReadTrackOfKind(*file, kind, track);
   return 0;
 }

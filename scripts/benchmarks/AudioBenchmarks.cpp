@@ -2,7 +2,7 @@
 // Throughput of the pieces: the analysis of one file from the page cache, the CRC-32 and
 // the verification of an album's .sfv.
 #include "audio/CRC32Unit.h"
-#include "audio/MP3Unit.h"
+#include "audio/TrackInfo.h"
 #include "generate/SfvCheckUnit.h"
 
 #include <atomic>

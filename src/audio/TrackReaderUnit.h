@@ -3,7 +3,7 @@
 // Reading many files at the speed of the disk: records are made on worker threads and
 // handed to the calling thread strictly in list order, each with its messages, exactly as
 // a loop over MakeTrackInfo would give them.
-#include "audio/MP3Unit.h"
+#include "audio/TrackInfo.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,8 +2,9 @@
 #include "cli/InfoCommand.h"
 
 #include "common/TextUnit.h"
+#include "common/TrackKinds.h"
 
-#include "audio/MP3Unit.h"
+#include "audio/TrackInfo.h"
 #include "audio/TrackReaderUnit.h"
 #include "common/DateTimeUnit.h"
 #include "common/ErrorsUnit.h"
@@ -144,8 +145,8 @@ TCliCommand InfoCommand() {
   return {.Name = "info",
           .Summary = "print the track record of each track file",
           .Operands = "FILE...",
-          .Description = "Reads each track file's audio stream and tags (MP3, FLAC, Ogg Vorbis, "
-                         "Opus, M4A) and prints its track record.",
+          .Description = "Reads each track file's audio stream and tags (" + TrackKindList() +
+                         ") and prints its track record.",
           .Options = {{"--checksum", "", "also compute the file's CRC-32"},
                       {"--json", "", "one JSON object per line instead of a block per file"}},
           .Run = RunInfo};

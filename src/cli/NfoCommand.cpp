@@ -8,6 +8,7 @@
 #include "common/FileUnit.h"
 #include "common/Host.h"
 #include "common/TextUnit.h"
+#include "common/TrackKinds.h"
 #include "generate/EncodingUnit.h"
 #include "generate/SaveDocumentsUnit.h"
 
@@ -188,8 +189,8 @@ TCliCommand NfoCommand() {
       .Description = "Writes the .nfo of an album, as Choose Tracks and Save do in the window: "
                      "the fields by majority among the tracks, the templates, posting policy "
                      "and preferences from the program's folder. A folder given as FILE means "
-                     "its track files (MP3, FLAC, Ogg Vorbis, Opus, M4A). An existing file is "
-                     "never replaced without --force.",
+                     "its track files (" +
+                     TrackKindList() + "). An existing file is never replaced without --force.",
       .Run = RunNfo};
   std::vector<TCliOption>& options = command.Options;
   options = AlbumFieldOptions();

@@ -26,6 +26,13 @@ bool IsMp3Format(std::string_view format) {
   return format.empty() || format == TrackKindRow(TTrackKind::MP3).Format;
 }
 
+std::string TrackKindList() {
+  std::string list;
+  for (const TTrackKindRow& row : TrackKinds)
+    list.append(list.empty() ? "" : ", ").append(row.Format);
+  return list;
+}
+
 namespace {
 // "*.mp3", "*.ogg *.oga": a row's patterns for a dialog.
 std::string Patterns(const TTrackKindRow& row) {

@@ -34,6 +34,8 @@ const TTrackKindRow& TrackKindRow(TTrackKind kind);
 std::optional<TTrackKind> TrackKindOfName(std::string_view name);
 // A record's format word is MP3's, or empty (nothing was read).
 bool IsMp3Format(std::string_view format);
+// "MP3, FLAC, Ogg Vorbis, Opus, M4A": every kind's word, for the faces' texts.
+std::string TrackKindList();
 // The open dialog's filters: every kind at once ("Audio files"), then each kind, MP3 first,
 // then all files.
 std::vector<TFileFilter> TrackFileFilters();

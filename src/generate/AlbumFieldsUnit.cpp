@@ -132,6 +132,9 @@ TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCoun
   p.Encoder = OrUnknown(MajorityText(analysed, &TTrackInfo::EncodedBy));
   p.Codec = OrUnknown(MajorityText(analysed, &TTrackInfo::Codec));
   d.Format = MajorityText(analysed, &TTrackInfo::Format);
+  d.Lossless = MajorityNumber(analysed, [](const TTrackInfo& t, std::size_t) {
+                 return t.Lossless ? 1 : 0;
+               }) != 0;
   const bool mp3 = IsMp3Format(d.Format);
   p.BitRate = std::to_string(mp3 ? MajorityNumber(analysed, [](const TTrackInfo& t,
                                                                std::size_t) { return t.BitRate; })
@@ -262,6 +265,7 @@ void FillAlbumBoxes(TAlbumInfo& album, const TTrackLists& lists, TAlbumFieldText
   album.TotalSize = decision.TotalSize;
   album.VariousArtists = decision.VariousArtists;
   album.Format = decision.Format;
+  album.Lossless = decision.Lossless;
   // The majority year is proposed only as the year list has it (a year that is not a
   // number never is).
   std::string& year = decision.Proposed.Year;

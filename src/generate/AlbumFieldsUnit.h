@@ -33,7 +33,8 @@ void StoreAlbumFields(TAlbumInfo& album, const TAlbumFieldTexts& texts);
 struct TAlbumDecision {
   TAlbumFieldTexts Proposed;
   bool VariousArtists = false;
-  std::string Format; // most read tracks' ("MP3", "FLAC"); empty when none was read
+  std::string Format;    // most read tracks' ("MP3", "FLAC"); empty when none was read
+  bool Lossless = false; // most read tracks keep every sample (FLAC, ALAC)
   // The majority year as a number; a year that is not a number counts as a value no
   // other track shares.
   std::int32_t Year = 0;

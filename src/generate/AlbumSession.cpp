@@ -146,6 +146,7 @@ void TAlbumSession::ClearTracks() {
   FAlbum.PlayingSeconds = 0;
   FAlbum.VariousArtists = false;
   FAlbum.Format.clear();
+  FAlbum.Lossless = false;
   CompilationAnswer.reset();
   UpdateTotals();
   FLists = {};

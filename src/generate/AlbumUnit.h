@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The album record: everything the generators need to write a document.
-#include "audio/MP3Unit.h"
+#include "audio/TrackInfo.h"
 
 #include <cstdint>
 #include <memory>
@@ -28,9 +28,10 @@ public:
 
   std::string FileName;
   bool VariousArtists = false;
-  // The format most of the read tracks have ("MP3", "FLAC"), as Fill Album Fields found
-  // it; it chooses the template pair.
+  // The format most of the read tracks have ("MP3", "FLAC"), and whether most keep every
+  // sample, as Fill Album Fields found them; they choose the template pair.
   std::string Format;
+  bool Lossless = false;
   std::string Year;
   std::string RecordLabel;
   std::string Genre;

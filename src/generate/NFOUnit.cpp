@@ -11,7 +11,8 @@
 
 #include <algorithm>
 
-std::vector<std::string> DefaultNfoTemplate(bool variousArtists, bool lossless) {
+std::vector<std::string> DefaultNfoTemplate(bool variousArtists, TAudioFamily family) {
+  const bool mp3 = family == TAudioFamily::Mp3;
   return {
       "Artist     : $ARTIST",
       "Album      : $ALBUM",
@@ -21,9 +22,10 @@ std::vector<std::string> DefaultNfoTemplate(bool variousArtists, bool lossless) 
       "",
       "Encoder    : $ENCODER",
       "Codec      : $CODEC",
-      lossless ? "Audio      : $SAMPLE_RATE  $BITS_PER_SAMPLE"
-               : "Bitrate    : $BIT_RATE  $SAMPLE_RATE  $STEREO",
-      lossless ? "Bitrate    : $BIT_RATE (average)" : "ID3-Tag    : $ID3_VERSION",
+      mp3                                ? "Bitrate    : $BIT_RATE  $SAMPLE_RATE  $STEREO"
+      : family == TAudioFamily::Lossless ? "Audio      : $SAMPLE_RATE  $BITS_PER_SAMPLE"
+                                         : "Audio      : $SAMPLE_RATE",
+      mp3 ? "ID3-Tag    : $ID3_VERSION" : "Bitrate    : $BIT_RATE (average)",
       "",
       "Ripped By  : $RIPPED_BY on $RIP_DATE",
       "Posted By  : $POSTED_BY on $POST_DATE",
@@ -56,7 +58,7 @@ std::vector<std::string> DefaultNfoTemplateOfFile(const std::string& path) {
   const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
   for (const TNfoTemplateFile& file : NfoTemplateFiles)
     if (file.Name == name)
-      return DefaultNfoTemplate(file.VariousArtists, file.Lossless);
+      return DefaultNfoTemplate(file.VariousArtists, file.Family);
   return DefaultNfoTemplate(false);
 }
 
@@ -67,12 +69,14 @@ void TNFO::WriteDefaultTemplate(const std::string& path) {
 
 std::string NfoTemplatePath(const TAlbumInfo& album, bool useVariousArtistsTemplate) {
   const bool various = album.VariousArtists && useVariousArtistsTemplate;
-  const bool lossless = !IsMp3Format(album.Format);
+  const TAudioFamily family = IsMp3Format(album.Format) ? TAudioFamily::Mp3
+                              : album.Lossless          ? TAudioFamily::Lossless
+                                                        : TAudioFamily::Lossy;
   // The table holds every pair of the two choices.
-  const auto& file = *std::find_if(
-      NfoTemplateFiles.begin(), NfoTemplateFiles.end(), [&](const TNfoTemplateFile& row) {
-        return row.VariousArtists == various && row.Lossless == lossless;
-      });
+  const auto& file = *std::find_if(NfoTemplateFiles.begin(), NfoTemplateFiles.end(),
+                                   [&](const TNfoTemplateFile& row) {
+                                     return row.VariousArtists == various && row.Family == family;
+                                   });
   return GetProgramFolder() + std::string(file.Name);
 }
 

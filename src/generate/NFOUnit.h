@@ -10,22 +10,36 @@
 
 inline constexpr const char* SingleArtistTemplateFileName = "template.txt";
 inline constexpr const char* VariousArtistsTemplateFileName = "template-va.txt";
-// Albums of other kinds (FLAC, Ogg Vorbis, Opus, M4A) have their own pair, whose default
-// tells bits per sample and an average bit rate instead of MP3's stereo mode and ID3 tag.
+// Lossless albums (FLAC, ALAC) have their own pair, whose default tells bits per sample and
+// an average bit rate instead of MP3's stereo mode and ID3 tag; other lossy albums (Ogg
+// Vorbis, Opus, AAC) a pair of their own, whose default tells the average bit rate alone.
 inline constexpr const char* LosslessTemplateFileName = "template-lossless.txt";
 inline constexpr const char* LosslessVariousArtistsTemplateFileName = "template-lossless-va.txt";
+inline constexpr const char* LossyTemplateFileName = "template-lossy.txt";
+inline constexpr const char* LossyVariousArtistsTemplateFileName = "template-lossy-va.txt";
 
-// The four template files and the default each one gets.
+// What an album's audio is, for the choice of its templates.
+enum class TAudioFamily { Mp3, Lossless, Lossy };
+
+// The template files, the default each one gets, and the window's menu item of those that
+// have no handler of their own.
 struct TNfoTemplateFile {
   std::string_view Name;
   bool VariousArtists;
-  bool Lossless;
+  TAudioFamily Family;
+  std::string_view MenuName;
+  std::string_view MenuText;
 };
-inline constexpr std::array<TNfoTemplateFile, 4> NfoTemplateFiles = {{
-    {SingleArtistTemplateFileName, false, false},
-    {VariousArtistsTemplateFileName, true, false},
-    {LosslessTemplateFileName, false, true},
-    {LosslessVariousArtistsTemplateFileName, true, true},
+inline constexpr std::array<TNfoTemplateFile, 6> NfoTemplateFiles = {{
+    {SingleArtistTemplateFileName, false, TAudioFamily::Mp3, "", ""},
+    {VariousArtistsTemplateFileName, true, TAudioFamily::Mp3, "", ""},
+    {LosslessTemplateFileName, false, TAudioFamily::Lossless, "LosslessTemplate1",
+     "&Lossless Album Template"},
+    {LosslessVariousArtistsTemplateFileName, true, TAudioFamily::Lossless,
+     "LosslessVariousArtistTemplate1", "Lossless V&arious Artist Template"},
+    {LossyTemplateFileName, false, TAudioFamily::Lossy, "LossyTemplate1", "L&ossy Album Template"},
+    {LossyVariousArtistsTemplateFileName, true, TAudioFamily::Lossy, "LossyVariousArtistTemplate1",
+     "Lossy Various Artist &Template"},
 }};
 
 // The question a face asks before a compilation's document is made.
@@ -33,13 +47,14 @@ inline constexpr const char* VariousArtistsQuestion =
     "This seems to be a compilation album with various artists.\n\r"
     "Do you want to use the Various Artists Template?";
 
-std::vector<std::string> DefaultNfoTemplate(bool variousArtists, bool lossless = false);
+std::vector<std::string> DefaultNfoTemplate(bool variousArtists,
+                                            TAudioFamily family = TAudioFamily::Mp3);
 // The built-in default of a template file, told by its name.
 std::vector<std::string> DefaultNfoTemplateOfFile(const std::string& path);
 
 // The template file a document of the album uses: the various-artists one for a
-// compilation whose user wants it, else the single-artist one; of the lossless pair when
-// most of the album's tracks are not MP3 files.
+// compilation whose user wants it, else the single-artist one; of the pair of the album's
+// audio: most of its tracks MP3, lossless, or of another lossy kind.
 std::string NfoTemplatePath(const TAlbumInfo& album, bool useVariousArtistsTemplate);
 
 class TNFO : public TGenerate {

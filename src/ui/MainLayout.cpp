@@ -395,13 +395,12 @@ void TFormMain::BuildMenu() {
   VariousArtistTemplate1 =
       action(templates, "VariousArtistTemplate1", "&Various Artist Template", 1100);
   templates->addSeparator();
-  // The lossless pair needs no handler of its own: each opens its file.
-  for (const auto& [name, caption, file] :
-       {std::tuple{"LosslessTemplate1", "&Lossless Album Template", LosslessTemplateFileName},
-        {"LosslessVariousArtistTemplate1", "Lossless V&arious Artist Template",
-         LosslessVariousArtistsTemplateFileName}})
-    connect(action(templates, name, caption, 1100), &QAction::triggered, this,
-            [file] { EditTemplate(file); });
+  // The other pairs need no handler of their own: each opens its file.
+  for (const TNfoTemplateFile& file : NfoTemplateFiles)
+    if (!file.MenuName.empty())
+      connect(action(templates, std::string(file.MenuName).c_str(),
+                     std::string(file.MenuText).c_str(), 1100),
+              &QAction::triggered, this, [name = std::string(file.Name)] { EditTemplate(name); });
   EditSFVtemplate1 = action(tools, "EditSFVtemplate1", "Edit .&SFV Template", 1100);
   EditPostingPolicy1 = action(tools, "EditPostingPolicy1", "Edit &Posting Policy", 1130);
   tools->addSeparator();

@@ -2,7 +2,7 @@
 // The main window's work on tracks: choosing, listing, reordering and the album fields.
 #include "ui/MainUnit.h"
 
-#include "audio/MP3Unit.h"
+#include "audio/TrackInfo.h"
 #include "audio/TrackReaderUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/Host.h"

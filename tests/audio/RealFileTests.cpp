@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Files made by real encoders and taggers (scripts/make-fixtures), checked field by field.
 // Checksums agree with cksfv and rhash; VBR durations with ffprobe.
-#include "audio/MP3Unit.h"
+#include "audio/TrackInfo.h"
 #include "support/ScriptedHost.h"
 
 #include <gtest/gtest.h>
@@ -129,6 +129,7 @@ TEST_F(RealFiles, OtherKindsGiveTheirTagsAndStreams) {
     EXPECT_NEAR(t->Duration, c.Duration, 0.001);
     EXPECT_EQ(t->IsVBR, c.VBR);
     EXPECT_EQ(t->Compilation, c.Compilation);
-    EXPECT_EQ(t->ChannelMode, -1); // no MPEG stereo mode to tell
+    EXPECT_EQ(t->ChannelMode, -1);               // no MPEG stereo mode to tell
+    EXPECT_EQ(t->Lossless, c.BitsPerSample > 0); // FLAC and ALAC alone keep every sample
   }
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/CRC32Unit.h"
-#include "audio/MP3Unit.h"
+#include "audio/TrackInfo.h"
 #include "common/TextUnit.h"
 #include "support/Mp3Builder.h"
 #include "support/ScriptedHost.h"

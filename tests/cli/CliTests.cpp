@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line tool, run as a user runs it.
 #include "cli/CommandLine.h"
+#include "common/TrackKinds.h"
+#include "generate/NFOUnit.h"
 
 #include <array>
 #include <cstdio>
@@ -156,5 +158,20 @@ TEST(CliManual, EveryDeclaredOptionIsInTheManualPageAndTheCompletion) {
     SCOPED_TRACE(option);
     EXPECT_NE(manual.find(option), std::string::npos);
     EXPECT_NE(completion.find(option), std::string::npos);
+  }
+  // The manual and the help name every kind of track and every template the program reads.
+  std::ifstream helpFile(Data + "/../../data/ZERUvez.hlp");
+  const std::string help((std::istreambuf_iterator<char>(helpFile)),
+                         std::istreambuf_iterator<char>());
+  ASSERT_FALSE(help.empty());
+  std::vector<std::string> names;
+  for (const TTrackKindRow& kind : TrackKinds)
+    names.emplace_back(kind.Format);
+  for (const TNfoTemplateFile& file : NfoTemplateFiles)
+    names.emplace_back(file.Name);
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    EXPECT_NE(manual.find(name), std::string::npos);
+    EXPECT_NE(help.find(name), std::string::npos);
   }
 }

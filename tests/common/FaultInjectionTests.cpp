@@ -7,7 +7,7 @@
 // for the full disk and folder permissions, obeyed even by root once it has set aside
 // its power to override them, for the read-only folder.
 #include "audio/CRC32Unit.h"
-#include "audio/MP3Unit.h"
+#include "audio/TrackInfo.h"
 #include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
 #include "common/FileWriteUnit.h"

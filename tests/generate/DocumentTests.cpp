@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The generators with their template files, the posting policy and the edit commands.
-#include "audio/MP3Unit.h"
+#include "audio/TrackInfo.h"
 #include "common/FileUnit.h"
 #include "common/TextListUnit.h"
 #include "generate/AlbumSession.h"
@@ -52,16 +52,23 @@ TEST_F(Documents, CompilationAnsweredYesUsesTheVariousArtistsTemplate) {
   EXPECT_FALSE(Exists(SingleArtistTemplateFileName));
 }
 
-// Mostly FLAC (or other non-MP3) tracks: the lossless pair, each with its own default.
-TEST_F(Documents, AnAlbumOfOtherKindsUsesTheLosslessPair) {
-  Album.Format = "FLAC"; // as Fill Album Fields finds it
+// Mostly FLAC or ALAC tracks: the lossless pair; mostly Vorbis, Opus or AAC: the lossy
+// pair, never called lossless; each file with its own default.
+TEST_F(Documents, AnAlbumOfOtherKindsUsesItsOwnPair) {
   Album.VariousArtists = true;
-  for (const bool various : {false, true}) {
-    SCOPED_TRACE(various);
-    PrepareNfoTemplate(Album, various);
-    const char* name = various ? LosslessVariousArtistsTemplateFileName : LosslessTemplateFileName;
-    EXPECT_EQ(Read(name), JoinTextLines(DefaultNfoTemplate(various, true)));
-    EXPECT_EQ(TNFO(Album, various).Template, Read(name));
+  for (const auto& [format, lossless, single, various] :
+       {std::tuple{"FLAC", true, LosslessTemplateFileName, LosslessVariousArtistsTemplateFileName},
+        {"M4A", false, LossyTemplateFileName, LossyVariousArtistsTemplateFileName}}) {
+    Album.Format = format; // as Fill Album Fields finds them
+    Album.Lossless = lossless;
+    const TAudioFamily family = lossless ? TAudioFamily::Lossless : TAudioFamily::Lossy;
+    for (const bool useVarious : {false, true}) {
+      SCOPED_TRACE(std::string(format) + (useVarious ? " various" : ""));
+      PrepareNfoTemplate(Album, useVarious);
+      const char* name = useVarious ? various : single;
+      EXPECT_EQ(Read(name), JoinTextLines(DefaultNfoTemplate(useVarious, family)));
+      EXPECT_EQ(TNFO(Album, useVarious).Template, Read(name));
+    }
   }
   EXPECT_FALSE(Exists(SingleArtistTemplateFileName));
 }

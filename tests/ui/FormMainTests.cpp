@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/CRC32Unit.h"
 #include "audio/ID3GenresUnit.h"
-#include "audio/MP3Unit.h"
+#include "audio/TrackInfo.h"
 #include "common/FileUnit.h"
 #include "common/RememberedListsUnit.h"
 #include "generate/RecoveryPackets.h"

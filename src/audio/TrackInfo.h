@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The track record: everything the program knows of one track file. MP3 files are read
-// by the program's own analysis, the other kinds with TagLib.
+// The track record: everything the program knows of one track file, filled by the reader
+// of the file's format (see TrackFormatReader.h).
 #include "common/DateTimeUnit.h"
 #include "common/ErrorsUnit.h"
 
@@ -46,6 +46,9 @@ public:
   std::string Format;             // the kind's word ("MP3", "FLAC"); empty until it is read
   std::int32_t BitsPerSample = 0; // 0 where the format has none (MP3, Vorbis, AAC)
   std::int32_t Channels = 0;
+  // The codec keeps every sample as it was (FLAC, ALAC); not a question of the format
+  // alone (M4A holds AAC or ALAC).
+  bool Lossless = false;
   // The audio stream was read: the technical fields hold the file's values.
   bool Analysed = false;
 

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Ogg Vorbis and Opus tracks, read with TagLib.
+#include "audio/TagLibFields.h"
+#include "audio/TrackFormatReader.h"
+#include "common/ByteReader.h"
+
+#include <taglib/opusfile.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/vorbisproperties.h>
+#include <type_traits>
+
+using namespace taglib;
+
+namespace {
+template <typename TFile>
+bool ReadOgg(TTagLibStream& stream, const char* codec, TTrackInfo& track) {
+  TFile file(&stream);
+  const auto* audio = file.audioProperties();
+  if (!file.isValid() || !audio)
+    return false;
+  track.Codec = codec;
+  if (file.tag())
+    FillVorbisComment(*file.tag(), track);
+  if (!FillProperties(PropertiesOf(*audio), stream.length(), track))
+    return false;
+  if constexpr (std::is_same_v<TFile, TagLib::Ogg::Vorbis::File>) {
+    // Only equal, given bounds say the encoder held to one rate.
+    const int lower = audio->bitrateMinimum(), upper = audio->bitrateMaximum();
+    track.IsVBR = !(lower > 0 && lower == upper);
+  }
+  return true;
+}
+
+// The first page holds one packet, the stream's identification header; its lacing table
+// is one byte long for both kinds.
+bool ShowsOggStream(std::span<const std::uint8_t> head, const char* identification) {
+  const TByteReader bytes(head);
+  return bytes.Matches(0, "OggS") && bytes.Matches(28, identification);
+}
+} // namespace
+
+bool reader::ShowsVorbis(TReadOnlyFile&, std::span<const std::uint8_t> head) {
+  return ShowsOggStream(head, "\x01vorbis");
+}
+
+bool reader::ShowsOpus(TReadOnlyFile&, std::span<const std::uint8_t> head) {
+  return ShowsOggStream(head, "OpusHead");
+}
+
+TTrackReadOutcome reader::ReadVorbis(TReadOnlyFile& file, std::span<const std::uint8_t>,
+                                     TTrackInfo& track) {
+  TTagLibStream stream(file);
+  return ReadOgg<TagLib::Ogg::Vorbis::File>(stream, "Vorbis", track)
+             ? TTrackReadOutcome::Read
+             : TTrackReadOutcome::Unreadable;
+}
+
+TTrackReadOutcome reader::ReadOpus(TReadOnlyFile& file, std::span<const std::uint8_t>,
+                                   TTrackInfo& track) {
+  TTagLibStream stream(file);
+  return ReadOgg<TagLib::Ogg::Opus::File>(stream, "Opus", track) ? TTrackReadOutcome::Read
+                                                                 : TTrackReadOutcome::Unreadable;
+}
