@@ -210,11 +210,13 @@ bool Kept(const std::string& path, bool exists, const TCliArguments& arguments,
 }
 
 int WriteOneDocument(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role,
-                     const TCliArguments& arguments, TCliContext& context) {
+                     const TCliArguments& arguments, TCliContext& context,
+                     TSaveContext& saveContext) {
   const std::string path = request.PathOf(role);
   if (Kept(path, KindOf(role).Exists(path), arguments, context))
     return 1;
-  const TSaveResult written = SaveAlbumDocuments(album, request, arguments.Has("--force"));
+  const TSaveResult written =
+      SaveAlbumDocuments(album, request, arguments.Has("--force"), saveContext);
   if (written.Problem)
     ShowProblem(*written.Problem);
   if (!written.Saved())
@@ -232,10 +234,6 @@ TSaveRequest OneDocument(const TAlbumRun& run, const TCliArguments& arguments, T
   request.NfoPath = DefaultDocumentPath(run, TDocumentRole::Nfo);
   request.Paths[static_cast<std::size_t>(role)] = output ? *output : DefaultDocumentPath(run, role);
   return request;
-}
-
-void ShowProblem(const TProblem& problem) {
-  CurrentHost().ShowFileMessage(TMessageKind::Error, problem.Message, problem.Path);
 }
 
 std::string DefaultDocumentPath(const TAlbumRun& run, TDocumentRole role) {

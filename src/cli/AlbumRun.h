@@ -5,7 +5,7 @@
 // progress lines, and the one way a problem is shown.
 #include "audio/TrackReaderUnit.h"
 #include "cli/CommandLine.h"
-#include "common/Problem.h"
+#include "common/Host.h"
 #include "generate/AlbumSession.h"
 #include "generate/DocumentKinds.h"
 #include "generate/RecoverySetUnit.h"
@@ -49,15 +49,14 @@ bool RecoveryOptions(const TCliArguments& arguments, TCliContext& context,
 // Without --force an existing document is kept and named; the others are still written.
 bool Kept(const std::string& path, bool exists, const TCliArguments& arguments,
           TCliContext& context);
-// A problem from the core, on stderr with the file it names; the run's status becomes 1.
-void ShowProblem(const TProblem& problem);
 struct TSaveRequest;
 // A request for one document at the path -o gives, or beside the tracks.
 TSaveRequest OneDocument(const TAlbumRun& run, const TCliArguments& arguments, TDocumentRole role);
 // The one document of sfv and par2 written as the save writes it, kept without --force;
 // the paths written are printed.
 int WriteOneDocument(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role,
-                     const TCliArguments& arguments, TCliContext& context);
+                     const TCliArguments& arguments, TCliContext& context,
+                     TSaveContext& saveContext);
 // A document's path beside the tracks, with the album's default name.
 std::string DefaultDocumentPath(const TAlbumRun& run, TDocumentRole role);
 

@@ -85,7 +85,13 @@ TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context
       context.Err << "tamberlon-cli: " << GetProgramFolder()
                   << ": cannot be written; a missing template is read as its built-in "
                      "default\n";
-    const std::string text = writable ? session.NfoText(save) : session.DraftNfoText(save);
+    TNfoDraft draft;
+    if (writable)
+      draft = session.NfoText(save);
+    else
+      draft.Text = session.DraftNfoText(save);
+    ShowProblems(draft.Problems);
+    const std::string& text = draft.Text;
     // The bytes Save writes, its final line break included.
     context.Out << EncodeText(text, *encoding).Bytes << "\r\n";
     return TAlbumOutcome::Written;
@@ -107,6 +113,7 @@ TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context
     return TAlbumOutcome::Failed;
   answers.WriteUnmappable = writeUnmappable;
   const TSaveResult saved = session.Save(plan, answers);
+  ShowProblems(saved.Warnings);
   if (saved.Problem && !saved.Cancelled)
     ShowProblem(*saved.Problem);
   if (!saved.Saved())

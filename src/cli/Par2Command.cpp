@@ -3,7 +3,7 @@
 #include "cli/AlbumRun.h"
 #include "cli/DocumentCommands.h"
 
-#include "common/FileUnit.h"
+#include "common/AppVersionUnit.h"
 #include "generate/SaveDocumentsUnit.h"
 
 namespace {
@@ -14,7 +14,9 @@ int RunPar2(const TCliArguments& arguments, TCliContext& context) {
   TSaveRequest request = OneDocument(run, arguments, TDocumentRole::Par2);
   if (!RecoveryOptions(arguments, context, run.Session.Preferences, request.Recovery))
     return 2;
-  return WriteOneDocument(run.Session.Album(), request, TDocumentRole::Par2, arguments, context);
+  TSaveContext saveContext(GetProgramFolder());
+  return WriteOneDocument(run.Session.Album(), request, TDocumentRole::Par2, arguments, context,
+                          saveContext);
 }
 } // namespace
 

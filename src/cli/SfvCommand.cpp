@@ -3,7 +3,7 @@
 #include "cli/AlbumRun.h"
 #include "cli/DocumentCommands.h"
 
-#include "common/FileUnit.h"
+#include "common/AppVersionUnit.h"
 #include "generate/SaveDocumentsUnit.h"
 
 namespace {
@@ -21,13 +21,15 @@ int RunSfv(const TCliArguments& arguments, TCliContext& context) {
   for (const TTrackEntry& track : album.Tracks)
     if (!track.Info || track.Info->Checksum == NoChecksum)
       return 1;
-  PrepareTemplates(album, request);
+  TSaveContext saveContext(GetProgramFolder());
+  PrepareTemplates(album, request, saveContext);
+  ShowProblems(saveContext.Problems);
   if (arguments.Has("--stdout")) {
-    const TMade made = MakeDocumentBytes(album, request, TDocumentRole::Sfv);
+    const TMade made = MakeDocumentBytes(album, request, TDocumentRole::Sfv, saveContext);
     context.Out << made.Bytes;
     return 0;
   }
-  return WriteOneDocument(album, request, TDocumentRole::Sfv, arguments, context);
+  return WriteOneDocument(album, request, TDocumentRole::Sfv, arguments, context, saveContext);
 }
 } // namespace
 

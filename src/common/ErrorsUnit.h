@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The error catalogue: every failure the program reports names one of these messages.
+// The error catalogue: the messages of the common failures (a file that cannot be opened
+// or written, a template or list that cannot be made, a track that does not read), each
+// said in the same words wherever it happens. Other problems carry their own text.
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -164,3 +164,12 @@ TInstalledHost::TInstalledHost(THost& host) : Previous(Installed) {
 TInstalledHost::~TInstalledHost() {
   Installed = Previous;
 }
+
+void ShowProblem(const TProblem& problem) {
+  CurrentHost().ShowFileMessage(TMessageKind::Error, problem.Message, problem.Path);
+}
+
+void ShowProblems(const std::vector<TProblem>& problems) {
+  for (const TProblem& problem : problems)
+    ShowProblem(problem);
+}

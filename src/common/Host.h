@@ -4,6 +4,7 @@
 // The window program installs a Qt host, the command-line tool a console host and
 // the tests a scripted host; without an installed host a plain one is used.
 #include "common/DateTimeUnit.h"
+#include "common/Problem.h"
 
 #include <functional>
 #include <optional>
@@ -160,6 +161,10 @@ private:
 };
 
 THost& CurrentHost();
+// A problem the core returned, shown as an error about its file through the installed host:
+// the one way a face tells one.
+void ShowProblem(const TProblem& problem);
+void ShowProblems(const std::vector<TProblem>& problems);
 
 // The busy cursor for the lifetime of this object, restored whatever happens.
 class TBusyCursor {

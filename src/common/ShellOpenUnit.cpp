@@ -5,8 +5,9 @@
 #include "common/ErrorsUnit.h"
 #include "common/Host.h"
 
-void OpenProgramFile(const std::string& fileName,
-                     const std::function<void(const std::string& path)>& writeDefault) {
+void OpenProgramFile(
+    const std::string& fileName,
+    const std::function<std::optional<TProblem>(const std::string& path)>& writeDefault) {
   const std::string folder = GetProgramFolder();
   // Two attempts: if writing the default failed, the file is still missing and the
   // command ends instead of trying without end.
@@ -16,7 +17,8 @@ void OpenProgramFile(const std::string& fileName,
       return;
     case TShellResult::FileNotFound:
       if (attempt == 0)
-        writeDefault(folder + fileName);
+        if (const auto problem = writeDefault(folder + fileName))
+          ShowProblem(*problem);
       break;
     case TShellResult::Failed:
       // No program opens it: the path tells the user which file to edit by hand.

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Opening one of the program's text files in the user's editor.
+#include "common/Problem.h"
+
 #include <functional>
+#include <optional>
 #include <string>
 
 // Opens the file (a bare name in the program folder) with the desktop's program for it.
-// When it does not exist, writeDefault creates it at its full path and the open is tried
-// once more; any other failure shows the general error.
-void OpenProgramFile(const std::string& fileName,
-                     const std::function<void(const std::string& path)>& writeDefault);
+// When it does not exist, writeDefault creates it at its full path (its problem shown) and
+// the open is tried once more; any other failure shows the general error.
+void OpenProgramFile(
+    const std::string& fileName,
+    const std::function<std::optional<TProblem>(const std::string& path)>& writeDefault);

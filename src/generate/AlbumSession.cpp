@@ -206,25 +206,22 @@ std::string TAlbumSession::ExpandAgainstRecord(const std::string& templatePath) 
   return generator.Output;
 }
 
-bool TAlbumSession::IsCompilation() {
-  StoreFields();
-  return FAlbum.VariousArtists;
-}
-
-std::string TAlbumSession::NfoText(TSaveRequest request) {
+TNfoDraft TAlbumSession::NfoText(TSaveRequest request) {
   StoreFields();
   request.Encoding = FEncoding;
-  PrepareTemplates(FAlbum, request);
+  TSaveContext context(GetProgramFolder());
+  PrepareTemplates(FAlbum, request, context);
   // What Save would compute it computes too; a track it cannot read shows its placeholder.
-  ComputeChecksumsTheNfoUses(FAlbum, request);
-  return GenerateNfoText(FAlbum, request);
+  ComputeChecksumsTheNfoUses(FAlbum, request, context);
+  return {GenerateNfoText(FAlbum, request, context), std::move(context.Problems)};
 }
 
 std::string TAlbumSession::DraftNfoText(TSaveRequest request) {
   StoreFields();
   request.Encoding = FEncoding;
-  ComputeChecksumsTheNfoUses(FAlbum, request);
-  return ::DraftNfoText(FAlbum, request);
+  TSaveContext context(GetProgramFolder());
+  ComputeChecksumsTheNfoUses(FAlbum, request, context);
+  return ::DraftNfoText(FAlbum, request, context);
 }
 
 std::string TAlbumSession::LiveNfoText() {
@@ -232,11 +229,14 @@ std::string TAlbumSession::LiveNfoText() {
   TSaveRequest request;
   request.Encoding = FEncoding;
   request.UseVariousArtistsTemplate = CompilationAnswer.value_or(FAlbum.VariousArtists);
-  return AsItWillRead(::DraftNfoText(FAlbum, request), FEncoding);
+  TSaveContext context(GetProgramFolder());
+  return AsItWillRead(::DraftNfoText(FAlbum, request, context), FEncoding);
 }
 
-std::string TAlbumSession::PreviewText(TSaveRequest request) {
-  return AsItWillRead(NfoText(std::move(request)), FEncoding);
+TNfoDraft TAlbumSession::PreviewText(TSaveRequest request) {
+  TNfoDraft draft = NfoText(std::move(request));
+  draft.Text = AsItWillRead(draft.Text, FEncoding);
+  return draft;
 }
 
 void TAlbumSession::SetEncoding(TNfoEncoding encoding) {
@@ -247,7 +247,8 @@ void TAlbumSession::SetEncoding(TNfoEncoding encoding) {
 TSavePlan TAlbumSession::PlanSave(TSaveRequest request) {
   StoreFields();
   request.Encoding = FEncoding;
-  return ::PlanSave(FAlbum, std::move(request));
+  TSaveContext context(GetProgramFolder());
+  return ::PlanSave(FAlbum, std::move(request), context);
 }
 
 TSaveResult TAlbumSession::Save(const TSavePlan& plan, const TSaveAnswers& answers) {
@@ -261,8 +262,10 @@ TSaveResult TAlbumSession::Save(const TSavePlan& plan, const TSaveAnswers& answe
     return refused;
   }
   StoreFields();
-  PrepareTemplates(FAlbum, request);
-  TSaveResult saved = SaveAlbumDocuments(FAlbum, request, answers.ReplaceExisting);
+  TSaveContext context(GetProgramFolder());
+  PrepareTemplates(FAlbum, request, context);
+  TSaveResult saved = SaveAlbumDocuments(FAlbum, request, answers.ReplaceExisting, context);
+  saved.Warnings = std::move(context.Problems);
   if (!saved.Saved())
     return saved;
   saved.Kept = answers.Keep;

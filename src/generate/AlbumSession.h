@@ -20,6 +20,13 @@
 
 struct TAlbumField;
 
+// A document's text before it is saved, and what went wrong on the way without stopping it
+// (a default template that could not be written): the face shows each.
+struct TNfoDraft {
+  std::string Text;
+  std::vector<TProblem> Problems;
+};
+
 // What a face hears while tracks are read: each record as it joins, in listing order,
 // and the idle moments in between, whose false answer cancels.
 struct TTrackObserver {
@@ -85,17 +92,17 @@ public:
   void SetRecordNewsGroups(std::vector<std::string> groups);
   std::string ExpandAgainstRecord(const std::string& templatePath);
 
-  // Whether a preview or a save must ask the compilation question first: the album is
-  // one and no template of the user's own was chosen.
-  bool IsCompilation();
+  // Whether a preview or a save must ask the compilation question first: the album, as
+  // the texts last stored (StoreFields) make it, is one.
+  bool IsCompilation() const { return FAlbum.VariousArtists; }
   // The ".nfo" exactly as Save would write it now, before it is encoded, with the
   // template the request answers for (the single-artist one when it does not): the
   // template step done, the checksums its template asks for computed.
-  std::string NfoText(TSaveRequest request = {});
+  TNfoDraft NfoText(TSaveRequest request = {});
   // NfoText without touching a file: a missing template reads as its built-in default.
   std::string DraftNfoText(TSaveRequest request = {});
   // The modal preview's text: NfoText as it will read in the encoding.
-  std::string PreviewText(TSaveRequest request = {});
+  TNfoDraft PreviewText(TSaveRequest request = {});
   // The live preview's text, as it will read in the encoding: nothing written and no
   // track read, a missing template read as its default, the compilation answered as the
   // user last did, or as the album's artists call for.

@@ -9,6 +9,7 @@
 #include "generate/PlaylistUnit.h"
 #include "generate/RecoverySetUnit.h"
 #include "generate/SFVUnit.h"
+#include "generate/SaveContext.h"
 #include "generate/SaveDocumentsUnit.h"
 
 #include <algorithm>
@@ -69,29 +70,33 @@ bool RecoveryFilesExist(const std::string& path) {
   return ::RecoveryFilesExist(path);
 }
 
-void PrepareNfoTemplate(const TAlbumInfo& album, const TSaveRequest& request) {
-  if (request.TemplatePath.empty())
-    ::PrepareNfoTemplate(album,
-                         album.VariousArtists && request.UseVariousArtistsTemplate.value_or(false));
+void PrepareNfoTemplate(const TAlbumInfo& album, const TSaveRequest& request,
+                        TSaveContext& context) {
+  if (!request.TemplatePath.empty())
+    return;
+  const bool various = album.VariousArtists && request.UseVariousArtistsTemplate.value_or(false);
+  if (auto problem = ::PrepareNfoTemplate(album, various, &context))
+    context.Problems.push_back(std::move(*problem));
 }
 
-void PrepareSfvTemplate(const TAlbumInfo&, const TSaveRequest&) {
-  ::PrepareSfvTemplate();
+void PrepareSfvTemplate(const TAlbumInfo&, const TSaveRequest&, TSaveContext& context) {
+  if (auto problem = ::PrepareSfvTemplate(&context))
+    context.Problems.push_back(std::move(*problem));
 }
 
 TMade MakeNfo(const TMakeJob& job) {
-  if (const auto unread = ComputeChecksumsTheNfoUses(job.Album, job.Request)) {
+  if (const auto unread = ComputeChecksumsTheNfoUses(job.Album, job.Request, job.Context)) {
     TMade made;
     made.Result =
         SaveFailure("The checksum of this track could not be read; nothing was saved", *unread);
     return made;
   }
-  const std::string text = GenerateNfoText(job.Album, job.Request);
+  const std::string text = GenerateNfoText(job.Album, job.Request, job.Context);
   return Staged(job, EncodeText(text, job.Request.Encoding).Bytes + "\r\n");
 }
 
 TMade MakeSfv(const TMakeJob& job) {
-  TSFV sfv(job.Album, job.Path);
+  TSFV sfv(job.Album, job.Path, &job.Context);
   sfv.Generate();
   return Staged(job, sfv.Output + "\r\n");
 }

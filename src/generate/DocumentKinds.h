@@ -38,12 +38,16 @@ struct TSaveResult {
   std::vector<std::string> Written; // the files, in order
   std::vector<std::string> Kept;    // existing documents the face chose to keep
   std::optional<TProblem> Problem;
+  // What went wrong without stopping the save (a default template not written): the face
+  // shows each.
+  std::vector<TProblem> Warnings;
   bool Exists = false;    // create-only, and a file had the name of one of the documents
   bool Cancelled = false; // the user stopped it: nothing to tell beyond that
   bool Saved() const { return !Problem && !Cancelled; }
 };
 
 struct TSaveRequest;
+class TSaveContext;
 
 // A document made earlier in the same save, for a kind that protects the others.
 struct TMadeFile {
@@ -55,6 +59,7 @@ struct TMadeFile {
 struct TMakeJob {
   TAlbumInfo& Album; // tracks may get the checksums the document's template asks for
   const TSaveRequest& Request;
+  TSaveContext& Context;
   std::string Path; // where the document goes
   std::span<const TMadeFile> Made;
   std::span<const TInputFile> Inputs;
@@ -87,8 +92,10 @@ struct TDocumentKind {
   bool ListsTracks = false;
   // A file of the document is at path already.
   bool (*Exists)(const std::string& path) = nullptr;
-  // The save's template step: a missing template gets its default. nullptr: no template.
-  void (*PrepareTemplate)(const TAlbumInfo& album, const TSaveRequest& request) = nullptr;
+  // The save's template step: a missing template gets its default (a failure goes to the
+  // context's problems). nullptr: no template.
+  void (*PrepareTemplate)(const TAlbumInfo& album, const TSaveRequest& request,
+                          TSaveContext& context) = nullptr;
   TMade (*Make)(const TMakeJob& job) = nullptr;
 };
 
@@ -100,8 +107,10 @@ std::string CompanionPath(const std::string& nfoPath, std::string_view extension
 namespace document {
 bool FileExists(const std::string& path);
 bool RecoveryFilesExist(const std::string& path);
-void PrepareNfoTemplate(const TAlbumInfo& album, const TSaveRequest& request);
-void PrepareSfvTemplate(const TAlbumInfo& album, const TSaveRequest& request);
+void PrepareNfoTemplate(const TAlbumInfo& album, const TSaveRequest& request,
+                        TSaveContext& context);
+void PrepareSfvTemplate(const TAlbumInfo& album, const TSaveRequest& request,
+                        TSaveContext& context);
 TMade MakeNfo(const TMakeJob& job);
 TMade MakeSfv(const TMakeJob& job);
 TMade MakeM3u(const TMakeJob& job);

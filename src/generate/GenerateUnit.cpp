@@ -8,8 +8,13 @@
 #include "common/TextListUnit.h"
 #include "generate/PostingPolicyUnit.h"
 
-TGenerate::TGenerate(const TAlbumInfo& album, const std::string& templatePath) : Album(&album) {
-  LoadTemplate(templatePath);
+TGenerate::TGenerate(const TAlbumInfo& album, const std::string& templatePath,
+                     TSaveContext* context)
+    : Album(&album), Context(context) {
+  if (context)
+    Template = context->Template(templatePath);
+  else
+    LoadTemplate(templatePath);
 }
 
 void TGenerate::LoadTemplate(const std::string& path) {
@@ -36,9 +41,14 @@ TGenerateContext CurrentGenerateContext(std::vector<std::string> postingPolicy) 
 }
 
 void TGenerate::Generate() {
+  static const TAlbumInfo NoAlbum;
+  if (Context) {
+    Output =
+        ExpandTemplate(Template, Album ? *Album : NoAlbum, Context->Texts(CodePage, DocumentPath));
+    return;
+  }
   PostingPolicy =
       ReadTextList(GetProgramFolder() + PostingPolicyFileName).value_or(std::vector<std::string>());
-  static const TAlbumInfo NoAlbum;
   TGenerateContext context = CurrentGenerateContext(PostingPolicy);
   context.CodePage = CodePage;
   context.DocumentPath = DocumentPath;

@@ -62,12 +62,14 @@ std::vector<std::string> DefaultNfoTemplateOfFile(const std::string& path) {
   return DefaultNfoTemplate(false);
 }
 
-void TNFO::WriteDefaultTemplate(const std::string& path) {
-  if (!WriteTextList(path, DefaultNfoTemplateOfFile(path)))
-    ShowError(ecCreateNfoTemplate, path);
+std::optional<TProblem> TNFO::WriteDefaultTemplate(const std::string& path) {
+  if (WriteTextList(path, DefaultNfoTemplateOfFile(path)))
+    return std::nullopt;
+  return TProblem{std::string(ErrorMessage(ecCreateNfoTemplate)), path};
 }
 
-std::string NfoTemplatePath(const TAlbumInfo& album, bool useVariousArtistsTemplate) {
+std::string NfoTemplatePath(const TAlbumInfo& album, bool useVariousArtistsTemplate,
+                            const std::string& programFolder) {
   const bool various = album.VariousArtists && useVariousArtistsTemplate;
   const TAudioFamily family = IsMp3Format(album.Format) ? TAudioFamily::Mp3
                               : album.Lossless          ? TAudioFamily::Lossless
@@ -77,19 +79,27 @@ std::string NfoTemplatePath(const TAlbumInfo& album, bool useVariousArtistsTempl
                                    [&](const TNfoTemplateFile& row) {
                                      return row.VariousArtists == various && row.Family == family;
                                    });
-  return GetProgramFolder() + std::string(file.Name);
+  return programFolder + std::string(file.Name);
 }
 
-TNFO::TNFO(const TAlbumInfo& album, bool useVariousArtistsTemplate)
-    : TGenerate(album, NfoTemplatePath(album, useVariousArtistsTemplate)) {}
+TNFO::TNFO(const TAlbumInfo& album, bool useVariousArtistsTemplate, TSaveContext* context)
+    : TGenerate(
+          album,
+          NfoTemplatePath(album, useVariousArtistsTemplate, TSaveContext::ProgramFolderOf(context)),
+          context) {}
 
-void PrepareNfoTemplate(const TAlbumInfo& album, bool useVariousArtistsTemplate) {
-  const std::string path = NfoTemplatePath(album, useVariousArtistsTemplate);
-  TGenerate existing(album, path);
-  if (existing.Template.empty())
-    TNFO::WriteDefaultTemplate(path);
+std::optional<TProblem> PrepareNfoTemplate(const TAlbumInfo& album, bool useVariousArtistsTemplate,
+                                           TSaveContext* context) {
+  const std::string path =
+      NfoTemplatePath(album, useVariousArtistsTemplate, TSaveContext::ProgramFolderOf(context));
+  if (!TGenerate(album, path, context).Template.empty())
+    return std::nullopt;
+  auto problem = TNFO::WriteDefaultTemplate(path);
+  if (context && !problem)
+    context->Keep(path, JoinTextLines(DefaultNfoTemplateOfFile(path)));
+  return problem;
 }
 
 void EditTemplate(const std::string& fileName) {
-  OpenProgramFile(fileName, [](const std::string& path) { TNFO::WriteDefaultTemplate(path); });
+  OpenProgramFile(fileName, TNFO::WriteDefaultTemplate);
 }

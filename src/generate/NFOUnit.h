@@ -4,6 +4,7 @@
 #include "generate/GenerateUnit.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,24 +56,27 @@ std::vector<std::string> DefaultNfoTemplateOfFile(const std::string& path);
 // The template file a document of the album uses: the various-artists one for a
 // compilation whose user wants it, else the single-artist one; of the pair of the album's
 // audio: most of its tracks MP3, lossless, or of another lossy kind.
-std::string NfoTemplatePath(const TAlbumInfo& album, bool useVariousArtistsTemplate);
+std::string NfoTemplatePath(const TAlbumInfo& album, bool useVariousArtistsTemplate,
+                            const std::string& programFolder);
 
 class TNFO : public TGenerate {
 public:
   TNFO() = default;
   // Loads the chosen template as it stands (a missing one is empty).
-  TNFO(const TAlbumInfo& album, bool useVariousArtistsTemplate);
+  TNFO(const TAlbumInfo& album, bool useVariousArtistsTemplate, TSaveContext* context = nullptr);
 
-  // Writes the template file's default; a failure shows its own error.
-  static void WriteDefaultTemplate(const std::string& path);
+  // Writes the template file's default; the problem when that failed.
+  static std::optional<TProblem> WriteDefaultTemplate(const std::string& path);
 };
 
 // The save's template step: when the chosen template is missing or empty, its built-in
 // default is written there (a failure shows its own error), so that after the first use
 // every template exists for the user to edit. Each file gets its own default, whatever
 // the album: a single-artist template written into the compilation file would cost
-// every later compilation its artists.
-void PrepareNfoTemplate(const TAlbumInfo& album, bool useVariousArtistsTemplate);
+// every later compilation its artists. With a context, it reads the template and learns
+// what was written.
+std::optional<TProblem> PrepareNfoTemplate(const TAlbumInfo& album, bool useVariousArtistsTemplate,
+                                           TSaveContext* context = nullptr);
 
 // Opens an NFO template in the user's editor, creating it when missing.
 void EditTemplate(const std::string& fileName);

@@ -7,10 +7,11 @@
 
 #include <vector>
 
-void WriteDefaultPostingPolicy(const std::string& path) {
-  if (!WriteTextList(
+std::optional<TProblem> WriteDefaultPostingPolicy(const std::string& path) {
+  if (WriteTextList(
           path, std::vector<std::string>(DefaultPostingPolicy.begin(), DefaultPostingPolicy.end())))
-    ShowError(ecCreatePostingPolicy, path);
+    return std::nullopt;
+  return TProblem{std::string(ErrorMessage(ecCreatePostingPolicy)), path};
 }
 
 void EditPostingPolicy() {

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The posting policy: a short text in its own file that every document can carry.
+#include "common/Problem.h"
+
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,7 +16,7 @@ inline constexpr std::array<std::string_view, 3> DefaultPostingPolicy = {
     "  Thank you.",
 };
 
-// Writes the default text; a failure shows its own error.
-void WriteDefaultPostingPolicy(const std::string& path);
+// Writes the default text; the problem when that failed.
+std::optional<TProblem> WriteDefaultPostingPolicy(const std::string& path);
 // Opens the policy in the user's editor, creating it with the default text when missing.
 void EditPostingPolicy();

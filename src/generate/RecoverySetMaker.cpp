@@ -65,6 +65,12 @@ public:
     return true;
   }
 
+  // A file opened already (to describe it) serves its slices too, while there is room.
+  void Keep(const TRecoveryInput* input, std::optional<TReadOnlyFile>&& file) {
+    if (Files.size() < MaximumOpen)
+      Files.emplace(input, std::move(file));
+  }
+
 private:
   // Slices come a file after another, round and round: the files stay open between them,
   // as many as a process may well hold.
@@ -73,7 +79,8 @@ private:
 };
 
 // The length and the MD5 of the first 16 KiB of an input; nothing when it cannot be read.
-std::optional<TSource> Describe(const TRecoveryInput& input) {
+// The file stays open in the reader, for its slices.
+std::optional<TSource> Describe(const TRecoveryInput& input, TSliceReader& reader) {
   TSource source;
   source.Input = &input;
   std::vector<std::uint8_t> head;
@@ -91,6 +98,7 @@ std::optional<TSource> Describe(const TRecoveryInput& input) {
     head.resize(static_cast<std::size_t>(std::min<std::uint64_t>(SixteenK, source.Length)));
     if (!file->ReadExactly(0, head))
       return std::nullopt;
+    reader.Keep(&input, std::move(file));
   }
   source.Description.Md5Of16k = Md5Of(std::span<const std::uint8_t>(head));
   source.Description.Length = source.Length;
@@ -233,7 +241,7 @@ private:
   // The files in the main packet's order (by id).
   TFailure DescribeFiles() {
     for (const TRecoveryInput& input : Inputs) {
-      auto source = Describe(input);
+      auto source = Describe(input, Reader);
       if (!source)
         return Failure(TRecoveryOutcome::Unreadable, input.Path);
       // An empty file has nothing to recover, and PAR2 clients (par2cmdline 0.8.1) judge a

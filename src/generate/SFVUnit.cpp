@@ -18,23 +18,27 @@ std::vector<std::string> DefaultSfvTemplate() {
   };
 }
 
-void TSFV::WriteDefaultTemplate(const std::string& path) {
-  if (!WriteTextList(path, DefaultSfvTemplate()))
-    ShowError(ecCreateSfvTemplate, path);
+std::optional<TProblem> TSFV::WriteDefaultTemplate(const std::string& path) {
+  if (WriteTextList(path, DefaultSfvTemplate()))
+    return std::nullopt;
+  return TProblem{std::string(ErrorMessage(ecCreateSfvTemplate)), path};
 }
 
-TSFV::TSFV(const TAlbumInfo& album, const std::string& path)
-    : TGenerate(album, GetProgramFolder() + SfvTemplateFileName) {
+TSFV::TSFV(const TAlbumInfo& album, const std::string& path, TSaveContext* context)
+    : TGenerate(album, TSaveContext::ProgramFolderOf(context) + SfvTemplateFileName, context) {
   DocumentPath = path;
 }
 
-void PrepareSfvTemplate() {
-  const std::string path = GetProgramFolder() + SfvTemplateFileName;
-  if (TGenerate(TAlbumInfo(), path).Template.empty())
-    TSFV::WriteDefaultTemplate(path);
+std::optional<TProblem> PrepareSfvTemplate(TSaveContext* context) {
+  const std::string path = TSaveContext::ProgramFolderOf(context) + SfvTemplateFileName;
+  if (!TGenerate(TAlbumInfo(), path, context).Template.empty())
+    return std::nullopt;
+  auto problem = TSFV::WriteDefaultTemplate(path);
+  if (context && !problem)
+    context->Keep(path, JoinTextLines(DefaultSfvTemplate()));
+  return problem;
 }
 
 void EditSfvTemplate() {
-  OpenProgramFile(SfvTemplateFileName,
-                  [](const std::string& path) { TSFV::WriteDefaultTemplate(path); });
+  OpenProgramFile(SfvTemplateFileName, TSFV::WriteDefaultTemplate);
 }

@@ -3,6 +3,7 @@
 // The ".sfv" generator: one line of file name and checksum per track.
 #include "generate/GenerateUnit.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,14 +16,14 @@ class TSFV : public TGenerate {
 public:
   TSFV() = default;
   // Loads the SFV template as it stands (a missing one is empty), for the .sfv at path.
-  TSFV(const TAlbumInfo& album, const std::string& path);
+  TSFV(const TAlbumInfo& album, const std::string& path, TSaveContext* context = nullptr);
 
-  // Writes the default template; a failure shows its own error.
-  static void WriteDefaultTemplate(const std::string& path);
+  // Writes the default template; the problem when that failed.
+  static std::optional<TProblem> WriteDefaultTemplate(const std::string& path);
 };
 
 // The save's template step for the .sfv: a missing or empty template gets its default.
-void PrepareSfvTemplate();
+std::optional<TProblem> PrepareSfvTemplate(TSaveContext* context = nullptr);
 
 // Opens the SFV template in the user's editor, writing the default first when missing.
 void EditSfvTemplate();

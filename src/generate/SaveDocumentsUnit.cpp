@@ -21,12 +21,13 @@ bool UsesVariousArtistsTemplate(const TAlbumInfo& album, const TSaveRequest& req
   return album.VariousArtists && request.UseVariousArtistsTemplate.value_or(false);
 }
 
-// The generator of the .nfo with the template the request chooses, as it is on disk.
-std::unique_ptr<TGenerate> NfoGenerator(const TAlbumInfo& album, const TSaveRequest& request) {
+// The generator of the .nfo with the template the request chooses, as the context has it.
+std::unique_ptr<TGenerate> NfoGenerator(const TAlbumInfo& album, const TSaveRequest& request,
+                                        TSaveContext& context) {
   std::unique_ptr<TGenerate> generator =
       request.TemplatePath.empty()
-          ? std::make_unique<TNFO>(album, UsesVariousArtistsTemplate(album, request))
-          : std::make_unique<TGenerate>(album, request.TemplatePath);
+          ? std::make_unique<TNFO>(album, UsesVariousArtistsTemplate(album, request), &context)
+          : std::make_unique<TGenerate>(album, request.TemplatePath, &context);
   generator->CodePage = request.Encoding != TNfoEncoding::Utf8;
   return generator;
 }
@@ -82,7 +83,7 @@ std::optional<TProblem> ComputeDigest(TAlbumInfo& album, const TSaveRequest& req
 
 // The documents made and staged in the set in the kinds' order, each kind given the
 // ones made before it.
-TSaveResult StageDocuments(TAlbumInfo& album, const TSaveRequest& request,
+TSaveResult StageDocuments(TAlbumInfo& album, const TSaveRequest& request, TSaveContext& context,
                            const std::vector<TDocument>& documents,
                            const std::vector<TInputFile>& inputs, TFileSet& set, TWriteMode mode) {
   std::vector<std::string> bytes; // each made document's, while the later ones read them
@@ -95,7 +96,7 @@ TSaveResult StageDocuments(TAlbumInfo& album, const TSaveRequest& request,
       staged.Problem = std::move(problem);
       return staged;
     }
-    TMade result = kind.Make({album, request, document.Path, made, inputs, &set, mode});
+    TMade result = kind.Make({album, request, context, document.Path, made, inputs, &set, mode});
     if (!result.Result.Saved())
       return result.Result;
     bytes.push_back(std::move(result.Bytes));
@@ -131,36 +132,40 @@ std::vector<TInputFile> TrackInputs(const TAlbumInfo& album) {
   return inputs;
 }
 
-std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request) {
-  auto nfo = NfoGenerator(album, request);
+std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request,
+                            TSaveContext& context) {
+  auto nfo = NfoGenerator(album, request, context);
   nfo->Generate();
   return nfo->Output;
 }
 
-std::string DraftNfoText(const TAlbumInfo& album, const TSaveRequest& request) {
-  auto nfo = NfoGenerator(album, request);
+std::string DraftNfoText(const TAlbumInfo& album, const TSaveRequest& request,
+                         TSaveContext& context) {
+  auto nfo = NfoGenerator(album, request, context);
   if (nfo->Template.empty() && request.TemplatePath.empty())
-    nfo->Template = JoinTextLines(DefaultNfoTemplateOfFile(
-        NfoTemplatePath(album, UsesVariousArtistsTemplate(album, request))));
+    nfo->Template = JoinTextLines(DefaultNfoTemplateOfFile(NfoTemplatePath(
+        album, UsesVariousArtistsTemplate(album, request), context.ProgramFolder())));
   nfo->Generate();
   return nfo->Output;
 }
 
-std::string UnmappableCharacters(const TAlbumInfo& album, const TSaveRequest& request) {
+std::string UnmappableCharacters(const TAlbumInfo& album, const TSaveRequest& request,
+                                 TSaveContext& context) {
   if (request.Encoding == TNfoEncoding::Utf8)
     return {};
-  return EncodeText(DraftNfoText(album, request), request.Encoding).Unmappable;
+  return EncodeText(DraftNfoText(album, request, context), request.Encoding).Unmappable;
 }
 
-void PrepareTemplates(const TAlbumInfo& album, const TSaveRequest& request) {
+void PrepareTemplates(const TAlbumInfo& album, const TSaveRequest& request, TSaveContext& context) {
   for (const TDocumentKind& kind : DocumentKinds)
     if (request.Wants(kind.Role) && kind.PrepareTemplate)
-      kind.PrepareTemplate(album, request);
+      kind.PrepareTemplate(album, request, context);
 }
 
-std::optional<std::string> ComputeChecksumsTheNfoUses(TAlbumInfo& album,
-                                                      const TSaveRequest& request) {
-  if (NfoGenerator(album, request)->Template.find(token::TrackChecksum) == std::string::npos)
+std::optional<std::string>
+ComputeChecksumsTheNfoUses(TAlbumInfo& album, const TSaveRequest& request, TSaveContext& context) {
+  if (NfoGenerator(album, request, context)->Template.find(token::TrackChecksum) ==
+      std::string::npos)
     return std::nullopt;
   return ComputeMissingChecksums(album, request.ChecksumProgress);
 }
@@ -179,7 +184,7 @@ const std::string& TSavePlan::UnmappableWith(std::optional<bool> variousArtists)
   return Unmappable[CompilationQuestion && variousArtists.value_or(false) ? 1 : 0];
 }
 
-TSavePlan PlanSave(const TAlbumInfo& album, TSaveRequest request) {
+TSavePlan PlanSave(const TAlbumInfo& album, TSaveRequest request, TSaveContext& context) {
   TSavePlan plan;
   plan.Documents = PlannedDocuments(request);
   plan.Problem = UnlistableTrack(album, request);
@@ -189,12 +194,12 @@ TSavePlan PlanSave(const TAlbumInfo& album, TSaveRequest request) {
   plan.CompilationQuestion = withNfo && album.VariousArtists &&
                              !request.UseVariousArtistsTemplate && request.TemplatePath.empty();
   if (withNfo) {
-    plan.Unmappable[0] = UnmappableCharacters(album, request);
+    plan.Unmappable[0] = UnmappableCharacters(album, request, context);
     plan.Unmappable[1] = plan.Unmappable[0];
     if (plan.CompilationQuestion) {
       TSaveRequest various = request;
       various.UseVariousArtistsTemplate = true;
-      plan.Unmappable[1] = UnmappableCharacters(album, various);
+      plan.Unmappable[1] = UnmappableCharacters(album, various, context);
     }
   }
   plan.Request = std::move(request);
@@ -238,8 +243,8 @@ std::optional<TProblem> UnlistableTrack(const TAlbumInfo& album, const TSaveRequ
   return std::nullopt;
 }
 
-TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
-                               bool replaceExisting) {
+TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, bool replaceExisting,
+                               TSaveContext& context) {
   if (auto problem = UnlistableTrack(album, request))
     return SaveFailure(problem->Message, problem->Path);
   const std::vector<TDocument> documents = PlannedDocuments(request);
@@ -248,7 +253,7 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
     return SaveFailure(collision->Message, collision->Path);
   TFileSet set;
   const TWriteMode mode = replaceExisting ? TWriteMode::Replace : TWriteMode::CreateOnly;
-  TSaveResult result = StageDocuments(album, request, documents, inputs, set, mode);
+  TSaveResult result = StageDocuments(album, request, context, documents, inputs, set, mode);
   if (!result.Saved())
     return result;
   std::string failed;
@@ -258,14 +263,16 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
   return result;
 }
 
-TMade MakeDocumentBytes(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role) {
+TMade MakeDocumentBytes(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role,
+                        TSaveContext& context) {
   const TDocumentKind& kind = KindOf(role);
   TMade made;
   if (auto problem = ComputeDigest(album, request, kind.Digest)) {
     made.Result.Problem = std::move(problem);
     return made;
   }
-  return kind.Make({album, request, request.PathOf(role), {}, {}, nullptr, TWriteMode::Replace});
+  return kind.Make(
+      {album, request, context, request.PathOf(role), {}, {}, nullptr, TWriteMode::Replace});
 }
 
 TSaveResult WriteFailure(TWriteResult write, const std::string& path) {

@@ -9,6 +9,7 @@
 #include "generate/DocumentKinds.h"
 #include "generate/EncodingUnit.h"
 #include "generate/RecoverySetUnit.h"
+#include "generate/SaveContext.h"
 
 #include <functional>
 #include <optional>
@@ -71,34 +72,38 @@ std::vector<TInputFile> TrackInputs(const TAlbumInfo& album);
 
 // The documents a request asks for, in the order they are made.
 std::vector<TDocument> PlannedDocuments(const TSaveRequest& request);
-TSavePlan PlanSave(const TAlbumInfo& album, TSaveRequest request);
+TSavePlan PlanSave(const TAlbumInfo& album, TSaveRequest request, TSaveContext& context);
 // The request the plan and the answers make: the kept documents left out.
 TSaveRequest AnsweredRequest(const TSavePlan& plan, const TSaveAnswers& answers);
 
 // The ".nfo" text as Save writes it (in UTF-8, before encoding), from the templates as
 // they are on disk after the save's template step.
-std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request);
+std::string GenerateNfoText(const TAlbumInfo& album, const TSaveRequest& request,
+                            TSaveContext& context);
 // The same without touching a file: a missing template reads as its built-in default.
-std::string DraftNfoText(const TAlbumInfo& album, const TSaveRequest& request);
+std::string DraftNfoText(const TAlbumInfo& album, const TSaveRequest& request,
+                         TSaveContext& context);
 // The characters of the draft text the request's encoding cannot hold, each once.
-std::string UnmappableCharacters(const TAlbumInfo& album, const TSaveRequest& request);
+std::string UnmappableCharacters(const TAlbumInfo& album, const TSaveRequest& request,
+                                 TSaveContext& context);
 
 // The save's template step: each template the request uses gets its default when it is
-// missing or empty (failures show their own errors).
-void PrepareTemplates(const TAlbumInfo& album, const TSaveRequest& request);
+// missing or empty (failures go to the context's problems).
+void PrepareTemplates(const TAlbumInfo& album, const TSaveRequest& request, TSaveContext& context);
 
 // The checksums the .nfo's template asks for ($TRACK_CHECKSUM), computed for the tracks
 // that lack them, as the .sfv has them computed; the path of a track that could not be
 // read, if any.
-std::optional<std::string> ComputeChecksumsTheNfoUses(TAlbumInfo& album,
-                                                      const TSaveRequest& request);
+std::optional<std::string>
+ComputeChecksumsTheNfoUses(TAlbumInfo& album, const TSaveRequest& request, TSaveContext& context);
 
 // Writes the chosen documents as one set, each kind in turn; existing files are replaced
 // when replaceExisting, else created only. Reports nothing: the face shows the problem.
-TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request,
-                               bool replaceExisting);
+TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, bool replaceExisting,
+                               TSaveContext& context);
 // One document's bytes, made as the save makes them, without writing anything.
-TMade MakeDocumentBytes(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role);
+TMade MakeDocumentBytes(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role,
+                        TSaveContext& context);
 
 // A save that wrote nothing for this problem.
 TSaveResult SaveFailure(std::string message, std::string path);

@@ -70,11 +70,11 @@ void TFormMain::ButtonMakeNFOClick() {
   ProgressBar1->setValue(0);
   RefreshTrackListing();
   ShowRememberedLists();
+  ShowProblems(outcome.Warnings);
   if (outcome.Cancelled)
     ShowStatus("Saving cancelled; nothing was saved");
   else if (outcome.Problem)
-    CurrentHost().ShowFileMessage(TMessageKind::Error, outcome.Problem->Message,
-                                  outcome.Problem->Path);
+    ShowProblem(*outcome.Problem);
   if (!outcome.Saved())
     return;
   if (!outcome.Kept.empty())
@@ -151,9 +151,10 @@ void TFormMain::ButtonPreviewNFOClick() {
   TSaveRequest preview;
   preview.UseVariousArtistsTemplate = AskCompilationQuestion(Session.IsCompilation());
   preview.ChecksumProgress = ChecksumProgress(); // when the template lists checksums
-  const std::string text = Session.PreviewText(preview);
+  const TNfoDraft draft = Session.PreviewText(preview);
   ProgressBar1->setValue(0);
-  CurrentHost().ShowPreview(text);
+  ShowProblems(draft.Problems);
+  CurrentHost().ShowPreview(draft.Text);
 }
 
 void TFormMain::ButtonEditNGListClick() {

@@ -136,22 +136,26 @@ std::vector<TWrite> Writes(TGenerate& document, TRememberedLists& lists) {
        }},
       {"template.txt", ecCreateNfoTemplate,
        [folder] {
-         TNFO::WriteDefaultTemplate(folder + "template.txt");
+         if (const auto problem = TNFO::WriteDefaultTemplate(folder + "template.txt"))
+           ShowProblem(*problem);
          return true;
        }},
       {"template-va.txt", ecCreateNfoTemplate,
        [folder] {
-         TNFO::WriteDefaultTemplate(folder + "template-va.txt");
+         if (const auto problem = TNFO::WriteDefaultTemplate(folder + "template-va.txt"))
+           ShowProblem(*problem);
          return true;
        }},
       {"template-sfv.txt", ecCreateSfvTemplate,
        [folder] {
-         TSFV::WriteDefaultTemplate(folder + "template-sfv.txt");
+         if (const auto problem = TSFV::WriteDefaultTemplate(folder + "template-sfv.txt"))
+           ShowProblem(*problem);
          return true;
        }},
       {"postingpolicy.txt", ecCreatePostingPolicy,
        [folder] {
-         WriteDefaultPostingPolicy(folder + "postingpolicy.txt");
+         if (const auto problem = WriteDefaultPostingPolicy(folder + "postingpolicy.txt"))
+           ShowProblem(*problem);
          return true;
        }},
       {"groups.txt", ecSaveNewsgroupList,

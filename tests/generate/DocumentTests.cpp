@@ -97,12 +97,12 @@ TEST_F(Documents, UnwritableTemplatesReportTheirErrorAndGiveEmptyText) {
   std::filesystem::create_directory(Path(SfvTemplateFileName));
   const std::size_t before = FileCount();
   Host.ExpectError(ecCreateNfoTemplate, Path(SingleArtistTemplateFileName));
-  PrepareNfoTemplate(Album, false);
+  ShowProblem(*PrepareNfoTemplate(Album, false));
   TNFO nfo(Album, false);
   nfo.Generate();
   EXPECT_EQ(nfo.Output, "");
   Host.ExpectError(ecCreateSfvTemplate, Path(SfvTemplateFileName));
-  PrepareSfvTemplate();
+  ShowProblem(*PrepareSfvTemplate());
   TSFV sfv(Album, "");
   EXPECT_EQ(sfv.Template, "");
   EXPECT_EQ(FileCount(), before); // no temporary file left behind
@@ -235,7 +235,7 @@ TEST_F(Documents, SessionFromChooseTracksToSave) {
   EXPECT_EQ(outcome.Written, std::vector<std::string>{save.NfoPath});
   EXPECT_EQ(outcome.Kept, std::vector<std::string>{folder + "album.sfv"});
   EXPECT_EQ(Read("album/album.sfv"), "kept\r\n");
-  EXPECT_EQ(Read("album/album.nfo"), session.NfoText(save) + "\r\n");
+  EXPECT_EQ(Read("album/album.nfo"), session.NfoText(save).Text + "\r\n");
   EXPECT_EQ(Read("rippedby.txt"), "Ripper\r\n");
   EXPECT_EQ(session.Album().FileName, save.NfoPath);
   for (const auto change : {TAlbumSession::TChange::Tracks, TAlbumSession::TChange::Fields,
@@ -282,7 +282,7 @@ TEST_F(Documents, CodePageDocumentsReadAsTheyAreSaved) {
     TSaveAnswers answers;
     answers.WriteUnmappable = true;
     ASSERT_TRUE(session.Save(plan, answers).Saved());
-    const std::string shown = session.PreviewText(save);
+    const std::string shown = session.PreviewText(save).Text;
     EXPECT_EQ(shown,
               "Caf\u00E9 \u00E0 Montmartre  ( 3:05)\r\n??" + std::string(17, ' ') + "(12:40)\r\n");
     const std::string bytes = Read("album.nfo");
