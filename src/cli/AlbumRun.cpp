@@ -161,7 +161,8 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
 }
 
 bool RecoveryOptions(const TCliArguments& arguments, TCliContext& context,
-                     const TPreferences& preferences, TRecoverySettings& settings) {
+                     const TPreferences& preferences, TSaveRequest& request) {
+  TRecoverySettings& settings = request.Recovery;
   settings.Redundancy = static_cast<unsigned>(preferences.Par2Redundancy);
   if (const std::string* text = arguments.Value("--redundancy")) {
     const auto number = ParsePreferenceInteger(*text);
@@ -182,7 +183,8 @@ bool RecoveryOptions(const TCliArguments& arguments, TCliContext& context,
     settings.SliceSize = static_cast<std::uint64_t>(*number);
   }
   if (context.ShowProgress)
-    settings.Progress = [&context, shown = -1](std::uint64_t done, std::uint64_t total) mutable {
+    request.MakingProgress = [&context, shown = -1](std::uint64_t done,
+                                                    std::uint64_t total) mutable {
       const int percent = total ? static_cast<int>(done * 100 / total) : 100;
       if (percent != shown) {
         shown = percent;

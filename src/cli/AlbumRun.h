@@ -44,8 +44,9 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
                                         bool withChecksum, TAlbumRun& run);
 // --redundancy and --block-size, with the window's redundancy as the default, and the
 // progress line; false (said why) for a value out of range.
+struct TSaveRequest;
 bool RecoveryOptions(const TCliArguments& arguments, TCliContext& context,
-                     const TPreferences& preferences, TRecoverySettings& settings);
+                     const TPreferences& preferences, TSaveRequest& request);
 // Without --force an existing document is kept and named; the others are still written.
 bool Kept(const std::string& path, bool exists, const TCliArguments& arguments,
           TCliContext& context);

@@ -49,7 +49,7 @@ TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context
     save.TemplatePath = *templatePath;
   }
   save.ChecksumProgress = ProgressLine(context, "Checksums");
-  if (!RecoveryOptions(arguments, context, session.Preferences, save.Recovery))
+  if (!RecoveryOptions(arguments, context, session.Preferences, save))
     return TAlbumOutcome::BadUsage;
   // A character the encoding cannot hold is never replaced without a word: --unmappable
   // says whether it fails the save (the default), is asked about or becomes "?".

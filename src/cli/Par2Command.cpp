@@ -12,7 +12,7 @@ int RunPar2(const TCliArguments& arguments, TCliContext& context) {
   if (const auto failed = BuildAlbum(arguments, context, false, run))
     return *failed == TAlbumOutcome::BadUsage ? 2 : 1;
   TSaveRequest request = OneDocument(run, arguments, TDocumentRole::Par2);
-  if (!RecoveryOptions(arguments, context, run.Session.Preferences, request.Recovery))
+  if (!RecoveryOptions(arguments, context, run.Session.Preferences, request))
     return 2;
   TSaveContext saveContext(GetProgramFolder());
   return WriteOneDocument(run.Session.Album(), request, TDocumentRole::Par2, arguments, context,

@@ -116,8 +116,10 @@ TMade MakeRecoverySet(const TMakeJob& job) {
     made.Result = std::move(*failed);
     return made;
   }
+  TRecoverySettings settings = job.Request.Recovery;
+  settings.Progress = job.Request.MakingProgress;
   const TRecoveryResult set =
-      StageRecoverySet(std::get<0>(files), job.Path, job.Request.Recovery, *job.Set, job.Mode);
+      StageRecoverySet(std::get<0>(files), job.Path, settings, *job.Set, job.Mode);
   if (set.Outcome == TRecoveryOutcome::Staged) {
     made.Result.Written = set.Paths;
     return made;

@@ -31,8 +31,11 @@ struct TSaveRequest {
   std::string TemplatePath;
   // Tracks without a checksum yet: progress(done, total) while they are computed.
   std::function<void(std::size_t, std::size_t)> ChecksumProgress;
-  // The recovery files' redundancy, slice size and progress.
+  // The recovery files' redundancy and slice size.
   TRecoverySettings Recovery;
+  // Heard while a document is made, with the bytes worked through and all there are (the
+  // recovery files' are the long ones); false stops the save.
+  std::function<bool(std::uint64_t done, std::uint64_t total)> MakingProgress;
 
   bool Wants(TDocumentRole role) const { return Chosen[static_cast<std::size_t>(role)]; }
   std::string PathOf(TDocumentRole role) const;

@@ -43,7 +43,7 @@ void TFormMain::ButtonMakeNFOClick() {
   save.ChecksumProgress = ChecksumProgress();
   save.Recovery.Redundancy = static_cast<unsigned>(Session.Preferences.Par2Redundancy);
   std::unique_ptr<QProgressDialog> recoveryBox;
-  save.Recovery.Progress = RecoveryProgress(recoveryBox);
+  save.MakingProgress = RecoveryProgress(recoveryBox);
   const TSavePlan plan = Session.PlanSave(save);
   TSaveAnswers answers;
   answers.RememberTexts = true;
