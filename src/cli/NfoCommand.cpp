@@ -15,90 +15,90 @@
 #include <exception>
 
 namespace {
-// One album's .nfo (and companions) from the options; its files are the operands.
-TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context,
-                            std::size_t* unreadTracks = nullptr) {
-  TSaveRequest save;
-  bool withChecksum = false;
-  for (const TDocumentKind& kind : DocumentKinds)
-    if (!kind.Option.empty() && arguments.Has(kind.Option)) {
-      save.Chosen[static_cast<std::size_t>(kind.Role)] = true;
-      withChecksum = withChecksum || kind.Digest == TTrackDigest::Crc32;
-    }
-  TAlbumRun run;
-  if (const auto failed = BuildAlbum(arguments, context, withChecksum, run))
-    return *failed;
-  if (unreadTracks)
-    *unreadTracks = run.UnreadTracks;
-  TAlbumSession& session = run.Session;
+// The request the options make, and what a character the encoding lacks does.
+struct TNfoRun {
+  TSaveRequest Save;
+  TNfoEncoding Encoding = TNfoEncoding::Utf8;
+  std::string Unmappable = "fail"; // --unmappable: fail, ask or replace
+  bool WriteUnmappable = false;    // the run agreed to "?" in their place
+};
+
+// Nothing when every option was read into the run, else why not (said).
+std::optional<TAlbumOutcome> ReadNfoOptions(const TCliArguments& arguments, TCliContext& context,
+                                            TAlbumSession& session, TNfoRun& nfo) {
   const std::string* encodingName = arguments.Value("--encoding");
   const auto encoding = encodingName ? EncodingNamed(*encodingName) : session.Encoding();
   if (!encoding) {
     context.Err << "tamberlon-cli: --encoding takes utf-8, cp437 or windows-1252\n";
     return TAlbumOutcome::BadUsage;
   }
+  nfo.Encoding = *encoding;
   session.SetEncoding(*encoding);
-
   // The compilation question is answered by the option; nothing is ever asked here.
-  save.UseVariousArtistsTemplate = arguments.Has("--various-artists-template");
+  nfo.Save.UseVariousArtistsTemplate = arguments.Has("--various-artists-template");
   if (const std::string* templatePath = arguments.Value("--template")) {
     if (!FileExists(*templatePath)) {
       context.Err << "tamberlon-cli: " << *templatePath << ": no such template\n";
       return TAlbumOutcome::BadUsage;
     }
-    save.TemplatePath = *templatePath;
+    nfo.Save.TemplatePath = *templatePath;
   }
-  save.ChecksumProgress = ProgressLine(context, "Checksums");
-  if (!RecoveryOptions(arguments, context, session.Preferences, save))
+  nfo.Save.ChecksumProgress = ProgressLine(context, "Checksums");
+  if (!RecoveryOptions(arguments, context, session.Preferences, nfo.Save))
     return TAlbumOutcome::BadUsage;
   // A character the encoding cannot hold is never replaced without a word: --unmappable
   // says whether it fails the save (the default), is asked about or becomes "?".
-  const std::string* choice = arguments.Value("--unmappable");
-  const std::string unmappableChoice = choice ? FoldCase(*choice) : "fail";
-  if (unmappableChoice != "fail" && unmappableChoice != "ask" && unmappableChoice != "replace") {
+  if (const std::string* choice = arguments.Value("--unmappable"))
+    nfo.Unmappable = FoldCase(*choice);
+  if (nfo.Unmappable != "fail" && nfo.Unmappable != "ask" && nfo.Unmappable != "replace") {
     context.Err << "tamberlon-cli: --unmappable takes ask, fail or replace\n";
     return TAlbumOutcome::BadUsage;
   }
-  bool writeUnmappable = false;
-  const auto lacksCharacters = [&](const TSavePlan& plan) {
-    const std::string& unmappable = plan.UnmappableWith(save.UseVariousArtistsTemplate);
-    if (unmappable.empty())
-      return false;
-    writeUnmappable = unmappableChoice == "replace" ||
-                      (unmappableChoice == "ask" &&
-                       CurrentHost().ShowMessage(TMessageKind::Confirmation,
-                                                 UnmappableQuestion(*encoding, unmappable)) ==
-                           TMessageResult::Yes);
-    if (!writeUnmappable)
-      context.Err << "tamberlon-cli: " << EncodingName(*encoding)
-                  << " has no place for these characters: " << unmappable << "; nothing written\n";
-    return !writeUnmappable;
-  };
-  if (arguments.Has("--stdout")) {
-    save.Chosen = {true};
-    if (lacksCharacters(session.PlanSave(save)))
-      return TAlbumOutcome::Failed;
-    // Printing needs no file written: where the program folder cannot take a missing
-    // template, its built-in default serves.
-    const bool writable = !save.TemplatePath.empty() || FolderIsWritable(GetProgramFolder());
-    if (!writable)
-      context.Err << "tamberlon-cli: " << GetProgramFolder()
-                  << ": cannot be written; a missing template is read as its built-in "
-                     "default\n";
-    TNfoDraft draft;
-    if (writable)
-      draft = session.NfoText(save);
-    else
-      draft.Text = session.DraftNfoText(save);
-    ShowProblems(draft.Problems);
-    const std::string& text = draft.Text;
-    // The bytes Save writes, its final line break included.
-    context.Out << EncodeText(text, *encoding).Bytes << "\r\n";
-    return TAlbumOutcome::Written;
-  }
-  const std::string* output = arguments.Value("-o");
-  save.NfoPath = output ? *output : run.Folder + session.Album().DefaultFileName();
-  const TSavePlan plan = session.PlanSave(save);
+  return std::nullopt;
+}
+
+// True when characters the plan's encoding lacks stop the run (said); else the run
+// agreed to "?" in their place, or there are none.
+bool LacksCharacters(TNfoRun& nfo, const TSavePlan& plan, TCliContext& context) {
+  const std::string& unmappable = plan.UnmappableWith(nfo.Save.UseVariousArtistsTemplate);
+  if (unmappable.empty())
+    return false;
+  nfo.WriteUnmappable = nfo.Unmappable == "replace" ||
+                        (nfo.Unmappable == "ask" &&
+                         CurrentHost().ShowMessage(TMessageKind::Confirmation,
+                                                   UnmappableQuestion(nfo.Encoding, unmappable)) ==
+                             TMessageResult::Yes);
+  if (!nfo.WriteUnmappable)
+    context.Err << "tamberlon-cli: " << EncodingName(nfo.Encoding)
+                << " has no place for these characters: " << unmappable << "; nothing written\n";
+  return !nfo.WriteUnmappable;
+}
+
+// --stdout: the bytes Save would write, its final line break included.
+TAlbumOutcome PrintNfo(TNfoRun& nfo, TAlbumSession& session, TCliContext& context) {
+  nfo.Save.Chosen = {true};
+  if (LacksCharacters(nfo, session.PlanSave(nfo.Save), context))
+    return TAlbumOutcome::Failed;
+  // Printing needs no file written: where the program folder cannot take a missing
+  // template, its built-in default serves.
+  const bool writable = !nfo.Save.TemplatePath.empty() || FolderIsWritable(GetProgramFolder());
+  if (!writable)
+    context.Err << "tamberlon-cli: " << GetProgramFolder()
+                << ": cannot be written; a missing template is read as its built-in default\n";
+  TNfoDraft draft;
+  if (writable)
+    draft = session.NfoText(nfo.Save);
+  else
+    draft.Text = session.DraftNfoText(nfo.Save);
+  ShowProblems(draft.Problems);
+  context.Out << EncodeText(draft.Text, nfo.Encoding).Bytes << "\r\n";
+  return TAlbumOutcome::Written;
+}
+
+// The documents saved as the plan and the options answer it; each path written printed.
+TAlbumOutcome SaveNfo(TNfoRun& nfo, TAlbumSession& session, const TCliArguments& arguments,
+                      TCliContext& context) {
+  const TSavePlan plan = session.PlanSave(nfo.Save);
   TSaveAnswers answers;
   answers.ReplaceExisting = arguments.Has("--force");
   // An album whose .nfo is there but a companion missing is completed, not skipped.
@@ -109,9 +109,9 @@ TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context
     return TAlbumOutcome::Skipped;
   const bool nfoKept = plan.Request.Wants(TDocumentRole::Nfo) && !answers.Keep.empty() &&
                        answers.Keep.front() == plan.Request.NfoPath;
-  if (!plan.Problem && !nfoKept && lacksCharacters(plan))
+  if (!plan.Problem && !nfoKept && LacksCharacters(nfo, plan, context))
     return TAlbumOutcome::Failed;
-  answers.WriteUnmappable = writeUnmappable;
+  answers.WriteUnmappable = nfo.WriteUnmappable;
   const TSaveResult saved = session.Save(plan, answers);
   ShowProblems(saved.Warnings);
   if (saved.Problem && !saved.Cancelled)
@@ -121,6 +121,30 @@ TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context
   for (const std::string& path : saved.Written)
     context.Out << PrintableName(path) << "\n";
   return TAlbumOutcome::Written;
+}
+
+// One album's .nfo (and companions) from the options; its files are the operands.
+TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context,
+                            std::size_t* unreadTracks = nullptr) {
+  TNfoRun nfo;
+  bool withChecksum = false;
+  for (const TDocumentKind& kind : DocumentKinds)
+    if (!kind.Option.empty() && arguments.Has(kind.Option)) {
+      nfo.Save.Chosen[static_cast<std::size_t>(kind.Role)] = true;
+      withChecksum = withChecksum || kind.Digest == TTrackDigest::Crc32;
+    }
+  TAlbumRun run;
+  if (const auto failed = BuildAlbum(arguments, context, withChecksum, run))
+    return *failed;
+  if (unreadTracks)
+    *unreadTracks = run.UnreadTracks;
+  if (const auto failed = ReadNfoOptions(arguments, context, run.Session, nfo))
+    return *failed;
+  if (arguments.Has("--stdout"))
+    return PrintNfo(nfo, run.Session, context);
+  const std::string* output = arguments.Value("-o");
+  nfo.Save.NfoPath = output ? *output : run.Folder + run.Session.Album().DefaultFileName();
+  return SaveNfo(nfo, run.Session, arguments, context);
 }
 
 // Whole collections: one album a folder, one after another, each read with all cores. The
