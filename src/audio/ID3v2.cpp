@@ -11,7 +11,6 @@
 #include <vector>
 
 namespace {
-constexpr std::size_t HeaderLength = 10;
 constexpr std::uint8_t FlagExtendedHeader = 0x40;
 constexpr std::uint8_t FlagFooter = 0x10;
 constexpr std::uint8_t FrameFlagSkipped = 0x80; // second flag byte: compressed in 2.3
@@ -124,16 +123,17 @@ std::string WithoutLeadingBom(std::string text) {
 // The header's size: seven bits a byte as the standard has it, the top bits used whole.
 std::int64_t StatedTagSize(const TByteReader& header) {
   std::int64_t size = (std::int64_t{header.U8(6)} << 21) + (std::int64_t{header.U8(7)} << 14) +
-                      (std::int64_t{header.U8(8)} << 7) + header.U8(9) + HeaderLength;
+                      (std::int64_t{header.U8(8)} << 7) + header.U8(9) + TID3v2::HeaderLength;
   if (header.U8(5) & FlagFooter)
-    size += HeaderLength;
+    size += TID3v2::HeaderLength;
   return size;
 }
 } // namespace
 
 std::int64_t ID3v2StatedTagSize(std::span<const std::uint8_t> head) {
   const TByteReader header(head);
-  return header.Has(0, HeaderLength) && header.Matches(0, "ID3") ? StatedTagSize(header) : 0;
+  return header.Has(0, TID3v2::HeaderLength) && header.Matches(0, "ID3") ? StatedTagSize(header)
+                                                                         : 0;
 }
 
 std::string DecodeID3v2Text(std::string_view raw) {

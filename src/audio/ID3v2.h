@@ -11,6 +11,8 @@ class TReadOnlyFile;
 
 class TID3v2 {
 public:
+  // The tag header's bytes ("ID3", version, flags, size).
+  static constexpr std::size_t HeaderLength = 10;
   static constexpr std::size_t SlotCount = 21;
   static constexpr std::size_t SlotSize = 500;
 

@@ -227,7 +227,12 @@ bool TMPEGaudio::Analyze(const std::string& fileName) {
 bool TMPEGaudio::Analyze(TReadOnlyFile& file) {
   Clear();
   bool result = false;
-  if (FID3v2Tag.Load(file) && FID3v1Tag.Load(file)) {
+  // A file shorter than a tag has none; it is still a file to look at.
+  const auto holds = [&](std::size_t bytes) {
+    return file.Size() >= static_cast<std::int64_t>(bytes);
+  };
+  if ((!holds(TID3v2::HeaderLength) || FID3v2Tag.Load(file)) &&
+      (!holds(TID3v1::TagLength) || FID3v1Tag.Load(file))) {
     FFileBytes = file.Size();
     result = AnalyzeStream(file);
   }

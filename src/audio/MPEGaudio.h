@@ -80,6 +80,8 @@ public:
   const TID3v2& ID3v2Tag() const { return FID3v2Tag; }
 
   bool IsVBR() const { return FVBRHeader.Present; }
+  // A frame was confirmed: the file holds MPEG audio.
+  bool HasAudio() const { return FFrame.Present; }
   std::uint16_t BitRate() const;
   std::uint16_t SampleRate() const;
   std::uint8_t ChannelMode() const { return FFrame.ChannelMode; }

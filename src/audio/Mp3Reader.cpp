@@ -12,9 +12,11 @@ TTrackReadOutcome reader::ReadMp3(TReadOnlyFile& file, std::span<const std::uint
   TMPEGaudio audio;
   if (!audio.Analyze(file))
     return TTrackReadOutcome::NotOpened;
+  // Without a single confirmed frame the file is no MP3, whatever its name says.
+  if (!audio.HasAudio())
+    return TTrackReadOutcome::OtherKind;
   track.Duration = audio.Duration();
   track.DurationText = DurationToStr(track.Duration);
-  track.FileSize = audio.FileBytes();
   track.BitRate = audio.BitRate();
   track.IsVBR = audio.IsVBR();
   track.SampleRate = audio.SampleRate();

@@ -27,19 +27,23 @@ void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCo
     return;
   }
   FileDate = LocalDateTime(file->ModifiedSeconds()).value_or(0);
+  FileSize = file->Size();
   if (file->Size() == 0) { // it opened: "Can't open" would send the user looking elsewhere
     report(ecTrackFileEmpty);
     return;
   }
-  // A name of no known kind is read as MP3, as the program always has.
-  switch (ReadTrackOfKind(*file, TrackKindOfName(path).value_or(TTrackKind::MP3), *this)) {
+  // A name of no known kind is read as MP3, as the program always has; one that holds no
+  // MP3 either is a file of the album (a .cue, a .log): its size and date, and no word.
+  const std::optional<TTrackKind> named = TrackKindOfName(path);
+  switch (ReadTrackOfKind(*file, named.value_or(TTrackKind::MP3), *this)) {
   case TTrackReadOutcome::Read:
     break;
   case TTrackReadOutcome::NotOpened:
     report(ecOpenForReading);
     break;
   case TTrackReadOutcome::OtherKind:
-    report(ecTrackKindMismatch);
+    if (named)
+      report(ecTrackKindMismatch);
     break;
   case TTrackReadOutcome::Unreadable:
     report(ecTrackStreamUnreadable);

@@ -89,8 +89,8 @@ TEST_F(TrackReader, CancelKeepsWhatWasDelivered) {
 }
 
 TEST_F(TrackReader, ProgressCountsTheBytesChecksummed) {
-  const std::string big = Host.ProgramDir.Write("big.mp3", std::string(3 << 20, 'x'));
-  const std::string small = Host.ProgramDir.Write("small.mp3", std::string(1 << 20, 'y'));
+  const std::string big = Host.ProgramDir.Write("big.bin", std::string(3 << 20, 'x'));
+  const std::string small = Host.ProgramDir.Write("small.bin", std::string(1 << 20, 'y'));
   TReadProgress last;
   TTrackReaderCallbacks callbacks;
   callbacks.Idle = [&](const TReadProgress& progress) {

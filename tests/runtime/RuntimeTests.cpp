@@ -126,7 +126,7 @@ TEST_F(RealRuntime, PlayerOpensAnMp3AndRefusesWhatIsNotAudio) {
   Host.CloseMedia();
 
   Form.ChooseTracks({text, song}); // sorted: the song opens first
-  const std::string unreadable = FileMessage(ecOpenForReading, text);
+  const std::string unreadable = FileMessage(ecTrackKindMismatch, text);
   EXPECT_EQ(Host.Messages, std::vector<std::string>{unreadable});
   Select(1);
   Form.ListBox1DblClick();
