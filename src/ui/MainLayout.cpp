@@ -300,7 +300,9 @@ QWidget* TFormMain::BuildTechnicalInformation() {
 
   auto* grid = new QGridLayout(GroupBox3);
   AddLabelled(grid, 0, 0, "&Encoder ", ComboBoxEncoder, 2);
-  AddLabelled(grid, 1, 0, "Co&dec ", ComboBoxCodec, 2);
+  // The labels' mnemonics are the program's own: where every letter of a caption belongs
+  // to a menu or a button (Alt+D moves a track down), the label goes without one.
+  AddLabelled(grid, 1, 0, "Codec ", ComboBoxCodec, 2);
   AddLabelled(grid, 2, 0, "B&it Rate ", ComboBoxBitRate);
   grid->addWidget(CheckBoxVBR, 2, 2);
   AddLabelled(grid, 3, 0, "Sa&mple Rate ", ComboBoxSampleRate);
@@ -325,11 +327,13 @@ QWidget* TFormMain::BuildPostingInformation() {
   ButtonEditNGList = Button(GroupBox4, "ButtonEditNGList", "Select &Newsgroups",
                             "Click to select the Newsgroups you plan on posting to");
   auto* grid = new QGridLayout(GroupBox4);
-  AddLabelled(grid, 0, 0, "Ri&pped by ", ComboBoxRippedBy);
-  AddLabelled(grid, 0, 2, "O&n ", DateTimePickerRipDate, 1, 793); // Alt+N cycles the dates
-  AddLabelled(grid, 1, 0, "Po&sted by ", ComboBoxPostedBy);
-  AddLabelled(grid, 1, 2, "O&n ", DateTimePickerPostDate, 1, 794);
-  AddLabelled(grid, 2, 0, "Postin&g to ", ComboBoxNewsgroups);
+  // Alt+P, Alt+S and Alt+N are Preview, Save and Select Newsgroups: these labels have no
+  // letter of their own left.
+  AddLabelled(grid, 0, 0, "Ripped by ", ComboBoxRippedBy);
+  AddLabelled(grid, 0, 2, "On ", DateTimePickerRipDate, 1, 793);
+  AddLabelled(grid, 1, 0, "Posted by ", ComboBoxPostedBy);
+  AddLabelled(grid, 1, 2, "On ", DateTimePickerPostDate, 1, 794);
+  AddLabelled(grid, 2, 0, "Posting to ", ComboBoxNewsgroups);
   grid->addWidget(ButtonEditNGList, 2, 2, 1, 2);
   grid->setColumnStretch(1, 1);
   Compact(grid);
