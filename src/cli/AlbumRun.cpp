@@ -116,8 +116,8 @@ bool ApplyFieldOption(const TAlbumField& field, const TCliArguments& arguments,
 std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliContext& context,
                                         bool withChecksum, TAlbumRun& run) {
   TAlbumSession& session = run.Session;
-  if (const auto problem = session.Open(GetProgramFolder()))
-    CurrentHost().ShowFileMessage(TMessageKind::Information, problem->Message, problem->Path);
+  for (const TProblem& problem : session.Open(GetProgramFolder()))
+    CurrentHost().ShowFileMessage(TMessageKind::Information, problem.Message, problem.Path);
   std::vector<std::string> paths = ExpandTrackFolders(arguments.Operands);
   if (paths.empty()) {
     context.Err << "tamberlon-cli: no track files given"

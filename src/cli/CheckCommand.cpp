@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace {
 // A .par2: each file of its set, then the recovery blocks found and whether they suffice.
@@ -74,12 +75,11 @@ int RunCheck(const TCliArguments& arguments, TCliContext& context) {
   const std::string folder = path.substr(0, path.rfind('/') + 1);
   std::array<std::size_t, 4> counts{};
   std::size_t malformed = 0;
+  std::vector<std::size_t> malformedShown; // the first few: a binary file has thousands
+  constexpr std::size_t MalformedShown = 20;
   const bool read = ForEachSfvLine(path, [&](std::size_t number, const TSfvLine& line) {
-    if (line.Kind == TSfvLineKind::Malformed) { // verifies nothing: the check fails
-      context.Err << "tamberlon-cli: " << PrintableName(path) << ":" << number
-                  << ": not an SFV line\n";
-      ++malformed;
-    }
+    if (line.Kind == TSfvLineKind::Malformed && ++malformed <= MalformedShown)
+      malformedShown.push_back(number); // verifies nothing: the check fails
     if (line.Kind != TSfvLineKind::Entry)
       return;
     const TSfvOutcome outcome = CheckSfvEntry(line.Entry, folder);
@@ -90,6 +90,17 @@ int RunCheck(const TCliArguments& arguments, TCliContext& context) {
     ShowError(ecOpenForReading, path);
     return 1;
   }
+  const std::string name = PrintableName(path);
+  if (malformed > 0 && counts == std::array<std::size_t, 4>{}) {
+    context.Err << "tamberlon-cli: " << name << ": no line lists a file and its checksum: "
+                << "this is no SFV file\n";
+    return 1;
+  }
+  for (const std::size_t number : malformedShown)
+    context.Err << "tamberlon-cli: " << name << ":" << number << ": not an SFV line\n";
+  if (malformed > malformedShown.size())
+    context.Err << "tamberlon-cli: " << name << ": " << malformed - malformedShown.size()
+                << " more lines that are not SFV lines\n";
   context.Out << SfvCheckSummary(counts, malformed) << "\n";
   const std::size_t verified = counts[static_cast<std::size_t>(TSfvOutcome::Ok)];
   const bool bad = malformed > 0 || verified != counts[0] + counts[1] + counts[2] + counts[3];

@@ -128,8 +128,10 @@ std::optional<TCliArguments> ParseArguments(const TCliCommand& command,
                                             std::span<const std::string> arguments,
                                             TCliContext& context) {
   TCliArguments parsed;
+  // The problem and where the help is: the whole help would bury the one line that matters.
   const auto badUsage = [&](const std::string& problem) {
-    context.Err << "tamberlon-cli: " << problem << "\n\n" << CommandUsage(command);
+    context.Err << "tamberlon-cli: " << problem << "\nRun 'tamberlon-cli " << command.Name
+                << " --help' for its options.\n";
     return std::nullopt;
   };
   bool optionsEnded = false;

@@ -133,10 +133,13 @@ TPreferences ReadPreferences(const std::string& path,
     boolean(key.c_str(), value);
   boolean("LivePreview", preferences.LivePreview);
   textValue(MenuPrefs, "NfoEncoding", preferences.NfoEncoding);
-  if (const char* text = ini.GetValue(MenuPrefs, "Par2Redundancy"))
-    if (const auto number = ParsePreferenceInteger(text);
-        number && *number >= MinimumRedundancy && *number <= MaximumRedundancy)
+  if (const char* text = ini.GetValue(MenuPrefs, "Par2Redundancy")) {
+    const auto number = ParsePreferenceInteger(text);
+    if (number && *number >= MinimumRedundancy && *number <= MaximumRedundancy)
       preferences.Par2Redundancy = static_cast<int>(*number);
+    else
+      preferences.IgnoredValues.push_back("Par2Redundancy=" + std::string(text));
+  }
   textValue(MenuPrefs, "InitialDir", preferences.InitialDir);
   textValue(MenuPrefs, "NewsGroupFilter", preferences.NewsGroupFilter);
   textValue(MenuPrefs, "LastGroupAdded", preferences.LastGroupAdded);

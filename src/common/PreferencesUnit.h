@@ -32,6 +32,9 @@ struct TPreferences {
   std::string RippedBy;
   std::string PostedBy;
   std::vector<std::string> NGPostedTo;
+  // "Par2Redundancy=abc": a value read as its default because it means nothing, for the
+  // face to tell.
+  std::vector<std::string> IgnoredValues;
 };
 
 // The one preferences file of both programs, in the program folder.

@@ -19,8 +19,8 @@ void TAlbumSession::LoadRemembered(const std::string& programFolder) {
   Remembered = LoadRememberedLists(programFolder);
 }
 
-std::optional<TProblem> TAlbumSession::Open(const std::string& programFolder) {
-  auto problem = LoadPreferences(programFolder + PreferencesFileName);
+std::vector<TProblem> TAlbumSession::Open(const std::string& programFolder) {
+  auto problems = LoadPreferences(programFolder + PreferencesFileName);
   TAlbumFieldTexts texts;
   for (const TAlbumField& field : AlbumFields)
     if (const auto* text = std::get_if<std::string TAlbumFieldTexts::*>(&field.Text);
@@ -29,7 +29,7 @@ std::optional<TProblem> TAlbumSession::Open(const std::string& programFolder) {
   texts.RipDate = texts.PostDate = std::floor(CurrentHost().Now());
   SetTexts(texts);
   SetNewsGroups(Preferences.NGPostedTo);
-  return problem;
+  return problems;
 }
 
 namespace {
@@ -59,19 +59,23 @@ void TAlbumSession::SetPreferredDocuments(const TDocumentChoice& documents) {
           documents[static_cast<std::size_t>(kind.Role)];
 }
 
-std::optional<TProblem> TAlbumSession::LoadPreferences(const std::string& path) {
+std::vector<TProblem> TAlbumSession::LoadPreferences(const std::string& path) {
   Preferences = ReadPreferences(path, DocumentPreferenceKeys());
+  std::vector<TProblem> problems;
   const auto encoding = EncodingNamed(Preferences.NfoEncoding);
-  std::optional<TProblem> problem;
   if (!encoding) {
-    problem = TProblem{"NfoEncoding=" + Preferences.NfoEncoding +
-                           " is no encoding Tamberlon knows (utf-8, cp437 or windows-1252); "
-                           "utf-8 is used",
-                       path};
+    problems.push_back({"NfoEncoding=" + Preferences.NfoEncoding +
+                            " is no encoding Tamberlon knows (utf-8, cp437 or windows-1252); "
+                            "utf-8 is used",
+                        path});
     Preferences.NfoEncoding = std::string(EncodingName(TNfoEncoding::Utf8));
   }
+  for (const std::string& ignored : Preferences.IgnoredValues)
+    problems.push_back({ignored + " means nothing to Tamberlon; " +
+                            std::to_string(Preferences.Par2Redundancy) + " is used",
+                        path});
   SetEncoding(encoding.value_or(TNfoEncoding::Utf8));
-  return problem;
+  return problems;
 }
 
 void TAlbumSession::Listen(std::function<void(TChange)> listener) {

@@ -46,14 +46,14 @@ public:
   // Sets the session up from the program folder, as every face starts: the preferences,
   // the texts they give the boxes (encoder, codec, ripper and poster), the chosen
   // newsgroups and both dates today. A preference that means nothing is the problem told.
-  std::optional<TProblem> Open(const std::string& programFolder);
+  std::vector<TProblem> Open(const std::string& programFolder);
   // The remembered lists, for a face that offers and remembers earlier entries (the
   // command line does neither); a list that cannot be read is reported.
   void LoadRemembered(const std::string& programFolder);
   // The preferences from their file; a value there that means nothing (an encoding
-  // Tamberlon does not know) is returned as the file's problem, naming the key, and its
-  // default is used.
-  std::optional<TProblem> LoadPreferences(const std::string& path);
+  // Tamberlon does not know, a redundancy that is no percentage) is returned as the file's
+  // problem, naming the key, and its default is used.
+  std::vector<TProblem> LoadPreferences(const std::string& path);
   // The documents the preferences ask for (the .nfo always).
   TDocumentChoice PreferredDocuments() const;
   void SetPreferredDocuments(const TDocumentChoice& documents);

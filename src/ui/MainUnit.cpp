@@ -221,8 +221,8 @@ void TFormMain::FormCreate() {
   Session.LoadRemembered(folder);
   ShowRememberedLists();
 
-  if (const auto problem = Session.Open(folder))
-    CurrentHost().ShowFileMessage(TMessageKind::Information, problem->Message, problem->Path);
+  for (const TProblem& problem : Session.Open(folder))
+    CurrentHost().ShowFileMessage(TMessageKind::Information, problem.Message, problem.Path);
   ApplyPreferences(Session.Preferences);
   ShowBoxes(Session.Texts()); // the texts the preferences give, both dates today
 }

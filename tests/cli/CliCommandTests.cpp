@@ -124,11 +124,14 @@ TEST_F(CliCommands, ReadsTheWindowsPreferences) {
   ASSERT_EQ(Run("nfo", {"--stdout", "--template", templatePath, Album}), 0) << Err.str();
   EXPECT_EQ(Out.str(), "Ripp\x82r alt.binaries.one\r\n\r\n");
 
-  Host.ProgramDir.Write("tamberlon.INI", "[MenuPrefs]\r\nNfoEncoding=xyz\r\n");
+  Host.ProgramDir.Write("tamberlon.INI",
+                        "[MenuPrefs]\r\nNfoEncoding=xyz\r\nPar2Redundancy=abc\r\n");
   Host.ExpectMessage(TMessageKind::Information,
                      "NfoEncoding=xyz is no encoding Tamberlon knows (utf-8, cp437 or "
                      "windows-1252); utf-8 is used\n" +
                          ini);
+  Host.ExpectMessage(TMessageKind::Information,
+                     "Par2Redundancy=abc means nothing to Tamberlon; 10 is used\n" + ini);
   ASSERT_EQ(Run("nfo", {"--stdout", "--template", templatePath, Album}), 0) << Err.str();
   EXPECT_EQ(Out.str(), "\r\n");
 }
@@ -422,6 +425,11 @@ TEST_F(CliCommands, CheckJudgesDamagedFilesAsRhashAndCksfvDo) {
       EXPECT_EQ(passes("cksfv -q -f check.sfv"), c.Passes);
     }
   }
+  // A track given as the list is said to be no list, once (it took a line a line before).
+  EXPECT_EQ(Run("check", {Album + "lame-cbr128-tags.mp3"}), 1);
+  EXPECT_EQ(Err.str(), "tamberlon-cli: " + Album +
+                           "lame-cbr128-tags.mp3: no line lists a file and its checksum: this is "
+                           "no SFV file\n");
 }
 
 // --recursive names what it could not read: a root that is no folder, a folder below that

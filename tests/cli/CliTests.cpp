@@ -76,11 +76,17 @@ TEST(CliInfo, TextBlockAndProblemsInTheCatalogueWords) {
 }
 
 TEST(CliInfo, BadUsage) {
-  for (const char* arguments : {"", "info", "info --bogus x.mp3", "frobnicate"}) {
+  // No command: the commands; a command used wrongly: its problem and where its help is.
+  for (const auto& [arguments, said] :
+       {std::pair{"", "Usage:"},
+        {"frobnicate", "Usage:"},
+        {"info", "no FILE... given\nRun 'tamberlon-cli info --help' for its options.\n"},
+        {"info --bogus x.mp3",
+         "unknown option --bogus\nRun 'tamberlon-cli info --help' for its options.\n"}}) {
     SCOPED_TRACE(arguments);
     const TRun run = Cli(std::string(arguments) + " 2>&1");
     EXPECT_EQ(run.Status, 2);
-    EXPECT_NE(run.Output.find("Usage:"), std::string::npos);
+    EXPECT_NE(run.Output.find(said), std::string::npos) << run.Output;
   }
   const TRun help = Cli("info --help");
   EXPECT_EQ(help.Status, 0);
