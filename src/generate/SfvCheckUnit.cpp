@@ -43,7 +43,10 @@ TSfvLine ParseSfvLine(std::string_view text) {
   if (space == 0 || digits.size() != 8 || error != std::errc() ||
       end != digits.data() + digits.size())
     return {TSfvLineKind::Malformed, {}};
-  return {TSfvLineKind::Entry, {std::string(line.substr(0, space)), checksum}};
+  // Lists made on Windows separate folders with "\", as rhash reads them.
+  std::string name(line.substr(0, space));
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return {TSfvLineKind::Entry, {std::move(name), checksum}};
 }
 
 bool ForEachSfvLine(const std::string& path,

@@ -412,7 +412,10 @@ TEST_F(CliCommands, CheckJudgesDamagedFilesAsRhashAndCksfvDo) {
       {"a letter that is no digit", a + "\r\nlame-vbr-mono.mp3 5108ZA7A\r\n", false},
       {"seven digits", a + "\r\nlame-vbr-mono.mp3 1234567\r\n", false},
       {"a line that is no entry", a + "\r\nthis is not an entry\r\n", false},
+      {"a folder written the Windows way", "cd1\\" + a + "\r\n", true, false},
   };
+  std::filesystem::create_directory(Album + "cd1");
+  std::filesystem::copy_file(Album + "lame-cbr128-tags.mp3", Album + "cd1/lame-cbr128-tags.mp3");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     Host.ProgramDir.Write("album/check.sfv", c.Text);
