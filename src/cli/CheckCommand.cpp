@@ -8,6 +8,7 @@
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/TextUnit.h"
+#include "common/TrackKinds.h"
 #include "generate/RecoveryCheckUnit.h"
 #include "generate/SfvCheckUnit.h"
 
@@ -16,6 +17,17 @@
 #include <vector>
 
 namespace {
+// The files given, a folder standing for its FLAC files (its other tracks have no MD5 of
+// their audio to check).
+std::vector<std::string> FlacFilesOf(const std::vector<std::string>& operands) {
+  std::vector<std::string> files;
+  for (const std::string& operand : operands)
+    for (const std::string& file : ExpandTrackFolders({operand}))
+      if (!IsFolder(operand) || TrackKindOfName(file) == TTrackKind::FLAC)
+        files.push_back(file);
+  return files;
+}
+
 // A .par2: each file of its set, then the recovery blocks found and whether they suffice.
 int RunRecoveryCheck(const std::string& path, TCliContext& context) {
   if (!FileExists(path)) {
@@ -64,7 +76,7 @@ int RunAudioCheck(const std::vector<std::string>& paths, TCliContext& context) {
 
 int RunCheck(const TCliArguments& arguments, TCliContext& context) {
   if (arguments.Has("--audio"))
-    return RunAudioCheck(arguments.Operands, context);
+    return RunAudioCheck(FlacFilesOf(arguments.Operands), context);
   if (arguments.Operands.size() != 1) {
     context.Err << "tamberlon-cli: check takes one .sfv or .par2 (or --audio FILE...)\n";
     return 2;

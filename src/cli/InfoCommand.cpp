@@ -121,7 +121,7 @@ void PrintBlock(std::ostream& out, const std::string& path, const TTrackInfo& tr
 int RunInfo(const TCliArguments& arguments, TCliContext& context) {
   const bool checksum = arguments.Has("--checksum");
   const bool json = arguments.Has("--json");
-  const std::vector<std::string>& files = arguments.Operands;
+  const std::vector<std::string> files = ExpandTrackFolders(arguments.Operands);
   TTrackReaderCallbacks callbacks;
   callbacks.Deliver = [&](std::size_t index, std::unique_ptr<TTrackInfo> track) {
     // A record of a file that is not there would be made up: name it as an error instead.

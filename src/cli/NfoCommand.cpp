@@ -101,10 +101,18 @@ TAlbumOutcome SaveNfo(TNfoRun& nfo, TAlbumSession& session, const TCliArguments&
   const TSavePlan plan = session.PlanSave(nfo.Save);
   TSaveAnswers answers;
   answers.ReplaceExisting = arguments.Has("--force");
-  // An album whose .nfo is there but a companion missing is completed, not skipped.
+  // An album whose .nfo is there but a companion missing is completed, not skipped; one
+  // whose documents are all there is skipped in one line (a shelf run again says little).
   for (const TDocument& document : plan.Documents)
-    if (document.Exists && Kept(document.Path, true, arguments, context))
+    if (document.Exists && !answers.ReplaceExisting)
       answers.Keep.push_back(document.Path);
+  if (!plan.Problem && answers.Keep.size() == plan.Documents.size() && plan.Documents.size() > 1) {
+    context.Err << "tamberlon-cli: " << PrintableName(plan.Documents.front().Path)
+                << ": exists with the documents beside it; use --force to replace them\n";
+    return TAlbumOutcome::Skipped;
+  }
+  for (const std::string& path : answers.Keep)
+    Kept(path, true, arguments, context);
   if (!plan.Problem && answers.Keep.size() == plan.Documents.size())
     return TAlbumOutcome::Skipped;
   const bool nfoKept = plan.Request.Wants(TDocumentRole::Nfo) && !answers.Keep.empty() &&

@@ -100,7 +100,7 @@ int RunRender(const TCliArguments& arguments, TCliContext& context) {
   if (const std::string* albumPath = arguments.Value("--album"))
     if (!ReadAlbumFields(*albumPath, session, context))
       return 2;
-  for (const std::string& path : arguments.Operands)
+  for (const std::string& path : ExpandTrackFolders(arguments.Operands))
     session.AddTrack(path, MakeTrackInfo(path, true));
   if (!FileExists(*templatePath)) {
     context.Err << "tamberlon-cli: " << *templatePath << ": no such template\n";

@@ -483,6 +483,8 @@ TEST_F(CliCommands, RecursiveWritesEveryAlbumOfATree) {
         << album;
   EXPECT_EQ(Run("nfo", {"--recursive", "--sfv", shelf}), 0) << Err.str();
   EXPECT_NE(Out.str().find("3 albums: 0 written, 3 skipped, 0 failed\n"), std::string::npos);
+  const std::string skipped = Err.str(); // one line an album, not one a document
+  EXPECT_EQ(std::count(skipped.begin(), skipped.end(), '\n'), 3) << skipped;
   EXPECT_EQ(Run("nfo", {"--recursive", "-o", "x.nfo", shelf}), 2);
 }
 
@@ -624,4 +626,10 @@ TEST_F(CliCommands, CheckAudioTellsEachFlacFilesState) {
   EXPECT_EQ(Run("check", operands), 1);
   EXPECT_EQ(Out.str(), expected + "1 OK, 7 bad\n");
   EXPECT_EQ(Run("check", {"--audio", folder + "ok.flac"}), 0);
+  // A folder stands for its FLAC files (it was taken for a file, and failed).
+  std::filesystem::create_directory(folder + "album");
+  Host.ProgramDir.Write("album/ok.flac", sound);
+  Host.ProgramDir.Write("album/song.mp3", Frames({}, 20));
+  EXPECT_EQ(Run("check", {"--audio", folder + "album"}), 0) << Out.str();
+  EXPECT_EQ(Out.str(), folder + "album/ok.flac OK\n1 OK, 0 bad\n");
 }
