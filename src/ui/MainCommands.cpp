@@ -134,6 +134,7 @@ void TFormMain::Par2Redundancy1Click() {
     return;
   }
   Session.Preferences.Par2Redundancy = static_cast<int>(*number);
+  PreferencesChanged();
 }
 
 std::optional<bool> TFormMain::AskCompilationQuestion(bool open) {
@@ -167,6 +168,7 @@ void TFormMain::ButtonEditNGListClick() {
     return;
   NewsGroupFilter = FromQt(FormNewsGroups->FilterText());
   SetNewsGroupEntries(FormNewsGroups->SelectedGroups());
+  PreferencesChanged();
 }
 
 void TFormMain::ComboBoxNewsgroupsChange() {
@@ -182,6 +184,7 @@ void TFormMain::AddaNewsgroup1Click() {
   FormNewsGroups->Selection().LastGroupAdded = LastGroupAdded;
   AddNewsGroup(FormNewsGroups->Selection());
   LastGroupAdded = FormNewsGroups->Selection().LastGroupAdded;
+  PreferencesChanged();
 }
 
 void TFormMain::EditNewsgroupList1Click() {

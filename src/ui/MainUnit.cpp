@@ -113,8 +113,16 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   connect(LivePreview1, &QAction::toggled, this, &TFormMain::LivePreview1Click);
   connect(Par2Redundancy1, &QAction::triggered, this, &TFormMain::Par2Redundancy1Click);
   for (std::size_t i = 0; i < NfoEncodingItems.size(); ++i)
-    connect(NfoEncodingItems[i], &QAction::triggered, this,
-            [this, i] { Session.SetEncoding(static_cast<TNfoEncoding>(i)); });
+    connect(NfoEncodingItems[i], &QAction::triggered, this, [this, i] {
+      Session.SetEncoding(static_cast<TNfoEncoding>(i));
+      PreferencesChanged();
+    });
+  for (QAction* option :
+       {UseID3TagInfo, HidePathNamesInTrackListing, SortFilesonSelection1, LivePreview1})
+    connect(option, &QAction::toggled, this, &TFormMain::PreferencesChanged);
+  for (QAction* item : DocumentItems)
+    if (item)
+      connect(item, &QAction::toggled, this, &TFormMain::PreferencesChanged);
 
   StatusTimer = new QTimer(this);
   StatusTimer->setSingleShot(true);
@@ -225,6 +233,16 @@ void TFormMain::FormCreate() {
     CurrentHost().ShowFileMessage(TMessageKind::Information, problem.Message, problem.Path);
   ApplyPreferences(Session.Preferences);
   ShowBoxes(Session.Texts()); // the texts the preferences give, both dates today
+  PreferencesApplied = true;
+}
+
+void TFormMain::PreferencesChanged() {
+  if (!PreferencesApplied)
+    return;
+  const bool written = WritePreferences(GetPreferencesPath(), CurrentPreferences());
+  if (!written && !PreferencesWriteFailed)
+    ShowError(ecOpenForWriting, GetPreferencesPath());
+  PreferencesWriteFailed = !written;
 }
 
 void TFormMain::ShowRememberedLists() {

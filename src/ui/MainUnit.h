@@ -151,6 +151,11 @@ private:
   TAlbumSession Session;
   TFormNewsGroups* FormNewsGroups = nullptr;
   bool Shown = false;
+  // The preferences are written as the options change (set once the file's were shown),
+  // so a kill or a crash loses none; a failure is told once, and the close tries again.
+  void PreferencesChanged();
+  bool PreferencesApplied = false;
+  bool PreferencesWriteFailed = false;
   bool ReadingTracks = false;
   bool CancelReading = false;
 

@@ -228,6 +228,10 @@ TEST_F(FormMain, PreferencesRoundTrip) {
   EXPECT_EQ(Form->ComboBoxNewsgroups->currentText(), "a.one");
   EXPECT_EQ(Form->ComboBoxNewsgroups->count(), 2);
 
+  // A changed option is in the file at once: a kill loses nothing.
+  Form->DocumentItem(TDocumentRole::M3u)->setChecked(true);
+  EXPECT_NE(ReadWholeFile(Folder() + "tamberlon.INI").find("MakeM3U=1"), std::string::npos);
+
   Form->ComboBoxPostedBy->setEditText("poster");
   Form->close();
   const std::string ini = ReadWholeFile(Folder() + "tamberlon.INI");
