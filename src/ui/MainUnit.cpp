@@ -281,6 +281,7 @@ TPreferences TFormMain::CurrentPreferences() const {
     if (!kind.PreferenceKey.empty())
       p.Switches[std::string(kind.PreferenceKey)] = DocumentItem(kind.Role)->isChecked();
   p.NfoEncoding = std::string(EncodingName(Session.Encoding()));
+  p.Par2Redundancy = Session.Preferences.Par2Redundancy;
   p.InitialDir = TrackFolder;
   p.NewsGroupFilter = NewsGroupFilter;
   p.LastGroupAdded = LastGroupAdded;

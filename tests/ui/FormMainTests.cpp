@@ -214,6 +214,7 @@ TEST_F(FormMain, PreferencesRoundTrip) {
   Host.ProgramDir.Write("tamberlon.INI",
                         "[MenuPrefs]\r\nHidePaths=0\r\nUsedID3Tags=2\r\nSortSelections=yes\r\n"
                         "MakeSFV=1\r\nInitialDir=/music/\r\nNewsGroupFilter=flac\r\n"
+                        "Par2Redundancy=25\r\n"
                         "[InitPrefs]\r\nEncoder=EAC\r\nRippedBy=me\r\n"
                         "NGPostedTo=b.two,a.one\r\n[Mine]\r\nkept=1\r\n");
   Create();
@@ -236,6 +237,7 @@ TEST_F(FormMain, PreferencesRoundTrip) {
   Form->close();
   const std::string ini = ReadWholeFile(Folder() + "tamberlon.INI");
   for (const char* line : {"HidePaths=0", "UsedID3Tags=1", "MakeSFV=1", "PostedBy=poster",
+                           "Par2Redundancy=25",
                            "NGPostedTo=a.one,b.two", "kept=1", "Encoder=EAC"})
     EXPECT_NE(ini.find(line), std::string::npos) << line << "\n" << ini;
   // The typed poster reaches the preferences, not the remembered list.
