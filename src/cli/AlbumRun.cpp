@@ -215,7 +215,8 @@ int WriteOneDocument(TAlbumInfo& album, const TSaveRequest& request, TDocumentRo
                      const TCliArguments& arguments, TCliContext& context,
                      TSaveContext& saveContext) {
   const std::string path = request.PathOf(role);
-  if (Kept(path, KindOf(role).Exists(path), arguments, context))
+  if (Kept(path, KindOf(role).Exists(path), arguments, context) ||
+      !StaleAllowed(request, arguments, context))
     return 1;
   const TSaveResult written =
       SaveAlbumDocuments(album, request, arguments.Has("--force"), saveContext);
@@ -236,6 +237,18 @@ TSaveRequest OneDocument(const TAlbumRun& run, const TCliArguments& arguments, T
   request.NfoPath = DefaultDocumentPath(run, TDocumentRole::Nfo);
   request.Paths[static_cast<std::size_t>(role)] = output ? *output : DefaultDocumentPath(run, role);
   return request;
+}
+
+bool StaleAllowed(const TSaveRequest& request, const TCliArguments& arguments,
+                  TCliContext& context) {
+  const bool force = arguments.Has("--force");
+  for (const TStaleDocument& stale : StaleDocuments(request))
+    context.Err << "tamberlon-cli: " << PrintableName(stale.Path) << ": lists "
+                << PrintableName(FileNamePart(stale.Lists))
+                << (force ? ", which this save changes, and will no longer match it\n"
+                          : ", which this save would change, and would no longer match it; "
+                            "use --force to save anyway\n");
+  return force || StaleDocuments(request).empty();
 }
 
 std::string DefaultDocumentPath(const TAlbumRun& run, TDocumentRole role) {

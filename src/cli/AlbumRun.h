@@ -58,6 +58,10 @@ TSaveRequest OneDocument(const TAlbumRun& run, const TCliArguments& arguments, T
 int WriteOneDocument(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role,
                      const TCliArguments& arguments, TCliContext& context,
                      TSaveContext& saveContext);
+// False (said why) when documents left as they are would no longer match one the save
+// writes; with --force they are named and the save goes on.
+bool StaleAllowed(const TSaveRequest& request, const TCliArguments& arguments,
+                  TCliContext& context);
 // A document's path beside the tracks, with the album's default name.
 std::string DefaultDocumentPath(const TAlbumRun& run, TDocumentRole role);
 

@@ -119,6 +119,8 @@ TAlbumOutcome SaveNfo(TNfoRun& nfo, TAlbumSession& session, const TCliArguments&
                        answers.Keep.front() == plan.Request.NfoPath;
   if (!plan.Problem && !nfoKept && LacksCharacters(nfo, plan, context))
     return TAlbumOutcome::Failed;
+  if (!plan.Problem && !StaleAllowed(AnsweredRequest(plan, answers), arguments, context))
+    return TAlbumOutcome::Failed;
   answers.WriteUnmappable = nfo.WriteUnmappable;
   const TSaveResult saved = session.Save(plan, answers);
   ShowProblems(saved.Warnings);

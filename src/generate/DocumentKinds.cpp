@@ -7,10 +7,12 @@
 #include "generate/EncodingUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/PlaylistUnit.h"
+#include "generate/RecoveryPackets.h"
 #include "generate/RecoverySetUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/SaveContext.h"
 #include "generate/SaveDocumentsUnit.h"
+#include "generate/SfvCheckUnit.h"
 
 #include <algorithm>
 #include <variant>
@@ -68,6 +70,26 @@ bool FileExists(const std::string& path) {
 
 bool RecoveryFilesExist(const std::string& path) {
   return ::RecoveryFilesExist(path);
+}
+
+std::vector<std::string> NamesInSfv(const std::string& path) {
+  std::vector<std::string> names;
+  ForEachSfvLine(path, [&](std::size_t, const TSfvLine& line) {
+    if (line.Kind == TSfvLineKind::Entry)
+      names.push_back(line.Entry.Name);
+  });
+  return names;
+}
+
+std::vector<std::string> NamesInRecoverySet(const std::string& path) {
+  TRecoverySetReader reader;
+  std::vector<std::string> names;
+  if (!ReadPacketsOfFile(path, [&](const TPacket& packet) { reader.Take(packet); }))
+    return names;
+  if (const auto set = reader.Description())
+    for (const TFileDescription& file : set->Files)
+      names.push_back(file.Name);
+  return names;
 }
 
 void PrepareNfoTemplate(const TAlbumInfo& album, const TSaveRequest& request,

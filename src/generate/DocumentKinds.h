@@ -92,6 +92,9 @@ struct TDocumentKind {
   bool ListsTracks = false;
   // A file of the document is at path already.
   bool (*Exists)(const std::string& path) = nullptr;
+  // The names (relative to its folder) the document at path lists, to be kept true when
+  // a document it lists changes; nullptr: it lists none of the others.
+  std::vector<std::string> (*NamesListed)(const std::string& path) = nullptr;
   // The save's template step: a missing template gets its default (a failure goes to the
   // context's problems). nullptr: no template.
   void (*PrepareTemplate)(const TAlbumInfo& album, const TSaveRequest& request,
@@ -107,6 +110,8 @@ std::string CompanionPath(const std::string& nfoPath, std::string_view extension
 namespace document {
 bool FileExists(const std::string& path);
 bool RecoveryFilesExist(const std::string& path);
+std::vector<std::string> NamesInSfv(const std::string& path);
+std::vector<std::string> NamesInRecoverySet(const std::string& path);
 void PrepareNfoTemplate(const TAlbumInfo& album, const TSaveRequest& request,
                         TSaveContext& context);
 void PrepareSfvTemplate(const TAlbumInfo& album, const TSaveRequest& request,
@@ -119,19 +124,22 @@ TMade MakeRecoverySet(const TMakeJob& job);
 
 inline constexpr std::array DocumentKinds = {
     TDocumentKind{TDocumentRole::Nfo, ".nfo", ".nfo", "", "", "", "", "", "", TTrackDigest::None,
-                  false, document::FileExists, document::PrepareNfoTemplate, document::MakeNfo},
+                  false, document::FileExists, nullptr, document::PrepareNfoTemplate,
+                  document::MakeNfo},
     TDocumentKind{TDocumentRole::Sfv, ".sfv", ".sfv", "MakeSFV", "GenerateSFVfile1",
                   "Generate .SFV files also", "--sfv",
                   "also write the .sfv checksum list beside the .nfo", ";", TTrackDigest::Crc32,
-                  true, document::FileExists, document::PrepareSfvTemplate, document::MakeSfv},
+                  true, document::FileExists, document::NamesInSfv, document::PrepareSfvTemplate,
+                  document::MakeSfv},
     TDocumentKind{TDocumentRole::M3u, ".m3u", ".m3u", "MakeM3U", "GenerateM3Ufile1",
                   "Generate .M3U playlist also", "--m3u", "also write the .m3u playlist beside it",
-                  "", TTrackDigest::None, true, document::FileExists, nullptr, document::MakeM3u},
+                  "", TTrackDigest::None, true, document::FileExists, nullptr, nullptr,
+                  document::MakeM3u},
     TDocumentKind{TDocumentRole::Par2, ".par2", ".par2", "MakePAR2", "GeneratePAR2files1",
                   "Generate .PAR2 recovery files also", "--par2",
                   "also write PAR2 recovery files for the tracks and the documents", "",
-                  TTrackDigest::None, true, document::RecoveryFilesExist, nullptr,
-                  document::MakeRecoverySet},
+                  TTrackDigest::None, true, document::RecoveryFilesExist,
+                  document::NamesInRecoverySet, nullptr, document::MakeRecoverySet},
 };
 inline constexpr std::size_t DocumentKindCount = DocumentKinds.size();
 

@@ -286,6 +286,32 @@ TSaveResult WriteFailure(TWriteResult write, const std::string& path) {
   return result;
 }
 
+std::vector<TStaleDocument> StaleDocuments(const TSaveRequest& request) {
+  std::vector<TStaleDocument> stale;
+  const std::vector<TDocument> written = PlannedDocuments(request);
+  for (const TDocumentKind& kind : DocumentKinds) {
+    const std::string path = request.PathOf(kind.Role);
+    if (!kind.NamesListed || request.Wants(kind.Role) || !kind.Exists(path))
+      continue;
+    const std::vector<std::string> names = kind.NamesListed(path);
+    for (const TDocument& document : written) {
+      const auto name = NameInFolderOf(path, document.Path);
+      if (name && std::find(names.begin(), names.end(), *name) != names.end())
+        stale.push_back({path, document.Path});
+    }
+  }
+  return stale;
+}
+
+std::string StaleNote(const std::vector<TStaleDocument>& stale) {
+  std::string note;
+  for (const TStaleDocument& document : stale)
+    note += (note.empty() ? "" : "\n") + FileNamePart(document.Path) + " lists " +
+            FileNamePart(document.Lists) +
+            ", which this save changes, and will no longer match it.";
+  return note;
+}
+
 std::string ReplaceQuestion(const std::string& path) {
   return FileNamePart(path) + " already exists.\nDo you want to replace it?";
 }

@@ -108,6 +108,18 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, b
 TMade MakeDocumentBytes(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role,
                         TSaveContext& context);
 
+// A document on disk that lists one the save writes, and is not written with it: once the
+// save is done it no longer matches what it lists (a kept .par2 set and a new .nfo).
+struct TStaleDocument {
+  std::string Path;
+  std::string Lists; // the document written that it lists
+};
+// The documents the request leaves as they are (not chosen, or kept) that list one it
+// writes.
+std::vector<TStaleDocument> StaleDocuments(const TSaveRequest& request);
+// "album.par2 lists album.nfo, which this save changes, and will no longer match it."
+std::string StaleNote(const std::vector<TStaleDocument>& stale);
+
 // A save that wrote nothing for this problem.
 TSaveResult SaveFailure(std::string message, std::string path);
 // A save that wrote nothing because a file could not be staged or put in place.

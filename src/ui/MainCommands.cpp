@@ -64,6 +64,15 @@ void TFormMain::ButtonMakeNFOClick() {
         unmappable.empty() ||
         host.ShowMessage(TMessageKind::Confirmation,
                          UnmappableQuestion(Session.Encoding(), unmappable)) == TMessageResult::Yes;
+    // A kept list of the documents (a .par2 set) would no longer match: said before anything
+    // is written.
+    const auto stale = StaleDocuments(AnsweredRequest(plan, answers));
+    if (!stale.empty() &&
+        host.ShowMessage(TMessageKind::Confirmation, StaleNote(stale) + "\nSave anyway?") !=
+            TMessageResult::Yes) {
+      ShowStatus("Nothing saved");
+      return;
+    }
   }
   const TSaveResult outcome = Session.Save(plan, answers);
   recoveryBox.reset();

@@ -355,6 +355,14 @@ TEST_F(CliCommands, RefusesWhatWouldLoseOrBreakAFile) {
        "nfo",
        {"--m3u", "-o", Album + "sub/list.nfo", track},
        "The .m3u file can only name tracks in its folder or below it"},
+      {"a new .nfo beside the recovery set that lists the old one",
+       [&] {
+         Run("nfo", {"--par2", "-o", Album + "set.nfo", track});
+         fs::remove(Album + "set.nfo");
+       },
+       "nfo",
+       {"--par2", "-o", Album + "set.nfo", track},
+       "set.par2: lists set.nfo, which this save would change, and would no longer match it"},
       {"a link to itself",
        [&] { fs::create_symlink("self.mp3", Album + "self.mp3"); },
        "sfv",

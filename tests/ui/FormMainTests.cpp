@@ -237,8 +237,7 @@ TEST_F(FormMain, PreferencesRoundTrip) {
   Form->close();
   const std::string ini = ReadWholeFile(Folder() + "tamberlon.INI");
   for (const char* line : {"HidePaths=0", "UsedID3Tags=1", "MakeSFV=1", "PostedBy=poster",
-                           "Par2Redundancy=25",
-                           "NGPostedTo=a.one,b.two", "kept=1", "Encoder=EAC"})
+                           "Par2Redundancy=25", "NGPostedTo=a.one,b.two", "kept=1", "Encoder=EAC"})
     EXPECT_NE(ini.find(line), std::string::npos) << line << "\n" << ini;
   // The typed poster reaches the preferences, not the remembered list.
   EXPECT_EQ(ReadWholeFile(Folder() + "postedby.txt"), "");
@@ -397,6 +396,30 @@ TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
     EXPECT_EQ(Form->LabelStatus->toolTip().endsWith(".m3u was kept"), answer == TMessageResult::No);
   }
   Form->DocumentItem(TDocumentRole::M3u)->setChecked(false);
+
+  // A kept recovery set that lists the .nfo would no longer match the new one: asked
+  // before anything is written (it was kept, and par2 verify called the .nfo damaged).
+  Form->DocumentItem(TDocumentRole::Par2)->setChecked(true);
+  const std::string question = " already exist.\nDo you want to replace them?";
+  Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder, nfo);
+  Host.ExpectMessage(TMessageKind::Confirmation,
+                     "ACDC - Live 1991.sfv already exists.\nDo you want to replace it?",
+                     TMessageResult::Yes);
+  Form->ButtonMakeNFOClick();
+  Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder, nfo);
+  Host.ExpectMessage(TMessageKind::Confirmation,
+                     "ACDC - Live 1991.sfv and ACDC - Live 1991.par2" + question,
+                     TMessageResult::No);
+  Host.ExpectMessage(TMessageKind::Confirmation,
+                     "ACDC - Live 1991.par2 lists ACDC - Live 1991.nfo, which this save "
+                     "changes, and will no longer match it.\nSave anyway?",
+                     TMessageResult::No);
+  Host.ProgramDir.Write("album/ACDC - Live 1991.nfo", "edited\r\n");
+  Form->ButtonMakeNFOClick();
+  Host.VerifyAllShown();
+  EXPECT_EQ(Form->LabelStatus->text(), "Nothing saved");
+  EXPECT_EQ(ReadWholeFile(nfo), "edited\r\n");
+  Form->DocumentItem(TDocumentRole::Par2)->setChecked(false);
 
   Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder,
                             std::nullopt);
