@@ -11,7 +11,7 @@
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("AboutBox"));
-  setWindowTitle(QStringLiteral(".Tamberlon"));
+  setWindowTitle(QStringLiteral("About Tamberlon"));
   setFixedSize(321, 195);
 
   auto* panel = new QFrame(this);
@@ -69,5 +69,8 @@ void TAboutBox::FormCreate() {
 }
 
 void TAboutBox::ButtonWebpageClick() {
-  CurrentHost().ShellOpen(GetProductURL(), "");
+  // Without a browser the button would do nothing at all: the address is given instead.
+  if (CurrentHost().ShellOpen(GetProductURL(), "") != TShellResult::Opened)
+    CurrentHost().ShowMessage(TMessageKind::Information,
+                              "No web browser opened the site; its address is " + GetProductURL());
 }

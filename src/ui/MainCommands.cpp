@@ -34,7 +34,7 @@ void TFormMain::ButtonMakeNFOClick() {
   request.FileName = Session.Album().DefaultFileName();
   const auto path = CurrentHost().SaveFileDialog(request);
   if (!path) {
-    CurrentHost().ShowMessage(TMessageKind::Information, "Nothing saved");
+    ShowStatus("Nothing saved"); // the user chose it: no box to close
     return;
   }
   TSaveRequest save;

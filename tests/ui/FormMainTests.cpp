@@ -2,11 +2,13 @@
 #include "audio/CRC32Unit.h"
 #include "audio/ID3GenresUnit.h"
 #include "audio/TrackInfo.h"
+#include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
 #include "common/RememberedListsUnit.h"
 #include "generate/RecoveryPackets.h"
 #include "support/Mp3Builder.h"
 #include "support/ScriptedHost.h"
+#include "ui/AboutUnit.h"
 #include "ui/MainUnit.h"
 #include "ui/NewsGroupUnit.h"
 #include "ui/VerifyUnit.h"
@@ -423,8 +425,8 @@ TEST_F(FormMain, SaveWritesTheDocumentsAndRemembersTheTexts) {
 
   Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder,
                             std::nullopt);
-  Host.ExpectMessage(TMessageKind::Information, "Nothing saved");
   Form->ButtonMakeNFOClick();
+  EXPECT_EQ(Form->LabelStatus->text(), "Nothing saved"); // in the strip, not a box
 
   std::filesystem::create_directory(Folder() + "album/blocked.nfo");
   Host.ExpectSaveFileDialog("Save .NFO file|nfo|ACDC - Live 1991.nfo|" + Form->TrackFolder,
@@ -510,6 +512,12 @@ TEST_F(FormMain, PlaybackHelpAndAddNewsgroup) {
   Host.ExpectHelp(100, false);
   Host.ExpectError(ecHelpFile, Folder() + "ZERUvez.hlp");
   Form->Contents2->trigger();
+  // Without a browser the web site's button says where the site is (it did nothing).
+  TAboutBox about(Form.get());
+  Host.ExpectShellOpen(GetProductURL(), TShellResult::Failed);
+  Host.ExpectMessage(TMessageKind::Information,
+                     "No web browser opened the site; its address is " + GetProductURL());
+  about.ButtonWebpageClick();
 
   Host.ProgramDir.Write("groups.txt", "");
   TFormNewsGroups groups(Form.get());
