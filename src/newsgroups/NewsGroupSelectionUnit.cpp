@@ -58,10 +58,12 @@ void TNewsGroupSelection::AddGroup(const std::string& name) {
   }
 }
 
-void TNewsGroupSelection::LoadNewsGroupFile(const std::string& path) {
+bool TNewsGroupSelection::LoadNewsGroupFile(const std::string& path) {
   TBusyCursor busy;
-  if (KnownGroups.LoadFromFile(path))
-    RefreshAvailable();
+  if (!KnownGroups.LoadFromFile(path))
+    return false;
+  RefreshAvailable();
+  return true;
 }
 
 void TNewsGroupSelection::FilterSelected(const std::vector<std::string>& groups) {

@@ -42,8 +42,8 @@ public:
   // name already known), as the message to show.
   std::optional<std::string> AddEnteredGroup(const std::string& entered);
   // Loads a list file under the busy cursor; the list counts as modified afterwards
-  // (unless the file could not be read).
-  void LoadNewsGroupFile(const std::string& path);
+  // (unless the file could not be read: false).
+  bool LoadNewsGroupFile(const std::string& path);
   // Takes in "groups.txt" as edited in another program, when nothing here is unsaved.
   void ReloadWhenChangedOutside();
   void FilterSelected(const std::vector<std::string>& groups);

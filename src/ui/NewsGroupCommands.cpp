@@ -5,14 +5,33 @@
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/TextUnit.h"
+#include "generate/AlbumFieldsUnit.h"
 
 #include <array>
 
 namespace {
+// A loaded list takes the place of the whole list: asked first when that holds groups, and
+// told after.
+void LoadReplacing(TNewsGroupSelection& selection, const std::string& path) {
+  THost& host = CurrentHost();
+  const auto groups = [](std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " newsgroup" : " newsgroups");
+  };
+  const std::size_t known = selection.KnownGroups.Groups().size();
+  if (known > 0 &&
+      host.ShowMessage(TMessageKind::Confirmation,
+                       "Your list of " + groups(known) + " will be replaced by " +
+                           FileNamePart(path) + ".\nReplace it?") != TMessageResult::Yes)
+    return;
+  if (selection.LoadNewsGroupFile(path))
+    host.ShowMessage(TMessageKind::Information, groups(selection.KnownGroups.Groups().size()) +
+                                                    " loaded from " + FileNamePart(path));
+}
+
 void ChooseAndLoad(TNewsGroupSelection& selection, std::size_t filterIndex,
                    const std::string& fileName) {
   if (const auto path = CurrentHost().OpenFileDialog(ImportDialogRequest(filterIndex, fileName)))
-    selection.LoadNewsGroupFile(*path);
+    LoadReplacing(selection, *path);
 }
 } // namespace
 
@@ -53,7 +72,7 @@ void ImportNewsGroups(TNewsGroupSelection& selection, bool fromForteAgent) {
   THost& host = CurrentHost();
   switch (const TAgentList list = LocateForteAgentList(); list.State) {
   case TAgentList::Found:
-    selection.LoadNewsGroupFile(list.Path);
+    LoadReplacing(selection, list.Path);
     return;
   case TAgentList::Missing:
     host.ShowMessage(TMessageKind::Error, AgentListMissing);

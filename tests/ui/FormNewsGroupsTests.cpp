@@ -208,8 +208,21 @@ TEST_F(NewsGroups, AddCommand) {
 }
 
 TEST_F(NewsGroups, ImportCommands) {
+  // A list takes the place of the whole list: asked when that holds groups, told after.
   const std::string list = Write("mine.txt", "x.y\n");
+  const auto replacing = [&](const std::string& name, TMessageResult answer) {
+    Host.ExpectMessage(TMessageKind::Confirmation,
+                       "Your list of 1 newsgroup will be replaced by " + name + ".\nReplace it?",
+                       answer);
+    if (answer == TMessageResult::Yes)
+      Host.ExpectMessage(TMessageKind::Information, "1 newsgroup loaded from " + name);
+  };
   Host.ExpectOpenFileDialog("Import NewsGroups|0|", list);
+  Host.ExpectMessage(TMessageKind::Information, "1 newsgroup loaded from mine.txt");
+  ImportNewsGroups(Selection, false);
+  EXPECT_EQ(Known(), TLines{"x.y"});
+  Host.ExpectOpenFileDialog("Import NewsGroups|0|", Write("other.txt", "o.t\n"));
+  replacing("other.txt", TMessageResult::No);
   ImportNewsGroups(Selection, false);
   EXPECT_EQ(Known(), TLines{"x.y"});
   const auto& filters = Host.LastOpenDialog.Filters;
@@ -228,6 +241,7 @@ TEST_F(NewsGroups, ImportCommands) {
   ImportNewsGroups(Selection, true);
   std::filesystem::create_directories(Path("pf/Agent/Data"));
   Write("pf/Agent/Data/groups.dat", "agent.group\n");
+  replacing("groups.dat", TMessageResult::Yes);
   ImportNewsGroups(Selection, true);
   EXPECT_EQ(Known(), TLines{"agent.group"});
 
@@ -238,12 +252,14 @@ TEST_F(NewsGroups, ImportCommands) {
                      "this file yourself?",
                      TMessageResult::Yes);
   Host.ExpectOpenFileDialog("Import NewsGroups|1|groups.dat", list);
+  replacing("mine.txt", TMessageResult::Yes);
   ImportNewsGroups(Selection, true);
   EXPECT_EQ(Known(), TLines{"x.y"});
   Host.ExpectMessage(TMessageKind::Confirmation, AgentListQuestion, TMessageResult::No);
   ImportNewsGroups(Selection, true);
   std::filesystem::create_directories(Path("home/.wine/drive_c/Program Files (x86)/Agent/Data"));
   Write("home/.wine/drive_c/Program Files (x86)/Agent/Data/groups.dat", "wine.group\n");
+  replacing("groups.dat", TMessageResult::Yes);
   ImportNewsGroups(Selection, true);
   EXPECT_EQ(Known(), TLines{"wine.group"});
 
