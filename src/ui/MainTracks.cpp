@@ -118,6 +118,15 @@ void TFormMain::ShowReadingOutcome(std::size_t chosen, const std::string& leftOu
                                    : tracks(read) + " read";
   if (unread > 0)
     text += ", " + std::to_string(unread) + " could not be read";
+  // Tracks of several kinds: the template and the technical fields follow the most.
+  std::vector<std::string> kinds;
+  for (const TTrackEntry& entry : entries)
+    if (entry.Info && entry.Info->Analysed &&
+        std::find(kinds.begin(), kinds.end(), entry.Info->Format) == kinds.end())
+      kinds.push_back(entry.Info->Format);
+  if (kinds.size() > 1)
+    text += "; tracks of " + std::to_string(kinds.size()) + " kinds: the fields follow the " +
+            Session.Album().Format + " tracks";
   if (!leftOut.empty())
     text += "; " + leftOut;
   ShowStatus(text);

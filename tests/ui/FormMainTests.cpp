@@ -308,6 +308,16 @@ TEST_F(FormMain, UntaggedAndUnreadableTracksStillGetTheirLines) {
 
   Form->UseID3TagInfo->trigger();
   EXPECT_EQ(Lines(), QStringList({" 1. No ID3 Tag Available", " 2. No ID3 Tag Available"}));
+
+  // Tracks of two kinds: the strip says which the fields follow (it said nothing).
+  const std::string flac = Folder() + "lossless.flac";
+  std::filesystem::copy_file(std::string(TAMBERLON_TEST_DATA) + "/flac-16bit-tags.flac", flac);
+  const std::string other = Host.ProgramDir.Write("other.mp3", Frames({}, 30));
+  Host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|" + Form->TrackFolder,
+                             {untagged, other, flac});
+  Form->ButtonChooseTracksClick();
+  EXPECT_EQ(Form->LabelStatus->text(),
+            "3 tracks read; tracks of 2 kinds: the fields follow the MP3 tracks");
 }
 
 TEST_F(FormMain, MoveUpAndDownAndCancelledDialog) {
