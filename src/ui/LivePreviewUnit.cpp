@@ -17,6 +17,7 @@ TFormLivePreview::TFormLivePreview(QWidget* parent) : QWidget(parent, Qt::Window
   MemoLivePreview = new QPlainTextEdit(this);
   MemoLivePreview->setObjectName(QStringLiteral("MemoLivePreview"));
   ShowAsDocument(MemoLivePreview);
+  resize(std::max(width(), DocumentWindowWidth(MemoLivePreview)), height());
   MemoLivePreview->setReadOnly(true);
   MemoLivePreview->setTextInteractionFlags(Qt::TextSelectableByMouse |
                                            Qt::TextSelectableByKeyboard);

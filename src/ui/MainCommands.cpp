@@ -122,7 +122,11 @@ TFormMain::RecoveryProgress(std::unique_ptr<QProgressDialog>& box) {
       box->setWindowModality(Qt::WindowModal);
       box->setMinimumDuration(0);
     }
-    box->setValue(total == 0 ? 1000 : static_cast<int>(done * 1000 / total));
+    const int permille = total == 0 ? 1000 : static_cast<int>(done * 1000 / total);
+    box->setValue(permille);
+    // The strip's bar follows the box: it sat full from the checksums before.
+    ProgressBar1->setRange(0, 1000);
+    ProgressBar1->setValue(permille);
     QApplication::processEvents();
     return !box->wasCanceled();
   };

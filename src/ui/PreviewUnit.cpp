@@ -4,13 +4,25 @@
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QStyle>
+#include <QTextDocument>
 #include <QVBoxLayout>
+#include <algorithm>
 
 void ShowAsDocument(QPlainTextEdit* memo) {
   QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   font.setPixelSize(16);
   memo->setFont(font);
   memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+}
+
+int DocumentWindowWidth(const QPlainTextEdit* memo) {
+  // A document's 70 columns and its closing rule, whatever the fixed font's width.
+  constexpr int Columns = 72;
+  const int text = QFontMetrics(memo->font()).horizontalAdvance(QString(Columns, QChar('M')));
+  const int margins =
+      2 * (memo->frameWidth() + static_cast<int>(memo->document()->documentMargin()));
+  return text + margins + memo->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
 }
 
 TFormPreview::TFormPreview(QWidget* parent) : QDialog(parent) {
@@ -20,6 +32,7 @@ TFormPreview::TFormPreview(QWidget* parent) : QDialog(parent) {
   MemoPreview = new QPlainTextEdit(this);
   MemoPreview->setObjectName(QStringLiteral("MemoPreview"));
   ShowAsDocument(MemoPreview);
+  resize(std::max(width(), DocumentWindowWidth(MemoPreview)), height());
   MemoPreview->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MemoPreview->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   MemoPreview->installEventFilter(this);

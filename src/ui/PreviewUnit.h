@@ -7,6 +7,8 @@ class QPlainTextEdit;
 
 // The fixed-pitch font and unwrapped lines in which both previews show a document.
 void ShowAsDocument(QPlainTextEdit* memo);
+// The width that shows a document's whole lines in the memo, scroll bar included.
+int DocumentWindowWidth(const QPlainTextEdit* memo);
 
 class TFormPreview : public QDialog {
   Q_OBJECT
