@@ -10,9 +10,10 @@ TTrackReadOutcome ReadTrackOfKind(TReadOnlyFile& file, TTrackKind kind, TTrackIn
   // The first bytes come through the file's own window, which the reads after them share.
   std::array<std::uint8_t, 64> bytes{};
   const std::span<const std::uint8_t> head(bytes.data(), file.ReadAt(0, bytes).value_or(0));
-  if (reader.Shows && !reader.Shows(file, head))
-    return TTrackReadOutcome::OtherKind;
-  if (reader.Shows) // the kind is known from here on, whatever the stream holds
-    track.Format = std::string(TrackKindRow(kind).Format);
+  if (reader.Shows) {
+    if (!reader.Shows(file, head))
+      return TTrackReadOutcome::OtherKind;
+    track.Format = std::string(TrackKindRow(kind).Format); // known, whatever the stream holds
+  }
   return reader.Read(file, head, track);
 }

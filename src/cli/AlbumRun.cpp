@@ -242,13 +242,14 @@ TSaveRequest OneDocument(const TAlbumRun& run, const TCliArguments& arguments, T
 bool StaleAllowed(const TSaveRequest& request, const TCliArguments& arguments,
                   TCliContext& context) {
   const bool force = arguments.Has("--force");
-  for (const TStaleDocument& stale : StaleDocuments(request))
-    context.Err << "tamberlon-cli: " << PrintableName(stale.Path) << ": lists "
-                << PrintableName(FileNamePart(stale.Lists))
+  const std::vector<TStaleDocument> stale = StaleDocuments(request); // reads each list
+  for (const TStaleDocument& document : stale)
+    context.Err << "tamberlon-cli: " << PrintableName(document.Path) << ": lists "
+                << PrintableName(FileNamePart(document.Lists))
                 << (force ? ", which this save changes, and will no longer match it\n"
                           : ", which this save would change, and would no longer match it; "
                             "use --force to save anyway\n");
-  return force || StaleDocuments(request).empty();
+  return force || stale.empty();
 }
 
 std::string DefaultDocumentPath(const TAlbumRun& run, TDocumentRole role) {

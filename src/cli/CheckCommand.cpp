@@ -21,10 +21,15 @@ namespace {
 // their audio to check).
 std::vector<std::string> FlacFilesOf(const std::vector<std::string>& operands) {
   std::vector<std::string> files;
-  for (const std::string& operand : operands)
+  for (const std::string& operand : operands) {
+    if (!IsFolder(operand)) {
+      files.push_back(operand);
+      continue;
+    }
     for (const std::string& file : ExpandTrackFolders({operand}))
-      if (!IsFolder(operand) || TrackKindOfName(file) == TTrackKind::FLAC)
+      if (TrackKindOfName(file) == TTrackKind::FLAC)
         files.push_back(file);
+  }
   return files;
 }
 

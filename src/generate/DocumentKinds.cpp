@@ -45,10 +45,11 @@ std::variant<std::vector<TRecoveryInput>, TSaveResult> ProtectedFiles(const TMak
     return name.has_value();
   };
   for (const TInputFile& input : job.Inputs)
-    if (input.Role == TInputRole::Track && !add(input.Path, {}, false))
-      return SaveFailure("The .par2 file can only name tracks in its folder or below it, and "
-                         "this track is elsewhere; nothing was saved",
-                         input.Path);
+    if (input.Role == TInputRole::Track && !add(input.Path, {}, false)) {
+      TSaveResult failed;
+      failed.Problem = TrackOutsideFolder(KindOf(TDocumentRole::Par2), input.Path);
+      return failed;
+    }
   for (const TMadeFile& document : job.Made)
     add(document.Path, document.Bytes, true);
   return files;
@@ -64,14 +65,6 @@ std::string CompanionPath(const std::string& nfoPath, std::string_view extension
 }
 
 namespace document {
-bool FileExists(const std::string& path) {
-  return ::FileExists(path);
-}
-
-bool RecoveryFilesExist(const std::string& path) {
-  return ::RecoveryFilesExist(path);
-}
-
 std::vector<std::string> NamesInSfv(const std::string& path) {
   std::vector<std::string> names;
   ForEachSfvLine(path, [&](std::size_t, const TSfvLine& line) {

@@ -6,9 +6,11 @@
 // the preference that remembers it, the window's menu item, the command line's option),
 // what its lines cannot carry, what it needs from the tracks, and makes itself. The save,
 // the replace question, the window and the command line all loop over this table.
+#include "common/FileUnit.h"
 #include "common/FileWriteUnit.h"
 #include "common/Problem.h"
 #include "generate/AlbumUnit.h"
+#include "generate/RecoverySetUnit.h"
 
 #include <array>
 #include <cstddef>
@@ -108,8 +110,6 @@ std::string CompanionPath(const std::string& nfoPath, std::string_view extension
 
 // Each kind's own code (DocumentKinds.cpp).
 namespace document {
-bool FileExists(const std::string& path);
-bool RecoveryFilesExist(const std::string& path);
 std::vector<std::string> NamesInSfv(const std::string& path);
 std::vector<std::string> NamesInRecoverySet(const std::string& path);
 void PrepareNfoTemplate(const TAlbumInfo& album, const TSaveRequest& request,
@@ -124,22 +124,20 @@ TMade MakeRecoverySet(const TMakeJob& job);
 
 inline constexpr std::array DocumentKinds = {
     TDocumentKind{TDocumentRole::Nfo, ".nfo", ".nfo", "", "", "", "", "", "", TTrackDigest::None,
-                  false, document::FileExists, nullptr, document::PrepareNfoTemplate,
-                  document::MakeNfo},
+                  false, ::FileExists, nullptr, document::PrepareNfoTemplate, document::MakeNfo},
     TDocumentKind{TDocumentRole::Sfv, ".sfv", ".sfv", "MakeSFV", "GenerateSFVfile1",
                   "Generate .SFV files also", "--sfv",
                   "also write the .sfv checksum list beside the .nfo", ";", TTrackDigest::Crc32,
-                  true, document::FileExists, document::NamesInSfv, document::PrepareSfvTemplate,
+                  true, ::FileExists, document::NamesInSfv, document::PrepareSfvTemplate,
                   document::MakeSfv},
     TDocumentKind{TDocumentRole::M3u, ".m3u", ".m3u", "MakeM3U", "GenerateM3Ufile1",
                   "Generate .M3U playlist also", "--m3u", "also write the .m3u playlist beside it",
-                  "", TTrackDigest::None, true, document::FileExists, nullptr, nullptr,
-                  document::MakeM3u},
+                  "", TTrackDigest::None, true, ::FileExists, nullptr, nullptr, document::MakeM3u},
     TDocumentKind{TDocumentRole::Par2, ".par2", ".par2", "MakePAR2", "GeneratePAR2files1",
                   "Generate .PAR2 recovery files also", "--par2",
                   "also write PAR2 recovery files for the tracks and the documents", "",
-                  TTrackDigest::None, true, document::RecoveryFilesExist,
-                  document::NamesInRecoverySet, nullptr, document::MakeRecoverySet},
+                  TTrackDigest::None, true, ::RecoveryFilesExist, document::NamesInRecoverySet,
+                  nullptr, document::MakeRecoverySet},
 };
 inline constexpr std::size_t DocumentKindCount = DocumentKinds.size();
 

@@ -5,8 +5,6 @@
 #include "common/FileUnit.h"
 #include "common/FileWriteUnit.h"
 #include "common/Host.h"
-#include "common/TextListUnit.h"
-#include "generate/PostingPolicyUnit.h"
 
 TGenerate::TGenerate(const TAlbumInfo& album, const std::string& templatePath,
                      TSaveContext* context)
@@ -42,17 +40,11 @@ TGenerateContext CurrentGenerateContext(std::vector<std::string> postingPolicy) 
 
 void TGenerate::Generate() {
   static const TAlbumInfo NoAlbum;
-  if (Context) {
-    Output =
-        ExpandTemplate(Template, Album ? *Album : NoAlbum, Context->Texts(CodePage, DocumentPath));
-    return;
-  }
-  PostingPolicy =
-      ReadTextList(GetProgramFolder() + PostingPolicyFileName).value_or(std::vector<std::string>());
-  TGenerateContext context = CurrentGenerateContext(PostingPolicy);
-  context.CodePage = CodePage;
-  context.DocumentPath = DocumentPath;
-  Output = ExpandTemplate(Template, Album ? *Album : NoAlbum, context);
+  // Without a save's context, today's: the clock and the policy read now.
+  const TGenerateContext texts =
+      Context ? Context->Texts(CodePage, DocumentPath)
+              : TSaveContext(GetProgramFolder()).Texts(CodePage, DocumentPath);
+  Output = ExpandTemplate(Template, Album ? *Album : NoAlbum, texts);
 }
 
 bool TGenerate::SaveToFile(const std::string& path) const {

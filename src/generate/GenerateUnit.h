@@ -29,7 +29,6 @@ public:
   std::string Template;
   std::string Output;
   const TAlbumInfo* Album = nullptr;
-  std::vector<std::string> PostingPolicy;
   // The output is written in an 8-bit code page (see TGenerateContext::CodePage).
   bool CodePage = false;
   // The document's own path, for a list that names tracks (see TGenerateContext).

@@ -1,25 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/RecoverySetUnit.h"
 
-#include "audio/CRC32Unit.h"
-#include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
-#include "common/Md5Lanes.h"
-#include "common/TextUnit.h"
-#include "common/WorkerJobs.h"
 #include "generate/AlbumFieldsUnit.h"
-#include "generate/RecoveryField.h"
 #include "generate/RecoveryPackets.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <map>
-#include <memory>
-#include <sys/mman.h>
-#include <thread>
+#include <string_view>
 
 namespace {
 std::string NumberPadded(std::uint32_t value, std::size_t width) {

@@ -81,6 +81,17 @@ std::optional<TProblem> ComputeDigest(TAlbumInfo& album, const TSaveRequest& req
   return std::nullopt;
 }
 
+// One document: the digest its kind needs, then its Make.
+TMade MakeDocument(const TMakeJob& job, TDocumentRole role) {
+  const TDocumentKind& kind = KindOf(role);
+  TMade made;
+  if (auto problem = ComputeDigest(job.Album, job.Request, kind.Digest)) {
+    made.Result.Problem = std::move(problem);
+    return made;
+  }
+  return kind.Make(job);
+}
+
 // The documents made and staged in the set in the kinds' order, each kind given the
 // ones made before it.
 TSaveResult StageDocuments(TAlbumInfo& album, const TSaveRequest& request, TSaveContext& context,
@@ -91,12 +102,8 @@ TSaveResult StageDocuments(TAlbumInfo& album, const TSaveRequest& request, TSave
   std::vector<TMadeFile> made;
   TSaveResult staged;
   for (const TDocument& document : documents) {
-    const TDocumentKind& kind = KindOf(document.Role);
-    if (auto problem = ComputeDigest(album, request, kind.Digest)) {
-      staged.Problem = std::move(problem);
-      return staged;
-    }
-    TMade result = kind.Make({album, request, context, document.Path, made, inputs, &set, mode});
+    TMade result = MakeDocument({album, request, context, document.Path, made, inputs, &set, mode},
+                                document.Role);
     if (!result.Result.Saved())
       return result.Result;
     bytes.push_back(std::move(result.Bytes));
@@ -216,6 +223,13 @@ TSaveRequest AnsweredRequest(const TSavePlan& plan, const TSaveAnswers& answers)
   return request;
 }
 
+TProblem TrackOutsideFolder(const TDocumentKind& kind, const std::string& track) {
+  return {"The " + std::string(kind.Name) +
+              " file can only name tracks in its folder or below it, and this track is "
+              "elsewhere; nothing was saved",
+          track};
+}
+
 std::optional<TProblem> UnlistableTrack(const TAlbumInfo& album, const TSaveRequest& request) {
   for (const TTrackEntry& track : album.Tracks) {
     const std::string name = FileNamePart(track.Path);
@@ -234,10 +248,7 @@ std::optional<TProblem> UnlistableTrack(const TAlbumInfo& album, const TSaveRequ
                             " file a comment; nothing was saved",
                         track.Path};
       if (kind.ListsTracks && !NameInFolderOf(request.PathOf(kind.Role), track.Path))
-        return TProblem{"The " + std::string(kind.Name) +
-                            " file can only name tracks in its folder or below it, and this "
-                            "track is elsewhere; nothing was saved",
-                        track.Path};
+        return TrackOutsideFolder(kind, track.Path);
     }
   }
   return std::nullopt;
@@ -265,14 +276,8 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, b
 
 TMade MakeDocumentBytes(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role,
                         TSaveContext& context) {
-  const TDocumentKind& kind = KindOf(role);
-  TMade made;
-  if (auto problem = ComputeDigest(album, request, kind.Digest)) {
-    made.Result.Problem = std::move(problem);
-    return made;
-  }
-  return kind.Make(
-      {album, request, context, request.PathOf(role), {}, {}, nullptr, TWriteMode::Replace});
+  return MakeDocument(
+      {album, request, context, request.PathOf(role), {}, {}, nullptr, TWriteMode::Replace}, role);
 }
 
 TSaveResult WriteFailure(TWriteResult write, const std::string& path) {

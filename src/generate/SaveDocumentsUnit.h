@@ -130,6 +130,8 @@ TSaveResult WriteFailure(TWriteResult write, const std::string& path);
 // place outside the folder of a document that names it. Nothing when every track can be
 // listed.
 std::optional<TProblem> UnlistableTrack(const TAlbumInfo& album, const TSaveRequest& request);
+// A list that cannot name this track: it lies outside the list's folder.
+TProblem TrackOutsideFolder(const TDocumentKind& kind, const std::string& track);
 
 // The faces' texts for the questions a plan leaves open and for what the save kept.
 std::string ReplaceQuestion(const std::string& path);
