@@ -4,6 +4,7 @@
 #include "BuildInfo.h"
 #include "cli/DocumentCommands.h"
 #include "cli/InfoCommand.h"
+#include "cli/PostCommand.h"
 #include "cli/RenderCommand.h"
 #include "common/AppVersionUnit.h"
 
@@ -25,7 +26,7 @@ std::vector<std::string> TCliArguments::All(std::string_view option) const {
 
 const std::vector<TCliCommand>& CliCommands() {
   static const std::vector<TCliCommand> commands = {InfoCommand(), RenderCommand(), NfoCommand(),
-                                                    SfvCommand(),  Par2Command(),   CheckCommand()};
+                                                    SfvCommand(),  Par2Command(),   CheckCommand(), PostCommand()};
   return commands;
 }
 

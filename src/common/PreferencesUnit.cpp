@@ -150,6 +150,11 @@ TPreferences ReadPreferences(const std::string& path,
   std::string groups;
   textValue(InitPrefs, "NGPostedTo", groups);
   preferences.NGPostedTo = SplitCommaText(groups);
+  CSimpleIniA::TNamesDepend keys;
+  ini.GetAllKeys("Server", keys);
+  for (const auto& key : keys)
+    if (const char* text = ini.GetValue("Server", key.pItem))
+      preferences.Server[key.pItem] = text;
   return preferences;
 }
 

@@ -32,6 +32,9 @@ struct TPreferences {
   std::string RippedBy;
   std::string PostedBy;
   std::vector<std::string> NGPostedTo;
+  // [Server]: the news server's profile, as its texts (the posting core reads them); never
+  // a password.
+  std::map<std::string, std::string, std::less<>> Server;
   // "Par2Redundancy=abc": a value read as its default because it means nothing, for the
   // face to tell.
   std::vector<std::string> IgnoredValues;

@@ -47,7 +47,8 @@ TDocumentChoice TAlbumSession::PreferredDocuments() const {
   for (const TDocumentKind& kind : DocumentKinds) {
     const auto at = Preferences.Switches.find(kind.PreferenceKey);
     chosen[static_cast<std::size_t>(kind.Role)] =
-        kind.PreferenceKey.empty() || (at != Preferences.Switches.end() && at->second);
+        kind.MadeBy == TDocumentKind::Save &&
+        (kind.PreferenceKey.empty() || (at != Preferences.Switches.end() && at->second));
   }
   return chosen;
 }

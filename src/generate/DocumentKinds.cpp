@@ -120,6 +120,15 @@ TMade MakeM3u(const TMakeJob& job) {
   return Staged(job, M3uText(job.Album, job.Path));
 }
 
+TMade MakeNzb(const TMakeJob& job) {
+  if (!job.Request.Posted) {
+    TMade made;
+    made.Result = SaveFailure("An .nzb is made only by posting the release", job.Path);
+    return made;
+  }
+  return Staged(job, NzbText(*job.Request.Posted));
+}
+
 TMade MakeRecoverySet(const TMakeJob& job) {
   TMade made;
   if (!job.Set) {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The documents a save writes, one kind each, in the order a save makes them: the ".nfo",
-// the ".sfv" checksum list, the ".m3u" playlist, and the PAR2 recovery set, made last
-// because it protects the others. A kind says how it is named and chosen (its extension,
+// the ".sfv" checksum list, the ".m3u" playlist, the PAR2 recovery set, made after them
+// because it protects them, and the ".nzb", which only a post makes (from what the server
+// accepted). A kind says how it is named and chosen (its extension,
 // the preference that remembers it, the window's menu item, the command line's option),
 // what its lines cannot carry, what it needs from the tracks, and makes itself. The save,
 // the replace question, the window and the command line all loop over this table.
@@ -22,7 +23,7 @@
 #include <vector>
 
 // Each role is its row's index in DocumentKinds.
-enum class TDocumentRole : std::uint8_t { Nfo, Sfv, M3u, Par2 };
+enum class TDocumentRole : std::uint8_t { Nfo, Sfv, M3u, Par2, Nzb };
 
 // What a kind needs from every track before it is made.
 enum class TTrackDigest : std::uint8_t { None, Crc32 };
@@ -102,6 +103,8 @@ struct TDocumentKind {
   void (*PrepareTemplate)(const TAlbumInfo& album, const TSaveRequest& request,
                           TSaveContext& context) = nullptr;
   TMade (*Make)(const TMakeJob& job) = nullptr;
+  // Which command makes it: a save (the .nfo always, the others as chosen) or a post.
+  enum TMadeBy : std::uint8_t { Save, Post } MadeBy = Save;
 };
 
 // The path of a document beside a ".nfo" path: the same base name with its own
@@ -120,6 +123,7 @@ TMade MakeNfo(const TMakeJob& job);
 TMade MakeSfv(const TMakeJob& job);
 TMade MakeM3u(const TMakeJob& job);
 TMade MakeRecoverySet(const TMakeJob& job);
+TMade MakeNzb(const TMakeJob& job);
 } // namespace document
 
 inline constexpr std::array DocumentKinds = {
@@ -138,6 +142,8 @@ inline constexpr std::array DocumentKinds = {
                   "also write PAR2 recovery files for the tracks and the documents", "",
                   TTrackDigest::None, true, ::RecoveryFilesExist, document::NamesInRecoverySet,
                   nullptr, document::MakeRecoverySet},
+    TDocumentKind{TDocumentRole::Nzb, ".nzb", ".nzb", "", "", "", "", "", "", TTrackDigest::None,
+                  false, ::FileExists, nullptr, nullptr, document::MakeNzb, TDocumentKind::Post},
 };
 inline constexpr std::size_t DocumentKindCount = DocumentKinds.size();
 

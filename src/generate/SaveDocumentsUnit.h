@@ -8,6 +8,7 @@
 #include "generate/AlbumUnit.h"
 #include "generate/DocumentKinds.h"
 #include "generate/EncodingUnit.h"
+#include "generate/NzbDocument.h"
 #include "generate/RecoverySetUnit.h"
 #include "generate/SaveContext.h"
 
@@ -36,6 +37,8 @@ struct TSaveRequest {
   // Heard while a document is made, with the bytes worked through and all there are (the
   // recovery files' are the long ones); false stops the save.
   std::function<bool(std::uint64_t done, std::uint64_t total)> MakingProgress;
+  // What a post put on the server, for the .nzb.
+  const TNzbRelease* Posted = nullptr;
 
   bool Wants(TDocumentRole role) const { return Chosen[static_cast<std::size_t>(role)]; }
   std::string PathOf(TDocumentRole role) const;

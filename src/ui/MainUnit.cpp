@@ -141,7 +141,8 @@ QAction* TFormMain::DocumentItem(TDocumentRole role) const {
 TDocumentChoice TFormMain::ChosenDocuments() const {
   TDocumentChoice chosen{};
   for (std::size_t i = 0; i < DocumentKindCount; ++i)
-    chosen[i] = !DocumentItems[i] || DocumentItems[i]->isChecked();
+    chosen[i] = DocumentItems[i] ? DocumentItems[i]->isChecked()
+                                 : DocumentKinds[i].MadeBy == TDocumentKind::Save;
   return chosen;
 }
 

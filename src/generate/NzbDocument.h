@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The NZB 1.1 index of a posted release: for each file, the subject it was posted under
+// and the articles that hold it (their size, number and Message-ID), so that a downloader
+// fetches exactly what the server accepted.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TNzbSegment {
+  std::uint64_t Bytes = 0; // the article's size on the wire
+  int Number = 0;          // the part, from 1
+  std::string MessageId;   // with its angle brackets, as the article carries it
+};
+
+struct TNzbFile {
+  std::string Subject; // the file's real subject, whatever the wire carried
+  std::vector<TNzbSegment> Segments;
+};
+
+struct TNzbRelease {
+  std::string Title; // the album's name
+  std::string Poster;
+  std::int64_t Date = 0; // seconds since 1970, UTC
+  std::vector<std::string> Groups;
+  std::vector<TNzbFile> Files; // a file with no accepted article is left out
+};
+
+std::string NzbText(const TNzbRelease& release);

@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "posting/NntpClient.h"
+
+namespace {
+constexpr std::size_t MaximumCapabilities = 64 * 1024;
+} // namespace
+
+std::string TNntpClient::Where() const {
+  return Profile.Endpoint.Host + ":" + std::to_string(Profile.Endpoint.Port);
+}
+
+std::optional<TNntpFault> TNntpClient::Lost(TReadStatus status) {
+  std::string why;
+  switch (status) {
+  case TReadStatus::TooLong:
+  case TReadStatus::NotNntp:
+    why = "the server's reply is not NNTP";
+    break;
+  case TReadStatus::TimedOut:
+    why = "the server stopped answering";
+    break;
+  default:
+    why = Connection ? Connection->Failure() : "the connection failed";
+  }
+  Reader.reset();
+  Connection.reset();
+  return TNntpFault{TFaultKind::Transient, Where() + ": " + why};
+}
+
+std::optional<TNntpFault> TNntpClient::Refused(TFaultKind kind, const std::string& what,
+                                               const TReply& reply) {
+  Close();
+  return TNntpFault{kind, Where() + ": " + what + " (the server said \"" + reply.Line + "\")"};
+}
+
+std::optional<TNntpFault> TNntpClient::Read(TReply& reply, TDeadline deadline) {
+  if (const TReadStatus status = Reader->ReadReply(reply, deadline); status != TReadStatus::Done)
+    return Lost(status);
+  return std::nullopt;
+}
+
+std::optional<TNntpFault> TNntpClient::Command(const std::string& line, TReply& reply) {
+  const TDeadline deadline = ReplyDeadline();
+  if (Connection->Send(line + "\r\n", deadline) != TIoStatus::Done)
+    return Lost(TReadStatus::Failed);
+  return Read(reply, deadline);
+}
+
+std::optional<TNntpFault> TNntpClient::Open() {
+  Close();
+  TConnectResult connected =
+      ConnectTransport(Profile.Endpoint, TClock::now() + Profile.ConnectTimeout);
+  if (!connected.Transport)
+    return TNntpFault{connected.Lasting ? TFaultKind::Lasting : TFaultKind::Transient,
+                      Where() + ": " + connected.Failure};
+  Connection = std::move(connected.Transport);
+  Reader = std::make_unique<TReplyReader>(*Connection);
+  TReply reply;
+  if (auto fault = Read(reply, TClock::now() + Profile.ConnectTimeout))
+    return fault;
+  if (reply.Code != 200 && reply.Code != 201)
+    return Refused(reply.Code == 502 ? TFaultKind::Lasting : TFaultKind::Transient,
+                   "the server does not take connections now", reply);
+  GreetingLine = reply.Line;
+  if (Profile.Endpoint.Tls == TTlsMode::StartTls) {
+    if (auto fault = Command("STARTTLS", reply))
+      return fault;
+    if (reply.Code != 382)
+      return Refused(TFaultKind::Lasting, "the server cannot start TLS", reply);
+    if (Reader->HasPending() || !Connection->StartTls(ReplyDeadline())) {
+      const std::string why =
+          Reader->HasPending() ? "the server sent data before TLS began" : Connection->Failure();
+      Close();
+      return TNntpFault{TFaultKind::Lasting, Where() + ": " + why};
+    }
+  }
+  if (auto fault = SwitchToReader())
+    return fault;
+  return Authenticate();
+}
+
+std::optional<TNntpFault> TNntpClient::SwitchToReader() {
+  TReply reply;
+  if (auto fault = Command("CAPABILITIES", reply))
+    return fault;
+  if (reply.Code != 101)
+    return std::nullopt; // a server before RFC 3977: posting needs no mode there
+  std::string capabilities;
+  if (const TReadStatus status =
+          Reader->ReadBlock(capabilities, MaximumCapabilities, ReplyDeadline());
+      status != TReadStatus::Done)
+    return Lost(status);
+  if (capabilities.find("\r\nMODE-READER\r\n") == std::string::npos &&
+      !capabilities.starts_with("MODE-READER\r\n"))
+    return std::nullopt;
+  if (auto fault = Command("MODE READER", reply))
+    return fault;
+  if (reply.Code != 200 && reply.Code != 201)
+    return Refused(TFaultKind::Lasting, "the server would not serve a poster", reply);
+  return std::nullopt;
+}
+
+std::optional<TNntpFault> TNntpClient::Authenticate() {
+  if (Profile.User.empty())
+    return std::nullopt;
+  TReply reply;
+  if (auto fault = Command("AUTHINFO USER " + Profile.User, reply))
+    return fault;
+  if (reply.Code == 381)
+    if (auto fault = Command("AUTHINFO PASS " + Profile.Password, reply))
+      return fault;
+  if (reply.Code == 281)
+    return std::nullopt;
+  if (reply.Code == 483)
+    return Refused(TFaultKind::Lasting,
+                   "the server takes a password only over TLS; use --tls implicit or starttls",
+                   reply);
+  return Refused(TFaultKind::Lasting, "the server refused the user name or password", reply);
+}
+
+void TNntpClient::Close() {
+  if (Connection) {
+    const TDeadline soon = TClock::now() + std::chrono::seconds(2);
+    if (Connection->Send("QUIT\r\n", soon) == TIoStatus::Done) {
+      TReply reply;
+      Reader->ReadReply(reply, soon);
+    }
+  }
+  Reader.reset();
+  Connection.reset();
+}
+
+std::optional<TNntpFault> TNntpClient::Post(std::string_view article) {
+  TReply reply;
+  if (auto fault = Command("POST", reply))
+    return fault;
+  if (reply.Code == 440)
+    return Refused(TFaultKind::Lasting, "the server does not allow posting", reply);
+  if (reply.Code != 340)
+    return Refused(reply.Code == 480 || reply.Code == 502 ? TFaultKind::Lasting
+                                                          : TFaultKind::Transient,
+                   "the server would not take an article", reply);
+  const TDeadline deadline = TClock::now() + Profile.ArticleTimeout;
+  if (Connection->Send(article, deadline) != TIoStatus::Done ||
+      Connection->Send(".\r\n", deadline) != TIoStatus::Done)
+    return Lost(TReadStatus::Failed);
+  if (auto fault = Read(reply, ReplyDeadline()))
+    return fault;
+  if (reply.Code == 240)
+    return std::nullopt;
+  if (reply.Code == 441)
+    return TNntpFault{TFaultKind::Article,
+                      Where() + ": the server refused an article (the server said \"" + reply.Line +
+                          "\")"};
+  return Refused(TFaultKind::Transient, "the server did not confirm an article", reply);
+}
+
+std::optional<TNntpFault> TNntpClient::Stat(const std::string& messageId, TLookup& found) {
+  TReply reply;
+  if (auto fault = Command("STAT " + messageId, reply))
+    return fault;
+  if (reply.Code == 223 || reply.Code == 430) {
+    found = reply.Code == 223 ? TLookup::Present : TLookup::Missing;
+    return std::nullopt;
+  }
+  return Refused(TFaultKind::Transient, "the server would not look up an article", reply);
+}
+
+std::optional<TNntpFault> TNntpClient::Body(const std::string& messageId, std::size_t maxBytes,
+                                            std::string& body, TLookup& found) {
+  TReply reply;
+  if (auto fault = Command("BODY " + messageId, reply))
+    return fault;
+  if (reply.Code == 430) {
+    found = TLookup::Missing;
+    return std::nullopt;
+  }
+  if (reply.Code != 222)
+    return Refused(TFaultKind::Transient, "the server would not send an article", reply);
+  const TReadStatus status = Reader->ReadBlock(body, maxBytes, ReplyDeadline());
+  if (status == TReadStatus::TooLong)
+    return Lost(status); // the rest of the block is still on the way: the connection goes
+  if (status != TReadStatus::Done)
+    return Lost(status);
+  found = TLookup::Present;
+  return std::nullopt;
+}

@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// One NNTP connection for posting and checking (RFC 3977, 4642, 4643): greeting, STARTTLS,
+// MODE READER for a server that greets in transit mode, AUTHINFO USER/PASS, then POST,
+// STAT and BODY. Every failure comes back as a fault that says whether a fresh connection
+// may cure it, in the server's own words.
+#include "posting/NntpReply.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+struct TServerProfile {
+  TEndpoint Endpoint;
+  std::string User;
+  std::string Password; // never written anywhere
+  std::chrono::milliseconds ConnectTimeout{30000};
+  std::chrono::milliseconds ReplyTimeout{60000};
+  std::chrono::milliseconds ArticleTimeout{300000}; // sending one article and its answer
+};
+
+enum class TFaultKind {
+  Transient, // a fresh connection may cure it: a drop, a timeout, "try later"
+  Article,   // the server refused this article (441): a new attempt may pass
+  Lasting    // nothing will cure it by trying again: refused credentials, no posting
+};
+
+struct TNntpFault {
+  TFaultKind Kind = TFaultKind::Transient;
+  std::string Message;
+  std::string Path = {}; // the file it concerns, if any
+};
+
+enum class TLookup { Present, Missing };
+
+class TNntpClient {
+public:
+  explicit TNntpClient(const TServerProfile& profile) : Profile(profile) {}
+  // Connects and makes the connection ready to post.
+  std::optional<TNntpFault> Open();
+  const std::string& Greeting() const { return GreetingLine; }
+  bool Opened() const { return Connection != nullptr; }
+  void Close(); // QUIT, when the connection still stands
+
+  // Posts one article: its headers and body with CR LF lines, not yet dot-stuffed (yEnc
+  // lines need none) and without the final ".".
+  std::optional<TNntpFault> Post(std::string_view article);
+  // STAT by Message-ID (with its angle brackets).
+  std::optional<TNntpFault> Stat(const std::string& messageId, TLookup& found);
+  // BODY by Message-ID, at most maxBytes; Missing when the server has none.
+  std::optional<TNntpFault> Body(const std::string& messageId, std::size_t maxBytes,
+                                 std::string& body, TLookup& found);
+
+private:
+  std::optional<TNntpFault> Command(const std::string& line, TReply& reply);
+  std::optional<TNntpFault> Read(TReply& reply, TDeadline deadline);
+  std::optional<TNntpFault> Lost(TReadStatus status);
+  std::optional<TNntpFault> Refused(TFaultKind kind, const std::string& what, const TReply& reply);
+  std::optional<TNntpFault> Authenticate();
+  std::optional<TNntpFault> SwitchToReader();
+  TDeadline ReplyDeadline() const { return TClock::now() + Profile.ReplyTimeout; }
+  std::string Where() const;
+
+  const TServerProfile& Profile;
+  std::unique_ptr<TTransport> Connection;
+  std::unique_ptr<TReplyReader> Reader;
+  std::string GreetingLine;
+};

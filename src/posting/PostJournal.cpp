@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "posting/PostJournal.h"
+
+#include "audio/CRC32Unit.h"
+#include "common/FileUnit.h"
+#include "posting/PostPlan.h"
+
+#include <charconv>
+#include <fcntl.h>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+constexpr std::string_view Magic = "tamberlon-post-journal 1 ";
+constexpr std::size_t MaximumJournal = std::size_t{64} << 20;
+
+std::string Checked(const std::string& line) {
+  return line + " " +
+         CRC32Text(UpdateCRC32(
+             0, std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size())));
+}
+
+// The line without its checksum, when the checksum holds.
+std::optional<std::string> Believed(const std::string& line) {
+  const std::size_t blank = line.rfind(' ');
+  if (blank == std::string::npos)
+    return std::nullopt;
+  std::string body = line.substr(0, blank);
+  if (Checked(body) != line)
+    return std::nullopt;
+  return body;
+}
+} // namespace
+
+TPostJournal::~TPostJournal() {
+  if (Descriptor >= 0)
+    close(Descriptor);
+}
+
+void TPostJournal::ReadLines(const std::string& text) {
+  std::istringstream lines(text);
+  std::string line;
+  std::getline(lines, line); // the header, already judged
+  while (std::getline(lines, line)) {
+    const auto body = Believed(line);
+    if (!body)
+      continue;
+    std::istringstream fields(*body);
+    std::size_t article = 0;
+    TAccepted accepted;
+    std::string crc;
+    if (fields >> article >> accepted.Bytes >> crc >> accepted.MessageId &&
+        std::from_chars(crc.data(), crc.data() + crc.size(), accepted.PartCrc, 16).ec ==
+            std::errc())
+      Records[article] = accepted;
+  }
+}
+
+std::optional<TProblem> TPostJournal::Open(const std::string& path, const std::string& key) {
+  JournalPath = path;
+  if (FileExists(path)) {
+    const auto text = ReadFileBytes(path);
+    const std::size_t end = text ? text->find('\n') : std::string::npos;
+    const auto header = end == std::string::npos ? std::nullopt : Believed(text->substr(0, end));
+    if (!text || text->size() > MaximumJournal || !header || !header->starts_with(Magic))
+      return TProblem{"This post journal cannot be read; remove it to post anew", path};
+    std::istringstream fields(header->substr(Magic.size()));
+    std::string journalKey;
+    fields >> journalKey >> PostSeed;
+    if (journalKey != key)
+      return TProblem{"This post journal belongs to a post of other files or other settings; "
+                      "remove it to post anew",
+                      path};
+    ReadLines(*text);
+    WasThere = true;
+    Descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+  } else {
+    PostSeed = RandomToken(32);
+    Descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (Descriptor >= 0 &&
+        (!WriteToDescriptor(Descriptor,
+                            Checked(std::string(Magic) + key + " " + PostSeed) + "\n") ||
+         fsync(Descriptor) != 0)) {
+      close(Descriptor);
+      Descriptor = -1;
+      unlink(path.c_str());
+    }
+  }
+  if (Descriptor < 0)
+    return TProblem{"The post journal could not be written, so the post could not be resumed "
+                    "if it stopped; nothing was posted",
+                    path};
+  return std::nullopt;
+}
+
+bool TPostJournal::Record(std::size_t article, const TAccepted& accepted) {
+  Records[article] = accepted;
+  const std::string line = Checked(std::to_string(article) + " " + std::to_string(accepted.Bytes) +
+                                   " " + CRC32Text(accepted.PartCrc) + " " + accepted.MessageId);
+  return WriteToDescriptor(Descriptor, line + "\n");
+}
+
+void TPostJournal::Remove() {
+  if (Descriptor >= 0)
+    close(Descriptor);
+  Descriptor = -1;
+  unlink(JournalPath.c_str());
+}

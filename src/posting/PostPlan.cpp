@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "posting/PostPlan.h"
+
+#include "audio/CRC32Unit.h"
+#include "common/FileUnit.h"
+#include "common/Md5Unit.h"
+#include "common/NaturalOrder.h"
+#include "generate/AlbumFieldsUnit.h"
+#include "generate/DocumentKinds.h"
+#include "generate/RecoverySetUnit.h"
+#include "posting/YEnc.h"
+
+#include <algorithm>
+#include <openssl/rand.h>
+#include <span>
+
+namespace {
+bool EndsWithNoCase(std::string_view text, std::string_view end) {
+  if (text.size() < end.size())
+    return false;
+  return std::equal(end.begin(), end.end(), text.end() - static_cast<long>(end.size()),
+                    [](char a, char b) { return std::tolower(a) == std::tolower(b); });
+}
+
+int PostingRank(const std::string& path) {
+  const std::string name = FileNamePart(path);
+  if (EndsWithNoCase(name, ".nfo"))
+    return 0;
+  if (EndsWithNoCase(name, ".sfv"))
+    return 1;
+  if (EndsWithNoCase(name, ".m3u"))
+    return 2;
+  if (EndsWithNoCase(name, ".par2"))
+    return name.find(".vol") != std::string::npos ? 5 : 4;
+  return 3;
+}
+
+std::string Hex(std::span<const std::uint8_t> bytes) {
+  static constexpr char Digits[] = "0123456789abcdef";
+  std::string text;
+  for (const std::uint8_t b : bytes) {
+    text += Digits[b >> 4];
+    text += Digits[b & 15];
+  }
+  return text;
+}
+
+std::string JoinedGroups(const std::vector<std::string>& groups) {
+  std::string text;
+  for (const std::string& group : groups)
+    text += (text.empty() ? "" : ",") + group;
+  return text;
+}
+} // namespace
+
+std::vector<std::string> PostingOrder(std::vector<std::string> paths) {
+  std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
+    return PostingRank(a) < PostingRank(b);
+  });
+  return paths;
+}
+
+std::string RandomToken(std::size_t length) {
+  static constexpr char Alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::vector<std::uint8_t> random(length);
+  RAND_bytes(random.data(), static_cast<int>(random.size()));
+  std::string token;
+  for (const std::uint8_t b : random)
+    token += Alphabet[b % 36];
+  return token;
+}
+
+TPlanResult PlanPost(const std::vector<std::string>& paths, const std::string& release,
+                     const std::string& poster, const std::vector<std::string>& groups,
+                     std::size_t articleSize, bool obfuscate) {
+  TPlanResult result;
+  TPostPlan& plan = result.Plan;
+  plan = {release, poster, groups, obfuscate, std::max<std::size_t>(articleSize, 1), {}, {}, {}};
+  std::string identity = std::to_string(plan.ArticleSize) + "\n" + JoinedGroups(groups) + "\n" +
+                         (obfuscate ? "obfuscated\n" : "\n");
+  for (const std::string& path : paths) {
+    auto file = TReadOnlyFile::Open(path);
+    const auto crc = file ? FileCRC32(path) : std::nullopt;
+    if (!crc) {
+      result.Problem = TProblem{"This file could not be read, so nothing was posted", path};
+      return result;
+    }
+    TPostFile posted{
+        path, FileNamePart(path),    FileNamePart(path), static_cast<std::uint64_t>(file->Size()),
+        *crc, PostingRank(path) == 0};
+    const std::size_t index = plan.Files.size();
+    const auto parts = static_cast<int>(
+        std::max<std::uint64_t>(1, (posted.Size + plan.ArticleSize - 1) / plan.ArticleSize));
+    for (int part = 1; part <= parts; ++part) {
+      const std::uint64_t offset = static_cast<std::uint64_t>(part - 1) * plan.ArticleSize;
+      plan.Articles.push_back({index, part, parts, offset,
+                               static_cast<std::size_t>(std::min<std::uint64_t>(
+                                   plan.ArticleSize, posted.Size - offset))});
+    }
+    identity += posted.Name + "\n" + std::to_string(posted.Size) + " " + CRC32Text(posted.Crc) +
+                " " + std::to_string(file->ModifiedSeconds()) + "\n";
+    plan.Files.push_back(std::move(posted));
+  }
+  const TMd5Hash key = Md5Of(identity);
+  plan.Key = Hex(key);
+  return result;
+}
+
+void NameOnTheWire(TPostPlan& plan, const std::string& seed) {
+  for (std::size_t i = 0; i < plan.Files.size(); ++i) {
+    TPostFile& file = plan.Files[i];
+    if (plan.Obfuscate && !file.Visible)
+      file.WireName = Hex(Md5Of(seed + "/" + std::to_string(i))).substr(0, 24);
+    else
+      file.WireName = file.Name;
+  }
+}
+
+std::string RealSubject(const TPostPlan& plan, const TPostArticle& article) {
+  return plan.Release + " [" + std::to_string(article.File + 1) + "/" +
+         std::to_string(plan.Files.size()) + "] - \"" + plan.Files[article.File].Name +
+         "\" yEnc (" + std::to_string(article.Part) + "/" + std::to_string(article.Parts) + ")";
+}
+
+std::string ArticleText(const TPostPlan& plan, const TPostArticle& article, const std::string& from,
+                        std::span<const std::uint8_t> bytes, std::string& messageId) {
+  const TPostFile& file = plan.Files[article.File];
+  const bool hidden = plan.Obfuscate && !file.Visible;
+  messageId = "<" + RandomToken(28) + "@" + (hidden ? RandomToken(10) : "tamberlon") + ">";
+  const std::string subject = hidden ? RandomToken(32) : RealSubject(plan, article);
+  TYEncPart part{file.WireName, file.Size,          article.Part,
+                 article.Parts, article.Offset + 1, article.Offset + article.Size};
+  const bool last = article.Part == article.Parts;
+  return "From: " + from + "\r\nNewsgroups: " + JoinedGroups(plan.Groups) +
+         "\r\nSubject: " + subject + "\r\nMessage-ID: " + messageId + "\r\n\r\n" +
+         YEncArticleBody(part, bytes, last ? std::optional(file.Crc) : std::nullopt);
+}
+
+std::vector<std::string> ReleaseFilesBeside(const std::string& nfoPath) {
+  std::vector<std::string> files{nfoPath};
+  for (const TDocumentRole role : {TDocumentRole::Sfv, TDocumentRole::M3u})
+    if (const std::string path = CompanionPath(nfoPath, KindOf(role).Extension); FileExists(path))
+      files.push_back(path);
+  const std::string folder = FolderPart(nfoPath);
+  const auto entries = ReadFolder(folder.empty() ? "." : folder);
+  std::vector<std::string> tracks = entries
+                                        ? TracksInFolder(folder.empty() ? "." : folder, *entries)
+                                        : std::vector<std::string>();
+  SortNaturally(tracks);
+  files.insert(files.end(), tracks.begin(), tracks.end());
+  std::vector<std::string> recovery =
+      RecoverySetFiles(CompanionPath(nfoPath, KindOf(TDocumentRole::Par2).Extension));
+  SortNaturally(recovery);
+  files.insert(files.end(), recovery.begin(), recovery.end());
+  return PostingOrder(files);
+}

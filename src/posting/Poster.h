@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Posting a planned release over several connections at once, then checking that every
+// article arrived (STAT, or BODY and its yEnc CRC), posting again what did not, and
+// writing the NZB of what the server holds. Faults that a fresh connection may cure are
+// retried with a growing pause; the rest stop the post in the server's own words.
+#include "posting/NntpClient.h"
+#include "posting/PostJournal.h"
+#include "posting/PostPlan.h"
+
+#include <atomic>
+#include <functional>
+
+struct TPostSettings {
+  TServerProfile Server;
+  int Connections = 4;
+  int Retries = 3;          // more attempts per article, and more rounds of the check
+  bool CheckBodies = false; // BODY and the CRC instead of STAT
+  std::chrono::milliseconds CheckDelay{0};
+  std::chrono::milliseconds Backoff{1000}; // the first pause; each next one doubles
+};
+
+struct TPostProgress {
+  enum TPhase { Posting, Checking } Phase = Posting;
+  std::uint64_t Bytes = 0, TotalBytes = 0;
+  std::size_t Articles = 0, TotalArticles = 0;
+  std::size_t Retries = 0;
+};
+
+struct TPostSummary {
+  std::size_t Articles = 0;  // in the release
+  std::size_t Posted = 0;    // by this run
+  std::size_t Confirmed = 0; // found on the server by the check
+  std::size_t Retries = 0;
+  std::size_t Failures = 0; // not confirmed at the end
+  std::uint64_t Bytes = 0;  // posted by this run
+  bool Resumed = false;
+  bool Cancelled = false;
+  std::string NzbPath;
+  std::optional<TProblem> Problem;
+  bool Complete() const { return !Problem && !Cancelled && Failures == 0; }
+};
+
+struct TPostRequest {
+  TPostPlan Plan;
+  TPostSettings Settings;
+  std::string JournalPath;
+  std::string NzbPath;
+  bool ReplaceNzb = false; // an existing .nzb of another post may be replaced
+  std::function<void(const TPostProgress&)> Progress; // from the posting threads
+  const std::atomic<bool>* Cancelled = nullptr;
+};
+
+// The post, its check and its NZB; the journal is removed once every article is confirmed.
+TPostSummary PostRelease(TPostRequest& request);
+
+// The journal beside a release's NZB.
+std::string JournalPathFor(const std::string& nzbPath);
