@@ -1,0 +1,384 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The posting core: yEnc both ways, the reply reader against hostile servers, the journal,
+// and each fault a server can put in a post's way, against a scripted server.
+#include "posting/PostJournal.h"
+#include "posting/Poster.h"
+#include "posting/ScriptedNewsServer.h"
+#include "posting/YEnc.h"
+#include "support/TempFolder.h"
+
+#include "audio/CRC32Unit.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <numeric>
+#include <thread>
+
+namespace {
+std::string Encoded(std::span<const std::uint8_t> bytes, int lineLength = YEncLineLength) {
+  std::string out(YEncBound(bytes.size(), lineLength), '\0');
+  out.resize(YEncEncode(bytes, out.data(), lineLength));
+  return out;
+}
+
+// Input bytes are the output characters minus 42, so each case names what goes out.
+std::vector<std::uint8_t> Minus42(std::string_view out) {
+  std::vector<std::uint8_t> bytes;
+  for (const char c : out)
+    bytes.push_back(static_cast<std::uint8_t>(c - 42));
+  return bytes;
+}
+
+TEST(YEnc, EscapesWhatWouldBreakAnArticleOrBeMangled) {
+  struct TCase {
+    const char* Name;
+    std::string Out; // the characters before escaping
+    int LineLength;
+    std::string Expected;
+  };
+  const std::vector<TCase> cases = {
+      {"plain", "abc", 128, "abc\r\n"},
+      {"critical characters anywhere", std::string("a\0b\nc\rd=", 8), 128, "a=@b=Jc=Md=}\r\n"},
+      {"a dot starting a line", ".a.", 128, "=na.\r\n"},
+      {"blanks at a line's start and end", " a\tb ", 128, "=`a\tb=`\r\n"},
+      {"a blank that ends a full line", "ab cd", 3, "ab=`\r\ncd\r\n"},
+      {"a dot after a line break", "abc.d", 3, "abc\r\n=nd\r\n"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(Encoded(Minus42(c.Out), c.LineLength), c.Expected);
+  }
+}
+
+TEST(YEnc, EveryByteComesBackWithItsCrc) {
+  std::vector<std::uint8_t> bytes(3000);
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+  const TYEncPart part{"a b.flac", 10000, 2, 4, 3001, 6000};
+  const std::string body = YEncArticleBody(part, bytes, std::nullopt);
+  for (std::size_t at = 0, end; (end = body.find("\r\n", at)) != std::string::npos; at = end + 2)
+    EXPECT_LE(end - at, 129u) << "a data line is at most one escape longer than 128";
+  const auto decoded = YEncDecode(body, bytes.size());
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->Bytes, std::string(bytes.begin(), bytes.end()));
+  EXPECT_TRUE(decoded->Complete);
+  EXPECT_EQ(decoded->Crc, UpdateCRC32(0, bytes));
+  EXPECT_EQ(decoded->DeclaredPartCrc, decoded->Crc);
+  EXPECT_EQ(decoded->Begin, 3001u);
+  // Cut short, or given less room than it holds: not complete, never more than the room.
+  const auto cut = YEncDecode(body.substr(0, body.size() / 2), bytes.size());
+  ASSERT_TRUE(cut);
+  EXPECT_FALSE(cut->Complete);
+  const auto bounded = YEncDecode(body, 100);
+  ASSERT_TRUE(bounded);
+  EXPECT_EQ(bounded->Bytes.size(), 100u);
+  EXPECT_FALSE(bounded->Complete);
+  EXPECT_FALSE(YEncDecode("no yEnc here\r\n", 100));
+}
+
+// A transport that hands out scripted chunks, then reports the connection closed.
+class TChunkTransport final : public TTransport {
+public:
+  explicit TChunkTransport(std::vector<std::string> chunks) : Chunks(std::move(chunks)) {}
+  TIoStatus Send(std::string_view, TDeadline) override { return TIoStatus::Done; }
+  TIoStatus Receive(std::span<char> buffer, std::size_t& got, TDeadline) override {
+    while (Next < Chunks.size() && Offset == Chunks[Next].size()) {
+      ++Next;
+      Offset = 0;
+    }
+    if (Next == Chunks.size())
+      return TIoStatus::Closed;
+    got = std::min(buffer.size(), Chunks[Next].size() - Offset);
+    std::copy_n(Chunks[Next].data() + Offset, got, buffer.data());
+    Offset += got;
+    return TIoStatus::Done;
+  }
+  bool StartTls(TDeadline) override { return false; }
+  std::string Failure() const override { return "closed"; }
+
+private:
+  std::vector<std::string> Chunks;
+  std::size_t Next = 0, Offset = 0;
+};
+
+TEST(ReplyReader, HostileRepliesEndInAStatusNotACrash) {
+  const TDeadline never = TClock::now() + std::chrono::hours(1);
+  struct TCase {
+    const char* Name;
+    std::vector<std::string> Chunks;
+    TReadStatus Expected;
+    int Code = 0;
+  };
+  const std::vector<TCase> cases = {
+      {"a reply in pieces", {"2", "00 ready", "\r", "\n"}, TReadStatus::Done, 200},
+      {"a bare LF", {"281 ok\n"}, TReadStatus::Done, 281},
+      {"a line of 10 MB", {std::string(10 << 20, 'x') + "\r\n"}, TReadStatus::TooLong},
+      {"no CR LF before the close", {"200 never ends"}, TReadStatus::Closed},
+      {"not a status", {"hello\r\n"}, TReadStatus::NotNntp},
+      {"four digits", {"2000 ok\r\n"}, TReadStatus::NotNntp},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TChunkTransport transport(c.Chunks);
+    TReplyReader reader(transport);
+    TReply reply;
+    EXPECT_EQ(reader.ReadReply(reply, never), c.Expected);
+    EXPECT_EQ(reply.Code, c.Code);
+  }
+}
+
+TEST(ReplyReader, BlocksAreUnstuffedAndBounded) {
+  const TDeadline never = TClock::now() + std::chrono::hours(1);
+  TChunkTransport transport({"..dot\r\n240 in the middle\r\n.\r\n", "x\r\n.\r\n"});
+  TReplyReader reader(transport);
+  std::string block;
+  EXPECT_EQ(reader.ReadBlock(block, 1000, never), TReadStatus::Done);
+  EXPECT_EQ(block, ".dot\r\n240 in the middle\r\n"); // a status inside a block is data
+  TChunkTransport big({std::string(5000, 'y') + "\r\n.\r\n"});
+  TReplyReader bounded(big);
+  EXPECT_EQ(bounded.ReadBlock(block, 1000, never), TReadStatus::TooLong);
+}
+
+TEST(PostJournal, KeepsWhatWasAcceptedAndDoesNotBelieveATornLine) {
+  TTempFolder folder;
+  const std::string path = folder.Path() + "a.nzb.journal";
+  std::string seed;
+  {
+    TPostJournal journal;
+    ASSERT_FALSE(journal.Open(path, "key"));
+    EXPECT_FALSE(journal.Resumed());
+    seed = journal.Seed();
+    EXPECT_TRUE(journal.Record(0, {"<a@b>", 100, 0x1234}));
+    EXPECT_TRUE(journal.Record(3, {"<c@d>", 200, 0xABCD}));
+  }
+  std::string text = ReadWholeFile(path);
+  folder.Write("a.nzb.journal", text + text.substr(text.find('\n') + 1, 20)); // torn at a crash
+  TPostJournal again;
+  ASSERT_FALSE(again.Open(path, "key"));
+  EXPECT_TRUE(again.Resumed());
+  EXPECT_EQ(again.Seed(), seed);
+  ASSERT_EQ(again.Accepted().size(), 2u);
+  EXPECT_EQ(again.Accepted().at(3).MessageId, "<c@d>");
+  EXPECT_EQ(again.Accepted().at(3).PartCrc, 0xABCDu);
+  TPostJournal other;
+  const auto refused = other.Open(path, "another key");
+  ASSERT_TRUE(refused);
+  EXPECT_NE(refused->Message.find("other files"), std::string::npos);
+}
+
+// A release of three files (one of three articles) posted to a scripted server.
+class PostFaults : public ::testing::Test {
+protected:
+  TTempFolder Folder;
+  std::vector<std::string> Files;
+  void SetUp() override {
+    Files = {Folder.Write("Album.nfo", "an nfo\r\n"),
+             Folder.Write("01.mp3", std::string(2500, 'a')),
+             Folder.Write("Album.sfv", "01.mp3 00000000\r\n")};
+  }
+  TPostRequest Request(int port, int connections = 2) {
+    TPlanResult planned = PlanPost(PostingOrder(Files), "Album", "Me <me@example.invalid>",
+                                   {"alt.binaries.test"}, 1000, false);
+    EXPECT_FALSE(planned.Problem);
+    TPostRequest request{std::move(planned.Plan),
+                         {},
+                         Folder.Path() + "Album.nzb.journal",
+                         Folder.Path() + "Album.nzb",
+                         false,
+                         {},
+                         nullptr};
+    TServerProfile& server = request.Settings.Server;
+    server.Endpoint = {"127.0.0.1", port, TTlsMode::None, "", false};
+    server.ConnectTimeout = server.ReplyTimeout = server.ArticleTimeout =
+        std::chrono::milliseconds(500);
+    request.Settings.Connections = connections;
+    request.Settings.Retries = 2;
+    request.Settings.Backoff = std::chrono::milliseconds(5);
+    return request;
+  }
+};
+
+TEST_F(PostFaults, AGoodServerGetsEveryArticleOnceAndTheNzbListsThem) {
+  TScriptedNewsServer server([&](TServerConnection& c, int i) { server.Serve(c, i); });
+  TPostRequest request = Request(server.Port());
+  const TPostSummary summary = PostRelease(request);
+  EXPECT_TRUE(summary.Complete()) << (summary.Problem ? summary.Problem->Message : "");
+  EXPECT_EQ(summary.Articles, 5u);
+  EXPECT_EQ(server.Articles.size(), 5u);
+  EXPECT_EQ(summary.Confirmed, 5u);
+  EXPECT_FALSE(std::filesystem::exists(request.JournalPath)) << "a finished post ends its journal";
+  const std::string nzb = ReadWholeFile(request.NzbPath);
+  for (const auto& [id, article] : server.Articles)
+    EXPECT_NE(nzb.find(id.substr(1, id.size() - 2)), std::string::npos);
+  EXPECT_LT(nzb.find("Album.nfo"), nzb.find("Album.sfv")) << "the .nfo is posted first";
+  EXPECT_LT(nzb.find("Album.sfv"), nzb.find("01.mp3"));
+}
+
+TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
+  struct TCase {
+    const char* Name;
+    std::function<std::optional<std::string>(int connection, const std::string&)> Take;
+    std::function<bool(TServerConnection&, int)> Before; // true: the handler is done
+    std::string Told;        // in the problem; empty: the post completes
+    std::size_t Retries = 0; // at least
+  };
+  const std::vector<TCase> cases = {
+      {"an article refused on every try",
+       [](int, const std::string& a) {
+         return a.find("01.mp3") != std::string::npos ? std::optional<std::string>("441 no")
+                                                      : std::nullopt;
+       },
+       {},
+       "refused an article (the server said \"441 no\") (tried 3 times)",
+       2},
+      {"an article refused once",
+       [refused = std::make_shared<std::atomic<int>>(0)](int, const std::string&) {
+         return (*refused)++ == 0 ? std::optional<std::string>("441 busy") : std::nullopt;
+       },
+       {},
+       "",
+       1},
+      {"posting not allowed",
+       {},
+       [](TServerConnection& c, int) {
+         c.Send("201 no posting\r\n");
+         while (auto line = c.ReadLine())
+           c.Send(line->starts_with("POST") ? "440 posting not permitted\r\n" : "500 no\r\n");
+         return true;
+       },
+       "does not allow posting (the server said \"440 posting not permitted\")"},
+      {"a drop in the middle of the first article",
+       {},
+       [](TServerConnection& c, int index) {
+         if (index != 0)
+           return false;
+         c.Send("200 ok\r\n");
+         while (auto line = c.ReadLine())
+           if (*line == "POST") {
+             c.Send("340 go\r\n");
+             c.ReadLine();
+             return true; // closes with the article half read
+           } else {
+             c.Send("500 no\r\n");
+           }
+         return true;
+       },
+       "",
+       1},
+      {"a server that stops answering",
+       {},
+       [](TServerConnection& c, int) {
+         c.Send("200 ok\r\n");
+         while (c.ReadLine()) {
+         }
+         return true;
+       },
+       "the server stopped answering (tried 3 times)",
+       2},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTempFolder folder;
+    TScriptedNewsServer* self = nullptr;
+    TScriptedNewsServer server([&](TServerConnection& connection, int index) {
+      if (c.Before && c.Before(connection, index))
+        return;
+      self->Serve(connection, index, c.Take);
+    });
+    self = &server;
+    std::filesystem::remove(Folder.Path() + "Album.nzb.journal");
+    std::filesystem::remove(Folder.Path() + "Album.nzb");
+    TPostRequest request = Request(server.Port(), 1);
+    const auto started = TClock::now();
+    const TPostSummary summary = PostRelease(request);
+    EXPECT_LT(TClock::now() - started, std::chrono::seconds(20)) << "bounded in time";
+    EXPECT_GE(summary.Retries, c.Retries);
+    if (c.Told.empty()) {
+      EXPECT_TRUE(summary.Complete()) << (summary.Problem ? summary.Problem->Message : "");
+      EXPECT_EQ(server.Articles.size(), 5u) << "every article once";
+    } else {
+      ASSERT_TRUE(summary.Problem);
+      EXPECT_NE(summary.Problem->Message.find(c.Told), std::string::npos)
+          << summary.Problem->Message;
+      EXPECT_FALSE(summary.Complete());
+      // The NZB holds only what the server accepted.
+      const std::string nzb = ReadWholeFile(request.NzbPath);
+      std::size_t segments = 0;
+      for (std::size_t at = 0; (at = nzb.find("<segment ", at)) != std::string::npos; ++at)
+        ++segments;
+      EXPECT_EQ(segments, server.Articles.size());
+    }
+  }
+}
+
+TEST_F(PostFaults, RefusedCredentialsAndNoServerStopAtOnce) {
+  TScriptedNewsServer server([](TServerConnection& c, int) {
+    c.Send("200 ok\r\n");
+    while (auto line = c.ReadLine())
+      c.Send(line->starts_with("AUTHINFO USER")   ? "381 more\r\n"
+             : line->starts_with("AUTHINFO PASS") ? "481 Authentication failed\r\n"
+                                                  : "500 no\r\n");
+  });
+  TPostRequest request = Request(server.Port());
+  request.Settings.Server.User = "me";
+  request.Settings.Server.Password = "secret-word";
+  TPostSummary summary = PostRelease(request);
+  ASSERT_TRUE(summary.Problem);
+  EXPECT_NE(summary.Problem->Message.find("refused the user name or password"), std::string::npos);
+  EXPECT_EQ(summary.Problem->Message.find("secret-word"), std::string::npos);
+  EXPECT_EQ(summary.Retries, 0u) << "refused credentials are not tried again";
+  EXPECT_EQ(ReadWholeFile(request.JournalPath).find("secret-word"), std::string::npos);
+
+  std::filesystem::remove(request.JournalPath);
+  const int closedPort = server.Port();
+  TPostRequest nowhere = Request(closedPort);
+  nowhere.Settings.Server.Endpoint.Port = 1; // nothing listens there
+  summary = PostRelease(nowhere);
+  ASSERT_TRUE(summary.Problem);
+  EXPECT_NE(summary.Problem->Message.find("could not connect"), std::string::npos);
+}
+
+TEST_F(PostFaults, ACheckThatFindsALostOrDamagedArticlePostsItAgain) {
+  std::atomic<int> spoiled{0};
+  TScriptedNewsServer server([&](TServerConnection& c, int i) { server.Serve(c, i); });
+  TPostRequest request = Request(server.Port());
+  request.Settings.CheckBodies = true;
+  request.Progress = [&](const TPostProgress& progress) {
+    // As the check begins, the server loses one body and damages another.
+    if (progress.Phase == TPostProgress::Checking && progress.Articles == 0 && !spoiled++) {
+      std::lock_guard guard(server.Lock);
+      auto first = server.Articles.begin();
+      std::string& article = first->second;
+      const std::size_t data = article.find("\r\n", article.find("=ypart")) + 5;
+      article[data] = static_cast<char>(article[data] == 'x' ? 'y' : 'x');
+      server.Articles.erase(std::next(first));
+    }
+  };
+  const TPostSummary summary = PostRelease(request);
+  EXPECT_TRUE(summary.Complete()) << (summary.Problem ? summary.Problem->Message : "");
+  EXPECT_EQ(summary.Posted, 7u) << "five, then the two the check found wanting";
+  EXPECT_EQ(summary.Confirmed, 5u);
+}
+
+TEST_F(PostFaults, ACancelledPostResumesWithWhatIsMissingOnly) {
+  TScriptedNewsServer server([&](TServerConnection& c, int i) { server.Serve(c, i); });
+  std::atomic<bool> cancelled{false};
+  TPostRequest request = Request(server.Port(), 1);
+  request.Cancelled = &cancelled;
+  request.Progress = [&](const TPostProgress& progress) {
+    if (progress.Articles == 2)
+      cancelled = true;
+  };
+  TPostSummary summary = PostRelease(request);
+  EXPECT_TRUE(summary.Cancelled);
+  EXPECT_EQ(summary.Posted, 2u);
+  EXPECT_TRUE(std::filesystem::exists(request.JournalPath));
+
+  TPostRequest again = Request(server.Port());
+  summary = PostRelease(again);
+  EXPECT_TRUE(summary.Complete());
+  EXPECT_TRUE(summary.Resumed);
+  EXPECT_EQ(summary.Posted, 3u);
+  EXPECT_EQ(server.Articles.size(), 5u) << "no article twice";
+}
+} // namespace

@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// A news server on 127.0.0.1 that a test scripts: each connection runs the test's handler
+// on a thread of its own, with plain reads and writes of lines and articles. What it
+// keeps (the articles by Message-ID) lets a handler answer STAT and BODY as a server does.
+#include <atomic>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+class TServerConnection {
+public:
+  explicit TServerConnection(int descriptor) : Descriptor(descriptor) {}
+  void Send(const std::string& text); // as given: add the CR LF
+  // A line without its CR LF; nothing when the client closed.
+  std::optional<std::string> ReadLine();
+  // An article up to its "." line, with CR LF lines; nothing when the client closed.
+  std::optional<std::string> ReadArticle();
+  int Descriptor;
+
+private:
+  std::string Pending;
+};
+
+class TScriptedNewsServer {
+public:
+  // index: the connection's number from 0.
+  using THandler = std::function<void(TServerConnection&, int index)>;
+  explicit TScriptedNewsServer(THandler handler);
+  ~TScriptedNewsServer();
+  int Port() const { return ListenPort; }
+
+  // A handler that behaves as a good server: greets, takes AUTHINFO, POST, STAT and BODY.
+  // take(index, article) may refuse an article with its own reply line.
+  void Serve(TServerConnection& connection, int index,
+             const std::function<std::optional<std::string>(int, const std::string&)>& take = {});
+  std::map<std::string, std::string> Articles; // by Message-ID
+  std::mutex Lock;
+  std::atomic<int> Connections{0};
+
+private:
+  void AcceptLoop();
+  THandler Handler;
+  int Listener = -1;
+  int ListenPort = 0;
+  std::atomic<bool> Stopping{false};
+  std::thread Acceptor;
+  std::vector<std::thread> Threads;
+  std::vector<int> Descriptors;
+};
