@@ -230,8 +230,9 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
                                  {"complete", summary.Complete()}};
     context.Out << json.dump(2) << "\n";
   } else {
-    context.Out << PrintableName(summary.NzbPath) << "\n"
-                << summary.Articles << " articles, " << summary.Bytes << " bytes posted, "
+    if (!summary.NzbPath.empty())
+      context.Out << PrintableName(summary.NzbPath) << "\n";
+    context.Out << summary.Articles << " articles, " << summary.Bytes << " bytes posted, "
                 << summary.Retries << " retries, " << summary.Failures << " failures"
                 << (summary.Complete() ? "; every article is on the server\n" : "\n");
   }

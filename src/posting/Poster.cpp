@@ -240,11 +240,14 @@ TPostSummary PostRelease(TPostRequest& request) {
   summary.Cancelled = !summary.Problem && request.Cancelled && request.Cancelled->load();
   summary.Confirmed = shared.Confirmed.size();
   summary.Failures = summary.Articles - summary.Confirmed;
-  if (!journal.Accepted().empty()) {
-    const std::string nzb = NzbText(NzbOf(plan, journal.Accepted(), shared.Missing, from));
-    if (WriteFile(request.NzbPath, nzb) != TWriteResult::Written && !summary.Problem)
-      summary.Problem = TProblem{"The .nzb could not be written", request.NzbPath};
+  if (journal.Accepted().empty()) {
+    summary.NzbPath.clear(); // nothing is on the server: no NZB, nothing to resume
+    journal.Remove();
+    return summary;
   }
+  const std::string nzb = NzbText(NzbOf(plan, journal.Accepted(), shared.Missing, from));
+  if (WriteFile(request.NzbPath, nzb) != TWriteResult::Written && !summary.Problem)
+    summary.Problem = TProblem{"The .nzb could not be written", request.NzbPath};
   if (summary.Complete())
     journal.Remove();
   return summary;

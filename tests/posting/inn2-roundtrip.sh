@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Posts releases to a private INN2 on 127.0.0.1 (plain, through innd's MODE READER, and
+# implicit TLS with a certificate made here), then checks them with tools we did not
+# write: every article fetched back and decoded by uudeview equals the original, the NZB
+# is valid against the NZB 1.1 DTD, a certificate not trusted is refused, and a post
+# killed mid-way and run again completes with each article once.
+# Usage: inn2-roundtrip.sh TAMBERLON_CLI INN2_ROOT DTD
+set -euo pipefail
+cli="$1" inn="$2" dtd="$3"
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo -n)
+work="$(mktemp -d /tmp/tamberlon-inn2.XXXXXX)"
+news="$work/news"
+bin="$inn/usr/lib/news/bin"
+export LD_LIBRARY_PATH="$inn/usr/lib/news" INNCONF="$news/etc/inn.conf"
+
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+transit_port=$(free_port) reader_port=$(free_port) tls_port=$(free_port)
+
+stop() {
+  for pid in "$news"/run/*.pid; do
+    [ -f "$pid" ] && "${as_root[@]}" kill "$(cat "$pid")" 2>/dev/null || true
+  done
+  sleep 0.5
+  "${as_root[@]}" rm -rf "$work"
+}
+trap stop EXIT
+
+# The server's folders, owned by the news user that innd and nnrpd run as.
+mkdir -p "$news"/{etc,db,run,log,tmp,http,filter,spool/{articles,overview,incoming,outgoing,archive}}
+cp -r "$inn/etc/news/." "$news/etc/"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=localhost" \
+  -addext "subjectAltName=DNS:localhost" -keyout "$news/etc/key.pem" -out "$news/etc/cert.pem" 2>/dev/null
+cat > "$news/etc/inn.conf" <<CONF
+organization: "Tamberlon tests"
+pathhost: tamberlon.test
+domain: tamberlon.test
+server: 127.0.0.1
+bindaddress: 127.0.0.1
+port: $transit_port
+mta: "/bin/true"
+runasuser: news
+runasgroup: news
+maxartsize: 0
+ovmethod: tradindexed
+hismethod: hisv6
+tlscertfile: $news/etc/cert.pem
+tlskeyfile: $news/etc/key.pem
+pathnews: $news
+pathbin: $bin
+pathcontrol: $bin/control
+pathfilter: $news/filter
+pathdb: $news/db
+pathetc: $news/etc
+pathrun: $news/run
+pathlog: $news/log
+pathhttp: $news/http
+pathtmp: $news/tmp
+pathspool: $news/spool
+patharticles: $news/spool/articles
+pathoverview: $news/spool/overview
+pathincoming: $news/spool/incoming
+pathoutgoing: $news/spool/outgoing
+patharchive: $news/spool/archive
+CONF
+printf 'control 0000000000 0000000001 n\ncontrol.cancel 0000000000 0000000001 n\njunk 0000000000 0000000001 n\nalt.binaries.test 0000000000 0000000001 y\n' >"$news/db/active"
+touch "$news/db/active.times" "$news/db/newsgroups" "$news/db/history"
+printf 'ME:*::\n' >"$news/etc/newsfeeds"
+"${as_root[@]}" chown -R news:news "$work"
+"${as_root[@]}" chmod 755 "$work"
+run_news() { "${as_root[@]}" env LD_LIBRARY_PATH="$LD_LIBRARY_PATH" INNCONF="$INNCONF" "$@"; }
+run_news su news -s /bin/sh -c "LD_LIBRARY_PATH=$LD_LIBRARY_PATH INNCONF=$INNCONF $bin/makedbz -i -o"
+run_news "$bin/innd" -d >"$work/innd.out" 2>&1 &
+run_news "$bin/nnrpd" -D -b 127.0.0.1 -p "$reader_port"
+run_news "$bin/nnrpd" -D -S -b 127.0.0.1 -p "$tls_port"
+for _ in $(seq 50); do
+  python3 -c "import socket; [socket.create_connection(('127.0.0.1',p),1).close() for p in ($transit_port,$reader_port,$tls_port)]" 2>/dev/null && break
+  sleep 0.2
+done
+
+# The release: an .nfo, an .sfv and two "tracks" of random bytes, one spanning articles.
+release="$work/release"
+mkdir -p "$release"
+printf 'Artist - Album\r\n' >"$release/Album.nfo"
+head -c 1500000 /dev/urandom >"$release/01 - One.flac"
+head -c 300000 /dev/urandom >"$release/02 - Two.flac"
+printf '01 - One.flac 00000000\r\n' >"$release/Album.sfv"
+
+fetch_and_compare() { # NZB: every segment fetched with ARTICLE, decoded by uudeview
+  local nzb="$1" out="$work/fetched.$RANDOM"
+  mkdir -p "$out/articles" "$out/files"
+  python3 -W ignore - "$nzb" "$out/articles" "$reader_port" <<'PY'
+import nntplib, re, sys
+nzb, folder, port = sys.argv[1], sys.argv[2], int(sys.argv[3])
+ids = re.findall(r'>([^<>]+)</segment>', open(nzb).read())
+server = nntplib.NNTP('127.0.0.1', port)
+for i, id in enumerate(ids):
+    lines = server.article('<' + id + '>')[1].lines
+    open('%s/%04d' % (folder, i), 'wb').write(b'\r\n'.join(lines) + b'\r\n')
+server.quit()
+PY
+  (cd "$out/files" && uudeview -i -q -p . "$out"/articles/* >/dev/null 2>&1 || true)
+  # By content: an obfuscated post's files come back under their random names.
+  diff <(cd "$out/files" && md5sum -- * | cut -d' ' -f1 | sort) \
+    <(cd "$release" && md5sum -- Album.nfo Album.sfv "01 - One.flac" "02 - Two.flac" | cut -d' ' -f1 | sort)
+  [ -f "$out/files/Album.nfo" ] # never obfuscated
+  xmllint --noout --nonet --dtdvalid "$dtd" "$nzb" 2>/dev/null
+}
+
+post() { "$cli" post --group alt.binaries.test --article-size 200000 --timeout 20 "$@"; }
+
+echo "plain, to nnrpd"
+post --server "127.0.0.1:$reader_port" --tls none --nzb "$work/plain.nzb" --check-bodies "$release/Album.nfo" \
+  "$release/Album.sfv" "$release/01 - One.flac" "$release/02 - Two.flac"
+fetch_and_compare "$work/plain.nzb"
+
+echo "plain, to innd in transit mode (MODE READER)"
+post --server "127.0.0.1:$transit_port" --tls none --nzb "$work/transit.nzb" "$release/Album.nfo" \
+  "$release/Album.sfv" "$release/01 - One.flac" "$release/02 - Two.flac"
+fetch_and_compare "$work/transit.nzb"
+
+echo "implicit TLS, the certificate trusted by naming it"
+post --server "localhost:$tls_port" --ca-file "$news/etc/cert.pem" --obfuscate --nzb "$work/tls.nzb" \
+  "$release/Album.nfo" "$release/Album.sfv" "$release/01 - One.flac" "$release/02 - Two.flac"
+fetch_and_compare "$work/tls.nzb"
+
+echo "implicit TLS, a certificate the system does not trust"
+if post --server "localhost:$tls_port" --nzb "$work/refused.nzb" "$release/Album.nfo" 2>"$work/refused.err"; then
+  echo "a certificate nobody trusts was accepted" >&2
+  exit 1
+fi
+grep -q "certificate was refused" "$work/refused.err" || { cat "$work/refused.err" >&2; exit 1; }
+cat "$work/refused.err"
+
+echo "a post killed mid-way, then run again"
+head -c 6000000 /dev/urandom >"$release/03 - Long.flac"
+"$cli" post --group alt.binaries.test --article-size 100000 --connections 1 --server "127.0.0.1:$reader_port" \
+  --tls none --nzb "$work/resumed.nzb" "$release/03 - Long.flac" &
+poster=$!
+for _ in $(seq 200); do
+  [ -f "$work/resumed.nzb.journal" ] && [ "$(wc -l <"$work/resumed.nzb.journal")" -ge 10 ] && break
+  sleep 0.05
+done
+kill -9 "$poster"
+wait "$poster" 2>/dev/null || true
+accepted_before=$(($(wc -l <"$work/resumed.nzb.journal") - 1))
+"$cli" post --group alt.binaries.test --article-size 100000 --connections 2 --server "127.0.0.1:$reader_port" \
+  --tls none --nzb "$work/resumed.nzb" --json "$release/03 - Long.flac" >"$work/resumed.json"
+cat "$work/resumed.json"
+python3 - "$work/resumed.json" "$accepted_before" <<'PY'
+import json, sys
+summary, before = json.load(open(sys.argv[1])), int(sys.argv[2])
+assert summary["resumed"] and summary["complete"], summary
+assert summary["posted"] == summary["articles"] - before, (summary, before)
+PY
+[ ! -f "$work/resumed.nzb.journal" ]
+segments=$(grep -c "<segment " "$work/resumed.nzb")
+unique=$(grep -o '>[^<>]*</segment>' "$work/resumed.nzb" | sort -u | wc -l)
+[ "$segments" -eq 60 ] && [ "$unique" -eq 60 ]
+echo "all INN2 round trips passed"
