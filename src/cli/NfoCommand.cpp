@@ -3,6 +3,7 @@
 // below folders.
 #include "cli/AlbumRun.h"
 #include "cli/DocumentCommands.h"
+#include "cli/PostCommand.h"
 
 #include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
@@ -135,7 +136,7 @@ TAlbumOutcome SaveNfo(TNfoRun& nfo, TAlbumSession& session, const TCliArguments&
 
 // One album's .nfo (and companions) from the options; its files are the operands.
 TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context,
-                            std::size_t* unreadTracks = nullptr) {
+                            std::size_t* unreadTracks = nullptr, std::string* nfoPath = nullptr) {
   TNfoRun nfo;
   bool withChecksum = false;
   for (const TDocumentKind& kind : DocumentKinds)
@@ -154,6 +155,8 @@ TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context
     return PrintNfo(nfo, run.Session, context);
   const std::string* output = arguments.Value("-o");
   nfo.Save.NfoPath = output ? *output : run.Folder + run.Session.Album().DefaultFileName();
+  if (nfoPath)
+    *nfoPath = nfo.Save.NfoPath;
   return SaveNfo(nfo, run.Session, arguments, context);
 }
 
@@ -208,11 +211,22 @@ int WriteCollection(const TCliArguments& given, TCliContext& context) {
 }
 
 int RunNfo(const TCliArguments& arguments, TCliContext& context) {
+  const bool post = arguments.Has("--post");
+  if (post && (arguments.Has("--recursive") || arguments.Has("--stdout"))) {
+    context.Err << "tamberlon-cli: --post posts the one album saved; it does not go with "
+                   "--recursive or --stdout\n";
+    return 2;
+  }
   if (arguments.Has("--recursive"))
     return WriteCollection(arguments, context);
-  switch (WriteAlbumNfo(arguments, context)) {
+  std::string nfoPath;
+  switch (WriteAlbumNfo(arguments, context, nullptr, &nfoPath)) {
   case TAlbumOutcome::Written:
-    return 0;
+    return post ? PostFiles({nfoPath}, arguments, context) : 0;
+  case TAlbumOutcome::Skipped: // the set is there already: posting it is what was asked
+    if (post)
+      return PostFiles({nfoPath}, arguments, context);
+    return 1;
   case TAlbumOutcome::BadUsage:
     return 2;
   default:
@@ -256,5 +270,9 @@ TCliCommand NfoCommand() {
   options.push_back({"--recursive", "",
                      "every folder at or below each FILE that holds track files is one album; a "
                      "summary closes the run"});
+  options.push_back({"--post", "", "post the saved set (see post; its options apply)"});
+  for (const TCliOption& option : PostOptionList)
+    if (option.Name != "--group")
+      options.push_back(option);
   return command;
 }

@@ -158,4 +158,19 @@ PY
 segments=$(grep -c "<segment " "$work/resumed.nzb")
 unique=$(grep -o '>[^<>]*</segment>' "$work/resumed.nzb" | sort -u | wc -l)
 [ "$segments" -eq 60 ] && [ "$unique" -eq 60 ]
+echo "nfo --post: an album saved with its .sfv and PAR2 set, then posted"
+album="$work/album"
+mkdir -p "$album"
+for n in 1 2; do
+  sox -n -r 44100 -c 2 -b 16 "$work/t$n.wav" synth 3 sine $((300 * n)) 2>/dev/null
+  lame --quiet -b 128 --tt "Song $n" --ta Artist --tl Album --tn "$n" "$work/t$n.wav" "$album/0$n.mp3"
+done
+"$cli" nfo --sfv --par2 --post --group alt.binaries.test --server "127.0.0.1:$reader_port" --tls none \
+  --check-bodies "$album" >"$work/nfo-post.out"
+cat "$work/nfo-post.out"
+grep -q "every article is on the server" "$work/nfo-post.out"
+nzb=$(ls "$album"/*.nzb)
+for f in "$album"/*.nfo "$album"/*.sfv "$album"/*.mp3 "$album"/*.par2; do
+  grep -qF "&quot;$(basename "$f")&quot;" "$nzb"
+done
 echo "all INN2 round trips passed"
