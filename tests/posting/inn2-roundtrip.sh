@@ -173,4 +173,60 @@ nzb=$(ls "$album"/*.nzb)
 for f in "$album"/*.nfo "$album"/*.sfv "$album"/*.mp3 "$album"/*.par2; do
   grep -qF "&quot;$(basename "$f")&quot;" "$nzb"
 done
+echo "NZBGet downloads the NZB and repairs two cancelled articles from the release's PAR2 set"
+# NZBGet as a daemon with a private configuration: its folders, a watched NZB folder and
+# one server, the test's INN2; it verifies (and if need be repairs) with the PAR2 set.
+nzbget_fetch() { # NZB NAME: the folder the downloaded files land in
+  local config="$work/nzbget.$2" port
+  port=$(free_port)
+  mkdir -p "$config"/{nzb,queue,inter,dest,tmp}
+  local options=(-n -o "MainDir=$config" -o "DestDir=$config/dest" -o "InterDir=$config/inter"
+    -o "NzbDir=$config/nzb" -o "QueueDir=$config/queue" -o "TempDir=$config/tmp" -o "WebDir="
+    -o "ScriptDir=$config" -o "LockFile=$config/nzbget.lock" -o "LogFile=$config/nzbget.log"
+    -o ControlIP=127.0.0.1 -o "ControlPort=$port" -o ControlUsername=test -o ControlPassword=test
+    -o Server1.Active=yes -o Server1.Host=127.0.0.1 -o "Server1.Port=$reader_port"
+    -o Server1.Connections=2 -o Server1.Level=0 -o ParCheck=force -o ParRepair=yes
+    -o ParScan=full -o Unpack=no -o NzbDirInterval=1 -o NzbDirFileAge=1 -o AppendCategoryDir=no
+    -o "DaemonUsername=$(id -un)" -o UMask=022 -o WriteLog=append -o OutputMode=loggable
+    -o CrcCheck=yes -o DirectRename=no -o HealthCheck=none)
+  cp "$1" "$config/nzb/"
+  nzbget "${options[@]}" -D >/dev/null
+  for _ in $(seq 300); do
+    grep -q "Collection .* added to history\|PAR-Success\|Par-check successful\|repaired successfully" \
+      "$config/nzbget.log" 2>/dev/null && [ -z "$(ls "$config/inter")" ] && break
+    sleep 0.2
+  done
+  sleep 1
+  nzbget "${options[@]}" -Q >/dev/null 2>&1 || true
+  sleep 0.5
+  echo "$config/dest"
+}
+repair="$work/repair"
+mkdir -p "$repair"
+cp "$album"/*.mp3 "$repair/"
+"$cli" nfo --sfv --par2 --redundancy 60 --post --article-size 8000 --group alt.binaries.test \
+  --server "127.0.0.1:$reader_port" --tls none "$repair" >"$work/repair.out"
+nzb=$(ls "$repair"/*.nzb)
+# Two articles of the first track, cancelled on the server.
+ids=$(python3 - "$nzb" <<'PY'
+import sys, xml.etree.ElementTree as tree
+ns = {"n": "http://www.newzbin.com/DTD/2003/nzb"}
+for file in tree.parse(sys.argv[1]).getroot().findall("n:file", ns):
+    if '"01.mp3"' in file.get("subject"):
+        print(" ".join(s.text for s in file.findall("n:segments/n:segment", ns)[1:3]))
+PY
+)
+[ "$(echo $ids | wc -w)" -eq 2 ]
+for id in $ids; do
+  run_news su news -s /bin/sh -c "LD_LIBRARY_PATH=$LD_LIBRARY_PATH INNCONF=$INNCONF $bin/ctlinnd cancel '<$id>'"
+  ! python3 -W ignore -c "import nntplib,sys; nntplib.NNTP('127.0.0.1', $reader_port).stat('<$id>')" 2>/dev/null
+done
+dest=$(nzbget_fetch "$nzb" repair)
+grep -q "Successfully repaired\|Repair.*successful" "$work/nzbget.repair/nzbget.log" ||
+  { cat "$work/nzbget.repair/nzbget.log" >&2; exit 1; }
+grep -i "repair" "$work/nzbget.repair/nzbget.log" | cut -f2- | head -5
+for f in "$repair"/*.mp3 "$repair"/*.nfo "$repair"/*.sfv; do
+  found=$(find "$dest" -name "$(basename "$f")" | head -1)
+  cmp "$found" "$f"
+done
 echo "all INN2 round trips passed"
