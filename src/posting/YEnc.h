@@ -13,15 +13,24 @@
 
 inline constexpr int YEncLineLength = 128;
 
-// The most characters Encode can write for count bytes: each escaped, plus CR LF per line.
+// The room Encode needs for count bytes: each escaped, CR LF per line, and the slack of
+// a vector store past the last character.
 constexpr std::size_t YEncBound(std::size_t count, int lineLength = YEncLineLength) {
-  return 2 * count + 2 * (2 * count / static_cast<std::size_t>(lineLength) + 1);
+  return 2 * count + 2 * (2 * count / static_cast<std::size_t>(lineLength) + 1) + 128;
 }
 
-// Appends the bytes' data lines, each ended by CR LF; returns the characters written.
-// out must hold YEncBound(bytes.size()).
+// How the data lines are made: one byte at a time, or 64 at a time with AVX-512 VBMI2's
+// byte expansion placing the escapes (where the processor has it).
+enum class TYEncMethod { Scalar, ExpandAvx512 };
+bool YEncMethodRuns(TYEncMethod method);
+TYEncMethod FastestYEncMethod();
+
+// Writes the bytes' data lines, each ended by CR LF; returns the characters written.
+// out must hold YEncBound(bytes.size()). Every method writes the same characters.
 std::size_t YEncEncode(std::span<const std::uint8_t> bytes, char* out,
                        int lineLength = YEncLineLength);
+std::size_t YEncEncodeWith(TYEncMethod method, std::span<const std::uint8_t> bytes, char* out,
+                           int lineLength = YEncLineLength);
 
 // One part of a multipart yEnc file.
 struct TYEncPart {

@@ -50,6 +50,37 @@ TEST(YEnc, EscapesWhatWouldBreakAnArticleOrBeMangled) {
   }
 }
 
+TEST(YEnc, EveryMethodWritesTheSameLines) {
+  std::vector<std::uint8_t> random(70000), critical(3000);
+  std::uint32_t state = 12345;
+  for (auto& b : random)
+    b = static_cast<std::uint8_t>((state = state * 1103515245 + 12345) >> 16);
+  // Output NUL, LF, CR, "=", TAB, space and ".", which every rule escapes somewhere.
+  constexpr std::uint8_t Awkward[] = {214, 224, 227, 19, 223, 246, 4, 1};
+  for (std::size_t i = 0; i < critical.size(); ++i)
+    critical[i] = Awkward[(i * 7 + i / 5) % std::size(Awkward)];
+  std::vector<std::uint8_t> allEscaped(300, 214); // every byte a NUL out
+  std::vector<std::uint8_t> trailingBlank(33, 'a');
+  trailingBlank.back() = 223; // a TAB out, as the data's last character
+  for (const TYEncMethod method : {TYEncMethod::ExpandAvx512}) {
+    if (!YEncMethodRuns(method))
+      continue;
+    for (const auto* bytes : {&random, &critical, &trailingBlank, &allEscaped})
+      for (const int line : {3, 64, 128, 200})
+        for (const std::size_t size : {std::size_t{0}, std::size_t{31}, std::size_t{33},
+                                       std::size_t{34}, std::size_t{1000}, bytes->size()}) {
+          if (size > bytes->size())
+            continue;
+          SCOPED_TRACE(::testing::Message() << "line " << line << ", size " << size);
+          const std::span<const std::uint8_t> part(bytes->data(), size);
+          std::string fast(YEncBound(size, line), '\0'), plain(YEncBound(size, line), '\0');
+          fast.resize(YEncEncodeWith(method, part, fast.data(), line));
+          plain.resize(YEncEncodeWith(TYEncMethod::Scalar, part, plain.data(), line));
+          ASSERT_EQ(fast, plain);
+        }
+  }
+}
+
 TEST(YEnc, EveryByteComesBackWithItsCrc) {
   std::vector<std::uint8_t> bytes(3000);
   for (std::size_t i = 0; i < bytes.size(); ++i)
