@@ -157,7 +157,7 @@ std::string TSocketTransport::CertificateProblem() const {
   if (result == X509_V_OK)
     return {};
   std::string why = X509_verify_cert_error_string(result);
-  if (result == X509_V_ERR_HOSTNAME_MISMATCH)
+  if (result == X509_V_ERR_HOSTNAME_MISMATCH || result == X509_V_ERR_IP_ADDRESS_MISMATCH)
     why = "the certificate is for another host name than " + Endpoint.Host;
   return "the server's certificate was refused: " + why;
 }

@@ -7,77 +7,8 @@
 # killed mid-way and run again completes with each article once.
 # Usage: inn2-roundtrip.sh TAMBERLON_CLI INN2_ROOT DTD
 set -euo pipefail
-cli="$1" inn="$2" dtd="$3"
-as_root=()
-[ "$(id -u)" -eq 0 ] || as_root=(sudo -n)
-work="$(mktemp -d /tmp/tamberlon-inn2.XXXXXX)"
-news="$work/news"
-bin="$inn/usr/lib/news/bin"
-export LD_LIBRARY_PATH="$inn/usr/lib/news" INNCONF="$news/etc/inn.conf"
-
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-transit_port=$(free_port) reader_port=$(free_port) tls_port=$(free_port)
-
-stop() {
-  for pid in "$news"/run/*.pid; do
-    [ -f "$pid" ] && "${as_root[@]}" kill "$(cat "$pid")" 2>/dev/null || true
-  done
-  sleep 0.5
-  "${as_root[@]}" rm -rf "$work"
-}
-trap stop EXIT
-
-# The server's folders, owned by the news user that innd and nnrpd run as.
-mkdir -p "$news"/{etc,db,run,log,tmp,http,filter,spool/{articles,overview,incoming,outgoing,archive}}
-cp -r "$inn/etc/news/." "$news/etc/"
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=localhost" \
-  -addext "subjectAltName=DNS:localhost" -keyout "$news/etc/key.pem" -out "$news/etc/cert.pem" 2>/dev/null
-cat > "$news/etc/inn.conf" <<CONF
-organization: "Tamberlon tests"
-pathhost: tamberlon.test
-domain: tamberlon.test
-server: 127.0.0.1
-bindaddress: 127.0.0.1
-port: $transit_port
-mta: "/bin/true"
-runasuser: news
-runasgroup: news
-maxartsize: 0
-ovmethod: tradindexed
-hismethod: hisv6
-tlscertfile: $news/etc/cert.pem
-tlskeyfile: $news/etc/key.pem
-pathnews: $news
-pathbin: $bin
-pathcontrol: $bin/control
-pathfilter: $news/filter
-pathdb: $news/db
-pathetc: $news/etc
-pathrun: $news/run
-pathlog: $news/log
-pathhttp: $news/http
-pathtmp: $news/tmp
-pathspool: $news/spool
-patharticles: $news/spool/articles
-pathoverview: $news/spool/overview
-pathincoming: $news/spool/incoming
-pathoutgoing: $news/spool/outgoing
-patharchive: $news/spool/archive
-CONF
-printf 'control 0000000000 0000000001 n\ncontrol.cancel 0000000000 0000000001 n\njunk 0000000000 0000000001 n\nalt.binaries.test 0000000000 0000000001 y\n' >"$news/db/active"
-touch "$news/db/active.times" "$news/db/newsgroups" "$news/db/history"
-printf 'ME:*::\n' >"$news/etc/newsfeeds"
-"${as_root[@]}" chown -R news:news "$work"
-"${as_root[@]}" chmod 755 "$work"
-run_news() { "${as_root[@]}" env LD_LIBRARY_PATH="$LD_LIBRARY_PATH" INNCONF="$INNCONF" "$@"; }
-run_news su news -s /bin/sh -c "LD_LIBRARY_PATH=$LD_LIBRARY_PATH INNCONF=$INNCONF $bin/makedbz -i -o"
-run_news "$bin/innd" -d >"$work/innd.out" 2>&1 &
-run_news "$bin/nnrpd" -D -b 127.0.0.1 -p "$reader_port"
-run_news "$bin/nnrpd" -D -S -b 127.0.0.1 -p "$tls_port"
-for _ in $(seq 50); do
-  python3 -c "import socket; [socket.create_connection(('127.0.0.1',p),1).close() for p in ($transit_port,$reader_port,$tls_port)]" 2>/dev/null && break
-  sleep 0.2
-done
+cli="$1" dtd="$3"
+source "$(dirname "$0")/inn2-server.sh" "$2"
 
 # The release: an .nfo, an .sfv and two "tracks" of random bytes, one spanning articles.
 release="$work/release"
@@ -132,6 +63,20 @@ if post --server "localhost:$tls_port" --nzb "$work/refused.nzb" "$release/Album
 fi
 grep -q "certificate was refused" "$work/refused.err" || { cat "$work/refused.err" >&2; exit 1; }
 cat "$work/refused.err"
+
+echo "STARTTLS on the posters' port"
+post --server "localhost:$reader_port" --tls starttls --ca-file "$news/etc/cert.pem" --nzb "$work/starttls.nzb" \
+  "$release/Album.nfo" "$release/Album.sfv" "$release/01 - One.flac" "$release/02 - Two.flac"
+fetch_and_compare "$work/starttls.nzb"
+
+echo "implicit TLS to an address the certificate does not name"
+if post --server "127.0.0.1:$tls_port" --ca-file "$news/etc/cert.pem" --nzb "$work/wrong.nzb" \
+  "$release/Album.nfo" 2>"$work/wrong.err"; then
+  echo "a certificate for another host was accepted" >&2
+  exit 1
+fi
+grep -q "certificate is for another host name than 127.0.0.1" "$work/wrong.err" || { cat "$work/wrong.err" >&2; exit 1; }
+cat "$work/wrong.err"
 
 echo "a post killed mid-way, then run again"
 head -c 6000000 /dev/urandom >"$release/03 - Long.flac"

@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A news server that takes every article and keeps none, for measuring posters without a
+// real server's disk in the way: it answers as NNTP does (greeting, CAPABILITIES, MODE
+// READER, AUTHINFO, POST, STAT, QUIT), a thread per connection, on 127.0.0.1.
+// Usage: tamberlon-nntp-sink PORT
+#include <arpa/inet.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <netinet/in.h>
+#include <string>
+#include <string_view>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+bool SendText(int descriptor, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t sent = send(descriptor, text.data(), text.size(), MSG_NOSIGNAL);
+    if (sent <= 0)
+      return false;
+    text.remove_prefix(static_cast<std::size_t>(sent));
+  }
+  return true;
+}
+
+class TSinkConnection {
+public:
+  explicit TSinkConnection(int descriptor) : Descriptor(descriptor), Buffer(1 << 20) {}
+  void Run() {
+    SendText(Descriptor, "200 sink ready, posting ok\r\n");
+    std::string line;
+    while (ReadLine(line)) {
+      std::string_view reply = "500 unknown command\r\n";
+      if (line.starts_with("POST")) {
+        if (!SendText(Descriptor, "340 send it\r\n") || !SkipArticle())
+          return;
+        reply = "240 article received\r\n";
+      } else if (line.starts_with("CAPABILITIES")) {
+        reply = "101 capabilities\r\nVERSION 2\r\nREADER\r\nPOST\r\n.\r\n";
+      } else if (line.starts_with("MODE READER")) {
+        reply = "200 posting ok\r\n";
+      } else if (line.starts_with("AUTHINFO USER")) {
+        reply = "381 password\r\n";
+      } else if (line.starts_with("AUTHINFO PASS")) {
+        reply = "281 ok\r\n";
+      } else if (line.starts_with("STAT")) {
+        if (!SendText(Descriptor, "223 0 " + line.substr(5) + "\r\n"))
+          return;
+        continue;
+      } else if (line.starts_with("DATE")) {
+        reply = "111 20260101000000\r\n";
+      } else if (line.starts_with("QUIT")) {
+        SendText(Descriptor, "205 bye\r\n");
+        return;
+      }
+      if (!SendText(Descriptor, reply))
+        return;
+    }
+  }
+
+private:
+  bool Fill() {
+    if (Start == End)
+      Start = End = 0;
+    if (End == Buffer.size()) {
+      std::memmove(Buffer.data(), Buffer.data() + Start, End - Start);
+      End -= Start;
+      Start = 0;
+    }
+    const ssize_t got = recv(Descriptor, Buffer.data() + End, Buffer.size() - End, 0);
+    if (got <= 0)
+      return false;
+    End += static_cast<std::size_t>(got);
+    return true;
+  }
+  bool ReadLine(std::string& line) {
+    for (;;) {
+      const char* from = Buffer.data() + Start;
+      if (const void* newline = std::memchr(from, '\n', End - Start)) {
+        const auto length = static_cast<std::size_t>(static_cast<const char*>(newline) - from);
+        line.assign(from, length > 0 && from[length - 1] == '\r' ? length - 1 : length);
+        Start += length + 1;
+        return true;
+      }
+      if (End - Start > 4096 || !Fill())
+        return false;
+    }
+  }
+  // Discards an article up to its terminating line: "." after a CR LF (or at the start).
+  bool SkipArticle() {
+    bool lineStart = true;
+    for (;;) {
+      while (Start < End) {
+        if (lineStart && End - Start >= 3 && std::memcmp(Buffer.data() + Start, ".\r\n", 3) == 0) {
+          Start += 3;
+          return true;
+        }
+        if (lineStart && End - Start < 3)
+          break; // the terminator may be cut: read more first
+        const void* newline = std::memchr(Buffer.data() + Start, '\n', End - Start);
+        if (!newline) {
+          Start = End;
+          lineStart = false;
+          break;
+        }
+        Start = static_cast<std::size_t>(static_cast<const char*>(newline) - Buffer.data()) + 1;
+        lineStart = true;
+      }
+      if (!Fill())
+        return false;
+    }
+  }
+
+  int Descriptor;
+  std::vector<char> Buffer;
+  std::size_t Start = 0, End = 0;
+};
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: tamberlon-nntp-sink PORT\n");
+    return 2;
+  }
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  const int on = 1;
+  setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(std::atoi(argv[1])));
+  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener, 64) != 0) {
+    std::perror("tamberlon-nntp-sink");
+    return 1;
+  }
+  for (;;) {
+    const int descriptor = accept(listener, nullptr, nullptr);
+    if (descriptor < 0)
+      continue;
+    std::thread([descriptor] {
+      TSinkConnection(descriptor).Run();
+      close(descriptor);
+    }).detach();
+  }
+}

@@ -1,0 +1,77 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Sourced: starts a private INN2 from the unpacked package in $1, listening on 127.0.0.1
+# only, from a temporary folder that goes (with the servers) when the shell exits:
+# innd in transit mode on $transit_port, nnrpd for posters on $reader_port, and nnrpd
+# with implicit TLS on $tls_port (certificate $news/etc/cert.pem, for "localhost").
+# innd starts as root (through sudo for a user) and drops to the news user.
+inn="$1"
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo -n)
+work="$(mktemp -d /tmp/tamberlon-inn2.XXXXXX)"
+news="$work/news"
+bin="$inn/usr/lib/news/bin"
+export LD_LIBRARY_PATH="$inn/usr/lib/news" INNCONF="$news/etc/inn.conf"
+
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+transit_port=$(free_port) reader_port=$(free_port) tls_port=$(free_port)
+
+stop() {
+  for pid in "$news"/run/*.pid; do
+    [ -f "$pid" ] && "${as_root[@]}" kill "$(cat "$pid")" 2>/dev/null || true
+  done
+  sleep 0.5
+  "${as_root[@]}" rm -rf "$work"
+}
+trap stop EXIT
+
+# The server's folders, owned by the news user that innd and nnrpd run as.
+mkdir -p "$news"/{etc,db,run,log,tmp,http,filter,spool/{articles,overview,incoming,outgoing,archive}}
+cp -r "$inn/etc/news/." "$news/etc/"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=localhost" \
+  -addext "subjectAltName=DNS:localhost" -keyout "$news/etc/key.pem" -out "$news/etc/cert.pem" 2>/dev/null
+cat > "$news/etc/inn.conf" <<CONF
+organization: "Tamberlon tests"
+pathhost: tamberlon.test
+domain: tamberlon.test
+server: 127.0.0.1
+bindaddress: 127.0.0.1
+port: $transit_port
+mta: "/bin/true"
+runasuser: news
+runasgroup: news
+maxartsize: 0
+ovmethod: tradindexed
+hismethod: hisv6
+tlscertfile: $news/etc/cert.pem
+tlskeyfile: $news/etc/key.pem
+pathnews: $news
+pathbin: $bin
+pathcontrol: $bin/control
+pathfilter: $news/filter
+pathdb: $news/db
+pathetc: $news/etc
+pathrun: $news/run
+pathlog: $news/log
+pathhttp: $news/http
+pathtmp: $news/tmp
+pathspool: $news/spool
+patharticles: $news/spool/articles
+pathoverview: $news/spool/overview
+pathincoming: $news/spool/incoming
+pathoutgoing: $news/spool/outgoing
+patharchive: $news/spool/archive
+CONF
+printf 'control 0000000000 0000000001 n\ncontrol.cancel 0000000000 0000000001 n\njunk 0000000000 0000000001 n\nalt.binaries.test 0000000000 0000000001 y\n' >"$news/db/active"
+touch "$news/db/active.times" "$news/db/newsgroups" "$news/db/history"
+printf 'ME:*::\n' >"$news/etc/newsfeeds"
+"${as_root[@]}" chown -R news:news "$work"
+"${as_root[@]}" chmod 755 "$work"
+run_news() { "${as_root[@]}" env LD_LIBRARY_PATH="$LD_LIBRARY_PATH" INNCONF="$INNCONF" "$@"; }
+run_news su news -s /bin/sh -c "LD_LIBRARY_PATH=$LD_LIBRARY_PATH INNCONF=$INNCONF $bin/makedbz -i -o"
+run_news "$bin/innd" -d >"$work/innd.out" 2>&1 &
+run_news "$bin/nnrpd" -D -b 127.0.0.1 -p "$reader_port"
+run_news "$bin/nnrpd" -D -S -b 127.0.0.1 -p "$tls_port"
+for _ in $(seq 50); do
+  python3 -c "import socket; [socket.create_connection(('127.0.0.1',p),1).close() for p in ($transit_port,$reader_port,$tls_port)]" 2>/dev/null && break
+  sleep 0.2
+done
