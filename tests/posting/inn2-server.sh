@@ -26,7 +26,8 @@ trap stop EXIT
 
 # The server's folders, owned by the news user that innd and nnrpd run as.
 mkdir -p "$news"/{etc,db,run,log,tmp,http,filter,spool/{articles,overview,incoming,outgoing,archive}}
-cp -r "$inn/etc/news/." "$news/etc/"
+"${as_root[@]}" cp -r "$inn/etc/news/." "$news/etc/" # some are readable by their owner only
+"${as_root[@]}" chown -R "$(id -u):$(id -g)" "$news/etc"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=localhost" \
   -addext "subjectAltName=DNS:localhost" -keyout "$news/etc/key.pem" -out "$news/etc/cert.pem" 2>/dev/null
 cat > "$news/etc/inn.conf" <<CONF
@@ -64,8 +65,8 @@ CONF
 printf 'control 0000000000 0000000001 n\ncontrol.cancel 0000000000 0000000001 n\njunk 0000000000 0000000001 n\nalt.binaries.test 0000000000 0000000001 y\n' >"$news/db/active"
 touch "$news/db/active.times" "$news/db/newsgroups" "$news/db/history"
 printf 'ME:*::\n' >"$news/etc/newsfeeds"
-"${as_root[@]}" chown -R news:news "$work"
-"${as_root[@]}" chmod 755 "$work"
+chmod 755 "$work" # the news user passes through; the rest of the folder stays the caller's
+"${as_root[@]}" chown -R news:news "$news"
 run_news() { "${as_root[@]}" env LD_LIBRARY_PATH="$LD_LIBRARY_PATH" INNCONF="$INNCONF" "$@"; }
 run_news su news -s /bin/sh -c "LD_LIBRARY_PATH=$LD_LIBRARY_PATH INNCONF=$INNCONF $bin/makedbz -i -o"
 run_news "$bin/innd" -d >"$work/innd.out" 2>&1 &
