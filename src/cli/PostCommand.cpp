@@ -93,6 +93,31 @@ std::optional<std::string> Password(const TCliArguments& arguments, TCliContext&
   return password;
 }
 
+// The newsgroups, the options' else the album's, cross-posted to at most the limit (the
+// first ones, as named); false (with the reason told) for bad usage.
+bool ReadGroups(const TCliArguments& arguments, const TPreferences& preferences,
+                TCliContext& context, std::vector<std::string>& groups) {
+  long long limit = 5;
+  if (!Number(Setting(arguments, preferences, "--max-groups", "MaxGroups"), 1, 100, limit)) {
+    context.Err << "tamberlon-cli: post: --max-groups takes a number from 1 to 100\n";
+    return false;
+  }
+  groups = arguments.All("--group");
+  if (groups.empty())
+    groups = preferences.NGPostedTo;
+  if (groups.empty()) {
+    context.Err << "tamberlon-cli: post: name a newsgroup with --group (the album's groups "
+                   "are not chosen)\n";
+    return false;
+  }
+  if (groups.size() > static_cast<std::size_t>(limit)) {
+    context.Err << "tamberlon-cli: warning: posting to the first " << limit << " of the "
+                << groups.size() << " newsgroups named (--max-groups)\n";
+    groups.resize(static_cast<std::size_t>(limit));
+  }
+  return true;
+}
+
 struct TPostOptions {
   TPostSettings Settings;
   std::size_t ArticleSize = DefaultArticleSize;
@@ -154,12 +179,7 @@ bool ReadPostOptions(const TCliArguments& arguments, const TPreferences& prefere
   options.Settings.CheckBodies = arguments.Has("--check-bodies");
   options.Obfuscate =
       arguments.Has("--obfuscate") || Truthy(Setting(arguments, preferences, "", "Obfuscate"));
-  options.Groups = arguments.All("--group");
-  if (options.Groups.empty())
-    options.Groups = preferences.NGPostedTo;
-  if (options.Groups.empty())
-    return bad("name a newsgroup with --group (the album's groups are not chosen)");
-  return true;
+  return ReadGroups(arguments, preferences, context, options.Groups);
 }
 
 std::string BaseName(const std::string& path) {
@@ -303,6 +323,7 @@ const std::vector<TCliOption> PostOptionList = {
     {"--connections", "N", "connections at once (default 4)"},
     {"--article-size", "BYTES", "bytes of a file per article (default 716800)"},
     {"--group", "NAME", "a newsgroup to post to (default: the album's)", true},
+    {"--max-groups", "N", "cross-post to at most N newsgroups (default 5)"},
     {"--obfuscate", "", "random subjects and names on the wire; real names in the NZB"},
     {"--check-bodies", "", "check each article's body and CRC, not only that it exists"},
     {"--check-delay", "SECONDS", "wait before checking (default 0)"},
