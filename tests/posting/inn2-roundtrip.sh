@@ -78,6 +78,27 @@ fi
 grep -q "certificate is for another host name than 127.0.0.1" "$work/wrong.err" || { cat "$work/wrong.err" >&2; exit 1; }
 cat "$work/wrong.err"
 
+echo "a certificate that has expired (served by openssl s_server), and a name DNS does not know"
+openssl req -newkey rsa:2048 -nodes -subj "/CN=localhost" -keyout "$work/old.key" -out "$work/old.csr" 2>/dev/null
+openssl x509 -req -in "$work/old.csr" -signkey "$work/old.key" -days -1 -out "$work/old.pem" 2>/dev/null
+old_port=$(free_port)
+openssl s_server -quiet -accept "127.0.0.1:$old_port" -cert "$work/old.pem" -key "$work/old.key" >/dev/null 2>&1 &
+old_server=$!
+sleep 0.5
+refused() { # EXPECTED OPTIONS...: the post fails and says EXPECTED
+  local expected="$1"
+  shift
+  if post --nzb "$work/refused.nzb" "$@" "$release/Album.nfo" 2>"$work/refused.err"; then
+    echo "posted where it should have been refused: $*" >&2
+    exit 1
+  fi
+  grep -q "$expected" "$work/refused.err" || { cat "$work/refused.err" >&2; exit 1; }
+  grep "$expected" "$work/refused.err"
+}
+refused "certificate has expired" --server "localhost:$old_port" --ca-file "$work/old.pem"
+kill "$old_server"
+refused "the server's name could not be found" --server "no-such-host.invalid:563"
+
 echo "a post killed mid-way, then run again"
 head -c 6000000 /dev/urandom >"$release/03 - Long.flac"
 "$cli" post --group alt.binaries.test --article-size 100000 --connections 1 --server "127.0.0.1:$reader_port" \
