@@ -113,8 +113,10 @@ inline int Below(std::uint64_t mask, int count) {
 
 // GCC's own intrinsics leave a lane "undefined" on purpose, which its optimizer then
 // reports as maybe uninitialized.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 // 64 bytes at a time: the characters that need escaping found by compares (a line's
 // first character also when it is a dot or a blank), and each half expanded around its
 // "=" slots in one instruction. Where a line ends inside the chunk, the chunk is cut after
@@ -192,7 +194,9 @@ EncodeExpandAvx512(std::span<const std::uint8_t> bytes, char* out, int lineLengt
   }
   return static_cast<std::size_t>(out - start);
 }
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 } // namespace
 
 bool YEncMethodRuns(TYEncMethod method) {
