@@ -143,10 +143,26 @@ TEST_F(CliCommands, SfvAndUsage) {
   EXPECT_EQ(Out.str().substr(0, 24), "lame-cbr128-tags.mp3 OK\n");
   EXPECT_EQ(Run("sfv", {"-o", Album + "album.sfv", Album}), 1); // exists
 
+  // A password file others can read is refused, as ssh refuses such a key.
+  const std::string password = Host.ProgramDir.Write("password", "secret\n");
+  using std::filesystem::perms;
+  std::filesystem::permissions(password, perms::owner_read | perms::owner_write |
+                                             perms::group_read | perms::others_read);
+  const std::vector<std::string> server = {"--server", "127.0.0.1:1", "--group", "a.b"};
+  const auto post = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), server.begin(), server.end());
+    arguments.push_back(Album + "album.sfv");
+    return arguments;
+  };
   const struct {
     std::string Command;
     std::vector<std::string> Arguments;
-  } bad[] = {{"nfo", {}},
+  } bad[] = {{"post", {Album + "album.sfv"}}, // no server named
+             {"post", post({"--tls", "maybe"})},
+             {"post", post({"--connections", "0"})},
+             {"post", post({"--server", "127.0.0.1:70000"})},
+             {"nfo", {"--post", "--recursive", Album}},
+             {"nfo", {}},
              {"nfo", {"--bogus", Album}},
              {"nfo", {"--artist"}},
              {"nfo", {"--rip-date", "yesterday", Album}},
@@ -155,13 +171,15 @@ TEST_F(CliCommands, SfvAndUsage) {
              {"nfo", {Host.ProgramDir.Path() + "empty-folder-that-is-missing"}},
              {"sfv", {}},
              {"check", {}},
-             {"check", {"a.sfv", "b.sfv"}}};
+             {"check", {"a.sfv", "b.sfv"}},
+             {"post", post({"--user", "me", "--password-file", password})}};
   for (const auto& c : bad) {
     SCOPED_TRACE(c.Arguments.empty() ? "(none)" : c.Arguments.front());
     // A missing file is analysed quietly and then makes no album at all.
     EXPECT_EQ(Run(c.Command, c.Arguments), 2);
     EXPECT_FALSE(Err.str().empty());
   }
+  EXPECT_NE(Err.str().find("others can read it (mode 0644)"), std::string::npos) << Err.str();
   EXPECT_EQ(Run("nfo", {"--help"}), 0);
   EXPECT_NE(Out.str().find("--various-artists-template"), std::string::npos);
 
