@@ -211,14 +211,17 @@ public:
       return;
     Shown = now;
     const double seconds = std::chrono::duration<double>(now - Start).count();
-    const double rate = seconds > 0.05 ? static_cast<double>(progress.Bytes) / seconds : 0;
+    const double rate = seconds > 0 ? static_cast<double>(progress.Bytes) / seconds : 0;
+    const bool done = progress.Bytes >= progress.TotalBytes;
     char line[200];
     std::snprintf(line, sizeof line,
                   "\r%s %zu/%zu articles, %.1f of %.1f MB, %.1f MB/s, %s left, %zu retries   ",
                   progress.Phase == TPostProgress::Posting ? "Posting" : "Checking",
                   progress.Articles, progress.TotalArticles, progress.Bytes / 1e6,
                   progress.TotalBytes / 1e6, rate / 1e6,
-                  rate > 0 ? TimeLeft((progress.TotalBytes - progress.Bytes) / rate).c_str() : "?",
+                  done       ? "0:00"
+                  : rate > 0 ? TimeLeft((progress.TotalBytes - progress.Bytes) / rate).c_str()
+                             : "?",
                   progress.Retries);
     Context.Err << line << std::flush;
   }
