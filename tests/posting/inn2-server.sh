@@ -2,7 +2,8 @@
 # Sourced: starts a private INN2 from the unpacked package in $1, listening on 127.0.0.1
 # only, from a temporary folder that goes (with the servers) when the shell exits:
 # innd in transit mode on $transit_port, nnrpd for posters on $reader_port, and nnrpd
-# with implicit TLS on $tls_port (certificate $news/etc/cert.pem, for "localhost").
+# with implicit TLS on $tls_port (certificate $news/etc/cert.pem, for 127.0.0.1: a fresh
+# system may not resolve "localhost").
 # innd starts as root (through sudo for a user) and drops to the news user.
 inn="$1"
 as_root=()
@@ -28,8 +29,8 @@ trap stop EXIT
 mkdir -p "$news"/{etc,db,run,log,tmp,http,filter,spool/{articles,overview,incoming,outgoing,archive}}
 "${as_root[@]}" cp -r "$inn/etc/news/." "$news/etc/" # some are readable by their owner only
 "${as_root[@]}" chown -R "$(id -u):$(id -g)" "$news/etc"
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=localhost" \
-  -addext "subjectAltName=DNS:localhost" -keyout "$news/etc/key.pem" -out "$news/etc/cert.pem" 2>/dev/null
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=tamberlon.test" \
+  -addext "subjectAltName=IP:127.0.0.1" -keyout "$news/etc/key.pem" -out "$news/etc/cert.pem" 2>/dev/null
 cat > "$news/etc/inn.conf" <<CONF
 organization: "Tamberlon tests"
 pathhost: tamberlon.test
