@@ -191,8 +191,7 @@ std::string BaseName(const std::string& path) {
 
 // The release's files: beside an .nfo, or the files given.
 std::vector<std::string> ReleaseFiles(const std::vector<std::string>& operands) {
-  if (operands.size() == 1 && operands[0].size() > 4 &&
-      CompanionPath(operands[0], ".nfo") == operands[0])
+  if (operands.size() == 1 && IsNfoPath(operands[0]))
     return ReleaseFilesBeside(operands[0]);
   return PostingOrder(operands);
 }
@@ -295,9 +294,9 @@ int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arg
   TPostRequest request{
       std::move(planned.Plan), options.Settings, "", "", arguments.Has("--force"), {}, nullptr};
   const std::string* nzb = arguments.Value("--nzb");
-  request.NzbPath = nzb ? *nzb
-                        : CompanionPath(FolderPart(files.front()) + release + ".nfo",
-                                        KindOf(TDocumentRole::Nzb).Extension);
+  request.NzbPath =
+      nzb ? *nzb
+          : FolderPart(files.front()) + release + std::string(KindOf(TDocumentRole::Nzb).Extension);
   request.JournalPath = JournalPathFor(request.NzbPath);
   TProgressLine line(context);
   if (context.ShowProgress && !arguments.Has("--json"))

@@ -15,23 +15,22 @@
 #include <span>
 
 namespace {
-bool EndsWithNoCase(std::string_view text, std::string_view end) {
-  if (text.size() < end.size())
-    return false;
-  return std::equal(end.begin(), end.end(), text.end() - static_cast<long>(end.size()),
+// The name ends with the document kind's extension, in any case.
+bool IsOfKind(std::string_view name, TDocumentRole role) {
+  const std::string_view end = KindOf(role).Extension;
+  return name.size() >= end.size() &&
+         std::equal(end.begin(), end.end(), name.end() - static_cast<long>(end.size()),
                     [](char a, char b) { return std::tolower(a) == std::tolower(b); });
 }
 
+// The .nfo, .sfv and .m3u in the table's order, the tracks, the .par2 index, its volumes.
 int PostingRank(const std::string& path) {
   const std::string name = FileNamePart(path);
-  if (EndsWithNoCase(name, ".nfo"))
-    return 0;
-  if (EndsWithNoCase(name, ".sfv"))
-    return 1;
-  if (EndsWithNoCase(name, ".m3u"))
-    return 2;
-  if (EndsWithNoCase(name, ".par2"))
-    return name.find(".vol") != std::string::npos ? 5 : 4;
+  for (const TDocumentRole role : {TDocumentRole::Nfo, TDocumentRole::Sfv, TDocumentRole::M3u})
+    if (IsOfKind(name, role))
+      return static_cast<int>(role);
+  if (IsOfKind(name, TDocumentRole::Par2))
+    return RecoverySetBase(path) + ".par2" == path ? 4 : 5;
   return 3;
 }
 
@@ -52,6 +51,10 @@ std::string JoinedGroups(const std::vector<std::string>& groups) {
   return text;
 }
 } // namespace
+
+bool IsNfoPath(const std::string& path) {
+  return PostingRank(path) == 0;
+}
 
 std::vector<std::string> PostingOrder(std::vector<std::string> paths) {
   std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {

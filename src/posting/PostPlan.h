@@ -48,6 +48,8 @@ struct TPlanResult {
 // The files in posting order: the .nfo, the .sfv, the .m3u, the rest (the tracks, in the
 // order given), the .par2 index, then its volumes.
 std::vector<std::string> PostingOrder(std::vector<std::string> paths);
+// An album's .nfo, by its extension in any case.
+bool IsNfoPath(const std::string& path);
 
 // The plan for the files (each read once for its checksum) in the order given.
 TPlanResult PlanPost(const std::vector<std::string>& paths, const std::string& release,
