@@ -3,6 +3,7 @@
 
 #include "audio/CRC32Unit.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -106,9 +107,9 @@ __attribute__((target("bmi2"))) inline std::uint64_t Placed(std::uint32_t escape
   return _pext_u64(Odd, _pdep_u64(escaped, Even) | Odd);
 }
 
-// The set bits among the first count.
-inline int Below(std::uint64_t mask, int count) {
-  return std::popcount(count >= 64 ? mask : mask & ((std::uint64_t{1} << count) - 1));
+// The set bits among the first count (at most 64).
+__attribute__((target("bmi2,popcnt"))) inline int Below(std::uint64_t mask, int count) {
+  return std::popcount(_bzhi_u64(mask, static_cast<unsigned>(count)));
 }
 
 // GCC's own intrinsics leave a lane "undefined" on purpose, which its optimizer then
@@ -117,83 +118,212 @@ inline int Below(std::uint64_t mask, int count) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
-// 64 bytes at a time: the characters that need escaping found by compares (a line's
-// first character also when it is a dot or a blank), and each half expanded around its
-// "=" slots in one instruction. Where a line ends inside the chunk, the chunk is cut after
-// the character in the line's last column, a blank there is escaped, and the line ended.
-// The data's last byte (whose blank escapes too) goes through the one-byte step.
-__attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi2,bmi2,popcnt"))) std::size_t
-EncodeExpandAvx512(std::span<const std::uint8_t> bytes, char* out, int lineLength) {
-  char* const start = out;
-  int column = 0;
-  std::size_t i = 0;
-  const __m512i plus42 = _mm512_set1_epi8(42), plus64 = _mm512_set1_epi8(64);
-  const __m512i equals = _mm512_set1_epi8('=');
-  while (i + 64 < bytes.size()) {
-    const int room = lineLength - column; // output slots left in the line
-    __m512i data = _mm512_add_epi8(_mm512_loadu_si512(bytes.data() + i), plus42);
-    std::uint64_t escaped = _mm512_cmpeq_epi8_mask(data, _mm512_setzero_si512()) |
-                            _mm512_cmpeq_epi8_mask(data, _mm512_set1_epi8('\n')) |
-                            _mm512_cmpeq_epi8_mask(data, _mm512_set1_epi8('\r')) |
-                            _mm512_cmpeq_epi8_mask(data, _mm512_set1_epi8('='));
-    if (column == 0)
-      escaped |= (_mm512_cmpeq_epi8_mask(data, _mm512_set1_epi8('.')) |
-                  _mm512_cmpeq_epi8_mask(data, _mm512_set1_epi8('\t')) |
-                  _mm512_cmpeq_epi8_mask(data, _mm512_set1_epi8(' '))) &
-                 1;
-    data = _mm512_mask_add_epi8(data, escaped, data, plus64);
-    const auto low = static_cast<std::uint32_t>(escaped);
-    const auto high = static_cast<std::uint32_t>(escaped >> 32);
-    const std::uint64_t lowPlaced = Placed(low);
-    _mm512_storeu_si512(out, _mm512_mask_expand_epi8(equals, lowPlaced, data));
-    const int lowWritten = 32 + std::popcount(low);
-    int taken = 0, written = 0;
-    if (lowWritten < room) {
-      const std::uint64_t highPlaced = Placed(high);
-      _mm512_storeu_si512(
-          out + lowWritten,
-          _mm512_mask_expand_epi8(equals, highPlaced, _mm512_shuffle_i64x2(data, data, 0xEE)));
-      const int highWritten = 32 + std::popcount(high);
-      if (lowWritten + highWritten < room) {
-        out += lowWritten + highWritten;
-        column += lowWritten + highWritten;
-        i += 64;
-        continue;
-      }
-      const int highTaken = Below(highPlaced, room - lowWritten);
-      taken = 32 + highTaken;
-      written = lowWritten + highTaken + Below(high, highTaken);
-    } else {
-      taken = Below(lowPlaced, room);
-      written = taken + Below(low, taken);
-    }
-    if (taken == 0) { // an escape that does not fit the line: the byte goes one at a time
-      EncodeOne(bytes[i], false, lineLength, out, column);
-      ++i;
-      continue;
-    }
-    out += written;
-    column += written;
-    i += static_cast<std::size_t>(taken);
-    if (column < lineLength)
-      continue; // an escape straddles the line's end: the one-byte step takes it next
-    if (out[-1] == ' ' || out[-1] == '\t') { // a blank ends the line: escaped
-      out[0] = static_cast<char>(out[-1] + 64);
-      out[-1] = '=';
-      ++out;
-    }
-    *out++ = '\r';
-    *out++ = '\n';
-    column = 0;
+// Where the vector steps stand: the next input byte, the next output character, and
+// the output column.
+struct TCursor {
+  std::size_t In = 0;
+  char* Out = nullptr;
+  int Column = 0;
+};
+
+#define TAMBERLON_AVX512                                                                           \
+  __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi2,popcnt")))
+
+// Every character that escapes is below 64, so a 64-entry table indexed by a character's
+// low six bits holds the character itself where it escapes and a value with other low
+// bits elsewhere: one permute and one compare find them all.
+constexpr std::array<std::uint8_t, 64> EscapeTable(bool lineStart) {
+  std::array<std::uint8_t, 64> table{};
+  for (int k = 0; k < 64; ++k) {
+    const bool escapes = AlwaysEscaped[k] || (lineStart && (BlankCharacter(k) || k == '.'));
+    table[k] = static_cast<std::uint8_t>(escapes ? k : k ^ 1);
   }
-  for (; i < bytes.size(); ++i)
-    EncodeOne(bytes[i], i + 1 == bytes.size(), lineLength, out, column);
-  if (column > 0) {
-    *out++ = '\r';
-    *out++ = '\n';
-  }
-  return static_cast<std::size_t>(out - start);
+  return table;
 }
+alignas(64) constexpr std::array<std::uint8_t, 64> EscapedAnywhere = EscapeTable(false);
+alignas(64) constexpr std::array<std::uint8_t, 64> EscapedFirst = EscapeTable(true);
+
+TAMBERLON_AVX512 inline std::uint64_t Escapes(__m512i data,
+                                              const std::array<std::uint8_t, 64>& table) {
+  return _mm512_cmpeq_epi8_mask(_mm512_permutexvar_epi8(data, _mm512_load_si512(table.data())),
+                                data);
+}
+
+// The 64 bytes at the cursor plus 42, and plus 64 more where they escape.
+TAMBERLON_AVX512 inline __m512i Encoded(const std::uint8_t* bytes, std::uint64_t escaped) {
+  const __m512i data = _mm512_add_epi8(_mm512_loadu_si512(bytes), _mm512_set1_epi8(42));
+  return _mm512_mask_add_epi8(data, escaped, data, _mm512_set1_epi8(64));
+}
+
+// The same, finding which escape (a line's first character also when it is a dot or a
+// blank).
+TAMBERLON_AVX512 inline __m512i Shifted(const std::uint8_t* bytes, bool lineStart,
+                                        std::uint64_t& escaped) {
+  const __m512i data = _mm512_add_epi8(_mm512_loadu_si512(bytes), _mm512_set1_epi8(42));
+  escaped = Escapes(data, EscapedAnywhere);
+  if (lineStart)
+    escaped |= Escapes(data, EscapedFirst) & 1;
+  return _mm512_mask_add_epi8(data, escaped, data, _mm512_set1_epi8(64));
+}
+
+// Which bytes escape, found ahead for a block of 64-byte chunks: a line's length then
+// waits on a few word operations rather than on its own loads and compares.
+struct TEscapeMap {
+  static constexpr std::size_t Words = 64;
+  std::size_t Base = 0;  // the input offset of the first word's first byte
+  std::size_t Count = 0; // the words filled
+  std::array<std::uint64_t, Words + 1> Anywhere{}, First{};
+};
+
+TAMBERLON_AVX512 void MapEscapes(std::span<const std::uint8_t> bytes, std::size_t base,
+                                 TEscapeMap& map) {
+  map.Base = base;
+  map.Count = std::min(TEscapeMap::Words, (bytes.size() - base) / 64);
+  for (std::size_t w = 0; w < map.Count; ++w) {
+    const __m512i data =
+        _mm512_add_epi8(_mm512_loadu_si512(bytes.data() + base + 64 * w), _mm512_set1_epi8(42));
+    map.Anywhere[w] = Escapes(data, EscapedAnywhere);
+    map.First[w] = Escapes(data, EscapedFirst);
+  }
+  map.Anywhere[map.Count] = map.First[map.Count] = 0;
+}
+
+// The 64 bits from the offset on (bits past the words filled read as zero).
+inline std::uint64_t Window(const std::array<std::uint64_t, TEscapeMap::Words + 1>& words,
+                            std::size_t offset) {
+  const std::size_t w = offset / 64;
+  const unsigned shift = offset % 64; // the high word moved in two steps: never by 64
+  return (words[w] >> shift) | ((words[w + 1] << 1) << (63 - shift));
+}
+
+// Half of a chunk (0 low, 1 high) expanded around its "=" slots; returns its width.
+template <int Half>
+TAMBERLON_AVX512 inline int StoreHalf(__m512i data, std::uint32_t escaped, char* out,
+                                      std::uint64_t& placed) {
+  placed = Placed(escaped);
+  const __m512i half = Half == 0 ? data : _mm512_shuffle_i64x2(data, data, 0xEE);
+  _mm512_storeu_si512(out, _mm512_mask_expand_epi8(_mm512_set1_epi8('='), placed, half));
+  return 32 + std::popcount(escaped);
+}
+
+// Ends the line after the characters written: a blank in its last column escaped. The
+// last character is judged from the input, not read back from the stores just made.
+inline void EndLine(TCursor& at, const std::uint8_t* bytes, bool endsEscaped) {
+  const auto last = static_cast<std::uint8_t>(bytes[at.In - 1] + 42);
+  if (!endsEscaped && BlankCharacter(last)) {
+    at.Out[-1] = '=';
+    *at.Out++ = static_cast<char>(last + 64);
+  }
+  *at.Out++ = '\r';
+  *at.Out++ = '\n';
+  at.Column = 0;
+}
+
+// Takes from a half expanded at the line's end the bytes whose characters reach the
+// line's room (at least one, as an escape straddling its end is taken whole); returns the
+// bytes taken.
+inline int TakeToLineEnd(std::uint64_t placed, std::uint32_t escaped, int room, TCursor& at,
+                         bool& endsEscaped) {
+  const int taken = Below(placed, room) + (((placed >> (room - 1)) & 1) == 0 ? 1 : 0);
+  at.Out += taken + Below(escaped, taken);
+  endsEscaped = ((escaped >> (taken - 1)) & 1) != 0;
+  return taken;
+}
+
+// One chunk at any column: wholly in the line, or cut where the line ends.
+TAMBERLON_AVX512 void ChunkStep(const std::uint8_t* bytes, int lineLength, TCursor& at) {
+  const int room = lineLength - at.Column;
+  std::uint64_t escaped = 0, lowPlaced = 0, highPlaced = 0;
+  const __m512i data = Shifted(bytes + at.In, at.Column == 0, escaped);
+  const auto low = static_cast<std::uint32_t>(escaped);
+  const auto high = static_cast<std::uint32_t>(escaped >> 32);
+  const int lowWritten = StoreHalf<0>(data, low, at.Out, lowPlaced);
+  bool endsEscaped = false;
+  if (lowWritten < room) {
+    const int highWritten = StoreHalf<1>(data, high, at.Out + lowWritten, highPlaced);
+    if (lowWritten + highWritten < room) {
+      at.Out += lowWritten + highWritten;
+      at.Column += lowWritten + highWritten;
+      at.In += 64;
+      return;
+    }
+    at.Out += lowWritten;
+    at.In += 32 + static_cast<std::size_t>(
+                      TakeToLineEnd(highPlaced, high, room - lowWritten, at, endsEscaped));
+  } else {
+    at.In += static_cast<std::size_t>(TakeToLineEnd(lowPlaced, low, room, at, endsEscaped));
+  }
+  EndLine(at, bytes, endsEscaped);
+}
+
+// A whole line from column 0, its first 64 bytes wholly in it and the next 64 cut where
+// it ends; false (nothing taken) when the first 64 alone would fill it, or the map does
+// not reach that far.
+TAMBERLON_AVX512 bool LineStep(const std::uint8_t* bytes, int lineLength, TCursor& at,
+                               const TEscapeMap& map) {
+  const std::size_t offset = at.In - map.Base;
+  if (offset + 128 > 64 * map.Count)
+    return false;
+  const std::uint64_t first =
+      Window(map.Anywhere, offset) | ((map.First[offset / 64] >> (offset % 64)) & 1);
+  const int firstWritten = 64 + std::popcount(first);
+  if (firstWritten >= lineLength)
+    return false;
+  const std::uint64_t second = Window(map.Anywhere, offset + 64);
+  const auto low = static_cast<std::uint32_t>(second);
+  const auto high = static_cast<std::uint32_t>(second >> 32);
+  std::uint64_t placed = 0;
+  __m512i data = Encoded(bytes + at.In, first);
+  const int half = StoreHalf<0>(data, static_cast<std::uint32_t>(first), at.Out, placed);
+  StoreHalf<1>(data, static_cast<std::uint32_t>(first >> 32), at.Out + half, placed);
+  at.Out += firstWritten;
+  data = Encoded(bytes + at.In + 64, second);
+  const int lowWritten = StoreHalf<0>(data, low, at.Out, placed);
+  const int room = lineLength - firstWritten;
+  bool endsEscaped = false;
+  if (lowWritten < room) {
+    StoreHalf<1>(data, high, at.Out + lowWritten, placed);
+    at.Out += lowWritten;
+    at.In += 96 + static_cast<std::size_t>(
+                      TakeToLineEnd(placed, high, room - lowWritten, at, endsEscaped));
+  } else {
+    at.In += 64 + static_cast<std::size_t>(TakeToLineEnd(placed, low, room, at, endsEscaped));
+  }
+  EndLine(at, bytes, endsEscaped);
+  return true;
+}
+
+// 64 bytes at a time: the characters that need escaping found by compares, and each half
+// expanded around its "=" slots in one instruction. A line is made from two chunks where
+// it can be, the second cut where the line ends, its escapes read from a map made ahead;
+// otherwise chunk by chunk. The data's last
+// byte (whose blank escapes too) goes through the one-byte step.
+TAMBERLON_AVX512 std::size_t EncodeExpandAvx512(std::span<const std::uint8_t> bytes, char* out,
+                                                int lineLength) {
+  TCursor at{0, out, 0};
+  const std::uint8_t* const data = bytes.data();
+  const bool lines = lineLength > 64 && lineLength <= 128;
+  TEscapeMap map;
+  while (at.In + 128 < bytes.size()) {
+    if (lines && at.Column == 0) {
+      if (at.In + 128 > map.Base + 64 * map.Count)
+        MapEscapes(bytes, at.In & ~std::size_t{63}, map);
+      if (LineStep(data, lineLength, at, map))
+        continue;
+    }
+    ChunkStep(data, lineLength, at);
+  }
+  while (at.In + 64 < bytes.size())
+    ChunkStep(data, lineLength, at);
+  for (; at.In < bytes.size(); ++at.In)
+    EncodeOne(bytes[at.In], at.In + 1 == bytes.size(), lineLength, at.Out, at.Column);
+  if (at.Column > 0) {
+    *at.Out++ = '\r';
+    *at.Out++ = '\n';
+  }
+  return static_cast<std::size_t>(at.Out - out);
+}
+#undef TAMBERLON_AVX512
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
@@ -203,8 +333,8 @@ bool YEncMethodRuns(TYEncMethod method) {
   if (method == TYEncMethod::Scalar)
     return true;
   return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi2") &&
-         __builtin_cpu_supports("bmi2");
+         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
+         __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2");
 }
 
 TYEncMethod FastestYEncMethod() {

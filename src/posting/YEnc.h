@@ -19,8 +19,9 @@ constexpr std::size_t YEncBound(std::size_t count, int lineLength = YEncLineLeng
   return 2 * count + 2 * (2 * count / static_cast<std::size_t>(lineLength) + 1) + 128;
 }
 
-// How the data lines are made: one byte at a time, or 64 at a time with AVX-512 VBMI2's
-// byte expansion placing the escapes (where the processor has it).
+// How the data lines are made: one byte at a time, or 64 at a time with AVX-512 VBMI and
+// VBMI2 (a byte permute finding the escapes, byte expansion placing them) where the
+// processor has them.
 enum class TYEncMethod { Scalar, ExpandAvx512 };
 bool YEncMethodRuns(TYEncMethod method);
 TYEncMethod FastestYEncMethod();

@@ -9,6 +9,7 @@
 
 #include "audio/CRC32Unit.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <numeric>
@@ -62,11 +63,16 @@ TEST(YEnc, EveryMethodWritesTheSameLines) {
   std::vector<std::uint8_t> allEscaped(300, 214); // every byte a NUL out
   std::vector<std::uint8_t> trailingBlank(33, 'a');
   trailingBlank.back() = 223; // a TAB out, as the data's last character
+  // Stretches a line cannot take 64 bytes of at once, between ordinary ones, across the
+  // blocks whose escapes are found ahead.
+  std::vector<std::uint8_t> mixed = random;
+  for (std::size_t at = 1000; at + 300 < mixed.size(); at += 4093)
+    std::fill_n(mixed.begin() + static_cast<std::ptrdiff_t>(at), 150 + at % 150, 214);
   for (const TYEncMethod method : {TYEncMethod::ExpandAvx512}) {
     if (!YEncMethodRuns(method))
       continue;
-    for (const auto* bytes : {&random, &critical, &trailingBlank, &allEscaped})
-      for (const int line : {3, 64, 128, 200})
+    for (const auto* bytes : {&random, &critical, &trailingBlank, &allEscaped, &mixed})
+      for (const int line : {3, 64, 100, 128, 200})
         for (const std::size_t size : {std::size_t{0}, std::size_t{31}, std::size_t{33},
                                        std::size_t{34}, std::size_t{1000}, bytes->size()}) {
           if (size > bytes->size())
