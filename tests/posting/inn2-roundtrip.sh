@@ -64,6 +64,19 @@ fi
 grep -q "certificate was refused" "$work/refused.err" || { cat "$work/refused.err" >&2; exit 1; }
 cat "$work/refused.err"
 
+echo "AUTHINFO USER/PASS: the password from the environment, then a wrong one"
+TAMBERLON_NNTP_PASSWORD='news secret' post --server "127.0.0.1:$auth_port" --tls none --user poster \
+  --nzb "$work/auth.nzb" "$release/Album.nfo" "$release/Album.sfv" "$release/01 - One.flac" "$release/02 - Two.flac"
+fetch_and_compare "$work/auth.nzb"
+if TAMBERLON_NNTP_PASSWORD='guess' post --server "127.0.0.1:$auth_port" --tls none --user poster \
+  --nzb "$work/refused.nzb" "$release/Album.nfo" 2>"$work/refused.err"; then
+  echo "a wrong password was accepted" >&2
+  exit 1
+fi
+grep -q "481" "$work/refused.err" || { cat "$work/refused.err" >&2; exit 1; }
+! grep -q "guess" "$work/refused.err" || { echo "the password was shown" >&2; exit 1; }
+cat "$work/refused.err"
+
 echo "STARTTLS on the posters' port"
 post --server "127.0.0.1:$reader_port" --tls starttls --ca-file "$news/etc/cert.pem" --nzb "$work/starttls.nzb" \
   "$release/Album.nfo" "$release/Album.sfv" "$release/01 - One.flac" "$release/02 - Two.flac"

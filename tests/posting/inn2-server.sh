@@ -3,7 +3,8 @@
 # only, from a temporary folder that goes (with the servers) when the shell exits:
 # innd in transit mode on $transit_port, nnrpd for posters on $reader_port, and nnrpd
 # with implicit TLS on $tls_port (certificate $news/etc/cert.pem, for 127.0.0.1: a fresh
-# system may not resolve "localhost").
+# system may not resolve "localhost"); nnrpd on $auth_port lets only the user "poster"
+# with the password "news secret" post, after AUTHINFO USER/PASS.
 # innd starts as root (through sudo for a user) and drops to the news user.
 inn="$1"
 as_root=()
@@ -14,7 +15,7 @@ bin="$inn/usr/lib/news/bin"
 export LD_LIBRARY_PATH="$inn/usr/lib/news" INNCONF="$news/etc/inn.conf"
 
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-transit_port=$(free_port) reader_port=$(free_port) tls_port=$(free_port)
+transit_port=$(free_port) reader_port=$(free_port) tls_port=$(free_port) auth_port=$(free_port)
 
 stop() {
   for pid in "$news"/run/*.pid; do
@@ -66,6 +67,19 @@ CONF
 printf 'control 0000000000 0000000001 n\ncontrol.cancel 0000000000 0000000001 n\njunk 0000000000 0000000001 n\nalt.binaries.test 0000000000 0000000001 y\n' >"$news/db/active"
 touch "$news/db/active.times" "$news/db/newsgroups" "$news/db/history"
 printf 'ME:*::\n' >"$news/etc/newsfeeds"
+# ckpasswd checks the password against crypt(3)'s hash of it.
+printf 'poster:%s\n' "$(openssl passwd -6 'news secret')" >"$news/etc/posters.passwd"
+cat > "$news/etc/readers-auth.conf" <<CONF
+auth "posters" {
+    hosts: "*"
+    auth: "ckpasswd -f $news/etc/posters.passwd"
+}
+access "posters" {
+    users: "poster"
+    newsgroups: "*"
+    access: RPA
+}
+CONF
 chmod 755 "$work" # the news user passes through; the rest of the folder stays the caller's
 "${as_root[@]}" chown -R news:news "$news"
 run_news() { "${as_root[@]}" env LD_LIBRARY_PATH="$LD_LIBRARY_PATH" INNCONF="$INNCONF" "$@"; }
@@ -73,7 +87,8 @@ run_news su news -s /bin/sh -c "LD_LIBRARY_PATH=$LD_LIBRARY_PATH INNCONF=$INNCON
 run_news "$bin/innd" -d >"$work/innd.out" 2>&1 &
 run_news "$bin/nnrpd" -D -b 127.0.0.1 -p "$reader_port"
 run_news "$bin/nnrpd" -D -S -b 127.0.0.1 -p "$tls_port"
+run_news "$bin/nnrpd" -D -b 127.0.0.1 -p "$auth_port" -c readers-auth.conf
 for _ in $(seq 50); do
-  python3 -c "import socket; [socket.create_connection(('127.0.0.1',p),1).close() for p in ($transit_port,$reader_port,$tls_port)]" 2>/dev/null && break
+  python3 -c "import socket; [socket.create_connection(('127.0.0.1',p),1).close() for p in ($transit_port,$reader_port,$tls_port,$auth_port)]" 2>/dev/null && break
   sleep 0.2
 done
