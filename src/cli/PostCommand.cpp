@@ -10,9 +10,8 @@
 #include "common/TextUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/DocumentKinds.h"
-#include "posting/Poster.h"
+#include "posting/PostSetup.h"
 
-#include <charconv>
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -21,35 +20,20 @@
 #include <unistd.h>
 
 namespace {
-// An option's value, else its key in [Server], else nothing.
-const std::string* Setting(const TCliArguments& arguments, const TPreferences& preferences,
-                           std::string_view option, std::string_view key) {
-  if (const std::string* value = arguments.Value(option))
-    return value;
-  const auto found = preferences.Server.find(key);
-  return found == preferences.Server.end() ? nullptr : &found->second;
-}
-
-bool Number(const std::string* text, long long low, long long high, long long& value) {
-  if (!text)
-    return true;
-  const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
-  return error == std::errc() && end == text->data() + text->size() && value >= low &&
-         value <= high;
-}
-
-bool Truthy(const std::string* text) {
-  return text && (*text == "1" || *text == "true");
-}
-
-std::optional<TTlsMode> TlsMode(const std::string& text) {
-  if (text == "implicit")
-    return TTlsMode::Implicit;
-  if (text == "starttls")
-    return TTlsMode::StartTls;
-  if (text == "none")
-    return TTlsMode::None;
-  return std::nullopt;
+// An option's value ("1" for a flag given), else its key in [Server], else nothing.
+TSettingLookup Settings(const TCliArguments& arguments, const TPreferences& preferences) {
+  return [&arguments, &preferences](std::string_view option,
+                                    std::string_view key) -> const std::string* {
+    static const std::string given = "1";
+    if (!option.empty()) {
+      if (const std::string* value = arguments.Value(option))
+        return value;
+      if (arguments.Has(option))
+        return &given;
+    }
+    const auto found = key.empty() ? preferences.Server.end() : preferences.Server.find(key);
+    return found == preferences.Server.end() ? nullptr : &found->second;
+  };
 }
 
 // The password from the environment, a file only its owner can read, or the terminal.
@@ -95,13 +79,8 @@ std::optional<std::string> Password(const TCliArguments& arguments, TCliContext&
 
 // The newsgroups, the options' else the album's, cross-posted to at most the limit (the
 // first ones, as named); false (with the reason told) for bad usage.
-bool ReadGroups(const TCliArguments& arguments, const TPreferences& preferences,
+bool ReadGroups(const TCliArguments& arguments, const TPreferences& preferences, int limit,
                 TCliContext& context, std::vector<std::string>& groups) {
-  long long limit = 5;
-  if (!Number(Setting(arguments, preferences, "--max-groups", "MaxGroups"), 1, 100, limit)) {
-    context.Err << "tamberlon-cli: post: --max-groups takes a number from 1 to 100\n";
-    return false;
-  }
   groups = arguments.All("--group");
   if (groups.empty())
     groups = preferences.NGPostedTo;
@@ -116,77 +95,6 @@ bool ReadGroups(const TCliArguments& arguments, const TPreferences& preferences,
     groups.resize(static_cast<std::size_t>(limit));
   }
   return true;
-}
-
-struct TPostOptions {
-  TPostSettings Settings;
-  std::size_t ArticleSize = DefaultArticleSize;
-  std::vector<std::string> Groups;
-  bool Obfuscate = false;
-};
-
-// The server's profile and the post's settings; false (with the reason told) for bad usage.
-bool ReadPostOptions(const TCliArguments& arguments, const TPreferences& preferences,
-                     TCliContext& context, TPostOptions& options) {
-  TServerProfile& server = options.Settings.Server;
-  auto bad = [&](const std::string& what) {
-    context.Err << "tamberlon-cli: post: " << what << "\n";
-    return false;
-  };
-  if (const std::string* tls = Setting(arguments, preferences, "--tls", "TLS")) {
-    const auto mode = TlsMode(*tls);
-    if (!mode)
-      return bad("--tls takes implicit, starttls or none");
-    server.Endpoint.Tls = *mode;
-  }
-  server.Endpoint.Port = server.Endpoint.Tls == TTlsMode::Implicit ? 563 : 119;
-  const std::string* host = Setting(arguments, preferences, "--server", "Host");
-  if (!host || host->empty())
-    return bad("name the news server with --server HOST[:PORT] (or Host= in [Server])");
-  server.Endpoint.Host = *host;
-  long long port = server.Endpoint.Port;
-  if (const std::size_t colon = host->rfind(':'); colon != std::string::npos) {
-    server.Endpoint.Host = host->substr(0, colon);
-    const std::string digits = host->substr(colon + 1);
-    if (!Number(&digits, 1, 65535, port))
-      return bad("the port in --server must be a number from 1 to 65535");
-  } else if (!Number(Setting(arguments, preferences, "", "Port"), 1, 65535, port)) {
-    return bad("Port= in [Server] must be a number from 1 to 65535");
-  }
-  server.Endpoint.Port = static_cast<int>(port);
-  if (const std::string* user = Setting(arguments, preferences, "--user", "User"))
-    server.User = *user;
-  if (const std::string* ca = Setting(arguments, preferences, "--ca-file", "CaFile"))
-    server.Endpoint.CaFile = *ca;
-  server.Endpoint.Insecure = arguments.Has("--insecure");
-  long long connections = 4, size = DefaultArticleSize, retries = 3, delay = 0, timeout = 60;
-  if (!Number(Setting(arguments, preferences, "--connections", "Connections"), 1, 64, connections))
-    return bad("--connections takes a number from 1 to 64");
-  if (!Number(Setting(arguments, preferences, "--article-size", "ArticleSize"), 1024, 16 << 20,
-              size))
-    return bad("--article-size takes a number of bytes from 1024 to 16777216");
-  if (!Number(Setting(arguments, preferences, "--retries", "Retries"), 0, 20, retries))
-    return bad("--retries takes a number from 0 to 20");
-  if (!Number(Setting(arguments, preferences, "--check-delay", "CheckDelay"), 0, 3600, delay))
-    return bad("--check-delay takes seconds from 0 to 3600");
-  if (!Number(Setting(arguments, preferences, "--timeout", "Timeout"), 1, 3600, timeout))
-    return bad("--timeout takes seconds from 1 to 3600");
-  options.Settings.Connections = static_cast<int>(connections);
-  options.ArticleSize = static_cast<std::size_t>(size);
-  options.Settings.Retries = static_cast<int>(retries);
-  options.Settings.CheckDelay = std::chrono::seconds(delay);
-  server.ReplyTimeout = server.ConnectTimeout = std::chrono::seconds(timeout);
-  options.Settings.CheckBodies = arguments.Has("--check-bodies");
-  options.Obfuscate =
-      arguments.Has("--obfuscate") || Truthy(Setting(arguments, preferences, "", "Obfuscate"));
-  return ReadGroups(arguments, preferences, context, options.Groups);
-}
-
-std::string BaseName(const std::string& path) {
-  std::string name = FileNamePart(path);
-  if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
-    name.resize(dot);
-  return name;
 }
 
 // The release's files: beside an .nfo, or the files given.
@@ -265,38 +173,37 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
 int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arguments,
               TCliContext& context) {
   const TPreferences preferences = ReadPreferences(GetProgramFolder() + PreferencesFileName);
-  TPostOptions options;
-  if (!ReadPostOptions(arguments, preferences, context, options))
+  TPostSetup setup;
+  if (const auto problem = ReadPostSetup(Settings(arguments, preferences), setup)) {
+    context.Err << "tamberlon-cli: post: " << *problem << "\n";
     return 2;
-  if (options.Settings.Server.Endpoint.Insecure)
+  }
+  std::vector<std::string> groups;
+  if (!ReadGroups(arguments, preferences, setup.MaxGroups, context, groups))
+    return 2;
+  TServerProfile& server = setup.Settings.Server;
+  if (server.Endpoint.Insecure)
     context.Err << "tamberlon-cli: warning: --insecure: the server's certificate is not "
                    "checked, so a machine between you and the server can read the password "
                    "and the post\n";
-  if (!options.Settings.Server.User.empty()) {
+  if (!server.User.empty()) {
     auto password = Password(arguments, context);
     if (!password)
       return 2;
-    options.Settings.Server.Password = std::move(*password);
+    server.Password = std::move(*password);
   }
   const std::vector<std::string> files = ReleaseFiles(operands);
-  const std::string release = BaseName(files.front());
-  const std::string poster =
-      (preferences.PostedBy.empty() ? std::string("Tamberlon") : preferences.PostedBy) + " <" +
-      (preferences.Server.contains("Address") ? preferences.Server.at("Address")
-                                              : std::string("poster@tamberlon.invalid")) +
-      ">";
-  TPlanResult planned =
-      PlanPost(files, release, poster, options.Groups, options.ArticleSize, options.Obfuscate);
+  TPlanResult planned = PlanPost(files, ReleaseName(files.front()),
+                                 PosterFrom(preferences.PostedBy, preferences.Server), groups,
+                                 setup.ArticleSize, setup.Obfuscate);
   if (planned.Problem) {
     ShowProblem(*planned.Problem);
     return 1;
   }
   TPostRequest request{
-      std::move(planned.Plan), options.Settings, "", "", arguments.Has("--force"), {}, nullptr};
+      std::move(planned.Plan), setup.Settings, "", "", arguments.Has("--force"), {}, nullptr};
   const std::string* nzb = arguments.Value("--nzb");
-  request.NzbPath =
-      nzb ? *nzb
-          : FolderPart(files.front()) + release + std::string(KindOf(TDocumentRole::Nzb).Extension);
+  request.NzbPath = nzb ? *nzb : DefaultNzbPath(files);
   request.JournalPath = JournalPathFor(request.NzbPath);
   TProgressLine line(context);
   if (context.ShowProgress && !arguments.Has("--json"))

@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "posting/PostSetup.h"
+
+#include "common/FileUnit.h"
+#include "generate/AlbumFieldsUnit.h"
+#include "generate/DocumentKinds.h"
+
+#include <charconv>
+
+namespace {
+// The text as a number within the bounds; an absent text leaves the value as it is.
+bool Number(const std::string* text, long long low, long long high, long long& value) {
+  if (!text)
+    return true;
+  long long read = 0;
+  const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), read);
+  if (error != std::errc() || end != text->data() + text->size() || read < low || read > high)
+    return false;
+  value = read;
+  return true;
+}
+
+bool Truthy(const std::string* text) {
+  return text && (*text == "1" || *text == "true");
+}
+
+std::optional<TTlsMode> TlsMode(const std::string& text) {
+  if (text == "implicit")
+    return TTlsMode::Implicit;
+  if (text == "starttls")
+    return TTlsMode::StartTls;
+  if (text == "none")
+    return TTlsMode::None;
+  return std::nullopt;
+}
+
+std::string_view TlsName(TTlsMode mode) {
+  switch (mode) {
+  case TTlsMode::Implicit:
+    return "implicit";
+  case TTlsMode::StartTls:
+    return "starttls";
+  case TTlsMode::None:
+    break;
+  }
+  return "none";
+}
+
+// The host and port: HOST[:PORT], else Port=, else the TLS mode's usual port.
+std::optional<std::string> ReadEndpoint(const TSettingLookup& setting, TEndpoint& endpoint) {
+  if (const std::string* tls = setting("--tls", "TLS")) {
+    const auto mode = TlsMode(*tls);
+    if (!mode)
+      return "--tls takes implicit, starttls or none";
+    endpoint.Tls = *mode;
+  }
+  const std::string* host = setting("--server", "Host");
+  if (!host || host->empty())
+    return "name the news server with --server HOST[:PORT] (or Host= in [Server])";
+  endpoint.Host = *host;
+  long long port = endpoint.Tls == TTlsMode::Implicit ? 563 : 119;
+  if (const std::size_t colon = host->rfind(':'); colon != std::string::npos) {
+    endpoint.Host = host->substr(0, colon);
+    const std::string digits = host->substr(colon + 1);
+    if (!Number(&digits, 1, 65535, port))
+      return "the port in --server must be a number from 1 to 65535";
+  } else if (!Number(setting("", "Port"), 1, 65535, port)) {
+    return "Port= in [Server] must be a number from 1 to 65535";
+  }
+  endpoint.Port = static_cast<int>(port);
+  if (const std::string* ca = setting("--ca-file", "CaFile"))
+    endpoint.CaFile = *ca;
+  endpoint.Insecure = Truthy(setting("--insecure", ""));
+  return std::nullopt;
+}
+} // namespace
+
+std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSetup& setup) {
+  TServerProfile& server = setup.Settings.Server;
+  if (auto problem = ReadEndpoint(setting, server.Endpoint))
+    return problem;
+  if (const std::string* user = setting("--user", "User"))
+    server.User = *user;
+  long long connections = 4, size = DefaultArticleSize, retries = 3, delay = 0, timeout = 60,
+            groups = 5;
+  if (!Number(setting("--connections", "Connections"), 1, 64, connections))
+    return "--connections takes a number from 1 to 64";
+  if (!Number(setting("--article-size", "ArticleSize"), 1024, 16 << 20, size))
+    return "--article-size takes a number of bytes from 1024 to 16777216";
+  if (!Number(setting("--retries", "Retries"), 0, 20, retries))
+    return "--retries takes a number from 0 to 20";
+  if (!Number(setting("--check-delay", "CheckDelay"), 0, 3600, delay))
+    return "--check-delay takes seconds from 0 to 3600";
+  if (!Number(setting("--timeout", "Timeout"), 1, 3600, timeout))
+    return "--timeout takes seconds from 1 to 3600";
+  if (!Number(setting("--max-groups", "MaxGroups"), 1, 100, groups))
+    return "--max-groups takes a number from 1 to 100";
+  setup.Settings.Connections = static_cast<int>(connections);
+  setup.ArticleSize = static_cast<std::size_t>(size);
+  setup.Settings.Retries = static_cast<int>(retries);
+  setup.Settings.CheckDelay = std::chrono::seconds(delay);
+  server.ReplyTimeout = server.ConnectTimeout = std::chrono::seconds(timeout);
+  setup.MaxGroups = static_cast<int>(groups);
+  setup.Settings.CheckBodies = Truthy(setting("--check-bodies", ""));
+  setup.Obfuscate = Truthy(setting("--obfuscate", "Obfuscate"));
+  return std::nullopt;
+}
+
+std::map<std::string, std::string, std::less<>> ServerKeys(const TPostSetup& setup) {
+  const TServerProfile& server = setup.Settings.Server;
+  return {{"Host", server.Endpoint.Host},
+          {"Port", std::to_string(server.Endpoint.Port)},
+          {"TLS", std::string(TlsName(server.Endpoint.Tls))},
+          {"User", server.User},
+          {"Connections", std::to_string(setup.Settings.Connections)},
+          {"ArticleSize", std::to_string(setup.ArticleSize)},
+          {"Obfuscate", setup.Obfuscate ? "1" : "0"}};
+}
+
+std::string PosterFrom(const std::string& postedBy,
+                       const std::map<std::string, std::string, std::less<>>& server) {
+  const auto address = server.find("Address");
+  return (postedBy.empty() ? std::string("Tamberlon") : postedBy) + " <" +
+         (address == server.end() || address->second.empty() ? "poster@tamberlon.invalid"
+                                                             : address->second) +
+         ">";
+}
+
+std::string ReleaseName(const std::string& firstFile) {
+  std::string name = FileNamePart(firstFile);
+  if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
+    name.resize(dot);
+  return name;
+}
+
+std::string DefaultNzbPath(const std::vector<std::string>& files) {
+  return FolderPart(files.front()) + ReleaseName(files.front()) +
+         std::string(KindOf(TDocumentRole::Nzb).Extension);
+}

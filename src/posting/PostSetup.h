@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// What a post needs besides its files, read the same way for every face: the server's
+// profile and the post's settings from the keys of [Server] (each face may put its own
+// value first), the poster's From, and the names a release's NZB and journal take.
+#include "posting/Poster.h"
+
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TPostSetup {
+  TPostSettings Settings;
+  std::size_t ArticleSize = DefaultArticleSize;
+  bool Obfuscate = false;
+  int MaxGroups = 5; // newsgroups one article is cross-posted to at most
+};
+
+// A setting's text: the face's own value for the option, else the [Server] key's;
+// nullptr when neither is set.
+using TSettingLookup =
+    std::function<const std::string*(std::string_view option, std::string_view key)>;
+
+// The settings; the problem, naming the option, when one is out of range.
+std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSetup& setup);
+
+// The settings' keys in [Server] as the window writes them (the password is never one).
+std::map<std::string, std::string, std::less<>> ServerKeys(const TPostSetup& setup);
+
+// "Name <address>": the poster's name (PostedBy) and Address= of [Server].
+std::string PosterFrom(const std::string& postedBy,
+                       const std::map<std::string, std::string, std::less<>>& server);
+
+// The release's name: its first file's name without the extension.
+std::string ReleaseName(const std::string& firstFile);
+// The NZB beside the release's first file (the .nfo), named after the release.
+std::string DefaultNzbPath(const std::vector<std::string>& files);
