@@ -118,29 +118,12 @@ public:
       return;
     Shown = now;
     const double seconds = std::chrono::duration<double>(now - Start).count();
-    const double rate = seconds > 0 ? static_cast<double>(progress.Bytes) / seconds : 0;
-    const bool done = progress.Bytes >= progress.TotalBytes;
-    char line[200];
-    std::snprintf(line, sizeof line,
-                  "\r%s %zu/%zu articles, %.1f of %.1f MB, %.1f MB/s, %s left, %zu retries   ",
-                  progress.Phase == TPostProgress::Posting ? "Posting" : "Checking",
-                  progress.Articles, progress.TotalArticles, progress.Bytes / 1e6,
-                  progress.TotalBytes / 1e6, rate / 1e6,
-                  done       ? "0:00"
-                  : rate > 0 ? TimeLeft((progress.TotalBytes - progress.Bytes) / rate).c_str()
-                             : "?",
-                  progress.Retries);
+    const std::string line = "\r" + PostProgressText(progress, seconds) + "   ";
     Context.Err << line << std::flush;
   }
   void End() { Context.Err << "\r" << std::string(100, ' ') << "\r" << std::flush; }
 
 private:
-  static std::string TimeLeft(double seconds) {
-    char text[32];
-    const auto whole = static_cast<long long>(seconds + 0.5);
-    std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
-    return text;
-  }
   TCliContext& Context;
   TPostProgress::TPhase Phase = TPostProgress::Posting;
   TClock::time_point Start = TClock::now(), Shown{};

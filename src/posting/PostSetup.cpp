@@ -6,6 +6,7 @@
 #include "generate/DocumentKinds.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace {
 // The text as a number within the bounds; an absent text leaves the value as it is.
@@ -136,4 +137,23 @@ std::string ReleaseName(const std::string& firstFile) {
 std::string DefaultNzbPath(const std::vector<std::string>& files) {
   return FolderPart(files.front()) + ReleaseName(files.front()) +
          std::string(KindOf(TDocumentRole::Nzb).Extension);
+}
+
+std::string PostProgressText(const TPostProgress& progress, double seconds) {
+  const double rate = seconds > 0 ? static_cast<double>(progress.Bytes) / seconds : 0;
+  char left[32] = "?";
+  if (progress.Bytes >= progress.TotalBytes) {
+    std::snprintf(left, sizeof left, "0:00");
+  } else if (rate > 0) {
+    const auto whole = static_cast<long long>(
+        static_cast<double>(progress.TotalBytes - progress.Bytes) / rate + 0.5);
+    std::snprintf(left, sizeof left, "%lld:%02lld", whole / 60, whole % 60);
+  }
+  char line[200];
+  std::snprintf(
+      line, sizeof line, "%s %zu/%zu articles, %.1f of %.1f MB, %.1f MB/s, %s left, %zu retries",
+      progress.Phase == TPostProgress::Posting ? "Posting" : "Checking", progress.Articles,
+      progress.TotalArticles, static_cast<double>(progress.Bytes) / 1e6,
+      static_cast<double>(progress.TotalBytes) / 1e6, rate / 1e6, left, progress.Retries);
+  return line;
 }

@@ -37,3 +37,7 @@ std::string PosterFrom(const std::string& postedBy,
 std::string ReleaseName(const std::string& firstFile);
 // The NZB beside the release's first file (the .nfo), named after the release.
 std::string DefaultNzbPath(const std::vector<std::string>& files);
+
+// Progress in words: "Posting 12/40 articles, 8.4 of 28.0 MB, 3.1 MB/s, 0:06 left, 0
+// retries"; seconds since the phase's first report give the rate.
+std::string PostProgressText(const TPostProgress& progress, double seconds);
