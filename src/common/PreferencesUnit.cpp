@@ -182,6 +182,8 @@ bool WritePreferences(const std::string& path, const TPreferences& preferences) 
   ini.SetValue(InitPrefs, "RippedBy", preferences.RippedBy.c_str());
   ini.SetValue(InitPrefs, "PostedBy", preferences.PostedBy.c_str());
   ini.SetValue(InitPrefs, "NGPostedTo", CommaText(preferences.NGPostedTo).c_str());
+  for (const auto& [key, value] : preferences.Server)
+    ini.SetValue("Server", key.c_str(), value.c_str());
   std::string text;
   if (ini.Save(text) < 0)
     return false;

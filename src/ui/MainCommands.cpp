@@ -22,6 +22,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <algorithm>
 
 void TFormMain::ButtonMakeNFOClick() {
@@ -86,6 +87,9 @@ void TFormMain::ButtonMakeNFOClick() {
     ShowProblem(*outcome.Problem);
   if (!outcome.Saved())
     return;
+  SavedNfoPath = *path;
+  PostToUsenet1->setEnabled(true);
+  ButtonPostToUsenet->setEnabled(true);
   if (!outcome.Kept.empty())
     CurrentHost().ShowMessage(TMessageKind::Information, CompanionsKeptNote(outcome.Kept));
   // The .nfo by its name, its companions by their extension (the recovery files once).

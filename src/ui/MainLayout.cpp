@@ -100,13 +100,18 @@ void TFormMain::BuildControls() {
 
   ButtonPreviewNFO = Button(central, "ButtonPreviewNFO", "&Preview .NFO", "Preview the .NFO file");
   ButtonMakeNFO = Button(central, "ButtonMakeNFO", "&Save .NFO", "Save the .NFO to a file");
-  for (QPushButton* button : {ButtonPreviewNFO, ButtonMakeNFO})
+  // Every letter of its caption is already a mnemonic here: Ctrl+U, as in the File menu.
+  ButtonPostToUsenet = Button(central, "ButtonPostToUsenet", "Post to Usenet...",
+                              "Post the saved release to a news server (Ctrl+U)");
+  ButtonPostToUsenet->setEnabled(false);
+  for (QPushButton* button : {ButtonPreviewNFO, ButtonMakeNFO, ButtonPostToUsenet})
     button->setMinimumSize(81, 33);
   auto* outputButtons = new QVBoxLayout;
   outputButtons->addStretch();
   outputButtons->addWidget(ButtonPreviewNFO);
   outputButtons->addSpacing(15);
   outputButtons->addWidget(ButtonMakeNFO);
+  outputButtons->addWidget(ButtonPostToUsenet);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(BuildPostingInformation());
   bottom->addStretch(1);
@@ -355,6 +360,9 @@ void TFormMain::BuildMenu() {
   Open1->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
   SaveAs1 = action(file, "SaveAs1", "Save &As...", 100);
   SaveAs1->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+  PostToUsenet1 = action(file, "PostToUsenet1", "&Post to Usenet...", 0);
+  PostToUsenet1->setShortcut(QKeySequence(QStringLiteral("Ctrl+U")));
+  PostToUsenet1->setEnabled(false);
   file->addSeparator();
   Exit1 = action(file, "Exit1", "E&xit", 100);
 
@@ -368,6 +376,7 @@ void TFormMain::BuildMenu() {
       DocumentItems[static_cast<std::size_t>(kind.Role)] = checkable(
           options, std::string(kind.MenuName).c_str(), std::string(kind.MenuText).c_str());
   Par2Redundancy1 = action(options, "Par2Redundancy1", "PAR2 &Redundancy...", 0);
+  Server1 = action(options, "Server1", "&Server...", 0);
   QMenu* encodings = Named(options->addMenu(QStringLiteral("NFO Encoding")), "NfoEncoding1", 0);
   auto* encodingGroup = new QActionGroup(this);
   for (const TNfoEncoding encoding :

@@ -12,6 +12,7 @@
 #include "generate/PostingPolicyUnit.h"
 #include "ui/LivePreviewUnit.h"
 #include "ui/NewsGroupUnit.h"
+#include "ui/PostUnit.h"
 #include "ui/QtDates.h"
 
 #include <QAction>
@@ -65,6 +66,9 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
 
   connect(ButtonMakeNFO, &QPushButton::clicked, this, &TFormMain::ButtonMakeNFOClick);
   connect(SaveAs1, &QAction::triggered, this, &TFormMain::ButtonMakeNFOClick);
+  connect(PostToUsenet1, &QAction::triggered, this, &TFormMain::PostToUsenet1Click);
+  connect(ButtonPostToUsenet, &QPushButton::clicked, this, &TFormMain::PostToUsenet1Click);
+  connect(Server1, &QAction::triggered, this, &TFormMain::Server1Click);
   connect(ButtonPreviewNFO, &QPushButton::clicked, this, &TFormMain::ButtonPreviewNFOClick);
   connect(ButtonEditNGList, &QPushButton::clicked, this, &TFormMain::ButtonEditNGListClick);
   connect(ComboBoxNewsgroups, &QComboBox::currentIndexChanged, this,
@@ -292,6 +296,7 @@ TPreferences TFormMain::CurrentPreferences() const {
         text && field.Preference)
       p.*field.Preference = texts.**text;
   p.NGPostedTo = NewsGroupEntries();
+  p.Server = Session.Preferences.Server;
   return p;
 }
 
@@ -374,6 +379,10 @@ void TFormMain::LivePreview1Click(bool checked) {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+  if (FormPost && FormPost->Posting() && !FormPost->close()) {
+    event->ignore(); // the post window asked, and the answer was to go on posting
+    return;
+  }
   FormClose();
   event->accept();
   // The program ends with its main window: the help and preview windows go with it.

@@ -31,7 +31,9 @@ class QToolButton;
 class TFormLivePreview;
 class TFormVerify;
 class TFormNewsGroups;
+class TFormPost;
 struct TAlbumField;
+struct TPostSetup;
 
 class TFormMain : public QMainWindow {
   Q_OBJECT
@@ -84,6 +86,12 @@ public:
   void EditSFVtemplate1Click();
   void EditPostingPolicy1Click();
   void VerifySFVFile1Click();
+  // The saved release posted from its own window; the server's settings asked for.
+  void PostToUsenet1Click();
+  void Server1Click();
+  // The post's settings: [Server]'s keys.
+  TPostSetup PostSetupNow() const;
+  void KeepServer(const TPostSetup& setup, const std::string& password);
   // Opens a verify window on the .sfv; nullptr when it cannot be read.
   TFormVerify* VerifySfvFile(const std::string& path);
   void Contents2Click();
@@ -158,6 +166,10 @@ private:
   bool PreferencesWriteFailed = false;
   bool ReadingTracks = false;
   bool CancelReading = false;
+  // The last .nfo saved in this session: what Post to Usenet posts.
+  std::string SavedNfoPath;
+  // The news server's password, in memory only: never in the preferences.
+  std::string ServerPassword;
 
 public:
   // The field's control when it is of the kind asked for; nullptr for a row without one
@@ -208,6 +220,8 @@ public:
   QPushButton* ButtonEditNGList = nullptr;
   QPushButton* ButtonPreviewNFO = nullptr;
   QPushButton* ButtonMakeNFO = nullptr;
+  QPushButton* ButtonPostToUsenet = nullptr;
+  TFormPost* FormPost = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
   QLabel* LabelStatus = nullptr;
   QString StatusText; // whole, as the tooltip shows it
@@ -221,6 +235,8 @@ public:
   QPushButton* ButtonCancelReading = nullptr;
   QAction* Open1 = nullptr;
   QAction* SaveAs1 = nullptr;
+  QAction* PostToUsenet1 = nullptr;
+  QAction* Server1 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* UseID3TagInfo = nullptr;
   QAction* HidePathNamesInTrackListing = nullptr;

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's posting commands: the saved release posted from its own window, and
+// the news server's settings.
+#include "common/FileUnit.h"
+#include "common/Host.h"
+#include "ui/MainUnit.h"
+#include "ui/PostUnit.h"
+#include "ui/ServerUnit.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QPushButton>
+
+TPostSetup TFormMain::PostSetupNow() const {
+  const auto& keys = Session.Preferences.Server;
+  TPostSetup setup;
+  // Values the window wrote itself are in range; a hand-edited one out of range leaves
+  // the rest read and the dialog shows what was kept.
+  ReadPostSetup(
+      [&keys](std::string_view, std::string_view key) -> const std::string* {
+        const auto found = key.empty() ? keys.end() : keys.find(key);
+        return found == keys.end() ? nullptr : &found->second;
+      },
+      setup);
+  return setup;
+}
+
+void TFormMain::KeepServer(const TPostSetup& setup, const std::string& password) {
+  for (auto& [key, value] : ServerKeys(setup))
+    Session.Preferences.Server[key] = value;
+  ServerPassword = password;
+  PreferencesChanged();
+}
+
+void TFormMain::Server1Click() {
+  TFormServer dialog(PostSetupNow(), ServerPassword, this);
+  if (dialog.exec() == QDialog::Accepted)
+    KeepServer(dialog.Setup(), dialog.Password());
+}
+
+void TFormMain::PostToUsenet1Click() {
+  if (SavedNfoPath.empty() || !FileExists(SavedNfoPath)) {
+    ShowStatus("Save the .NFO first: Post to Usenet posts the saved release");
+    return;
+  }
+  if (!FormPost) {
+    FormPost = new TFormPost(this);
+    connect(FormPost, &TFormPost::ServerChanged, this, &TFormMain::KeepServer);
+    connect(FormPost, &TFormPost::Finished, this, [this] {
+      const TPostSummary& summary = FormPost->Summary();
+      ShowStatus(summary.Complete()  ? "Posted: every article is on the server"
+                 : summary.Cancelled ? "Posting paused; Post again to continue"
+                                     : "Posting did not finish; see the post window");
+    });
+  }
+  if (!FormPost->Posting()) {
+    StoreAlbumFields();
+    TPostOrder order;
+    order.NfoPath = SavedNfoPath;
+    order.Groups = NewsGroupEntries();
+    order.From = PosterFrom(FromQt(ComboBoxPostedBy->currentText()), Session.Preferences.Server);
+    order.Setup = PostSetupNow();
+    order.Password = ServerPassword;
+    FormPost->Prepare(std::move(order));
+  }
+  FormPost->show();
+  FormPost->raise();
+  FormPost->activateWindow();
+}

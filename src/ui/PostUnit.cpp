@@ -1,0 +1,309 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/PostUnit.h"
+
+#include "common/FileUnit.h"
+#include "common/Host.h"
+#include "ui/MainUnit.h"
+#include "ui/ServerUnit.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+template <typename T> T* Named(T* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+QString Megabytes(std::uint64_t bytes) {
+  return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
+}
+
+std::size_t ArticlesOf(std::uint64_t size, std::size_t articleSize) {
+  return size == 0 ? 1 : static_cast<std::size_t>((size + articleSize - 1) / articleSize);
+}
+} // namespace
+
+std::string PostResultText(const TPostSummary& summary) {
+  std::string text;
+  if (summary.Cancelled)
+    text = "Posting paused: " + std::to_string(summary.Articles - summary.Failures) + " of " +
+           std::to_string(summary.Articles) + " articles posted; Post again to continue.\n";
+  else if (summary.Problem)
+    text = "Posting stopped: " + summary.Problem->Message + "\n";
+  text += std::to_string(summary.Posted) + " articles posted (" + std::to_string(summary.Bytes) +
+          " bytes), " + std::to_string(summary.Retries) + " retries, " +
+          std::to_string(summary.Failures) + " failures.";
+  if (summary.Complete())
+    text += "\nThe check found every one of the " + std::to_string(summary.Articles) +
+            " articles on the server.";
+  else if (!summary.Cancelled && !summary.Problem)
+    text += "\nThe check did not find " + std::to_string(summary.Failures) +
+            " articles on the server; Post again to post them again.";
+  if (!summary.NzbPath.empty())
+    text += "\nNZB: " + summary.NzbPath;
+  return text;
+}
+
+TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName(QStringLiteral("FormPost"));
+  setWindowTitle(QStringLiteral("Post to Usenet"));
+  resize(640, 520);
+  TableFiles = Named(new QTableWidget(0, 3, this), "TableFiles");
+  TableFiles->setHorizontalHeaderLabels(
+      {QStringLiteral("File"), QStringLiteral("Size"), QStringLiteral("Articles")});
+  TableFiles->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+  TableFiles->verticalHeader()->hide();
+  TableFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  LabelTotal = Named(new QLabel(this), "LabelTotal");
+  LabelNewsgroups = Named(new QLabel(this), "LabelNewsgroups");
+  LabelNewsgroups->setWordWrap(true);
+  LabelServer = Named(new QLabel(this), "LabelServer");
+  ButtonServer = Named(new QPushButton(QStringLiteral("&Server..."), this), "ButtonServer");
+  CheckBoxObfuscate =
+      Named(new QCheckBox(QStringLiteral("&Obfuscate names"), this), "CheckBoxObfuscate");
+  CheckBoxCheckBodies =
+      Named(new QCheckBox(QStringLiteral("&Check every article after posting"), this),
+            "CheckBoxCheckBodies");
+  ProgressBytes = Named(new QProgressBar(this), "ProgressBytes");
+  ProgressBytes->setRange(0, 1000);
+  LabelProgress = Named(new QLabel(this), "LabelProgress");
+  GroupBoxResult = Named(new QGroupBox(QStringLiteral("Result"), this), "GroupBoxResult");
+  LabelResult = Named(new QLabel(GroupBoxResult), "LabelResult");
+  LabelResult->setWordWrap(true);
+  LabelResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  ButtonOpenFolder =
+      Named(new QPushButton(QStringLiteral("Open &folder"), GroupBoxResult), "ButtonOpenFolder");
+  auto* result = new QHBoxLayout(GroupBoxResult);
+  result->addWidget(LabelResult, 1);
+  result->addWidget(ButtonOpenFolder, 0, Qt::AlignTop);
+  GroupBoxResult->hide();
+  ButtonPost = Named(new QPushButton(QStringLiteral("&Post"), this), "ButtonPost");
+  ButtonCancel = Named(new QPushButton(QStringLiteral("Cancel"), this), "ButtonCancel");
+  ButtonPost->setDefault(true);
+
+  auto* server = new QHBoxLayout;
+  server->addWidget(LabelServer, 1);
+  server->addWidget(ButtonServer);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ButtonPost);
+  buttons->addWidget(ButtonCancel);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(TableFiles, 1);
+  layout->addWidget(LabelTotal);
+  layout->addWidget(LabelNewsgroups);
+  layout->addLayout(server);
+  layout->addWidget(CheckBoxObfuscate);
+  layout->addWidget(CheckBoxCheckBodies);
+  layout->addWidget(ProgressBytes);
+  layout->addWidget(LabelProgress);
+  layout->addWidget(GroupBoxResult);
+  layout->addLayout(buttons);
+
+  connect(ButtonPost, &QPushButton::clicked, this, &TFormPost::ButtonPostClick);
+  connect(ButtonCancel, &QPushButton::clicked, this, &TFormPost::ButtonCancelClick);
+  connect(ButtonServer, &QPushButton::clicked, this, &TFormPost::ButtonServerClick);
+  connect(ButtonOpenFolder, &QPushButton::clicked, this,
+          [this] { CurrentHost().ShellOpen(FolderPart(LastSummary.NzbPath), ""); });
+}
+
+TFormPost::~TFormPost() {
+  Stop();
+}
+
+void TFormPost::Prepare(TPostOrder order) {
+  Order = std::move(order);
+  Files = ReleaseFilesBeside(Order.NfoPath);
+  CheckBoxObfuscate->setChecked(Order.Setup.Obfuscate);
+  CheckBoxCheckBodies->setChecked(Order.Setup.Settings.CheckBodies);
+  QStringList groups;
+  for (const std::string& group : Order.Groups)
+    groups << ToQt(group);
+  LabelNewsgroups->setText(QStringLiteral("Newsgroups: ") +
+                           (groups.isEmpty() ? QStringLiteral("none chosen; choose them with "
+                                                              "Select Newsgroups")
+                                             : groups.join(QStringLiteral(", "))));
+  ShowFiles();
+  ShowServer();
+  GroupBoxResult->hide();
+  ProgressBytes->setValue(0);
+  LabelProgress->clear();
+}
+
+void TFormPost::ShowFiles() {
+  TableFiles->setRowCount(0);
+  std::uint64_t total = 0;
+  std::size_t articles = 0;
+  for (const std::string& path : Files) {
+    const auto stamp = FileStampOf(path);
+    const auto size = static_cast<std::uint64_t>(stamp ? stamp->Size : 0);
+    const std::size_t count = ArticlesOf(size, Order.Setup.ArticleSize);
+    const int row = TableFiles->rowCount();
+    TableFiles->insertRow(row);
+    TableFiles->setItem(row, 0, new QTableWidgetItem(ToQt(FileNamePart(path))));
+    TableFiles->setItem(row, 1, new QTableWidgetItem(Megabytes(size)));
+    TableFiles->setItem(row, 2, new QTableWidgetItem(QString::number(count)));
+    total += size;
+    articles += count;
+  }
+  LabelTotal->setText(QStringLiteral("%1 files, %2, %3 articles")
+                          .arg(Files.size())
+                          .arg(Megabytes(total))
+                          .arg(articles));
+}
+
+void TFormPost::ShowServer() {
+  const TServerProfile& server = Order.Setup.Settings.Server;
+  const QString tls = server.Endpoint.Tls == TTlsMode::Implicit   ? QStringLiteral("TLS")
+                      : server.Endpoint.Tls == TTlsMode::StartTls ? QStringLiteral("STARTTLS")
+                                                                  : QStringLiteral("no TLS");
+  LabelServer->setText(server.Endpoint.Host.empty()
+                           ? QStringLiteral("Server: none set; set it with Server...")
+                           : QStringLiteral("Server: %1:%2, %3, %4 connections%5")
+                                 .arg(ToQt(server.Endpoint.Host))
+                                 .arg(server.Endpoint.Port)
+                                 .arg(tls)
+                                 .arg(Order.Setup.Settings.Connections)
+                                 .arg(server.User.empty()
+                                          ? QString()
+                                          : QStringLiteral(", as ") + ToQt(server.User)));
+  ButtonPost->setEnabled(!server.Endpoint.Host.empty() && !Order.Groups.empty() && !Files.empty());
+}
+
+void TFormPost::ButtonServerClick() {
+  TFormServer dialog(Order.Setup, Order.Password, this);
+  if (dialog.exec() != QDialog::Accepted)
+    return;
+  Order.Setup = dialog.Setup();
+  Order.Password = dialog.Password();
+  emit ServerChanged(Order.Setup, Order.Password);
+  ShowFiles(); // the article size may have changed
+  ShowServer();
+}
+
+void TFormPost::ButtonPostClick() {
+  if (Posting() || Files.empty())
+    return;
+  Stop(); // the last run's thread, long finished
+  TPostRequest request;
+  request.NzbPath = DefaultNzbPath(Files);
+  request.JournalPath = JournalPathFor(request.NzbPath);
+  if (FileExists(request.NzbPath) && !FileExists(request.JournalPath)) {
+    if (CurrentHost().ShowMessage(TMessageKind::Confirmation,
+                                  FileNamePart(request.NzbPath) +
+                                      " already exists. Post again and replace it?") !=
+        TMessageResult::Yes)
+      return;
+    request.ReplaceNzb = true;
+  }
+  request.Settings = Order.Setup.Settings;
+  request.Settings.Server.Password = Order.Password;
+  request.Settings.CheckBodies = CheckBoxCheckBodies->isChecked();
+  request.Cancelled = &Cancelled;
+  request.Progress = [this](const TPostProgress& progress) {
+    if (ProgressQueued.exchange(true))
+      return; // the window has not shown the last one yet
+    QMetaObject::invokeMethod(
+        this,
+        [this, progress] {
+          ProgressQueued = false;
+          ShowProgress(progress);
+        },
+        Qt::QueuedConnection);
+  };
+  std::vector<std::string> groups = Order.Groups;
+  if (groups.size() > static_cast<std::size_t>(Order.Setup.MaxGroups))
+    groups.resize(static_cast<std::size_t>(Order.Setup.MaxGroups));
+  const bool obfuscate = CheckBoxObfuscate->isChecked();
+  for (QWidget* control : std::initializer_list<QWidget*>{ButtonPost, ButtonServer,
+                                                          CheckBoxObfuscate, CheckBoxCheckBodies})
+    control->setEnabled(false);
+  GroupBoxResult->hide();
+  LabelProgress->setText(QStringLiteral("Reading the files..."));
+  Cancelled = false;
+  Done = false;
+  PhaseStart = std::chrono::steady_clock::now();
+  Phase = TPostProgress::Posting;
+  Worker = std::jthread([this, request = std::move(request), groups, obfuscate, files = Files,
+                         from = Order.From, size = Order.Setup.ArticleSize]() mutable {
+    TPostSummary summary;
+    TPlanResult planned =
+        PlanPost(files, ReleaseName(files.front()), from, groups, size, obfuscate);
+    if (planned.Problem) {
+      summary.Problem = planned.Problem;
+    } else {
+      request.Plan = std::move(planned.Plan);
+      summary = PostRelease(request);
+    }
+    QMetaObject::invokeMethod(
+        this, [this, summary] { Finish(summary); }, Qt::QueuedConnection);
+  });
+}
+
+void TFormPost::ShowProgress(const TPostProgress& progress) {
+  const auto now = std::chrono::steady_clock::now();
+  if (progress.Phase != Phase || progress.Bytes == 0) {
+    Phase = progress.Phase;
+    PhaseStart = now;
+  }
+  const double seconds = std::chrono::duration<double>(now - PhaseStart).count();
+  ProgressBytes->setValue(
+      progress.TotalBytes == 0 ? 0 : static_cast<int>(1000 * progress.Bytes / progress.TotalBytes));
+  if (!Cancelled)
+    LabelProgress->setText(ToQt(PostProgressText(progress, seconds)));
+}
+
+void TFormPost::Finish(const TPostSummary& summary) {
+  Done = true;
+  LastSummary = summary;
+  for (QWidget* control : std::initializer_list<QWidget*>{ButtonPost, ButtonServer,
+                                                          CheckBoxObfuscate, CheckBoxCheckBodies})
+    control->setEnabled(true);
+  ProgressBytes->setValue(summary.Complete() ? 1000 : ProgressBytes->value());
+  LabelProgress->setText(summary.Complete()  ? QStringLiteral("Done")
+                         : summary.Cancelled ? QStringLiteral("Paused")
+                                             : QStringLiteral("Not finished"));
+  LabelResult->setText(ToQt(PostResultText(summary)));
+  ButtonOpenFolder->setEnabled(!summary.NzbPath.empty());
+  GroupBoxResult->show();
+  ButtonCancel->setText(QStringLiteral("Close"));
+  emit Finished();
+}
+
+void TFormPost::ButtonCancelClick() {
+  if (!Posting()) {
+    close();
+    return;
+  }
+  Cancelled = true; // the posting threads stop after the articles on the wire
+  LabelProgress->setText(QStringLiteral("Stopping..."));
+}
+
+void TFormPost::Stop() {
+  if (!Worker.joinable())
+    return;
+  Cancelled = true;
+  Worker.join();
+  Worker = {};
+}
+
+void TFormPost::closeEvent(QCloseEvent* event) {
+  if (Posting() &&
+      CurrentHost().ShowMessage(TMessageKind::Confirmation,
+                                "Posting is not finished. Pause it and close? Posting the "
+                                "album again continues where it stopped.") != TMessageResult::Yes) {
+    event->ignore();
+    return;
+  }
+  Stop();
+  event->accept();
+}

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The post window: what will be posted (each file, its size and articles, the total), the
+// newsgroups, the server, "Obfuscate names" and "Check every article after posting"; then
+// the post on the posting core's threads with bytes, rate, time left, articles and
+// retries; Cancel pauses (the journal kept, so posting again continues); the result and
+// the NZB's folder at the end.
+#include "posting/PostSetup.h"
+
+#include <QWidget>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+// What the window posts: the saved release, where to, and as whom.
+struct TPostOrder {
+  std::string NfoPath;
+  std::vector<std::string> Groups;
+  std::string From;
+  TPostSetup Setup;
+  std::string Password;
+};
+
+class TFormPost : public QWidget {
+  Q_OBJECT
+public:
+  explicit TFormPost(QWidget* parent = nullptr);
+  ~TFormPost() override;
+  // Shows the release and the settings; the post starts with Post.
+  void Prepare(TPostOrder order);
+  bool Posting() const { return Worker.joinable() && !Done; }
+  void ButtonPostClick();
+  void ButtonCancelClick();
+  const TPostSummary& Summary() const { return LastSummary; }
+
+  QTableWidget* TableFiles = nullptr;
+  QLabel* LabelTotal = nullptr;
+  QLabel* LabelNewsgroups = nullptr;
+  QLabel* LabelServer = nullptr;
+  QPushButton* ButtonServer = nullptr;
+  QCheckBox* CheckBoxObfuscate = nullptr;
+  QCheckBox* CheckBoxCheckBodies = nullptr;
+  QProgressBar* ProgressBytes = nullptr;
+  QLabel* LabelProgress = nullptr;
+  QGroupBox* GroupBoxResult = nullptr;
+  QLabel* LabelResult = nullptr;
+  QPushButton* ButtonOpenFolder = nullptr;
+  QPushButton* ButtonPost = nullptr;
+  QPushButton* ButtonCancel = nullptr;
+
+signals:
+  // The server settings were changed here: the main window keeps them.
+  void ServerChanged(const TPostSetup& setup, const std::string& password);
+  void Finished(); // the post ended (done, failed or paused)
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+
+private:
+  void ShowFiles();
+  void ShowServer();
+  void ButtonServerClick();
+  void ShowProgress(const TPostProgress& progress);
+  void Finish(const TPostSummary& summary);
+  void Stop();
+
+  TPostOrder Order;
+  std::vector<std::string> Files;
+  std::jthread Worker;
+  std::atomic<bool> Cancelled{false};
+  std::atomic<bool> ProgressQueued{false}; // at most one progress event waits at a time
+  bool Done = false;
+  TPostSummary LastSummary;
+  std::chrono::steady_clock::time_point PhaseStart;
+  TPostProgress::TPhase Phase = TPostProgress::Posting;
+};
+
+// The result in words: articles, retries, failures, the check's verdict, the NZB.
+std::string PostResultText(const TPostSummary& summary);

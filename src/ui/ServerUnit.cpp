@@ -1,0 +1,150 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/ServerUnit.h"
+
+#include "ui/MainUnit.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace {
+constexpr TTlsMode TlsModes[] = {TTlsMode::Implicit, TTlsMode::StartTls, TTlsMode::None};
+
+template <typename T> T* Named(T* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+} // namespace
+
+std::string ConnectionTestText(const TServerProfile& profile) {
+  TNntpClient client(profile);
+  if (const auto fault = client.Open())
+    return "The test failed: " + fault->Message;
+  const std::string greeting = client.Greeting();
+  client.Close();
+  // 200 greets a poster; 201 a reader that may not post.
+  const bool posting = greeting.starts_with("200");
+  return "Connected" + std::string(profile.User.empty() ? "" : " and signed in") +
+         (posting ? "; posting is allowed" : "; the server does not allow posting") +
+         ". The server said: " + greeting;
+}
+
+TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, QWidget* parent)
+    : QDialog(parent), Base(setup) {
+  setObjectName(QStringLiteral("FormServer"));
+  setWindowTitle(QStringLiteral("News Server"));
+  const TServerProfile& server = setup.Settings.Server;
+  EditHost = Named(new QLineEdit(ToQt(server.Endpoint.Host), this), "EditHost");
+  SpinPort = Named(new QSpinBox(this), "SpinPort");
+  SpinPort->setRange(1, 65535);
+  SpinPort->setValue(server.Endpoint.Port);
+  ComboBoxTls = Named(new QComboBox(this), "ComboBoxTls");
+  ComboBoxTls->addItems({QStringLiteral("Implicit TLS"), QStringLiteral("STARTTLS"),
+                         QStringLiteral("None (not encrypted)")});
+  for (int i = 0; i < 3; ++i)
+    if (TlsModes[i] == server.Endpoint.Tls)
+      ComboBoxTls->setCurrentIndex(i);
+  LabelTlsWarning = Named(new QLabel(this), "LabelTlsWarning");
+  LabelTlsWarning->setWordWrap(true);
+  EditUser = Named(new QLineEdit(ToQt(server.User), this), "EditUser");
+  EditPassword = Named(new QLineEdit(ToQt(password), this), "EditPassword");
+  EditPassword->setEchoMode(QLineEdit::Password);
+  SpinConnections = Named(new QSpinBox(this), "SpinConnections");
+  SpinConnections->setRange(1, 64);
+  SpinConnections->setValue(setup.Settings.Connections);
+  SpinArticleSize = Named(new QSpinBox(this), "SpinArticleSize");
+  SpinArticleSize->setRange(1024, 16 << 20);
+  SpinArticleSize->setSingleStep(1024);
+  SpinArticleSize->setSuffix(QStringLiteral(" bytes"));
+  SpinArticleSize->setValue(static_cast<int>(setup.ArticleSize));
+  ButtonTestConnection =
+      Named(new QPushButton(QStringLiteral("&Test connection"), this), "ButtonTestConnection");
+  LabelTestResult = Named(new QLabel(this), "LabelTestResult");
+  LabelTestResult->setWordWrap(true);
+  LabelTestResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  auto* passwordNote =
+      new QLabel(QStringLiteral("The password is kept in memory for this session only; it "
+                                "is never written to tamberlon.INI."),
+                 this);
+  passwordNote->setWordWrap(true);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  auto* form = new QFormLayout(this);
+  form->addRow(QStringLiteral("&Host:"), EditHost);
+  form->addRow(QStringLiteral("&Port:"), SpinPort);
+  form->addRow(QStringLiteral("T&LS:"), ComboBoxTls);
+  form->addRow(QString(), LabelTlsWarning);
+  form->addRow(QStringLiteral("&User name:"), EditUser);
+  form->addRow(QStringLiteral("Pass&word:"), EditPassword);
+  form->addRow(QString(), passwordNote);
+  form->addRow(QStringLiteral("&Connections:"), SpinConnections);
+  form->addRow(QStringLiteral("&Article size:"), SpinArticleSize);
+  form->addRow(ButtonTestConnection, LabelTestResult);
+  form->addRow(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(ButtonTestConnection, &QPushButton::clicked, this,
+          &TFormServer::ButtonTestConnectionClick);
+  connect(ComboBoxTls, &QComboBox::currentIndexChanged, this, &TFormServer::TlsChanged);
+  TlsChanged();
+}
+
+TFormServer::~TFormServer() {
+  Closing = true; // the test ends within its timeouts; its answer goes nowhere
+}
+
+void TFormServer::TlsChanged() {
+  const TTlsMode mode = TlsModes[ComboBoxTls->currentIndex()];
+  if (SpinPort->value() == 563 || SpinPort->value() == 119) // the usual port follows
+    SpinPort->setValue(mode == TTlsMode::Implicit ? 563 : 119);
+  const bool plain = mode == TTlsMode::None;
+  LabelTlsWarning->setText(plain ? QStringLiteral("Without TLS the password and the post "
+                                                  "cross the network readable by anyone "
+                                                  "between you and the server.")
+                                 : QString());
+  LabelTlsWarning->setVisible(plain);
+}
+
+TPostSetup TFormServer::Setup() const {
+  TPostSetup setup = Base;
+  TServerProfile& server = setup.Settings.Server;
+  server.Endpoint.Host = FromQt(EditHost->text().trimmed());
+  server.Endpoint.Port = SpinPort->value();
+  server.Endpoint.Tls = TlsModes[ComboBoxTls->currentIndex()];
+  server.User = FromQt(EditUser->text().trimmed());
+  setup.Settings.Connections = SpinConnections->value();
+  setup.ArticleSize = static_cast<std::size_t>(SpinArticleSize->value());
+  return setup;
+}
+
+std::string TFormServer::Password() const {
+  return FromQt(EditPassword->text());
+}
+
+void TFormServer::ButtonTestConnectionClick() {
+  if (EditHost->text().trimmed().isEmpty()) {
+    LabelTestResult->setText(QStringLiteral("Name the server first."));
+    return;
+  }
+  TServerProfile profile = Setup().Settings.Server;
+  profile.Password = Password();
+  profile.ConnectTimeout = profile.ReplyTimeout = std::chrono::seconds(15);
+  ButtonTestConnection->setEnabled(false);
+  LabelTestResult->setText(QStringLiteral("Connecting..."));
+  Tester = std::jthread([this, profile] {
+    const std::string text = ConnectionTestText(profile);
+    if (Closing)
+      return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+          LabelTestResult->setText(ToQt(text));
+          ButtonTestConnection->setEnabled(true);
+          emit Tested();
+        },
+        Qt::QueuedConnection);
+  });
+}

@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The news server's settings: host, port, TLS, user name and password, connections and
+// article size, with a test that connects and signs in without posting. The settings are
+// [Server]'s keys, which the command line reads too; the password is never written there.
+#include "posting/PostSetup.h"
+
+#include <QDialog>
+#include <atomic>
+#include <thread>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+class TFormServer : public QDialog {
+  Q_OBJECT
+public:
+  TFormServer(const TPostSetup& setup, const std::string& password, QWidget* parent = nullptr);
+  ~TFormServer() override;
+  // The settings as the controls show them (the post's own settings kept).
+  TPostSetup Setup() const;
+  std::string Password() const;
+  void ButtonTestConnectionClick();
+
+  QLineEdit* EditHost = nullptr;
+  QSpinBox* SpinPort = nullptr;
+  QComboBox* ComboBoxTls = nullptr;
+  QLineEdit* EditUser = nullptr;
+  QLineEdit* EditPassword = nullptr;
+  QSpinBox* SpinConnections = nullptr;
+  QSpinBox* SpinArticleSize = nullptr;
+  QPushButton* ButtonTestConnection = nullptr;
+  QLabel* LabelTestResult = nullptr;
+  QLabel* LabelTlsWarning = nullptr;
+
+signals:
+  void Tested(); // the test's answer is shown
+
+private:
+  void TlsChanged();
+  TPostSetup Base;
+  std::jthread Tester;
+  std::atomic<bool> Closing{false};
+};
+
+// What a connection test found: the greeting, and whether the server lets us post.
+std::string ConnectionTestText(const TServerProfile& profile);

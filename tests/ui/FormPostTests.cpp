@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Posting from the window: the saved album posted to a scripted news server on the posting
+// core's threads, paused by Cancel and continued by Post, with the settings kept in
+// [Server] and the password nowhere on disk.
+#include "../posting/ScriptedNewsServer.h"
+#include "posting/PostSetup.h"
+#include "support/AlbumScenario.h"
+#include "support/ScriptedHost.h"
+#include "ui/MainUnit.h"
+#include "ui/PostUnit.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+
+TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
+  TWithScriptedHost scripted;
+  TScriptedHost& host = scripted.Host;
+  const std::string program = host.ProgramDir.Path();
+  for (const char* name :
+       {"groups.txt", "labels.txt", "rippedby.txt", "postedby.txt", "encoders.txt", "codecs.txt"})
+    std::filesystem::copy_file(std::string(TAMBERLON_TEST_DATA) + "/../../data/" + name,
+                               program + name);
+  const std::string album = program + "album/";
+  const std::vector<std::string> tracks = PrepareFixtureAlbum(album);
+  std::atomic<int> taken{0};
+  TScriptedNewsServer server([&](TServerConnection& connection, int index) {
+    server.Serve(connection, index, [&](int, const std::string&) -> std::optional<std::string> {
+      ++taken;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5)); // time for Cancel to land
+      return std::nullopt;
+    });
+  });
+
+  auto form = std::make_unique<TFormMain>();
+  form->show();
+  EXPECT_FALSE(form->ButtonPostToUsenet->isEnabled());
+  host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|", tracks);
+  form->ButtonChooseTracksClick();
+  form->ComboBoxPostedBy->setEditText("Poster");
+  form->AlbumSession().SetNewsGroups({"alt.binaries.test"});
+  const std::string nfo = album + "Various Artists - Into the Trees.nfo";
+  host.ExpectSaveFileDialog("Save .NFO file|nfo|Various Artists - Into the Trees.nfo|" + album,
+                            nfo);
+  host.ExpectMessage(TMessageKind::Confirmation,
+                     "This seems to be a compilation album with various artists.\n\r"
+                     "Do you want to use the Various Artists Template?",
+                     TMessageResult::Yes);
+  form->ButtonMakeNFOClick();
+  ASSERT_TRUE(form->ButtonPostToUsenet->isEnabled());
+
+  TPostSetup setup = form->PostSetupNow();
+  setup.Settings.Server.Endpoint = {"127.0.0.1", server.Port(), TTlsMode::None, "", false};
+  setup.Settings.Server.User = "poster";
+  setup.Settings.Connections = 2;
+  setup.ArticleSize = 1024; // many articles: Cancel lands mid-way
+  form->KeepServer(setup, "not on disk");
+
+  form->PostToUsenet1Click();
+  TFormPost* post = form->findChild<TFormPost*>();
+  ASSERT_NE(post, nullptr);
+  ASSERT_TRUE(post->ButtonPost->isEnabled()) << post->LabelServer->text().toStdString();
+  EXPECT_EQ(post->TableFiles->rowCount(), static_cast<int>(tracks.size()) + 1);
+
+  QSignalSpy finished(post, &TFormPost::Finished);
+  post->CheckBoxCheckBodies->setChecked(true);
+  post->ButtonPostClick();
+  while (taken < 5)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  post->ButtonCancelClick();
+  ASSERT_TRUE(finished.wait(30000));
+  EXPECT_TRUE(post->Summary().Cancelled);
+  EXPECT_TRUE(post->LabelResult->text().startsWith("Posting paused: "));
+  EXPECT_TRUE(
+      std::filesystem::exists(JournalPathFor(album + "Various Artists - Into the Trees.nzb")));
+
+  post->ButtonPostClick();
+  ASSERT_TRUE(finished.wait(60000));
+  const TPostSummary& summary = post->Summary();
+  EXPECT_TRUE(summary.Complete()) << post->LabelResult->text().toStdString();
+  EXPECT_TRUE(summary.Resumed);
+  EXPECT_EQ(summary.NzbPath, album + "Various Artists - Into the Trees.nzb");
+  EXPECT_EQ(server.Articles.size(), summary.Articles); // none posted twice
+  EXPECT_FALSE(std::filesystem::exists(JournalPathFor(summary.NzbPath)));
+
+  form->close();
+  const std::string ini = ReadWholeFile(host.ProgramDir.Path() + "tamberlon.INI");
+  EXPECT_NE(ini.find("Host=127.0.0.1"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("User=poster"), std::string::npos);
+  EXPECT_EQ(ini.find("not on disk"), std::string::npos);
+}
