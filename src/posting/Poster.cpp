@@ -240,6 +240,7 @@ TPostSummary PostRelease(TPostRequest& request) {
   summary.Cancelled = !summary.Problem && request.Cancelled && request.Cancelled->load();
   summary.Confirmed = shared.Confirmed.size();
   summary.Failures = summary.Articles - summary.Confirmed;
+  summary.Accepted = journal.Accepted().size();
   if (journal.Accepted().empty()) {
     summary.NzbPath.clear(); // nothing is on the server: no NZB, nothing to resume
     journal.Remove();

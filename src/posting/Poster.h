@@ -31,6 +31,7 @@ struct TPostSummary {
   std::size_t Articles = 0;  // in the release
   std::size_t Posted = 0;    // by this run
   std::size_t Confirmed = 0; // found on the server by the check
+  std::size_t Accepted = 0;  // taken by the server, by this run and the ones it continues
   std::size_t Retries = 0;
   std::size_t Failures = 0; // not confirmed at the end
   std::uint64_t Bytes = 0;  // posted by this run

@@ -48,9 +48,9 @@ void TFormMain::PostToUsenet1Click() {
     connect(FormPost, &TFormPost::ServerChanged, this, &TFormMain::KeepServer);
     connect(FormPost, &TFormPost::Finished, this, [this] {
       const TPostSummary& summary = FormPost->Summary();
-      ShowStatus(summary.Complete()  ? "Posted: every article is on the server"
-                 : summary.Cancelled ? "Posting paused; Post again to continue"
-                                     : "Posting did not finish; see the post window");
+      const std::string result = PostResultText(summary);
+      ShowStatus(summary.Complete() ? "Posted: every article is on the server"
+                                    : result.substr(0, result.find('\n')));
     });
   }
   if (!FormPost->Posting()) {

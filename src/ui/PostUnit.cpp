@@ -35,8 +35,8 @@ std::size_t ArticlesOf(std::uint64_t size, std::size_t articleSize) {
 std::string PostResultText(const TPostSummary& summary) {
   std::string text;
   if (summary.Cancelled)
-    text = "Posting paused: " + std::to_string(summary.Articles - summary.Failures) + " of " +
-           std::to_string(summary.Articles) + " articles posted; Post again to continue.\n";
+    text = "Posting paused: " + std::to_string(summary.Accepted) + " of " +
+           std::to_string(summary.Articles) + " articles posted; Post again to continue\n";
   else if (summary.Problem)
     text = "Posting stopped: " + summary.Problem->Message + "\n";
   text += std::to_string(summary.Posted) + " articles posted (" + std::to_string(summary.Bytes) +
