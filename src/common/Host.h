@@ -56,6 +56,18 @@ struct TRegionalSettings {
   std::string ShortTimeFormat = "h:mm AP";  // h, hh, H, HH, mm, AP/ap and literal text
 };
 
+// What the desktop's secret store did with a password.
+enum class TSecretOutcome {
+  Done,     // read or kept
+  NotFound, // nothing kept under that name
+  NoStore   // no secret store runs here (or it failed): keep the password in memory only
+};
+struct TSecretResult {
+  TSecretOutcome Outcome = TSecretOutcome::NoStore;
+  std::string Value;  // the password read
+  std::string Reason; // the store's words when it failed
+};
+
 class THost {
 public:
   virtual ~THost() = default;
@@ -114,6 +126,17 @@ public:
   virtual int CompareIgnoringCase(std::string_view a, std::string_view b) = 0;
   // Upper case by the user's locale.
   virtual std::string UpperCase(std::string_view text) = 0;
+
+  // The desktop's secret store: a password read or kept under a name of this program's.
+  // A host without one has no store.
+  virtual TSecretResult ReadSecret(const std::string& name) {
+    (void)name;
+    return {};
+  }
+  virtual TSecretResult WriteSecret(const std::string& name, const std::string& value) {
+    (void)name, (void)value;
+    return {};
+  }
 
 protected:
   void ReportMediaProblem(const std::string& reason) {

@@ -28,6 +28,7 @@
 #include <QVBoxLayout>
 #include <cerrno>
 #include <fcntl.h>
+#include <qt6keychain/keychain.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -369,4 +370,45 @@ void TQtHost::SetBusyCursor(bool busy) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
   else
     QApplication::restoreOverrideCursor();
+}
+
+namespace {
+// Runs a keychain job to its end (the store answers over D-Bus, within its own timeout)
+// and says what came of it.
+TSecretResult RunSecretJob(QKeychain::Job& job, const std::string& name) {
+  job.setAutoDelete(false);
+  job.setInsecureFallback(false); // a password never goes to a plain file
+  job.setKey(QString::fromStdString(name));
+  QEventLoop loop;
+  QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
+  job.start();
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  TSecretResult result;
+  switch (job.error()) {
+  case QKeychain::NoError:
+    result.Outcome = TSecretOutcome::Done;
+    break;
+  case QKeychain::EntryNotFound:
+    result.Outcome = TSecretOutcome::NotFound;
+    break;
+  default:
+    result.Reason = job.errorString().toStdString();
+    break;
+  }
+  return result;
+}
+} // namespace
+
+TSecretResult TQtHost::ReadSecret(const std::string& name) {
+  QKeychain::ReadPasswordJob job(QStringLiteral("Tamberlon"));
+  TSecretResult result = RunSecretJob(job, name);
+  if (result.Outcome == TSecretOutcome::Done)
+    result.Value = job.textData().toStdString();
+  return result;
+}
+
+TSecretResult TQtHost::WriteSecret(const std::string& name, const std::string& value) {
+  QKeychain::WritePasswordJob job(QStringLiteral("Tamberlon"));
+  job.setTextData(QString::fromStdString(value));
+  return RunSecretJob(job, name);
 }

@@ -38,6 +38,9 @@ public:
   void CloseMedia() override;
   bool ShowHelp(int topic) override;
   void SetBusyCursor(bool busy) override;
+  // Through QtKeychain: the Secret Service (libsecret) or KWallet, never a file.
+  TSecretResult ReadSecret(const std::string& name) override;
+  TSecretResult WriteSecret(const std::string& name, const std::string& value) override;
 
   // How long an open waits for the player's verdict on a file before taking it as opened
   // (the window repaints meanwhile but takes no input).

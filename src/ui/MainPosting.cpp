@@ -25,15 +25,34 @@ TPostSetup TFormMain::PostSetupNow() const {
   return setup;
 }
 
+std::string TFormMain::PasswordFor(const TServerProfile& server) {
+  if (!ServerPassword.empty() || server.User.empty())
+    return ServerPassword;
+  const TSecretResult kept = CurrentHost().ReadSecret(PasswordName(server));
+  SecretStoreRuns = kept.Outcome != TSecretOutcome::NoStore;
+  if (kept.Outcome == TSecretOutcome::Done)
+    ServerPassword = kept.Value;
+  return ServerPassword;
+}
+
 void TFormMain::KeepServer(const TPostSetup& setup, const std::string& password) {
   for (auto& [key, value] : ServerKeys(setup))
     Session.Preferences.Server[key] = value;
-  ServerPassword = password;
   PreferencesChanged();
+  ServerPassword = password;
+  if (password.empty() || setup.Settings.Server.User.empty())
+    return;
+  const TSecretResult kept =
+      CurrentHost().WriteSecret(PasswordName(setup.Settings.Server), password);
+  SecretStoreRuns = kept.Outcome == TSecretOutcome::Done;
+  if (!SecretStoreRuns)
+    ShowStatus("No secret store runs here: the password is kept for this session only" +
+               (kept.Reason.empty() ? std::string() : " (" + kept.Reason + ")"));
 }
 
 void TFormMain::Server1Click() {
-  TFormServer dialog(PostSetupNow(), ServerPassword, this);
+  const TPostSetup setup = PostSetupNow();
+  TFormServer dialog(setup, PasswordFor(setup.Settings.Server), SecretStoreRuns, this);
   if (dialog.exec() == QDialog::Accepted)
     KeepServer(dialog.Setup(), dialog.Password());
 }
@@ -46,6 +65,10 @@ void TFormMain::PostToUsenet1Click() {
   if (!FormPost) {
     FormPost = new TFormPost(this);
     connect(FormPost, &TFormPost::ServerChanged, this, &TFormMain::KeepServer);
+    connect(FormPost, &TFormPost::NewsGroupsWanted, this, [this] {
+      ButtonEditNGListClick();
+      FormPost->SetGroups(NewsGroupEntries());
+    });
     connect(FormPost, &TFormPost::Finished, this, [this] {
       const TPostSummary& summary = FormPost->Summary();
       const std::string result = PostResultText(summary);
@@ -60,7 +83,8 @@ void TFormMain::PostToUsenet1Click() {
     order.Groups = NewsGroupEntries();
     order.From = PosterFrom(FromQt(ComboBoxPostedBy->currentText()), Session.Preferences.Server);
     order.Setup = PostSetupNow();
-    order.Password = ServerPassword;
+    order.Password = PasswordFor(order.Setup.Settings.Server);
+    order.StoreRuns = SecretStoreRuns;
     FormPost->Prepare(std::move(order));
   }
   FormPost->show();

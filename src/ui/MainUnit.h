@@ -34,6 +34,7 @@ class TFormNewsGroups;
 class TFormPost;
 struct TAlbumField;
 struct TPostSetup;
+struct TServerProfile;
 
 class TFormMain : public QMainWindow {
   Q_OBJECT
@@ -168,8 +169,12 @@ private:
   bool CancelReading = false;
   // The last .nfo saved in this session: what Post to Usenet posts.
   std::string SavedNfoPath;
-  // The news server's password, in memory only: never in the preferences.
+  // The news server's password, in memory for the session (and in the desktop's secret
+  // store where one runs): never in the preferences.
   std::string ServerPassword;
+  bool SecretStoreRuns = true; // until the store says otherwise
+  // The password from memory, else the secret store.
+  std::string PasswordFor(const TServerProfile& server);
 
 public:
   // The field's control when it is of the kind asked for; nullptr for a row without one

@@ -66,6 +66,8 @@ TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
   LabelTotal = Named(new QLabel(this), "LabelTotal");
   LabelNewsgroups = Named(new QLabel(this), "LabelNewsgroups");
   LabelNewsgroups->setWordWrap(true);
+  ButtonEditNGList =
+      Named(new QPushButton(QStringLiteral("Select &Newsgroups..."), this), "ButtonEditNGList");
   LabelServer = Named(new QLabel(this), "LabelServer");
   ButtonServer = Named(new QPushButton(QStringLiteral("&Server..."), this), "ButtonServer");
   CheckBoxObfuscate =
@@ -100,7 +102,10 @@ TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(TableFiles, 1);
   layout->addWidget(LabelTotal);
-  layout->addWidget(LabelNewsgroups);
+  auto* newsgroups = new QHBoxLayout;
+  newsgroups->addWidget(LabelNewsgroups, 1);
+  newsgroups->addWidget(ButtonEditNGList);
+  layout->addLayout(newsgroups);
   layout->addLayout(server);
   layout->addWidget(CheckBoxObfuscate);
   layout->addWidget(CheckBoxCheckBodies);
@@ -112,6 +117,7 @@ TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(ButtonPost, &QPushButton::clicked, this, &TFormPost::ButtonPostClick);
   connect(ButtonCancel, &QPushButton::clicked, this, &TFormPost::ButtonCancelClick);
   connect(ButtonServer, &QPushButton::clicked, this, &TFormPost::ButtonServerClick);
+  connect(ButtonEditNGList, &QPushButton::clicked, this, &TFormPost::NewsGroupsWanted);
   connect(ButtonOpenFolder, &QPushButton::clicked, this,
           [this] { CurrentHost().ShellOpen(FolderPart(LastSummary.NzbPath), ""); });
 }
@@ -125,18 +131,24 @@ void TFormPost::Prepare(TPostOrder order) {
   Files = ReleaseFilesBeside(Order.NfoPath);
   CheckBoxObfuscate->setChecked(Order.Setup.Obfuscate);
   CheckBoxCheckBodies->setChecked(Order.Setup.Settings.CheckBodies);
-  QStringList groups;
-  for (const std::string& group : Order.Groups)
-    groups << ToQt(group);
-  LabelNewsgroups->setText(QStringLiteral("Newsgroups: ") +
-                           (groups.isEmpty() ? QStringLiteral("none chosen; choose them with "
-                                                              "Select Newsgroups")
-                                             : groups.join(QStringLiteral(", "))));
+  SetGroups(Order.Groups);
   ShowFiles();
   ShowServer();
   GroupBoxResult->hide();
   ProgressBytes->setValue(0);
   LabelProgress->clear();
+}
+
+void TFormPost::SetGroups(std::vector<std::string> groups) {
+  Order.Groups = std::move(groups);
+  QStringList names;
+  for (const std::string& group : Order.Groups)
+    names << ToQt(group);
+  LabelNewsgroups->setText(QStringLiteral("Newsgroups: ") +
+                           (names.isEmpty()
+                                ? QStringLiteral("none chosen; choose them with Select Newsgroups")
+                                : names.join(QStringLiteral(", "))));
+  ShowServer();
 }
 
 void TFormPost::ShowFiles() {
@@ -180,7 +192,7 @@ void TFormPost::ShowServer() {
 }
 
 void TFormPost::ButtonServerClick() {
-  TFormServer dialog(Order.Setup, Order.Password, this);
+  TFormServer dialog(Order.Setup, Order.Password, Order.StoreRuns, this);
   if (dialog.exec() != QDialog::Accepted)
     return;
   Order.Setup = dialog.Setup();
@@ -193,6 +205,11 @@ void TFormPost::ButtonServerClick() {
 void TFormPost::ButtonPostClick() {
   if (Posting() || Files.empty())
     return;
+  if (!Order.Setup.Settings.Server.User.empty() && Order.Password.empty()) {
+    ButtonServerClick(); // a user name without its password: asked for here
+    if (Order.Password.empty())
+      return;
+  }
   Stop(); // the last run's thread, long finished
   TPostRequest request;
   request.NzbPath = DefaultNzbPath(Files);
@@ -224,10 +241,11 @@ void TFormPost::ButtonPostClick() {
   if (groups.size() > static_cast<std::size_t>(Order.Setup.MaxGroups))
     groups.resize(static_cast<std::size_t>(Order.Setup.MaxGroups));
   const bool obfuscate = CheckBoxObfuscate->isChecked();
-  for (QWidget* control : std::initializer_list<QWidget*>{ButtonPost, ButtonServer,
-                                                          CheckBoxObfuscate, CheckBoxCheckBodies})
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           ButtonPost, ButtonServer, ButtonEditNGList, CheckBoxObfuscate, CheckBoxCheckBodies})
     control->setEnabled(false);
   GroupBoxResult->hide();
+  ButtonCancel->setText(QStringLiteral("Cancel"));
   LabelProgress->setText(QStringLiteral("Reading the files..."));
   Cancelled = false;
   Done = false;
@@ -265,9 +283,10 @@ void TFormPost::ShowProgress(const TPostProgress& progress) {
 void TFormPost::Finish(const TPostSummary& summary) {
   Done = true;
   LastSummary = summary;
-  for (QWidget* control : std::initializer_list<QWidget*>{ButtonPost, ButtonServer,
+  for (QWidget* control : std::initializer_list<QWidget*>{ButtonServer, ButtonEditNGList,
                                                           CheckBoxObfuscate, CheckBoxCheckBodies})
     control->setEnabled(true);
+  ShowServer(); // Post, where the settings allow it
   ProgressBytes->setValue(summary.Complete() ? 1000 : ProgressBytes->value());
   LabelProgress->setText(summary.Complete()  ? QStringLiteral("Done")
                          : summary.Cancelled ? QStringLiteral("Paused")

@@ -26,6 +26,7 @@ struct TPostOrder {
   std::string From;
   TPostSetup Setup;
   std::string Password;
+  bool StoreRuns = false; // the desktop's secret store keeps the password
 };
 
 class TFormPost : public QWidget {
@@ -39,10 +40,13 @@ public:
   void ButtonPostClick();
   void ButtonCancelClick();
   const TPostSummary& Summary() const { return LastSummary; }
+  // The album's newsgroups, chosen again in the main window.
+  void SetGroups(std::vector<std::string> groups);
 
   QTableWidget* TableFiles = nullptr;
   QLabel* LabelTotal = nullptr;
   QLabel* LabelNewsgroups = nullptr;
+  QPushButton* ButtonEditNGList = nullptr;
   QLabel* LabelServer = nullptr;
   QPushButton* ButtonServer = nullptr;
   QCheckBox* CheckBoxObfuscate = nullptr;
@@ -58,7 +62,8 @@ public:
 signals:
   // The server settings were changed here: the main window keeps them.
   void ServerChanged(const TPostSetup& setup, const std::string& password);
-  void Finished(); // the post ended (done, failed or paused)
+  void NewsGroupsWanted(); // Select Newsgroups: the main window's choice of the album's
+  void Finished();         // the post ended (done, failed or paused)
 
 protected:
   void closeEvent(QCloseEvent* event) override;

@@ -33,7 +33,13 @@ std::string ConnectionTestText(const TServerProfile& profile) {
          ". The server said: " + greeting;
 }
 
-TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, QWidget* parent)
+std::string PasswordName(const TServerProfile& server) {
+  return "news server " + server.User + "@" + server.Endpoint.Host + ":" +
+         std::to_string(server.Endpoint.Port);
+}
+
+TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, bool storeRuns,
+                         QWidget* parent)
     : QDialog(parent), Base(setup) {
   setObjectName(QStringLiteral("FormServer"));
   setWindowTitle(QStringLiteral("News Server"));
@@ -67,9 +73,13 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, Q
   LabelTestResult->setWordWrap(true);
   LabelTestResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
   auto* passwordNote =
-      new QLabel(QStringLiteral("The password is kept in memory for this session only; it "
-                                "is never written to tamberlon.INI."),
-                 this);
+      Named(new QLabel(storeRuns ? QStringLiteral("The password is kept in the desktop's secret "
+                                                  "store, never in tamberlon.INI.")
+                                 : QStringLiteral("No secret store runs here: the password is kept "
+                                                  "in memory for this session only, never in "
+                                                  "tamberlon.INI."),
+                       this),
+            "LabelPasswordNote");
   passwordNote->setWordWrap(true);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   auto* form = new QFormLayout(this);

@@ -18,7 +18,9 @@ class QSpinBox;
 class TFormServer : public QDialog {
   Q_OBJECT
 public:
-  TFormServer(const TPostSetup& setup, const std::string& password, QWidget* parent = nullptr);
+  // storeRuns: whether the desktop's secret store keeps the password (the note says so).
+  TFormServer(const TPostSetup& setup, const std::string& password, bool storeRuns,
+              QWidget* parent = nullptr);
   ~TFormServer() override;
   // The settings as the controls show them (the post's own settings kept).
   TPostSetup Setup() const;
@@ -45,6 +47,9 @@ private:
   std::jthread Tester;
   std::atomic<bool> Closing{false};
 };
+
+// The name the password is kept under in the secret store: one per user and server.
+std::string PasswordName(const TServerProfile& server);
 
 // What a connection test found: the greeting, and whether the server lets us post.
 std::string ConnectionTestText(const TServerProfile& profile);

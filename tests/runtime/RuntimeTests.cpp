@@ -7,11 +7,13 @@
 #include "common/RememberedListsUnit.h"
 #include "generate/AlbumSession.h"
 #include "platform/ConsoleHost.h"
+#include "posting/PostSetup.h"
 #include "support/AlbumScenario.h"
 #include "support/TempFolder.h"
 #include "ui/DesktopHost.h"
 #include "ui/MainUnit.h"
 #include "ui/NewsGroupUnit.h"
+#include "ui/ServerUnit.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -321,6 +323,30 @@ std::string GeneratedLocales() {
 
 // The window and tamberlon-cli write the same bytes for one album, template and clock,
 // whatever the regional settings: both read their forms from the C library's locale.
+// The news server's password through QtKeychain: kept by a real secret store when the test
+// runs with one (runtime.secret-store), else told as kept for the session; never in a file.
+TEST_F(RealRuntime, SecretStoreKeepsThePasswordOrTheWindowSaysThereIsNone) {
+  TPostSetup setup = Form.PostSetupNow();
+  setup.Settings.Server.Endpoint.Host = "news.example.com";
+  setup.Settings.Server.User = "poster";
+  Form.KeepServer(setup, "s3cret pass");
+  const TSecretResult kept = Host.ReadSecret(PasswordName(setup.Settings.Server));
+  if (std::getenv("TAMBERLON_TEST_SECRET_STORE")) {
+    EXPECT_EQ(kept.Outcome, TSecretOutcome::Done) << kept.Reason;
+    EXPECT_EQ(kept.Value, "s3cret pass");
+    EXPECT_EQ(Host.ReadSecret("news server nobody@news.example.com:563").Outcome,
+              TSecretOutcome::NotFound);
+  } else {
+    EXPECT_EQ(kept.Outcome, TSecretOutcome::NoStore);
+    EXPECT_TRUE(Form.StatusText.startsWith("No secret store runs here"))
+        << Form.StatusText.toStdString();
+  }
+  Form.close();
+  const std::string ini = ReadWholeFile(Host.Folder.Path() + "tamberlon.INI");
+  EXPECT_NE(ini.find("User=poster"), std::string::npos) << ini;
+  EXPECT_EQ(ini.find("s3cret"), std::string::npos);
+}
+
 TEST(TwoFaces, TheWindowAndTheCommandLineWriteTheSameDocument) {
   const struct {
     const char* Locale;

@@ -165,3 +165,21 @@ bool TScriptedHost::OpenMedia(const std::string& path) {
     ReportMediaProblem(MediaProblem);
   return MediaOpens;
 }
+
+TSecretResult TScriptedHost::ReadSecret(const std::string& name) {
+  Calls.push_back("ReadSecret: " + name);
+  if (!SecretStoreRuns)
+    return {TSecretOutcome::NoStore, "", "no secret store"};
+  const auto found = Secrets.find(name);
+  if (found == Secrets.end())
+    return {TSecretOutcome::NotFound, "", ""};
+  return {TSecretOutcome::Done, found->second, ""};
+}
+
+TSecretResult TScriptedHost::WriteSecret(const std::string& name, const std::string& value) {
+  Calls.push_back("WriteSecret: " + name);
+  if (!SecretStoreRuns)
+    return {TSecretOutcome::NoStore, "", "no secret store"};
+  Secrets[name] = value;
+  return {TSecretOutcome::Done, "", ""};
+}

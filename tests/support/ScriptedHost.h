@@ -8,6 +8,7 @@
 #include "support/TempFolder.h"
 
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -63,6 +64,11 @@ public:
   std::optional<std::string> EnvironmentVariable(const std::string& name) override;
   int CompareIgnoringCase(std::string_view a, std::string_view b) override;
   std::string UpperCase(std::string_view text) override;
+  // A secret store in memory: Secrets, while SecretStoreRuns; else none runs.
+  TSecretResult ReadSecret(const std::string& name) override;
+  TSecretResult WriteSecret(const std::string& name, const std::string& value) override;
+  bool SecretStoreRuns = true;
+  std::map<std::string, std::string> Secrets;
 
   // Each call as "What: text", in order.
   std::vector<std::string> Calls;

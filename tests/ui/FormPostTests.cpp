@@ -8,6 +8,7 @@
 #include "support/ScriptedHost.h"
 #include "ui/MainUnit.h"
 #include "ui/PostUnit.h"
+#include "ui/ServerUnit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -62,6 +63,7 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
   setup.Settings.Connections = 2;
   setup.ArticleSize = 1024; // many articles: Cancel lands mid-way
   form->KeepServer(setup, "not on disk");
+  EXPECT_EQ(host.Secrets[PasswordName(setup.Settings.Server)], "not on disk");
 
   form->PostToUsenet1Click();
   TFormPost* post = form->findChild<TFormPost*>();
@@ -95,6 +97,10 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
   EXPECT_EQ(server.Articles.size(), summary.Articles); // none posted twice
   EXPECT_FALSE(std::filesystem::exists(JournalPathFor(summary.NzbPath)));
 
+  host.SecretStoreRuns = false; // a desktop without one: said, and the password kept in memory
+  form->KeepServer(setup, "still not on disk");
+  EXPECT_TRUE(form->StatusText.startsWith("No secret store runs here"))
+      << form->StatusText.toStdString();
   form->close();
   const std::string ini = ReadWholeFile(host.ProgramDir.Path() + "tamberlon.INI");
   EXPECT_NE(ini.find("Host=127.0.0.1"), std::string::npos) << ini;
