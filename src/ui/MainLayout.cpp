@@ -108,10 +108,12 @@ void TFormMain::BuildControls() {
     button->setMinimumSize(81, 33);
   auto* outputButtons = new QVBoxLayout;
   outputButtons->addStretch();
-  outputButtons->addWidget(ButtonPreviewNFO);
+  outputButtons->addWidget(ButtonPreviewNFO, 0, Qt::AlignRight);
   outputButtons->addSpacing(15);
-  outputButtons->addWidget(ButtonMakeNFO);
-  outputButtons->addWidget(ButtonPostToUsenet);
+  auto* saveAndPost = new QHBoxLayout; // beside Save: the window keeps its height
+  saveAndPost->addWidget(ButtonPostToUsenet);
+  saveAndPost->addWidget(ButtonMakeNFO);
+  outputButtons->addLayout(saveAndPost);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(BuildPostingInformation());
   bottom->addStretch(1);

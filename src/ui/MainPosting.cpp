@@ -26,11 +26,12 @@ TPostSetup TFormMain::PostSetupNow() const {
 }
 
 std::string TFormMain::PasswordFor(const TServerProfile& server) {
-  if (!ServerPassword.empty() || server.User.empty())
+  // Asked once without a user too, so the server settings can say where a password goes.
+  if (!ServerPassword.empty() || (server.User.empty() && SecretStoreRuns.has_value()))
     return ServerPassword;
   const TSecretResult kept = CurrentHost().ReadSecret(PasswordName(server));
   SecretStoreRuns = kept.Outcome != TSecretOutcome::NoStore;
-  if (kept.Outcome == TSecretOutcome::Done)
+  if (kept.Outcome == TSecretOutcome::Done && !server.User.empty())
     ServerPassword = kept.Value;
   return ServerPassword;
 }
@@ -45,14 +46,15 @@ void TFormMain::KeepServer(const TPostSetup& setup, const std::string& password)
   const TSecretResult kept =
       CurrentHost().WriteSecret(PasswordName(setup.Settings.Server), password);
   SecretStoreRuns = kept.Outcome == TSecretOutcome::Done;
-  if (!SecretStoreRuns)
+  if (!*SecretStoreRuns)
     ShowStatus("No secret store runs here: the password is kept for this session only" +
                (kept.Reason.empty() ? std::string() : " (" + kept.Reason + ")"));
 }
 
 void TFormMain::Server1Click() {
   const TPostSetup setup = PostSetupNow();
-  TFormServer dialog(setup, PasswordFor(setup.Settings.Server), SecretStoreRuns, this);
+  const std::string password = PasswordFor(setup.Settings.Server);
+  TFormServer dialog(setup, password, SecretStoreRuns.value_or(false), this);
   if (dialog.exec() == QDialog::Accepted)
     KeepServer(dialog.Setup(), dialog.Password());
 }
@@ -84,7 +86,7 @@ void TFormMain::PostToUsenet1Click() {
     order.From = PosterFrom(FromQt(ComboBoxPostedBy->currentText()), Session.Preferences.Server);
     order.Setup = PostSetupNow();
     order.Password = PasswordFor(order.Setup.Settings.Server);
-    order.StoreRuns = SecretStoreRuns;
+    order.StoreRuns = SecretStoreRuns.value_or(false);
     FormPost->Prepare(std::move(order));
   }
   FormPost->show();

@@ -172,7 +172,7 @@ private:
   // The news server's password, in memory for the session (and in the desktop's secret
   // store where one runs): never in the preferences.
   std::string ServerPassword;
-  bool SecretStoreRuns = true; // until the store says otherwise
+  std::optional<bool> SecretStoreRuns; // known once the store was asked
   // The password from memory, else the secret store.
   std::string PasswordFor(const TServerProfile& server);
 

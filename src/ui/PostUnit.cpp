@@ -23,7 +23,10 @@ template <typename T> T* Named(T* widget, const char* name) {
   return widget;
 }
 
+// A size as posters read it: KB below a megabyte, MB with one decimal above.
 QString Megabytes(std::uint64_t bytes) {
+  if (bytes < 1000000)
+    return QString::number((bytes + 999) / 1000) + QStringLiteral(" KB");
   return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
 }
 
@@ -40,8 +43,10 @@ std::string PostResultText(const TPostSummary& summary) {
   else if (summary.Problem)
     text = "Posting stopped: " + summary.Problem->Message + "\n";
   text += std::to_string(summary.Posted) + " articles posted (" + std::to_string(summary.Bytes) +
-          " bytes), " + std::to_string(summary.Retries) + " retries, " +
-          std::to_string(summary.Failures) + " failures.";
+          " bytes)" + (summary.Resumed ? " continuing the earlier post" : "") + ", " +
+          std::to_string(summary.Retries) + " retries";
+  // A paused post's unchecked articles are not failures yet.
+  text += summary.Cancelled ? "." : ", " + std::to_string(summary.Failures) + " failures.";
   if (summary.Complete())
     text += "\nThe check found every one of the " + std::to_string(summary.Articles) +
             " articles on the server.";
@@ -127,6 +132,8 @@ TFormPost::~TFormPost() {
 }
 
 void TFormPost::Prepare(TPostOrder order) {
+  if (!isVisible() && parentWidget()) // over the main window, not where the desktop likes
+    move(parentWidget()->geometry().center() - rect().center());
   Order = std::move(order);
   Files = ReleaseFilesBeside(Order.NfoPath);
   CheckBoxObfuscate->setChecked(Order.Setup.Obfuscate);
@@ -178,16 +185,18 @@ void TFormPost::ShowServer() {
   const QString tls = server.Endpoint.Tls == TTlsMode::Implicit   ? QStringLiteral("TLS")
                       : server.Endpoint.Tls == TTlsMode::StartTls ? QStringLiteral("STARTTLS")
                                                                   : QStringLiteral("no TLS");
-  LabelServer->setText(server.Endpoint.Host.empty()
-                           ? QStringLiteral("Server: none set; set it with Server...")
-                           : QStringLiteral("Server: %1:%2, %3, %4 connections%5")
-                                 .arg(ToQt(server.Endpoint.Host))
-                                 .arg(server.Endpoint.Port)
-                                 .arg(tls)
-                                 .arg(Order.Setup.Settings.Connections)
-                                 .arg(server.User.empty()
-                                          ? QString()
-                                          : QStringLiteral(", as ") + ToQt(server.User)));
+  LabelServer->setText(
+      server.Endpoint.Host.empty()
+          ? QStringLiteral("Server: none set; set it with Server...")
+          : QStringLiteral("Server: %1:%2, %3, %4 %5%6")
+                .arg(ToQt(server.Endpoint.Host))
+                .arg(server.Endpoint.Port)
+                .arg(tls)
+                .arg(Order.Setup.Settings.Connections)
+                .arg(Order.Setup.Settings.Connections == 1 ? QStringLiteral("connection")
+                                                           : QStringLiteral("connections"))
+                .arg(server.User.empty() ? QString()
+                                         : QStringLiteral(", as ") + ToQt(server.User)));
   ButtonPost->setEnabled(!server.Endpoint.Host.empty() && !Order.Groups.empty() && !Files.empty());
 }
 

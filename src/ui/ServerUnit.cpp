@@ -99,6 +99,7 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   connect(ButtonTestConnection, &QPushButton::clicked, this,
           &TFormServer::ButtonTestConnectionClick);
   connect(ComboBoxTls, &QComboBox::currentIndexChanged, this, &TFormServer::TlsChanged);
+  setMinimumWidth(480); // wrapped notes keep a readable width
   TlsChanged();
 }
 
@@ -116,6 +117,7 @@ void TFormServer::TlsChanged() {
                                                   "between you and the server.")
                                  : QString());
   LabelTlsWarning->setVisible(plain);
+  adjustSize();
 }
 
 TPostSetup TFormServer::Setup() const {
@@ -153,6 +155,7 @@ void TFormServer::ButtonTestConnectionClick() {
         [this, text] {
           LabelTestResult->setText(ToQt(text));
           ButtonTestConnection->setEnabled(true);
+          adjustSize(); // the answer's lines get their room
           emit Tested();
         },
         Qt::QueuedConnection);
