@@ -3,6 +3,10 @@
 
 #include "common/TextUnit.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
 namespace {
 // Text as XML character data or an attribute value: valid UTF-8, markup characters as
 // references, and the control characters XML 1.0 cannot carry dropped.
@@ -60,4 +64,180 @@ std::string NzbText(const TNzbRelease& release) {
     out += "  </segments>\n </file>\n";
   }
   return out + "</nzb>\n";
+}
+
+namespace {
+// XML's five entities and numeric references; anything else kept as it stands.
+std::string Unescape(std::string_view text) {
+  static constexpr std::pair<std::string_view, char> Named[] = {
+      {"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''}};
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '&') {
+      out += text[i];
+      continue;
+    }
+    const std::string_view rest = text.substr(i + 1);
+    bool replaced = false;
+    for (const auto& [name, c] : Named)
+      if (rest.starts_with(name)) {
+        out += c;
+        i += name.size();
+        replaced = true;
+        break;
+      }
+    if (!replaced && rest.starts_with('#')) {
+      const std::size_t end = rest.find(';');
+      const bool hex = rest.size() > 1 && (rest[1] == 'x' || rest[1] == 'X');
+      const std::string_view digits = end == std::string_view::npos
+                                          ? std::string_view{}
+                                          : rest.substr(hex ? 2 : 1, end - (hex ? 2 : 1));
+      char32_t code = 0;
+      bool valid = !digits.empty() && digits.size() <= 8;
+      for (const char d : digits) {
+        const int value = d >= '0' && d <= '9'          ? d - '0'
+                          : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
+                          : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                                        : -1;
+        valid = valid && value >= 0;
+        code = code * (hex ? 16 : 10) + static_cast<char32_t>(value < 0 ? 0 : value);
+      }
+      if (valid && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF)) {
+        AppendUtf8(out, code);
+        i += end + 1;
+        replaced = true;
+      }
+    }
+    if (!replaced)
+      out += '&';
+  }
+  return out;
+}
+
+// The value of name="..." (or '...') among a start tag's attributes.
+std::string Attribute(std::string_view tag, std::string_view name) {
+  for (std::size_t at = tag.find(name); at != std::string_view::npos; at = tag.find(name, at + 1)) {
+    const bool starts = at > 0 && (tag[at - 1] == ' ' || tag[at - 1] == '\t' ||
+                                   tag[at - 1] == '\n' || tag[at - 1] == '\r');
+    std::size_t i = at + name.size();
+    while (i < tag.size() && tag[i] == ' ')
+      ++i;
+    if (!starts || i >= tag.size() || tag[i] != '=')
+      continue;
+    ++i;
+    while (i < tag.size() && tag[i] == ' ')
+      ++i;
+    if (i >= tag.size() || (tag[i] != '"' && tag[i] != '\''))
+      continue;
+    const std::size_t end = tag.find(tag[i], i + 1);
+    if (end != std::string_view::npos)
+      return Unescape(tag.substr(i + 1, end - i - 1));
+  }
+  return {};
+}
+
+// One element found by name from a position: its start tag's attributes and its content.
+struct TElement {
+  std::string_view Tag, Content;
+  std::size_t End = std::string_view::npos; // past the closing tag
+};
+
+std::optional<TElement> NextElement(std::string_view text, std::string_view name,
+                                    std::size_t from) {
+  const std::string open = "<" + std::string(name);
+  for (std::size_t at = text.find(open, from); at != std::string_view::npos;
+       at = text.find(open, at + 1)) {
+    const std::size_t after = at + open.size();
+    if (after >= text.size() || (text[after] != '>' && text[after] != ' ' && text[after] != '\t' &&
+                                 text[after] != '\n' && text[after] != '\r' && text[after] != '/'))
+      continue;
+    const std::size_t tagEnd = text.find('>', after);
+    if (tagEnd == std::string_view::npos)
+      return std::nullopt;
+    TElement element;
+    element.Tag = text.substr(after, tagEnd - after);
+    if (text[tagEnd - 1] == '/') { // empty element
+      element.End = tagEnd + 1;
+      return element;
+    }
+    const std::string close = "</" + std::string(name) + ">";
+    const std::size_t closeAt = text.find(close, tagEnd + 1);
+    if (closeAt == std::string_view::npos)
+      return std::nullopt;
+    element.Content = text.substr(tagEnd + 1, closeAt - tagEnd - 1);
+    element.End = closeAt + close.size();
+    return element;
+  }
+  return std::nullopt;
+}
+
+std::uint64_t Digits(const std::string& text) {
+  std::uint64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9' || value > (UINT64_MAX - 9) / 10)
+      return 0;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return value;
+}
+
+std::string Trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos)
+    return {};
+  return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
+}
+
+TNzbFile ReadFile(const TElement& element, TNzbRelease& release) {
+  TNzbFile file;
+  file.Subject = Attribute(element.Tag, "subject");
+  if (release.Poster.empty())
+    release.Poster = Attribute(element.Tag, "poster");
+  if (release.Date == 0)
+    release.Date = static_cast<std::int64_t>(Digits(Attribute(element.Tag, "date")) & INT64_MAX);
+  if (release.Groups.empty())
+    if (const auto groups = NextElement(element.Content, "groups", 0))
+      for (auto group = NextElement(groups->Content, "group", 0); group;
+           group = NextElement(groups->Content, "group", group->End))
+        release.Groups.push_back(Unescape(Trimmed(group->Content)));
+  for (auto segment = NextElement(element.Content, "segment", 0); segment;
+       segment = NextElement(element.Content, "segment", segment->End)) {
+    const std::string id = Unescape(Trimmed(segment->Content));
+    const bool printable = std::all_of(id.begin(), id.end(), [](char c) {
+      return c > ' ' && c < 0x7F && c != '<' && c != '>';
+    });
+    if (id.empty() || !printable)
+      continue; // not a Message-ID a command can carry
+    TNzbSegment read;
+    read.Bytes = Digits(Attribute(segment->Tag, "bytes"));
+    read.Number = static_cast<int>(
+        std::min<std::uint64_t>(Digits(Attribute(segment->Tag, "number")), 1000000000));
+    read.MessageId = "<" + id + ">";
+    file.Segments.push_back(std::move(read));
+  }
+  return file;
+}
+} // namespace
+
+std::optional<TNzbRelease> ReadNzb(std::string_view text) {
+  const auto nzb = NextElement(text, "nzb", 0);
+  if (!nzb)
+    return std::nullopt;
+  TNzbRelease release;
+  for (auto meta = NextElement(nzb->Content, "meta", 0); meta;
+       meta = NextElement(nzb->Content, "meta", meta->End))
+    if (Attribute(meta->Tag, "type") == "title") {
+      release.Title = Unescape(Trimmed(meta->Content));
+      break;
+    }
+  for (auto file = NextElement(nzb->Content, "file", 0); file;
+       file = NextElement(nzb->Content, "file", file->End)) {
+    TNzbFile read = ReadFile(*file, release);
+    if (read.Segments.empty())
+      return std::nullopt;
+    release.Files.push_back(std::move(read));
+  }
+  if (release.Files.empty())
+    return std::nullopt;
+  return release;
 }

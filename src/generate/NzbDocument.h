@@ -4,7 +4,9 @@
 // and the articles that hold it (their size, number and Message-ID), so that a downloader
 // fetches exactly what the server accepted.
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct TNzbSegment {
@@ -27,3 +29,9 @@ struct TNzbRelease {
 };
 
 std::string NzbText(const TNzbRelease& release);
+
+// An NZB read back: its title, each file's subject, groups and segments (Message-IDs with
+// their angle brackets). Markup it does not know is passed over; nothing when the text
+// holds no <nzb> element or a file without a single segment reference that can be read.
+// Bounded by the text: every entry stands for bytes of it.
+std::optional<TNzbRelease> ReadNzb(std::string_view text);

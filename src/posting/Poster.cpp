@@ -5,6 +5,7 @@
 #include "common/FileUnit.h"
 #include "common/FileWriteUnit.h"
 #include "generate/NzbDocument.h"
+#include "posting/ConnectionPool.h"
 #include "posting/YEnc.h"
 
 #include <algorithm>
@@ -14,7 +15,7 @@
 #include <thread>
 
 namespace {
-using TJob = std::function<std::optional<TNntpFault>(TNntpClient&, std::size_t item)>;
+using TJob = TConnectionJob;
 
 // What the posting threads share.
 struct TShared {
@@ -41,59 +42,20 @@ struct TShared {
   }
 };
 
-// Waits, waking early when the post ends.
-void Pause(const TShared& shared, std::chrono::milliseconds pause) {
-  const TDeadline until = TClock::now() + pause;
-  while (!shared.Ended() && TClock::now() < until)
-    std::this_thread::sleep_for(
-        std::min<TClock::duration>(std::chrono::milliseconds(20), until - TClock::now()));
+// The pool's hooks into the post: its end, its first failure, its retries.
+TPoolHooks HooksOf(TShared& shared) {
+  return {[&shared] { return shared.Ended(); },
+          [&shared](const TNntpFault& fault) { shared.Fail(fault); },
+          [&shared] {
+            std::lock_guard guard(shared.Lock);
+            ++shared.Summary.Retries;
+            ++shared.Progress.Retries;
+            shared.Report();
+          }};
 }
 
-void Attempt(TShared& shared, TNntpClient& client, std::size_t item, const TJob& job) {
-  const TPostSettings& settings = shared.Request.Settings;
-  for (int attempt = 0;; ++attempt) {
-    std::optional<TNntpFault> fault = client.Opened() ? std::nullopt : client.Open();
-    if (!fault)
-      fault = job(client, item);
-    if (!fault)
-      return;
-    if (fault->Kind == TFaultKind::Lasting || attempt >= settings.Retries) {
-      if (fault->Kind != TFaultKind::Lasting)
-        fault->Message += " (tried " + std::to_string(attempt + 1) + " times)";
-      shared.Fail(*fault);
-      return;
-    }
-    {
-      std::lock_guard guard(shared.Lock);
-      ++shared.Summary.Retries;
-      ++shared.Progress.Retries;
-      shared.Report();
-    }
-    Pause(shared, std::min<std::chrono::milliseconds>(
-                      settings.Backoff * (1 << std::min(attempt, 5)), std::chrono::seconds(30)));
-    if (shared.Ended())
-      return;
-  }
-}
-
-// Runs the job for each item on up to the settings' connections, each its own thread.
 void RunOnConnections(TShared& shared, const std::vector<std::size_t>& items, const TJob& job) {
-  std::atomic<std::size_t> next{0};
-  auto worker = [&] {
-    TNntpClient client(shared.Request.Settings.Server);
-    for (std::size_t at; !shared.Ended() && (at = next.fetch_add(1)) < items.size();)
-      Attempt(shared, client, items[at], job);
-    client.Close();
-  };
-  const std::size_t count = std::clamp<std::size_t>(
-      static_cast<std::size_t>(std::max(shared.Request.Settings.Connections, 1)), 1,
-      std::max<std::size_t>(items.size(), 1));
-  std::vector<std::thread> threads;
-  for (std::size_t i = 1; i < count; ++i)
-    threads.emplace_back(worker);
-  worker();
-  for (std::thread& thread : threads)
-    thread.join();
+  ::RunOnConnections(shared.Request.Settings, items, job, HooksOf(shared));
 }
 
 void PostArticles(TShared& shared, const std::vector<std::size_t>& items, const std::string& from) {
@@ -226,7 +188,7 @@ TPostSummary PostRelease(TPostRequest& request) {
     PostArticles(shared, items, from);
     if (shared.Ended())
       break;
-    Pause(shared, request.Settings.CheckDelay);
+    PauseUnlessEnded([&shared] { return shared.Ended(); }, request.Settings.CheckDelay);
     items.clear();
     for (const auto& [index, accepted] : journal.Accepted())
       if (!shared.Confirmed.contains(index))

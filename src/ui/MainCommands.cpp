@@ -2,6 +2,8 @@
 // The main window's commands: save, preview, newsgroups, templates, help, about, playback.
 #include "ui/MainUnit.h"
 
+#include "posting/PostSetup.h"
+
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/HelpFileUnit.h"
@@ -240,6 +242,7 @@ void TFormMain::VerifySFVFile1Click() {
   request.Filters = {{"SFV Files (*.sfv)", "*.sfv"},
                      {"PAR2 Files (*.par2)", "*.par2"},
                      {"FLAC Files (*.flac)", "*.flac"},
+                     {"NZB Files (*.nzb)", "*.nzb"},
                      {"All files (*)", "*"}};
   request.Folder = TrackFolder;
   const std::vector<std::string> paths = CurrentHost().OpenFilesDialog(request);
@@ -263,6 +266,12 @@ TFormVerify* TFormMain::VerifySfvFile(const std::string& path) {
   // A window of its own for each .sfv, beside the work that goes on here.
   auto* window = new TFormVerify(this);
   window->setAttribute(Qt::WA_DeleteOnClose);
+  // An .nzb is checked on the news server, with the post's own settings.
+  if (QString::fromStdString(path).endsWith(QStringLiteral(".nzb"), Qt::CaseInsensitive)) {
+    TPostSettings server = PostSetupNow().Settings;
+    server.Server.Password = PasswordFor(server.Server);
+    window->SetServer(server);
+  }
   if (!window->Verify(path)) {
     delete window;
     ShowError(ecOpenForReading, path);

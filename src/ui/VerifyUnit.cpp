@@ -6,6 +6,7 @@
 #include "common/TextUnit.h"
 #include "generate/RecoveryCheckUnit.h"
 #include "generate/SfvCheckUnit.h"
+#include "posting/NzbCheck.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -60,10 +61,11 @@ TFormVerify::~TFormVerify() {
 bool TFormVerify::Verify(const std::string& path) {
   setWindowTitle(QStringLiteral("Verify - ") +
                  QString::fromStdString(path.substr(path.rfind('/') + 1)));
-  const bool recovery =
-      path.size() >= 5 && QString::fromStdString(path.substr(path.size() - 5))
-                                  .compare(QStringLiteral(".par2"), Qt::CaseInsensitive) == 0;
-  return recovery ? VerifyRecovery(path) : VerifySfv(path);
+  const QString name = QString::fromStdString(path);
+  if (name.endsWith(QStringLiteral(".nzb"), Qt::CaseInsensitive))
+    return VerifyNzb(path);
+  return name.endsWith(QStringLiteral(".par2"), Qt::CaseInsensitive) ? VerifyRecovery(path)
+                                                                     : VerifySfv(path);
 }
 
 bool TFormVerify::VerifySfv(const std::string& sfvPath) {
@@ -148,6 +150,51 @@ bool TFormVerify::VerifyRecovery(const std::string& par2Path) {
     const auto check = CheckRecoverySet(par2Path, callbacks, &Cancelled);
     const std::string totals =
         check ? RecoveryCheckSummary(*check) : "No intact description of a PAR2 recovery set";
+    QMetaObject::invokeMethod(this, [this, totals] { Finish(QString::fromStdString(totals)); });
+  });
+  return true;
+}
+
+bool TFormVerify::VerifyNzb(const std::string& nzbPath) {
+  const auto text = ReadFileBytes(nzbPath);
+  auto release = text ? ReadNzb(*text) : std::nullopt;
+  if (!release)
+    return false;
+  TableFiles->setHorizontalHeaderLabels({QStringLiteral("File"), QStringLiteral("Articles"),
+                                         QStringLiteral("Missing"), QStringLiteral("Result")});
+  TableFiles->setRowCount(static_cast<int>(release->Files.size()));
+  TotalBytes = 0;
+  for (int row = 0; row < TableFiles->rowCount(); ++row) {
+    const TNzbFile& file = release->Files[static_cast<std::size_t>(row)];
+    TableFiles->setItem(
+        row, 0,
+        new QTableWidgetItem(QString::fromStdString(PrintableName(NzbFileName(file.Subject)))));
+    TableFiles->setItem(row, 1, new QTableWidgetItem(QString::number(file.Segments.size())));
+    TotalBytes += file.Segments.size();
+  }
+  if (Server.Server.Endpoint.Host.empty()) {
+    Finish(QStringLiteral("No news server is set: set one with Options, Server..."));
+    return true;
+  }
+  TNzbCheckRequest request{std::move(*release), Server, {}, {}, &Cancelled};
+  request.FileChecked = [this](std::size_t index, const TNzbFileCheck& file) {
+    QMetaObject::invokeMethod(this, [this, index, file] {
+      const int row = static_cast<int>(index);
+      TableFiles->setItem(row, 2,
+                          new QTableWidgetItem(QString::number(file.Missing + file.Damaged)));
+      ShowResult(row, 3,
+                 file.Present == file.Segments ? QStringLiteral("OK")
+                 : file.Present == 0           ? QStringLiteral("MISSING")
+                                               : QStringLiteral("INCOMPLETE"));
+    });
+  };
+  request.Progress = [this](std::size_t done, std::size_t total) {
+    QMetaObject::invokeMethod(this, [this, done, total] {
+      ProgressBytes->setValue(total == 0 ? 0 : static_cast<int>(done * 1000 / total));
+    });
+  };
+  Worker = std::jthread([this, request = std::move(request)] {
+    const std::string totals = NzbCheckSummary(CheckNzbArticles(request));
     QMetaObject::invokeMethod(this, [this, totals] { Finish(QString::fromStdString(totals)); });
   });
   return true;

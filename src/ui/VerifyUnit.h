@@ -2,9 +2,12 @@
 #pragma once
 // The verify window: each file an .sfv lists with its expected and computed checksum and
 // OK, FAILED, MISSING or UNSAFE (or each file a .par2 protects, with its blocks and OK,
-// DAMAGED or MISSING), filled in as worker threads read the files, with the bytes read so
-// far, Cancel and the totals. It judges with the command-line check's core and words its
+// DAMAGED or MISSING, or each file an .nzb names with its articles found on the news
+// server), filled in as worker threads read the files, with the bytes read so far, Cancel
+// and the totals. It judges with the command-line check's core and words its
 // totals as the check does. When done, the bad rows come first and the button closes.
+#include "posting/Poster.h"
+
 #include <QWidget>
 #include <array>
 #include <atomic>
@@ -25,6 +28,8 @@ public:
   // Starts verifying the .sfv or .par2; false (with the window left empty) when it cannot
   // be read.
   bool Verify(const std::string& path);
+  // The news server an .nzb's articles are looked up on.
+  void SetServer(const TPostSettings& settings) { Server = settings; }
   // Decodes FLAC files and checks their audio against the MD5 each stores.
   void VerifyAudio(const std::vector<std::string>& paths);
   bool Running() const { return Worker.joinable() && !Done; }
@@ -43,6 +48,7 @@ protected:
 private:
   bool VerifySfv(const std::string& sfvPath);
   bool VerifyRecovery(const std::string& par2Path);
+  bool VerifyNzb(const std::string& nzbPath);
   void ShowResult(int row, int column, const QString& text);
   void Finish(const QString& totals);
   void Stop();
@@ -54,4 +60,5 @@ private:
   std::array<std::size_t, 4> Counts{}; // by outcome: OK, FAILED, MISSING, UNSAFE
   int Malformed = 0;                   // lines that are no entry
   quint64 TotalBytes = 0;
+  TPostSettings Server;
 };

@@ -6,6 +6,7 @@
 #include "generate/AlbumSession.h"
 #include "generate/DocumentKinds.h"
 #include "generate/NFOUnit.h"
+#include "generate/NzbDocument.h"
 #include "generate/PlaylistUnit.h"
 #include "generate/PostingPolicyUnit.h"
 #include "generate/SFVUnit.h"
@@ -307,4 +308,56 @@ TEST(Playlist, EveryTrackIsOneEntryNamedRelativeToThePlaylist) {
                                                   "#EXTINF:61,Band - Two  Lines\r\n01.mp3\r\n"
                                                   "#EXTINF:0,#hash\r\n./#hash.mp3\r\n"
                                                   "#EXTINF:0,03\r\ncd2/03.mp3\r\n");
+}
+
+TEST(NzbDocument, ReadsBackWhatItWritesAndWhatOtherPostersWrite) {
+  TNzbRelease written{"Artist & \"Band\" <Live> – Café",
+                      "Poster <p@example.com>",
+                      1765000000,
+                      {"alt.binaries.sounds.mp3", "alt.binaries.test"},
+                      {}};
+  written.Files = {{"Album [1/2] - \"01 - A&B.mp3\" yEnc (1/2)",
+                    {{716800, 1, "<a1@x.invalid>"}, {512, 2, "<a2@x.invalid>"}}},
+                   {"Album [2/2] - \"a.nfo\" yEnc (1/1)", {{900, 1, "<n@x.invalid>"}}}};
+  const auto back = ReadNzb(NzbText(written));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->Title, written.Title);
+  EXPECT_EQ(back->Poster, written.Poster);
+  EXPECT_EQ(back->Date, written.Date);
+  EXPECT_EQ(back->Groups, written.Groups);
+  ASSERT_EQ(back->Files.size(), 2u);
+  EXPECT_EQ(back->Files[0].Subject, written.Files[0].Subject);
+  ASSERT_EQ(back->Files[0].Segments.size(), 2u);
+  EXPECT_EQ(back->Files[0].Segments[1].MessageId, "<a2@x.invalid>");
+  EXPECT_EQ(back->Files[0].Segments[1].Bytes, 512u);
+  EXPECT_EQ(back->Files[0].Segments[1].Number, 2);
+
+  struct TCase {
+    const char* Name;
+    std::string Text;
+    std::size_t Segments; // over all files; 0 for no release read
+  };
+  const std::vector<TCase> cases = {
+      {"single quotes, no declaration, references",
+       "<nzb><file subject='x &#x263A; &#9731;' poster='p'><segments>\n"
+       "<segment number='1' bytes='5'>\n id@host \n</segment></segments></file></nzb>",
+       1},
+      {"a segment that is no Message-ID is passed over",
+       "<nzb><file subject=\"s\"><segments><segment>a b@c</segment><segment>ok@c</segment>"
+       "</segments></file></nzb>",
+       1},
+      {"a file without segments", "<nzb><file subject=\"s\"><segments/></file></nzb>", 0},
+      {"cut short", "<nzb><file subject=\"s\"><segments><segment>id@h</segm", 0},
+      {"not an nzb", "<html><body>404</body></html>", 0},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const auto read = ReadNzb(c.Text);
+    std::size_t segments = 0;
+    if (read)
+      for (const TNzbFile& file : read->Files)
+        segments += file.Segments.size();
+    EXPECT_EQ(segments, c.Segments);
+  }
+  EXPECT_EQ(ReadNzb(cases[0].Text)->Files[0].Subject, "x ☺ ☃");
 }

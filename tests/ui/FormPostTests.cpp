@@ -9,6 +9,7 @@
 #include "ui/MainUnit.h"
 #include "ui/PostUnit.h"
 #include "ui/ServerUnit.h"
+#include "ui/VerifyUnit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -96,6 +97,24 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
   EXPECT_EQ(summary.NzbPath, album + "Various Artists - Into the Trees.nzb");
   EXPECT_EQ(server.Articles.size(), summary.Articles); // none posted twice
   EXPECT_FALSE(std::filesystem::exists(JournalPathFor(summary.NzbPath)));
+
+  // Verify takes the .nzb: every article on the server, then one lost by the server.
+  const auto verify = [&](const char* totals) {
+    TFormVerify* window = form->VerifySfvFile(summary.NzbPath);
+    ASSERT_NE(window, nullptr);
+    QSignalSpy checked(window, &TFormVerify::Finished);
+    ASSERT_TRUE(checked.wait(30000));
+    EXPECT_EQ(window->LabelTotals->text().toStdString(), totals);
+    window->close();
+  };
+  const std::string all = std::to_string(summary.Articles);
+  verify((std::to_string(tracks.size() + 1) + " files, " + all + " articles: " + all +
+          " on the server")
+             .c_str());
+  server.Articles.erase(server.Articles.begin());
+  verify((std::to_string(tracks.size() + 1) + " files, " + all +
+          " articles: " + std::to_string(summary.Articles - 1) + " on the server, 1 missing")
+             .c_str());
 
   host.SecretStoreRuns = false; // a desktop without one: said, and the password kept in memory
   form->KeepServer(setup, "still not on disk");
