@@ -4,10 +4,11 @@
 # implicit TLS with a certificate made here), then checks them with tools we did not
 # write: every article fetched back and decoded by uudeview equals the original, the NZB
 # is valid against the NZB 1.1 DTD, a certificate not trusted is refused, and a post
-# killed mid-way and run again completes with each article once.
-# Usage: inn2-roundtrip.sh TAMBERLON_CLI INN2_ROOT DTD
+# killed mid-way and run again completes with each article once; and the window's post,
+# paused and continued, against the same server.
+# Usage: inn2-roundtrip.sh TAMBERLON_CLI INN2_ROOT DTD [WINDOW_TESTS]
 set -euo pipefail
-cli="$1" dtd="$3"
+cli="$1" dtd="$3" window_tests="${4:-}"
 source "$(dirname "$0")/inn2-server.sh" "$2"
 
 # The release: an .nfo, an .sfv and two "tracks" of random bytes, one spanning articles.
@@ -208,4 +209,10 @@ for f in "$repair"/*.mp3 "$repair"/*.nfo "$repair"/*.sfv; do
   found=$(find "$dest" -name "$(basename "$f")" | head -1)
   cmp "$found" "$f"
 done
+if [ -n "$window_tests" ]; then
+  echo "the window: post, Cancel, Post again and Verify the .nzb, as the user 'poster'"
+  TAMBERLON_TEST_INN2="$auth_port" QT_QPA_PLATFORM=offscreen "$window_tests" \
+    --gtest_filter=FormPost.AgainstTheTestNewsServer 2>&1 | grep -v '^QStandardPaths'
+  [ "${PIPESTATUS[0]}" -eq 0 ]
+fi
 echo "all INN2 round trips passed"

@@ -15,23 +15,54 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <thread>
 
+namespace {
+// The fixture album chosen and saved in a fresh window, its program folder the shipped
+// lists: what Post to Usenet posts.
+struct TSavedAlbum {
+  TWithScriptedHost Scripted;
+  TScriptedHost& Host = Scripted.Host;
+  std::string Album;
+  std::vector<std::string> Tracks;
+  std::unique_ptr<TFormMain> Form;
+
+  TSavedAlbum() {
+    const std::string program = Host.ProgramDir.Path();
+    for (const char* name :
+         {"groups.txt", "labels.txt", "rippedby.txt", "postedby.txt", "encoders.txt", "codecs.txt"})
+      std::filesystem::copy_file(std::string(TAMBERLON_TEST_DATA) + "/../../data/" + name,
+                                 program + name);
+    Album = program + "album/";
+    Tracks = PrepareFixtureAlbum(Album);
+    Form = std::make_unique<TFormMain>();
+    Form->show();
+    EXPECT_FALSE(Form->ButtonPostToUsenet->isEnabled());
+    Host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|", Tracks);
+    Form->ButtonChooseTracksClick();
+    Form->ComboBoxPostedBy->setEditText("Poster");
+    Form->AlbumSession().SetNewsGroups({"alt.binaries.test"});
+    Host.ExpectSaveFileDialog("Save .NFO file|nfo|Various Artists - Into the Trees.nfo|" + Album,
+                              Album + "Various Artists - Into the Trees.nfo");
+    Host.ExpectMessage(TMessageKind::Confirmation,
+                       "This seems to be a compilation album with various artists.\n\r"
+                       "Do you want to use the Various Artists Template?",
+                       TMessageResult::Yes);
+    Form->ButtonMakeNFOClick();
+    EXPECT_TRUE(Form->ButtonPostToUsenet->isEnabled());
+  }
+  std::string Nzb() const { return Album + "Various Artists - Into the Trees.nzb"; }
+};
+} // namespace
+
 TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
-  TWithScriptedHost scripted;
-  TScriptedHost& host = scripted.Host;
-  const std::string program = host.ProgramDir.Path();
-  for (const char* name :
-       {"groups.txt", "labels.txt", "rippedby.txt", "postedby.txt", "encoders.txt", "codecs.txt"})
-    std::filesystem::copy_file(std::string(TAMBERLON_TEST_DATA) + "/../../data/" + name,
-                               program + name);
-  const std::string album = program + "album/";
-  const std::vector<std::string> tracks = PrepareFixtureAlbum(album);
   std::atomic<int> taken{0};
   TScriptedNewsServer server([&](TServerConnection& connection, int index) {
     server.Serve(connection, index, [&](int, const std::string&) -> std::optional<std::string> {
@@ -40,22 +71,10 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
       return std::nullopt;
     });
   });
-
-  auto form = std::make_unique<TFormMain>();
-  form->show();
-  EXPECT_FALSE(form->ButtonPostToUsenet->isEnabled());
-  host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|", tracks);
-  form->ButtonChooseTracksClick();
-  form->ComboBoxPostedBy->setEditText("Poster");
-  form->AlbumSession().SetNewsGroups({"alt.binaries.test"});
-  const std::string nfo = album + "Various Artists - Into the Trees.nfo";
-  host.ExpectSaveFileDialog("Save .NFO file|nfo|Various Artists - Into the Trees.nfo|" + album,
-                            nfo);
-  host.ExpectMessage(TMessageKind::Confirmation,
-                     "This seems to be a compilation album with various artists.\n\r"
-                     "Do you want to use the Various Artists Template?",
-                     TMessageResult::Yes);
-  form->ButtonMakeNFOClick();
+  TSavedAlbum saved;
+  TScriptedHost& host = saved.Host;
+  auto& form = saved.Form;
+  const std::vector<std::string>& tracks = saved.Tracks;
   ASSERT_TRUE(form->ButtonPostToUsenet->isEnabled());
 
   TPostSetup setup = form->PostSetupNow();
@@ -86,15 +105,14 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
   EXPECT_TRUE(post->LabelResult->text().startsWith(
       QString::fromStdString("Posting paused: " + std::to_string(paused.Accepted) + " of " +
                              std::to_string(paused.Articles) + " articles posted")));
-  EXPECT_TRUE(
-      std::filesystem::exists(JournalPathFor(album + "Various Artists - Into the Trees.nzb")));
+  EXPECT_TRUE(std::filesystem::exists(JournalPathFor(saved.Nzb())));
 
   post->ButtonPostClick();
   ASSERT_TRUE(finished.wait(60000));
   const TPostSummary& summary = post->Summary();
   EXPECT_TRUE(summary.Complete()) << post->LabelResult->text().toStdString();
   EXPECT_TRUE(summary.Resumed);
-  EXPECT_EQ(summary.NzbPath, album + "Various Artists - Into the Trees.nzb");
+  EXPECT_EQ(summary.NzbPath, saved.Nzb());
   EXPECT_EQ(server.Articles.size(), summary.Articles); // none posted twice
   EXPECT_FALSE(std::filesystem::exists(JournalPathFor(summary.NzbPath)));
 
@@ -125,4 +143,47 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
   EXPECT_NE(ini.find("Host=127.0.0.1"), std::string::npos) << ini;
   EXPECT_NE(ini.find("User=poster"), std::string::npos);
   EXPECT_EQ(ini.find("not on disk"), std::string::npos);
+}
+
+// The same against the test INN2 (its posters' port that asks for AUTHINFO), when the
+// posting round trip runs this with TAMBERLON_TEST_INN2=PORT: post, Cancel mid-way, Post
+// again, the result, and Verify of the .nzb by STAT on the real server.
+TEST(FormPost, AgainstTheTestNewsServer) {
+  const char* port = std::getenv("TAMBERLON_TEST_INN2");
+  if (!port)
+    GTEST_SKIP() << "run by the posting round trip, beside its INN2";
+  TSavedAlbum saved;
+  TPostSetup setup = saved.Form->PostSetupNow();
+  setup.Settings.Server.Endpoint = {"127.0.0.1", std::atoi(port), TTlsMode::None, "", false};
+  setup.Settings.Server.User = "poster";
+  setup.ArticleSize = 2048; // many articles: Cancel lands mid-way
+  saved.Form->KeepServer(setup, "news secret");
+  saved.Form->PostToUsenet1Click();
+  TFormPost* post = saved.Form->findChild<TFormPost*>();
+  ASSERT_NE(post, nullptr);
+  QSignalSpy finished(post, &TFormPost::Finished);
+  post->ButtonPostClick();
+  while (post->ProgressBytes->value() == 0 && finished.isEmpty())
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  post->ButtonCancelClick();
+  ASSERT_TRUE(finished.wait(60000));
+  EXPECT_TRUE(post->Summary().Cancelled) << post->LabelResult->text().toStdString();
+  std::cout << post->LabelResult->text().toStdString() << "\n";
+
+  post->ButtonPostClick();
+  ASSERT_TRUE(finished.wait(120000));
+  const TPostSummary& summary = post->Summary();
+  EXPECT_TRUE(summary.Complete()) << post->LabelResult->text().toStdString();
+  EXPECT_EQ(summary.Accepted, summary.Articles);
+  std::cout << post->LabelResult->text().toStdString() << "\n";
+
+  TFormVerify* window = saved.Form->VerifySfvFile(saved.Nzb());
+  ASSERT_NE(window, nullptr);
+  QSignalSpy checked(window, &TFormVerify::Finished);
+  ASSERT_TRUE(checked.wait(60000));
+  const std::string all = std::to_string(summary.Articles);
+  EXPECT_EQ(window->LabelTotals->text().toStdString(), std::to_string(saved.Tracks.size() + 1) +
+                                                           " files, " + all + " articles: " + all +
+                                                           " on the server");
+  std::cout << window->LabelTotals->text().toStdString() << "\n";
 }
