@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <cstdio>
 
 namespace {
 template <typename T> T* Named(T* widget, const char* name) {
@@ -30,12 +31,22 @@ QString Megabytes(std::uint64_t bytes) {
   return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
 }
 
+// " in 12.3 s, 45.6 MB/s" for a run that took time.
+std::string RunTime(std::uint64_t bytes, double seconds) {
+  if (seconds <= 0)
+    return {};
+  char text[64];
+  std::snprintf(text, sizeof text, " in %.1f s, %.1f MB/s", seconds,
+                static_cast<double>(bytes) / 1e6 / seconds);
+  return text;
+}
+
 std::size_t ArticlesOf(std::uint64_t size, std::size_t articleSize) {
   return size == 0 ? 1 : static_cast<std::size_t>((size + articleSize - 1) / articleSize);
 }
 } // namespace
 
-std::string PostResultText(const TPostSummary& summary) {
+std::string PostResultText(const TPostSummary& summary, double seconds) {
   std::string text;
   if (summary.Cancelled)
     text = "Posting paused: " + std::to_string(summary.Accepted) + " of " +
@@ -43,7 +54,8 @@ std::string PostResultText(const TPostSummary& summary) {
   else if (summary.Problem)
     text = "Posting stopped: " + summary.Problem->Message + "\n";
   text += std::to_string(summary.Posted) + " articles posted (" + std::to_string(summary.Bytes) +
-          " bytes)" + (summary.Resumed ? " continuing the earlier post" : "") + ", " +
+          " bytes" + RunTime(summary.Bytes, seconds) + ")" +
+          (summary.Resumed ? " continuing the earlier post" : "") + ", " +
           std::to_string(summary.Retries) + " retries";
   // A paused post's unchecked articles are not failures yet.
   text += summary.Cancelled ? "." : ", " + std::to_string(summary.Failures) + " failures.";
@@ -236,8 +248,14 @@ void TFormPost::ButtonPostClick() {
   request.Settings.CheckBodies = CheckBoxCheckBodies->isChecked();
   request.Cancelled = &Cancelled;
   request.Progress = [this](const TPostProgress& progress) {
-    if (ProgressQueued.exchange(true))
-      return; // the window has not shown the last one yet
+    // Ten showings a second: repainting each article's would take the posting's processor.
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count();
+    const bool last = progress.Articles == progress.TotalArticles;
+    if ((!last && now - LastShown.load() < 100) || ProgressQueued.exchange(true))
+      return; // too soon, or the window has not shown the last one yet
+    LastShown = now;
     QMetaObject::invokeMethod(
         this,
         [this, progress] {
@@ -258,7 +276,7 @@ void TFormPost::ButtonPostClick() {
   LabelProgress->setText(QStringLiteral("Reading the files..."));
   Cancelled = false;
   Done = false;
-  PhaseStart = std::chrono::steady_clock::now();
+  PhaseStart = RunStart = std::chrono::steady_clock::now();
   Phase = TPostProgress::Posting;
   Worker = std::jthread([this, request = std::move(request), groups, obfuscate, files = Files,
                          from = Order.From, size = Order.Setup.ArticleSize]() mutable {
@@ -300,7 +318,9 @@ void TFormPost::Finish(const TPostSummary& summary) {
   LabelProgress->setText(summary.Complete()  ? QStringLiteral("Done")
                          : summary.Cancelled ? QStringLiteral("Paused")
                                              : QStringLiteral("Not finished"));
-  LabelResult->setText(ToQt(PostResultText(summary)));
+  LabelResult->setText(ToQt(PostResultText(
+      summary,
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - RunStart).count())));
   ButtonOpenFolder->setEnabled(!summary.NzbPath.empty());
   GroupBoxResult->show();
   ButtonCancel->setText(QStringLiteral("Close"));

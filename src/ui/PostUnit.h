@@ -81,11 +81,13 @@ private:
   std::jthread Worker;
   std::atomic<bool> Cancelled{false};
   std::atomic<bool> ProgressQueued{false}; // at most one progress event waits at a time
+  std::atomic<std::int64_t> LastShown{0};  // when one was last queued, in ms
   bool Done = false;
   TPostSummary LastSummary;
-  std::chrono::steady_clock::time_point PhaseStart;
+  std::chrono::steady_clock::time_point PhaseStart, RunStart;
   TPostProgress::TPhase Phase = TPostProgress::Posting;
 };
 
-// The result in words: articles, retries, failures, the check's verdict, the NZB.
-std::string PostResultText(const TPostSummary& summary);
+// The result in words: articles, retries, failures, the check's verdict, the NZB; with the
+// run's seconds, its time and rate.
+std::string PostResultText(const TPostSummary& summary, double seconds = 0);
