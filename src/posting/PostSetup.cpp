@@ -102,7 +102,7 @@ std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSet
   setup.Settings.CheckDelay = std::chrono::seconds(delay);
   server.ReplyTimeout = server.ConnectTimeout = std::chrono::seconds(timeout);
   setup.MaxGroups = static_cast<int>(groups);
-  setup.Settings.CheckBodies = Truthy(setting("--check-bodies", ""));
+  setup.Settings.CheckBodies = Truthy(setting("--check-bodies", "CheckBodies"));
   setup.Obfuscate = Truthy(setting("--obfuscate", "Obfuscate"));
   return std::nullopt;
 }
@@ -115,7 +115,8 @@ std::map<std::string, std::string, std::less<>> ServerKeys(const TPostSetup& set
           {"User", server.User},
           {"Connections", std::to_string(setup.Settings.Connections)},
           {"ArticleSize", std::to_string(setup.ArticleSize)},
-          {"Obfuscate", setup.Obfuscate ? "1" : "0"}};
+          {"Obfuscate", setup.Obfuscate ? "1" : "0"},
+          {"CheckBodies", setup.Settings.CheckBodies ? "1" : "0"}};
 }
 
 std::string PosterFrom(const std::string& postedBy,

@@ -40,8 +40,9 @@ void TFormMain::KeepServer(const TPostSetup& setup, const std::string& password)
   for (auto& [key, value] : ServerKeys(setup))
     Session.Preferences.Server[key] = value;
   PreferencesChanged();
+  const bool unchanged = password == ServerPassword && SecretStoreRuns.has_value();
   ServerPassword = password;
-  if (password.empty() || setup.Settings.Server.User.empty())
+  if (unchanged || password.empty() || setup.Settings.Server.User.empty())
     return;
   const TSecretResult kept =
       CurrentHost().WriteSecret(PasswordName(setup.Settings.Server), password);

@@ -243,9 +243,12 @@ void TFormPost::ButtonPostClick() {
       return;
     request.ReplaceNzb = true;
   }
+  // The two choices are remembered with the server's settings.
+  Order.Setup.Obfuscate = CheckBoxObfuscate->isChecked();
+  Order.Setup.Settings.CheckBodies = CheckBoxCheckBodies->isChecked();
+  emit ServerChanged(Order.Setup, Order.Password);
   request.Settings = Order.Setup.Settings;
   request.Settings.Server.Password = Order.Password;
-  request.Settings.CheckBodies = CheckBoxCheckBodies->isChecked();
   request.Cancelled = &Cancelled;
   request.Progress = [this](const TPostProgress& progress) {
     // Ten showings a second: repainting each article's would take the posting's processor.

@@ -85,6 +85,14 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
   form->KeepServer(setup, "not on disk");
   EXPECT_EQ(host.Secrets[PasswordName(setup.Settings.Server)], "not on disk");
 
+  TFormServer settings(setup, "not on disk", true);
+  QSignalSpy tested(&settings, &TFormServer::Tested);
+  settings.ButtonTestConnectionClick();
+  ASSERT_TRUE(tested.wait(30000));
+  EXPECT_TRUE(settings.LabelTestResult->text().startsWith(
+      "Connected and signed in; posting is allowed. The server said: 200 "))
+      << settings.LabelTestResult->text().toStdString();
+
   form->PostToUsenet1Click();
   TFormPost* post = form->findChild<TFormPost*>();
   ASSERT_NE(post, nullptr);
@@ -96,6 +104,12 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
   post->ButtonPostClick();
   while (taken < 5)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  host.ExpectMessage(TMessageKind::Confirmation,
+                     "Posting is not finished. Pause it and close? Posting the album again "
+                     "continues where it stopped.",
+                     TMessageResult::No);
+  EXPECT_FALSE(form->close()); // asked, and the answer was to go on
+  EXPECT_TRUE(post->Posting());
   post->ButtonCancelClick();
   ASSERT_TRUE(finished.wait(30000));
   EXPECT_TRUE(post->Summary().Cancelled);
