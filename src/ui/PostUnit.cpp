@@ -251,29 +251,9 @@ void TFormPost::ButtonPostClick() {
   request.Settings.Server.Password = Order.Password;
   request.Cancelled = &Cancelled;
   request.Progress = [this](const TPostProgress& progress) {
-    // Ten showings a second: repainting each article's would take the posting's processor.
-    const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch())
-                                 .count();
-    const bool last = progress.Articles == progress.TotalArticles;
-    if ((!last && now - LastShown.load() < 100) || ProgressQueued.exchange(true))
-      return; // too soon, or the window has not shown the last one yet
-    LastShown = now;
-    QMetaObject::invokeMethod(
-        this,
-        [this, progress] {
-          ProgressQueued = false;
-          ShowProgress(progress);
-        },
-        Qt::QueuedConnection);
+    QueueProgress(progress);
   };
-  std::vector<std::string> groups = Order.Groups;
-  if (groups.size() > static_cast<std::size_t>(Order.Setup.MaxGroups))
-    groups.resize(static_cast<std::size_t>(Order.Setup.MaxGroups));
-  const bool obfuscate = CheckBoxObfuscate->isChecked();
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           ButtonPost, ButtonServer, ButtonEditNGList, CheckBoxObfuscate, CheckBoxCheckBodies})
-    control->setEnabled(false);
+  SetControlsEnabled(false);
   GroupBoxResult->hide();
   ButtonCancel->setText(QStringLiteral("Cancel"));
   LabelProgress->setText(QStringLiteral("Reading the files..."));
@@ -281,20 +261,58 @@ void TFormPost::ButtonPostClick() {
   Done = false;
   PhaseStart = RunStart = std::chrono::steady_clock::now();
   Phase = TPostProgress::Posting;
-  Worker = std::jthread([this, request = std::move(request), groups, obfuscate, files = Files,
-                         from = Order.From, size = Order.Setup.ArticleSize]() mutable {
-    TPostSummary summary;
-    TPlanResult planned =
-        PlanPost(files, ReleaseName(files.front()), from, groups, size, obfuscate);
-    if (planned.Problem) {
-      summary.Problem = planned.Problem;
-    } else {
-      request.Plan = std::move(planned.Plan);
-      summary = PostRelease(request);
-    }
-    QMetaObject::invokeMethod(
-        this, [this, summary] { Finish(summary); }, Qt::QueuedConnection);
-  });
+  Run(std::move(request));
+}
+
+// The plan (each file read for its checksum) and the post, on the worker thread.
+void TFormPost::Run(TPostRequest request) {
+  std::vector<std::string> groups = Order.Groups;
+  if (groups.size() > static_cast<std::size_t>(Order.Setup.MaxGroups))
+    groups.resize(static_cast<std::size_t>(Order.Setup.MaxGroups));
+  Worker =
+      std::jthread([this, request = std::move(request), groups, files = Files, from = Order.From,
+                    size = Order.Setup.ArticleSize, obfuscate = Order.Setup.Obfuscate]() mutable {
+        TPostSummary summary;
+        TPlanResult planned =
+            PlanPost(files, ReleaseName(files.front()), from, groups, size, obfuscate);
+        if (planned.Problem) {
+          summary.Problem = planned.Problem;
+        } else {
+          request.Plan = std::move(planned.Plan);
+          summary = PostRelease(request);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, summary] { Finish(summary); }, Qt::QueuedConnection);
+      });
+}
+
+// From the posting threads: ten showings a second, since repainting for each article
+// would take the processor from the post.
+void TFormPost::QueueProgress(const TPostProgress& progress) {
+  const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now().time_since_epoch())
+                               .count();
+  const bool last = progress.Articles == progress.TotalArticles;
+  if ((!last && now - LastShown.load() < 100) || ProgressQueued.exchange(true))
+    return; // too soon, or the window has not shown the last one yet
+  LastShown = now;
+  QMetaObject::invokeMethod(
+      this,
+      [this, progress] {
+        ProgressQueued = false;
+        ShowProgress(progress);
+      },
+      Qt::QueuedConnection);
+}
+
+void TFormPost::SetControlsEnabled(bool enabled) {
+  for (QWidget* control : std::initializer_list<QWidget*>{ButtonServer, ButtonEditNGList,
+                                                          CheckBoxObfuscate, CheckBoxCheckBodies})
+    control->setEnabled(enabled);
+  if (enabled)
+    ShowServer(); // Post, where the settings allow it
+  else
+    ButtonPost->setEnabled(false);
 }
 
 void TFormPost::ShowProgress(const TPostProgress& progress) {
@@ -313,10 +331,7 @@ void TFormPost::ShowProgress(const TPostProgress& progress) {
 void TFormPost::Finish(const TPostSummary& summary) {
   Done = true;
   LastSummary = summary;
-  for (QWidget* control : std::initializer_list<QWidget*>{ButtonServer, ButtonEditNGList,
-                                                          CheckBoxObfuscate, CheckBoxCheckBodies})
-    control->setEnabled(true);
-  ShowServer(); // Post, where the settings allow it
+  SetControlsEnabled(true);
   ProgressBytes->setValue(summary.Complete() ? 1000 : ProgressBytes->value());
   LabelProgress->setText(summary.Complete()  ? QStringLiteral("Done")
                          : summary.Cancelled ? QStringLiteral("Paused")

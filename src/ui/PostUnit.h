@@ -72,6 +72,9 @@ private:
   void ShowFiles();
   void ShowServer();
   void ButtonServerClick();
+  void Run(TPostRequest request);
+  void QueueProgress(const TPostProgress& progress);
+  void SetControlsEnabled(bool enabled);
   void ShowProgress(const TPostProgress& progress);
   void Finish(const TPostSummary& summary);
   void Stop();
