@@ -100,8 +100,7 @@ void TFormMain::BuildControls() {
 
   ButtonPreviewNFO = Button(central, "ButtonPreviewNFO", "&Preview .NFO", "Preview the .NFO file");
   ButtonMakeNFO = Button(central, "ButtonMakeNFO", "&Save .NFO", "Save the .NFO to a file");
-  // Every letter of its caption is already a mnemonic here: Ctrl+U, as in the File menu.
-  ButtonPostToUsenet = Button(central, "ButtonPostToUsenet", "Post to Usenet...",
+  ButtonPostToUsenet = Button(central, "ButtonPostToUsenet", "Post to Us&enet...",
                               "Post the saved release to a news server (Ctrl+U)");
   ButtonPostToUsenet->setEnabled(false);
   for (QPushButton* button : {ButtonPreviewNFO, ButtonMakeNFO, ButtonPostToUsenet})
@@ -184,6 +183,7 @@ void TFormMain::SetTabOrder() {
                                                  ComboBoxNewsgroups,
                                                  ButtonEditNGList,
                                                  ButtonPreviewNFO,
+                                                 ButtonPostToUsenet,
                                                  ButtonMakeNFO};
   QWidget* previous = nullptr;
   for (QWidget* widget : order) {
@@ -306,9 +306,10 @@ QWidget* TFormMain::BuildTechnicalInformation() {
   StereoModeButtons->button(0)->setChecked(true);
 
   auto* grid = new QGridLayout(GroupBox3);
-  AddLabelled(grid, 0, 0, "&Encoder ", ComboBoxEncoder, 2);
   // The labels' mnemonics are the program's own: where every letter of a caption belongs
-  // to a menu or a button (Alt+D moves a track down), the label goes without one.
+  // to a menu or a button (Alt+D moves a track down, Alt+E posts), the label goes
+  // without one.
+  AddLabelled(grid, 0, 0, "Encoder ", ComboBoxEncoder, 2);
   AddLabelled(grid, 1, 0, "Codec ", ComboBoxCodec, 2);
   AddLabelled(grid, 2, 0, "B&it Rate ", ComboBoxBitRate);
   grid->addWidget(CheckBoxVBR, 2, 2);
