@@ -27,10 +27,19 @@ std::optional<TNntpFault> TNntpClient::Lost(TReadStatus status) {
   return TNntpFault{TFaultKind::Transient, Where() + ": " + why};
 }
 
+namespace {
+// A connection that could not be made: its certificate, or the way to the server.
+TFaultCause CauseOf(const std::string& failure) {
+  return failure.find("certificate") != std::string::npos ? TFaultCause::Certificate
+                                                          : TFaultCause::Unreachable;
+}
+} // namespace
+
 std::optional<TNntpFault> TNntpClient::Refused(TFaultKind kind, const std::string& what,
-                                               const TReply& reply) {
+                                               const TReply& reply, TFaultCause cause) {
   Close();
-  return TNntpFault{kind, Where() + ": " + what + " (the server said \"" + reply.Line + "\")"};
+  return TNntpFault{
+      kind, Where() + ": " + what + " (the server said \"" + reply.Line + "\")", {}, cause};
 }
 
 std::optional<TNntpFault> TNntpClient::Read(TReply& reply, TDeadline deadline) {
@@ -52,7 +61,9 @@ std::optional<TNntpFault> TNntpClient::Open() {
       ConnectTransport(Profile.Endpoint, TClock::now() + Profile.ConnectTimeout);
   if (!connected.Transport)
     return TNntpFault{connected.Lasting ? TFaultKind::Lasting : TFaultKind::Transient,
-                      Where() + ": " + connected.Failure};
+                      Where() + ": " + connected.Failure,
+                      {},
+                      CauseOf(connected.Failure)};
   Connection = std::move(connected.Transport);
   Reader = std::make_unique<TReplyReader>(*Connection);
   TReply reply;
@@ -71,7 +82,7 @@ std::optional<TNntpFault> TNntpClient::Open() {
       const std::string why =
           Reader->HasPending() ? "the server sent data before TLS began" : Connection->Failure();
       Close();
-      return TNntpFault{TFaultKind::Lasting, Where() + ": " + why};
+      return TNntpFault{TFaultKind::Lasting, Where() + ": " + why, {}, CauseOf(why)};
     }
   }
   if (auto fault = SwitchToReader())
@@ -114,8 +125,9 @@ std::optional<TNntpFault> TNntpClient::Authenticate() {
   if (reply.Code == 483)
     return Refused(TFaultKind::Lasting,
                    "the server takes a password only over TLS; use --tls implicit or starttls",
-                   reply);
-  return Refused(TFaultKind::Lasting, "the server refused the user name or password", reply);
+                   reply, TFaultCause::Credentials);
+  return Refused(TFaultKind::Lasting, "the server refused the user name or password", reply,
+                 TFaultCause::Credentials);
 }
 
 void TNntpClient::Close() {
@@ -135,7 +147,8 @@ std::optional<TNntpFault> TNntpClient::Post(std::string_view article) {
   if (auto fault = Command("POST", reply))
     return fault;
   if (reply.Code == 440)
-    return Refused(TFaultKind::Lasting, "the server does not allow posting", reply);
+    return Refused(TFaultKind::Lasting, "the server does not allow posting", reply,
+                   TFaultCause::NoPosting);
   if (reply.Code != 340)
     return Refused(reply.Code == 480 || reply.Code == 502 ? TFaultKind::Lasting
                                                           : TFaultKind::Transient,
@@ -151,7 +164,9 @@ std::optional<TNntpFault> TNntpClient::Post(std::string_view article) {
   if (reply.Code == 441)
     return TNntpFault{TFaultKind::Article,
                       Where() + ": the server refused an article (the server said \"" + reply.Line +
-                          "\")"};
+                          "\")",
+                      {},
+                      TFaultCause::ArticleRefused};
   return Refused(TFaultKind::Transient, "the server did not confirm an article", reply);
 }
 

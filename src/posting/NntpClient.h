@@ -25,10 +25,22 @@ enum class TFaultKind {
   Lasting    // nothing will cure it by trying again: refused credentials, no posting
 };
 
+// What lies behind a fault, so that a face can say what to do about it.
+enum class TFaultCause {
+  Other,
+  Unreachable,    // no connection: the host, port or TLS mode
+  Certificate,    // the server's certificate was refused
+  Credentials,    // the user name or password (or a password without TLS)
+  NoPosting,      // the account may not post
+  ArticleRefused, // the server refused an article, again and again
+  File            // a file of ours could not be read or written
+};
+
 struct TNntpFault {
   TFaultKind Kind = TFaultKind::Transient;
   std::string Message;
   std::string Path = {}; // the file it concerns, if any
+  TFaultCause Cause = TFaultCause::Other;
 };
 
 enum class TLookup { Present, Missing };
@@ -55,7 +67,8 @@ private:
   std::optional<TNntpFault> Command(const std::string& line, TReply& reply);
   std::optional<TNntpFault> Read(TReply& reply, TDeadline deadline);
   std::optional<TNntpFault> Lost(TReadStatus status);
-  std::optional<TNntpFault> Refused(TFaultKind kind, const std::string& what, const TReply& reply);
+  std::optional<TNntpFault> Refused(TFaultKind kind, const std::string& what, const TReply& reply,
+                                    TFaultCause cause = TFaultCause::Other);
   std::optional<TNntpFault> Authenticate();
   std::optional<TNntpFault> SwitchToReader();
   TDeadline ReplyDeadline() const { return TClock::now() + Profile.ReplyTimeout; }

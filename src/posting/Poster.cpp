@@ -32,8 +32,10 @@ struct TShared {
   bool Ended() const { return Stop.load() || (Request.Cancelled && Request.Cancelled->load()); }
   void Fail(const TNntpFault& fault) {
     std::lock_guard guard(Lock);
-    if (!Summary.Problem)
+    if (!Summary.Problem) {
       Summary.Problem = TProblem{fault.Message, fault.Path};
+      Summary.Cause = fault.Cause;
+    }
     Stop = true;
   }
   void Report() { // with Lock held
@@ -66,8 +68,9 @@ void PostArticles(TShared& shared, const std::vector<std::size_t>& items, const 
     std::vector<std::uint8_t> bytes(article.Size);
     auto opened = TReadOnlyFile::Open(file.Path);
     if (!opened || !opened->ReadExactly(static_cast<std::int64_t>(article.Offset), bytes))
-      return std::optional(TNntpFault{
-          TFaultKind::Lasting, "This file could not be read, so the post stopped", file.Path});
+      return std::optional(TNntpFault{TFaultKind::Lasting,
+                                      "This file could not be read, so the post stopped", file.Path,
+                                      TFaultCause::File});
     std::string messageId;
     const std::string text = ArticleText(plan, article, from, bytes, messageId);
     if (auto fault = client.Post(text))
@@ -77,7 +80,7 @@ void PostArticles(TShared& shared, const std::vector<std::size_t>& items, const 
     if (!shared.Journal.Record(index, accepted))
       return std::optional(TNntpFault{TFaultKind::Lasting,
                                       "The post journal could not be written, so the post stopped",
-                                      shared.Journal.Path()});
+                                      shared.Journal.Path(), TFaultCause::File});
     shared.Missing.erase(index);
     ++shared.Summary.Posted;
     shared.Summary.Bytes += accepted.Bytes;

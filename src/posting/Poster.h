@@ -39,6 +39,7 @@ struct TPostSummary {
   bool Cancelled = false;
   std::string NzbPath;
   std::optional<TProblem> Problem;
+  TFaultCause Cause = TFaultCause::Other; // behind the Problem
   bool Complete() const { return !Problem && !Cancelled && Failures == 0; }
 };
 

@@ -44,6 +44,28 @@ std::string RunTime(std::uint64_t bytes, double seconds) {
 std::size_t ArticlesOf(std::uint64_t size, std::size_t articleSize) {
   return size == 0 ? 1 : static_cast<std::size_t>((size + articleSize - 1) / articleSize);
 }
+// What to do about a post that stopped, in the window's own terms.
+std::string Advice(TFaultCause cause) {
+  switch (cause) {
+  case TFaultCause::Unreachable:
+    return "Check the host, port and TLS with Server..., and try Test connection.";
+  case TFaultCause::Certificate:
+    return "If the server has a certificate of its own, name that certificate as CaFile= in "
+           "[Server] of tamberlon.INI.";
+  case TFaultCause::Credentials:
+    return "Check the user name and password with Server... (a server that takes them only "
+           "over TLS needs Implicit TLS or STARTTLS).";
+  case TFaultCause::NoPosting:
+    return "This account may not post: ask the news provider, or choose another server.";
+  case TFaultCause::ArticleRefused:
+    return "Post again later, or through another server; what the server took is kept.";
+  case TFaultCause::File:
+    return "Check that the file is there and can be read, then Post again.";
+  case TFaultCause::Other:
+    break;
+  }
+  return "Post again to continue; what the server took is kept.";
+}
 } // namespace
 
 std::string PostResultText(const TPostSummary& summary, double seconds) {
@@ -52,7 +74,7 @@ std::string PostResultText(const TPostSummary& summary, double seconds) {
     text = "Posting paused: " + std::to_string(summary.Accepted) + " of " +
            std::to_string(summary.Articles) + " articles posted; Post again to continue\n";
   else if (summary.Problem)
-    text = "Posting stopped: " + summary.Problem->Message + "\n";
+    text = "Posting stopped: " + summary.Problem->Message + "\n" + Advice(summary.Cause) + "\n";
   text += std::to_string(summary.Posted) + " articles posted (" + std::to_string(summary.Bytes) +
           " bytes" + RunTime(summary.Bytes, seconds) + ")" +
           (summary.Resumed ? " continuing the earlier post" : "") + ", " +

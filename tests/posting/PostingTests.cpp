@@ -258,6 +258,7 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
     std::function<bool(TServerConnection&, int)> Before; // true: the handler is done
     std::string Told;        // in the problem; empty: the post completes
     std::size_t Retries = 0; // at least
+    TFaultCause Cause = TFaultCause::Other;
   };
   const std::vector<TCase> cases = {
       {"an article refused on every try",
@@ -267,7 +268,8 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
        },
        {},
        "refused an article (the server said \"441 no\") (tried 3 times)",
-       2},
+       2,
+       TFaultCause::ArticleRefused},
       {"an article refused once",
        [refused = std::make_shared<std::atomic<int>>(0)](int, const std::string&) {
          return (*refused)++ == 0 ? std::optional<std::string>("441 busy") : std::nullopt;
@@ -283,7 +285,9 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
            c.Send(line->starts_with("POST") ? "440 posting not permitted\r\n" : "500 no\r\n");
          return true;
        },
-       "does not allow posting (the server said \"440 posting not permitted\")"},
+       "does not allow posting (the server said \"440 posting not permitted\")",
+       0,
+       TFaultCause::NoPosting},
       {"a drop in the middle of the first article",
        {},
        [](TServerConnection& c, int index) {
@@ -337,6 +341,7 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
       ASSERT_TRUE(summary.Problem);
       EXPECT_NE(summary.Problem->Message.find(c.Told), std::string::npos)
           << summary.Problem->Message;
+      EXPECT_EQ(summary.Cause, c.Cause);
       EXPECT_FALSE(summary.Complete());
       // The NZB holds only what the server accepted.
       const std::string nzb = ReadWholeFile(request.NzbPath);
@@ -362,6 +367,7 @@ TEST_F(PostFaults, RefusedCredentialsAndNoServerStopAtOnce) {
   TPostSummary summary = PostRelease(request);
   ASSERT_TRUE(summary.Problem);
   EXPECT_NE(summary.Problem->Message.find("refused the user name or password"), std::string::npos);
+  EXPECT_EQ(summary.Cause, TFaultCause::Credentials);
   EXPECT_EQ(summary.Problem->Message.find("secret-word"), std::string::npos);
   EXPECT_EQ(summary.Retries, 0u) << "refused credentials are not tried again";
   EXPECT_EQ(ReadWholeFile(request.JournalPath).find("secret-word"), std::string::npos);
