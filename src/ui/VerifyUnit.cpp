@@ -180,8 +180,14 @@ bool TFormVerify::VerifyNzb(const std::string& nzbPath) {
   request.FileChecked = [this](std::size_t index, const TNzbFileCheck& file) {
     QMetaObject::invokeMethod(this, [this, index, file] {
       const int row = static_cast<int>(index);
-      TableFiles->setItem(row, 2,
-                          new QTableWidgetItem(QString::number(file.Missing + file.Damaged)));
+      auto* missing = new QTableWidgetItem(QString::number(file.Missing + file.Damaged));
+      QStringList ids; // which, by Message-ID: what to post again
+      for (std::size_t i = 0; i < file.MissingIds.size() && i < 20; ++i)
+        ids << QString::fromStdString(file.MissingIds[i]);
+      if (file.MissingIds.size() > 20)
+        ids << QStringLiteral("and %1 more").arg(file.MissingIds.size() - 20);
+      missing->setToolTip(ids.join('\n'));
+      TableFiles->setItem(row, 2, missing);
       ShowResult(row, 3,
                  file.Present == file.Segments ? QStringLiteral("OK")
                  : file.Present == 0           ? QStringLiteral("MISSING")

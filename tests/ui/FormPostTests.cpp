@@ -131,22 +131,24 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
   EXPECT_FALSE(std::filesystem::exists(JournalPathFor(summary.NzbPath)));
 
   // Verify takes the .nzb: every article on the server, then one lost by the server.
-  const auto verify = [&](const char* totals) {
+  const auto verify = [&](const std::string& totals, const std::string& missing) {
     TFormVerify* window = form->VerifySfvFile(summary.NzbPath);
     ASSERT_NE(window, nullptr);
     QSignalSpy checked(window, &TFormVerify::Finished);
     ASSERT_TRUE(checked.wait(30000));
     EXPECT_EQ(window->LabelTotals->text().toStdString(), totals);
+    EXPECT_EQ(window->TableFiles->item(0, 2)->toolTip().toStdString(), missing); // bad first
     window->close();
   };
   const std::string all = std::to_string(summary.Articles);
-  verify((std::to_string(tracks.size() + 1) + " files, " + all + " articles: " + all +
-          " on the server")
-             .c_str());
+  verify(std::to_string(tracks.size() + 1) + " files, " + all + " articles: " + all +
+             " on the server",
+         "");
+  const std::string lost = server.Articles.begin()->first;
   server.Articles.erase(server.Articles.begin());
-  verify((std::to_string(tracks.size() + 1) + " files, " + all +
-          " articles: " + std::to_string(summary.Articles - 1) + " on the server, 1 missing")
-             .c_str());
+  verify(std::to_string(tracks.size() + 1) + " files, " + all +
+             " articles: " + std::to_string(summary.Articles - 1) + " on the server, 1 missing",
+         lost);
 
   host.SecretStoreRuns = false; // a desktop without one: said, and the password kept in memory
   form->KeepServer(setup, "still not on disk");
