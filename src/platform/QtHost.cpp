@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <qt6keychain/keychain.h>
@@ -141,6 +142,10 @@ std::optional<std::string> TQtHost::InputBox(const std::string& caption, const s
     edit->setMaxLength(maxLength);
     edit->selectAll();
   }
+  // The whole prompt on its line, with the margins a box keeps at its sides: the dialog's
+  // own hint leaves a long one touching the edge or cut where the style's font is wider.
+  const int promptWidth = dialog.fontMetrics().horizontalAdvance(QString::fromStdString(prompt));
+  dialog.setMinimumWidth(std::max(dialog.minimumSizeHint().width(), promptWidth + 64));
   if (dialog.exec() != QDialog::Accepted)
     return std::nullopt;
   return dialog.textValue().toStdString();

@@ -39,10 +39,22 @@ void TFormLivePreview::SetText(const QString& text) {
 }
 
 void TFormLivePreview::PlaceBeside(const QWidget* window) {
-  QPoint at = window->frameGeometry().topRight() + QPoint(8, 0);
+  const QRect main = window->frameGeometry();
+  QPoint at = main.topRight() + QPoint(8, 0);
   if (const QScreen* screen = window->screen()) {
     const QRect available = screen->availableGeometry();
-    at.setX(std::min(at.x(), std::max(available.left(), available.right() - width())));
+    const int wide = frameGeometry().width(); // with the window manager's border
+    if (at.x() + wide > available.right()) {
+      // The left side when the preview fits there; else the end of the screen where it
+      // covers less of the main window.
+      const int atLeft = main.left() - 8 - wide;
+      const int screenRight = std::max(available.left(), available.right() - wide);
+      const int coverRight = std::max(0, main.right() - screenRight);
+      const int coverLeft = std::max(0, available.left() + wide - main.left());
+      at.setX(atLeft >= available.left() ? atLeft
+              : coverLeft < coverRight   ? available.left()
+                                         : screenRight);
+    }
     at.setY(std::clamp(at.y(), available.top(),
                        std::max(available.top(), available.bottom() - height())));
   }

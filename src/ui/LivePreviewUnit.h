@@ -13,7 +13,8 @@ public:
   explicit TFormLivePreview(QWidget* parent = nullptr);
   // Replaces the text and keeps where the user had scrolled to.
   void SetText(const QString& text);
-  // Places the window to the right of the given one, kept on its screen.
+  // Places the window beside the given one on its screen: to the right where it fits, else
+  // to the left, else at the screen's end where it hides less of that one.
   void PlaceBeside(const QWidget* window);
 
   QPlainTextEdit* MemoLivePreview = nullptr;

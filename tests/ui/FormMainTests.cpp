@@ -9,6 +9,7 @@
 #include "support/Mp3Builder.h"
 #include "support/ScriptedHost.h"
 #include "ui/AboutUnit.h"
+#include "ui/LivePreviewUnit.h"
 #include "ui/MainUnit.h"
 #include "ui/NewsGroupUnit.h"
 #include "ui/VerifyUnit.h"
@@ -29,6 +30,7 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -629,6 +631,37 @@ TEST_F(FormMain, LivePreviewFollowsTheAlbum) {
 
   Form->findChild<QWidget*>("FormLivePreview")->close();
   EXPECT_FALSE(Form->LivePreview1->isChecked());
+}
+
+// The live preview opens beside the main window: on the right where it fits, else on the
+// left, else at the end of the screen where it hides less of the main window.
+TEST(LivePreviewPlace, BesideTheMainWindowWhereItFits) {
+  QWidget main;
+  TFormLivePreview preview;
+  const QRect screen = main.screen()->availableGeometry();
+  const int wide = screen.width() / 2;
+  preview.resize(wide, 100);
+  struct TCase {
+    const char* Name;
+    int MainLeft, MainWidth;
+    int Expected; // the preview's left edge
+  };
+  const int third = screen.width() / 3;
+  const std::vector<TCase> cases = {
+      {"room on the right", screen.left(), third, screen.left() + third - 1 + 8},
+      {"room on the left only", screen.right() - third + 1, third,
+       screen.right() - third + 1 - 8 - wide},
+      {"room on neither side, the main window leaning right", screen.left() + third,
+       screen.width() - third, screen.left()},
+      {"room on neither side, the main window leaning left", screen.left(), screen.width() - third,
+       screen.right() - wide},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    main.setGeometry(c.MainLeft, screen.top(), c.MainWidth, 100);
+    preview.PlaceBeside(&main);
+    EXPECT_EQ(preview.x(), c.Expected);
+  }
 }
 
 // A character the chosen encoding lacks is never replaced without asking: No saves
