@@ -7,6 +7,7 @@
 #include "common/HelpFileUnit.h"
 
 #include <QApplication>
+#include <QAudioDevice>
 #include <QAudioOutput>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -18,6 +19,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMediaDevices>
 #include <QMediaFormat>
 #include <QMediaPlayer>
 #include <QMessageBox>
@@ -299,8 +301,14 @@ void TQtHost::DropPlayer() {
 }
 
 void TQtHost::PlayMedia() {
-  if (Player && !Player->source().isEmpty())
-    Player->play();
+  if (!Player || Player->source().isEmpty())
+    return;
+  // Without an output the backend plays into nothing and reports no error.
+  if (QMediaDevices::audioOutputs().isEmpty()) {
+    ReportMediaProblem("no sound output was found (no sound card, and no sound server runs)");
+    return;
+  }
+  Player->play();
 }
 
 void TQtHost::StopMedia() {
