@@ -98,9 +98,15 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(ButtonTestConnection, &QPushButton::clicked, this,
           &TFormServer::ButtonTestConnectionClick);
-  connect(ComboBoxTls, &QComboBox::currentIndexChanged, this, &TFormServer::TlsChanged);
   setMinimumWidth(480); // wrapped notes keep a readable width
   TlsChanged();
+  // A mode chosen here brings its usual port along, over the other mode's usual one only:
+  // a port of the server's own stays, and so does what the settings hold at the start.
+  connect(ComboBoxTls, &QComboBox::currentIndexChanged, this, [this] {
+    if (SpinPort->value() == 563 || SpinPort->value() == 119)
+      SpinPort->setValue(TlsModes[ComboBoxTls->currentIndex()] == TTlsMode::Implicit ? 563 : 119);
+    TlsChanged();
+  });
 }
 
 TFormServer::~TFormServer() {
@@ -108,10 +114,7 @@ TFormServer::~TFormServer() {
 }
 
 void TFormServer::TlsChanged() {
-  const TTlsMode mode = TlsModes[ComboBoxTls->currentIndex()];
-  if (SpinPort->value() == 563 || SpinPort->value() == 119) // the usual port follows
-    SpinPort->setValue(mode == TTlsMode::Implicit ? 563 : 119);
-  const bool plain = mode == TTlsMode::None;
+  const bool plain = TlsModes[ComboBoxTls->currentIndex()] == TTlsMode::None;
   LabelTlsWarning->setText(plain ? QStringLiteral("Without TLS the password and the post "
                                                   "cross the network readable by anyone "
                                                   "between you and the server.")
