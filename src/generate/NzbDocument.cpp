@@ -203,9 +203,8 @@ TNzbFile ReadFile(const TElement& element, TNzbRelease& release) {
   for (auto segment = NextElement(element.Content, "segment", 0); segment;
        segment = NextElement(element.Content, "segment", segment->End)) {
     const std::string id = Unescape(Trimmed(segment->Content));
-    const bool printable = std::all_of(id.begin(), id.end(), [](char c) {
-      return c > ' ' && c < 0x7F && c != '<' && c != '>';
-    });
+    const bool printable = std::all_of(
+        id.begin(), id.end(), [](char c) { return c > ' ' && c < 0x7F && c != '<' && c != '>'; });
     if (id.empty() || !printable)
       continue; // not a Message-ID a command can carry
     TNzbSegment read;
@@ -233,9 +232,8 @@ std::optional<TNzbRelease> ReadNzb(std::string_view text) {
   for (auto file = NextElement(nzb->Content, "file", 0); file;
        file = NextElement(nzb->Content, "file", file->End)) {
     TNzbFile read = ReadFile(*file, release);
-    if (read.Segments.empty())
-      return std::nullopt;
-    release.Files.push_back(std::move(read));
+    if (!read.Segments.empty()) // nothing of it to look up
+      release.Files.push_back(std::move(read));
   }
   if (release.Files.empty())
     return std::nullopt;

@@ -31,7 +31,8 @@ struct TNzbRelease {
 std::string NzbText(const TNzbRelease& release);
 
 // An NZB read back: its title, each file's subject, groups and segments (Message-IDs with
-// their angle brackets). Markup it does not know is passed over; nothing when the text
-// holds no <nzb> element or a file without a single segment reference that can be read.
+// their angle brackets). Markup it does not know is passed over, and so is a file without
+// a segment reference that can be read; nothing when the text holds no <nzb> element or
+// no file to look up.
 // Bounded by the text: every entry stands for bytes of it.
 std::optional<TNzbRelease> ReadNzb(std::string_view text);

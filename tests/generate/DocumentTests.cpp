@@ -347,6 +347,10 @@ TEST(NzbDocument, ReadsBackWhatItWritesAndWhatOtherPostersWrite) {
        "</segments></file></nzb>",
        1},
       {"a file without segments", "<nzb><file subject=\"s\"><segments/></file></nzb>", 0},
+      {"a file without segments beside one with",
+       "<nzb><file subject=\"e\"></file><file subject=\"s\"><segments><segment>i@h</segment>"
+       "</segments></file></nzb>",
+       1},
       {"cut short", "<nzb><file subject=\"s\"><segments><segment>id@h</segm", 0},
       {"not an nzb", "<html><body>404</body></html>", 0},
   };
