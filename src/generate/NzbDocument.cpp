@@ -181,13 +181,6 @@ std::uint64_t Digits(const std::string& text) {
   return value;
 }
 
-std::string Trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos)
-    return {};
-  return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
-}
-
 TNzbFile ReadFile(const TElement& element, TNzbRelease& release) {
   TNzbFile file;
   file.Subject = Attribute(element.Tag, "subject");
@@ -199,10 +192,10 @@ TNzbFile ReadFile(const TElement& element, TNzbRelease& release) {
     if (const auto groups = NextElement(element.Content, "groups", 0))
       for (auto group = NextElement(groups->Content, "group", 0); group;
            group = NextElement(groups->Content, "group", group->End))
-        release.Groups.push_back(Unescape(Trimmed(group->Content)));
+        release.Groups.push_back(Unescape(TrimControl(group->Content)));
   for (auto segment = NextElement(element.Content, "segment", 0); segment;
        segment = NextElement(element.Content, "segment", segment->End)) {
-    const std::string id = Unescape(Trimmed(segment->Content));
+    const std::string id = Unescape(TrimControl(segment->Content));
     const bool printable = std::all_of(
         id.begin(), id.end(), [](char c) { return c > ' ' && c < 0x7F && c != '<' && c != '>'; });
     if (id.empty() || !printable)
@@ -226,7 +219,7 @@ std::optional<TNzbRelease> ReadNzb(std::string_view text) {
   for (auto meta = NextElement(nzb->Content, "meta", 0); meta;
        meta = NextElement(nzb->Content, "meta", meta->End))
     if (Attribute(meta->Tag, "type") == "title") {
-      release.Title = Unescape(Trimmed(meta->Content));
+      release.Title = Unescape(TrimControl(meta->Content));
       break;
     }
   for (auto file = NextElement(nzb->Content, "file", 0); file;

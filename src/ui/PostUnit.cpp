@@ -3,6 +3,7 @@
 
 #include "common/FileUnit.h"
 #include "common/Host.h"
+#include "common/IntToAbbrStrUnit.h"
 #include "ui/MainUnit.h"
 #include "ui/ServerUnit.h"
 
@@ -24,11 +25,9 @@ template <typename T> T* Named(T* widget, const char* name) {
   return widget;
 }
 
-// A size as posters read it: KB below a megabyte, MB with one decimal above.
+// A size as the main window's Total Size shows it, in the user's regional form.
 QString Megabytes(std::uint64_t bytes) {
-  if (bytes < 1000000)
-    return QString::number((bytes + 999) / 1000) + QStringLiteral(" KB");
-  return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
+  return ToQt(IntToAbbrStr(static_cast<std::int64_t>(bytes)));
 }
 
 // " in 12.3 s, 45.6 MB/s" for a run that took time.
