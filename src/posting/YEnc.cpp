@@ -117,6 +117,7 @@ __attribute__((target("bmi2,popcnt"))) inline int Below(std::uint64_t mask, int 
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 // Where the vector steps stand: the next input byte, the next output character, and
 // the output column.
@@ -166,26 +167,50 @@ TAMBERLON_AVX512 inline __m512i Shifted(const std::uint8_t* bytes, bool lineStar
   return _mm512_mask_add_epi8(data, escaped, data, _mm512_set1_epi8(64));
 }
 
+// Input bytes whose characters escape as a line's first (a dot or a blank besides those
+// escaped anywhere): one load beside the map, not a second map.
+constexpr std::array<bool, 256> EscapesFirst = [] {
+  std::array<bool, 256> table{};
+  for (int b = 0; b < 256; ++b) {
+    const auto c = static_cast<std::uint8_t>(b + 42);
+    table[b] = AlwaysEscaped[c] || BlankCharacter(c) || c == '.';
+  }
+  return table;
+}();
+
 // Which bytes escape, found ahead for a block of 64-byte chunks: a line's length then
 // waits on a few word operations rather than on its own loads and compares.
 struct TEscapeMap {
   static constexpr std::size_t Words = 64;
   std::size_t Base = 0;  // the input offset of the first word's first byte
   std::size_t Count = 0; // the words filled
-  std::array<std::uint64_t, Words + 1> Anywhere{}, First{};
+  std::array<std::uint64_t, Words + 1> Anywhere{};
 };
+
+// The same test on the input bytes themselves, before the 42 is added: the four that
+// escape anywhere differ in their low six bits too, so the table holds each whole.
+alignas(64) constexpr std::array<std::uint8_t, 64> InputEscapedAnywhere = [] {
+  std::array<std::uint8_t, 64> table{};
+  for (int k = 0; k < 64; ++k)
+    table[k] = static_cast<std::uint8_t>(k ^ 1);
+  for (int b = 0; b < 256; ++b)
+    if (AlwaysEscaped[static_cast<std::uint8_t>(b + 42)]) {
+      if (table[b % 64] != ((b % 64) ^ 1))
+        throw "two escaping bytes share their low six bits";
+      table[b % 64] = static_cast<std::uint8_t>(b);
+    }
+  return table;
+}();
 
 TAMBERLON_AVX512 void MapEscapes(std::span<const std::uint8_t> bytes, std::size_t base,
                                  TEscapeMap& map) {
   map.Base = base;
   map.Count = std::min(TEscapeMap::Words, (bytes.size() - base) / 64);
   for (std::size_t w = 0; w < map.Count; ++w) {
-    const __m512i data =
-        _mm512_add_epi8(_mm512_loadu_si512(bytes.data() + base + 64 * w), _mm512_set1_epi8(42));
-    map.Anywhere[w] = Escapes(data, EscapedAnywhere);
-    map.First[w] = Escapes(data, EscapedFirst);
+    map.Anywhere[w] =
+        Escapes(_mm512_loadu_si512(bytes.data() + base + 64 * w), InputEscapedAnywhere);
   }
-  map.Anywhere[map.Count] = map.First[map.Count] = 0;
+  map.Anywhere[map.Count] = 0;
 }
 
 // The 64 bits from the offset on (bits past the words filled read as zero).
@@ -264,8 +289,7 @@ TAMBERLON_AVX512 bool LineStep(const std::uint8_t* bytes, int lineLength, TCurso
   const std::size_t offset = at.In - map.Base;
   if (offset + 128 > 64 * map.Count)
     return false;
-  const std::uint64_t first =
-      Window(map.Anywhere, offset) | ((map.First[offset / 64] >> (offset % 64)) & 1);
+  const std::uint64_t first = Window(map.Anywhere, offset) | (EscapesFirst[bytes[at.In]] ? 1U : 0U);
   const int firstWritten = 64 + std::popcount(first);
   if (firstWritten >= lineLength)
     return false;
@@ -277,18 +301,19 @@ TAMBERLON_AVX512 bool LineStep(const std::uint8_t* bytes, int lineLength, TCurso
   const int half = StoreHalf<0>(data, static_cast<std::uint32_t>(first), at.Out, placed);
   StoreHalf<1>(data, static_cast<std::uint32_t>(first >> 32), at.Out + half, placed);
   at.Out += firstWritten;
+  // The rest of the line (at most 64 characters) from the next chunk in one expansion:
+  // the halves' slots joined, the high half's after the low half's.
   data = Encoded(bytes + at.In + 64, second);
-  const int lowWritten = StoreHalf<0>(data, low, at.Out, placed);
+  const std::uint64_t joined = Placed(low) | ((Placed(high) << 1) << (31 + std::popcount(low)));
+  _mm512_storeu_si512(at.Out, _mm512_mask_expand_epi8(_mm512_set1_epi8('='), joined, data));
   const int room = lineLength - firstWritten;
-  bool endsEscaped = false;
-  if (lowWritten < room) {
-    StoreHalf<1>(data, high, at.Out + lowWritten, placed);
-    at.Out += lowWritten;
-    at.In += 96 + static_cast<std::size_t>(
-                      TakeToLineEnd(placed, high, room - lowWritten, at, endsEscaped));
-  } else {
-    at.In += 64 + static_cast<std::size_t>(TakeToLineEnd(placed, low, room, at, endsEscaped));
-  }
+  const bool straddles = ((joined >> (room - 1)) & 1) == 0;
+  const int taken = Below(joined, room) + (straddles ? 1 : 0);
+  at.In += 64 + static_cast<std::size_t>(taken);
+  at.Out += room;
+  if (straddles) // the escape's own character, past the 64 stored when the room is 64
+    *at.Out++ = static_cast<char>(bytes[at.In - 1] + 42 + 64);
+  const bool endsEscaped = straddles || ((second >> (taken - 1)) & 1) != 0;
   EndLine(at, bytes, endsEscaped);
   return true;
 }

@@ -68,10 +68,15 @@ TEST(YEnc, EveryMethodWritesTheSameLines) {
   std::vector<std::uint8_t> mixed = random;
   for (std::size_t at = 1000; at + 300 < mixed.size(); at += 4093)
     std::fill_n(mixed.begin() + static_cast<std::ptrdiff_t>(at), 150 + at % 150, 214);
+  // Lines of 127 plain bytes and an escape, which straddles each line's end after a first
+  // 64 without escapes.
+  std::vector<std::uint8_t> straddling(3000, 'a');
+  for (std::size_t at = 127; at < straddling.size(); at += 128)
+    straddling[at] = 214;
   for (const TYEncMethod method : {TYEncMethod::ExpandAvx512}) {
     if (!YEncMethodRuns(method))
       continue;
-    for (const auto* bytes : {&random, &critical, &trailingBlank, &allEscaped, &mixed})
+    for (const auto* bytes : {&random, &critical, &trailingBlank, &allEscaped, &mixed, &straddling})
       for (const int line : {3, 64, 100, 128, 200})
         for (const std::size_t size : {std::size_t{0}, std::size_t{31}, std::size_t{33},
                                        std::size_t{34}, std::size_t{1000}, bytes->size()}) {
