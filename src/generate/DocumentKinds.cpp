@@ -100,18 +100,18 @@ void PrepareSfvTemplate(const TAlbumInfo&, const TSaveRequest&, TSaveContext& co
 }
 
 TMade MakeNfo(const TMakeJob& job) {
-  if (const auto unread = ComputeChecksumsTheNfoUses(job.Album, job.Request, job.Context)) {
+  if (const auto unread = ComputeChecksumsTheNfoUses(job.Album, job.Request, *job.Context)) {
     TMade made;
     made.Result =
         SaveFailure("The checksum of this track could not be read; nothing was saved", *unread);
     return made;
   }
-  const std::string text = GenerateNfoText(job.Album, job.Request, job.Context);
+  const std::string text = GenerateNfoText(job.Album, job.Request, *job.Context);
   return Staged(job, EncodeText(text, job.Request.Encoding).Bytes + "\r\n");
 }
 
 TMade MakeSfv(const TMakeJob& job) {
-  TSFV sfv(job.Album, job.Path, &job.Context);
+  TSFV sfv(job.Album, job.Path, job.Context);
   sfv.Generate();
   return Staged(job, sfv.Output + "\r\n");
 }

@@ -62,8 +62,8 @@ struct TMadeFile {
 struct TMakeJob {
   TAlbumInfo& Album; // tracks may get the checksums the document's template asks for
   const TSaveRequest& Request;
-  TSaveContext& Context;
-  std::string Path; // where the document goes
+  TSaveContext* Context; // none for the documents a post makes
+  std::string Path;      // where the document goes
   std::span<const TMadeFile> Made;
   std::span<const TInputFile> Inputs;
   TFileSet* Set = nullptr; // where its files are staged; none: the bytes are only returned

@@ -102,7 +102,7 @@ TSaveResult StageDocuments(TAlbumInfo& album, const TSaveRequest& request, TSave
   std::vector<TMadeFile> made;
   TSaveResult staged;
   for (const TDocument& document : documents) {
-    TMade result = MakeDocument({album, request, context, document.Path, made, inputs, &set, mode},
+    TMade result = MakeDocument({album, request, &context, document.Path, made, inputs, &set, mode},
                                 document.Role);
     if (!result.Result.Saved())
       return result.Result;
@@ -277,7 +277,31 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, b
 TMade MakeDocumentBytes(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role,
                         TSaveContext& context) {
   return MakeDocument(
-      {album, request, context, request.PathOf(role), {}, {}, nullptr, TWriteMode::Replace}, role);
+      {album, request, &context, request.PathOf(role), {}, {}, nullptr, TWriteMode::Replace}, role);
+}
+
+TSaveResult SavePostedDocuments(const TNzbRelease& posted, const std::string& nzbPath) {
+  TAlbumInfo none; // a post's documents come from what the server took, not the album
+  TSaveRequest request;
+  request.NfoPath = CompanionPath(nzbPath, KindOf(TDocumentRole::Nfo).Extension);
+  request.Paths[static_cast<std::size_t>(TDocumentRole::Nzb)] = nzbPath;
+  request.Posted = &posted;
+  TFileSet set;
+  TSaveResult saved;
+  for (const TDocumentKind& kind : DocumentKinds) {
+    if (kind.MadeBy != TDocumentKind::Post)
+      continue;
+    const std::string path = request.PathOf(kind.Role);
+    TMade made = kind.Make({none, request, nullptr, path, {}, {}, &set, TWriteMode::Replace});
+    if (!made.Result.Saved())
+      return made.Result;
+    for (std::string& written : made.Result.Written)
+      saved.Written.push_back(std::move(written));
+  }
+  std::string failed;
+  if (const TWriteResult committed = set.Commit(&failed); committed != TWriteResult::Written)
+    return WriteFailure(committed, failed);
+  return saved;
 }
 
 TSaveResult WriteFailure(TWriteResult write, const std::string& path) {

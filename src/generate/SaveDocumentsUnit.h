@@ -111,6 +111,10 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, b
 TMade MakeDocumentBytes(TAlbumInfo& album, const TSaveRequest& request, TDocumentRole role,
                         TSaveContext& context);
 
+// The documents a post makes (its .nzb at nzbPath, any other beside it), from what the
+// server accepted, written whole or not at all over the post's own.
+TSaveResult SavePostedDocuments(const TNzbRelease& posted, const std::string& nzbPath);
+
 // A document on disk that lists one the save writes, and is not written with it: once the
 // save is done it no longer matches what it lists (a kept .par2 set and a new .nfo).
 struct TStaleDocument {

@@ -5,6 +5,7 @@
 #include "common/FileUnit.h"
 #include "common/FileWriteUnit.h"
 #include "generate/NzbDocument.h"
+#include "generate/SaveDocumentsUnit.h"
 #include "posting/ConnectionPool.h"
 #include "posting/YEnc.h"
 
@@ -211,8 +212,9 @@ TPostSummary PostRelease(TPostRequest& request) {
     journal.Remove();
     return summary;
   }
-  const std::string nzb = NzbText(NzbOf(plan, journal.Accepted(), shared.Missing, from));
-  if (WriteFile(request.NzbPath, nzb) != TWriteResult::Written && !summary.Problem)
+  const TSaveResult nzb =
+      SavePostedDocuments(NzbOf(plan, journal.Accepted(), shared.Missing, from), request.NzbPath);
+  if (!nzb.Saved() && !summary.Problem)
     summary.Problem = TProblem{"The .nzb could not be written", request.NzbPath};
   if (summary.Complete())
     journal.Remove();
