@@ -43,11 +43,13 @@ public:
   bool isOpen() const override { return true; }
   void seek(long offset, Position whence) override {
     const std::int64_t base = whence == Beginning ? 0 : whence == Current ? Position : File.Size();
-    // An offset from the file's own fields may be anything: no sum may overflow.
+    // An offset from the file's own fields may be anything: no sum may overflow. A place
+    // before the start (TagLib's own sum of an atom's offset and a huge length wraps to
+    // one) reads as the end: taken as the start, TagLib would read the file again forever.
     std::int64_t target = 0;
     if (__builtin_add_overflow(base, static_cast<std::int64_t>(offset), &target))
-      target = offset < 0 ? 0 : INT64_MAX;
-    Position = std::max<std::int64_t>(0, target);
+      target = offset < 0 ? -1 : INT64_MAX;
+    Position = target < 0 ? File.Size() : target;
   }
   long tell() const override { return static_cast<long>(Position); }
   long length() override { return static_cast<long>(File.Size()); }

@@ -281,6 +281,12 @@ TEST_F(TrackInfo, OtherKindsThatLieOrBreakGiveCleanRecords) {
       // Told, not read as a silent track of no length (nor left to TagLib to recurse on).
       {"no-samples.flac", FlacHead(0, true), ecTrackStreamUnreadable, false},
       {"nested-moov.m4a", NestedMoov(100000), ecTrackStreamUnreadable, false},
+      // An atom's offset plus its 64-bit length wraps below zero in TagLib's sum: read as
+      // the end, not the start again (which TagLib would read forever).
+      {"wrapping-atom.m4a",
+       BigEndian32(16) + "ftypM4A " + TBytes(4, '\0') + BigEndian32(1) + "free" +
+           TBytes("\x7f\xff\xff\xff\xff\xff\xff\xff", 8) + TBytes(8, '\0'),
+       ecTrackStreamUnreadable, false},
       {"moov-size-9.m4a", PatchedFixture("ffmpeg-aac.m4a", "moov", -4, BigEndian32(9)),
        ecTrackStreamUnreadable, false},
       {"granule-2^62.ogg",
