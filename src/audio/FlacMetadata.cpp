@@ -21,6 +21,8 @@ constexpr std::size_t StreamInfoBytes = 18;
 constexpr int MaximumBlocks = 1024;
 
 void TakeStreamInfo(const TByteReader& info, TFlacMetadata& metadata) {
+  metadata.MaxBlockSize = info.U16BE(2);
+  metadata.MaxFrameSize = info.U24BE(7);
   // After the block and frame sizes: 20 bits of sample rate, 3 of channels less one, 5 of
   // bits per sample less one and 36 of samples.
   const std::uint32_t fields = info.U32BE(10);
@@ -67,5 +69,10 @@ std::optional<TFlacMetadata> ReadFlacMetadata(TReadOnlyFile& file, std::int64_t 
   }
   metadata.AudioStart = offset;
   metadata.AudioEnd = file.Size();
+  std::array<std::uint8_t, 3> tag{};
+  constexpr std::int64_t Id3v1Bytes = 128;
+  if (file.Size() - Id3v1Bytes >= offset && file.ReadExactly(file.Size() - Id3v1Bytes, tag) &&
+      TByteReader(tag).Matches(0, "TAG"))
+    metadata.AudioEnd = file.Size() - Id3v1Bytes;
   return metadata;
 }

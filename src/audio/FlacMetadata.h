@@ -13,7 +13,9 @@ struct TFlacMetadata {
   std::uint32_t SampleRate = 0;
   std::uint32_t Channels = 0;
   std::uint32_t BitsPerSample = 0;
-  std::uint64_t SampleFrames = 0;
+  std::uint64_t SampleFrames = 0;          // 0: not known (an encoder writing to a pipe)
+  std::uint32_t MaxBlockSize = 0;          // samples a frame holds; a fixed-size stream's own
+  std::uint32_t MaxFrameSize = 0;          // bytes; 0: not known
   std::vector<std::uint8_t> VorbisComment; // the first comment block's body; empty when none
   std::int64_t AudioStart = 0;             // where the frames begin
   std::int64_t AudioEnd = 0;               // the file's end, or where an ID3v1 tag begins

@@ -2,6 +2,7 @@
 // FLAC tracks. The program walks the metadata blocks itself (a cover picture or padding is
 // stepped over unread); TagLib reads the Vorbis comment they hold, or the whole file when
 // only an ID3 tag tags it.
+#include "audio/FlacFrames.h"
 #include "audio/FlacMetadata.h"
 #include "audio/ID3v2.h"
 #include "audio/TagLibFields.h"
@@ -15,8 +16,9 @@
 using namespace taglib;
 
 namespace {
-// A FLAC file tagged with ID3 alone: TagLib reads the file whole.
-bool ReadFlacWithTagLib(TTagLibStream& stream, TTrackInfo& track) {
+// A FLAC file tagged with ID3 alone: TagLib reads the file whole; the length is the
+// program's own, which knows a stream whose sample count was left unknown.
+bool ReadFlacWithTagLib(TTagLibStream& stream, const TFlacMetadata& metadata, TTrackInfo& track) {
   TagLib::FLAC::File file(&stream, TagLib::ID3v2::FrameFactory::instance());
   const auto* audio = file.audioProperties();
   if (!file.isValid() || !audio || audio->sampleRate() <= 0)
@@ -27,19 +29,21 @@ bool ReadFlacWithTagLib(TTagLibStream& stream, TTrackInfo& track) {
   FillTags(file.properties(), "ID3v2", track);
   TStreamProperties properties = PropertiesOf(*audio);
   // The sample count gives the length to the sample, where TagLib rounds to milliseconds.
-  properties.Duration = static_cast<double>(audio->sampleFrames()) / audio->sampleRate();
+  properties.Duration = static_cast<double>(metadata.SampleFrames) / metadata.SampleRate;
   return FillProperties(properties, stream.length(), track);
 }
 
 // FLAC's blocks are walked by the program, which steps over pictures and padding unread;
 // the Vorbis comment is read by TagLib.
 bool ReadFlacBlocks(TReadOnlyFile& file, std::int64_t blocks, TTrackInfo& track) {
-  const auto metadata = ReadFlacMetadata(file, blocks);
+  auto metadata = ReadFlacMetadata(file, blocks);
   if (!metadata || metadata->SampleRate == 0)
     return false;
+  if (metadata->SampleFrames == 0)
+    metadata->SampleFrames = FlacSamplesFromLastFrame(file, *metadata);
   if (metadata->VorbisComment.empty()) {
     TTagLibStream stream(file);
-    return ReadFlacWithTagLib(stream, track);
+    return ReadFlacWithTagLib(stream, *metadata, track);
   }
   const auto& body = metadata->VorbisComment;
   FillVorbisComment(

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/ID3v2.h"
+#include "audio/TrackInfo.h"
 
 #include "common/ByteReader.h"
 #include "common/FileUnit.h"
@@ -136,35 +137,66 @@ std::int64_t ID3v2StatedTagSize(std::span<const std::uint8_t> head) {
                                                                          : 0;
 }
 
-std::string DecodeID3v2Text(std::string_view raw) {
-  if (raw.empty())
-    return {};
-  const auto encoding = static_cast<unsigned char>(raw.front());
-  const std::string_view body = raw.substr(1);
+namespace {
+// The values a text frame holds: several are separated by the encoding's NUL (a byte, or
+// two on a code unit's boundary), as version 2.4 lists them; a trailing one ends the last.
+std::vector<std::string_view> TextValues(std::string_view body, bool wide) {
+  std::vector<std::string_view> values;
+  const std::size_t unit = wide ? 2 : 1;
+  std::size_t start = 0;
+  for (std::size_t at = 0; at + unit <= body.size(); at += unit)
+    if (body[at] == 0 && (!wide || body[at + 1] == 0)) {
+      values.push_back(body.substr(start, at - start));
+      start = at + unit;
+    }
+  values.push_back(body.substr(start));
+  return values;
+}
+
+// One value in the frame's encoding. UTF-16 with a byte-order mark: each value's mark
+// decides, and a value without one keeps the order before it (little-endian at first).
+std::string DecodeValue(unsigned char encoding, std::string_view value, bool& bigEndian) {
   std::string text;
   switch (encoding) {
   case 0:
-    text = Cp1252ToUtf8(TrimControl(body));
+    text = Cp1252ToUtf8(TrimControl(value));
     break;
   case 1: {
-    // The byte-order mark decides; without one the text is little-endian.
-    const bool bigEndian = body.starts_with("\xFE\xFF");
-    const bool marked = bigEndian || body.starts_with("\xFF\xFE");
-    text = DecodeUtf16(marked ? body.substr(2) : body, bigEndian);
+    const bool marked = value.starts_with("\xFE\xFF") || value.starts_with("\xFF\xFE");
+    if (marked)
+      bigEndian = value.starts_with("\xFE\xFF");
+    text = DecodeUtf16(marked ? value.substr(2) : value, bigEndian);
     break;
   }
   case 2:
-    text = DecodeUtf16(body, true);
-    break;
-  case 3:
-    text = SanitizeUtf8(TrimControl(body));
+    text = DecodeUtf16(value, true);
     break;
   default:
-    text = Cp1252ToUtf8(TrimControl(raw));
+    text = SanitizeUtf8(TrimControl(value));
     break;
   }
   text = WithoutLeadingBom(std::move(text));
   return std::string(TrimControl(text));
+}
+} // namespace
+
+std::string DecodeID3v2Text(std::string_view raw) {
+  if (raw.empty())
+    return {};
+  const auto encoding = static_cast<unsigned char>(raw.front());
+  if (encoding > 3) // no encoding byte: the text as it stands
+    return std::string(TrimControl(WithoutLeadingBom(Cp1252ToUtf8(TrimControl(raw)))));
+  std::string joined;
+  bool bigEndian = encoding == 2;
+  for (const std::string_view value : TextValues(raw.substr(1), encoding == 1 || encoding == 2)) {
+    const std::string text = DecodeValue(encoding, value, bigEndian);
+    if (text.empty())
+      continue;
+    if (!joined.empty())
+      joined += TagValueSeparator;
+    joined += text;
+  }
+  return joined;
 }
 
 std::string DecodeID3v2DescribedText(std::string_view raw, bool withLanguage) {

@@ -2,6 +2,7 @@
 // M4A tracks (AAC or ALAC), read with TagLib once the program's own walk of the atom tree
 // found it within bounds.
 #include "audio/Mp4Atoms.h"
+#include "audio/Mp4Audio.h"
 #include "audio/TagLibFields.h"
 #include "audio/TrackFormatReader.h"
 #include "common/ByteReader.h"
@@ -12,6 +13,28 @@
 using namespace taglib;
 
 namespace {
+// TagLib's length counts an AAC encoder's priming samples, its channels are the sample
+// entry's (2 whatever the stream holds), and its bit rate is the declared average (AAC)
+// or the uncompressed rate (ALAC): the boxes say how long the track plays, what the
+// stream holds and how many bytes its samples take.
+void FillFromBoxes(const TMp4Audio& own, TTrackInfo& track) {
+  // An edit only shortens what the samples hold; a longer one, or a length past any
+  // recording's, is the file's fault, and TagLib's figures stand.
+  constexpr double LongestTrack = 1e7; // seconds: about four months
+  if (!(own.MediaDuration > 0 && own.MediaDuration < LongestTrack))
+    return;
+  if (own.Duration > 0 && own.Duration <= own.MediaDuration) {
+    track.Duration = own.Duration;
+    track.DurationText = DurationToStr(track.Duration);
+  }
+  if (own.Channels > 0)
+    track.Channels = own.Channels;
+  // The samples' bytes hold the priming samples too: over the time they hold.
+  const double rate = static_cast<double>(own.AudioBytes) * 8 / 1000 / own.MediaDuration;
+  if (own.AudioBytes > 0 && rate < 1e6) // no audio codec comes near a gigabit a second
+    track.BitRate = static_cast<std::int32_t>(rate + 0.5);
+}
+
 bool ReadM4aStream(TTagLibStream& stream, TTrackInfo& track) {
   if (!Mp4AtomTreeWithinLimits(stream.Source()))
     return false; // TagLib would recurse as deep as the file says
@@ -28,9 +51,8 @@ bool ReadM4aStream(TTagLibStream& stream, TTrackInfo& track) {
   FillTags(file.properties(), "MP4 tag", track);
   if (!FillProperties(PropertiesOf(*audio), stream.length(), track))
     return false;
-  // TagLib gives ALAC's uncompressed rate; the file's own average says what it holds.
-  if (codec == TagLib::MP4::Properties::ALAC && track.Duration > 0)
-    track.BitRate = static_cast<std::int32_t>(track.FileSize * 8 / 1000 / track.Duration);
+  if (const auto own = ReadMp4Audio(stream.Source()))
+    FillFromBoxes(*own, track);
   return true;
 }
 } // namespace

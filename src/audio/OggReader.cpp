@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Ogg Vorbis and Opus tracks, read with TagLib.
+// Ogg Vorbis and Opus tracks, read with TagLib; FLAC in Ogg (named .ogg or .oga as Vorbis
+// is) is read as the Ogg kind it is named for.
 #include "audio/TagLibFields.h"
 #include "audio/TrackFormatReader.h"
 #include "common/ByteReader.h"
 
+#include <taglib/flacproperties.h>
+#include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/vorbisproperties.h>
@@ -31,6 +34,24 @@ bool ReadOgg(TTagLibStream& stream, const char* codec, TTrackInfo& track) {
   return true;
 }
 
+// FLAC in Ogg: its first packet gives the stream information and the kind's word is its
+// own ("Ogg FLAC"), as the length is its sample count's.
+bool ReadOggFlac(TTagLibStream& stream, TTrackInfo& track) {
+  TagLib::Ogg::FLAC::File file(&stream);
+  const auto* audio = file.audioProperties();
+  if (!file.isValid() || !audio || audio->sampleRate() <= 0)
+    return false;
+  track.Format = "Ogg FLAC";
+  track.Codec = "FLAC";
+  track.Lossless = true;
+  track.BitsPerSample = audio->bitsPerSample();
+  if (file.tag())
+    FillVorbisComment(*file.tag(), track);
+  TStreamProperties properties = PropertiesOf(*audio);
+  properties.Duration = static_cast<double>(audio->sampleFrames()) / audio->sampleRate();
+  return FillProperties(properties, stream.length(), track);
+}
+
 // The first page holds one packet, the stream's identification header; its lacing table
 // is one byte long for both kinds.
 bool ShowsOggStream(std::span<const std::uint8_t> head, const char* identification) {
@@ -40,16 +61,20 @@ bool ShowsOggStream(std::span<const std::uint8_t> head, const char* identificati
 } // namespace
 
 bool reader::ShowsVorbis(TReadOnlyFile&, std::span<const std::uint8_t> head) {
-  return ShowsOggStream(head, "\x01vorbis");
+  return ShowsOggStream(head, "\x01vorbis") || ShowsOggStream(head, "\x7F"
+                                                                    "FLAC");
 }
 
 bool reader::ShowsOpus(TReadOnlyFile&, std::span<const std::uint8_t> head) {
   return ShowsOggStream(head, "OpusHead");
 }
 
-TTrackReadOutcome reader::ReadVorbis(TReadOnlyFile& file, std::span<const std::uint8_t>,
+TTrackReadOutcome reader::ReadVorbis(TReadOnlyFile& file, std::span<const std::uint8_t> head,
                                      TTrackInfo& track) {
   TTagLibStream stream(file);
+  if (ShowsOggStream(head, "\x7F"
+                           "FLAC"))
+    return ReadOggFlac(stream, track) ? TTrackReadOutcome::Read : TTrackReadOutcome::Unreadable;
   return ReadOgg<TagLib::Ogg::Vorbis::File>(stream, "Vorbis", track)
              ? TTrackReadOutcome::Read
              : TTrackReadOutcome::Unreadable;

@@ -67,9 +67,31 @@ private:
 // A Vorbis comment's fields are read as the file has them (upper-case names), which spares
 // the copy that TagLib's unified map would make of every field; an MP4 tag comes through
 // that map, which names its atoms as Vorbis comments name their fields.
+// The first key the tag has a value for gives the text: each of its values, joined.
 template <typename TMap>
 std::string Text(const TMap& tags, std::initializer_list<const char*> keys) {
   // A walk over the few fields, where a lookup would make a TagLib string of each key.
+  for (const char* key : keys)
+    for (const auto& [name, values] : tags) {
+      if (name != key)
+        continue;
+      std::string joined;
+      for (const auto& value : values) {
+        if (value.isEmpty())
+          continue;
+        if (!joined.empty())
+          joined += TagValueSeparator;
+        joined += value.to8Bit(true);
+      }
+      if (!joined.empty())
+        return joined;
+    }
+  return {};
+}
+
+// The first value alone, for a field that holds one (a date, a number, a flag).
+template <typename TMap>
+std::string FirstText(const TMap& tags, std::initializer_list<const char*> keys) {
   for (const char* key : keys)
     for (const auto& [name, values] : tags)
       if (name == key && !values.isEmpty() && !values.front().isEmpty())
@@ -81,8 +103,8 @@ std::string Text(const TMap& tags, std::initializer_list<const char*> keys) {
 template <typename TMap>
 std::string NumberOf(const TMap& tags, const char* number,
                      std::initializer_list<const char*> totals) {
-  std::string text = Text(tags, {number});
-  const std::string total = Text(tags, totals);
+  std::string text = FirstText(tags, {number});
+  const std::string total = FirstText(tags, totals);
   if (!text.empty() && !total.empty() && text.find('/') == std::string::npos)
     text += "/" + total;
   return text;
@@ -105,7 +127,7 @@ void FillTags(const TMap& tags, std::string tagVersion, TTrackInfo& track) {
   track.Title = Text(tags, {"TITLE"});
   track.Artist = Text(tags, {"ARTIST"});
   track.Album = Text(tags, {"ALBUM"});
-  track.Year = YearOf(Text(tags, {"DATE", "YEAR", "ORIGINALDATE"}));
+  track.Year = YearOf(FirstText(tags, {"DATE", "YEAR", "ORIGINALDATE"}));
   track.Comment = Text(tags, {"COMMENT", "DESCRIPTION"});
   track.Track = NumberOf(tags, "TRACKNUMBER", {"TRACKTOTAL", "TOTALTRACKS"});
   track.Disc = NumberOf(tags, "DISCNUMBER", {"DISCTOTAL", "TOTALDISCS"});
@@ -114,7 +136,7 @@ void FillTags(const TMap& tags, std::string tagVersion, TTrackInfo& track) {
   track.Publisher = Text(tags, {"LABEL", "ORGANIZATION", "PUBLISHER"});
   track.MediaType = Text(tags, {"MEDIA", "SOURCEMEDIA"});
   track.AlbumArtist = Text(tags, {"ALBUMARTIST", "ALBUM ARTIST"});
-  const std::string compilation = Text(tags, {"COMPILATION"});
+  const std::string compilation = FirstText(tags, {"COMPILATION"});
   track.Compilation = compilation == "1" || compilation == "true";
 }
 

@@ -11,10 +11,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 inline constexpr const char* NoTagTitle = "No ID3 Tag Available";
 inline constexpr const char* NoChecksum = "Chksum N/A";
+// Between the values of a field a tag holds several of (two ARTIST comments, an ID3v2.4
+// list), in every format's record.
+inline constexpr std::string_view TagValueSeparator = "; ";
 
 class TTrackInfo {
 public:
