@@ -2,6 +2,7 @@
 #include "cli/CommandLine.h"
 
 #include "BuildInfo.h"
+#include "cli/AnalyzeCommand.h"
 #include "cli/DocumentCommands.h"
 #include "cli/InfoCommand.h"
 #include "cli/PostCommand.h"
@@ -26,7 +27,8 @@ std::vector<std::string> TCliArguments::All(std::string_view option) const {
 
 const std::vector<TCliCommand>& CliCommands() {
   static const std::vector<TCliCommand> commands = {InfoCommand(), RenderCommand(), NfoCommand(),
-                                                    SfvCommand(),  Par2Command(),   CheckCommand(), PostCommand()};
+                                                    SfvCommand(),  Par2Command(),   CheckCommand(),
+                                                    PostCommand(), AnalyzeCommand()};
   return commands;
 }
 

@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/AlbumAnalysis.h"
+
+#include "audio/FlacDecode.h"
+#include "common/FileUnit.h"
+#include "common/TrackKinds.h"
+#include "common/WorkerJobs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <thread>
+
+namespace {
+// One track decoded once, its samples heard by both meters.
+struct TTrackMeters {
+  std::optional<TDynamicRangeMeter> Dr;
+  TLoudnessMeter Loudness{0, 0};
+  std::vector<std::vector<float>> Planes; // a frame's samples per channel, as floats
+  std::vector<float> Interleaved;
+  std::vector<const float*> Pointers;
+
+  void Hear(const TFlacStream& stream, const std::int32_t* const* channels, unsigned frames) {
+    if (stream.BitsPerSample < 4 || stream.BitsPerSample > 32)
+      return; // libFLAC holds to these; no shift below is left to the stream
+    if (!Dr) {
+      Dr.emplace(stream.SampleRate, stream.Channels);
+      Loudness = TLoudnessMeter(stream.SampleRate, stream.Channels);
+      Planes.resize(stream.Channels);
+    }
+    const float scale = 1.0f / static_cast<float>(1u << (stream.BitsPerSample - 1));
+    Interleaved.resize(std::size_t{frames} * stream.Channels);
+    Pointers.clear();
+    for (unsigned c = 0; c < stream.Channels; ++c) {
+      Planes[c].resize(frames);
+      for (unsigned i = 0; i < frames; ++i) {
+        const float x = static_cast<float>(channels[c][i]) * scale;
+        Planes[c][i] = x;
+        Interleaved[std::size_t{i} * stream.Channels + c] = x;
+      }
+      Pointers.push_back(Planes[c].data());
+    }
+    Dr->Add(Pointers.data(), frames);
+    Loudness.Add(Interleaved.data(), frames);
+  }
+};
+
+void Measure(TTrackAnalysis& track, TTrackMeters& meters,
+             const std::function<void(std::uint64_t)>& bytesRead,
+             const std::atomic<bool>* cancelled) {
+  const auto kind = TrackKindOfName(track.Path);
+  if (kind != TTrackKind::FLAC) {
+    track.Problem = "not measured: the analysis decodes FLAC tracks";
+    return;
+  }
+  TFlacDecodeHooks hooks{bytesRead,
+                         [&](const TFlacStream& stream, const std::int32_t* const* channels,
+                             unsigned frames) { meters.Hear(stream, channels, frames); },
+                         cancelled, false};
+  const TFlacDecodeResult decoded = DecodeFlacFile(track.Path, hooks);
+  if (decoded.Stopped)
+    track.Problem = "cancelled";
+  else if (!decoded.Opened)
+    track.Problem = "the file cannot be read";
+  else if (!decoded.Decoded || !decoded.Info || !meters.Dr || decoded.Stream.BitsPerSample < 4 ||
+           decoded.Stream.BitsPerSample > 32)
+    track.Problem = "the FLAC stream does not decode";
+  if (!track.Measured())
+    return;
+  track.Seconds = static_cast<double>(decoded.Samples) / decoded.Stream.SampleRate;
+  track.Dr = meters.Dr->Result();
+  track.Loudness = meters.Loudness.Result();
+}
+
+std::uint64_t TotalBytes(const std::vector<std::string>& paths) {
+  std::uint64_t total = 0;
+  for (const std::string& path : paths)
+    if (const auto stamp = FileStampOf(path))
+      total += static_cast<std::uint64_t>(std::max<std::int64_t>(0, stamp->Size));
+  return total;
+}
+} // namespace
+
+TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalysisHooks& hooks) {
+  TAlbumAnalysis album;
+  for (const std::string& path : paths)
+    album.Tracks.push_back({path, {}, 0, {}, std::nullopt});
+  std::vector<TTrackMeters> meters(paths.size());
+  const std::uint64_t total = TotalBytes(paths);
+  std::atomic<std::uint64_t> done{0};
+  std::mutex reporting; // the caller's progress hears one thread at a time
+  const auto bytesRead = [&](std::uint64_t bytes) {
+    const std::uint64_t now = done += bytes;
+    if (hooks.Progress) {
+      const std::lock_guard lock(reporting);
+      hooks.Progress(now, total);
+    }
+  };
+  const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(
+      hooks.Threads ? hooks.Threads : std::max(1u, std::thread::hardware_concurrency()),
+      std::max<std::size_t>(1, paths.size())));
+  TWorkerJobs jobs(paths.size(), threads, [&](std::size_t i) {
+    Measure(album.Tracks[i], meters[i], bytesRead, hooks.Cancelled);
+  });
+  jobs.Wait();
+  album.Cancelled = hooks.Cancelled && hooks.Cancelled->load();
+  double drSum = 0;
+  std::size_t measured = 0;
+  std::vector<const TLoudnessMeter*> loudness;
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    if (album.Tracks[i].Measured()) {
+      drSum += std::round(album.Tracks[i].Dr.Value);
+      ++measured;
+      loudness.push_back(&meters[i].Loudness);
+    }
+  if (measured > 0 && !album.Cancelled) {
+    album.Dr = static_cast<int>(std::lround(drSum / static_cast<double>(measured)));
+    album.Loudness = TLoudnessMeter::Album(loudness);
+  }
+  return album;
+}
+
+std::string DrText(double value) {
+  return "DR" + std::to_string(std::lround(value));
+}

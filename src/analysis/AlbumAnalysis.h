@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The evidence a lossless album is posted with, measured in one decode of each track on
+// worker threads: dynamic range, peak and RMS, and EBU R128 loudness, per track and for
+// the album.
+#include "analysis/DynamicRange.h"
+#include "analysis/Loudness.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct TTrackAnalysis {
+  std::string Path;
+  std::string Problem; // why it was not measured; empty when it was
+  double Seconds = 0;
+  TDynamicRange Dr;
+  std::optional<TLoudness> Loudness;
+  bool Measured() const { return Problem.empty(); }
+};
+
+struct TAlbumAnalysis {
+  std::vector<TTrackAnalysis> Tracks; // in the order given
+  std::optional<int> Dr;              // the tracks' mean, rounded, as the meters give it
+  std::optional<TLoudness> Loudness;
+  bool Cancelled = false;
+};
+
+struct TAnalysisHooks {
+  // The bytes read of all the tracks so far, and all there are.
+  std::function<void(std::uint64_t done, std::uint64_t total)> Progress;
+  const std::atomic<bool>* Cancelled = nullptr;
+  unsigned Threads = 0; // 0: one a processor
+};
+
+TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalysisHooks& hooks);
+
+// "DR12": the value rounded as the meters show it.
+std::string DrText(double value);
