@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/FlacMetadata.h"
 
+#include "audio/ID3v2.h"
 #include "common/ByteReader.h"
 
 #include <array>
@@ -14,8 +15,8 @@ enum TBlockType : std::uint8_t {
 };
 constexpr std::uint8_t LastBlockFlag = 0x80;
 constexpr std::size_t BlockHeaderBytes = 4;
-// The stream information up to its sample count: all that the record takes from it.
-constexpr std::size_t StreamInfoBytes = 18;
+// The stream information whole: its sizes, format, sample count and the audio's MD5.
+constexpr std::size_t StreamInfoBytes = 34;
 // The format sets no limit on the count of blocks; an encoder writes a handful (a few
 // pictures at most), and millions of empty padding blocks would cost seconds to walk.
 constexpr int MaximumBlocks = 1024;
@@ -30,6 +31,8 @@ void TakeStreamInfo(const TByteReader& info, TFlacMetadata& metadata) {
   metadata.Channels = ((fields >> 9) & 7) + 1;
   metadata.BitsPerSample = ((fields >> 4) & 31) + 1;
   metadata.SampleFrames = (std::uint64_t{fields & 0xF} << 32) | info.U32BE(14);
+  for (std::size_t i = 0; i < metadata.AudioMd5.size(); ++i)
+    metadata.AudioMd5[i] = info.U8(18 + i);
 }
 } // namespace
 
@@ -75,4 +78,17 @@ std::optional<TFlacMetadata> ReadFlacMetadata(TReadOnlyFile& file, std::int64_t 
       TByteReader(tag).Matches(0, "TAG"))
     metadata.AudioEnd = file.Size() - Id3v1Bytes;
   return metadata;
+}
+
+std::optional<TFlacMetadata> ReadFlacFileMetadata(const std::string& path) {
+  auto file = TReadOnlyFile::Open(path);
+  if (!file)
+    return std::nullopt;
+  std::array<std::uint8_t, TID3v2::HeaderLength> head{};
+  const std::size_t got = file->ReadAt(0, head).value_or(0);
+  const std::int64_t mark = ID3v2StatedTagSize(std::span(head.data(), got));
+  std::array<std::uint8_t, 4> bytes{};
+  if (!file->ReadExactly(mark, bytes) || !TByteReader(bytes).Matches(0, "fLaC"))
+    return std::nullopt;
+  return ReadFlacMetadata(*file, mark + 4);
 }

@@ -5,8 +5,10 @@
 // a seek table) is stepped over unread, so a large picture costs nothing.
 #include "common/FileUnit.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 struct TFlacMetadata {
@@ -16,6 +18,7 @@ struct TFlacMetadata {
   std::uint64_t SampleFrames = 0;          // 0: not known (an encoder writing to a pipe)
   std::uint32_t MaxBlockSize = 0;          // samples a frame holds; a fixed-size stream's own
   std::uint32_t MaxFrameSize = 0;          // bytes; 0: not known
+  std::array<std::uint8_t, 16> AudioMd5{}; // of the decoded samples; all zero: not set
   std::vector<std::uint8_t> VorbisComment; // the first comment block's body; empty when none
   std::int64_t AudioStart = 0;             // where the frames begin
   std::int64_t AudioEnd = 0;               // the file's end, or where an ID3v1 tag begins
@@ -26,3 +29,7 @@ struct TFlacMetadata {
 // must hold something is empty, or there are more blocks than any encoder writes (1,024):
 // the stream cannot be trusted then.
 std::optional<TFlacMetadata> ReadFlacMetadata(TReadOnlyFile& file, std::int64_t offset);
+
+// The stream information of a FLAC file (after an ID3v2 tag, where one stands first);
+// nothing for a file that is no FLAC stream.
+std::optional<TFlacMetadata> ReadFlacFileMetadata(const std::string& path);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Each document kind's own code: whether it exists, its template step, and its Make.
 #include "generate/DocumentKinds.h"
+#include "generate/FfpDocument.h"
 
 #include "common/FileUnit.h"
 #include "generate/AlbumFieldsUnit.h"
@@ -118,6 +119,22 @@ TMade MakeSfv(const TMakeJob& job) {
 
 TMade MakeM3u(const TMakeJob& job) {
   return Staged(job, M3uText(job.Album, job.Path));
+}
+
+TMade MakeFfp(const TMakeJob& job) {
+  const TFfpText ffp = FfpText(job.Album, job.Path);
+  TMade made;
+  if (ffp.Unreadable)
+    made.Result = SaveFailure("The FLAC stream information of this track could not be read; "
+                              "nothing was saved",
+                              *ffp.Unreadable);
+  else if (!ffp.AnyFlac)
+    made.Result = SaveFailure("An .ffp lists FLAC tracks, and the album has none; nothing was "
+                              "saved",
+                              job.Path);
+  else
+    return Staged(job, ffp.Text);
+  return made;
 }
 
 TMade MakeNzb(const TMakeJob& job) {

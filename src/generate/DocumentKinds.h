@@ -23,7 +23,7 @@
 #include <vector>
 
 // Each role is its row's index in DocumentKinds.
-enum class TDocumentRole : std::uint8_t { Nfo, Sfv, M3u, Par2, Nzb };
+enum class TDocumentRole : std::uint8_t { Nfo, Sfv, M3u, Ffp, Par2, Nzb };
 
 // What a kind needs from every track before it is made.
 enum class TTrackDigest : std::uint8_t { None, Crc32 };
@@ -122,6 +122,7 @@ void PrepareSfvTemplate(const TAlbumInfo& album, const TSaveRequest& request,
 TMade MakeNfo(const TMakeJob& job);
 TMade MakeSfv(const TMakeJob& job);
 TMade MakeM3u(const TMakeJob& job);
+TMade MakeFfp(const TMakeJob& job);
 TMade MakeRecoverySet(const TMakeJob& job);
 TMade MakeNzb(const TMakeJob& job);
 } // namespace document
@@ -137,6 +138,10 @@ inline constexpr std::array DocumentKinds = {
     TDocumentKind{TDocumentRole::M3u, ".m3u", ".m3u", "MakeM3U", "GenerateM3Ufile1",
                   "Generate .M3U playlist also", "--m3u", "also write the .m3u playlist beside it",
                   "", TTrackDigest::None, true, ::FileExists, nullptr, nullptr, document::MakeM3u},
+    TDocumentKind{TDocumentRole::Ffp, ".ffp", ".ffp", "MakeFFP", "GenerateFFPfile1",
+                  "Generate .FFP fingerprints also", "--ffp",
+                  "also write the .ffp audio fingerprints of the FLAC tracks beside it", ";",
+                  TTrackDigest::None, true, ::FileExists, nullptr, nullptr, document::MakeFfp},
     TDocumentKind{TDocumentRole::Par2, ".par2", ".par2", "MakePAR2", "GeneratePAR2files1",
                   "Generate .PAR2 recovery files also", "--par2",
                   "also write PAR2 recovery files for the tracks and the documents", "",

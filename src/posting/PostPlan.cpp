@@ -11,6 +11,7 @@
 #include "posting/YEnc.h"
 
 #include <algorithm>
+#include <array>
 #include <openssl/rand.h>
 #include <span>
 
@@ -23,15 +24,19 @@ bool IsOfKind(std::string_view name, TDocumentRole role) {
                     [](char a, char b) { return std::tolower(a) == std::tolower(b); });
 }
 
-// The .nfo, .sfv and .m3u in the table's order, the tracks, the .par2 index, its volumes.
+// The documents that list the tracks (.nfo, .sfv, .m3u, .ffp) in the table's order, the
+// tracks, the .par2 index, its volumes.
+constexpr std::array ListingDocuments = {TDocumentRole::Nfo, TDocumentRole::Sfv, TDocumentRole::M3u,
+                                         TDocumentRole::Ffp};
 int PostingRank(const std::string& path) {
+  constexpr int Tracks = static_cast<int>(ListingDocuments.size());
   const std::string name = FileNamePart(path);
-  for (const TDocumentRole role : {TDocumentRole::Nfo, TDocumentRole::Sfv, TDocumentRole::M3u})
+  for (const TDocumentRole role : ListingDocuments)
     if (IsOfKind(name, role))
       return static_cast<int>(role);
   if (IsOfKind(name, TDocumentRole::Par2))
-    return RecoverySetBase(path) + ".par2" == path ? 4 : 5;
-  return 3;
+    return RecoverySetBase(path) + ".par2" == path ? Tracks + 1 : Tracks + 2;
+  return Tracks;
 }
 
 std::string Hex(std::span<const std::uint8_t> bytes) {
@@ -141,8 +146,9 @@ std::string ArticleText(const TPostPlan& plan, const TPostArticle& article, cons
 
 std::vector<std::string> ReleaseFilesBeside(const std::string& nfoPath) {
   std::vector<std::string> files{nfoPath};
-  for (const TDocumentRole role : {TDocumentRole::Sfv, TDocumentRole::M3u})
-    if (const std::string path = CompanionPath(nfoPath, KindOf(role).Extension); FileExists(path))
+  for (const TDocumentRole role : ListingDocuments)
+    if (const std::string path = CompanionPath(nfoPath, KindOf(role).Extension);
+        role != TDocumentRole::Nfo && FileExists(path))
       files.push_back(path);
   const std::string folder = FolderPart(nfoPath);
   const auto entries = ReadFolder(folder.empty() ? "." : folder);

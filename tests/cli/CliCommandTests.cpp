@@ -2,6 +2,7 @@
 // The document commands run in-process, with the scripted host and their own streams.
 #include "audio/CRC32Unit.h"
 #include "cli/CommandLine.h"
+#include "common/FileUnit.h"
 #include "common/TextListUnit.h"
 #include "platform/ConsoleHost.h"
 #include "support/AlbumScenario.h"
@@ -662,6 +663,30 @@ TEST_F(CliCommands, CheckAudioTellsEachFlacFilesState) {
   EXPECT_EQ(Out.str(), folder + "album/ok.flac OK\n1 OK, 0 bad\n");
 }
 
+// nfo --ffp lists each FLAC track's audio MD5 as metaflac shows it (an MP3 beside them has
+// none); an album without a FLAC track is refused, with nothing written.
+TEST_F(CliCommands, FingerprintsAreWhatMetaflacShows) {
+  const std::string folder = Host.ProgramDir.Path() + "flacs/";
+  ASSERT_EQ(Shell("mkdir -p '" + folder + "' && cd '" + folder +
+                  "' && sox -R -n -r 44100 -c 2 -b 16 '01 a.flac' synth 1 sine 440 && "
+                  "sox -R -n -r 48000 -c 1 -b 24 '02 b.flac' synth 1 sine 660; echo $?"),
+            "0\n");
+  Host.ProgramDir.Write("flacs/03 c.mp3", Frames({}, 20));
+  ASSERT_EQ(Run("nfo", {"--ffp", "-o", folder + "album.nfo", folder}), 0) << Err.str();
+  std::string ffp = ReadWholeFile(folder + "album.ffp");
+  std::erase(ffp, '\r');
+  EXPECT_EQ(ffp, Shell("cd '" + folder + "' && metaflac --show-md5sum '01 a.flac' '02 b.flac'"));
+
+  const std::string mp3s = Host.ProgramDir.Path() + "mp3s/";
+  std::filesystem::create_directory(mp3s);
+  Host.ProgramDir.Write("mp3s/01.mp3", Frames({}, 20));
+  Host.ExpectMessage(TMessageKind::Error,
+                     "An .ffp lists FLAC tracks, and the album has none; nothing was saved\n" +
+                         mp3s + "album.ffp");
+  EXPECT_EQ(Run("nfo", {"--ffp", "-o", mp3s + "album.nfo", mp3s}), 1);
+  EXPECT_FALSE(FileExists(mp3s + "album.nfo"));
+}
+
 namespace {
 // A figure ffmpeg prints after the label ("Overall DR: 11.49", "I: -27.6 LUFS"); NaN when
 // it printed none.
@@ -674,8 +699,9 @@ double FfmpegFigure(const std::string& output, const std::string& label) {
 // analyze agrees with FFmpeg's meters on tracks sox makes: the DR within 0.5 dB of its
 // drmeter (on tracks of 5 blocks: where a fifth of the blocks is not whole, drmeter sums
 // the squares of one block more than the fifth and divides by the fifth, a few tenths of a
-// dB lower on an album's tracks, 2 dB on 6 blocks), the loudness, range and true peak within 0.1 of its ebur128; the album's loudness
-// is the two tracks' as one; a track it does not decode is named, and the status says so.
+// dB lower on an album's tracks, 2 dB on 6 blocks), the loudness, range and true peak within 0.1 of
+// its ebur128; the album's loudness is the two tracks' as one; a track it does not decode is named,
+// and the status says so.
 TEST_F(CliCommands, AnalyzeAgreesWithFfmpegsMeters) {
   const std::string folder = Host.ProgramDir.Path();
   ASSERT_EQ(Shell("cd '" + folder +
