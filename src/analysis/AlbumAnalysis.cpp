@@ -15,6 +15,7 @@ namespace {
 // One track decoded once, its samples heard by both meters.
 struct TTrackMeters {
   std::optional<TDynamicRangeMeter> Dr;
+  std::optional<TSpectrumMeter> Spectrum;
   TLoudnessMeter Loudness{0, 0};
   std::vector<std::vector<float>> Planes; // a frame's samples per channel, as floats
   std::vector<float> Interleaved;
@@ -25,6 +26,7 @@ struct TTrackMeters {
       return; // libFLAC holds to these; no shift below is left to the stream
     if (!Dr) {
       Dr.emplace(stream.SampleRate, stream.Channels);
+      Spectrum.emplace(stream.SampleRate, stream.Channels);
       Loudness = TLoudnessMeter(stream.SampleRate, stream.Channels);
       Planes.resize(stream.Channels);
     }
@@ -41,6 +43,7 @@ struct TTrackMeters {
       Pointers.push_back(Planes[c].data());
     }
     Dr->Add(Pointers.data(), frames);
+    Spectrum->Add(Pointers.data(), frames);
     Loudness.Add(Interleaved.data(), frames);
   }
 };
@@ -70,6 +73,9 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
   track.Seconds = static_cast<double>(decoded.Samples) / decoded.Stream.SampleRate;
   track.Dr = meters.Dr->Result();
   track.Loudness = meters.Loudness.Result();
+  track.Cutoff = FindCutoff(meters.Spectrum->Result());
+  // What the spectrum holds is for this track alone: the album needs the loudness meters only.
+  meters.Spectrum.reset();
 }
 
 std::uint64_t TotalBytes(const std::vector<std::string>& paths) {
@@ -84,7 +90,7 @@ std::uint64_t TotalBytes(const std::vector<std::string>& paths) {
 TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalysisHooks& hooks) {
   TAlbumAnalysis album;
   for (const std::string& path : paths)
-    album.Tracks.push_back({path, {}, 0, {}, std::nullopt});
+    album.Tracks.push_back({path, {}, 0, {}, std::nullopt, {}});
   std::vector<TTrackMeters> meters(paths.size());
   const std::uint64_t total = TotalBytes(paths);
   std::atomic<std::uint64_t> done{0};

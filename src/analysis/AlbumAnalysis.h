@@ -5,6 +5,7 @@
 // the album.
 #include "analysis/DynamicRange.h"
 #include "analysis/Loudness.h"
+#include "analysis/Spectrum.h"
 
 #include <atomic>
 #include <cstdint>
@@ -19,6 +20,7 @@ struct TTrackAnalysis {
   double Seconds = 0;
   TDynamicRange Dr;
   std::optional<TLoudness> Loudness;
+  TCutoff Cutoff; // LossyShape: possibly transcoded from a lossy source
   bool Measured() const { return Problem.empty(); }
 };
 
@@ -37,6 +39,9 @@ struct TAnalysisHooks {
 };
 
 TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalysisHooks& hooks);
+
+// The words for a track whose spectrum stops as a lossy encoder's does.
+inline constexpr const char* TranscodeWarning = "possibly transcoded from a lossy source";
 
 // "DR12": the value rounded as the meters show it.
 std::string DrText(double value);

@@ -28,6 +28,9 @@ std::string TrackLine(const TTrackAnalysis& track) {
     line += ", " + Level(track.Loudness->Integrated) + " LUFS, range " +
             Level(track.Loudness->Range) + " LU, true peak " + Level(track.Loudness->TruePeakDb) +
             " dBTP, gain " + Level(track.Loudness->Gain) + " dB";
+  line += ", content to " + Level(track.Cutoff.Hz / 1000) + " kHz";
+  if (track.Cutoff.LossyShape)
+    line += std::string(": ") + TranscodeWarning;
   return line;
 }
 
@@ -52,7 +55,9 @@ void PrintJson(std::ostream& out, const TAlbumAnalysis& album) {
       object.update({{"DR", track.Dr.Value},
                      {"Peak", track.Dr.PeakDb},
                      {"RMS", track.Dr.RmsDb},
-                     {"Seconds", track.Seconds}});
+                     {"Seconds", track.Seconds},
+                     {"Cutoff", track.Cutoff.Hz},
+                     {"Transcoded", track.Cutoff.LossyShape}});
       if (track.Loudness)
         object.update(LoudnessJson(track.Loudness));
     }
@@ -109,7 +114,9 @@ TCliCommand AnalyzeCommand() {
               "Decodes each FLAC track once and prints its dynamic range as DR meters give it "
               "(3-second blocks; the second-highest peak over the RMS of the loudest fifth), "
               "its peak and RMS in dBFS, and its EBU R128 loudness (integrated, in LUFS), "
-              "loudness range (LU), true peak (dBTP) and ReplayGain 2.0 gain (to -18 LUFS); "
+              "loudness range (LU), true peak (dBTP) and ReplayGain 2.0 gain (to -18 LUFS), "
+              "and how high its content reaches, marking a track whose spectrum stops as a "
+              "lossy encoder's low-pass stops it as possibly transcoded; "
               "then the album's DR (the tracks' mean) and loudness. Exit status 1 when a "
               "track could not be measured.",
           .Options = {{"--json", "", "one JSON object per track, then one for the album"}},

@@ -739,3 +739,32 @@ TEST_F(CliCommands, AnalyzeAgreesWithFfmpegsMeters) {
                                          std::round(lines[1]["DR"].get<double>())) /
                                         2));
 }
+
+// A lossless track made from a lossy one is told by the cliff its encoder's low-pass left
+// in the spectrum; true lossless noise and music-like signals (whose highs fall slowly)
+// are not.
+TEST_F(CliCommands, AnalyzeTellsTranscodesByTheirSpectrum) {
+  const std::string folder = Host.ProgramDir.Path();
+  ASSERT_EQ(Shell("cd '" + folder +
+                  "' && sox -R -n -r 44100 -c 2 -b 16 n.wav synth 8 pinknoise vol 0.4 "
+                  "&& flac -s n.wav -o noise.flac && sox -R -n -r 44100 -c 2 -b 16 music.flac "
+                  "synth 8 sine 220 sine 330 pinknoise vol 0.3 lowpass 6000 && "
+                  "sox -R -n -r 48000 -c 1 -b 24 white.flac synth 8 whitenoise vol 0.3 && "
+                  "for b in 128 192 320; do lame --quiet -b $b n.wav $b.mp3 && "
+                  "lame --quiet --decode $b.mp3 $b.wav && flac -s $b.wav -o mp3-$b.flac; done && "
+                  "ffmpeg -v error -i n.wav -c:a aac -b:a 128k aac.m4a && "
+                  "ffmpeg -v error -i aac.m4a -c:a flac aac-128.flac; echo $?"),
+            "0\n");
+  const struct {
+    const char* Name;
+    bool Transcoded;
+  } cases[] = {{"noise.flac", false},  {"music.flac", false},  {"white.flac", false},
+               {"mp3-128.flac", true}, {"mp3-192.flac", true}, {"mp3-320.flac", true},
+               {"aac-128.flac", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ASSERT_EQ(Run("analyze", {"--json", folder + c.Name}), 0) << Err.str();
+    const auto track = nlohmann::json::parse(Out.str().substr(0, Out.str().find('\n')));
+    EXPECT_EQ(track["Transcoded"], c.Transcoded) << track["Cutoff"];
+  }
+}

@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/Spectrum.h"
+
+#include <algorithm>
+#include <cmath>
+#include <kiss_fftr.h>
+#include <numbers>
+
+struct TSpectrumMeter::TState {
+  unsigned SampleRate = 0;
+  unsigned Channels = 0;
+  kiss_fftr_cfg Fft = nullptr;
+  std::vector<float> Window, Block;
+  std::vector<kiss_fft_cpx> Bins;
+  std::vector<double> Power;
+  std::size_t Filled = 0, Blocks = 0;
+
+  ~TState() { kiss_fftr_free(Fft); }
+
+  void Transform() {
+    for (std::size_t i = 0; i < BlockSamples; ++i)
+      Block[i] *= Window[i];
+    kiss_fftr(Fft, Block.data(), Bins.data());
+    for (std::size_t k = 0; k < Power.size(); ++k)
+      Power[k] += double{Bins[k].r} * Bins[k].r + double{Bins[k].i} * Bins[k].i;
+    ++Blocks;
+    Filled = 0;
+  }
+};
+
+TSpectrumMeter::TSpectrumMeter(unsigned sampleRate, unsigned channels)
+    : State(std::make_unique<TState>()) {
+  State->SampleRate = sampleRate;
+  State->Channels = channels;
+  State->Fft = kiss_fftr_alloc(static_cast<int>(BlockSamples), 0, nullptr, nullptr);
+  State->Window.resize(BlockSamples);
+  for (std::size_t i = 0; i < BlockSamples; ++i)
+    State->Window[i] = static_cast<float>(
+        0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i) / BlockSamples));
+  State->Block.resize(BlockSamples);
+  State->Bins.resize(BlockSamples / 2 + 1);
+  State->Power.assign(BlockSamples / 2 + 1, 0);
+}
+
+TSpectrumMeter::~TSpectrumMeter() = default;
+TSpectrumMeter::TSpectrumMeter(TSpectrumMeter&&) noexcept = default;
+TSpectrumMeter& TSpectrumMeter::operator=(TSpectrumMeter&&) noexcept = default;
+
+void TSpectrumMeter::Add(const float* const* channels, std::size_t frames) {
+  TState& s = *State;
+  if (!s.Fft || s.Channels == 0)
+    return;
+  const float share = 1.0f / static_cast<float>(s.Channels);
+  for (std::size_t i = 0; i < frames; ++i) {
+    float mixed = 0;
+    for (unsigned c = 0; c < s.Channels; ++c)
+      mixed += channels[c][i];
+    s.Block[s.Filled++] = mixed * share;
+    if (s.Filled == BlockSamples)
+      s.Transform();
+  }
+}
+
+TSpectrum TSpectrumMeter::Result() const {
+  const TState& s = *State;
+  TSpectrum spectrum{static_cast<double>(s.SampleRate) / BlockSamples, {}};
+  for (const double power : s.Power) {
+    // Full scale is a sine of amplitude 1: a bin of (N/4)^2 through the Hann window.
+    const double scale = (BlockSamples / 4.0) * (BlockSamples / 4.0);
+    const double mean = s.Blocks ? power / static_cast<double>(s.Blocks) / scale : 0;
+    spectrum.LevelDb.push_back(mean > 1e-20 ? 10 * std::log10(mean) : -200);
+  }
+  return spectrum;
+}
+
+namespace {
+// The spectrum smoothed over a few hundred hertz, so a single line or gap decides nothing.
+std::vector<double> Smoothed(const TSpectrum& spectrum, double widthHz) {
+  const auto half = static_cast<std::ptrdiff_t>(std::max(1.0, widthHz / spectrum.BinHz / 2));
+  const auto count = static_cast<std::ptrdiff_t>(spectrum.LevelDb.size());
+  std::vector<double> smooth(spectrum.LevelDb.size());
+  for (std::ptrdiff_t k = 0; k < count; ++k) {
+    double sum = 0;
+    std::ptrdiff_t n = 0;
+    for (std::ptrdiff_t j = std::max<std::ptrdiff_t>(0, k - half);
+         j <= std::min(count - 1, k + half); ++j, ++n)
+      sum += spectrum.LevelDb[static_cast<std::size_t>(j)];
+    smooth[static_cast<std::size_t>(k)] = sum / static_cast<double>(n);
+  }
+  return smooth;
+}
+} // namespace
+
+TCutoff FindCutoff(const TSpectrum& spectrum) {
+  TCutoff cutoff;
+  const std::size_t bins = spectrum.LevelDb.size();
+  if (bins < 64 || spectrum.BinHz <= 0)
+    return cutoff;
+  const double nyquist = spectrum.BinHz * static_cast<double>(bins - 1);
+  cutoff.Hz = nyquist;
+  const std::vector<double> level = Smoothed(spectrum, 200);
+  const auto at = [&](double hz) {
+    const double bin = std::clamp(hz / spectrum.BinHz, 0.0, static_cast<double>(bins - 1));
+    return level[static_cast<std::size_t>(bin)];
+  };
+  // A lossy encoder's low-pass: a cliff of more than 30 dB within 500 Hz where encoders
+  // put theirs, with nothing coming back above it. A recording's own rolloff, even an
+  // anti-alias filter's, falls more slowly or stops higher.
+  double steepest = 0, cliff = 0;
+  for (double hz = 15000; hz <= std::min(20500.0, nyquist - 1000); hz += spectrum.BinHz)
+    if (const double drop = at(hz - 250) - at(hz + 250); drop > steepest) {
+      steepest = drop;
+      cliff = hz;
+    }
+  constexpr double CliffDb = 30;
+  if (steepest > CliffDb) {
+    const auto above = static_cast<std::size_t>((cliff + 500) / spectrum.BinHz);
+    const double highest =
+        *std::max_element(level.begin() + static_cast<std::ptrdiff_t>(above), level.end());
+    if (highest < at(cliff - 500) - CliffDb) {
+      cutoff.Hz = cliff;
+      cutoff.LossyShape = true;
+      return cutoff;
+    }
+  }
+  // Otherwise the content stops at the highest frequency 12 dB above the floor (the
+  // quietest stretch of the top twentieth).
+  const std::size_t top = bins - bins / 20;
+  const double floor =
+      *std::min_element(level.begin() + static_cast<std::ptrdiff_t>(top), level.end());
+  std::size_t k = bins - 1;
+  while (k > 0 && level[k] < floor + 12)
+    --k;
+  if (k < top)
+    cutoff.Hz = static_cast<double>(k) * spectrum.BinHz;
+  return cutoff;
+}
