@@ -4,7 +4,9 @@
 #include "cli/AlbumRun.h"
 #include "cli/DocumentCommands.h"
 
+#include "analysis/CueSheet.h"
 #include "audio/FlacCheckUnit.h"
+#include "audio/TrackInfo.h"
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/TextUnit.h"
@@ -79,16 +81,63 @@ int RunAudioCheck(const std::vector<std::string>& paths, TCliContext& context) {
   return ok == paths.size() ? 0 : 1;
 }
 
+// A .cue: each FILE it names, then each track's length against the file it is in (or the
+// split track beside an image).
+int RunCueCheck(const std::string& path, TCliContext& context) {
+  constexpr std::int64_t LongestSheet = 1 << 20; // a sheet of 99 tracks is a few KB
+  auto file = TReadOnlyFile::Open(path);
+  std::string bytes;
+  if (file) {
+    bytes.resize(static_cast<std::size_t>(std::min(file->Size(), LongestSheet)));
+    bytes.resize(
+        file->ReadAt(0, std::span(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()))
+            .value_or(0));
+  }
+  if (!file) {
+    ShowError(ecOpenForReading, path);
+    return 1;
+  }
+  const auto sheet = ReadCueSheet(bytes);
+  if (!sheet) {
+    ShowProblem({"This file names no FILE and no TRACK: it is no CUE sheet", path});
+    return 1;
+  }
+  const TCueCheck check = CheckCueSheet(*sheet, path, [](const std::string& track) {
+    std::vector<TErrorCode> errors;
+    TTrackReading reading;
+    reading.Errors = &errors; // a file that does not read is the check's finding, not a box
+    const auto info = MakeTrackInfo(track, false, reading);
+    return info->Analysed ? std::optional(info->Duration) : std::nullopt;
+  });
+  for (const std::string& missing : check.MissingFiles)
+    context.Out << PrintableName(missing) << " MISSING\n";
+  std::size_t ok = 0;
+  for (const TCueTrackCheck& track : check.Tracks) {
+    context.Out << "Track " << (track.Number < 10 ? "0" : "") << track.Number << " "
+                << PrintableName(track.File) << " "
+                << (track.Ok ? "OK" : "DIFFERS (" + track.Problem + ")") << "\n";
+    ok += track.Ok ? 1 : 0;
+  }
+  context.Out << CheckTotalsText(ok, check.Tracks.size() - ok)
+              << (check.MissingFiles.empty()
+                      ? ""
+                      : ", " + std::to_string(check.MissingFiles.size()) + " files missing")
+              << "\n";
+  return check.AllOk() ? 0 : 1;
+}
+
 int RunCheck(const TCliArguments& arguments, TCliContext& context) {
   if (arguments.Has("--audio"))
     return RunAudioCheck(FlacFilesOf(arguments.Operands), context);
   if (arguments.Operands.size() != 1) {
-    context.Err << "tamberlon-cli: check takes one .sfv or .par2 (or --audio FILE...)\n";
+    context.Err << "tamberlon-cli: check takes one .sfv, .par2 or .cue (or --audio FILE...)\n";
     return 2;
   }
   const std::string& path = arguments.Operands.front();
   if (FoldCase(path).ends_with(".par2"))
     return RunRecoveryCheck(path, context);
+  if (FoldCase(path).ends_with(".cue"))
+    return RunCueCheck(path, context);
   const std::string folder = path.substr(0, path.rfind('/') + 1);
   std::array<std::size_t, 4> counts{};
   std::size_t malformed = 0;
@@ -127,13 +176,16 @@ int RunCheck(const TCliArguments& arguments, TCliContext& context) {
 
 TCliCommand CheckCommand() {
   return {.Name = "check",
-          .Summary = "verify the files an .sfv lists or a .par2 protects",
-          .Operands = "FILE.sfv|FILE.par2|--audio FILE...",
+          .Summary = "verify the files an .sfv lists, a .par2 protects or a .cue names",
+          .Operands = "FILE.sfv|FILE.par2|FILE.cue|--audio FILE...",
           .Description = "Verifies every file an .sfv lists (names relative to its folder). Exit "
                          "status 1 unless every entry was verified: a mismatch, a missing file "
                          "or a line that is no entry. A .par2's files are each OK, DAMAGED or "
                          "MISSING, with the recovery blocks beside it and whether they can "
-                         "repair them (with a PAR2 client). With --audio, each FLAC file is "
+                         "repair them (with a PAR2 client). A .cue's FILEs must be beside it, "
+                         "and each track's length (from its INDEX 01 to the next, or to its "
+                         "file's end) agree within a frame with the split track beside an "
+                         "image. With --audio, each FLAC file is "
                          "decoded and its audio compared with the MD5 it stores: OK, MISMATCH, "
                          "DAMAGED (does not decode) or NOT SET (no MD5 stored).",
           .Options = {{"--audio", "", "decode FLAC files and check their audio against its MD5"}},

@@ -768,3 +768,33 @@ TEST_F(CliCommands, AnalyzeTellsTranscodesByTheirSpectrum) {
     EXPECT_EQ(track["Transcoded"], c.Transcoded) << track["Cutoff"];
   }
 }
+
+// check FILE.cue: an image's sheet against the split tracks beside it, each within a frame
+// (a moved INDEX is named with both lengths); a sheet of a file a track, one of them gone.
+TEST_F(CliCommands, CueSheetsAgainstTheirFiles) {
+  const std::string folder = Host.ProgramDir.Path();
+  ASSERT_EQ(Shell("cd '" + folder +
+                  "' && sox -R -n -r 44100 -c 2 -b 16 image.flac synth 20 pinknoise vol 0.3 && "
+                  "sox image.flac '01 a.flac' trim 0 5.5 && sox image.flac '02 b.flac' trim "
+                  "5.5 8 && sox image.flac '03 c.flac' trim 13.5; echo $?"),
+            "0\n");
+  const std::string sheet = "FILE \"image.flac\" WAVE\r\n  TRACK 01 AUDIO\r\n    INDEX 01 "
+                            "00:00:00\r\n  TRACK 02 AUDIO\r\n    INDEX 00 00:05:00\r\n    INDEX "
+                            "01 00:05:37\r\n  TRACK 03 AUDIO\r\n    INDEX 01 00:13:";
+  Host.ProgramDir.Write("image.cue", sheet + "37\r\n");
+  EXPECT_EQ(Run("check", {folder + "image.cue"}), 0);
+  EXPECT_EQ(Out.str(), "Track 01 01 a.flac OK\nTrack 02 02 b.flac OK\nTrack 03 03 c.flac OK\n"
+                       "3 OK, 0 bad\n");
+  Host.ProgramDir.Write("image.cue", sheet + "30\r\n");
+  EXPECT_EQ(Run("check", {folder + "image.cue"}), 1);
+  EXPECT_NE(Out.str().find("Track 03 03 c.flac DIFFERS (the sheet says 0:06.45, 03 c.flac is "
+                           "0:06.38)"),
+            std::string::npos)
+      << Out.str();
+  Host.ProgramDir.Write("split.cue", "FILE \"01 a.flac\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 "
+                                     "00:00:00\nFILE \"gone.flac\" WAVE\n TRACK 02 AUDIO\n  "
+                                     "INDEX 01 00:00:00\n");
+  EXPECT_EQ(Run("check", {folder + "split.cue"}), 1);
+  EXPECT_EQ(Out.str(), "gone.flac MISSING\nTrack 01 01 a.flac OK\nTrack 02 gone.flac DIFFERS "
+                       "(its file is missing or does not read)\n1 OK, 1 bad, 1 files missing\n");
+}
