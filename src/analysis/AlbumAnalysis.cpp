@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -107,6 +108,10 @@ TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalys
       std::max<std::size_t>(1, paths.size())));
   TWorkerJobs jobs(paths.size(), threads, [&](std::size_t i) {
     Measure(album.Tracks[i], meters[i], bytesRead, hooks.Cancelled);
+    if (hooks.Measured && !(hooks.Cancelled && hooks.Cancelled->load())) {
+      const std::lock_guard lock(reporting);
+      hooks.Measured(i, album.Tracks[i]);
+    }
   });
   jobs.Wait();
   album.Cancelled = hooks.Cancelled && hooks.Cancelled->load();
@@ -128,4 +133,22 @@ TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalys
 
 std::string DrText(double value) {
   return "DR" + std::to_string(std::lround(value));
+}
+
+std::string LevelText(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", value);
+  return text;
+}
+
+std::string AlbumAnalysisText(const TAlbumAnalysis& album) {
+  if (!album.Dr)
+    return {};
+  std::string text = DrText(*album.Dr);
+  if (album.Loudness)
+    text += ", " + LevelText(album.Loudness->Integrated) + " LUFS, range " +
+            LevelText(album.Loudness->Range) + " LU, true peak " +
+            LevelText(album.Loudness->TruePeakDb) + " dBTP, gain " +
+            LevelText(album.Loudness->Gain) + " dB";
+  return text;
 }

@@ -34,6 +34,8 @@ struct TAlbumAnalysis {
 struct TAnalysisHooks {
   // The bytes read of all the tracks so far, and all there are.
   std::function<void(std::uint64_t done, std::uint64_t total)> Progress;
+  // Each track as it is done (in any order), with its index.
+  std::function<void(std::size_t index, const TTrackAnalysis& track)> Measured;
   const std::atomic<bool>* Cancelled = nullptr;
   unsigned Threads = 0; // 0: one a processor
 };
@@ -45,3 +47,8 @@ inline constexpr const char* TranscodeWarning = "possibly transcoded from a loss
 
 // "DR12": the value rounded as the meters show it.
 std::string DrText(double value);
+// A level to one decimal, as the meters print them ("-14.2").
+std::string LevelText(double value);
+// The album's line: "DR9, -14.2 LUFS, range 6.1 LU, true peak -0.3 dBTP, gain -3.8 dB";
+// empty when no track was measured.
+std::string AlbumAnalysisText(const TAlbumAnalysis& album);

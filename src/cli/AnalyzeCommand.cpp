@@ -7,28 +7,21 @@
 #include "common/TextUnit.h"
 
 #include <cmath>
-#include <cstdio>
 #include <nlohmann/json.hpp>
 
 namespace {
-// A level to one decimal, as the meters print them.
-std::string Level(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f", value);
-  return text;
-}
-
 std::string TrackLine(const TTrackAnalysis& track) {
   std::string line = PrintableName(track.Path) + ": ";
   if (!track.Measured())
     return line + track.Problem;
-  line += DrText(track.Dr.Value) + ", peak " + Level(track.Dr.PeakDb) + " dBFS, RMS " +
-          Level(track.Dr.RmsDb) + " dBFS";
+  line += DrText(track.Dr.Value) + ", peak " + LevelText(track.Dr.PeakDb) + " dBFS, RMS " +
+          LevelText(track.Dr.RmsDb) + " dBFS";
   if (track.Loudness)
-    line += ", " + Level(track.Loudness->Integrated) + " LUFS, range " +
-            Level(track.Loudness->Range) + " LU, true peak " + Level(track.Loudness->TruePeakDb) +
-            " dBTP, gain " + Level(track.Loudness->Gain) + " dB";
-  line += ", content to " + Level(track.Cutoff.Hz / 1000) + " kHz";
+    line += ", " + LevelText(track.Loudness->Integrated) + " LUFS, range " +
+            LevelText(track.Loudness->Range) + " LU, true peak " +
+            LevelText(track.Loudness->TruePeakDb) + " dBTP, gain " +
+            LevelText(track.Loudness->Gain) + " dB";
+  line += ", content to " + LevelText(track.Cutoff.Hz / 1000) + " kHz";
   if (track.Cutoff.LossyShape)
     line += std::string(": ") + TranscodeWarning;
   return line;
@@ -92,14 +85,7 @@ int RunAnalyze(const TCliArguments& arguments, TCliContext& context) {
     for (const TTrackAnalysis& track : album.Tracks)
       context.Out << TrackLine(track) << "\n";
     if (album.Dr)
-      context.Out << "Album: " << DrText(*album.Dr);
-    if (album.Loudness)
-      context.Out << ", " << Level(album.Loudness->Integrated) << " LUFS, range "
-                  << Level(album.Loudness->Range) << " LU, true peak "
-                  << Level(album.Loudness->TruePeakDb) << " dBTP, gain "
-                  << Level(album.Loudness->Gain) << " dB";
-    if (album.Dr)
-      context.Out << "\n";
+      context.Out << "Album: " << AlbumAnalysisText(album) << "\n";
   }
   context.Out.flush();
   return allMeasured ? 0 : 1;

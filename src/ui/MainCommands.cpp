@@ -262,6 +262,23 @@ void TFormMain::VerifySFVFile1Click() {
   }
 }
 
+// The album's tracks measured in a window of their own; without tracks, nothing to do.
+void TFormMain::AnalyzeAudio1Click() {
+  std::vector<std::string> paths;
+  for (const TTrackEntry& track : Session.Album().Tracks)
+    paths.push_back(track.Path);
+  if (paths.empty()) {
+    ShowStatus("Choose the album's tracks first: the analysis measures them");
+    return;
+  }
+  auto* window = new TFormVerify(this);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->resize(std::max(window->width(), 1000), window->height());
+  window->Analyze(paths);
+  window->show();
+  window->activateWindow();
+}
+
 TFormVerify* TFormMain::VerifySfvFile(const std::string& path) {
   // A window of its own for each .sfv, beside the work that goes on here.
   auto* window = new TFormVerify(this);

@@ -421,6 +421,7 @@ void TFormMain::BuildMenu() {
   EditPostingPolicy1 = action(tools, "EditPostingPolicy1", "Edit &Posting Policy", 1130);
   tools->addSeparator();
   VerifySFVFile1 = action(tools, "VerifySFVFile1", "&Verify .SFV File...", 1130);
+  AnalyzeAudio1 = action(tools, "AnalyzeAudio1", "Anal&yze the Album's Audio...", 1130);
 
   QMenu* help = Named(menuBar()->addMenu(QStringLiteral("&Help")), "Help1", 0);
   Contents2 = action(help, "Contents2", "&Help Contents", 100);

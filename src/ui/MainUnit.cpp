@@ -85,6 +85,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   connect(EditSFVtemplate1, &QAction::triggered, this, &TFormMain::EditSFVtemplate1Click);
   connect(EditPostingPolicy1, &QAction::triggered, this, &TFormMain::EditPostingPolicy1Click);
   connect(VerifySFVFile1, &QAction::triggered, this, &TFormMain::VerifySFVFile1Click);
+  connect(AnalyzeAudio1, &QAction::triggered, this, &TFormMain::AnalyzeAudio1Click);
   connect(Contents2, &QAction::triggered, this, &TFormMain::Contents2Click);
   connect(About1, &QAction::triggered, this, &TFormMain::About1Click);
   connect(MediaPlayer1Play, &QToolButton::clicked, this, [this] { MediaPlayer1Click(true); });

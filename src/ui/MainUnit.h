@@ -87,6 +87,7 @@ public:
   void EditSFVtemplate1Click();
   void EditPostingPolicy1Click();
   void VerifySFVFile1Click();
+  void AnalyzeAudio1Click();
   // The saved release posted from its own window; the server's settings asked for.
   void PostToUsenet1Click();
   void Server1Click();
@@ -265,6 +266,7 @@ public:
   QAction* EditSFVtemplate1 = nullptr;
   QAction* EditPostingPolicy1 = nullptr;
   QAction* VerifySFVFile1 = nullptr;
+  QAction* AnalyzeAudio1 = nullptr;
   QAction* Contents2 = nullptr;
   QAction* About1 = nullptr;
 };

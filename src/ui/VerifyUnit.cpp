@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/VerifyUnit.h"
+#include "analysis/AlbumAnalysis.h"
 
 #include "audio/FlacCheckUnit.h"
 #include "common/FileUnit.h"
@@ -250,6 +251,66 @@ void TFormVerify::VerifyAudio(const std::vector<std::string>& paths) {
   });
 }
 
+void TFormVerify::Analyze(const std::vector<std::string>& paths) {
+  setWindowTitle(QStringLiteral("Analysis"));
+  TableFiles->setColumnCount(9);
+  TableFiles->setHorizontalHeaderLabels(
+      {QStringLiteral("File"), QStringLiteral("DR"), QStringLiteral("Peak dBFS"),
+       QStringLiteral("RMS dBFS"), QStringLiteral("LUFS"), QStringLiteral("Range LU"),
+       QStringLiteral("True peak dBTP"), QStringLiteral("Content to kHz"),
+       QStringLiteral("Result")});
+  TableFiles->horizontalHeader()->setSectionResizeMode(8, QHeaderView::Stretch);
+  TableFiles->setRowCount(static_cast<int>(paths.size()));
+  for (int row = 0; row < TableFiles->rowCount(); ++row) {
+    const std::string& path = paths[static_cast<std::size_t>(row)];
+    TableFiles->setItem(row, 0,
+                        new QTableWidgetItem(QString::fromStdString(
+                            PrintableName(path.substr(path.rfind('/') + 1)))));
+  }
+  Worker = std::jthread([this, paths] {
+    TAnalysisHooks hooks;
+    hooks.Cancelled = &Cancelled;
+    hooks.Progress = [this](std::uint64_t done, std::uint64_t total) {
+      QMetaObject::invokeMethod(this, [this, done, total] {
+        ProgressBytes->setValue(total == 0 ? 0 : static_cast<int>(done * 1000 / total));
+      });
+    };
+    hooks.Measured = [this](std::size_t index, const TTrackAnalysis& track) {
+      QMetaObject::invokeMethod(this, [this, index, track] { ShowAnalysis(index, track); });
+    };
+    const TAlbumAnalysis album = AnalyzeAlbum(paths, hooks);
+    std::string totals = album.Cancelled ? "Cancelled" : "Album: " + AlbumAnalysisText(album);
+    if (!album.Cancelled && !album.Dr)
+      totals = "No track could be measured";
+    QMetaObject::invokeMethod(this, [this, totals] { Finish(QString::fromStdString(totals)); });
+  });
+}
+
+void TFormVerify::ShowAnalysis(std::size_t index, const TTrackAnalysis& track) {
+  const int row = static_cast<int>(index);
+  if (!track.Measured()) {
+    ShowResult(row, 8, QString::fromStdString(track.Problem));
+    return;
+  }
+  const auto cell = [&](int column, const std::string& text) {
+    auto* item = new QTableWidgetItem(QString::fromStdString(text));
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    TableFiles->setItem(row, column, item);
+  };
+  cell(1, DrText(track.Dr.Value));
+  cell(2, LevelText(track.Dr.PeakDb));
+  cell(3, LevelText(track.Dr.RmsDb));
+  if (track.Loudness) {
+    cell(4, LevelText(track.Loudness->Integrated));
+    cell(5, LevelText(track.Loudness->Range));
+    cell(6, LevelText(track.Loudness->TruePeakDb));
+  }
+  cell(7, LevelText(track.Cutoff.Hz / 1000));
+  ShowResult(row, 8,
+             track.Cutoff.LossyShape ? QString::fromLatin1(TranscodeWarning)
+                                     : QStringLiteral("OK"));
+}
+
 void TFormVerify::ShowResult(int row, int column, const QString& text) {
   auto* item = new QTableWidgetItem(text);
   TableFiles->setItem(row, column, item);
@@ -271,9 +332,10 @@ void TFormVerify::Finish(const QString& totals) {
     ProgressBytes->setValue(ProgressBytes->maximum());
   LabelTotals->setText(totals);
   const QString notChecked = QString::fromLatin1(RecoveryStateWord(TRecoveryFileState::NotChecked));
+  const int result = TableFiles->columnCount() - 1;
   for (int row = 0; row < TableFiles->rowCount(); ++row)
-    if (!TableFiles->item(row, 3))
-      TableFiles->setItem(row, 3, new QTableWidgetItem(notChecked));
+    if (!TableFiles->item(row, result))
+      TableFiles->setItem(row, result, new QTableWidgetItem(notChecked));
   // The bad rows first, in their order, and the view at the first of them.
   std::vector<QList<QTableWidgetItem*>> rows;
   for (int row = 0; row < TableFiles->rowCount(); ++row) {

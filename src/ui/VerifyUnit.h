@@ -6,6 +6,7 @@
 // server), filled in as worker threads read the files, with the bytes read so far, Cancel
 // and the totals. It judges with the command-line check's core and words its
 // totals as the check does. When done, the bad rows come first and the button closes.
+#include "analysis/AlbumAnalysis.h"
 #include "posting/Poster.h"
 
 #include <QWidget>
@@ -32,6 +33,9 @@ public:
   void SetServer(const TPostSettings& settings) { Server = settings; }
   // Decodes FLAC files and checks their audio against the MD5 each stores.
   void VerifyAudio(const std::vector<std::string>& paths);
+  // Measures the tracks' dynamic range, loudness and spectrum ("Analysis"), each row as
+  // its track is done, the album's line in the totals.
+  void Analyze(const std::vector<std::string>& paths);
   bool Running() const { return Worker.joinable() && !Done; }
 
   QTableWidget* TableFiles = nullptr;
@@ -50,6 +54,7 @@ private:
   bool VerifyRecovery(const std::string& par2Path);
   bool VerifyNzb(const std::string& nzbPath);
   void ShowResult(int row, int column, const QString& text);
+  void ShowAnalysis(std::size_t index, const TTrackAnalysis& track);
   void Finish(const QString& totals);
   void Stop();
   void ShowTotals();

@@ -733,6 +733,32 @@ TEST_F(FormMain, VerifyWindowJudgesEachEntry) {
   EXPECT_EQ(Form->VerifySfvFile(Folder() + "none.sfv"), nullptr);
 }
 
+// The analysis window: a row a track as it is measured, a track it does not decode told in
+// its row (first), the album's line in the totals; without tracks the menu says what to do.
+TEST_F(FormMain, AnalysisWindowMeasuresEachTrack) {
+  ShipListFiles();
+  Create();
+  Form->AnalyzeAudio1->trigger();
+  EXPECT_EQ(Form->LabelStatus->text(),
+            "Choose the album's tracks first: the analysis measures them");
+  const std::string flac = std::string(TAMBERLON_TEST_DATA) + "/flac-16bit-tags.flac";
+  const std::string mp3 = Host.ProgramDir.Write("other.mp3", "not decoded here");
+  auto* window = new TFormVerify(Form.get());
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->Analyze({flac, mp3});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Running(); }, 30000));
+  EXPECT_EQ(window->windowTitle(), "Analysis");
+  EXPECT_EQ(window->TableFiles->item(0, 0)->text(), "other.mp3");
+  EXPECT_EQ(window->TableFiles->item(0, 8)->text(),
+            "not measured: the analysis decodes FLAC tracks");
+  EXPECT_EQ(window->TableFiles->item(1, 0)->text(), "flac-16bit-tags.flac");
+  EXPECT_TRUE(window->TableFiles->item(1, 1)->text().startsWith("DR"));
+  EXPECT_EQ(window->TableFiles->item(1, 8)->text(), "OK");
+  EXPECT_TRUE(window->LabelTotals->text().startsWith("Album: DR"))
+      << window->LabelTotals->text().toStdString();
+  window->close();
+}
+
 // Cancel leaves what was not read "not checked": uncoloured, counted neither good nor bad,
 // no verdict on repair, and the bar where the reading stopped.
 TEST_F(FormMain, VerifyWindowAfterCancelSaysNotChecked) {
