@@ -106,6 +106,8 @@ std::uint64_t FlacSamplesFromLastFrame(TReadOnlyFile& file, const TFlacMetadata&
     const auto header = HeaderAt(TByteReader(frame));
     if (!header || Crc16(frame.first(frame.size() - 2)) != footer)
       continue;
+    if (!header->Variable && metadata.MaxBlockSize == 0)
+      return 0; // a frame's number says nothing without the stream's block size
     const std::uint64_t first =
         header->Variable ? header->Number : header->Number * metadata.MaxBlockSize;
     return first + header->BlockSize;
