@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Each document kind's own code: whether it exists, its template step, and its Make.
 #include "generate/DocumentKinds.h"
+#include "generate/DrLogDocument.h"
 #include "generate/FfpDocument.h"
 
 #include "common/FileUnit.h"
@@ -134,6 +135,20 @@ TMade MakeFfp(const TMakeJob& job) {
                               job.Path);
   else
     return Staged(job, ffp.Text);
+  return made;
+}
+
+TMade MakeDrLog(const TMakeJob& job) {
+  const TDrLog log = DrLogText(job.Album, job.Request.MakingProgress);
+  TMade made;
+  if (log.Cancelled)
+    made.Result.Cancelled = true;
+  else if (log.NotMeasured)
+    made.Result = SaveFailure("The DR log measures FLAC tracks, and this track could not be "
+                              "measured; nothing was saved",
+                              *log.NotMeasured);
+  else
+    return Staged(job, log.Text);
   return made;
 }
 

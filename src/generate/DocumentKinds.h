@@ -23,7 +23,7 @@
 #include <vector>
 
 // Each role is its row's index in DocumentKinds.
-enum class TDocumentRole : std::uint8_t { Nfo, Sfv, M3u, Ffp, Par2, Nzb };
+enum class TDocumentRole : std::uint8_t { Nfo, Sfv, M3u, Ffp, DrLog, Par2, Nzb };
 
 // What a kind needs from every track before it is made.
 enum class TTrackDigest : std::uint8_t { None, Crc32 };
@@ -123,6 +123,7 @@ TMade MakeNfo(const TMakeJob& job);
 TMade MakeSfv(const TMakeJob& job);
 TMade MakeM3u(const TMakeJob& job);
 TMade MakeFfp(const TMakeJob& job);
+TMade MakeDrLog(const TMakeJob& job);
 TMade MakeRecoverySet(const TMakeJob& job);
 TMade MakeNzb(const TMakeJob& job);
 } // namespace document
@@ -142,6 +143,10 @@ inline constexpr std::array DocumentKinds = {
                   "Generate .FFP fingerprints also", "--ffp",
                   "also write the .ffp audio fingerprints of the FLAC tracks beside it", ";",
                   TTrackDigest::None, true, ::FileExists, nullptr, nullptr, document::MakeFfp},
+    TDocumentKind{TDocumentRole::DrLog, "DR log", "_dr.txt", "MakeDRLog", "GenerateDRLog1",
+                  "Generate DR log also", "--dr-log",
+                  "also measure the FLAC tracks' dynamic range into a DR log beside it", "",
+                  TTrackDigest::None, false, ::FileExists, nullptr, nullptr, document::MakeDrLog},
     TDocumentKind{TDocumentRole::Par2, ".par2", ".par2", "MakePAR2", "GeneratePAR2files1",
                   "Generate .PAR2 recovery files also", "--par2",
                   "also write PAR2 recovery files for the tracks and the documents", "",

@@ -24,14 +24,15 @@ bool IsOfKind(std::string_view name, TDocumentRole role) {
                     [](char a, char b) { return std::tolower(a) == std::tolower(b); });
 }
 
-// The documents that list the tracks (.nfo, .sfv, .m3u, .ffp) in the table's order, the
-// tracks, the .par2 index, its volumes.
-constexpr std::array ListingDocuments = {TDocumentRole::Nfo, TDocumentRole::Sfv, TDocumentRole::M3u,
-                                         TDocumentRole::Ffp};
+// The documents about the tracks (.nfo, .sfv, .m3u, .ffp, the DR log) in the table's
+// order, the tracks, the .par2 index, its volumes.
+constexpr std::array DocumentsBeforeTracks = {TDocumentRole::Nfo, TDocumentRole::Sfv,
+                                              TDocumentRole::M3u, TDocumentRole::Ffp,
+                                              TDocumentRole::DrLog};
 int PostingRank(const std::string& path) {
-  constexpr int Tracks = static_cast<int>(ListingDocuments.size());
+  constexpr int Tracks = static_cast<int>(DocumentsBeforeTracks.size());
   const std::string name = FileNamePart(path);
-  for (const TDocumentRole role : ListingDocuments)
+  for (const TDocumentRole role : DocumentsBeforeTracks)
     if (IsOfKind(name, role))
       return static_cast<int>(role);
   if (IsOfKind(name, TDocumentRole::Par2))
@@ -146,7 +147,7 @@ std::string ArticleText(const TPostPlan& plan, const TPostArticle& article, cons
 
 std::vector<std::string> ReleaseFilesBeside(const std::string& nfoPath) {
   std::vector<std::string> files{nfoPath};
-  for (const TDocumentRole role : ListingDocuments)
+  for (const TDocumentRole role : DocumentsBeforeTracks)
     if (const std::string path = CompanionPath(nfoPath, KindOf(role).Extension);
         role != TDocumentRole::Nfo && FileExists(path))
       files.push_back(path);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -797,4 +798,35 @@ TEST_F(CliCommands, CueSheetsAgainstTheirFiles) {
   EXPECT_EQ(Run("check", {folder + "split.cue"}), 1);
   EXPECT_EQ(Out.str(), "gone.flac MISSING\nTrack 01 01 a.flac OK\nTrack 02 gone.flac DIFFERS "
                        "(its file is missing or does not read)\n1 OK, 1 bad, 1 files missing\n");
+}
+
+// nfo --dr-log writes the DR log beside the .nfo: a row a track with the DR analyze
+// measures, and the album's value; a track the analysis cannot measure stops the save.
+TEST_F(CliCommands, DrLogBesideTheNfo) {
+  const std::string folder = Host.ProgramDir.Path() + "lossless/";
+  ASSERT_EQ(Shell("mkdir -p '" + folder + "' && cd '" + folder +
+                  "' && sox -R -n -r 44100 -c 2 -b 16 '01 a.flac' synth 4 pinknoise vol 0.3 "
+                  "tremolo 0.5 70 && sox -R -n -r 44100 -c 2 -b 16 '02 b.flac' synth 3 sine 440 "
+                  "vol 0.5; echo $?"),
+            "0\n");
+  ASSERT_EQ(Run("analyze", {folder}), 0);
+  const std::string measured = Out.str();
+  ASSERT_EQ(Run("nfo", {"--dr-log", "-o", folder + "album.nfo", folder}), 0) << Err.str();
+  const std::string log = ReadWholeFile(folder + "album_dr.txt");
+  for (const char* name : {"01 a.flac", "02 b.flac"}) {
+    SCOPED_TRACE(name);
+    const std::size_t at = measured.find(std::string(name) + ": ");
+    ASSERT_NE(at, std::string::npos) << measured;
+    const std::size_t from = at + std::strlen(name) + 2;
+    const std::string dr = measured.substr(from, measured.find(',', from) - from);
+    const std::size_t row = log.find(std::string(name) + "\r\n");
+    ASSERT_NE(row, std::string::npos) << log;
+    EXPECT_EQ(log.substr(log.rfind("\r\n", row) + 2, dr.size() + 1), dr + " ") << log;
+  }
+  EXPECT_NE(log.find("Number of tracks:  2\r\nOfficial DR value: DR"), std::string::npos) << log;
+  Host.ProgramDir.Write("lossless/03 c.mp3", Frames({}, 20));
+  Host.ExpectMessage(TMessageKind::Error, "The DR log measures FLAC tracks, and this track could "
+                                          "not be measured; nothing was saved\n" +
+                                              folder + "03 c.mp3");
+  EXPECT_EQ(Run("nfo", {"--dr-log", "--force", "-o", folder + "album.nfo", folder}), 1);
 }

@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "generate/DrLogDocument.h"
+
+#include "analysis/AlbumAnalysis.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+constexpr const char* Rule =
+    "--------------------------------------------------------------------------------\r\n";
+
+// The columns' names over the rows' figures (each "dB" under its name's end).
+std::string Heading() {
+  char heading[96];
+  std::snprintf(heading, sizeof heading, "%-6s %12s %12s %8s  %s\r\n", "DR", "Peak", "RMS",
+                "Length", "Track");
+  return heading;
+}
+
+std::string TrackRow(const TTrackAnalysis& track) {
+  const auto seconds = static_cast<long long>(std::floor(track.Seconds));
+  char row[96];
+  std::snprintf(row, sizeof row, "%-6s %9.2f dB %9.2f dB %5lld:%02lld  ",
+                DrText(track.Dr.Value).c_str(), track.Dr.PeakDb, track.Dr.RmsDb, seconds / 60,
+                seconds % 60);
+  return row + track.Path.substr(track.Path.rfind('/') + 1) + "\r\n";
+}
+} // namespace
+
+TDrLog DrLogText(const TAlbumInfo& album,
+                 const std::function<bool(std::uint64_t, std::uint64_t)>& progress) {
+  std::vector<std::string> paths;
+  for (const TTrackEntry& track : album.Tracks)
+    paths.push_back(track.Path);
+  std::atomic<bool> cancelled{false};
+  TAnalysisHooks hooks;
+  hooks.Cancelled = &cancelled;
+  hooks.Progress = [&](std::uint64_t done, std::uint64_t total) {
+    if (progress && !progress(done, total))
+      cancelled = true;
+  };
+  const TAlbumAnalysis analysis = AnalyzeAlbum(paths, hooks);
+  TDrLog log;
+  log.Cancelled = analysis.Cancelled;
+  for (const TTrackAnalysis& track : analysis.Tracks)
+    if (!track.Measured() && !log.NotMeasured)
+      log.NotMeasured = track.Path;
+  if (log.Cancelled || log.NotMeasured)
+    return log;
+  std::string names = album.Artist();
+  if (!album.AlbumTitle().empty())
+    names += (names.empty() ? "" : " - ") + album.AlbumTitle();
+  log.Text = "Dynamic range" + (names.empty() ? "" : " of " + names) +
+             ", measured by Tamberlon\r\n" + Rule + Heading() + Rule;
+  for (const TTrackAnalysis& track : analysis.Tracks)
+    log.Text += TrackRow(track);
+  log.Text += std::string(Rule) + "Number of tracks:  " + std::to_string(analysis.Tracks.size()) +
+              "\r\nOfficial DR value: " + DrText(analysis.Dr.value_or(0)) + "\r\n";
+  return log;
+}
