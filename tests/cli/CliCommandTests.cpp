@@ -798,6 +798,12 @@ TEST_F(CliCommands, CueSheetsAgainstTheirFiles) {
   EXPECT_EQ(Run("check", {folder + "split.cue"}), 1);
   EXPECT_EQ(Out.str(), "gone.flac MISSING\nTrack 01 01 a.flac OK\nTrack 02 gone.flac DIFFERS "
                        "(its file is missing or does not read)\n1 OK, 1 bad, 1 files missing\n");
+  // A WAV image, whose length the program does not read: its last track is not judged.
+  ASSERT_EQ(Shell("cd '" + folder + "' && mkdir w && sox image.flac w/image.wav; echo $?"), "0\n");
+  std::string wav = sheet + "37\r\n";
+  wav.replace(wav.find("image.flac"), 10, "image.wav");
+  Host.ProgramDir.Write("w/image.cue", wav);
+  EXPECT_EQ(Run("check", {folder + "w/image.cue"}), 0) << Out.str();
 }
 
 // nfo --dr-log writes the DR log beside the .nfo: a row a track with the DR analyze
