@@ -16,19 +16,22 @@ namespace {
 // One track decoded once, its samples heard by both meters.
 struct TTrackMeters {
   std::optional<TDynamicRangeMeter> Dr;
-  std::optional<TSpectrumMeter> Spectrum;
+  std::optional<TFrequencyMeter> Frequencies;
   TLoudnessMeter Loudness{0, 0};
   std::vector<std::vector<float>> Planes; // a frame's samples per channel, as floats
   std::vector<float> Interleaved;
   std::vector<const float*> Pointers;
+  bool DynamicRangeOnly = false;
 
   void Hear(const TFlacStream& stream, const std::int32_t* const* channels, unsigned frames) {
     if (stream.BitsPerSample < 4 || stream.BitsPerSample > 32)
       return; // libFLAC holds to these; no shift below is left to the stream
     if (!Dr) {
       Dr.emplace(stream.SampleRate, stream.Channels);
-      Spectrum.emplace(stream.SampleRate, stream.Channels);
-      Loudness = TLoudnessMeter(stream.SampleRate, stream.Channels);
+      if (!DynamicRangeOnly) {
+        Frequencies.emplace(stream.SampleRate, stream.Channels);
+        Loudness = TLoudnessMeter(stream.SampleRate, stream.Channels);
+      }
       Planes.resize(stream.Channels);
     }
     const float scale = 1.0f / static_cast<float>(1u << (stream.BitsPerSample - 1));
@@ -39,13 +42,15 @@ struct TTrackMeters {
       for (unsigned i = 0; i < frames; ++i) {
         const float x = static_cast<float>(channels[c][i]) * scale;
         Planes[c][i] = x;
-        Interleaved[std::size_t{i} * stream.Channels + c] = x;
+        if (!DynamicRangeOnly)
+          Interleaved[std::size_t{i} * stream.Channels + c] = x;
       }
       Pointers.push_back(Planes[c].data());
     }
     Dr->Add(Pointers.data(), frames);
-    Spectrum->Add(Pointers.data(), frames);
-    Loudness.Add(Interleaved.data(), frames);
+    if (Frequencies)
+      Frequencies->Add(Pointers.data(), frames);
+    Loudness.Add(Interleaved.data(), frames); // nothing without a meter
   }
 };
 
@@ -74,9 +79,11 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
   track.Seconds = static_cast<double>(decoded.Samples) / decoded.Stream.SampleRate;
   track.Dr = meters.Dr->Result();
   track.Loudness = meters.Loudness.Result();
-  track.Cutoff = FindCutoff(meters.Spectrum->Result());
-  // What the spectrum holds is for this track alone: the album needs the loudness meters only.
-  meters.Spectrum.reset();
+  if (meters.Frequencies)
+    track.Cutoff = FindCutoff(meters.Frequencies->Result());
+  // What the frequency levels hold is for this track alone: the album needs the loudness meters
+  // only.
+  meters.Frequencies.reset();
 }
 
 std::uint64_t TotalBytes(const std::vector<std::string>& paths) {
@@ -93,6 +100,8 @@ TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalys
   for (const std::string& path : paths)
     album.Tracks.push_back({path, {}, 0, {}, std::nullopt, {}});
   std::vector<TTrackMeters> meters(paths.size());
+  for (TTrackMeters& track : meters)
+    track.DynamicRangeOnly = hooks.DynamicRangeOnly;
   const std::uint64_t total = TotalBytes(paths);
   std::atomic<std::uint64_t> done{0};
   std::mutex reporting; // the caller's progress hears one thread at a time

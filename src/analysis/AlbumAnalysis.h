@@ -4,8 +4,8 @@
 // worker threads: dynamic range, peak and RMS, and EBU R128 loudness, per track and for
 // the album.
 #include "analysis/DynamicRange.h"
+#include "analysis/FrequencyLevels.h"
 #include "analysis/Loudness.h"
-#include "analysis/Spectrum.h"
 
 #include <atomic>
 #include <cstdint>
@@ -38,11 +38,14 @@ struct TAnalysisHooks {
   std::function<void(std::size_t index, const TTrackAnalysis& track)> Measured;
   const std::atomic<bool>* Cancelled = nullptr;
   unsigned Threads = 0; // 0: one a processor
+  // The dynamic range alone (a DR log): no loudness and no frequency levels, whose true
+  // peak's oversampling costs most of the work.
+  bool DynamicRangeOnly = false;
 };
 
 TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalysisHooks& hooks);
 
-// The words for a track whose spectrum stops as a lossy encoder's does.
+// The words for a track whose content stops as a lossy encoder's does.
 inline constexpr const char* TranscodeWarning = "possibly transcoded from a lossy source";
 
 // "DR12": the value rounded as the meters show it.

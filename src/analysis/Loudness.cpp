@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <ebur128.h>
+#include <memory>
 #include <utility>
 #include <vector>
 
 struct TLoudnessState {
   ebur128_state* Meter = nullptr;
+  ~TLoudnessState() { ebur128_destroy(&Meter); }
 };
 
 namespace {
@@ -25,23 +27,12 @@ TLoudnessMeter::TLoudnessMeter(unsigned sampleRate, unsigned channels) : Channel
   ebur128_state* meter = ebur128_init(channels, sampleRate,
                                       EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
   if (meter)
-    State = new TLoudnessState{meter};
+    State = std::make_unique<TLoudnessState>(meter);
 }
 
-TLoudnessMeter::~TLoudnessMeter() {
-  if (State)
-    ebur128_destroy(&State->Meter);
-  delete State;
-}
-
-TLoudnessMeter::TLoudnessMeter(TLoudnessMeter&& other) noexcept
-    : State(std::exchange(other.State, nullptr)), Channels(other.Channels) {}
-
-TLoudnessMeter& TLoudnessMeter::operator=(TLoudnessMeter&& other) noexcept {
-  std::swap(State, other.State);
-  Channels = other.Channels;
-  return *this;
-}
+TLoudnessMeter::~TLoudnessMeter() = default;
+TLoudnessMeter::TLoudnessMeter(TLoudnessMeter&&) noexcept = default;
+TLoudnessMeter& TLoudnessMeter::operator=(TLoudnessMeter&&) noexcept = default;
 
 void TLoudnessMeter::Add(const float* interleaved, std::size_t frames) {
   if (State)

@@ -26,7 +26,6 @@ public:
   TLoudnessMeter(TLoudnessMeter&&) noexcept;
   TLoudnessMeter& operator=(TLoudnessMeter&&) noexcept;
 
-  bool Valid() const { return State != nullptr; }
   // Interleaved samples in [-1, 1].
   void Add(const float* interleaved, std::size_t frames);
   std::optional<TLoudness> Result() const;
@@ -35,6 +34,6 @@ public:
   static std::optional<TLoudness> Album(std::span<const TLoudnessMeter* const> tracks);
 
 private:
-  TLoudnessState* State = nullptr;
+  std::unique_ptr<TLoudnessState> State; // none for no channels or no rate
   unsigned Channels = 0;
 };

@@ -119,8 +119,8 @@ std::optional<TDescriptor> Find(TBytes from, std::size_t at, std::uint8_t tag) {
   return std::nullopt;
 }
 
-// The channels an AudioSpecificConfig names (ISO 14496-3: object type, sampling frequency
-// index, channel configuration); 0 where a program configuration element holds them.
+// The channels the AAC stream's own configuration names (ISO 14496-3: object type, sampling
+// frequency index, channel configuration); 0 where a program configuration element holds them.
 int ConfiguredChannels(TBytes config) {
   std::uint64_t bits = 0;
   for (std::size_t i = 0; i < 8; ++i)
@@ -163,8 +163,8 @@ int AacChannels(TBytes stsd) {
   const auto decoder = Find(stream->Body, at, 0x04);
   if (!decoder)
     return 0;
-  const auto specific = Find(decoder->Body, 13, 0x05); // after the decoder's fixed fields
-  return specific ? ConfiguredChannels(specific->Body) : 0;
+  const auto configuration = Find(decoder->Body, 13, 0x05); // after the decoder's fixed fields
+  return configuration ? ConfiguredChannels(configuration->Body) : 0;
 }
 
 // The movie box's bytes, read whole when it is within bounds.

@@ -101,7 +101,7 @@ TCliCommand AnalyzeCommand() {
               "(3-second blocks; the second-highest peak over the RMS of the loudest fifth), "
               "its peak and RMS in dBFS, and its EBU R128 loudness (integrated, in LUFS), "
               "loudness range (LU), true peak (dBTP) and ReplayGain 2.0 gain (to -18 LUFS), "
-              "and how high its content reaches, marking a track whose spectrum stops as a "
+              "and how high its content reaches, marking a track whose content stops as a "
               "lossy encoder's low-pass stops it as possibly transcoded; "
               "then the album's DR (the tracks' mean) and loudness. Exit status 1 when a "
               "track could not be measured.",

@@ -86,17 +86,14 @@ int RunAudioCheck(const std::vector<std::string>& paths, TCliContext& context) {
 int RunCueCheck(const std::string& path, TCliContext& context) {
   constexpr std::int64_t LongestSheet = 1 << 20; // a sheet of 99 tracks is a few KB
   auto file = TReadOnlyFile::Open(path);
-  std::string bytes;
-  if (file) {
-    bytes.resize(static_cast<std::size_t>(std::min(file->Size(), LongestSheet)));
-    bytes.resize(
-        file->ReadAt(0, std::span(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()))
-            .value_or(0));
-  }
   if (!file) {
     ShowError(ecOpenForReading, path);
     return 1;
   }
+  std::string bytes(static_cast<std::size_t>(std::min(file->Size(), LongestSheet)), '\0');
+  bytes.resize(
+      file->ReadAt(0, std::span(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()))
+          .value_or(0));
   const auto sheet = ReadCueSheet(bytes);
   if (!sheet) {
     ShowProblem({"This file names no FILE and no TRACK: it is no CUE sheet", path});

@@ -36,6 +36,7 @@ TDrLog DrLogText(const TAlbumInfo& album,
   std::atomic<bool> cancelled{false};
   TAnalysisHooks hooks;
   hooks.Cancelled = &cancelled;
+  hooks.DynamicRangeOnly = true;
   hooks.Progress = [&](std::uint64_t done, std::uint64_t total) {
     if (progress && !progress(done, total))
       cancelled = true;

@@ -33,7 +33,7 @@ public:
   void SetServer(const TPostSettings& settings) { Server = settings; }
   // Decodes FLAC files and checks their audio against the MD5 each stores.
   void VerifyAudio(const std::vector<std::string>& paths);
-  // Measures the tracks' dynamic range, loudness and spectrum ("Analysis"), each row as
+  // Measures the tracks' dynamic range, loudness and frequency content ("Analysis"), each row as
   // its track is done, the album's line in the totals.
   void Analyze(const std::vector<std::string>& paths);
   bool Running() const { return Worker.joinable() && !Done; }

@@ -742,9 +742,9 @@ TEST_F(CliCommands, AnalyzeAgreesWithFfmpegsMeters) {
 }
 
 // A lossless track made from a lossy one is told by the cliff its encoder's low-pass left
-// in the spectrum; true lossless noise and music-like signals (whose highs fall slowly)
+// in its frequencies; true lossless noise and music-like signals (whose highs fall slowly)
 // are not.
-TEST_F(CliCommands, AnalyzeTellsTranscodesByTheirSpectrum) {
+TEST_F(CliCommands, AnalyzeTellsTranscodesByTheirFrequencies) {
   const std::string folder = Host.ProgramDir.Path();
   ASSERT_EQ(Shell("cd '" + folder +
                   "' && sox -R -n -r 44100 -c 2 -b 16 n.wav synth 8 pinknoise vol 0.4 "

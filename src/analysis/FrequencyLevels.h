@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A track's average spectrum (the channels mixed, Hann-windowed blocks of 4,096 samples
-// through kissfft), and what it tells of the track's past: the frequency where its content
+// A track's average level at each frequency (the channels mixed, Hann-windowed blocks of 4,096
+// samples through kissfft), and what it tells of the track's past: the frequency where its content
 // stops, and whether it stops as a lossy encoder's low-pass stops it (steeply, at 15 to
 // 20.5 kHz), the mark of a lossless file made from a lossy one.
 #include <cstddef>
 #include <memory>
 #include <vector>
 
-struct TSpectrum {
+struct TFrequencyLevels {
   double BinHz = 0;
   std::vector<double> LevelDb; // per bin, 0 to the Nyquist frequency
 };
@@ -18,22 +18,22 @@ struct TCutoff {
   bool LossyShape = false; // a steep stop where lossy encoders put theirs
 };
 
-class TSpectrumMeter {
+class TFrequencyMeter {
 public:
   static constexpr std::size_t BlockSamples = 4096;
 
-  TSpectrumMeter(unsigned sampleRate, unsigned channels);
-  ~TSpectrumMeter();
-  TSpectrumMeter(TSpectrumMeter&&) noexcept;
-  TSpectrumMeter& operator=(TSpectrumMeter&&) noexcept;
+  TFrequencyMeter(unsigned sampleRate, unsigned channels);
+  ~TFrequencyMeter();
+  TFrequencyMeter(TFrequencyMeter&&) noexcept;
+  TFrequencyMeter& operator=(TFrequencyMeter&&) noexcept;
 
   // Samples in [-1, 1], an array for each channel.
   void Add(const float* const* channels, std::size_t frames);
-  TSpectrum Result() const;
+  TFrequencyLevels Result() const;
 
 private:
   struct TState;
   std::unique_ptr<TState> State;
 };
 
-TCutoff FindCutoff(const TSpectrum& spectrum);
+TCutoff FindCutoff(const TFrequencyLevels& levels);

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "analysis/Spectrum.h"
+#include "analysis/FrequencyLevels.h"
 
 #include <algorithm>
 #include <cmath>
 #include <kiss_fftr.h>
 #include <numbers>
 
-struct TSpectrumMeter::TState {
+struct TFrequencyMeter::TState {
   unsigned SampleRate = 0;
   unsigned Channels = 0;
   kiss_fftr_cfg Fft = nullptr;
@@ -28,7 +28,7 @@ struct TSpectrumMeter::TState {
   }
 };
 
-TSpectrumMeter::TSpectrumMeter(unsigned sampleRate, unsigned channels)
+TFrequencyMeter::TFrequencyMeter(unsigned sampleRate, unsigned channels)
     : State(std::make_unique<TState>()) {
   State->SampleRate = sampleRate;
   State->Channels = channels;
@@ -42,11 +42,11 @@ TSpectrumMeter::TSpectrumMeter(unsigned sampleRate, unsigned channels)
   State->Power.assign(BlockSamples / 2 + 1, 0);
 }
 
-TSpectrumMeter::~TSpectrumMeter() = default;
-TSpectrumMeter::TSpectrumMeter(TSpectrumMeter&&) noexcept = default;
-TSpectrumMeter& TSpectrumMeter::operator=(TSpectrumMeter&&) noexcept = default;
+TFrequencyMeter::~TFrequencyMeter() = default;
+TFrequencyMeter::TFrequencyMeter(TFrequencyMeter&&) noexcept = default;
+TFrequencyMeter& TFrequencyMeter::operator=(TFrequencyMeter&&) noexcept = default;
 
-void TSpectrumMeter::Add(const float* const* channels, std::size_t frames) {
+void TFrequencyMeter::Add(const float* const* channels, std::size_t frames) {
   TState& s = *State;
   if (!s.Fft || s.Channels == 0)
     return;
@@ -61,60 +61,60 @@ void TSpectrumMeter::Add(const float* const* channels, std::size_t frames) {
   }
 }
 
-TSpectrum TSpectrumMeter::Result() const {
+TFrequencyLevels TFrequencyMeter::Result() const {
   const TState& s = *State;
-  TSpectrum spectrum{static_cast<double>(s.SampleRate) / BlockSamples, {}};
+  TFrequencyLevels levels{static_cast<double>(s.SampleRate) / BlockSamples, {}};
   for (const double power : s.Power) {
     // Full scale is a sine of amplitude 1: a bin of (N/4)^2 through the Hann window.
     const double scale = (BlockSamples / 4.0) * (BlockSamples / 4.0);
     const double mean = s.Blocks ? power / static_cast<double>(s.Blocks) / scale : 0;
-    spectrum.LevelDb.push_back(mean > 1e-20 ? 10 * std::log10(mean) : -200);
+    levels.LevelDb.push_back(mean > 1e-20 ? 10 * std::log10(mean) : -200);
   }
-  return spectrum;
+  return levels;
 }
 
 namespace {
-// The spectrum smoothed over a few hundred hertz, so a single line or gap decides nothing.
-std::vector<double> Smoothed(const TSpectrum& spectrum, double widthHz) {
-  const auto half = static_cast<std::ptrdiff_t>(std::max(1.0, widthHz / spectrum.BinHz / 2));
-  const auto count = static_cast<std::ptrdiff_t>(spectrum.LevelDb.size());
-  std::vector<double> smooth(spectrum.LevelDb.size());
+// The levels smoothed over a few hundred hertz, so a single line or gap decides nothing.
+std::vector<double> Smoothed(const TFrequencyLevels& levels, double widthHz) {
+  const auto half = static_cast<std::ptrdiff_t>(std::max(1.0, widthHz / levels.BinHz / 2));
+  const auto count = static_cast<std::ptrdiff_t>(levels.LevelDb.size());
+  std::vector<double> smooth(levels.LevelDb.size());
   for (std::ptrdiff_t k = 0; k < count; ++k) {
     double sum = 0;
     std::ptrdiff_t n = 0;
     for (std::ptrdiff_t j = std::max<std::ptrdiff_t>(0, k - half);
          j <= std::min(count - 1, k + half); ++j, ++n)
-      sum += spectrum.LevelDb[static_cast<std::size_t>(j)];
+      sum += levels.LevelDb[static_cast<std::size_t>(j)];
     smooth[static_cast<std::size_t>(k)] = sum / static_cast<double>(n);
   }
   return smooth;
 }
 } // namespace
 
-TCutoff FindCutoff(const TSpectrum& spectrum) {
+TCutoff FindCutoff(const TFrequencyLevels& levels) {
   TCutoff cutoff;
-  const std::size_t bins = spectrum.LevelDb.size();
-  if (bins < 64 || spectrum.BinHz <= 0)
+  const std::size_t bins = levels.LevelDb.size();
+  if (bins < 64 || levels.BinHz <= 0)
     return cutoff;
-  const double nyquist = spectrum.BinHz * static_cast<double>(bins - 1);
+  const double nyquist = levels.BinHz * static_cast<double>(bins - 1);
   cutoff.Hz = nyquist;
-  const std::vector<double> level = Smoothed(spectrum, 200);
+  const std::vector<double> level = Smoothed(levels, 200);
   const auto at = [&](double hz) {
-    const double bin = std::clamp(hz / spectrum.BinHz, 0.0, static_cast<double>(bins - 1));
+    const double bin = std::clamp(hz / levels.BinHz, 0.0, static_cast<double>(bins - 1));
     return level[static_cast<std::size_t>(bin)];
   };
   // A lossy encoder's low-pass: a cliff of more than 30 dB within 500 Hz where encoders
   // put theirs, with nothing coming back above it. A recording's own rolloff, even an
   // anti-alias filter's, falls more slowly or stops higher.
   double steepest = 0, cliff = 0;
-  for (double hz = 15000; hz <= std::min(20500.0, nyquist - 1000); hz += spectrum.BinHz)
+  for (double hz = 15000; hz <= std::min(20500.0, nyquist - 1000); hz += levels.BinHz)
     if (const double drop = at(hz - 250) - at(hz + 250); drop > steepest) {
       steepest = drop;
       cliff = hz;
     }
   constexpr double CliffDb = 30;
   if (steepest > CliffDb) {
-    const auto above = static_cast<std::size_t>((cliff + 500) / spectrum.BinHz);
+    const auto above = static_cast<std::size_t>((cliff + 500) / levels.BinHz);
     const double highest =
         *std::max_element(level.begin() + static_cast<std::ptrdiff_t>(above), level.end());
     if (highest < at(cliff - 500) - CliffDb) {
@@ -132,6 +132,6 @@ TCutoff FindCutoff(const TSpectrum& spectrum) {
   while (k > 0 && level[k] < floor + 12)
     --k;
   if (k < top)
-    cutoff.Hz = static_cast<double>(k) * spectrum.BinHz;
+    cutoff.Hz = static_cast<double>(k) * levels.BinHz;
   return cutoff;
 }
