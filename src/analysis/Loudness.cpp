@@ -9,8 +9,11 @@
 #include <vector>
 
 struct TLoudnessState {
-  ebur128_state* Meter = nullptr;
+  explicit TLoudnessState(ebur128_state* meter) : Meter(meter) {}
   ~TLoudnessState() { ebur128_destroy(&Meter); }
+  TLoudnessState(const TLoudnessState&) = delete;
+  TLoudnessState& operator=(const TLoudnessState&) = delete;
+  ebur128_state* Meter = nullptr;
 };
 
 namespace {
