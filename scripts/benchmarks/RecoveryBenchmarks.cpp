@@ -21,7 +21,7 @@ void RecoveryArithmetic(benchmark::State& state) {
   std::vector<TGfFactor> factors;
   for (std::size_t s = 0; s < Sources; ++s) {
     pointers.push_back(sources[s].data());
-    factors.push_back(PrepareGfFactor(InputSliceConstant(static_cast<std::uint32_t>(s))));
+    factors.push_back(PrepareGfFactor(InputSliceConstant(static_cast<std::uint32_t>(s)), method));
   }
   for (auto _ : state)
     for (auto& sum : sums)

@@ -8,3 +8,4 @@ TCliCommand NfoCommand();
 TCliCommand SfvCommand();
 TCliCommand Par2Command();
 TCliCommand CheckCommand();
+TCliCommand RepairCommand();

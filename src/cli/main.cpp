@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
   InstallWriteInterruptCleanup();
   // A save a kill cut short is settled before a command reads or writes an album's files
   // (the others need no program folder, and ask for none).
-  const std::vector<std::string> touching = {"nfo", "sfv", "par2", "check"};
+  const std::vector<std::string> touching = {"nfo", "sfv", "par2", "check", "repair"};
   if (argc > 1 && std::find(touching.begin(), touching.end(), argv[1]) != touching.end())
     RecoverInterruptedCommits(GetProgramFolder());
   TCliContext context{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};

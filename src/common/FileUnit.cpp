@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -143,6 +144,24 @@ std::optional<std::size_t> TReadOnlyFile::ReadNext(std::span<std::uint8_t> desti
 bool FileExists(const std::string& path) {
   struct stat status {};
   return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool LinkWithoutReplacing(const std::string& from, const std::string& to) {
+  return FileExists(from) && ::link(from.c_str(), to.c_str()) == 0;
+}
+
+bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
+  if (!FileExists(from))
+    return false;
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+    return true;
+  // A file system without the flag: a link is just as sure not to replace anything.
+  if (errno != EINVAL && errno != ENOSYS)
+    return false;
+  if (::link(from.c_str(), to.c_str()) != 0)
+    return false;
+  ::unlink(from.c_str());
+  return true;
 }
 
 std::string FileIdentity(const std::string& path) {

@@ -73,6 +73,10 @@ struct TFileStamp {
   bool operator==(const TFileStamp&) const = default;
 };
 std::optional<TFileStamp> FileStampOf(const std::string& path);
+// A regular file given a second name, or moved to another, never over a file that is
+// there (the system decides in one step); false when the name is taken or the system refuses.
+bool LinkWithoutReplacing(const std::string& from, const std::string& to);
+bool RenameWithoutReplacing(const std::string& from, const std::string& to);
 // Writes every byte to an open descriptor (again after an interruption); false on failure.
 bool WriteToDescriptor(int descriptor, std::string_view bytes);
 // A fresh, hidden name in the folder (with its trailing "/"): the prefix and ten random

@@ -4,6 +4,7 @@
 #include "audio/CRC32Unit.h"
 #include "common/FileUnit.h"
 #include "common/TextUnit.h"
+#include "common/WorkerJobs.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/RecoveryPackets.h"
 #include "generate/RecoverySetUnit.h"
@@ -11,7 +12,8 @@
 
 #include <algorithm>
 #include <array>
-#include <set>
+#include <thread>
+#include <tuple>
 
 namespace {
 // The files of the set: the one given first, then the others of its set beside it.
@@ -21,37 +23,6 @@ std::vector<std::string> SetFiles(const std::string& par2Path) {
     if (FileNamePart(path) != FileNamePart(par2Path))
       files.push_back(path);
   return files;
-}
-
-// A recovery slice as a volume holds it: its set, exponent and the bytes of its data.
-struct TRecoverySlice {
-  TMd5Hash SetId{};
-  std::uint32_t Exponent = 0;
-  std::uint64_t DataLength = 0;
-  auto operator<=>(const TRecoverySlice&) const = default;
-};
-
-// Reads a file's packets into the reader, and the recovery slices it holds.
-void ReadSetFile(const std::string& path, TRecoverySetReader& reader,
-                 std::set<TRecoverySlice>& recovery) {
-  ReadPacketsOfFile(path, [&](const TPacket& packet) {
-    if (packet.Type == par2::RecoverySliceType)
-      recovery.insert({packet.SetId, packet.Exponent, packet.DataLength});
-    else
-      reader.Take(packet);
-  });
-}
-
-// The slices a PAR2 client can repair with: the set's own, of its slice size, each
-// exponent once and within the format's 16-bit range.
-std::uint64_t UsableRecoverySlices(const std::set<TRecoverySlice>& recovery,
-                                   const TRecoverySetDescription& set) {
-  std::set<std::uint32_t> exponents;
-  for (const TRecoverySlice& slice : recovery)
-    if (slice.SetId == set.SetId && slice.DataLength == set.SliceSize &&
-        slice.Exponent < par2::MaximumRecoverySlices)
-      exponents.insert(slice.Exponent);
-  return exponents.size();
 }
 
 // Reads a file in order, a chunk at a time, into a consumer; false when a read fails
@@ -105,8 +76,9 @@ void HashZeros(std::uint64_t count, TMd5& md5, std::uint32_t& crc) {
 std::optional<std::uint64_t> DamagedSlices(TChunkedReader& reader, std::uint64_t length,
                                            const TFileDescription& description,
                                            const std::vector<TSliceChecksum>& slices,
-                                           std::uint64_t sliceSize, TMd5& whole) {
+                                           std::uint64_t sliceSize, std::vector<bool>& intact) {
   std::uint64_t damaged = 0;
+  intact.assign(slices.size(), false);
   for (std::uint64_t k = 0; k < slices.size(); ++k) {
     const std::uint64_t start = k * sliceSize;
     const std::uint64_t bytes = std::min(sliceSize, description.Length - start);
@@ -117,25 +89,27 @@ std::optional<std::uint64_t> DamagedSlices(TChunkedReader& reader, std::uint64_t
     TMd5 sliceHash;
     std::uint32_t crc = 0;
     if (!reader.Read(start, bytes, [&](std::span<const std::uint8_t> piece) {
-          whole.Update(piece);
           sliceHash.Update(piece);
           crc = UpdateCRC32(crc, piece);
         }))
       return std::nullopt;
     HashZeros(sliceSize - bytes, sliceHash, crc);
-    damaged += crc != slices[k].Crc32 || sliceHash.Finish() != slices[k].Md5;
+    intact[k] = crc == slices[k].Crc32 && sliceHash.Finish() == slices[k].Md5;
+    damaged += !intact[k];
   }
   return damaged;
 }
 
+} // namespace
+
 // Compares a file with its description: its length and whole hash, and where they differ
 // and the checksums fit, slice by slice. A file of another length is damaged unread
 // (a slice that moved counts as damaged either way).
-TRecoveryFileCheck CheckFile(const TFileDescription& description,
-                             const std::vector<TSliceChecksum>& slices, std::uint64_t sliceSize,
-                             const std::string& folder,
-                             const std::function<void(std::uint64_t)>& progress,
-                             const std::atomic<bool>* cancelled) {
+TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
+                                     const std::vector<TSliceChecksum>& slices,
+                                     std::uint64_t sliceSize, const std::string& folder,
+                                     const std::function<void(std::uint64_t)>& progress,
+                                     const std::atomic<bool>* cancelled) {
   TRecoveryFileCheck check;
   check.Name = description.Name;
   check.Slices = (description.Length + sliceSize - 1) / sliceSize;
@@ -150,30 +124,72 @@ TRecoveryFileCheck CheckFile(const TFileDescription& description,
   check.State = TRecoveryFileState::Damaged;
   const auto length = static_cast<std::uint64_t>(file->Size());
   const bool rightLength = length == description.Length;
+  // The whole file's hash first: most files are intact, and then it alone says so. A file
+  // that is not is read again slice by slice where the checksums fit; one slice (perhaps
+  // far larger than the file) is judged by the whole file's hash alone.
   TChunkedReader reader(*file, progress, cancelled);
   TMd5 whole;
-  // Slice by slice where the checksums fit; one slice (perhaps far larger than the file)
-  // is judged by the whole file's hash alone.
-  std::optional<std::uint64_t> damaged = check.Slices;
-  if (check.Slices > 1 && slices.size() == check.Slices)
-    damaged = DamagedSlices(reader, length, description, slices, sliceSize, whole);
-  else if (rightLength && !reader.Read(0, length, [&](auto piece) { whole.Update(piece); }))
-    damaged = std::nullopt;
-  if (!damaged) { // unreadable, or cancelled: then nothing is known of it
-    if (cancelled && cancelled->load())
+  if (rightLength && !reader.Read(0, length, [&](auto piece) { whole.Update(piece); })) {
+    if (cancelled && cancelled->load()) // unreadable, or cancelled: then nothing is known
       check.State = TRecoveryFileState::NotChecked;
     return check;
   }
   if (rightLength && whole.Finish() == description.Md5) {
     check.State = TRecoveryFileState::Ok;
     check.DamagedSlices = 0;
-  } else { // a file whose slices all hold but whose hash differs still needs one
-    check.DamagedSlices =
-        std::clamp<std::uint64_t>(*damaged, 1, std::max<std::uint64_t>(check.Slices, 1));
+    return check;
   }
+  std::optional<std::uint64_t> damaged = check.Slices;
+  if (check.Slices > 1 && slices.size() == check.Slices) {
+    const std::function<void(std::uint64_t)> unseen; // the bytes were counted once
+    TChunkedReader again(*file, rightLength ? unseen : progress, cancelled);
+    damaged = DamagedSlices(again, length, description, slices, sliceSize, check.IntactSlices);
+  }
+  if (!damaged) {
+    if (cancelled && cancelled->load())
+      check.State = TRecoveryFileState::NotChecked;
+    return check;
+  }
+  // A file whose slices all hold but whose hash differs still needs one.
+  check.DamagedSlices =
+      std::clamp<std::uint64_t>(*damaged, 1, std::max<std::uint64_t>(check.Slices, 1));
   return check;
 }
-} // namespace
+
+std::optional<TFoundRecoverySet> ReadRecoverySet(const std::string& par2Path) {
+  TRecoverySetReader reader;
+  // Every slice found, by set, exponent and size: the set is known only once all are read.
+  std::map<std::tuple<TMd5Hash, std::uint32_t, std::uint64_t>, TRecoverySliceAt> found;
+  // The files are read side by side (each recovery slice's data is hashed as it is
+  // passed), then taken in order, so that the first of two equal packets is the one kept.
+  const std::vector<std::string> paths = SetFiles(par2Path);
+  std::vector<std::vector<TPacket>> packets(paths.size());
+  TWorkerJobs reading(
+      paths.size(), std::max(1u, std::thread::hardware_concurrency()), [&](std::size_t i) {
+        ReadPacketsOfFile(paths[i], [&](const TPacket& packet) { packets[i].push_back(packet); });
+      });
+  reading.Wait();
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    for (const TPacket& packet : packets[i]) {
+      if (packet.Type == par2::RecoverySliceType)
+        found.try_emplace({packet.SetId, packet.Exponent, packet.DataLength},
+                          TRecoverySliceAt{paths[i], packet.DataOffset});
+      else
+        reader.Take(packet);
+    }
+  auto set = reader.Description();
+  if (!set)
+    return std::nullopt;
+  TFoundRecoverySet result;
+  // Usable: the set's own, of its slice size, each exponent once and within the format's
+  // 16-bit range.
+  for (const auto& [key, at] : found)
+    if (std::get<0>(key) == set->SetId && std::get<2>(key) == set->SliceSize &&
+        std::get<1>(key) < par2::MaximumRecoverySlices)
+      result.Recovery.try_emplace(std::get<1>(key), at);
+  result.Set = std::move(*set);
+  return result;
+}
 
 bool TRecoveryCheck::AllOk() const {
   return !Cancelled && !Files.empty() &&
@@ -184,13 +200,10 @@ bool TRecoveryCheck::AllOk() const {
 std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
                                                const TRecoveryCheckCallbacks& callbacks,
                                                const std::atomic<bool>* cancelled) {
-  TRecoverySetReader reader;
-  std::set<TRecoverySlice> recovery;
-  for (const std::string& path : SetFiles(par2Path))
-    ReadSetFile(path, reader, recovery);
-  auto set = reader.Description();
-  if (!set)
+  auto found = ReadRecoverySet(par2Path);
+  if (!found)
     return std::nullopt;
+  std::optional<TRecoverySetDescription> set = std::move(found->Set);
   // Listed by name, as a folder shows them, not by the ids that order the set.
   std::vector<std::size_t> order(set->Files.size());
   for (std::size_t i = 0; i < order.size(); ++i)
@@ -218,7 +231,7 @@ std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
   std::uint64_t done = 0;
   const std::string folder = FolderPart(par2Path);
   for (std::size_t i = 0; i < set->Files.size(); ++i) {
-    check.Files[i] = CheckFile(
+    check.Files[i] = CheckRecoveryFile(
         set->Files[i], set->Slices[i], set->SliceSize, folder,
         [&](std::uint64_t part) {
           done += part;
@@ -238,7 +251,7 @@ std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
       break;
     }
   }
-  check.RecoverySlices = UsableRecoverySlices(recovery, *set);
+  check.RecoverySlices = found->Recovery.size();
   return check;
 }
 

@@ -2,12 +2,15 @@
 #pragma once
 // Checking the files of a PAR 2.0 recovery set against it: each file OK, DAMAGED (how
 // many of its slices differ) or MISSING, and whether the recovery slices in the set's
-// files beside it are enough to repair the set. Repairing is left to PAR2 clients. A
+// files beside it are enough to repair the set (the repair is RecoveryRepairUnit's). A
 // ".par2" usually comes from elsewhere: it is read through the packet reader, which keeps
 // nothing sized by the file, and names only files inside its own folder.
+#include "generate/RecoveryPackets.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +22,9 @@ struct TRecoveryFileCheck {
   TRecoveryFileState State = TRecoveryFileState::NotChecked;
   std::uint64_t Slices = 0;
   std::uint64_t DamagedSlices = 0; // all of them for a missing file
+  // Of a damaged file read slice by slice: which slices are intact where they belong
+  // (empty: none is known to be).
+  std::vector<bool> IntactSlices;
 };
 
 struct TRecoveryCheck {
@@ -43,6 +49,24 @@ struct TRecoveryCheckCallbacks {
 std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
                                                const TRecoveryCheckCallbacks& callbacks = {},
                                                const std::atomic<bool>* cancelled = nullptr);
+
+// What a repair needs of a set: its description and where each usable recovery slice's
+// data is (by exponent), in the set's files beside the .par2.
+struct TRecoverySliceAt {
+  std::string Path;
+  std::uint64_t Offset = 0;
+};
+struct TFoundRecoverySet {
+  TRecoverySetDescription Set;
+  std::map<std::uint32_t, TRecoverySliceAt> Recovery;
+};
+std::optional<TFoundRecoverySet> ReadRecoverySet(const std::string& par2Path);
+// One file of a set against its description, inside folder (with its trailing "/").
+TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
+                                     const std::vector<TSliceChecksum>& slices,
+                                     std::uint64_t sliceSize, const std::string& folder,
+                                     const std::function<void(std::uint64_t)>& progress,
+                                     const std::atomic<bool>* cancelled);
 
 // "OK", "DAMAGED", "MISSING", "UNSAFE" or "not checked" (after a cancel); a damaged file's
 // line adds its slice count. The line shows the name with its control characters escaped.

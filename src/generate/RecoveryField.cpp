@@ -134,9 +134,43 @@ __attribute__((target("avx512f,avx512bw,gfni"))) void
 GfniAvx512MultiplyAccumulate(std::span<std::uint8_t> destination,
                              std::span<const std::uint8_t* const> sources,
                              std::span<const TGfFactor> factors) {
+  // A factor's four matrices are loaded once for a number of groups side by side: loading
+  // them again for each group costs more than the multiplying.
+  constexpr std::size_t Side = 4;
   for (std::size_t first = 0; first < sources.size(); first += SourcesPerRound) {
     const std::size_t count = std::min(SourcesPerRound, sources.size() - first);
-    for (std::size_t at = 0; at + GfGroupBytes <= destination.size(); at += GfGroupBytes) {
+    std::size_t at = 0;
+    for (; at + Side * GfGroupBytes <= destination.size(); at += Side * GfGroupBytes) {
+      std::uint8_t* out = destination.data() + at;
+      __m512i sumLow[Side], sumHigh[Side];
+      for (std::size_t g = 0; g < Side; ++g) {
+        sumLow[g] = _mm512_loadu_si512(out + g * GfGroupBytes);
+        sumHigh[g] = _mm512_loadu_si512(out + g * GfGroupBytes + 64);
+      }
+      for (std::size_t s = 0; s < count; ++s) {
+        const TGfFactor& f = factors[first + s];
+        const __m512i ll = _mm512_set1_epi64(static_cast<long long>(f.LowFromLow));
+        const __m512i lh = _mm512_set1_epi64(static_cast<long long>(f.LowFromHigh));
+        const __m512i hl = _mm512_set1_epi64(static_cast<long long>(f.HighFromLow));
+        const __m512i hh = _mm512_set1_epi64(static_cast<long long>(f.HighFromHigh));
+        const std::uint8_t* source = sources[first + s] + at;
+        for (std::size_t g = 0; g < Side; ++g) {
+          const __m512i l = _mm512_loadu_si512(source + g * GfGroupBytes);
+          const __m512i h = _mm512_loadu_si512(source + g * GfGroupBytes + 64);
+          // a ^ b ^ c in one instruction
+          sumLow[g] = _mm512_ternarylogic_epi64(sumLow[g], _mm512_gf2p8affine_epi64_epi8(l, ll, 0),
+                                                _mm512_gf2p8affine_epi64_epi8(h, lh, 0), 0x96);
+          sumHigh[g] = _mm512_ternarylogic_epi64(
+              sumHigh[g], _mm512_gf2p8affine_epi64_epi8(l, hl, 0),
+              _mm512_gf2p8affine_epi64_epi8(h, hh, 0), 0x96);
+        }
+      }
+      for (std::size_t g = 0; g < Side; ++g) {
+        _mm512_storeu_si512(out + g * GfGroupBytes, sumLow[g]);
+        _mm512_storeu_si512(out + g * GfGroupBytes + 64, sumHigh[g]);
+      }
+    }
+    for (; at + GfGroupBytes <= destination.size(); at += GfGroupBytes) {
       std::uint8_t* out = destination.data() + at;
       __m512i sumLow = _mm512_loadu_si512(out);
       __m512i sumHigh = _mm512_loadu_si512(out + 64);
@@ -145,7 +179,6 @@ GfniAvx512MultiplyAccumulate(std::span<std::uint8_t> destination,
         const std::uint8_t* source = sources[first + s] + at;
         const __m512i l = _mm512_loadu_si512(source);
         const __m512i h = _mm512_loadu_si512(source + 64);
-        // a ^ b ^ c in one instruction
         sumLow = _mm512_ternarylogic_epi64(
             sumLow,
             _mm512_gf2p8affine_epi64_epi8(
@@ -302,32 +335,49 @@ void FromGfLayout(std::span<std::uint8_t> region) {
   }
 }
 
-TGfFactor PrepareGfFactor(std::uint16_t value) {
-  std::array<std::uint16_t, 16> column{}; // the product of each input bit
-  for (int j = 0; j < 16; ++j)
-    column[j] = GfMultiply(value, static_cast<std::uint16_t>(1u << j));
+// The 8x8 bit matrix whose row i holds bit i of each byte (byte j of x gives bit j).
+constexpr std::uint64_t TransposeBits(std::uint64_t x) {
+  std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAu;
+  x ^= t ^ (t << 7);
+  t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCu;
+  x ^= t ^ (t << 14);
+  t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0u;
+  return x ^ t ^ (t << 28);
+}
+
+TGfFactor PrepareGfFactor(std::uint16_t value, TGfMethod method) {
+  // The product of each input bit: value times x^j, by doubling, gathered as it comes into
+  // the low and the high bytes of the products of the low and the high input bits (a
+  // repair prepares millions of factors: kept to registers).
+  std::array<std::uint16_t, 16> column{};
+  std::uint64_t lowOfLow = 0, lowOfHigh = 0, highOfLow = 0, highOfHigh = 0;
+  std::uint32_t product = value;
+  for (int j = 0; j < 16; ++j) {
+    column[j] = static_cast<std::uint16_t>(product);
+    const int shift = 8 * (j % 8);
+    (j < 8 ? lowOfLow : lowOfHigh) |= std::uint64_t{product & 0xFF} << shift;
+    (j < 8 ? highOfLow : highOfHigh) |= std::uint64_t{(product >> 8) & 0xFF} << shift;
+    product <<= 1;
+    if (product & 0x10000)
+      product ^= Generator;
+  }
   // GF2P8AFFINEQB takes the row of output bit i in byte 7 - i.
-  const auto block = [&](int outBase, int inBase) {
-    std::uint64_t m = 0;
-    for (int i = 0; i < 8; ++i) {
-      std::uint64_t row = 0;
-      for (int j = 0; j < 8; ++j)
-        if ((column[inBase + j] >> (outBase + i)) & 1)
-          row |= std::uint64_t{1} << j;
-      m |= row << (8 * (7 - i));
-    }
-    return m;
-  };
-  TGfFactor factor{value, block(0, 0), block(0, 8), block(8, 0), block(8, 8), {}};
-  for (int p = 0; p < 4; ++p)
+  const auto block = [](std::uint64_t bytes) { return __builtin_bswap64(TransposeBits(bytes)); };
+  TGfFactor factor{value, block(lowOfLow), block(lowOfHigh), block(highOfLow), block(highOfHigh),
+                   {}};
+  if (method != TGfMethod::ShuffleAvx2) // the only method that looks nibbles up
+    return factor;
+  for (int p = 0; p < 4; ++p) {
+    // The products of each nibble value: those of the values below a bit, plus that bit's.
+    std::array<std::uint16_t, 16> products{};
+    for (int bit = 0, size = 1; bit < 4; ++bit, size *= 2)
+      for (int v = 0; v < size; ++v)
+        products[size + v] = products[v] ^ column[4 * p + bit];
     for (int v = 0; v < 16; ++v) {
-      std::uint16_t product = 0;
-      for (int bit = 0; bit < 4; ++bit)
-        if (v & (1 << bit))
-          product ^= column[4 * p + bit];
-      factor.Nibbles[p][v] = static_cast<std::uint8_t>(product);
-      factor.Nibbles[4 + p][v] = static_cast<std::uint8_t>(product >> 8);
+      factor.Nibbles[p][v] = static_cast<std::uint8_t>(products[v]);
+      factor.Nibbles[4 + p][v] = static_cast<std::uint8_t>(products[v] >> 8);
     }
+  }
   return factor;
 }
 

@@ -42,7 +42,8 @@ struct TGfFactor {
   // high byte's low and high nibble), their low bytes then their high bytes, 16 each.
   std::array<std::array<std::uint8_t, 16>, 8> Nibbles{};
 };
-TGfFactor PrepareGfFactor(std::uint16_t value);
+// Prepared for a method: what the others need is left out (a repair prepares millions).
+TGfFactor PrepareGfFactor(std::uint16_t value, TGfMethod method = FastestGfMethod());
 
 // destination ^= sum of factors[i] * sources[i], word by word, all in the layout above;
 // every source holds at least destination.size() bytes.

@@ -5,6 +5,7 @@
 #include "audio/CRC32Unit.h"
 #include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
+#include "common/LargeBuffer.h"
 #include "common/Md5Lanes.h"
 #include "common/TextUnit.h"
 #include "common/WorkerJobs.h"
@@ -18,7 +19,6 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <sys/mman.h>
 #include <thread>
 
 namespace {
@@ -107,20 +107,7 @@ std::optional<TSource> Describe(const TRecoveryInput& input, TSliceReader& reade
   return source;
 }
 
-// Large buffers on huge pages where the system gives them: on a virtual machine the first
-// touch of each 4 KiB page is dear (128 MB of them took 0.47 s here), of a 2 MiB one not.
-struct TFree {
-  void operator()(std::uint8_t* bytes) const { std::free(bytes); }
-};
-using TBuffer = std::unique_ptr<std::uint8_t[], TFree>;
-TBuffer LargeBuffer(std::size_t bytes) {
-  constexpr std::size_t Huge = std::size_t{2} << 20;
-  const std::size_t size = std::max(Huge, (bytes + Huge - 1) / Huge * Huge);
-  auto* memory = static_cast<std::uint8_t*>(std::aligned_alloc(Huge, size));
-  if (memory)
-    ::madvise(memory, size, MADV_HUGEPAGE);
-  return TBuffer(memory);
-}
+using TBuffer = TLargeBuffer;
 
 TRecoveryResult Failure(TRecoveryOutcome outcome, std::string path = {},
                         TWriteResult write = TWriteResult::Written) {

@@ -4,6 +4,7 @@
 #include "cli/CommandLine.h"
 #include "common/FileUnit.h"
 #include "common/TextListUnit.h"
+#include "generate/RecoveryRepairUnit.h"
 #include "platform/ConsoleHost.h"
 #include "support/AlbumScenario.h"
 #include "support/Mp3Builder.h"
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
@@ -610,6 +612,81 @@ TEST_F(CliCommands, RecoveryFilesAreWhatPar2MakesAndRepairs) {
   EXPECT_EQ(par2("repair"), "0\n");
   EXPECT_EQ(ReadWholeFile(Album + "02.mp3"), second);
   EXPECT_EQ(ReadWholeFile(Album + "04.mp3"), fourth);
+}
+
+// repair against par2 repair on copies of the same damage: each restores the files byte for
+// byte, or both say the set is short by the same number of blocks; a damaged file kept aside
+// goes once the repair verifies; a cancel changes nothing.
+TEST_F(CliCommands, RepairRestoresWhatPar2Restores) {
+  std::filesystem::create_directories(Album);
+  for (int i = 1; i <= 4; ++i)
+    Host.ProgramDir.Write("album/0" + std::to_string(i) + ".mp3", Frames({}, 300 * i));
+  Host.ProgramDir.Write("album/rip.log", "a log of 40 bytes, less than a block\n");
+  ASSERT_EQ(Run("par2", {"--redundancy", "30", "--block-size", "16384", "-o", Album + "set.par2",
+                         Album + "01.mp3", Album + "02.mp3", Album + "03.mp3", Album + "04.mp3",
+                         Album + "rip.log"}),
+            0)
+      << Err.str();
+  std::map<std::string, std::string> original;
+  for (const auto& entry : std::filesystem::directory_iterator(Album))
+    original[entry.path().filename().string()] = ReadWholeFile(entry.path().string());
+  const struct {
+    const char* Name;
+    const char* Damage; // a shell command run in the album's copy
+    const char* Said;   // what repair prints last
+  } cases[] = {
+      {"deleted track", "rm 02.mp3", "Repaired: 1 file, 16 blocks rebuilt."},
+      {"overwritten range", "printf '%0100000d' 0 | dd of=04.mp3 bs=1 seek=150000 conv=notrunc",
+       "Repaired: 1 file, 7 blocks rebuilt."},
+      {"truncated and extended",
+       "truncate -s 70000 03.mp3 && printf 'tail' >> 01.mp3 && rm rip.log",
+       "Repaired: 3 files, 20 blocks rebuilt."},
+      {"renamed", "mv 03.mp3 renamed.bin && mv rip.log 'notes (1).txt'",
+       "Repaired: 2 files, 0 blocks rebuilt."},
+      {"too few blocks", "rm 03.mp3 04.mp3",
+       "tamberlon-cli: Not repairable: 30 more recovery blocks are needed."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string ours = Host.ProgramDir.Path() + "ours/",
+                      theirs = Host.ProgramDir.Path() + "theirs/";
+    ASSERT_EQ(Shell("rm -rf '" + ours + "' '" + theirs + "' && cp -a '" + Album + "' '" + ours +
+                    "' && cd '" + ours + "' && { " + c.Damage + "; } >/dev/null 2>&1 && cp -a '" +
+                    ours + "' '" + theirs + "'; echo $?"),
+              "0\n");
+    const int status = Run("repair", {ours + "set.par2"});
+    const std::string said = Out.str() + Err.str();
+    EXPECT_NE(said.find(std::string(c.Said) + "\n"), std::string::npos) << said;
+    const std::string par2 = Shell("cd '" + theirs + "' && par2 repair set.par2 2>&1; echo $?");
+    if (status == 0) {
+      EXPECT_EQ(par2.substr(par2.size() - 2), "0\n") << par2;
+      for (const auto& [name, bytes] : original) {
+        EXPECT_EQ(ReadWholeFile(ours + name), bytes) << name;
+        EXPECT_EQ(ReadWholeFile(theirs + name), bytes) << name;
+      }
+      for (const auto& entry : std::filesystem::directory_iterator(ours))
+        EXPECT_TRUE(original.contains(entry.path().filename().string())) << entry.path();
+    } else {
+      const std::string more = said.substr(said.find(": Not repairable: ") + 18);
+      EXPECT_NE(par2.find("You need " + more.substr(0, more.find(' ')) + " more"),
+                std::string::npos)
+          << par2;
+    }
+  }
+  // Cancelled while checking or while rebuilding: the damaged copy stays as it was.
+  const std::string copy = Host.ProgramDir.Path() + "ours/";
+  Shell("rm -rf '" + copy + "' && cp -a '" + Album + "' '" + copy + "' && rm '" + copy + "02.mp3'");
+  for (const TRepairPhase phase : {TRepairPhase::Checking, TRepairPhase::Repairing}) {
+    TRepairSettings settings;
+    settings.Progress = [&](TRepairPhase now, std::uint64_t, std::uint64_t) {
+      return now != phase;
+    };
+    EXPECT_EQ(RepairRecoverySet(copy + "set.par2", settings).Outcome, TRepairOutcome::Cancelled);
+    EXPECT_FALSE(std::filesystem::exists(copy + "02.mp3"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(copy),
+                            std::filesystem::directory_iterator()),
+              static_cast<std::ptrdiff_t>(original.size() - 1));
+  }
 }
 
 // check --audio decodes FLAC files made by sox and flac, and damaged by hand: the words

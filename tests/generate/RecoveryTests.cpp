@@ -90,7 +90,7 @@ TEST(RecoveryField, EveryMethodMultipliesAsTheSlowReference) {
       for (std::size_t s = 0; s < sources; ++s) {
         ToGfLayout(data[s]);
         pointers.push_back(data[s].data());
-        prepared.push_back(PrepareGfFactor(factors[s]));
+        prepared.push_back(PrepareGfFactor(factors[s], method));
       }
       ToGfLayout(sum);
       GfMultiplyAccumulate(sum, pointers, prepared, method);

@@ -1,0 +1,674 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Repairing a recovery set, in phases: check the files, find the missing ones under other
+// names, plan what is lost, solve for it, rebuild the files in staging, put them in place.
+#include "generate/RecoveryRepairUnit.h"
+
+#include "audio/CRC32Unit.h"
+#include "common/FileUnit.h"
+#include "common/FileWriteUnit.h"
+#include "common/LargeBuffer.h"
+#include "common/Md5Lanes.h"
+#include "common/TextUnit.h"
+#include "common/WorkerJobs.h"
+#include "generate/AlbumFieldsUnit.h"
+#include "generate/RecoveryEquations.h"
+#include "generate/RecoveryField.h"
+#include "generate/RecoverySetUnit.h"
+#include "generate/SfvCheckUnit.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+constexpr std::uint64_t SixteenK = 16384;
+constexpr std::size_t CopyChunk = std::size_t{1} << 20;
+constexpr std::size_t MaximumLostSlices = 8192;
+
+// One file of the set as the repair finds it.
+struct TRepairFile {
+  const TFileDescription* Description = nullptr;
+  const std::vector<TSliceChecksum>* Checksums = nullptr;
+  TRecoveryFileCheck Check;
+  bool InRecoverySet = false;
+  std::uint32_t FirstSlice = 0; // its first slice's number in the set
+  std::string Source;           // where its intact slices are read (empty: nowhere)
+  std::string FoundAs;          // a file of another name that holds it whole
+  std::string Target;           // where it is written
+  std::size_t Staged = 0;       // its index in the file set
+  std::uint64_t LostSlices = 0;
+  bool Intact(std::uint64_t k) const {
+    return Check.State == TRecoveryFileState::Ok || !FoundAs.empty() ||
+           (k < Check.IntactSlices.size() && Check.IntactSlices[k]);
+  }
+  bool Rebuilt() const {
+    return FoundAs.empty() && (Check.State == TRecoveryFileState::Damaged ||
+                               Check.State == TRecoveryFileState::Missing);
+  }
+};
+
+// A slice read for the sums: where it is and how many of its bytes the file holds.
+struct TSliceSource {
+  const std::string* Path = nullptr;
+  std::uint64_t Offset = 0;
+  std::uint64_t Bytes = 0;
+  std::uint32_t Number = 0; // in the set: its constant's index
+};
+
+// A path inside the set's folder for a name, its folders existing: where a missing file
+// is written. Nothing for a name that leads outside.
+std::optional<std::string> TargetFor(const std::string& name, const std::string& folder) {
+  const std::size_t slash = name.rfind('/');
+  if (slash == std::string::npos)
+    return IsSafeSfvName(name) ? std::optional(folder + name) : std::nullopt;
+  bool unsafe = false;
+  const auto parent = FileInsideFolder(name.substr(0, slash), folder, unsafe);
+  if (!parent || !IsFolder(*parent) || !IsSafeSfvName(name))
+    return std::nullopt;
+  return *parent + "/" + name.substr(slash + 1);
+}
+
+// The MD5 of a file's first 16 KiB and of the whole; nothing when it cannot be read.
+std::optional<std::pair<TMd5Hash, TMd5Hash>> HashesOf(const std::string& path,
+                                                      std::uint64_t length) {
+  auto file = TReadOnlyFile::Open(path);
+  if (!file || static_cast<std::uint64_t>(file->Size()) != length)
+    return std::nullopt;
+  std::vector<std::uint8_t> buffer(CopyChunk);
+  TMd5 whole;
+  TMd5Hash head{};
+  for (std::uint64_t at = 0; at < length;) {
+    const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(CopyChunk, length - at));
+    if (!file->ReadExactly(static_cast<std::int64_t>(at), std::span(buffer.data(), part)))
+      return std::nullopt;
+    if (at == 0)
+      head = Md5Of(
+          std::span<const std::uint8_t>(buffer.data(), std::min<std::size_t>(part, SixteenK)));
+    whole.Update(std::span<const std::uint8_t>(buffer.data(), part));
+    at += part;
+  }
+  if (length == 0)
+    head = Md5Of(std::span<const std::uint8_t>());
+  return std::pair(head, whole.Finish());
+}
+
+TRepairResult Ended(TRepairOutcome outcome, std::string path = {}) {
+  TRepairResult result;
+  result.Outcome = outcome;
+  result.Path = std::move(path);
+  return result;
+}
+
+class TRecoverySetRepairer {
+public:
+  TRecoverySetRepairer(const std::string& par2Path, const TRepairSettings& settings)
+      : Par2Path(par2Path), Settings(settings), Folder(FolderPart(par2Path)) {}
+
+  TRepairResult Repair() {
+    for (const auto phase :
+         {&TRecoverySetRepairer::ReadSet, &TRecoverySetRepairer::CheckFiles,
+          &TRecoverySetRepairer::FindRenamedFiles, &TRecoverySetRepairer::PlanLostSlices,
+          &TRecoverySetRepairer::Solve, &TRecoverySetRepairer::StageFiles,
+          &TRecoverySetRepairer::ComputeLostSlices, &TRecoverySetRepairer::PutInPlace})
+      if (auto ended = (this->*phase)()) {
+        ended->Before = std::move(Result.Before);
+        return *ended;
+      }
+    return std::move(Result);
+  }
+
+private:
+  using TEnd = std::optional<TRepairResult>;
+
+  TEnd ReadSet() {
+    auto found = ReadRecoverySet(Par2Path);
+    if (!found)
+      return Ended(TRepairOutcome::NoSet, Par2Path);
+    Found = std::move(*found);
+    const TRecoverySetDescription& set = Found.Set;
+    std::uint64_t slice = 0;
+    for (std::size_t i = 0; i < set.Files.size(); ++i) {
+      TRepairFile file;
+      file.Description = &set.Files[i];
+      file.Checksums = &set.Slices[i];
+      file.InRecoverySet = i < set.RecoveryFileIds.size();
+      file.FirstSlice = static_cast<std::uint32_t>(slice);
+      if (file.InRecoverySet)
+        slice += SlicesOf(file.Description->Length, set.SliceSize);
+      Files.push_back(std::move(file));
+    }
+    // A set that numbers more slices than the format allows describes nothing it made.
+    if (slice > par2::MaximumSourceSlices)
+      return Ended(TRepairOutcome::NoSet, Par2Path);
+    return std::nullopt;
+  }
+
+  // Heard from any thread, one at a time.
+  bool Report(TRepairPhase phase, std::uint64_t done, std::uint64_t total) {
+    const std::lock_guard lock(Reporting);
+    if (Settings.Progress && !Settings.Progress(phase, done, total))
+      Cancelled = true;
+    return !Cancelled;
+  }
+
+  // The files checked side by side on the threads (each reads and hashes its own).
+  TEnd CheckFiles() {
+    std::uint64_t total = 0;
+    for (const TRepairFile& file : Files)
+      total += file.Description->Length;
+    std::atomic<std::uint64_t> done{0};
+    Threads =
+        Settings.Threads ? Settings.Threads : std::max(1u, std::thread::hardware_concurrency());
+    TWorkerJobs checking(Files.size(), Threads, [&](std::size_t i) {
+      TRepairFile& file = Files[i];
+      file.Check = CheckRecoveryFile(
+          *file.Description, *file.Checksums, Found.Set.SliceSize, Folder,
+          [&](std::uint64_t part) { Report(TRepairPhase::Checking, done += part, total); },
+          &Cancelled);
+      bool unsafe = false;
+      if (const auto real = FileInsideFolder(file.Description->Name, Folder, unsafe))
+        file.Source = *real;
+      if (file.Description->FileId == TMd5Hash{})
+        file.Check.Name = "(a file the set does not describe)";
+    });
+    checking.Wait();
+    if (Cancelled)
+      return Ended(TRepairOutcome::Cancelled);
+    Result.Before.RecoverySlices = Found.Recovery.size();
+    for (const TRepairFile& file : Files) {
+      Result.Before.Files.push_back(file.Check);
+      Result.Before.NeededSlices += file.Check.DamagedSlices;
+    }
+    std::stable_sort(Result.Before.Files.begin(), Result.Before.Files.end(),
+                     [](const auto& a, const auto& b) { return a.Name < b.Name; });
+    return std::nullopt;
+  }
+
+  // A missing file may be in the folder under another name (of the set's folders): the
+  // same length, then the same first 16 KiB, then the same MD5.
+  TEnd FindRenamedFiles() {
+    std::set<std::string> folders = {""}, named;
+    for (const TRepairFile& file : Files) {
+      named.insert(file.Description->Name);
+      if (const std::size_t slash = file.Description->Name.rfind('/'); slash != std::string::npos)
+        folders.insert(file.Description->Name.substr(0, slash + 1));
+    }
+    std::set<std::string> taken;
+    for (TRepairFile& file : Files) {
+      if (file.Check.State != TRecoveryFileState::Missing || file.Description->Length == 0)
+        continue;
+      for (const std::string& sub : folders) {
+        if (FindRenamed(file, sub, named, taken))
+          break;
+      }
+    }
+    return std::nullopt;
+  }
+
+  bool FindRenamed(TRepairFile& file, const std::string& sub, const std::set<std::string>& named,
+                   std::set<std::string>& taken) {
+    const std::string where = Folder + sub;
+    const auto entries = ReadFolder(where.empty() ? "." : where);
+    if (!entries)
+      return false;
+    for (const TFolderEntry& entry : *entries) {
+      const std::string name = sub + entry.Name;
+      const std::string path = Folder + name;
+      if (entry.IsFolder || entry.IsLink || named.contains(name) || taken.contains(name) ||
+          FoldCase(name).ends_with(".par2") || !FileExists(path))
+        continue;
+      const auto stamp = FileStampOf(path);
+      if (!stamp || static_cast<std::uint64_t>(stamp->Size) != file.Description->Length)
+        continue;
+      const auto hashes = HashesOf(path, file.Description->Length);
+      if (hashes && hashes->first == file.Description->Md5Of16k &&
+          hashes->second == file.Description->Md5) {
+        file.FoundAs = name;
+        file.Source = path;
+        taken.insert(name);
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // The slices no file holds intact, and whether the recovery slices reach them.
+  TEnd PlanLostSlices() {
+    bool anything = false;
+    for (TRepairFile& file : Files) {
+      anything |= !file.FoundAs.empty() || file.Rebuilt();
+      if (file.Check.State == TRecoveryFileState::Ok || !file.FoundAs.empty())
+        continue;
+      if (!file.InRecoverySet || file.Description->FileId == TMd5Hash{})
+        return Ended(TRepairOutcome::NotRepairable, file.Check.Name);
+      const std::uint64_t slices = SlicesOf(file.Description->Length, Found.Set.SliceSize);
+      for (std::uint64_t k = 0; k < slices; ++k)
+        if (!file.Intact(k)) {
+          Lost.push_back(file.FirstSlice + static_cast<std::uint32_t>(k));
+          ++file.LostSlices;
+        }
+    }
+    if (!anything)
+      return Ended(TRepairOutcome::NothingToRepair);
+    if (Lost.size() > Found.Recovery.size()) {
+      auto ended = Ended(TRepairOutcome::NotRepairable);
+      ended.MoreSlicesNeeded = Lost.size() - Found.Recovery.size();
+      return ended;
+    }
+    return std::nullopt;
+  }
+
+  TEnd Solve() {
+    if (Lost.empty())
+      return std::nullopt;
+    // The equations' matrix grows with the square of the lost slices: 8,192 of them (a
+    // quarter of the largest set, whole) take 270 MB.
+    if (Lost.size() > MaximumLostSlices)
+      return Ended(TRepairOutcome::NoMemory);
+    std::vector<std::uint32_t> exponents;
+    for (const auto& [exponent, at] : Found.Recovery)
+      exponents.push_back(exponent);
+    auto solution = SolveLostSlices(Lost, exponents);
+    if (!solution)
+      return Ended(TRepairOutcome::Unsolvable);
+    Solution = std::move(*solution);
+    PrepareWork();
+    return std::nullopt;
+  }
+
+  // The stripe held at once, the slices read for the sums, and the bytes of the work.
+  void PrepareWork() {
+    const std::uint64_t sliceSize = Found.Set.SliceSize;
+    const std::uint64_t stride = RoundUp(sliceSize, GfGroupBytes);
+    Width = std::clamp<std::uint64_t>(
+        Settings.Memory / 2 / Lost.size() / GfGroupBytes * GfGroupBytes, GfGroupBytes, stride);
+    ListSources();
+    for (const TRepairFile& file : Files)
+      if (file.Rebuilt())
+        for (std::uint64_t k = 0; k * sliceSize < file.Description->Length; ++k)
+          if (file.Intact(k))
+            TotalBytes += std::min(sliceSize, file.Description->Length - k * sliceSize);
+  }
+
+  // Each rebuilt file staged, its intact slices copied into it; the lost ones follow.
+  TEnd StageFiles() {
+    for (TRepairFile& file : Files) {
+      if (!file.Rebuilt())
+        continue;
+      const bool exists = file.Check.State == TRecoveryFileState::Damaged;
+      const auto target =
+          exists ? std::optional(file.Source) : TargetFor(file.Description->Name, Folder);
+      if (!target || target->empty())
+        return Ended(TRepairOutcome::NotWritten, Folder + file.Description->Name);
+      file.Target = *target;
+      if (Staging.Open(file.Target, exists ? TWriteMode::Replace : TWriteMode::CreateOnly,
+                       file.Staged) != TWriteResult::Written)
+        return Ended(TRepairOutcome::NotWritten, file.Target);
+      if (!CopyIntactSlices(file))
+        return Ended(Cancelled ? TRepairOutcome::Cancelled : TRepairOutcome::Unreadable,
+                     file.Source);
+    }
+    return std::nullopt;
+  }
+
+  bool CopyIntactSlices(const TRepairFile& file) {
+    const std::uint64_t sliceSize = Found.Set.SliceSize;
+    auto source = file.Source.empty() ? std::nullopt : TReadOnlyFile::Open(file.Source);
+    std::vector<std::uint8_t> buffer(CopyChunk);
+    for (std::uint64_t k = 0; k * sliceSize < file.Description->Length; ++k) {
+      if (!file.Intact(k))
+        continue;
+      const std::uint64_t end = std::min((k + 1) * sliceSize, file.Description->Length);
+      for (std::uint64_t at = k * sliceSize; at < end;) {
+        const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(CopyChunk, end - at));
+        const std::span piece(buffer.data(), part);
+        if (!source || !source->ReadExactly(static_cast<std::int64_t>(at), piece) ||
+            !Staging.WriteAt(file.Staged, at,
+                             std::string_view(reinterpret_cast<const char*>(piece.data()), part)))
+          return false;
+        at += part;
+        if (!Report(TRepairPhase::Repairing, Done += part, Total()))
+          return false;
+      }
+    }
+    return true;
+  }
+
+  std::uint64_t Total() const { return TotalBytes; }
+
+  // The lost slices, a stripe of them at a time: the remainders of the equations (the
+  // recovery slices plus every intact slice's terms), then their combinations.
+  TEnd ComputeLostSlices() {
+    if (Lost.empty())
+      return std::nullopt;
+    const std::size_t count = Lost.size();
+    const std::uint64_t stride = RoundUp(Found.Set.SliceSize, GfGroupBytes);
+    Batch = static_cast<std::size_t>(
+        std::clamp<std::uint64_t>((std::uint64_t{32} << 20) / Width, 1, SourcesPerBatch));
+    Remainders = LargeBuffer(static_cast<std::size_t>(count * Width));
+    Solved = LargeBuffer(static_cast<std::size_t>(count * Width));
+    Slices = LargeBuffer(static_cast<std::size_t>(Batch * Width));
+    if (!Remainders || !Solved || !Slices)
+      return Ended(TRepairOutcome::NoMemory);
+    Factors.resize(count * SourcesPerBatch);
+    SliceHashes.assign(count, TMd5Stream());
+    SliceCrcs.assign(count, 0);
+    for (std::uint64_t start = 0; start < stride; start += Width) {
+      const std::uint64_t length = std::min(Width, stride - start);
+      if (auto ended = SumRemainders(start, length))
+        return ended;
+      CombineRemainders(length);
+      if (auto ended = WriteStripe(start, length))
+        return ended;
+    }
+    for (std::size_t j = 0; j < count; ++j) {
+      const TSliceChecksum& expected = ChecksumOf(Lost[j]);
+      if (SliceHashes[j].Finish() != expected.Md5 || SliceCrcs[j] != expected.Crc32)
+        return Ended(TRepairOutcome::NotVerified, FileOfSlice(Lost[j]).Target);
+    }
+    return std::nullopt;
+  }
+
+  // Every intact slice of the recovery set's files, and each recovery slice chosen.
+  void ListSources() {
+    const std::uint64_t sliceSize = Found.Set.SliceSize;
+    for (const TRepairFile& file : Files) {
+      if (!file.InRecoverySet)
+        continue;
+      for (std::uint64_t k = 0; k * sliceSize < file.Description->Length; ++k)
+        if (file.Intact(k))
+          Intact.push_back({&file.Source, k * sliceSize,
+                            std::min(sliceSize, file.Description->Length - k * sliceSize),
+                            file.FirstSlice + static_cast<std::uint32_t>(k)});
+    }
+    for (const std::uint32_t exponent : Solution.Exponents) {
+      const TRecoverySliceAt& at = Found.Recovery.at(exponent);
+      Recovery.push_back({&at.Path, at.Offset, sliceSize, exponent});
+    }
+    const std::uint64_t passes = (RoundUp(sliceSize, GfGroupBytes) + Width - 1) / Width;
+    TotalBytes += (Intact.size() + Recovery.size()) * std::min(Width, sliceSize) * passes;
+  }
+
+  // The remainders' stripe: each recovery slice's, plus the intact slices times their
+  // factors, a batch of them at a time.
+  TEnd SumRemainders(std::uint64_t start, std::uint64_t length) {
+    std::memset(Remainders.get(), 0, static_cast<std::size_t>(Lost.size() * Width));
+    const std::size_t count = Lost.size();
+    std::vector<std::uint8_t> one(static_cast<std::size_t>(length));
+    for (std::size_t r = 0; r < count; ++r) {
+      if (!ReadStripe(Recovery[r], start, one))
+        return Unread(Recovery[r]);
+      std::uint8_t* remainder = Remainders.get() + r * Width;
+      for (std::size_t i = 0; i < one.size(); ++i)
+        remainder[i] ^= one[i];
+    }
+    const std::size_t batch = Batch;
+    std::uint8_t* const buffer = Slices.get();
+    for (std::size_t first = 0; first < Intact.size(); first += batch) {
+      const std::size_t n = std::min(batch, Intact.size() - first);
+      for (std::size_t s = 0; s < n; ++s)
+        if (!ReadStripe(Intact[first + s], start, std::span(buffer + s * length, length)))
+          return Unread(Intact[first + s]);
+      Accumulate(length, buffer, length, n, Remainders.get(), [&](std::size_t r, std::size_t s) {
+        return GfPower(InputSliceConstant(Intact[first + s].Number), Solution.Exponents[r]);
+      });
+    }
+    return std::nullopt;
+  }
+
+  TRepairResult Unread(const TSliceSource& source) const {
+    return Ended(Cancelled ? TRepairOutcome::Cancelled : TRepairOutcome::Unreadable, *source.Path);
+  }
+
+  bool ReadStripe(const TSliceSource& source, std::uint64_t start, std::span<std::uint8_t> into) {
+    std::fill(into.begin(), into.end(), 0);
+    if (start < source.Bytes) {
+      const auto part =
+          static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), source.Bytes - start));
+      auto& file = Open[*source.Path];
+      if (!file)
+        file = TReadOnlyFile::Open(*source.Path);
+      if (!file ||
+          !file->ReadExactly(static_cast<std::int64_t>(source.Offset + start), into.first(part)))
+        return false;
+      Done += part;
+    }
+    ToGfLayout(into);
+    return Report(TRepairPhase::Repairing, Done, Total());
+  }
+
+  // outputs[r] (Width apart) += sum over s of factor(r, s) * inputs[s] (stride apart): the
+  // factors prepared on the threads, then the work chunk by chunk of the stripe on them.
+  template <typename TFactorOf>
+  void Accumulate(std::uint64_t length, const std::uint8_t* inputs, std::uint64_t stride,
+                  std::size_t n, std::uint8_t* outputs, const TFactorOf& factorOf) {
+    const std::size_t count = Lost.size();
+    TWorkerJobs preparing(count, Threads, [&](std::size_t r) {
+      for (std::size_t s = 0; s < n; ++s)
+        Factors[r * n + s] = PrepareGfFactor(factorOf(r, s));
+    });
+    preparing.Wait();
+    // A few sources' chunks stay in the core's first cache while every output takes them:
+    // read again for each output from further out, they cost more than the arithmetic.
+    constexpr std::size_t Round = 16;
+    const std::uint64_t chunk = std::min<std::uint64_t>(1024, length);
+    const auto chunks = static_cast<std::size_t>((length + chunk - 1) / chunk);
+    TWorkerJobs jobs(chunks, Threads, [&](std::size_t c) {
+      const std::uint64_t at = c * chunk;
+      const auto bytes = static_cast<std::size_t>(std::min(chunk, length - at));
+      std::vector<const std::uint8_t*> pointers(n);
+      for (std::size_t s = 0; s < n; ++s)
+        pointers[s] = inputs + s * stride + at;
+      for (std::size_t first = 0; first < n; first += Round) {
+        const std::size_t round = std::min(Round, n - first);
+        for (std::size_t r = 0; r < count; ++r)
+          GfMultiplyAccumulate(std::span(outputs + r * Width + at, bytes),
+                               std::span(pointers).subspan(first, round),
+                               std::span(Factors.data() + r * n + first, round));
+      }
+    });
+    jobs.Wait();
+  }
+
+  // The lost slices' stripe from the remainders, a batch of them at a time.
+  void CombineRemainders(std::uint64_t length) {
+    const std::size_t count = Lost.size();
+    std::memset(Solved.get(), 0, static_cast<std::size_t>(count * Width));
+    for (std::size_t first = 0; first < count; first += SourcesPerBatch) {
+      const std::size_t n = std::min(SourcesPerBatch, count - first);
+      Accumulate(length, Remainders.get() + first * Width, Width, n, Solved.get(),
+                 [&](std::size_t j, std::size_t r) {
+                   return Solution.Coefficients[j * count + first + r];
+                 });
+    }
+  }
+
+  // The stripe of each lost slice: checked in passing, written where its file is rebuilt.
+  TEnd WriteStripe(std::uint64_t start, std::uint64_t length) {
+    const std::uint64_t sliceSize = Found.Set.SliceSize;
+    if (start >= sliceSize)
+      return std::nullopt;
+    const auto data = static_cast<std::size_t>(std::min(length, sliceSize - start));
+    const std::size_t count = Lost.size();
+    // Sixteen slices' hashes side by side on each thread.
+    TWorkerJobs hashing((count + 15) / 16, Threads, [&](std::size_t job) {
+      std::vector<TMd5Stream*> streams;
+      std::vector<std::span<const std::uint8_t>> pieces;
+      for (std::size_t j = job * 16; j < std::min(count, job * 16 + 16); ++j) {
+        const std::span stripe(Solved.get() + j * Width, static_cast<std::size_t>(length));
+        FromGfLayout(stripe);
+        SliceCrcs[j] = UpdateCRC32(SliceCrcs[j], stripe.first(data));
+        streams.push_back(&SliceHashes[j]);
+        pieces.push_back(stripe.first(data));
+      }
+      Md5UpdateLanes(streams, pieces);
+    });
+    hashing.Wait();
+    for (std::size_t j = 0; j < count; ++j) {
+      const TRepairFile& file = FileOfSlice(Lost[j]);
+      const std::uint64_t at = (Lost[j] - file.FirstSlice) * sliceSize + start;
+      if (!file.Rebuilt() || at >= file.Description->Length)
+        continue;
+      const auto bytes =
+          static_cast<std::size_t>(std::min<std::uint64_t>(data, file.Description->Length - at));
+      if (!Staging.WriteAt(
+              file.Staged, at,
+              std::string_view(reinterpret_cast<const char*>(Solved.get() + j * Width), bytes)))
+        return Ended(TRepairOutcome::NotWritten, file.Target);
+    }
+    return std::nullopt;
+  }
+
+  const TRepairFile& FileOfSlice(std::uint32_t number) const {
+    const TRepairFile* owner = &Files.front();
+    for (const TRepairFile& file : Files)
+      if (file.InRecoverySet && file.FirstSlice <= number)
+        owner = &file;
+    return *owner;
+  }
+  const TSliceChecksum& ChecksumOf(std::uint32_t number) const {
+    static const TSliceChecksum none{};
+    const TRepairFile& file = FileOfSlice(number);
+    const std::size_t k = number - file.FirstSlice;
+    return k < file.Checksums->size() ? (*file.Checksums)[k] : none;
+  }
+
+  // The damaged files linked aside, the rebuilt ones committed, the found ones renamed
+  // back; each checked whole, and the damaged one let go once its repair verifies.
+  TEnd PutInPlace() {
+    std::vector<std::pair<TRepairFile*, std::string>> aside;
+    for (TRepairFile& file : Files) {
+      if (!file.Rebuilt() || file.Check.State != TRecoveryFileState::Damaged)
+        continue;
+      const auto kept = KeepAside(file.Target);
+      if (!kept) {
+        for (const auto& [done, name] : aside)
+          ::unlink(name.c_str());
+        return Ended(TRepairOutcome::NotWritten, file.Target);
+      }
+      aside.emplace_back(&file, *kept);
+    }
+    std::string failed;
+    if (Staging.Commit(&failed) != TWriteResult::Written) {
+      for (const auto& [file, name] : aside)
+        ::unlink(name.c_str());
+      return Ended(TRepairOutcome::NotWritten, failed);
+    }
+    for (TRepairFile& file : Files)
+      if (!file.FoundAs.empty() && !RenameWithoutReplacing(file.Source, Folder + file.Check.Name))
+        return Ended(TRepairOutcome::NotWritten, Folder + file.Check.Name);
+    return VerifyRepaired(aside);
+  }
+
+  // "NAME.1", or the first free "NAME.n".
+  static std::optional<std::string> KeepAside(const std::string& path) {
+    for (int n = 1; n < 100; ++n)
+      if (LinkWithoutReplacing(path, path + "." + std::to_string(n)))
+        return path + "." + std::to_string(n);
+    return std::nullopt;
+  }
+
+  TEnd VerifyRepaired(const std::vector<std::pair<TRepairFile*, std::string>>& aside) {
+    std::vector<TRepairFile*> repaired;
+    for (TRepairFile& file : Files)
+      if (file.Rebuilt() || !file.FoundAs.empty())
+        repaired.push_back(&file);
+    std::vector<bool> verified(repaired.size());
+    TWorkerJobs checking(repaired.size(), Threads, [&](std::size_t i) {
+      const TRepairFile& file = *repaired[i];
+      verified[i] = CheckRecoveryFile(*file.Description, *file.Checksums, Found.Set.SliceSize,
+                                      Folder, {}, nullptr)
+                        .State == TRecoveryFileState::Ok;
+    });
+    checking.Wait();
+    for (std::size_t i = 0; i < repaired.size(); ++i) {
+      TRepairFile& file = *repaired[i];
+      if (!verified[i])
+        return Ended(TRepairOutcome::NotVerified, Folder + file.Check.Name);
+      for (const auto& [damaged, name] : aside)
+        if (damaged == &file)
+          ::unlink(name.c_str());
+      Result.Repaired.push_back({file.Check.Name, file.LostSlices, file.FoundAs});
+    }
+    std::sort(Result.Repaired.begin(), Result.Repaired.end(),
+              [](const auto& a, const auto& b) { return a.Name < b.Name; });
+    Result.Outcome = TRepairOutcome::Repaired;
+    return std::nullopt;
+  }
+
+  const std::string& Par2Path;
+  const TRepairSettings& Settings;
+  const std::string Folder;
+  TRepairResult Result;
+  std::atomic<bool> Cancelled{false};
+  std::mutex Reporting;
+
+  TFoundRecoverySet Found;
+  std::vector<TRepairFile> Files;
+  std::vector<std::uint32_t> Lost;
+  TRecoverySolution Solution;
+  TFileSet Staging;
+
+  unsigned Threads = 1;
+  std::uint64_t Width = 0;
+  std::vector<TSliceSource> Intact, Recovery;
+  std::map<std::string, std::optional<TReadOnlyFile>> Open;
+  TLargeBuffer Remainders, Solved, Slices; // Slices: a batch of intact slices' stripes
+  std::size_t Batch = 1;
+  // Slices summed at once: their factors for every lost slice are held together.
+  static constexpr std::size_t SourcesPerBatch = 64;
+  std::vector<TGfFactor> Factors;
+
+  std::vector<TMd5Stream> SliceHashes;
+  std::vector<std::uint32_t> SliceCrcs;
+  std::uint64_t Done = 0, TotalBytes = 0;
+};
+} // namespace
+
+TRepairResult RepairRecoverySet(const std::string& par2Path, const TRepairSettings& settings) {
+  return TRecoverySetRepairer(par2Path, settings).Repair();
+}
+
+std::string RepairSummary(const TRepairResult& result) {
+  const auto blocks = [](std::uint64_t n) {
+    return std::to_string(n) + (n == 1 ? " block" : " blocks");
+  };
+  switch (result.Outcome) {
+  case TRepairOutcome::Repaired: {
+    std::uint64_t rebuilt = 0;
+    for (const TRepairedFile& file : result.Repaired)
+      rebuilt += file.RebuiltSlices;
+    return "Repaired: " + std::to_string(result.Repaired.size()) +
+           (result.Repaired.size() == 1 ? " file, " : " files, ") + blocks(rebuilt) + " rebuilt.";
+  }
+  case TRepairOutcome::NothingToRepair:
+    return "Every file is intact: nothing to repair.";
+  case TRepairOutcome::NotRepairable:
+    return result.MoreSlicesNeeded > 0
+               ? "Not repairable: " + std::to_string(result.MoreSlicesNeeded) + " more recovery " +
+                     (result.MoreSlicesNeeded == 1 ? "block is" : "blocks are") + " needed."
+               : "Not repairable: " + PrintableName(result.Path) +
+                     " is not protected by the recovery blocks.";
+  case TRepairOutcome::NoSet:
+    return "This file holds no intact description of a PAR2 recovery set.";
+  case TRepairOutcome::Cancelled:
+    return "Repair cancelled: nothing was changed.";
+  case TRepairOutcome::Unsolvable:
+    return "Not repairable: the recovery blocks found do not determine the lost ones.";
+  case TRepairOutcome::NoMemory:
+    return "Not enough memory for the repair: nothing was changed.";
+  case TRepairOutcome::Unreadable:
+    return "Could not read " + PrintableName(result.Path) + ": nothing was changed.";
+  case TRepairOutcome::NotWritten:
+    return "Could not write " + PrintableName(result.Path) + ".";
+  case TRepairOutcome::NotVerified:
+    return "The repaired " + PrintableName(result.Path) +
+           " does not match the set: the damaged file is kept.";
+  }
+  return "";
+}
