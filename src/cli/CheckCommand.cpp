@@ -179,7 +179,7 @@ TCliCommand CheckCommand() {
                          "status 1 unless every entry was verified: a mismatch, a missing file "
                          "or a line that is no entry. A .par2's files are each OK, DAMAGED or "
                          "MISSING, with the recovery blocks beside it and whether they can "
-                         "repair them (with a PAR2 client). A .cue's FILEs must be beside it, "
+                         "repair them (with repair). A .cue's FILEs must be beside it, "
                          "and each track's length (from its INDEX 01 to the next, or to its "
                          "file's end) agree within a frame with the split track beside an "
                          "image. With --audio, each FLAC file is "

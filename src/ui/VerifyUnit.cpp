@@ -6,6 +6,7 @@
 #include "common/FileUnit.h"
 #include "common/TextUnit.h"
 #include "generate/RecoveryCheckUnit.h"
+#include "generate/RecoveryRepairUnit.h"
 #include "generate/SfvCheckUnit.h"
 #include "posting/NzbCheck.h"
 
@@ -45,13 +46,27 @@ TFormVerify::TFormVerify(QWidget* parent) : QWidget(parent, Qt::Window) {
   LabelTotals->setObjectName(QStringLiteral("LabelTotals"));
   ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
   ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
+  ButtonRepair = new QPushButton(QStringLiteral("&Repair"), this);
+  ButtonRepair->setObjectName(QStringLiteral("ButtonRepair"));
+  ButtonRepair->hide();
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(LabelTotals, 1);
+  bottom->addWidget(ButtonRepair);
   bottom->addWidget(ButtonCancel);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(TableFiles, 1);
   layout->addWidget(ProgressBytes);
   layout->addLayout(bottom);
+  connect(ButtonRepair, &QPushButton::clicked, this, &TFormVerify::Repair);
+  StartWork();
+}
+
+// The button cancels while work runs.
+void TFormVerify::StartWork() {
+  Done = false;
+  Cancelled = false;
+  ButtonCancel->setText(QStringLiteral("Cancel"));
+  disconnect(ButtonCancel, nullptr, this, nullptr);
   connect(ButtonCancel, &QPushButton::clicked, this, &TFormVerify::Stop);
 }
 
@@ -147,13 +162,53 @@ bool TFormVerify::VerifyRecovery(const std::string& par2Path) {
                                                     done * 1000 / TotalBytes, 1000)));
     });
   };
+  RecoveryPath = par2Path;
   Worker = std::jthread([this, par2Path, callbacks] {
     const auto check = CheckRecoverySet(par2Path, callbacks, &Cancelled);
     const std::string totals =
         check ? RecoveryCheckSummary(*check) : "No intact description of a PAR2 recovery set";
-    QMetaObject::invokeMethod(this, [this, totals] { Finish(QString::fromStdString(totals)); });
+    const bool repairable = check && !check->AllOk() && check->Repairable();
+    QMetaObject::invokeMethod(this, [this, totals, repairable] {
+      Finish(QString::fromStdString(totals));
+      ButtonRepair->setVisible(repairable);
+    });
   });
   return true;
+}
+
+// Rebuilds the set's files on the worker, then checks them again, the repair's outcome
+// before the new totals; a repair that changed nothing says why and stays.
+void TFormVerify::Repair() {
+  ButtonRepair->hide();
+  StartWork();
+  ProgressBytes->setValue(0);
+  LabelTotals->setText(QStringLiteral("Checking the files..."));
+  TRepairSettings settings;
+  settings.Progress = [this](TRepairPhase phase, std::uint64_t done, std::uint64_t total) {
+    QMetaObject::invokeMethod(this, [this, phase, done, total] {
+      LabelTotals->setText(phase == TRepairPhase::Checking
+                               ? QStringLiteral("Checking the files...")
+                               : QStringLiteral("Rebuilding the damaged files..."));
+      ProgressBytes->setValue(
+          total == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(done * 1000 / total, 1000)));
+    });
+    return !Cancelled;
+  };
+  Worker = std::jthread([this, settings] {
+    const TRepairResult result = RepairRecoverySet(RecoveryPath, settings);
+    const QString summary = QString::fromStdString(RepairSummary(result));
+    const bool repaired = result.Outcome == TRepairOutcome::Repaired;
+    QMetaObject::invokeMethod(this, [this, summary, repaired] {
+      if (!repaired) {
+        Finish(summary);
+        return;
+      }
+      RepairNote = summary;
+      TableFiles->setRowCount(0);
+      StartWork();
+      VerifyRecovery(RecoveryPath);
+    });
+  });
 }
 
 bool TFormVerify::VerifyNzb(const std::string& nzbPath) {
@@ -330,7 +385,7 @@ void TFormVerify::Finish(const QString& totals) {
   // After a cancel the bar keeps what was read; the files not reached say so, uncoloured.
   if (!Cancelled)
     ProgressBytes->setValue(ProgressBytes->maximum());
-  LabelTotals->setText(totals);
+  LabelTotals->setText(RepairNote.isEmpty() ? totals : RepairNote + QStringLiteral(" ") + totals);
   const QString notChecked = QString::fromLatin1(RecoveryStateWord(TRecoveryFileState::NotChecked));
   const int result = TableFiles->columnCount() - 1;
   for (int row = 0; row < TableFiles->rowCount(); ++row)
@@ -361,8 +416,13 @@ void TFormVerify::Finish(const QString& totals) {
   ButtonCancel->setFocus();
   disconnect(ButtonCancel, nullptr, this, nullptr);
   connect(ButtonCancel, &QPushButton::clicked, this, &QWidget::close);
-  for (const auto key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})
-    connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, &QWidget::close);
+  if (!ClosingKeys) // made once: two shortcuts for one key would make it do nothing
+    for (const auto key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter})
+      connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, [this] {
+        if (Done)
+          close();
+      });
+  ClosingKeys = true;
   emit Finished();
 }
 

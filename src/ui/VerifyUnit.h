@@ -5,7 +5,8 @@
 // DAMAGED or MISSING, or each file an .nzb names with its articles found on the news
 // server), filled in as worker threads read the files, with the bytes read so far, Cancel
 // and the totals. It judges with the command-line check's core and words its
-// totals as the check does. When done, the bad rows come first and the button closes.
+// totals as the check does. When done, the bad rows come first and the button closes; a
+// PAR2 set that can be repaired offers Repair, which rebuilds the files and checks again.
 #include "analysis/AlbumAnalysis.h"
 #include "posting/Poster.h"
 
@@ -42,6 +43,7 @@ public:
   QProgressBar* ProgressBytes = nullptr;
   QLabel* LabelTotals = nullptr;
   QPushButton* ButtonCancel = nullptr;
+  QPushButton* ButtonRepair = nullptr;
 
 signals:
   void Finished();
@@ -52,6 +54,8 @@ protected:
 private:
   bool VerifySfv(const std::string& sfvPath);
   bool VerifyRecovery(const std::string& par2Path);
+  void Repair();
+  void StartWork();
   bool VerifyNzb(const std::string& nzbPath);
   void ShowResult(int row, int column, const QString& text);
   void ShowAnalysis(std::size_t index, const TTrackAnalysis& track);
@@ -66,4 +70,7 @@ private:
   int Malformed = 0;                   // lines that are no entry
   quint64 TotalBytes = 0;
   TPostSettings Server;
+  std::string RecoveryPath;
+  QString RepairNote; // what the repair did, before the totals of the check after it
+  bool ClosingKeys = false;
 };

@@ -6,6 +6,7 @@
 #include "common/FileUnit.h"
 #include "common/RememberedListsUnit.h"
 #include "generate/RecoveryPackets.h"
+#include "generate/RecoverySetUnit.h"
 #include "support/Mp3Builder.h"
 #include "support/ScriptedHost.h"
 #include "ui/AboutUnit.h"
@@ -731,6 +732,55 @@ TEST_F(FormMain, VerifyWindowJudgesEachEntry) {
 
   Host.ExpectError(ecOpenForReading, Folder() + "none.sfv");
   EXPECT_EQ(Form->VerifySfvFile(Folder() + "none.sfv"), nullptr);
+}
+
+// A repairable set offers Repair: the files are rebuilt and checked again, the repair's
+// words before the new totals; a set too short for its damage offers nothing.
+TEST_F(FormMain, VerifyWindowRepairsARepairableSet) {
+  ShipListFiles();
+  Create();
+  std::filesystem::create_directories(Folder() + "album");
+  std::vector<TRecoveryInput> inputs;
+  std::string second;
+  for (int i = 1; i <= 3; ++i) {
+    const std::string bytes = Frames({}, 100 * i);
+    const std::string name = "0" + std::to_string(i) + ".mp3";
+    inputs.push_back({name, Host.ProgramDir.Write("album/" + name, bytes), {}});
+    second = i == 2 ? bytes : second;
+  }
+  for (const unsigned redundancy : {60u, 5u}) {
+    SCOPED_TRACE(redundancy);
+    for (const std::string& old : RecoverySetFiles(Folder() + "album/album.par2"))
+      std::filesystem::remove(old);
+    TFileSet staged;
+    TRecoverySettings settings;
+    settings.Redundancy = redundancy;
+    settings.SliceSize = 4096;
+    ASSERT_EQ(StageRecoverySet(inputs, Folder() + "album/album.par2", settings, staged,
+                               TWriteMode::Replace)
+                  .Outcome,
+              TRecoveryOutcome::Staged);
+    ASSERT_EQ(staged.Commit(), TWriteResult::Written);
+    std::filesystem::remove(Folder() + "album/02.mp3");
+    TFormVerify* window = Form->VerifySfvFile(Folder() + "album/album.par2");
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Running(); }, 30000));
+    if (redundancy == 5) {
+      EXPECT_TRUE(window->ButtonRepair->isHidden());
+      window->close();
+      continue;
+    }
+    ASSERT_FALSE(window->ButtonRepair->isHidden()) << window->LabelTotals->text().toStdString();
+    window->ButtonRepair->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->LabelTotals->text().startsWith("Repaired: 1 file"); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Running(); }, 30000));
+    EXPECT_TRUE(window->LabelTotals->text().contains(" blocks rebuilt. 3 OK, 0 bad; "))
+        << window->LabelTotals->text().toStdString();
+    EXPECT_TRUE(window->ButtonRepair->isHidden());
+    EXPECT_EQ(ReadWholeFile(Folder() + "album/02.mp3"), second);
+    window->close();
+  }
 }
 
 // The analysis window: a row a track as it is measured, a track it does not decode told in
