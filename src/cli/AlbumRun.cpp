@@ -140,6 +140,8 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
     SortNaturally(paths);
   run.Folder = paths.front().substr(0, paths.front().rfind('/') + 1);
 
+  if (arguments.Has("--extras") || arguments.Has("--no-extras"))
+    session.Preferences.IncludeExtras = !arguments.Has("--no-extras");
   TTrackObserver observer;
   observer.Idle = ReadingProgress(context);
   session.ChooseTracks(paths, withChecksum, observer);

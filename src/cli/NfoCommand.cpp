@@ -255,6 +255,11 @@ TCliCommand NfoCommand() {
   options.push_back({"--template", "FILE", "expand this template instead"});
   const std::vector<TCliOption> documents = DocumentOptions();
   options.insert(options.end(), documents.begin(), documents.end());
+  options.push_back({"--extras", "",
+                     "the album's other files (a cover, the .cue, the rip log: the window's "
+                     "patterns) go into the .sfv and the PAR2 set too (default: as the "
+                     "window's option)"});
+  options.push_back({"--no-extras", "", "the tracks alone go into them"});
   options.insert(options.end(), RecoveryOptionList.begin(), RecoveryOptionList.end());
   options.push_back({"--encoding", "utf-8|cp437|windows-1252",
                      "the .nfo's encoding (default: as the window's option); for a character "

@@ -132,6 +132,8 @@ TPreferences ReadPreferences(const std::string& path,
   for (auto& [key, value] : preferences.Switches)
     boolean(key.c_str(), value);
   boolean("LivePreview", preferences.LivePreview);
+  boolean("IncludeExtras", preferences.IncludeExtras);
+  textValue(MenuPrefs, "ExtraPatterns", preferences.ExtraPatterns);
   textValue(MenuPrefs, "NfoEncoding", preferences.NfoEncoding);
   if (const char* text = ini.GetValue(MenuPrefs, "Par2Redundancy")) {
     const auto number = ParsePreferenceInteger(text);
@@ -172,6 +174,8 @@ bool WritePreferences(const std::string& path, const TPreferences& preferences) 
   for (const auto& [key, value] : preferences.Switches)
     boolean(key.c_str(), value);
   boolean("LivePreview", preferences.LivePreview);
+  boolean("IncludeExtras", preferences.IncludeExtras);
+  ini.SetValue(MenuPrefs, "ExtraPatterns", preferences.ExtraPatterns.c_str());
   ini.SetValue(MenuPrefs, "NfoEncoding", preferences.NfoEncoding.c_str());
   ini.SetValue(MenuPrefs, "Par2Redundancy", std::to_string(preferences.Par2Redundancy).c_str());
   ini.SetValue(MenuPrefs, "InitialDir", preferences.InitialDir.c_str());

@@ -23,6 +23,10 @@ struct TPreferences {
   std::map<std::string, bool, std::less<>> Switches;
   std::string NfoEncoding = "utf-8";
   int Par2Redundancy = 10; // percent, MinimumRedundancy to MaximumRedundancy
+  // The album's other files (a cover, the CUE sheet, the rip log) go with the tracks into
+  // the .sfv, the PAR2 set and the post; which ones, by name patterns.
+  bool IncludeExtras = false;
+  std::string ExtraPatterns = "*.jpg *.jpeg *.png *.cue *.log *.txt *.pdf";
   std::string InitialDir;
   std::string NewsGroupFilter = "mp3";
   std::string LastGroupAdded;

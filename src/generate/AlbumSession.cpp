@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/AlbumSession.h"
+#include "generate/AlbumExtras.h"
 
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
@@ -98,7 +99,19 @@ std::size_t TAlbumSession::ChooseTracks(const std::vector<std::string>& paths, b
       observer.Added(index);
   };
   callbacks.Idle = observer.Idle;
-  return ReadTracks(paths, withChecksum, callbacks);
+  const std::size_t read = ReadTracks(paths, withChecksum, callbacks);
+  FindExtras();
+  return read;
+}
+
+void TAlbumSession::FindExtras() {
+  std::vector<std::string> paths;
+  for (const TTrackEntry& track : FAlbum.Tracks)
+    paths.push_back(track.Path);
+  FAlbum.Extras = Preferences.IncludeExtras && !paths.empty()
+                      ? FindAlbumExtras(paths, Preferences.ExtraPatterns)
+                      : std::vector<TExtraFile>();
+  Notify(TChange::Tracks);
 }
 
 namespace {
@@ -147,6 +160,7 @@ void TAlbumSession::ClearTracks() {
   // the answer to its question.
   FAlbum.FileName = "Untitled";
   FAlbum.Tracks.clear();
+  FAlbum.Extras.clear();
   FAlbum.TotalBytes = 0;
   FAlbum.PlayingSeconds = 0;
   FAlbum.VariousArtists = false;

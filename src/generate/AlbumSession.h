@@ -72,6 +72,9 @@ public:
   // One more track at the end of the listing, with its lists and totals.
   void AddTrack(const std::string& path, std::unique_ptr<TTrackInfo> record);
   void ClearTracks();
+  // The album's other files beside its tracks, when the preferences include them (none
+  // otherwise), found anew; heard as a change of the tracks. Choose Tracks finds them too.
+  void FindExtras();
   // Swaps the track with its neighbour above or below; false when there is none.
   bool MoveTrack(std::size_t position, bool up);
   // The totals' texts from the tracks, as Fill gives them.

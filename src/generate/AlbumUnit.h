@@ -13,6 +13,14 @@ struct TTrackEntry {
   std::unique_ptr<TTrackInfo> Info;
 };
 
+// One of the album's other files: beside its tracks, neither a track nor a document of
+// the release (a cover, the CUE sheet, the rip log).
+struct TExtraFile {
+  std::string Path;
+  std::uint64_t Size = 0;
+  std::string Checksum; // "1A2B3C4D" once a document that lists it computed it
+};
+
 class TAlbumInfo {
 public:
   void SetArtist(const std::string& artist);
@@ -51,6 +59,7 @@ public:
   // The chosen newsgroups, owned by the album session; unset until it fills the record.
   const std::vector<std::string>* NewsGroups = nullptr;
   std::vector<TTrackEntry> Tracks;
+  std::vector<TExtraFile> Extras; // listed after the tracks, where the face chose them
   double PlayingSeconds = 0;
   std::string PlayingTime;
   std::int64_t TotalBytes = 0;

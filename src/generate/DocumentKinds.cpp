@@ -5,6 +5,7 @@
 #include "generate/FfpDocument.h"
 
 #include "common/FileUnit.h"
+#include "generate/AlbumExtras.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/EncodingUnit.h"
 #include "generate/NFOUnit.h"
@@ -47,7 +48,7 @@ std::variant<std::vector<TRecoveryInput>, TSaveResult> ProtectedFiles(const TMak
     return name.has_value();
   };
   for (const TInputFile& input : job.Inputs)
-    if (input.Role == TInputRole::Track && !add(input.Path, {}, false)) {
+    if (input.Role != TInputRole::Template && !add(input.Path, {}, false)) {
       TSaveResult failed;
       failed.Problem = TrackOutsideFolder(KindOf(TDocumentRole::Par2), input.Path);
       return failed;
@@ -113,7 +114,15 @@ TMade MakeNfo(const TMakeJob& job) {
 }
 
 TMade MakeSfv(const TMakeJob& job) {
+  if (const auto unread = ComputeExtraChecksums(job.Album)) {
+    TMade made;
+    made.Result =
+        SaveFailure("The checksum of this file could not be read; nothing was saved", *unread);
+    return made;
+  }
   TSFV sfv(job.Album, job.Path, job.Context);
+  if (!job.Album.Extras.empty())
+    sfv.Template = SfvTemplateWithExtras(std::move(sfv.Template));
   sfv.Generate();
   return Staged(job, sfv.Output + "\r\n");
 }

@@ -29,7 +29,7 @@ enum class TDocumentRole : std::uint8_t { Nfo, Sfv, M3u, Ffp, DrLog, Par2, Nzb }
 enum class TTrackDigest : std::uint8_t { None, Crc32 };
 
 // A file a save reads.
-enum class TInputRole : std::uint8_t { Track, Template };
+enum class TInputRole : std::uint8_t { Track, Extra, Template };
 struct TInputFile {
   TInputRole Role = TInputRole::Track;
   std::string Path;

@@ -343,6 +343,27 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
       },
       widthAt);
 
+  text = ExpandBlock(
+      std::move(text), token::ForEachExtra, token::EndExtra, token::ExtraTokens,
+      album.Extras.size(),
+      [&](std::size_t item, std::size_t token) {
+        const TExtraFile& extra = album.Extras[item];
+        switch (token) {
+        case 0:
+          return asWritten(context.DocumentPath.empty()
+                               ? TrackFileName(extra.Path)
+                               : NameInFolderOf(context.DocumentPath, extra.Path)
+                                     .value_or(TrackFileName(extra.Path)));
+        case 1:
+          return IntToAbbrStr(static_cast<std::int64_t>(extra.Size), context.DecimalSeparator);
+        case 2:
+          return FormatThousands(static_cast<std::int64_t>(extra.Size), context.ThousandSeparator);
+        default:
+          return extra.Checksum;
+        }
+      },
+      widthAt);
+
   static const std::vector<std::string> NoGroups;
   const std::vector<std::string>& groups = album.NewsGroups ? *album.NewsGroups : NoGroups;
   return ExpandBlock(

@@ -160,9 +160,9 @@ GfniAvx512MultiplyAccumulate(std::span<std::uint8_t> destination,
           // a ^ b ^ c in one instruction
           sumLow[g] = _mm512_ternarylogic_epi64(sumLow[g], _mm512_gf2p8affine_epi64_epi8(l, ll, 0),
                                                 _mm512_gf2p8affine_epi64_epi8(h, lh, 0), 0x96);
-          sumHigh[g] = _mm512_ternarylogic_epi64(
-              sumHigh[g], _mm512_gf2p8affine_epi64_epi8(l, hl, 0),
-              _mm512_gf2p8affine_epi64_epi8(h, hh, 0), 0x96);
+          sumHigh[g] =
+              _mm512_ternarylogic_epi64(sumHigh[g], _mm512_gf2p8affine_epi64_epi8(l, hl, 0),
+                                        _mm512_gf2p8affine_epi64_epi8(h, hh, 0), 0x96);
         }
       }
       for (std::size_t g = 0; g < Side; ++g) {
@@ -362,7 +362,9 @@ TGfFactor PrepareGfFactor(std::uint16_t value, TGfMethod method) {
       product ^= Generator;
   }
   // GF2P8AFFINEQB takes the row of output bit i in byte 7 - i.
-  const auto block = [](std::uint64_t bytes) { return __builtin_bswap64(TransposeBits(bytes)); };
+  const auto block = [](std::uint64_t bytes) {
+    return __builtin_bswap64(TransposeBits(bytes));
+  };
   TGfFactor factor{value, block(lowOfLow), block(lowOfHigh), block(highOfLow), block(highOfHigh),
                    {}};
   if (method != TGfMethod::ShuffleAvx2) // the only method that looks nibbles up

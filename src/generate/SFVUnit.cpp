@@ -29,6 +29,19 @@ TSFV::TSFV(const TAlbumInfo& album, const std::string& path, TSaveContext* conte
   DocumentPath = path;
 }
 
+std::string SfvTemplateWithExtras(std::string templateText) {
+  if (templateText.find("@FOR_EACH_EXTRA") != std::string::npos)
+    return templateText;
+  const std::string newline = templateText.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+  // Straight after the tracks' block, so that the other files' lines follow the tracks'.
+  const std::string block =
+      "@FOR_EACH_EXTRA" + newline + "$EXTRA_FILENAME $EXTRA_CHECKSUM" + newline + "@END_EXTRA";
+  const std::size_t end = templateText.find("@END_TRACK");
+  if (end == std::string::npos)
+    return templateText + (templateText.empty() ? "" : newline) + block;
+  return templateText.insert(end + std::string_view("@END_TRACK").size(), block);
+}
+
 std::optional<TProblem> PrepareSfvTemplate(TSaveContext* context) {
   const std::string path = TSaveContext::ProgramFolderOf(context) + SfvTemplateFileName;
   if (!TGenerate(TAlbumInfo(), path, context).Template.empty())

@@ -22,6 +22,11 @@ public:
   static std::optional<TProblem> WriteDefaultTemplate(const std::string& path);
 };
 
+// The album's other files' block after the tracks' (or at the end), unless the template
+// has one of its own: every file the album takes is listed, and an album without other
+// files keeps its .sfv as it was.
+std::string SfvTemplateWithExtras(std::string templateText);
+
 // The save's template step for the .sfv: a missing or empty template gets its default.
 std::optional<TProblem> PrepareSfvTemplate(TSaveContext* context = nullptr);
 

@@ -65,6 +65,8 @@ std::optional<TProblem> Collision(const std::vector<TDocument>& documents,
 
 std::vector<TInputFile> AlbumInputs(const TAlbumInfo& album, const TSaveRequest& request) {
   std::vector<TInputFile> inputs = TrackInputs(album);
+  for (const TExtraFile& extra : album.Extras)
+    inputs.push_back({TInputRole::Extra, extra.Path});
   if (!request.TemplatePath.empty())
     inputs.push_back({TInputRole::Template, request.TemplatePath});
   return inputs;
@@ -122,7 +124,7 @@ TSaveResult SaveFailure(std::string message, std::string path) {
 }
 
 std::string_view InputRoleName(TInputRole role) {
-  return role == TInputRole::Track ? "track" : "template";
+  return role == TInputRole::Track ? "track" : role == TInputRole::Extra ? "file" : "template";
 }
 
 std::string TSaveRequest::PathOf(TDocumentRole role) const {

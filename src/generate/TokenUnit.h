@@ -48,6 +48,14 @@ inline constexpr std::array<std::string_view, 8> TrackTokens = {
     TrackNumber,   TrackTitle,     TrackArtist,   TrackFileName,
     TrackFileSize, TrackFileBytes, TrackDuration, TrackChecksum};
 
+// The album's other files' block tokens, in their replacement order.
+inline constexpr std::string_view ExtraFileName = "$EXTRA_FILENAME";
+inline constexpr std::string_view ExtraFileSize = "$EXTRA_FILESIZE";
+inline constexpr std::string_view ExtraFileBytes = "$EXTRA_FILEBYTES";
+inline constexpr std::string_view ExtraChecksum = "$EXTRA_CHECKSUM";
+inline constexpr std::array<std::string_view, 4> ExtraTokens = {ExtraFileName, ExtraFileSize,
+                                                                ExtraFileBytes, ExtraChecksum};
+
 // Newsgroup block tokens, in their replacement order.
 inline constexpr std::string_view GroupNumber = "$GROUP_NUMBER";
 inline constexpr std::string_view GroupName = "$GROUP_NAME";
@@ -56,6 +64,8 @@ inline constexpr std::array<std::string_view, 2> GroupTokens = {GroupNumber, Gro
 // Markers.
 inline constexpr std::string_view ForEachTrack = "@FOR_EACH_TRACK";
 inline constexpr std::string_view EndTrack = "@END_TRACK";
+inline constexpr std::string_view ForEachExtra = "@FOR_EACH_EXTRA";
+inline constexpr std::string_view EndExtra = "@END_EXTRA";
 inline constexpr std::string_view ForEachNewsgroup = "@FOR_EACH_NEWSGROUP";
 inline constexpr std::string_view EndNewsgroup = "@END_NEWSGROUP";
 inline constexpr std::string_view Right = "@RIGHT";

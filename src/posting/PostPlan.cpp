@@ -8,6 +8,7 @@
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/DocumentKinds.h"
 #include "generate/RecoverySetUnit.h"
+#include "generate/SfvCheckUnit.h"
 #include "posting/YEnc.h"
 
 #include <algorithm>
@@ -158,6 +159,21 @@ std::vector<std::string> ReleaseFilesBeside(const std::string& nfoPath) {
                                         : std::vector<std::string>();
   SortNaturally(tracks);
   files.insert(files.end(), tracks.begin(), tracks.end());
+  // What the release's lists name besides: the album's other files (a cover, the rip log)
+  // and tracks in folders below (CD1/), each once.
+  const std::string sfv = CompanionPath(nfoPath, KindOf(TDocumentRole::Sfv).Extension);
+  const std::string index = CompanionPath(nfoPath, KindOf(TDocumentRole::Par2).Extension);
+  std::vector<std::string> listed = document::NamesInSfv(sfv);
+  for (const std::string& name : document::NamesInRecoverySet(index))
+    listed.push_back(name);
+  for (const std::string& name : listed) {
+    bool unsafe = false;
+    const std::string path = (folder.empty() ? "./" : folder) + name; // as the tracks are named
+    if (FileInsideFolder(name, folder, unsafe) && FileExists(path) && !IsNfoPath(path) &&
+        std::find(files.begin(), files.end(), path) == files.end() &&
+        RecoverySetBase(path) != RecoverySetBase(index))
+      files.push_back(path);
+  }
   std::vector<std::string> recovery =
       RecoverySetFiles(CompanionPath(nfoPath, KindOf(TDocumentRole::Par2).Extension));
   SortNaturally(recovery);

@@ -156,6 +156,26 @@ void TFormMain::Par2Redundancy1Click() {
   PreferencesChanged();
 }
 
+void TFormMain::IncludeExtras1Click(bool checked) {
+  Session.Preferences.IncludeExtras = checked;
+  Session.FindExtras();
+  RefreshTrackListing();
+  PreferencesChanged();
+}
+
+void TFormMain::ExtraPatterns1Click() {
+  const auto text =
+      CurrentHost().InputBox("Other Files' Patterns",
+                             "The album's other files, by name (* and ? stand for any characters):",
+                             Session.Preferences.ExtraPatterns, 200);
+  if (!text)
+    return;
+  Session.Preferences.ExtraPatterns = *text;
+  Session.FindExtras();
+  RefreshTrackListing();
+  PreferencesChanged();
+}
+
 std::optional<bool> TFormMain::AskCompilationQuestion(bool open) {
   if (!open)
     return std::nullopt;

@@ -378,6 +378,8 @@ void TFormMain::BuildMenu() {
     if (!kind.MenuName.empty())
       DocumentItems[static_cast<std::size_t>(kind.Role)] = checkable(
           options, std::string(kind.MenuName).c_str(), std::string(kind.MenuText).c_str());
+  IncludeExtras1 = checkable(options, "IncludeExtras1", "Include the album's other files");
+  ExtraPatterns1 = action(options, "ExtraPatterns1", "Other Files' Patter&ns...", 0);
   Par2Redundancy1 = action(options, "Par2Redundancy1", "PAR2 &Redundancy...", 0);
   Server1 = action(options, "Server1", "&Server...", 0);
   QMenu* encodings = Named(options->addMenu(QStringLiteral("NFO Encoding")), "NfoEncoding1", 0);

@@ -6,6 +6,7 @@
 #include "audio/TrackReaderUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/Host.h"
+#include "common/IntToAbbrStrUnit.h"
 #include "common/NaturalOrder.h"
 #include "common/RememberedListsUnit.h"
 #include "common/TrackKinds.h"
@@ -127,6 +128,8 @@ void TFormMain::ShowReadingOutcome(std::size_t chosen, const std::string& leftOu
   if (kinds.size() > 1)
     text += "; tracks of " + std::to_string(kinds.size()) + " kinds: the fields follow the " +
             Session.Album().Format + " tracks";
+  if (const std::size_t extras = Session.Album().Extras.size(); extras > 0)
+    text += ", with " + std::to_string(extras) + (extras == 1 ? " other file" : " other files");
   if (!leftOut.empty())
     text += "; " + leftOut;
   ShowStatus(text);
@@ -143,6 +146,16 @@ void TFormMain::RefreshTrackListing() {
   ListBox1->clear();
   for (std::size_t position = 0; position < Session.Album().Tracks.size(); ++position)
     AddTrackLine(position);
+  // The other files go with the tracks into the lists and the post: shown below them,
+  // greyed, for no command works on them.
+  for (const TExtraFile& extra : Session.Album().Extras) {
+    const std::string name =
+        HidePathNamesInTrackListing->isChecked() ? FileNamePart(extra.Path) : extra.Path;
+    auto* item = new QListWidgetItem(
+        ToQt("    " + name + " (" + IntToAbbrStr(static_cast<std::int64_t>(extra.Size)) + ")"));
+    item->setFlags(Qt::NoItemFlags);
+    ListBox1->addItem(item);
+  }
   LabelTrackCount->setText(ToQt(TrackCountText(Session.Album().Tracks.size())));
 }
 

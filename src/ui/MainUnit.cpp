@@ -117,6 +117,8 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   Session.Listen([this](TAlbumSession::TChange) { ScheduleLivePreview(); });
   connect(LivePreview1, &QAction::toggled, this, &TFormMain::LivePreview1Click);
   connect(Par2Redundancy1, &QAction::triggered, this, &TFormMain::Par2Redundancy1Click);
+  connect(IncludeExtras1, &QAction::triggered, this, &TFormMain::IncludeExtras1Click);
+  connect(ExtraPatterns1, &QAction::triggered, this, &TFormMain::ExtraPatterns1Click);
   for (std::size_t i = 0; i < NfoEncodingItems.size(); ++i)
     connect(NfoEncodingItems[i], &QAction::triggered, this, [this, i] {
       Session.SetEncoding(static_cast<TNfoEncoding>(i));
@@ -263,6 +265,7 @@ void TFormMain::ApplyPreferences(const TPreferences& p) {
   UseID3TagInfo->setChecked(p.UsedID3Tags);
   SortFilesonSelection1->setChecked(p.SortSelections);
   LivePreview1->setChecked(p.LivePreview);
+  IncludeExtras1->setChecked(p.IncludeExtras);
   const TDocumentChoice documents = Session.PreferredDocuments();
   for (std::size_t i = 0; i < DocumentKindCount; ++i)
     if (DocumentItems[i])
@@ -288,6 +291,8 @@ TPreferences TFormMain::CurrentPreferences() const {
       p.Switches[std::string(kind.PreferenceKey)] = DocumentItem(kind.Role)->isChecked();
   p.NfoEncoding = std::string(EncodingName(Session.Encoding()));
   p.Par2Redundancy = Session.Preferences.Par2Redundancy;
+  p.IncludeExtras = IncludeExtras1->isChecked();
+  p.ExtraPatterns = Session.Preferences.ExtraPatterns;
   p.InitialDir = TrackFolder;
   p.NewsGroupFilter = NewsGroupFilter;
   p.LastGroupAdded = LastGroupAdded;

@@ -101,6 +101,8 @@ public:
   void MediaPlayer1Click(bool play);
   void LivePreview1Click(bool checked);
   void Par2Redundancy1Click();
+  void IncludeExtras1Click(bool checked);
+  void ExtraPatterns1Click();
   void ListBox1DblClick();
   void PlaySelectedTrack();
 
@@ -249,6 +251,8 @@ public:
   QAction* SortFilesonSelection1 = nullptr;
   QAction* LivePreview1 = nullptr;
   QAction* Par2Redundancy1 = nullptr;
+  QAction* IncludeExtras1 = nullptr;
+  QAction* ExtraPatterns1 = nullptr;
   // The documents beside the .nfo, one checkable item each, in the companion table's
   // order ("Generate .SFV files also" is GenerateSFVfile1).
   // Each document kind's menu item (none for the .nfo, which Save always writes).

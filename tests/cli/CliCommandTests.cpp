@@ -4,8 +4,10 @@
 #include "cli/CommandLine.h"
 #include "common/FileUnit.h"
 #include "common/TextListUnit.h"
+#include "generate/AlbumFieldsUnit.h"
 #include "generate/RecoveryRepairUnit.h"
 #include "platform/ConsoleHost.h"
+#include "posting/PostPlan.h"
 #include "support/AlbumScenario.h"
 #include "support/Mp3Builder.h"
 #include "support/ScriptedHost.h"
@@ -612,6 +614,47 @@ TEST_F(CliCommands, RecoveryFilesAreWhatPar2MakesAndRepairs) {
   EXPECT_EQ(par2("repair"), "0\n");
   EXPECT_EQ(ReadWholeFile(Album + "02.mp3"), second);
   EXPECT_EQ(ReadWholeFile(Album + "04.mp3"), fourth);
+}
+
+// --extras: the album's other files by the patterns go into the .sfv (also with a template
+// of an earlier version, which has no block for them) and the PAR2 set, checked by cksfv
+// and par2, and into the post after the tracks; hidden files, links, names the .sfv cannot
+// list and the release's own documents stay out; --no-extras lists the tracks alone.
+TEST_F(CliCommands, ExtrasGoIntoTheListsAndThePost) {
+  std::filesystem::create_directories(Album);
+  Host.ProgramDir.Write("album/01.mp3", Frames({}, 40));
+  Host.ProgramDir.Write("album/02.mp3", Frames({}, 50));
+  for (const char* name : {"folder.jpg", "album.cue", "rip.log", ".hidden.txt", ";comment.txt",
+                           "Old_dr.txt", "notes.doc"})
+    Host.ProgramDir.Write("album/" + std::string(name), std::string("bytes of ") + name);
+  std::filesystem::create_symlink(Album + "rip.log", Album + "link.log");
+  Host.ProgramDir.Write("template-sfv.txt", "@FOR_EACH_TRACK\r\n$TRACK_FILENAME "
+                                            "$TRACK_CHECKSUM\r\n@END_TRACK\r\n;end\r\n");
+  ASSERT_EQ(Run("nfo", {"--sfv", "--par2", "--extras", "-o", Album + "set.nfo", Album}), 0)
+      << Err.str();
+  const std::string sfv = ReadWholeFile(Album + "set.sfv");
+  std::vector<std::string> listed;
+  for (std::size_t at = 0; at < sfv.size();) {
+    const std::size_t end = sfv.find("\r\n", at);
+    const std::string line = sfv.substr(at, end - at);
+    if (!line.empty() && line[0] != ';')
+      listed.push_back(line.substr(0, line.rfind(' ')));
+    at = end + 2;
+  }
+  EXPECT_EQ(listed,
+            (std::vector<std::string>{"01.mp3", "02.mp3", "album.cue", "folder.jpg", "rip.log"}));
+  EXPECT_EQ(Shell("cd '" + Album + "' && cksfv -q -f set.sfv >/dev/null 2>&1 && par2 verify -q " +
+                  "set.par2 >/dev/null 2>&1; echo $?"),
+            "0\n");
+  const std::vector<std::string> posted = ReleaseFilesBeside(Album + "set.nfo");
+  std::vector<std::string> names;
+  for (const std::string& path : posted)
+    names.push_back(FileNamePart(path));
+  EXPECT_EQ(names, (std::vector<std::string>{"set.nfo", "set.sfv", "01.mp3", "02.mp3", "album.cue",
+                                             "folder.jpg", "rip.log", "set.par2", "set.vol0+1.par2",
+                                             "set.vol1+1.par2"}));
+  ASSERT_EQ(Run("nfo", {"--sfv", "--no-extras", "--force", "-o", Album + "set.nfo", Album}), 0);
+  EXPECT_EQ(ReadWholeFile(Album + "set.sfv").find("rip.log"), std::string::npos);
 }
 
 // repair against par2 repair on copies of the same damage: each restores the files byte for
