@@ -2,6 +2,7 @@
 #include "generate/AlbumFieldTable.h"
 
 #include "common/Host.h"
+#include "generate/CoverImage.h"
 #include "generate/TokenUnit.h"
 
 #include <cctype>
@@ -252,6 +253,8 @@ const auto Fields =
                  [](const B& texts) {
                    return ShortDate(texts.RipDate);
                  }},
+            // Known from the album's other files: no box, no option, nothing to set.
+            {.Name = "Cover", .Token = token::Cover, .Get = CoverText},
             // The VBR mark is a box of its own that the bit rate's text carries.
             {.Box = "CheckBoxVBR",
              .Text = &B::VBR,

@@ -13,7 +13,7 @@ namespace {
 class TMatrix {
 public:
   TMatrix(std::size_t rows, std::size_t columns)
-      : Rows(rows), Bytes((columns + 63) / 64 * GfGroupBytes), Data(rows * Bytes, 0) {}
+      : Bytes((columns + 63) / 64 * GfGroupBytes), Data(rows * Bytes, 0) {}
 
   std::uint16_t At(std::size_t row, std::size_t column) const {
     const std::uint8_t* word = Row(row) + column / 64 * GfGroupBytes + column % 64;
@@ -41,7 +41,7 @@ public:
 private:
   std::uint8_t* Row(std::size_t row) { return Data.data() + row * Bytes; }
   const std::uint8_t* Row(std::size_t row) const { return Data.data() + row * Bytes; }
-  std::size_t Rows, Bytes;
+  std::size_t Bytes;
   std::vector<std::uint8_t> Data;
 };
 

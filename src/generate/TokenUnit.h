@@ -24,6 +24,7 @@ inline constexpr std::string_view PostedBy = "$POSTED_BY";
 inline constexpr std::string_view PostDate = "$POST_DATE";
 inline constexpr std::string_view RippedBy = "$RIPPED_BY";
 inline constexpr std::string_view RipDate = "$RIP_DATE";
+inline constexpr std::string_view Cover = "$COVER";
 inline constexpr std::string_view TrackCount = "$TRACK_COUNT";
 inline constexpr std::string_view PlayingTime = "$PLAYING_TIME";
 inline constexpr std::string_view TotalSize = "$TOTAL_SIZE";

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/TextListUnit.h"
+#include "generate/CoverImage.h"
 #include "generate/ExpandUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/SFVUnit.h"
@@ -273,4 +274,38 @@ TEST(TextLists, LinesEndAtAnyBreakAndNulEndsTheText) {
     EXPECT_EQ(SplitTextLines(c.Text), c.Lines);
   }
   EXPECT_EQ(JoinTextLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
+}
+
+// $COVER's size comes from each kind's own header; a JPEG's frame may follow other
+// segments (EXIF, fill bytes); truncated or foreign bytes give no size.
+TEST(CoverImage, SizeFromEachKindsHeader) {
+  const auto bytes = [](std::string text) {
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+  };
+  const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) +
+                          std::string("\0\0\x05\x78\0\0\x01\x2c", 8);
+  const std::string exif = std::string("\xFF\xE1\x00\x08" "Exif", 8) + std::string("\0\0", 2);
+  const std::string frame = std::string("\xFF\xC2\x00\x11\x08\x02\x58\x03\x20", 9);
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    std::string Size; // "" for none
+  } cases[] = {
+      {"png", png, "1400x300 PNG"},
+      {"gif", std::string("GIF89a\x20\x03\x58\x02", 10), "800x600 GIF"},
+      {"progressive jpeg after exif and fill", "\xFF\xD8" + exif + "\xFF" + frame, "800x600 JPEG"},
+      {"jpeg cut in its frame", "\xFF\xD8" + frame.substr(0, 6), ""},
+      {"jpeg whose scan comes first", std::string("\xFF\xD8\xFF\xDA\x00\x02", 6) + frame, ""},
+      {"huffman table is no frame", std::string("\xFF\xD8\xFF\xC4\x00\x02", 6), ""},
+      {"png cut", png.substr(0, 20), ""},
+      {"text", "not an image", ""},
+  };
+  for (const auto& c : cases) {
+    const auto size = ReadImageSize(bytes(c.Bytes));
+    EXPECT_EQ(size ? std::to_string(size->Width) + "x" + std::to_string(size->Height) + " " +
+                         size->Kind
+                   : "",
+              c.Size)
+        << c.Name;
+  }
 }
