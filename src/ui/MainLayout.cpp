@@ -22,6 +22,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -77,8 +79,6 @@ QDateEdit* DatePicker(QWidget* parent, const char* name) {
 void TFormMain::BuildControls() {
   setObjectName(QStringLiteral("FormMain"));
   setProperty("helpContext", HelpContents);
-  resize(640, 561);
-  setMinimumSize(632, 561);
 
   // The window was designed for an 8-point dialog font; larger default fonts would not
   // fit its fields into its size.
@@ -141,11 +141,23 @@ void TFormMain::BuildControls() {
   progress->addWidget(LabelStatus, 1);
   progress->addWidget(ButtonCancelReading);
   window->addLayout(progress);
-  setCentralWidget(central);
-  // The design's size, or wider where the boxes' content needs it.
-  const int width = std::max(640, central->minimumSizeHint().width());
-  resize(width, 561);
-  setMinimumSize(std::max(632, central->minimumSizeHint().width()), 561);
+  // On a screen too small for the window (a laptop's, or any at twice the scale) the
+  // content scrolls instead of running off the screen, its buttons out of reach.
+  auto* scroll = Named(new QScrollArea(this), "ScrollMain");
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setFocusPolicy(Qt::NoFocus); // the keys go to the boxes it holds
+  scroll->setWidget(central);
+  setCentralWidget(scroll);
+  // The design's size, or wider where the boxes' content needs it, within the screen.
+  const QSize content(
+      std::max(640, central->minimumSizeHint().width()),
+      std::max(561 - menuBar()->sizeHint().height(), central->minimumSizeHint().height()));
+  // The frame's title and borders come on top (their size is known only once shown).
+  const QSize fits = screen() ? screen()->availableGeometry().size() - QSize(16, 48) : content;
+  setMinimumSize(320, 240);
+  resize(std::min(content.width(), fits.width()),
+         std::min(content.height() + menuBar()->sizeHint().height(), fits.height()));
   BuildMenu();
   SetTabOrder();
 }

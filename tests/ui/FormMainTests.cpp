@@ -123,9 +123,11 @@ TEST_F(FormMain, FirstStartWithoutFiles) {
   ASSERT_EQ(Form->ComboBoxGenre->count(), 148);
   EXPECT_EQ(Form->ComboBoxGenre->itemText(42), "Soul");
   EXPECT_EQ(Form->ComboBoxBitRate->itemText(8), "298 K/sec");
-  // No smaller than designed, and wide enough that the boxes' content is whole.
-  EXPECT_GE(Form->minimumWidth(), 632);
-  EXPECT_EQ(Form->minimumHeight(), 561);
+  // As designed where the screen has room, and wide enough that the boxes' content is
+  // whole; a smaller screen scrolls the content (the window may be made smaller).
+  EXPECT_GE(Form->width(), 632);
+  EXPECT_EQ(Form->height(), 561);
+  EXPECT_LT(Form->minimumHeight(), 561);
   EXPECT_GE(Form->ComboBoxRecordLabel->width(),
             Form->ComboBoxRecordLabel->fontMetrics().horizontalAdvance(QString(40, 'M')) / 2);
   EXPECT_EQ(Form->findChild<QPushButton*>("ButtonChooseTracks")->toolTip(),
