@@ -138,7 +138,7 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
                     (session.Preferences.SortSelections && !arguments.Has("--no-sort"));
   if (sort)
     SortNaturally(paths);
-  run.Folder = paths.front().substr(0, paths.front().rfind('/') + 1);
+  run.Folder = AlbumFolderOf(paths);
 
   if (arguments.Has("--extras") || arguments.Has("--no-extras"))
     session.Preferences.IncludeExtras = !arguments.Has("--no-extras");
@@ -286,10 +286,13 @@ TAlbumFolders FindAlbumFolders(const std::vector<std::string>& roots, TCliContex
           ++found.Unreadable;
         continue;
       }
-      if (!TracksInFolder(folder, *entries).empty())
+      // A folder of disc folders (CD1/, CD2/) is one album, its discs no albums of their own.
+      const std::vector<std::string> discs = DiscFoldersOf(folder, *entries);
+      if (!discs.empty() || !TracksInFolder(folder, *entries).empty())
         found.Albums.push_back(folder);
       for (const TFolderEntry& entry : *entries)
-        if (entry.IsFolder && !entry.IsLink)
+        if (entry.IsFolder && !entry.IsLink &&
+            std::find(discs.begin(), discs.end(), folder + entry.Name) == discs.end())
           pending.push_back(folder + entry.Name + "/");
     }
   }

@@ -271,6 +271,79 @@ std::vector<std::string> TracksInFolder(const std::string& folder,
   return tracks;
 }
 
+std::optional<unsigned> DiscFolderNumber(std::string_view name) {
+  std::string folded;
+  for (const char c : name.substr(0, 8))
+    folded += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::size_t at = 0;
+  for (const std::string_view word : {"disc", "disk", "cd"})
+    if (folded.starts_with(word)) {
+      at = word.size();
+      break;
+    }
+  if (at == 0)
+    return std::nullopt;
+  while (at < name.size() && (name[at] == ' ' || name[at] == '_' || name[at] == '-'))
+    ++at;
+  unsigned number = 0;
+  std::size_t digits = 0;
+  for (; at < name.size() && std::isdigit(static_cast<unsigned char>(name[at])) && digits < 3;
+       ++at, ++digits)
+    number = number * 10 + static_cast<unsigned>(name[at] - '0');
+  // The number ends the name or a word ("CD1", "Disc 2 - Live"), never a longer name.
+  if (digits == 0 || number == 0 ||
+      (at < name.size() && std::isalnum(static_cast<unsigned char>(name[at]))))
+    return std::nullopt;
+  return number;
+}
+
+std::vector<std::string> DiscFoldersOf(const std::string& folder,
+                                       const std::vector<TFolderEntry>& entries) {
+  const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
+  if (!TracksInFolder(prefix, entries).empty())
+    return {};
+  std::vector<std::pair<unsigned, std::string>> discs;
+  for (const TFolderEntry& entry : entries)
+    if (entry.IsFolder && !entry.IsLink)
+      if (const auto number = DiscFolderNumber(entry.Name)) {
+        const auto inside = ReadFolder(prefix + entry.Name);
+        if (inside && !TracksInFolder(prefix + entry.Name, *inside).empty())
+          discs.emplace_back(*number, prefix + entry.Name);
+      }
+  // One disc folder alone is an album of its own, as it always was.
+  if (discs.size() < 2)
+    return {};
+  std::sort(discs.begin(), discs.end());
+  std::vector<std::string> folders;
+  for (const auto& [number, path] : discs)
+    folders.push_back(path);
+  return folders;
+}
+
+std::string AlbumFolderOf(const std::vector<std::string>& trackPaths) {
+  if (trackPaths.empty())
+    return {};
+  const std::string& first = trackPaths.front();
+  const std::size_t slash = first.rfind('/');
+  if (slash == std::string::npos)
+    return {};
+  const std::string folder = first.substr(0, slash + 1);
+  const std::size_t above = first.rfind('/', slash == 0 ? 0 : slash - 1);
+  const std::size_t nameStart = above == std::string::npos ? 0 : above + 1;
+  if (!DiscFolderNumber(std::string_view(first).substr(nameStart, slash - nameStart)))
+    return folder;
+  const std::string parent = first.substr(0, nameStart);
+  // Above only for an album of several discs: one disc folder alone is its own album.
+  const bool severalDiscs =
+      std::any_of(trackPaths.begin(), trackPaths.end(),
+                  [&](const std::string& p) { return !p.starts_with(folder); });
+  const bool allBelow =
+      std::all_of(trackPaths.begin(), trackPaths.end(), [&](const std::string& p) {
+        return p.starts_with(parent) && p.find('/', parent.size()) != std::string::npos;
+      });
+  return allBelow && severalDiscs ? parent : folder;
+}
+
 std::vector<std::string> ExpandTrackFolders(const std::vector<std::string>& paths) {
   std::vector<std::string> files;
   for (const std::string& path : paths) {
@@ -279,9 +352,17 @@ std::vector<std::string> ExpandTrackFolders(const std::vector<std::string>& path
       continue;
     }
     const auto entries = ReadFolder(path);
-    const std::vector<std::string> tracks =
-        entries ? TracksInFolder(path, *entries) : std::vector<std::string>();
-    files.insert(files.end(), tracks.begin(), tracks.end());
+    if (!entries)
+      continue;
+    std::vector<std::string> folders = DiscFoldersOf(path, *entries);
+    if (folders.empty())
+      folders.push_back(path);
+    for (const std::string& folder : folders) {
+      const auto inside = folder == path ? entries : ReadFolder(folder);
+      const std::vector<std::string> tracks =
+          inside ? TracksInFolder(folder, *inside) : std::vector<std::string>();
+      files.insert(files.end(), tracks.begin(), tracks.end());
+    }
   }
   return files;
 }

@@ -103,7 +103,20 @@ bool HasTrackExtension(std::string_view name);
 std::vector<std::string> TracksInFolder(const std::string& folder,
                                         const std::vector<TFolderEntry>& entries);
 
-// Files stand for themselves; a folder stands for its track files, by name.
+// "CD1", "CD 2", "Disc 3", "disk_4", "Disc 1 - Title": a folder of one disc of an album,
+// and its number; nothing for any other name.
+std::optional<unsigned> DiscFolderNumber(std::string_view name);
+// A folder without tracks of its own whose disc folders (two or more) hold tracks: those
+// folders, in the discs' order (empty for any other folder).
+std::vector<std::string> DiscFoldersOf(const std::string& folder,
+                                       const std::vector<TFolderEntry>& entries);
+
+// Where an album's documents go: its first track's folder, or above it when that is one of
+// the album's disc folders (CD1/) and every track lies below. With its trailing "/".
+std::string AlbumFolderOf(const std::vector<std::string>& trackPaths);
+
+// Files stand for themselves; a folder stands for its track files, by name, and a folder
+// of disc folders (CD1/, CD2/) for theirs, disc by disc.
 std::vector<std::string> ExpandTrackFolders(const std::vector<std::string>& paths);
 
 // What a drop on the track listing chooses: the track files the open dialog would offer

@@ -51,6 +51,8 @@ std::vector<TExtraFile> FindAlbumExtras(const std::vector<std::string>& trackPat
     folders.insert(FolderPart(path));
     tracks.insert(path);
   }
+  // An album of disc folders keeps its cover and log above them.
+  folders.insert(AlbumFolderOf(trackPaths));
   std::vector<std::string> paths;
   for (const std::string& folder : folders) {
     const auto entries = ReadFolder(folder.empty() ? "." : folder);

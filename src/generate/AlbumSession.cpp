@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/AlbumSession.h"
+#include "generate/AlbumDiscs.h"
 #include "generate/AlbumExtras.h"
 
 #include "common/AppVersionUnit.h"
@@ -115,25 +116,10 @@ void TAlbumSession::FindExtras() {
 }
 
 namespace {
-// The number before any "/" of a tag's text ("3/12" is 3); 0 when there is none.
-unsigned LeadingNumber(const std::string& text) {
-  unsigned number = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9' || number > 99999)
-      break;
-    number = number * 10 + static_cast<unsigned>(c - '0');
-  }
-  return number;
-}
-
 unsigned TaggedTrackNumber(const TTrackEntry& track) {
   return track.Info && track.Info->HasTag ? LeadingNumber(track.Info->Track) : 0;
 }
 
-// A track without a disc number counts as on the first disc.
-unsigned TaggedDiscNumber(const TTrackEntry& track) {
-  return track.Info && track.Info->HasTag ? std::max(1u, LeadingNumber(track.Info->Disc)) : 1;
-}
 } // namespace
 
 bool TAlbumSession::OrderByTrackNumbers() {
@@ -142,8 +128,8 @@ bool TAlbumSession::OrderByTrackNumbers() {
                                     [](const TTrackEntry& t) { return TaggedTrackNumber(t) == 0; }))
     return false;
   std::stable_sort(tracks.begin(), tracks.end(), [](const TTrackEntry& a, const TTrackEntry& b) {
-    return std::pair(TaggedDiscNumber(a), TaggedTrackNumber(a)) <
-           std::pair(TaggedDiscNumber(b), TaggedTrackNumber(b));
+    return std::pair(TrackDiscNumber(a), TaggedTrackNumber(a)) <
+           std::pair(TrackDiscNumber(b), TaggedTrackNumber(b));
   });
   Notify(TChange::Tracks);
   return true;

@@ -4,6 +4,7 @@
 #include "common/FileUnit.h"
 #include "common/IntToAbbrStrUnit.h"
 #include "common/TextUnit.h"
+#include "generate/AlbumDiscs.h"
 #include "generate/AlbumFieldTable.h"
 #include "generate/TokenUnit.h"
 
@@ -337,8 +338,10 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
           const std::size_t pad = longest > length ? longest - length : 0;
           return std::string(std::min<std::size_t>(pad, 255), ' ') + asWritten(track.DurationText);
         }
-        default:
+        case 7:
           return track.Checksum;
+        default:
+          return std::to_string(TrackDiscNumber(entry));
         }
       },
       widthAt);

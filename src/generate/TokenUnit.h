@@ -25,6 +25,7 @@ inline constexpr std::string_view PostDate = "$POST_DATE";
 inline constexpr std::string_view RippedBy = "$RIPPED_BY";
 inline constexpr std::string_view RipDate = "$RIP_DATE";
 inline constexpr std::string_view Cover = "$COVER";
+inline constexpr std::string_view DiscCount = "$DISC_COUNT";
 inline constexpr std::string_view TrackCount = "$TRACK_COUNT";
 inline constexpr std::string_view PlayingTime = "$PLAYING_TIME";
 inline constexpr std::string_view TotalSize = "$TOTAL_SIZE";
@@ -45,9 +46,10 @@ inline constexpr std::string_view TrackFileSize = "$TRACK_FILESIZE";
 inline constexpr std::string_view TrackFileBytes = "$TRACK_FILEBYTES";
 inline constexpr std::string_view TrackDuration = "$TRACK_DURATION";
 inline constexpr std::string_view TrackChecksum = "$TRACK_CHECKSUM";
-inline constexpr std::array<std::string_view, 8> TrackTokens = {
-    TrackNumber,   TrackTitle,     TrackArtist,   TrackFileName,
-    TrackFileSize, TrackFileBytes, TrackDuration, TrackChecksum};
+inline constexpr std::string_view DiscNumber = "$DISC_NUMBER";
+inline constexpr std::array<std::string_view, 9> TrackTokens = {
+    TrackNumber,    TrackTitle,    TrackArtist,   TrackFileName, TrackFileSize,
+    TrackFileBytes, TrackDuration, TrackChecksum, DiscNumber};
 
 // The album's other files' block tokens, in their replacement order.
 inline constexpr std::string_view ExtraFileName = "$EXTRA_FILENAME";

@@ -10,6 +10,7 @@
 #include "common/NaturalOrder.h"
 #include "common/RememberedListsUnit.h"
 #include "common/TrackKinds.h"
+#include "generate/AlbumDiscs.h"
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "ui/QtDates.h"
@@ -51,7 +52,7 @@ void TFormMain::ButtonChooseTracksClick() {
 void TFormMain::ChooseTracks(std::vector<std::string> paths, const std::string& leftOut) {
   if (ReadingTracks || paths.empty())
     return;
-  TrackFolder = FolderPart(paths.front());
+  TrackFolder = AlbumFolderOf(paths);
 
   // Whatever happens while reading, the window comes back to a consistent state.
   ReadingTracks = true;
@@ -136,26 +137,39 @@ void TFormMain::ShowReadingOutcome(std::size_t chosen, const std::string& leftOu
 }
 
 void TFormMain::AddTrackLine(std::size_t position) {
-  ListBox1->addItem(
+  auto* item = new QListWidgetItem(
       ToQt(TrackLine(position, Session.Album().Tracks[position], UseID3TagInfo->isChecked(),
                      HidePathNamesInTrackListing->isChecked())));
+  item->setData(Qt::UserRole, static_cast<int>(position)); // rows of discs and files between
+  ListBox1->addItem(item);
+}
+
+// A line of the listing that is no track: a disc's heading, one of the other files.
+static void AddNoteLine(QListWidget* list, const std::string& text) {
+  auto* item = new QListWidgetItem(ToQt(text));
+  item->setFlags(Qt::NoItemFlags); // greyed, and no command works on it
+  item->setData(Qt::UserRole, -1);
+  list->addItem(item);
 }
 
 void TFormMain::RefreshTrackListing() {
   setWindowTitle(ToQt("Tamberlon - " + FileNamePart(Session.Album().FileName)));
   ListBox1->clear();
-  for (std::size_t position = 0; position < Session.Album().Tracks.size(); ++position)
+  // An album of several discs is listed disc by disc, each under its heading.
+  const TAlbumInfo& album = Session.Album();
+  const bool discs = DiscCount(album) > 1;
+  for (std::size_t position = 0; position < album.Tracks.size(); ++position) {
+    const unsigned disc = TrackDiscNumber(album.Tracks[position]);
+    if (discs && (position == 0 || TrackDiscNumber(album.Tracks[position - 1]) != disc))
+      AddNoteLine(ListBox1, "Disc " + std::to_string(disc));
     AddTrackLine(position);
-  // The other files go with the tracks into the lists and the post: shown below them,
-  // greyed, for no command works on them.
-  for (const TExtraFile& extra : Session.Album().Extras) {
-    const std::string name =
-        HidePathNamesInTrackListing->isChecked() ? FileNamePart(extra.Path) : extra.Path;
-    auto* item = new QListWidgetItem(
-        ToQt("    " + name + " (" + IntToAbbrStr(static_cast<std::int64_t>(extra.Size)) + ")"));
-    item->setFlags(Qt::NoItemFlags);
-    ListBox1->addItem(item);
   }
+  // The other files go with the tracks into the lists and the post: shown below them.
+  for (const TExtraFile& extra : album.Extras)
+    AddNoteLine(ListBox1, "    " +
+                              (HidePathNamesInTrackListing->isChecked() ? FileNamePart(extra.Path)
+                                                                        : extra.Path) +
+                              " (" + IntToAbbrStr(static_cast<std::int64_t>(extra.Size)) + ")");
   LabelTrackCount->setText(ToQt(TrackCountText(Session.Album().Tracks.size())));
 }
 
@@ -280,7 +294,13 @@ TAlbumFieldTexts TFormMain::CollectBoxes() const {
 
 int TFormMain::SelectedRow() const {
   const QList<QListWidgetItem*> selected = ListBox1->selectedItems();
-  return selected.isEmpty() ? -1 : ListBox1->row(selected.front());
+  return selected.isEmpty() ? -1 : selected.front()->data(Qt::UserRole).toInt();
+}
+
+void TFormMain::SelectTrack(int position) {
+  for (int row = 0; row < ListBox1->count(); ++row)
+    if (ListBox1->item(row)->data(Qt::UserRole).toInt() == position)
+      ListBox1->setCurrentRow(row);
 }
 
 void TFormMain::ButtonMoveUpClick() {
@@ -288,7 +308,7 @@ void TFormMain::ButtonMoveUpClick() {
   if (ReadingTracks || p < 0 || !Session.MoveTrack(static_cast<std::size_t>(p), true))
     return;
   RefreshTrackListing();
-  ListBox1->setCurrentRow(p - 1);
+  SelectTrack(p - 1);
 }
 
 void TFormMain::ButtonMoveDownClick() {
@@ -296,7 +316,7 @@ void TFormMain::ButtonMoveDownClick() {
   if (ReadingTracks || p < 0 || !Session.MoveTrack(static_cast<std::size_t>(p), false))
     return;
   RefreshTrackListing();
-  ListBox1->setCurrentRow(p + 1);
+  SelectTrack(p + 1);
 }
 
 void TFormMain::StoreAlbumFields() {

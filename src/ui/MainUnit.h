@@ -146,8 +146,10 @@ private:
   std::function<bool(std::uint64_t, std::uint64_t)>
   RecoveryProgress(std::unique_ptr<QProgressDialog>& box);
   static constexpr int StatusMilliseconds = 10000;
-  // The listing's selected line, or -1: Qt gives the list a current row on focus alone.
+  // The selected track's position, or -1: Qt gives the list a current row on focus alone.
+  // A position, not a row: discs' headings and other files sit between the tracks.
   int SelectedRow() const;
+  void SelectTrack(int position);
   void ShowTrackLists();
   void ShowTotals();
   TAlbumFieldTexts CollectBoxes() const;

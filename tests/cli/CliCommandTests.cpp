@@ -497,7 +497,9 @@ TEST_F(CliCommands, RecursiveSaysWhatItCouldNotRead) {
     EXPECT_NE(Err.str().find(said), std::string::npos) << said << "\n" << Err.str();
 }
 
-// A shelf of albums in one run: each folder that holds MP3 files is an album. One whose
+// A shelf of albums in one run: each folder that holds MP3 files is an album, and a folder
+// of disc folders (CD1/, CD2/) one album whose lists name its discs' tracks and whose
+// template numbers the discs (a lone disc folder stays an album of its own). One whose
 // .nfo exists keeps it (named) and gets the companions it lacks; a second run finds
 // every album complete and skips them all.
 TEST_F(CliCommands, RecursiveWritesEveryAlbumOfATree) {
@@ -505,10 +507,13 @@ TEST_F(CliCommands, RecursiveWritesEveryAlbumOfATree) {
   PrepareFixtureAlbum(shelf + "one/");
   PrepareFixtureAlbum(shelf + "two/disc 2/");
   PrepareFixtureAlbum(shelf + "three/");
+  PrepareFixtureAlbum(shelf + "four/CD2/");
+  PrepareFixtureAlbum(shelf + "four/CD1/");
   std::filesystem::create_directories(shelf + "no music");
   Host.ProgramDir.Write("shelf/three/Various Artists - Into the Trees.nfo", "mine\r\n");
   EXPECT_EQ(Run("nfo", {"--recursive", "--sfv", shelf}), 0) << Err.str();
-  EXPECT_NE(Out.str().find("3 albums: 3 written, 0 skipped, 0 failed\n"), std::string::npos);
+  EXPECT_NE(Out.str().find("4 albums: 4 written, 0 skipped, 0 failed\n"), std::string::npos)
+      << Out.str();
   EXPECT_NE(Err.str().find("three/Various Artists - Into the Trees.nfo: exists"),
             std::string::npos);
   EXPECT_EQ(ReadWholeFile(shelf + "three/Various Artists - Into the Trees.nfo"), "mine\r\n");
@@ -516,10 +521,20 @@ TEST_F(CliCommands, RecursiveWritesEveryAlbumOfATree) {
     EXPECT_TRUE(std::filesystem::exists(shelf + album + "Various Artists - Into the Trees.sfv"))
         << album;
   EXPECT_EQ(Run("nfo", {"--recursive", "--sfv", shelf}), 0) << Err.str();
-  EXPECT_NE(Out.str().find("3 albums: 0 written, 3 skipped, 0 failed\n"), std::string::npos);
+  EXPECT_NE(Out.str().find("4 albums: 0 written, 4 skipped, 0 failed\n"), std::string::npos);
   const std::string skipped = Err.str(); // one line an album, not one a document
-  EXPECT_EQ(std::count(skipped.begin(), skipped.end(), '\n'), 3) << skipped;
+  EXPECT_EQ(std::count(skipped.begin(), skipped.end(), '\n'), 4) << skipped;
   EXPECT_EQ(Run("nfo", {"--recursive", "-o", "x.nfo", shelf}), 2);
+  std::string discs;
+  for (const auto& entry : std::filesystem::directory_iterator(shelf + "four"))
+    if (entry.path().extension() == ".sfv")
+      discs = ReadWholeFile(entry.path().string());
+  EXPECT_LT(discs.find("CD1/"), discs.find("CD2/")) << discs;
+  EXPECT_NE(discs.find("CD2/"), std::string::npos) << discs;
+  Host.ProgramDir.Write("discs.txt", "$DISC_COUNT@FOR_EACH_TRACK\r\n $DISC_NUMBER@END_TRACK");
+  ASSERT_EQ(Run("render", {"--template", Host.ProgramDir.Path() + "discs.txt", shelf + "four"}), 0)
+      << Err.str();
+  EXPECT_EQ(Out.str(), "2 1\r\n 1\r\n 1\r\n 1\r\n 1\r\n 2\r\n 2\r\n 2\r\n 2\r\n 2\r\n");
 }
 
 // The command-line tool's regional forms come from the C library's locale: its strftime

@@ -347,6 +347,25 @@ TEST_F(FormMain, MoveUpAndDownAndCancelledDialog) {
   Host.ExpectOpenFilesDialog("Select the Tracks to Add|Select Tracks|" + Form->TrackFolder, {});
   Form->ButtonChooseTracksClick();
   EXPECT_EQ(Lines().size(), 3);
+
+  // Two discs are listed under their headings, the other files below, greyed; a heading
+  // moves nothing, and a track moves by its position whatever rows sit between.
+  for (const char* disc : {"set/CD1", "set/CD2"})
+    std::filesystem::create_directories(Folder() + disc);
+  const std::vector<std::string> discs = {Host.ProgramDir.Write("set/CD1/a.mp3", Frames({}, 9)),
+                                          Host.ProgramDir.Write("set/CD2/b.mp3", Frames({}, 9)),
+                                          Host.ProgramDir.Write("set/CD2/c.mp3", Frames({}, 9))};
+  Host.ProgramDir.Write("set/cover.jpg", "not much of a picture");
+  Form->IncludeExtras1->trigger();
+  Choose(discs);
+  EXPECT_EQ(Form->TrackFolder, Folder() + "set/");
+  EXPECT_EQ(Lines(), QStringList({"Disc 1", " 1. a.mp3", "Disc 2", " 2. b.mp3", " 3. c.mp3",
+                                  "    cover.jpg (21 bytes)"}));
+  EXPECT_EQ(Form->ListBox1->item(0)->flags(), Qt::NoItemFlags);
+  Form->ListBox1->setCurrentRow(4);
+  Form->ButtonMoveUpClick();
+  EXPECT_EQ(Lines()[3], " 2. c.mp3");
+  EXPECT_EQ(Form->ListBox1->currentRow(), 3);
 }
 
 // The recovery files are made behind a progress box; Cancel there leaves no file at all.
