@@ -4,7 +4,10 @@
 #include "audio/ID3v2.h"
 #include "common/ByteReader.h"
 
+#include <algorithm>
 #include <array>
+#include <string_view>
+#include <vector>
 
 namespace {
 enum TBlockType : std::uint8_t {
@@ -12,6 +15,7 @@ enum TBlockType : std::uint8_t {
   PaddingBlock = 1,
   SeekTableBlock = 3,
   VorbisCommentBlock = 4,
+  PictureBlock = 6,
 };
 constexpr std::uint8_t LastBlockFlag = 0x80;
 constexpr std::size_t BlockHeaderBytes = 4;
@@ -20,6 +24,20 @@ constexpr std::size_t StreamInfoBytes = 34;
 // The format sets no limit on the count of blocks; an encoder writes a handful (a few
 // pictures at most), and millions of empty padding blocks would cost seconds to walk.
 constexpr int MaximumBlocks = 1024;
+
+// A picture's head is read (its image's header included), never the whole picture.
+void TakePicture(TReadOnlyFile& file, std::int64_t body, std::uint32_t length,
+                 TFlacMetadata& metadata) {
+  std::vector<std::uint8_t> head(std::min<std::size_t>(length, ImageHeadBytes));
+  std::uint32_t type = 0;
+  if (!file.ReadExactly(body, head))
+    return;
+  const auto image = ReadFlacPicture(head, type);
+  if (image && (metadata.Picture.empty() || (type == 3 && !metadata.FrontPicture))) {
+    metadata.Picture = ImageSizeText(*image);
+    metadata.FrontPicture = type == 3;
+  }
+}
 
 void TakeStreamInfo(const TByteReader& info, TFlacMetadata& metadata) {
   metadata.MaxBlockSize = info.U16BE(2);
@@ -35,6 +53,29 @@ void TakeStreamInfo(const TByteReader& info, TFlacMetadata& metadata) {
     metadata.AudioMd5[i] = info.U8(18 + i);
 }
 } // namespace
+
+std::optional<TImageSize> ReadFlacPicture(std::span<const std::uint8_t> block,
+                                          std::uint32_t& type) {
+  const TByteReader bytes(block);
+  type = bytes.U32BE(0);
+  const std::uint64_t mimeLength = bytes.U32BE(4);
+  if (!bytes.Has(8, mimeLength))
+    return std::nullopt;
+  const std::string mime = bytes.Text(8, mimeLength);
+  const std::uint64_t descriptionAt = 8 + mimeLength;
+  const std::uint64_t fieldsAt = descriptionAt + 4 + bytes.U32BE(descriptionAt);
+  if (!bytes.Has(fieldsAt, 20))
+    return std::nullopt;
+  if (const auto image = ReadImageSize(bytes.Sub(fieldsAt + 20, block.size())))
+    return image;
+  // The image's header lies past what was read: as the block declares it.
+  static constexpr std::array<std::pair<std::string_view, const char*>, 4> kinds = {
+      {{"image/jpeg", "JPEG"}, {"image/jpg", "JPEG"}, {"image/png", "PNG"}, {"image/gif", "GIF"}}};
+  for (const auto& [name, kind] : kinds)
+    if (mime == name && bytes.U32BE(fieldsAt) > 0 && bytes.U32BE(fieldsAt + 4) > 0)
+      return TImageSize{kind, bytes.U32BE(fieldsAt), bytes.U32BE(fieldsAt + 4)};
+  return std::nullopt;
+}
 
 std::optional<TFlacMetadata> ReadFlacMetadata(TReadOnlyFile& file, std::int64_t offset) {
   TFlacMetadata metadata;
@@ -60,6 +101,8 @@ std::optional<TFlacMetadata> ReadFlacMetadata(TReadOnlyFile& file, std::int64_t 
       if (length < info.size() || !file.ReadExactly(body, info))
         return std::nullopt;
       TakeStreamInfo(TByteReader(info), metadata);
+    } else if (type == PictureBlock) {
+      TakePicture(file, body, length, metadata);
     } else if (type == VorbisCommentBlock && metadata.VorbisComment.empty()) {
       // The length was held to what the file has left, so it cannot size more than that.
       metadata.VorbisComment.resize(length);

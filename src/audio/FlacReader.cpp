@@ -33,23 +33,23 @@ bool ReadFlacWithTagLib(TTagLibStream& stream, const TFlacMetadata& metadata, TT
   return FillProperties(properties, stream.length(), track);
 }
 
-// FLAC's blocks are walked by the program, which steps over pictures and padding unread;
-// the Vorbis comment is read by TagLib.
+// FLAC's blocks are walked by the program, which steps over padding unread and reads a
+// picture's head; the Vorbis comment is read by TagLib.
 bool ReadFlacBlocks(TReadOnlyFile& file, std::int64_t blocks, TTrackInfo& track) {
   auto metadata = ReadFlacMetadata(file, blocks);
   if (!metadata || metadata->SampleRate == 0)
     return false;
   if (metadata->SampleFrames == 0)
     metadata->SampleFrames = FlacSamplesFromLastFrame(file, *metadata);
+  track.EmbeddedCover = metadata->Picture;
   if (metadata->VorbisComment.empty()) {
     TTagLibStream stream(file);
     return ReadFlacWithTagLib(stream, *metadata, track);
   }
   const auto& body = metadata->VorbisComment;
-  FillVorbisComment(
-      TagLib::Ogg::XiphComment(TagLib::ByteVector(reinterpret_cast<const char*>(body.data()),
-                                                  static_cast<unsigned int>(body.size()))),
-      track);
+  TagLib::Ogg::XiphComment comment(TagLib::ByteVector(reinterpret_cast<const char*>(body.data()),
+                                                      static_cast<unsigned int>(body.size())));
+  FillVorbisComment(comment, track);
   track.Codec = "FLAC";
   track.Lossless = true;
   track.BitsPerSample = static_cast<std::int32_t>(metadata->BitsPerSample);

@@ -4,6 +4,7 @@
 
 #include "common/ByteReader.h"
 #include "common/FileUnit.h"
+#include "common/ImageSize.h"
 #include "common/TextUnit.h"
 
 #include <algorithm>
@@ -228,9 +229,10 @@ void TID3v2::Clear() {
   TrackNumber = 0;
   for (std::string* text :
        {&Title, &Artist, &Album, &TrackText, &Year, &Genre, &Comment, &Composer, &EncodedBy,
-        &Copyright, &Language, &Url, &MediaType, &Publisher, &AlbumArtist, &DiscText})
+        &Copyright, &Language, &Url, &MediaType, &Publisher, &AlbumArtist, &DiscText, &Picture})
     text->clear();
   Compilation = false;
+  FrontPicture = false;
 }
 
 bool TID3v2::Load(const std::string& fileName) {
@@ -290,7 +292,50 @@ std::int64_t Version4FrameSize(TReadOnlyFile& file, const TByteReader& header,
 }
 } // namespace
 
-void TID3v2::ReadFrames(TReadOnlyFile& file, std::uint8_t flags, TSlots& slots) const {
+namespace {
+// Where an attached picture's image starts in its frame: past the encoding, the format
+// (2.2: three letters; later: a MIME type ending in NUL), the picture type and the
+// description, which ends in one NUL, or two at an even place for UTF-16. 0 when the
+// frame ends first; type is the picture's type (3: the front cover).
+std::size_t PictureDataStart(const TByteReader& frame, bool legacy, std::uint8_t& type) {
+  const bool wide = frame.U8(0) == 1 || frame.U8(0) == 2;
+  std::size_t at = 1;
+  if (legacy) {
+    at += 3;
+  } else {
+    while (at < frame.Size() && frame.U8(at) != 0)
+      ++at;
+    ++at;
+  }
+  type = frame.U8(at++);
+  for (; at + (wide ? 1 : 0) < frame.Size(); at += wide ? 2 : 1)
+    if (frame.U8(at) == 0 && (!wide || frame.U8(at + 1) == 0))
+      return at + (wide ? 2 : 1);
+  return 0;
+}
+} // namespace
+
+void TID3v2::ReadPicture(TReadOnlyFile& file, std::int64_t at, std::int64_t size, bool indicated) {
+  if (indicated) { // a data length indicator comes first
+    at += 4;
+    size -= 4;
+  }
+  std::vector<std::uint8_t> bytes(
+      static_cast<std::size_t>(std::clamp<std::int64_t>(size, 0, ImageHeadBytes)));
+  const auto read = file.ReadAt(at, bytes);
+  if (!read)
+    return;
+  const TByteReader frame(std::span(bytes.data(), *read));
+  std::uint8_t type = 0;
+  const std::size_t start = PictureDataStart(frame, MajorVersion == 2, type);
+  const auto image = start ? ReadImageSize(frame.Sub(start, frame.Size())) : std::nullopt;
+  if (image && (Picture.empty() || (type == 3 && !FrontPicture))) {
+    Picture = ImageSizeText(*image);
+    FrontPicture = type == 3;
+  }
+}
+
+void TID3v2::ReadFrames(TReadOnlyFile& file, std::uint8_t flags, TSlots& slots) {
   const bool legacy = MajorVersion == 2;
   const std::size_t frameHeaderLength = legacy ? 6 : 10;
   const std::int64_t framesEnd = TagSize - ((flags & FlagFooter) ? HeaderLength : 0);
@@ -325,7 +370,10 @@ void TID3v2::ReadFrames(TReadOnlyFile& file, std::uint8_t flags, TSlots& slots) 
     const std::size_t slot =
         SlotOf(std::string_view(reinterpret_cast<const char*>(headerBytes.data()), legacy ? 3 : 4),
                legacy);
-    if (!skipped && slot < SlotCount) {
+    const std::string_view id(reinterpret_cast<const char*>(headerBytes.data()), legacy ? 3 : 4);
+    if (!skipped && (id == "APIC" || id == "PIC"))
+      ReadPicture(file, dataStart, dataSize, MajorVersion == 4 && (header.U8(9) & 0x01));
+    else if (!skipped && slot < SlotCount) {
       data.assign(SlotSize, '\0');
       const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(dataSize, SlotSize));
       if (!file.ReadExactly(dataStart,

@@ -44,13 +44,17 @@ public:
   std::string AlbumArtist; // the band, or "Various Artists", whoever sings each track
   bool Compilation = false;
   std::string DiscText; // "1/2"
+  // The attached picture (the front cover where there are several): "600x600 JPEG".
+  std::string Picture;
+  bool FrontPicture = false;
 
 private:
   // The raw data of the last frame that matched each slot: its first 500 bytes,
   // zero-padded; empty when no frame matched.
   using TSlots = std::array<std::string, SlotCount>;
 
-  void ReadFrames(TReadOnlyFile& file, std::uint8_t flags, TSlots& slots) const;
+  void ReadFrames(TReadOnlyFile& file, std::uint8_t flags, TSlots& slots);
+  void ReadPicture(TReadOnlyFile& file, std::int64_t at, std::int64_t size, bool indicated);
   void DecodeFields(const TSlots& slots);
 };
 

@@ -6,9 +6,12 @@
 #include "audio/TagLibFields.h"
 #include "audio/TrackFormatReader.h"
 #include "common/ByteReader.h"
+#include "common/ImageSize.h"
 
+#include <taglib/mp4coverart.h>
 #include <taglib/mp4file.h>
 #include <taglib/mp4properties.h>
+#include <taglib/mp4tag.h>
 
 using namespace taglib;
 
@@ -49,6 +52,15 @@ bool ReadM4aStream(TTagLibStream& stream, TTrackInfo& track) {
   track.Lossless = codec == TagLib::MP4::Properties::ALAC;
   track.BitsPerSample = track.Lossless ? audio->bitsPerSample() : 0;
   FillTags(file.properties(), "MP4 tag", track);
+  if (file.tag() && file.tag()->contains("covr"))
+    for (const TagLib::MP4::CoverArt& cover : file.tag()->item("covr").toCoverArtList()) {
+      const TagLib::ByteVector data = cover.data();
+      if (const auto image = ReadImageSize(
+              std::span(reinterpret_cast<const std::uint8_t*>(data.data()), data.size()))) {
+        track.EmbeddedCover = ImageSizeText(*image);
+        break;
+      }
+    }
   if (!FillProperties(PropertiesOf(*audio), stream.length(), track))
     return false;
   if (const auto own = ReadMp4Audio(stream.Source()))

@@ -42,6 +42,7 @@ TTrackReadOutcome reader::ReadMp3(TReadOnlyFile& file, std::span<const std::uint
     track.Compilation = v2.Compilation;
     track.Disc = v2.DiscText;
     track.Track = v2.TrackText;
+    track.EmbeddedCover = v2.Picture;
   } else if (const TID3v1& v1 = audio.ID3v1Tag(); v1.Present) {
     track.HasTag = true;
     // Named as the tag box offers the versions: ID3v1.0 and ID3v1.1.

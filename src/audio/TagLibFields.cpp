@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/TagLibFields.h"
 
+#include "audio/FlacMetadata.h"
+
+#include <taglib/flacpicture.h>
+
 namespace taglib {
 TagLib::ByteVector TTagLibStream::readBlock(unsigned long length) {
   const std::int64_t left = std::max<std::int64_t>(0, File.Size() - Position);
@@ -22,8 +26,20 @@ TagLib::ByteVector TTagLibStream::readBlock(unsigned long length) {
   return block;
 }
 
-void FillVorbisComment(const TagLib::Ogg::XiphComment& comment, TTrackInfo& track) {
+void FillVorbisComment(TagLib::Ogg::XiphComment& comment, TTrackInfo& track) {
   FillTags(comment.fieldListMap(), "Vorbis comment", track);
+  // The pictures are FLAC picture blocks: the front cover, else the first.
+  bool front = false;
+  for (const TagLib::FLAC::Picture* picture : comment.pictureList()) {
+    const TagLib::ByteVector block = picture->render();
+    std::uint32_t type = 0;
+    const auto image = ReadFlacPicture(
+        std::span(reinterpret_cast<const std::uint8_t*>(block.data()), block.size()), type);
+    if (image && (track.EmbeddedCover.empty() || (type == 3 && !front))) {
+      track.EmbeddedCover = ImageSizeText(*image);
+      front = type == 3;
+    }
+  }
   if (track.EncodedBy.empty())
     track.EncodedBy = comment.vendorID().to8Bit(true);
 }

@@ -141,7 +141,7 @@ void FillTags(const TMap& tags, std::string tagVersion, TTrackInfo& track) {
 }
 
 // Without an encoder's field, the stream's vendor string names the encoder.
-void FillVorbisComment(const TagLib::Ogg::XiphComment& comment, TTrackInfo& track);
+void FillVorbisComment(TagLib::Ogg::XiphComment& comment, TTrackInfo& track);
 
 // A stream's properties as the record keeps them.
 struct TStreamProperties {

@@ -37,6 +37,8 @@ public:
   std::string AlbumArtist;
   bool Compilation = false;
   std::string Disc;
+  // The picture the tags hold (the first, or the front cover): "600x600 JPEG"; "" without.
+  std::string EmbeddedCover;
   double Duration = 0;
   std::string DurationText;
   std::int64_t FileSize = 0;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/CoverImage.h"
 
-#include "common/ByteReader.h"
 #include "common/FileUnit.h"
+#include "common/ImageSize.h"
 #include "common/TextUnit.h"
 #include "generate/AlbumExtras.h"
 #include "generate/AlbumFieldsUnit.h"
@@ -12,57 +12,11 @@
 #include <vector>
 
 namespace {
-// A JPEG's size is in its start-of-frame segment, after any EXIF or colour profile: the
-// head read holds a few of those.
-constexpr std::size_t HeadBytes = 256 * 1024;
-
-std::optional<TImageSize> JpegSize(const TByteReader& bytes) {
-  std::size_t at = 2; // past the start-of-image marker
-  while (bytes.Has(at, 4)) {
-    if (bytes.U8(at) != 0xFF)
-      return std::nullopt;
-    const std::uint8_t marker = bytes.U8(at + 1);
-    if (marker == 0xFF) { // fill bytes before a marker
-      ++at;
-      continue;
-    }
-    if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-      at += 2; // markers without a length
-      continue;
-    }
-    const std::uint32_t length = bytes.U16BE(at + 2);
-    if (length < 2)
-      return std::nullopt;
-    // Start of frame: every SOFn but the Huffman table (C4), JPG (C8) and arithmetic (CC).
-    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
-      if (!bytes.Has(at + 4, 5))
-        return std::nullopt;
-      return TImageSize{"JPEG", bytes.U16BE(at + 7), bytes.U16BE(at + 5)};
-    }
-    if (marker == 0xD9 || marker == 0xDA) // the end, or the scan: no frame came before
-      return std::nullopt;
-    at += 2 + length;
-  }
-  return std::nullopt;
-}
-
 bool IsImageName(const std::string& name) {
   static const std::vector<std::string> images = {"*.jpg", "*.jpeg", "*.png", "*.gif"};
   return MatchesNamePattern(name, images);
 }
 } // namespace
-
-std::optional<TImageSize> ReadImageSize(std::span<const std::uint8_t> head) {
-  const TByteReader bytes(head);
-  if (bytes.Matches(0, "\x89PNG\r\n\x1a\n") && bytes.Matches(12, "IHDR") && bytes.Has(16, 8))
-    return TImageSize{"PNG", bytes.U32BE(16), bytes.U32BE(20)};
-  if ((bytes.Matches(0, "GIF87a") || bytes.Matches(0, "GIF89a")) && bytes.Has(6, 4))
-    return TImageSize{"GIF", std::uint32_t{bytes.U8(6)} | std::uint32_t{bytes.U8(7)} << 8,
-                      std::uint32_t{bytes.U8(8)} | std::uint32_t{bytes.U8(9)} << 8};
-  if (bytes.U8(0) == 0xFF && bytes.U8(1) == 0xD8)
-    return JpegSize(bytes);
-  return std::nullopt;
-}
 
 std::string CoverText(const TAlbumInfo& album) {
   const TExtraFile* first = nullptr;
@@ -79,14 +33,18 @@ std::string CoverText(const TAlbumInfo& album) {
       named = &extra;
   }
   const TExtraFile* cover = named ? named : first;
-  if (!cover)
-    return {};
-  std::string text = FileNamePart(cover->Path);
-  std::vector<std::uint8_t> head(HeadBytes);
-  auto file = TReadOnlyFile::Open(cover->Path);
-  const auto read = file ? file->ReadAt(0, head) : std::nullopt;
-  if (const auto size = read ? ReadImageSize(std::span(head.data(), *read)) : std::nullopt)
-    text +=
-        " " + std::to_string(size->Width) + "x" + std::to_string(size->Height) + " " + size->Kind;
+  std::string text;
+  if (cover) {
+    text = FileNamePart(cover->Path);
+    std::vector<std::uint8_t> head(ImageHeadBytes);
+    auto file = TReadOnlyFile::Open(cover->Path);
+    const auto read = file ? file->ReadAt(0, head) : std::nullopt;
+    if (const auto size = read ? ReadImageSize(std::span(head.data(), *read)) : std::nullopt)
+      text += " " + ImageSizeText(*size);
+  }
+  // The tracks' own picture is told too: the first track that holds one.
+  for (const TTrackEntry& track : album.Tracks)
+    if (track.Info && !track.Info->EmbeddedCover.empty())
+      return text + (text.empty() ? "" : "; ") + "embedded " + track.Info->EmbeddedCover;
   return text;
 }

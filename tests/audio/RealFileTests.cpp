@@ -149,3 +149,21 @@ TEST_F(RealFiles, OtherKindsGiveTheirTagsAndStreams) {
     EXPECT_EQ(t->Lossless, c.BitsPerSample > 0); // FLAC and ALAC alone keep every sample
   }
 }
+
+// A picture in the tags is told with the size its image's own header gives, the front
+// cover before one that came first: ID3v2 frames with UTF-16 descriptions, FLAC picture
+// blocks, an MP4 cover; a track without one tells none.
+TEST_F(RealFiles, PicturesInTheTagsAreToldWithTheirSize) {
+  const struct {
+    const char* Name;
+    const char* Cover;
+  } cases[] = {
+      {"mutagen-pictures.mp3", "20x10 JPEG"},
+      {"flac-pictures.flac", "20x10 JPEG"},
+      {"ffmpeg-alac-cover.m4a", "200x200 JPEG"},
+      {"mutagen-v23-utf16.mp3", ""},
+      {"flac-16bit-tags.flac", ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Read(c.Name)->EmbeddedCover, c.Cover) << c.Name;
+}
