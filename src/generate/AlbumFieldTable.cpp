@@ -3,6 +3,7 @@
 
 #include "common/Host.h"
 #include "generate/AlbumDiscs.h"
+#include "generate/AnalysisTexts.h"
 #include "generate/CoverImage.h"
 #include "generate/TokenUnit.h"
 
@@ -32,6 +33,11 @@ const auto
     Fields =
         std::to_array<TAlbumField>(
             {
+                // Measured (once a document shows them): replaced first, so that "$ALBUM"
+                // does not take the start of "$ALBUM_GAIN".
+                {.Name = "DR", .Token = token::Dr, .Get = AlbumDrText},
+                {.Name = "Loudness", .Token = token::Loudness, .Get = AlbumLoudnessText},
+                {.Name = "AlbumGain", .Token = token::AlbumGain, .Get = AlbumGainText},
                 {.Name = "Artist",
                  .Token = token::Artist,
                  .Box = "ComboBoxArtist",

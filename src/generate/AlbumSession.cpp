@@ -147,6 +147,7 @@ void TAlbumSession::ClearTracks() {
   FAlbum.FileName = "Untitled";
   FAlbum.Tracks.clear();
   FAlbum.Extras.clear();
+  FAlbum.Analysis.reset();
   FAlbum.TotalBytes = 0;
   FAlbum.PlayingSeconds = 0;
   FAlbum.VariousArtists = false;
@@ -218,6 +219,7 @@ TNfoDraft TAlbumSession::NfoText(TSaveRequest request) {
   PrepareTemplates(FAlbum, request, context);
   // What Save would compute it computes too; a track it cannot read shows its placeholder.
   ComputeChecksumsTheNfoUses(FAlbum, request, context);
+  MeasureWhatTheNfoShows(FAlbum, request, context);
   return {GenerateNfoText(FAlbum, request, context), std::move(context.Problems)};
 }
 
@@ -226,6 +228,7 @@ std::string TAlbumSession::DraftNfoText(TSaveRequest request) {
   request.Encoding = FEncoding;
   TSaveContext context(GetProgramFolder());
   ComputeChecksumsTheNfoUses(FAlbum, request, context);
+  MeasureWhatTheNfoShows(FAlbum, request, context);
   return ::DraftNfoText(FAlbum, request, context);
 }
 

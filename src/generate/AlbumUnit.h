@@ -21,6 +21,8 @@ struct TExtraFile {
   std::string Checksum; // "1A2B3C4D" once a document that lists it computed it
 };
 
+struct TAlbumAnalysis;
+
 class TAlbumInfo {
 public:
   void SetArtist(const std::string& artist);
@@ -60,6 +62,9 @@ public:
   const std::vector<std::string>* NewsGroups = nullptr;
   std::vector<TTrackEntry> Tracks;
   std::vector<TExtraFile> Extras; // listed after the tracks, where the face chose them
+  // The tracks' dynamic range, loudness and frequency content, once a document that shows
+  // them had them measured (each track found by its path).
+  std::shared_ptr<const TAlbumAnalysis> Analysis;
   double PlayingSeconds = 0;
   std::string PlayingTime;
   std::int64_t TotalBytes = 0;

@@ -109,6 +109,11 @@ TMade MakeNfo(const TMakeJob& job) {
         SaveFailure("The checksum of this track could not be read; nothing was saved", *unread);
     return made;
   }
+  if (!MeasureWhatTheNfoShows(job.Album, job.Request, *job.Context)) {
+    TMade made;
+    made.Result.Cancelled = true;
+    return made;
+  }
   const std::string text = GenerateNfoText(job.Album, job.Request, *job.Context);
   return Staged(job, EncodeText(text, job.Request.Encoding).Bytes + "\r\n");
 }

@@ -6,6 +6,7 @@
 #include "common/TextUnit.h"
 #include "generate/AlbumDiscs.h"
 #include "generate/AlbumFieldTable.h"
+#include "generate/AnalysisTexts.h"
 #include "generate/TokenUnit.h"
 
 #include <algorithm>
@@ -340,8 +341,14 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
         }
         case 7:
           return track.Checksum;
-        default:
+        case 8:
           return std::to_string(TrackDiscNumber(entry));
+        case 9:
+          return TrackDrText(TrackAnalysisOf(album, entry.Path));
+        case 10:
+          return TrackGainText(TrackAnalysisOf(album, entry.Path));
+        default:
+          return TrackCutoffText(TrackAnalysisOf(album, entry.Path));
         }
       },
       widthAt);

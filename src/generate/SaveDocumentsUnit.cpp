@@ -8,6 +8,7 @@
 #include "common/TextListUnit.h"
 #include "common/TextUnit.h"
 #include "generate/AlbumFieldsUnit.h"
+#include "generate/AnalysisTexts.h"
 #include "generate/NFOUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/TokenUnit.h"
@@ -177,6 +178,12 @@ ComputeChecksumsTheNfoUses(TAlbumInfo& album, const TSaveRequest& request, TSave
       std::string::npos)
     return std::nullopt;
   return ComputeMissingChecksums(album, request.ChecksumProgress);
+}
+
+bool MeasureWhatTheNfoShows(TAlbumInfo& album, const TSaveRequest& request, TSaveContext& context) {
+  if (!TemplateShowsAnalysis(NfoGenerator(album, request, context)->Template))
+    return true;
+  return MeasureAlbum(album, request.MakingProgress);
 }
 
 std::vector<TDocument> PlannedDocuments(const TSaveRequest& request) {

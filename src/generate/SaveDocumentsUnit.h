@@ -103,6 +103,10 @@ void PrepareTemplates(const TAlbumInfo& album, const TSaveRequest& request, TSav
 std::optional<std::string>
 ComputeChecksumsTheNfoUses(TAlbumInfo& album, const TSaveRequest& request, TSaveContext& context);
 
+// The measurements the .nfo's template shows ($DR and the like), made once for the album's
+// tracks; false when progress said stop.
+bool MeasureWhatTheNfoShows(TAlbumInfo& album, const TSaveRequest& request, TSaveContext& context);
+
 // Writes the chosen documents as one set, each kind in turn; existing files are replaced
 // when replaceExisting, else created only. Reports nothing: the face shows the problem.
 TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, bool replaceExisting,

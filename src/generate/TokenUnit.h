@@ -26,6 +26,9 @@ inline constexpr std::string_view RippedBy = "$RIPPED_BY";
 inline constexpr std::string_view RipDate = "$RIP_DATE";
 inline constexpr std::string_view Cover = "$COVER";
 inline constexpr std::string_view DiscCount = "$DISC_COUNT";
+inline constexpr std::string_view Dr = "$DR";
+inline constexpr std::string_view Loudness = "$LOUDNESS";
+inline constexpr std::string_view AlbumGain = "$ALBUM_GAIN";
 inline constexpr std::string_view TrackCount = "$TRACK_COUNT";
 inline constexpr std::string_view PlayingTime = "$PLAYING_TIME";
 inline constexpr std::string_view TotalSize = "$TOTAL_SIZE";
@@ -47,9 +50,12 @@ inline constexpr std::string_view TrackFileBytes = "$TRACK_FILEBYTES";
 inline constexpr std::string_view TrackDuration = "$TRACK_DURATION";
 inline constexpr std::string_view TrackChecksum = "$TRACK_CHECKSUM";
 inline constexpr std::string_view DiscNumber = "$DISC_NUMBER";
-inline constexpr std::array<std::string_view, 9> TrackTokens = {
-    TrackNumber,    TrackTitle,    TrackArtist,   TrackFileName, TrackFileSize,
-    TrackFileBytes, TrackDuration, TrackChecksum, DiscNumber};
+inline constexpr std::string_view TrackDr = "$TRACK_DR";
+inline constexpr std::string_view TrackGain = "$TRACK_GAIN";
+inline constexpr std::string_view TrackCutoff = "$TRACK_CUTOFF";
+inline constexpr std::array<std::string_view, 12> TrackTokens = {
+    TrackNumber,   TrackTitle,    TrackArtist, TrackFileName, TrackFileSize, TrackFileBytes,
+    TrackDuration, TrackChecksum, DiscNumber,  TrackDr,       TrackGain,     TrackCutoff};
 
 // The album's other files' block tokens, in their replacement order.
 inline constexpr std::string_view ExtraFileName = "$EXTRA_FILENAME";

@@ -874,6 +874,26 @@ TEST_F(CliCommands, AnalyzeAgreesWithFfmpegsMeters) {
   EXPECT_EQ(lines[3]["DR"], std::lround((std::round(lines[0]["DR"].get<double>()) +
                                          std::round(lines[1]["DR"].get<double>())) /
                                         2));
+  // A template shows the same figures ("$ALBUM" takes nothing of "$ALBUM_GAIN"); a track
+  // that is not measured shows none.
+  Host.ProgramDir.Write("figures.txt", "$DR $LOUDNESS $ALBUM_GAIN $ALBUM@FOR_EACH_TRACK\r\n"
+                                       "$TRACK_DR|$TRACK_GAIN|$TRACK_CUTOFF@END_TRACK");
+  ASSERT_EQ(Run("nfo", {"--template", folder + "figures.txt", "--stdout", "--album", "Noise",
+                        "--no-sort", folder + "a.flac", folder + "b.flac", folder + "c.mp3"}),
+            0)
+      << Err.str();
+  const auto level = [](const nlohmann::json& value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", value.get<double>());
+    return std::string(text);
+  };
+  EXPECT_EQ(Out.str(), "DR" + std::to_string(lines[3]["DR"].get<int>()) + " " +
+                           level(lines[3]["Loudness"]) + " LUFS " + level(lines[3]["Gain"]) +
+                           " dB NoiseDR" +
+                           std::to_string(std::lround(lines[0]["DR"].get<double>())) + "|" +
+                           level(lines[0]["Gain"]) + " dB|22.1 kHz\r\nDR" +
+                           std::to_string(std::lround(lines[1]["DR"].get<double>())) + "|" +
+                           level(lines[1]["Gain"]) + " dB|22.1 kHz\r\n||\r\n\r\n");
 }
 
 // A lossless track made from a lossy one is told by the cliff its encoder's low-pass left

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The measurements a document shows ($DR, $LOUDNESS, $ALBUM_GAIN; $TRACK_DR, $TRACK_GAIN,
+// $TRACK_CUTOFF), measured once for the album when a template asks for them.
+#include "generate/AlbumUnit.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+struct TTrackAnalysis;
+
+// True when the template shows a measurement.
+bool TemplateShowsAnalysis(std::string_view templateText);
+// The album's tracks measured (unless they were already, the same tracks); false when
+// progress said stop. A track that is not measured (not FLAC) shows nothing.
+bool MeasureAlbum(TAlbumInfo& album,
+                  const std::function<bool(std::uint64_t done, std::uint64_t total)>& progress);
+
+// "DR12", "-14.2 LUFS", "-3.8 dB"; "" before the album is measured.
+std::string AlbumDrText(const TAlbumInfo& album);
+std::string AlbumLoudnessText(const TAlbumInfo& album);
+std::string AlbumGainText(const TAlbumInfo& album);
+// A track's measurement; nothing before it is measured.
+const TTrackAnalysis* TrackAnalysisOf(const TAlbumInfo& album, const std::string& path);
+// "DR12", "-3.1 dB", "19.6 kHz" (with the transcode warning after it where the content
+// stops as a lossy encoder's does); "" for a track not measured.
+std::string TrackDrText(const TTrackAnalysis* track);
+std::string TrackGainText(const TTrackAnalysis* track);
+std::string TrackCutoffText(const TTrackAnalysis* track);
