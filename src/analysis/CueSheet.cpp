@@ -119,20 +119,26 @@ std::optional<TCueSheet> ReadCueSheet(std::string_view bytes) {
 }
 
 bool TCueCheck::AllOk() const {
-  return MissingFiles.empty() &&
+  return MissingFiles.empty() && CountProblem.empty() &&
          std::all_of(Tracks.begin(), Tracks.end(), [](const TCueTrackCheck& t) { return t.Ok; });
 }
 
 TCueCheck CheckCueSheet(const TCueSheet& sheet, const std::string& sheetPath,
-                        const std::function<std::optional<double>(const std::string&)>& lengthOf) {
+                        const std::function<std::optional<double>(const std::string&)>& lengthOf,
+                        const std::vector<std::string>* chosen) {
   TCueCheck check;
   const std::string folder = sheetPath.substr(0, sheetPath.rfind('/') + 1);
-  // An image's tracks are compared with the split tracks beside it, when they match in count.
+  // An image's tracks are compared with the split tracks (the chosen ones, else those beside
+  // it), when they match in count.
   std::vector<std::string> split;
   if (sheet.Files.size() == 1)
-    for (const std::string& track : ExpandTrackFolders({folder.empty() ? "." : folder}))
+    for (const std::string& track :
+         chosen ? *chosen : ExpandTrackFolders({folder.empty() ? "." : folder}))
       if (track.substr(track.rfind('/') + 1) != sheet.Files.front().Name)
         split.push_back(track);
+  if (chosen && sheet.Files.size() == 1 && !split.empty() && split.size() != sheet.TrackCount())
+    check.CountProblem = "the sheet has " + std::to_string(sheet.TrackCount()) + " tracks, " +
+                         std::to_string(split.size()) + " are chosen";
   if (split.size() != sheet.TrackCount())
     split.clear();
   std::size_t splitAt = 0;
@@ -166,7 +172,8 @@ TCueCheck CheckCueSheet(const TCueSheet& sheet, const std::string& sheetPath,
         result.Problem = "its file is missing or does not read";
       // A file there whose length this program does not read (a WAV image) leaves the
       // last track's length untold, not wrong.
-      else if (against && std::fabs(*against - result.CueSeconds) > 1.0 / CueFramesPerSecond)
+      else if (against && result.CueSeconds > 0 &&
+               std::fabs(*against - result.CueSeconds) > 1.0 / CueFramesPerSecond)
         result.Problem = "the sheet says " + Length(result.CueSeconds) + ", " + result.File +
                          " is " + Length(*against);
       result.FileSeconds = against.value_or(result.CueSeconds);

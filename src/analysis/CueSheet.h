@@ -44,6 +44,7 @@ struct TCueTrackCheck {
 
 struct TCueCheck {
   std::vector<std::string> MissingFiles;
+  std::string CountProblem; // "the sheet has 12 tracks, 11 are chosen"
   std::vector<TCueTrackCheck> Tracks;
   bool AllOk() const;
 };
@@ -53,5 +54,8 @@ struct TCueCheck {
 // holds as many track files as it has tracks, against those tracks in name order; within
 // a frame. Track lengths come from lengthOf (the track record's duration); nothing when
 // the file does not read.
+// With chosen (an album's tracks, in its order), an image's tracks are compared with those
+// instead, and a count that differs is the check's finding (CountProblem).
 TCueCheck CheckCueSheet(const TCueSheet& sheet, const std::string& sheetPath,
-                        const std::function<std::optional<double>(const std::string&)>& lengthOf);
+                        const std::function<std::optional<double>(const std::string&)>& lengthOf,
+                        const std::vector<std::string>* chosen = nullptr);

@@ -6,6 +6,7 @@
 #include "common/Host.h"
 #include "common/NaturalOrder.h"
 #include "common/TextUnit.h"
+#include "generate/AlbumCueCheck.h"
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/SaveDocumentsUnit.h"
@@ -149,6 +150,10 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
     session.OrderByTrackNumbers();
   for (const TTrackEntry& track : session.Album().Tracks)
     run.UnreadTracks += !track.Info || !track.Info->Analysed;
+  // A CUE sheet beside the album that does not match the tracks is told, not fatal.
+  if (const TAlbumCueNote cue = CheckAlbumCueSheet(session.Album());
+      !cue.SheetPath.empty() && !cue.Agrees)
+    context.Err << "tamberlon-cli: " << PrintableName(cue.SheetPath) << ": " << cue.Text << "\n";
 
   session.FillFields();
   TAlbumFieldTexts boxes = session.Texts();

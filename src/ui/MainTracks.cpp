@@ -10,6 +10,7 @@
 #include "common/NaturalOrder.h"
 #include "common/RememberedListsUnit.h"
 #include "common/TrackKinds.h"
+#include "generate/AlbumCueCheck.h"
 #include "generate/AlbumDiscs.h"
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
@@ -129,6 +130,8 @@ void TFormMain::ShowReadingOutcome(std::size_t chosen, const std::string& leftOu
   if (kinds.size() > 1)
     text += "; tracks of " + std::to_string(kinds.size()) + " kinds: the fields follow the " +
             Session.Album().Format + " tracks";
+  if (const TAlbumCueNote cue = CheckAlbumCueSheet(Session.Album()); !cue.SheetPath.empty())
+    text += "; " + cue.Text;
   if (const std::size_t extras = Session.Album().Extras.size(); extras > 0)
     text += ", with " + std::to_string(extras) + (extras == 1 ? " other file" : " other files");
   if (!leftOut.empty())

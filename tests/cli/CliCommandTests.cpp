@@ -953,12 +953,25 @@ TEST_F(CliCommands, CueSheetsAgainstTheirFiles) {
   EXPECT_EQ(Run("check", {folder + "split.cue"}), 1);
   EXPECT_EQ(Out.str(), "gone.flac MISSING\nTrack 01 01 a.flac OK\nTrack 02 gone.flac DIFFERS "
                        "(its file is missing or does not read)\n1 OK, 1 bad, 1 files missing\n");
-  // A WAV image, whose length the program does not read: its last track is not judged.
-  ASSERT_EQ(Shell("cd '" + folder + "' && mkdir w && sox image.flac w/image.wav; echo $?"), "0\n");
+  // A WAV image, whose length the program does not read: its last track is not judged,
+  // also beside its split tracks (it was judged 0:00 long there, and DIFFERS).
+  ASSERT_EQ(Shell("cd '" + folder +
+                  "' && mkdir w && sox image.flac w/image.wav && cp 0*.flac w/; "
+                  "echo $?"),
+            "0\n");
   std::string wav = sheet + "37\r\n";
   wav.replace(wav.find("image.flac"), 10, "image.wav");
   Host.ProgramDir.Write("w/image.cue", wav);
   EXPECT_EQ(Run("check", {folder + "w/image.cue"}), 0) << Out.str();
+  // The album's sheet against the tracks chosen: said when it differs, never fatal.
+  EXPECT_EQ(Run("nfo", {"--stdout", folder + "w/01 a.flac", folder + "w/02 b.flac",
+                        folder + "w/03 c.flac"}),
+            0);
+  EXPECT_EQ(Err.str(), "");
+  EXPECT_EQ(Run("nfo", {"--stdout", folder + "w/01 a.flac", folder + "w/03 c.flac"}), 0);
+  EXPECT_EQ(Err.str(), "tamberlon-cli: " + folder +
+                           "w/image.cue: the CUE sheet differs: the sheet has 3 tracks, 2 are "
+                           "chosen\n");
 }
 
 // nfo --dr-log writes the DR log beside the .nfo: a row a track with the DR analyze
