@@ -118,13 +118,14 @@ std::function<void(std::size_t, std::size_t)> TFormMain::ChecksumProgress() {
 }
 
 std::function<bool(std::uint64_t, std::uint64_t)>
-TFormMain::RecoveryProgress(std::unique_ptr<QProgressDialog>& box) {
-  return [this, &box](std::uint64_t done, std::uint64_t total) {
+TFormMain::RecoveryProgress(std::unique_ptr<QProgressDialog>& box, const char* label,
+                            const char* title) {
+  return [this, &box, label, title](std::uint64_t done, std::uint64_t total) {
     if (!box) {
-      box = std::make_unique<QProgressDialog>(QStringLiteral("Making the PAR2 recovery files..."),
-                                              QStringLiteral("Cancel"), 0, 1000, this);
+      box = std::make_unique<QProgressDialog>(QString::fromUtf8(label), QStringLiteral("Cancel"), 0,
+                                              1000, this);
       box->setObjectName(QStringLiteral("RecoveryProgress"));
-      box->setWindowTitle(QStringLiteral("Save .NFO file"));
+      box->setWindowTitle(QString::fromUtf8(title));
       box->setWindowModality(Qt::WindowModal);
       box->setMinimumDuration(0);
     }
@@ -191,7 +192,11 @@ void TFormMain::ButtonPreviewNFOClick() {
   TSaveRequest preview;
   preview.UseVariousArtistsTemplate = AskCompilationQuestion(Session.IsCompilation());
   preview.ChecksumProgress = ChecksumProgress(); // when the template lists checksums
+  // When it shows measurements: a cancel previews the document without them.
+  std::unique_ptr<QProgressDialog> measuring;
+  preview.MakingProgress = RecoveryProgress(measuring, "Measuring the tracks...", "Preview .NFO");
   const TNfoDraft draft = Session.PreviewText(preview);
+  measuring.reset();
   ProgressBar1->setValue(0);
   ShowProblems(draft.Problems);
   CurrentHost().ShowPreview(draft.Text);

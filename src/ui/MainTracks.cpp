@@ -121,6 +121,8 @@ void TFormMain::ShowReadingOutcome(std::size_t chosen, const std::string& leftOu
                                    : tracks(read) + " read";
   if (unread > 0)
     text += ", " + std::to_string(unread) + " could not be read";
+  if (const std::size_t extras = Session.Album().Extras.size(); extras > 0)
+    text += ", with " + std::to_string(extras) + (extras == 1 ? " other file" : " other files");
   // Tracks of several kinds: the template and the technical fields follow the most.
   std::vector<std::string> kinds;
   for (const TTrackEntry& entry : entries)
@@ -132,8 +134,6 @@ void TFormMain::ShowReadingOutcome(std::size_t chosen, const std::string& leftOu
             Session.Album().Format + " tracks";
   if (const TAlbumCueNote cue = CheckAlbumCueSheet(Session.Album()); !cue.SheetPath.empty())
     text += "; " + cue.Text;
-  if (const std::size_t extras = Session.Album().Extras.size(); extras > 0)
-    text += ", with " + std::to_string(extras) + (extras == 1 ? " other file" : " other files");
   if (!leftOut.empty())
     text += "; " + leftOut;
   ShowStatus(text);

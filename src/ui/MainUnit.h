@@ -144,7 +144,9 @@ private:
   std::function<void(std::size_t, std::size_t)> ChecksumProgress();
   // The recovery files' progress in a box with Cancel, shown once the work starts.
   std::function<bool(std::uint64_t, std::uint64_t)>
-  RecoveryProgress(std::unique_ptr<QProgressDialog>& box);
+  RecoveryProgress(std::unique_ptr<QProgressDialog>& box,
+                   const char* label = "Making the PAR2 recovery files...",
+                   const char* title = "Save .NFO file");
   static constexpr int StatusMilliseconds = 10000;
   // The selected track's position, or -1: Qt gives the list a current row on focus alone.
   // A position, not a row: discs' headings and other files sit between the tracks.
