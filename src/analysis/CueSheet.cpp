@@ -118,6 +118,18 @@ std::optional<TCueSheet> ReadCueSheet(std::string_view bytes) {
   return sheet;
 }
 
+std::optional<std::string> ReadCueSheetFile(const std::string& path) {
+  constexpr std::int64_t LongestSheet = 1 << 20;
+  auto file = TReadOnlyFile::Open(path);
+  if (!file)
+    return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(std::min(file->Size(), LongestSheet)), '\0');
+  bytes.resize(
+      file->ReadAt(0, std::span(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()))
+          .value_or(0));
+  return bytes;
+}
+
 bool TCueCheck::AllOk() const {
   return MissingFiles.empty() && CountProblem.empty() &&
          std::all_of(Tracks.begin(), Tracks.end(), [](const TCueTrackCheck& t) { return t.Ok; });

@@ -32,6 +32,10 @@ struct TCueSheet {
 // nothing for text that names no FILE or no TRACK. Unknown commands are passed over.
 std::optional<TCueSheet> ReadCueSheet(std::string_view text);
 
+// A sheet file's text, its first MiB at most (a sheet of 99 tracks is a few KB); nothing
+// when it cannot be opened.
+std::optional<std::string> ReadCueSheetFile(const std::string& path);
+
 // What the check found of one track: its length by the sheet and by the file that holds it.
 struct TCueTrackCheck {
   int Number = 0;

@@ -79,3 +79,11 @@ std::unique_ptr<TTrackInfo> MakeTrackInfo(const std::string& path, bool withChec
   }
   return track;
 }
+
+std::optional<double> TrackSeconds(const std::string& path) {
+  std::vector<TErrorCode> errors;
+  TTrackReading reading;
+  reading.Errors = &errors;
+  const auto info = MakeTrackInfo(path, false, reading);
+  return info->Analysed ? std::optional(info->Duration) : std::nullopt;
+}

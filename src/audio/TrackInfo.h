@@ -74,6 +74,9 @@ struct TTrackReading {
 // A complete record for the path, with its checksum when asked; never fails.
 std::unique_ptr<TTrackInfo> MakeTrackInfo(const std::string& path, bool withChecksum,
                                           const TTrackReading& reading = {});
+// A file's playing time as read, quietly (a file that does not read is the caller's
+// finding, not a message); nothing when it does not read.
+std::optional<double> TrackSeconds(const std::string& path);
 
 // The file's checksum text; nothing when the file cannot be read.
 std::optional<std::string> FileChecksumText(const std::string& path,

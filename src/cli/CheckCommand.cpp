@@ -84,28 +84,17 @@ int RunAudioCheck(const std::vector<std::string>& paths, TCliContext& context) {
 // A .cue: each FILE it names, then each track's length against the file it is in (or the
 // split track beside an image).
 int RunCueCheck(const std::string& path, TCliContext& context) {
-  constexpr std::int64_t LongestSheet = 1 << 20; // a sheet of 99 tracks is a few KB
-  auto file = TReadOnlyFile::Open(path);
-  if (!file) {
+  const auto bytes = ReadCueSheetFile(path);
+  if (!bytes) {
     ShowError(ecOpenForReading, path);
     return 1;
   }
-  std::string bytes(static_cast<std::size_t>(std::min(file->Size(), LongestSheet)), '\0');
-  bytes.resize(
-      file->ReadAt(0, std::span(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()))
-          .value_or(0));
-  const auto sheet = ReadCueSheet(bytes);
+  const auto sheet = ReadCueSheet(*bytes);
   if (!sheet) {
     ShowProblem({"This file names no FILE and no TRACK: it is no CUE sheet", path});
     return 1;
   }
-  const TCueCheck check = CheckCueSheet(*sheet, path, [](const std::string& track) {
-    std::vector<TErrorCode> errors;
-    TTrackReading reading;
-    reading.Errors = &errors; // a file that does not read is the check's finding, not a box
-    const auto info = MakeTrackInfo(track, false, reading);
-    return info->Analysed ? std::optional(info->Duration) : std::nullopt;
-  });
+  const TCueCheck check = CheckCueSheet(*sheet, path, TrackSeconds);
   for (const std::string& missing : check.MissingFiles)
     context.Out << PrintableName(missing) << " MISSING\n";
   std::size_t ok = 0;

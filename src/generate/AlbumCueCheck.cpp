@@ -31,16 +31,11 @@ TAlbumCueNote CheckAlbumCueSheet(const TAlbumInfo& album) {
     tracks.push_back(track.Path);
   TAlbumCueNote note;
   const auto path = tracks.empty() ? std::nullopt : SheetOf(tracks);
-  auto file = path ? TReadOnlyFile::Open(*path) : std::nullopt;
-  if (!file)
+  const auto bytes = path ? ReadCueSheetFile(*path) : std::nullopt;
+  if (!bytes)
     return note;
-  constexpr std::int64_t LongestSheet = 1 << 20; // a sheet of 99 tracks is a few KB
-  std::string bytes(static_cast<std::size_t>(std::min(file->Size(), LongestSheet)), '\0');
-  bytes.resize(
-      file->ReadAt(0, std::span(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()))
-          .value_or(0));
   note.SheetPath = *path;
-  const auto sheet = ReadCueSheet(bytes);
+  const auto sheet = ReadCueSheet(*bytes);
   if (!sheet) {
     note.Text = "the .cue beside the tracks is no CUE sheet";
     return note;
@@ -51,11 +46,7 @@ TAlbumCueNote CheckAlbumCueSheet(const TAlbumInfo& album) {
       if (track.Path == p)
         return track.Info && track.Info->Analysed ? std::optional(track.Info->Duration)
                                                   : std::nullopt;
-    std::vector<TErrorCode> errors;
-    TTrackReading reading;
-    reading.Errors = &errors; // a file that does not read is the check's finding
-    const auto info = MakeTrackInfo(p, false, reading);
-    return info->Analysed ? std::optional(info->Duration) : std::nullopt;
+    return TrackSeconds(p);
   };
   const TCueCheck check = CheckCueSheet(*sheet, *path, lengthOf, &tracks);
   note.Agrees = check.AllOk();

@@ -284,6 +284,13 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
       width += widthAt(text, at);
     return width;
   };
+  // A file as the document names it: from the document's folder when it has one.
+  const auto listedName = [&](const std::string& path) {
+    return asWritten(
+        context.DocumentPath.empty()
+            ? TrackFileName(path)
+            : NameInFolderOf(context.DocumentPath, path).value_or(TrackFileName(path)));
+  };
   std::string policy;
   for (const std::string& line : context.PostingPolicy)
     policy.append(line).append("\r\n");
@@ -326,10 +333,7 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
         case 2:
           return asWritten(track.HasTag ? track.Artist : std::string());
         case 3:
-          return asWritten(context.DocumentPath.empty()
-                               ? TrackFileName(entry.Path)
-                               : NameInFolderOf(context.DocumentPath, entry.Path)
-                                     .value_or(TrackFileName(entry.Path)));
+          return listedName(entry.Path);
         case 4:
           return IntToAbbrStr(track.FileSize, context.DecimalSeparator);
         case 5:
@@ -360,10 +364,7 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
         const TExtraFile& extra = album.Extras[item];
         switch (token) {
         case 0:
-          return asWritten(context.DocumentPath.empty()
-                               ? TrackFileName(extra.Path)
-                               : NameInFolderOf(context.DocumentPath, extra.Path)
-                                     .value_or(TrackFileName(extra.Path)));
+          return listedName(extra.Path);
         case 1:
           return IntToAbbrStr(static_cast<std::int64_t>(extra.Size), context.DecimalSeparator);
         case 2:

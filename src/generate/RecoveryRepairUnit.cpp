@@ -332,14 +332,12 @@ private:
                              std::string_view(reinterpret_cast<const char*>(piece.data()), part)))
           return false;
         at += part;
-        if (!Report(TRepairPhase::Repairing, Done += part, Total()))
+        if (!Report(TRepairPhase::Repairing, Done += part, TotalBytes))
           return false;
       }
     }
     return true;
   }
-
-  std::uint64_t Total() const { return TotalBytes; }
 
   // The lost slices, a stripe of them at a time: the remainders of the equations (the
   // recovery slices plus every intact slice's terms), then their combinations.
@@ -439,7 +437,7 @@ private:
       Done += part;
     }
     ToGfLayout(into);
-    return Report(TRepairPhase::Repairing, Done, Total());
+    return Report(TRepairPhase::Repairing, Done, TotalBytes);
   }
 
   // outputs[r] (Width apart) += sum over s of factor(r, s) * inputs[s] (stride apart): the
