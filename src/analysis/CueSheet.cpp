@@ -14,13 +14,6 @@ namespace {
 // sheet, and reading stops there.
 constexpr std::size_t MaximumLines = 20000;
 
-std::string TextOf(std::string_view bytes) {
-  if (bytes.starts_with("\xEF\xBB\xBF"))
-    bytes.remove_prefix(3);
-  const std::string valid = SanitizeUtf8(bytes);
-  return valid == bytes ? valid : Cp1252ToUtf8(bytes);
-}
-
 // The next word of a line, or a quoted text (its quotes taken away).
 std::string_view NextWord(std::string_view& line) {
   line = TrimControl(line);
@@ -105,7 +98,7 @@ std::size_t TCueSheet::TrackCount() const {
 }
 
 std::optional<TCueSheet> ReadCueSheet(std::string_view bytes) {
-  const std::string text = TextOf(bytes);
+  const std::string text = TextFileToUtf8(bytes);
   TCueSheet sheet;
   std::string_view rest = text;
   for (std::size_t lines = 0; !rest.empty() && lines < MaximumLines; ++lines) {
@@ -119,15 +112,7 @@ std::optional<TCueSheet> ReadCueSheet(std::string_view bytes) {
 }
 
 std::optional<std::string> ReadCueSheetFile(const std::string& path) {
-  constexpr std::int64_t LongestSheet = 1 << 20;
-  auto file = TReadOnlyFile::Open(path);
-  if (!file)
-    return std::nullopt;
-  std::string bytes(static_cast<std::size_t>(std::min(file->Size(), LongestSheet)), '\0');
-  bytes.resize(
-      file->ReadAt(0, std::span(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()))
-          .value_or(0));
-  return bytes;
+  return ReadFileHead(path, 1 << 20);
 }
 
 bool TCueCheck::AllOk() const {

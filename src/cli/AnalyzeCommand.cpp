@@ -5,6 +5,7 @@
 #include "cli/CliContext.h"
 #include "common/FileUnit.h"
 #include "common/TextUnit.h"
+#include "generate/AlbumRipLog.h"
 
 #include <cmath>
 #include <nlohmann/json.hpp>
@@ -36,7 +37,24 @@ nlohmann::json LoudnessJson(const std::optional<TLoudness>& loudness) {
           {"Gain", loudness->Gain}};
 }
 
-void PrintJson(std::ostream& out, const TAlbumAnalysis& album) {
+nlohmann::json LogJson(const TAlbumRipLog& log) {
+  nlohmann::json object = {{"Path", log.Path}};
+  if (!log.Log.IsLog())
+    return object.update({{"Problem", log.Log.Problem}}), object;
+  object.update({{"Ripper", log.Log.Ripper},
+                 {"Version", log.Log.Version},
+                 {"Drive", RipperDriveText(log.Log)},
+                 {"AccurateRip", AccurateRipText(log.Log)},
+                 {"Score", log.Log.Score ? nlohmann::json(*log.Log.Score) : nullptr},
+                 {"Checksum", LogChecksumText(log.Log)},
+                 {"Deductions", nlohmann::json::array()}});
+  for (const TRipLogDeduction& deduction : log.Log.Deductions)
+    object["Deductions"].push_back({{"Text", deduction.Text}, {"Points", deduction.Points}});
+  return object;
+}
+
+void PrintJson(std::ostream& out, const TAlbumAnalysis& album,
+               const std::vector<TAlbumRipLog>& logs) {
   const auto print = [&out](const nlohmann::json& object) {
     out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
   };
@@ -61,11 +79,37 @@ void PrintJson(std::ostream& out, const TAlbumAnalysis& album) {
     object["DR"] = *album.Dr;
   if (album.Loudness)
     object.update(LoudnessJson(album.Loudness));
+  if (!logs.empty()) {
+    object["Logs"] = nlohmann::json::array();
+    for (const TAlbumRipLog& log : logs)
+      object["Logs"].push_back(LogJson(log));
+  }
   print(object);
 }
 
+bool IsLogPath(const std::string& path) {
+  return path.size() > 4 && FoldCase(path.substr(path.size() - 4)) == ".log";
+}
+
+// The logs given, else those beside the tracks.
+std::vector<TAlbumRipLog> LogsOf(const std::vector<std::string>& operands,
+                                 const std::vector<std::string>& tracks) {
+  std::vector<TAlbumRipLog> logs;
+  for (const std::string& path : operands)
+    if (IsLogPath(path)) {
+      const auto bytes = ReadRipLogFile(path);
+      TRipLog log = ReadRipLog(bytes.value_or(""));
+      if (!bytes)
+        log.Problem = "cannot be read";
+      logs.push_back({path, std::move(log)});
+    }
+  return logs.empty() ? RipLogsBeside(tracks) : logs;
+}
+
 int RunAnalyze(const TCliArguments& arguments, TCliContext& context) {
-  const std::vector<std::string> files = ExpandTrackFolders(arguments.Operands);
+  std::vector<std::string> files = ExpandTrackFolders(arguments.Operands);
+  std::erase_if(files, IsLogPath);
+  const std::vector<TAlbumRipLog> logs = LogsOf(arguments.Operands, files);
   TAnalysisHooks hooks;
   if (context.ShowProgress)
     hooks.Progress = [&context, shown = -1](std::uint64_t done, std::uint64_t total) mutable {
@@ -79,23 +123,37 @@ int RunAnalyze(const TCliArguments& arguments, TCliContext& context) {
   bool allMeasured = true;
   for (const TTrackAnalysis& track : album.Tracks)
     allMeasured = allMeasured && track.Measured();
+  for (const TAlbumRipLog& log : logs)
+    allMeasured = allMeasured && log.Log.IsLog();
   if (arguments.Has("--json")) {
-    PrintJson(context.Out, album);
+    PrintJson(context.Out, album, logs);
   } else {
     for (const TTrackAnalysis& track : album.Tracks)
       context.Out << TrackLine(track) << "\n";
     if (album.Dr)
       context.Out << "Album: " << AlbumAnalysisText(album) << "\n";
+    for (const TAlbumRipLog& log : logs)
+      context.Out << "Log " << PrintableName(log.Path) << ": "
+                  << (log.Log.IsLog() ? RipLogScoreLine(log.Log) : log.Log.Problem) << "\n";
   }
   context.Out.flush();
   return allMeasured ? 0 : 1;
+}
+
+// The help's list of the log's deductions, from the rules themselves.
+std::string DeductionsText() {
+  std::string text;
+  for (const TRipLogRuleText& rule : RipLogRules())
+    text += std::string(text.empty() ? "" : "; ") + rule.Text + " -" + std::to_string(rule.Points) +
+            (rule.PerTrack ? " a track" : "");
+  return text;
 }
 } // namespace
 
 TCliCommand AnalyzeCommand() {
   return {.Name = "analyze",
           .Summary = "measure each track's dynamic range and loudness, and the album's",
-          .Operands = "FILE...|FOLDER",
+          .Operands = "FILE...|FOLDER [LOG]",
           .Description =
               "Decodes each FLAC track once and prints its dynamic range as DR meters give it "
               "(3-second blocks; the second-highest peak over the RMS of the loudest fifth), "
@@ -103,8 +161,14 @@ TCliCommand AnalyzeCommand() {
               "loudness range (LU), true peak (dBTP) and ReplayGain 2.0 gain (to -18 LUFS), "
               "and how high its content reaches, marking a track whose content stops as a "
               "lossy encoder's low-pass stops it as possibly transcoded; "
-              "then the album's DR (the tracks' mean) and loudness. Exit status 1 when a "
-              "track could not be measured.",
+              "then the album's DR (the tracks' mean) and loudness. "
+              "A rip log given (FILE.log), else each .log beside the tracks that EAC (in "
+              "English), XLD or whipper wrote, is scored from 100 less a deduction for each "
+              "practice that can lose data: " +
+              DeductionsText() +
+              ". A log's own checksum is verified where its algorithm is published "
+              "(whipper's SHA-256); EAC's and XLD's are only seen to be there. "
+              "Exit status 1 when a track could not be measured or a log given is none.",
           .Options = {{"--json", "", "one JSON object per track, then one for the album"}},
           .Run = RunAnalyze};
 }

@@ -221,6 +221,18 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   }
 }
 
+std::optional<std::string> ReadFileHead(const std::string& path, std::int64_t limit) {
+  auto file = TReadOnlyFile::Open(path);
+  if (!file)
+    return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(std::clamp<std::int64_t>(file->Size(), 0, limit)),
+                    '\0');
+  bytes.resize(
+      file->ReadAt(0, std::span(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size()))
+          .value_or(0));
+  return bytes;
+}
+
 std::optional<std::vector<TFolderEntry>> ReadFolder(const std::string& folder) {
   const std::unique_ptr<DIR, int (*)(DIR*)> directory(::opendir(folder.c_str()), &::closedir);
   if (!directory)

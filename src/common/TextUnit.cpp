@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdlib>
 #include <utf8proc.h>
+#include <vector>
 
 namespace {
 constexpr char32_t Replacement = 0xFFFD;
@@ -288,4 +289,22 @@ std::string PrintableNames(std::string_view lines) {
     out += '\n';
     start = end + 1;
   }
+}
+
+std::string TextFileToUtf8(std::string_view bytes) {
+  const bool little = bytes.starts_with("\xFF\xFE"), big = bytes.starts_with("\xFE\xFF");
+  if (little || big) {
+    std::vector<char16_t> units;
+    units.reserve(bytes.size() / 2);
+    for (std::size_t at = 2; at + 1 < bytes.size(); at += 2) {
+      const auto first = static_cast<unsigned char>(bytes[at]);
+      const auto second = static_cast<unsigned char>(bytes[at + 1]);
+      units.push_back(static_cast<char16_t>(big ? first << 8 | second : second << 8 | first));
+    }
+    return Utf16ToUtf8(units);
+  }
+  if (bytes.starts_with("\xEF\xBB\xBF"))
+    bytes.remove_prefix(3);
+  std::string valid = SanitizeUtf8(bytes);
+  return valid == bytes ? valid : Cp1252ToUtf8(bytes);
 }

@@ -15,6 +15,10 @@ std::string Cp1252ToUtf8(std::string_view bytes);
 // UTF-16 code units to UTF-8; a lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(std::span<const char16_t> units);
 
+// A text file's bytes as UTF-8: UTF-16 after its byte-order mark, UTF-8 (its mark taken
+// away), else Windows-1252, as the Windows programs that write sheets and logs save them.
+std::string TextFileToUtf8(std::string_view bytes);
+
 // Valid UTF-8 passes unchanged; every invalid sequence becomes U+FFFD.
 std::string SanitizeUtf8(std::string_view bytes);
 

@@ -3,6 +3,7 @@
 
 #include "common/Host.h"
 #include "generate/AlbumDiscs.h"
+#include "generate/AlbumRipLog.h"
 #include "generate/AnalysisTexts.h"
 #include "generate/CoverImage.h"
 #include "generate/TokenUnit.h"
@@ -263,6 +264,10 @@ const auto
                      }},
                 // Known from the album's other files: no box, no option, nothing to set.
                 {.Name = "Cover", .Token = token::Cover, .Get = CoverText},
+                {.Name = "LogScore", .Token = token::LogScore, .Get = LogScoreText},
+                {.Name = "LogSummary", .Token = token::LogSummary, .Get = LogSummaryText},
+                {.Name = "RipperDrive", .Token = token::RipperDrive, .Get = AlbumRipperDriveText},
+                {.Name = "AccurateRip", .Token = token::AccurateRip, .Get = AlbumAccurateRipText},
                 {.Name = "DiscCount",
                  .Token = token::DiscCount,
                  .Get =

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/VerifyUnit.h"
 #include "analysis/AlbumAnalysis.h"
+#include "generate/AlbumRipLog.h"
 
 #include "audio/FlacCheckUnit.h"
 #include "common/FileUnit.h"
@@ -337,6 +338,10 @@ void TFormVerify::Analyze(const std::vector<std::string>& paths) {
     std::string totals = album.Cancelled ? "Cancelled" : "Album: " + AlbumAnalysisText(album);
     if (!album.Cancelled && !album.Dr)
       totals = "No track could be measured";
+    if (!album.Cancelled)
+      for (const TAlbumRipLog& log : RipLogsBeside(paths))
+        totals += "\nLog " + PrintableName(log.Path.substr(log.Path.rfind('/') + 1)) + ": " +
+                  RipLogScoreLine(log.Log);
     QMetaObject::invokeMethod(this, [this, totals] { Finish(QString::fromStdString(totals)); });
   });
 }

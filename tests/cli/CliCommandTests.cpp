@@ -531,10 +531,20 @@ TEST_F(CliCommands, RecursiveWritesEveryAlbumOfATree) {
       discs = ReadWholeFile(entry.path().string());
   EXPECT_LT(discs.find("CD1/"), discs.find("CD2/")) << discs;
   EXPECT_NE(discs.find("CD2/"), std::string::npos) << discs;
-  Host.ProgramDir.Write("discs.txt", "$DISC_COUNT@FOR_EACH_TRACK\r\n $DISC_NUMBER@END_TRACK");
+  // Each disc's rip log: the album's score is the lower, AccurateRip counts both discs.
+  const std::string log = "X Lossless Decoder version 20230627\nUsed drive : D\nRipper mode : "
+                          "XLD Secure Ripper\nDisable audio cache : OK\nMake use of C2 pointers "
+                          ": NO\nRead offset correction : 6\nGap status : Analyzed, "
+                          "Appended\nTrack 01\n CRC32 hash (test run) : 1\n CRC32 hash : 1\n "
+                          "->Accurately ripped (v2, confidence 3/3)\nEnd of status report\n";
+  Host.ProgramDir.Write("shelf/four/CD1/rip.log", log + "-----BEGIN XLD SIGNATURE-----\n");
+  Host.ProgramDir.Write("shelf/four/CD2/rip.log", log);
+  Host.ProgramDir.Write("discs.txt", "$LOG_SCORE|$ACCURATERIP|$RIPPER_DRIVE "
+                                     "$DISC_COUNT@FOR_EACH_TRACK\r\n $DISC_NUMBER@END_TRACK");
   ASSERT_EQ(Run("render", {"--template", Host.ProgramDir.Path() + "discs.txt", shelf + "four"}), 0)
       << Err.str();
-  EXPECT_EQ(Out.str(), "2 1\r\n 1\r\n 1\r\n 1\r\n 1\r\n 2\r\n 2\r\n 2\r\n 2\r\n 2\r\n");
+  EXPECT_EQ(Out.str(), "85|2 of 2 tracks accurate (confidence 3)|D, read offset +6 2 1\r\n 1\r\n "
+                       "1\r\n 1\r\n 1\r\n 2\r\n 2\r\n 2\r\n 2\r\n 2\r\n");
 }
 
 // The command-line tool's regional forms come from the C library's locale: its strftime

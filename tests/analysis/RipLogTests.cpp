@@ -1,0 +1,186 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Logs written from the rippers' published formats: EAC's English log (its settings block,
+// track blocks, status report and checksum line), XLD's and whipper's (with its SHA-256).
+#include "analysis/RipLog.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+std::string Replaced(std::string text, std::string_view from, std::string_view to) {
+  const std::size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+std::string EacTrack(int number, const char* test, const char* copy, const char* accurate) {
+  return "Track " + std::string(number < 10 ? " " : "") + std::to_string(number) +
+         "\r\n\r\n     Filename C:\\Rips\\0" + std::to_string(number) +
+         ".wav\r\n\r\n     Peak level 98.8 %\r\n     Extraction speed 3.2 X\r\n     "
+         "Track quality 100.0 %\r\n     Test CRC " +
+         test + "\r\n     Copy CRC " + copy + "\r\n     " + accurate + "\r\n     Copy OK\r\n\r\n";
+}
+
+const std::string Eac =
+    "Exact Audio Copy V1.6 from 23. November 2020\r\n\r\nEAC extraction logfile from 1. "
+    "December 2026, 10:00\r\n\r\nBand / Record\r\n\r\nUsed drive  : PLEXTOR DVDR   PX-716A   "
+    "Adapter: 1  ID: 0\r\n\r\nRead mode               : Secure\r\nUtilize accurate stream : "
+    "Yes\r\nDefeat audio cache      : Yes\r\nMake use of C2 pointers : No\r\n\r\nRead offset "
+    "correction                      : 30\r\nOverread into Lead-In and Lead-Out          : "
+    "No\r\nFill up missing offset samples with silence : Yes\r\nDelete leading and trailing "
+    "silent blocks    : No\r\nNull samples used in CRC calculations       : Yes\r\nUsed "
+    "interface                              : Native Win32 interface for Win NT & 2000\r\nGap "
+    "handling                                : Appended to previous track\r\n\r\nUsed output "
+    "format              : User Defined Encoder\r\nAdd ID3 tag                     : "
+    "No\r\n\r\nTOC of the extracted CD\r\n\r\n     Track |   Start  |  Length  | Start sector "
+    "| End sector\r\n    ---------------------------------------------------------\r\n        1 "
+    " |  0:00.00 |  3:00.00 |         0    |    13499\r\n\r\n" +
+    EacTrack(1, "1A2B3C4D", "1A2B3C4D", "Accurately ripped (confidence 5)  [0A0B0C0D]  (AR v2)") +
+    EacTrack(2, "5E6F7081", "5E6F7081", "Accurately ripped (confidence 12)  [1B2C3D4E]  (AR v2)") +
+    "No errors occurred\r\n\r\nAll tracks accurately ripped\r\n\r\nEnd of status "
+    "report\r\n\r\n==== Log checksum "
+    "9D6E2B2C2F3A4B5C6D7E8F9A0B1C2D3E4F5A6B7C8D9E0F1A2B3C4D5E6F7A8B9C "
+    "====\r\n";
+
+const std::string Xld =
+    "X Lossless Decoder version 20230627 (155.2)\n\nXLD extraction logfile from 2026-12-01 "
+    "10:00:00 +0100\n\nBand / Record\n\nUsed drive : HL-DT-ST DVDRAM GP65NB60 (revision "
+    "RF01)\nMedia type : Pressed CD\n\nRipper mode             : XLD Secure Ripper\nDisable "
+    "audio cache     : OK\nMake use of C2 pointers : NO\nRead offset correction  : 6\nGap "
+    "status              : Analyzed, Appended\n\nTrack 01\n    Filename : /Rips/01.flac\n\n    "
+    "CRC32 hash (test run)  : 1A2B3C4D\n    CRC32 hash             : 1A2B3C4D\n    CRC32 hash "
+    "(skip zero) : 99999999\n    AccurateRip v1 signature : 0A0B0C0D\n        ->Accurately "
+    "ripped (v1+v2, confidence 7/7)\n    Statistics\n        Read error                      "
+    "     : 0\n        Damaged sector count                 : 0\n\nNo errors occurred\n\nEnd "
+    "of status report\n\n-----BEGIN XLD SIGNATURE-----\nABCDEF\n-----END XLD SIGNATURE-----\n";
+
+const std::string Whipper = R"(Log created by: whipper 0.10.0 (internal logger)
+Log creation date: 2026-12-01T10:00:00Z
+
+Ripping phase information:
+  Drive: HL-DT-STBD-RE  WH14NS40 (revision 1.03)
+  Extraction engine: cdparanoia cdparanoia III 10.2 libcdio 2.1.0 x86_64-pc-linux-gnu
+  Defeat audio cache: Yes
+  Read offset correction: +6
+  Overread into lead-out: No
+  Gap detection: cdrdao 1.2.4
+  CD-R detected: No
+
+TOC:
+  01:
+    Start: 00:00:00
+    Length: 03:00:00
+    Start sector: 0
+    End sector: 13499
+
+Tracks:
+  01:
+    Filename: /music/01. Band - One.flac
+    Peak level: 0.988
+    Pre-emphasis: No
+    Extraction speed: 8.1 X
+    Extraction quality: 100.00 %
+    Test CRC: 1A2B3C4D
+    Copy CRC: 1A2B3C4D
+    AccurateRip v1:
+      Result: Found, exact match
+      Confidence: 4
+      Local CRC: 0A0B0C0D
+      Remote CRC: 0A0B0C0D
+    AccurateRip v2:
+      Result: Found, exact match
+      Confidence: 9
+      Local CRC: 1B2C3D4E
+      Remote CRC: 1B2C3D4E
+    Status: Copy OK
+
+Conclusive status report:
+  AccurateRip summary: All tracks accurately ripped
+  Health status: No errors occurred
+  EOF: End of status report
+SHA-256 hash: 0162CF627EFB175616BDA0AAABD87ED753C1E48E2524788E1D10854525143B8D
+)";
+
+std::string Utf16(std::string_view ascii) {
+  std::string bytes = "\xFF\xFE";
+  for (const char c : ascii)
+    bytes += {c, '\0'};
+  return bytes;
+}
+
+// "score|deductions|AccurateRip|drive|checksum", or the problem of a text that is no log.
+std::string Shape(const TRipLog& log) {
+  if (!log.IsLog())
+    return log.Problem;
+  std::string shape = (log.Score ? std::to_string(*log.Score) : "-") + "|";
+  for (const TRipLogDeduction& deduction : log.Deductions)
+    shape += deduction.Text + " -" + std::to_string(deduction.Points) + ";";
+  return shape + "|" + AccurateRipText(log) + "|" + RipperDriveText(log) + "|" +
+         std::to_string(static_cast<int>(log.Checksum));
+}
+} // namespace
+
+TEST(RipLog, ScoresWhatTheRippersWrite) {
+  const std::string perfectEac = "100||2 of 2 tracks accurate (confidence 5 to 12)|PLEXTOR DVDR "
+                                 "PX-716A, read offset +30|1";
+  const struct {
+    const char* Name;
+    std::string Text;
+    std::string Shape;
+  } cases[] = {
+      {"EAC, all good", Eac, perfectEac},
+      {"EAC saved as UTF-16 with a byte-order mark", Utf16(Eac), perfectEac},
+      {"EAC: a CRC mismatch, the cache not defeated, no checksum",
+       Replaced(Replaced(Replaced(Eac, "Copy CRC 5E6F7081", "Copy CRC 5E6F7082"),
+                         "cache      : Yes", "cache      : No"),
+                "==== Log checksum", "===="),
+       "45|no log checksum -15;audio cache not defeated -10;CRC mismatch on track 2 -30;|2 of 2 "
+       "tracks accurate (confidence 5 to 12)|PLEXTOR DVDR PX-716A, read offset +30|0"},
+      {"EAC 0.99: settings in the read mode, a range rip, no checksum written",
+       Replaced(Replaced(Replaced(Eac, "V1.6", "V0.99 prebeta 5"),
+                         "Secure\r\nUtilize accurate stream : Yes\r\nDefeat audio cache      : "
+                         "Yes\r\nMake use of C2 "
+                         "pointers : No",
+                         "Secure with NO C2, accurate stream"),
+                "Track  1\r\n", "Range status and errors\r\n"),
+       "60|range rip -30;audio cache not defeated -10;|2 of 2 tracks accurate (confidence 5 to "
+       "12)|PLEXTOR DVDR PX-716A, read offset +30|1"},
+      {"EAC: burst mode, a suspicious position, no gap detection, truncated",
+       Replaced(Replaced(Replaced(Eac.substr(0, Eac.find("End of status")), "Secure", "Burst"),
+                         "     Copy OK", "     Suspicious position 0:01:12\r\n"),
+                "Gap handling", "Gap"),
+       "5|not ripped in secure mode -20;log incomplete (no end of the status report) -30;no "
+       "log checksum -15;gaps not detected and appended -10;suspicious positions or read errors "
+       "on track 1 -20;|2 of 2 tracks accurate (confidence 5 to 12)|PLEXTOR DVDR PX-716A, read "
+       "offset +30|0"},
+      {"EAC in another language: not scored",
+       Replaced(Eac, "EAC extraction logfile from", "EAC Auslese-Logdatei vom"),
+       "-|||PLEXTOR "
+       "DVDR PX-716A, read offset +30|1"},
+      {"XLD, all good", Xld,
+       "100||1 of 1 tracks accurate (confidence 7)|HL-DT-ST DVDRAM GP65NB60 (revision RF01), "
+       "read offset +6|1"},
+      {"XLD: burst, C2, damaged sectors, test run left out",
+       Replaced(Replaced(Replaced(Replaced(Xld, "XLD Secure Ripper", "CDParanoia III 10.2 (Burst)"),
+                                  "pointers : NO", "pointers : YES"),
+                         "count                 : 0", "count                 : 3"),
+                "    CRC32 hash (test run)  : 1A2B3C4D\n", ""),
+       "40|not ripped in secure mode -20;C2 pointers used -10;suspicious positions or read "
+       "errors on track 1 -20;test and copy not used -10;|1 of 1 tracks accurate (confidence "
+       "7)|HL-DT-ST DVDRAM GP65NB60 (revision RF01), read offset +6|1"},
+      {"whipper, its hash verified", Whipper,
+       "100||1 of 1 tracks accurate (confidence 9)|HL-DT-STBD-RE WH14NS40 (revision 1.03), "
+       "read offset +6|2"},
+      {"whipper, edited after its hash",
+       Replaced(Whipper, "Copy CRC: 1A2B3C4D", "Copy CRC: 1A2B3C4E"),
+       "0|log edited (its checksum does not match) -100;CRC mismatch on track 1 -30;|1 of 1 "
+       "tracks accurate (confidence 9)|HL-DT-STBD-RE WH14NS40 (revision 1.03), read offset +6|3"},
+      {"a text that is no log", "Band - Record\nTrack  1\nTest CRC 1A2B3C4D\n",
+       "not a rip log of EAC, XLD or whipper"},
+      {"binary zeros", std::string(4096, '\0'), "not a rip log of EAC, XLD or whipper"},
+      {"nothing", "", "not a rip log of EAC, XLD or whipper"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(Shape(ReadRipLog(c.Text)), c.Shape);
+  }
+}
