@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/AlbumAnalysis.h"
 
+#include "analysis/SonogramImage.h"
+
 #include "audio/FlacDecode.h"
 #include "common/FileUnit.h"
 #include "common/TrackKinds.h"
@@ -22,6 +24,7 @@ struct TTrackMeters {
   std::vector<float> Interleaved;
   std::vector<const float*> Pointers;
   bool DynamicRangeOnly = false;
+  bool KeepSonogram = false;
 
   void Hear(const TFlacStream& stream, const std::int32_t* const* channels, unsigned frames) {
     if (stream.BitsPerSample < 4 || stream.BitsPerSample > 32)
@@ -30,6 +33,8 @@ struct TTrackMeters {
       Dr.emplace(stream.SampleRate, stream.Channels);
       if (!DynamicRangeOnly) {
         Frequencies.emplace(stream.SampleRate, stream.Channels);
+        if (KeepSonogram)
+          Frequencies->KeepSonogram(SonogramColumns, SonogramRows);
         Loudness = TLoudnessMeter(stream.SampleRate, stream.Channels);
       }
       Planes.resize(stream.Channels);
@@ -53,6 +58,17 @@ struct TTrackMeters {
     Loudness.Add(Interleaved.data(), frames); // nothing without a meter
   }
 };
+
+std::string FormatText(const TFlacStream& stream) {
+  char rate[32];
+  std::snprintf(rate, sizeof rate, "%g", stream.SampleRate / 1000.0);
+  const std::string channels = stream.Channels == 1 ? "mono"
+                               : stream.Channels == 2
+                                   ? "stereo"
+                                   : std::to_string(stream.Channels) + " channels";
+  return "FLAC, " + std::string(rate) + " kHz, " + std::to_string(stream.BitsPerSample) +
+         " bits, " + channels;
+}
 
 void Measure(TTrackAnalysis& track, TTrackMeters& meters,
              const std::function<void(std::uint64_t)>& bytesRead,
@@ -79,8 +95,12 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
   track.Seconds = static_cast<double>(decoded.Samples) / decoded.Stream.SampleRate;
   track.Dr = meters.Dr->Result();
   track.Loudness = meters.Loudness.Result();
-  if (meters.Frequencies)
+  track.Format = FormatText(decoded.Stream);
+  if (meters.Frequencies) {
     track.Cutoff = FindCutoff(meters.Frequencies->Result());
+    if (meters.KeepSonogram)
+      track.Sonogram = std::make_shared<const TSonogram>(meters.Frequencies->SonogramResult());
+  }
   // What the frequency levels hold is for this track alone: the album needs the loudness meters
   // only.
   meters.Frequencies.reset();
@@ -98,10 +118,12 @@ std::uint64_t TotalBytes(const std::vector<std::string>& paths) {
 TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalysisHooks& hooks) {
   TAlbumAnalysis album;
   for (const std::string& path : paths)
-    album.Tracks.push_back({path, {}, 0, {}, std::nullopt, {}});
+    album.Tracks.emplace_back().Path = path;
   std::vector<TTrackMeters> meters(paths.size());
-  for (TTrackMeters& track : meters)
+  for (TTrackMeters& track : meters) {
     track.DynamicRangeOnly = hooks.DynamicRangeOnly;
+    track.KeepSonogram = hooks.KeepSonograms;
+  }
   const std::uint64_t total = TotalBytes(paths);
   std::atomic<std::uint64_t> done{0};
   std::mutex reporting; // the caller's progress hears one thread at a time
@@ -138,6 +160,45 @@ TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalys
     album.Loudness = TLoudnessMeter::Album(loudness);
   }
   return album;
+}
+
+std::optional<TSonogram> AlbumSonogram(const TAlbumAnalysis& album) {
+  std::vector<const TTrackAnalysis*> tracks;
+  double seconds = 0;
+  for (const TTrackAnalysis& track : album.Tracks)
+    if (track.Sonogram && track.Sonogram->Columns > 0) {
+      tracks.push_back(&track);
+      seconds += track.Sonogram->Seconds;
+    }
+  if (tracks.empty() || seconds <= 0)
+    return std::nullopt;
+  TSonogram picture;
+  picture.SampleRate = tracks.front()->Sonogram->SampleRate;
+  picture.Seconds = seconds;
+  picture.Columns = SonogramColumns;
+  picture.Rows = SonogramRows;
+  // Each column shows the track and moment at its time; bands are taken at the same height,
+  // so a track of another sample rate shows its own range stretched.
+  double start = 0;
+  std::size_t at = 0;
+  for (unsigned c = 0; c < picture.Columns; ++c) {
+    const double time = (c + 0.5) * seconds / picture.Columns;
+    while (at + 1 < tracks.size() && time >= start + tracks[at]->Sonogram->Seconds)
+      start += tracks[at++]->Sonogram->Seconds;
+    const TSonogram& track = *tracks[at]->Sonogram;
+    const auto column = static_cast<unsigned>(
+        std::clamp((time - start) / track.Seconds * track.Columns, 0.0, track.Columns - 1.0));
+    for (unsigned r = 0; r < picture.Rows; ++r)
+      picture.LevelDb.push_back(track.At(column, r * track.Rows / picture.Rows));
+  }
+  return picture;
+}
+
+std::string SonogramCaption(const TTrackAnalysis& track) {
+  const long seconds = std::lround(track.Seconds);
+  return track.Path.substr(track.Path.rfind('/') + 1) + " - " + track.Format + " - " +
+         std::to_string(seconds / 60) + ":" + (seconds % 60 < 10 ? "0" : "") +
+         std::to_string(seconds % 60);
 }
 
 std::string DrText(double value) {

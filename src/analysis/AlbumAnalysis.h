@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,7 +21,9 @@ struct TTrackAnalysis {
   double Seconds = 0;
   TDynamicRange Dr;
   std::optional<TLoudness> Loudness;
-  TCutoff Cutoff; // LossyShape: possibly transcoded from a lossy source
+  TCutoff Cutoff;                            // LossyShape: possibly transcoded from a lossy source
+  std::string Format;                        // "FLAC, 44.1 kHz, 16 bits, stereo"
+  std::shared_ptr<const TSonogram> Sonogram; // when the hooks keep them
   bool Measured() const { return Problem.empty(); }
 };
 
@@ -41,12 +44,21 @@ struct TAnalysisHooks {
   // The dynamic range alone (a DR log): no loudness and no frequency levels, whose true
   // peak's oversampling costs most of the work.
   bool DynamicRangeOnly = false;
+  // Each track's levels through time, for its picture.
+  bool KeepSonograms = false;
 };
 
 TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalysisHooks& hooks);
 
 // The words for a track whose content stops as a lossy encoder's does.
 inline constexpr const char* TranscodeWarning = "possibly transcoded from a lossy source";
+
+// The tracks' pictures side by side, each as wide as its share of the album's length, in
+// a picture as wide as one track's: the album's picture. Nothing without a picture.
+std::optional<TSonogram> AlbumSonogram(const TAlbumAnalysis& album);
+
+// "01 - One.flac - FLAC, 44.1 kHz, 16 bits, stereo - 3:25": a track picture's caption.
+std::string SonogramCaption(const TTrackAnalysis& track);
 
 // "DR12": the value rounded as the meters show it.
 std::string DrText(double value);

@@ -14,6 +14,11 @@ struct TFrequencyMeter::TState {
   std::vector<kiss_fft_cpx> Bins;
   std::vector<double> Power;
   std::size_t Filled = 0, Blocks = 0;
+  // The picture's slices: each band's power summed over its bins and the slice's blocks.
+  unsigned Columns = 0, Rows = 0;
+  std::size_t BlocksPerColumn = 1;
+  std::vector<float> Picture;
+  std::vector<unsigned> RowOfBin;
 
   ~TState() { kiss_fftr_free(Fft); }
 
@@ -21,10 +26,29 @@ struct TFrequencyMeter::TState {
     for (std::size_t i = 0; i < BlockSamples; ++i)
       Block[i] *= Window[i];
     kiss_fftr(Fft, Block.data(), Bins.data());
-    for (std::size_t k = 0; k < Power.size(); ++k)
-      Power[k] += double{Bins[k].r} * Bins[k].r + double{Bins[k].i} * Bins[k].i;
+    float* slice = Columns ? Slice() : nullptr;
+    for (std::size_t k = 0; k < Power.size(); ++k) {
+      const double power = double{Bins[k].r} * Bins[k].r + double{Bins[k].i} * Bins[k].i;
+      Power[k] += power;
+      if (slice)
+        slice[RowOfBin[k]] += static_cast<float>(power);
+    }
     ++Blocks;
     Filled = 0;
+  }
+
+  // The slice this block goes into; when every slice is taken, pairs merge into the first
+  // half and each slice holds twice the blocks.
+  float* Slice() {
+    if (Blocks / BlocksPerColumn >= Columns) {
+      for (unsigned c = 0; c < Columns / 2; ++c)
+        for (unsigned r = 0; r < Rows; ++r)
+          Picture[std::size_t{c} * Rows + r] =
+              Picture[std::size_t{2 * c} * Rows + r] + Picture[std::size_t{2 * c + 1} * Rows + r];
+      std::fill(Picture.begin() + std::ptrdiff_t{Columns / 2} * Rows, Picture.end(), 0.0f);
+      BlocksPerColumn *= 2;
+    }
+    return Picture.data() + Blocks / BlocksPerColumn * Rows;
   }
 };
 
@@ -45,6 +69,16 @@ TFrequencyMeter::TFrequencyMeter(unsigned sampleRate, unsigned channels)
 TFrequencyMeter::~TFrequencyMeter() = default;
 TFrequencyMeter::TFrequencyMeter(TFrequencyMeter&&) noexcept = default;
 TFrequencyMeter& TFrequencyMeter::operator=(TFrequencyMeter&&) noexcept = default;
+
+void TFrequencyMeter::KeepSonogram(unsigned columns, unsigned rows) {
+  TState& s = *State;
+  s.Columns = columns & ~1u; // merged two by two
+  s.Rows = rows;
+  s.Picture.assign(std::size_t{s.Columns} * rows, 0.0f);
+  s.RowOfBin.resize(s.Power.size());
+  for (std::size_t k = 0; k < s.Power.size(); ++k)
+    s.RowOfBin[k] = static_cast<unsigned>(k * rows / s.Power.size());
+}
 
 void TFrequencyMeter::Add(const float* const* channels, std::size_t frames) {
   TState& s = *State;
@@ -71,6 +105,31 @@ TFrequencyLevels TFrequencyMeter::Result() const {
     levels.LevelDb.push_back(mean > 1e-20 ? 10 * std::log10(mean) : -200);
   }
   return levels;
+}
+
+TSonogram TFrequencyMeter::SonogramResult() const {
+  const TState& s = *State;
+  TSonogram picture;
+  if (s.Columns == 0 || s.Blocks == 0)
+    return picture;
+  picture.SampleRate = s.SampleRate;
+  picture.Seconds = static_cast<double>(s.Blocks * BlockSamples) / s.SampleRate;
+  picture.Columns = static_cast<unsigned>((s.Blocks + s.BlocksPerColumn - 1) / s.BlocksPerColumn);
+  picture.Rows = s.Rows;
+  std::vector<std::size_t> binsInRow(s.Rows);
+  for (const unsigned row : s.RowOfBin)
+    ++binsInRow[row];
+  const double scale = (BlockSamples / 4.0) * (BlockSamples / 4.0); // as Result's
+  for (unsigned c = 0; c < picture.Columns; ++c) {
+    const std::size_t blocks = std::min(s.BlocksPerColumn, s.Blocks - c * s.BlocksPerColumn);
+    for (unsigned r = 0; r < s.Rows; ++r) {
+      const double mean = s.Picture[std::size_t{c} * s.Rows + r] /
+                          static_cast<double>(blocks * std::max<std::size_t>(1, binsInRow[r])) /
+                          scale;
+      picture.LevelDb.push_back(mean > 1e-20 ? static_cast<float>(10 * std::log10(mean)) : -200);
+    }
+  }
+  return picture;
 }
 
 namespace {

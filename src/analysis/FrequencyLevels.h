@@ -13,6 +13,18 @@ struct TFrequencyLevels {
   std::vector<double> LevelDb; // per bin, 0 to the Nyquist frequency
 };
 
+// The levels through time, for a picture: Columns slices of the track (each some whole
+// blocks), Rows bands from 0 Hz to the Nyquist frequency.
+struct TSonogram {
+  unsigned SampleRate = 0;
+  double Seconds = 0;
+  unsigned Columns = 0, Rows = 0;
+  std::vector<float> LevelDb; // column by column, band 0 (0 Hz) first
+  float At(unsigned column, unsigned row) const {
+    return LevelDb[std::size_t{column} * Rows + row];
+  }
+};
+
 struct TCutoff {
   double Hz = 0;           // where the content stops; the Nyquist frequency when it does not
   bool LossyShape = false; // a steep stop where lossy encoders put theirs
@@ -27,9 +39,15 @@ public:
   TFrequencyMeter(TFrequencyMeter&&) noexcept;
   TFrequencyMeter& operator=(TFrequencyMeter&&) noexcept;
 
+  // Keeps the levels through time as well, in at most columns slices (however long the
+  // track: slices merge two by two as it goes on) of rows bands.
+  void KeepSonogram(unsigned columns, unsigned rows);
+
   // Samples in [-1, 1], an array for each channel.
   void Add(const float* const* channels, std::size_t frames);
   TFrequencyLevels Result() const;
+  // Empty unless kept.
+  TSonogram SonogramResult() const;
 
 private:
   struct TState;

@@ -2,8 +2,10 @@
 #include "cli/AnalyzeCommand.h"
 
 #include "analysis/AlbumAnalysis.h"
+#include "analysis/SonogramImage.h"
 #include "cli/CliContext.h"
 #include "common/FileUnit.h"
+#include "common/FileWriteUnit.h"
 #include "common/TextUnit.h"
 #include "generate/AlbumRipLog.h"
 
@@ -106,20 +108,67 @@ std::vector<TAlbumRipLog> LogsOf(const std::vector<std::string>& operands,
   return logs.empty() ? RipLogsBeside(tracks) : logs;
 }
 
-int RunAnalyze(const TCliArguments& arguments, TCliContext& context) {
-  std::vector<std::string> files = ExpandTrackFolders(arguments.Operands);
-  std::erase_if(files, IsLogPath);
-  const std::vector<TAlbumRipLog> logs = LogsOf(arguments.Operands, files);
+TAlbumAnalysis AnalyzeWithProgress(const std::vector<std::string>& files, bool keepSonograms,
+                                   TCliContext& context) {
   TAnalysisHooks hooks;
+  hooks.KeepSonograms = keepSonograms;
   if (context.ShowProgress)
     hooks.Progress = [&context, shown = -1](std::uint64_t done, std::uint64_t total) mutable {
       const int percent = total ? static_cast<int>(done * 100 / total) : 100;
       if (percent != shown)
         context.Err << "\rAnalysing " << (shown = percent) << "%" << std::flush;
     };
-  const TAlbumAnalysis album = AnalyzeAlbum(files, hooks);
+  TAlbumAnalysis album = AnalyzeAlbum(files, hooks);
   if (context.ShowProgress)
     context.Err << "\r\x1b[K" << std::flush;
+  return album;
+}
+
+// Each measured track's picture in the folder (made if missing), and the album's beside
+// them when there are several; the names written on out when listed. False when one
+// could not be written.
+bool WriteSonograms(const TAlbumAnalysis& album, std::string folder, bool replace, bool listed,
+                    TCliContext& context) {
+  if (!folder.ends_with('/'))
+    folder += '/';
+  const TWriteMode mode = replace ? TWriteMode::Replace : TWriteMode::CreateOnly;
+  bool allWritten = true;
+  const auto write = [&](const std::string& name, const TSonogram& picture,
+                         const std::string& caption) {
+    const std::string path = folder + name;
+    const std::string png = SonogramPng(picture, caption);
+    const TWriteResult result = png.empty() ? TWriteResult::Failed : WriteFile(path, png, mode);
+    if (result == TWriteResult::Written && listed)
+      context.Out << PrintableName(path) << "\n";
+    else if (result != TWriteResult::Written)
+      context.Err << "tamberlon-cli: " << PrintableName(path) << ": "
+                  << (result == TWriteResult::Exists ? "exists (--replace replaces it)"
+                                                     : "cannot be written")
+                  << "\n";
+    allWritten = allWritten && result == TWriteResult::Written;
+  };
+  if (!MakeFolders(folder)) {
+    context.Err << "tamberlon-cli: " << PrintableName(folder) << ": cannot be made\n";
+    return false;
+  }
+  std::size_t pictures = 0;
+  for (const TTrackAnalysis& track : album.Tracks)
+    if (track.Sonogram) {
+      write(SonogramFileName(track.Path), *track.Sonogram, SonogramCaption(track));
+      ++pictures;
+    }
+  if (const auto whole = AlbumSonogram(album); whole && pictures > 1)
+    write("album.png", *whole,
+          "Album - " + std::to_string(pictures) + " tracks - " + album.Tracks.front().Format);
+  return allWritten;
+}
+
+int RunAnalyze(const TCliArguments& arguments, TCliContext& context) {
+  std::vector<std::string> files = ExpandTrackFolders(arguments.Operands);
+  std::erase_if(files, IsLogPath);
+  const std::vector<TAlbumRipLog> logs = LogsOf(arguments.Operands, files);
+  const std::string* pictures = arguments.Value("--sonograms");
+  const TAlbumAnalysis album = AnalyzeWithProgress(files, pictures != nullptr, context);
   bool allMeasured = true;
   for (const TTrackAnalysis& track : album.Tracks)
     allMeasured = allMeasured && track.Measured();
@@ -136,8 +185,31 @@ int RunAnalyze(const TCliArguments& arguments, TCliContext& context) {
       context.Out << "Log " << PrintableName(log.Path) << ": "
                   << (log.Log.IsLog() ? RipLogScoreLine(log.Log) : log.Log.Problem) << "\n";
   }
+  if (pictures && !album.Cancelled)
+    allMeasured =
+        WriteSonograms(album, *pictures, arguments.Has("--replace"), false, context) && allMeasured;
   context.Out.flush();
   return allMeasured ? 0 : 1;
+}
+
+int RunSonogram(const TCliArguments& arguments, TCliContext& context) {
+  if (!arguments.Value("-o")) {
+    context.Err << "tamberlon-cli: sonogram needs -o FOLDER, where the pictures go\n";
+    return 2;
+  }
+  const TAlbumAnalysis album =
+      AnalyzeWithProgress(ExpandTrackFolders(arguments.Operands), true, context);
+  bool allMeasured = true;
+  for (const TTrackAnalysis& track : album.Tracks)
+    if (!track.Measured()) {
+      context.Err << "tamberlon-cli: " << PrintableName(track.Path) << ": " << track.Problem
+                  << "\n";
+      allMeasured = false;
+    }
+  const bool written =
+      WriteSonograms(album, *arguments.Value("-o"), arguments.Has("--replace"), true, context);
+  context.Out.flush();
+  return written && allMeasured ? 0 : 1;
 }
 
 // The help's list of the log's deductions, from the rules themselves.
@@ -169,6 +241,29 @@ TCliCommand AnalyzeCommand() {
               ". A log's own checksum is verified where its algorithm is published "
               "(whipper's SHA-256); EAC's and XLD's are only seen to be there. "
               "Exit status 1 when a track could not be measured or a log given is none.",
-          .Options = {{"--json", "", "one JSON object per track, then one for the album"}},
+          .Options = {{"--json", "", "one JSON object per track, then one for the album"},
+                      {"--sonograms", "FOLDER",
+                       "also a picture of each track's frequencies through time, and the "
+                       "album's, in FOLDER (as the sonogram command draws them)"},
+                      {"--replace", "", "pictures replace files of the same names"}},
           .Run = RunAnalyze};
+}
+
+TCliCommand SonogramCommand() {
+  return {.Name = "sonogram",
+          .Summary = "draw each track's frequencies through time, and the album's, as PNG",
+          .Operands = "FILE...|FOLDER",
+          .Description =
+              "Decodes each FLAC track and writes a PNG picture of it into FOLDER (made if "
+              "missing), named as the track with .png: time across, frequency up to the "
+              "Nyquist limit upwards, each level's colour on a scale from -120 dB (black) to "
+              "0 dB (white) against a full-scale sine, with the scale's legend and a caption "
+              "of the file's name, format and length. A lossless track made from a lossy "
+              "file shows its encoder's low-pass as a flat ceiling. With several tracks, "
+              "album.png shows them all side by side. An existing picture is kept unless "
+              "--replace is given. Exit status 1 when a track could not be measured or a "
+              "picture not written.",
+          .Options = {{"-o", "FOLDER", "where the pictures go (required)"},
+                      {"--replace", "", "pictures replace files of the same names"}},
+          .Run = RunSonogram};
 }

@@ -5,3 +5,6 @@
 #include "cli/CommandLine.h"
 
 TCliCommand AnalyzeCommand();
+// tamberlon-cli sonogram FILE...|FOLDER -o FOLDER: a picture of each track's frequency levels
+// through time, and one of the album's.
+TCliCommand SonogramCommand();

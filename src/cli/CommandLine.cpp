@@ -28,7 +28,7 @@ std::vector<std::string> TCliArguments::All(std::string_view option) const {
 const std::vector<TCliCommand>& CliCommands() {
   static const std::vector<TCliCommand> commands = {
       InfoCommand(),  RenderCommand(), NfoCommand(),  SfvCommand(),    Par2Command(),
-      CheckCommand(), RepairCommand(), PostCommand(), AnalyzeCommand()};
+      CheckCommand(), RepairCommand(), PostCommand(), AnalyzeCommand(), SonogramCommand()};
   return commands;
 }
 

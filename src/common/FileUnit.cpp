@@ -221,6 +221,12 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   }
 }
 
+bool MakeFolders(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  return std::filesystem::is_directory(folder, error);
+}
+
 std::optional<std::string> ReadFileHead(const std::string& path, std::int64_t limit) {
   auto file = TReadOnlyFile::Open(path);
   if (!file)

@@ -85,6 +85,8 @@ std::string FreshHiddenName(const std::string& folder, std::string_view prefix);
 
 // The whole content of a regular file; nothing when it cannot be opened or read.
 std::optional<std::string> ReadFileBytes(const std::string& path);
+// The folder and those above it made where missing; false when it is not a folder after.
+bool MakeFolders(const std::string& folder);
 // A file's first bytes, limit at most (a file that claims to be a small text may not be).
 std::optional<std::string> ReadFileHead(const std::string& path, std::int64_t limit);
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/VerifyUnit.h"
 #include "analysis/AlbumAnalysis.h"
+#include "analysis/SonogramImage.h"
 #include "generate/AlbumRipLog.h"
 
 #include "audio/FlacCheckUnit.h"
@@ -12,8 +13,10 @@
 #include "posting/NzbCheck.h"
 
 #include <QCloseEvent>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
@@ -50,8 +53,14 @@ TFormVerify::TFormVerify(QWidget* parent) : QWidget(parent, Qt::Window) {
   ButtonRepair = new QPushButton(QStringLiteral("&Repair"), this);
   ButtonRepair->setObjectName(QStringLiteral("ButtonRepair"));
   ButtonRepair->hide();
+  ButtonSonogram = new QPushButton(QStringLiteral("Show &Picture..."), this);
+  ButtonSonogram->setObjectName(QStringLiteral("ButtonSonogram"));
+  ButtonSonogram->setToolTip(
+      QStringLiteral("The chosen track's frequencies through time (a sonogram)"));
+  ButtonSonogram->hide();
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(LabelTotals, 1);
+  bottom->addWidget(ButtonSonogram);
   bottom->addWidget(ButtonRepair);
   bottom->addWidget(ButtonCancel);
   auto* layout = new QVBoxLayout(this);
@@ -59,6 +68,15 @@ TFormVerify::TFormVerify(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(ProgressBytes);
   layout->addLayout(bottom);
   connect(ButtonRepair, &QPushButton::clicked, this, &TFormVerify::Repair);
+  connect(ButtonSonogram, &QPushButton::clicked, this, &TFormVerify::ShowSonogram);
+  connect(TableFiles, &QTableWidget::currentCellChanged, this, [this](int row) {
+    ButtonSonogram->setEnabled(row >= 0 && static_cast<std::size_t>(row) < Analysed.size() &&
+                               Analysed[static_cast<std::size_t>(row)].Sonogram);
+  });
+  connect(TableFiles, &QTableWidget::cellDoubleClicked, this, [this] {
+    if (ButtonSonogram->isVisible() && ButtonSonogram->isEnabled())
+      ShowSonogram();
+  });
   StartWork();
 }
 
@@ -317,6 +335,9 @@ void TFormVerify::Analyze(const std::vector<std::string>& paths) {
        QStringLiteral("Result")});
   TableFiles->horizontalHeader()->setSectionResizeMode(8, QHeaderView::Stretch);
   TableFiles->setRowCount(static_cast<int>(paths.size()));
+  Analysed.assign(paths.size(), {});
+  ButtonSonogram->show();
+  ButtonSonogram->setEnabled(false);
   for (int row = 0; row < TableFiles->rowCount(); ++row) {
     const std::string& path = paths[static_cast<std::size_t>(row)];
     TableFiles->setItem(row, 0,
@@ -326,6 +347,7 @@ void TFormVerify::Analyze(const std::vector<std::string>& paths) {
   Worker = std::jthread([this, paths] {
     TAnalysisHooks hooks;
     hooks.Cancelled = &Cancelled;
+    hooks.KeepSonograms = true;
     hooks.Progress = [this](std::uint64_t done, std::uint64_t total) {
       QMetaObject::invokeMethod(this, [this, done, total] {
         ProgressBytes->setValue(total == 0 ? 0 : static_cast<int>(done * 1000 / total));
@@ -348,6 +370,10 @@ void TFormVerify::Analyze(const std::vector<std::string>& paths) {
 
 void TFormVerify::ShowAnalysis(std::size_t index, const TTrackAnalysis& track) {
   const int row = static_cast<int>(index);
+  if (index < Analysed.size())
+    Analysed[index] = track;
+  if (row == TableFiles->currentRow())
+    ButtonSonogram->setEnabled(track.Sonogram != nullptr);
   if (!track.Measured()) {
     ShowResult(row, 8, QString::fromStdString(track.Problem));
     return;
@@ -445,4 +471,25 @@ void TFormVerify::Stop() {
 void TFormVerify::closeEvent(QCloseEvent* event) {
   Stop();
   QWidget::closeEvent(event);
+}
+
+void TFormVerify::ShowSonogram() {
+  const int row = TableFiles->currentRow();
+  if (row < 0 || static_cast<std::size_t>(row) >= Analysed.size() ||
+      !Analysed[static_cast<std::size_t>(row)].Sonogram)
+    return;
+  const TTrackAnalysis& track = Analysed[static_cast<std::size_t>(row)];
+  const std::string png = SonogramPng(*track.Sonogram, SonogramCaption(track));
+  QPixmap picture;
+  picture.loadFromData(reinterpret_cast<const uchar*>(png.data()), static_cast<uint>(png.size()),
+                       "PNG");
+  auto* window = new QDialog(this);
+  window->setObjectName(QStringLiteral("FormSonogram"));
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->setWindowTitle(QString::fromStdString(PrintableName(SonogramCaption(track))));
+  auto* label = new QLabel(window);
+  label->setPixmap(picture);
+  auto* layout = new QVBoxLayout(window);
+  layout->addWidget(label);
+  window->show();
 }

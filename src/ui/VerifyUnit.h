@@ -44,6 +44,7 @@ public:
   QLabel* LabelTotals = nullptr;
   QPushButton* ButtonCancel = nullptr;
   QPushButton* ButtonRepair = nullptr;
+  QPushButton* ButtonSonogram = nullptr; // the chosen track's picture, in the Analysis
 
 signals:
   void Finished();
@@ -59,6 +60,7 @@ private:
   bool VerifyNzb(const std::string& nzbPath);
   void ShowResult(int row, int column, const QString& text);
   void ShowAnalysis(std::size_t index, const TTrackAnalysis& track);
+  void ShowSonogram();
   void Finish(const QString& totals);
   void Stop();
   void ShowTotals();
@@ -73,4 +75,5 @@ private:
   std::string RecoveryPath;
   QString RepairNote; // what the repair did, before the totals of the check after it
   bool ClosingKeys = false;
+  std::vector<TTrackAnalysis> Analysed; // by row, as each track is measured
 };

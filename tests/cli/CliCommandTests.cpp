@@ -933,6 +933,32 @@ TEST_F(CliCommands, AnalyzeTellsTranscodesByTheirFrequencies) {
     const auto track = nlohmann::json::parse(Out.str().substr(0, Out.str().find('\n')));
     EXPECT_EQ(track["Transcoded"], c.Transcoded) << track["Cutoff"];
   }
+  // The pictures show it (read back by FFmpeg): at 19 kHz the plot is dark for the 128 kbps
+  // transcode and lit for the lossless noise, at 10 kHz lit for both.
+  ASSERT_EQ(
+      Run("sonogram", {"-o", folder + "pictures", folder + "noise.flac", folder + "mp3-128.flac"}),
+      0)
+      << Err.str();
+  EXPECT_EQ(Out.str(), folder + "pictures/noise.png\n" + folder + "pictures/mp3-128.png\n" +
+                           folder + "pictures/album.png\n");
+  EXPECT_EQ(Run("sonogram", {"-o", folder + "pictures", folder + "noise.flac"}), 1);
+  EXPECT_EQ(Err.str(),
+            "tamberlon-cli: " + folder + "pictures/noise.png: exists (--replace replaces it)\n");
+  for (const auto& [name, litAt19] : {std::pair{"noise.png", true}, {"mp3-128.png", false}}) {
+    SCOPED_TRACE(name);
+    const std::string rgb = Shell("ffmpeg -v error -i '" + folder + "pictures/" + name +
+                                  "' -f rawvideo -pix_fmt rgb24 -");
+    constexpr int Width = 948, PlotLeft = 56, PlotTop = 24, PlotHeight = 400;
+    ASSERT_EQ(rgb.size(), std::size_t{Width} * 452 * 3);
+    const auto brightness = [&](double hz) {
+      const int y = PlotTop + static_cast<int>((1 - hz / 22050) * (PlotHeight - 1));
+      const std::size_t at = (std::size_t(y) * Width + PlotLeft + 400) * 3;
+      return static_cast<unsigned char>(rgb[at]) + static_cast<unsigned char>(rgb[at + 1]) +
+             static_cast<unsigned char>(rgb[at + 2]);
+    };
+    EXPECT_GT(brightness(10000), 150);
+    EXPECT_EQ(brightness(19000) > 150, litAt19) << brightness(19000);
+  }
 }
 
 // check FILE.cue: an image's sheet against the split tracks beside it, each within a frame

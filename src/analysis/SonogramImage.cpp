@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/SonogramImage.h"
+
+#include "analysis/PictureFont.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+constexpr int Left = 56, Top = 24, Bottom = 28, Right = 92;
+constexpr TRgb Background{16, 16, 16}, Ink{208, 208, 208};
+constexpr float LowestDb = -120;
+
+// Dark to bright through violet, red and yellow: the quiet floor stays near black and
+// each 20 dB step changes hue.
+constexpr std::array<std::pair<float, TRgb>, 7> Palette = {{{0.00f, {0, 0, 0}},
+                                                            {0.15f, {20, 0, 60}},
+                                                            {0.35f, {110, 0, 140}},
+                                                            {0.55f, {220, 30, 60}},
+                                                            {0.75f, {250, 140, 0}},
+                                                            {0.90f, {255, 230, 60}},
+                                                            {1.00f, {255, 255, 255}}}};
+
+TRgb ColourOf(float levelDb) {
+  const float t = std::clamp((levelDb - LowestDb) / -LowestDb, 0.0f, 1.0f);
+  std::size_t i = 1;
+  while (i + 1 < Palette.size() && t > Palette[i].first)
+    ++i;
+  const auto& [t0, low] = Palette[i - 1];
+  const auto& [t1, high] = Palette[i];
+  const float f = (t - t0) / (t1 - t0);
+  const auto mix = [f](std::uint8_t a, std::uint8_t b) {
+    return static_cast<std::uint8_t>(static_cast<float>(a) + (b - a) * f + 0.5f);
+  };
+  return {mix(low.R, high.R), mix(low.G, high.G), mix(low.B, high.B)};
+}
+
+std::string TimeText(double seconds) {
+  const long whole = std::lround(seconds);
+  char text[32];
+  if (whole >= 3600)
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
+  else
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+  return text;
+}
+
+void DrawFrequencyAxis(TRgbImage& image, double nyquist) {
+  const double step = nyquist <= 24000 ? 2000 : nyquist <= 50000 ? 5000 : 10000;
+  for (double hz = 0; hz <= nyquist; hz += step) {
+    const int y = Top + static_cast<int>(SonogramRows) - 1 -
+                  static_cast<int>(std::lround(hz / nyquist * (SonogramRows - 1)));
+    image.Fill(Left - 4, y, 4, 1, Ink);
+    const std::string label = std::to_string(static_cast<int>(hz / 1000)) + " kHz";
+    DrawPictureText(image, Left - 6 - PictureTextWidth(label), y - GlyphHeight / 2, label, Ink);
+  }
+}
+
+void DrawTimeAxis(TRgbImage& image, double seconds) {
+  constexpr std::array<double, 13> Steps = {1,   2,   5,   10,  15,   30,  60,
+                                            120, 300, 600, 900, 1800, 3600};
+  const double step = *std::find_if(Steps.begin(), Steps.end() - 1,
+                                    [seconds](double s) { return seconds / s <= 10; });
+  const int y = Top + static_cast<int>(SonogramRows);
+  for (double t = 0; t <= seconds && seconds > 0; t += step) {
+    const int x = Left + static_cast<int>(std::lround(t / seconds * (SonogramColumns - 1)));
+    image.Fill(x, y, 1, 4, Ink);
+    const std::string label = TimeText(t);
+    DrawPictureText(image, std::clamp(x - PictureTextWidth(label) / 2, 0, image.Width - 1), y + 6,
+                    label, Ink);
+  }
+}
+
+void DrawLegend(TRgbImage& image) {
+  const int x = Left + static_cast<int>(SonogramColumns) + 12;
+  for (unsigned row = 0; row < SonogramRows; ++row) {
+    const float level = LowestDb * static_cast<float>(row) / (SonogramRows - 1);
+    image.Fill(x, Top + static_cast<int>(row), 16, 1, ColourOf(level));
+  }
+  for (int db = 0; db >= LowestDb; db -= 20) {
+    const int y = Top + static_cast<int>(std::lround(db / LowestDb * (SonogramRows - 1)));
+    image.Fill(x + 16, y, 4, 1, Ink);
+    DrawPictureText(image, x + 22, y - GlyphHeight / 2, std::to_string(db) + " dB", Ink);
+  }
+}
+
+// The caption cut to the picture's width, with "..." where it was cut.
+std::string Fitted(std::string_view caption, int width) {
+  std::string text(caption);
+  while (PictureTextWidth(text) > width && !text.empty()) {
+    text.pop_back();
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80)
+      text.pop_back();
+    if (PictureTextWidth(text + "...") <= width)
+      return text + "...";
+  }
+  return text;
+}
+} // namespace
+
+TRgbImage DrawSonogram(const TSonogram& sonogram, std::string_view caption) {
+  TRgbImage image(Left + static_cast<int>(SonogramColumns) + Right,
+                  Top + static_cast<int>(SonogramRows) + Bottom, Background);
+  DrawPictureText(image, Left, 5, Fitted(caption, image.Width - Left - 8), Ink);
+  if (sonogram.Columns > 0 && sonogram.Rows > 0)
+    for (unsigned x = 0; x < SonogramColumns; ++x) {
+      const unsigned column = x * sonogram.Columns / SonogramColumns;
+      for (unsigned y = 0; y < SonogramRows; ++y) {
+        const unsigned row = (SonogramRows - 1 - y) * sonogram.Rows / SonogramRows;
+        image.Set(Left + static_cast<int>(x), Top + static_cast<int>(y),
+                  ColourOf(sonogram.At(column, row)));
+      }
+    }
+  DrawFrequencyAxis(image, sonogram.SampleRate / 2.0);
+  DrawTimeAxis(image, sonogram.Seconds);
+  DrawLegend(image);
+  return image;
+}
+
+std::string SonogramPng(const TSonogram& sonogram, std::string_view caption) {
+  return EncodePng(DrawSonogram(sonogram, caption));
+}
+
+std::string SonogramFileName(const std::string& trackPath) {
+  const std::string name = trackPath.substr(trackPath.rfind('/') + 1);
+  const std::size_t dot = name.rfind('.');
+  return (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) + ".png";
+}
