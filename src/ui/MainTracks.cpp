@@ -14,6 +14,7 @@
 #include "generate/AlbumDiscs.h"
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
+#include "generate/AlbumRipLog.h"
 #include "ui/QtDates.h"
 
 #include <QAction>
@@ -134,6 +135,9 @@ void TFormMain::ShowReadingOutcome(std::size_t chosen, const std::string& leftOu
             Session.Album().Format + " tracks";
   if (const TAlbumCueNote cue = CheckAlbumCueSheet(Session.Album()); !cue.SheetPath.empty())
     text += "; " + cue.Text;
+  if (const std::string score = LogScoreText(Session.Album()); !score.empty())
+    text += "; the rip log " +
+            (score == "not scored" ? "is not scored (not in English)" : "scores " + score + "/100");
   if (!leftOut.empty())
     text += "; " + leftOut;
   ShowStatus(text);

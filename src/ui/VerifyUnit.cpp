@@ -69,10 +69,8 @@ TFormVerify::TFormVerify(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addLayout(bottom);
   connect(ButtonRepair, &QPushButton::clicked, this, &TFormVerify::Repair);
   connect(ButtonSonogram, &QPushButton::clicked, this, &TFormVerify::ShowSonogram);
-  connect(TableFiles, &QTableWidget::currentCellChanged, this, [this](int row) {
-    ButtonSonogram->setEnabled(row >= 0 && static_cast<std::size_t>(row) < Analysed.size() &&
-                               Analysed[static_cast<std::size_t>(row)].Sonogram);
-  });
+  connect(TableFiles, &QTableWidget::currentCellChanged, this,
+          [this] { ButtonSonogram->setEnabled(ChosenAnalysis() != nullptr); });
   connect(TableFiles, &QTableWidget::cellDoubleClicked, this, [this] {
     if (ButtonSonogram->isVisible() && ButtonSonogram->isEnabled())
       ShowSonogram();
@@ -340,9 +338,10 @@ void TFormVerify::Analyze(const std::vector<std::string>& paths) {
   ButtonSonogram->setEnabled(false);
   for (int row = 0; row < TableFiles->rowCount(); ++row) {
     const std::string& path = paths[static_cast<std::size_t>(row)];
-    TableFiles->setItem(row, 0,
-                        new QTableWidgetItem(QString::fromStdString(
-                            PrintableName(path.substr(path.rfind('/') + 1)))));
+    auto* name = new QTableWidgetItem(
+        QString::fromStdString(PrintableName(path.substr(path.rfind('/') + 1))));
+    name->setData(Qt::UserRole, row); // the track's index, wherever the finish sorts its row
+    TableFiles->setItem(row, 0, name);
   }
   Worker = std::jthread([this, paths] {
     TAnalysisHooks hooks;
@@ -372,8 +371,7 @@ void TFormVerify::ShowAnalysis(std::size_t index, const TTrackAnalysis& track) {
   const int row = static_cast<int>(index);
   if (index < Analysed.size())
     Analysed[index] = track;
-  if (row == TableFiles->currentRow())
-    ButtonSonogram->setEnabled(track.Sonogram != nullptr);
+  ButtonSonogram->setEnabled(ChosenAnalysis() != nullptr);
   if (!track.Measured()) {
     ShowResult(row, 8, QString::fromStdString(track.Problem));
     return;
@@ -473,12 +471,21 @@ void TFormVerify::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
 }
 
+const TTrackAnalysis* TFormVerify::ChosenAnalysis() const {
+  const QTableWidgetItem* name =
+      TableFiles->currentRow() < 0 ? nullptr : TableFiles->item(TableFiles->currentRow(), 0);
+  const QVariant index = name ? name->data(Qt::UserRole) : QVariant();
+  if (!index.isValid() || index.toULongLong() >= Analysed.size())
+    return nullptr;
+  const TTrackAnalysis& track = Analysed[index.toULongLong()];
+  return track.Sonogram ? &track : nullptr;
+}
+
 void TFormVerify::ShowSonogram() {
-  const int row = TableFiles->currentRow();
-  if (row < 0 || static_cast<std::size_t>(row) >= Analysed.size() ||
-      !Analysed[static_cast<std::size_t>(row)].Sonogram)
+  const TTrackAnalysis* chosen = ChosenAnalysis();
+  if (!chosen)
     return;
-  const TTrackAnalysis& track = Analysed[static_cast<std::size_t>(row)];
+  const TTrackAnalysis& track = *chosen;
   const std::string png = SonogramPng(*track.Sonogram, SonogramCaption(track));
   QPixmap picture;
   picture.loadFromData(reinterpret_cast<const uchar*>(png.data()), static_cast<uint>(png.size()),

@@ -61,6 +61,7 @@ private:
   void ShowResult(int row, int column, const QString& text);
   void ShowAnalysis(std::size_t index, const TTrackAnalysis& track);
   void ShowSonogram();
+  const TTrackAnalysis* ChosenAnalysis() const; // the current row's, with its picture
   void Finish(const QString& totals);
   void Stop();
   void ShowTotals();

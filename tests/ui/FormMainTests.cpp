@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -366,6 +367,15 @@ TEST_F(FormMain, MoveUpAndDownAndCancelledDialog) {
   Form->ButtonMoveUpClick();
   EXPECT_EQ(Lines()[3], " 2. c.mp3");
   EXPECT_EQ(Form->ListBox1->currentRow(), 3);
+  // A disc's rip log is scored in the strip (no checksum block: 85).
+  Host.ProgramDir.Write("set/CD2/rip.log",
+                        "X Lossless Decoder version 20230627\nRipper mode : XLD Secure "
+                        "Ripper\nDisable audio cache : OK\nGap status : Analyzed, "
+                        "Appended\nTrack 01\n CRC32 hash (test run) : 1\n CRC32 hash : "
+                        "1\nEnd of status report\n");
+  Choose(discs);
+  EXPECT_TRUE(Form->LabelStatus->text().endsWith("; the rip log scores 85/100"))
+      << Form->LabelStatus->text().toStdString();
 }
 
 // The recovery files are made behind a progress box; Cancel there leaves no file at all.
@@ -827,6 +837,17 @@ TEST_F(FormMain, AnalysisWindowMeasuresEachTrack) {
   EXPECT_EQ(window->TableFiles->item(1, 8)->text(), "OK");
   EXPECT_TRUE(window->LabelTotals->text().startsWith("Album: DR"))
       << window->LabelTotals->text().toStdString();
+  // A track's picture on request, found by its row wherever the finish sorted it.
+  window->TableFiles->setCurrentCell(0, 0);
+  EXPECT_FALSE(window->ButtonSonogram->isEnabled());
+  window->TableFiles->setCurrentCell(1, 0);
+  ASSERT_TRUE(window->ButtonSonogram->isEnabled());
+  window->ButtonSonogram->click();
+  auto* picture = window->findChild<QDialog*>("FormSonogram");
+  ASSERT_NE(picture, nullptr);
+  EXPECT_TRUE(picture->windowTitle().startsWith("flac-16bit-tags.flac - FLAC, 44.1 kHz"))
+      << picture->windowTitle().toStdString();
+  EXPECT_EQ(picture->findChild<QLabel*>()->pixmap().width(), 948);
   window->close();
 }
 
