@@ -116,7 +116,7 @@ std::optional<std::string> ReadCueSheetFile(const std::string& path) {
 }
 
 bool TCueCheck::AllOk() const {
-  return MissingFiles.empty() && CountProblem.empty() &&
+  return MissingFiles.empty() && UnsafeFiles.empty() && CountProblem.empty() &&
          std::all_of(Tracks.begin(), Tracks.end(), [](const TCueTrackCheck& t) { return t.Ok; });
 }
 
@@ -140,9 +140,13 @@ TCueCheck CheckCueSheet(const TCueSheet& sheet, const std::string& sheetPath,
     split.clear();
   std::size_t splitAt = 0;
   for (const TCueFile& file : sheet.Files) {
+    bool unsafe = false;
+    const bool there = FileInsideFolder(file.Name, folder, unsafe).has_value();
     const std::string path = folder + file.Name;
-    const std::optional<double> fileLength = FileExists(path) ? lengthOf(path) : std::nullopt;
-    if (!FileExists(path))
+    const std::optional<double> fileLength = there ? lengthOf(path) : std::nullopt;
+    if (unsafe)
+      check.UnsafeFiles.push_back(file.Name);
+    else if (!there)
       check.MissingFiles.push_back(file.Name);
     for (std::size_t i = 0; i < file.Tracks.size(); ++i) {
       const TCueTrack& track = file.Tracks[i];
@@ -165,7 +169,9 @@ TCueCheck CheckCueSheet(const TCueSheet& sheet, const std::string& sheetPath,
         result.Problem = "it has no INDEX 01";
       else if (result.CueSeconds <= 0 && fileLength)
         result.Problem = "its INDEX 01 lies past its file's end";
-      else if (result.CueSeconds <= 0 && !FileExists(path))
+      else if (unsafe)
+        result.Problem = "its file lies outside the sheet's folder";
+      else if (result.CueSeconds <= 0 && !there)
         result.Problem = "its file is missing or does not read";
       // A file there whose length this program does not read (a WAV image) leaves the
       // last track's length untold, not wrong.

@@ -48,12 +48,14 @@ struct TCueTrackCheck {
 
 struct TCueCheck {
   std::vector<std::string> MissingFiles;
-  std::string CountProblem; // "the sheet has 12 tracks, 11 are chosen"
+  std::vector<std::string> UnsafeFiles; // names leading outside the sheet's folder: not read
+  std::string CountProblem;             // "the sheet has 12 tracks, 11 are chosen"
   std::vector<TCueTrackCheck> Tracks;
   bool AllOk() const;
 };
 
-// Every FILE beside the sheet; each track's length (from its INDEX 01 to the next, or to
+// Every FILE beside the sheet (a name that leads outside its folder, by ".." or a link, is
+// never opened); each track's length (from its INDEX 01 to the next, or to
 // its file's end) against the file it is in, or, for a sheet of one image whose folder
 // holds as many track files as it has tracks, against those tracks in name order; within
 // a frame. Track lengths come from lengthOf (the track record's duration); nothing when

@@ -97,6 +97,8 @@ int RunCueCheck(const std::string& path, TCliContext& context) {
   const TCueCheck check = CheckCueSheet(*sheet, path, TrackSeconds);
   for (const std::string& missing : check.MissingFiles)
     context.Out << PrintableName(missing) << " MISSING\n";
+  for (const std::string& unsafe : check.UnsafeFiles)
+    context.Out << PrintableName(unsafe) << " UNSAFE\n";
   std::size_t ok = 0;
   for (const TCueTrackCheck& track : check.Tracks) {
     context.Out << "Track " << (track.Number < 10 ? "0" : "") << track.Number << " "
@@ -108,6 +110,9 @@ int RunCueCheck(const std::string& path, TCliContext& context) {
               << (check.MissingFiles.empty()
                       ? ""
                       : ", " + std::to_string(check.MissingFiles.size()) + " files missing")
+              << (check.UnsafeFiles.empty() ? ""
+                                            : ", " + std::to_string(check.UnsafeFiles.size()) +
+                                                  " outside the sheet's folder")
               << "\n";
   return check.AllOk() ? 0 : 1;
 }

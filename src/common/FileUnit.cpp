@@ -221,6 +221,45 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
   }
 }
 
+namespace {
+std::optional<std::string> RealPath(const std::string& path) {
+  const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
+  return real ? std::optional<std::string>(real.get()) : std::nullopt;
+}
+} // namespace
+
+bool IsNameInsideFolder(std::string_view name) {
+  if (name.empty() || name.front() == '/' || name.front() == '\\')
+    return false;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = name.find_first_of("/\\", start);
+    if (name.substr(start, end == std::string_view::npos ? end : end - start) == "..")
+      return false;
+    if (end == std::string_view::npos)
+      return true;
+    start = end + 1;
+  }
+}
+
+std::optional<std::string> FileInsideFolder(std::string_view name, const std::string& folder,
+                                            bool& unsafe) {
+  unsafe = true;
+  if (!IsNameInsideFolder(name))
+    return std::nullopt;
+  const auto real = RealPath(folder + std::string(name));
+  unsafe = false;
+  if (!real)
+    return std::nullopt;
+  const auto realFolder = RealPath(folder.empty() ? "." : folder);
+  unsafe = true;
+  if (!realFolder || !real->starts_with(*realFolder == "/" ? "/" : *realFolder + "/"))
+    return std::nullopt;
+  unsafe = false;
+  return real;
+}
+
 bool MakeFolders(const std::string& folder) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);

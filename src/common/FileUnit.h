@@ -85,6 +85,14 @@ std::string FreshHiddenName(const std::string& folder, std::string_view prefix);
 
 // The whole content of a regular file; nothing when it cannot be opened or read.
 std::optional<std::string> ReadFileBytes(const std::string& path);
+// A name that stays inside the folder: relative, no ".." step (either slash counts as a
+// separator, as lists from Windows write them).
+bool IsNameInsideFolder(std::string_view name);
+// The real path of the file a name leads to from the folder (with a trailing "/"), when it
+// exists and stays inside the folder, symbolic links followed; otherwise nothing, and
+// unsafe says whether the name leads outside (or is no safe name) rather than to nothing.
+std::optional<std::string> FileInsideFolder(std::string_view name, const std::string& folder,
+                                            bool& unsafe);
 // The folder and those above it made where missing; false when it is not a folder after.
 bool MakeFolders(const std::string& folder);
 // A file's first bytes, limit at most (a file that claims to be a small text may not be).

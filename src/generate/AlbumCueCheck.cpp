@@ -52,6 +52,9 @@ TAlbumCueNote CheckAlbumCueSheet(const TAlbumInfo& album) {
   note.Agrees = check.AllOk();
   if (note.Agrees)
     note.Text = "the CUE sheet agrees with the tracks";
+  else if (!check.UnsafeFiles.empty())
+    note.Text =
+        "the CUE sheet names " + PrintableName(check.UnsafeFiles.front()) + ", outside its folder";
   else if (!check.MissingFiles.empty())
     note.Text =
         "the CUE sheet names " + PrintableName(check.MissingFiles.front()) + ", which is not there";

@@ -65,10 +65,10 @@ struct TSliceSource {
 std::optional<std::string> TargetFor(const std::string& name, const std::string& folder) {
   const std::size_t slash = name.rfind('/');
   if (slash == std::string::npos)
-    return IsSafeSfvName(name) ? std::optional(folder + name) : std::nullopt;
+    return IsNameInsideFolder(name) ? std::optional(folder + name) : std::nullopt;
   bool unsafe = false;
   const auto parent = FileInsideFolder(name.substr(0, slash), folder, unsafe);
-  if (!parent || !IsFolder(*parent) || !IsSafeSfvName(name))
+  if (!parent || !IsFolder(*parent) || !IsNameInsideFolder(name))
     return std::nullopt;
   return *parent + "/" + name.substr(slash + 1);
 }

@@ -2,6 +2,7 @@
 #include "generate/SfvCheckUnit.h"
 
 #include "audio/CRC32Unit.h"
+#include "common/FileUnit.h"
 #include "common/TextListUnit.h"
 #include "common/TextUnit.h"
 
@@ -20,12 +21,6 @@
 namespace {
 // Longer than any path the system accepts; a longer line is no entry.
 constexpr std::size_t MaxSfvLine = PATH_MAX + 16;
-
-std::optional<std::string> RealPath(const std::string& path) {
-  const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
-                                                         &std::free);
-  return real ? std::optional<std::string>(real.get()) : std::nullopt;
-}
 } // namespace
 
 TSfvLine ParseSfvLine(std::string_view text) {
@@ -58,37 +53,6 @@ bool ForEachSfvLine(const std::string& path,
       line.remove_prefix(3);
     visit(number, whole ? ParseSfvLine(line) : TSfvLine{TSfvLineKind::Malformed, {}});
   });
-}
-
-bool IsSafeSfvName(std::string_view name) {
-  if (name.empty() || name.front() == '/' || name.front() == '\\')
-    return false;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = name.find_first_of("/\\", start);
-    if (name.substr(start, end == std::string_view::npos ? end : end - start) == "..")
-      return false;
-    if (end == std::string_view::npos)
-      return true;
-    start = end + 1;
-  }
-}
-
-std::optional<std::string> FileInsideFolder(std::string_view name, const std::string& folder,
-                                            bool& unsafe) {
-  unsafe = true;
-  if (!IsSafeSfvName(name))
-    return std::nullopt;
-  const auto real = RealPath(folder + std::string(name));
-  unsafe = false;
-  if (!real)
-    return std::nullopt;
-  const auto realFolder = RealPath(folder.empty() ? "." : folder);
-  unsafe = true;
-  if (!realFolder || !real->starts_with(*realFolder == "/" ? "/" : *realFolder + "/"))
-    return std::nullopt;
-  unsafe = false;
-  return real;
 }
 
 TSfvCheck CheckSfvFile(const TSfvEntry& entry, const std::string& folder,

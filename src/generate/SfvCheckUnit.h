@@ -34,15 +34,6 @@ TSfvLine ParseSfvLine(std::string_view line);
 bool ForEachSfvLine(const std::string& path,
                     const std::function<void(std::size_t number, const TSfvLine& line)>& visit);
 
-// A name that stays inside the folder: relative, no ".." step (either slash counts as a
-// separator, as SFV files from Windows write them).
-bool IsSafeSfvName(std::string_view name);
-// The real path of the file a name leads to from the folder (with a trailing "/"), when it
-// exists and stays inside the folder, symbolic links followed; otherwise nothing, and
-// unsafe says whether the name leads outside (or is no safe name) rather than to nothing.
-std::optional<std::string> FileInsideFolder(std::string_view name, const std::string& folder,
-                                            bool& unsafe);
-
 enum class TSfvOutcome { Ok, Mismatch, Missing, Unsafe };
 
 struct TSfvCheck {

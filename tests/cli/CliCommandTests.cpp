@@ -1008,6 +1008,15 @@ TEST_F(CliCommands, CueSheetsAgainstTheirFiles) {
   EXPECT_EQ(Err.str(), "tamberlon-cli: " + folder +
                            "w/image.cue: the CUE sheet differs: the sheet has 3 tracks, 2 are "
                            "chosen\n");
+  // A name that leads outside the sheet's folder is never opened, though the file is there.
+  std::filesystem::create_directory(folder + "w/sub");
+  Host.ProgramDir.Write("w/sub/out.cue",
+                        "FILE \"../01 a.flac\" WAVE\n TRACK 01 AUDIO\n  INDEX "
+                        "01 00:00:00\nFILE \"/etc/hostname\" WAVE\n TRACK 02 AUDIO\n");
+  EXPECT_EQ(Run("check", {folder + "w/sub/out.cue"}), 1);
+  EXPECT_EQ(Out.str(), "../01 a.flac UNSAFE\n/etc/hostname UNSAFE\nTrack 01 ../01 a.flac "
+                       "DIFFERS (its file lies outside the sheet's folder)\nTrack 02 /etc/hostname "
+                       "DIFFERS (it has no INDEX 01)\n0 OK, 2 bad, 2 outside the sheet's folder\n");
 }
 
 // nfo --dr-log writes the DR log beside the .nfo: a row a track with the DR analyze
