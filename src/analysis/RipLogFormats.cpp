@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 
 // SHA256() alone, as Md5Unit takes MD5: statically linked, the EVP layer would bring much more.
@@ -178,6 +179,68 @@ std::string EacVersion(std::string_view line) {
   return version;
 }
 
+// The words of an EAC log in another language are its own, but the shape of its track
+// blocks is not: a heading of one word and the track's number ("Piste  3"), the CRCs as
+// the last word of their lines (test before copy), and AccurateRip's verdicts with the
+// track's checksum in brackets before "(AR v2)" (one bracket when it matched, a second
+// with the database's when not; the confidence the first number in parentheses).
+std::optional<std::pair<std::string_view, int>> ShapeOfHeading(std::string_view line) {
+  const std::size_t space = line.find(' ');
+  if (space == std::string_view::npos || line.find_first_of(":|%[(") != std::string_view::npos)
+    return std::nullopt;
+  const std::string_view rest = TrimControl(line.substr(space));
+  if (rest.empty() || rest.size() > 2 ||
+      !std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  return std::pair(line.substr(0, space), *Number(rest));
+}
+
+bool IsCrc(std::string_view word) {
+  return word.size() == 8 && std::all_of(word.begin(), word.end(), [](char c) {
+           return std::isxdigit(static_cast<unsigned char>(c));
+         });
+}
+
+void ReadTrackLineByShape(TRipLogTrack& track, std::vector<std::string>& crcs,
+                          std::string_view line) {
+  if (line.find("(AR v") != std::string_view::npos && line.find('[') != std::string_view::npos) {
+    const bool matched = std::count(line.begin(), line.end(), '[') == 1;
+    const std::size_t open = line.find('(');
+    const std::size_t digit = line.find_first_of("0123456789", open);
+    Merge(track, matched ? EAccurateRip::Accurate : EAccurateRip::NotAccurate,
+          digit < line.find(')', open) ? Number(line.substr(digit)).value_or(0) : 0);
+    return;
+  }
+  const std::string_view last = line.substr(std::min(line.rfind(' ') + 1, line.size()));
+  if (line.find(' ') != std::string_view::npos && IsCrc(last))
+    crcs.emplace_back(last);
+}
+
+void ReadEacTracksByShape(const std::vector<std::string_view>& lines, TRipLog& log) {
+  std::optional<std::string_view> heading;
+  TRipLogTrack* track = nullptr;
+  std::vector<std::string> crcs;
+  const auto finish = [&] {
+    if (track && !crcs.empty()) {
+      track->CopyCrc = crcs.back();
+      if (crcs.size() > 1)
+        track->TestCrc = crcs.front();
+    }
+    crcs.clear();
+  };
+  for (const std::string_view line : lines) {
+    const auto shape = ShapeOfHeading(line);
+    if (shape && (heading ? shape->first == *heading : shape->second == 1)) {
+      finish();
+      heading = shape->first;
+      track = StartTrack(log, shape->second);
+    } else if (track && !line.starts_with(*heading)) { // not the summary's line a track
+      ReadTrackLineByShape(*track, crcs, line);
+    }
+  }
+  finish();
+}
+
 TRipPractices Eac(const std::vector<std::string_view>& lines, TRipLog& log) {
   TRipPractices practices;
   log.Ripper = "EAC";
@@ -194,7 +257,7 @@ TRipPractices Eac(const std::vector<std::string_view>& lines, TRipLog& log) {
     } else if (line.starts_with("Range status and errors")) {
       practices.RangeRip = true;
       track = StartTrack(log, 0);
-    } else if (line.starts_with("==== Log checksum")) {
+    } else if (line.starts_with("==== ") && line.ends_with(" ====")) { // in any language
       log.Checksum = ELogChecksum::Unverifiable;
     } else if (line == "End of status report") {
       practices.Complete = true;
@@ -204,8 +267,10 @@ TRipPractices Eac(const std::vector<std::string_view>& lines, TRipLog& log) {
       ReadEacSetting(log, practices, FieldOf(line));
     }
   }
-  if (!log.SettingsRead)
+  if (!log.SettingsRead) {
     log.Tracks.clear();
+    ReadEacTracksByShape(lines, log);
+  }
   return practices;
 }
 
