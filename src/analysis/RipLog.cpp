@@ -68,10 +68,11 @@ void Score(TRipLog& log, const TRipPractices& practices) {
       {ERipLogRule::RangeRip, practices.RangeRip},
       {ERipLogRule::NotSecure, bad(practices.Secure, true)},
       {ERipLogRule::NoAccurateStream, bad(practices.AccurateStream, true)},
-      {ERipLogRule::VirtualDrive, std::any_of(VirtualDrives.begin(), VirtualDrives.end(),
-                                              [drive = LogKey(log.Drive)](std::string_view name) {
-                                                return drive.find(name) != std::string::npos;
-                                              })},
+      {ERipLogRule::VirtualDrive,
+       std::any_of(VirtualDrives.begin(), VirtualDrives.end(),
+                   [drive = riplog::Lower(log.Drive)](std::string_view name) {
+                     return drive.find(name) != std::string::npos;
+                   })},
       {ERipLogRule::Incomplete, !practices.Complete},
       {ERipLogRule::NoChecksum, practices.ChecksumWritten && log.Checksum == ELogChecksum::Absent},
       {ERipLogRule::CacheNotDefeated, bad(practices.CacheDefeated, true)},
@@ -87,7 +88,8 @@ void Score(TRipLog& log, const TRipPractices& practices) {
   if (bad(practices.Id3, false))
     Deduct(log, ERipLogRule::Id3Tags);
   const auto mismatched = TracksWhere(log, [](const TRipLogTrack& t) {
-    return !t.TestCrc.empty() && !t.CopyCrc.empty() && LogKey(t.TestCrc) != LogKey(t.CopyCrc);
+    return !t.TestCrc.empty() && !t.CopyCrc.empty() &&
+           riplog::Lower(t.TestCrc) != riplog::Lower(t.CopyCrc);
   });
   if (!mismatched.empty())
     Deduct(log, ERipLogRule::CrcMismatch, mismatched);
@@ -182,7 +184,7 @@ std::string TestAndCopyText(const TRipLog& log) {
   std::size_t tested = 0, agree = 0;
   for (const TRipLogTrack& track : log.Tracks) {
     tested += !track.TestCrc.empty();
-    agree += !track.TestCrc.empty() && LogKey(track.TestCrc) == LogKey(track.CopyCrc);
+    agree += !track.TestCrc.empty() && riplog::Lower(track.TestCrc) == riplog::Lower(track.CopyCrc);
   }
   if (tested == 0)
     return "not used";

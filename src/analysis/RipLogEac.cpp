@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/RipLogFormats.h"
+
+#include "common/TextUnit.h"
+
+#include <algorithm>
+#include <cctype>
+
+using namespace riplog;
+
+namespace {
+void ReadEacTrackLine(TRipLogTrack& track, std::string_view line) {
+  if (line.starts_with("Test CRC "))
+    track.TestCrc = TrimControl(line.substr(9));
+  else if (line.starts_with("Copy CRC "))
+    track.CopyCrc = TrimControl(line.substr(9));
+  else if (line.starts_with("Accurately ripped"))
+    Merge(track, EAccurateRip::Accurate, ConfidenceIn(line));
+  else if (line.starts_with("Cannot be verified as accurate"))
+    Merge(track, EAccurateRip::NotAccurate, 0);
+  else if (line.starts_with("Track not present in AccurateRip database"))
+    Merge(track, EAccurateRip::NotPresent, 0);
+  else if (line.starts_with("Suspicious position") || line.starts_with("Timing problem") ||
+           line.starts_with("Missing samples"))
+    track.ReadErrors = true;
+}
+
+void ReadEacSetting(TRipLog& log, TRipPractices& practices, const TField& field) {
+  const std::string& key = field.Key;
+  const std::string value = Lower(field.Value);
+  if (key == "used drive") {
+    log.Drive = Collapse(field.Value.substr(0, field.Value.find("Adapter:")), false);
+  } else if (key == "read mode") {
+    // "Secure", or 0.99's "Secure with NO C2, accurate stream, disable cache".
+    log.ReadMode = value.substr(0, value.find(' '));
+    practices.Secure = log.ReadMode == "secure";
+    if (value.find(" with ") != std::string::npos) {
+      practices.C2Used = value.find("no c2") == std::string::npos;
+      practices.AccurateStream = value.find("accurate stream") != std::string::npos;
+      practices.CacheDefeated = value.find("disable cache") != std::string::npos;
+    }
+  } else if (key == "utilize accurate stream") {
+    practices.AccurateStream = YesNo(value);
+  } else if (key == "defeat audio cache") {
+    practices.CacheDefeated = YesNo(value);
+  } else if (key == "make use of c2 pointers") {
+    practices.C2Used = YesNo(value);
+  } else if (key == "read offset correction") {
+    log.ReadOffset = Number(value);
+  } else if (key == "fill up missing offset samples with silence") {
+    practices.OffsetFilled = YesNo(value);
+  } else if (key == "delete leading and trailing silent blocks") {
+    practices.SilenceDeleted = YesNo(value);
+  } else if (key == "null samples used in crc calculations") {
+    practices.NullSamples = YesNo(value);
+  } else if (key == "gap handling") {
+    practices.GapsAppended = value.starts_with("appended");
+  } else if (key == "add id3 tag") {
+    practices.Id3 = YesNo(value);
+  } else if (key == "normalize to") {
+    practices.Normalized = YesNo(value) != false;
+  }
+}
+
+// "V1.6", "V1.0 beta 3": the words after the name up to the date's.
+std::string EacVersion(std::string_view line) {
+  std::string version;
+  for (std::string_view rest = line.substr(17); !(rest = TrimControl(rest)).empty();) {
+    const std::string_view word = rest.substr(0, std::min(rest.find(' '), rest.size()));
+    const bool part = word.starts_with('V') || word == "beta" || word == "prebeta" ||
+                      (word.front() >= '0' && word.front() <= '9');
+    if (!part)
+      break;
+    version += (version.empty() ? "" : " ") + std::string(word);
+    rest.remove_prefix(word.size());
+  }
+  return version;
+}
+
+// The words of an EAC log in another language are its own, but the shape of its track
+// blocks is not: a heading of one word and the track's number ("Piste  3"), the CRCs as
+// the last word of their lines (test before copy), and AccurateRip's verdicts with the
+// track's checksum in brackets before "(AR v2)" (one bracket when it matched, a second
+// with the database's when not; the confidence the first number in parentheses).
+std::optional<std::pair<std::string_view, int>> ShapeOfHeading(std::string_view line) {
+  const std::size_t space = line.find(' ');
+  if (space == std::string_view::npos || line.find_first_of(":|%[(") != std::string_view::npos)
+    return std::nullopt;
+  const std::string_view rest = TrimControl(line.substr(space));
+  if (rest.empty() || rest.size() > 2 ||
+      !std::all_of(rest.begin(), rest.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  return std::pair(line.substr(0, space), *Number(rest));
+}
+
+bool IsCrc(std::string_view word) {
+  return word.size() == 8 && std::all_of(word.begin(), word.end(), [](char c) {
+           return std::isxdigit(static_cast<unsigned char>(c));
+         });
+}
+
+void ReadTrackLineByShape(TRipLogTrack& track, std::vector<std::string>& crcs,
+                          std::string_view line) {
+  if (line.find("(AR v") != std::string_view::npos && line.find('[') != std::string_view::npos) {
+    const bool matched = std::count(line.begin(), line.end(), '[') == 1;
+    const std::size_t open = line.find('(');
+    const std::size_t digit = line.find_first_of("0123456789", open);
+    Merge(track, matched ? EAccurateRip::Accurate : EAccurateRip::NotAccurate,
+          digit < line.find(')', open) ? Number(line.substr(digit)).value_or(0) : 0);
+    return;
+  }
+  const std::string_view last = line.substr(std::min(line.rfind(' ') + 1, line.size()));
+  if (line.find(' ') != std::string_view::npos && IsCrc(last))
+    crcs.emplace_back(last);
+}
+
+void ReadEacTracksByShape(const std::vector<std::string_view>& lines, TRipLog& log) {
+  std::optional<std::string_view> heading;
+  TRipLogTrack* track = nullptr;
+  std::vector<std::string> crcs;
+  const auto finish = [&] {
+    if (track && !crcs.empty()) {
+      track->CopyCrc = crcs.back();
+      if (crcs.size() > 1)
+        track->TestCrc = crcs.front();
+    }
+    crcs.clear();
+  };
+  for (const std::string_view line : lines) {
+    const auto shape = ShapeOfHeading(line);
+    if (shape && (heading ? shape->first == *heading : shape->second == 1)) {
+      finish();
+      heading = shape->first;
+      track = StartTrack(log, shape->second);
+    } else if (track && !line.starts_with(*heading)) { // not the summary's line a track
+      ReadTrackLineByShape(*track, crcs, line);
+    }
+  }
+  finish();
+}
+
+TRipPractices Eac(const std::vector<std::string_view>& lines, TRipLog& log) {
+  TRipPractices practices;
+  log.Ripper = "EAC";
+  log.Version = EacVersion(lines.front());
+  practices.ChecksumWritten = !log.Version.starts_with("V0");
+  practices.GapsAppended = false; // EAC writes its gap handling only when it detected gaps
+  log.SettingsRead = std::any_of(lines.begin(), lines.end(), [](std::string_view line) {
+    return line.starts_with("EAC extraction logfile");
+  });
+  TRipLogTrack* track = nullptr;
+  for (const std::string_view line : lines) {
+    if (const auto number = TrackHeading(line)) {
+      track = StartTrack(log, *number);
+    } else if (line.starts_with("Range status and errors")) {
+      practices.RangeRip = true;
+      track = StartTrack(log, 0);
+    } else if (line.starts_with("==== ") && line.ends_with(" ====")) { // in any language
+      log.Checksum = ELogChecksum::Unverifiable;
+    } else if (line == "End of status report") {
+      practices.Complete = true;
+    } else if (track) {
+      ReadEacTrackLine(*track, line);
+    } else {
+      ReadEacSetting(log, practices, FieldOf(line));
+    }
+  }
+  if (!log.SettingsRead) {
+    log.Tracks.clear();
+    ReadEacTracksByShape(lines, log);
+  }
+  return practices;
+}
+} // namespace
+
+TRipPractices ReadEacLog(const std::vector<std::string_view>& lines, TRipLog& log) {
+  return Eac(lines, log);
+}
