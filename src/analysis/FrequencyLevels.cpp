@@ -183,10 +183,17 @@ TCutoff FindCutoff(const TFrequencyLevels& levels) {
     }
   }
   // Otherwise the content stops at the highest frequency 12 dB above the floor (the
-  // quietest stretch of the top twentieth).
+  // quietest stretch of the top twentieth); a top twentieth still within 30 dB of the
+  // content at 1 to 4 kHz is no floor: the content reaches the Nyquist frequency (white
+  // noise was said to stop at 0 Hz).
   const std::size_t top = bins - bins / 20;
   const double floor =
       *std::min_element(level.begin() + static_cast<std::ptrdiff_t>(top), level.end());
+  double body = -200; // silence: no content anywhere
+  for (double hz = 1000; hz < 4000; hz += levels.BinHz)
+    body = std::max(body, at(hz));
+  if (body > -150 && floor > body - 30)
+    return cutoff;
   std::size_t k = bins - 1;
   while (k > 0 && level[k] < floor + 12)
     --k;

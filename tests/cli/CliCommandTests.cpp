@@ -924,14 +924,19 @@ TEST_F(CliCommands, AnalyzeTellsTranscodesByTheirFrequencies) {
   const struct {
     const char* Name;
     bool Transcoded;
-  } cases[] = {{"noise.flac", false},  {"music.flac", false},  {"white.flac", false},
-               {"mp3-128.flac", true}, {"mp3-192.flac", true}, {"mp3-320.flac", true},
-               {"aac-128.flac", true}};
+    double CutoffFrom, CutoffTo; // kHz
+  } cases[] = {{"noise.flac", false, 22, 22.1},   {"music.flac", false, 0, 24},
+               {"white.flac", false, 23.9, 24},   {"mp3-128.flac", true, 15.5, 17.5},
+               {"mp3-192.flac", true, 18, 19.5},  {"mp3-320.flac", true, 19.5, 20.5},
+               {"aac-128.flac", true, 15.5, 18.5}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_EQ(Run("analyze", {"--json", folder + c.Name}), 0) << Err.str();
     const auto track = nlohmann::json::parse(Out.str().substr(0, Out.str().find('\n')));
     EXPECT_EQ(track["Transcoded"], c.Transcoded) << track["Cutoff"];
+    // Flat content to the Nyquist frequency (white noise) was said to stop at 0 Hz.
+    EXPECT_GE(track["Cutoff"].get<double>() / 1000, c.CutoffFrom);
+    EXPECT_LE(track["Cutoff"].get<double>() / 1000, c.CutoffTo);
   }
   // The pictures show it (read back by FFmpeg): at 19 kHz the plot is dark for the 128 kbps
   // transcode and lit for the lossless noise, at 10 kHz lit for both.
