@@ -2,7 +2,6 @@
 #include "analysis/AlbumAnalysis.h"
 
 #include "analysis/SonogramImage.h"
-
 #include "audio/FlacDecode.h"
 #include "common/FileUnit.h"
 #include "common/TrackKinds.h"

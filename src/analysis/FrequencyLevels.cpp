@@ -184,8 +184,8 @@ TCutoff FindCutoff(const TFrequencyLevels& levels) {
   }
   // Otherwise the content stops at the highest frequency 12 dB above the floor (the
   // quietest stretch of the top twentieth); a top twentieth still within 30 dB of the
-  // content at 1 to 4 kHz is no floor: the content reaches the Nyquist frequency (white
-  // noise was said to stop at 0 Hz).
+  // content at 1 to 4 kHz is no floor: the content (white noise, say) reaches the Nyquist
+  // frequency.
   const std::size_t top = bins - bins / 20;
   const double floor =
       *std::min_element(level.begin() + static_cast<std::ptrdiff_t>(top), level.end());

@@ -934,7 +934,8 @@ TEST_F(CliCommands, AnalyzeTellsTranscodesByTheirFrequencies) {
     ASSERT_EQ(Run("analyze", {"--json", folder + c.Name}), 0) << Err.str();
     const auto track = nlohmann::json::parse(Out.str().substr(0, Out.str().find('\n')));
     EXPECT_EQ(track["Transcoded"], c.Transcoded) << track["Cutoff"];
-    // Flat content to the Nyquist frequency (white noise) was said to stop at 0 Hz.
+    // Content level to the Nyquist frequency (white noise) reaches it (it was said to stop
+    // at 0 Hz).
     EXPECT_GE(track["Cutoff"].get<double>() / 1000, c.CutoffFrom);
     EXPECT_LE(track["Cutoff"].get<double>() / 1000, c.CutoffTo);
   }
