@@ -180,6 +180,10 @@ std::optional<TSonogram> AlbumSonogram(const TAlbumAnalysis& album) {
   // so a track of another sample rate shows its own range stretched.
   double start = 0;
   std::size_t at = 0;
+  for (std::size_t i = 1; i < tracks.size(); ++i)
+    picture.Starts.push_back(picture.Starts.empty()
+                                 ? tracks[0]->Sonogram->Seconds
+                                 : picture.Starts.back() + tracks[i - 1]->Sonogram->Seconds);
   for (unsigned c = 0; c < picture.Columns; ++c) {
     const double time = (c + 0.5) * seconds / picture.Columns;
     while (at + 1 < tracks.size() && time >= start + tracks[at]->Sonogram->Seconds)

@@ -20,6 +20,7 @@ struct TSonogram {
   double Seconds = 0;
   unsigned Columns = 0, Rows = 0;
   std::vector<float> LevelDb; // column by column, band 0 (0 Hz) first
+  std::vector<double> Starts; // of an album's picture: where each track after the first begins
   float At(unsigned column, unsigned row) const {
     return LevelDb[std::size_t{column} * Rows + row];
   }

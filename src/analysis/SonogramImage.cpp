@@ -113,6 +113,11 @@ TRgbImage DrawSonogram(const TSonogram& sonogram, std::string_view caption) {
                   ColourOf(sonogram.At(column, row)));
       }
     }
+  // An album's tracks begin at the marks above the plot.
+  for (const double start : sonogram.Starts)
+    image.Fill(Left +
+                   static_cast<int>(std::lround(start / sonogram.Seconds * (SonogramColumns - 1))),
+               Top - 5, 1, 5, Ink);
   DrawFrequencyAxis(image, sonogram.SampleRate / 2.0);
   DrawTimeAxis(image, sonogram.Seconds);
   DrawLegend(image);
