@@ -27,7 +27,7 @@ std::vector<std::string> TCliArguments::All(std::string_view option) const {
 
 const std::vector<TCliCommand>& CliCommands() {
   static const std::vector<TCliCommand> commands = {
-      InfoCommand(),  RenderCommand(), NfoCommand(),  SfvCommand(),    Par2Command(),
+      InfoCommand(),  RenderCommand(), NfoCommand(),  SfvCommand(),     Par2Command(),
       CheckCommand(), RepairCommand(), PostCommand(), AnalyzeCommand(), SonogramCommand()};
   return commands;
 }
@@ -119,10 +119,12 @@ std::string CommandUsage(const TCliCommand& command) {
 
 std::string ToolUsage() {
   std::string usage = "Usage: tamberlon-cli COMMAND [OPTIONS] FILE...\n\nCommands:\n";
+  std::size_t widest = 0; // the summaries line up after the longest name
   for (const TCliCommand& command : CliCommands())
-    usage += "  " + command.Name +
-             std::string(8 - std::min<std::size_t>(8, command.Name.size()), ' ') + command.Summary +
-             "\n";
+    widest = std::max(widest, command.Name.size());
+  for (const TCliCommand& command : CliCommands())
+    usage += "  " + command.Name + std::string(widest + 2 - command.Name.size(), ' ') +
+             command.Summary + "\n";
   return usage + "\nRun 'tamberlon-cli COMMAND --help' for a command's options,\n"
                  "'tamberlon-cli --version' for the version.\n";
 }

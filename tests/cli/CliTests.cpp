@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 
@@ -88,6 +89,11 @@ TEST(CliInfo, BadUsage) {
     EXPECT_EQ(run.Status, 2);
     EXPECT_NE(run.Output.find(said), std::string::npos) << run.Output;
   }
+  // Each command's summary stands apart from its name, however long the name.
+  const std::string usage = Cli(" 2>&1").Output;
+  std::istringstream lines(usage.substr(usage.find("Commands:\n") + 10));
+  for (std::string line; std::getline(lines, line) && !line.empty();)
+    EXPECT_TRUE(std::regex_match(line, std::regex("  [a-z0-9]+  +[a-z].*"))) << line;
   const TRun help = Cli("info --help");
   EXPECT_EQ(help.Status, 0);
   EXPECT_NE(help.Output.find("--checksum"), std::string::npos);
