@@ -4,6 +4,7 @@
 #include "analysis/SonogramImage.h"
 #include "audio/FlacDecode.h"
 #include "common/FileUnit.h"
+#include "common/IntToAbbrStrUnit.h"
 #include "common/TrackKinds.h"
 #include "common/WorkerJobs.h"
 
@@ -198,10 +199,8 @@ std::optional<TSonogram> AlbumSonogram(const TAlbumAnalysis& album) {
 }
 
 std::string SonogramCaption(const TTrackAnalysis& track) {
-  const long seconds = std::lround(track.Seconds);
   return track.Path.substr(track.Path.rfind('/') + 1) + " - " + track.Format + " - " +
-         std::to_string(seconds / 60) + ":" + (seconds % 60 < 10 ? "0" : "") +
-         std::to_string(seconds % 60);
+         DurationToStr(track.Seconds, ":");
 }
 
 std::string DrText(double value) {

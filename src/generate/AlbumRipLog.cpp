@@ -1,43 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/AlbumRipLog.h"
 
-#include "common/FileUnit.h"
-#include "common/NaturalOrder.h"
 #include "common/TextUnit.h"
 #include "generate/AlbumExtras.h"
 
 #include <algorithm>
 
-namespace {
-std::vector<std::string> LogFolders(const std::vector<std::string>& paths) {
-  std::vector<std::string> folders;
-  if (paths.empty())
-    return folders;
-  folders.push_back(AlbumFolderOf(paths));
-  for (const std::string& path : paths) {
-    const std::string folder = path.substr(0, path.rfind('/') + 1);
-    if (std::find(folders.begin(), folders.end(), folder) == folders.end())
-      folders.push_back(folder);
-  }
-  return folders;
-}
-} // namespace
-
 std::vector<TAlbumRipLog> RipLogsBeside(const std::vector<std::string>& trackPaths) {
   std::vector<TAlbumRipLog> logs;
-  const std::vector<std::string> pattern = {"*.log"};
-  for (const std::string& folder : LogFolders(trackPaths)) {
-    const auto entries = ReadFolder(folder.empty() ? "." : folder);
-    std::vector<std::string> names;
-    for (const TFolderEntry& entry : entries.value_or(std::vector<TFolderEntry>{}))
-      if (!entry.IsFolder && !entry.IsLink && MatchesNamePattern(entry.Name, pattern))
-        names.push_back(entry.Name);
-    SortNaturally(names);
-    for (const std::string& name : names)
-      if (const auto bytes = ReadRipLogFile(folder + name))
-        if (TRipLog log = ReadRipLog(*bytes); log.IsLog())
-          logs.push_back({folder + name, std::move(log)});
-  }
+  if (trackPaths.empty())
+    return logs; // no album, no folder
+  for (const TExtraFile& file : FindAlbumExtras(trackPaths, "*.log"))
+    if (const auto bytes = ReadRipLogFile(file.Path))
+      if (TRipLog log = ReadRipLog(*bytes); log.IsLog())
+        logs.push_back({file.Path, std::move(log)});
   return logs;
 }
 

@@ -296,8 +296,9 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
     policy.append(line).append("\r\n");
 
   TMarkedText text(asWritten(std::string(templateText)));
+  // A field is got only when the template shows it: some read files ($COVER, the logs).
   for (const TAlbumField& field : AlbumFields)
-    if (!field.Token.empty())
+    if (!field.Token.empty() && text.Find(field.Token) != None)
       ReplaceAll(text, field.Token, asWritten(field.Get(album)));
   const std::array<std::pair<std::string_view, std::string>, 10> totalTokens = {{
       {token::TrackCount, std::to_string(album.TrackCount())},
