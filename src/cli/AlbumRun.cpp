@@ -10,6 +10,7 @@
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/SaveDocumentsUnit.h"
+#include "platform/ConsoleHost.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -100,8 +101,8 @@ bool ApplyFieldOption(const TAlbumField& field, const TCliArguments& arguments,
             return;
           const auto date = ParseIsoDate(*value);
           if (!date) {
-            context.Err << "tamberlon-cli: " << option << " takes a date as YYYY-MM-DD; " << *value
-                        << " is none\n";
+            context.Err << ConsoleLine("", option + " takes a date as YYYY-MM-DD; " + *value +
+                                               " is none");
             ok = false;
             return;
           }
@@ -132,7 +133,7 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
   // pipe or device is no track.
   for (const std::string& path : paths)
     if (const auto problem = TrackFileProblem(path)) {
-      context.Err << "tamberlon-cli: " << PrintableName(path) << ": " << *problem << "\n";
+      context.Err << ConsoleLine(path, *problem);
       return *problem == "no such file" ? TAlbumOutcome::BadUsage : TAlbumOutcome::Failed;
     }
   const bool sort = arguments.Has("--sort") ||
@@ -153,7 +154,7 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
   // A CUE sheet beside the album that does not match the tracks is told, not fatal.
   if (const TAlbumCueNote cue = CheckAlbumCueSheet(session.Album());
       !cue.SheetPath.empty() && !cue.Agrees)
-    context.Err << "tamberlon-cli: " << PrintableName(cue.SheetPath) << ": " << cue.Text << "\n";
+    context.Err << ConsoleLine(cue.SheetPath, cue.Text);
 
   session.FillFields();
   TAlbumFieldTexts boxes = session.Texts();
@@ -213,8 +214,7 @@ bool Kept(const std::string& path, bool exists, const TCliArguments& arguments,
           TCliContext& context) {
   if (arguments.Has("--force") || !exists) // a device or pipe is written into
     return false;
-  context.Err << "tamberlon-cli: " << PrintableName(path)
-              << ": exists; use --force to replace it\n";
+  context.Err << ConsoleLine(path, "exists; use --force to replace it");
   return true;
 }
 
@@ -251,11 +251,11 @@ bool StaleAllowed(const TSaveRequest& request, const TCliArguments& arguments,
   const bool force = arguments.Has("--force");
   const std::vector<TStaleDocument> stale = StaleDocuments(request); // reads each list
   for (const TStaleDocument& document : stale)
-    context.Err << "tamberlon-cli: " << PrintableName(document.Path) << ": lists "
-                << PrintableName(FileNamePart(document.Lists))
-                << (force ? ", which this save changes, and will no longer match it\n"
-                          : ", which this save would change, and would no longer match it; "
-                            "use --force to save anyway\n");
+    context.Err << ConsoleLine(document.Path,
+                               "lists " + PrintableName(FileNamePart(document.Lists)) +
+                                   (force ? ", which this save changes, and will no longer match it"
+                                          : ", which this save would change, and would no longer "
+                                            "match it; use --force to save anyway"));
   return force || stale.empty();
 }
 
@@ -270,9 +270,8 @@ TAlbumFolders FindAlbumFolders(const std::vector<std::string>& roots, TCliContex
   TAlbumFolders found;
   for (const std::string& root : roots) {
     if (!IsFolder(root)) {
-      context.Err << "tamberlon-cli: " << PrintableName(root) << ": "
-                  << (TrackFileProblem(root) == "no such file" ? "no such folder" : "not a folder")
-                  << "\n";
+      context.Err << ConsoleLine(root, TrackFileProblem(root) == "no such file" ? "no such folder"
+                                                                                : "not a folder");
       found.BadRoot = true;
       continue;
     }
@@ -283,8 +282,7 @@ TAlbumFolders FindAlbumFolders(const std::vector<std::string>& roots, TCliContex
       pending.pop_back();
       const auto entries = ReadFolder(folder);
       if (!entries) {
-        context.Err << "tamberlon-cli: " << PrintableName(folder == top ? root : folder) << ": "
-                    << std::strerror(errno) << "\n";
+        context.Err << ConsoleLine(folder == top ? root : folder, std::strerror(errno));
         if (folder == top)
           found.BadRoot = true;
         else

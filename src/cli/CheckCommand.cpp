@@ -13,6 +13,7 @@
 #include "common/TrackKinds.h"
 #include "generate/RecoveryCheckUnit.h"
 #include "generate/SfvCheckUnit.h"
+#include "platform/ConsoleHost.h"
 
 #include <algorithm>
 #include <array>
@@ -103,7 +104,7 @@ int RunCueCheck(const std::string& path, TCliContext& context) {
   for (const TCueTrackCheck& track : check.Tracks) {
     context.Out << "Track " << (track.Number < 10 ? "0" : "") << track.Number << " "
                 << PrintableName(track.File) << " "
-                << (track.Ok ? "OK" : "DIFFERS (" + track.Problem + ")") << "\n";
+                << (track.Ok ? "OK" : "DIFFERS (" + PrintableText(track.Problem) + ")") << "\n";
     ok += track.Ok ? 1 : 0;
   }
   context.Out << CheckTotalsText(ok, check.Tracks.size() - ok)
@@ -147,17 +148,15 @@ int RunCheck(const TCliArguments& arguments, TCliContext& context) {
     ShowError(ecOpenForReading, path);
     return 1;
   }
-  const std::string name = PrintableName(path);
   if (malformed > 0 && counts == std::array<std::size_t, 4>{}) {
-    context.Err << "tamberlon-cli: " << name << ": no line lists a file and its checksum: "
-                << "this is no SFV file\n";
+    context.Err << ConsoleLine(path, "no line lists a file and its checksum: this is no SFV file");
     return 1;
   }
   for (const std::size_t number : malformedShown)
-    context.Err << "tamberlon-cli: " << name << ":" << number << ": not an SFV line\n";
+    context.Err << ConsoleLine(path + ":" + std::to_string(number), "not an SFV line");
   if (malformed > malformedShown.size())
-    context.Err << "tamberlon-cli: " << name << ": " << malformed - malformedShown.size()
-                << " more lines that are not SFV lines\n";
+    context.Err << ConsoleLine(path, std::to_string(malformed - malformedShown.size()) +
+                                         " more lines that are not SFV lines");
   context.Out << SfvCheckSummary(counts, malformed) << "\n";
   const std::size_t verified = counts[static_cast<std::size_t>(TSfvOutcome::Ok)];
   const bool bad = malformed > 0 || verified != counts[0] + counts[1] + counts[2] + counts[3];

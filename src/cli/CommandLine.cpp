@@ -8,6 +8,7 @@
 #include "cli/PostCommand.h"
 #include "cli/RenderCommand.h"
 #include "common/AppVersionUnit.h"
+#include "platform/ConsoleHost.h"
 
 #include <algorithm>
 
@@ -135,7 +136,7 @@ std::optional<TCliArguments> ParseArguments(const TCliCommand& command,
   TCliArguments parsed;
   // The problem and where the help is: the whole help would bury the one line that matters.
   const auto badUsage = [&](const std::string& problem) {
-    context.Err << "tamberlon-cli: " << problem << "\nRun 'tamberlon-cli " << command.Name
+    context.Err << ConsoleLine("", problem) << "Run 'tamberlon-cli " << command.Name
                 << " --help' for its options.\n";
     return std::nullopt;
   };
@@ -198,7 +199,7 @@ int RunCommandLine(std::span<const std::string> arguments, TCliContext& context)
   const auto command = std::find_if(commands.begin(), commands.end(),
                                     [&](const TCliCommand& c) { return c.Name == name; });
   if (command == commands.end()) {
-    context.Err << "tamberlon-cli: unknown command " << name << "\n\n" << ToolUsage();
+    context.Err << ConsoleLine("", "unknown command " + name) << "\n" << ToolUsage();
     return 2;
   }
   const std::span<const std::string> rest = arguments.subspan(1);

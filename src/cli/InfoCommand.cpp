@@ -71,7 +71,7 @@ void AppendText(std::string& out, const TValue& value) {
       [&out](const auto& v) {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, std::string_view>) {
-          out += v;
+          out += PrintableText(v); // a tag's text may hold anything
         } else if constexpr (std::is_same_v<T, bool>) {
           out += v ? "true" : "false";
         } else if constexpr (std::is_same_v<T, double>) {

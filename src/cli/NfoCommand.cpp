@@ -12,6 +12,7 @@
 #include "common/TrackKinds.h"
 #include "generate/EncodingUnit.h"
 #include "generate/SaveDocumentsUnit.h"
+#include "platform/ConsoleHost.h"
 
 #include <exception>
 
@@ -39,7 +40,7 @@ std::optional<TAlbumOutcome> ReadNfoOptions(const TCliArguments& arguments, TCli
   nfo.Save.UseVariousArtistsTemplate = arguments.Has("--various-artists-template");
   if (const std::string* templatePath = arguments.Value("--template")) {
     if (!FileExists(*templatePath)) {
-      context.Err << "tamberlon-cli: " << *templatePath << ": no such template\n";
+      context.Err << ConsoleLine(*templatePath, "no such template");
       return TAlbumOutcome::BadUsage;
     }
     nfo.Save.TemplatePath = *templatePath;
@@ -70,8 +71,9 @@ bool LacksCharacters(TNfoRun& nfo, const TSavePlan& plan, TCliContext& context) 
                                                    UnmappableQuestion(nfo.Encoding, unmappable)) ==
                              TMessageResult::Yes);
   if (!nfo.WriteUnmappable)
-    context.Err << "tamberlon-cli: " << EncodingName(nfo.Encoding)
-                << " has no place for these characters: " << unmappable << "; nothing written\n";
+    context.Err << ConsoleLine("", std::string(EncodingName(nfo.Encoding)) +
+                                       " has no place for these characters: " + unmappable +
+                                       "; nothing written");
   return !nfo.WriteUnmappable;
 }
 
@@ -84,8 +86,8 @@ TAlbumOutcome PrintNfo(TNfoRun& nfo, TAlbumSession& session, TCliContext& contex
   // template, its built-in default serves.
   const bool writable = !nfo.Save.TemplatePath.empty() || FolderIsWritable(GetProgramFolder());
   if (!writable)
-    context.Err << "tamberlon-cli: " << GetProgramFolder()
-                << ": cannot be written; a missing template is read as its built-in default\n";
+    context.Err << ConsoleLine(GetProgramFolder(), "cannot be written; a missing template is "
+                                                   "read as its built-in default");
   TNfoDraft draft;
   if (writable)
     draft = session.NfoText(nfo.Save);
@@ -108,8 +110,8 @@ TAlbumOutcome SaveNfo(TNfoRun& nfo, TAlbumSession& session, const TCliArguments&
     if (document.Exists && !answers.ReplaceExisting)
       answers.Keep.push_back(document.Path);
   if (!plan.Problem && answers.Keep.size() == plan.Documents.size() && plan.Documents.size() > 1) {
-    context.Err << "tamberlon-cli: " << PrintableName(plan.Documents.front().Path)
-                << ": exists with the documents beside it; use --force to replace them\n";
+    context.Err << ConsoleLine(plan.Documents.front().Path,
+                               "exists with the documents beside it; use --force to replace them");
     return TAlbumOutcome::Skipped;
   }
   for (const std::string& path : answers.Keep)
@@ -182,8 +184,7 @@ int WriteCollection(const TCliArguments& given, TCliContext& context) {
     try {
       outcome = WriteAlbumNfo(arguments, context, &unread);
     } catch (const std::exception& problem) { // one album's trouble ends only that album
-      context.Err << "tamberlon-cli: " << PrintableName(folders.Albums[i]) << ": " << problem.what()
-                  << "\n";
+      context.Err << ConsoleLine(folders.Albums[i], problem.what());
     }
     switch (outcome) {
     case TAlbumOutcome::Written:

@@ -10,6 +10,7 @@
 #include "common/TextUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/DocumentKinds.h"
+#include "platform/ConsoleHost.h"
 #include "posting/PostSetup.h"
 
 #include <cstdio>
@@ -41,14 +42,14 @@ std::optional<std::string> Password(const TCliArguments& arguments, TCliContext&
   if (const std::string* file = arguments.Value("--password-file")) {
     struct stat status {};
     if (stat(file->c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
-      context.Err << "tamberlon-cli: " << PrintableName(*file) << ": no such file\n";
+      context.Err << ConsoleLine(*file, "no such file");
       return std::nullopt;
     }
     if (status.st_mode & 077) {
       char mode[8];
       std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
-      context.Err << "tamberlon-cli: " << PrintableName(*file) << ": others can read it (mode "
-                  << mode << "); make it readable by its owner alone: chmod 600\n";
+      context.Err << ConsoleLine(*file, std::string("others can read it (mode ") + mode +
+                                            "); make it readable by its owner alone: chmod 600");
       return std::nullopt;
     }
     auto bytes = ReadFileBytes(*file);
@@ -158,7 +159,7 @@ int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arg
   const TPreferences preferences = ReadPreferences(GetProgramFolder() + PreferencesFileName);
   TPostSetup setup;
   if (const auto problem = ReadPostSetup(Settings(arguments, preferences), setup)) {
-    context.Err << "tamberlon-cli: post: " << *problem << "\n";
+    context.Err << ConsoleLine("", "post: " + *problem);
     return 2;
   }
   std::vector<std::string> groups;

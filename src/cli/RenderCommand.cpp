@@ -5,6 +5,7 @@
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumSession.h"
 #include "generate/GenerateUnit.h"
+#include "platform/ConsoleHost.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -53,17 +54,16 @@ std::optional<std::pair<std::string, const char*>> WrongType(const TJson& object
 bool ReadAlbumFields(const std::string& path, TAlbumSession& session, TCliContext& context) {
   const auto bytes = ReadFileBytes(path);
   if (!bytes) {
-    context.Err << "tamberlon-cli: " << path << ": cannot read it\n";
+    context.Err << ConsoleLine(path, "cannot read it");
     return false;
   }
   const TJson object = TJson::parse(*bytes, nullptr, false); // no exception: discarded
   if (!object.is_object()) {
-    context.Err << "tamberlon-cli: " << path << ": not a JSON object\n";
+    context.Err << ConsoleLine(path, "not a JSON object");
     return false;
   }
   if (const auto wrong = WrongType(object)) {
-    context.Err << "tamberlon-cli: " << path << ": \"" << wrong->first << "\" must be "
-                << wrong->second << "\n";
+    context.Err << ConsoleLine(path, "\"" + wrong->first + "\" must be " + wrong->second);
     return false;
   }
   // A key no field has is most likely a typo ("Artst"): said, so the field it meant is
@@ -73,8 +73,7 @@ bool ReadAlbumFields(const std::string& path, TAlbumSession& session, TCliContex
                        std::any_of(AlbumFields.begin(), AlbumFields.end(),
                                    [&](const TAlbumField& f) { return f.Set && f.Name == key; });
     if (!known)
-      context.Err << "tamberlon-cli: " << path << ": warning: \"" << key
-                  << "\" is no album field; it is ignored\n";
+      context.Err << ConsoleLine(path, "warning: \"" + key + "\" is no album field; it is ignored");
   }
   for (const TAlbumField& field : AlbumFields)
     if (field.Set)
@@ -103,7 +102,7 @@ int RunRender(const TCliArguments& arguments, TCliContext& context) {
   for (const std::string& path : ExpandTrackFolders(arguments.Operands))
     session.AddTrack(path, MakeTrackInfo(path, true));
   if (!FileExists(*templatePath)) {
-    context.Err << "tamberlon-cli: " << *templatePath << ": no such template\n";
+    context.Err << ConsoleLine(*templatePath, "no such template");
     return 2;
   }
   context.Out << session.ExpandAgainstRecord(*templatePath);

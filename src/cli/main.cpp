@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   try {
     status = RunCommandLine(arguments, context);
   } catch (const std::exception& problem) {
-    std::cerr << "tamberlon-cli: " << problem.what() << "\n";
+    std::cerr << ConsoleLine("", problem.what());
     return 1;
   }
   std::cout.flush();

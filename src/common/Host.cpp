@@ -49,7 +49,8 @@ TMessageResult THost::ShowFileMessage(TMessageKind kind, const std::string& text
 }
 
 TMessageResult TPlainHost::ShowMessage(TMessageKind kind, const std::string& text) {
-  std::fprintf(stderr, "%s: %s\n", MessageCaption(kind), MessageLines(text).c_str());
+  std::fprintf(stderr, "%s: %s\n", MessageCaption(kind),
+               PrintableTextLines(MessageLines(text)).c_str());
   return kind == TMessageKind::Confirmation ? TMessageResult::No : TMessageResult::Ok;
 }
 

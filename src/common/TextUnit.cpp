@@ -254,23 +254,26 @@ void AppendEscapedByte(std::string& out, unsigned char byte) {
 }
 } // namespace
 
-std::string PrintableName(std::string_view name) {
+namespace {
+// Control characters (C0, DEL, C1) and bytes that start no valid UTF-8 sequence as "\xHH";
+// with the backslash doubled too where the result must not pass for another name.
+std::string Escaped(std::string_view text, bool backslash) {
   std::string out;
-  out.reserve(name.size());
-  for (std::size_t at = 0; at < name.size();) {
-    const auto byte = static_cast<unsigned char>(name[at]);
-    const std::size_t length = ValidSequenceLength(name, at);
+  out.reserve(text.size());
+  for (std::size_t at = 0; at < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    const std::size_t length = ValidSequenceLength(text, at);
     // U+0080 to U+009F, the C1 controls, are C2 80 to C2 9F.
-    const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(name[at + 1]) < 0xA0;
-    if (byte == '\\') {
+    const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
+    if (byte == '\\' && backslash) {
       out += "\\\\";
-    } else if (IsControlCharacter(name[at]) || length == 0) {
+    } else if (IsControlCharacter(text[at]) || length == 0) {
       AppendEscapedByte(out, byte);
     } else if (c1) {
       AppendEscapedByte(out, byte);
-      AppendEscapedByte(out, static_cast<unsigned char>(name[at + 1]));
+      AppendEscapedByte(out, static_cast<unsigned char>(text[at + 1]));
     } else {
-      out.append(name.substr(at, length));
+      out.append(text.substr(at, length));
       at += length;
       continue;
     }
@@ -278,17 +281,36 @@ std::string PrintableName(std::string_view name) {
   }
   return out;
 }
+} // namespace
 
-std::string PrintableNames(std::string_view lines) {
+std::string PrintableName(std::string_view name) {
+  return Escaped(name, true);
+}
+
+std::string PrintableText(std::string_view text) {
+  return Escaped(text, false);
+}
+
+namespace {
+std::string EachLine(std::string_view lines, std::string (*printable)(std::string_view)) {
   std::string out;
   for (std::size_t start = 0;;) {
     const std::size_t end = lines.find('\n', start);
-    out += PrintableName(lines.substr(start, end == std::string_view::npos ? end : end - start));
+    out += printable(lines.substr(start, end == std::string_view::npos ? end : end - start));
     if (end == std::string_view::npos)
       return out;
     out += '\n';
     start = end + 1;
   }
+}
+} // namespace
+
+std::string PrintableNames(std::string_view lines) {
+  return EachLine(lines, PrintableName);
+}
+
+std::string PrintableTextLines(std::string_view lines) {
+  return EachLine(lines, PrintableText);
 }
 
 std::string TextFileToUtf8(std::string_view bytes) {

@@ -58,6 +58,12 @@ std::string CheckTotalsText(std::size_t ok, std::size_t bad);
 // characters (C0, DEL, C1) and bytes that start no valid UTF-8 sequence as "\xHH", and the
 // backslash as "\\", so that no name can break a line, move the cursor or pass for another.
 std::string PrintableName(std::string_view name);
+// A text from outside (a server's reply, a tag, a log's field, a message that quotes them)
+// as it may be shown on a terminal: escaped as a name is, but with its backslashes as they
+// are, so that the names it quotes, made printable already, read as they did.
+std::string PrintableText(std::string_view text);
+// Each line of a text made printable, the line breaks kept.
+std::string PrintableTextLines(std::string_view lines);
 // Several names, one a line (as a message's path below its text holds them), each made
 // printable.
 std::string PrintableNames(std::string_view lines);

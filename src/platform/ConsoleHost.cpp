@@ -12,9 +12,9 @@ namespace {
 TMessageResult AskAtTerminal(const std::string& question) {
   if (::isatty(STDIN_FILENO) != 1 || ::isatty(STDERR_FILENO) != 1)
     return TMessageResult::No;
-  std::string text = question;
-  std::replace(text.begin(), text.end(), '\n', ' ');
-  std::fprintf(stderr, "tamberlon-cli: %s [y/N] ", text.c_str());
+  std::string text = ConsoleLine("", question);
+  text.pop_back();
+  std::fprintf(stderr, "%s [y/N] ", text.c_str());
   std::fflush(stderr);
   char answer[16] = {};
   if (!std::fgets(answer, sizeof answer, stdin))
@@ -22,6 +22,12 @@ TMessageResult AskAtTerminal(const std::string& question) {
   return answer[0] == 'y' || answer[0] == 'Y' ? TMessageResult::Yes : TMessageResult::No;
 }
 } // namespace
+
+std::string ConsoleLine(std::string_view path, std::string_view text) {
+  std::string line = PrintableTextLines(MessageLines(std::string(text)));
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  return "tamberlon-cli: " + PrintableNames(path) + (path.empty() ? "" : ": ") + line + "\n";
+}
 
 TMessageResult TConsoleHost::ShowMessage(TMessageKind kind, const std::string& text) {
   return ShowFileMessage(kind, text, "");
@@ -34,9 +40,6 @@ TMessageResult TConsoleHost::ShowFileMessage(TMessageKind kind, const std::strin
   if (kind == TMessageKind::Confirmation)
     return AskAtTerminal(text);
   Shown += kind == TMessageKind::Error;
-  std::string line = MessageLines(text);
-  std::replace(line.begin(), line.end(), '\n', ' ');
-  std::fprintf(stderr, "tamberlon-cli: %s%s%s\n", PrintableNames(path).c_str(),
-               path.empty() ? "" : ": ", line.c_str());
+  std::fputs(ConsoleLine(path, text).c_str(), stderr);
   return TMessageResult::Ok;
 }

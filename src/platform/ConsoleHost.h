@@ -5,6 +5,13 @@
 #include "platform/LocaleHost.h"
 
 #include <string>
+#include <string_view>
+
+// A line of the tool's on stderr, "tamberlon-cli: path: text" and its line break (without a
+// path, "tamberlon-cli: text"): the path's names and the text made printable, the text's
+// line breaks as spaces. Every such line the tool writes is made here, so no text from a
+// server, a tag, a log or a sheet reaches a terminal with its control characters.
+std::string ConsoleLine(std::string_view path, std::string_view text);
 
 class TConsoleHost : public TLocaleHost {
 public:

@@ -49,6 +49,10 @@ TEST(Text, InvalidUtf8BecomesReplacementCharacters) {
     EXPECT_EQ(SanitizeUtf8(c.Input), c.Expected);
     EXPECT_EQ(PrintableName(c.Input), c.Printable);
   }
+  // A text from outside is escaped as a name is, but for the backslashes of the names it
+  // quotes, made printable already.
+  EXPECT_EQ(PrintableText("502 \x1B]0;x\x07 a\\x0A\xC2\x9B\xFF"),
+            "502 \\x1B]0;x\\x07 a\\x0A\\xC2\\x9B\\xFF");
 }
 
 TEST(Text, WidthCountsColumnsAndTrimRemovesControls) {
