@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <set>
 
 namespace {
 constexpr int Left = 56, Top = 24, Bottom = 28, Right = 92;
@@ -47,9 +48,20 @@ std::string TimeText(double seconds) {
   return text;
 }
 
+// Whether a picture's scale (its seconds, its top frequency) can be drawn: positive and finite.
+bool Drawable(double scale) {
+  return scale > 0 && std::isfinite(scale);
+}
+
+// The ticks of an axis are bounded by the picture's width, whatever the scale says.
+constexpr int MostTicks = 64;
+
 void DrawFrequencyAxis(TRgbImage& image, double nyquist) {
+  if (!Drawable(nyquist))
+    return;
   const double step = nyquist <= 24000 ? 2000 : nyquist <= 50000 ? 5000 : 10000;
-  for (double hz = 0; hz <= nyquist; hz += step) {
+  for (int tick = 0; tick <= MostTicks && tick * step <= nyquist; ++tick) {
+    const double hz = tick * step;
     const int y = Top + static_cast<int>(SonogramRows) - 1 -
                   static_cast<int>(std::lround(hz / nyquist * (SonogramRows - 1)));
     image.Fill(Left - 4, y, 4, 1, Ink);
@@ -61,10 +73,13 @@ void DrawFrequencyAxis(TRgbImage& image, double nyquist) {
 void DrawTimeAxis(TRgbImage& image, double seconds) {
   constexpr std::array<double, 13> Steps = {1,   2,   5,   10,  15,   30,  60,
                                             120, 300, 600, 900, 1800, 3600};
+  if (!Drawable(seconds))
+    return;
   const double step = *std::find_if(Steps.begin(), Steps.end() - 1,
                                     [seconds](double s) { return seconds / s <= 10; });
   const int y = Top + static_cast<int>(SonogramRows);
-  for (double t = 0; t <= seconds && seconds > 0; t += step) {
+  for (int tick = 0; tick <= MostTicks && tick * step <= seconds; ++tick) {
+    const double t = tick * step;
     const int x = Left + static_cast<int>(std::lround(t / seconds * (SonogramColumns - 1)));
     image.Fill(x, y, 1, 4, Ink);
     const std::string label = TimeText(t);
@@ -115,9 +130,10 @@ TRgbImage DrawSonogram(const TSonogram& sonogram, std::string_view caption) {
     }
   // An album's tracks begin at the marks above the plot.
   for (const double start : sonogram.Starts)
-    image.Fill(Left +
-                   static_cast<int>(std::lround(start / sonogram.Seconds * (SonogramColumns - 1))),
-               Top - 5, 1, 5, Ink);
+    if (Drawable(sonogram.Seconds) && start >= 0 && start <= sonogram.Seconds)
+      image.Fill(
+          Left + static_cast<int>(std::lround(start / sonogram.Seconds * (SonogramColumns - 1))),
+          Top - 5, 1, 5, Ink);
   DrawFrequencyAxis(image, sonogram.SampleRate / 2.0);
   DrawTimeAxis(image, sonogram.Seconds);
   DrawLegend(image);
@@ -128,8 +144,45 @@ std::string SonogramPng(const TSonogram& sonogram, std::string_view caption) {
   return EncodePng(DrawSonogram(sonogram, caption));
 }
 
-std::string SonogramFileName(const std::string& trackPath) {
-  const std::string name = trackPath.substr(trackPath.rfind('/') + 1);
+namespace {
+// The length of the folder part ("a/b/") that every path begins with.
+std::size_t SharedFolderLength(const std::vector<std::string>& paths) {
+  const std::string& first = paths.front();
+  std::size_t same = first.size();
+  for (const std::string& path : paths) {
+    std::size_t i = 0;
+    while (i < same && i < path.size() && path[i] == first[i])
+      ++i;
+    same = i;
+  }
+  const std::size_t slash = same == 0 ? std::string::npos : first.rfind('/', same - 1);
+  return slash == std::string::npos ? 0 : slash + 1;
+}
+
+std::string StemBelow(const std::string& path, std::size_t folderLength) {
+  std::string name = path.substr(folderLength);
+  const std::size_t slash = name.rfind('/');
   const std::size_t dot = name.rfind('.');
-  return (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) + ".png";
+  if (dot != std::string::npos && (slash == std::string::npos ? dot > 0 : dot > slash + 1))
+    name.erase(dot);
+  std::replace(name.begin(), name.end(), '/', '-');
+  return name;
+}
+} // namespace
+
+std::vector<std::string> SonogramFileNames(const std::vector<std::string>& trackPaths) {
+  std::vector<std::string> names;
+  if (trackPaths.empty())
+    return names;
+  const std::size_t folder = SharedFolderLength(trackPaths);
+  std::set<std::string> taken = {std::string(AlbumSonogramName)};
+  for (const std::string& path : trackPaths) {
+    const std::string stem = StemBelow(path, folder);
+    std::string name = stem + ".png";
+    for (int n = 2; taken.contains(name); ++n)
+      name = stem + "-" + std::to_string(n) + ".png";
+    taken.insert(name);
+    names.push_back(std::move(name));
+  }
+  return names;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/FlacDecode.h"
 
+#include "audio/FlacMetadata.h"
 #include "common/FileUnit.h"
 
 #include <FLAC/stream_decoder.h>
@@ -37,9 +38,11 @@ FLAC__StreamDecoderReadStatus Read(const FLAC__StreamDecoder*, FLAC__byte buffer
 FLAC__StreamDecoderWriteStatus Write(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
                                      const FLAC__int32* const channels[], void* client) {
   auto& d = *static_cast<TDecoding*>(client);
+  if (!d.Result.Info)
+    return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT; // no stream information that makes sense
   d.Result.Samples += frame->header.blocksize;
   // A frame whose layout is not the stream's (a damaged stream) is counted, not heard.
-  if (d.Hooks->Frame && d.Result.Info && frame->header.channels == d.Result.Stream.Channels)
+  if (d.Hooks->Frame && frame->header.channels == d.Result.Stream.Channels)
     d.Hooks->Frame(d.Result.Stream, channels, frame->header.blocksize);
   return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
 }
@@ -49,7 +52,7 @@ void Metadata(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* block, voi
   if (block->type != FLAC__METADATA_TYPE_STREAMINFO)
     return;
   const auto& info = block->data.stream_info;
-  d.Result.Info = true;
+  d.Result.Info = SensibleFlacStream(info.sample_rate, info.channels);
   d.Result.Stream = {info.sample_rate, info.channels, info.bits_per_sample, info.total_samples,
                      std::any_of(std::begin(info.md5sum), std::end(info.md5sum),
                                  [](FLAC__byte b) { return b != 0; })};

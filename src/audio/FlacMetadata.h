@@ -13,6 +13,12 @@
 #include <string>
 #include <vector>
 
+// A stream whose information makes sense: FLAC's rates stop at 655,350 Hz and its channels at
+// 8. A rate of 0 would make every length and every time axis endless.
+constexpr bool SensibleFlacStream(std::uint32_t sampleRate, std::uint32_t channels) {
+  return sampleRate > 0 && sampleRate <= 655350 && channels > 0 && channels <= 8;
+}
+
 struct TFlacMetadata {
   std::uint32_t SampleRate = 0;
   std::uint32_t Channels = 0;

@@ -37,7 +37,7 @@ bool ReadFlacWithTagLib(TTagLibStream& stream, const TFlacMetadata& metadata, TT
 // picture's head; the Vorbis comment is read by TagLib.
 bool ReadFlacBlocks(TReadOnlyFile& file, std::int64_t blocks, TTrackInfo& track) {
   auto metadata = ReadFlacMetadata(file, blocks);
-  if (!metadata || metadata->SampleRate == 0)
+  if (!metadata || !SensibleFlacStream(metadata->SampleRate, metadata->Channels))
     return false;
   if (metadata->SampleFrames == 0)
     metadata->SampleFrames = FlacSamplesFromLastFrame(file, *metadata);

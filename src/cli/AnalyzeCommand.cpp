@@ -8,6 +8,7 @@
 #include "common/FileWriteUnit.h"
 #include "common/TextUnit.h"
 #include "generate/AlbumRipLog.h"
+#include "platform/ConsoleHost.h"
 
 #include <cmath>
 #include <nlohmann/json.hpp>
@@ -16,7 +17,7 @@ namespace {
 std::string TrackLine(const TTrackAnalysis& track) {
   std::string line = PrintableName(track.Path) + ": ";
   if (!track.Measured())
-    return line + track.Problem;
+    return line + PrintableText(track.Problem);
   line += DrText(track.Dr.Value) + ", peak " + LevelText(track.Dr.PeakDb) + " dBFS, RMS " +
           LevelText(track.Dr.RmsDb) + " dBFS";
   if (track.Loudness)
@@ -141,24 +142,27 @@ bool WriteSonograms(const TAlbumAnalysis& album, std::string folder, bool replac
     if (result == TWriteResult::Written && listed)
       context.Out << PrintableName(path) << "\n";
     else if (result != TWriteResult::Written)
-      context.Err << "tamberlon-cli: " << PrintableName(path) << ": "
-                  << (result == TWriteResult::Exists ? "exists (--replace replaces it)"
-                                                     : "cannot be written")
-                  << "\n";
+      context.Err << ConsoleLine(path, result == TWriteResult::Exists
+                                           ? "exists (--replace replaces it)"
+                                           : "cannot be written");
     allWritten = allWritten && result == TWriteResult::Written;
   };
   if (!MakeFolders(folder)) {
-    context.Err << "tamberlon-cli: " << PrintableName(folder) << ": cannot be made\n";
+    context.Err << ConsoleLine(folder, "cannot be made");
     return false;
   }
-  std::size_t pictures = 0;
+  std::vector<std::string> paths;
   for (const TTrackAnalysis& track : album.Tracks)
-    if (track.Sonogram) {
-      write(SonogramFileName(track.Path), *track.Sonogram, SonogramCaption(track));
+    paths.push_back(track.Path);
+  const std::vector<std::string> names = SonogramFileNames(paths);
+  std::size_t pictures = 0;
+  for (std::size_t i = 0; i < album.Tracks.size(); ++i)
+    if (album.Tracks[i].Sonogram) {
+      write(names[i], *album.Tracks[i].Sonogram, SonogramCaption(album.Tracks[i]));
       ++pictures;
     }
   if (const auto whole = AlbumSonogram(album); whole && pictures > 1)
-    write("album.png", *whole,
+    write(std::string(AlbumSonogramName), *whole,
           "Album - " + std::to_string(pictures) + " tracks - " + album.Tracks.front().Format);
   return allWritten;
 }
@@ -183,7 +187,8 @@ int RunAnalyze(const TCliArguments& arguments, TCliContext& context) {
       context.Out << "Album: " << AlbumAnalysisText(album) << "\n";
     for (const TAlbumRipLog& log : logs)
       context.Out << "Log " << PrintableName(log.Path) << ": "
-                  << (log.Log.IsLog() ? RipLogScoreLine(log.Log) : log.Log.Problem) << "\n";
+                  << PrintableText(log.Log.IsLog() ? RipLogScoreLine(log.Log) : log.Log.Problem)
+                  << "\n";
   }
   if (pictures && !album.Cancelled)
     allMeasured =
@@ -202,8 +207,7 @@ int RunSonogram(const TCliArguments& arguments, TCliContext& context) {
   bool allMeasured = true;
   for (const TTrackAnalysis& track : album.Tracks)
     if (!track.Measured()) {
-      context.Err << "tamberlon-cli: " << PrintableName(track.Path) << ": " << track.Problem
-                  << "\n";
+      context.Err << ConsoleLine(track.Path, track.Problem);
       allMeasured = false;
     }
   const bool written =

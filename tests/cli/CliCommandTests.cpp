@@ -572,6 +572,31 @@ TEST(ConsoleHost, RegionalFormsFromTheCLibrary) {
   EXPECT_EQ(settings.TimeSeparator, ":");
 }
 
+// Every line the tool writes on stderr is made by one function: a server's greeting, a log's
+// or a sheet's text reaches the terminal with its control characters escaped, the line
+// breaks of a message as spaces.
+TEST(ConsoleHost, LinesFromOutsideReachNoTerminalRaw) {
+  const struct {
+    const char* Name;
+    std::string Path, Text, Line;
+  } cases[] = {
+      {"server greeting", "", "502 \x1B]0;OWNED\x07 \x1B[2J",
+       "tamberlon-cli: 502 \\x1B]0;OWNED\\x07 \\x1B[2J\n"},
+      {"lines of a message", "a.par2", "Not repairable.\r\nNeeds 2 more.",
+       "tamberlon-cli: a.par2: Not repairable. Needs 2 more.\n"},
+      {"a name in the path and the text",
+       "CD\x1B"
+       "1/a\\b.log",
+       "reads \xC2\x9B"
+       "2J in CD\\x1B1",
+       "tamberlon-cli: CD\\x1B1/a\\\\b.log: reads \\xC2\\x9B2J in CD\\x1B1\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(ConsoleLine(c.Path, c.Text), c.Line);
+  }
+}
+
 namespace {
 // The distinct packets of a folder's .par2 files, but the creator's note (each program
 // signs its own), and the names of those files with the set's base taken out.
@@ -964,7 +989,23 @@ TEST_F(CliCommands, AnalyzeTellsTranscodesByTheirFrequencies) {
     };
     EXPECT_GT(brightness(10000), 150);
     EXPECT_EQ(brightness(19000) > 150, litAt19) << brightness(19000);
-  }
+  }  // Two discs' tracks of one name get pictures named by their place below the album (the
+  // second was refused, or replaced the first); a stream whose information says 0 Hz is
+  // refused as info refuses it (its picture's time axis never ended).
+  ASSERT_EQ(Shell("cd '" + folder +
+                  "' && mkdir -p a/CD1 a/CD2 && cp noise.flac a/CD1/01.flac && "
+                  "cp mp3-128.flac a/CD2/01.flac; echo $?"),
+            "0\n");
+  ASSERT_EQ(Run("sonogram", {"-o", folder + "discs", folder + "a"}), 0) << Err.str();
+  EXPECT_EQ(Out.str(), folder + "discs/CD1-01.png\n" + folder + "discs/CD2-01.png\n" + folder +
+                           "discs/album.png\n");
+  std::string rateZero = ReadWholeFile(folder + "noise.flac");
+  rateZero[18] = rateZero[19] = 0; // STREAMINFO's 20-bit rate
+  rateZero[20] = static_cast<char>(rateZero[20] & 0x0F);
+  Host.ProgramDir.Write("zero.flac", rateZero);
+  EXPECT_EQ(Run("sonogram", {"-o", folder + "zero", folder + "zero.flac"}), 1);
+  EXPECT_EQ(Run("analyze", {folder + "zero.flac"}), 1);
+  EXPECT_EQ(Out.str(), folder + "zero.flac: the FLAC stream does not decode\n");
 }
 
 // check FILE.cue: an image's sheet against the split tracks beside it, each within a frame
