@@ -21,7 +21,8 @@ std::string UpperHex(std::span<const unsigned char> bytes) {
   return hex;
 }
 
-// whipper's hash is SHA-256 over the log's text before its own line.
+// whipper's hash is SHA-256 over the log's text before the line break that precedes its
+// own line (whipper appends "\nSHA-256 hash: ..." to the text it hashed).
 ELogChecksum WhipperChecksum(std::string_view text) {
   const std::size_t at = text.rfind("\nSHA-256 hash:");
   if (at == std::string_view::npos)
@@ -29,7 +30,7 @@ ELogChecksum WhipperChecksum(std::string_view text) {
   const std::string_view said =
       TrimControl(text.substr(at + 14, text.find('\n', at + 1) - at - 14));
   std::array<unsigned char, SHA256_DIGEST_LENGTH> digest{};
-  SHA256(reinterpret_cast<const unsigned char*>(text.data()), at + 1, digest.data());
+  SHA256(reinterpret_cast<const unsigned char*>(text.data()), at, digest.data());
   return Lower(UpperHex(digest)) == Lower(said) ? ELogChecksum::Verified : ELogChecksum::Mismatch;
 }
 

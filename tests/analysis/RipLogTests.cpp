@@ -2,6 +2,7 @@
 // Logs written from the rippers' published formats: EAC's English log (its settings block,
 // track blocks, status report and checksum line), XLD's and whipper's (with its SHA-256).
 #include "analysis/RipLog.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -53,52 +54,9 @@ const std::string Xld =
     "     : 0\n        Damaged sector count                 : 0\n\nNo errors occurred\n\nEnd "
     "of status report\n\n-----BEGIN XLD SIGNATURE-----\nABCDEF\n-----END XLD SIGNATURE-----\n";
 
-const std::string Whipper = R"(Log created by: whipper 0.10.0 (internal logger)
-Log creation date: 2026-12-01T10:00:00Z
-
-Ripping phase information:
-  Drive: HL-DT-STBD-RE  WH14NS40 (revision 1.03)
-  Extraction engine: cdparanoia cdparanoia III 10.2 libcdio 2.1.0 x86_64-pc-linux-gnu
-  Defeat audio cache: Yes
-  Read offset correction: +6
-  Overread into lead-out: No
-  Gap detection: cdrdao 1.2.4
-  CD-R detected: No
-
-TOC:
-  01:
-    Start: 00:00:00
-    Length: 03:00:00
-    Start sector: 0
-    End sector: 13499
-
-Tracks:
-  01:
-    Filename: /music/01. Band - One.flac
-    Peak level: 0.988
-    Pre-emphasis: No
-    Extraction speed: 8.1 X
-    Extraction quality: 100.00 %
-    Test CRC: 1A2B3C4D
-    Copy CRC: 1A2B3C4D
-    AccurateRip v1:
-      Result: Found, exact match
-      Confidence: 4
-      Local CRC: 0A0B0C0D
-      Remote CRC: 0A0B0C0D
-    AccurateRip v2:
-      Result: Found, exact match
-      Confidence: 9
-      Local CRC: 1B2C3D4E
-      Remote CRC: 1B2C3D4E
-    Status: Copy OK
-
-Conclusive status report:
-  AccurateRip summary: All tracks accurately ripped
-  Health status: No errors occurred
-  EOF: End of status report
-SHA-256 hash: 0162CF627EFB175616BDA0AAABD87ED753C1E48E2524788E1D10854525143B8D
-)";
+// A log written by whipper's own logger (Debian's whipper 0.10.0, scripts/make-fixtures),
+// its hash line whipper's.
+const std::string Whipper = ReadWholeFile(std::string(TAMBERLON_TEST_DATA) + "/whipper-0.10.log");
 
 // The English words of the log in French, as EAC writes them in that language; track 2
 // not matched in AccurateRip, with its summary line after the tracks.
@@ -185,11 +143,11 @@ TEST(RipLog, ScoresWhatTheRippersWrite) {
        "errors on track 1 -20;test and copy not used -10;|1 of 1 tracks accurate (confidence "
        "7)|HL-DT-ST DVDRAM GP65NB60 (revision RF01), read offset +6|1"},
       {"whipper, its hash verified", Whipper,
-       "100||1 of 1 tracks accurate (confidence 9)|HL-DT-STBD-RE WH14NS40 (revision 1.03), "
+       "100||2 of 2 tracks accurate (confidence 9)|HL-DT-STBD-RE WH14NS40 (revision 1.03), "
        "read offset +6|2"},
       {"whipper, edited after its hash",
        Replaced(Whipper, "Copy CRC: 1A2B3C4D", "Copy CRC: 1A2B3C4E"),
-       "0|log edited (its checksum does not match) -100;CRC mismatch on track 1 -30;|1 of 1 "
+       "0|log edited (its checksum does not match) -100;CRC mismatch on track 1 -30;|2 of 2 "
        "tracks accurate (confidence 9)|HL-DT-STBD-RE WH14NS40 (revision 1.03), read offset +6|3"},
       {"a text that is no log", "Band - Record\nTrack  1\nTest CRC 1A2B3C4D\n",
        "not a rip log of EAC, XLD or whipper"},
