@@ -133,6 +133,8 @@ TAlbumOutcome SaveNfo(TNfoRun& nfo, TAlbumSession& session, const TCliArguments&
     return saved.Exists ? TAlbumOutcome::Skipped : TAlbumOutcome::Failed;
   for (const std::string& path : saved.Written)
     context.Out << PrintableName(path) << "\n";
+  for (const TProblem& skipped : saved.NotWritten) // said, and no failure
+    context.Err << ConsoleLine("", skipped.Message);
   return TAlbumOutcome::Written;
 }
 

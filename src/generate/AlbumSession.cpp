@@ -277,6 +277,7 @@ TSaveResult TAlbumSession::Save(const TSavePlan& plan, const TSaveAnswers& answe
   if (!saved.Saved())
     return saved;
   saved.Kept = answers.Keep;
+  saved.NotWritten = plan.NotWritten;
   if (request.Wants(TDocumentRole::Nfo))
     FAlbum.FileName = request.NfoPath;
   if (answers.RememberTexts) {

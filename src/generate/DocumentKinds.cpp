@@ -5,6 +5,7 @@
 #include "generate/FfpDocument.h"
 
 #include "common/FileUnit.h"
+#include "common/TrackKinds.h"
 #include "generate/AlbumExtras.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/EncodingUnit.h"
@@ -134,6 +135,12 @@ TMade MakeSfv(const TMakeJob& job) {
 
 TMade MakeM3u(const TMakeJob& job) {
   return Staged(job, M3uText(job.Album, job.Path));
+}
+
+bool HasFlacTracks(const TAlbumInfo& album) {
+  return std::any_of(album.Tracks.begin(), album.Tracks.end(), [](const TTrackEntry& track) {
+    return TrackKindOfName(track.Path) == TTrackKind::FLAC;
+  });
 }
 
 TMade MakeFfp(const TMakeJob& job) {

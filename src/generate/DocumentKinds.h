@@ -44,6 +44,9 @@ struct TSaveResult {
   // What went wrong without stopping the save (a default template not written): the face
   // shows each.
   std::vector<TProblem> Warnings;
+  // The documents chosen that do not apply to the album, each with why: skipped, and said,
+  // but nothing went wrong.
+  std::vector<TProblem> NotWritten;
   bool Exists = false;    // create-only, and a file had the name of one of the documents
   bool Cancelled = false; // the user stopped it: nothing to tell beyond that
   bool Saved() const { return !Problem && !Cancelled; }
@@ -105,6 +108,10 @@ struct TDocumentKind {
   TMade (*Make)(const TMakeJob& job) = nullptr;
   // Which command makes it: a save (the .nfo always, the others as chosen) or a post.
   enum TMadeBy : std::uint8_t { Save, Post } MadeBy = Save;
+  // Whether it has anything to say of the album (nullptr: of every album); a save skips it
+  // for an album it does not apply to, and says why.
+  bool (*AppliesTo)(const TAlbumInfo& album) = nullptr;
+  std::string_view NotApplying = {}; // "the album has no FLAC tracks"
 };
 
 // The path of a document beside a ".nfo" path: the same base name with its own
@@ -122,6 +129,7 @@ void PrepareSfvTemplate(const TAlbumInfo& album, const TSaveRequest& request,
 TMade MakeNfo(const TMakeJob& job);
 TMade MakeSfv(const TMakeJob& job);
 TMade MakeM3u(const TMakeJob& job);
+bool HasFlacTracks(const TAlbumInfo& album);
 TMade MakeFfp(const TMakeJob& job);
 TMade MakeDrLog(const TMakeJob& job);
 TMade MakeRecoverySet(const TMakeJob& job);
@@ -142,11 +150,13 @@ inline constexpr std::array DocumentKinds = {
     TDocumentKind{TDocumentRole::Ffp, ".ffp", ".ffp", "MakeFFP", "GenerateFFPfile1",
                   "Generate .FFP fingerprints also", "--ffp",
                   "also write the .ffp audio fingerprints of the FLAC tracks beside it", ";",
-                  TTrackDigest::None, true, ::FileExists, nullptr, nullptr, document::MakeFfp},
+                  TTrackDigest::None, true, ::FileExists, nullptr, nullptr, document::MakeFfp,
+                  TDocumentKind::Save, document::HasFlacTracks, "the album has no FLAC tracks"},
     TDocumentKind{TDocumentRole::DrLog, "DR log", "_dr.txt", "MakeDRLog", "GenerateDRLog1",
                   "Generate DR log also", "--dr-log",
                   "also measure the FLAC tracks' dynamic range into a DR log beside it", "",
-                  TTrackDigest::None, false, ::FileExists, nullptr, nullptr, document::MakeDrLog},
+                  TTrackDigest::None, false, ::FileExists, nullptr, nullptr, document::MakeDrLog,
+                  TDocumentKind::Save, document::HasFlacTracks, "the album has no FLAC tracks"},
     TDocumentKind{TDocumentRole::Par2, ".par2", ".par2", "MakePAR2", "GeneratePAR2files1",
                   "Generate .PAR2 recovery files also", "--par2",
                   "also write PAR2 recovery files for the tracks and the documents", "",

@@ -202,6 +202,13 @@ const std::string& TSavePlan::UnmappableWith(std::optional<bool> variousArtists)
 
 TSavePlan PlanSave(const TAlbumInfo& album, TSaveRequest request, TSaveContext& context) {
   TSavePlan plan;
+  for (const TDocumentKind& kind : DocumentKinds)
+    if (request.Wants(kind.Role) && kind.AppliesTo && !kind.AppliesTo(album)) {
+      request.Chosen[static_cast<std::size_t>(kind.Role)] = false;
+      plan.NotWritten.push_back(
+          {"no " + std::string(kind.Name) + " was written: " + std::string(kind.NotApplying),
+           request.PathOf(kind.Role)});
+    }
   plan.Documents = PlannedDocuments(request);
   plan.Problem = UnlistableTrack(album, request);
   if (!plan.Problem)

@@ -56,6 +56,7 @@ struct TSavePlan {
   TSaveRequest Request;
   std::vector<TDocument> Documents; // in the order they are made
   std::optional<TProblem> Problem;  // one path two roles, a name the lists cannot hold
+  std::vector<TProblem> NotWritten; // chosen, but not for this album (its request skips them)
   bool CompilationQuestion = false; // a compilation, and the request leaves its template
   // The characters the encoding lacks, with the single-artist and the various-artists
   // template ([1] only differs when the compilation question is open).

@@ -106,6 +106,8 @@ void TFormMain::ButtonMakeNFOClick() {
     text += (i + 1 == written.size() ? " and " : ", ") + written[i];
   for (const std::string& kept : outcome.Kept)
     text += "; the existing " + FileNamePart(kept) + " was kept";
+  for (const TProblem& skipped : outcome.NotWritten)
+    text += "; " + skipped.Message;
   ShowStatus(text);
 }
 

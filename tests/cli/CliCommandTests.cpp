@@ -835,7 +835,8 @@ TEST_F(CliCommands, CheckAudioTellsEachFlacFilesState) {
 }
 
 // nfo --ffp lists each FLAC track's audio MD5 as metaflac shows it (an MP3 beside them has
-// none); an album without a FLAC track is refused, with nothing written.
+// none); for an album without a FLAC track the .ffp and the DR log are skipped, and said,
+// and the rest is saved (nothing was, where the .ffp is a remembered choice).
 TEST_F(CliCommands, FingerprintsAreWhatMetaflacShows) {
   const std::string folder = Host.ProgramDir.Path() + "flacs/";
   ASSERT_EQ(Shell("mkdir -p '" + folder + "' && cd '" + folder +
@@ -851,11 +852,11 @@ TEST_F(CliCommands, FingerprintsAreWhatMetaflacShows) {
   const std::string mp3s = Host.ProgramDir.Path() + "mp3s/";
   std::filesystem::create_directory(mp3s);
   Host.ProgramDir.Write("mp3s/01.mp3", Frames({}, 20));
-  Host.ExpectMessage(TMessageKind::Error,
-                     "An .ffp lists FLAC tracks, and the album has none; nothing was saved\n" +
-                         mp3s + "album.ffp");
-  EXPECT_EQ(Run("nfo", {"--ffp", "-o", mp3s + "album.nfo", mp3s}), 1);
-  EXPECT_FALSE(FileExists(mp3s + "album.nfo"));
+  EXPECT_EQ(Run("nfo", {"--ffp", "--dr-log", "--sfv", "-o", mp3s + "album.nfo", mp3s}), 0);
+  EXPECT_EQ(Out.str(), mp3s + "album.nfo\n" + mp3s + "album.sfv\n");
+  EXPECT_EQ(Err.str(), "tamberlon-cli: no .ffp was written: the album has no FLAC tracks\n"
+                       "tamberlon-cli: no DR log was written: the album has no FLAC tracks\n");
+  EXPECT_FALSE(FileExists(mp3s + "album.ffp"));
 }
 
 namespace {
@@ -989,7 +990,7 @@ TEST_F(CliCommands, AnalyzeTellsTranscodesByTheirFrequencies) {
     };
     EXPECT_GT(brightness(10000), 150);
     EXPECT_EQ(brightness(19000) > 150, litAt19) << brightness(19000);
-  }  // Two discs' tracks of one name get pictures named by their place below the album (the
+  } // Two discs' tracks of one name get pictures named by their place below the album (the
   // second was refused, or replaced the first); a stream whose information says 0 Hz is
   // refused as info refuses it (its picture's time axis never ended).
   ASSERT_EQ(Shell("cd '" + folder +
