@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A post's journal as the resumed post reads it: a valid header for the plan, then the
-// fuzzer's bytes as the lines that record accepted articles.
+// fuzzer's bytes as the lines that record articles sent and accepted.
 #include "FuzzFile.h"
 #include "audio/CRC32Unit.h"
 #include "posting/PostJournal.h"
@@ -17,6 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   text.append(reinterpret_cast<const char*>(data), size);
   const TFuzzFile file(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   TPostJournal journal;
-  (void)journal.Open(file.Path(), "key"); // the file is the fuzzer's: it is never written
+  (void)journal.Open(file.Path(), "key", 1000); // the file is the fuzzer's: it is never written
   return 0;
 }

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "posting/NntpClient.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace {
 constexpr std::size_t MaximumCapabilities = 64 * 1024;
 } // namespace
@@ -28,6 +31,17 @@ std::optional<TNntpFault> TNntpClient::Lost(TReadStatus status) {
 }
 
 namespace {
+// A refusal because the server knows the Message-ID: INN says "441 435 Duplicate"; others
+// answer with IHAVE's 435 or 437, or a 441 in their own words.
+bool SaysDuplicate(const TReply& reply) {
+  if (reply.Code != 435 && reply.Code != 437 && reply.Code != 441)
+    return false;
+  std::string words = reply.Line;
+  std::transform(words.begin(), words.end(), words.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return words.find("duplicate") != std::string::npos || words.find("already") != std::string::npos;
+}
+
 // A connection that could not be made: its certificate, or the way to the server.
 TFaultCause CauseOf(const std::string& failure) {
   return failure.find("certificate") != std::string::npos ? TFaultCause::Certificate
@@ -161,6 +175,13 @@ std::optional<TNntpFault> TNntpClient::Post(std::string_view article) {
     return fault;
   if (reply.Code == 240)
     return std::nullopt;
+  if (SaysDuplicate(reply))
+    return TNntpFault{TFaultKind::Duplicate,
+                      Where() +
+                          ": the server refused an article as a duplicate (the server said \"" +
+                          reply.Line + "\")",
+                      {},
+                      TFaultCause::ArticleRefused};
   if (reply.Code == 441)
     return TNntpFault{TFaultKind::Article,
                       Where() + ": the server refused an article (the server said \"" + reply.Line +

@@ -22,6 +22,7 @@ struct TServerProfile {
 enum class TFaultKind {
   Transient, // a fresh connection may cure it: a drop, a timeout, "try later"
   Article,   // the server refused this article (441): a new attempt may pass
+  Duplicate, // the server says it has an article of this Message-ID already
   Lasting    // nothing will cure it by trying again: refused credentials, no posting
 };
 
@@ -55,7 +56,8 @@ public:
   void Close(); // QUIT, when the connection still stands
 
   // Posts one article: its headers and body with CR LF lines, not yet dot-stuffed (yEnc
-  // lines need none) and without the final ".".
+  // lines need none) and without the final ".". A refusal as a duplicate comes back as
+  // such, for the caller to look the ID up: the server may hold it, or only remember it.
   std::optional<TNntpFault> Post(std::string_view article);
   // STAT by Message-ID (with its angle brackets).
   std::optional<TNntpFault> Stat(const std::string& messageId, TLookup& found);

@@ -5,6 +5,7 @@
 #include "common/FileUnit.h"
 #include "posting/PostPlan.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fcntl.h>
 #include <sstream>
@@ -13,6 +14,7 @@
 namespace {
 constexpr std::string_view Magic = "tamberlon-post-journal 1 ";
 constexpr std::size_t MaximumJournal = std::size_t{64} << 20;
+constexpr std::string_view SendingWord = "sending";
 
 std::string Checked(const std::string& line) {
   return line + " " +
@@ -30,6 +32,17 @@ std::optional<std::string> Believed(const std::string& line) {
     return std::nullopt;
   return body;
 }
+
+// A Message-ID as a server takes it (RFC 5536): in angle brackets, printable, at most 250.
+bool WellFormedId(const std::string& id) {
+  return id.size() >= 3 && id.size() <= 250 && id.front() == '<' && id.back() == '>' &&
+         std::all_of(id.begin(), id.end(), [](char c) { return c > ' ' && c < 127; });
+}
+
+template <typename TNumber> bool Number(const std::string& text, TNumber& value, int base) {
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  return error == std::errc() && end == text.data() + text.size();
+}
 } // namespace
 
 TPostJournal::~TPostJournal() {
@@ -45,19 +58,30 @@ void TPostJournal::ReadLines(const std::string& text) {
     const auto body = Believed(line);
     if (!body)
       continue;
+    // "index sending <id>", or "index bytes crc <id>" for an accepted article.
     std::istringstream fields(*body);
     std::size_t article = 0;
+    std::string kind, crc;
     TAccepted accepted;
-    std::string crc;
-    if (fields >> article >> accepted.Bytes >> crc >> accepted.MessageId &&
-        std::from_chars(crc.data(), crc.data() + crc.size(), accepted.PartCrc, 16).ec ==
-            std::errc())
+    if (!(fields >> article >> kind) || article >= Articles)
+      continue;
+    if (kind == SendingWord) {
+      if (fields >> accepted.MessageId && WellFormedId(accepted.MessageId)) {
+        Records.erase(article);
+        SendingIds[article] = accepted.MessageId;
+      }
+    } else if (fields >> crc >> accepted.MessageId && WellFormedId(accepted.MessageId) &&
+               Number(kind, accepted.Bytes, 10) && Number(crc, accepted.PartCrc, 16)) {
+      SendingIds.erase(article);
       Records[article] = accepted;
+    }
   }
 }
 
-std::optional<TProblem> TPostJournal::Open(const std::string& path, const std::string& key) {
+std::optional<TProblem> TPostJournal::Open(const std::string& path, const std::string& key,
+                                           std::size_t articles) {
   JournalPath = path;
+  Articles = articles;
   if (FileExists(path)) {
     const auto text = ReadFileBytes(path);
     const std::size_t end = text ? text->find('\n') : std::string::npos;
@@ -94,10 +118,21 @@ std::optional<TProblem> TPostJournal::Open(const std::string& path, const std::s
 }
 
 bool TPostJournal::Record(std::size_t article, const TAccepted& accepted) {
+  SendingIds.erase(article);
   Records[article] = accepted;
   const std::string line = Checked(std::to_string(article) + " " + std::to_string(accepted.Bytes) +
                                    " " + CRC32Text(accepted.PartCrc) + " " + accepted.MessageId);
   return WriteToDescriptor(Descriptor, line + "\n");
+}
+
+bool TPostJournal::RecordSending(std::size_t article, const std::string& messageId) {
+  Records.erase(article);
+  SendingIds[article] = messageId;
+  // On disk before the article goes: a power cut must not forget an ID the server may hold.
+  return WriteToDescriptor(Descriptor, Checked(std::to_string(article) + " " +
+                                               std::string(SendingWord) + " " + messageId) +
+                                           "\n") &&
+         fdatasync(Descriptor) == 0;
 }
 
 void TPostJournal::Remove() {

@@ -132,11 +132,15 @@ std::string RealSubject(const TPostPlan& plan, const TPostArticle& article) {
          "\" yEnc (" + std::to_string(article.Part) + "/" + std::to_string(article.Parts) + ")";
 }
 
+std::string NewMessageId(const TPostPlan& plan, const TPostArticle& article) {
+  const bool hidden = plan.Obfuscate && !plan.Files[article.File].Visible;
+  return "<" + RandomToken(28) + "@" + (hidden ? RandomToken(10) : "tamberlon") + ">";
+}
+
 std::string ArticleText(const TPostPlan& plan, const TPostArticle& article, const std::string& from,
-                        std::span<const std::uint8_t> bytes, std::string& messageId) {
+                        std::span<const std::uint8_t> bytes, const std::string& messageId) {
   const TPostFile& file = plan.Files[article.File];
   const bool hidden = plan.Obfuscate && !file.Visible;
-  messageId = "<" + RandomToken(28) + "@" + (hidden ? RandomToken(10) : "tamberlon") + ">";
   const std::string subject = hidden ? RandomToken(32) : RealSubject(plan, article);
   TYEncPart part{file.WireName, file.Size,          article.Part,
                  article.Parts, article.Offset + 1, article.Offset + article.Size};

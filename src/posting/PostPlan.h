@@ -61,10 +61,11 @@ void NameOnTheWire(TPostPlan& plan, const std::string& seed);
 
 // The subject a downloader sees for a part: "release [i/N] - "name" yEnc (p/P)".
 std::string RealSubject(const TPostPlan& plan, const TPostArticle& article);
-// A new article: the headers with a fresh Message-ID and the yEnc body; messageId gets
-// the ID, partCrc the CRC-32 of the part's bytes.
+// A fresh Message-ID for an article (its host random too when the file is obfuscated).
+std::string NewMessageId(const TPostPlan& plan, const TPostArticle& article);
+// An article: the headers with its Message-ID and the yEnc body.
 std::string ArticleText(const TPostPlan& plan, const TPostArticle& article, const std::string& from,
-                        std::span<const std::uint8_t> bytes, std::string& messageId);
+                        std::span<const std::uint8_t> bytes, const std::string& messageId);
 // Random letters and digits, from the system's generator.
 std::string RandomToken(std::size_t length);
 // The files beside an album's .nfo that make its release: the .nfo, its .sfv and .m3u,

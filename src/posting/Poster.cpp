@@ -18,6 +18,10 @@
 namespace {
 using TJob = TConnectionJob;
 
+// An article whose last post under its Message-ID got no answer: a dropped connection, a
+// timeout, a kill. It may be on the server; only this run's own posts count as posted.
+enum class TUnanswered { ThisRun, EarlierRun };
+
 // What the posting threads share.
 struct TShared {
   TShared(TPostRequest& request, TPostJournal& journal, TPostSummary& summary)
@@ -29,6 +33,8 @@ struct TShared {
   std::atomic<bool> Stop{false};
   TPostProgress Progress;
   std::set<std::size_t> Confirmed, Missing;
+  std::set<std::size_t> Damaged; // held by the server under their ID, with other bytes
+  std::map<std::size_t, TUnanswered> Unanswered;
 
   bool Ended() const { return Stop.load() || (Request.Cancelled && Request.Cancelled->load()); }
   void Fail(const TNntpFault& fault) {
@@ -42,6 +48,10 @@ struct TShared {
   void Report() { // with Lock held
     if (Request.Progress)
       Request.Progress(Progress);
+  }
+  TNntpFault JournalFault() const {
+    return {TFaultKind::Lasting, "The post journal could not be written, so the post stopped",
+            Journal.Path(), TFaultCause::File};
   }
 };
 
@@ -61,34 +71,116 @@ void RunOnConnections(TShared& shared, const std::vector<std::size_t>& items, co
   ::RunOnConnections(shared.Request.Settings, items, job, HooksOf(shared));
 }
 
-void PostArticles(TShared& shared, const std::vector<std::size_t>& items, const std::string& from) {
-  const TPostPlan& plan = shared.Request.Plan;
-  RunOnConnections(shared, items, [&](TNntpClient& client, std::size_t index) {
-    const TPostArticle& article = plan.Articles[index];
-    const TPostFile& file = plan.Files[article.File];
-    std::vector<std::uint8_t> bytes(article.Size);
-    auto opened = TReadOnlyFile::Open(file.Path);
-    if (!opened || !opened->ReadExactly(static_cast<std::int64_t>(article.Offset), bytes))
-      return std::optional(TNntpFault{TFaultKind::Lasting,
-                                      "This file could not be read, so the post stopped", file.Path,
-                                      TFaultCause::File});
-    std::string messageId;
-    const std::string text = ArticleText(plan, article, from, bytes, messageId);
-    if (auto fault = client.Post(text))
-      return fault;
-    std::lock_guard guard(shared.Lock);
-    const TAccepted accepted{messageId, text.size() + 3, UpdateCRC32(0, bytes)};
-    if (!shared.Journal.Record(index, accepted))
-      return std::optional(TNntpFault{TFaultKind::Lasting,
-                                      "The post journal could not be written, so the post stopped",
-                                      shared.Journal.Path(), TFaultCause::File});
-    shared.Missing.erase(index);
+// A fresh Message-ID for the article, journaled before it is used (with Lock held).
+std::optional<TNntpFault> DrawMessageId(TShared& shared, std::size_t index, std::string& id) {
+  id = NewMessageId(shared.Request.Plan, shared.Request.Plan.Articles[index]);
+  shared.Damaged.erase(index);
+  shared.Unanswered.erase(index);
+  if (!shared.Journal.RecordSending(index, id))
+    return shared.JournalFault();
+  return std::nullopt;
+}
+
+// The article's Message-ID: the one it was sent under before, in this run or an earlier
+// one, unless the server holds other bytes under it.
+std::optional<TNntpFault> MessageIdOf(TShared& shared, std::size_t index, std::string& id,
+                                      bool& unanswered) {
+  std::lock_guard guard(shared.Lock);
+  const TPostJournal& journal = shared.Journal;
+  unanswered = shared.Unanswered.contains(index);
+  if (!shared.Damaged.contains(index)) {
+    if (const auto sent = journal.Sending().find(index); sent != journal.Sending().end()) {
+      id = sent->second;
+      return std::nullopt;
+    }
+    if (const auto taken = journal.Accepted().find(index); taken != journal.Accepted().end()) {
+      id = taken->second.MessageId;
+      return std::nullopt;
+    }
+  }
+  unanswered = false;
+  return DrawMessageId(shared, index, id);
+}
+
+// The server holds the article: a 240 to this run's post (answered), or found under its ID.
+std::optional<TNntpFault> Accept(TShared& shared, std::size_t index, const TAccepted& accepted,
+                                 bool answered) {
+  std::lock_guard guard(shared.Lock);
+  const auto unanswered = shared.Unanswered.find(index);
+  const bool postedHere = answered || (unanswered != shared.Unanswered.end() &&
+                                       unanswered->second == TUnanswered::ThisRun);
+  if (!shared.Journal.Record(index, accepted))
+    return shared.JournalFault();
+  if (unanswered != shared.Unanswered.end())
+    shared.Unanswered.erase(unanswered);
+  shared.Missing.erase(index);
+  if (postedHere) {
     ++shared.Summary.Posted;
     shared.Summary.Bytes += accepted.Bytes;
-    shared.Progress.Bytes += article.Size;
-    ++shared.Progress.Articles;
-    shared.Report();
-    return std::optional<TNntpFault>();
+  }
+  shared.Progress.Bytes += shared.Request.Plan.Articles[index].Size;
+  ++shared.Progress.Articles;
+  shared.Report();
+  return std::nullopt;
+}
+
+// A refusal as a duplicate: the server holds the ID (an earlier post of ours that landed),
+// or only remembers it (cancelled, expired, lost), and then a fresh ID is tried.
+std::optional<TNntpFault> Duplicate(TShared& shared, TNntpClient& client, std::size_t index,
+                                    const TAccepted& accepted, TNntpFault refusal) {
+  TLookup found = TLookup::Missing;
+  if (auto fault = client.Stat(accepted.MessageId, found))
+    return fault;
+  if (found == TLookup::Present)
+    return Accept(shared, index, accepted, false);
+  std::lock_guard guard(shared.Lock);
+  std::string fresh;
+  if (auto fault = DrawMessageId(shared, index, fresh))
+    return fault;
+  refusal.Kind = TFaultKind::Article; // tried again, under the fresh ID
+  return refusal;
+}
+
+// One article onto the server once: an article whose answer was lost is looked up before
+// it is posted again under the same ID.
+std::optional<TNntpFault> PostOnce(TShared& shared, TNntpClient& client, std::size_t index,
+                                   const std::string& from) {
+  const TPostPlan& plan = shared.Request.Plan;
+  const TPostArticle& article = plan.Articles[index];
+  const TPostFile& file = plan.Files[article.File];
+  std::vector<std::uint8_t> bytes(article.Size);
+  auto opened = TReadOnlyFile::Open(file.Path);
+  if (!opened || !opened->ReadExactly(static_cast<std::int64_t>(article.Offset), bytes))
+    return TNntpFault{TFaultKind::Lasting, "This file could not be read, so the post stopped",
+                      file.Path, TFaultCause::File};
+  std::string messageId;
+  bool unanswered = false;
+  if (auto fault = MessageIdOf(shared, index, messageId, unanswered))
+    return fault;
+  const std::string text = ArticleText(plan, article, from, bytes, messageId);
+  const TAccepted accepted{messageId, text.size() + 3, UpdateCRC32(0, bytes)};
+  if (unanswered) {
+    TLookup found = TLookup::Missing;
+    if (auto fault = client.Stat(messageId, found))
+      return fault;
+    if (found == TLookup::Present)
+      return Accept(shared, index, accepted, false);
+  }
+  auto fault = client.Post(text);
+  if (!fault)
+    return Accept(shared, index, accepted, true);
+  if (fault->Kind == TFaultKind::Duplicate)
+    return Duplicate(shared, client, index, accepted, *fault);
+  if (fault->Kind == TFaultKind::Transient) {
+    std::lock_guard guard(shared.Lock);
+    shared.Unanswered.try_emplace(index, TUnanswered::ThisRun); // an earlier run's stays
+  }
+  return fault;
+}
+
+void PostArticles(TShared& shared, const std::vector<std::size_t>& items, const std::string& from) {
+  RunOnConnections(shared, items, [&](TNntpClient& client, std::size_t index) {
+    return PostOnce(shared, client, index, from);
   });
 }
 
@@ -120,6 +212,8 @@ void CheckArticles(TShared& shared, const std::vector<std::size_t>& items) {
       shared.Confirmed.insert(index);
     else
       shared.Missing.insert(index);
+    if (found == TLookup::Present && !whole)
+      shared.Damaged.insert(index); // posted again under a fresh ID: the old one is taken
     shared.Progress.Bytes += plan.Articles[index].Size;
     ++shared.Progress.Articles;
     shared.Report();
@@ -178,7 +272,7 @@ TPostSummary PostRelease(TPostRequest& request) {
     return summary;
   }
   TPostJournal journal;
-  if ((summary.Problem = journal.Open(request.JournalPath, plan.Key)))
+  if ((summary.Problem = journal.Open(request.JournalPath, plan.Key, plan.Articles.size())))
     return summary;
   summary.Resumed = journal.Resumed();
   NameOnTheWire(plan, journal.Seed());
@@ -186,6 +280,8 @@ TPostSummary PostRelease(TPostRequest& request) {
       plan.Obfuscate ? RandomToken(8) + " <" + RandomToken(8) + "@" + RandomToken(8) + ".invalid>"
                      : plan.Poster;
   TShared shared(request, journal, summary);
+  for (const auto& [index, id] : journal.Sending())
+    shared.Unanswered.emplace(index, TUnanswered::EarlierRun);
   std::vector<std::size_t> items = Unposted(plan, journal);
   for (int round = 0;; ++round) {
     Phase(shared, TPostProgress::Posting, items);

@@ -3,7 +3,9 @@
 // Posting a planned release over several connections at once, then checking that every
 // article arrived (STAT, or BODY and its yEnc CRC), posting again what did not, and
 // writing the NZB of what the server holds. Faults that a fresh connection may cure are
-// retried with a growing pause; the rest stop the post in the server's own words.
+// retried with a growing pause; the rest stop the post in the server's own words. Each
+// article goes under one Message-ID, journaled before it is sent, through every retry and
+// resumed run, so that a lost answer never puts a second copy on the server.
 #include "posting/NntpClient.h"
 #include "posting/PostJournal.h"
 #include "posting/PostPlan.h"

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <numeric>
 #include <thread>
 
@@ -181,31 +182,53 @@ TEST(ReplyReader, BlocksAreUnstuffedAndBounded) {
   EXPECT_EQ(bounded.ReadBlock(block, 1000, never), TReadStatus::TooLong);
 }
 
-TEST(PostJournal, KeepsWhatWasAcceptedAndDoesNotBelieveATornLine) {
+TEST(PostJournal, KeepsEachArticlesIdAndWhatWasAcceptedAndDoesNotBelieveATornLine) {
   TTempFolder folder;
   const std::string path = folder.Path() + "a.nzb.journal";
   std::string seed;
   {
     TPostJournal journal;
-    ASSERT_FALSE(journal.Open(path, "key"));
+    ASSERT_FALSE(journal.Open(path, "key", 5));
     EXPECT_FALSE(journal.Resumed());
     seed = journal.Seed();
+    EXPECT_TRUE(journal.RecordSending(0, "<a@b>"));
     EXPECT_TRUE(journal.Record(0, {"<a@b>", 100, 0x1234}));
     EXPECT_TRUE(journal.Record(3, {"<c@d>", 200, 0xABCD}));
+    EXPECT_TRUE(journal.RecordSending(3, "<e@f>")); // found damaged: sent again under a new ID
+    EXPECT_TRUE(journal.RecordSending(4, "<g@h>")); // killed before its answer
   }
   std::string text = ReadWholeFile(path);
   folder.Write("a.nzb.journal", text + text.substr(text.find('\n') + 1, 20)); // torn at a crash
   TPostJournal again;
-  ASSERT_FALSE(again.Open(path, "key"));
+  ASSERT_FALSE(again.Open(path, "key", 5));
   EXPECT_TRUE(again.Resumed());
   EXPECT_EQ(again.Seed(), seed);
-  ASSERT_EQ(again.Accepted().size(), 2u);
-  EXPECT_EQ(again.Accepted().at(3).MessageId, "<c@d>");
-  EXPECT_EQ(again.Accepted().at(3).PartCrc, 0xABCDu);
+  ASSERT_EQ(again.Accepted().size(), 1u);
+  EXPECT_EQ(again.Accepted().at(0).MessageId, "<a@b>");
+  EXPECT_EQ(again.Accepted().at(0).PartCrc, 0x1234u);
+  EXPECT_EQ(again.Sending(), (std::map<std::size_t, std::string>{{3, "<e@f>"}, {4, "<g@h>"}}));
   TPostJournal other;
-  const auto refused = other.Open(path, "another key");
+  const auto refused = other.Open(path, "another key", 5);
   ASSERT_TRUE(refused);
   EXPECT_NE(refused->Message.find("other files"), std::string::npos);
+
+  // An earlier version's journal (acceptances only); a line past the plan is not believed.
+  const auto line = [](const std::string& body) {
+    return body + " " +
+           CRC32Text(UpdateCRC32(
+               0, std::span(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()))) +
+           "\n";
+  };
+  folder.Write("old.nzb.journal", line("tamberlon-post-journal 1 key seed") +
+                                      line("2 739969 1A2B3C4D <old@tamberlon>") +
+                                      line("9 100 00000000 <past@tamberlon>") +
+                                      line("1 sending no-brackets"));
+  TPostJournal old;
+  ASSERT_FALSE(old.Open(folder.Path() + "old.nzb.journal", "key", 5));
+  ASSERT_EQ(old.Accepted().size(), 1u);
+  EXPECT_EQ(old.Accepted().at(2).Bytes, 739969u);
+  EXPECT_EQ(old.Accepted().at(2).PartCrc, 0x1A2B3C4Du);
+  EXPECT_TRUE(old.Sending().empty());
 }
 
 // A release of three files (one of three articles) posted to a scripted server.
@@ -259,11 +282,21 @@ TEST_F(PostFaults, AGoodServerGetsEveryArticleOnceAndTheNzbListsThem) {
 TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
   struct TCase {
     const char* Name;
-    std::function<std::optional<std::string>(int connection, const std::string&)> Take;
-    std::function<bool(TServerConnection&, int)> Before; // true: the handler is done
-    std::string Told;        // in the problem; empty: the post completes
+    std::function<std::optional<std::string>(int connection, const std::string&)> Take = {};
+    std::function<bool(TServerConnection&, int)> Before = {}; // true: the handler is done
+    std::string Told = {};   // in the problem; empty: the post completes
     std::size_t Retries = 0; // at least
     TFaultCause Cause = TFaultCause::Other;
+    int LookupLag = 0;
+    std::function<void(TScriptedNewsServer&, const TPostRequest&)> Earlier = {}; // a run cut short
+    std::size_t Posted = 5; // by this run, when it completes
+  };
+  // The first article is stored, then its connection drops before the 240.
+  const auto dropFirst = [] {
+    return [dropped = std::make_shared<std::atomic<int>>(0)](int, const std::string&) {
+      return (*dropped)++ == 0 ? std::optional<std::string>(TScriptedNewsServer::StoreThenDrop)
+                               : std::nullopt;
+    };
   };
   const std::vector<TCase> cases = {
       {"an article refused on every try",
@@ -311,6 +344,24 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
        },
        "",
        1},
+      {.Name = "the answer lost after the server stored the article",
+       .Take = dropFirst(),
+       .Retries = 1},
+      {.Name = "a server whose lookups lag behind its posts (a duplicate refusal, then found)",
+       .Take = dropFirst(),
+       .Retries = 1,
+       .LookupLag = 1},
+      {.Name = "a run killed after sending two articles, one of them stored",
+       .Earlier =
+           [](TScriptedNewsServer& server, const TPostRequest& request) {
+             TPostJournal journal;
+             ASSERT_FALSE(journal.Open(request.JournalPath, request.Plan.Key, 5));
+             ASSERT_TRUE(journal.RecordSending(0, "<stored@before>"));
+             ASSERT_TRUE(journal.RecordSending(1, "<lost@before>"));
+             server.Articles["<stored@before>"] = "an article\r\n\r\n";
+             server.Taken.insert("<stored@before>");
+           },
+       .Posted = 4},
       {"a server that stops answering",
        {},
        [](TServerConnection& c, int) {
@@ -332,9 +383,12 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
       self->Serve(connection, index, c.Take);
     });
     self = &server;
+    server.LookupLag = c.LookupLag;
     std::filesystem::remove(Folder.Path() + "Album.nzb.journal");
     std::filesystem::remove(Folder.Path() + "Album.nzb");
     TPostRequest request = Request(server.Port(), 1);
+    if (c.Earlier)
+      c.Earlier(server, request);
     const auto started = TClock::now();
     const TPostSummary summary = PostRelease(request);
     EXPECT_LT(TClock::now() - started, std::chrono::seconds(20)) << "bounded in time";
@@ -342,6 +396,11 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
     if (c.Told.empty()) {
       EXPECT_TRUE(summary.Complete()) << (summary.Problem ? summary.Problem->Message : "");
       EXPECT_EQ(server.Articles.size(), 5u) << "every article once";
+      EXPECT_EQ(summary.Posted, c.Posted);
+      const std::string nzb = ReadWholeFile(request.NzbPath);
+      for (const auto& [id, article] : server.Articles)
+        EXPECT_NE(nzb.find(">" + id.substr(1, id.size() - 2) + "<"), std::string::npos)
+            << "the NZB names the ID the server holds";
     } else {
       ASSERT_TRUE(summary.Problem);
       EXPECT_NE(summary.Problem->Message.find(c.Told), std::string::npos)

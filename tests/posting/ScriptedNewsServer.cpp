@@ -111,21 +111,31 @@ void TScriptedNewsServer::Serve(
       const auto article = connection.ReadArticle();
       if (!article)
         return;
-      if (const auto refusal = take ? take(index, *article) : std::nullopt) {
+      const std::size_t at = article->find("Message-ID: ") + 12;
+      const std::string id = article->substr(at, article->find("\r\n", at) - at);
+      const auto refusal = take ? take(index, *article) : std::nullopt;
+      if (refusal && *refusal != StoreThenDrop) {
         connection.Send(*refusal + "\r\n");
         continue;
       }
-      const std::size_t at = article->find("Message-ID: ") + 12;
-      const std::string id = article->substr(at, article->find("\r\n", at) - at);
+      bool duplicate = false;
       {
         std::lock_guard guard(Lock);
-        Articles[id] = *article;
+        duplicate = !Taken.insert(id).second;
+        if (!duplicate)
+          Articles[id] = *article;
       }
+      if (duplicate) {
+        connection.Send("441 435 Duplicate\r\n"); // as INN answers
+        continue;
+      }
+      if (refusal)
+        return;
       connection.Send("240 article received " + id + "\r\n");
     } else if (command == "STAT" || command == "BODY") {
       std::unique_lock guard(Lock);
       const auto found = Articles.find(argument);
-      if (found == Articles.end()) {
+      if (found == Articles.end() || Lookups[argument]++ < LookupLag) {
         guard.unlock();
         connection.Send("430 no such article\r\n");
       } else if (command == "STAT") {
