@@ -9,6 +9,7 @@
 #include <charconv>
 #include <fcntl.h>
 #include <sstream>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -98,11 +99,18 @@ std::optional<TProblem> TPostJournal::Open(const std::string& path, const std::s
     ReadLines(*text);
     WasThere = true;
     Descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+    // Two runs posting one release would each put its articles on the server.
+    if (Descriptor >= 0 && flock(Descriptor, LOCK_EX | LOCK_NB) != 0) {
+      close(Descriptor);
+      Descriptor = -1;
+      return TProblem{"This release is being posted by another run now; nothing was posted", path};
+    }
   } else {
     PostSeed = RandomToken(32);
     Descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (Descriptor >= 0 &&
-        (!WriteToDescriptor(Descriptor,
+        (flock(Descriptor, LOCK_EX | LOCK_NB) != 0 ||
+         !WriteToDescriptor(Descriptor,
                             Checked(std::string(Magic) + key + " " + PostSeed) + "\n") ||
          fsync(Descriptor) != 0)) {
       close(Descriptor);

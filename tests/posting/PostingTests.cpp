@@ -207,10 +207,13 @@ TEST(PostJournal, KeepsEachArticlesIdAndWhatWasAcceptedAndDoesNotBelieveATornLin
   EXPECT_EQ(again.Accepted().at(0).MessageId, "<a@b>");
   EXPECT_EQ(again.Accepted().at(0).PartCrc, 0x1234u);
   EXPECT_EQ(again.Sending(), (std::map<std::size_t, std::string>{{3, "<e@f>"}, {4, "<g@h>"}}));
-  TPostJournal other;
+  TPostJournal other, twice;
   const auto refused = other.Open(path, "another key", 5);
   ASSERT_TRUE(refused);
   EXPECT_NE(refused->Message.find("other files"), std::string::npos);
+  const auto busy = twice.Open(path, "key", 5); // while the run above holds it
+  ASSERT_TRUE(busy);
+  EXPECT_NE(busy->Message.find("another run"), std::string::npos);
 
   // An earlier version's journal (acceptances only); a line past the plan is not believed.
   const auto line = [](const std::string& body) {
