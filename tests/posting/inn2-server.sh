@@ -17,7 +17,14 @@ export LD_LIBRARY_PATH="$inn/usr/lib/news" INNCONF="$news/etc/inn.conf"
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 transit_port=$(free_port) reader_port=$(free_port) tls_port=$(free_port) auth_port=$(free_port)
 
+innd_pid=
 stop() {
+  # innd in the foreground (-d) writes no pid file, and outlived SIGTERM: it is killed (and
+  # so is its sudo's child, where sudo started it).
+  if [ -n "$innd_pid" ]; then
+    "${as_root[@]}" pkill -KILL -P "$innd_pid" 2>/dev/null || true
+    "${as_root[@]}" kill -KILL "$innd_pid" 2>/dev/null || true
+  fi
   for pid in "$news"/run/*.pid; do
     [ -f "$pid" ] && "${as_root[@]}" kill "$(cat "$pid")" 2>/dev/null || true
   done
@@ -84,7 +91,10 @@ chmod 755 "$work" # the news user passes through; the rest of the folder stays t
 "${as_root[@]}" chown -R news:news "$news"
 run_news() { "${as_root[@]}" env LD_LIBRARY_PATH="$LD_LIBRARY_PATH" INNCONF="$INNCONF" "$@"; }
 run_news su news -s /bin/sh -c "LD_LIBRARY_PATH=$LD_LIBRARY_PATH INNCONF=$INNCONF $bin/makedbz -i -o"
-run_news "$bin/innd" -d >"$work/innd.out" 2>&1 &
+# Not through run_news: $! must be innd's own process (or sudo's, which passes the signal on).
+"${as_root[@]}" env LD_LIBRARY_PATH="$LD_LIBRARY_PATH" INNCONF="$INNCONF" "$bin/innd" -d \
+  >"$work/innd.out" 2>&1 &
+innd_pid=$!
 run_news "$bin/nnrpd" -D -b 127.0.0.1 -p "$reader_port"
 run_news "$bin/nnrpd" -D -S -b 127.0.0.1 -p "$tls_port"
 run_news "$bin/nnrpd" -D -b 127.0.0.1 -p "$auth_port" -c readers-auth.conf
