@@ -125,14 +125,23 @@ std::optional<TNntpFault> Accept(TShared& shared, std::size_t index, const TAcce
 }
 
 // A refusal as a duplicate: the server holds the ID (an earlier post of ours that landed),
-// or only remembers it (cancelled, expired, lost), and then a fresh ID is tried.
+// or only remembers it (cancelled, expired, lost), and then a fresh ID is tried. A copy
+// whose answer was lost may still be being stored, refused before a lookup finds it: the
+// lookup is tried again after the pauses of a retry before the ID is given up.
 std::optional<TNntpFault> Duplicate(TShared& shared, TNntpClient& client, std::size_t index,
                                     const TAccepted& accepted, TNntpFault refusal) {
-  TLookup found = TLookup::Missing;
-  if (auto fault = client.Stat(accepted.MessageId, found))
-    return fault;
-  if (found == TLookup::Present)
-    return Accept(shared, index, accepted, false);
+  constexpr int Lookups = 3;
+  for (int lookup = 1;; ++lookup) {
+    TLookup found = TLookup::Missing;
+    if (auto fault = client.Stat(accepted.MessageId, found))
+      return fault;
+    if (found == TLookup::Present)
+      return Accept(shared, index, accepted, false);
+    if (lookup == Lookups || shared.Ended())
+      break;
+    PauseUnlessEnded([&shared] { return shared.Ended(); },
+                     shared.Request.Settings.Backoff * (1 << (lookup - 1)));
+  }
   std::lock_guard guard(shared.Lock);
   std::string fresh;
   if (auto fault = DrawMessageId(shared, index, fresh))
