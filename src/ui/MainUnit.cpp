@@ -390,6 +390,9 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     return;
   }
   FormClose();
+  // The preferences are written as the program ends: the windows closed with it (the live
+  // preview unchecks its item as it closes) change none of them.
+  PreferencesApplied = false;
   event->accept();
   // The program ends with its main window: the help and preview windows go with it.
   for (QWidget* window : QApplication::topLevelWidgets())

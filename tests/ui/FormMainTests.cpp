@@ -663,6 +663,10 @@ TEST_F(FormMain, LivePreviewFollowsTheAlbum) {
 
   Form->findChild<QWidget*>("FormLivePreview")->close();
   EXPECT_FALSE(Form->LivePreview1->isChecked());
+  // Open when the program ends (File > Exit closes it with the main window): remembered.
+  Form->LivePreview1->trigger();
+  Form->Exit1->trigger();
+  EXPECT_NE(ReadWholeFile(Folder() + "tamberlon.INI").find("LivePreview=1"), std::string::npos);
 }
 
 // The live preview opens beside the main window: on the right where it fits, else on the
