@@ -265,8 +265,10 @@ void TFormMain::EditPostingPolicy1Click() {
 
 void TFormMain::VerifySFVFile1Click() {
   TOpenDialogRequest request;
-  request.Title = "Verify .SFV File";
-  request.Filters = {{"SFV Files (*.sfv)", "*.sfv"},
+  request.Title = "Verify Files";
+  // Every kind it checks shown at once, as the item's name says.
+  request.Filters = {{"Files to verify (*.sfv *.par2 *.flac *.nzb)", "*.sfv *.par2 *.flac *.nzb"},
+                     {"SFV Files (*.sfv)", "*.sfv"},
                      {"PAR2 Files (*.par2)", "*.par2"},
                      {"FLAC Files (*.flac)", "*.flac"},
                      {"NZB Files (*.nzb)", "*.nzb"},

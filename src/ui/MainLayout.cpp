@@ -434,7 +434,7 @@ void TFormMain::BuildMenu() {
   EditSFVtemplate1 = action(tools, "EditSFVtemplate1", "Edit .&SFV Template", 1100);
   EditPostingPolicy1 = action(tools, "EditPostingPolicy1", "Edit &Posting Policy", 1130);
   tools->addSeparator();
-  VerifySFVFile1 = action(tools, "VerifySFVFile1", "&Verify .SFV File...", 1130);
+  VerifySFVFile1 = action(tools, "VerifySFVFile1", "&Verify Files...", 1130);
   AnalyzeAudio1 = action(tools, "AnalyzeAudio1", "Anal&yze the Album's Audio...", 1130);
 
   QMenu* help = Named(menuBar()->addMenu(QStringLiteral("&Help")), "Help1", 0);
