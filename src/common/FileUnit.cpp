@@ -22,7 +22,10 @@
 std::optional<TReadOnlyFile> TReadOnlyFile::Open(const std::string& path) {
   // Without O_NONBLOCK the open of a FIFO waits for a writer that may never come; a
   // regular file ignores the flag.
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  return OfDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+}
+
+std::optional<TReadOnlyFile> TReadOnlyFile::OfDescriptor(int descriptor) {
   if (descriptor < 0)
     return std::nullopt;
   struct stat status {};
@@ -146,21 +149,28 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-bool LinkWithoutReplacing(const std::string& from, const std::string& to) {
-  return FileExists(from) && ::link(from.c_str(), to.c_str()) == 0;
+bool LinkWithoutReplacing(int fromFolder, const std::string& from, int toFolder,
+                          const std::string& to) {
+  struct stat status {};
+  if (::fstatat(fromFolder, from.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+    return false;
+  if (!S_ISREG(status.st_mode)) {
+    errno = EPERM;
+    return false;
+  }
+  return ::linkat(fromFolder, from.c_str(), toFolder, to.c_str(), 0) == 0;
 }
 
-bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
-  if (!FileExists(from))
-    return false;
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+bool RenameWithoutReplacing(int fromFolder, const std::string& from, int toFolder,
+                            const std::string& to) {
+  if (::renameat2(fromFolder, from.c_str(), toFolder, to.c_str(), RENAME_NOREPLACE) == 0)
     return true;
   // A file system without the flag: a link is just as sure not to replace anything.
   if (errno != EINVAL && errno != ENOSYS)
     return false;
-  if (::link(from.c_str(), to.c_str()) != 0)
+  if (::linkat(fromFolder, from.c_str(), toFolder, to.c_str(), 0) != 0)
     return false;
-  ::unlink(from.c_str());
+  ::unlinkat(fromFolder, from.c_str(), 0);
   return true;
 }
 
@@ -279,10 +289,19 @@ std::optional<std::string> ReadFileHead(const std::string& path, std::int64_t li
 }
 
 std::optional<std::vector<TFolderEntry>> ReadFolder(const std::string& folder) {
-  const std::unique_ptr<DIR, int (*)(DIR*)> directory(::opendir(folder.c_str()), &::closedir);
-  if (!directory)
+  return ReadOpenFolder(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+std::optional<std::vector<TFolderEntry>> ReadOpenFolder(int descriptor) {
+  if (descriptor < 0)
     return std::nullopt;
-  const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
+  const std::unique_ptr<DIR, int (*)(DIR*)> directory(::fdopendir(descriptor), &::closedir);
+  if (!directory) {
+    const int error = errno;
+    ::close(descriptor);
+    errno = error;
+    return std::nullopt;
+  }
   std::vector<TFolderEntry> entries;
   for (;;) {
     errno = 0;
@@ -298,7 +317,8 @@ std::optional<std::vector<TFolderEntry>> ReadFolder(const std::string& folder) {
     TFolderEntry item{std::string(name), entry->d_type == DT_DIR, entry->d_type == DT_LNK};
     if (entry->d_type == DT_UNKNOWN) { // file systems that do not say: ask
       struct stat status {};
-      if (::lstat((prefix + item.Name).c_str(), &status) == 0) {
+      if (::fstatat(::dirfd(directory.get()), item.Name.c_str(), &status, AT_SYMLINK_NOFOLLOW) ==
+          0) {
         item.IsFolder = S_ISDIR(status.st_mode);
         item.IsLink = S_ISLNK(status.st_mode);
       }

@@ -16,6 +16,9 @@ public:
   // Opens a readable regular file at once; nothing for a folder, device or pipe (whose
   // open or reading may never end).
   static std::optional<TReadOnlyFile> Open(const std::string& path);
+  // The same of a file already open (a name opened below a folder): the descriptor is the
+  // file's now, closed with it or at once when it is no regular file.
+  static std::optional<TReadOnlyFile> OfDescriptor(int descriptor);
 
   TReadOnlyFile(TReadOnlyFile&& other) noexcept;
   TReadOnlyFile& operator=(TReadOnlyFile&& other) noexcept;
@@ -73,10 +76,14 @@ struct TFileStamp {
   bool operator==(const TFileStamp&) const = default;
 };
 std::optional<TFileStamp> FileStampOf(const std::string& path);
-// A regular file given a second name, or moved to another, never over a file that is
-// there (the system decides in one step); false when the name is taken or the system refuses.
-bool LinkWithoutReplacing(const std::string& from, const std::string& to);
-bool RenameWithoutReplacing(const std::string& from, const std::string& to);
+// A file given a second name, or moved to another, never over a file that is there (the
+// system decides in one step); false (errno set) when the name is taken or the system
+// refuses. Each name is relative to its folder's descriptor (AT_FDCWD: a path); no link
+// is followed, and a second name is given only to a regular file.
+bool LinkWithoutReplacing(int fromFolder, const std::string& from, int toFolder,
+                          const std::string& to);
+bool RenameWithoutReplacing(int fromFolder, const std::string& from, int toFolder,
+                            const std::string& to);
 // Writes every byte to an open descriptor (again after an interruption); false on failure.
 bool WriteToDescriptor(int descriptor, std::string_view bytes);
 // A fresh, hidden name in the folder (with its trailing "/"): the prefix and ten random
@@ -107,6 +114,8 @@ struct TFolderEntry {
 // The entries of a folder, "." and ".." left out; nothing (errno set) when it cannot be
 // read. Never throws.
 std::optional<std::vector<TFolderEntry>> ReadFolder(const std::string& folder);
+// The same of a folder already open, whose descriptor it takes (and closes).
+std::optional<std::vector<TFolderEntry>> ReadOpenFolder(int descriptor);
 // A folder is at the path (links followed).
 bool IsFolder(const std::string& path);
 // A name a track file has: an extension of a kind the program reads, any case.

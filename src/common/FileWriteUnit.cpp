@@ -67,6 +67,15 @@ std::string TemporaryNameIn(const std::string& folder) {
   return FreshHiddenName(folder, ".tamberlon-");
 }
 
+bool ProcFileDescriptorsUsable() {
+  static const bool usable = ::access("/proc/self/fd", X_OK) == 0;
+  return usable;
+}
+
+std::string DescriptorPath(int descriptor) {
+  return "/proc/self/fd/" + std::to_string(descriptor);
+}
+
 // What a path leads to: a regular file or nothing (written by replacing or creating the
 // final target of its links), or something written into directly.
 struct TTarget {
@@ -133,20 +142,38 @@ TTarget ResolveTarget(const std::string& path) {
   return target;
 }
 
-bool ProcFileDescriptorsUsable() {
-  static const bool usable = ::access("/proc/self/fd", X_OK) == 0;
-  return usable;
-}
-
-std::string DescriptorPath(int descriptor) {
-  return "/proc/self/fd/" + std::to_string(descriptor);
+// What a name in an open folder is, its links never followed: a regular file, nothing, or
+// something no write below a folder touches (a link, a folder, a device, a pipe).
+TTarget ResolveBelow(int folder, const std::string& leaf) {
+  TTarget target;
+  target.Path = leaf;
+  struct stat status {};
+  if (::fstatat(folder, leaf.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno != ENOENT)
+      target.Problem = TWriteResult::Failed;
+    return target;
+  }
+  target.Exists = true;
+  target.Status = status;
+  if (!S_ISREG(status.st_mode)) {
+    errno = S_ISLNK(status.st_mode) ? ELOOP : S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+    target.Problem = TWriteResult::NotAFile;
+  } else if ((status.st_mode & 0222) == 0 ||
+             ::faccessat(folder, leaf.c_str(), W_OK, AT_SYMLINK_NOFOLLOW) != 0) {
+    target.Problem = TWriteResult::ReadOnly;
+  }
+  return target;
 }
 } // namespace
 
 struct TFileSet::TStaged {
-  std::string Path;   // as asked
-  std::string Target; // where the bytes land
-  std::string Bytes;  // for a direct write only
+  std::string Path; // as asked
+  // The folder the names below are taken in: the working folder (the names are paths),
+  // or a folder opened below a base folder, held open (owned) until the set is done.
+  int Folder = AT_FDCWD;
+  std::string FolderPath; // that folder's path, for the journal and the interrupt's clean-up
+  std::string Target;     // where the bytes land
+  std::string Bytes;      // for a direct write only
   bool Direct = false;
   bool Append = false;
   bool Replaces = false; // a regular file is there and may be replaced
@@ -175,10 +202,12 @@ void TFileSet::Discard() {
     if (staged.Descriptor >= 0)
       ::close(staged.Descriptor);
     if (!staged.TemporaryName.empty())
-      ::unlink(staged.TemporaryName.c_str());
+      ::unlinkat(staged.Folder, staged.TemporaryName.c_str(), 0);
     if (staged.BackupMade)
-      ::unlink(staged.Backup.c_str());
+      ::unlinkat(staged.Folder, staged.Backup.c_str(), 0);
     ForgetName(staged.TemporarySlot);
+    if (staged.Folder != AT_FDCWD)
+      ::close(staged.Folder);
   }
   Staged.clear();
 }
@@ -211,33 +240,67 @@ TWriteResult TFileSet::Open(const std::string& path, TWriteMode mode, std::size_
     Staged.push_back(std::move(staged));
     return TWriteResult::Written;
   }
-  if (target.Exists && mode == TWriteMode::CreateOnly)
-    return TWriteResult::Exists;
-  staged.Replaces = target.Exists;
+  return Stage(std::move(staged), target.Exists ? &target.Status : nullptr, mode, index);
+}
 
-  const std::string folder = FolderOf(target.Path);
+TWriteResult TFileSet::OpenBelow(const TBaseFolder& folder, const std::string& name,
+                                 TWriteMode mode, std::size_t& index) {
+  auto parent = folder.ParentOf(name);
+  if (!parent)
+    return errno == ELOOP ? TWriteResult::NotAFile : TWriteResult::Failed;
+  const TTarget target = ResolveBelow(parent->Folder.Get(), parent->Leaf);
+  if (target.Problem != TWriteResult::Written)
+    return target.Problem;
+  TStaged staged;
+  staged.Path = folder.Path() + name;
+  staged.FolderPath = folder.Path() + name.substr(0, name.size() - parent->Leaf.size());
+  staged.Folder = parent->Folder.Release();
+  staged.Target = target.Path;
+  return Stage(std::move(staged), target.Exists ? &target.Status : nullptr, mode, index);
+}
+
+// The temporary file beside the target (the regular file existing there, if any), in the
+// target's folder.
+TWriteResult TFileSet::Stage(TStaged staged, const struct stat* existing, TWriteMode mode,
+                             std::size_t& index) {
+  const auto release = [&] {
+    if (staged.Folder != AT_FDCWD)
+      ::close(staged.Folder);
+  };
+  if (existing && mode == TWriteMode::CreateOnly) {
+    release();
+    errno = EEXIST;
+    return TWriteResult::Exists;
+  }
+  staged.Replaces = existing != nullptr;
+
+  const std::string folder = FolderOf(staged.Target);
   if (!NamedTemporaries && ProcFileDescriptorsUsable())
-    staged.Descriptor = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    staged.Descriptor =
+        ::openat(staged.Folder, folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
   if (staged.Descriptor < 0) {
     // No unnamed files here: a named one, removed should the program be interrupted.
     for (int attempt = 0; attempt < 20 && staged.Descriptor < 0; ++attempt) {
       staged.TemporaryName = TemporaryNameIn(folder);
-      staged.Descriptor = ::open(staged.TemporaryName.c_str(),
-                                 O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
+      staged.Descriptor = ::openat(staged.Folder, staged.TemporaryName.c_str(),
+                                   O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
       if (staged.Descriptor < 0 && errno != EEXIST)
         break;
     }
     if (staged.Descriptor < 0) {
+      const int error = errno;
       staged.TemporaryName.clear();
+      release();
+      errno = error;
       return TWriteResult::Failed;
     }
-    staged.TemporarySlot = RegisterName(staged.TemporaryName);
+    staged.TemporarySlot = RegisterName(staged.FolderPath + staged.TemporaryName);
   }
   // A replaced file keeps its permissions and owner; a new one gets the usual 0644.
-  const mode_t permissions = target.Exists ? (target.Status.st_mode & 07777) : 0644;
-  if (target.Exists) // only root may give a file away: anyone else's copy is theirs
+  const mode_t permissions = existing ? (existing->st_mode & 07777) : 0644;
+  if (existing) // only root may give a file away: anyone else's copy is theirs
       [[maybe_unused]]
-    const int owned = ::fchown(staged.Descriptor, target.Status.st_uid, target.Status.st_gid);
+    const int owned = ::fchown(staged.Descriptor, existing->st_uid, existing->st_gid);
   struct stat created {};
   const bool ok =
       ::fchmod(staged.Descriptor, permissions) == 0 && ::fstat(staged.Descriptor, &created) == 0;
@@ -299,25 +362,21 @@ void TFileSet::Drop(std::size_t index) {
   if (failed.Descriptor >= 0)
     ::close(failed.Descriptor);
   if (!failed.TemporaryName.empty())
-    ::unlink(failed.TemporaryName.c_str());
+    ::unlinkat(failed.Folder, failed.TemporaryName.c_str(), 0);
   ForgetName(failed.TemporarySlot);
+  if (failed.Folder != AT_FDCWD)
+    ::close(failed.Folder);
   Staged.erase(Staged.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 namespace {
-// Takes the final name only when nothing is there, in one step.
-int LinkWithoutReplacing(const std::string& from, const std::string& to, bool fromDescriptor) {
+// Takes the final name (in folder) only when nothing is there, in one step: the unnamed
+// file's descriptor linked, or the named temporary in the same folder renamed.
+bool PlaceWithoutReplacing(const std::string& from, int folder, const std::string& to,
+                           bool fromDescriptor) {
   if (fromDescriptor)
-    return ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW);
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-    return 0;
-  if (errno != EINVAL && errno != ENOSYS)
-    return -1;
-  // A file system without the flag: a hard link fails just as atomically on a name taken.
-  if (::link(from.c_str(), to.c_str()) != 0)
-    return -1;
-  ::unlink(from.c_str());
-  return 0;
+    return ::linkat(AT_FDCWD, from.c_str(), folder, to.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  return RenameWithoutReplacing(folder, from, folder, to);
 }
 
 bool WriteDirectly(const std::string& path, std::string_view bytes, bool append) {
@@ -344,11 +403,11 @@ std::string Absolute(const std::string& path) {
   return error ? path : absolute.string();
 }
 
-// Gives a name to a file by a second link, only when the name is free.
-bool LinkAs(const std::string& from, const std::string& name, bool fromDescriptor) {
-  return (fromDescriptor
-              ? ::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW)
-              : ::link(from.c_str(), name.c_str())) == 0;
+// Gives a name to a file by a second link, only when the name is free: the unnamed file's
+// descriptor, or a name in the folder.
+bool LinkAs(const std::string& from, int folder, const std::string& name, bool fromDescriptor) {
+  return (fromDescriptor ? ::linkat(AT_FDCWD, from.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW)
+                         : ::linkat(folder, from.c_str(), folder, name.c_str(), 0)) == 0;
 }
 } // namespace
 
@@ -358,23 +417,24 @@ std::vector<TJournalStep> TFileSet::PlanSteps() {
     if (s.Direct)
       continue;
     struct stat now {};
-    s.Replaces = s.Replaces && ::lstat(s.Target.c_str(), &now) == 0;
+    s.Replaces =
+        s.Replaces && ::fstatat(s.Folder, s.Target.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
     TJournalStep step;
     step.Kind = s.Removes    ? TJournalStep::Remove
                 : s.Replaces ? TJournalStep::Replace
                              : TJournalStep::New;
     step.Device = s.Device;
     step.Inode = s.Inode;
-    step.Target = Absolute(s.Target);
+    step.Target = Absolute(s.FolderPath + s.Target);
     if (s.Replaces) { // names chosen now, made as the step comes
       s.Backup = TemporaryNameIn(FolderOf(s.Target));
-      step.Backup = Absolute(s.Backup);
+      step.Backup = Absolute(s.FolderPath + s.Backup);
     }
     if (s.Replaces && !s.Removes && s.TemporaryName.empty())
       s.MoveName = TemporaryNameIn(FolderOf(s.Target));
     const std::string& temporary = s.TemporaryName.empty() ? s.MoveName : s.TemporaryName;
     if (!temporary.empty())
-      step.Temporary = Absolute(temporary);
+      step.Temporary = Absolute(s.FolderPath + temporary);
     steps.push_back(std::move(step));
   }
   return steps;
@@ -388,13 +448,13 @@ TWriteResult TFileSet::Place(TStaged& s) {
   const bool unnamed = s.TemporaryName.empty();
   const std::string source = unnamed ? DescriptorPath(s.Descriptor) : s.TemporaryName;
   struct stat now {};
-  const bool there = ::lstat(s.Target.c_str(), &now) == 0;
+  const bool there = ::fstatat(s.Folder, s.Target.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
   if (s.Removes && (!there || !S_ISREG(now.st_mode)))
     return TWriteResult::Written; // gone already; anything else that took the name stays
   if (!s.Replaces || !there) {
     s.Replaces = false;
     step();
-    if (LinkWithoutReplacing(source, s.Target, unnamed) != 0)
+    if (!PlaceWithoutReplacing(source, s.Folder, s.Target, unnamed))
       return errno == EEXIST ? TWriteResult::Exists : TWriteResult::Failed;
     s.Placed = true;
     s.TemporaryName.clear();
@@ -405,22 +465,23 @@ TWriteResult TFileSet::Place(TStaged& s) {
     return TWriteResult::NotAFile;
   // The old file under a second name until the whole set is in place.
   step();
-  if (!LinkAs(s.Target, s.Backup, false))
+  if (!LinkAs(s.Target, s.Folder, s.Backup, false))
     return TWriteResult::Failed;
   s.BackupMade = true;
   s.Placed = true;
   if (s.Removes) {
     step();
-    return ::unlink(s.Target.c_str()) == 0 ? TWriteResult::Written : TWriteResult::Failed;
+    return ::unlinkat(s.Folder, s.Target.c_str(), 0) == 0 ? TWriteResult::Written
+                                                          : TWriteResult::Failed;
   }
   if (unnamed) {
     step();
-    if (!LinkAs(source, s.MoveName, true))
+    if (!LinkAs(source, s.Folder, s.MoveName, true))
       return TWriteResult::Failed;
     s.TemporaryName = s.MoveName;
   }
   step();
-  if (::rename(s.TemporaryName.c_str(), s.Target.c_str()) != 0)
+  if (::renameat(s.Folder, s.TemporaryName.c_str(), s.Folder, s.Target.c_str()) != 0)
     return TWriteResult::Failed;
   s.TemporaryName.clear();
   ForgetName(s.TemporarySlot);
@@ -434,15 +495,15 @@ void TFileSet::Undo() {
     if (!s.Placed)
       continue;
     struct stat now {};
-    const bool ours =
-        ::lstat(s.Target.c_str(), &now) == 0 && now.st_dev == s.Device && now.st_ino == s.Inode;
+    const bool ours = ::fstatat(s.Folder, s.Target.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      now.st_dev == s.Device && now.st_ino == s.Inode;
     if (s.BackupMade) {
       // A backup that is still a second name of the target only loses that name.
-      ::rename(s.Backup.c_str(), s.Target.c_str());
-      ::unlink(s.Backup.c_str());
+      ::renameat(s.Folder, s.Backup.c_str(), s.Folder, s.Target.c_str());
+      ::unlinkat(s.Folder, s.Backup.c_str(), 0);
       s.BackupMade = false;
     } else if (!s.Replaces && ours) {
-      ::unlink(s.Target.c_str());
+      ::unlinkat(s.Folder, s.Target.c_str(), 0);
     }
   }
 }

@@ -5,12 +5,14 @@
 // or pipe is written into (never renamed over), a read-only file is never replaced, and
 // "do not replace" is decided by the system in one step, so a file that appears meanwhile
 // is kept.
+#include "common/BaseFolder.h"
 #include "common/CommitJournal.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <vector>
 
 enum class TWriteMode {
@@ -50,6 +52,13 @@ public:
   // A file made piece by piece (too large to hold whole): staged empty now, written with
   // WriteAt before the commit. index names it for WriteAt.
   TWriteResult Open(const std::string& path, TWriteMode mode, std::size_t& index);
+  // The same for a name below a folder held open, written where the downloaded file says
+  // (a PAR2 repair): every step, from the staging to the commit, is taken relative to the
+  // name's own folder opened below it, so a link on the way or at the name (NotAFile,
+  // errno ELOOP) or a name above the folder (Failed, errno EXDEV) is refused, and nothing
+  // is written but a regular file.
+  TWriteResult OpenBelow(const TBaseFolder& folder, const std::string& name, TWriteMode mode,
+                         std::size_t& index);
   bool WriteAt(std::size_t index, std::uint64_t offset, std::string_view bytes);
   // A regular file the set takes away at the commit (and puts back should the commit fail).
   void Remove(const std::string& path);
@@ -65,6 +74,8 @@ public:
 
 private:
   struct TStaged;
+  TWriteResult Stage(TStaged staged, const struct stat* existing, TWriteMode mode,
+                     std::size_t& index);
   void Discard();
   bool Seal(TStaged& staged);
   std::vector<TJournalStep> PlanSteps();

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <fcntl.h>
 #include <map>
 #include <mutex>
 #include <set>
@@ -558,7 +559,8 @@ private:
       return Ended(TRepairOutcome::NotWritten, failed);
     }
     for (TRepairFile& file : Files)
-      if (!file.FoundAs.empty() && !RenameWithoutReplacing(file.Source, Folder + file.Check.Name))
+      if (!file.FoundAs.empty() &&
+          !RenameWithoutReplacing(AT_FDCWD, file.Source, AT_FDCWD, Folder + file.Check.Name))
         return Ended(TRepairOutcome::NotWritten, Folder + file.Check.Name);
     return VerifyRepaired(aside);
   }
@@ -566,7 +568,8 @@ private:
   // "NAME.1", or the first free "NAME.n".
   static std::optional<std::string> KeepAside(const std::string& path) {
     for (int n = 1; n < 100; ++n)
-      if (LinkWithoutReplacing(path, path + "." + std::to_string(n)))
+      if (FileExists(path) &&
+          LinkWithoutReplacing(AT_FDCWD, path, AT_FDCWD, path + "." + std::to_string(n)))
         return path + "." + std::to_string(n);
     return std::nullopt;
   }

@@ -408,6 +408,63 @@ TEST(WriteTargets, OnlyRegularFilesAreEverReplaced) {
   EXPECT_TRUE(left.empty()) << left.front();
 }
 
+// A name below a folder, as a downloaded file gives it, is opened and written only where
+// it stays below the folder without passing a link, whichever way the kernel resolves it
+// (openat2, or step by step without it): a write there is staged and committed through
+// the name's folder; anything else is refused, and nothing outside changes.
+TEST(WriteTargets, NamesBelowAFolderNeverLeaveItNorPassALink) {
+  const struct {
+    const char* Name;
+    int Opened; // errno of a read's open, 0 when it opens
+    TWriteResult Staged;
+  } cases[] = {
+      {"file.txt", 0, TWriteResult::Written},
+      {"./sub//inner.txt", 0, TWriteResult::Written},
+      {"new.txt", ENOENT, TWriteResult::Written},
+      {"link.txt", ELOOP, TWriteResult::NotAFile},
+      {"dangling", ELOOP, TWriteResult::NotAFile},
+      {"up", ELOOP, TWriteResult::NotAFile},
+      {"linked/inner.txt", ELOOP, TWriteResult::NotAFile},
+      {"../outside.txt", EXDEV, TWriteResult::Failed},
+      {"sub/../../outside.txt", EXDEV, TWriteResult::Failed},
+      {"/etc/hostname", EXDEV, TWriteResult::Failed},
+  };
+  for (const TBelowMethod method : {TBelowMethod::Openat2, TBelowMethod::StepByStep})
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.Name) + (method == TBelowMethod::Openat2 ? "" : ", step by step"));
+      TTempFolder temp;
+      const std::string base = temp.Path() + "base/";
+      fs::create_directories(base + "sub");
+      temp.Write("outside.txt", "outside");
+      temp.Write("base/file.txt", "old");
+      temp.Write("base/sub/inner.txt", "old");
+      fs::create_symlink("file.txt", base + "link.txt");
+      fs::create_symlink("../new.txt", base + "dangling");
+      fs::create_symlink("../outside.txt", base + "up");
+      fs::create_directory_symlink("sub", base + "linked");
+      auto folder = TBaseFolder::Open(base);
+      ASSERT_TRUE(folder);
+      folder->Method = method;
+      errno = 0;
+      EXPECT_EQ(folder->OpenBelow(c.Name, O_RDONLY) ? 0 : errno, c.Opened);
+      TFileSet set;
+      set.NamedTemporaries = method == TBelowMethod::StepByStep;
+      std::size_t index = 0;
+      ASSERT_EQ(set.OpenBelow(*folder, c.Name, TWriteMode::Replace, index), c.Staged);
+      if (c.Staged == TWriteResult::Written) {
+        ASSERT_TRUE(set.WriteAt(index, 0, "new"));
+        ASSERT_EQ(set.Commit(), TWriteResult::Written);
+        EXPECT_EQ(ReadWholeFile(base + c.Name), "new");
+      }
+      EXPECT_EQ(ReadWholeFile(temp.Path() + "outside.txt"), "outside");
+      EXPECT_FALSE(fs::exists(temp.Path() + "new.txt"));
+      EXPECT_TRUE(fs::is_symlink(base + "link.txt") && fs::is_symlink(base + "linked"));
+      EXPECT_EQ(
+          ReadWholeFile(base + (std::string(c.Name) == "file.txt" ? "sub/inner.txt" : "file.txt")),
+          "old");
+    }
+}
+
 // "Do not replace" is the system's one step: a file that appears after the set was
 // prepared is kept, and the files already put in place are taken back.
 TEST(WriteTargets, CreateOnlyKeepsAFileThatAppearsMeanwhile) {
