@@ -112,7 +112,7 @@ TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
                                      const std::atomic<bool>* cancelled) {
   TRecoveryFileCheck check;
   check.Name = description.Name;
-  check.Slices = (description.Length + sliceSize - 1) / sliceSize;
+  check.Slices = SlicesOf(description.Length, sliceSize);
   check.DamagedSlices = check.Slices;
   bool unsafe = false;
   const auto real = FileInsideFolder(description.Name, folder, unsafe);
@@ -222,7 +222,7 @@ std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
   for (std::size_t i = 0; i < set->Files.size(); ++i) {
     TRecoveryFileCheck listed;
     listed.Name = set->Files[i].Name;
-    listed.Slices = (set->Files[i].Length + set->SliceSize - 1) / set->SliceSize;
+    listed.Slices = SlicesOf(set->Files[i].Length, set->SliceSize);
     check.Files.push_back(listed);
     bytes += std::min(set->Files[i].Length, UINT64_MAX - bytes); // lengths are the file's word
   }

@@ -293,5 +293,22 @@ std::optional<TRecoverySetDescription> TRecoverySetReader::Description() const {
     set.Slices.push_back(checked == Checksums.end() ? std::vector<TSliceChecksum>{}
                                                     : checked->second);
   }
+  if (!RecoverySetSlices(set))
+    return std::nullopt;
   return set;
+}
+
+std::optional<std::uint32_t> RecoverySetSlices(const TRecoverySetDescription& set) {
+  std::uint64_t recovery = 0, all = 0;
+  for (std::size_t i = 0; i < set.Files.size(); ++i) {
+    const std::uint64_t slices = SlicesOf(set.Files[i].Length, set.SliceSize);
+    if (slices > UINT64_MAX - all)
+      return std::nullopt;
+    all += slices;
+    if (i < set.RecoveryFileIds.size())
+      recovery += slices; // no more than all
+  }
+  if (recovery > par2::MaximumSourceSlices)
+    return std::nullopt;
+  return static_cast<std::uint32_t>(recovery);
 }

@@ -31,6 +31,11 @@ inline constexpr std::uint32_t MaximumRecoverySlices = 65535;
 inline constexpr std::uint64_t MaximumDescriptivePacket = 1u << 20;
 } // namespace par2
 
+// The slices a file of that length takes, whatever the length a .par2 gives.
+constexpr std::uint64_t SlicesOf(std::uint64_t length, std::uint64_t sliceSize) {
+  return length / sliceSize + (length % sliceSize != 0);
+}
+
 struct TSliceChecksum {
   TMd5Hash Md5{};
   std::uint32_t Crc32 = 0;
@@ -91,6 +96,11 @@ struct TRecoverySetDescription {
   std::vector<TFileDescription> Files;
   std::vector<std::vector<TSliceChecksum>> Slices;
 };
+// The slices of the set's recovery files (their numbering's end); nothing when they are
+// more than the format allows, or when the slices of all its files would wrap a count.
+// The reader refuses such a set, so that check and repair judge it alike.
+std::optional<std::uint32_t> RecoverySetSlices(const TRecoverySetDescription& set);
+
 class TRecoverySetReader {
 public:
   void Take(const TPacket& packet);

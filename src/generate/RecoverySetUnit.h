@@ -9,6 +9,7 @@
 // larger is made in several passes over the files.
 #include "common/FileWriteUnit.h"
 #include "common/PreferencesUnit.h"
+#include "generate/RecoveryPackets.h"
 
 #include <cstdint>
 #include <functional>
@@ -47,12 +48,9 @@ struct TRecoveryLayout {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> Volumes;
 };
 
-// value rounded up to a multiple; the slices a file of that length takes.
+// value rounded up to a multiple.
 constexpr std::uint64_t RoundUp(std::uint64_t value, std::uint64_t multiple) {
   return (value + multiple - 1) / multiple * multiple;
-}
-constexpr std::uint64_t SlicesOf(std::uint64_t length, std::uint64_t sliceSize) {
-  return (length + sliceSize - 1) / sliceSize;
 }
 
 // The slice size for files of these sizes: a multiple of 4 near total/2000, larger when the

@@ -254,12 +254,13 @@ struct THostileSet {
   bool IntactHash = true;
   std::vector<std::pair<std::uint32_t, std::size_t>> Recovery; // exponent, data bytes
   std::size_t IdListedTimes = 1;
+  std::uint64_t Length = 0; // the length the set gives (0: the bytes')
 };
 
 std::string WriteHostileSet(const TTempFolder& folder, const THostileSet& s) {
   TFileDescription file;
   file.Name = s.Name;
-  file.Length = s.Bytes.size();
+  file.Length = s.Length ? s.Length : s.Bytes.size();
   file.Md5 = s.IntactHash ? Md5Of(s.Bytes) : TMd5Hash{};
   file.Md5Of16k = Md5Of(std::string_view(s.Bytes).substr(0, 16384));
   file.FileId = FileIdOf(file.Md5Of16k, file.Length, file.Name);
@@ -281,9 +282,9 @@ std::string WriteHostileSet(const TTempFolder& folder, const THostileSet& s) {
 
 // A .par2 from elsewhere costs no more than its files' bytes and says only what holds:
 // a slice size far beyond the file is not hashed as zeros, recovery packets count only
-// at the set's slice size and within the format's exponents, a file id listed again
-// refuses the set, a link out of the folder is not read, and a cancel leaves the rest
-// "not checked".
+// at the set's slice size and within the format's exponents, a file id listed again or
+// slices past a 32-bit count (which the repair cannot number) refuse the set, a link out
+// of the folder is not read, and a cancel leaves the rest "not checked".
 TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
   namespace fs = std::filesystem;
   const auto set = [](auto change) {
@@ -318,6 +319,11 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
       {"a link out of the folder", set([](THostileSet& s) { s.Name = "pw"; }), "pw UNSAFE",
        notRepairable},
       {"a file id listed 65,000 times", set([](THostileSet& s) { s.IdListedTimes = 65000; }),
+       nullptr, ""},
+      {"slices past a 32-bit count", set([](THostileSet& s) {
+         s.SliceSize = 4;
+         s.Length = 4 * ((std::uint64_t{1} << 32) + 1);
+       }),
        nullptr, ""},
       {"cancelled",
        {},
