@@ -51,8 +51,10 @@ TCliCommand RepairCommand() {
               "and MD5). A rebuilt file is put in place only when every block rebuilt matches "
               "the set's checksums; a damaged file is kept as NAME.1 until the repaired one "
               "verifies whole. When the set holds too few recovery blocks, it says how many "
-              "more are needed and changes nothing. Exit status 0 when every file is intact "
-              "at the end.",
+              "more are needed and changes nothing. Only regular files inside the set's folder "
+              "are written or renamed: a file to repair that is a link, lies behind a linked "
+              "folder or outside the folder is named and nothing is changed. Exit status 0 "
+              "when every file is intact at the end.",
           .MinimumOperands = 1,
           .MaximumOperands = 1,
           .Run = RunRepair};

@@ -2,6 +2,7 @@
 #include "generate/RecoveryCheckUnit.h"
 
 #include "audio/CRC32Unit.h"
+#include "common/BaseFolder.h"
 #include "common/FileUnit.h"
 #include "common/TextUnit.h"
 #include "common/WorkerJobs.h"
@@ -12,6 +13,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
 #include <tuple>
 
@@ -102,14 +106,30 @@ std::optional<std::uint64_t> DamagedSlices(TChunkedReader& reader, std::uint64_t
 
 } // namespace
 
+TUnsafeName UnsafeNameIn(const TBaseFolder& folder, const std::string& name) {
+  if (!IsNameInsideFolder(name))
+    return TUnsafeName::Outside;
+  const auto parent = folder.ParentOf(name);
+  if (!parent) // a folder on the way that is missing is no danger: a write there fails
+    return errno == ELOOP   ? TUnsafeName::BehindLink
+           : errno == EXDEV ? TUnsafeName::Outside
+                            : TUnsafeName::None;
+  struct stat status {};
+  const bool link =
+      ::fstatat(parent->Folder.Get(), parent->Leaf.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+      S_ISLNK(status.st_mode);
+  return link ? TUnsafeName::Link : TUnsafeName::None;
+}
+
+namespace {
 // Compares a file with its description: its length and whole hash, and where they differ
 // and the checksums fit, slice by slice. A file of another length is damaged unread
 // (a slice that moved counts as damaged either way).
-TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
-                                     const std::vector<TSliceChecksum>& slices,
-                                     std::uint64_t sliceSize, const std::string& folder,
-                                     const std::function<void(std::uint64_t)>& progress,
-                                     const std::atomic<bool>* cancelled) {
+TRecoveryFileCheck CheckFileContent(const TFileDescription& description,
+                                    const std::vector<TSliceChecksum>& slices,
+                                    std::uint64_t sliceSize, const std::string& folder,
+                                    const std::function<void(std::uint64_t)>& progress,
+                                    const std::atomic<bool>* cancelled) {
   TRecoveryFileCheck check;
   check.Name = description.Name;
   check.Slices = SlicesOf(description.Length, sliceSize);
@@ -155,6 +175,21 @@ TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
       std::clamp<std::uint64_t>(*damaged, 1, std::max<std::uint64_t>(check.Slices, 1));
   return check;
 }
+} // namespace
+
+TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
+                                     const std::vector<TSliceChecksum>& slices,
+                                     std::uint64_t sliceSize, const std::string& folder,
+                                     const std::function<void(std::uint64_t)>& progress,
+                                     const std::atomic<bool>* cancelled) {
+  TRecoveryFileCheck check =
+      CheckFileContent(description, slices, sliceSize, folder, progress, cancelled);
+  if (check.State == TRecoveryFileState::Damaged || check.State == TRecoveryFileState::Missing)
+    if (const auto base = TBaseFolder::Open(folder);
+        base && UnsafeNameIn(*base, description.Name) != TUnsafeName::None)
+      check.State = TRecoveryFileState::Unsafe;
+  return check;
+}
 
 std::optional<TFoundRecoverySet> ReadRecoverySet(const std::string& par2Path) {
   TRecoverySetReader reader;
@@ -189,6 +224,13 @@ std::optional<TFoundRecoverySet> ReadRecoverySet(const std::string& par2Path) {
       result.Recovery.try_emplace(std::get<1>(key), at);
   result.Set = std::move(*set);
   return result;
+}
+
+bool TRecoveryCheck::Repairable() const {
+  return !Cancelled && RecoverySlices >= NeededSlices &&
+         std::none_of(Files.begin(), Files.end(), [](const TRecoveryFileCheck& f) {
+           return f.State == TRecoveryFileState::Unsafe;
+         });
 }
 
 bool TRecoveryCheck::AllOk() const {

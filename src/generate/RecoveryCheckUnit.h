@@ -27,14 +27,17 @@ struct TRecoveryFileCheck {
   std::vector<bool> IntactSlices;
 };
 
+class TBaseFolder;
+
 struct TRecoveryCheck {
   std::vector<TRecoveryFileCheck> Files;
   std::uint64_t RecoverySlices = 0; // intact and distinct, in the files of the set
   std::uint64_t NeededSlices = 0;
   bool Cancelled = false;
   bool AllOk() const;
-  // Said only of a check that went through every file.
-  bool Repairable() const { return !Cancelled && RecoverySlices >= NeededSlices; }
+  // Said only of a check that went through every file; never of a set with a file the
+  // repair may not change (UNSAFE).
+  bool Repairable() const;
 };
 
 struct TRecoveryCheckCallbacks {
@@ -61,7 +64,15 @@ struct TFoundRecoverySet {
   std::map<std::uint32_t, TRecoverySliceAt> Recovery;
 };
 std::optional<TFoundRecoverySet> ReadRecoverySet(const std::string& par2Path);
-// One file of a set against its description, inside folder (with its trailing "/").
+// What keeps the repair from changing a file of the set, by the kernel's word on the name
+// in the folder as it is now: a link (whatever it names), a linked folder on its way, or
+// a name outside the folder (absolute, a ".." step). Check calls a damaged or missing
+// file of these UNSAFE; repair names it and changes nothing.
+enum class TUnsafeName { None, Link, BehindLink, Outside };
+TUnsafeName UnsafeNameIn(const TBaseFolder& folder, const std::string& name);
+
+// One file of a set against its description, inside folder (with its trailing "/"); UNSAFE
+// when it leads outside, or when it is not intact and the repair may not change it.
 TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
                                      const std::vector<TSliceChecksum>& slices,
                                      std::uint64_t sliceSize, const std::string& folder,

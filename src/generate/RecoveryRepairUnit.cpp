@@ -4,6 +4,7 @@
 #include "generate/RecoveryRepairUnit.h"
 
 #include "audio/CRC32Unit.h"
+#include "common/BaseFolder.h"
 #include "common/FileUnit.h"
 #include "common/FileWriteUnit.h"
 #include "common/LargeBuffer.h"
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
@@ -40,7 +42,7 @@ struct TRepairFile {
   std::uint32_t FirstSlice = 0; // its first slice's number in the set
   std::string Source;           // where its intact slices are read (empty: nowhere)
   std::string FoundAs;          // a file of another name that holds it whole
-  std::string Target;           // where it is written
+  std::string Target;           // where it is written, as a path for messages
   std::size_t Staged = 0;       // its index in the file set
   std::uint64_t LostSlices = 0;
   bool Intact(std::uint64_t k) const {
@@ -61,23 +63,9 @@ struct TSliceSource {
   std::uint32_t Number = 0; // in the set: its constant's index
 };
 
-// A path inside the set's folder for a name, its folders existing: where a missing file
-// is written. Nothing for a name that leads outside.
-std::optional<std::string> TargetFor(const std::string& name, const std::string& folder) {
-  const std::size_t slash = name.rfind('/');
-  if (slash == std::string::npos)
-    return IsNameInsideFolder(name) ? std::optional(folder + name) : std::nullopt;
-  bool unsafe = false;
-  const auto parent = FileInsideFolder(name.substr(0, slash), folder, unsafe);
-  if (!parent || !IsFolder(*parent) || !IsNameInsideFolder(name))
-    return std::nullopt;
-  return *parent + "/" + name.substr(slash + 1);
-}
-
 // The MD5 of a file's first 16 KiB and of the whole; nothing when it cannot be read.
-std::optional<std::pair<TMd5Hash, TMd5Hash>> HashesOf(const std::string& path,
+std::optional<std::pair<TMd5Hash, TMd5Hash>> HashesOf(std::optional<TReadOnlyFile> file,
                                                       std::uint64_t length) {
-  auto file = TReadOnlyFile::Open(path);
   if (!file || static_cast<std::uint64_t>(file->Size()) != length)
     return std::nullopt;
   std::vector<std::uint8_t> buffer(CopyChunk);
@@ -105,6 +93,20 @@ TRepairResult Ended(TRepairOutcome outcome, std::string path = {}) {
   return result;
 }
 
+// A write that failed, with the system's reason.
+TRepairResult Unwritten(std::string path) {
+  const int error = errno;
+  TRepairResult result = Ended(TRepairOutcome::NotWritten, std::move(path));
+  result.Error = error;
+  return result;
+}
+
+// A regular file below the folder, opened for reading without following any link.
+std::optional<TReadOnlyFile> OpenBelow(const TBaseFolder& base, const std::string& name) {
+  return TReadOnlyFile::OfDescriptor(
+      base.OpenBelow(name, O_RDONLY | O_NONBLOCK | O_NOCTTY).Release());
+}
+
 class TRecoverySetRepairer {
 public:
   TRecoverySetRepairer(const std::string& par2Path, const TRepairSettings& settings)
@@ -113,9 +115,10 @@ public:
   TRepairResult Repair() {
     for (const auto phase :
          {&TRecoverySetRepairer::ReadSet, &TRecoverySetRepairer::CheckFiles,
-          &TRecoverySetRepairer::FindRenamedFiles, &TRecoverySetRepairer::PlanLostSlices,
-          &TRecoverySetRepairer::Solve, &TRecoverySetRepairer::StageFiles,
-          &TRecoverySetRepairer::ComputeLostSlices, &TRecoverySetRepairer::PutInPlace})
+          &TRecoverySetRepairer::RefuseUnsafeFiles, &TRecoverySetRepairer::FindRenamedFiles,
+          &TRecoverySetRepairer::PlanLostSlices, &TRecoverySetRepairer::Solve,
+          &TRecoverySetRepairer::StageFiles, &TRecoverySetRepairer::ComputeLostSlices,
+          &TRecoverySetRepairer::PutInPlace})
       if (auto ended = (this->*phase)()) {
         ended->Before = std::move(Result.Before);
         return *ended;
@@ -130,6 +133,9 @@ private:
     auto found = ReadRecoverySet(Par2Path);
     if (!found)
       return Ended(TRepairOutcome::NoSet, Par2Path);
+    Base = TBaseFolder::Open(Folder);
+    if (!Base)
+      return Ended(TRepairOutcome::Unreadable, Folder.empty() ? "." : Folder);
     Found = std::move(*found);
     const TRecoverySetDescription& set = Found.Set;
     std::uint64_t slice = 0;
@@ -187,14 +193,38 @@ private:
     return std::nullopt;
   }
 
-  // A missing file may be in the folder under another name (of the set's folders): the
-  // same length, then the same first 16 KiB, then the same MD5.
+  // Every file the repair would write, rename to or keep aside is its own to change: no
+  // link, nothing behind one, nothing outside the folder. One that is not is told, and
+  // nothing is changed.
+  TEnd RefuseUnsafeFiles() {
+    for (const TRepairFile& file : Files) {
+      if (file.Check.State == TRecoveryFileState::Ok || file.Description->FileId == TMd5Hash{})
+        continue;
+      switch (UnsafeNameIn(*Base, file.Description->Name)) {
+      case TUnsafeName::None:
+        break;
+      case TUnsafeName::Link:
+        return Ended(TRepairOutcome::IsLink, file.Description->Name);
+      case TUnsafeName::BehindLink:
+        return Ended(TRepairOutcome::BehindLink, file.Description->Name);
+      case TUnsafeName::Outside:
+        return Ended(TRepairOutcome::OutsideFolder, file.Description->Name);
+      }
+    }
+    return std::nullopt;
+  }
+
+  // A missing file may be in the folder under another name (in the set's folders below it,
+  // none reached through a link): the same length, then the same first 16 KiB, then the
+  // same MD5.
   TEnd FindRenamedFiles() {
     std::set<std::string> folders = {""}, named;
     for (const TRepairFile& file : Files) {
-      named.insert(file.Description->Name);
-      if (const std::size_t slash = file.Description->Name.rfind('/'); slash != std::string::npos)
-        folders.insert(file.Description->Name.substr(0, slash + 1));
+      const std::string& name = file.Description->Name;
+      named.insert(name);
+      if (const std::size_t slash = name.rfind('/');
+          slash != std::string::npos && IsNameInsideFolder(name))
+        folders.insert(name.substr(0, slash + 1));
     }
     std::set<std::string> taken;
     for (TRepairFile& file : Files) {
@@ -210,24 +240,20 @@ private:
 
   bool FindRenamed(TRepairFile& file, const std::string& sub, const std::set<std::string>& named,
                    std::set<std::string>& taken) {
-    const std::string where = Folder + sub;
-    const auto entries = ReadFolder(where.empty() ? "." : where);
+    const auto entries =
+        ReadOpenFolder(Base->OpenBelow(sub.empty() ? "." : sub, O_RDONLY | O_DIRECTORY).Release());
     if (!entries)
       return false;
     for (const TFolderEntry& entry : *entries) {
       const std::string name = sub + entry.Name;
-      const std::string path = Folder + name;
       if (entry.IsFolder || entry.IsLink || named.contains(name) || taken.contains(name) ||
-          FoldCase(name).ends_with(".par2") || !FileExists(path))
+          FoldCase(name).ends_with(".par2"))
         continue;
-      const auto stamp = FileStampOf(path);
-      if (!stamp || static_cast<std::uint64_t>(stamp->Size) != file.Description->Length)
-        continue;
-      const auto hashes = HashesOf(path, file.Description->Length);
+      const auto hashes = HashesOf(OpenBelow(*Base, name), file.Description->Length);
       if (hashes && hashes->first == file.Description->Md5Of16k &&
           hashes->second == file.Description->Md5) {
         file.FoundAs = name;
-        file.Source = path;
+        file.Source = Folder + name;
         taken.insert(name);
         return true;
       }
@@ -299,22 +325,19 @@ private:
       if (!file.Rebuilt())
         continue;
       const bool exists = file.Check.State == TRecoveryFileState::Damaged;
-      const auto target =
-          exists ? std::optional(file.Source) : TargetFor(file.Description->Name, Folder);
-      if (!target || target->empty())
-        return Ended(TRepairOutcome::NotWritten, Folder + file.Description->Name);
-      file.Target = *target;
-      if (Staging.Open(file.Target, exists ? TWriteMode::Replace : TWriteMode::CreateOnly,
-                       file.Staged) != TWriteResult::Written)
-        return Ended(TRepairOutcome::NotWritten, file.Target);
-      if (!CopyIntactSlices(file))
-        return Ended(Cancelled ? TRepairOutcome::Cancelled : TRepairOutcome::Unreadable,
-                     file.Source);
+      file.Target = Folder + file.Description->Name;
+      if (Staging.OpenBelow(*Base, file.Description->Name,
+                            exists ? TWriteMode::Replace : TWriteMode::CreateOnly,
+                            file.Staged) != TWriteResult::Written)
+        return Unwritten(file.Target);
+      if (auto ended = CopyIntactSlices(file))
+        return ended;
     }
     return std::nullopt;
   }
 
-  bool CopyIntactSlices(const TRepairFile& file) {
+  // A read that fails, a write that fails and a cancel are each told as what they are.
+  TEnd CopyIntactSlices(const TRepairFile& file) {
     const std::uint64_t sliceSize = Found.Set.SliceSize;
     auto source = file.Source.empty() ? std::nullopt : TReadOnlyFile::Open(file.Source);
     std::vector<std::uint8_t> buffer(CopyChunk);
@@ -325,16 +348,17 @@ private:
       for (std::uint64_t at = k * sliceSize; at < end;) {
         const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(CopyChunk, end - at));
         const std::span piece(buffer.data(), part);
-        if (!source || !source->ReadExactly(static_cast<std::int64_t>(at), piece) ||
-            !Staging.WriteAt(file.Staged, at,
+        if (!source || !source->ReadExactly(static_cast<std::int64_t>(at), piece))
+          return Ended(TRepairOutcome::Unreadable, file.Source);
+        if (!Staging.WriteAt(file.Staged, at,
                              std::string_view(reinterpret_cast<const char*>(piece.data()), part)))
-          return false;
+          return Unwritten(file.Target);
         at += part;
         if (!Report(TRepairPhase::Repairing, Done += part, TotalBytes))
-          return false;
+          return Ended(TRepairOutcome::Cancelled);
       }
     }
-    return true;
+    return std::nullopt;
   }
 
   // The lost slices, a stripe of them at a time: the remainders of the equations (the
@@ -515,7 +539,7 @@ private:
       if (!Staging.WriteAt(
               file.Staged, at,
               std::string_view(reinterpret_cast<const char*>(Solved.get() + j * Width), bytes)))
-        return Ended(TRepairOutcome::NotWritten, file.Target);
+        return Unwritten(file.Target);
     }
     return std::nullopt;
   }
@@ -534,44 +558,65 @@ private:
     return k < file.Checksums->size() ? (*file.Checksums)[k] : none;
   }
 
+  // A damaged file's second name, "NAME.1" (or the first free "NAME.n"), in its folder.
+  struct TAside {
+    TRepairFile* File = nullptr;
+    TBaseFolder::TParent Name;
+    void Remove() const { ::unlinkat(Name.Folder.Get(), Name.Leaf.c_str(), 0); }
+  };
+
   // The damaged files linked aside, the rebuilt ones committed, the found ones renamed
-  // back; each checked whole, and the damaged one let go once its repair verifies.
+  // back; each checked whole, and the damaged one let go once its repair verifies. Every
+  // name is taken in its folder opened below the set's, never through a link.
   TEnd PutInPlace() {
-    std::vector<std::pair<TRepairFile*, std::string>> aside;
+    std::vector<TAside> aside;
     for (TRepairFile& file : Files) {
       if (!file.Rebuilt() || file.Check.State != TRecoveryFileState::Damaged)
         continue;
-      const auto kept = KeepAside(file.Target);
+      auto kept = KeepAside(file.Description->Name);
       if (!kept) {
-        for (const auto& [done, name] : aside)
-          ::unlink(name.c_str());
-        return Ended(TRepairOutcome::NotWritten, file.Target);
+        auto ended = Unwritten(file.Target);
+        for (const TAside& done : aside)
+          done.Remove();
+        return ended;
       }
-      aside.emplace_back(&file, *kept);
+      aside.push_back({&file, std::move(*kept)});
     }
     std::string failed;
     if (Staging.Commit(&failed) != TWriteResult::Written) {
-      for (const auto& [file, name] : aside)
-        ::unlink(name.c_str());
-      return Ended(TRepairOutcome::NotWritten, failed);
+      auto ended = Unwritten(failed);
+      for (const TAside& done : aside)
+        done.Remove();
+      return ended;
     }
     for (TRepairFile& file : Files)
-      if (!file.FoundAs.empty() &&
-          !RenameWithoutReplacing(AT_FDCWD, file.Source, AT_FDCWD, Folder + file.Check.Name))
-        return Ended(TRepairOutcome::NotWritten, Folder + file.Check.Name);
+      if (!file.FoundAs.empty() && !RenameBack(file))
+        return Unwritten(Folder + file.Check.Name);
     return VerifyRepaired(aside);
   }
 
-  // "NAME.1", or the first free "NAME.n".
-  static std::optional<std::string> KeepAside(const std::string& path) {
-    for (int n = 1; n < 100; ++n)
-      if (FileExists(path) &&
-          LinkWithoutReplacing(AT_FDCWD, path, AT_FDCWD, path + "." + std::to_string(n)))
-        return path + "." + std::to_string(n);
+  std::optional<TBaseFolder::TParent> KeepAside(const std::string& name) const {
+    auto parent = Base->ParentOf(name);
+    if (!parent)
+      return std::nullopt;
+    for (int n = 1; n < 100; ++n) {
+      const std::string second = parent->Leaf + "." + std::to_string(n);
+      if (LinkWithoutReplacing(parent->Folder.Get(), parent->Leaf, parent->Folder.Get(), second))
+        return TBaseFolder::TParent{std::move(parent->Folder), second};
+      if (errno != EEXIST)
+        return std::nullopt;
+    }
     return std::nullopt;
   }
 
-  TEnd VerifyRepaired(const std::vector<std::pair<TRepairFile*, std::string>>& aside) {
+  bool RenameBack(const TRepairFile& file) const {
+    const auto from = Base->ParentOf(file.FoundAs);
+    const auto to = Base->ParentOf(file.Description->Name);
+    return from && to &&
+           RenameWithoutReplacing(from->Folder.Get(), from->Leaf, to->Folder.Get(), to->Leaf);
+  }
+
+  TEnd VerifyRepaired(const std::vector<TAside>& aside) {
     std::vector<TRepairFile*> repaired;
     for (TRepairFile& file : Files)
       if (file.Rebuilt() || !file.FoundAs.empty())
@@ -588,9 +633,9 @@ private:
       TRepairFile& file = *repaired[i];
       if (!verified[i])
         return Ended(TRepairOutcome::NotVerified, Folder + file.Check.Name);
-      for (const auto& [damaged, name] : aside)
-        if (damaged == &file)
-          ::unlink(name.c_str());
+      for (const TAside& kept : aside)
+        if (kept.File == &file)
+          kept.Remove();
       Result.Repaired.push_back({file.Check.Name, file.LostSlices, file.FoundAs});
     }
     std::sort(Result.Repaired.begin(), Result.Repaired.end(),
@@ -611,6 +656,7 @@ private:
   std::vector<std::uint32_t> Lost;
   TRecoverySolution Solution;
   TFileSet Staging;
+  std::optional<TBaseFolder> Base; // the set's folder: everything written is below it
 
   unsigned Threads = 1;
   std::uint64_t Width = 0;
@@ -663,10 +709,21 @@ std::string RepairSummary(const TRepairResult& result) {
   case TRepairOutcome::Unreadable:
     return "Could not read " + PrintableName(result.Path) + ": nothing was changed.";
   case TRepairOutcome::NotWritten:
-    return "Could not write " + PrintableName(result.Path) + ".";
+    if (result.Error == ENOSPC || result.Error == EDQUOT)
+      return "No space left on the disk holding " + PrintableName(result.Path) + ".";
+    return "Could not write " + PrintableName(result.Path) +
+           (result.Error ? std::string(": ") + std::strerror(result.Error) : std::string()) + ".";
   case TRepairOutcome::NotVerified:
     return "The repaired " + PrintableName(result.Path) +
            " does not match the set: the damaged file is kept.";
+  case TRepairOutcome::IsLink:
+    return "Not repaired: " + PrintableName(result.Path) + " is a link; nothing was changed.";
+  case TRepairOutcome::BehindLink:
+    return "Not repaired: " + PrintableName(result.Path) +
+           " lies behind a linked folder; nothing was changed.";
+  case TRepairOutcome::OutsideFolder:
+    return "Not repaired: " + PrintableName(result.Path) +
+           " lies outside the set's folder; nothing was changed.";
   }
   return "";
 }

@@ -6,6 +6,9 @@
 // file found under another name (same length and MD5) is renamed back. A rebuilt file is
 // staged whole and put in place only once each slice rebuilt matches its checksum; a
 // damaged file is kept beside it as "NAME.1" until the repaired one verifies whole.
+// Whatever the .par2 says, nothing is changed but regular files below the set's folder,
+// reached without a link: a file to repair that is a link, lies behind one or outside the
+// folder is told and the repair changes nothing.
 #include "generate/RecoveryCheckUnit.h"
 
 #include <cstdint>
@@ -19,11 +22,16 @@ enum class TRepairOutcome {
   NotRepairable,   // too few recovery slices (MoreSlicesNeeded), or a file outside their reach
   NoSet,           // no intact description of a set
   Cancelled,
-  Unsolvable, // the recovery slices found do not determine the lost ones
-  Unreadable, // a file could not be read (Path): nothing changed
-  NoMemory,   // the work's buffers could not be had: nothing changed
-  NotWritten, // a repaired file could not be staged or put in place (Path)
-  NotVerified // a rebuilt file did not match its checksums (Path): nothing replaced by it
+  Unsolvable,  // the recovery slices found do not determine the lost ones
+  Unreadable,  // a file could not be read (Path): nothing changed
+  NoMemory,    // the work's buffers could not be had: nothing changed
+  NotWritten,  // a repaired file could not be staged or put in place (Path, Error)
+  NotVerified, // a rebuilt file did not match its checksums (Path): nothing replaced by it
+  // A file to repair (Path, as the set names it) that is not the repair's to change:
+  // nothing changed.
+  IsLink,       // a symbolic link, whatever it names
+  BehindLink,   // a folder on its way is a link
+  OutsideFolder // an absolute name or one with a ".." step
 };
 
 struct TRepairedFile {
@@ -38,6 +46,7 @@ struct TRepairResult {
   TRecoveryCheck Before; // the files as found, by name
   std::vector<TRepairedFile> Repaired;
   std::uint64_t MoreSlicesNeeded = 0;
+  int Error = 0; // NotWritten: the system's reason (errno)
 };
 
 enum class TRepairPhase { Checking, Repairing };

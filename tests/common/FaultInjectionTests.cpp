@@ -16,6 +16,8 @@
 #include "common/TextListUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/PostingPolicyUnit.h"
+#include "generate/RecoveryRepairUnit.h"
+#include "generate/RecoverySetUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/SfvCheckUnit.h"
 #include "newsgroups/NewsGroupListUnit.h"
@@ -48,6 +50,7 @@ struct TWrite {
   const char* Name;                  // the file in the program folder
   std::optional<TErrorCode> Message; // shown by the operation itself
   std::function<bool()> Run;         // false: the failure reaches the caller
+  std::function<void()> Before = {}; // what the write needs, made before the fault
 };
 
 struct FaultInjection : ::testing::TestWithParam<TFault> {
@@ -123,7 +126,24 @@ struct FaultInjection : ::testing::TestWithParam<TFault> {
   }
 };
 
-std::vector<TWrite> Writes(TGenerate& document, TRememberedLists& lists) {
+// A PAR2 set of "abc.bin" whose first block is what the loop leaves there before the
+// fault ("previous abc.bin"): the repair copies that block first, and that write fails.
+void MakeRepairableSet(const std::string& folder) {
+  const std::string bytes = "previous abc.bin" + std::string(1008, 'r');
+  const TRecoveryInput input{"abc.bin", {}, bytes};
+  TRecoverySettings settings;
+  settings.SliceSize = 16;
+  settings.Redundancy = 100;
+  TFileSet set;
+  ASSERT_EQ(StageRecoverySet(std::span(&input, 1), folder + "abc.par2", settings, set,
+                             TWriteMode::CreateOnly)
+                .Outcome,
+            TRecoveryOutcome::Staged);
+  ASSERT_EQ(set.Commit(), TWriteResult::Written);
+}
+
+// diskFull: the fault fills a disk (rather than a file-size limit standing for one).
+std::vector<TWrite> Writes(TGenerate& document, TRememberedLists& lists, bool diskFull) {
   const std::string folder = GetProgramFolder();
   return {
       {"album.nfo", std::nullopt,
@@ -173,6 +193,20 @@ std::vector<TWrite> Writes(TGenerate& document, TRememberedLists& lists) {
        [] {
          return WritePreferences(GetPreferencesPath(), TPreferences{});
        }},
+      {"abc.bin", std::nullopt,
+       [folder, diskFull] {
+         const TRepairResult result = RepairRecoverySet(folder + "abc.par2");
+         const std::string said = RepairSummary(result);
+         EXPECT_EQ(result.Outcome, TRepairOutcome::NotWritten) << said;
+         EXPECT_TRUE(
+             said.starts_with(diskFull ? "No space left on the disk holding " + folder + "abc.bin."
+                                       : "Could not write " + folder + "abc.bin: "))
+             << said;
+         return false;
+       },
+       [folder] {
+         MakeRepairableSet(folder);
+       }},
   };
 }
 } // namespace
@@ -181,8 +215,10 @@ TEST_P(FaultInjection, FailedWritesLeaveThePreviousFile) {
   TGenerate document;
   document.Output = std::string(8000, 'd'); // larger than what a full disk has left
   TRememberedLists lists;
-  for (const TWrite& write : Writes(document, lists)) {
+  for (const TWrite& write : Writes(document, lists, SmallDisk && GetParam() == TFault::FullDisk)) {
     SCOPED_TRACE(write.Name);
+    if (write.Before)
+      write.Before();
     const std::string previous = std::string("previous ") + write.Name;
     Host.ProgramDir.Write(write.Name, previous);
     const std::vector<std::string> before = Entries();

@@ -6,12 +6,16 @@
 #include "generate/RecoveryCheckUnit.h"
 #include "generate/RecoveryField.h"
 #include "generate/RecoveryPackets.h"
+#include "generate/RecoveryRepairUnit.h"
 #include "generate/RecoverySetUnit.h"
 #include "support/TempFolder.h"
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <map>
 #include <random>
 
 namespace {
@@ -244,31 +248,57 @@ TEST(RecoverySet, LayoutAndCancel) {
 }
 
 namespace {
-// A hand-made set of one file, as another program or an attacker could write it: its
-// description (the name, length and whole hash given), slice checksums of nothing, and
-// recovery packets of the given exponents and data sizes.
+namespace fs = std::filesystem;
+
+// A hand-made set, as another program or an attacker could write it: its files'
+// descriptions (the names, lengths and whole hashes given), slice checksums of nothing,
+// and recovery packets of the given exponents and data sizes. Made: the set the program
+// makes of those files instead, whose recovery blocks rebuild them.
 struct THostileSet {
-  std::string Name = "a.bin";
-  std::string Bytes = std::string(1000, 'a');
+  std::vector<std::pair<std::string, std::string>> Files = {{"a.bin", std::string(1000, 'a')}};
   std::uint64_t SliceSize = 4096;
   bool IntactHash = true;
   std::vector<std::pair<std::uint32_t, std::size_t>> Recovery; // exponent, data bytes
-  std::size_t IdListedTimes = 1;
-  std::uint64_t Length = 0; // the length the set gives (0: the bytes')
+  std::size_t IdListedTimes = 1;                               // the first file's id
+  std::uint64_t Length = 0; // the first file's length as the set gives it (0: its bytes')
+  bool Made = false;
 };
 
+// Each writes the set in the folder's "album/" and gives its path.
+std::string WriteMadeSet(const TTempFolder& folder, const THostileSet& s) {
+  std::vector<TRecoveryInput> inputs;
+  for (const auto& [name, bytes] : s.Files)
+    inputs.push_back({name, {}, bytes});
+  TRecoverySettings settings;
+  settings.SliceSize = s.SliceSize;
+  settings.Redundancy = 100;
+  TFileSet set;
+  const std::string path = folder.Path() + "album/set.par2";
+  const auto made = StageRecoverySet(inputs, path, settings, set, TWriteMode::CreateOnly);
+  EXPECT_EQ(made.Outcome, TRecoveryOutcome::Staged);
+  EXPECT_EQ(set.Commit(), TWriteResult::Written);
+  return path;
+}
+
 std::string WriteHostileSet(const TTempFolder& folder, const THostileSet& s) {
-  TFileDescription file;
-  file.Name = s.Name;
-  file.Length = s.Length ? s.Length : s.Bytes.size();
-  file.Md5 = s.IntactHash ? Md5Of(s.Bytes) : TMd5Hash{};
-  file.Md5Of16k = Md5Of(std::string_view(s.Bytes).substr(0, 16384));
-  file.FileId = FileIdOf(file.Md5Of16k, file.Length, file.Name);
-  const std::vector<TMd5Hash> ids(s.IdListedTimes, file.FileId);
+  if (s.Made)
+    return WriteMadeSet(folder, s);
+  std::vector<TFileDescription> files;
+  std::vector<TMd5Hash> ids;
+  for (const auto& [name, bytes] : s.Files) {
+    TFileDescription& file = files.emplace_back();
+    file.Name = name;
+    file.Length = ids.empty() && s.Length ? s.Length : bytes.size();
+    file.Md5 = s.IntactHash ? Md5Of(bytes) : TMd5Hash{};
+    file.Md5Of16k = Md5Of(std::string_view(bytes).substr(0, 16384));
+    file.FileId = FileIdOf(file.Md5Of16k, file.Length, file.Name);
+    ids.insert(ids.end(), ids.empty() ? s.IdListedTimes : 1, file.FileId);
+  }
   const std::string main = MainPacketBody(s.SliceSize, ids);
   const TMd5Hash setId = Md5Of(main);
-  std::string bytes = Packet(setId, par2::MainType, main) +
-                      Packet(setId, par2::FileDescriptionType, FileDescriptionBody(file));
+  std::string bytes = Packet(setId, par2::MainType, main);
+  for (const TFileDescription& file : files)
+    bytes += Packet(setId, par2::FileDescriptionType, FileDescriptionBody(file));
   for (const auto& [exponent, size] : s.Recovery) {
     const std::string data(size, 'r');
     TMd5 md5;
@@ -276,76 +306,182 @@ std::string WriteHostileSet(const TTempFolder& folder, const THostileSet& s) {
     md5.Update(data);
     bytes += RecoverySliceHeader(setId, exponent, size, md5.Finish()) + data;
   }
-  return folder.Write("set.par2", bytes);
+  return folder.Write("album/set.par2", bytes);
+}
+
+// Every file, folder and link below the folder, with its bytes or where it leads.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  std::map<std::string, std::string> found;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    found[entry.path().string()] = entry.is_symlink() ? "-> " + fs::read_symlink(entry).string()
+                                   : entry.is_regular_file() ? ReadWholeFile(entry.path().string())
+                                                             : "(folder)";
+  return found;
 }
 } // namespace
 
-// A .par2 from elsewhere costs no more than its files' bytes and says only what holds:
-// a slice size far beyond the file is not hashed as zeros, recovery packets count only
-// at the set's slice size and within the format's exponents, a file id listed again or
-// slices past a 32-bit count (which the repair cannot number) refuse the set, a link out
-// of the folder is not read, and a cancel leaves the rest "not checked".
+// A .par2 from elsewhere costs no more than its files' bytes, says only what holds, and
+// changes nothing the repair does not own: a slice size far beyond the file is not hashed
+// as zeros, recovery packets count only at the set's slice size and within the format's
+// exponents, a file id listed again or slices past a 32-bit count refuse the set, and a
+// cancel leaves the rest "not checked". A file to repair that is a link (to anything), lies
+// behind a linked folder or outside the folder is named and left, and no file outside the
+// album's folder, nor one the set does not describe, changes by check or repair.
 TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
-  namespace fs = std::filesystem;
   const auto set = [](auto change) {
     THostileSet s;
     change(s);
     return s;
   };
+  const auto made = [](THostileSet& s) {
+    s.Made = true;
+    s.Files.emplace_back("b.bin", std::string(1000, 'b'));
+  };
+  const auto linked = [](const char* name, const char* to) {
+    return [=](const std::string& album) {
+      fs::remove(album + name);
+      fs::create_symlink(to, album + name);
+    };
+  };
   const std::string notRepairable = "0 OK, 1 bad; 0 recovery blocks, 1 needed: not repairable";
+  const std::string unsafeOfTwo = "1 OK, 1 bad; 2 recovery blocks, 1 needed: not repairable";
+  const std::string secret = "the victim's secret, outside the album";
   const struct {
     const char* Name;
     THostileSet Set;
-    const char* Line; // of the one file
+    std::function<void(const std::string& album)> Damage;
+    const char* Lines; // of the files, by name; nullptr: no set
     std::string Summary;
+    std::string Repair; // the repair's summary, names in the album's folder
     bool Cancel = false;
   } cases[] = {
       {"a 2^40-byte slice over 1,000 bytes",
-       set([](THostileSet& s) { s.SliceSize = std::uint64_t{1} << 40; }), "a.bin OK",
-       "1 OK, 0 bad; 0 recovery blocks"},
-      {"recovery packets of 8 bytes and exponents past 65,534", set([](THostileSet& s) {
+       set([](THostileSet& s) { s.SliceSize = std::uint64_t{1} << 40; }),
+       {},
+       "a.bin OK",
+       "1 OK, 0 bad; 0 recovery blocks",
+       "Every file is intact: nothing to repair."},
+      {"recovery packets of 8 bytes and exponents past 65,534",
+       set([](THostileSet& s) {
          s.IntactHash = false;
          s.Recovery = {{0, 8}, {65535, 4096}, {4000000000u, 4096}};
        }),
-       "a.bin DAMAGED (1 block)", notRepairable},
-      {"one good recovery packet, twice", set([](THostileSet& s) {
+       {},
+       "a.bin DAMAGED (1 block)",
+       notRepairable,
+       "Not repairable: 1 more recovery block is needed."},
+      {"one good recovery packet, twice",
+       set([](THostileSet& s) {
          s.IntactHash = false;
          s.Recovery = {{3, 4096}, {3, 4096}};
        }),
-       "a.bin DAMAGED (1 block)", "0 OK, 1 bad; 1 recovery block, 1 needed: repairable"},
+       {},
+       "a.bin DAMAGED (1 block)",
+       "0 OK, 1 bad; 1 recovery block, 1 needed: repairable",
+       "The repaired a.bin does not match the set: the damaged file is kept."},
       {"a name that forges a line",
-       set([](THostileSet& s) { s.Name = "x\nfake.flac OK\x1b]0;t\x07"; }),
-       "x\\x0Afake.flac OK\\x1B]0;t\\x07 OK", "1 OK, 0 bad; 0 recovery blocks"},
-      {"a link out of the folder", set([](THostileSet& s) { s.Name = "pw"; }), "pw UNSAFE",
-       notRepairable},
-      {"a file id listed 65,000 times", set([](THostileSet& s) { s.IdListedTimes = 65000; }),
-       nullptr, ""},
-      {"slices past a 32-bit count", set([](THostileSet& s) {
+       set([](THostileSet& s) { s.Files[0].first = "x\nfake.flac OK\x1b]0;t\x07"; }),
+       {},
+       "x\\x0Afake.flac OK\\x1B]0;t\\x07 OK",
+       "1 OK, 0 bad; 0 recovery blocks",
+       "Every file is intact: nothing to repair."},
+      {"a link out of the folder", set([](THostileSet& s) { s.Files[0].first = "pw"; }),
+       linked("pw", "/etc/passwd"), "pw UNSAFE", notRepairable,
+       "Not repaired: pw is a link; nothing was changed."},
+      {"a file id listed 65,000 times",
+       set([](THostileSet& s) { s.IdListedTimes = 65000; }),
+       {},
+       nullptr,
+       "",
+       "This file holds no intact description of a PAR2 recovery set."},
+      {"slices past a 32-bit count",
+       set([](THostileSet& s) {
          s.SliceSize = 4;
          s.Length = 4 * ((std::uint64_t{1} << 32) + 1);
        }),
-       nullptr, ""},
+       {},
+       nullptr,
+       "",
+       "This file holds no intact description of a PAR2 recovery set."},
+      {"a damaged file that links to one the set does not describe", set(made),
+       [&](const std::string& album) {
+         std::ofstream(album + "notes.txt") << "the user's notes";
+         linked("a.bin", "notes.txt")(album);
+       },
+       "a.bin UNSAFE\nb.bin OK", unsafeOfTwo,
+       "Not repaired: a.bin is a link; nothing was changed."},
+      {"a damaged file that links to another of the set", set(made), linked("a.bin", "b.bin"),
+       "a.bin UNSAFE\nb.bin OK", unsafeOfTwo,
+       "Not repaired: a.bin is a link; nothing was changed."},
+      {"a missing file that is a dangling link out of the folder", set(made),
+       [&](const std::string& album) {
+         fs::create_directory(album + "../outside");
+         linked("a.bin", "../outside/new.bin")(album);
+       },
+       "a.bin UNSAFE\nb.bin OK", unsafeOfTwo,
+       "Not repaired: a.bin is a link; nothing was changed."},
+      {"a damaged file behind a linked folder", set([&](THostileSet& s) {
+         made(s);
+         s.Files[0].first = "d/a.bin";
+       }),
+       [&](const std::string& album) {
+         fs::rename(album + "d", album + "../elsewhere");
+         std::ofstream(album + "../elsewhere/a.bin") << "damaged";
+         fs::create_directory_symlink("../elsewhere", album + "d");
+       },
+       "b.bin OK\nd/a.bin UNSAFE", unsafeOfTwo,
+       "Not repaired: d/a.bin lies behind a linked folder; nothing was changed."},
+      {"a name above the folder, and a file outside of another's MD5", set([&](THostileSet& s) {
+         s.Files = {{"../victim/zz", ""}, {"loot.txt", secret}};
+       }),
+       [&](const std::string& album) {
+         fs::remove(album + "loot.txt");
+         fs::create_directory(album + "../victim");
+         std::ofstream(album + "../victim/secret.txt") << secret;
+       },
+       "../victim/zz UNSAFE\nloot.txt MISSING",
+       "0 OK, 2 bad; 0 recovery blocks, 1 needed: not repairable",
+       "Not repaired: ../victim/zz lies outside the set's folder; nothing was changed."},
       {"cancelled",
+       {},
        {},
        "a.bin not checked",
        "0 OK, 0 bad, 1 not checked; 0 recovery blocks (cancelled)",
+       "Repair cancelled: nothing was changed.",
        true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     TTempFolder folder;
-    if (c.Set.Name == "pw")
-      fs::create_symlink("/etc/passwd", folder.Path() + "pw");
-    else
-      folder.Write(c.Set.Name, c.Set.Bytes);
+    const std::string album = folder.Path() + "album/";
+    for (const auto& [name, bytes] : c.Set.Files)
+      if (IsNameInsideFolder(name)) {
+        fs::create_directories(fs::path(album + name).parent_path());
+        folder.Write("album/" + name, bytes);
+      }
+    const std::string par2 = WriteHostileSet(folder, c.Set);
+    if (c.Damage)
+      c.Damage(album);
+    const auto before = Snapshot(folder.Path());
     const std::atomic<bool> cancelled{c.Cancel};
-    const auto check = CheckRecoverySet(WriteHostileSet(folder, c.Set), {}, &cancelled);
-    ASSERT_EQ(check.has_value(), c.Line != nullptr);
-    if (!check)
-      continue;
-    ASSERT_EQ(check->Files.size(), 1u);
-    EXPECT_EQ(RecoveryFileLine(check->Files[0]), c.Line);
-    EXPECT_EQ(RecoveryCheckSummary(*check), c.Summary);
+    const auto check = CheckRecoverySet(par2, {}, &cancelled);
+    ASSERT_EQ(check.has_value(), c.Lines != nullptr);
+    if (check) {
+      std::string lines;
+      for (const TRecoveryFileCheck& file : check->Files)
+        lines += (lines.empty() ? "" : "\n") + RecoveryFileLine(file);
+      EXPECT_EQ(lines, c.Lines);
+      EXPECT_EQ(RecoveryCheckSummary(*check), c.Summary);
+    }
+    TRepairSettings settings;
+    settings.Progress = [&](TRepairPhase, std::uint64_t, std::uint64_t) {
+      return !c.Cancel;
+    };
+    std::string repair = RepairSummary(RepairRecoverySet(par2, settings));
+    if (const std::size_t at = repair.find(album); at != std::string::npos)
+      repair.erase(at, album.size());
+    EXPECT_EQ(repair, c.Repair);
+    EXPECT_EQ(Snapshot(folder.Path()), before);
   }
 }
 
