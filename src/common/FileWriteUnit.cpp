@@ -156,10 +156,12 @@ TTarget ResolveBelow(int folder, const std::string& leaf) {
   target.Exists = true;
   target.Status = status;
   if (!S_ISREG(status.st_mode)) {
-    errno = S_ISLNK(status.st_mode) ? ELOOP : S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+    // A device or pipe: the name is taken by something no write below a folder replaces.
+    errno = S_ISLNK(status.st_mode) ? ELOOP : S_ISDIR(status.st_mode) ? EISDIR : EEXIST;
     target.Problem = TWriteResult::NotAFile;
   } else if ((status.st_mode & 0222) == 0 ||
              ::faccessat(folder, leaf.c_str(), W_OK, AT_SYMLINK_NOFOLLOW) != 0) {
+    errno = EACCES;
     target.Problem = TWriteResult::ReadOnly;
   }
   return target;
