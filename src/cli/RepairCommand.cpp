@@ -4,6 +4,7 @@
 
 #include "common/TextUnit.h"
 #include "generate/RecoveryRepairUnit.h"
+#include "platform/ConsoleHost.h"
 
 namespace {
 int RunRepair(const TCliArguments& arguments, TCliContext& context) {
@@ -34,8 +35,10 @@ int RunRepair(const TCliArguments& arguments, TCliContext& context) {
   }
   const bool clean = result.Outcome == TRepairOutcome::Repaired ||
                      result.Outcome == TRepairOutcome::NothingToRepair;
-  (clean ? context.Out : context.Err)
-      << (clean ? "" : "tamberlon-cli: ") << RepairSummary(result) << "\n";
+  if (clean)
+    context.Out << RepairSummary(result) << "\n";
+  else
+    context.Err << ConsoleLine("", RepairSummary(result));
   return clean ? 0 : 1;
 }
 } // namespace
