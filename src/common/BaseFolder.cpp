@@ -2,6 +2,7 @@
 #include "common/BaseFolder.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
@@ -47,10 +48,14 @@ TDescriptor TBaseFolder::OpenBelow(std::string_view name, int flags, mode_t mode
     how.mode = (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? mode : 0;
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS;
     const std::string path(name);
-    long opened = 0;
-    do
+    long opened = -1;
+    // EAGAIN: a rename elsewhere raced the lookup. Tried again a bounded number of times, so
+    // that renames kept going by another program cannot hold the repair for ever.
+    for (int tries = 0; tries < 64; ++tries) {
       opened = ::syscall(SYS_openat2, Folder.Get(), path.c_str(), &how, sizeof how);
-    while (opened < 0 && errno == EAGAIN); // a rename elsewhere raced the lookup
+      if (opened >= 0 || errno != EAGAIN)
+        break;
+    }
     if (opened >= 0 || errno != ENOSYS)
       return TDescriptor(static_cast<int>(opened));
   }
