@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <openssl/rand.h>
+#include <set>
 #include <span>
 
 namespace {
@@ -88,7 +89,10 @@ TPlanResult PlanPost(const std::vector<std::string>& paths, const std::string& r
   plan = {release, poster, groups, obfuscate, std::max<std::size_t>(articleSize, 1), {}, {}, {}};
   std::string identity = std::to_string(plan.ArticleSize) + "\n" + JoinedGroups(groups) + "\n" +
                          (obfuscate ? "obfuscated\n" : "\n");
+  std::set<std::string> identities; // each file posted once, however it was named
   for (const std::string& path : paths) {
+    if (!identities.insert(FileIdentity(path)).second)
+      continue;
     auto file = TReadOnlyFile::Open(path);
     const auto crc = file ? FileCRC32(path) : std::nullopt;
     if (!crc) {
@@ -151,20 +155,29 @@ std::string ArticleText(const TPostPlan& plan, const TPostArticle& article, cons
 }
 
 std::vector<std::string> ReleaseFilesBeside(const std::string& nfoPath) {
-  std::vector<std::string> files{nfoPath};
+  // Each file once, however its paths are spelt ("set.sfv" beside the .nfo and "./set.sfv"
+  // as the .sfv lists it were two files, and posted twice).
+  std::vector<std::string> files;
+  std::set<std::string> identities;
+  const auto add = [&](const std::string& path) {
+    if (identities.insert(FileIdentity(path)).second)
+      files.push_back(path);
+  };
+  add(nfoPath);
   for (const TDocumentRole role : DocumentsBeforeTracks)
     if (const std::string path = CompanionPath(nfoPath, KindOf(role).Extension);
         role != TDocumentRole::Nfo && FileExists(path))
-      files.push_back(path);
+      add(path);
   const std::string folder = FolderPart(nfoPath);
   const auto entries = ReadFolder(folder.empty() ? "." : folder);
   std::vector<std::string> tracks = entries
                                         ? TracksInFolder(folder.empty() ? "." : folder, *entries)
                                         : std::vector<std::string>();
   SortNaturally(tracks);
-  files.insert(files.end(), tracks.begin(), tracks.end());
+  for (const std::string& track : tracks)
+    add(track);
   // What the release's lists name besides: the album's other files (a cover, the rip log)
-  // and tracks in folders below (CD1/), each once.
+  // and tracks in folders below (CD1/).
   const std::string sfv = CompanionPath(nfoPath, KindOf(TDocumentRole::Sfv).Extension);
   const std::string index = CompanionPath(nfoPath, KindOf(TDocumentRole::Par2).Extension);
   std::vector<std::string> listed = document::NamesInSfv(sfv);
@@ -174,13 +187,13 @@ std::vector<std::string> ReleaseFilesBeside(const std::string& nfoPath) {
     bool unsafe = false;
     const std::string path = (folder.empty() ? "./" : folder) + name; // as the tracks are named
     if (FileInsideFolder(name, folder, unsafe) && FileExists(path) && !IsNfoPath(path) &&
-        std::find(files.begin(), files.end(), path) == files.end() &&
         RecoverySetBase(path) != RecoverySetBase(index))
-      files.push_back(path);
+      add(path);
   }
   std::vector<std::string> recovery =
       RecoverySetFiles(CompanionPath(nfoPath, KindOf(TDocumentRole::Par2).Extension));
   SortNaturally(recovery);
-  files.insert(files.end(), recovery.begin(), recovery.end());
+  for (const std::string& path : recovery)
+    add(path);
   return PostingOrder(files);
 }

@@ -703,6 +703,15 @@ TEST_F(CliCommands, ExtrasGoIntoTheListsAndThePost) {
   EXPECT_EQ(names, (std::vector<std::string>{"set.nfo", "set.sfv", "01.mp3", "02.mp3", "album.cue",
                                              "folder.jpg", "rip.log", "set.par2", "set.vol0+1.par2",
                                              "set.vol1+1.par2"}));
+  // The same from the album's folder, the .nfo named without one: each file once (the .sfv
+  // was posted again as "./set.sfv", the name the recovery set lists it by).
+  const auto here = std::filesystem::current_path();
+  std::filesystem::current_path(Album);
+  std::vector<std::string> relative;
+  for (const std::string& path : ReleaseFilesBeside("set.nfo"))
+    relative.push_back(FileNamePart(path));
+  std::filesystem::current_path(here);
+  EXPECT_EQ(relative, names);
   ASSERT_EQ(Run("nfo", {"--sfv", "--no-extras", "--force", "-o", Album + "set.nfo", Album}), 0);
   EXPECT_EQ(ReadWholeFile(Album + "set.sfv").find("rip.log"), std::string::npos);
 }
