@@ -61,7 +61,8 @@ void TFormMain::Server1Click() {
 }
 
 void TFormMain::PostToUsenet1Click() {
-  if (SavedNfoPath.empty() || !FileExists(SavedNfoPath)) {
+  const bool posting = FormPost && FormPost->Posting();
+  if (!posting && (SavedNfoPath.empty() || !FileExists(SavedNfoPath))) {
     ShowStatus("Save the .NFO first: Post to Usenet posts the saved release");
     return;
   }

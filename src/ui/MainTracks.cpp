@@ -15,6 +15,7 @@
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/AlbumRipLog.h"
+#include "ui/PostUnit.h"
 #include "ui/QtDates.h"
 
 #include <QAction>
@@ -191,6 +192,12 @@ void TFormMain::ClearTracks() {
   EditPlayingTime->clear();
   EditSize->clear();
   RefreshTrackListing();
+  // The saved release was the album cleared: Post to Usenet waits for the next save (it
+  // offered the old release with the new album's newsgroups); a post going on stays in reach.
+  SavedNfoPath.clear();
+  const bool posting = FormPost && FormPost->Posting();
+  PostToUsenet1->setEnabled(posting);
+  ButtonPostToUsenet->setEnabled(posting);
 }
 
 void TFormMain::ShowTotals() {

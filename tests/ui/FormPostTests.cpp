@@ -150,6 +150,12 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
              " articles: " + std::to_string(summary.Articles - 1) + " on the server, 1 missing",
          lost);
 
+  // Another album on screen: Post to Usenet waits for its save (it offered the release saved
+  // before, with the new album's newsgroups).
+  form->ButtonClearTracksClick();
+  EXPECT_FALSE(form->ButtonPostToUsenet->isEnabled());
+  EXPECT_FALSE(form->PostToUsenet1->isEnabled());
+
   host.SecretStoreRuns = false; // a desktop without one: said, and the password kept in memory
   form->KeepServer(setup, "still not on disk");
   EXPECT_TRUE(form->StatusText.startsWith("No secret store runs here"))
