@@ -166,7 +166,9 @@ int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arg
   if (!ReadGroups(arguments, preferences, setup.MaxGroups, context, groups))
     return 2;
   TServerProfile& server = setup.Settings.Server;
-  if (server.Endpoint.Insecure)
+  for (const std::string& warning : setup.Warnings)
+    context.Err << ConsoleLine("", "warning: " + warning);
+  if (server.Endpoint.Insecure && server.Endpoint.Tls != TTlsMode::None)
     context.Err << "tamberlon-cli: warning: --insecure: the server's certificate is not "
                    "checked, so a machine between you and the server can read the password "
                    "and the post\n";
@@ -208,7 +210,7 @@ int RunPost(const TCliArguments& arguments, TCliContext& context) {
 
 const std::vector<TCliOption> PostOptionList = {
     {"--server", "HOST[:PORT]", "the news server (Host= and Port= in [Server])"},
-    {"--tls", "MODE", "implicit (port 563, the default), starttls or none"},
+    {"--tls", "MODE", "implicit (port 563, the default), starttls or none (TLS= in [Server])"},
     {"--user", "NAME",
      "the user name (the password: TAMBERLON_NNTP_PASSWORD, "
      "--password-file or the terminal)"},

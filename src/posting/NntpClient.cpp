@@ -81,8 +81,16 @@ std::optional<TNntpFault> TNntpClient::Open() {
   Connection = std::move(connected.Transport);
   Reader = std::make_unique<TReplyReader>(*Connection);
   TReply reply;
-  if (auto fault = Read(reply, TClock::now() + Profile.ConnectTimeout))
+  if (const TReadStatus greeted = Reader->ReadReply(reply, TClock::now() + Profile.ConnectTimeout);
+      greeted != TReadStatus::Done) {
+    auto fault = Lost(greeted);
+    // A plain connection to a port of implicit TLS: the server waits for our TLS greeting
+    // as we wait for its NNTP one.
+    if (greeted == TReadStatus::TimedOut && Profile.Endpoint.Tls == TTlsMode::None)
+      fault->Message = Where() + ": nothing arrived after connecting: is this a port of TLS "
+                                 "(implicit TLS, usually 563)? TLS is off";
     return fault;
+  }
   if (reply.Code != 200 && reply.Code != 201)
     return Refused(reply.Code == 502 ? TFaultKind::Lasting : TFaultKind::Transient,
                    "the server does not take connections now", reply);

@@ -74,12 +74,28 @@ std::optional<std::string> ReadEndpoint(const TSettingLookup& setting, TEndpoint
   endpoint.Insecure = Truthy(setting("--insecure", ""));
   return std::nullopt;
 }
+
+// What TLS off leaves unused or unlikely, said with where the "off" came from.
+std::vector<std::string> TlsWarnings(const TSettingLookup& setting, const TEndpoint& endpoint) {
+  std::vector<std::string> warnings;
+  if (endpoint.Tls != TTlsMode::None)
+    return warnings;
+  const std::string off = setting("--tls", "") ? "--tls none" : "TLS=none in [Server]";
+  if (!endpoint.CaFile.empty() || endpoint.Insecure)
+    warnings.push_back(std::string(endpoint.Insecure ? "--insecure" : "the certificate to trust") +
+                       " is not used: TLS is off (" + off + ")");
+  if (endpoint.Port == 563)
+    warnings.push_back("port 563 is the port of implicit TLS, and TLS is off (" + off +
+                       "): --tls implicit turns it on");
+  return warnings;
+}
 } // namespace
 
 std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSetup& setup) {
   TServerProfile& server = setup.Settings.Server;
   if (auto problem = ReadEndpoint(setting, server.Endpoint))
     return problem;
+  setup.Warnings = TlsWarnings(setting, server.Endpoint);
   if (const std::string* user = setting("--user", "User"))
     server.User = *user;
   long long connections = 4, size = DefaultArticleSize, retries = 3, delay = 0, timeout = 60,

@@ -16,6 +16,9 @@ struct TPostSetup {
   std::size_t ArticleSize = DefaultArticleSize;
   bool Obfuscate = false;
   int MaxGroups = 5; // newsgroups one article is cross-posted to at most
+  // Settings that disagree without being wrong (a certificate to trust with TLS off): the
+  // face says each before it posts.
+  std::vector<std::string> Warnings;
 };
 
 // A setting's text: the face's own value for the option, else the [Server] key's;

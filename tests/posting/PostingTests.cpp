@@ -375,6 +375,15 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
        },
        "the server stopped answering (tried 3 times)",
        2},
+      {"a port of TLS met without it: no greeting comes",
+       {},
+       [](TServerConnection& c, int) {
+         while (c.ReadLine()) {
+         }
+         return true;
+       },
+       "nothing arrived after connecting: is this a port of TLS",
+       2},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);

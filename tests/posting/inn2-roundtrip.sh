@@ -113,6 +113,12 @@ refused "certificate has expired" --server "127.0.0.1:$tls_test_port" --ca-file 
 kill "$tls_test_server"
 refused "the server's name could not be found" --server "no-such-host.invalid:563"
 
+echo "a plain connection to the TLS port: TLS said to be off, and the silence explained"
+refused "nothing arrived after connecting: is this a port of TLS" --server "127.0.0.1:$tls_port" \
+  --tls none --ca-file "$news/etc/cert.pem" --timeout 2 --retries 0
+grep -q "warning: the certificate to trust is not used: TLS is off (--tls none)" "$work/refused.err" ||
+  { cat "$work/refused.err" >&2; exit 1; }
+
 echo "a post killed (kill -9) three times mid-way, then run again: each article once on the server"
 head -c 6000000 /dev/urandom >"$release/03 - Long.flac"
 long_post=("$cli" post --group alt.binaries.test --article-size 100000 --connections 4
