@@ -3,6 +3,7 @@
 
 #include "analysis/SonogramImage.h"
 #include "audio/FlacDecode.h"
+#include "audio/FlacMetadata.h"
 #include "common/FileUnit.h"
 #include "common/IntToAbbrStrUnit.h"
 #include "common/TrackKinds.h"
@@ -15,6 +16,8 @@
 #include <thread>
 
 namespace {
+constexpr unsigned LowestMeasuredRate = 1000; // Hz; telephone audio has 8,000
+
 // One track decoded once, its samples heard by both meters.
 struct TTrackMeters {
   std::optional<TDynamicRangeMeter> Dr;
@@ -29,6 +32,8 @@ struct TTrackMeters {
   void Hear(const TFlacStream& stream, const std::int32_t* const* channels, unsigned frames) {
     if (stream.BitsPerSample < 4 || stream.BitsPerSample > 32)
       return; // libFLAC holds to these; no shift below is left to the stream
+    if (stream.SampleRate < LowestMeasuredRate)
+      return; // the meters' blocks are seconds long: their count would grow with no bound
     if (!Dr) {
       Dr.emplace(stream.SampleRate, stream.Channels);
       if (!DynamicRangeOnly) {
@@ -76,6 +81,14 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
   const auto kind = TrackKindOfName(track.Path);
   if (kind != TTrackKind::FLAC) {
     track.Problem = "not measured: the analysis decodes FLAC tracks";
+    return;
+  }
+  // The meters keep a few figures a block of seconds; at a rate no audio uses, a track's
+  // samples would make millions of blocks.
+  if (const auto metadata = ReadFlacFileMetadata(track.Path);
+      metadata && metadata->SampleRate > 0 && metadata->SampleRate < LowestMeasuredRate) {
+    track.Problem = "not measured: its sample rate, " + std::to_string(metadata->SampleRate) +
+                    " Hz, is none that audio uses";
     return;
   }
   TFlacDecodeHooks hooks{bytesRead,

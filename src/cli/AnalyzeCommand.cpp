@@ -4,6 +4,7 @@
 #include "analysis/AlbumAnalysis.h"
 #include "analysis/SonogramImage.h"
 #include "cli/CliContext.h"
+#include "cli/JsonText.h"
 #include "common/FileUnit.h"
 #include "common/FileWriteUnit.h"
 #include "common/TextUnit.h"
@@ -59,7 +60,7 @@ nlohmann::json LogJson(const TAlbumRipLog& log) {
 void PrintJson(std::ostream& out, const TAlbumAnalysis& album,
                const std::vector<TAlbumRipLog>& logs) {
   const auto print = [&out](const nlohmann::json& object) {
-    out << object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    out << JsonText(object) << "\n";
   };
   for (const TTrackAnalysis& track : album.Tracks) {
     nlohmann::json object = {{"Path", track.Path}};

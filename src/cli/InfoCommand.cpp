@@ -6,6 +6,7 @@
 
 #include "audio/TrackInfo.h"
 #include "audio/TrackReaderUnit.h"
+#include "cli/JsonText.h"
 #include "common/DateTimeUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
@@ -92,7 +93,7 @@ void PrintJson(std::ostream& out, const std::string& path, const TTrackInfo& tra
   for (const TField& field : FieldsOf(track, fileDate))
     object[field.Name] = ToJson(field.Value);
   // Tag texts are valid UTF-8 already; a file name may not be, and is not refused for it.
-  std::string line = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::string line = JsonText(object);
   line += '\n';
   out.write(line.data(), static_cast<std::streamsize>(line.size()));
 }

@@ -94,7 +94,7 @@ TAlbumOutcome PrintNfo(TNfoRun& nfo, TAlbumSession& session, TCliContext& contex
   else
     draft.Text = session.DraftNfoText(nfo.Save);
   ShowProblems(draft.Problems);
-  context.Out << EncodeText(draft.Text, nfo.Encoding).Bytes << "\r\n";
+  WriteDocument(context, EncodeText(draft.Text, nfo.Encoding).Bytes + "\r\n");
   return TAlbumOutcome::Written;
 }
 

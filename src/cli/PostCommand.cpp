@@ -4,6 +4,7 @@
 #include "cli/PostCommand.h"
 
 #include "cli/AlbumRun.h"
+#include "cli/JsonText.h"
 #include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
 #include "common/PreferencesUnit.h"
@@ -142,7 +143,7 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
                                  {"failures", summary.Failures},   {"bytes", summary.Bytes},
                                  {"resumed", summary.Resumed},     {"nzb", summary.NzbPath},
                                  {"complete", summary.Complete()}};
-    context.Out << json.dump(2) << "\n";
+    context.Out << JsonText(json, 2) << "\n";
   } else {
     if (!summary.NzbPath.empty())
       context.Out << PrintableName(summary.NzbPath) << "\n";

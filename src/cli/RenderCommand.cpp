@@ -105,7 +105,7 @@ int RunRender(const TCliArguments& arguments, TCliContext& context) {
     context.Err << ConsoleLine(*templatePath, "no such template");
     return 2;
   }
-  context.Out << session.ExpandAgainstRecord(*templatePath);
+  WriteDocument(context, session.ExpandAgainstRecord(*templatePath));
   return 0;
 }
 } // namespace

@@ -26,7 +26,7 @@ int RunSfv(const TCliArguments& arguments, TCliContext& context) {
   ShowProblems(saveContext.Problems);
   if (arguments.Has("--stdout")) {
     const TMade made = MakeDocumentBytes(album, request, TDocumentRole::Sfv, saveContext);
-    context.Out << made.Bytes;
+    WriteDocument(context, made.Bytes);
     return 0;
   }
   return WriteOneDocument(album, request, TDocumentRole::Sfv, arguments, context, saveContext);

@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::find(touching.begin(), touching.end(), argv[1]) != touching.end())
     RecoverInterruptedCommits(GetProgramFolder());
   TCliContext context{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
+  context.OutIsTerminal = ::isatty(STDOUT_FILENO) == 1;
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   int status = 1;
   // No exception ends the tool without a word: the command that met it fails.

@@ -237,13 +237,20 @@ std::string CheckTotalsText(std::size_t ok, std::size_t bad) {
 }
 
 namespace {
-// The bytes of the valid UTF-8 sequence at text[at]; 0 where none starts.
-std::size_t ValidSequenceLength(std::string_view text, std::size_t at) {
+// The valid UTF-8 sequence at text[at]: its length (0 where none starts) and code point.
+struct TSequence {
+  std::size_t Length = 0;
+  std::int32_t CodePoint = -1;
+};
+
+TSequence SequenceAt(std::string_view text, std::size_t at) {
   utf8proc_int32_t codePoint = 0;
   const utf8proc_ssize_t length =
       utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data() + at),
                        static_cast<utf8proc_ssize_t>(text.size() - at), &codePoint);
-  return length > 0 && codePoint >= 0 ? static_cast<std::size_t>(length) : 0;
+  if (length <= 0 || codePoint < 0)
+    return {};
+  return {static_cast<std::size_t>(length), codePoint};
 }
 
 void AppendEscapedByte(std::string& out, unsigned char byte) {
@@ -252,32 +259,32 @@ void AppendEscapedByte(std::string& out, unsigned char byte) {
   out += Hex[byte >> 4];
   out += Hex[byte & 15];
 }
-} // namespace
 
-namespace {
-// Control characters (C0, DEL, C1) and bytes that start no valid UTF-8 sequence as "\xHH";
-// with the backslash doubled too where the result must not pass for another name.
+// Control characters (C0, DEL, C1) and bytes that start no valid UTF-8 sequence as "\xHH",
+// and so are the marks that turn text's direction (a name "a\u202Etxt.exe" shows as
+// "aexe.txt"); with the backslash doubled too where the result must not pass for another
+// name.
 std::string Escaped(std::string_view text, bool backslash) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t at = 0; at < text.size();) {
     const auto byte = static_cast<unsigned char>(text[at]);
-    const std::size_t length = ValidSequenceLength(text, at);
-    // U+0080 to U+009F, the C1 controls, are C2 80 to C2 9F.
-    const bool c1 = length == 2 && byte == 0xC2 && static_cast<unsigned char>(text[at + 1]) < 0xA0;
+    const TSequence sequence = SequenceAt(text, at);
     if (byte == '\\' && backslash) {
       out += "\\\\";
-    } else if (IsControlCharacter(text[at]) || length == 0) {
+    } else if (sequence.Length == 0 || IsControlCharacter(text[at])) {
       AppendEscapedByte(out, byte);
-    } else if (c1) {
-      AppendEscapedByte(out, byte);
-      AppendEscapedByte(out, static_cast<unsigned char>(text[at + 1]));
+    } else if (IsHiddenControl(static_cast<char32_t>(sequence.CodePoint))) {
+      for (std::size_t i = 0; i < sequence.Length; ++i)
+        AppendEscapedByte(out, static_cast<unsigned char>(text[at + i]));
+      at += sequence.Length;
+      continue;
     } else {
-      out.append(text.substr(at, length));
-      at += length;
+      out.append(text.substr(at, sequence.Length));
+      at += sequence.Length;
       continue;
     }
-    at += c1 ? 2 : 1;
+    ++at;
   }
   return out;
 }
@@ -289,6 +296,28 @@ std::string PrintableName(std::string_view name) {
 
 std::string PrintableText(std::string_view text) {
   return Escaped(text, false);
+}
+
+std::string PrintableDocument(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(bytes[at]);
+    const bool lineEnd =
+        byte == '\n' || (byte == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n');
+    const bool c1 = byte == 0xC2 && at + 1 < bytes.size() &&
+                    static_cast<unsigned char>(bytes[at + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(bytes[at + 1]) <= 0x9F;
+    if (c1) {
+      AppendEscapedByte(out, byte);
+      AppendEscapedByte(out, static_cast<unsigned char>(bytes[++at]));
+    } else if (IsControlCharacter(bytes[at]) && byte != '\t' && !lineEnd) {
+      AppendEscapedByte(out, byte);
+    } else {
+      out += bytes[at];
+    }
+  }
+  return out;
 }
 
 namespace {

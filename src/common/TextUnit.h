@@ -42,6 +42,14 @@ constexpr bool IsControlCharacter(char c) {
   return static_cast<unsigned char>(c) < 32 || c == '\x7F';
 }
 
+// A C1 control (U+0080 to U+009F) or a mark that turns the direction of text (U+200E,
+// U+200F, U+202A to U+202E, U+2066 to U+2069): characters a terminal acts on, or that make
+// one text read as another, with no glyph of their own.
+constexpr bool IsHiddenControl(char32_t c) {
+  return (c >= 0x80 && c <= 0x9F) || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+         (c >= 0x2066 && c <= 0x2069);
+}
+
 // Removes leading and/or trailing characters of code 32 or less.
 std::string_view TrimControl(std::string_view text);
 std::string_view TrimControlRight(std::string_view text);
@@ -62,6 +70,10 @@ std::string PrintableName(std::string_view name);
 // as it may be shown on a terminal: escaped as a name is, but with its backslashes as they
 // are, so that the names it quotes, made printable already, read as they did.
 std::string PrintableText(std::string_view text);
+// A document's bytes as a terminal may show them: the C0 controls but tab and line breaks
+// (a carriage return only before a line feed), DEL and UTF-8's C1 controls as "\xHH"; every
+// other byte as it is, a code page's included.
+std::string PrintableDocument(std::string_view bytes);
 // Each line of a text made printable, the line breaks kept.
 std::string PrintableTextLines(std::string_view lines);
 // Several names, one a line (as a message's path below its text holds them), each made

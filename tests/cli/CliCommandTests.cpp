@@ -2,6 +2,7 @@
 // The document commands run in-process, with the scripted host and their own streams.
 #include "audio/CRC32Unit.h"
 #include "cli/CommandLine.h"
+#include "cli/JsonText.h"
 #include "common/FileUnit.h"
 #include "common/TextListUnit.h"
 #include "generate/AlbumFieldsUnit.h"
@@ -595,6 +596,13 @@ TEST(ConsoleHost, LinesFromOutsideReachNoTerminalRaw) {
     SCOPED_TRACE(c.Name);
     EXPECT_EQ(ConsoleLine(c.Path, c.Text), c.Line);
   }
+  // JSON (a log's drive, a tag), and a document printed on a terminal: the same characters
+  // escaped; a name's invalid UTF-8 replaced, never a failure; a code page's bytes kept.
+  EXPECT_EQ(JsonText(nlohmann::json{{"Drive", "a\x1B\xC2\x9B"
+                                              "2J\xE2\x80\xAE\xFF"}}),
+            "{\"Drive\":\"a\\u001b\\u009b2J\\u202e\xEF\xBF\xBD\"}");
+  EXPECT_EQ(PrintableDocument("Title: \x1B]0;x\x07\r\nA\rB\t\x82\xC2\x9B\r\n"),
+            "Title: \\x1B]0;x\\x07\r\nA\\x0DB\t\x82\\xC2\\x9B\r\n");
 }
 
 namespace {
@@ -1016,6 +1024,12 @@ TEST_F(CliCommands, AnalyzeTellsTranscodesByTheirFrequencies) {
   EXPECT_EQ(Run("sonogram", {"-o", folder + "zero", folder + "zero.flac"}), 1);
   EXPECT_EQ(Run("analyze", {folder + "zero.flac"}), 1);
   EXPECT_EQ(Out.str(), folder + "zero.flac: the FLAC stream does not decode\n");
+  // 1 Hz: its samples would make millions of the meters' blocks of seconds.
+  rateZero[20] = static_cast<char>(0x10 | (rateZero[20] & 0x0F));
+  Host.ProgramDir.Write("one.flac", rateZero);
+  EXPECT_EQ(Run("analyze", {folder + "one.flac"}), 1);
+  EXPECT_EQ(Out.str(),
+            folder + "one.flac: not measured: its sample rate, 1 Hz, is none that audio uses\n");
 }
 
 // check FILE.cue: an image's sheet against the split tracks beside it, each within a frame

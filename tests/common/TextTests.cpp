@@ -43,6 +43,8 @@ TEST(Text, InvalidUtf8BecomesReplacementCharacters) {
        "a\\xC2\\x9B"
        "2J\\x7F"},
       {"backslash", "a\\x0A", "a\\x0A", "a\\\\x0A"},
+      {"a mark that turns the text's direction", "a\u202Etxt.exe", "a\u202Etxt.exe",
+       "a\\xE2\\x80\\xAEtxt.exe"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
