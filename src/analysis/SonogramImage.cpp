@@ -159,14 +159,22 @@ std::size_t SharedFolderLength(const std::vector<std::string>& paths) {
   return slash == std::string::npos ? 0 : slash + 1;
 }
 
+// The track's folders below the shared one and its name without its extension, joined by
+// "-"; "." and ".." steps and empty ones left out, so that no name starts hidden or as an
+// option would ("..-alb-x.png", "-tmp-x.png").
 std::string StemBelow(const std::string& path, std::size_t folderLength) {
-  std::string name = path.substr(folderLength);
-  const std::size_t slash = name.rfind('/');
-  const std::size_t dot = name.rfind('.');
-  if (dot != std::string::npos && (slash == std::string::npos ? dot > 0 : dot > slash + 1))
-    name.erase(dot);
-  std::replace(name.begin(), name.end(), '/', '-');
-  return name;
+  std::string stem;
+  for (std::size_t start = folderLength; start < path.size();) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    std::string step = path.substr(start, end - start);
+    if (end == path.size()) // the file's own name
+      if (const std::size_t dot = step.rfind('.'); dot != std::string::npos && dot > 0)
+        step.erase(dot);
+    if (!step.empty() && step != "." && step != "..")
+      stem += (stem.empty() ? "" : "-") + step;
+    start = end + 1;
+  }
+  return stem.empty() ? "track" : stem;
 }
 } // namespace
 
