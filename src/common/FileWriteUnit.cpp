@@ -277,15 +277,16 @@ TWriteResult TFileSet::Stage(TStaged staged, const struct stat* existing, TWrite
   staged.Replaces = existing != nullptr;
 
   const std::string folder = FolderOf(staged.Target);
+  // Readable as well: ReadBack checks the very bytes the commit will name.
   if (!NamedTemporaries && ProcFileDescriptorsUsable())
     staged.Descriptor =
-        ::openat(staged.Folder, folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        ::openat(staged.Folder, folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   if (staged.Descriptor < 0) {
     // No unnamed files here: a named one, removed should the program be interrupted.
     for (int attempt = 0; attempt < 20 && staged.Descriptor < 0; ++attempt) {
       staged.TemporaryName = TemporaryNameIn(folder);
       staged.Descriptor = ::openat(staged.Folder, staged.TemporaryName.c_str(),
-                                   O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, 0600);
+                                   O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
       if (staged.Descriptor < 0 && errno != EEXIST)
         break;
     }
@@ -341,6 +342,12 @@ bool TFileSet::WriteAt(std::size_t index, std::uint64_t offset, std::string_view
     offset += static_cast<std::uint64_t>(written);
   }
   return true;
+}
+
+int TFileSet::ReadBack(std::size_t index) const {
+  if (index >= Staged.size() || Staged[index].Descriptor < 0)
+    return -1;
+  return ::fcntl(Staged[index].Descriptor, F_DUPFD_CLOEXEC, 0);
 }
 
 void TFileSet::Remove(const std::string& path) {

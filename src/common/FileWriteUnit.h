@@ -60,6 +60,9 @@ public:
   TWriteResult OpenBelow(const TBaseFolder& folder, const std::string& name, TWriteMode mode,
                          std::size_t& index);
   bool WriteAt(std::size_t index, std::uint64_t offset, std::string_view bytes);
+  // A descriptor of its own reading the staged bytes (the caller closes it; -1 when there is
+  // none): what will be put in place is checked before the commit, not after.
+  int ReadBack(std::size_t index) const;
   // A regular file the set takes away at the commit (and puts back should the commit fail).
   void Remove(const std::string& path);
 
