@@ -111,34 +111,47 @@ TUnsafeName UnsafeNameIn(const TBaseFolder& folder, const std::string& name) {
     return TUnsafeName::Outside;
   const auto parent = folder.ParentOf(name);
   if (!parent) // a folder on the way that is missing is no danger: a write there fails
-    return errno == ELOOP   ? TUnsafeName::BehindLink
-           : errno == EXDEV ? TUnsafeName::Outside
-                            : TUnsafeName::None;
+    return errno == ELOOP    ? TUnsafeName::BehindLink
+           : errno == EXDEV  ? TUnsafeName::Outside
+           : errno == EINVAL ? TUnsafeName::NotAName
+                             : TUnsafeName::None;
   struct stat status {};
-  const bool link =
-      ::fstatat(parent->Folder.Get(), parent->Leaf.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-      S_ISLNK(status.st_mode);
-  return link ? TUnsafeName::Link : TUnsafeName::None;
+  if (::fstatat(parent->Folder.Get(), parent->Leaf.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+    return TUnsafeName::None;
+  return S_ISLNK(status.st_mode)    ? TUnsafeName::Link
+         : !S_ISREG(status.st_mode) ? TUnsafeName::NotAFile
+                                    : TUnsafeName::None;
 }
 
 namespace {
+// A file of the set opened below the folder without a link; one reached through a link is
+// read by its path, so long as that stays inside the folder, and said so.
+std::optional<TReadOnlyFile> OpenMember(const TBaseFolder& folder, const std::string& name,
+                                        bool& throughLink) {
+  TDescriptor below = folder.OpenBelow(name, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  if (below || errno != ELOOP)
+    return TReadOnlyFile::OfDescriptor(below.Release());
+  bool unsafe = false;
+  const auto real = FileInsideFolder(name, folder.Path(), unsafe);
+  throughLink = real.has_value();
+  return real ? TReadOnlyFile::Open(*real) : std::nullopt;
+}
+
 // Compares a file with its description: its length and whole hash, and where they differ
 // and the checksums fit, slice by slice. A file of another length is damaged unread
 // (a slice that moved counts as damaged either way).
 TRecoveryFileCheck CheckFileContent(const TFileDescription& description,
                                     const std::vector<TSliceChecksum>& slices,
-                                    std::uint64_t sliceSize, const std::string& folder,
+                                    std::uint64_t sliceSize, const TBaseFolder& folder,
                                     const std::function<void(std::uint64_t)>& progress,
                                     const std::atomic<bool>* cancelled) {
   TRecoveryFileCheck check;
   check.Name = description.Name;
   check.Slices = SlicesOf(description.Length, sliceSize);
   check.DamagedSlices = check.Slices;
-  bool unsafe = false;
-  const auto real = FileInsideFolder(description.Name, folder, unsafe);
-  auto file = real ? TReadOnlyFile::Open(*real) : std::nullopt;
+  auto file = OpenMember(folder, description.Name, check.ThroughLink);
   if (!file) {
-    check.State = unsafe ? TRecoveryFileState::Unsafe : TRecoveryFileState::Missing;
+    check.State = TRecoveryFileState::Missing;
     return check;
   }
   check.State = TRecoveryFileState::Damaged;
@@ -179,16 +192,29 @@ TRecoveryFileCheck CheckFileContent(const TFileDescription& description,
 
 TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
                                      const std::vector<TSliceChecksum>& slices,
-                                     std::uint64_t sliceSize, const std::string& folder,
+                                     std::uint64_t sliceSize, const TBaseFolder& folder,
                                      const std::function<void(std::uint64_t)>& progress,
                                      const std::atomic<bool>* cancelled) {
   TRecoveryFileCheck check =
       CheckFileContent(description, slices, sliceSize, folder, progress, cancelled);
-  if (check.State == TRecoveryFileState::Damaged || check.State == TRecoveryFileState::Missing)
-    if (const auto base = TBaseFolder::Open(folder);
-        base && UnsafeNameIn(*base, description.Name) != TUnsafeName::None)
-      check.State = TRecoveryFileState::Unsafe;
+  if ((check.State == TRecoveryFileState::Damaged || check.State == TRecoveryFileState::Missing) &&
+      UnsafeNameIn(folder, description.Name) != TUnsafeName::None)
+    check.State = TRecoveryFileState::Unsafe;
   return check;
+}
+
+std::vector<std::size_t> RefuseLinkedSources(std::vector<TRecoveryFileCheck>& files) {
+  std::vector<std::size_t> refused;
+  if (std::none_of(files.begin(), files.end(), [](const TRecoveryFileCheck& f) {
+        return f.State == TRecoveryFileState::Damaged || f.State == TRecoveryFileState::Missing;
+      }))
+    return refused;
+  for (std::size_t i = 0; i < files.size(); ++i)
+    if (files[i].ThroughLink && files[i].State == TRecoveryFileState::Ok) {
+      files[i].State = TRecoveryFileState::Unsafe;
+      refused.push_back(i);
+    }
+  return refused;
 }
 
 std::optional<TFoundRecoverySet> ReadRecoverySet(const std::string& par2Path) {
@@ -243,7 +269,8 @@ std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
                                                const TRecoveryCheckCallbacks& callbacks,
                                                const std::atomic<bool>* cancelled) {
   auto found = ReadRecoverySet(par2Path);
-  if (!found)
+  const auto folder = TBaseFolder::Open(FolderPart(par2Path));
+  if (!found || !folder)
     return std::nullopt;
   std::optional<TRecoverySetDescription> set = std::move(found->Set);
   // Listed by name, as a folder shows them, not by the ids that order the set.
@@ -271,10 +298,9 @@ std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
   if (callbacks.Listed)
     callbacks.Listed(check.Files, bytes);
   std::uint64_t done = 0;
-  const std::string folder = FolderPart(par2Path);
   for (std::size_t i = 0; i < set->Files.size(); ++i) {
     check.Files[i] = CheckRecoveryFile(
-        set->Files[i], set->Slices[i], set->SliceSize, folder,
+        set->Files[i], set->Slices[i], set->SliceSize, *folder,
         [&](std::uint64_t part) {
           done += part;
           if (callbacks.Progress)
@@ -293,6 +319,10 @@ std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
       break;
     }
   }
+  if (!check.Cancelled)
+    for (const std::size_t i : RefuseLinkedSources(check.Files))
+      if (callbacks.Checked)
+        callbacks.Checked(i, check.Files[i]);
   check.RecoverySlices = found->Recovery.size();
   return check;
 }

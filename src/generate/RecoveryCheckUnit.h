@@ -25,6 +25,8 @@ struct TRecoveryFileCheck {
   // Of a damaged file read slice by slice: which slices are intact where they belong
   // (empty: none is known to be).
   std::vector<bool> IntactSlices;
+  // Read through a link that stays inside the folder: the repair reads nothing so.
+  bool ThroughLink = false;
 };
 
 class TBaseFolder;
@@ -65,19 +67,25 @@ struct TFoundRecoverySet {
 };
 std::optional<TFoundRecoverySet> ReadRecoverySet(const std::string& par2Path);
 // What keeps the repair from changing a file of the set, by the kernel's word on the name
-// in the folder as it is now: a link (whatever it names), a linked folder on its way, or
-// a name outside the folder (absolute, a ".." step). Check calls a damaged or missing
-// file of these UNSAFE; repair names it and changes nothing.
-enum class TUnsafeName { None, Link, BehindLink, Outside };
+// in the folder as it is now: a link (whatever it names), a linked folder on its way, a
+// name outside the folder (absolute, a ".." step), something other than a regular file in
+// its place (a folder, pipe, device or socket), or a name that is no file's ("sub/",
+// "sub/."). Check calls a damaged or missing file of these UNSAFE; repair names it and
+// changes nothing.
+enum class TUnsafeName { None, Link, BehindLink, Outside, NotAFile, NotAName };
 TUnsafeName UnsafeNameIn(const TBaseFolder& folder, const std::string& name);
 
-// One file of a set against its description, inside folder (with its trailing "/"); UNSAFE
-// when it leads outside, or when it is not intact and the repair may not change it.
+// One file of a set against its description, read below folder without a link (or through
+// one that stays inside it: ThroughLink); UNSAFE when it is not intact and the repair may
+// not change it.
 TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
                                      const std::vector<TSliceChecksum>& slices,
-                                     std::uint64_t sliceSize, const std::string& folder,
+                                     std::uint64_t sliceSize, const TBaseFolder& folder,
                                      const std::function<void(std::uint64_t)>& progress,
                                      const std::atomic<bool>* cancelled);
+// Once a file needs repair, an intact one read through a link is UNSAFE too: the repair
+// would read its slices, and reads nothing through a link. The indices changed.
+std::vector<std::size_t> RefuseLinkedSources(std::vector<TRecoveryFileCheck>& files);
 
 // "OK", "DAMAGED", "MISSING", "UNSAFE" or "not checked" (after a cancel); a damaged file's
 // line adds its slice count. The line shows the name with its control characters escaped.

@@ -171,7 +171,7 @@ private:
     TWorkerJobs checking(Files.size(), Threads, [&](std::size_t i) {
       TRepairFile& file = Files[i];
       file.Check = CheckRecoveryFile(
-          *file.Description, *file.Checksums, Found.Set.SliceSize, Folder,
+          *file.Description, *file.Checksums, Found.Set.SliceSize, *Base,
           [&](std::uint64_t part) { Report(TRepairPhase::Checking, done += part, total); },
           &Cancelled);
       bool unsafe = false;
@@ -184,10 +184,12 @@ private:
     if (Cancelled)
       return Ended(TRepairOutcome::Cancelled);
     Result.Before.RecoverySlices = Found.Recovery.size();
-    for (const TRepairFile& file : Files) {
+    for (const TRepairFile& file : Files)
       Result.Before.Files.push_back(file.Check);
+    for (const std::size_t i : RefuseLinkedSources(Result.Before.Files))
+      Files[i].Check.State = Result.Before.Files[i].State;
+    for (const TRepairFile& file : Files)
       Result.Before.NeededSlices += file.Check.DamagedSlices;
-    }
     std::stable_sort(Result.Before.Files.begin(), Result.Before.Files.end(),
                      [](const auto& a, const auto& b) { return a.Name < b.Name; });
     return std::nullopt;
@@ -209,6 +211,10 @@ private:
         return Ended(TRepairOutcome::BehindLink, file.Description->Name);
       case TUnsafeName::Outside:
         return Ended(TRepairOutcome::OutsideFolder, file.Description->Name);
+      case TUnsafeName::NotAFile:
+        return Ended(TRepairOutcome::NotAFile, file.Description->Name);
+      case TUnsafeName::NotAName:
+        return Ended(TRepairOutcome::NotAName, file.Description->Name);
       }
     }
     return std::nullopt;
@@ -625,7 +631,7 @@ private:
     TWorkerJobs checking(repaired.size(), Threads, [&](std::size_t i) {
       const TRepairFile& file = *repaired[i];
       verified[i] = CheckRecoveryFile(*file.Description, *file.Checksums, Found.Set.SliceSize,
-                                      Folder, {}, nullptr)
+                                      *Base, {}, nullptr)
                         .State == TRecoveryFileState::Ok;
     });
     checking.Wait();
@@ -724,6 +730,12 @@ std::string RepairSummary(const TRepairResult& result) {
   case TRepairOutcome::OutsideFolder:
     return "Not repaired: " + PrintableName(result.Path) +
            " lies outside the set's folder; nothing was changed.";
+  case TRepairOutcome::NotAFile:
+    return "Not repaired: " + PrintableName(result.Path) +
+           " is not a regular file; nothing was changed.";
+  case TRepairOutcome::NotAName:
+    return "Not repaired: " + PrintableName(result.Path) +
+           " is not a file's name; nothing was changed.";
   }
   return "";
 }

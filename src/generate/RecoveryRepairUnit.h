@@ -8,7 +8,8 @@
 // damaged file is kept beside it as "NAME.1" until the repaired one verifies whole.
 // Whatever the .par2 says, nothing is changed but regular files below the set's folder,
 // reached without a link: a file to repair that is a link, lies behind one or outside the
-// folder is told and the repair changes nothing.
+// folder, is not a regular file or has no file's name is told and the repair changes
+// nothing.
 #include "generate/RecoveryCheckUnit.h"
 
 #include <cstdint>
@@ -29,9 +30,11 @@ enum class TRepairOutcome {
   NotVerified, // a rebuilt file did not match its checksums (Path): nothing replaced by it
   // A file to repair (Path, as the set names it) that is not the repair's to change:
   // nothing changed.
-  IsLink,       // a symbolic link, whatever it names
-  BehindLink,   // a folder on its way is a link
-  OutsideFolder // an absolute name or one with a ".." step
+  IsLink,        // a symbolic link, whatever it names
+  BehindLink,    // a folder on its way is a link
+  OutsideFolder, // an absolute name or one with a ".." step
+  NotAFile,      // a folder, pipe, device or socket in its place
+  NotAName       // a name that is no file's ("sub/", "sub/.")
 };
 
 struct TRepairedFile {

@@ -142,8 +142,11 @@ void MakeRepairableSet(const std::string& folder) {
   ASSERT_EQ(set.Commit(), TWriteResult::Written);
 }
 
-// diskFull: the fault fills a disk (rather than a file-size limit standing for one).
-std::vector<TWrite> Writes(TGenerate& document, TRememberedLists& lists, bool diskFull) {
+// diskFull: the fault fills a disk (rather than a file-size limit standing for one);
+// folderThere: it puts a folder in the file's place, which the repair refuses before it
+// stages anything.
+std::vector<TWrite> Writes(TGenerate& document, TRememberedLists& lists, bool diskFull,
+                           bool folderThere) {
   const std::string folder = GetProgramFolder();
   return {
       {"album.nfo", std::nullopt,
@@ -194,13 +197,16 @@ std::vector<TWrite> Writes(TGenerate& document, TRememberedLists& lists, bool di
          return WritePreferences(GetPreferencesPath(), TPreferences{});
        }},
       {"abc.bin", std::nullopt,
-       [folder, diskFull] {
+       [folder, diskFull, folderThere] {
          const TRepairResult result = RepairRecoverySet(folder + "abc.par2");
          const std::string said = RepairSummary(result);
-         EXPECT_EQ(result.Outcome, TRepairOutcome::NotWritten) << said;
-         EXPECT_TRUE(
-             said.starts_with(diskFull ? "No space left on the disk holding " + folder + "abc.bin."
-                                       : "Could not write " + folder + "abc.bin: "))
+         EXPECT_EQ(result.Outcome,
+                   folderThere ? TRepairOutcome::NotAFile : TRepairOutcome::NotWritten)
+             << said;
+         EXPECT_TRUE(said.starts_with(folderThere ? "Not repaired: abc.bin is not a regular file"
+                                      : diskFull  ? "No space left on the disk holding " + folder +
+                                                       "abc.bin."
+                                                 : "Could not write " + folder + "abc.bin: "))
              << said;
          return false;
        },
@@ -215,7 +221,8 @@ TEST_P(FaultInjection, FailedWritesLeaveThePreviousFile) {
   TGenerate document;
   document.Output = std::string(8000, 'd'); // larger than what a full disk has left
   TRememberedLists lists;
-  for (const TWrite& write : Writes(document, lists, SmallDisk && GetParam() == TFault::FullDisk)) {
+  for (const TWrite& write : Writes(document, lists, SmallDisk && GetParam() == TFault::FullDisk,
+                                    GetParam() == TFault::FolderInThePlace)) {
     SCOPED_TRACE(write.Name);
     if (write.Before)
       write.Before();

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
+#include <sys/stat.h>
 
 namespace {
 // Multiplication the slow way: shift and add, reducing by the generator as bits overflow.
@@ -325,8 +326,10 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
 // as zeros, recovery packets count only at the set's slice size and within the format's
 // exponents, a file id listed again or slices past a 32-bit count refuse the set, and a
 // cancel leaves the rest "not checked". A file to repair that is a link (to anything), lies
-// behind a linked folder or outside the folder is named and left, and no file outside the
-// album's folder, nor one the set does not describe, changes by check or repair.
+// behind a linked folder or outside the folder, is no regular file or has no file's name is
+// named and left (and an intact one read through a link once another needs repair), and no
+// file outside the album's folder, nor one the set does not describe, changes by check or
+// repair.
 TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
   const auto set = [](auto change) {
     THostileSet s;
@@ -442,6 +445,41 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
        "../victim/zz UNSAFE\nloot.txt MISSING",
        "0 OK, 2 bad; 0 recovery blocks, 1 needed: not repairable",
        "Not repaired: ../victim/zz lies outside the set's folder; nothing was changed."},
+      {"an intact file read through a link, another damaged", set(made),
+       [](const std::string& album) {
+         fs::rename(album + "a.bin", album + "store");
+         fs::create_symlink("store", album + "a.bin");
+         std::ofstream(album + "b.bin", std::ios::in | std::ios::out) << "damage";
+       },
+       "a.bin UNSAFE\nb.bin DAMAGED (1 block)",
+       "0 OK, 2 bad; 2 recovery blocks, 1 needed: not repairable",
+       "Not repaired: a.bin is a link; nothing was changed."},
+      {"a pipe in a missing file's place", set(made),
+       [](const std::string& album) {
+         fs::remove(album + "a.bin");
+         ::mkfifo((album + "a.bin").c_str(), 0644);
+       },
+       "a.bin UNSAFE\nb.bin OK", unsafeOfTwo,
+       "Not repaired: a.bin is not a regular file; nothing was changed."},
+      {"a folder in a missing file's place", set(made),
+       [](const std::string& album) {
+         fs::remove(album + "a.bin");
+         fs::create_directory(album + "a.bin");
+       },
+       "a.bin UNSAFE\nb.bin OK", unsafeOfTwo,
+       "Not repaired: a.bin is not a regular file; nothing was changed."},
+      {"a name that is a folder's",
+       set([](THostileSet& s) { s.Files[0].first = "sub/."; }),
+       {},
+       "sub/. UNSAFE",
+       notRepairable,
+       "Not repaired: sub/. is not a file's name; nothing was changed."},
+      {"a name that ends in a slash",
+       set([](THostileSet& s) { s.Files[0].first = "sub/"; }),
+       {},
+       "sub/ UNSAFE",
+       notRepairable,
+       "Not repaired: sub/ is not a file's name; nothing was changed."},
       {"cancelled",
        {},
        {},
@@ -454,8 +492,9 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
     SCOPED_TRACE(c.Name);
     TTempFolder folder;
     const std::string album = folder.Path() + "album/";
+    fs::create_directory(album);
     for (const auto& [name, bytes] : c.Set.Files)
-      if (IsNameInsideFolder(name)) {
+      if (IsNameInsideFolder(name) && !name.ends_with('/') && !name.ends_with("/.")) {
         fs::create_directories(fs::path(album + name).parent_path());
         folder.Write("album/" + name, bytes);
       }
