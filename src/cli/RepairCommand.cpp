@@ -51,12 +51,14 @@ TCliCommand RepairCommand() {
               "Checks the files of the set (as check does), then rebuilds each damaged or "
               "missing file from its intact blocks and the recovery blocks in the set's files "
               "beside it, and renames back a file found under another name (the same length "
-              "and MD5). A rebuilt file is put in place only when every block rebuilt matches "
-              "the set's checksums; a damaged file is kept as NAME.1 until the repaired one "
-              "verifies whole. When the set holds too few recovery blocks, it says how many "
+              "and MD5). The rebuilt files are put in place together, only when every block "
+              "rebuilt matches the set's checksums and every file, read back before it is put "
+              "in place, matches the set whole; else the file that does not is named and "
+              "nothing is changed. When the set holds too few recovery blocks, it says how many "
               "more are needed and changes nothing. Only regular files inside the set's folder "
-              "are written or renamed: a file to repair that is a link, lies behind a linked "
-              "folder or outside the folder is named and nothing is changed. Exit status 0 "
+              "are read, written or renamed: a file to repair that is a link, lies behind a "
+              "linked folder or outside the folder, is no regular file (a folder, pipe or "
+              "device) or has no file's name is named and nothing is changed. Exit status 0 "
               "when every file is intact at the end.",
           .MinimumOperands = 1,
           .MaximumOperands = 1,

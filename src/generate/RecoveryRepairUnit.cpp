@@ -40,10 +40,12 @@ struct TRepairFile {
   TRecoveryFileCheck Check;
   bool InRecoverySet = false;
   std::uint32_t FirstSlice = 0; // its first slice's number in the set
-  std::string Source;           // where its intact slices are read (empty: nowhere)
-  std::string FoundAs;          // a file of another name that holds it whole
-  std::string Target;           // where it is written, as a path for messages
-  std::size_t Staged = 0;       // its index in the file set
+  std::string SourceName;       // where its intact slices are read, below the folder
+  std::optional<TReadOnlyFile> Source;
+  bool SourceOpened = false;
+  std::string FoundAs;    // a file of another name that holds it whole
+  std::string Target;     // where it is written, as a path for messages
+  std::size_t Staged = 0; // its index in the file set
   std::uint64_t LostSlices = 0;
   bool Intact(std::uint64_t k) const {
     return Check.State == TRecoveryFileState::Ok || !FoundAs.empty() ||
@@ -55,8 +57,10 @@ struct TRepairFile {
   }
 };
 
-// A slice read for the sums: where it is and how many of its bytes the file holds.
+// A slice read for the sums: where it is (an intact slice of a file of the set, or a
+// recovery slice in a .par2) and how many of its bytes the file holds.
 struct TSliceSource {
+  TRepairFile* File = nullptr;
   const std::string* Path = nullptr;
   std::uint64_t Offset = 0;
   std::uint64_t Bytes = 0;
@@ -118,7 +122,7 @@ public:
           &TRecoverySetRepairer::RefuseUnsafeFiles, &TRecoverySetRepairer::FindRenamedFiles,
           &TRecoverySetRepairer::PlanLostSlices, &TRecoverySetRepairer::Solve,
           &TRecoverySetRepairer::StageFiles, &TRecoverySetRepairer::ComputeLostSlices,
-          &TRecoverySetRepairer::PutInPlace})
+          &TRecoverySetRepairer::VerifyStaged, &TRecoverySetRepairer::PutInPlace})
       if (auto ended = (this->*phase)()) {
         ended->Before = std::move(Result.Before);
         return *ended;
@@ -174,9 +178,7 @@ private:
           *file.Description, *file.Checksums, Found.Set.SliceSize, *Base,
           [&](std::uint64_t part) { Report(TRepairPhase::Checking, done += part, total); },
           &Cancelled);
-      bool unsafe = false;
-      if (const auto real = FileInsideFolder(file.Description->Name, Folder, unsafe))
-        file.Source = *real;
+      file.SourceName = file.Description->Name;
       if (file.Description->FileId == TMd5Hash{})
         file.Check.Name = "(a file the set does not describe)";
     });
@@ -259,7 +261,7 @@ private:
       if (hashes && hashes->first == file.Description->Md5Of16k &&
           hashes->second == file.Description->Md5) {
         file.FoundAs = name;
-        file.Source = Folder + name;
+        file.SourceName = name;
         taken.insert(name);
         return true;
       }
@@ -342,10 +344,20 @@ private:
     return std::nullopt;
   }
 
+  // The file a rebuilt one's intact slices, or a sum's, are read from: opened below the
+  // folder once, as the first is needed, never by its path nor through a link (whatever
+  // took a folder's place since the check).
+  TReadOnlyFile* SourceOf(TRepairFile& file) {
+    if (!file.SourceOpened)
+      file.Source = OpenBelow(*Base, file.SourceName);
+    file.SourceOpened = true;
+    return file.Source ? &*file.Source : nullptr;
+  }
+
   // A read that fails, a write that fails and a cancel are each told as what they are.
-  TEnd CopyIntactSlices(const TRepairFile& file) {
+  TEnd CopyIntactSlices(TRepairFile& file) {
     const std::uint64_t sliceSize = Found.Set.SliceSize;
-    auto source = file.Source.empty() ? std::nullopt : TReadOnlyFile::Open(file.Source);
+    TReadOnlyFile* source = nullptr;
     std::vector<std::uint8_t> buffer(CopyChunk);
     for (std::uint64_t k = 0; k * sliceSize < file.Description->Length; ++k) {
       if (!file.Intact(k))
@@ -354,8 +366,10 @@ private:
       for (std::uint64_t at = k * sliceSize; at < end;) {
         const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(CopyChunk, end - at));
         const std::span piece(buffer.data(), part);
+        if (!source)
+          source = SourceOf(file);
         if (!source || !source->ReadExactly(static_cast<std::int64_t>(at), piece))
-          return Ended(TRepairOutcome::Unreadable, file.Source);
+          return Ended(TRepairOutcome::Unreadable, Folder + file.SourceName);
         if (!Staging.WriteAt(file.Staged, at,
                              std::string_view(reinterpret_cast<const char*>(piece.data()), part)))
           return Unwritten(file.Target);
@@ -403,18 +417,18 @@ private:
   // Every intact slice of the recovery set's files, and each recovery slice chosen.
   void ListSources() {
     const std::uint64_t sliceSize = Found.Set.SliceSize;
-    for (const TRepairFile& file : Files) {
+    for (TRepairFile& file : Files) {
       if (!file.InRecoverySet)
         continue;
       for (std::uint64_t k = 0; k * sliceSize < file.Description->Length; ++k)
         if (file.Intact(k))
-          Intact.push_back({&file.Source, k * sliceSize,
+          Intact.push_back({&file, nullptr, k * sliceSize,
                             std::min(sliceSize, file.Description->Length - k * sliceSize),
                             file.FirstSlice + static_cast<std::uint32_t>(k)});
     }
     for (const std::uint32_t exponent : Solution.Exponents) {
       const TRecoverySliceAt& at = Found.Recovery.at(exponent);
-      Recovery.push_back({&at.Path, at.Offset, sliceSize, exponent});
+      Recovery.push_back({nullptr, &at.Path, at.Offset, sliceSize, exponent});
     }
     const std::uint64_t passes = (RoundUp(sliceSize, GfGroupBytes) + Width - 1) / Width;
     TotalBytes += (Intact.size() + Recovery.size()) * std::min(Width, sliceSize) * passes;
@@ -448,7 +462,8 @@ private:
   }
 
   TRepairResult Unread(const TSliceSource& source) const {
-    return Ended(Cancelled ? TRepairOutcome::Cancelled : TRepairOutcome::Unreadable, *source.Path);
+    return Ended(Cancelled ? TRepairOutcome::Cancelled : TRepairOutcome::Unreadable,
+                 source.File ? Folder + source.File->SourceName : *source.Path);
   }
 
   bool ReadStripe(const TSliceSource& source, std::uint64_t start, std::span<std::uint8_t> into) {
@@ -456,9 +471,7 @@ private:
     if (start < source.Bytes) {
       const auto part =
           static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), source.Bytes - start));
-      auto& file = Open[*source.Path];
-      if (!file)
-        file = TReadOnlyFile::Open(*source.Path);
+      TReadOnlyFile* file = source.File ? SourceOf(*source.File) : RecoveryFile(*source.Path);
       if (!file ||
           !file->ReadExactly(static_cast<std::int64_t>(source.Offset + start), into.first(part)))
         return false;
@@ -466,6 +479,15 @@ private:
     }
     ToGfLayout(into);
     return Report(TRepairPhase::Repairing, Done, TotalBytes);
+  }
+
+  // A .par2 of the set, by the path it was read at: its slices are only summed, and a
+  // stranger's bytes there fail the lost slices' checksums.
+  TReadOnlyFile* RecoveryFile(const std::string& path) {
+    auto& file = Open[path];
+    if (!file)
+      file = TReadOnlyFile::Open(path);
+    return file ? &*file : nullptr;
   }
 
   // outputs[r] (Width apart) += sum over s of factor(r, s) * inputs[s] (stride apart): the
@@ -564,54 +586,42 @@ private:
     return k < file.Checksums->size() ? (*file.Checksums)[k] : none;
   }
 
-  // A damaged file's second name, "NAME.1" (or the first free "NAME.n"), in its folder.
-  struct TAside {
-    TRepairFile* File = nullptr;
-    TBaseFolder::TParent Name;
-    void Remove() const { ::unlinkat(Name.Folder.Get(), Name.Leaf.c_str(), 0); }
-  };
+  // Each rebuilt file read back whole from its staging before any is put in place: one
+  // that does not match the set keeps them all out.
+  TEnd VerifyStaged() {
+    std::vector<const TRepairFile*> rebuilt;
+    for (const TRepairFile& file : Files)
+      if (file.Rebuilt())
+        rebuilt.push_back(&file);
+    std::vector<char> verified(rebuilt.size());
+    TWorkerJobs checking(rebuilt.size(), Threads, [&](std::size_t i) {
+      const TFileDescription& description = *rebuilt[i]->Description;
+      const auto hashes = HashesOf(
+          TReadOnlyFile::OfDescriptor(Staging.ReadBack(rebuilt[i]->Staged)), description.Length);
+      verified[i] = hashes && hashes->second == description.Md5;
+    });
+    checking.Wait();
+    for (std::size_t i = 0; i < rebuilt.size(); ++i)
+      if (!verified[i])
+        return Ended(TRepairOutcome::NotVerified, rebuilt[i]->Target);
+    return std::nullopt;
+  }
 
-  // The damaged files linked aside, the rebuilt ones committed, the found ones renamed
-  // back; each checked whole, and the damaged one let go once its repair verifies. Every
-  // name is taken in its folder opened below the set's, never through a link.
+  // The rebuilt files committed together, then the found ones renamed back; every name is
+  // taken in its folder opened below the set's, never through a link.
   TEnd PutInPlace() {
-    std::vector<TAside> aside;
-    for (TRepairFile& file : Files) {
-      if (!file.Rebuilt() || file.Check.State != TRecoveryFileState::Damaged)
-        continue;
-      auto kept = KeepAside(file.Description->Name);
-      if (!kept) {
-        auto ended = Unwritten(file.Target);
-        for (const TAside& done : aside)
-          done.Remove();
-        return ended;
-      }
-      aside.push_back({&file, std::move(*kept)});
-    }
     std::string failed;
-    if (Staging.Commit(&failed) != TWriteResult::Written) {
-      auto ended = Unwritten(failed);
-      for (const TAside& done : aside)
-        done.Remove();
-      return ended;
-    }
+    if (Staging.Commit(&failed) != TWriteResult::Written)
+      return Unwritten(failed);
     for (TRepairFile& file : Files)
       if (!file.FoundAs.empty() && !RenameBack(file))
         return Unwritten(Folder + file.Check.Name);
-    return VerifyRepaired(aside);
-  }
-
-  std::optional<TBaseFolder::TParent> KeepAside(const std::string& name) const {
-    auto parent = Base->ParentOf(name);
-    if (!parent)
-      return std::nullopt;
-    for (int n = 1; n < 100; ++n) {
-      const std::string second = parent->Leaf + "." + std::to_string(n);
-      if (LinkWithoutReplacing(parent->Folder.Get(), parent->Leaf, parent->Folder.Get(), second))
-        return TBaseFolder::TParent{std::move(parent->Folder), second};
-      if (errno != EEXIST)
-        return std::nullopt;
-    }
+    for (const TRepairFile& file : Files)
+      if (file.Rebuilt() || !file.FoundAs.empty())
+        Result.Repaired.push_back({file.Check.Name, file.LostSlices, file.FoundAs});
+    std::sort(Result.Repaired.begin(), Result.Repaired.end(),
+              [](const auto& a, const auto& b) { return a.Name < b.Name; });
+    Result.Outcome = TRepairOutcome::Repaired;
     return std::nullopt;
   }
 
@@ -620,34 +630,6 @@ private:
     const auto to = Base->ParentOf(file.Description->Name);
     return from && to &&
            RenameWithoutReplacing(from->Folder.Get(), from->Leaf, to->Folder.Get(), to->Leaf);
-  }
-
-  TEnd VerifyRepaired(const std::vector<TAside>& aside) {
-    std::vector<TRepairFile*> repaired;
-    for (TRepairFile& file : Files)
-      if (file.Rebuilt() || !file.FoundAs.empty())
-        repaired.push_back(&file);
-    std::vector<bool> verified(repaired.size());
-    TWorkerJobs checking(repaired.size(), Threads, [&](std::size_t i) {
-      const TRepairFile& file = *repaired[i];
-      verified[i] = CheckRecoveryFile(*file.Description, *file.Checksums, Found.Set.SliceSize,
-                                      *Base, {}, nullptr)
-                        .State == TRecoveryFileState::Ok;
-    });
-    checking.Wait();
-    for (std::size_t i = 0; i < repaired.size(); ++i) {
-      TRepairFile& file = *repaired[i];
-      if (!verified[i])
-        return Ended(TRepairOutcome::NotVerified, Folder + file.Check.Name);
-      for (const TAside& kept : aside)
-        if (kept.File == &file)
-          kept.Remove();
-      Result.Repaired.push_back({file.Check.Name, file.LostSlices, file.FoundAs});
-    }
-    std::sort(Result.Repaired.begin(), Result.Repaired.end(),
-              [](const auto& a, const auto& b) { return a.Name < b.Name; });
-    Result.Outcome = TRepairOutcome::Repaired;
-    return std::nullopt;
   }
 
   const std::string& Par2Path;
@@ -721,7 +703,7 @@ std::string RepairSummary(const TRepairResult& result) {
            (result.Error ? std::string(": ") + std::strerror(result.Error) : std::string()) + ".";
   case TRepairOutcome::NotVerified:
     return "The repaired " + PrintableName(result.Path) +
-           " does not match the set: the damaged file is kept.";
+           " does not match the set: nothing was changed.";
   case TRepairOutcome::IsLink:
     return "Not repaired: " + PrintableName(result.Path) + " is a link; nothing was changed.";
   case TRepairOutcome::BehindLink:

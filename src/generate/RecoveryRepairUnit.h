@@ -3,13 +3,13 @@
 // Repairing the files of a PAR 2.0 recovery set. Each recovery slice is a sum of every
 // input slice times a power of that slice's constant; with as many recovery slices as
 // slices are lost, those sums are equations in the lost slices, solved over GF(2^16). A
-// file found under another name (same length and MD5) is renamed back. A rebuilt file is
-// staged whole and put in place only once each slice rebuilt matches its checksum; a
-// damaged file is kept beside it as "NAME.1" until the repaired one verifies whole.
-// Whatever the .par2 says, nothing is changed but regular files below the set's folder,
-// reached without a link: a file to repair that is a link, lies behind one or outside the
-// folder, is not a regular file or has no file's name is told and the repair changes
-// nothing.
+// file found under another name (same length and MD5) is renamed back. The rebuilt files
+// are staged whole and put in place together only once each slice rebuilt matches its
+// checksum and each file, read back from its staging, matches the set whole.
+// Whatever the .par2 says, nothing is read or changed but regular files below the set's
+// folder, reached without a link (the folder held open, whatever takes its path's place
+// meanwhile): a file to repair that is a link, lies behind one or outside the folder, is
+// not a regular file or has no file's name is told and the repair changes nothing.
 #include "generate/RecoveryCheckUnit.h"
 
 #include <cstdint>
@@ -27,7 +27,7 @@ enum class TRepairOutcome {
   Unreadable,  // a file could not be read (Path): nothing changed
   NoMemory,    // the work's buffers could not be had: nothing changed
   NotWritten,  // a repaired file could not be staged or put in place (Path, Error)
-  NotVerified, // a rebuilt file did not match its checksums (Path): nothing replaced by it
+  NotVerified, // a rebuilt file did not match its checksums (Path): nothing changed
   // A file to repair (Path, as the set names it) that is not the repair's to change:
   // nothing changed.
   IsLink,        // a symbolic link, whatever it names

@@ -725,8 +725,8 @@ TEST_F(CliCommands, ExtrasGoIntoTheListsAndThePost) {
 }
 
 // repair against par2 repair on copies of the same damage: each restores the files byte for
-// byte, or both say the set is short by the same number of blocks; a damaged file kept aside
-// goes once the repair verifies; a cancel changes nothing.
+// byte, or both say the set is short by the same number of blocks; no other file is left
+// behind; a cancel changes nothing.
 TEST_F(CliCommands, RepairRestoresWhatPar2Restores) {
   std::filesystem::create_directories(Album);
   for (int i = 1; i <= 4; ++i)

@@ -263,7 +263,31 @@ struct THostileSet {
   std::size_t IdListedTimes = 1;                               // the first file's id
   std::uint64_t Length = 0; // the first file's length as the set gives it (0: its bytes')
   bool Made = false;
+  std::string WrongHashOf; // made: this file's whole hash not its bytes' (its blocks' fit)
 };
+
+// Each description of the file in the .par2 files of the folder given another whole hash,
+// the packet's own hash made again to fit.
+void GiveWrongHash(const std::string& folder, const std::string& name) {
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() != ".par2")
+      continue;
+    std::string bytes = ReadWholeFile(entry.path().string());
+    for (std::size_t at = bytes.find(par2::FileDescriptionType); at != std::string::npos;
+         at = bytes.find(par2::FileDescriptionType, at + 1)) {
+      const std::size_t start = at - 48;
+      std::uint64_t length = 0;
+      std::memcpy(&length, bytes.data() + start + 8, 8);
+      if (bytes.compare(start + 120, name.size(), name) != 0)
+        continue;
+      const TMd5Hash other = Md5Of("other bytes");
+      std::memcpy(bytes.data() + start + 80, other.data(), other.size());
+      const TMd5Hash packet = Md5Of(std::string_view(bytes).substr(start + 32, length - 32));
+      std::memcpy(bytes.data() + start + 16, packet.data(), packet.size());
+    }
+    std::ofstream(entry.path(), std::ios::binary) << bytes;
+  }
+}
 
 // Each writes the set in the folder's "album/" and gives its path.
 std::string WriteMadeSet(const TTempFolder& folder, const THostileSet& s) {
@@ -278,6 +302,8 @@ std::string WriteMadeSet(const TTempFolder& folder, const THostileSet& s) {
   const auto made = StageRecoverySet(inputs, path, settings, set, TWriteMode::CreateOnly);
   EXPECT_EQ(made.Outcome, TRecoveryOutcome::Staged);
   EXPECT_EQ(set.Commit(), TWriteResult::Written);
+  if (!s.WrongHashOf.empty())
+    GiveWrongHash(folder.Path() + "album", s.WrongHashOf);
   return path;
 }
 
@@ -327,9 +353,11 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
 // exponents, a file id listed again or slices past a 32-bit count refuse the set, and a
 // cancel leaves the rest "not checked". A file to repair that is a link (to anything), lies
 // behind a linked folder or outside the folder, is no regular file or has no file's name is
-// named and left (and an intact one read through a link once another needs repair), and no
-// file outside the album's folder, nor one the set does not describe, changes by check or
-// repair.
+// named and left, and no file outside the album's folder, nor one the set does not
+// describe, changes by check or repair. A rebuilt file that does not match the set keeps
+// every other out. The album's path swapped after the check for an attacker's folder whose
+// files link to a secret changes nothing: the repair reads and writes in the folder it
+// opened, and makes that whole.
 TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
   const auto set = [](auto change) {
     THostileSet s;
@@ -357,6 +385,7 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
     std::string Summary;
     std::string Repair; // the repair's summary, names in the album's folder
     bool Cancel = false;
+    bool SwapAlbum = false; // as the repair begins to rebuild
   } cases[] = {
       {"a 2^40-byte slice over 1,000 bytes",
        set([](THostileSet& s) { s.SliceSize = std::uint64_t{1} << 40; }),
@@ -381,7 +410,7 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
        {},
        "a.bin DAMAGED (1 block)",
        "0 OK, 1 bad; 1 recovery block, 1 needed: repairable",
-       "The repaired a.bin does not match the set: the damaged file is kept."},
+       "The repaired a.bin does not match the set: nothing was changed."},
       {"a name that forges a line",
        set([](THostileSet& s) { s.Files[0].first = "x\nfake.flac OK\x1b]0;t\x07"; }),
        {},
@@ -480,6 +509,28 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
        "sub/ UNSAFE",
        notRepairable,
        "Not repaired: sub/ is not a file's name; nothing was changed."},
+      {"a rebuilt file whose blocks fit and whose hash does not", set([&](THostileSet& s) {
+         made(s);
+         s.WrongHashOf = "b.bin";
+       }),
+       [](const std::string& album) {
+         fs::remove(album + "b.bin");
+         std::ofstream(album + "a.bin", std::ios::in | std::ios::out) << "damage";
+       },
+       "a.bin DAMAGED (1 block)\nb.bin MISSING",
+       "0 OK, 2 bad; 2 recovery blocks, 2 needed: repairable",
+       "The repaired b.bin does not match the set: nothing was changed."},
+      {"the album's path swapped for an attacker's after the check", set([&](THostileSet& s) {
+         made(s);
+         s.SliceSize = 512;
+       }),
+       [](const std::string& album) {
+         std::ofstream(album + "a.bin", std::ios::app) << "tail";
+         std::ofstream(album + "b.bin", std::ios::app) << "tail";
+       },
+       "a.bin DAMAGED (1 block)\nb.bin DAMAGED (1 block)",
+       "0 OK, 2 bad; 4 recovery blocks, 2 needed: repairable",
+       "Repaired: 2 files, 0 blocks rebuilt.", false, true},
       {"cancelled",
        {},
        {},
@@ -499,6 +550,7 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
         folder.Write("album/" + name, bytes);
       }
     const std::string par2 = WriteHostileSet(folder, c.Set);
+    const auto whole = Snapshot(folder.Path());
     if (c.Damage)
       c.Damage(album);
     const auto before = Snapshot(folder.Path());
@@ -512,15 +564,31 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
       EXPECT_EQ(lines, c.Lines);
       EXPECT_EQ(RecoveryCheckSummary(*check), c.Summary);
     }
+    const std::string root = folder.Path();
+    bool swapped = false;
     TRepairSettings settings;
-    settings.Progress = [&](TRepairPhase, std::uint64_t, std::uint64_t) {
+    settings.Progress = [&](TRepairPhase phase, std::uint64_t, std::uint64_t) {
+      if (c.SwapAlbum && phase == TRepairPhase::Repairing && !swapped) {
+        fs::rename(album, root + "real");
+        fs::create_directories(root + "evil/album");
+        std::ofstream(root + "evil/secret") << std::string(5000, 's');
+        for (const char* name : {"a.bin", "b.bin"})
+          fs::create_symlink("../secret", root + "evil/album/" + name);
+        fs::create_directory_symlink("evil/album", root + "album");
+        swapped = true;
+      }
       return !c.Cancel;
     };
     std::string repair = RepairSummary(RepairRecoverySet(par2, settings));
     if (const std::size_t at = repair.find(album); at != std::string::npos)
       repair.erase(at, album.size());
     EXPECT_EQ(repair, c.Repair);
-    EXPECT_EQ(Snapshot(folder.Path()), before);
+    if (swapped) {
+      fs::remove(root + "album");
+      fs::remove_all(root + "evil");
+      fs::rename(root + "real", root + "album");
+    }
+    EXPECT_EQ(Snapshot(folder.Path()), c.SwapAlbum ? whole : before);
   }
 }
 
