@@ -147,7 +147,14 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
   } else {
     if (!summary.NzbPath.empty())
       context.Out << PrintableName(summary.NzbPath) << "\n";
-    context.Out << summary.Articles << " articles, " << summary.Bytes << " bytes posted, "
+    // What this run did apart from what a run it continues did: a resumed run told the
+    // release's count beside its own bytes, as if it had posted every article.
+    const std::size_t before = summary.Accepted > summary.Posted && summary.Resumed
+                                   ? summary.Accepted - summary.Posted
+                                   : 0;
+    context.Out << summary.Articles << " articles, " << summary.Posted << " posted by this run ("
+                << summary.Bytes << " bytes)"
+                << (before ? ", " + std::to_string(before) + " by an earlier run" : "") << ", "
                 << summary.Retries << " retries, " << summary.Failures << " failures"
                 << (summary.Complete() ? "; every article is on the server\n" : "\n");
   }

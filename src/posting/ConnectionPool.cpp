@@ -23,7 +23,8 @@ void Attempt(const TPostSettings& settings, TNntpClient& client, std::size_t ite
       return;
     if (fault->Kind == TFaultKind::Lasting || attempt >= settings.Retries) {
       if (fault->Kind != TFaultKind::Lasting)
-        fault->Message += " (tried " + std::to_string(attempt + 1) + " times)";
+        fault->Message +=
+            attempt == 0 ? " (tried once)" : " (tried " + std::to_string(attempt + 1) + " times)";
       hooks.Failed(*fault);
       return;
     }
