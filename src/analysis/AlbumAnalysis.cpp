@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <thread>
@@ -139,24 +140,35 @@ TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalys
   }
   const std::uint64_t total = TotalBytes(paths);
   std::atomic<std::uint64_t> done{0};
-  std::mutex reporting; // the caller's progress hears one thread at a time
-  const auto bytesRead = [&](std::uint64_t bytes) {
-    const std::uint64_t now = done += bytes;
-    if (hooks.Progress) {
-      const std::lock_guard lock(reporting);
-      hooks.Progress(now, total);
-    }
+  std::mutex reporting; // the caller's Measured hears one thread at a time
+  std::condition_variable ended;
+  std::size_t finished = 0; // tracks, under reporting
+  const auto bytesRead = [&done](std::uint64_t bytes) {
+    done += bytes;
   };
   const unsigned threads = static_cast<unsigned>(std::min<std::size_t>(
       hooks.Threads ? hooks.Threads : std::max(1u, std::thread::hardware_concurrency()),
       std::max<std::size_t>(1, paths.size())));
   TWorkerJobs jobs(paths.size(), threads, [&](std::size_t i) {
     Measure(album.Tracks[i], meters[i], bytesRead, hooks.Cancelled);
-    if (hooks.Measured && !(hooks.Cancelled && hooks.Cancelled->load())) {
-      const std::lock_guard lock(reporting);
+    const std::lock_guard lock(reporting);
+    if (hooks.Measured && !(hooks.Cancelled && hooks.Cancelled->load()))
       hooks.Measured(i, album.Tracks[i]);
-    }
+    ++finished;
+    ended.notify_all();
   });
+  // The progress is heard on the caller's thread, never a worker's: a window's progress box
+  // may be made and moved only on the thread that owns the window.
+  for (std::unique_lock lock(reporting); finished < paths.size();) {
+    ended.wait_for(lock, std::chrono::milliseconds(100));
+    if (hooks.Progress) {
+      lock.unlock();
+      hooks.Progress(done.load(), total);
+      lock.lock();
+    }
+  }
+  if (hooks.Progress && !paths.empty())
+    hooks.Progress(done.load(), total);
   jobs.Wait();
   album.Cancelled = hooks.Cancelled && hooks.Cancelled->load();
   double drSum = 0;

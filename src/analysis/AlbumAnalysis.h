@@ -35,7 +35,8 @@ struct TAlbumAnalysis {
 };
 
 struct TAnalysisHooks {
-  // The bytes read of all the tracks so far, and all there are.
+  // The bytes read of all the tracks so far, and all there are: heard on the caller's
+  // thread, a few times a second.
   std::function<void(std::uint64_t done, std::uint64_t total)> Progress;
   // Each track as it is done (in any order), with its index.
   std::function<void(std::size_t index, const TTrackAnalysis& track)> Measured;
