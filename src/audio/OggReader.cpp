@@ -7,6 +7,7 @@
 
 #include <taglib/flacproperties.h>
 #include <taglib/oggflacfile.h>
+#include <taglib/oggpageheader.h>
 #include <taglib/opusfile.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/vorbisproperties.h>
@@ -47,8 +48,18 @@ bool ReadOggFlac(TTagLibStream& stream, TTrackInfo& track) {
   track.BitsPerSample = audio->bitsPerSample();
   if (file.tag())
     FillVorbisComment(*file.tag(), track);
+  // FFmpeg's Ogg FLAC states no sample count (0: not known when its header was written);
+  // the last page's granule position is the count then, as Ogg's mapping of FLAC has it.
+  auto frames = static_cast<long long>(audio->sampleFrames());
+  if (const TagLib::Ogg::PageHeader* last = frames == 0 ? file.lastPageHeader() : nullptr)
+    frames = last->absoluteGranularPosition();
+  if (frames <= 0)
+    return false;
   TStreamProperties properties = PropertiesOf(*audio);
-  properties.Duration = static_cast<double>(audio->sampleFrames()) / audio->sampleRate();
+  properties.Duration = static_cast<double>(frames) / audio->sampleRate();
+  if (properties.BitRate <= 0) // TagLib's comes from the count that was not stated
+    properties.BitRate = static_cast<int>(
+        static_cast<double>(stream.length()) * 8 / properties.Duration / 1000 + 0.5);
   return FillProperties(properties, stream.length(), track);
 }
 

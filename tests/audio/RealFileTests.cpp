@@ -124,6 +124,8 @@ TEST_F(RealFiles, OtherKindsGiveTheirTagsAndStreams) {
        16, 2, 235, 0.25, false, false},
       {"flac-in-ogg.oga", "Ogg FLAC", "FLAC", NoTagTitle, "", "", "", "", "", "", 44100, 16, 2, 243,
        0.25, false, false},
+      {"ffmpeg-flac-in-ogg.oga", "Ogg FLAC", "FLAC", "", "", "", "", "", "", "", 44100, 16, 2, 231,
+       0.25, false, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
