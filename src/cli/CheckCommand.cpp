@@ -7,16 +7,24 @@
 #include "analysis/CueSheet.h"
 #include "audio/FlacCheckUnit.h"
 #include "audio/TrackInfo.h"
+#include "cli/JsonText.h"
+#include "cli/PostCommand.h"
+#include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
+#include "common/PreferencesUnit.h"
 #include "common/TextUnit.h"
 #include "common/TrackKinds.h"
+#include "generate/NzbDocument.h"
 #include "generate/RecoveryCheckUnit.h"
 #include "generate/SfvCheckUnit.h"
 #include "platform/ConsoleHost.h"
+#include "posting/NzbCheck.h"
+#include "posting/PostSetup.h"
 
 #include <algorithm>
 #include <array>
+#include <nlohmann/json.hpp>
 #include <vector>
 
 namespace {
@@ -118,11 +126,67 @@ int RunCueCheck(const std::string& path, TCliContext& context) {
   return check.AllOk() ? 0 : 1;
 }
 
+// check FILE.nzb: each file of the NZB OK, INCOMPLETE or MISSING on the server, as the
+// window's Verify tells it.
+void PrintNzbCheck(const TNzbCheckResult& result, bool json, TCliContext& context) {
+  if (json) {
+    nlohmann::json files = nlohmann::json::array();
+    for (const TNzbFileCheck& file : result.Files)
+      files.push_back({{"name", file.Name},
+                       {"articles", file.Segments},
+                       {"present", file.Present},
+                       {"missing", file.Missing},
+                       {"damaged", file.Damaged},
+                       {"missingIds", file.MissingIds},
+                       {"result", NzbFileWord(file)}});
+    context.Out << JsonText({{"files", files}, {"summary", NzbCheckSummary(result)}}, 2) << "\n";
+    return;
+  }
+  for (const TNzbFileCheck& file : result.Files) {
+    context.Out << PrintableName(file.Name) << " " << NzbFileWord(file);
+    if (file.Done() && file.Present < file.Segments)
+      context.Out << " (" << file.Segments - file.Present << " of " << file.Segments
+                  << " articles missing or damaged)";
+    context.Out << "\n";
+  }
+  context.Out << NzbCheckSummary(result) << "\n";
+}
+
+int RunNzbCheck(const std::string& path, const TCliArguments& arguments, TCliContext& context) {
+  const auto text = ReadFileBytes(path);
+  auto release = text ? ReadNzb(*text) : std::nullopt;
+  if (!release) {
+    context.Err << ConsoleLine(path, text ? "not an NZB this tool can read" : "cannot be read");
+    return 1;
+  }
+  TPostSetup setup;
+  if (!ReadServer(arguments, ReadPreferences(GetProgramFolder() + PreferencesFileName), context,
+                  setup))
+    return 2;
+  TNzbCheckRequest request{std::move(*release), setup.Settings, {}, {}, nullptr};
+  if (context.ShowProgress)
+    request.Progress = [&context, shown = std::size_t{0}](std::size_t done,
+                                                          std::size_t total) mutable {
+      if (done == total || done >= shown + 50) // a few lines a second, from one thread at a time
+        context.Err << "\rChecking articles " << (shown = done) << "/" << total << std::flush;
+    };
+  const TNzbCheckResult result = CheckNzbArticles(request);
+  if (context.ShowProgress)
+    context.Err << "\r\x1b[K" << std::flush;
+  PrintNzbCheck(result, arguments.Has("--json"), context);
+  const bool whole =
+      !result.Problem && !result.Cancelled &&
+      std::all_of(result.Files.begin(), result.Files.end(),
+                  [](const TNzbFileCheck& file) { return file.Present == file.Segments; });
+  return whole ? 0 : 1;
+}
+
 int RunCheck(const TCliArguments& arguments, TCliContext& context) {
   if (arguments.Has("--audio"))
     return RunAudioCheck(FlacFilesOf(arguments.Operands), context);
   if (arguments.Operands.size() != 1) {
-    context.Err << "tamberlon-cli: check takes one .sfv, .par2 or .cue (or --audio FILE...)\n";
+    context.Err
+        << "tamberlon-cli: check takes one .sfv, .par2, .cue or .nzb (or --audio FILE...)\n";
     return 2;
   }
   const std::string& path = arguments.Operands.front();
@@ -130,6 +194,8 @@ int RunCheck(const TCliArguments& arguments, TCliContext& context) {
     return RunRecoveryCheck(path, context);
   if (FoldCase(path).ends_with(".cue"))
     return RunCueCheck(path, context);
+  if (FoldCase(path).ends_with(".nzb"))
+    return RunNzbCheck(path, arguments, context);
   const std::string folder = path.substr(0, path.rfind('/') + 1);
   std::array<std::size_t, 4> counts{};
   std::size_t malformed = 0;
@@ -165,20 +231,26 @@ int RunCheck(const TCliArguments& arguments, TCliContext& context) {
 } // namespace
 
 TCliCommand CheckCommand() {
-  return {.Name = "check",
-          .Summary = "verify the files an .sfv lists, a .par2 protects or a .cue names",
-          .Operands = "FILE.sfv|FILE.par2|FILE.cue|--audio FILE...",
-          .Description = "Verifies every file an .sfv lists (names relative to its folder). Exit "
-                         "status 1 unless every entry was verified: a mismatch, a missing file "
-                         "or a line that is no entry. A .par2's files are each OK, DAMAGED or "
-                         "MISSING, with the recovery blocks beside it and whether they can "
-                         "repair them (with repair). A .cue's FILEs must be beside it, "
-                         "and each track's length (from its INDEX 01 to the next, or to its "
-                         "file's end) agree within a frame with the split track beside an "
-                         "image. With --audio, each FLAC file is "
-                         "decoded and its audio compared with the MD5 it stores: OK, MISMATCH, "
-                         "DAMAGED (does not decode) or NOT SET (no MD5 stored).",
-          .Options = {{"--audio", "", "decode FLAC files and check their audio against its MD5"}},
-          .MinimumOperands = 1,
-          .Run = RunCheck};
+  TCliCommand command{
+      .Name = "check",
+      .Summary = "verify the files an .sfv lists, a .par2 protects or a .cue names, or an "
+                 "NZB's articles on the server",
+      .Operands = "FILE.sfv|FILE.par2|FILE.cue|FILE.nzb|--audio FILE...",
+      .Description = "Verifies every file an .sfv lists (names relative to its folder). Exit "
+                     "status 1 unless every entry was verified: a mismatch, a missing file "
+                     "or a line that is no entry. A .par2's files are each OK, DAMAGED or "
+                     "MISSING, with the recovery blocks beside it and whether they can "
+                     "repair them (with repair). A .cue's FILEs must be beside it, "
+                     "and each track's length (from its INDEX 01 to the next, or to its "
+                     "file's end) agree within a frame with the split track beside an "
+                     "image. With --audio, each FLAC file is "
+                     "decoded and its audio compared with the MD5 it stores: OK, MISMATCH, "
+                     "DAMAGED (does not decode) or NOT SET (no MD5 stored). An .nzb's "
+                     "articles are looked up on the news server (the post's server options "
+                     "and [Server]): each file OK, INCOMPLETE or MISSING.",
+      .Options = {{"--audio", "", "decode FLAC files and check their audio against its MD5"}},
+      .MinimumOperands = 1,
+      .Run = RunCheck};
+  command.Options.insert(command.Options.end(), ServerOptionList.begin(), ServerOptionList.end());
+  return command;
 }

@@ -162,17 +162,12 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
 }
 } // namespace
 
-int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arguments,
-              TCliContext& context) {
-  const TPreferences preferences = ReadPreferences(GetProgramFolder() + PreferencesFileName);
-  TPostSetup setup;
+bool ReadServer(const TCliArguments& arguments, const TPreferences& preferences,
+                TCliContext& context, TPostSetup& setup) {
   if (const auto problem = ReadPostSetup(Settings(arguments, preferences), setup)) {
-    context.Err << ConsoleLine("", "post: " + *problem);
-    return 2;
+    context.Err << ConsoleLine("", *problem);
+    return false;
   }
-  std::vector<std::string> groups;
-  if (!ReadGroups(arguments, preferences, setup.MaxGroups, context, groups))
-    return 2;
   TServerProfile& server = setup.Settings.Server;
   for (const std::string& warning : setup.Warnings)
     context.Err << ConsoleLine("", "warning: " + warning);
@@ -183,9 +178,20 @@ int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arg
   if (!server.User.empty()) {
     auto password = Password(arguments, context);
     if (!password)
-      return 2;
+      return false;
     server.Password = std::move(*password);
   }
+  return true;
+}
+
+int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arguments,
+              TCliContext& context) {
+  const TPreferences preferences = ReadPreferences(GetProgramFolder() + PreferencesFileName);
+  TPostSetup setup;
+  std::vector<std::string> groups;
+  if (!ReadServer(arguments, preferences, context, setup) ||
+      !ReadGroups(arguments, preferences, setup.MaxGroups, context, groups))
+    return 2;
   const std::vector<std::string> files = ReleaseFiles(operands);
   TPlanResult planned = PlanPost(files, ReleaseName(files.front()),
                                  PosterFrom(preferences.PostedBy, preferences.Server), groups,
@@ -216,7 +222,7 @@ int RunPost(const TCliArguments& arguments, TCliContext& context) {
 }
 } // namespace
 
-const std::vector<TCliOption> PostOptionList = {
+const std::vector<TCliOption> ServerOptionList = {
     {"--server", "HOST[:PORT]", "the news server (Host= and Port= in [Server])"},
     {"--tls", "MODE", "implicit (port 563, the default), starttls or none (TLS= in [Server])"},
     {"--user", "NAME",
@@ -224,18 +230,25 @@ const std::vector<TCliOption> PostOptionList = {
      "--password-file or the terminal)"},
     {"--password-file", "FILE", "read the password from FILE (mode 600)"},
     {"--connections", "N", "connections at once (default 4)"},
-    {"--article-size", "BYTES", "bytes of a file per article (default 716800)"},
-    {"--group", "NAME", "a newsgroup to post to (default: the album's)", true},
-    {"--max-groups", "N", "cross-post to at most N newsgroups (default 5)"},
-    {"--obfuscate", "", "random subjects and names on the wire; real names in the NZB"},
     {"--check-bodies", "", "check each article's body and CRC, not only that it exists"},
-    {"--check-delay", "SECONDS", "wait before checking (default 0)"},
     {"--retries", "N", "attempts more per article, and rounds of posting again (default 3)"},
     {"--timeout", "SECONDS", "the longest wait for the server (default 60)"},
-    {"--nzb", "FILE", "the NZB to write (default beside the .nfo)"},
     {"--ca-file", "FILE", "trust the server's certificate from FILE"},
     {"--insecure", "", "do not check the server's certificate (warned on every run)"},
     {"--json", "", "print a summary as JSON"}};
+
+const std::vector<TCliOption> PostOptionList = [] {
+  std::vector<TCliOption> options = ServerOptionList;
+  options.insert(
+      options.end(),
+      {{"--article-size", "BYTES", "bytes of a file per article (default 716800)"},
+       {"--group", "NAME", "a newsgroup to post to (default: the album's)", true},
+       {"--max-groups", "N", "cross-post to at most N newsgroups (default 5)"},
+       {"--obfuscate", "", "random subjects and names on the wire; real names in the NZB"},
+       {"--check-delay", "SECONDS", "wait before checking (default 0)"},
+       {"--nzb", "FILE", "the NZB to write (default beside the .nfo)"}});
+  return options;
+}();
 
 TCliCommand PostCommand() {
   TCliCommand command{.Name = "post",

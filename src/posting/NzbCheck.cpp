@@ -95,6 +95,13 @@ TNzbCheckResult CheckNzbArticles(const TNzbCheckRequest& request) {
   return result;
 }
 
+std::string_view NzbFileWord(const TNzbFileCheck& file) {
+  return !file.Done()                    ? "NOT CHECKED"
+         : file.Present == file.Segments ? "OK"
+         : file.Present == 0             ? "MISSING"
+                                         : "INCOMPLETE";
+}
+
 std::string NzbCheckSummary(const TNzbCheckResult& result) {
   std::size_t articles = 0, present = 0, missing = 0, damaged = 0;
   for (const TNzbFileCheck& file : result.Files) {

@@ -34,5 +34,8 @@ TNzbCheckResult CheckNzbArticles(const TNzbCheckRequest& request);
 
 // The file's name as a subject carries it ("... "name" yEnc (1/5)"), else the subject.
 std::string NzbFileName(const std::string& subject);
+// A file's verdict: OK (every article on the server), MISSING (none), INCOMPLETE, or NOT
+// CHECKED when the check stopped before it.
+std::string_view NzbFileWord(const TNzbFileCheck& file);
 // "12 files, 480 articles: 478 on the server, 2 missing" and the like.
 std::string NzbCheckSummary(const TNzbCheckResult& result);

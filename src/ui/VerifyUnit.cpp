@@ -261,10 +261,7 @@ bool TFormVerify::VerifyNzb(const std::string& nzbPath) {
         ids << QStringLiteral("and %1 more").arg(file.MissingIds.size() - 20);
       missing->setToolTip(ids.join('\n'));
       TableFiles->setItem(row, 2, missing);
-      ShowResult(row, 3,
-                 file.Present == file.Segments ? QStringLiteral("OK")
-                 : file.Present == 0           ? QStringLiteral("MISSING")
-                                               : QStringLiteral("INCOMPLETE"));
+      ShowResult(row, 3, QString::fromUtf8(NzbFileWord(file)));
     });
   };
   request.Progress = [this](std::size_t done, std::size_t total) {

@@ -47,6 +47,18 @@ post --server "127.0.0.1:$reader_port" --tls none --nzb "$work/plain.nzb" --chec
   "$release/Album.sfv" "$release/01 - One.flac" "$release/02 - Two.flac"
 fetch_and_compare "$work/plain.nzb"
 
+echo "check FILE.nzb: each file's articles looked up on the server, as the window's Verify does"
+"$cli" check --server "127.0.0.1:$reader_port" --tls none "$work/plain.nzb" >"$work/check.out"
+cat "$work/check.out"
+grep -q "^4 files, [0-9]* articles: [0-9]* on the server$" "$work/check.out"
+[ "$(grep -c ' OK$' "$work/check.out")" = 4 ]
+sed 's|<segment \([^>]*\)>|<segment \1>gone-|' "$work/plain.nzb" >"$work/gone.nzb"
+if "$cli" check --server "127.0.0.1:$reader_port" --tls none "$work/gone.nzb" >"$work/check.out"; then
+  echo "an NZB of articles the server does not hold passed the check" >&2
+  exit 1
+fi
+grep -q "MISSING" "$work/check.out" || { cat "$work/check.out" >&2; exit 1; }
+
 echo "plain, to innd in transit mode (MODE READER)"
 post --server "127.0.0.1:$transit_port" --tls none --nzb "$work/transit.nzb" "$release/Album.nfo" \
   "$release/Album.sfv" "$release/01 - One.flac" "$release/02 - Two.flac"
