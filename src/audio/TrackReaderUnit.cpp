@@ -122,7 +122,10 @@ std::size_t ReadTracks(const std::vector<std::string>& paths, bool withChecksum,
       }
     }
     for (TErrorCode error : slot.Errors)
-      ShowError(error, paths[delivered]);
+      if (callbacks.Problem)
+        callbacks.Problem(delivered, error);
+      else
+        ShowError(error, paths[delivered]);
     if (callbacks.Deliver)
       callbacks.Deliver(delivered, std::move(slot.Record));
     progress.FilesDone = ++delivered;

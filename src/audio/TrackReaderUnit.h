@@ -4,6 +4,7 @@
 // handed to the calling thread strictly in list order, each with its messages, exactly as
 // a loop over MakeTrackInfo would give them.
 #include "audio/TrackInfo.h"
+#include "common/ErrorsUnit.h"
 
 #include <cstdint>
 #include <functional>
@@ -26,6 +27,8 @@ struct TTrackReaderCallbacks {
   // Called while waiting (about every 30 ms) and after each delivery; false cancels:
   // the records delivered so far stay, the rest are left out.
   std::function<bool(const TReadProgress& progress)> Idle;
+  // A file's problems, before its record; none: each shown as an error message.
+  std::function<void(std::size_t index, TErrorCode problem)> Problem;
 };
 
 // Reads the files with threads worker threads (0: as many as cores, at least two), and on

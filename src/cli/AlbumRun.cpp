@@ -146,6 +146,12 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
     session.Preferences.IncludeExtras = !arguments.Has("--no-extras");
   TTrackObserver observer;
   observer.Idle = ReadingProgress(context);
+  if (!run.AudioMatters)
+    observer.Problem = [&paths](std::size_t index, TErrorCode problem) {
+      if (problem != ecTrackKindMismatch && problem != ecTrackStreamUnreadable &&
+          problem != ecTrackFileEmpty)
+        ShowError(problem, paths[index]);
+    };
   session.ChooseTracks(paths, withChecksum, observer);
   if (sort)
     session.OrderByTrackNumbers();

@@ -37,6 +37,9 @@ struct TAlbumRun {
   TAlbumSession Session;
   std::string Folder;
   std::size_t UnreadTracks = 0; // named as they were read; the album is still made
+  // The files' audio is read for the documents: what a file holds is told. A checksum list
+  // or a recovery set takes any file, and says nothing of what it holds.
+  bool AudioMatters = true;
 };
 
 // Nothing when the album was made, else why not (said).

@@ -9,6 +9,7 @@
 namespace {
 int RunPar2(const TCliArguments& arguments, TCliContext& context) {
   TAlbumRun run;
+  run.AudioMatters = false;
   if (const auto failed = BuildAlbum(arguments, context, false, run))
     return *failed == TAlbumOutcome::BadUsage ? 2 : 1;
   TSaveRequest request = OneDocument(run, arguments, TDocumentRole::Par2);

@@ -9,6 +9,7 @@
 namespace {
 int RunSfv(const TCliArguments& arguments, TCliContext& context) {
   TAlbumRun run;
+  run.AudioMatters = false;
   if (const auto failed = BuildAlbum(arguments, context, true, run))
     return *failed == TAlbumOutcome::BadUsage ? 2 : 1;
   TAlbumInfo& album = run.Session.Album();

@@ -100,6 +100,7 @@ std::size_t TAlbumSession::ChooseTracks(const std::vector<std::string>& paths, b
       observer.Added(index);
   };
   callbacks.Idle = observer.Idle;
+  callbacks.Problem = observer.Problem;
   const std::size_t read = ReadTracks(paths, withChecksum, callbacks);
   FindExtras();
   return read;

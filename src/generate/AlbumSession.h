@@ -32,6 +32,7 @@ struct TNfoDraft {
 struct TTrackObserver {
   std::function<void(std::size_t index)> Added;
   std::function<bool(const TReadProgress& progress)> Idle;
+  std::function<void(std::size_t index, TErrorCode problem)> Problem; // none: shown
 };
 
 class TAlbumSession {

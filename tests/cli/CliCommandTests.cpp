@@ -151,6 +151,12 @@ TEST_F(CliCommands, SfvAndUsage) {
   EXPECT_EQ(Run("check", {Album + "album.sfv"}), 0);
   EXPECT_EQ(Out.str().substr(0, 24), "lame-cbr128-tags.mp3 OK\n");
   EXPECT_EQ(Run("sfv", {"-o", Album + "album.sfv", Album}), 1); // exists
+  // A checksum list and a recovery set take any file: what a file holds is not theirs to
+  // judge (a file named .mp3 that held no audio was an error each, and par2 failed).
+  Host.ProgramDir.Write("album/notes.mp3", "not audio at all");
+  EXPECT_EQ(Run("sfv", {"-o", Album + "any.sfv", Album}), 0) << Err.str();
+  EXPECT_EQ(Run("par2", {"-o", Album + "any.par2", Album}), 0) << Err.str();
+  std::filesystem::remove(Album + "notes.mp3");
 
   // A password file others can read is refused, as ssh refuses such a key.
   const std::string password = Host.ProgramDir.Write("password", "secret\n");
