@@ -4,6 +4,7 @@
 #include "cli/PostCommand.h"
 
 #include "cli/AlbumRun.h"
+#include "cli/InterruptPauses.h"
 #include "cli/JsonText.h"
 #include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
@@ -210,10 +211,19 @@ int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arg
     request.Progress = [&](const TPostProgress& progress) {
       line(progress);
     };
-  const TPostSummary summary = PostRelease(request);
+  std::atomic<bool> cancelled{false};
+  request.Cancelled = &cancelled;
+  TPostSummary summary;
+  bool interrupted = false;
+  {
+    const TInterruptPauses pauses(cancelled);
+    summary = PostRelease(request);
+    interrupted = pauses.Interrupted();
+  }
   if (request.Progress)
     line.End();
-  return Report(summary, arguments, context);
+  const int status = Report(summary, arguments, context);
+  return interrupted && summary.Cancelled ? 130 : status; // the shell's status for Ctrl+C
 }
 
 namespace {

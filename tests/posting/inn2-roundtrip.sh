@@ -131,21 +131,27 @@ refused "nothing arrived after connecting: is this a port of TLS" --server "127.
 grep -q "warning: the certificate to trust is not used: TLS is off (--tls none)" "$work/refused.err" ||
   { cat "$work/refused.err" >&2; exit 1; }
 
-echo "a post killed (kill -9) three times mid-way, then run again: each article once on the server"
+echo "a post killed (kill -9) twice mid-way, then paused by Ctrl+C (SIGINT), then run again: each article once on the server"
 head -c 6000000 /dev/urandom >"$release/03 - Long.flac"
 long_post=("$cli" post --group alt.binaries.test --article-size 100000 --connections 4
   --server "127.0.0.1:$reader_port" --tls none --nzb "$work/resumed.nzb")
 accepted() { grep -vc " sending " "$work/resumed.nzb.journal" || true; } # with the header
-for lines in 8 20 32; do # killed once the journal holds that many articles taken
-  "${long_post[@]}" "$release/03 - Long.flac" &
+for stop in 8:KILL 20:KILL 32:INT; do # once the journal holds that many articles taken
+  lines=${stop%:*} signal=${stop#*:}
+  "${long_post[@]}" "$release/03 - Long.flac" 2>"$work/stopped.err" &
   poster=$!
   for _ in $(seq 200); do
     [ -f "$work/resumed.nzb.journal" ] && [ "$(accepted)" -gt "$lines" ] && break
     sleep 0.02
   done
-  kill -9 "$poster"
-  wait "$poster" 2>/dev/null || true
+  kill -"$signal" "$poster"
+  status=0
+  wait "$poster" 2>/dev/null || status=$?
   [ -f "$work/resumed.nzb.journal" ]
+  if [ "$signal" = INT ]; then # paused where it can go on, said, and the shell's status
+    cat "$work/stopped.err"
+    [ "$status" -eq 130 ] && grep -q "posting paused: .* post again to continue" "$work/stopped.err"
+  fi
 done
 accepted_before=$(($(accepted) - 1))
 "${long_post[@]}" --json "$release/03 - Long.flac" >"$work/resumed.json"
