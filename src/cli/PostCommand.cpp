@@ -236,14 +236,16 @@ const std::vector<TCliOption> ServerOptionList = {
     {"--server", "HOST[:PORT]", "the news server (Host= and Port= in [Server])"},
     {"--tls", "MODE", "implicit (port 563, the default), starttls or none (TLS= in [Server])"},
     {"--user", "NAME",
-     "the user name (the password: TAMBERLON_NNTP_PASSWORD, "
+     "the user name (User=; the password: TAMBERLON_NNTP_PASSWORD, "
      "--password-file or the terminal)"},
     {"--password-file", "FILE", "read the password from FILE (mode 600)"},
-    {"--connections", "N", "connections at once (default 4)"},
-    {"--check-bodies", "", "check each article's body and CRC, not only that it exists"},
-    {"--retries", "N", "attempts more per article, and rounds of posting again (default 3)"},
-    {"--timeout", "SECONDS", "the longest wait for the server (default 60)"},
-    {"--ca-file", "FILE", "trust the server's certificate from FILE"},
+    {"--connections", "N", "connections at once (Connections=; default 4)"},
+    {"--check-bodies", "",
+     "check each article's body and CRC, not only that it exists (CheckBodies=1)"},
+    {"--retries", "N",
+     "attempts more per article, and rounds of posting again (Retries=; default 3)"},
+    {"--timeout", "SECONDS", "the longest wait for the server (Timeout=; default 60)"},
+    {"--ca-file", "FILE", "trust the server's certificate from FILE (CaFile=)"},
     {"--insecure", "", "do not check the server's certificate (warned on every run)"},
     {"--json", "", "print a summary as JSON"}};
 
@@ -251,11 +253,12 @@ const std::vector<TCliOption> PostOptionList = [] {
   std::vector<TCliOption> options = ServerOptionList;
   options.insert(
       options.end(),
-      {{"--article-size", "BYTES", "bytes of a file per article (default 716800)"},
+      {{"--article-size", "BYTES", "bytes of a file per article (ArticleSize=; default 716800)"},
        {"--group", "NAME", "a newsgroup to post to (default: the album's)", true},
-       {"--max-groups", "N", "cross-post to at most N newsgroups (default 5)"},
-       {"--obfuscate", "", "random subjects and names on the wire; real names in the NZB"},
-       {"--check-delay", "SECONDS", "wait before checking (default 0)"},
+       {"--max-groups", "N", "cross-post to at most N newsgroups (MaxGroups=; default 5)"},
+       {"--obfuscate", "",
+        "random subjects and names on the wire; real names in the NZB (Obfuscate=1)"},
+       {"--check-delay", "SECONDS", "wait before checking (CheckDelay=; default 0)"},
        {"--nzb", "FILE", "the NZB to write (default beside the .nfo)"}});
   return options;
 }();
@@ -270,7 +273,10 @@ TCliCommand PostCommand() {
                           "else the files given. Writes the NZB of the articles the server "
                           "accepted, then checks that each arrived and posts again the ones "
                           "that did not. A post cut short continues where it stopped when run "
-                          "again. Exit status 0 only when every article is on the server.",
+                          "again. Exit status 0 only when every article is on the server. "
+                          "Each setting comes from its option, else from its key in [Server] "
+                          "of tamberlon.INI (which the window's Server... writes), else from "
+                          "its default.",
                       .Run = RunPost};
   command.Options = PostOptionList;
   command.Options.push_back({"--force", "", "replace an existing NZB"});
