@@ -93,8 +93,9 @@ std::optional<TProblem> TPostJournal::Open(const std::string& path, const std::s
     std::string journalKey;
     fields >> journalKey >> PostSeed;
     if (journalKey != key)
-      return TProblem{"This post journal belongs to a post of other files or other settings; "
-                      "remove it to post anew",
+      return TProblem{"This post journal belongs to a post of other files or other settings (the "
+                      "article size, the newsgroups, obfuscation): post with those to continue "
+                      "it; removed, every article is posted again",
                       path};
     ReadLines(*text);
     WasThere = true;
