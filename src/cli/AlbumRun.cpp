@@ -212,8 +212,8 @@ bool RecoveryOptions(const TCliArguments& arguments, TCliContext& context,
 
 const std::vector<TCliOption> RecoveryOptionList = {
     {"--redundancy", "PERCENT",
-     "recovery data as a percentage of the files, 1 to 100 (default: as the window's option, "
-     "10)"},
+     "recovery data as a percentage of the files, 1 to 100 (default: the window's choice, "
+     "Par2Redundancy= in [MenuPrefs], else 10)"},
     {"--block-size", "BYTES", "the recovery files' block size (default: about 2,000 blocks)"}};
 
 bool Kept(const std::string& path, bool exists, const TCliArguments& arguments,
