@@ -5,15 +5,21 @@
 #include "generate/AlbumRipLog.h"
 
 #include "audio/FlacCheckUnit.h"
+#include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
+#include "common/FileWriteUnit.h"
+#include "common/Host.h"
 #include "common/TextUnit.h"
 #include "generate/RecoveryCheckUnit.h"
 #include "generate/RecoveryRepairUnit.h"
 #include "generate/SfvCheckUnit.h"
 #include "posting/NzbCheck.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPixmap>
@@ -493,7 +499,31 @@ void TFormVerify::ShowSonogram() {
   window->setWindowTitle(QString::fromStdString(PrintableName(SonogramCaption(track))));
   auto* label = new QLabel(window);
   label->setPixmap(picture);
+  auto* save = new QPushButton(QStringLiteral("&Save..."), window);
+  save->setObjectName(QStringLiteral("ButtonSaveSonogram"));
+  auto* copy = new QPushButton(QStringLiteral("&Copy"), window);
+  copy->setObjectName(QStringLiteral("ButtonCopySonogram"));
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(save);
+  buttons->addWidget(copy);
   auto* layout = new QVBoxLayout(window);
   layout->addWidget(label);
+  layout->addLayout(buttons);
+  // Posters put the picture beside the release or into a post: as a file, or pasted.
+  connect(save, &QPushButton::clicked, window, [window, png, path = track.Path] {
+    TSaveDialogRequest request;
+    request.Title = "Save the Picture";
+    request.Filters = {{"PNG Pictures (*.png)", "*.png"}};
+    request.DefaultExtension = "png";
+    request.Folder = path.substr(0, path.rfind('/') + 1);
+    request.FileName = SonogramFileNames({path}).front();
+    if (const auto target = CurrentHost().SaveFileDialog(request);
+        target && WriteFile(*target, png) != TWriteResult::Written)
+      ShowError(ecOpenForWriting, *target);
+    window->raise();
+  });
+  connect(copy, &QPushButton::clicked, window,
+          [picture] { QApplication::clipboard()->setPixmap(picture); });
   window->show();
 }

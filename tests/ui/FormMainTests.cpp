@@ -862,6 +862,12 @@ TEST_F(FormMain, AnalysisWindowMeasuresEachTrack) {
   EXPECT_TRUE(picture->windowTitle().startsWith("flac-16bit-tags.flac - FLAC, 44.1 kHz"))
       << picture->windowTitle().toStdString();
   EXPECT_EQ(picture->findChild<QLabel*>()->pixmap().width(), 948);
+  // Saved as a PNG file where the poster says, named after the track.
+  const std::string png = Folder() + "picture.png";
+  Host.ExpectSaveFileDialog(
+      "Save the Picture|png|flac-16bit-tags.png|" + std::string(TAMBERLON_TEST_DATA) + "/", png);
+  picture->findChild<QPushButton*>("ButtonSaveSonogram")->click();
+  EXPECT_TRUE(ReadWholeFile(png).starts_with("\x89PNG"));
   window->close();
 }
 
