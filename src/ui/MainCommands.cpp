@@ -94,12 +94,19 @@ void TFormMain::ButtonMakeNFOClick() {
   ButtonPostToUsenet->setEnabled(true);
   if (!outcome.Kept.empty())
     CurrentHost().ShowMessage(TMessageKind::Information, CompanionsKeptNote(outcome.Kept));
-  // The .nfo by its name, its companions by their extension (the recovery files once).
+  // The .nfo by its name, its companions as their kind names them (the recovery files once;
+  // the DR log was ".txt").
   std::vector<std::string> written = {FileNamePart(*path)};
   for (std::size_t i = 1; i < outcome.Written.size(); ++i) {
-    const std::string extension = outcome.Written[i].substr(outcome.Written[i].rfind('.'));
-    if (std::find(written.begin(), written.end(), extension) == written.end())
-      written.push_back(extension);
+    const auto kind =
+        std::find_if(DocumentKinds.begin(), DocumentKinds.end(), [&](const TDocumentKind& kind) {
+          return kind.Role != TDocumentRole::Nfo && outcome.Written[i].ends_with(kind.Extension);
+        });
+    const std::string name = kind != DocumentKinds.end()
+                                 ? std::string(kind->Name)
+                                 : outcome.Written[i].substr(outcome.Written[i].rfind('.'));
+    if (std::find(written.begin(), written.end(), name) == written.end())
+      written.push_back(name);
   }
   std::string text = "Saved " + written.front();
   for (std::size_t i = 1; i < written.size(); ++i)
