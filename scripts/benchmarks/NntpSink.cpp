@@ -121,8 +121,12 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: tamberlon-nntp-sink PORT\n");
+  // A port of 1 to 65535 and nothing else: "--help" read as port 0 started a sink on a
+  // port of the system's choosing, which nobody could then find or stop by its port.
+  const int port = argc == 2 ? std::atoi(argv[1]) : 0;
+  if (argc != 2 || port < 1 || port > 65535 || std::to_string(port) != argv[1]) {
+    std::fprintf(stderr, "usage: tamberlon-nntp-sink PORT\n(a sink of NNTP posts on 127.0.0.1, "
+                         "for the posting benchmarks)\n");
     return 2;
   }
   const int listener = socket(AF_INET, SOCK_STREAM, 0);
@@ -131,7 +135,7 @@ int main(int argc, char** argv) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<std::uint16_t>(std::atoi(argv[1])));
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
   if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       listen(listener, 64) != 0) {
     std::perror("tamberlon-nntp-sink");
