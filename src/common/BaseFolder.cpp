@@ -127,3 +127,25 @@ std::optional<TBaseFolder::TParent> TBaseFolder::ParentOf(std::string_view name)
     return std::nullopt;
   return TParent{std::move(opened), std::string(leaf)};
 }
+
+bool TBaseFolder::MakeFoldersOf(std::string_view name, std::vector<std::string>& made) const {
+  for (std::size_t slash = name.find('/'); slash != std::string_view::npos;
+       slash = name.find('/', slash + 1)) {
+    const std::string folder(name.substr(0, slash));
+    if (folder.empty() || OpenBelow(folder, O_RDONLY | O_DIRECTORY))
+      continue;
+    if (errno != ENOENT)
+      return false;
+    const auto parent = ParentOf(folder);
+    if (!parent || ::mkdirat(parent->Folder.Get(), parent->Leaf.c_str(), 0755) != 0)
+      return false;
+    made.push_back(folder);
+  }
+  return true;
+}
+
+void TBaseFolder::RemoveFolders(const std::vector<std::string>& made) const {
+  for (auto folder = made.rbegin(); folder != made.rend(); ++folder)
+    if (const auto parent = ParentOf(*folder))
+      ::unlinkat(parent->Folder.Get(), parent->Leaf.c_str(), AT_REMOVEDIR);
+}

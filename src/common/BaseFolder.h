@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <vector>
 
 // An open descriptor, closed with it.
 class TDescriptor {
@@ -53,6 +54,13 @@ public:
     std::string Leaf;
   };
   std::optional<TParent> ParentOf(std::string_view name) const;
+
+  // The folders that a name lies in, made where missing (as a set made elsewhere names them),
+  // each step below the folder and never through a link; those made are added to made, the
+  // deepest last, for RemoveFolders. False (errno as OpenBelow's) when a step cannot be.
+  bool MakeFoldersOf(std::string_view name, std::vector<std::string>& made) const;
+  // Removes the folders made, deepest first, where they are still empty.
+  void RemoveFolders(const std::vector<std::string>& made) const;
 
   TBelowMethod Method = TBelowMethod::Openat2; // tests take the other way too
 

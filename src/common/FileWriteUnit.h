@@ -68,6 +68,8 @@ public:
 
   // Puts every staged file in place, in the order added; the path that failed, if any.
   TWriteResult Commit(std::string* failedPath = nullptr);
+  // Takes back whatever was staged and not committed (the destructor does the same).
+  void Discard();
 
   // Temporary files with names instead of unnamed ones (as on a file system that has
   // none); tests use it to see the names.
@@ -79,7 +81,6 @@ private:
   struct TStaged;
   TWriteResult Stage(TStaged staged, const struct stat* existing, TWriteMode mode,
                      std::size_t& index);
-  void Discard();
   bool Seal(TStaged& staged);
   std::vector<TJournalStep> PlanSteps();
   TWriteResult Place(TStaged& staged);

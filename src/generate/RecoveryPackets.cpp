@@ -248,6 +248,8 @@ void TRecoverySetReader::Take(const TPacket& packet) {
     while (!name.empty() && name.back() == '\0')
       name.remove_suffix(1);
     file.Name = std::string(name);
+    // Sets made on Windows may separate folders with "\\", as that system does.
+    std::replace(file.Name.begin(), file.Name.end(), '\\', '/');
     if (Descriptions.size() < MaximumFiles)
       Descriptions.emplace(std::pair(packet.SetId, file.FileId), std::move(file));
   } else if (packet.Type == par2::SliceChecksumType && body.size() >= 16 &&

@@ -125,6 +125,10 @@ public:
           &TRecoverySetRepairer::VerifyStaged, &TRecoverySetRepairer::PutInPlace})
       if (auto ended = (this->*phase)()) {
         ended->Before = std::move(Result.Before);
+        // Nothing changed: the folders made for missing files go with their staging.
+        Staging.Discard();
+        if (Base)
+          Base->RemoveFolders(MadeFolders);
         return *ended;
       }
     return std::move(Result);
@@ -334,6 +338,9 @@ private:
         continue;
       const bool exists = file.Check.State == TRecoveryFileState::Damaged;
       file.Target = Folder + file.Description->Name;
+      // A missing file's folders are made again (a set's subfolder deleted whole).
+      if (!exists && !Base->MakeFoldersOf(file.Description->Name, MadeFolders))
+        return Unwritten(file.Target);
       if (Staging.OpenBelow(*Base, file.Description->Name,
                             exists ? TWriteMode::Replace : TWriteMode::CreateOnly,
                             file.Staged) != TWriteResult::Written)
@@ -644,7 +651,8 @@ private:
   std::vector<std::uint32_t> Lost;
   TRecoverySolution Solution;
   TFileSet Staging;
-  std::optional<TBaseFolder> Base; // the set's folder: everything written is below it
+  std::optional<TBaseFolder> Base;      // the set's folder: everything written is below it
+  std::vector<std::string> MadeFolders; // for missing files, below Base
 
   unsigned Threads = 1;
   std::uint64_t Width = 0;

@@ -263,12 +263,14 @@ struct THostileSet {
   std::size_t IdListedTimes = 1;                               // the first file's id
   std::uint64_t Length = 0; // the first file's length as the set gives it (0: its bytes')
   bool Made = false;
-  std::string WrongHashOf; // made: this file's whole hash not its bytes' (its blocks' fit)
+  std::string WrongHashOf;        // made: this file's whole hash not its bytes' (its blocks' fit)
+  bool WindowsSeparators = false; // made: "\\" between the names' folders
 };
 
-// Each description of the file in the .par2 files of the folder given another whole hash,
-// the packet's own hash made again to fit.
-void GiveWrongHash(const std::string& folder, const std::string& name) {
+// Each description of the file in the .par2 files of the folder changed by edit (the
+// packet's bytes and where it starts), the packet's own hash made again to fit.
+void EditDescriptions(const std::string& folder, const std::string& name,
+                      const std::function<void(std::string& bytes, std::size_t start)>& edit) {
   for (const auto& entry : fs::directory_iterator(folder)) {
     if (entry.path().extension() != ".par2")
       continue;
@@ -280,8 +282,7 @@ void GiveWrongHash(const std::string& folder, const std::string& name) {
       std::memcpy(&length, bytes.data() + start + 8, 8);
       if (bytes.compare(start + 120, name.size(), name) != 0)
         continue;
-      const TMd5Hash other = Md5Of("other bytes");
-      std::memcpy(bytes.data() + start + 80, other.data(), other.size());
+      edit(bytes, start);
       const TMd5Hash packet = Md5Of(std::string_view(bytes).substr(start + 32, length - 32));
       std::memcpy(bytes.data() + start + 16, packet.data(), packet.size());
     }
@@ -303,7 +304,17 @@ std::string WriteMadeSet(const TTempFolder& folder, const THostileSet& s) {
   EXPECT_EQ(made.Outcome, TRecoveryOutcome::Staged);
   EXPECT_EQ(set.Commit(), TWriteResult::Written);
   if (!s.WrongHashOf.empty())
-    GiveWrongHash(folder.Path() + "album", s.WrongHashOf);
+    EditDescriptions(folder.Path() + "album", s.WrongHashOf, [](std::string& bytes, auto start) {
+      const TMd5Hash other = Md5Of("other bytes");
+      std::memcpy(bytes.data() + start + 80, other.data(), other.size());
+    });
+  for (const auto& [name, bytes] : s.Files) // as a set made on Windows names them
+    if (s.WindowsSeparators && name.find('/') != std::string::npos)
+      EditDescriptions(folder.Path() + "album", name, [&name](std::string& bytes, auto start) {
+        std::replace(bytes.begin() + static_cast<std::ptrdiff_t>(start + 120),
+                     bytes.begin() + static_cast<std::ptrdiff_t>(start + 120 + name.size()), '/',
+                     '\\');
+      });
   return path;
 }
 
@@ -386,6 +397,7 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
     std::string Repair; // the repair's summary, names in the album's folder
     bool Cancel = false;
     bool SwapAlbum = false; // as the repair begins to rebuild
+    bool Restores = false;  // the album made whole again
   } cases[] = {
       {"a 2^40-byte slice over 1,000 bytes",
        set([](THostileSet& s) { s.SliceSize = std::uint64_t{1} << 40; }),
@@ -531,6 +543,16 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
        "a.bin DAMAGED (1 block)\nb.bin DAMAGED (1 block)",
        "0 OK, 2 bad; 4 recovery blocks, 2 needed: repairable",
        "Repaired: 2 files, 0 blocks rebuilt.", false, true},
+      {"a set made on Windows (\"\\\" between folders), its subfolder deleted whole",
+       set([&](THostileSet& s) {
+         made(s);
+         s.Files.emplace_back("sub/c.bin", std::string(1000, 'c'));
+         s.WindowsSeparators = true;
+       }),
+       [](const std::string& album) { fs::remove_all(album + "sub"); },
+       "a.bin OK\nb.bin OK\nsub/c.bin MISSING",
+       "2 OK, 1 bad; 3 recovery blocks, 1 needed: repairable", "Repaired: 1 file, 1 block rebuilt.",
+       false, false, true},
       {"cancelled",
        {},
        {},
@@ -588,7 +610,7 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
       fs::remove_all(root + "evil");
       fs::rename(root + "real", root + "album");
     }
-    EXPECT_EQ(Snapshot(folder.Path()), c.SwapAlbum ? whole : before);
+    EXPECT_EQ(Snapshot(folder.Path()), c.SwapAlbum || c.Restores ? whole : before);
   }
 }
 
