@@ -128,6 +128,7 @@ std::map<std::string, std::string, std::less<>> ServerKeys(const TPostSetup& set
   return {{"Host", server.Endpoint.Host},
           {"Port", std::to_string(server.Endpoint.Port)},
           {"TLS", std::string(TlsName(server.Endpoint.Tls))},
+          {"CaFile", server.Endpoint.CaFile},
           {"User", server.User},
           {"Connections", std::to_string(setup.Settings.Connections)},
           {"ArticleSize", std::to_string(setup.ArticleSize)},

@@ -49,8 +49,8 @@ std::string Advice(TFaultCause cause) {
   case TFaultCause::Unreachable:
     return "Check the host, port and TLS with Server..., and try Test connection.";
   case TFaultCause::Certificate:
-    return "If the server has a certificate of its own, name that certificate as CaFile= in "
-           "[Server] of tamberlon.INI.";
+    return "If the server has a certificate of its own, name that certificate as the "
+           "Certificate to trust with Server..., and try Test connection.";
   case TFaultCause::Credentials:
     return "Check the user name and password with Server... (a server that takes them only "
            "over TLS needs Implicit TLS or STARTTLS).";

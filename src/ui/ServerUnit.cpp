@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/ServerUnit.h"
 
+#include "common/Host.h"
+#include "generate/AlbumFieldsUnit.h"
 #include "ui/MainUnit.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -54,6 +57,15 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   for (int i = 0; i < 3; ++i)
     if (TlsModes[i] == server.Endpoint.Tls)
       ComboBoxTls->setCurrentIndex(i);
+  EditCaFile = Named(new QLineEdit(ToQt(server.Endpoint.CaFile), this), "EditCaFile");
+  EditCaFile->setPlaceholderText(QStringLiteral("the system's certificates"));
+  EditCaFile->setToolTip(QStringLiteral("A server with a certificate of its own (self-signed): "
+                                        "the certificate file (.pem) to trust"));
+  ButtonBrowseCaFile =
+      Named(new QPushButton(QStringLiteral("&Browse..."), this), "ButtonBrowseCaFile");
+  auto* caFileRow = new QHBoxLayout;
+  caFileRow->addWidget(EditCaFile, 1);
+  caFileRow->addWidget(ButtonBrowseCaFile);
   LabelTlsWarning = Named(new QLabel(this), "LabelTlsWarning");
   LabelTlsWarning->setWordWrap(true);
   EditUser = Named(new QLineEdit(ToQt(server.User), this), "EditUser");
@@ -87,6 +99,9 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   form->addRow(QStringLiteral("&Port:"), SpinPort);
   form->addRow(QStringLiteral("T&LS:"), ComboBoxTls);
   form->addRow(QString(), LabelTlsWarning);
+  auto* caFileLabel = new QLabel(QStringLiteral("Ce&rtificate to trust:"), this);
+  caFileLabel->setBuddy(EditCaFile); // a row of two has no buddy of its own
+  form->addRow(caFileLabel, caFileRow);
   form->addRow(QStringLiteral("&User name:"), EditUser);
   form->addRow(QStringLiteral("Pass&word:"), EditPassword);
   form->addRow(QString(), passwordNote);
@@ -98,6 +113,7 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(ButtonTestConnection, &QPushButton::clicked, this,
           &TFormServer::ButtonTestConnectionClick);
+  connect(ButtonBrowseCaFile, &QPushButton::clicked, this, &TFormServer::ButtonBrowseCaFileClick);
   setMinimumWidth(480); // wrapped notes keep a readable width
   TlsChanged();
   // A mode chosen here brings its usual port along, over the other mode's usual one only:
@@ -120,6 +136,8 @@ void TFormServer::TlsChanged() {
                                                   "between you and the server.")
                                  : QString());
   LabelTlsWarning->setVisible(plain);
+  EditCaFile->setEnabled(!plain); // nothing is trusted or checked without TLS
+  ButtonBrowseCaFile->setEnabled(!plain);
   adjustSize();
 }
 
@@ -129,10 +147,22 @@ TPostSetup TFormServer::Setup() const {
   server.Endpoint.Host = FromQt(EditHost->text().trimmed());
   server.Endpoint.Port = SpinPort->value();
   server.Endpoint.Tls = TlsModes[ComboBoxTls->currentIndex()];
+  server.Endpoint.CaFile = FromQt(EditCaFile->text().trimmed());
   server.User = FromQt(EditUser->text().trimmed());
   setup.Settings.Connections = SpinConnections->value();
   setup.ArticleSize = static_cast<std::size_t>(SpinArticleSize->value());
   return setup;
+}
+
+void TFormServer::ButtonBrowseCaFileClick() {
+  const std::string current = FromQt(EditCaFile->text().trimmed());
+  TOpenDialogRequest request;
+  request.Title = "Certificate to Trust";
+  request.Filters = {{"Certificates (*.pem *.crt)", "*.pem *.crt"}, {"All files (*.*)", "*"}};
+  request.FileName = FileNamePart(current);
+  request.Folder = current.empty() ? std::string() : FolderPart(current);
+  if (const auto path = CurrentHost().OpenFileDialog(request))
+    EditCaFile->setText(ToQt(*path));
 }
 
 std::string TFormServer::Password() const {

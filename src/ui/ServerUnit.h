@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The news server's settings: host, port, TLS, user name and password, connections and
-// article size, with a test that connects and signs in without posting. The settings are
-// [Server]'s keys, which the command line reads too; the password is never written there.
+// The news server's settings: host, port, TLS and the certificate to trust, user name and
+// password, connections and article size, with a test that connects and signs in without posting.
+// The settings are [Server]'s keys, which the command line reads too; the password is never written
+// there.
 #include "posting/PostSetup.h"
 
 #include <QDialog>
@@ -26,10 +27,14 @@ public:
   TPostSetup Setup() const;
   std::string Password() const;
   void ButtonTestConnectionClick();
+  // The certificate to trust, chosen through the open dialog.
+  void ButtonBrowseCaFileClick();
 
   QLineEdit* EditHost = nullptr;
   QSpinBox* SpinPort = nullptr;
   QComboBox* ComboBoxTls = nullptr;
+  QLineEdit* EditCaFile = nullptr; // empty: the system's certificates
+  QPushButton* ButtonBrowseCaFile = nullptr;
   QLineEdit* EditUser = nullptr;
   QLineEdit* EditPassword = nullptr;
   QSpinBox* SpinConnections = nullptr;

@@ -160,8 +160,22 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
   form->KeepServer(setup, "still not on disk");
   EXPECT_TRUE(form->StatusText.startsWith("No secret store runs here"))
       << form->StatusText.toStdString();
+
+  // A certificate to trust chosen with Browse... is the one Test connection and the post
+  // use: one that cannot be read fails the test once TLS starts.
+  const std::string certificate = host.ProgramDir.Path() + "missing.pem";
+  settings.ComboBoxTls->setCurrentIndex(0);
+  host.ExpectOpenFileDialog("Certificate to Trust|0|", certificate);
+  settings.ButtonBrowseCaFileClick();
+  settings.ButtonTestConnectionClick();
+  ASSERT_TRUE(tested.wait(30000));
+  EXPECT_TRUE(settings.LabelTestResult->text().contains(QString::fromStdString(certificate)))
+      << settings.LabelTestResult->text().toStdString();
+  form->KeepServer(settings.Setup(), "still not on disk");
+  EXPECT_EQ(form->PostSetupNow().Settings.Server.Endpoint.CaFile, certificate);
   form->close();
   const std::string ini = ReadWholeFile(host.ProgramDir.Path() + "tamberlon.INI");
+  EXPECT_NE(ini.find("CaFile=" + certificate), std::string::npos) << ini;
   EXPECT_NE(ini.find("Host=127.0.0.1"), std::string::npos) << ini;
   EXPECT_NE(ini.find("User=poster"), std::string::npos);
   EXPECT_EQ(ini.find("not on disk"), std::string::npos);
