@@ -7,12 +7,27 @@
 #include "common/TextUnit.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 
 bool PassesFilter(std::string_view name, std::string_view filter) {
   if (filter.empty())
     return true;
   THost& host = CurrentHost();
   return host.UpperCase(name).find(host.UpperCase(filter)) != std::string::npos;
+}
+
+std::string NewsGroupFilterFor(std::string_view remembered, std::string_view format,
+                               bool lossless) {
+  static constexpr std::array<std::string_view, 3> KindWords = {"mp3", "flac", "lossless"};
+  std::string lower(remembered);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (std::find(KindWords.begin(), KindWords.end(), lower) == KindWords.end())
+    return std::string(remembered);
+  if (!lossless)
+    return "mp3";
+  return format == "FLAC" ? "flac" : "lossless";
 }
 
 void TNewsGroupSelection::Create() {

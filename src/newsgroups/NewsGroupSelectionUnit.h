@@ -18,6 +18,11 @@ struct TFileItem {
 // locale; an empty filter passes everything.
 bool PassesFilter(std::string_view name, std::string_view filter);
 
+// The filter the window opens with: the remembered one when the user typed it; when it is
+// a word the program proposes itself ("mp3", "flac", "lossless"), the album's kind's word
+// instead, so that a FLAC album is not offered the MP3 groups.
+std::string NewsGroupFilterFor(std::string_view remembered, std::string_view format, bool lossless);
+
 // Where Forte Agent's group list is: under the ProgramFiles folder when that is set (none
 // there: Missing), else in the default Wine prefix (none: NotFound, for the user to look
 // for it).

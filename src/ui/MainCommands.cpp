@@ -215,7 +215,8 @@ void TFormMain::ButtonEditNGListClick() {
   if (!FormNewsGroups)
     return;
   FormNewsGroups->Selection().ReloadWhenChangedOutside();
-  FormNewsGroups->SetFilterText(ToQt(NewsGroupFilter));
+  FormNewsGroups->SetFilterText(
+      ToQt(NewsGroupFilterFor(NewsGroupFilter, Session.Album().Format, Session.Album().Lossless)));
   FormNewsGroups->FilterSelected(NewsGroupEntries());
   if (FormNewsGroups->exec() != QDialog::Accepted)
     return;

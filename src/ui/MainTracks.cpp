@@ -181,6 +181,12 @@ void TFormMain::RefreshTrackListing() {
   LabelTrackCount->setText(ToQt(TrackCountText(Session.Album().Tracks.size())));
 }
 
+void TFormMain::ButtonClearTracksClick() {
+  ClearTracks();
+  SetNewsGroupEntries({});
+  PreferencesChanged();
+}
+
 void TFormMain::ClearTracks() {
   Session.ClearTracks();
   CurrentHost().CloseMedia();

@@ -63,7 +63,9 @@ public:
   void ChooseTracks(std::vector<std::string> paths, const std::string& leftOut = {});
   void ButtonMoveUpClick();
   void ButtonMoveDownClick();
-  void ButtonClearTracksClick() { ClearTracks(); }
+  // The album goes with its tracks, its newsgroups too. The start and Choose Tracks clear
+  // only the tracks and fields: the newsgroups remembered or chosen first stay for them.
+  void ButtonClearTracksClick();
   void ButtonCancelReadingClick() { CancelReading = true; }
   void HidePathNamesInTrackListingClick() { RefreshTrackListing(); }
   void ClearTracks();

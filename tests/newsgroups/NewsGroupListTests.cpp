@@ -3,6 +3,7 @@
 #include "newsgroups/NewsGroupSelectionUnit.h"
 #include "support/ScriptedHost.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -195,4 +196,23 @@ TEST_F(NewsGroups, ShippedStarterListLoadsCleanly) {
   EXPECT_EQ(SortedGroups(*lines), *lines); // already in order, no repeats
   for (const std::string& name : *lines)
     EXPECT_TRUE(TNewsGroups::IsValidName(name)) << name;
+  // Each kind of album opens the window on groups of its own kind (a FLAC album was offered
+  // only MP3 groups); a remembered kind's word follows the album, a typed filter stays.
+  const struct {
+    const char* Remembered;
+    const char* Format;
+    bool Lossless;
+    const char* Filter;
+  } kinds[] = {{"mp3", "MP3", false, "mp3"},
+               {"mp3", "FLAC", true, "flac"},
+               {"FLAC", "M4A", true, "lossless"},
+               {"lossless", "Opus", false, "mp3"},
+               {"sounds", "FLAC", true, "sounds"}};
+  for (const auto& kind : kinds) {
+    const std::string filter = NewsGroupFilterFor(kind.Remembered, kind.Format, kind.Lossless);
+    EXPECT_EQ(filter, kind.Filter) << kind.Remembered << " " << kind.Format;
+    EXPECT_TRUE(std::any_of(lines->begin(), lines->end(), [&](const std::string& name) {
+      return PassesFilter(name, filter);
+    })) << filter;
+  }
 }

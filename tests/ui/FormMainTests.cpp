@@ -543,6 +543,27 @@ TEST_F(FormMain, SelectNewsgroupsTakesTheChoiceOnlyOnOkay) {
   EXPECT_EQ(Form->ComboBoxNewsgroups->currentText(), "alt.binaries.sounds.mp3");
   Form->ComboBoxNewsgroups->setEditText("typed");
   EXPECT_EQ(Form->ComboBoxNewsgroups->currentText(), "alt.binaries.sounds.mp3");
+
+  // A FLAC album's filter is its kind's (the remembered "mp3" was the program's own word);
+  // a filter the user typed stays.
+  Choose({std::string(TAMBERLON_TEST_DATA) + "/flac-16bit-tags.flac"});
+  for (const char* shown : {"flac", "jazz"}) {
+    QTimer::singleShot(0, &groups, [&groups, shown] {
+      EXPECT_EQ(groups.FilterText(), shown);
+      groups.SetFilterText("jazz");
+      groups.accept();
+    });
+    Form->ButtonEditNGListClick();
+  }
+  EXPECT_EQ(Form->NewsGroupFilter, "jazz");
+
+  // The album's newsgroups, source and label go with its tracks.
+  Form->ComboBoxSource->setEditText("CD");
+  Form->ComboBoxRecordLabel->setEditText("Label");
+  Form->ButtonClearTracksClick();
+  for (QComboBox* box : {Form->ComboBoxNewsgroups, Form->ComboBoxSource, Form->ComboBoxRecordLabel})
+    EXPECT_EQ(box->currentText(), "") << box->objectName().toStdString();
+  EXPECT_EQ(Form->ComboBoxNewsgroups->count(), 0);
 }
 
 TEST_F(FormMain, PlaybackHelpAndAddNewsgroup) {
@@ -577,7 +598,7 @@ TEST_F(FormMain, PlaybackHelpAndAddNewsgroup) {
   TFormNewsGroups groups(Form.get());
   Form->SetNewsGroupsForm(&groups);
   Form->LastGroupAdded = "alt.last";
-  Host.ExpectInputBox("Enter Newsgroup to Add", "Newsgroup name (ie. alt.binaries.sounds.mp3",
+  Host.ExpectInputBox("Enter Newsgroup to Add", "Newsgroup name (ie. alt.binaries.sounds.mp3)",
                       "alt.last", "alt.new");
   Form->AddaNewsgroup1Click();
   EXPECT_EQ(Form->LastGroupAdded, "alt.new");
