@@ -73,6 +73,8 @@ void TFormMain::PostToUsenet1Click() {
       ButtonEditNGListClick();
       FormPost->SetGroups(NewsGroupEntries());
     });
+    connect(FormPost, &TFormPost::ProgressAway, this,
+            [this](const QString& text) { ShowStatus(FromQt(text)); });
     connect(FormPost, &TFormPost::Finished, this, [this] {
       const TPostSummary& summary = FormPost->Summary();
       const std::string result = PostResultText(summary);

@@ -385,8 +385,8 @@ void TFormMain::LivePreview1Click(bool checked) {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
-  if (FormPost && FormPost->Posting() && !FormPost->close()) {
-    event->ignore(); // the post window asked, and the answer was to go on posting
+  if (FormPost && !FormPost->PauseToClose()) {
+    event->ignore(); // asked, and the answer was to go on posting
     return;
   }
   FormClose();

@@ -345,8 +345,11 @@ void TFormPost::ShowProgress(const TPostProgress& progress) {
   const double seconds = std::chrono::duration<double>(now - PhaseStart).count();
   ProgressBytes->setValue(
       progress.TotalBytes == 0 ? 0 : static_cast<int>(1000 * progress.Bytes / progress.TotalBytes));
-  if (!Cancelled)
-    LabelProgress->setText(ToQt(PostProgressText(progress, seconds)));
+  if (Cancelled)
+    return;
+  LabelProgress->setText(ToQt(PostProgressText(progress, seconds)));
+  if (!isVisible())
+    emit ProgressAway(LabelProgress->text());
 }
 
 void TFormPost::Finish(const TPostSummary& summary) {
@@ -383,14 +386,22 @@ void TFormPost::Stop() {
   Worker = {};
 }
 
-void TFormPost::closeEvent(QCloseEvent* event) {
-  if (Posting() &&
-      CurrentHost().ShowMessage(TMessageKind::Confirmation,
+bool TFormPost::PauseToClose() {
+  if (!Posting())
+    return true;
+  if (CurrentHost().ShowMessage(TMessageKind::Confirmation,
                                 "Posting is not finished. Pause it and close? Posting the "
-                                "album again continues where it stopped.") != TMessageResult::Yes) {
-    event->ignore();
-    return;
-  }
+                                "album again continues where it stopped.") != TMessageResult::Yes)
+    return false;
   Stop();
+  return true;
+}
+
+void TFormPost::closeEvent(QCloseEvent* event) {
+  // A long post is left to run out of the way; Post to Usenet... shows the window again.
+  if (Posting() && !Cancelled)
+    emit ProgressAway(LabelProgress->text());
+  else if (!Posting())
+    Stop();
   event->accept();
 }

@@ -4,7 +4,8 @@
 // newsgroups, the server, "Obfuscate names" and "Check every article after posting"; then
 // the post on the posting core's threads with bytes, rate, time left, articles and
 // retries; Cancel pauses (the journal kept, so posting again continues); the result and
-// the NZB's folder at the end.
+// the NZB's folder at the end. Closed while it posts, the window goes and the post goes
+// on, its progress told to the main window.
 #include "posting/PostSetup.h"
 
 #include <QWidget>
@@ -40,6 +41,9 @@ public:
   void ButtonPostClick();
   void ButtonCancelClick();
   const TPostSummary& Summary() const { return LastSummary; }
+  // Before the program ends: a post going on is paused when the user agrees (false: it
+  // goes on, and so does the program).
+  bool PauseToClose();
   // The album's newsgroups, chosen again in the main window.
   void SetGroups(std::vector<std::string> groups);
 
@@ -64,6 +68,8 @@ signals:
   void ServerChanged(const TPostSetup& setup, const std::string& password);
   void NewsGroupsWanted(); // Select Newsgroups: the main window's choice of the album's
   void Finished();         // the post ended (done, failed or paused)
+  // The post's progress while the window is closed and the post goes on.
+  void ProgressAway(const QString& text);
 
 protected:
   void closeEvent(QCloseEvent* event) override;

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -104,6 +105,18 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
   post->ButtonPostClick();
   while (taken < 5)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  // Closed mid-post, the window goes and the post goes on, its progress in the main
+  // window's strip; Post to Usenet... brings the window back.
+  EXPECT_TRUE(post->close());
+  EXPECT_FALSE(post->isVisible());
+  const QString closedAt = form->StatusText;
+  EXPECT_TRUE(closedAt.startsWith("Posting ")) << closedAt.toStdString();
+  for (QDeadlineTimer wait(30000); !wait.hasExpired() && form->StatusText == closedAt;)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_TRUE(form->StatusText.startsWith("Posting ")) << form->StatusText.toStdString();
+  ASSERT_TRUE(post->Posting());
+  form->PostToUsenet1Click();
+  EXPECT_TRUE(post->isVisible());
   host.ExpectMessage(TMessageKind::Confirmation,
                      "Posting is not finished. Pause it and close? Posting the album again "
                      "continues where it stopped.",
