@@ -181,12 +181,6 @@ void TFormMain::RefreshTrackListing() {
   LabelTrackCount->setText(ToQt(TrackCountText(Session.Album().Tracks.size())));
 }
 
-void TFormMain::ButtonClearTracksClick() {
-  ClearTracks();
-  SetNewsGroupEntries({});
-  PreferencesChanged();
-}
-
 void TFormMain::ClearTracks() {
   Session.ClearTracks();
   CurrentHost().CloseMedia();

@@ -63,9 +63,7 @@ public:
   void ChooseTracks(std::vector<std::string> paths, const std::string& leftOut = {});
   void ButtonMoveUpClick();
   void ButtonMoveDownClick();
-  // The album goes with its tracks, its newsgroups too. The start and Choose Tracks clear
-  // only the tracks and fields: the newsgroups remembered or chosen first stay for them.
-  void ButtonClearTracksClick();
+  void ButtonClearTracksClick() { ClearTracks(); }
   void ButtonCancelReadingClick() { CancelReading = true; }
   void HidePathNamesInTrackListingClick() { RefreshTrackListing(); }
   void ClearTracks();

@@ -10,7 +10,7 @@
 #include <string>
 
 inline constexpr const char* AddNewsGroupCaption = "Enter Newsgroup to Add";
-inline constexpr const char* AddNewsGroupPrompt = "Newsgroup name (ie. alt.binaries.sounds.mp3)";
+inline constexpr const char* AddNewsGroupPrompt = "Newsgroup name (ie. alt.binaries.sounds.mp3";
 inline constexpr const char* AddNewsGroupPreset = "alt.binaries.";
 inline constexpr int NewsGroupNameLimit = 255;
 inline constexpr const char* AgentListMissing = "Cannot find the Agent Newsgroup list";

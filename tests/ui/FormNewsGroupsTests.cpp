@@ -184,7 +184,7 @@ struct NewsGroups : ::testing::Test {
 
 TEST_F(NewsGroups, AddCommand) {
   Selection.KnownGroups.Add("alt.binaries.sounds.mp3");
-  const std::string prompt = "Newsgroup name (ie. alt.binaries.sounds.mp3)";
+  const std::string prompt = "Newsgroup name (ie. alt.binaries.sounds.mp3";
   Host.ExpectInputBox("Enter Newsgroup to Add", prompt, "alt.binaries.", std::nullopt);
   AddNewsGroup(Selection);
   EXPECT_EQ(Host.InputMaxLength, 255);
