@@ -23,7 +23,7 @@ constexpr std::array<TVersionValue, 10> VersionValues = {{
     {"ProductVersion", "1.0"},
     {"FileDescription", "Create .NFO files easily with this NFO generator"},
     {"InternalName", "Tamberlon"},
-    {"ProductURL", "https://tamberlon.example.org/"},
+    {"ProductURL", TAMBERLON_PRODUCT_URL},
     {"LegalCopyright", "Copyright (C) 2026 The Tamberlon developers"},
     {"CompanyName", "The Tamberlon developers"},
     {"Comments", ""},
@@ -100,6 +100,10 @@ std::string GetProductName() {
 
 std::string GetProductURL() {
   return GetVersionInfoValue(GetProgramFile(), "ProductURL");
+}
+
+bool HasProductURL() {
+  return !std::string_view(TAMBERLON_PRODUCT_URL).empty();
 }
 
 std::string GetFileVersion() {

@@ -20,6 +20,8 @@ inline constexpr const char* LicenseLine = "License: GNU GPL version 3 or later"
 std::string GetProductName();
 std::string GetFileVersion();
 std::string GetProductURL();
+// The build names the program's web page (a packager's TAMBERLON_PRODUCT_URL).
+bool HasProductURL();
 
 // Drops the third component of a dotted version: 1.0.3.469 becomes 1.0.469.
 std::string ShortenVersion(std::string_view version);

@@ -18,6 +18,23 @@ constexpr std::size_t None = std::string::npos;
 constexpr char TemplateMark = '\0';
 constexpr char ValueMark = '\1';
 
+// Without a web page address a line that points to it says nothing: it goes, with its
+// line break.
+std::string WithoutLinesHolding(std::string text, std::string_view token) {
+  for (std::size_t at = text.find(token); at != None; at = text.find(token, at)) {
+    const std::size_t before = text.find_last_of("\r\n", at);
+    const std::size_t start = before == None ? 0 : before + 1;
+    std::size_t end = text.find_first_of("\r\n", at);
+    if (end == None)
+      end = text.size();
+    else
+      end += text.compare(end, 2, "\r\n") == 0 ? 2 : 1;
+    text.erase(start, end - start);
+    at = start;
+  }
+  return text;
+}
+
 TMarkedText PrepareBody(const TMarkedText& text, std::size_t from, std::size_t to) {
   while (from < to && (text.At(from) == '\r' || text.At(from) == '\n'))
     ++from;
@@ -295,7 +312,9 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
   for (const std::string& line : context.PostingPolicy)
     policy.append(line).append("\r\n");
 
-  TMarkedText text(asWritten(std::string(templateText)));
+  TMarkedText text(asWritten(context.ProductURL.empty()
+                                 ? WithoutLinesHolding(std::string(templateText), token::NfoUrl)
+                                 : std::string(templateText)));
   // A field is got only when the template shows it: some read files ($COVER, the logs).
   for (const TAlbumField& field : AlbumFields)
     if (!field.Token.empty() && text.Find(field.Token) != None)

@@ -11,9 +11,10 @@
 
 #include <algorithm>
 
-std::vector<std::string> DefaultNfoTemplate(bool variousArtists, TAudioFamily family) {
+std::vector<std::string> DefaultNfoTemplate(bool variousArtists, TAudioFamily family,
+                                            bool withAddress) {
   const bool mp3 = family == TAudioFamily::Mp3;
-  return {
+  std::vector<std::string> lines = {
       "Artist     : $ARTIST",
       "Album      : $ALBUM",
       "Source     : $SOURCE",
@@ -48,10 +49,11 @@ std::vector<std::string> DefaultNfoTemplate(bool variousArtists, TAudioFamily fa
       "$POSTING_POLICY",
       std::string(70, '='),
       ".NFO file created with $NFO_NAME V$NFO_VERSION on $NFO_DATE at $NFO_TIME",
-      "",
-      "For more information on $NFO_NAME",
-      "visit $NFO_URL",
   };
+  // A build without a web page has nothing to send the reader to.
+  if (withAddress)
+    lines.insert(lines.end(), {"", "For more information on $NFO_NAME", "visit $NFO_URL"});
+  return lines;
 }
 
 std::vector<std::string> DefaultNfoTemplateOfFile(const std::string& path) {

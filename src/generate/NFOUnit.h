@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ".nfo" generator: the single-artist or the various-artists template.
+#include "common/AppVersionUnit.h"
 #include "generate/GenerateUnit.h"
 
 #include <array>
@@ -48,8 +49,10 @@ inline constexpr const char* VariousArtistsQuestion =
     "This seems to be a compilation album with various artists.\n\r"
     "Do you want to use the Various Artists Template?";
 
+// The credit's last lines point to the program's web page, when the build names one.
 std::vector<std::string> DefaultNfoTemplate(bool variousArtists,
-                                            TAudioFamily family = TAudioFamily::Mp3);
+                                            TAudioFamily family = TAudioFamily::Mp3,
+                                            bool withAddress = HasProductURL());
 // The built-in default of a template file, told by its name.
 std::vector<std::string> DefaultNfoTemplateOfFile(const std::string& path);
 

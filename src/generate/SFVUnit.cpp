@@ -6,16 +6,17 @@
 #include "common/ShellOpenUnit.h"
 #include "common/TextListUnit.h"
 
-std::vector<std::string> DefaultSfvTemplate() {
-  return {
+std::vector<std::string> DefaultSfvTemplate(bool withAddress) {
+  std::vector<std::string> lines = {
       "@FOR_EACH_TRACK",
       "$TRACK_FILENAME $TRACK_CHECKSUM",
       "@END_TRACK",
       ";" + std::string(70, '='),
       ";.SFV file created with $NFO_NAME V$NFO_VERSION on $NFO_DATE at $NFO_TIME",
-      ";For more information on $NFO_NAME",
-      ";visit $NFO_URL",
   };
+  if (withAddress)
+    lines.insert(lines.end(), {";For more information on $NFO_NAME", ";visit $NFO_URL"});
+  return lines;
 }
 
 std::optional<TProblem> TSFV::WriteDefaultTemplate(const std::string& path) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ".sfv" generator: one line of file name and checksum per track.
+#include "common/AppVersionUnit.h"
 #include "generate/GenerateUnit.h"
 
 #include <optional>
@@ -10,7 +11,8 @@
 
 inline constexpr const char* SfvTemplateFileName = "template-sfv.txt";
 
-std::vector<std::string> DefaultSfvTemplate();
+// As the .nfo's, its credit points to the web page only when the build names one.
+std::vector<std::string> DefaultSfvTemplate(bool withAddress = HasProductURL());
 
 class TSFV : public TGenerate {
 public:

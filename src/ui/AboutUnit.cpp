@@ -66,9 +66,13 @@ void TAboutBox::FormCreate() {
   Copyright->setText(
       QString::fromStdString(GetVersionInfoValue(GetProgramFile(), "LegalCopyright")));
   License->setText(QString::fromLatin1(LicenseLine));
+  // A build that names no web page has none to visit.
+  ButtonWebpage->setVisible(!GetProductURL().empty());
 }
 
 void TAboutBox::ButtonWebpageClick() {
+  if (GetProductURL().empty())
+    return;
   // Without a browser the button would do nothing at all: the address is given instead.
   if (CurrentHost().ShellOpen(GetProductURL(), "") != TShellResult::Opened)
     CurrentHost().ShowMessage(TMessageKind::Information,

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "BuildInfo.h"
 #include "common/AppVersionUnit.h"
 #include "support/ScriptedHost.h"
 
@@ -44,7 +45,9 @@ TEST(VersionInfo, AnswersForTheRunningProgramOnly) {
   EXPECT_EQ(GetVersionInfoValue("/bin/sh", "ProductName"), "");
   EXPECT_EQ(GetProductName(), "Tamberlon");
   EXPECT_EQ(GetFileVersion(), "1.0.469");
-  EXPECT_FALSE(GetProductURL().empty());
+  // The web page is the build's: none unless it names one.
+  EXPECT_EQ(GetProductURL(), TAMBERLON_PRODUCT_URL);
+  EXPECT_EQ(HasProductURL(), !GetProductURL().empty());
 }
 
 TEST(VersionInfo, ProgramFolderEndsWithTheSeparator) {

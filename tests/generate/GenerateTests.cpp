@@ -37,7 +37,7 @@ std::string Lines(const std::vector<std::string>& lines) {
 }
 
 std::string Template(bool various) {
-  return Lines(DefaultNfoTemplate(various));
+  return Lines(DefaultNfoTemplate(various, TAudioFamily::Mp3, true));
 }
 
 struct Expansion : ::testing::Test {
@@ -125,7 +125,7 @@ TEST_F(Expansion, VariousArtistsLineAndUntaggedTracks) {
 TEST_F(Expansion, SfvTemplate) {
   AddTrack(Album, "/music/01 Intro.mp3", "Intro", "0:59");
   Album.Tracks.push_back({"/music/02.mp3", std::make_unique<TTrackInfo>()});
-  EXPECT_EQ(Expand(Lines(DefaultSfvTemplate())),
+  EXPECT_EQ(Expand(Lines(DefaultSfvTemplate(true))),
             Lines({"01 Intro.mp3 CBF43926", "02.mp3 Chksum N/A", "", ";" + std::string(70, '='),
                    ";.SFV file created with Tamberlon V1.0.469 on 12/8/2026 at 2:05 PM",
                    ";For more information on Tamberlon", ";visit https://tamberlon.example.org/"}));
@@ -141,6 +141,7 @@ TEST_F(Expansion, AlbumTokensInOrderEverywhere) {
     const char* Name;
     std::string Template;
     std::string Expected;
+    std::string Url = "https://tamberlon.example.org/";
   } cases[] = {
       {"a value's token text stays as it is", "$ARTIST", "Band $YEAR"},
       {"a value's markers stay too", "@FOR_EACH_TRACK$ALBUM@END_TRACK", ""},
@@ -156,11 +157,16 @@ TEST_F(Expansion, AlbumTokensInOrderEverywhere) {
        "$TRACK_TITLE $GROUP_NAME"},
       {"@RIGHT outside a block stays", "a@RIGHT b", "a@RIGHT b"},
       {"empty template", "", ""},
+      {"the address", "visit $NFO_URL\r\n", "visit https://tamberlon.example.org/\r\n"},
+      {"without an address its line goes", "a\r\nvisit $NFO_URL\r\nb", "a\r\nb", ""},
+      {"also the last line, after any break", "a\nsee $NFO_URL or $NFO_URL", "a\n", ""},
       {"binary bytes pass", std::string("\xFF\x00\xC3", 3), std::string("\xFF\x00\xC3", 3)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    EXPECT_EQ(Expand(c.Template, Context({"by $POSTED_BY", "$TRACK_TITLE"})), c.Expected);
+    TGenerateContext context = Context({"by $POSTED_BY", "$TRACK_TITLE"});
+    context.ProductURL = c.Url;
+    EXPECT_EQ(Expand(c.Template, context), c.Expected);
   }
 }
 

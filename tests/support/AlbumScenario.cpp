@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/AlbumScenario.h"
 
+#include "BuildInfo.h"
+#include "common/AppVersionUnit.h"
+
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
@@ -31,7 +34,7 @@ std::vector<std::string> PrepareFixtureAlbum(const std::string& folder) {
 }
 
 std::vector<std::string> ExpectedFixtureAlbumNfo() {
-  return {
+  std::vector<std::string> lines = {
       "Artist     : Various Artists",
       "Album      : Into the Trees",
       "Source     : ",
@@ -66,8 +69,9 @@ std::vector<std::string> ExpectedFixtureAlbumNfo() {
       "",
       std::string(70, '='),
       ".NFO file created with Tamberlon V1.0.469 on 12/8/2026 at 2:05 PM",
-      "",
-      "For more information on Tamberlon",
-      "visit https://tamberlon.example.org/",
   };
+  if (HasProductURL())
+    lines.insert(lines.end(), {"", "For more information on Tamberlon",
+                               std::string("visit ") + TAMBERLON_PRODUCT_URL});
+  return lines;
 }
