@@ -35,6 +35,14 @@ std::string WithoutLinesHolding(std::string text, std::string_view token) {
   return text;
 }
 
+std::size_t PastLineBreak(const TMarkedText& text, std::size_t at) {
+  if (at < text.Size() && text.At(at) == '\r')
+    ++at;
+  if (at < text.Size() && text.At(at) == '\n')
+    ++at;
+  return at;
+}
+
 TMarkedText PrepareBody(const TMarkedText& text, std::size_t from, std::size_t to) {
   while (from < to && (text.At(from) == '\r' || text.At(from) == '\n'))
     ++from;
@@ -189,6 +197,28 @@ void ReplaceAll(std::string& text, std::string_view token, std::string_view valu
   text = std::move(result);
 }
 
+TMarkedText KeepSectionsWithValues(const TMarkedText& text) {
+  std::size_t start = text.Find(token::IfValue);
+  if (start == None)
+    return text;
+  TMarkedText result;
+  result.Reserve(text.Size());
+  std::size_t from = 0;
+  for (; start != None; start = text.Find(token::IfValue, from)) {
+    const std::size_t body = PastLineBreak(text, start + token::IfValue.size());
+    const std::size_t end = text.Find(token::EndIf, body);
+    if (end == None)
+      break;
+    result.Append(text, from, start - from);
+    // Album values are the only bytes not the template's at this point.
+    if (!text.IsTemplate(body, end - body))
+      result.Append(text, body, end - body);
+    from = PastLineBreak(text, end + token::EndIf.size());
+  }
+  result.Append(text, from, text.Size() - from);
+  return result;
+}
+
 TMarkedText AlignRight(const TMarkedText& text, TWidthAt widthAt) {
   const std::string& bytes = text.Text();
   if (text.Find(token::Right) == None)
@@ -333,6 +363,7 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
   }};
   for (const auto& [name, value] : totalTokens)
     ReplaceAll(text, name, asWritten(value));
+  text = KeepSectionsWithValues(text);
 
   std::size_t longest = 0;
   for (const TTrackEntry& track : album.Tracks)

@@ -85,6 +85,11 @@ std::string ExpandBlock(std::string_view templateText, std::string_view startMar
                         std::string_view endMarker, std::span<const std::string_view> tokens,
                         std::size_t itemCount, const TBlockValue& valueOf);
 
+// Each section from an @IF_VALUE to the next @END_IF (the markers' own line breaks with
+// them) is written, without its markers, when it holds a value put in; else it goes whole.
+// A marker without its partner stays as text.
+TMarkedText KeepSectionsWithValues(const TMarkedText& text);
+
 // Removes every template @RIGHT and moves the text behind it to the right-most marker's
 // column.
 TMarkedText AlignRight(const TMarkedText& text, TWidthAt widthAt);

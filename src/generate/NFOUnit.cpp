@@ -45,8 +45,11 @@ std::vector<std::string> DefaultNfoTemplate(bool variousArtists, TAudioFamily fa
       "Total Playing Time: $PLAYING_TIME (min:sec)",
       "Total Size        : $TOTAL_SIZE ($TOTAL_BYTES bytes)",
       "",
+      // The heading only over a policy.
+      "@IF_VALUE",
       "Posting Policy:",
       "$POSTING_POLICY",
+      "@END_IF",
       std::string(70, '='),
       ".NFO file created with $NFO_NAME V$NFO_VERSION on $NFO_DATE at $NFO_TIME",
   };

@@ -101,8 +101,6 @@ TEST_F(Expansion, DefaultSingleArtistTemplateWholeDocument) {
                                          "Total Playing Time: 13:02 (min:sec)",
                                          "Total Size        : 4.5 MB (4,718,592 bytes)",
                                          "",
-                                         "Posting Policy:",
-                                         "",
                                          std::string(70, '='),
                                          ".NFO file created with Tamberlon V1.0.469 on 12/8/2026 "
                                          "at 2:05 PM",
@@ -160,6 +158,14 @@ TEST_F(Expansion, AlbumTokensInOrderEverywhere) {
       {"the address", "visit $NFO_URL\r\n", "visit https://tamberlon.example.org/\r\n"},
       {"without an address its line goes", "a\r\nvisit $NFO_URL\r\nb", "a\r\nb", ""},
       {"also the last line, after any break", "a\nsee $NFO_URL or $NFO_URL", "a\n", ""},
+      {"a section with a value, without its markers", "@IF_VALUE\r\nYear $YEAR\r\n@END_IF\r\nz",
+       "Year 1999\r\nz"},
+      {"a section whose values are empty goes whole", "a\n@IF_VALUE\nLabel $LABEL\n@END_IF\nz",
+       "a\nz"},
+      {"each section on its own", "@IF_VALUE $LABEL @END_IF@IF_VALUE $YEAR @END_IF", " 1999 "},
+      {"a policy is a value", "@IF_VALUE\r\nPolicy:\r\n$POSTING_POLICY@END_IF",
+       "Policy:\r\nby $POSTED_BY\r\n$TRACK_TITLE\r\n"},
+      {"a section without its end stays", "@IF_VALUE $YEAR", "@IF_VALUE 1999"},
       {"binary bytes pass", std::string("\xFF\x00\xC3", 3), std::string("\xFF\x00\xC3", 3)},
   };
   for (const auto& c : cases) {

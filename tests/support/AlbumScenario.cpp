@@ -65,8 +65,6 @@ std::vector<std::string> ExpectedFixtureAlbumNfo() {
       "Total Playing Time: 0:06 (min:sec)",
       "Total Size        : 66.7 KB (68,328 bytes)",
       "",
-      "Posting Policy:",
-      "",
       std::string(70, '='),
       ".NFO file created with Tamberlon V1.0.469 on 12/8/2026 at 2:05 PM",
   };
