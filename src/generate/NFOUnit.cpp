@@ -18,6 +18,7 @@ std::vector<std::string> DefaultNfoTemplate(bool variousArtists, TAudioFamily fa
       "Artist     : $ARTIST",
       "Album      : $ALBUM",
       "Source     : $SOURCE",
+      "Label      : $LABEL",
       "Year       : $YEAR",
       "Genre      : $GENRE",
       "",

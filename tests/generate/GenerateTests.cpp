@@ -54,6 +54,7 @@ TEST_F(Expansion, DefaultSingleArtistTemplateWholeDocument) {
   Album.SetArtist("Artist");
   Album.SetAlbumTitle("Album");
   Album.Source = "CD";
+  Album.RecordLabel = "Label";
   Album.Year = "2001";
   Album.Genre = "Rock";
   Album.Encoder = "LAME";
@@ -77,6 +78,7 @@ TEST_F(Expansion, DefaultSingleArtistTemplateWholeDocument) {
                                          "Artist     : Artist",
                                          "Album      : Album",
                                          "Source     : CD",
+                                         "Label      : Label",
                                          "Year       : 2001",
                                          "Genre      : Rock",
                                          "",
