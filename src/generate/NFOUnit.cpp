@@ -54,6 +54,13 @@ std::vector<std::string> DefaultNfoTemplate(bool variousArtists, TAudioFamily fa
       std::string(70, '='),
       ".NFO file created with $NFO_NAME V$NFO_VERSION on $NFO_DATE at $NFO_TIME",
   };
+  // What the rip log and the measurement found, each line only where there is something.
+  if (family == TAudioFamily::Lossless) {
+    const auto audio = std::find(lines.begin(), lines.end(), "Bitrate    : $BIT_RATE (average)");
+    lines.insert(audio + 1, {"@IF_VALUE", "Log Score  : $LOG_SCORE", "@END_IF", "@IF_VALUE",
+                             "AccurateRip: $ACCURATERIP", "@END_IF", "@IF_VALUE",
+                             "Dynamics   : $DR", "@END_IF"});
+  }
   // A build without a web page has nothing to send the reader to.
   if (withAddress)
     lines.insert(lines.end(), {"", "For more information on $NFO_NAME", "visit $NFO_URL"});

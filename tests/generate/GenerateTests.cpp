@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/AlbumAnalysis.h"
 #include "common/TextListUnit.h"
 #include "generate/CoverImage.h"
 #include "generate/ExpandUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/SFVUnit.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +112,46 @@ TEST_F(Expansion, DefaultSingleArtistTemplateWholeDocument) {
                                          "For more information on Tamberlon",
                                          "visit https://tamberlon.example.org/",
                                      }));
+}
+
+// A lossless album's default shows what its rip log and the measurement found, each line
+// only where there is something to show.
+TEST_F(Expansion, LosslessDefaultShowsTheEvidenceThereIs) {
+  const std::string log = "X Lossless Decoder version 20230627\nUsed drive : D\nRipper mode : "
+                          "XLD Secure Ripper\nDisable audio cache : OK\nMake use of C2 pointers "
+                          ": NO\nRead offset correction : 6\nGap status : Analyzed, "
+                          "Appended\nTrack 01\n CRC32 hash (test run) : 1\n CRC32 hash : 1\n "
+                          "->Accurately ripped (v2, confidence 3/3)\nEnd of status report\n"
+                          "-----BEGIN XLD SIGNATURE-----\n";
+  const struct {
+    const char* Name;
+    bool Log;
+    std::optional<int> Dr;
+    std::string Evidence;
+  } cases[] = {
+      {"nothing measured", false, std::nullopt, ""},
+      {"the DR alone", false, 11, "Dynamics   : DR11\r\n"},
+      {"the log and the DR", true, 9,
+       "Log Score  : 100\r\nAccurateRip: 1 of 1 tracks accurate (confidence 3)\r\n"
+       "Dynamics   : DR9\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTempFolder folder;
+    TAlbumInfo album;
+    album.Lossless = true;
+    album.Tracks.push_back({folder.Write("01.flac", ""), nullptr});
+    if (c.Log)
+      folder.Write("rip.log", log);
+    auto analysis = std::make_shared<TAlbumAnalysis>();
+    analysis->Dr = c.Dr;
+    album.Analysis = analysis;
+    const std::string text = ExpandTemplate(
+        Lines(DefaultNfoTemplate(false, TAudioFamily::Lossless, false)), album, Context());
+    const std::string from = "(average)\r\n";
+    const std::size_t start = text.find(from) + from.size();
+    EXPECT_EQ(text.substr(start, text.find("\r\nRipped By") - start), c.Evidence);
+  }
 }
 
 TEST_F(Expansion, VariousArtistsLineAndUntaggedTracks) {

@@ -38,6 +38,7 @@ std::vector<std::string> ExpectedFixtureAlbumNfo() {
       "Artist     : Various Artists",
       "Album      : Into the Trees",
       "Source     : ",
+      "Label      : ",
       "Year       : 2001",
       "Genre      : Rock",
       "",
