@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/MPEGaudio.h"
 
+#include "audio/LameTag.h"
 #include "common/ByteReader.h"
 #include "common/FileUnit.h"
 
@@ -170,6 +171,7 @@ TScanResult ScanForFrame(std::span<const std::uint8_t> block) {
     frame.ZeroAfterHeader =
         after.size() == 6 && std::all_of(after.begin(), after.end(), [](auto b) { return b == 0; });
     result.VBRHeader = ReadVBRHeader(block, i, frame);
+    result.LameSetting = LameSetting(block, i, frame);
     return result;
   }
   return result;
@@ -203,6 +205,7 @@ using namespace mpeg;
 void TMPEGaudio::Clear() {
   FFileBytes = 0;
   FTrailerVendor.clear();
+  FLameSetting.clear();
   FVBRHeader = TVBRHeader{};
   FFrame = TMPEGFrame{};
   // The reserved or unknown codes, so that every derived value is 0 or unknown.
@@ -250,8 +253,10 @@ bool TMPEGaudio::AnalyzeStream(TReadOnlyFile& file) {
     return false;
   TScanResult scan = ScanForFrame(block);
   FFrame = scan.Frame;
-  if (FFrame.Present)
+  if (FFrame.Present) {
     FVBRHeader = scan.VBRHeader;
+    FLameSetting = scan.LameSetting;
+  }
 
   if (!FFrame.Present && *firstRead == BlockSize) {
     block.fill(0);
@@ -259,8 +264,10 @@ bool TMPEGaudio::AnalyzeStream(TReadOnlyFile& file) {
       return false;
     scan = ScanForFrame(block);
     FFrame = scan.Frame;
-    if (FFrame.Present)
+    if (FFrame.Present) {
       FVBRHeader = scan.VBRHeader;
+      FLameSetting = scan.LameSetting;
+    }
   }
 
   if (FFrame.Present && !FVBRHeader.Present) {

@@ -57,6 +57,7 @@ std::size_t VBRHeaderOffset(const TMPEGFrame& frame);
 struct TScanResult {
   TMPEGFrame Frame;
   TVBRHeader VBRHeader;
+  std::string LameSetting; // "-V2", "-b 320": see LameTag.h
 };
 TScanResult ScanForFrame(std::span<const std::uint8_t> block);
 TVBRHeader ReadVBRHeader(std::span<const std::uint8_t> block, std::size_t frameStart,
@@ -88,12 +89,15 @@ public:
   double Duration() const;
   std::uint8_t EncoderId() const;
   std::string EncoderText() const;
+  // How LAME was set for the file ("-V2", "-b 320", "--abr 192"); "" when it does not say.
+  const std::string& EncoderSetting() const { return FLameSetting; }
 
 private:
   bool AnalyzeStream(TReadOnlyFile& file);
 
   std::int64_t FFileBytes = 0;
   std::string FTrailerVendor;
+  std::string FLameSetting;
   TVBRHeader FVBRHeader;
   TMPEGFrame FFrame;
   TID3v1 FID3v1Tag;

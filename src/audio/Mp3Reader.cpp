@@ -22,6 +22,7 @@ TTrackReadOutcome reader::ReadMp3(TReadOnlyFile& file, std::span<const std::uint
   track.SampleRate = audio.SampleRate();
   track.ChannelMode = audio.ChannelMode();
   track.Codec = audio.EncoderText();
+  track.EncoderSetting = audio.EncoderSetting();
   track.Format = TrackKindRow(TTrackKind::MP3).Format;
   track.Channels = track.ChannelMode == 3 ? 1 : 2;
   track.Analysed = true;

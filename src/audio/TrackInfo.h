@@ -48,6 +48,8 @@ public:
   std::int32_t ChannelMode = 0; // MPEG's mode; -1 for a stream that has none
   std::string Checksum = NoChecksum;
   std::string Codec;
+  // How the encoder was set, as its own header tells ("-V2" of LAME); "" where it does not.
+  std::string EncoderSetting;
   TDateTime FileDate = 0;
   std::string Format;             // the kind's word ("MP3", "FLAC"); empty until it is read
   std::int32_t BitsPerSample = 0; // 0 where the format has none (MP3, Vorbis, AAC)

@@ -129,7 +129,13 @@ TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCoun
   p.Source = MajorityText(all, &TTrackInfo::MediaType);
   p.RecordLabel = MajorityText(all, &TTrackInfo::Publisher);
   p.Genre = MajorityText(all, &TTrackInfo::Genre);
-  p.Encoder = OrUnknown(MajorityText(analysed, &TTrackInfo::EncodedBy));
+  // Without a tag that names the encoder, its own header tells how it was set.
+  std::string encoder = MajorityText(analysed, &TTrackInfo::EncodedBy);
+  if (encoder.empty())
+    encoder = MajorityText(analysed, [](const TTrackInfo& t) {
+      return t.EncoderSetting.empty() ? std::string() : t.Codec + " " + t.EncoderSetting;
+    });
+  p.Encoder = OrUnknown(encoder);
   p.Codec = OrUnknown(MajorityText(analysed, &TTrackInfo::Codec));
   d.Format = MajorityText(analysed, &TTrackInfo::Format);
   d.Lossless = MajorityNumber(analysed, [](const TTrackInfo& t, std::size_t) {

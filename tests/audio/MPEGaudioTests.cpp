@@ -26,6 +26,22 @@ std::vector<std::uint8_t> Block(const TBytes& bytes) {
 }
 
 const THeaderFields Cbr128; // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, joint stereo
+
+// LAME's 36-byte tag: its version, VBR method, ABR or lowest rate and preset.
+TBytes LameTag(int method, int rate, int preset) {
+  TBytes tag = "LAME3.100" + TBytes(27, '\0');
+  tag[9] = static_cast<char>(method);
+  tag[20] = static_cast<char>(rate);
+  tag[26] = static_cast<char>(preset >> 8);
+  tag[27] = static_cast<char>(preset & 0xFF);
+  return tag;
+}
+
+// The Xing header's quality, the last byte of its field before the LAME tag at 36 + 120.
+TBytes WithQuality(TBytes frame, int quality) {
+  frame[36 + 119] = static_cast<char>(quality);
+  return frame;
+}
 } // namespace
 
 TEST(MPEGFrame, HeaderValidity) {
@@ -268,10 +284,14 @@ TEST(MPEGEncoder, HeaderRulesInOrder) {
 }
 
 TEST(MPEGEncoder, VbrHeaderTags) {
+  const auto lame = [](int method, int rate, int preset, std::string_view id = "Xing") {
+    return XingFrame(Cbr128, 36, 100, 41800, LameTag(method, rate, preset), id);
+  };
   const struct {
     const char* Name;
     TBytes First;
     const char* Expected;
+    const char* Setting = "";
   } cases[] = {
       {"Xing with LAME", XingFrame(Cbr128, 36, 100, 41800, "LAME3.97"), "LAME 3.97"},
       {"Xing with LAME 3.100", XingFrame(Cbr128, 36, 100, 41800, "LAME3.100"), "LAME 3.100"},
@@ -279,11 +299,22 @@ TEST(MPEGEncoder, VbrHeaderTags) {
       {"Xing with MPGE", XingFrame(Cbr128, 36, 100, 41800, "MPGE"), "GoGo"},
       {"Xing alone", XingFrame(Cbr128, 36, 100, 41800), "Xing"},
       {"VBRI", VbriFrame(Cbr128, 36, 100, 41800), "Fraunhofer"},
+      {"VBR by its V preset", lame(4, 32, 480), "LAME 3.100", "-V2"},
+      {"VBR by the quality alone", WithQuality(lame(3, 32, 0), 67), "LAME 3.100", "-V3"},
+      {"VBR without either", lame(4, 32, 0), "LAME 3.100", ""},
+      {"a named preset of LAME 3.9x", lame(4, 32, 1002), "LAME 3.100", "--preset extreme"},
+      {"ABR", lame(2, 192, 192), "LAME 3.100", "--abr 192"},
+      {"ABR above 255 from the preset", lame(9, 255, 320), "LAME 3.100", "--abr 320"},
+      // The name stays the frames' guess: a real file names LAME at its end.
+      {"CBR in an Info header, at the frame's rate", lame(1, 255, 320, "Info"), "Fraunhofer",
+       "-b 128"},
+      {"an unknown method", lame(0, 0, 0), "LAME 3.100", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     auto [result, mp3] = Analyze(c.First + Frames(Cbr128, 10));
     ASSERT_TRUE(result);
     EXPECT_EQ(mp3.EncoderText(), c.Expected);
+    EXPECT_EQ(mp3.EncoderSetting(), c.Setting);
   }
 }

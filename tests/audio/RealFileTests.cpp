@@ -46,6 +46,29 @@ TEST_F(RealFiles, LameVbrMonoWithoutTags) {
   EXPECT_EQ(t->Checksum, "A5C86647");
 }
 
+// LAME's tag tells how it was set; 3.100 writes --preset extreme as the -V0 it stands for.
+TEST_F(RealFiles, LameSettingsFromItsTag) {
+  const struct {
+    const char* Name;
+    bool VBR;
+    const char* Setting;
+  } cases[] = {
+      {"lame-v2.mp3", true, "-V2"},
+      {"lame-preset-extreme.mp3", true, "-V0"},
+      {"lame-cbr320.mp3", false, "-b 320"},
+      {"lame-abr192.mp3", true, "--abr 192"},
+      {"lame-cbr128-tags.mp3", false, "-b 128"},
+      {"lame-vbr-mono.mp3", true, "-V6"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const auto t = Read(c.Name);
+    EXPECT_EQ(t->IsVBR, c.VBR);
+    EXPECT_EQ(t->Codec, "LAME 3.100");
+    EXPECT_EQ(t->EncoderSetting, c.Setting);
+  }
+}
+
 TEST_F(RealFiles, Mpeg2WithOnlyAnId3v1Tag) {
   const auto t = Read("lame-mpeg2-id3v1.mp3");
   EXPECT_EQ(t->TagVersion, "ID3v1.0");

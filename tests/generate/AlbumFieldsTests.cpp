@@ -16,6 +16,7 @@ struct TTrackFields {
   bool VBR = false;
   std::string Codec = "";
   std::string EncodedBy = "";
+  std::string EncoderSetting = "";
   double Day = 45000.5;
   bool Analysed = true;
   std::string AlbumArtist = "";
@@ -39,6 +40,7 @@ TAlbumInfo Album(const std::vector<TTrackFields>& fields) {
     info->IsVBR = s.VBR;
     info->Codec = s.Codec;
     info->EncodedBy = s.EncodedBy;
+    info->EncoderSetting = s.EncoderSetting;
     info->FileDate = s.Day;
     info->Analysed = s.Analysed;
     info->AlbumArtist = s.AlbumArtist;
@@ -113,16 +115,47 @@ TEST(AlbumFields, MixedAlbumsFollowTheirMajorityKind) {
   TTrackFields flacB = flacA;
   flacB.BitRate = 1000;
   flacB.Duration = 300;
-  const TTrackFields mp3{
-      .BitRate = 128, .Codec = "LAME 3.100", .Duration = 100, .TagVersion = "ID3v2.3"};
+  const TTrackFields mp3{.BitRate = 128,
+                         .Codec = "LAME 3.100",
+                         .EncoderSetting = "-V2",
+                         .Duration = 100,
+                         .TagVersion = "ID3v2.3"};
+  TTrackFields tagged = mp3;
+  tagged.EncodedBy = "EAC";
   const struct {
     const char* Name;
     std::vector<TTrackFields> Tracks;
     const char *Format, *Codec, *BitRate, *Bits, *ID3;
     int StereoMode;
+    const char* Encoder;
   } cases[] = {
-      {"two FLAC, one MP3", {flacA, flacB, mp3}, "FLAC", "FLAC", "786K/s", "16-bit", "", -1},
-      {"two MP3, one FLAC", {mp3, flacB, mp3}, "MP3", "LAME 3.100", "128K/s", "", "ID3v2.3", 1},
+      {"two FLAC, one MP3",
+       {flacA, flacB, mp3},
+       "FLAC",
+       "FLAC",
+       "786K/s",
+       "16-bit",
+       "",
+       -1,
+       "Unknown"},
+      {"two MP3, one FLAC",
+       {mp3, flacB, mp3},
+       "MP3",
+       "LAME 3.100",
+       "128K/s",
+       "",
+       "ID3v2.3",
+       1,
+       "LAME 3.100 -V2"},
+      {"a tag's encoder before the setting",
+       {tagged, mp3, tagged},
+       "MP3",
+       "LAME 3.100",
+       "128K/s",
+       "",
+       "ID3v2.3",
+       1,
+       "EAC"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -135,6 +168,7 @@ TEST(AlbumFields, MixedAlbumsFollowTheirMajorityKind) {
     EXPECT_EQ(p.BitsPerSample, c.Bits);
     EXPECT_EQ(p.ID3Version, c.ID3);
     EXPECT_EQ(p.StereoMode, c.StereoMode);
+    EXPECT_EQ(p.Encoder, c.Encoder);
     EXPECT_FALSE(p.VBR);
   }
 }

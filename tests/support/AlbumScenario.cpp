@@ -42,7 +42,7 @@ std::vector<std::string> ExpectedFixtureAlbumNfo() {
       "Year       : 2001",
       "Genre      : Rock",
       "",
-      "Encoder    : Unknown",
+      "Encoder    : LAME 3.100 -b 96",
       "Codec      : LAME 3.100",
       "Bitrate    : 96K/s  44100Hz  Joint Stereo",
       "ID3-Tag    : ID3v2.3",
