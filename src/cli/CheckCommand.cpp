@@ -149,7 +149,7 @@ void PrintNzbCheck(const TNzbCheckResult& result, bool json, TCliContext& contex
                   << " articles missing or damaged)";
     context.Out << "\n";
   }
-  context.Out << NzbCheckSummary(result) << "\n";
+  context.Out << PrintableText(NzbCheckSummary(result)) << "\n"; // it quotes the server
 }
 
 int RunNzbCheck(const std::string& path, const TCliArguments& arguments, TCliContext& context) {

@@ -6,6 +6,12 @@
 #include <unistd.h>
 
 TInterruptPauses::TInterruptPauses(std::atomic<bool>& cancelled) : Cancelled(cancelled) {
+  // Started with SIGINT ignored (a shell's "&" in a script, nohup): it stays ignored.
+  struct sigaction current {};
+  if (::sigaction(SIGINT, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+    Done = true;
+    return;
+  }
   sigset_t interrupt;
   sigemptyset(&interrupt);
   sigaddset(&interrupt, SIGINT);
@@ -25,6 +31,8 @@ TInterruptPauses::TInterruptPauses(std::atomic<bool>& cancelled) : Cancelled(can
 }
 
 TInterruptPauses::~TInterruptPauses() {
+  if (!Watcher.joinable())
+    return; // SIGINT was ignored: nothing was changed
   Done = true;
   Watcher.join();
   pthread_sigmask(SIG_SETMASK, &Previous, nullptr);

@@ -298,6 +298,19 @@ std::string PrintableText(std::string_view text) {
   return Escaped(text, false);
 }
 
+std::string WithoutHiddenControls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t at = 0; at < text.size();) {
+    const TSequence sequence = SequenceAt(text, at);
+    const std::size_t length = std::max<std::size_t>(1, sequence.Length);
+    if (sequence.Length == 0 || !IsHiddenControl(static_cast<char32_t>(sequence.CodePoint)))
+      out.append(text.substr(at, length));
+    at += length;
+  }
+  return out;
+}
+
 std::string PrintableDocument(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
@@ -305,12 +318,13 @@ std::string PrintableDocument(std::string_view bytes) {
     const auto byte = static_cast<unsigned char>(bytes[at]);
     const bool lineEnd =
         byte == '\n' || (byte == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n');
-    const bool c1 = byte == 0xC2 && at + 1 < bytes.size() &&
-                    static_cast<unsigned char>(bytes[at + 1]) >= 0x80 &&
-                    static_cast<unsigned char>(bytes[at + 1]) <= 0x9F;
-    if (c1) {
-      AppendEscapedByte(out, byte);
-      AppendEscapedByte(out, static_cast<unsigned char>(bytes[++at]));
+    // UTF-8's C1 controls and direction marks; a code page's bytes that happen to spell one
+    // are shown escaped too, which a terminal reading UTF-8 could not have shown anyway.
+    const TSequence sequence = byte >= 0xC2 ? SequenceAt(bytes, at) : TSequence{};
+    if (sequence.Length > 1 && IsHiddenControl(static_cast<char32_t>(sequence.CodePoint))) {
+      for (std::size_t i = 0; i < sequence.Length; ++i)
+        AppendEscapedByte(out, static_cast<unsigned char>(bytes[at + i]));
+      at += sequence.Length - 1;
     } else if (IsControlCharacter(bytes[at]) && byte != '\t' && !lineEnd) {
       AppendEscapedByte(out, byte);
     } else {

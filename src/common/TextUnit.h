@@ -71,9 +71,12 @@ std::string PrintableName(std::string_view name);
 // are, so that the names it quotes, made printable already, read as they did.
 std::string PrintableText(std::string_view text);
 // A document's bytes as a terminal may show them: the C0 controls but tab and line breaks
-// (a carriage return only before a line feed), DEL and UTF-8's C1 controls as "\xHH"; every
-// other byte as it is, a code page's included.
+// (a carriage return only before a line feed), DEL, and UTF-8's C1 controls and direction
+// marks as "\xHH"; every other byte as it is, a code page's included.
 std::string PrintableDocument(std::string_view bytes);
+// The text without its hidden controls (IsHiddenControl), as a file name made from tags
+// must be: a direction mark makes "a\u202Egpj.exe" read as "aexe.jpg".
+std::string WithoutHiddenControls(std::string_view text);
 // Each line of a text made printable, the line breaks kept.
 std::string PrintableTextLines(std::string_view lines);
 // Several names, one a line (as a message's path below its text holds them), each made

@@ -16,7 +16,7 @@ std::string DefaultNfoFileName(const std::string& artist, const std::string& alb
   ReplaceAll(pattern, token::Artist, artist);
   ReplaceAll(pattern, token::Album, albumTitle);
   ReplaceAll(pattern, token::Separator, separator);
-  std::string name = pattern.Text();
+  std::string name = WithoutHiddenControls(pattern.Text());
   // The characters no file name may hold, and the control characters: a line break in a
   // name breaks every list that names it.
   std::erase_if(name, [](char c) {

@@ -607,8 +607,8 @@ TEST(ConsoleHost, LinesFromOutsideReachNoTerminalRaw) {
   EXPECT_EQ(JsonText(nlohmann::json{{"Drive", "a\x1B\xC2\x9B"
                                               "2J\xE2\x80\xAE\xFF"}}),
             "{\"Drive\":\"a\\u001b\\u009b2J\\u202e\xEF\xBF\xBD\"}");
-  EXPECT_EQ(PrintableDocument("Title: \x1B]0;x\x07\r\nA\rB\t\x82\xC2\x9B\r\n"),
-            "Title: \\x1B]0;x\\x07\r\nA\\x0DB\t\x82\\xC2\\x9B\r\n");
+  EXPECT_EQ(PrintableDocument("Title: \x1B]0;x\x07\r\nA\rB\t\x82\xC2\x9B\xE2\x80\xAE\r\n"),
+            "Title: \\x1B]0;x\\x07\r\nA\\x0DB\t\x82\\xC2\\x9B\\xE2\\x80\\xAE\r\n");
 }
 
 namespace {

@@ -284,6 +284,10 @@ TEST(Album, DefaultFileNames) {
       {"<\\*|\">", "t", " - t.nfo"},
       {"My $ALBUM", "Disc $SEPERATOR", "My $ALBUM - Disc $SEPERATOR.nfo"},
       {"Line\r\nbreak\t", "x\x7F", "Linebreak - x.nfo"},
+      {"A\u202Egalf.3pm",
+       "B\u009B"
+       "2J",
+       "Agalf.3pm - B2J.nfo"}, // "A" then "mp3.flag" shown
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Expected);
@@ -340,7 +344,10 @@ TEST(CoverImage, SizeFromEachKindsHeader) {
   };
   const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) +
                           std::string("\0\0\x05\x78\0\0\x01\x2c", 8);
-  const std::string exif = std::string("\xFF\xE1\x00\x08" "Exif", 8) + std::string("\0\0", 2);
+  const std::string exif = std::string("\xFF\xE1\x00\x08"
+                                       "Exif",
+                                       8) +
+                           std::string("\0\0", 2);
   const std::string frame = std::string("\xFF\xC2\x00\x11\x08\x02\x58\x03\x20", 9);
   const struct {
     const char* Name;
