@@ -138,7 +138,10 @@ long_post=("$cli" post --group alt.binaries.test --article-size 100000 --connect
 accepted() { grep -vc " sending " "$work/resumed.nzb.journal" || true; } # with the header
 for stop in 8:KILL 20:KILL 32:INT; do # once the journal holds that many articles taken
   lines=${stop%:*} signal=${stop#*:}
-  "${long_post[@]}" "$release/03 - Long.flac" 2>"$work/stopped.err" &
+  # A command put in the background by a script starts with SIGINT ignored, and keeps it
+  # so, as the shell means; a terminal's Ctrl+C reaches one with SIGINT at its default.
+  python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.execvp(sys.argv[1], sys.argv[1:])' \
+    "${long_post[@]}" "$release/03 - Long.flac" 2>"$work/stopped.err" &
   poster=$!
   for _ in $(seq 200); do
     [ -f "$work/resumed.nzb.journal" ] && [ "$(accepted)" -gt "$lines" ] && break
