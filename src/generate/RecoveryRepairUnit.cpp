@@ -9,6 +9,7 @@
 #include "common/FileWriteUnit.h"
 #include "common/LargeBuffer.h"
 #include "common/Md5Lanes.h"
+#include "common/OpenFileCache.h"
 #include "common/TextUnit.h"
 #include "common/WorkerJobs.h"
 #include "generate/AlbumFieldsUnit.h"
@@ -32,6 +33,8 @@ namespace {
 constexpr std::uint64_t SixteenK = 16384;
 constexpr std::size_t CopyChunk = std::size_t{1} << 20;
 constexpr std::size_t MaximumLostSlices = 8192;
+// Files read from at once: well within the usual limit of 1,024 descriptors.
+constexpr std::size_t OpenAtOnce = 64;
 
 // One file of the set as the repair finds it.
 struct TRepairFile {
@@ -41,11 +44,9 @@ struct TRepairFile {
   bool InRecoverySet = false;
   std::uint32_t FirstSlice = 0; // its first slice's number in the set
   std::string SourceName;       // where its intact slices are read, below the folder
-  std::optional<TReadOnlyFile> Source;
-  bool SourceOpened = false;
-  std::string FoundAs;    // a file of another name that holds it whole
-  std::string Target;     // where it is written, as a path for messages
-  std::size_t Staged = 0; // its index in the file set
+  std::string FoundAs;          // a file of another name that holds it whole
+  std::string Target;           // where it is written, as a path for messages
+  std::size_t Staged = 0;       // its index in the file set
   std::uint64_t LostSlices = 0;
   bool Intact(std::uint64_t k) const {
     return Check.State == TRecoveryFileState::Ok || !FoundAs.empty() ||
@@ -352,13 +353,13 @@ private:
   }
 
   // The file a rebuilt one's intact slices, or a sum's, are read from: opened below the
-  // folder once, as the first is needed, never by its path nor through a link (whatever
-  // took a folder's place since the check).
+  // folder, never by its path nor through a link (whatever took a folder's place since the
+  // check), a few at a time; one opened again that another file took the place of fails
+  // the rebuilt files' hashes.
   TReadOnlyFile* SourceOf(TRepairFile& file) {
-    if (!file.SourceOpened)
-      file.Source = OpenBelow(*Base, file.SourceName);
-    file.SourceOpened = true;
-    return file.Source ? &*file.Source : nullptr;
+    TReadOnlyFile* source = Sources.Get(file.SourceName);
+    ReadError = source ? 0 : errno;
+    return source;
   }
 
   // A read that fails, a write that fails and a cancel are each told as what they are.
@@ -376,7 +377,7 @@ private:
         if (!source)
           source = SourceOf(file);
         if (!source || !source->ReadExactly(static_cast<std::int64_t>(at), piece))
-          return Ended(TRepairOutcome::Unreadable, Folder + file.SourceName);
+          return Unreadable(Folder + file.SourceName);
         if (!Staging.WriteAt(file.Staged, at,
                              std::string_view(reinterpret_cast<const char*>(piece.data()), part)))
           return Unwritten(file.Target);
@@ -469,8 +470,14 @@ private:
   }
 
   TRepairResult Unread(const TSliceSource& source) const {
-    return Ended(Cancelled ? TRepairOutcome::Cancelled : TRepairOutcome::Unreadable,
-                 source.File ? Folder + source.File->SourceName : *source.Path);
+    return Cancelled ? Ended(TRepairOutcome::Cancelled)
+                     : Unreadable(source.File ? Folder + source.File->SourceName : *source.Path);
+  }
+  // With the reason the file could not be opened, if that was what failed.
+  TRepairResult Unreadable(std::string path) const {
+    TRepairResult result = Ended(TRepairOutcome::Unreadable, std::move(path));
+    result.Error = ReadError;
+    return result;
   }
 
   bool ReadStripe(const TSliceSource& source, std::uint64_t start, std::span<std::uint8_t> into) {
@@ -491,10 +498,9 @@ private:
   // A .par2 of the set, by the path it was read at: its slices are only summed, and a
   // stranger's bytes there fail the lost slices' checksums.
   TReadOnlyFile* RecoveryFile(const std::string& path) {
-    auto& file = Open[path];
-    if (!file)
-      file = TReadOnlyFile::Open(path);
-    return file ? &*file : nullptr;
+    TReadOnlyFile* file = Volumes.Get(path);
+    ReadError = file ? 0 : errno;
+    return file;
   }
 
   // outputs[r] (Width apart) += sum over s of factor(r, s) * inputs[s] (stride apart): the
@@ -657,7 +663,13 @@ private:
   unsigned Threads = 1;
   std::uint64_t Width = 0;
   std::vector<TSliceSource> Intact, Recovery;
-  std::map<std::string, std::optional<TReadOnlyFile>> Open;
+  TOpenFileCache Sources{OpenAtOnce, [this](const std::string& name) {
+                           return OpenBelow(*Base, name);
+                         }};
+  TOpenFileCache Volumes{OpenAtOnce / 4, [](const std::string& path) {
+                           return TReadOnlyFile::Open(path);
+                         }};
+  int ReadError = 0; // why the last file asked for could not be opened (0: it was)
   TLargeBuffer Remainders, Solved, Slices; // Slices: a batch of intact slices' stripes
   std::size_t Batch = 1;
   // Slices summed at once: their factors for every lost slice are held together.
@@ -703,6 +715,9 @@ std::string RepairSummary(const TRepairResult& result) {
   case TRepairOutcome::NoMemory:
     return "Not enough memory for the repair: nothing was changed.";
   case TRepairOutcome::Unreadable:
+    if (result.Error == EMFILE || result.Error == ENFILE)
+      return "Could not read " + PrintableName(result.Path) +
+             ": too many files are open; nothing was changed.";
     return "Could not read " + PrintableName(result.Path) + ": nothing was changed.";
   case TRepairOutcome::NotWritten:
     if (result.Error == ENOSPC || result.Error == EDQUOT)

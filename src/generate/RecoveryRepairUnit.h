@@ -49,7 +49,7 @@ struct TRepairResult {
   TRecoveryCheck Before; // the files as found, by name
   std::vector<TRepairedFile> Repaired;
   std::uint64_t MoreSlicesNeeded = 0;
-  int Error = 0; // NotWritten: the system's reason (errno)
+  int Error = 0; // NotWritten, Unreadable: the system's reason (errno)
 };
 
 enum class TRepairPhase { Checking, Repairing };

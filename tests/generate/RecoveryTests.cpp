@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -388,6 +389,19 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
   const std::string notRepairable = "0 OK, 1 bad; 0 recovery blocks, 1 needed: not repairable";
   const std::string unsafeOfTwo = "1 OK, 1 bad; 2 recovery blocks, 1 needed: not repairable";
   const std::string secret = "the victim's secret, outside the album";
+  THostileSet many; // more files than the descriptors left to the repair
+  std::string manyLines = "f000.bin MISSING";
+  many.Made = true;
+  many.Files.clear();
+  for (int i = 0; i < 120; ++i) {
+    const std::string name = "f" +
+                             std::string(i < 10    ? "00"
+                                         : i < 100 ? "0"
+                                                   : "") +
+                             std::to_string(i) + ".bin";
+    many.Files.emplace_back(name, std::string(100, static_cast<char>(i)));
+    manyLines += i ? "\n" + name + " OK" : "";
+  }
   const struct {
     const char* Name;
     THostileSet Set;
@@ -396,8 +410,9 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
     std::string Summary;
     std::string Repair; // the repair's summary, names in the album's folder
     bool Cancel = false;
-    bool SwapAlbum = false; // as the repair begins to rebuild
-    bool Restores = false;  // the album made whole again
+    bool SwapAlbum = false;      // as the repair begins to rebuild
+    bool Restores = false;       // the album made whole again
+    bool FewDescriptors = false; // 100 at most open at once
   } cases[] = {
       {"a 2^40-byte slice over 1,000 bytes",
        set([](THostileSet& s) { s.SliceSize = std::uint64_t{1} << 40; }),
@@ -553,6 +568,10 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
        "a.bin OK\nb.bin OK\nsub/c.bin MISSING",
        "2 OK, 1 bad; 3 recovery blocks, 1 needed: repairable", "Repaired: 1 file, 1 block rebuilt.",
        false, false, true},
+      {"more files than the descriptors the process may open", many,
+       [](const std::string& album) { fs::remove(album + "f000.bin"); }, manyLines.c_str(),
+       "119 OK, 1 bad; 120 recovery blocks, 1 needed: repairable",
+       "Repaired: 1 file, 1 block rebuilt.", false, false, true, true},
       {"cancelled",
        {},
        {},
@@ -577,6 +596,13 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
       c.Damage(album);
     const auto before = Snapshot(folder.Path());
     const std::atomic<bool> cancelled{c.Cancel};
+    rlimit descriptors{};
+    ::getrlimit(RLIMIT_NOFILE, &descriptors);
+    if (c.FewDescriptors) {
+      rlimit few = descriptors;
+      few.rlim_cur = std::min<rlim_t>(100, descriptors.rlim_cur);
+      ::setrlimit(RLIMIT_NOFILE, &few);
+    }
     const auto check = CheckRecoverySet(par2, {}, &cancelled);
     ASSERT_EQ(check.has_value(), c.Lines != nullptr);
     if (check) {
@@ -602,6 +628,7 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
       return !c.Cancel;
     };
     std::string repair = RepairSummary(RepairRecoverySet(par2, settings));
+    ::setrlimit(RLIMIT_NOFILE, &descriptors);
     if (const std::size_t at = repair.find(album); at != std::string::npos)
       repair.erase(at, album.size());
     EXPECT_EQ(repair, c.Repair);
