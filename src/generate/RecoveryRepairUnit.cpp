@@ -26,6 +26,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -621,28 +622,59 @@ private:
   }
 
   // The rebuilt files committed together, then the found ones renamed back; every name is
-  // taken in its folder opened below the set's, never through a link.
+  // taken in its folder opened below the set's, never through a link. Whatever a rename
+  // needs is had before the commit; should one fail still, the files already put in place
+  // are told with it.
   TEnd PutInPlace() {
+    std::vector<std::pair<const TRepairFile*, TRenameBack>> renames;
+    for (const TRepairFile& file : Files)
+      if (!file.FoundAs.empty()) {
+        auto prepared = PrepareRenameBack(file);
+        if (!prepared)
+          return Unwritten(Folder + file.Check.Name);
+        renames.emplace_back(&file, std::move(*prepared));
+      }
     std::string failed;
     if (Staging.Commit(&failed) != TWriteResult::Written)
       return Unwritten(failed);
-    for (TRepairFile& file : Files)
-      if (!file.FoundAs.empty() && !RenameBack(file))
-        return Unwritten(Folder + file.Check.Name);
     for (const TRepairFile& file : Files)
-      if (file.Rebuilt() || !file.FoundAs.empty())
+      if (file.Rebuilt())
         Result.Repaired.push_back({file.Check.Name, file.LostSlices, file.FoundAs});
+    for (const auto& [file, rename] : renames) {
+      if (!RenameWithoutReplacing(rename.From.Folder.Get(), rename.From.Leaf,
+                                  rename.To.Folder.Get(), rename.To.Leaf)) {
+        TRepairResult ended = Unwritten(Folder + file->Check.Name);
+        ended.Repaired = std::move(Result.Repaired);
+        return ended;
+      }
+      Result.Repaired.push_back({file->Check.Name, file->LostSlices, file->FoundAs});
+    }
     std::sort(Result.Repaired.begin(), Result.Repaired.end(),
               [](const auto& a, const auto& b) { return a.Name < b.Name; });
     Result.Outcome = TRepairOutcome::Repaired;
     return std::nullopt;
   }
 
-  bool RenameBack(const TRepairFile& file) const {
-    const auto from = Base->ParentOf(file.FoundAs);
-    const auto to = Base->ParentOf(file.Description->Name);
-    return from && to &&
-           RenameWithoutReplacing(from->Folder.Get(), from->Leaf, to->Folder.Get(), to->Leaf);
+  struct TRenameBack {
+    TBaseFolder::TParent From, To;
+  };
+  // Both folders of a rename back opened (the set's own made again where the album lost
+  // it), and nothing yet by the set's name; nothing, with errno, when it cannot be.
+  std::optional<TRenameBack> PrepareRenameBack(const TRepairFile& file) {
+    if (!Base->MakeFoldersOf(file.Description->Name, MadeFolders))
+      return std::nullopt;
+    auto from = Base->ParentOf(file.FoundAs);
+    auto to = Base->ParentOf(file.Description->Name);
+    if (!from || !to)
+      return std::nullopt;
+    struct stat status {};
+    if (::fstatat(to->Folder.Get(), to->Leaf.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+      errno = EEXIST;
+      return std::nullopt;
+    }
+    if (errno != ENOENT)
+      return std::nullopt;
+    return TRenameBack{std::move(*from), std::move(*to)};
   }
 
   const std::string& Par2Path;
@@ -686,6 +718,15 @@ TRepairResult RepairRecoverySet(const std::string& par2Path, const TRepairSettin
   return TRecoverySetRepairer(par2Path, settings).Repair();
 }
 
+namespace {
+std::string RepairedNames(const TRepairResult& result) {
+  std::string names;
+  for (const TRepairedFile& file : result.Repaired)
+    names += (names.empty() ? "" : ", ") + PrintableName(file.Name);
+  return names;
+}
+} // namespace
+
 std::string RepairSummary(const TRepairResult& result) {
   const auto blocks = [](std::uint64_t n) {
     return std::to_string(n) + (n == 1 ? " block" : " blocks");
@@ -723,7 +764,8 @@ std::string RepairSummary(const TRepairResult& result) {
     if (result.Error == ENOSPC || result.Error == EDQUOT)
       return "No space left on the disk holding " + PrintableName(result.Path) + ".";
     return "Could not write " + PrintableName(result.Path) +
-           (result.Error ? std::string(": ") + std::strerror(result.Error) : std::string()) + ".";
+           (result.Error ? std::string(": ") + std::strerror(result.Error) : std::string()) +
+           (result.Repaired.empty() ? "." : "; already repaired: " + RepairedNames(result) + ".");
   case TRepairOutcome::NotVerified:
     return "The repaired " + PrintableName(result.Path) +
            " does not match the set: nothing was changed.";

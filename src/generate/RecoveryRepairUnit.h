@@ -46,8 +46,8 @@ struct TRepairedFile {
 struct TRepairResult {
   TRepairOutcome Outcome = TRepairOutcome::NothingToRepair;
   std::string Path;
-  TRecoveryCheck Before; // the files as found, by name
-  std::vector<TRepairedFile> Repaired;
+  TRecoveryCheck Before;               // the files as found, by name
+  std::vector<TRepairedFile> Repaired; // NotWritten too: those put in place before it failed
   std::uint64_t MoreSlicesNeeded = 0;
   int Error = 0; // NotWritten, Unreadable: the system's reason (errno)
 };

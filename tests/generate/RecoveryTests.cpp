@@ -568,6 +568,22 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
        "a.bin OK\nb.bin OK\nsub/c.bin MISSING",
        "2 OK, 1 bad; 3 recovery blocks, 1 needed: repairable", "Repaired: 1 file, 1 block rebuilt.",
        false, false, true},
+      {"an album flattened since (its files moved out of d/, d/ deleted), another damaged",
+       set([](THostileSet& s) {
+         s.Made = true;
+         s.Files = {{"c.bin", std::string(1000, 'c')},
+                    {"d/a.bin", std::string(1000, 'a')},
+                    {"d/b.bin", std::string(1000, 'b')}};
+       }),
+       [](const std::string& album) {
+         for (const char* name : {"a.bin", "b.bin"})
+           fs::rename(album + "d/" + name, album + name);
+         fs::remove(album + "d");
+         std::ofstream(album + "c.bin", std::ios::in | std::ios::out) << "damage";
+       },
+       "c.bin DAMAGED (1 block)\nd/a.bin MISSING\nd/b.bin MISSING",
+       "0 OK, 3 bad; 3 recovery blocks, 3 needed: repairable",
+       "Repaired: 3 files, 1 block rebuilt.", false, false, true},
       {"more files than the descriptors the process may open", many,
        [](const std::string& album) { fs::remove(album + "f000.bin"); }, manyLines.c_str(),
        "119 OK, 1 bad; 120 recovery blocks, 1 needed: repairable",
