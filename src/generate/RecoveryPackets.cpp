@@ -38,6 +38,19 @@ TMd5Hash HashAt(std::span<const std::uint8_t> bytes, std::size_t at) {
   return hash;
 }
 
+// A name as the file system reads it, without its "." and empty steps ("./a", "s//a" and
+// "s/./a" are "a" and "s/a"), so that two spellings of one file are one name. The last step
+// and a leading "/" stay as written: they make a name no file's, or one outside, and are
+// judged as such.
+std::string WithoutEmptySteps(std::string_view name) {
+  std::string kept = name.starts_with('/') ? "/" : "";
+  std::size_t start = kept.size();
+  for (std::size_t end; (end = name.find('/', start)) != std::string_view::npos; start = end + 1)
+    if (const auto step = name.substr(start, end - start); !step.empty() && step != ".")
+      kept.append(step).push_back('/');
+  return kept.append(name.substr(start));
+}
+
 std::string_view AsText(std::span<const std::uint8_t> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
@@ -247,9 +260,10 @@ void TRecoverySetReader::Take(const TPacket& packet) {
     std::string_view name = AsText(body.subspan(56));
     while (!name.empty() && name.back() == '\0')
       name.remove_suffix(1);
-    file.Name = std::string(name);
+    std::string spelled(name);
     // Sets made on Windows may separate folders with "\\", as that system does.
-    std::replace(file.Name.begin(), file.Name.end(), '\\', '/');
+    std::replace(spelled.begin(), spelled.end(), '\\', '/');
+    file.Name = WithoutEmptySteps(spelled);
     if (Descriptions.size() < MaximumFiles)
       Descriptions.emplace(std::pair(packet.SetId, file.FileId), std::move(file));
   } else if (packet.Type == par2::SliceChecksumType && body.size() >= 16 &&
