@@ -197,17 +197,24 @@ TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
                                      const std::atomic<bool>* cancelled) {
   TRecoveryFileCheck check =
       CheckFileContent(description, slices, sliceSize, folder, progress, cancelled);
-  if ((check.State == TRecoveryFileState::Damaged || check.State == TRecoveryFileState::Missing) &&
-      UnsafeNameIn(folder, description.Name) != TUnsafeName::None)
+  if (NeedsRepair(check) && UnsafeNameIn(folder, description.Name) != TUnsafeName::None)
     check.State = TRecoveryFileState::Unsafe;
   return check;
 }
 
+bool NeedsRepair(const TRecoveryFileCheck& file) {
+  return file.State == TRecoveryFileState::Damaged || file.State == TRecoveryFileState::Missing;
+}
+
+bool IsFileOfTheSet(const std::string& par2Path, const std::string& name) {
+  const std::string path = FolderPart(par2Path) + name;
+  return path == par2Path ||
+         (name.ends_with(".par2") && RecoverySetBase(path) == RecoverySetBase(par2Path));
+}
+
 std::vector<std::size_t> RefuseLinkedSources(std::vector<TRecoveryFileCheck>& files) {
   std::vector<std::size_t> refused;
-  if (std::none_of(files.begin(), files.end(), [](const TRecoveryFileCheck& f) {
-        return f.State == TRecoveryFileState::Damaged || f.State == TRecoveryFileState::Missing;
-      }))
+  if (std::none_of(files.begin(), files.end(), NeedsRepair))
     return refused;
   for (std::size_t i = 0; i < files.size(); ++i)
     if (files[i].ThroughLink && files[i].State == TRecoveryFileState::Ok) {
@@ -309,6 +316,8 @@ std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
         cancelled);
     if (set->Files[i].FileId == TMd5Hash{}) // the main packet names a file nothing describes
       check.Files[i].Name = "(a file the set does not describe)";
+    else if (NeedsRepair(check.Files[i]) && IsFileOfTheSet(par2Path, set->Files[i].Name))
+      check.Files[i].State = TRecoveryFileState::Unsafe;
     if (check.Files[i].State != TRecoveryFileState::NotChecked) {
       check.NeededSlices += check.Files[i].DamagedSlices;
       if (callbacks.Checked)

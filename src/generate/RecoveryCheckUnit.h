@@ -83,6 +83,13 @@ TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
                                      std::uint64_t sliceSize, const TBaseFolder& folder,
                                      const std::function<void(std::uint64_t)>& progress,
                                      const std::atomic<bool>* cancelled);
+// Damaged or missing.
+bool NeedsRepair(const TRecoveryFileCheck& file);
+// True when name, below the set's folder, is the set's own .par2 or one of its volumes: the
+// repair reads its recovery blocks there, and a set naming one as a file to protect would
+// have it written over. Check calls such a file, damaged or missing, UNSAFE; repair names
+// it and changes nothing.
+bool IsFileOfTheSet(const std::string& par2Path, const std::string& name);
 // Once a file needs repair, an intact one read through a link is UNSAFE too: the repair
 // would read its slices, and reads nothing through a link. The indices changed.
 std::vector<std::size_t> RefuseLinkedSources(std::vector<TRecoveryFileCheck>& files);

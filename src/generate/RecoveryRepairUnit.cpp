@@ -187,6 +187,8 @@ private:
       file.SourceName = file.Description->Name;
       if (file.Description->FileId == TMd5Hash{})
         file.Check.Name = "(a file the set does not describe)";
+      else if (NeedsRepair(file.Check) && IsFileOfTheSet(Par2Path, file.Description->Name))
+        file.Check.State = TRecoveryFileState::Unsafe;
     });
     checking.Wait();
     if (Cancelled)
@@ -210,6 +212,8 @@ private:
     for (const TRepairFile& file : Files) {
       if (file.Check.State == TRecoveryFileState::Ok || file.Description->FileId == TMd5Hash{})
         continue;
+      if (IsFileOfTheSet(Par2Path, file.Description->Name))
+        return Ended(TRepairOutcome::IsSetFile, file.Description->Name);
       switch (UnsafeNameIn(*Base, file.Description->Name)) {
       case TUnsafeName::None:
         break;
@@ -783,6 +787,9 @@ std::string RepairSummary(const TRepairResult& result) {
   case TRepairOutcome::NotAName:
     return "Not repaired: " + PrintableName(result.Path) +
            " is not a file's name; nothing was changed.";
+  case TRepairOutcome::IsSetFile:
+    return "Not repaired: " + PrintableName(result.Path) +
+           " is a file of the recovery set itself; nothing was changed.";
   }
   return "";
 }

@@ -34,7 +34,8 @@ enum class TRepairOutcome {
   BehindLink,    // a folder on its way is a link
   OutsideFolder, // an absolute name or one with a ".." step
   NotAFile,      // a folder, pipe, device or socket in its place
-  NotAName       // a name that is no file's ("sub/", "sub/.")
+  NotAName,      // a name that is no file's ("sub/", "sub/.")
+  IsSetFile      // the set's own .par2 or one of its volumes
 };
 
 struct TRepairedFile {
