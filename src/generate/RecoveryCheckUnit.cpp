@@ -224,7 +224,18 @@ std::vector<std::size_t> RefuseLinkedSources(std::vector<TRecoveryFileCheck>& fi
   return refused;
 }
 
+std::optional<TReadOnlyFile> OpenSetFile(const TBaseFolder& folder, const std::string& par2Path,
+                                         const std::string& path) {
+  if (path == par2Path)
+    return TReadOnlyFile::Open(path);
+  return TReadOnlyFile::OfDescriptor(
+      folder.OpenBelow(FileNamePart(path), O_RDONLY | O_NONBLOCK | O_NOCTTY).Release());
+}
+
 std::optional<TFoundRecoverySet> ReadRecoverySet(const std::string& par2Path) {
+  const auto folder = TBaseFolder::Open(FolderPart(par2Path));
+  if (!folder)
+    return std::nullopt;
   TRecoverySetReader reader;
   // Every slice found, by set, exponent and size: the set is known only once all are read.
   std::map<std::tuple<TMd5Hash, std::uint32_t, std::uint64_t>, TRecoverySliceAt> found;
@@ -234,7 +245,8 @@ std::optional<TFoundRecoverySet> ReadRecoverySet(const std::string& par2Path) {
   std::vector<std::vector<TPacket>> packets(paths.size());
   TWorkerJobs reading(
       paths.size(), std::max(1u, std::thread::hardware_concurrency()), [&](std::size_t i) {
-        ReadPacketsOfFile(paths[i], [&](const TPacket& packet) { packets[i].push_back(packet); });
+        if (auto file = OpenSetFile(*folder, par2Path, paths[i]))
+          ReadPacketsOfFile(*file, [&](const TPacket& packet) { packets[i].push_back(packet); });
       });
   reading.Wait();
   for (std::size_t i = 0; i < paths.size(); ++i)

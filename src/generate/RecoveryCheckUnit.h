@@ -5,6 +5,7 @@
 // files beside it are enough to repair the set (the repair is RecoveryRepairUnit's). A
 // ".par2" usually comes from elsewhere: it is read through the packet reader, which keeps
 // nothing sized by the file, and names only files inside its own folder.
+#include "common/FileUnit.h"
 #include "generate/RecoveryPackets.h"
 
 #include <atomic>
@@ -61,6 +62,11 @@ struct TRecoverySliceAt {
   std::string Path;
   std::uint64_t Offset = 0;
 };
+// A .par2 of the set at path (as SetFiles gives it): the one named by the user at its path,
+// the others found beside it opened below the folder, never through a link (a volume that
+// links elsewhere is no file of the set).
+std::optional<TReadOnlyFile> OpenSetFile(const TBaseFolder& folder, const std::string& par2Path,
+                                         const std::string& path);
 struct TFoundRecoverySet {
   TRecoverySetDescription Set;
   std::map<std::uint32_t, TRecoverySliceAt> Recovery;

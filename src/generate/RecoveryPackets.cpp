@@ -234,12 +234,17 @@ bool ReadPacketsOfFile(const std::string& path,
   auto file = TReadOnlyFile::Open(path);
   if (!file)
     return false;
+  ReadPacketsOfFile(*file, visit);
+  return true;
+}
+
+void ReadPacketsOfFile(TReadOnlyFile& file,
+                       const std::function<void(const TPacket& packet)>& visit) {
   ReadPackets(
       [&](std::uint64_t offset, std::span<std::uint8_t> destination) {
-        return file->ReadAt(static_cast<std::int64_t>(offset), destination);
+        return file.ReadAt(static_cast<std::int64_t>(offset), destination);
       },
-      static_cast<std::uint64_t>(file->Size()), visit);
-  return true;
+      static_cast<std::uint64_t>(file.Size()), visit);
 }
 
 void TRecoverySetReader::Take(const TPacket& packet) {

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+class TReadOnlyFile;
+
 namespace par2 {
 inline constexpr std::size_t HeaderBytes = 64;
 inline constexpr std::string_view Magic{"PAR2\0PKT", 8};
@@ -84,6 +86,8 @@ void ReadPackets(const TReadAt& read, std::uint64_t size,
                  const std::function<void(const TPacket& packet)>& visit);
 // The same over a file; false when it cannot be opened.
 bool ReadPacketsOfFile(const std::string& path,
+                       const std::function<void(const TPacket& packet)>& visit);
+void ReadPacketsOfFile(TReadOnlyFile& file,
                        const std::function<void(const TPacket& packet)>& visit);
 
 // What a set's descriptive packets say; nothing unless a main packet was found.

@@ -500,8 +500,8 @@ private:
     return Report(TRepairPhase::Repairing, Done, TotalBytes);
   }
 
-  // A .par2 of the set, by the path it was read at: its slices are only summed, and a
-  // stranger's bytes there fail the lost slices' checksums.
+  // A .par2 of the set, opened as it was read (below the folder, no link): its slices are
+  // only summed, and a stranger's bytes there fail the lost slices' checksums.
   TReadOnlyFile* RecoveryFile(const std::string& path) {
     TReadOnlyFile* file = Volumes.Get(path);
     ReadError = file ? 0 : errno;
@@ -702,8 +702,8 @@ private:
   TOpenFileCache Sources{OpenAtOnce, [this](const std::string& name) {
                            return OpenBelow(*Base, name);
                          }};
-  TOpenFileCache Volumes{OpenAtOnce / 4, [](const std::string& path) {
-                           return TReadOnlyFile::Open(path);
+  TOpenFileCache Volumes{OpenAtOnce / 4, [this](const std::string& path) {
+                           return OpenSetFile(*Base, Par2Path, path);
                          }};
   int ReadError = 0; // why the last file asked for could not be opened (0: it was)
   TLargeBuffer Remainders, Solved, Slices; // Slices: a batch of intact slices' stripes

@@ -369,7 +369,9 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
 // describe, changes by check or repair. A rebuilt file that does not match the set keeps
 // every other out. The album's path swapped after the check for an attacker's folder whose
 // files link to a secret changes nothing: the repair reads and writes in the folder it
-// opened, and makes that whole.
+// opened, and makes that whole. A set's own .par2 files are neither written as a file to
+// protect nor read through a link, and a set of more files than may be open at once is
+// repaired.
 TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
   const auto set = [](auto change) {
     THostileSet s;
@@ -604,6 +606,22 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
        "a.bin OK\nset.vol0+1.par2 UNSAFE",
        "1 OK, 1 bad; 0 recovery blocks, 1 needed: not repairable",
        "Not repaired: set.vol0+1.par2 is a file of the recovery set itself; nothing was changed."},
+      {"the set's volumes, links to another folder's files", set(made),
+       [](const std::string& album) {
+         fs::create_directory(album + "../victim");
+         std::vector<std::string> volumes;
+         for (const auto& entry : fs::directory_iterator(album))
+           if (entry.path().filename().string().find(".vol") != std::string::npos)
+             volumes.push_back(entry.path().filename().string());
+         for (const std::string& name : volumes) {
+           fs::rename(album + name, album + "../victim/" + name);
+           fs::create_symlink("../victim/" + name, album + name);
+         }
+         std::ofstream(album + "a.bin", std::ios::in | std::ios::out) << "damage";
+       },
+       "a.bin DAMAGED (1 block)\nb.bin OK",
+       "1 OK, 1 bad; 0 recovery blocks, 1 needed: not repairable",
+       "Not repairable: 1 more recovery block is needed."},
       {"more files than the descriptors the process may open", many,
        [](const std::string& album) { fs::remove(album + "f000.bin"); }, manyLines.c_str(),
        "119 OK, 1 bad; 120 recovery blocks, 1 needed: repairable",
