@@ -156,7 +156,11 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
     context.Out << summary.Articles << " articles, " << summary.Posted << " posted by this run ("
                 << summary.Bytes << " bytes)"
                 << (before ? ", " + std::to_string(before) + " by an earlier run" : "") << ", "
-                << summary.Retries << " retries, " << summary.Failures << " failures"
+                << summary.Retries
+                << " retries, "
+                // A paused post's unchecked articles are no failures: they wait for the next run.
+                << (summary.Cancelled ? std::string("paused")
+                                      : std::to_string(summary.Failures) + " failures")
                 << (summary.Complete() ? "; every article is on the server\n" : "\n");
   }
   return summary.Complete() ? 0 : 1;
