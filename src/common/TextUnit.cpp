@@ -298,17 +298,23 @@ std::string PrintableText(std::string_view text) {
   return Escaped(text, false);
 }
 
-std::string WithoutHiddenControls(std::string_view text) {
+std::string ReplaceHiddenControls(std::string_view text, std::string (*with)(char32_t c)) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t at = 0; at < text.size();) {
     const TSequence sequence = SequenceAt(text, at);
     const std::size_t length = std::max<std::size_t>(1, sequence.Length);
-    if (sequence.Length == 0 || !IsHiddenControl(static_cast<char32_t>(sequence.CodePoint)))
+    if (sequence.Length > 0 && IsHiddenControl(static_cast<char32_t>(sequence.CodePoint)))
+      out += with(static_cast<char32_t>(sequence.CodePoint));
+    else
       out.append(text.substr(at, length));
     at += length;
   }
   return out;
+}
+
+std::string WithoutHiddenControls(std::string_view text) {
+  return ReplaceHiddenControls(text, [](char32_t) { return std::string(); });
 }
 
 std::string PrintableDocument(std::string_view bytes) {

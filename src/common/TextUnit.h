@@ -77,6 +77,9 @@ std::string PrintableDocument(std::string_view bytes);
 // The text without its hidden controls (IsHiddenControl), as a file name made from tags
 // must be: a direction mark makes "a\u202Egpj.exe" read as "aexe.jpg".
 std::string WithoutHiddenControls(std::string_view text);
+// The text with each hidden control replaced by what with makes of it; every other byte,
+// invalid UTF-8 included, as it is.
+std::string ReplaceHiddenControls(std::string_view text, std::string (*with)(char32_t c));
 // Each line of a text made printable, the line breaks kept.
 std::string PrintableTextLines(std::string_view lines);
 // Several names, one a line (as a message's path below its text holds them), each made

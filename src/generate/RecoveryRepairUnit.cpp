@@ -731,6 +731,26 @@ std::string RepairedNames(const TRepairResult& result) {
 }
 } // namespace
 
+namespace {
+// Why a file to repair was left: each of the refusals' own words.
+const char* RefusalReason(TRepairOutcome outcome) {
+  switch (outcome) {
+  case TRepairOutcome::IsLink:
+    return " is a link";
+  case TRepairOutcome::BehindLink:
+    return " lies behind a linked folder";
+  case TRepairOutcome::OutsideFolder:
+    return " lies outside the set's folder";
+  case TRepairOutcome::NotAFile:
+    return " is not a regular file";
+  case TRepairOutcome::NotAName:
+    return " is not a file's name";
+  default:
+    return " is a file of the recovery set itself";
+  }
+}
+} // namespace
+
 std::string RepairSummary(const TRepairResult& result) {
   const auto blocks = [](std::uint64_t n) {
     return std::to_string(n) + (n == 1 ? " block" : " blocks");
@@ -774,22 +794,13 @@ std::string RepairSummary(const TRepairResult& result) {
     return "The repaired " + PrintableName(result.Path) +
            " does not match the set: nothing was changed.";
   case TRepairOutcome::IsLink:
-    return "Not repaired: " + PrintableName(result.Path) + " is a link; nothing was changed.";
   case TRepairOutcome::BehindLink:
-    return "Not repaired: " + PrintableName(result.Path) +
-           " lies behind a linked folder; nothing was changed.";
   case TRepairOutcome::OutsideFolder:
-    return "Not repaired: " + PrintableName(result.Path) +
-           " lies outside the set's folder; nothing was changed.";
   case TRepairOutcome::NotAFile:
-    return "Not repaired: " + PrintableName(result.Path) +
-           " is not a regular file; nothing was changed.";
   case TRepairOutcome::NotAName:
-    return "Not repaired: " + PrintableName(result.Path) +
-           " is not a file's name; nothing was changed.";
   case TRepairOutcome::IsSetFile:
-    return "Not repaired: " + PrintableName(result.Path) +
-           " is a file of the recovery set itself; nothing was changed.";
+    return "Not repaired: " + PrintableName(result.Path) + RefusalReason(result.Outcome) +
+           "; nothing was changed.";
   }
   return "";
 }
