@@ -3,7 +3,6 @@
 
 #include "analysis/SonogramImage.h"
 #include "audio/FlacDecode.h"
-#include "audio/FlacMetadata.h"
 #include "common/FileUnit.h"
 #include "common/IntToAbbrStrUnit.h"
 #include "common/TrackKinds.h"
@@ -33,8 +32,10 @@ struct TTrackMeters {
   void Hear(const TFlacStream& stream, const std::int32_t* const* channels, unsigned frames) {
     if (stream.BitsPerSample < 4 || stream.BitsPerSample > 32)
       return; // libFLAC holds to these; no shift below is left to the stream
+    // The meters keep a few figures a block of seconds: at a rate no audio uses, a track's
+    // samples would make millions of blocks.
     if (stream.SampleRate < LowestMeasuredRate)
-      return; // the meters' blocks are seconds long: their count would grow with no bound
+      return;
     if (!Dr) {
       Dr.emplace(stream.SampleRate, stream.Channels);
       if (!DynamicRangeOnly) {
@@ -84,14 +85,6 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
     track.Problem = "not measured: the analysis decodes FLAC tracks";
     return;
   }
-  // The meters keep a few figures a block of seconds; at a rate no audio uses, a track's
-  // samples would make millions of blocks.
-  if (const auto metadata = ReadFlacFileMetadata(track.Path);
-      metadata && metadata->SampleRate > 0 && metadata->SampleRate < LowestMeasuredRate) {
-    track.Problem = "not measured: its sample rate, " + std::to_string(metadata->SampleRate) +
-                    " Hz, is none that audio uses";
-    return;
-  }
   TFlacDecodeHooks hooks{bytesRead,
                          [&](const TFlacStream& stream, const std::int32_t* const* channels,
                              unsigned frames) { meters.Hear(stream, channels, frames); },
@@ -101,6 +94,9 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
     track.Problem = "cancelled";
   else if (!decoded.Opened)
     track.Problem = "the file cannot be read";
+  else if (decoded.Info && decoded.Stream.SampleRate < LowestMeasuredRate) // heard by no meter
+    track.Problem = "not measured: its sample rate, " + std::to_string(decoded.Stream.SampleRate) +
+                    " Hz, is none that audio uses";
   else if (!decoded.Decoded || !decoded.Info || !meters.Dr || decoded.Stream.BitsPerSample < 4 ||
            decoded.Stream.BitsPerSample > 32)
     track.Problem = "the FLAC stream does not decode";
