@@ -3,7 +3,7 @@
 // taken from them, and the files it names checked in a folder of its own (one file there,
 // "a.bin", of 1,000 bytes), so that counts, slice sizes and names from the input reach
 // every path that reads a file.
-#include "generate/RecoveryCheckUnit.h"
+#include "par2/RecoveryCheckUnit.h"
 
 #include <cstdio>
 #include <cstdlib>

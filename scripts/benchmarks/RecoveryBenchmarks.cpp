@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The recovery files' field arithmetic alone, with each method this processor runs, on
 // cache-sized chunks as the recovery set's threads work on them (32 slices at once).
-#include "generate/RecoveryField.h"
+#include "par2/RecoveryField.h"
 
 #include <benchmark/benchmark.h>
 #include <vector>

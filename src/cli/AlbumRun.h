@@ -8,7 +8,7 @@
 #include "common/Host.h"
 #include "generate/AlbumSession.h"
 #include "generate/DocumentKinds.h"
-#include "generate/RecoverySetUnit.h"
+#include "par2/RecoverySetUnit.h"
 
 #include <functional>
 #include <optional>

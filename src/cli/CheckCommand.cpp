@@ -16,7 +16,7 @@
 #include "common/TextUnit.h"
 #include "common/TrackKinds.h"
 #include "generate/NzbDocument.h"
-#include "generate/RecoveryCheckUnit.h"
+#include "par2/RecoveryCheckUnit.h"
 #include "generate/SfvCheckUnit.h"
 #include "platform/ConsoleHost.h"
 #include "posting/NzbCheck.h"

@@ -3,7 +3,7 @@
 #include "cli/DocumentCommands.h"
 
 #include "common/TextUnit.h"
-#include "generate/RecoveryRepairUnit.h"
+#include "par2/RecoveryRepairUnit.h"
 #include "platform/ConsoleHost.h"
 
 namespace {

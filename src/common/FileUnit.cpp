@@ -144,6 +144,14 @@ std::optional<std::size_t> TReadOnlyFile::ReadNext(std::span<std::uint8_t> desti
   }
 }
 
+std::string FileNamePart(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
+}
+
+std::string FolderPart(const std::string& path) {
+  return path.substr(0, path.rfind('/') + 1);
+}
+
 bool FileExists(const std::string& path) {
   struct stat status {};
   return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);

@@ -62,6 +62,11 @@ private:
   std::unique_ptr<std::uint8_t[]> Cache; // both windows, made on the first cached read
 };
 
+// The part after the last "/".
+std::string FileNamePart(const std::string& path);
+// The folder of a path, with its trailing "/".
+std::string FolderPart(const std::string& path);
+
 // A regular file (not a folder) exists at the path.
 bool FileExists(const std::string& path);
 

@@ -179,14 +179,6 @@ void StoreAlbumFields(TAlbumInfo& album, const TAlbumFieldTexts& texts) {
   album.NewsGroups = texts.NewsGroups;
 }
 
-std::string FileNamePart(const std::string& path) {
-  return path.substr(path.rfind('/') + 1);
-}
-
-std::string FolderPart(const std::string& path) {
-  return path.substr(0, path.rfind('/') + 1);
-}
-
 std::string TrackLine(std::size_t position, const TTrackEntry& track, bool useTagInfo,
                       bool hidePaths) {
   std::string text = PrintableName(track.Path);

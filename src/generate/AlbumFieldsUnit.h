@@ -2,6 +2,7 @@
 #pragma once
 // The decisions about the album fields, as plain functions over the
 // track records: what Choose Tracks fills in and what a document receives.
+#include "common/FileUnit.h"
 #include "generate/AlbumUnit.h"
 
 #include <array>
@@ -73,10 +74,6 @@ std::string TrackLine(std::size_t position, const TTrackEntry& track, bool useTa
                       bool hidePaths);
 // "1 Track", "0 Tracks", "12 Tracks".
 std::string TrackCountText(std::size_t count);
-// The part after the last "/".
-std::string FileNamePart(const std::string& path);
-// The folder of a path, with its trailing "/".
-std::string FolderPart(const std::string& path);
 
 // Computes the checksums that tracks chosen without them lack, in listing order, and
 // stops at a file that cannot be read, whose path it returns (its placeholder stays).

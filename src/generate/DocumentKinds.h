@@ -11,7 +11,7 @@
 #include "common/FileWriteUnit.h"
 #include "common/Problem.h"
 #include "generate/AlbumUnit.h"
-#include "generate/RecoverySetUnit.h"
+#include "par2/RecoverySetUnit.h"
 
 #include <array>
 #include <cstddef>

@@ -9,7 +9,7 @@
 #include "generate/DocumentKinds.h"
 #include "generate/EncodingUnit.h"
 #include "generate/NzbDocument.h"
-#include "generate/RecoverySetUnit.h"
+#include "par2/RecoverySetUnit.h"
 #include "generate/SaveContext.h"
 
 #include <functional>

@@ -7,7 +7,7 @@
 #include "common/NaturalOrder.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/DocumentKinds.h"
-#include "generate/RecoverySetUnit.h"
+#include "par2/RecoverySetUnit.h"
 #include "generate/SfvCheckUnit.h"
 #include "posting/YEnc.h"
 

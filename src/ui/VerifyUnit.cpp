@@ -10,8 +10,8 @@
 #include "common/FileWriteUnit.h"
 #include "common/Host.h"
 #include "common/TextUnit.h"
-#include "generate/RecoveryCheckUnit.h"
-#include "generate/RecoveryRepairUnit.h"
+#include "par2/RecoveryCheckUnit.h"
+#include "par2/RecoveryRepairUnit.h"
 #include "generate/SfvCheckUnit.h"
 #include "posting/NzbCheck.h"
 

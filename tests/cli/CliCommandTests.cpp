@@ -6,7 +6,7 @@
 #include "common/FileUnit.h"
 #include "common/TextListUnit.h"
 #include "generate/AlbumFieldsUnit.h"
-#include "generate/RecoveryRepairUnit.h"
+#include "par2/RecoveryRepairUnit.h"
 #include "platform/ConsoleHost.h"
 #include "posting/PostPlan.h"
 #include "support/AlbumScenario.h"

@@ -6,7 +6,7 @@
 // ".par2" usually comes from elsewhere: it is read through the packet reader, which keeps
 // nothing sized by the file, and names only files inside its own folder.
 #include "common/FileUnit.h"
-#include "generate/RecoveryPackets.h"
+#include "par2/RecoveryPackets.h"
 
 #include <atomic>
 #include <cstdint>

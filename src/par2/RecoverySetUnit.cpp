@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "generate/RecoverySetUnit.h"
+#include "par2/RecoverySetUnit.h"
 
 #include "common/FileUnit.h"
-#include "generate/AlbumFieldsUnit.h"
-#include "generate/RecoveryPackets.h"
+#include "par2/RecoveryPackets.h"
 
 #include <algorithm>
 #include <string_view>

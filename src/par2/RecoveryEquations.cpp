@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "generate/RecoveryEquations.h"
+#include "par2/RecoveryEquations.h"
 
-#include "generate/RecoveryField.h"
+#include "par2/RecoveryField.h"
 
 #include <algorithm>
 #include <cstring>

@@ -10,7 +10,7 @@
 // folder, reached without a link (the folder held open, whatever takes its path's place
 // meanwhile): a file to repair that is a link, lies behind one or outside the folder, is
 // not a regular file or has no file's name is told and the repair changes nothing.
-#include "generate/RecoveryCheckUnit.h"
+#include "par2/RecoveryCheckUnit.h"
 
 #include <cstdint>
 #include <functional>

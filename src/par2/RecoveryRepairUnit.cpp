@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Repairing a recovery set, in phases: check the files, find the missing ones under other
 // names, plan what is lost, solve for it, rebuild the files in staging, put them in place.
-#include "generate/RecoveryRepairUnit.h"
+#include "par2/RecoveryRepairUnit.h"
 
 #include "audio/CRC32Unit.h"
 #include "common/BaseFolder.h"
@@ -12,11 +12,9 @@
 #include "common/OpenFileCache.h"
 #include "common/TextUnit.h"
 #include "common/WorkerJobs.h"
-#include "generate/AlbumFieldsUnit.h"
-#include "generate/RecoveryEquations.h"
-#include "generate/RecoveryField.h"
-#include "generate/RecoverySetUnit.h"
-#include "generate/SfvCheckUnit.h"
+#include "par2/RecoveryEquations.h"
+#include "par2/RecoveryField.h"
+#include "par2/RecoverySetUnit.h"
 
 #include <algorithm>
 #include <atomic>

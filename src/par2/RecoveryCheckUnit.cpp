@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "generate/RecoveryCheckUnit.h"
+#include "par2/RecoveryCheckUnit.h"
 
 #include "audio/CRC32Unit.h"
 #include "common/BaseFolder.h"
 #include "common/FileUnit.h"
 #include "common/TextUnit.h"
 #include "common/WorkerJobs.h"
-#include "generate/AlbumFieldsUnit.h"
-#include "generate/RecoveryPackets.h"
-#include "generate/RecoverySetUnit.h"
-#include "generate/SfvCheckUnit.h"
+#include "par2/RecoveryPackets.h"
+#include "par2/RecoverySetUnit.h"
 
 #include <algorithm>
 #include <array>

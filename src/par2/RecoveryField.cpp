@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "generate/RecoveryField.h"
+#include "par2/RecoveryField.h"
 
 #include <array>
 #include <cstring>

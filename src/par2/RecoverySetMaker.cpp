@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Making a recovery set, in the phases of the format's creators.
-#include "generate/RecoverySetUnit.h"
+#include "par2/RecoverySetUnit.h"
 
 #include "audio/CRC32Unit.h"
 #include "common/AppVersionUnit.h"
@@ -9,9 +9,8 @@
 #include "common/Md5Lanes.h"
 #include "common/TextUnit.h"
 #include "common/WorkerJobs.h"
-#include "generate/AlbumFieldsUnit.h"
-#include "generate/RecoveryField.h"
-#include "generate/RecoveryPackets.h"
+#include "par2/RecoveryField.h"
+#include "par2/RecoveryPackets.h"
 
 #include <algorithm>
 #include <array>

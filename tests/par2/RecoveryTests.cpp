@@ -3,11 +3,11 @@
 // to par2cmdline's in the command-line tests.
 #include "common/FileUnit.h"
 #include "common/Md5Lanes.h"
-#include "generate/RecoveryCheckUnit.h"
-#include "generate/RecoveryField.h"
-#include "generate/RecoveryPackets.h"
-#include "generate/RecoveryRepairUnit.h"
-#include "generate/RecoverySetUnit.h"
+#include "par2/RecoveryCheckUnit.h"
+#include "par2/RecoveryField.h"
+#include "par2/RecoveryPackets.h"
+#include "par2/RecoveryRepairUnit.h"
+#include "par2/RecoverySetUnit.h"
 #include "support/TempFolder.h"
 
 #include <cstring>

@@ -9,7 +9,7 @@
 // larger is made in several passes over the files.
 #include "common/FileWriteUnit.h"
 #include "common/PreferencesUnit.h"
-#include "generate/RecoveryPackets.h"
+#include "par2/RecoveryPackets.h"
 
 #include <cstdint>
 #include <functional>

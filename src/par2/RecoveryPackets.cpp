@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "generate/RecoveryPackets.h"
+#include "par2/RecoveryPackets.h"
 
 #include "common/ByteReader.h"
 #include "common/FileUnit.h"
