@@ -1,6 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The folder rule: a folder of src/ includes only folders below it, and no cycle can form.
-# Fails (with every include that breaks it) when one does. Run with -DSOURCE=<src>.
+# And the core's rule: it returns its problems and asks nothing, so only the faces call the
+# host's messages and dialogs (the host and the error catalogue define them).
+# Fails (with every line that breaks one) when one does. Run with -DSOURCE=<src>.
 cmake_minimum_required(VERSION 3.25)
 set(below_common "")
 set(below_audio common)
@@ -13,6 +15,8 @@ set(below_platform common audio analysis generate newsgroups par2 posting)
 set(below_ui common audio analysis generate newsgroups par2 posting platform)
 set(below_cli common audio analysis generate newsgroups par2 posting platform)
 
+set(face_calls "(ShowError|ShowProblems?|ShowAnyProblem|ShowMessage|ShowFileMessage|InputBox|FilesDialog|FileDialog|ShowPreview|ShowHelp)\\(")
+
 get_filename_component(SOURCE "${SOURCE}" ABSOLUTE)
 file(GLOB_RECURSE sources "${SOURCE}/*.h" "${SOURCE}/*.cpp")
 set(broken 0)
@@ -23,6 +27,14 @@ foreach(source IN LISTS sources)
     message(SEND_ERROR "${relative}: the folder ${folder} has no place in the rule")
     math(EXPR broken "${broken} + 1")
     continue()
+  endif()
+  if(NOT folder MATCHES "^(platform|ui|cli)$" AND
+     NOT relative MATCHES "^common/(Host|ErrorsUnit)\\.(h|cpp)$")
+    file(STRINGS "${source}" shown REGEX "${face_calls}")
+    foreach(line IN LISTS shown)
+      message(SEND_ERROR "${relative}: the core shows or asks (${line})")
+      math(EXPR broken "${broken} + 1")
+    endforeach()
   endif()
   file(STRINGS "${source}" includes REGEX "^#include \"[a-z]+/")
   foreach(line IN LISTS includes)

@@ -56,8 +56,6 @@ std::unique_ptr<TTrackInfo> MakeTrackInfo(const std::string& path, bool withChec
   const auto report = [&reading, &path](TErrorCode code) {
     if (reading.Errors)
       reading.Errors->push_back(code);
-    else
-      ShowError(code, path);
   };
   auto track = std::make_unique<TTrackInfo>();
   // Nothing here throws by design; should memory run out, the batch still goes on.

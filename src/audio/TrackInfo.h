@@ -66,7 +66,7 @@ public:
 
 // How a record is made away from the window's thread.
 struct TTrackReading {
-  // Failures are collected here, in order, instead of being shown.
+  // Failures are collected here, in order; none: not told.
   std::vector<TErrorCode>* Errors = nullptr;
   // Hears of the bytes the checksum reads.
   std::function<void(std::uint64_t)> BytesRead;

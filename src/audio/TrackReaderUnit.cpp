@@ -121,11 +121,9 @@ std::size_t ReadTracks(const std::vector<std::string>& paths, bool withChecksum,
         continue;
       }
     }
-    for (TErrorCode error : slot.Errors)
-      if (callbacks.Problem)
+    if (callbacks.Problem)
+      for (TErrorCode error : slot.Errors)
         callbacks.Problem(delivered, error);
-      else
-        ShowError(error, paths[delivered]);
     if (callbacks.Deliver)
       callbacks.Deliver(delivered, std::move(slot.Record));
     progress.FilesDone = ++delivered;

@@ -22,12 +22,12 @@ struct TReadProgress {
 };
 
 struct TTrackReaderCallbacks {
-  // A finished record, in list order, after its messages were shown.
+  // A finished record, in list order, after its problems were told.
   std::function<void(std::size_t index, std::unique_ptr<TTrackInfo> record)> Deliver;
   // Called while waiting (about every 30 ms) and after each delivery; false cancels:
   // the records delivered so far stay, the rest are left out.
   std::function<bool(const TReadProgress& progress)> Idle;
-  // A file's problems, before its record; none: each shown as an error message.
+  // A file's problems, before its record; none: not told.
   std::function<void(std::size_t index, TErrorCode problem)> Problem;
 };
 

@@ -146,12 +146,13 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
     session.Preferences.IncludeExtras = !arguments.Has("--no-extras");
   TTrackObserver observer;
   observer.Idle = ReadingProgress(context);
-  if (!run.AudioMatters)
-    observer.Problem = [&paths](std::size_t index, TErrorCode problem) {
-      if (problem != ecTrackKindMismatch && problem != ecTrackStreamUnreadable &&
-          problem != ecTrackFileEmpty)
-        ShowError(problem, paths[index]);
-    };
+  // Any file may be protected by a .sfv or recovery set: then only its reading matters.
+  observer.Problem = [&paths, &run](std::size_t index, TErrorCode problem) {
+    if (run.AudioMatters ||
+        (problem != ecTrackKindMismatch && problem != ecTrackStreamUnreadable &&
+         problem != ecTrackFileEmpty))
+      ShowError(problem, paths[index]);
+  };
   session.ChooseTracks(paths, withChecksum, observer);
   if (sort)
     session.OrderByTrackNumbers();

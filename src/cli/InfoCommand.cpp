@@ -136,6 +136,9 @@ int RunInfo(const TCliArguments& arguments, TCliContext& context) {
     else
       PrintBlock(context.Out, files[index], *track);
   };
+  callbacks.Problem = [&files](std::size_t index, TErrorCode problem) {
+    ShowError(problem, files[index]);
+  };
   ReadTracks(files, checksum, callbacks);
   context.Out.flush();
   return 0;

@@ -99,8 +99,14 @@ int RunRender(const TCliArguments& arguments, TCliContext& context) {
   if (const std::string* albumPath = arguments.Value("--album"))
     if (!ReadAlbumFields(*albumPath, session, context))
       return 2;
-  for (const std::string& path : ExpandTrackFolders(arguments.Operands))
-    session.AddTrack(path, MakeTrackInfo(path, true));
+  for (const std::string& path : ExpandTrackFolders(arguments.Operands)) {
+    std::vector<TErrorCode> errors;
+    TTrackReading reading;
+    reading.Errors = &errors;
+    session.AddTrack(path, MakeTrackInfo(path, true, reading));
+    for (TErrorCode error : errors)
+      ShowError(error, path);
+  }
   if (!FileExists(*templatePath)) {
     context.Err << ConsoleLine(*templatePath, "no such template");
     return 2;

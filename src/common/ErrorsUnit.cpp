@@ -30,6 +30,10 @@ std::string_view ErrorMessage(TErrorCode code) {
   return code < Catalogue.size() ? Catalogue[code] : Catalogue[ecGeneral];
 }
 
+TProblem ErrorProblem(TErrorCode code, const std::string& path) {
+  return {std::string(ErrorMessage(code)), path};
+}
+
 void ShowError(TErrorCode code) {
   CurrentHost().ShowMessage(TMessageKind::Error, std::string(ErrorMessage(code)));
 }

@@ -170,6 +170,11 @@ void ShowProblem(const TProblem& problem) {
   CurrentHost().ShowFileMessage(TMessageKind::Error, problem.Message, problem.Path);
 }
 
+void ShowAnyProblem(const std::optional<TProblem>& problem) {
+  if (problem)
+    ShowProblem(*problem);
+}
+
 void ShowProblems(const std::vector<TProblem>& problems) {
   for (const TProblem& problem : problems)
     ShowProblem(problem);

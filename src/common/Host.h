@@ -187,6 +187,8 @@ THost& CurrentHost();
 // A problem the core returned, shown as an error about its file through the installed host:
 // the one way a face tells one.
 void ShowProblem(const TProblem& problem);
+// Shows the problem when there is one.
+void ShowAnyProblem(const std::optional<TProblem>& problem);
 void ShowProblems(const std::vector<TProblem>& problems);
 
 // The busy cursor for the lifetime of this object, restored whatever happens.

@@ -7,4 +7,6 @@
 struct TProblem {
   std::string Message;
   std::string Path; // the file or files it names, one a line; empty: none
+
+  bool operator==(const TProblem&) const = default;
 };

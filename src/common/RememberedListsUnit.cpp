@@ -29,8 +29,8 @@ bool LacksIgnoringCase(const std::vector<std::string>& list, std::string_view te
   });
 }
 
-TRememberedLists LoadRememberedLists(const std::string& folder) {
-  TRememberedLists lists;
+std::optional<TProblem> LoadRememberedLists(const std::string& folder, TRememberedLists& lists) {
+  lists = {};
   std::string failed; // the paths, one a line
   for (std::size_t i = 0; i < lists.size(); ++i) {
     const std::string path = folder + RememberedListFileNames[i];
@@ -47,8 +47,8 @@ TRememberedLists LoadRememberedLists(const std::string& folder) {
     lists[i] = std::move(*lines);
   }
   if (!failed.empty())
-    ShowError(ecOpenForReading, failed);
-  return lists;
+    return ErrorProblem(ecOpenForReading, failed);
+  return std::nullopt;
 }
 
 bool SaveRememberedLists(const std::string& folder, TRememberedLists& lists,

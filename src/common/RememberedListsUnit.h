@@ -2,7 +2,10 @@
 #pragma once
 // The five remembered lists of earlier entries, each tied to one box (the field table
 // names which).
+#include "common/Problem.h"
+
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,8 +29,8 @@ struct TRememberedLists {
 };
 
 // Loads each list on its own: one that cannot be read starts empty while the others
-// load; "Can't open file for reading" is shown once for all of them.
-TRememberedLists LoadRememberedLists(const std::string& folder);
+// load; "Can't open file for reading" is returned once for all of them.
+std::optional<TProblem> LoadRememberedLists(const std::string& folder, TRememberedLists& lists);
 
 // True when no entry equals the text ignoring case.
 bool LacksIgnoringCase(const std::vector<std::string>& list, std::string_view text);

@@ -8,8 +8,9 @@
 #include <string>
 
 // Opens the file (a bare name in the program folder) with the desktop's program for it.
-// When it does not exist, writeDefault creates it at its full path (its problem shown) and
-// the open is tried once more; any other failure shows the general error.
-void OpenProgramFile(
+// When it does not exist, writeDefault creates it at its full path and the open is tried
+// once more; returns writeDefault's problem, or the general error naming the file to edit
+// by hand when no program opens it.
+std::optional<TProblem> OpenProgramFile(
     const std::string& fileName,
     const std::function<std::optional<TProblem>(const std::string& path)>& writeDefault);

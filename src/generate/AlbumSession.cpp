@@ -17,8 +17,8 @@
 #include <cmath>
 #include <utility>
 
-void TAlbumSession::LoadRemembered(const std::string& programFolder) {
-  Remembered = LoadRememberedLists(programFolder);
+std::optional<TProblem> TAlbumSession::LoadRemembered(const std::string& programFolder) {
+  return LoadRememberedLists(programFolder, Remembered);
 }
 
 std::vector<TProblem> TAlbumSession::Open(const std::string& programFolder) {

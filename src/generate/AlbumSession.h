@@ -32,7 +32,7 @@ struct TNfoDraft {
 struct TTrackObserver {
   std::function<void(std::size_t index)> Added;
   std::function<bool(const TReadProgress& progress)> Idle;
-  std::function<void(std::size_t index, TErrorCode problem)> Problem; // none: shown
+  std::function<void(std::size_t index, TErrorCode problem)> Problem; // none: not told
 };
 
 class TAlbumSession {
@@ -50,7 +50,7 @@ public:
   std::vector<TProblem> Open(const std::string& programFolder);
   // The remembered lists, for a face that offers and remembers earlier entries (the
   // command line does neither); a list that cannot be read is reported.
-  void LoadRemembered(const std::string& programFolder);
+  std::optional<TProblem> LoadRemembered(const std::string& programFolder);
   // The preferences from their file; a value there that means nothing (an encoding
   // Tamberlon does not know, a redundancy that is no percentage) is returned as the file's
   // problem, naming the key, and its default is used.

@@ -113,6 +113,6 @@ std::optional<TProblem> PrepareNfoTemplate(const TAlbumInfo& album, bool useVari
   return problem;
 }
 
-void EditTemplate(const std::string& fileName) {
-  OpenProgramFile(fileName, TNFO::WriteDefaultTemplate);
+std::optional<TProblem> EditTemplate(const std::string& fileName) {
+  return OpenProgramFile(fileName, TNFO::WriteDefaultTemplate);
 }

@@ -82,4 +82,4 @@ std::optional<TProblem> PrepareNfoTemplate(const TAlbumInfo& album, bool useVari
                                            TSaveContext* context = nullptr);
 
 // Opens an NFO template in the user's editor, creating it when missing.
-void EditTemplate(const std::string& fileName);
+std::optional<TProblem> EditTemplate(const std::string& fileName);

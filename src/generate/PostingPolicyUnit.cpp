@@ -14,6 +14,6 @@ std::optional<TProblem> WriteDefaultPostingPolicy(const std::string& path) {
   return TProblem{std::string(ErrorMessage(ecCreatePostingPolicy)), path};
 }
 
-void EditPostingPolicy() {
-  OpenProgramFile(PostingPolicyFileName, WriteDefaultPostingPolicy);
+std::optional<TProblem> EditPostingPolicy() {
+  return OpenProgramFile(PostingPolicyFileName, WriteDefaultPostingPolicy);
 }

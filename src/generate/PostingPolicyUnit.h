@@ -19,4 +19,4 @@ inline constexpr std::array<std::string_view, 3> DefaultPostingPolicy = {
 // Writes the default text; the problem when that failed.
 std::optional<TProblem> WriteDefaultPostingPolicy(const std::string& path);
 // Opens the policy in the user's editor, creating it with the default text when missing.
-void EditPostingPolicy();
+std::optional<TProblem> EditPostingPolicy();

@@ -53,6 +53,6 @@ std::optional<TProblem> PrepareSfvTemplate(TSaveContext* context) {
   return problem;
 }
 
-void EditSfvTemplate() {
-  OpenProgramFile(SfvTemplateFileName, TSFV::WriteDefaultTemplate);
+std::optional<TProblem> EditSfvTemplate() {
+  return OpenProgramFile(SfvTemplateFileName, TSFV::WriteDefaultTemplate);
 }

@@ -33,4 +33,4 @@ std::string SfvTemplateWithExtras(std::string templateText);
 std::optional<TProblem> PrepareSfvTemplate(TSaveContext* context = nullptr);
 
 // Opens the SFV template in the user's editor, writing the default first when missing.
-void EditSfvTemplate();
+std::optional<TProblem> EditSfvTemplate();

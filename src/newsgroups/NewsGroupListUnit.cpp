@@ -41,16 +41,14 @@ bool TNewsGroups::Contains(std::string_view name) const {
   return at != FGroups.end() && CurrentHost().CompareIgnoringCase(*at, name) == 0;
 }
 
-bool TNewsGroups::LoadFromFile(const std::string& path) {
+std::optional<TProblem> TNewsGroups::LoadFromFile(const std::string& path) {
   auto lines = ReadTextList(path);
-  if (!lines) {
-    ShowError(ecLoadNewsgroupList, path);
-    return false;
-  }
+  if (!lines)
+    return ErrorProblem(ecLoadNewsgroupList, path);
   FGroups = SortedGroups(std::move(*lines));
   AddedThisRun.insert(AddedThisRun.end(), FGroups.begin(), FGroups.end());
   Modified = true;
-  return true;
+  return std::nullopt;
 }
 
 namespace {
@@ -59,17 +57,16 @@ std::string ProgramListPath() {
 }
 } // namespace
 
-void TNewsGroups::LoadProgramList() {
+std::optional<TProblem> TNewsGroups::LoadProgramList() {
   const std::string path = ProgramListPath();
   FromProgramList = true;
   DiskText = ReadFileBytes(path);
-  if (!DiskText) {
-    ShowError(ecLoadNewsgroupList, path);
-    return;
-  }
+  if (!DiskText)
+    return ErrorProblem(ecLoadNewsgroupList, path);
   FGroups = SortedGroups(SplitTextLines(*DiskText));
   AddedThisRun.clear();
   Modified = false;
+  return std::nullopt;
 }
 
 bool TNewsGroups::ChangedOnDisk() const {
@@ -87,9 +84,9 @@ bool TNewsGroups::ReloadWhenChangedOutside() {
   return true;
 }
 
-void TNewsGroups::SaveList() {
+std::optional<TProblem> TNewsGroups::SaveList() {
   if (!Modified)
-    return;
+    return std::nullopt;
   Modified = false;
   std::vector<std::string> lines = FGroups;
   if (ChangedOnDisk())
@@ -100,11 +97,11 @@ void TNewsGroups::SaveList() {
     }
   if (!WriteTextList(ProgramListPath(), lines)) {
     Modified = true;
-    ShowError(ecSaveNewsgroupList, ProgramListPath());
-    return;
+    return ErrorProblem(ecSaveNewsgroupList, ProgramListPath());
   }
   FGroups = std::move(lines);
   DiskText = JoinTextLines(FGroups);
   FromProgramList = true;
   AddedThisRun.clear();
+  return std::nullopt;
 }

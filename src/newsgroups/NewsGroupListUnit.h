@@ -2,6 +2,8 @@
 #pragma once
 // The known-newsgroup list: sorted by the locale ignoring case, free of entries that are
 // equal ignoring case, kept in "groups.txt" in the program folder.
+#include "common/Problem.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,17 +22,17 @@ public:
   static bool IsValidName(std::string_view name);
   bool Contains(std::string_view name) const;
   // Replaces the list with the file's lines (an import: its names count as added); a
-  // failed read keeps the old list, shows the load error and returns false.
-  bool LoadFromFile(const std::string& path);
+  // failed read keeps the old list and returns the load error.
+  std::optional<TProblem> LoadFromFile(const std::string& path);
   // Loads the program's "groups.txt" and remembers what it held, so that a save sees
   // what another program (the user's editor) changed since.
-  void LoadProgramList();
+  std::optional<TProblem> LoadProgramList();
   // Reads "groups.txt" again when it changed on disk and this run added nothing unsaved.
   bool ReloadWhenChangedOutside();
-  // Writes "groups.txt" when modified; a failed write shows the save error and the list
+  // Writes "groups.txt" when modified; a failed write returns the save error and the list
   // stays modified. When the file changed on disk since it was read, the names added in
   // this run are added to what it holds now, so nothing written elsewhere is lost.
-  void SaveList();
+  std::optional<TProblem> SaveList();
 
   bool Modified = false;
 

@@ -30,10 +30,11 @@ std::string NewsGroupFilterFor(std::string_view remembered, std::string_view for
   return format == "FLAC" ? "flac" : "lossless";
 }
 
-void TNewsGroupSelection::Create() {
+std::optional<TProblem> TNewsGroupSelection::Create() {
   TBusyCursor busy;
-  KnownGroups.LoadProgramList();
+  auto problem = KnownGroups.LoadProgramList();
   RefreshAvailable();
+  return problem;
 }
 
 void TNewsGroupSelection::ReloadWhenChangedOutside() {
@@ -41,8 +42,8 @@ void TNewsGroupSelection::ReloadWhenChangedOutside() {
     RefreshAvailable();
 }
 
-void TNewsGroupSelection::Destroy() {
-  KnownGroups.SaveList();
+std::optional<TProblem> TNewsGroupSelection::Destroy() {
+  return KnownGroups.SaveList();
 }
 
 void TNewsGroupSelection::RefreshAvailable() {
@@ -73,12 +74,12 @@ void TNewsGroupSelection::AddGroup(const std::string& name) {
   }
 }
 
-bool TNewsGroupSelection::LoadNewsGroupFile(const std::string& path) {
+std::optional<TProblem> TNewsGroupSelection::LoadNewsGroupFile(const std::string& path) {
   TBusyCursor busy;
-  if (!KnownGroups.LoadFromFile(path))
-    return false;
+  if (auto problem = KnownGroups.LoadFromFile(path))
+    return problem;
   RefreshAvailable();
-  return true;
+  return std::nullopt;
 }
 
 void TNewsGroupSelection::FilterSelected(const std::vector<std::string>& groups) {

@@ -35,9 +35,9 @@ TAgentList LocateForteAgentList();
 class TNewsGroupSelection {
 public:
   // Start: loads "groups.txt"; an unchanged list is not written back at the end.
-  void Create();
+  std::optional<TProblem> Create();
   // End: writes the list back when it changed.
-  void Destroy();
+  std::optional<TProblem> Destroy();
 
   void RefreshAvailable();
   // Adds to the known list and shows the name at the end of the rows when it passes.
@@ -47,8 +47,8 @@ public:
   // name already known), as the message to show.
   std::optional<std::string> AddEnteredGroup(const std::string& entered);
   // Loads a list file under the busy cursor; the list counts as modified afterwards
-  // (unless the file could not be read: false).
-  bool LoadNewsGroupFile(const std::string& path);
+  // (unless the file could not be read: its problem).
+  std::optional<TProblem> LoadNewsGroupFile(const std::string& path);
   // Takes in "groups.txt" as edited in another program, when nothing here is unsaved.
   void ReloadWhenChangedOutside();
   void FilterSelected(const std::vector<std::string>& groups);

@@ -256,19 +256,19 @@ void TFormMain::FromAgent1Click() {
 }
 
 void TFormMain::SingleArtistTemplate1Click() {
-  EditTemplate(SingleArtistTemplateFileName);
+  ShowAnyProblem(EditTemplate(SingleArtistTemplateFileName));
 }
 
 void TFormMain::VariousArtistTemplate1Click() {
-  EditTemplate(VariousArtistsTemplateFileName);
+  ShowAnyProblem(EditTemplate(VariousArtistsTemplateFileName));
 }
 
 void TFormMain::EditSFVtemplate1Click() {
-  EditSfvTemplate();
+  ShowAnyProblem(EditSfvTemplate());
 }
 
 void TFormMain::EditPostingPolicy1Click() {
-  EditPostingPolicy();
+  ShowAnyProblem(EditPostingPolicy());
 }
 
 void TFormMain::VerifySFVFile1Click() {

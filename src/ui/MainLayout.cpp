@@ -2,6 +2,7 @@
 // The main window's controls and menu, arranged as designed.
 #include "ui/MainUnit.h"
 
+#include "common/Host.h"
 #include "generate/EncodingUnit.h"
 #include "generate/NFOUnit.h"
 
@@ -430,7 +431,7 @@ void TFormMain::BuildMenu() {
     if (!file.MenuName.empty())
       connect(action(templates, std::string(file.MenuName).c_str(),
                      std::string(file.MenuText).c_str(), 1100),
-              &QAction::triggered, this, [name = std::string(file.Name)] { EditTemplate(name); });
+              &QAction::triggered, this, [name = std::string(file.Name)] { ShowAnyProblem(EditTemplate(name)); });
   EditSFVtemplate1 = action(tools, "EditSFVtemplate1", "Edit .&SFV Template", 1100);
   EditPostingPolicy1 = action(tools, "EditPostingPolicy1", "Edit &Posting Policy", 1130);
   tools->addSeparator();

@@ -98,6 +98,9 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths, const std::string& 
     QApplication::processEvents();
     return !CancelReading;
   };
+  observer.Problem = [&paths](std::size_t index, TErrorCode problem) {
+    ShowError(problem, paths[index]);
+  };
   // Checksums are read with the tracks when a chosen document lists them.
   bool withChecksum = false;
   const TDocumentChoice chosen = ChosenDocuments();

@@ -234,7 +234,8 @@ void TFormMain::FormCreate() {
   }
   ComboBoxGenre->setCurrentIndex(-1);
 
-  Session.LoadRemembered(folder);
+  if (const auto problem = Session.LoadRemembered(folder))
+    ShowProblem(*problem);
   ShowRememberedLists();
 
   for (const TProblem& problem : Session.Open(folder))

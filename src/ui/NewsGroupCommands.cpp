@@ -23,7 +23,9 @@ void LoadReplacing(TNewsGroupSelection& selection, const std::string& path) {
                        "Your list of " + groups(known) + " will be replaced by " +
                            FileNamePart(path) + ".\nReplace it?") != TMessageResult::Yes)
     return;
-  if (selection.LoadNewsGroupFile(path))
+  if (const auto problem = selection.LoadNewsGroupFile(path))
+    ShowProblem(*problem);
+  else
     host.ShowMessage(TMessageKind::Information, groups(selection.KnownGroups.Groups().size()) +
                                                     " loaded from " + FileNamePart(path));
 }

@@ -153,13 +153,15 @@ void TFormNewsGroups::BuildControls() {
 }
 
 void TFormNewsGroups::FormCreate() {
-  FSelection.Create();
+  if (const auto problem = FSelection.Create())
+    ShowProblem(*problem);
   Timer1->start();
 }
 
 void TFormNewsGroups::FormDestroy() {
   Timer1->stop();
-  FSelection.Destroy();
+  if (const auto problem = FSelection.Destroy())
+    ShowProblem(*problem);
 }
 
 void TFormNewsGroups::ShowSelection() {
@@ -182,7 +184,8 @@ void TFormNewsGroups::AddGroup(const std::string& name) {
 }
 
 void TFormNewsGroups::LoadNewsGroupFile(const std::string& path) {
-  FSelection.LoadNewsGroupFile(path);
+  if (const auto problem = FSelection.LoadNewsGroupFile(path))
+    ShowProblem(*problem);
 }
 
 QString TFormNewsGroups::FilterText() const {

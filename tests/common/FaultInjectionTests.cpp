@@ -185,7 +185,8 @@ std::vector<TWrite> Writes(TGenerate& document, TRememberedLists& lists, bool di
        [] {
          TNewsGroups groups;
          groups.Add("alt.binaries.new");
-         groups.SaveList();
+         if (const auto problem = groups.SaveList())
+           ShowProblem(*problem);
          return true;
        }},
       {"labels.txt", std::nullopt,

@@ -93,10 +93,10 @@ TEST(RememberedLists, EachLoadsOnItsOwnAndAnUnreadableFileIsNeverWrittenOver) {
   std::filesystem::remove(folder.Path() + "rippedby.txt"); // missing
   std::filesystem::remove(folder.Path() + "postedby.txt"); // there, but unreadable
   std::filesystem::create_directory(folder.Path() + "postedby.txt");
-  scripted.Host.ExpectError(ecOpenForReading, // once for both
-                            folder.Path() + "rippedby.txt\n" + folder.Path() + "postedby.txt");
-  TRememberedLists lists = LoadRememberedLists(folder.Path());
-  scripted.Host.VerifyAllShown();
+  TRememberedLists lists;
+  EXPECT_EQ(LoadRememberedLists(folder.Path(), lists), // once for both
+            ErrorProblem(ecOpenForReading,
+                         folder.Path() + "rippedby.txt\n" + folder.Path() + "postedby.txt"));
   for (std::size_t i : {rlLabels, rlEncoders, rlCodecs})
     EXPECT_EQ(lists[i], (TLines{"A", "b", "c"})) << i;
   EXPECT_TRUE(lists[rlRippedBy].empty());

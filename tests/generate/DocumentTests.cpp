@@ -169,22 +169,21 @@ TEST_F(Documents, EditCommandsCreateMissingFilesAndOpenThem) {
             "  Thank you.\r\n");
 
   Host.ExpectShellOpen(SingleArtistTemplateFileName, TShellResult::Failed);
-  Host.ExpectError(ecGeneral, Path(SingleArtistTemplateFileName)); // to edit by hand
-  EditTemplate(SingleArtistTemplateFileName);
+  EXPECT_EQ(EditTemplate(SingleArtistTemplateFileName), // to edit by hand
+            ErrorProblem(ecGeneral, Path(SingleArtistTemplateFileName)));
 }
 
 TEST_F(Documents, EditCommandsEndWhenTheDefaultCannotBeWritten) {
   std::filesystem::create_directory(Path(PostingPolicyFileName));
   Host.ExpectShellOpen(PostingPolicyFileName, TShellResult::FileNotFound);
-  Host.ExpectError(ecCreatePostingPolicy, Path(PostingPolicyFileName));
   Host.ExpectShellOpen(PostingPolicyFileName, TShellResult::FileNotFound);
-  EditPostingPolicy();
+  EXPECT_EQ(EditPostingPolicy(), ErrorProblem(ecCreatePostingPolicy, Path(PostingPolicyFileName)));
 
   std::filesystem::create_directory(Path(SingleArtistTemplateFileName));
   Host.ExpectShellOpen(SingleArtistTemplateFileName, TShellResult::FileNotFound);
-  Host.ExpectError(ecCreateNfoTemplate, Path(SingleArtistTemplateFileName));
   Host.ExpectShellOpen(SingleArtistTemplateFileName, TShellResult::FileNotFound);
-  EditTemplate(SingleArtistTemplateFileName);
+  EXPECT_EQ(EditTemplate(SingleArtistTemplateFileName),
+            ErrorProblem(ecCreateNfoTemplate, Path(SingleArtistTemplateFileName)));
 }
 
 // The album session that the window and the command-line tool drive, without either:

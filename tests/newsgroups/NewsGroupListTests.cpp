@@ -72,8 +72,8 @@ TEST_F(NewsGroups, ImportReplacesTheListByTheReadingRules) {
 TEST_F(NewsGroups, FailedLoadKeepsTheListUnmodified) {
   Selection.KnownGroups.Add("kept.group");
   Selection.KnownGroups.Modified = false;
-  Host.ExpectError(ecLoadNewsgroupList, Path("missing.txt"));
-  Selection.LoadNewsGroupFile(Path("missing.txt"));
+  EXPECT_EQ(Selection.LoadNewsGroupFile(Path("missing.txt")),
+            ErrorProblem(ecLoadNewsgroupList, Path("missing.txt")));
   EXPECT_EQ(Known(), TLines{"kept.group"});
   EXPECT_FALSE(Selection.KnownGroups.Modified); // so the end writes no stale list
   EXPECT_EQ(Host.BusyDepth, 0);
@@ -115,8 +115,7 @@ TEST_F(NewsGroups, StartAndEndWriteOnlyAChangedList) {
 }
 
 TEST_F(NewsGroups, NoListAtStartIsAnEmptyListAndNoFileAtTheEnd) {
-  Host.ExpectError(ecLoadNewsgroupList, Path(NewsGroupListFileName));
-  Selection.Create();
+  EXPECT_EQ(Selection.Create(), ErrorProblem(ecLoadNewsgroupList, Path(NewsGroupListFileName)));
   EXPECT_TRUE(Known().empty());
   Selection.Destroy();
   EXPECT_FALSE(std::filesystem::exists(Path(NewsGroupListFileName)));
@@ -125,8 +124,8 @@ TEST_F(NewsGroups, NoListAtStartIsAnEmptyListAndNoFileAtTheEnd) {
 TEST_F(NewsGroups, FailedSaveKeepsThePreviousFileAndTheFlag) {
   std::filesystem::create_directory(Path(NewsGroupListFileName));
   Selection.KnownGroups.Add("a.b");
-  Host.ExpectError(ecSaveNewsgroupList, Path(NewsGroupListFileName));
-  Selection.KnownGroups.SaveList();
+  EXPECT_EQ(Selection.KnownGroups.SaveList(),
+            ErrorProblem(ecSaveNewsgroupList, Path(NewsGroupListFileName)));
   EXPECT_TRUE(Selection.KnownGroups.Modified);
   EXPECT_TRUE(std::filesystem::is_directory(Path(NewsGroupListFileName)));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Host.ProgramDir.Path()), {}), 1);
