@@ -148,9 +148,8 @@ std::optional<TAlbumOutcome> BuildAlbum(const TCliArguments& arguments, TCliCont
   observer.Idle = ReadingProgress(context);
   // Any file may be protected by a .sfv or recovery set: then only its reading matters.
   observer.Problem = [&paths, &run](std::size_t index, TErrorCode problem) {
-    if (run.AudioMatters ||
-        (problem != ecTrackKindMismatch && problem != ecTrackStreamUnreadable &&
-         problem != ecTrackFileEmpty))
+    if (run.AudioMatters || (problem != ecTrackKindMismatch && problem != ecTrackStreamUnreadable &&
+                             problem != ecTrackFileEmpty))
       ShowError(problem, paths[index]);
   };
   session.ChooseTracks(paths, withChecksum, observer);
@@ -180,10 +179,10 @@ bool RecoveryOptions(const TCliArguments& arguments, TCliContext& context,
   TRecoverySettings& settings = request.Recovery;
   settings.Redundancy = static_cast<unsigned>(preferences.Par2Redundancy);
   if (const std::string* text = arguments.Value("--redundancy")) {
-    const auto number = ParsePreferenceInteger(*text);
-    if (!number || *number < MinimumRedundancy || *number > MaximumRedundancy) {
-      context.Err << "tamberlon-cli: --redundancy takes a percentage from " << MinimumRedundancy
-                  << " to " << MaximumRedundancy << "\n";
+    const auto number = ParseRedundancy(*text);
+    if (!number) {
+      context.Err << "tamberlon-cli: --redundancy takes a percentage from " << RedundancyRangeText()
+                  << "\n";
       return false;
     }
     settings.Redundancy = static_cast<unsigned>(*number);

@@ -41,6 +41,17 @@ std::optional<long long> ParsePreferenceInteger(std::string_view text) {
   return negative ? -value : value;
 }
 
+std::optional<int> ParseRedundancy(std::string_view text) {
+  const auto number = ParsePreferenceInteger(text);
+  if (!number || *number < MinimumRedundancy || *number > MaximumRedundancy)
+    return std::nullopt;
+  return static_cast<int>(*number);
+}
+
+std::string RedundancyRangeText() {
+  return std::to_string(MinimumRedundancy) + " to " + std::to_string(MaximumRedundancy);
+}
+
 std::string CommaText(const std::vector<std::string>& entries) {
   if (entries.size() == 1 && entries.front().empty())
     return "\"\"";
@@ -136,9 +147,8 @@ TPreferences ReadPreferences(const std::string& path,
   textValue(MenuPrefs, "ExtraPatterns", preferences.ExtraPatterns);
   textValue(MenuPrefs, "NfoEncoding", preferences.NfoEncoding);
   if (const char* text = ini.GetValue(MenuPrefs, "Par2Redundancy")) {
-    const auto number = ParsePreferenceInteger(text);
-    if (number && *number >= MinimumRedundancy && *number <= MaximumRedundancy)
-      preferences.Par2Redundancy = static_cast<int>(*number);
+    if (const auto number = ParseRedundancy(text))
+      preferences.Par2Redundancy = *number;
     else
       preferences.IgnoredValues.push_back("Par2Redundancy=" + std::string(text));
   }

@@ -62,3 +62,7 @@ std::vector<std::string> SplitCommaText(std::string_view text);
 
 // A preferences integer: decimal, or hexadecimal after "0x"; nothing for anything else.
 std::optional<long long> ParsePreferenceInteger(std::string_view text);
+// A redundancy in percent within its range, from the INI, the window or the command line.
+std::optional<int> ParseRedundancy(std::string_view text);
+// "1 to 100", as every face states the range.
+std::string RedundancyRangeText();

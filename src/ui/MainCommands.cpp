@@ -150,19 +150,18 @@ TFormMain::RecoveryProgress(std::unique_ptr<QProgressDialog>& box, const char* l
 
 void TFormMain::Par2Redundancy1Click() {
   THost& host = CurrentHost();
-  const std::string range =
-      std::to_string(MinimumRedundancy) + " to " + std::to_string(MaximumRedundancy);
+  const std::string range = RedundancyRangeText();
   const auto text = host.InputBox(
       "PAR2 Redundancy", "Recovery data, as a percentage of the album's files (" + range + "):",
       std::to_string(Session.Preferences.Par2Redundancy), 3);
   if (!text)
     return;
-  const auto number = ParsePreferenceInteger(*text);
-  if (!number || *number < MinimumRedundancy || *number > MaximumRedundancy) {
+  const auto number = ParseRedundancy(*text);
+  if (!number) {
     host.ShowMessage(TMessageKind::Error, "The redundancy is a whole number from " + range);
     return;
   }
-  Session.Preferences.Par2Redundancy = static_cast<int>(*number);
+  Session.Preferences.Par2Redundancy = *number;
   PreferencesChanged();
 }
 
