@@ -16,10 +16,11 @@
 #include "common/TextUnit.h"
 #include "common/TrackKinds.h"
 #include "generate/NzbDocument.h"
-#include "par2/RecoveryCheckUnit.h"
 #include "generate/SfvCheckUnit.h"
+#include "par2/RecoveryCheckUnit.h"
 #include "platform/ConsoleHost.h"
 #include "posting/NzbCheck.h"
+#include "posting/NzbRepost.h"
 #include "posting/PostSetup.h"
 
 #include <algorithm>
@@ -178,7 +179,18 @@ int RunNzbCheck(const std::string& path, const TCliArguments& arguments, TCliCon
       !result.Problem && !result.Cancelled &&
       std::all_of(result.Files.begin(), result.Files.end(),
                   [](const TNzbFileCheck& file) { return file.Present == file.Segments; });
-  return whole ? 0 : 1;
+  if (whole || !arguments.Has("--repost") || result.Problem || result.Cancelled)
+    return whole ? 0 : 1;
+  TRepostRequest repost{path,           std::move(request.Release), MissingIdsOf(result),
+                        setup.Settings, setup.ArticleSize,          {},
+                        nullptr};
+  return PostWithProgress(
+      [&repost](TPostProgressHook progress, const std::atomic<bool>* cancelled) {
+        repost.Progress = std::move(progress);
+        repost.Cancelled = cancelled;
+        return RepostMissing(repost);
+      },
+      arguments, context);
 }
 
 int RunCheck(const TCliArguments& arguments, TCliContext& context) {
@@ -247,8 +259,15 @@ TCliCommand CheckCommand() {
                      "decoded and its audio compared with the MD5 it stores: OK, MISMATCH, "
                      "DAMAGED (does not decode) or NOT SET (no MD5 stored). An .nzb's "
                      "articles are looked up on the news server (the post's server options "
-                     "and [Server]): each file OK, INCOMPLETE or MISSING.",
-      .Options = {{"--audio", "", "decode FLAC files and check their audio against its MD5"}},
+                     "and [Server]): each file OK, INCOMPLETE or MISSING; with --repost the "
+                     "missing ones are posted again and the NZB written again.",
+      .Options = {{"--audio", "", "decode FLAC files and check their audio against its MD5"},
+                  {"--repost", "",
+                   "post an NZB's missing articles again from the files beside it, under "
+                   "their Message-IDs, each once"},
+                  {"--article-size", "BYTES",
+                   "the bytes of a file per article it was posted with (ArticleSize=; "
+                   "default 716800)"}},
       .MinimumOperands = 1,
       .Run = RunCheck};
   command.Options.insert(command.Options.end(), ServerOptionList.begin(), ServerOptionList.end());

@@ -80,13 +80,25 @@ std::optional<std::string> Password(const TCliArguments& arguments, TCliContext&
   return password;
 }
 
-// The newsgroups, the options' else the album's, cross-posted to at most the limit (the
-// first ones, as named); false (with the reason told) for bad usage.
-bool ReadGroups(const TCliArguments& arguments, const TPreferences& preferences, int limit,
-                TCliContext& context, std::vector<std::string>& groups) {
+// The newsgroups: the options', else the ones the album's .nfo names, else the window's
+// last (another album's, so said); cross-posted to at most the limit (the first ones, as
+// named); false (with the reason told) for bad usage.
+bool ReadGroups(const std::vector<std::string>& operands, const TCliArguments& arguments,
+                const TPreferences& preferences, int limit, TCliContext& context,
+                std::vector<std::string>& groups) {
   groups = arguments.All("--group");
-  if (groups.empty())
+  if (groups.empty() && operands.size() == 1 && IsNfoPath(operands[0]))
+    if (const auto nfo = ReadFileBytes(operands[0]))
+      groups = NewsGroupsNamedIn(*nfo);
+  if (groups.empty() && !preferences.NGPostedTo.empty()) {
     groups = preferences.NGPostedTo;
+    std::string named;
+    for (const std::string& group : groups)
+      named += (named.empty() ? "" : ", ") + group;
+    context.Err << "tamberlon-cli: post: no newsgroup named by --group or the album's .nfo: "
+                   "posting to the window's last ones ("
+                << PrintableText(named) << ")\n";
+  }
   if (groups.empty()) {
     context.Err << "tamberlon-cli: post: name a newsgroup with --group (the album's groups "
                    "are not chosen)\n";
@@ -195,7 +207,7 @@ int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arg
   TPostSetup setup;
   std::vector<std::string> groups;
   if (!ReadServer(arguments, preferences, context, setup) ||
-      !ReadGroups(arguments, preferences, setup.MaxGroups, context, groups))
+      !ReadGroups(operands, arguments, preferences, setup.MaxGroups, context, groups))
     return 2;
   const std::vector<std::string> files = ReleaseFiles(operands);
   TPlanResult planned = PlanPost(files, ReleaseName(files.front()),
@@ -210,21 +222,33 @@ int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arg
   const std::string* nzb = arguments.Value("--nzb");
   request.NzbPath = nzb ? *nzb : DefaultNzbPath(files);
   request.JournalPath = JournalPathFor(request.NzbPath);
+  return PostWithProgress(
+      [&request](TPostProgressHook progress, const std::atomic<bool>* cancelled) {
+        request.Progress = std::move(progress);
+        request.Cancelled = cancelled;
+        return PostRelease(request);
+      },
+      arguments, context);
+}
+
+int PostWithProgress(
+    const std::function<TPostSummary(TPostProgressHook, const std::atomic<bool>*)>& post,
+    const TCliArguments& arguments, TCliContext& context) {
   TProgressLine line(context);
+  TPostProgressHook progress;
   if (context.ShowProgress && !arguments.Has("--json"))
-    request.Progress = [&](const TPostProgress& progress) {
-      line(progress);
+    progress = [&](const TPostProgress& step) {
+      line(step);
     };
   std::atomic<bool> cancelled{false};
-  request.Cancelled = &cancelled;
   TPostSummary summary;
   bool interrupted = false;
   {
     const TInterruptPauses pauses(cancelled);
-    summary = PostRelease(request);
+    summary = post(progress, &cancelled);
     interrupted = pauses.Interrupted();
   }
-  if (request.Progress)
+  if (progress)
     line.End();
   const int status = Report(summary, arguments, context);
   return interrupted && summary.Cancelled ? 130 : status; // the shell's status for Ctrl+C
@@ -258,7 +282,10 @@ const std::vector<TCliOption> PostOptionList = [] {
   options.insert(
       options.end(),
       {{"--article-size", "BYTES", "bytes of a file per article (ArticleSize=; default 716800)"},
-       {"--group", "NAME", "a newsgroup to post to (default: the album's)", true},
+       {"--group", "NAME",
+        "a newsgroup to post to (default: the ones the album's .nfo names, else the window's "
+        "last)",
+        true},
        {"--max-groups", "N", "cross-post to at most N newsgroups (MaxGroups=; default 5)"},
        {"--obfuscate", "",
         "random subjects and names on the wire; real names in the NZB (Obfuscate=1)"},

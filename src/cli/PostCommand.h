@@ -4,11 +4,16 @@
 // after its save.
 #include "cli/CommandLine.h"
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
+struct TPostProgress;
 struct TPostSetup;
+struct TPostSummary;
 struct TPreferences;
+using TPostProgressHook = std::function<void(const TPostProgress&)>;
 
 // The news server's options, which check FILE.nzb takes too; the post options (those and
 // the post's own), which nfo --post takes too.
@@ -23,5 +28,11 @@ bool ReadServer(const TCliArguments& arguments, const TPreferences& preferences,
 // Posts the release of the files (or of the one .nfo given); the exit status.
 int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arguments,
               TCliContext& context);
+
+// Runs a post (a release's, or an NZB's missing articles) with its progress on a terminal
+// and Ctrl+C pausing it, then prints its summary; the exit status.
+int PostWithProgress(
+    const std::function<TPostSummary(TPostProgressHook, const std::atomic<bool>*)>& post,
+    const TCliArguments& arguments, TCliContext& context);
 
 TCliCommand PostCommand();

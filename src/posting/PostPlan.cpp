@@ -7,8 +7,8 @@
 #include "common/NaturalOrder.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/DocumentKinds.h"
-#include "par2/RecoverySetUnit.h"
 #include "generate/SfvCheckUnit.h"
+#include "par2/RecoverySetUnit.h"
 #include "posting/YEnc.h"
 
 #include <algorithm>
@@ -196,4 +196,35 @@ std::vector<std::string> ReleaseFilesBeside(const std::string& nfoPath) {
   for (const std::string& path : recovery)
     add(path);
   return PostingOrder(files);
+}
+
+namespace {
+bool IsGroupWord(std::string_view word) {
+  static constexpr std::string_view Hierarchies[] = {
+      "alt", "comp", "misc", "news", "rec", "sci", "soc", "talk", "humanities", "free", "biz"};
+  const std::string_view top = word.substr(0, word.find('.'));
+  if (std::find(std::begin(Hierarchies), std::end(Hierarchies), top) == std::end(Hierarchies) ||
+      std::count(word.begin(), word.end(), '.') < 2 || word.back() == '.' ||
+      word.find("..") != std::string_view::npos)
+    return false;
+  return std::all_of(word.begin(), word.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' ||
+           c == '_';
+  });
+}
+} // namespace
+
+std::vector<std::string> NewsGroupsNamedIn(std::string_view nfoText) {
+  std::vector<std::string> groups;
+  constexpr std::string_view Between = " \t\r\n,;:()[]<>\"'";
+  for (std::size_t at = nfoText.find_first_not_of(Between); at != std::string_view::npos;) {
+    const std::size_t end = std::min(nfoText.find_first_of(Between, at), nfoText.size());
+    std::string_view word = nfoText.substr(at, end - at);
+    while (!word.empty() && (word.back() == '.' || word.back() == '!'))
+      word.remove_suffix(1); // a sentence's end
+    if (IsGroupWord(word) && std::find(groups.begin(), groups.end(), word) == groups.end())
+      groups.emplace_back(word);
+    at = nfoText.find_first_not_of(Between, end);
+  }
+  return groups;
 }

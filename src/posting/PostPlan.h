@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 inline constexpr std::size_t DefaultArticleSize = 716800;
@@ -71,3 +72,7 @@ std::string RandomToken(std::size_t length);
 // The files beside an album's .nfo that make its release: the .nfo, its .sfv and .m3u,
 // the tracks in its folder and its PAR2 set, those that exist, in posting order.
 std::vector<std::string> ReleaseFilesBeside(const std::string& nfoPath);
+// The newsgroups an album's .nfo names ("alt.binaries.sounds.flac" under its "Posted to"),
+// in the order it names them, each once: words of lower-case letters, digits, "+", "-"
+// and "_" in three or more dotted parts below a Usenet hierarchy.
+std::vector<std::string> NewsGroupsNamedIn(std::string_view nfoText);

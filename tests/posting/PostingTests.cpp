@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The posting core: yEnc both ways, the reply reader against hostile servers, the journal,
 // and each fault a server can put in a post's way, against a scripted server.
+#include "generate/NzbDocument.h"
+#include "posting/NzbRepost.h"
 #include "posting/PostJournal.h"
 #include "posting/Poster.h"
 #include "posting/ScriptedNewsServer.h"
@@ -232,6 +234,29 @@ TEST(PostJournal, KeepsEachArticlesIdAndWhatWasAcceptedAndDoesNotBelieveATornLin
   EXPECT_EQ(old.Accepted().at(2).Bytes, 739969u);
   EXPECT_EQ(old.Accepted().at(2).PartCrc, 0x1A2B3C4Du);
   EXPECT_TRUE(old.Sending().empty());
+}
+
+TEST(PostPlan, TheNewsGroupsAnNfoNamesAreItsOwnAndNothingElse) {
+  const struct {
+    const char* Name;
+    std::string Text;
+    std::vector<std::string> Groups;
+  } cases[] = {
+      {"the default template's block",
+       "Posted to  :\r\n  alt.binaries.sounds.flac\r\n  alt.binaries.sounds.lossless\r\n",
+       {"alt.binaries.sounds.flac", "alt.binaries.sounds.lossless"}},
+      {"in a sentence, twice",
+       "Posted to alt.binaries.test, (and alt.binaries.test).",
+       {"alt.binaries.test"}},
+      {"names that are no groups",
+       "01 - Intro.flac  tamberlon.example.org  https://alt.binaries.x/  Alt.Binaries.Big "
+       "alt.j misc..x alt.binaries.",
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(NewsGroupsNamedIn(c.Text), c.Groups);
+  }
 }
 
 // A release of three files (one of three articles) posted to a scripted server.
@@ -499,5 +524,59 @@ TEST_F(PostFaults, ACancelledPostResumesWithWhatIsMissingOnly) {
   EXPECT_TRUE(summary.Resumed);
   EXPECT_EQ(summary.Posted, 3u);
   EXPECT_EQ(server.Articles.size(), 5u) << "no article twice";
+}
+
+TEST_F(PostFaults, ARepostPutsWhatTheCheckFoundMissingBackOnceUnderItsId) {
+  struct TCase {
+    const char* Name;
+    bool Remembered; // the server refuses the lost article's ID as a duplicate
+  };
+  for (const TCase& c : {TCase{"lost and forgotten: back under its own ID", false},
+                         TCase{"lost, its ID remembered: under a fresh one", true}}) {
+    SCOPED_TRACE(c.Name);
+    TScriptedNewsServer server([&](TServerConnection& con, int i) { server.Serve(con, i); });
+    std::filesystem::remove(Folder.Path() + "Album.nzb");
+    TPostRequest request = Request(server.Port());
+    ASSERT_TRUE(PostRelease(request).Complete());
+    std::string lost;
+    {
+      std::lock_guard guard(server.Lock);
+      lost = std::next(server.Articles.begin())->first;
+      server.Articles.erase(lost);
+      if (!c.Remembered)
+        server.Taken.erase(lost);
+    }
+    for (const std::size_t reposted : {1u, 0u}) { // the second run finds nothing missing
+      TNzbCheckRequest check{
+          *ReadNzb(ReadWholeFile(request.NzbPath)), request.Settings, {}, {}, nullptr};
+      const TNzbCheckResult found = CheckNzbArticles(check);
+      ASSERT_EQ(MissingIdsOf(found).size(), reposted);
+      const TPostSummary summary = RepostMissing({request.NzbPath,
+                                                  check.Release,
+                                                  MissingIdsOf(found),
+                                                  request.Settings,
+                                                  1000,
+                                                  {},
+                                                  nullptr});
+      EXPECT_TRUE(summary.Complete()) << (summary.Problem ? summary.Problem->Message : "");
+      EXPECT_EQ(summary.Posted, reposted);
+      EXPECT_EQ(server.Articles.size(), 5u);
+      EXPECT_EQ(server.Articles.contains(lost), !c.Remembered);
+      const std::string nzb = ReadWholeFile(request.NzbPath);
+      for (const auto& [id, article] : server.Articles)
+        EXPECT_NE(nzb.find(">" + id.substr(1, id.size() - 2) + "<"), std::string::npos);
+      EXPECT_FALSE(std::filesystem::exists(request.JournalPath));
+    }
+    // Files that are not the ones posted are not cut as the NZB lists them.
+    const TPostSummary other = RepostMissing({request.NzbPath,
+                                              *ReadNzb(ReadWholeFile(request.NzbPath)),
+                                              {},
+                                              request.Settings,
+                                              600,
+                                              {},
+                                              nullptr});
+    ASSERT_TRUE(other.Problem);
+    EXPECT_NE(other.Problem->Message.find("another article size"), std::string::npos);
+  }
 }
 } // namespace

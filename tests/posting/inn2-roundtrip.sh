@@ -59,6 +59,19 @@ if "$cli" check --server "127.0.0.1:$reader_port" --tls none "$work/gone.nzb" >"
 fi
 grep -q "MISSING" "$work/check.out" || { cat "$work/check.out" >&2; exit 1; }
 
+echo "check FILE.nzb --repost: an article the server never got posted again under its ID, once"
+sed '0,/<segment \([^>]*\)>/s//<segment \1>lost-/' "$work/plain.nzb" >"$release/lost.nzb"
+"$cli" check --server "127.0.0.1:$reader_port" --tls none --article-size 200000 --repost \
+  "$release/lost.nzb" >"$work/repost.out" || { cat "$work/repost.out" >&2; exit 1; }
+cat "$work/repost.out"
+grep -q " 1 posted by this run .*; every article is on the server$" "$work/repost.out"
+grep -q ">lost-" "$release/lost.nzb" # under the ID the NZB gave it
+"$cli" check --server "127.0.0.1:$reader_port" --tls none --article-size 200000 --repost \
+  "$release/lost.nzb" >"$work/repost.out"
+grep -q "^4 files, [0-9]* articles: [0-9]* on the server$" "$work/repost.out"
+fetch_and_compare "$release/lost.nzb"
+rm "$release/lost.nzb"
+
 echo "plain, to innd in transit mode (MODE READER)"
 post --server "127.0.0.1:$transit_port" --tls none --nzb "$work/transit.nzb" "$release/Album.nfo" \
   "$release/Album.sfv" "$release/01 - One.flac" "$release/02 - Two.flac"
