@@ -2,6 +2,7 @@
 #include "posting/PostSetup.h"
 
 #include "common/FileUnit.h"
+#include "common/IntToAbbrStrUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/DocumentKinds.h"
 
@@ -167,11 +168,16 @@ std::string PostProgressText(const TPostProgress& progress, double seconds) {
         static_cast<double>(progress.TotalBytes - progress.Bytes) / rate + 0.5);
     std::snprintf(left, sizeof left, "%lld:%02lld", whole / 60, whole % 60);
   }
+  // The sizes in the units the file list shows them in (a slow rate in KB, not "0.1 MB").
   char line[200];
   std::snprintf(
-      line, sizeof line, "%s %zu/%zu articles, %.1f of %.1f MB, %.1f MB/s, %s left, %zu retries",
-      progress.Phase == TPostProgress::Posting ? "Posting" : "Checking", progress.Articles,
-      progress.TotalArticles, static_cast<double>(progress.Bytes) / 1e6,
-      static_cast<double>(progress.TotalBytes) / 1e6, rate / 1e6, left, progress.Retries);
+      line, sizeof line, "%s %zu/%zu articles, %s of %s, %s/s, %s left, %zu %s",
+      progress.Phase == TPostProgress::Posting ? "Posting" : "Checking",
+      progress.EarlierArticles + progress.Articles,
+      progress.EarlierArticles + progress.TotalArticles,
+      IntToAbbrStr(static_cast<std::int64_t>(progress.EarlierBytes + progress.Bytes)).c_str(),
+      IntToAbbrStr(static_cast<std::int64_t>(progress.EarlierBytes + progress.TotalBytes)).c_str(),
+      IntToAbbrStr(static_cast<std::int64_t>(rate)).c_str(), left, progress.Retries,
+      progress.Retries == 1 ? "retry" : "retries");
   return line;
 }

@@ -262,6 +262,13 @@ void Phase(TShared& shared, TPostProgress::TPhase phase, const std::vector<std::
   shared.Progress.TotalArticles = items.size();
   for (const std::size_t i : items)
     shared.Progress.TotalBytes += shared.Request.Plan.Articles[i].Size;
+  shared.Progress.EarlierArticles = 0;
+  shared.Progress.EarlierBytes = 0;
+  if (phase == TPostProgress::Posting)
+    for (const auto& [index, accepted] : shared.Journal.Accepted()) {
+      ++shared.Progress.EarlierArticles;
+      shared.Progress.EarlierBytes += shared.Request.Plan.Articles[index].Size;
+    }
   shared.Report();
 }
 } // namespace

@@ -27,6 +27,10 @@ struct TPostProgress {
   std::uint64_t Bytes = 0, TotalBytes = 0;
   std::size_t Articles = 0, TotalArticles = 0;
   std::size_t Retries = 0;
+  // Posting: what an earlier run of the post put on the server, counted before this run's
+  // (the count goes on where it stopped; the rate is this run's).
+  std::size_t EarlierArticles = 0;
+  std::uint64_t EarlierBytes = 0;
 };
 
 struct TPostSummary {

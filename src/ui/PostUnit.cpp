@@ -30,14 +30,14 @@ QString Megabytes(std::uint64_t bytes) {
   return ToQt(IntToAbbrStr(static_cast<std::int64_t>(bytes)));
 }
 
-// " in 12.3 s, 45.6 MB/s" for a run that took time.
+// " in 12.3 s, 45.6 MB/s" for a run that took time, in the file list's units.
 std::string RunTime(std::uint64_t bytes, double seconds) {
   if (seconds <= 0)
     return {};
-  char text[64];
-  std::snprintf(text, sizeof text, " in %.1f s, %.1f MB/s", seconds,
-                static_cast<double>(bytes) / 1e6 / seconds);
-  return text;
+  char text[32];
+  std::snprintf(text, sizeof text, " in %.1f s, ", seconds);
+  return text + IntToAbbrStr(static_cast<std::int64_t>(static_cast<double>(bytes) / seconds)) +
+         "/s";
 }
 
 std::size_t ArticlesOf(std::uint64_t size, std::size_t articleSize) {
@@ -343,8 +343,10 @@ void TFormPost::ShowProgress(const TPostProgress& progress) {
     PhaseStart = now;
   }
   const double seconds = std::chrono::duration<double>(now - PhaseStart).count();
-  ProgressBytes->setValue(
-      progress.TotalBytes == 0 ? 0 : static_cast<int>(1000 * progress.Bytes / progress.TotalBytes));
+  // A resumed post's bar starts where the earlier run stopped.
+  const std::uint64_t done = progress.EarlierBytes + progress.Bytes;
+  const std::uint64_t total = progress.EarlierBytes + progress.TotalBytes;
+  ProgressBytes->setValue(total == 0 ? 0 : static_cast<int>(1000 * done / total));
   if (Cancelled)
     return;
   LabelProgress->setText(ToQt(PostProgressText(progress, seconds)));
