@@ -135,6 +135,8 @@ TAlbumOutcome SaveNfo(TNfoRun& nfo, TAlbumSession& session, const TCliArguments&
     context.Out << PrintableName(path) << "\n";
   for (const TProblem& skipped : saved.NotWritten) // said, and no failure
     context.Err << ConsoleLine("", skipped.Message);
+  for (const TProblem& note : saved.Notes)
+    context.Err << ConsoleLine(note.Path, "warning: " + note.Message);
   return TAlbumOutcome::Written;
 }
 

@@ -8,6 +8,7 @@
 #include "common/Host.h"
 #include "common/IntToAbbrStrUnit.h"
 #include "generate/AlbumFieldTable.h"
+#include "generate/AnalysisTexts.h"
 #include "generate/EncodingUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/SFVUnit.h"
@@ -279,6 +280,7 @@ TSaveResult TAlbumSession::Save(const TSavePlan& plan, const TSaveAnswers& answe
     return saved;
   saved.Kept = answers.Keep;
   saved.NotWritten = plan.NotWritten;
+  saved.Notes = TranscodeNotes(FAlbum); // measured for the documents, or kept from the analysis
   if (request.Wants(TDocumentRole::Nfo))
     FAlbum.FileName = request.NfoPath;
   if (answers.RememberTexts) {

@@ -16,18 +16,32 @@ bool TemplateShowsAnalysis(std::string_view templateText) {
   });
 }
 
-bool MeasureAlbum(TAlbumInfo& album,
-                  const std::function<bool(std::uint64_t done, std::uint64_t total)>& progress) {
+namespace {
+std::vector<std::string> TrackPaths(const TAlbumInfo& album) {
   std::vector<std::string> paths;
   for (const TTrackEntry& track : album.Tracks)
     paths.push_back(track.Path);
-  if (album.Analysis) {
-    std::vector<std::string> measured;
-    for (const TTrackAnalysis& track : album.Analysis->Tracks)
-      measured.push_back(track.Path);
-    if (measured == paths)
-      return true;
-  }
+  return paths;
+}
+
+std::string KilohertzText(double hz) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f kHz", hz / 1000);
+  return text;
+}
+
+bool MeasuresTheTracks(const TAlbumAnalysis& analysis, const std::vector<std::string>& paths) {
+  return std::equal(
+      analysis.Tracks.begin(), analysis.Tracks.end(), paths.begin(), paths.end(),
+      [](const TTrackAnalysis& track, const std::string& path) { return track.Path == path; });
+}
+} // namespace
+
+bool MeasureAlbum(TAlbumInfo& album,
+                  const std::function<bool(std::uint64_t done, std::uint64_t total)>& progress) {
+  const std::vector<std::string> paths = TrackPaths(album);
+  if (album.Analysis && MeasuresTheTracks(*album.Analysis, paths))
+    return true;
   std::atomic<bool> cancelled{false};
   TAnalysisHooks hooks;
   hooks.Cancelled = &cancelled;
@@ -79,7 +93,36 @@ std::string TrackGainText(const TTrackAnalysis* track) {
 std::string TrackCutoffText(const TTrackAnalysis* track) {
   if (!track)
     return {};
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f kHz", track->Cutoff.Hz / 1000);
-  return std::string(text) + (track->Cutoff.LossyShape ? std::string(", ") + TranscodeWarning : "");
+  return KilohertzText(track->Cutoff.Hz) +
+         (track->Cutoff.LossyShape ? std::string(", ") + TranscodeWarning : "");
+}
+
+bool KeepAnalysis(TAlbumInfo& album, std::shared_ptr<const TAlbumAnalysis> analysis) {
+  if (!analysis || analysis->Cancelled || !MeasuresTheTracks(*analysis, TrackPaths(album)))
+    return false;
+  album.Analysis = std::move(analysis);
+  return true;
+}
+
+std::vector<TProblem> TranscodeNotes(const TAlbumInfo& album) {
+  std::vector<TProblem> notes;
+  if (album.Analysis)
+    for (const TTrackAnalysis& track : album.Analysis->Tracks)
+      if (track.Measured() && track.Cutoff.LossyShape)
+        notes.push_back({std::string(TranscodeWarning) + ": its content stops at " +
+                             KilohertzText(track.Cutoff.Hz) + ", as a lossy encoder's does",
+                         track.Path});
+  return notes;
+}
+
+std::string TranscodeSummary(const TAlbumInfo& album) {
+  const std::size_t transcoded = TranscodeNotes(album).size();
+  if (transcoded == 0)
+    return {};
+  const std::size_t tracks = album.Analysis->Tracks.size();
+  const std::string which = transcoded < tracks
+                                ? std::to_string(transcoded) + " of " + std::to_string(tracks)
+                            : tracks == 1 ? std::string("the")
+                                          : "all " + std::to_string(tracks);
+  return which + (tracks == 1 ? " track " : " tracks ") + TranscodeWarning;
 }

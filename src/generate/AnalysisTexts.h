@@ -2,14 +2,18 @@
 #pragma once
 // The measurements a document shows ($DR, $LOUDNESS, $ALBUM_GAIN; $TRACK_DR, $TRACK_GAIN,
 // $TRACK_CUTOFF), measured once for the album when a template asks for them.
+#include "common/Problem.h"
 #include "generate/AlbumUnit.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+struct TAlbumAnalysis;
 struct TTrackAnalysis;
 
 // True when the template shows a measurement.
@@ -30,3 +34,13 @@ const TTrackAnalysis* TrackAnalysisOf(const TAlbumInfo& album, const std::string
 std::string TrackDrText(const TTrackAnalysis* track);
 std::string TrackGainText(const TTrackAnalysis* track);
 std::string TrackCutoffText(const TTrackAnalysis* track);
+
+// The measured tracks whose content stops as a lossy encoder's does, each with where it
+// stops: a lossless album made from MP3s is what a poster must hear of before posting it.
+std::vector<TProblem> TranscodeNotes(const TAlbumInfo& album);
+// "2 of 10 tracks possibly transcoded from a lossy source"; "" when none is, or nothing
+// was measured.
+std::string TranscodeSummary(const TAlbumInfo& album);
+// The analysis kept for the album when it measured the album's tracks as they stand;
+// false (nothing kept) when the tracks changed since.
+bool KeepAnalysis(TAlbumInfo& album, std::shared_ptr<const TAlbumAnalysis> analysis);

@@ -47,6 +47,9 @@ struct TSaveResult {
   // The documents chosen that do not apply to the album, each with why: skipped, and said,
   // but nothing went wrong.
   std::vector<TProblem> NotWritten;
+  // What the save found of the album that a poster must hear (a track possibly
+  // transcoded): said, and nothing went wrong.
+  std::vector<TProblem> Notes;
   bool Exists = false;    // create-only, and a file had the name of one of the documents
   bool Cancelled = false; // the user stopped it: nothing to tell beyond that
   bool Saved() const { return !Problem && !Cancelled; }

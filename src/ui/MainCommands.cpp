@@ -9,6 +9,7 @@
 #include "common/HelpFileUnit.h"
 #include "common/Host.h"
 #include "generate/AlbumFieldsUnit.h"
+#include "generate/AnalysisTexts.h"
 #include "generate/NFOUnit.h"
 #include "generate/PostingPolicyUnit.h"
 #include "generate/SFVUnit.h"
@@ -115,6 +116,8 @@ void TFormMain::ButtonMakeNFOClick() {
     text += "; the existing " + FileNamePart(kept) + " was kept";
   for (const TProblem& skipped : outcome.NotWritten)
     text += "; " + skipped.Message;
+  if (!outcome.Notes.empty())
+    text += "; warning: " + TranscodeSummary(Session.Album());
   ShowStatus(text);
 }
 
@@ -310,6 +313,11 @@ void TFormMain::AnalyzeAudio1Click() {
   auto* window = new TFormVerify(this);
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->resize(std::max(window->width(), 1000), window->height());
+  // Measured once is measured for the documents too, and a transcode said here as well.
+  window->AlbumMeasured = [this](std::shared_ptr<const TAlbumAnalysis> analysis) {
+    if (KeepAnalysis(Session.Album(), std::move(analysis)))
+      ShowTranscodeWarning();
+  };
   window->Analyze(paths);
   window->show();
   window->activateWindow();
@@ -321,9 +329,10 @@ TFormVerify* TFormMain::VerifySfvFile(const std::string& path) {
   window->setAttribute(Qt::WA_DeleteOnClose);
   // An .nzb is checked on the news server, with the post's own settings.
   if (QString::fromStdString(path).endsWith(QStringLiteral(".nzb"), Qt::CaseInsensitive)) {
-    TPostSettings server = PostSetupNow().Settings;
+    const TPostSetup setup = PostSetupNow();
+    TPostSettings server = setup.Settings;
     server.Server.Password = PasswordFor(server.Server);
-    window->SetServer(server);
+    window->SetServer(server, setup.ArticleSize);
   }
   if (!window->Verify(path)) {
     delete window;

@@ -2,6 +2,7 @@
 // The main window's work on tracks: choosing, listing, reordering and the album fields.
 #include "ui/MainUnit.h"
 
+#include "analysis/AlbumAnalysis.h"
 #include "audio/TrackInfo.h"
 #include "audio/TrackReaderUnit.h"
 #include "common/ErrorsUnit.h"
@@ -15,6 +16,7 @@
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/AlbumRipLog.h"
+#include "generate/AnalysisTexts.h"
 #include "ui/PostUnit.h"
 #include "ui/QtDates.h"
 
@@ -24,6 +26,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -76,6 +79,7 @@ void TFormMain::ChooseTracks(std::vector<std::string> paths, const std::string& 
       if (!Form->Session.Album().Tracks.empty())
         Form->FillAlbumFields();
       Form->ShowReadingOutcome(Chosen, LeftOut); // what was read outweighs the player's note
+      Form->MeasureInBackground();
     }
   } finish{this, paths.size(), leftOut};
   TBusyCursor busy;
@@ -147,6 +151,41 @@ void TFormMain::ShowReadingOutcome(std::size_t chosen, const std::string& leftOu
   ShowStatus(text);
 }
 
+void TFormMain::MeasureInBackground() {
+  StopMeasuring();
+  if (!Session.Album().Lossless)
+    return; // a lossy album's cut-off is its encoder's, no warning
+  std::vector<std::string> paths;
+  for (const TTrackEntry& track : Session.Album().Tracks)
+    paths.push_back(track.Path);
+  MeasuringCancelled = std::make_shared<std::atomic<bool>>(false);
+  Measuring = std::jthread([this, paths, cancelled = MeasuringCancelled] {
+    TAnalysisHooks hooks;
+    hooks.Cancelled = cancelled.get();
+    hooks.Threads = 1; // beside the user's work, not in its way
+    auto analysis = std::make_shared<const TAlbumAnalysis>(AnalyzeAlbum(paths, hooks));
+    if (analysis->Cancelled || *cancelled)
+      return;
+    QMetaObject::invokeMethod(this, [this, analysis, cancelled] {
+      // Kept only for the tracks it measured: a listing changed since has its own.
+      if (!*cancelled && KeepAnalysis(Session.Album(), analysis))
+        ShowTranscodeWarning();
+    });
+  });
+}
+
+void TFormMain::ShowTranscodeWarning() {
+  if (const std::string transcoded = TranscodeSummary(Session.Album()); !transcoded.empty())
+    ShowStatus("Warning: " + transcoded + " (Tools, Analyze the Album's Audio shows which)");
+}
+
+void TFormMain::StopMeasuring() {
+  if (MeasuringCancelled)
+    *MeasuringCancelled = true;
+  if (Measuring.joinable())
+    Measuring.join();
+}
+
 void TFormMain::AddTrackLine(std::size_t position) {
   auto* item = new QListWidgetItem(
       ToQt(TrackLine(position, Session.Album().Tracks[position], UseID3TagInfo->isChecked(),
@@ -184,7 +223,17 @@ void TFormMain::RefreshTrackListing() {
   LabelTrackCount->setText(ToQt(TrackCountText(Session.Album().Tracks.size())));
 }
 
+// The stereo mode and the ID3 tag are an MP3's: another album has none to show.
+void TFormMain::ShowMp3Fields(bool mp3) {
+  RadioGroupStereoMode->setEnabled(mp3);
+  ComboBoxID3Tag->setEnabled(mp3);
+  if (ComboBoxID3Tag->lineEdit())
+    ComboBoxID3Tag->lineEdit()->setPlaceholderText(mp3 ? QString() : QStringLiteral("n/a"));
+}
+
 void TFormMain::ClearTracks() {
+  StopMeasuring();
+  ShowMp3Fields(true);
   Session.ClearTracks();
   CurrentHost().CloseMedia();
   ListBox1->clear();
@@ -220,6 +269,7 @@ void TFormMain::FillAlbumFields() {
   const TAlbumInfo& album = Session.Album();
   ShowTotals();
   ShowBoxes(Session.Texts());
+  ShowMp3Fields(album.Tracks.empty() || IsMp3Format(album.Format));
   if (!album.Tracks.empty() && !CurrentHost().OpenMedia(album.Tracks.front().Path))
     ShowError(ecOpenMedia, album.Tracks.front().Path);
 }

@@ -218,6 +218,7 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 TFormMain::~TFormMain() {
+  StopMeasuring();
   CurrentHost().SetMediaProblemListener({});
 }
 

@@ -12,7 +12,9 @@
 #include <QMainWindow>
 #include <QProgressDialog>
 #include <array>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 class QAction;
 class QFileSystemWatcher;
@@ -174,6 +176,14 @@ private:
   bool PreferencesWriteFailed = false;
   bool ReadingTracks = false;
   bool CancelReading = false;
+  // A lossless album's tracks measured once they are read, on a thread of their own: a
+  // transcode is said before anything is saved, and the save finds the figures measured.
+  void MeasureInBackground();
+  void StopMeasuring();
+  void ShowMp3Fields(bool mp3);
+  void ShowTranscodeWarning(); // in the strip, when a measured track is one
+  std::shared_ptr<std::atomic<bool>> MeasuringCancelled;
+  std::jthread Measuring;
   // The last .nfo saved in this session: what Post to Usenet posts.
   std::string SavedNfoPath;
   // The news server's password, in memory for the session (and in the desktop's secret

@@ -3,6 +3,8 @@
 #include "analysis/AlbumAnalysis.h"
 #include "analysis/SonogramImage.h"
 #include "generate/AlbumRipLog.h"
+#include "posting/NzbRepost.h"
+#include "posting/PostSetup.h"
 
 #include "audio/FlacCheckUnit.h"
 #include "common/ErrorsUnit.h"
@@ -10,9 +12,9 @@
 #include "common/FileWriteUnit.h"
 #include "common/Host.h"
 #include "common/TextUnit.h"
+#include "generate/SfvCheckUnit.h"
 #include "par2/RecoveryCheckUnit.h"
 #include "par2/RecoveryRepairUnit.h"
-#include "generate/SfvCheckUnit.h"
 #include "posting/NzbCheck.h"
 
 #include <QApplication>
@@ -59,6 +61,12 @@ TFormVerify::TFormVerify(QWidget* parent) : QWidget(parent, Qt::Window) {
   ButtonRepair = new QPushButton(QStringLiteral("&Repair"), this);
   ButtonRepair->setObjectName(QStringLiteral("ButtonRepair"));
   ButtonRepair->hide();
+  ButtonRepost = new QPushButton(QStringLiteral("&Post the missing again"), this);
+  ButtonRepost->setObjectName(QStringLiteral("ButtonRepost"));
+  ButtonRepost->setToolTip(
+      QStringLiteral("Post the missing articles again from the files beside the NZB, under their "
+                     "Message-IDs, and write the NZB again"));
+  ButtonRepost->hide();
   ButtonSonogram = new QPushButton(QStringLiteral("Show &Picture..."), this);
   ButtonSonogram->setObjectName(QStringLiteral("ButtonSonogram"));
   ButtonSonogram->setToolTip(
@@ -68,12 +76,14 @@ TFormVerify::TFormVerify(QWidget* parent) : QWidget(parent, Qt::Window) {
   bottom->addWidget(LabelTotals, 1);
   bottom->addWidget(ButtonSonogram);
   bottom->addWidget(ButtonRepair);
+  bottom->addWidget(ButtonRepost);
   bottom->addWidget(ButtonCancel);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(TableFiles, 1);
   layout->addWidget(ProgressBytes);
   layout->addLayout(bottom);
   connect(ButtonRepair, &QPushButton::clicked, this, &TFormVerify::Repair);
+  connect(ButtonRepost, &QPushButton::clicked, this, &TFormVerify::RepostMissing);
   connect(ButtonSonogram, &QPushButton::clicked, this, &TFormVerify::ShowSonogram);
   connect(TableFiles, &QTableWidget::currentCellChanged, this,
           [this] { ButtonSonogram->setEnabled(ChosenAnalysis() != nullptr); });
@@ -275,11 +285,60 @@ bool TFormVerify::VerifyNzb(const std::string& nzbPath) {
       ProgressBytes->setValue(total == 0 ? 0 : static_cast<int>(done * 1000 / total));
     });
   };
+  NzbPath = nzbPath;
+  NzbRelease = request.Release;
   Worker = std::jthread([this, request = std::move(request)] {
-    const std::string totals = NzbCheckSummary(CheckNzbArticles(request));
-    QMetaObject::invokeMethod(this, [this, totals] { Finish(QString::fromStdString(totals)); });
+    const TNzbCheckResult result = CheckNzbArticles(request);
+    const std::string totals = NzbCheckSummary(result);
+    std::vector<std::string> missing = MissingIdsOf(result);
+    const bool repostable = !result.Problem && !result.Cancelled && !missing.empty();
+    QMetaObject::invokeMethod(this, [this, totals, missing, repostable] {
+      Finish(QString::fromStdString(totals));
+      NzbMissing = missing;
+      ButtonRepost->setVisible(repostable);
+    });
   });
   return true;
+}
+
+// The missing articles posted again on the worker, then the NZB checked again, what the
+// post did before the new totals.
+void TFormVerify::RepostMissing() {
+  ButtonRepost->hide();
+  StartWork();
+  ProgressBytes->setValue(0);
+  LabelTotals->setText(QStringLiteral("Posting the missing articles again..."));
+  TRepostRequest request{NzbPath, NzbRelease, NzbMissing, Server, ArticleSize, {}, &Cancelled};
+  request.Progress = [this, started = TClock::now()](const TPostProgress& progress) {
+    const double seconds = std::chrono::duration<double>(TClock::now() - started).count();
+    const QString text = QString::fromStdString(PostProgressText(progress, seconds));
+    const int done = progress.TotalBytes == 0
+                         ? 0
+                         : static_cast<int>(progress.Bytes * 1000 / progress.TotalBytes);
+    QMetaObject::invokeMethod(this, [this, text, done] {
+      LabelTotals->setText(text);
+      ProgressBytes->setValue(done);
+    });
+  };
+  Worker = std::jthread([this, request = std::move(request)] {
+    const TPostSummary summary = ::RepostMissing(request);
+    std::string note = std::to_string(summary.Posted) +
+                       (summary.Posted == 1 ? " article" : " articles") + " posted again.";
+    if (summary.Problem)
+      note = "Nothing more was posted: " + summary.Problem->Message + " (" +
+             PrintableName(summary.Problem->Path) + ").";
+    const bool checkAgain = !summary.Problem && !summary.Cancelled;
+    QMetaObject::invokeMethod(this, [this, note, checkAgain] {
+      if (!checkAgain) {
+        Finish(QString::fromStdString(note));
+        return;
+      }
+      RepairNote = QString::fromStdString(note);
+      TableFiles->setRowCount(0);
+      StartWork();
+      VerifyNzb(NzbPath);
+    });
+  });
 }
 
 void TFormVerify::VerifyAudio(const std::vector<std::string>& paths) {
@@ -358,15 +417,21 @@ void TFormVerify::Analyze(const std::vector<std::string>& paths) {
     hooks.Measured = [this](std::size_t index, const TTrackAnalysis& track) {
       QMetaObject::invokeMethod(this, [this, index, track] { ShowAnalysis(index, track); });
     };
-    const TAlbumAnalysis album = AnalyzeAlbum(paths, hooks);
-    std::string totals = album.Cancelled ? "Cancelled" : "Album: " + AlbumAnalysisText(album);
-    if (!album.Cancelled && !album.Dr)
+    auto album = std::make_shared<TAlbumAnalysis>(AnalyzeAlbum(paths, hooks));
+    std::string totals = album->Cancelled ? "Cancelled" : "Album: " + AlbumAnalysisText(*album);
+    if (!album->Cancelled && !album->Dr)
       totals = "No track could be measured";
-    if (!album.Cancelled)
+    if (!album->Cancelled)
       for (const TAlbumRipLog& log : RipLogsBeside(paths))
         totals += "\nLog " + PrintableName(log.Path.substr(log.Path.rfind('/') + 1)) + ": " +
                   RipLogScoreLine(log.Log);
-    QMetaObject::invokeMethod(this, [this, totals] { Finish(QString::fromStdString(totals)); });
+    for (TTrackAnalysis& track : album->Tracks)
+      track.Sonogram.reset(); // the window keeps its own; the album needs the figures
+    QMetaObject::invokeMethod(this, [this, totals, album] {
+      Finish(QString::fromStdString(totals));
+      if (AlbumMeasured && !album->Cancelled)
+        AlbumMeasured(album);
+    });
   });
 }
 
