@@ -2,7 +2,8 @@
 #include "analysis/AlbumAnalysis.h"
 
 #include "analysis/SonogramImage.h"
-#include "audio/FlacDecode.h"
+#include "audio/AudioDecode.h"
+#include "audio/TrackFormatReader.h"
 #include "common/FileUnit.h"
 #include "common/IntToAbbrStrUnit.h"
 #include "common/TrackKinds.h"
@@ -23,15 +24,11 @@ struct TTrackMeters {
   std::optional<TDynamicRangeMeter> Dr;
   std::optional<TFrequencyMeter> Frequencies;
   TLoudnessMeter Loudness{0, 0};
-  std::vector<std::vector<float>> Planes; // a frame's samples per channel, as floats
   std::vector<float> Interleaved;
-  std::vector<const float*> Pointers;
   bool DynamicRangeOnly = false;
   bool KeepSonogram = false;
 
-  void Hear(const TFlacStream& stream, const std::int32_t* const* channels, unsigned frames) {
-    if (stream.BitsPerSample < 4 || stream.BitsPerSample > 32)
-      return; // libFLAC holds to these; no shift below is left to the stream
+  void Hear(const TAudioStream& stream, const float* const* channels, unsigned frames) {
     // The meters keep a few figures a block of seconds: at a rate no audio uses, a track's
     // samples would make millions of blocks.
     if (stream.SampleRate < LowestMeasuredRate)
@@ -44,62 +41,67 @@ struct TTrackMeters {
           Frequencies->KeepSonogram(SonogramColumns, SonogramRows);
         Loudness = TLoudnessMeter(stream.SampleRate, stream.Channels);
       }
-      Planes.resize(stream.Channels);
     }
-    const float scale = 1.0f / static_cast<float>(1u << (stream.BitsPerSample - 1));
-    Interleaved.resize(std::size_t{frames} * stream.Channels);
-    Pointers.clear();
-    for (unsigned c = 0; c < stream.Channels; ++c) {
-      Planes[c].resize(frames);
-      for (unsigned i = 0; i < frames; ++i) {
-        const float x = static_cast<float>(channels[c][i]) * scale;
-        Planes[c][i] = x;
-        if (!DynamicRangeOnly)
-          Interleaved[std::size_t{i} * stream.Channels + c] = x;
-      }
-      Pointers.push_back(Planes[c].data());
+    if (!DynamicRangeOnly) {
+      Interleaved.resize(std::size_t{frames} * stream.Channels);
+      for (unsigned c = 0; c < stream.Channels; ++c)
+        for (unsigned i = 0; i < frames; ++i)
+          Interleaved[std::size_t{i} * stream.Channels + c] = channels[c][i];
     }
-    Dr->Add(Pointers.data(), frames);
+    Dr->Add(channels, frames);
     if (Frequencies)
-      Frequencies->Add(Pointers.data(), frames);
+      Frequencies->Add(channels, frames);
     Loudness.Add(Interleaved.data(), frames); // nothing without a meter
   }
 };
-
-std::string FormatText(const TFlacStream& stream) {
+std::string FormatText(const TAudioStream& stream) {
   char rate[32];
   std::snprintf(rate, sizeof rate, "%g", stream.SampleRate / 1000.0);
   const std::string channels = stream.Channels == 1 ? "mono"
                                : stream.Channels == 2
                                    ? "stereo"
                                    : std::to_string(stream.Channels) + " channels";
-  return "FLAC, " + std::string(rate) + " kHz, " + std::to_string(stream.BitsPerSample) +
-         " bits, " + channels;
+  const std::string bits =
+      stream.BitsPerSample > 0 ? std::to_string(stream.BitsPerSample) + " bits, " : "";
+  return stream.Codec + ", " + std::string(rate) + " kHz, " + bits + channels;
+}
+
+// The bit rate the track's reader gives it (the stated one, or the average of a variable
+// rate) and its encoder setting; 0 when it cannot be read.
+struct TStatedRate {
+  int Kbps = 0;
+  std::string Setting;
+};
+TStatedRate StatedRate(const std::string& path, TTrackKind kind) {
+  auto file = TReadOnlyFile::Open(path);
+  TTrackInfo info;
+  if (!file || ReadTrackOfKind(*file, kind, info) != TTrackReadOutcome::Read)
+    return {};
+  return {info.BitRate, info.EncoderSetting};
 }
 
 void Measure(TTrackAnalysis& track, TTrackMeters& meters,
              const std::function<void(std::uint64_t)>& bytesRead,
              const std::atomic<bool>* cancelled) {
   const auto kind = TrackKindOfName(track.Path);
-  if (kind != TTrackKind::FLAC) {
-    track.Problem = "not measured: the analysis decodes FLAC tracks";
+  if (!kind) {
+    track.Problem = "not measured: its name is of no track kind (" + TrackKindList() + ")";
     return;
   }
-  TFlacDecodeHooks hooks{bytesRead,
-                         [&](const TFlacStream& stream, const std::int32_t* const* channels,
-                             unsigned frames) { meters.Hear(stream, channels, frames); },
-                         cancelled, false};
-  const TFlacDecodeResult decoded = DecodeFlacFile(track.Path, hooks);
+  const TAudioDecodeHooks hooks{bytesRead,
+                                [&](const TAudioStream& stream, const float* const* channels,
+                                    unsigned frames) { meters.Hear(stream, channels, frames); },
+                                cancelled};
+  const TAudioDecodeResult decoded = DecodeAudioFile(track.Path, *kind, hooks);
   if (decoded.Stopped)
     track.Problem = "cancelled";
-  else if (!decoded.Opened)
-    track.Problem = "the file cannot be read";
-  else if (decoded.Info && decoded.Stream.SampleRate < LowestMeasuredRate) // heard by no meter
+  else if (decoded.Stream.SampleRate > 0 && decoded.Stream.SampleRate < LowestMeasuredRate)
     track.Problem = "not measured: its sample rate, " + std::to_string(decoded.Stream.SampleRate) +
                     " Hz, is none that audio uses";
-  else if (!decoded.Decoded || !decoded.Info || !meters.Dr || decoded.Stream.BitsPerSample < 4 ||
-           decoded.Stream.BitsPerSample > 32)
-    track.Problem = "the FLAC stream does not decode";
+  else if (!decoded.Problem.empty())
+    track.Problem = decoded.Problem;
+  else if (!meters.Dr)
+    track.Problem = "the stream holds no audio";
   if (!track.Measured())
     return;
   track.Seconds = static_cast<double>(decoded.Samples) / decoded.Stream.SampleRate;
@@ -108,6 +110,14 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
   track.Format = FormatText(decoded.Stream);
   if (meters.Frequencies) {
     track.Cutoff = FindCutoff(meters.Frequencies->Result());
+    if (decoded.Stream.BitsPerSample == 0) {
+      // Every lossy file stops as a lossy encoder does: what it says is whether its rate did.
+      track.Cutoff.LossyShape = false;
+      const TStatedRate rate = StatedRate(track.Path, *kind);
+      track.Quality =
+          JudgeLossyRate(decoded.Stream.Codec, rate.Kbps, rate.Setting, decoded.Stream.Channels,
+                         decoded.Stream.SampleRate, track.Cutoff.Hz);
+    }
     if (meters.KeepSonogram)
       track.Sonogram = std::make_shared<const TSonogram>(meters.Frequencies->SonogramResult());
   }
@@ -181,6 +191,27 @@ TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalys
     album.Loudness = TLoudnessMeter::Album(loudness);
   }
   return album;
+}
+
+std::string AlbumQualityText(const TAlbumAnalysis& album) {
+  std::size_t checked = 0, suspect = 0;
+  std::vector<int> sources;
+  for (const TTrackAnalysis& track : album.Tracks)
+    if (track.Measured() && track.Quality) {
+      ++checked;
+      if (track.Quality->Suspect()) {
+        ++suspect;
+        sources.push_back(track.Quality->SourceKbps);
+      }
+    }
+  if (checked == 0)
+    return {};
+  if (suspect == 0)
+    return "every track's content reaches what its bit rate keeps";
+  std::sort(sources.begin(), sources.end());
+  return std::to_string(suspect) + " of " + std::to_string(checked) +
+         " tracks: probably encoded from a lower-rate source (about " +
+         std::to_string(sources[sources.size() / 2]) + " kbps)";
 }
 
 std::optional<TSonogram> AlbumSonogram(const TAlbumAnalysis& album) {

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The evidence a lossless album is posted with, measured in one decode of each track on
+// The evidence an album is posted with, measured in one decode of each track on
 // worker threads: dynamic range, peak and RMS, and EBU R128 loudness, per track and for
 // the album.
 #include "analysis/DynamicRange.h"
 #include "analysis/FrequencyLevels.h"
+#include "analysis/LossyQuality.h"
 #include "analysis/Loudness.h"
 
 #include <atomic>
@@ -21,7 +22,9 @@ struct TTrackAnalysis {
   double Seconds = 0;
   TDynamicRange Dr;
   std::optional<TLoudness> Loudness;
-  TCutoff Cutoff;                            // LossyShape: possibly transcoded from a lossy source
+  TCutoff Cutoff; // LossyShape (of a lossless track): possibly transcoded from a lossy source
+  // Of a lossy track: its cutoff against what its encoder keeps at its bit rate.
+  std::optional<TLossyQuality> Quality;
   std::string Format;                        // "FLAC, 44.1 kHz, 16 bits, stereo"
   std::shared_ptr<const TSonogram> Sonogram; // when the hooks keep them
   bool Measured() const { return Problem.empty(); }
@@ -53,6 +56,11 @@ TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalys
 
 // The words for a track whose content stops as a lossy encoder's does.
 inline constexpr const char* TranscodeWarning = "possibly transcoded from a lossy source";
+
+// The album's bit rate check: "2 of 12 tracks: probably encoded from a lower-rate source
+// (about 128 kbps)", or "every track's content reaches what its bit rate keeps"; empty when no
+// track was checked (a lossless album).
+std::string AlbumQualityText(const TAlbumAnalysis& album);
 
 // The tracks' pictures side by side, each as wide as its share of the album's length, in
 // a picture as wide as one track's: the album's picture. Nothing without a picture.

@@ -29,6 +29,8 @@ std::string TrackLine(const TTrackAnalysis& track) {
   line += ", content to " + LevelText(track.Cutoff.Hz / 1000) + " kHz";
   if (track.Cutoff.LossyShape)
     line += std::string(": ") + TranscodeWarning;
+  if (track.Quality)
+    line += "; " + LossyQualityText(*track.Quality);
   return line;
 }
 
@@ -75,6 +77,14 @@ void PrintJson(std::ostream& out, const TAlbumAnalysis& album,
                      {"Transcoded", track.Cutoff.LossyShape}});
       if (track.Loudness)
         object.update(LoudnessJson(track.Loudness));
+      if (track.Quality)
+        object.update(
+            {{"BitRate", track.Quality->Kbps},
+             {"ExpectedCutoff", track.Quality->ExpectedHz},
+             {"LowerRateSource", track.Quality->Suspect()},
+             {"SourceBitRate", track.Quality->Suspect() ? nlohmann::json(track.Quality->SourceKbps)
+                                                        : nlohmann::json(nullptr)},
+             {"Quality", LossyQualityText(*track.Quality)}});
     }
     print(object);
   }
@@ -83,6 +93,8 @@ void PrintJson(std::ostream& out, const TAlbumAnalysis& album,
     object["DR"] = *album.Dr;
   if (album.Loudness)
     object.update(LoudnessJson(album.Loudness));
+  if (const std::string quality = AlbumQualityText(album); !quality.empty())
+    object["Quality"] = quality;
   if (!logs.empty()) {
     object["Logs"] = nlohmann::json::array();
     for (const TAlbumRipLog& log : logs)
@@ -186,6 +198,8 @@ int RunAnalyze(const TCliArguments& arguments, TCliContext& context) {
       context.Out << TrackLine(track) << "\n";
     if (album.Dr)
       context.Out << "Album: " << AlbumAnalysisText(album) << "\n";
+    if (const std::string quality = AlbumQualityText(album); !quality.empty())
+      context.Out << "Album bit rates: " << quality << "\n";
     for (const TAlbumRipLog& log : logs)
       context.Out << "Log " << PrintableName(log.Path) << ": "
                   << PrintableText(log.Log.IsLog() ? RipLogScoreLine(log.Log) : log.Log.Problem)

@@ -9,8 +9,9 @@
 #include <cstdio>
 
 bool TemplateShowsAnalysis(std::string_view templateText) {
-  constexpr std::array tokens = {token::Dr,      token::Loudness,  token::AlbumGain,
-                                 token::TrackDr, token::TrackGain, token::TrackCutoff};
+  constexpr std::array tokens = {token::Dr,          token::Loudness,  token::AlbumGain,
+                                 token::TrackDr,     token::TrackGain, token::TrackCutoff,
+                                 token::TrackQuality};
   return std::any_of(tokens.begin(), tokens.end(), [&](std::string_view name) {
     return templateText.find(name) != std::string_view::npos;
   });
@@ -125,4 +126,8 @@ std::string TranscodeSummary(const TAlbumInfo& album) {
                             : tracks == 1 ? std::string("the")
                                           : "all " + std::to_string(tracks);
   return which + (tracks == 1 ? " track " : " tracks ") + TranscodeWarning;
+}
+
+std::string TrackQualityText(const TTrackAnalysis* track) {
+  return track && track->Quality ? LossyQualityText(*track->Quality) : "";
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The measurements a document shows ($DR, $LOUDNESS, $ALBUM_GAIN; $TRACK_DR, $TRACK_GAIN,
-// $TRACK_CUTOFF), measured once for the album when a template asks for them.
+// $TRACK_CUTOFF, $TRACK_QUALITY), measured once for the album when a template asks for them.
 #include "common/Problem.h"
 #include "generate/AlbumUnit.h"
 
@@ -19,7 +19,7 @@ struct TTrackAnalysis;
 // True when the template shows a measurement.
 bool TemplateShowsAnalysis(std::string_view templateText);
 // The album's tracks measured (unless they were already, the same tracks); false when
-// progress said stop. A track that is not measured (not FLAC) shows nothing.
+// progress said stop. A track that is not measured shows nothing.
 bool MeasureAlbum(TAlbumInfo& album,
                   const std::function<bool(std::uint64_t done, std::uint64_t total)>& progress);
 
@@ -44,3 +44,7 @@ std::string TranscodeSummary(const TAlbumInfo& album);
 // The analysis kept for the album when it measured the album's tracks as they stand;
 // false (nothing kept) when the tracks changed since.
 bool KeepAnalysis(TAlbumInfo& album, std::shared_ptr<const TAlbumAnalysis> analysis);
+
+// A lossy track's bit rate check ("320 kbps, content to 16.0 kHz: probably encoded from a
+// lower-rate source (about 128 kbps)"); "" for a lossless track or one not measured.
+std::string TrackQualityText(const TTrackAnalysis* track);

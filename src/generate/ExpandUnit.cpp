@@ -402,8 +402,10 @@ std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& albu
           return TrackDrText(TrackAnalysisOf(album, entry.Path));
         case 10:
           return TrackGainText(TrackAnalysisOf(album, entry.Path));
-        default:
+        case 11:
           return TrackCutoffText(TrackAnalysisOf(album, entry.Path));
+        default:
+          return TrackQualityText(TrackAnalysisOf(album, entry.Path));
         }
       },
       widthAt);

@@ -57,9 +57,11 @@ inline constexpr std::string_view DiscNumber = "$DISC_NUMBER";
 inline constexpr std::string_view TrackDr = "$TRACK_DR";
 inline constexpr std::string_view TrackGain = "$TRACK_GAIN";
 inline constexpr std::string_view TrackCutoff = "$TRACK_CUTOFF";
-inline constexpr std::array<std::string_view, 12> TrackTokens = {
-    TrackNumber,   TrackTitle,    TrackArtist, TrackFileName, TrackFileSize, TrackFileBytes,
-    TrackDuration, TrackChecksum, DiscNumber,  TrackDr,       TrackGain,     TrackCutoff};
+inline constexpr std::string_view TrackQuality = "$TRACK_QUALITY";
+inline constexpr std::array<std::string_view, 13> TrackTokens = {
+    TrackNumber,    TrackTitle,    TrackArtist,   TrackFileName, TrackFileSize,
+    TrackFileBytes, TrackDuration, TrackChecksum, DiscNumber,    TrackDr,
+    TrackGain,      TrackCutoff,   TrackQuality};
 
 // The album's other files' block tokens, in their replacement order.
 inline constexpr std::string_view ExtraFileName = "$EXTRA_FILENAME";
