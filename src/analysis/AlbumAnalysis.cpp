@@ -113,7 +113,10 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
     if (decoded.Stream.BitsPerSample == 0) {
       // Every lossy file stops as a lossy encoder does: what it says is whether its rate did.
       track.Cutoff.LossyShape = false;
-      const TStatedRate rate = StatedRate(track.Path, *kind);
+      TStatedRate rate = StatedRate(track.Path, *kind);
+      // A Vorbis quality's low-pass goes with its nominal rate; the average falls with content.
+      if (decoded.Stream.NominalKbps > 0)
+        rate.Kbps = decoded.Stream.NominalKbps;
       track.Quality =
           JudgeLossyRate(decoded.Stream.Codec, rate.Kbps, rate.Setting, decoded.Stream.Channels,
                          decoded.Stream.SampleRate, track.Cutoff.Hz);

@@ -16,6 +16,7 @@ struct TAudioStream {
   unsigned Channels = 0;
   unsigned BitsPerSample = 0; // of a lossless stream; 0 for a lossy one
   std::string Codec;          // "FLAC", "MP3", "Vorbis", "Opus", "AAC", "ALAC"
+  int NominalKbps = 0;        // the rate the encoder aimed at, where the stream says (Vorbis)
 };
 
 struct TAudioDecodeHooks {

@@ -4,6 +4,7 @@
 #include "audio/AudioBlocks.h"
 #include "common/FileUnit.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <opusfile.h>
@@ -93,7 +94,7 @@ TAudioDecodeResult decoder::DecodeVorbis(const std::string& path, const TAudioDe
       return result;
     }
     result.Stream = {static_cast<unsigned>(info->rate), static_cast<unsigned>(info->channels), 0,
-                     "Vorbis"};
+                     "Vorbis", static_cast<int>(std::max(0L, info->bitrate_nominal) / 1000)};
     blocks.Planar(channels, static_cast<unsigned>(frames));
   }
   return result;

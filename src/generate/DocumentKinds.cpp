@@ -11,12 +11,12 @@
 #include "generate/EncodingUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/PlaylistUnit.h"
-#include "par2/RecoveryPackets.h"
-#include "par2/RecoverySetUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/SaveContext.h"
 #include "generate/SaveDocumentsUnit.h"
 #include "generate/SfvCheckUnit.h"
+#include "par2/RecoveryPackets.h"
+#include "par2/RecoverySetUnit.h"
 
 #include <algorithm>
 #include <variant>
@@ -165,7 +165,7 @@ TMade MakeDrLog(const TMakeJob& job) {
   if (log.Cancelled)
     made.Result.Cancelled = true;
   else if (log.NotMeasured)
-    made.Result = SaveFailure("The DR log measures FLAC tracks, and this track could not be "
+    made.Result = SaveFailure("The DR log measures every track, and this track could not be "
                               "measured; nothing was saved",
                               *log.NotMeasured);
   else

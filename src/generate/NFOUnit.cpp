@@ -55,17 +55,17 @@ std::vector<std::string> DefaultNfoTemplate(bool variousArtists, TAudioFamily fa
       ".NFO file created with $NFO_NAME V$NFO_VERSION on $NFO_DATE at $NFO_TIME",
   };
   // What the rip log and the measurement found, each line only where there is something: a
-  // lossless album's log, every album's dynamics, and a lossy track's bit rate check beside its
-  // line.
-  const auto audio = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
-    return line.starts_with("ID3-Tag") || line.starts_with("Bitrate    : $BIT_RATE (average)");
-  });
-  std::vector<std::string> measured = {"@IF_VALUE", "Dynamics   : $DR", "@END_IF"};
-  if (family == TAudioFamily::Lossless)
-    measured.insert(measured.begin(), {"@IF_VALUE", "Log Score  : $LOG_SCORE", "@END_IF",
-                                       "@IF_VALUE", "AccurateRip: $ACCURATERIP", "@END_IF"});
-  lines.insert(audio + 1, measured.begin(), measured.end());
-  if (family != TAudioFamily::Lossless) {
+  // lossless album's log and dynamics, a lossy one's dynamics and each track's bit rate check.
+  // The MP3 template stays as it has always been written (a measurement decodes every track).
+  if (family != TAudioFamily::Mp3) {
+    const auto audio = std::find(lines.begin(), lines.end(), "Bitrate    : $BIT_RATE (average)");
+    std::vector<std::string> measured = {"@IF_VALUE", "Dynamics   : $DR", "@END_IF"};
+    if (family == TAudioFamily::Lossless)
+      measured.insert(measured.begin(), {"@IF_VALUE", "Log Score  : $LOG_SCORE", "@END_IF",
+                                         "@IF_VALUE", "AccurateRip: $ACCURATERIP", "@END_IF"});
+    lines.insert(audio + 1, measured.begin(), measured.end());
+  }
+  if (family == TAudioFamily::Lossy) {
     const auto track = std::find(lines.begin(), lines.end(), "@END_TRACK");
     lines.insert(track, {"@IF_VALUE", "    $TRACK_QUALITY", "@END_IF"});
   }

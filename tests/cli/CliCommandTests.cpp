@@ -919,14 +919,14 @@ TEST_F(CliCommands, AnalyzeAgreesWithFfmpegsMeters) {
     EXPECT_NEAR(track["LoudnessRange"].get<double>(), FfmpegFigure(r128, "LRA:"), 0.1);
     EXPECT_NEAR(track["TruePeak"].get<double>(), FfmpegFigure(r128, "Peak:"), 0.1);
   }
-  Host.ProgramDir.Write("c.mp3", Frames({}, 20));
+  Host.ProgramDir.Write("c.mp3", std::string(4000, '\0')); // no MPEG frame
   EXPECT_EQ(Run("analyze", {"--json", folder + "a.flac", folder + "b.flac", folder + "c.mp3"}), 1);
   std::vector<nlohmann::json> lines;
   for (std::istringstream text(Out.str()); !text.eof();)
     if (std::string line; std::getline(text, line) && !line.empty())
       lines.push_back(nlohmann::json::parse(line));
   ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[2]["Problem"], "not measured: the analysis decodes FLAC tracks");
+  EXPECT_EQ(lines[2]["Problem"], "no MPEG audio frame was found");
   const std::string joined =
       Shell("ffmpeg -hide_banner -nostats -i '" + folder + "ab.flac' -af ebur128 -f null - 2>&1");
   EXPECT_NEAR(lines[3]["Loudness"].get<double>(), FfmpegFigure(joined, "I:"), 0.1);
@@ -935,6 +935,8 @@ TEST_F(CliCommands, AnalyzeAgreesWithFfmpegsMeters) {
                                         2));
   // A template shows the same figures ("$ALBUM" takes nothing of "$ALBUM_GAIN"); a track
   // that is not measured shows none.
+  Host.ExpectMessage(TMessageKind::Error,
+                     "The file is not the kind of audio file its name says\n" + folder + "c.mp3");
   Host.ProgramDir.Write("figures.txt", "$DR $LOUDNESS $ALBUM_GAIN $ALBUM@FOR_EACH_TRACK\r\n"
                                        "$TRACK_DR|$TRACK_GAIN|$TRACK_CUTOFF@END_TRACK");
   ASSERT_EQ(Run("nfo", {"--template", folder + "figures.txt", "--stdout", "--album", "Noise",
@@ -953,6 +955,57 @@ TEST_F(CliCommands, AnalyzeAgreesWithFfmpegsMeters) {
                            level(lines[0]["Gain"]) + " dB|22.1 kHz\r\nDR" +
                            std::to_string(std::lround(lines[1]["DR"].get<double>())) + "|" +
                            level(lines[1]["Gain"]) + " dB|22.1 kHz\r\n||\r\n\r\n");
+}
+
+// Every lossy kind is decoded to its length with what its encoder added left out (the
+// source's 12 s, to a sample), and its cutoff set against the encoder's low-pass at its rate:
+// true LAME, FFmpeg AAC and oggenc files are never doubted, a 128 kbps MP3 encoded again at a
+// higher rate always is.
+TEST_F(CliCommands, AnalyzeChecksALossyTracksBitRate) {
+  const std::string folder = Host.ProgramDir.Path();
+  ASSERT_EQ(
+      Shell("cd '" + folder +
+            "' && sox -R -n -r 44100 -c 2 -b 16 n.wav synth 12 pinknoise vol 0.4 tremolo "
+            "0.3 60 && lame --quiet -b 128 n.wav s.mp3 && lame --quiet --decode s.mp3 s.wav "
+            "&& for b in 256 320; do lame --quiet -b $b n.wav $b.mp3 && "
+            "lame --quiet -b $b s.wav re-$b.mp3; done && lame --quiet -V0 n.wav v0.mp3 && "
+            "lame --quiet -V0 s.wav re-v0.mp3 && "
+            "ffmpeg -v error -i n.wav -c:a aac -b:a 256k 256.m4a && "
+            "ffmpeg -v error -i s.wav -c:a aac -b:a 256k re-256.m4a && "
+            "ffmpeg -v error -i n.wav -c:a alac alac.m4a && oggenc -Q -q 5 n.wav -o q5.ogg && "
+            "oggenc -Q -q 5 s.wav -o re-q5.ogg && "
+            "ffmpeg -v error -i n.wav -c:a libopus -b:a 128k 128.opus; echo $?"),
+      "0\n");
+  const struct {
+    const char* Name;
+    std::optional<bool> Suspect; // nothing: no bit rate check (lossless, or no table)
+  } cases[] = {{"320.mp3", false},   {"256.mp3", false},         {"v0.mp3", false},
+               {"re-320.mp3", true}, {"re-256.mp3", true},       {"re-v0.mp3", true},
+               {"256.m4a", false},   {"re-256.m4a", true},       {"q5.ogg", false},
+               {"re-q5.ogg", true},  {"alac.m4a", std::nullopt}, {"128.opus", std::nullopt}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    ASSERT_EQ(Run("analyze", {"--json", folder + c.Name}), 0) << Err.str();
+    const auto track = nlohmann::json::parse(Out.str().substr(0, Out.str().find('\n')));
+    Out.str("");
+    EXPECT_NEAR(track["Seconds"].get<double>(), 12.0, 1.0 / 44100);
+    EXPECT_EQ(track["Transcoded"], false);
+    if (!c.Suspect) {
+      EXPECT_FALSE(track.contains("LowerRateSource"));
+      continue;
+    }
+    EXPECT_EQ(track["LowerRateSource"], *c.Suspect) << track["Quality"];
+  }
+  // The words, per track and for the album.
+  ASSERT_EQ(Run("analyze", {folder + "320.mp3", folder + "re-320.mp3"}), 0) << Err.str();
+  const std::string text = Out.str();
+  for (const char* words :
+       {"320 kbps, content to 16.",
+        " kHz: probably encoded from a lower-rate source (about 128 "
+        "kbps)\n",
+        "Album bit rates: 1 of 2 tracks: probably encoded from a lower-rate source (about 128 "
+        "kbps)\n"})
+    EXPECT_NE(text.find(words), std::string::npos) << words << "\n" << text;
 }
 
 // A lossless track made from a lossy one is told by the cliff its encoder's low-pass left
@@ -1120,8 +1173,10 @@ TEST_F(CliCommands, DrLogBesideTheNfo) {
     EXPECT_EQ(log.substr(log.rfind("\r\n", row) + 2, dr.size() + 1), dr + " ") << log;
   }
   EXPECT_NE(log.find("Number of tracks:  2\r\nOfficial DR value: DR"), std::string::npos) << log;
-  Host.ProgramDir.Write("lossless/03 c.mp3", Frames({}, 20));
-  Host.ExpectMessage(TMessageKind::Error, "The DR log measures FLAC tracks, and this track could "
+  Host.ProgramDir.Write("lossless/03 c.mp3", std::string(4000, '\0')); // no MPEG frame
+  Host.ExpectMessage(TMessageKind::Error, "The file is not the kind of audio file its name says\n" +
+                                              folder + "03 c.mp3");
+  Host.ExpectMessage(TMessageKind::Error, "The DR log measures every track, and this track could "
                                           "not be measured; nothing was saved\n" +
                                               folder + "03 c.mp3");
   EXPECT_EQ(Run("nfo", {"--dr-log", "--force", "-o", folder + "album.nfo", folder}), 1);
