@@ -854,15 +854,14 @@ TEST_F(FormMain, AnalysisWindowMeasuresEachTrack) {
   EXPECT_EQ(Form->LabelStatus->text(),
             "Choose the album's tracks first: the analysis measures them");
   const std::string flac = std::string(TAMBERLON_TEST_DATA) + "/flac-16bit-tags.flac";
-  const std::string mp3 = Host.ProgramDir.Write("other.mp3", "not decoded here");
+  const std::string mp3 = Host.ProgramDir.Write("other.mp3", "no MPEG frame here");
   auto* window = new TFormVerify(Form.get());
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->Analyze({flac, mp3});
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Running(); }, 30000));
   EXPECT_EQ(window->windowTitle(), "Analysis");
   EXPECT_EQ(window->TableFiles->item(0, 0)->text(), "other.mp3");
-  EXPECT_EQ(window->TableFiles->item(0, 8)->text(),
-            "not measured: the analysis decodes FLAC tracks");
+  EXPECT_EQ(window->TableFiles->item(0, 8)->text(), "no MPEG audio frame was found");
   EXPECT_EQ(window->TableFiles->item(1, 0)->text(), "flac-16bit-tags.flac");
   EXPECT_TRUE(window->TableFiles->item(1, 1)->text().startsWith("DR"));
   EXPECT_EQ(window->TableFiles->item(1, 8)->text(), "OK");
