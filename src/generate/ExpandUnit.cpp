@@ -317,125 +317,164 @@ std::string ItemNumber(std::size_t number, std::size_t count) {
   return text;
 }
 
-std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& album,
-                           const TGenerateContext& context) {
+namespace {
+// What one expansion shares: the context's ways of writing a text and counting its columns.
+class TExpansion {
+public:
+  TExpansion(const TAlbumInfo& album, const TGenerateContext& context)
+      : Album(album), Context(context), WidthAt(context.CodePage ? OneColumnAt : CharacterWidthAt) {
+  }
+
   // For a code page every text is taken in its composed form, so that its columns are
   // counted as the code page will have them.
-  const auto asWritten = [&](std::string text) {
-    return context.CodePage ? ComposedForm(text) : text;
-  };
-  const TWidthAt widthAt = context.CodePage ? OneColumnAt : CharacterWidthAt;
-  const auto columns = [widthAt](std::string_view text) {
+  std::string AsWritten(std::string text) const {
+    return Context.CodePage ? ComposedForm(text) : text;
+  }
+  std::size_t Columns(std::string_view text) const {
     std::size_t width = 0;
     for (std::size_t at = 0; at < text.size(); ++at)
-      width += widthAt(text, at);
+      width += WidthAt(text, at);
     return width;
-  };
+  }
   // A file as the document names it: from the document's folder when it has one.
-  const auto listedName = [&](const std::string& path) {
-    return asWritten(
-        context.DocumentPath.empty()
+  std::string ListedName(const std::string& path) const {
+    return AsWritten(
+        Context.DocumentPath.empty()
             ? TrackFileName(path)
-            : NameInFolderOf(context.DocumentPath, path).value_or(TrackFileName(path)));
-  };
-  std::string policy;
-  for (const std::string& line : context.PostingPolicy)
-    policy.append(line).append("\r\n");
+            : NameInFolderOf(Context.DocumentPath, path).value_or(TrackFileName(path)));
+  }
 
-  TMarkedText text(asWritten(context.ProductURL.empty()
+  TMarkedText Fields(std::string_view templateText) const;
+  TMarkedText Tracks(TMarkedText text) const;
+  TMarkedText Extras(TMarkedText text) const;
+  TMarkedText NewsGroups(TMarkedText text) const;
+
+private:
+  std::string TrackValue(std::size_t item, std::size_t token, std::size_t longest) const;
+
+  const TAlbumInfo& Album;
+  const TGenerateContext& Context;
+  const TWidthAt WidthAt;
+};
+
+TMarkedText TExpansion::Fields(std::string_view templateText) const {
+  std::string policy;
+  for (const std::string& line : Context.PostingPolicy)
+    policy.append(line).append("\r\n");
+  TMarkedText text(AsWritten(Context.ProductURL.empty()
                                  ? WithoutLinesHolding(std::string(templateText), token::NfoUrl)
                                  : std::string(templateText)));
   // A field is got only when the template shows it: some read files ($COVER, the logs).
   for (const TAlbumField& field : AlbumFields)
     if (!field.Token.empty() && text.Find(field.Token) != None)
-      ReplaceAll(text, field.Token, asWritten(field.Get(album)));
+      ReplaceAll(text, field.Token, AsWritten(field.Get(Album)));
   const std::array<std::pair<std::string_view, std::string>, 10> totalTokens = {{
-      {token::TrackCount, std::to_string(album.TrackCount())},
-      {token::PlayingTime, album.PlayingTime},
-      {token::TotalSize, album.TotalSize},
-      {token::TotalBytes, FormatThousands(album.TotalBytes, context.ThousandSeparator)},
-      {token::NfoName, context.ProductName},
-      {token::NfoVersion, context.VersionText},
-      {token::NfoDate, context.DateText},
-      {token::NfoTime, context.TimeText},
-      {token::NfoUrl, context.ProductURL},
+      {token::TrackCount, std::to_string(Album.TrackCount())},
+      {token::PlayingTime, Album.PlayingTime},
+      {token::TotalSize, Album.TotalSize},
+      {token::TotalBytes, FormatThousands(Album.TotalBytes, Context.ThousandSeparator)},
+      {token::NfoName, Context.ProductName},
+      {token::NfoVersion, Context.VersionText},
+      {token::NfoDate, Context.DateText},
+      {token::NfoTime, Context.TimeText},
+      {token::NfoUrl, Context.ProductURL},
       {token::PostingPolicy, policy},
   }};
   for (const auto& [name, value] : totalTokens)
-    ReplaceAll(text, name, asWritten(value));
-  text = KeepSectionsWithValues(text);
+    ReplaceAll(text, name, AsWritten(value));
+  return KeepSectionsWithValues(text);
+}
 
+// A track's value for the block's token, in token::TrackTokens' order; its length padded to
+// the longest, so that the lengths line up on the right.
+std::string TExpansion::TrackValue(std::size_t item, std::size_t token, std::size_t longest) const {
+  static const TTrackInfo untagged;
+  const TTrackEntry& entry = Album.Tracks[item];
+  const TTrackInfo& track = entry.Info ? *entry.Info : untagged;
+  switch (token) {
+  case 0:
+    return ItemNumber(item + 1, Album.Tracks.size());
+  case 1:
+    return AsWritten(track.HasTag ? track.Title : TrackFileName(entry.Path));
+  case 2:
+    return AsWritten(track.HasTag ? track.Artist : std::string());
+  case 3:
+    return ListedName(entry.Path);
+  case 4:
+    return IntToAbbrStr(track.FileSize, Context.DecimalSeparator);
+  case 5:
+    return FormatThousands(track.FileSize, Context.ThousandSeparator);
+  case 6: {
+    const std::size_t length = Columns(track.DurationText);
+    const std::size_t pad = longest > length ? longest - length : 0;
+    return std::string(std::min<std::size_t>(pad, 255), ' ') + AsWritten(track.DurationText);
+  }
+  case 7:
+    return track.Checksum;
+  case 8:
+    return std::to_string(TrackDiscNumber(entry));
+  case 9:
+    return TrackDrText(TrackAnalysisOf(Album, entry.Path));
+  case 10:
+    return TrackGainText(TrackAnalysisOf(Album, entry.Path));
+  case 11:
+    return TrackCutoffText(TrackAnalysisOf(Album, entry.Path));
+  default:
+    return TrackQualityText(TrackAnalysisOf(Album, entry.Path));
+  }
+}
+
+TMarkedText TExpansion::Tracks(TMarkedText text) const {
   std::size_t longest = 0;
-  for (const TTrackEntry& track : album.Tracks)
+  for (const TTrackEntry& track : Album.Tracks)
     if (track.Info)
-      longest = std::max(longest, columns(track.Info->DurationText));
-  const TTrackInfo untagged;
-  text = ExpandBlock(
+      longest = std::max(longest, Columns(track.Info->DurationText));
+  return ExpandBlock(
       std::move(text), token::ForEachTrack, token::EndTrack, token::TrackTokens,
-      album.Tracks.size(),
-      [&](std::size_t item, std::size_t token) {
-        const TTrackEntry& entry = album.Tracks[item];
-        const TTrackInfo& track = entry.Info ? *entry.Info : untagged;
-        switch (token) {
-        case 0:
-          return ItemNumber(item + 1, album.Tracks.size());
-        case 1:
-          return asWritten(track.HasTag ? track.Title : TrackFileName(entry.Path));
-        case 2:
-          return asWritten(track.HasTag ? track.Artist : std::string());
-        case 3:
-          return listedName(entry.Path);
-        case 4:
-          return IntToAbbrStr(track.FileSize, context.DecimalSeparator);
-        case 5:
-          return FormatThousands(track.FileSize, context.ThousandSeparator);
-        case 6: {
-          const std::size_t length = columns(track.DurationText);
-          const std::size_t pad = longest > length ? longest - length : 0;
-          return std::string(std::min<std::size_t>(pad, 255), ' ') + asWritten(track.DurationText);
-        }
-        case 7:
-          return track.Checksum;
-        case 8:
-          return std::to_string(TrackDiscNumber(entry));
-        case 9:
-          return TrackDrText(TrackAnalysisOf(album, entry.Path));
-        case 10:
-          return TrackGainText(TrackAnalysisOf(album, entry.Path));
-        case 11:
-          return TrackCutoffText(TrackAnalysisOf(album, entry.Path));
-        default:
-          return TrackQualityText(TrackAnalysisOf(album, entry.Path));
-        }
-      },
-      widthAt);
+      Album.Tracks.size(),
+      [&](std::size_t item, std::size_t token) { return TrackValue(item, token, longest); },
+      WidthAt);
+}
 
-  text = ExpandBlock(
+TMarkedText TExpansion::Extras(TMarkedText text) const {
+  return ExpandBlock(
       std::move(text), token::ForEachExtra, token::EndExtra, token::ExtraTokens,
-      album.Extras.size(),
+      Album.Extras.size(),
       [&](std::size_t item, std::size_t token) {
-        const TExtraFile& extra = album.Extras[item];
+        const TExtraFile& extra = Album.Extras[item];
+        const auto size = static_cast<std::int64_t>(extra.Size);
         switch (token) {
         case 0:
-          return listedName(extra.Path);
+          return ListedName(extra.Path);
         case 1:
-          return IntToAbbrStr(static_cast<std::int64_t>(extra.Size), context.DecimalSeparator);
+          return IntToAbbrStr(size, Context.DecimalSeparator);
         case 2:
-          return FormatThousands(static_cast<std::int64_t>(extra.Size), context.ThousandSeparator);
+          return FormatThousands(size, Context.ThousandSeparator);
         default:
           return extra.Checksum;
         }
       },
-      widthAt);
+      WidthAt);
+}
 
+TMarkedText TExpansion::NewsGroups(TMarkedText text) const {
   static const std::vector<std::string> NoGroups;
-  const std::vector<std::string>& groups = album.NewsGroups ? *album.NewsGroups : NoGroups;
+  const std::vector<std::string>& groups = Album.NewsGroups ? *Album.NewsGroups : NoGroups;
   return ExpandBlock(
-             std::move(text), token::ForEachNewsgroup, token::EndNewsgroup, token::GroupTokens,
-             groups.size(),
-             [&](std::size_t item, std::size_t token) {
-               return token == 0 ? ItemNumber(item + 1, groups.size()) : asWritten(groups[item]);
-             },
-             widthAt)
-      .Text();
+      std::move(text), token::ForEachNewsgroup, token::EndNewsgroup, token::GroupTokens,
+      groups.size(),
+      [&](std::size_t item, std::size_t token) {
+        return token == 0 ? ItemNumber(item + 1, groups.size()) : AsWritten(groups[item]);
+      },
+      WidthAt);
+}
+} // namespace
+
+std::string ExpandTemplate(std::string_view templateText, const TAlbumInfo& album,
+                           const TGenerateContext& context) {
+  const TExpansion expansion(album, context);
+  TMarkedText text = expansion.Fields(templateText);
+  text = expansion.Tracks(std::move(text));
+  text = expansion.Extras(std::move(text));
+  return expansion.NewsGroups(std::move(text)).Text();
 }
