@@ -93,15 +93,13 @@ bool IsVariousArtists(std::size_t trackCount, std::size_t artistCount) {
   return trackCount > 1 && artistCount > trackCount * 75 / 100;
 }
 
-TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCount) {
-  const TVoters all = AllTracks(album);
-  const TVoters analysed = AnalysedTracks(album);
-  TAlbumDecision d;
+namespace {
+// The album's artist: one by majority, "Various Artists" when most tracks differ, unless the
+// tracks' album-artist frame or compilation flag says otherwise.
+void DecideArtist(const TVoters& all, std::size_t trackCount, std::size_t artistCount,
+                  TAlbumDecision& d) {
   TAlbumFieldTexts& p = d.Proposed;
-  d.PlayingTime = DurationToStr(album.PlayingSeconds);
-  d.TotalSize = IntToAbbrStr(album.TotalBytes);
-  p.AlbumTitle = MajorityText(all, &TTrackInfo::Album);
-  d.VariousArtists = IsVariousArtists(album.Tracks.size(), artistCount);
+  d.VariousArtists = IsVariousArtists(trackCount, artistCount);
   p.Artist = d.VariousArtists ? VariousArtistsText : MajorityText(all, &TTrackInfo::Artist);
   // The album-artist frame, when every tagged track has the same one, says who made the
   // album whoever sings each track ("MC Lumen feat. X"); "Various Artists" there, or the
@@ -109,14 +107,17 @@ TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCoun
   if (const auto albumArtist = AgreedAlbumArtist(all)) {
     d.VariousArtists = IsVariousArtistsName(*albumArtist);
     p.Artist = d.VariousArtists ? VariousArtistsText : *albumArtist;
-  } else if (album.Tracks.size() > 1 &&
-             std::all_of(all.begin(), all.end(),
-                         [](const TTrackInfo* t) { return t && t->Compilation; })) {
+  } else if (trackCount > 1 && std::all_of(all.begin(), all.end(), [](const TTrackInfo* t) {
+               return t && t->Compilation;
+             })) {
     d.VariousArtists = true;
     p.Artist = VariousArtistsText;
   }
-  // A year that is not a number counts as a value no other track shares.
-  d.Year = MajorityNumber(all, [](const TTrackInfo& t, std::size_t position) {
+}
+
+// A year that is not a number counts as a value no other track shares.
+std::int32_t DecideYear(const TVoters& all) {
+  return MajorityNumber(all, [](const TTrackInfo& t, std::size_t position) {
     // Decimal digits only: a tag's "0x7D0" is no year 2000.
     std::int32_t year = 0;
     const char* end = t.Year.data() + t.Year.size();
@@ -125,10 +126,11 @@ TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCoun
                ? year
                : -static_cast<std::int32_t>(position + 1);
   });
-  p.Year = std::to_string(d.Year);
-  p.Source = MajorityText(all, &TTrackInfo::MediaType);
-  p.RecordLabel = MajorityText(all, &TTrackInfo::Publisher);
-  p.Genre = MajorityText(all, &TTrackInfo::Genre);
+}
+
+// What the tracks' streams say, by the tracks that were read as audio.
+void DecideStream(const TVoters& analysed, TAlbumDecision& d) {
+  TAlbumFieldTexts& p = d.Proposed;
   // Without a tag that names the encoder, its own header tells how it was set.
   std::string encoder = MajorityText(analysed, &TTrackInfo::EncodedBy);
   if (encoder.empty())
@@ -138,29 +140,41 @@ TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCoun
   p.Encoder = OrUnknown(encoder);
   p.Codec = OrUnknown(MajorityText(analysed, &TTrackInfo::Codec));
   d.Format = MajorityText(analysed, &TTrackInfo::Format);
-  d.Lossless = MajorityNumber(analysed, [](const TTrackInfo& t, std::size_t) {
-                 return t.Lossless ? 1 : 0;
-               }) != 0;
-  const bool mp3 = IsMp3Format(d.Format);
-  p.BitRate = std::to_string(mp3 ? MajorityNumber(analysed, [](const TTrackInfo& t,
-                                                               std::size_t) { return t.BitRate; })
-                                 : AverageBitRate(analysed)) +
-              "K/s";
-  p.VBR = MajorityNumber(analysed,
-                         [](const TTrackInfo& t, std::size_t) { return t.IsVBR ? 1 : 0; }) != 0;
-  p.SampleRate = std::to_string(MajorityNumber(
-                     analysed, [](const TTrackInfo& t, std::size_t) { return t.SampleRate; })) +
-                 "Hz";
-  const int bits =
-      MajorityNumber(analysed, [](const TTrackInfo& t, std::size_t) { return t.BitsPerSample; });
+  const auto majority = [&analysed](auto value) {
+    return MajorityNumber(analysed, [value](const TTrackInfo& t, std::size_t) { return value(t); });
+  };
+  d.Lossless = majority([](const TTrackInfo& t) { return t.Lossless ? 1 : 0; }) != 0;
+  p.BitRate =
+      std::to_string(IsMp3Format(d.Format) ? majority([](const TTrackInfo& t) { return t.BitRate; })
+                                           : AverageBitRate(analysed)) +
+      "K/s";
+  p.VBR = majority([](const TTrackInfo& t) { return t.IsVBR ? 1 : 0; }) != 0;
+  p.SampleRate = std::to_string(majority([](const TTrackInfo& t) { return t.SampleRate; })) + "Hz";
+  const int bits = majority([](const TTrackInfo& t) { return t.BitsPerSample; });
   p.BitsPerSample = bits > 0 ? std::to_string(bits) + "-bit" : "";
-  const int mode =
-      MajorityNumber(analysed, [](const TTrackInfo& t, std::size_t) { return t.ChannelMode; });
+  const int mode = majority([](const TTrackInfo& t) { return t.ChannelMode; });
   p.StereoMode = mode >= -1 && mode <= 3 ? mode : 0;
   // Only an MP3 file has an ID3 version to tell; the others' tags are no answer here.
   p.ID3Version = MajorityText(analysed, [](const TTrackInfo& t) {
     return IsMp3Format(t.Format) ? t.TagVersion : std::string();
   });
+}
+} // namespace
+
+TAlbumDecision DecideAlbumFields(const TAlbumInfo& album, std::size_t artistCount) {
+  const TVoters all = AllTracks(album);
+  TAlbumDecision d;
+  TAlbumFieldTexts& p = d.Proposed;
+  d.PlayingTime = DurationToStr(album.PlayingSeconds);
+  d.TotalSize = IntToAbbrStr(album.TotalBytes);
+  p.AlbumTitle = MajorityText(all, &TTrackInfo::Album);
+  DecideArtist(all, album.Tracks.size(), artistCount, d);
+  d.Year = DecideYear(all);
+  p.Year = std::to_string(d.Year);
+  p.Source = MajorityText(all, &TTrackInfo::MediaType);
+  p.RecordLabel = MajorityText(all, &TTrackInfo::Publisher);
+  p.Genre = MajorityText(all, &TTrackInfo::Genre);
+  DecideStream(AnalysedTracks(album), d);
   p.RipDate = MajorityNumber(all, [](const TTrackInfo& t, std::size_t) {
     return static_cast<std::int32_t>(std::floor(t.FileDate));
   });
