@@ -69,68 +69,65 @@ std::string DateTimeToIso(TDateTime value) {
   return text;
 }
 
+namespace {
+struct TPatternNumber {
+  int Value = 0;
+  std::size_t Width = 1;
+};
+
+// The number a run of one pattern letter stands for ("dd", "yyyy", "h"); none for a letter
+// that is no number.
+std::optional<TPatternNumber> NumberOfRun(const TDateTimeParts& p, char letter, std::size_t run,
+                                          bool twelveHour) {
+  const std::size_t width = run >= 2 ? 2 : 1;
+  switch (letter) {
+  case 'd':
+    return TPatternNumber{p.Day, width};
+  case 'M':
+    return TPatternNumber{p.Month, width};
+  case 'y':
+    return run >= 4 ? TPatternNumber{p.Year, 4} : TPatternNumber{p.Year % 100, 2};
+  case 'h':
+    return TPatternNumber{twelveHour ? (p.Hour % 12 == 0 ? 12 : p.Hour % 12) : p.Hour, width};
+  case 'H':
+    return TPatternNumber{p.Hour, width};
+  case 'm':
+    return TPatternNumber{p.Minute, width};
+  case 's':
+    return TPatternNumber{p.Second, width};
+  default:
+    return std::nullopt;
+  }
+}
+} // namespace
+
 std::string FormatDateTime(TDateTime value, std::string_view pattern) {
   const TDateTimeParts p = DecodeDateTime(value);
   const bool twelveHour =
       pattern.find("AP") != std::string_view::npos || pattern.find("ap") != std::string_view::npos;
   std::string out;
   std::size_t i = 0;
-  auto number = [&](int value, std::size_t width) {
-    std::string digits = std::to_string(value);
-    if (digits.size() < width)
-      digits.insert(0, width - digits.size(), '0');
-    out += digits;
-  };
   while (i < pattern.size()) {
     const char c = pattern[i];
     std::size_t run = 1;
     while (i + run < pattern.size() && pattern[i + run] == c)
       ++run;
-    const int hour12 = p.Hour % 12 == 0 ? 12 : p.Hour % 12;
-    switch (c) {
-    case 'd':
-      number(p.Day, run >= 2 ? 2 : 1);
-      break;
-    case 'M':
-      number(p.Month, run >= 2 ? 2 : 1);
-      break;
-    case 'y':
-      if (run >= 4)
-        number(p.Year, 4);
-      else
-        number(p.Year % 100, 2);
-      break;
-    case 'h':
-      number(twelveHour ? hour12 : p.Hour, run >= 2 ? 2 : 1);
-      break;
-    case 'H':
-      number(p.Hour, run >= 2 ? 2 : 1);
-      break;
-    case 'm':
-      number(p.Minute, run >= 2 ? 2 : 1);
-      break;
-    case 's':
-      number(p.Second, run >= 2 ? 2 : 1);
-      break;
-    case 'A':
-    case 'a':
-      if (i + 1 < pattern.size() && (pattern[i + 1] == 'P' || pattern[i + 1] == 'p')) {
-        out += p.Hour < 12 ? (c == 'A' ? "AM" : "am") : (c == 'A' ? "PM" : "pm");
-        run = 2;
-      } else {
-        out.append(run, c);
-      }
-      break;
-    case '\'': {
+    if (const auto number = NumberOfRun(p, c, run, twelveHour)) {
+      std::string digits = std::to_string(number->Value);
+      if (digits.size() < number->Width)
+        digits.insert(0, number->Width - digits.size(), '0');
+      out += digits;
+    } else if ((c == 'A' || c == 'a') && i + 1 < pattern.size() &&
+               (pattern[i + 1] == 'P' || pattern[i + 1] == 'p')) {
+      out += p.Hour < 12 ? (c == 'A' ? "AM" : "am") : (c == 'A' ? "PM" : "pm");
+      run = 2;
+    } else if (c == '\'') {
       const std::size_t close = pattern.find('\'', i + 1);
       const std::size_t end = close == std::string_view::npos ? pattern.size() : close;
       out.append(pattern.substr(i + 1, end - i - 1));
       run = end - i + 1;
-      break;
-    }
-    default:
+    } else {
       out.append(run, c);
-      break;
     }
     i += run;
   }
