@@ -120,68 +120,94 @@ bool TCueCheck::AllOk() const {
          std::all_of(Tracks.begin(), Tracks.end(), [](const TCueTrackCheck& t) { return t.Ok; });
 }
 
+namespace {
+// An image's tracks are compared with the split tracks (the chosen ones, else those beside
+// it), when they match in count; none otherwise.
+std::vector<std::string> SplitTracks(const TCueSheet& sheet, const std::string& folder,
+                                     const std::vector<std::string>* chosen, TCueCheck& check) {
+  std::vector<std::string> split;
+  if (sheet.Files.size() != 1)
+    return split;
+  for (const std::string& track :
+       chosen ? *chosen : ExpandTrackFolders({folder.empty() ? "." : folder}))
+    if (track.substr(track.rfind('/') + 1) != sheet.Files.front().Name)
+      split.push_back(track);
+  if (chosen && !split.empty() && split.size() != sheet.TrackCount())
+    check.CountProblem = "the sheet has " + std::to_string(sheet.TrackCount()) + " tracks, " +
+                         std::to_string(split.size()) + " are chosen";
+  if (split.size() != sheet.TrackCount())
+    split.clear();
+  return split;
+}
+
+// How one FILE of the sheet was found.
+struct TCueFileState {
+  std::optional<double> Length;
+  bool There = false;
+  bool Unsafe = false;
+};
+
+// The index-th track of the file: its length by the sheet against the split track's
+// (against) when there is one.
+TCueTrackCheck CheckCueTrack(const TCueFile& file, std::size_t index, const TCueFileState& state,
+                             std::optional<double> against, std::string splitName) {
+  const TCueTrack& track = file.Tracks[index];
+  TCueTrackCheck result{track.Number, file.Name, 0, 0, false, {}};
+  const auto start = track.Start.value_or(0);
+  const bool last = index + 1 == file.Tracks.size();
+  if (!last && file.Tracks[index + 1].Start)
+    result.CueSeconds =
+        static_cast<double>(*file.Tracks[index + 1].Start - start) / CueFramesPerSecond;
+  else if (last && state.Length)
+    result.CueSeconds = *state.Length - static_cast<double>(start) / CueFramesPerSecond;
+  if (!splitName.empty())
+    result.File = std::move(splitName);
+  if (!track.Start)
+    result.Problem = "it has no INDEX 01";
+  else if (result.CueSeconds <= 0 && state.Length)
+    result.Problem = "its INDEX 01 lies past its file's end";
+  else if (state.Unsafe)
+    result.Problem = "its file lies outside the sheet's folder";
+  else if (result.CueSeconds <= 0 && !state.There)
+    result.Problem = "its file is missing or does not read";
+  // A file there whose length this program does not read (a WAV image) leaves the
+  // last track's length untold, not wrong.
+  else if (against && result.CueSeconds > 0 &&
+           std::fabs(*against - result.CueSeconds) > 1.0 / CueFramesPerSecond)
+    result.Problem = "the sheet says " + Length(result.CueSeconds) + ", " + result.File + " is " +
+                     Length(*against);
+  result.FileSeconds = against.value_or(result.CueSeconds);
+  result.Ok = result.Problem.empty();
+  return result;
+}
+} // namespace
+
 TCueCheck CheckCueSheet(const TCueSheet& sheet, const std::string& sheetPath,
                         const std::function<std::optional<double>(const std::string&)>& lengthOf,
                         const std::vector<std::string>* chosen) {
   TCueCheck check;
   const std::string folder = sheetPath.substr(0, sheetPath.rfind('/') + 1);
-  // An image's tracks are compared with the split tracks (the chosen ones, else those beside
-  // it), when they match in count.
-  std::vector<std::string> split;
-  if (sheet.Files.size() == 1)
-    for (const std::string& track :
-         chosen ? *chosen : ExpandTrackFolders({folder.empty() ? "." : folder}))
-      if (track.substr(track.rfind('/') + 1) != sheet.Files.front().Name)
-        split.push_back(track);
-  if (chosen && sheet.Files.size() == 1 && !split.empty() && split.size() != sheet.TrackCount())
-    check.CountProblem = "the sheet has " + std::to_string(sheet.TrackCount()) + " tracks, " +
-                         std::to_string(split.size()) + " are chosen";
-  if (split.size() != sheet.TrackCount())
-    split.clear();
+  const std::vector<std::string> split = SplitTracks(sheet, folder, chosen, check);
   std::size_t splitAt = 0;
   for (const TCueFile& file : sheet.Files) {
-    bool unsafe = false;
-    const bool there = FileInsideFolder(file.Name, folder, unsafe).has_value();
-    const std::string path = folder + file.Name;
-    const std::optional<double> fileLength = there ? lengthOf(path) : std::nullopt;
-    if (unsafe)
+    TCueFileState state;
+    state.There = FileInsideFolder(file.Name, folder, state.Unsafe).has_value();
+    if (state.There)
+      state.Length = lengthOf(folder + file.Name);
+    if (state.Unsafe)
       check.UnsafeFiles.push_back(file.Name);
-    else if (!there)
+    else if (!state.There)
       check.MissingFiles.push_back(file.Name);
     for (std::size_t i = 0; i < file.Tracks.size(); ++i) {
-      const TCueTrack& track = file.Tracks[i];
-      TCueTrackCheck result{track.Number, file.Name, 0, 0, false, {}};
-      const auto start = track.Start.value_or(0);
-      const bool last = i + 1 == file.Tracks.size();
-      if (!last && file.Tracks[i + 1].Start)
-        result.CueSeconds =
-            static_cast<double>(*file.Tracks[i + 1].Start - start) / CueFramesPerSecond;
-      else if (last && fileLength)
-        result.CueSeconds = *fileLength - static_cast<double>(start) / CueFramesPerSecond;
       // A track alone in its file is as long as the file from its INDEX 01 on: only the
       // split tracks beside an image have lengths of their own to compare.
       std::optional<double> against;
+      std::string splitName;
       if (!split.empty()) {
-        result.File = split[splitAt].substr(split[splitAt].rfind('/') + 1);
+        splitName = split[splitAt].substr(split[splitAt].rfind('/') + 1);
         against = lengthOf(split[splitAt++]);
       }
-      if (!track.Start)
-        result.Problem = "it has no INDEX 01";
-      else if (result.CueSeconds <= 0 && fileLength)
-        result.Problem = "its INDEX 01 lies past its file's end";
-      else if (unsafe)
-        result.Problem = "its file lies outside the sheet's folder";
-      else if (result.CueSeconds <= 0 && !there)
-        result.Problem = "its file is missing or does not read";
-      // A file there whose length this program does not read (a WAV image) leaves the
-      // last track's length untold, not wrong.
-      else if (against && result.CueSeconds > 0 &&
-               std::fabs(*against - result.CueSeconds) > 1.0 / CueFramesPerSecond)
-        result.Problem = "the sheet says " + Length(result.CueSeconds) + ", " + result.File +
-                         " is " + Length(*against);
-      result.FileSeconds = against.value_or(result.CueSeconds);
-      result.Ok = result.Problem.empty();
-      check.Tracks.push_back(std::move(result));
+      check.Tracks.push_back(CheckCueTrack(file, i, state, against, std::move(splitName)));
     }
   }
   return check;
