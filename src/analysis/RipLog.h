@@ -2,8 +2,8 @@
 #pragma once
 // A CD ripper's log (Exact Audio Copy, X Lossless Decoder, whipper): the drive and its
 // settings, each track's test and copy CRCs and AccurateRip verdict, whether the log's own
-// checksum is there (and holds, where its algorithm is published), and the score a log
-// checker gives it: 100 less a named deduction for each practice that can lose data.
+// checksum holds, and the score the open log checkers give it: 100 less a named deduction
+// for each practice that can lose data and each setting the log does not state.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -17,28 +17,38 @@ struct TRipLogTrack {
   int Number = 0;
   std::string TestCrc, CopyCrc; // as written (8 hex digits); empty when the log has none
   EAccurateRip AccurateRip = EAccurateRip::Unknown;
-  int Confidence = 0;      // of an accurate rip, the highest the log gives
-  bool ReadErrors = false; // suspicious positions, read, sync or sector errors
+  int Confidence = 0; // of an accurate rip, the highest the log gives
+  // What the rip met on the track.
+  bool SuspiciousPositions = false, TimingProblems = false, MissingSamples = false,
+       WriteError = false, Aborted = false;
+  int SectorErrors = 0;  // XLD's read, skipped, inconsistent and damaged sectors, 10 each at most
+  bool FileNamed = true; // a ".wav", ".flac" or ".ape" file (or a name too long for EAC)
 };
 
 enum class ELogChecksum {
   Absent,
-  Unverifiable, // there, by an algorithm its ripper does not publish
+  NotUsed, // the ripper's version wrote none
   Verified,
   Mismatch, // the log was changed after it was written
 };
 
 enum class ERipLogRule {
-  Edited,
+  NoTracks,
+  OldEac,
   Normalized,
+  CopyAborted,
   RangeRip,
   CrcMismatch,
-  Incomplete,
-  ReadErrors,
+  SuspiciousPositions,
+  TimingProblems,
+  MissingSamples,
+  WriteErrors,
+  SectorErrors,
   NotSecure,
   NoAccurateStream,
   VirtualDrive,
-  NoChecksum,
+  NullDrive,
+  NotSecureNoTestAndCopy,
   CacheNotDefeated,
   C2Used,
   NoTestAndCopy,
@@ -46,6 +56,9 @@ enum class ERipLogRule {
   SilenceDeleted,
   OffsetNotFilled,
   NullSamplesLeftOut,
+  CombinedOffset,
+  Unstated,
+  FileNames,
   Id3Tags,
   Count
 };
@@ -53,7 +66,7 @@ enum class ERipLogRule {
 struct TRipLogRuleText {
   ERipLogRule Rule;
   const char* Text;
-  int Points;
+  int Points; // for each track, or each setting not stated, where it counts them
   bool PerTrack;
 };
 // Every deduction with its points, as the help lists them.
@@ -61,7 +74,7 @@ std::span<const TRipLogRuleText> RipLogRules();
 
 struct TRipLogDeduction {
   ERipLogRule Rule;
-  std::string Text; // the rule's text, with the tracks it counts
+  std::string Text; // the rule's text, with the tracks or settings it counts
   int Points = 0;
 };
 
@@ -76,12 +89,14 @@ struct TRipLog {
   std::vector<TRipLogTrack> Tracks;
   ELogChecksum Checksum = ELogChecksum::Absent;
   std::vector<TRipLogDeduction> Deductions;
-  std::optional<int> Score; // none when the settings could not be read
+  std::optional<int> Score; // none when the settings could not be read; below 0 as checkers say
+  int Rips = 1;             // a combined log's rips, scored together
   bool IsLog() const { return Problem.empty(); }
 };
 
-// The log in the bytes (UTF-16 with a byte-order mark as EAC saves it, UTF-8, or
-// Windows-1252). A text that is no log of these rippers gets Problem.
+// The log in the bytes (see RipLogTextOf for the encodings). A text that is no log of
+// these rippers gets Problem. A combined log is scored as one, its checksum verdict the
+// worst of its rips'.
 TRipLog ReadRipLog(std::string_view bytes);
 // A log file's bytes, its first 4 MiB at most (a log of 99 tracks is some 50 KB).
 std::optional<std::string> ReadRipLogFile(const std::string& path);
@@ -92,7 +107,7 @@ std::string AccurateRipText(const TRipLog& log);
 std::string RipperDriveText(const TRipLog& log);
 // "EAC V1.6: 100/100" or with the deductions: "EAC V1.6: 70/100 (range rip -30)".
 std::string RipLogScoreLine(const TRipLog& log);
-// "verified (SHA-256)", "none", ...
+// "OK", "edited", "missing", "not used by this ripper version".
 std::string LogChecksumText(const TRipLog& log);
 // A few lines: the ripper and mode, the drive, test and copy, AccurateRip, the score and
 // the checksum.

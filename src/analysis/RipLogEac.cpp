@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "analysis/RipLogChecksums.h"
 #include "analysis/RipLogFormats.h"
 
 #include "common/TextUnit.h"
@@ -20,9 +21,19 @@ void ReadEacTrackLine(TRipLogTrack& track, std::string_view line) {
     Merge(track, EAccurateRip::NotAccurate, 0);
   else if (line.starts_with("Track not present in AccurateRip database"))
     Merge(track, EAccurateRip::NotPresent, 0);
-  else if (line.starts_with("Suspicious position") || line.starts_with("Timing problem") ||
-           line.starts_with("Missing samples"))
-    track.ReadErrors = true;
+  else if (line.starts_with("Suspicious position"))
+    track.SuspiciousPositions = true;
+  else if (line.starts_with("Timing problem"))
+    track.TimingProblems = true;
+  else if (line.starts_with("Missing samples"))
+    track.MissingSamples = true;
+  else if (line.starts_with("File write error"))
+    track.WriteError = true;
+  else if (line.starts_with("Copy aborted"))
+    track.Aborted = true;
+  else if (line.starts_with("Filename "))
+    // EAC cuts a name at 243 characters, its extension with it
+    track.FileNamed = IsRipFileName(line) || line.size() >= 9 + 243;
 }
 
 void ReadEacSetting(TRipLog& log, TRipPractices& practices, const TField& field) {
@@ -34,6 +45,7 @@ void ReadEacSetting(TRipLog& log, TRipPractices& practices, const TField& field)
     // "Secure", or 0.99's "Secure with NO C2, accurate stream, disable cache".
     log.ReadMode = value.substr(0, value.find(' '));
     practices.Secure = log.ReadMode == "secure";
+    practices.InsecureModeNamed = !*practices.Secure;
     if (value.find(" with ") != std::string::npos) {
       practices.C2Used = value.find("no c2") == std::string::npos;
       practices.AccurateStream = value.find("accurate stream") != std::string::npos;
@@ -47,6 +59,8 @@ void ReadEacSetting(TRipLog& log, TRipPractices& practices, const TField& field)
     practices.C2Used = YesNo(value);
   } else if (key == "read offset correction") {
     log.ReadOffset = Number(value);
+  } else if (key == "combined read/write offset correction") {
+    practices.CombinedOffset = true;
   } else if (key == "fill up missing offset samples with silence") {
     practices.OffsetFilled = YesNo(value);
   } else if (key == "delete leading and trailing silent blocks") {
@@ -54,7 +68,9 @@ void ReadEacSetting(TRipLog& log, TRipPractices& practices, const TField& field)
   } else if (key == "null samples used in crc calculations") {
     practices.NullSamples = YesNo(value);
   } else if (key == "gap handling") {
-    practices.GapsAppended = value.starts_with("appended");
+    practices.GapsAppended = value.find("not detected") == std::string::npos &&
+                             value.find("next track") == std::string::npos &&
+                             value.find("left out") == std::string::npos;
   } else if (key == "add id3 tag") {
     practices.Id3 = YesNo(value);
   } else if (key == "normalize to") {
@@ -137,14 +153,55 @@ void ReadEacTracksByShape(const std::vector<std::string_view>& lines, TRipLog& l
     }
   }
   finish();
+  if (log.Tracks.empty()) // a disc ripped as one file: its AccurateRip summary names the tracks
+    for (const std::string_view line : lines)
+      if (const std::size_t colon = line.find(" : ");
+          colon != std::string_view::npos && line.find("(AR v") != std::string_view::npos)
+        if (const auto number = Number(line.substr(std::min(line.find(' '), colon))))
+          if (TRipLogTrack* summary = StartTrack(log, *number))
+            ReadTrackLineByShape(*summary, crcs, line.substr(colon));
 }
 
-TRipPractices Eac(const std::vector<std::string_view>& lines, TRipLog& log) {
+// What the checkers count against a log that does not state it: the accurate stream and
+// gap handling with their own points, the other settings a point each.
+void Unstated(const TRipLog& log, TRipPractices& practices) {
+  const bool secure = !practices.InsecureModeNamed;
+  if (secure && !practices.AccurateStream)
+    practices.AccurateStream = false;
+  if (!practices.GapsAppended)
+    practices.GapsAppended = false;
+  NoteUnstated(practices, {
+                              {"drive", log.Drive.empty()},
+                              {"read mode", !practices.Secure},
+                              {"audio cache", secure && !practices.CacheDefeated},
+                              {"C2 pointers", secure && !practices.C2Used},
+                              {"read offset", !log.ReadOffset},
+                              {"filling of missing offset samples", !practices.OffsetFilled},
+                              {"deletion of silent blocks", !practices.SilenceDeleted},
+                          });
+}
+
+// The checksum verdict: EAC writes one from V1.0 beta 1 on.
+ELogChecksum EacChecksumVerdict(std::string_view text, const TRipLog& log) {
+  const ELogChecksum checksum = EacChecksum(text);
+  const bool writes = !log.Version.empty() && !log.Version.starts_with("V0");
+  return checksum == ELogChecksum::Absent && !writes ? ELogChecksum::NotUsed : checksum;
+}
+
+// "V0.95 beta 4": before 0.99, whose logs lack most settings.
+bool BeforeV099(std::string_view version) {
+  if (version.empty())
+    return true;
+  const std::string number(version.substr(1, version.find(' ') - 1));
+  return number.starts_with("0.") && (number.size() < 4 || number.compare(0, 4, "0.99") < 0);
+}
+
+TRipPractices Eac(std::string_view text, const std::vector<std::string_view>& lines, TRipLog& log) {
   TRipPractices practices;
   log.Ripper = "EAC";
-  log.Version = EacVersion(lines.front());
-  practices.ChecksumWritten = !log.Version.starts_with("V0");
-  practices.GapsAppended = false; // EAC writes its gap handling only when it detected gaps
+  if (lines.front().starts_with("Exact Audio Copy V"))
+    log.Version = EacVersion(lines.front());
+  practices.OldEac = BeforeV099(log.Version);
   log.SettingsRead = std::any_of(lines.begin(), lines.end(), [](std::string_view line) {
     return line.starts_with("EAC extraction logfile");
   });
@@ -152,13 +209,10 @@ TRipPractices Eac(const std::vector<std::string_view>& lines, TRipLog& log) {
   for (const std::string_view line : lines) {
     if (const auto number = TrackHeading(line)) {
       track = StartTrack(log, *number);
-    } else if (line.starts_with("Range status and errors")) {
+    } else if (line.starts_with("Range status and errors") || line.starts_with("Selected range")) {
       practices.RangeRip = true;
-      track = StartTrack(log, 0);
-    } else if (line.starts_with("==== ") && line.ends_with(" ====")) { // in any language
-      log.Checksum = ELogChecksum::Unverifiable;
-    } else if (line == "End of status report") {
-      practices.Complete = true;
+      if (log.Tracks.empty())
+        track = StartTrack(log, 0);
     } else if (track) {
       ReadEacTrackLine(*track, line);
     } else {
@@ -169,10 +223,13 @@ TRipPractices Eac(const std::vector<std::string_view>& lines, TRipLog& log) {
     log.Tracks.clear();
     ReadEacTracksByShape(lines, log);
   }
+  Unstated(log, practices);
+  log.Checksum = EacChecksumVerdict(text, log);
   return practices;
 }
 } // namespace
 
-TRipPractices ReadEacLog(const std::vector<std::string_view>& lines, TRipLog& log) {
-  return Eac(lines, log);
+TRipPractices ReadEacLog(std::string_view text, const std::vector<std::string_view>& lines,
+                         TRipLog& log) {
+  return Eac(text, lines, log);
 }

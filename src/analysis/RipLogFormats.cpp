@@ -86,7 +86,20 @@ TRipLogTrack* StartTrack(TRipLog& log, int number) {
     return nullptr;
   TRipLogTrack& track = log.Tracks.emplace_back();
   track.Number = number;
+  track.FileNamed = false;
   return &track;
+}
+
+void NoteUnstated(TRipPractices& practices,
+                  std::initializer_list<std::pair<const char*, bool>> settings) {
+  for (const auto& [name, unstated] : settings)
+    if (unstated)
+      practices.Unstated.emplace_back(name);
+}
+
+bool IsRipFileName(std::string_view name) {
+  const std::string lower = Lower(TrimControl(name));
+  return lower.ends_with(".wav") || lower.ends_with(".flac") || lower.ends_with(".ape");
 }
 } // namespace riplog
 

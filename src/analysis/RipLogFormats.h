@@ -4,17 +4,23 @@
 // it says of the practices the score judges.
 #include "analysis/RipLog.h"
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 struct TRipPractices {
+  // A setting the log states (a reader sets one it does not state where the checkers
+  // count that as its failing).
   std::optional<bool> Secure, AccurateStream, CacheDefeated, C2Used, GapsAppended, SilenceDeleted,
       OffsetFilled, NullSamples, Id3, Normalized;
+  bool InsecureModeNamed = false; // EAC's read mode other than "Secure" ("Burst", "Fast")
   bool RangeRip = false;
-  bool Complete = false;
-  bool ChecksumWritten = false; // the ripper writes one
+  bool OldEac = false; // EAC before 0.99, whose log lacks settings
+  bool NullDrive = false;
+  bool CombinedOffset = false;       // a combined read/write offset, which hides the read one
+  std::vector<std::string> Unstated; // settings the log should state and does not
 };
 
 std::vector<std::string_view> LogLinesOf(std::string_view text);
@@ -41,10 +47,17 @@ std::optional<int> TrackHeading(std::string_view line);
 void Merge(TRipLogTrack& track, EAccurateRip verdict, int confidence);
 // A new track; nothing past the most a log may hold.
 TRipLogTrack* StartTrack(TRipLog& log, int number);
+// Each setting named whose flag says the log does not state it, among those it should.
+void NoteUnstated(TRipPractices& practices,
+                  std::initializer_list<std::pair<const char*, bool>> settings);
+// "...\\01 Title.flac": a file the checkers accept a rip's track in.
+bool IsRipFileName(std::string_view name);
 } // namespace riplog
 
-// The lines from the ripper's first; whipper's checksum is over the whole text.
-TRipPractices ReadEacLog(const std::vector<std::string_view>& lines, TRipLog& log);
-TRipPractices ReadXldLog(const std::vector<std::string_view>& lines, TRipLog& log);
+// The rip's text from its ripper's first line and its lines; the checksums are over the text.
+TRipPractices ReadEacLog(std::string_view text, const std::vector<std::string_view>& lines,
+                         TRipLog& log);
+TRipPractices ReadXldLog(std::string_view text, const std::vector<std::string_view>& lines,
+                         TRipLog& log);
 TRipPractices ReadWhipperLog(std::string_view text, const std::vector<std::string_view>& lines,
                              TRipLog& log);

@@ -44,15 +44,12 @@ void ReadWhipperLine(TRipLog& log, TRipPractices& practices, const TField& field
     log.ReadOffset = Number(value);
   else if (field.Key == "gap detection")
     practices.GapsAppended = true;
-  else if (field.Key == "eof")
-    practices.Complete = value == "end of status report";
 }
 
 TRipPractices Whipper(std::string_view text, const std::vector<std::string_view>& lines,
                       TRipLog& log) {
   TRipPractices practices;
   // cdparanoia reads every sector until it agrees
-  practices.ChecksumWritten = true;
   practices.Secure = true;
   log.Ripper = "whipper";
   log.ReadMode = "paranoia";
@@ -66,8 +63,11 @@ TRipPractices Whipper(std::string_view text, const std::vector<std::string_view>
       inTracks = true;
     else if (line == "Conclusive status report:")
       inTracks = false, track = nullptr;
-    else if (inTracks && field.Value.empty() && !field.Key.empty() && Number(field.Key))
+    else if (inTracks && field.Value.empty() && !field.Key.empty() && Number(field.Key)) {
       track = StartTrack(log, *Number(field.Key));
+      if (track) // the checkers judge whipper's tracks by their CRCs alone
+        track->FileNamed = true;
+    }
     if (track && field.Key == "test crc")
       track->TestCrc = field.Value;
     else if (track && field.Key == "copy crc")

@@ -53,6 +53,7 @@ nlohmann::json LogJson(const TAlbumRipLog& log) {
                  {"AccurateRip", AccurateRipText(log.Log)},
                  {"Score", log.Log.Score ? nlohmann::json(*log.Log.Score) : nullptr},
                  {"Checksum", LogChecksumText(log.Log)},
+                 {"Rips", log.Log.Rips},
                  {"Deductions", nlohmann::json::array()}});
   for (const TRipLogDeduction& deduction : log.Log.Deductions)
     object["Deductions"].push_back({{"Text", deduction.Text}, {"Points", deduction.Points}});

@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/EncodingUnit.h"
 
+#include "common/IconvUnit.h"
 #include "common/TextUnit.h"
 
 #include <array>
-#include <cerrno>
-#include <iconv.h>
-#include <memory>
 
 namespace {
 struct TEncodingNames {
@@ -31,33 +29,19 @@ const TEncodingNames& NamesOf(TNfoEncoding encoding) {
 // One conversion with iconv; a character the target lacks becomes "?" and is noted.
 TEncodedText Convert(std::string_view text, const char* from, const char* to) {
   TEncodedText result;
-  const iconv_t handle = ::iconv_open(to, from);
-  if (handle == reinterpret_cast<iconv_t>(-1))
-    return {std::string(text), {}};
-  const std::unique_ptr<void, int (*)(iconv_t)> closer(handle, &::iconv_close);
   // iconv stops at bytes that are no UTF-8; bytes of a code page are all characters.
-  std::string input = std::string_view(from) == "UTF-8" ? SanitizeUtf8(text) : std::string(text);
-  char* in = input.data();
-  std::size_t inLeft = input.size();
-  std::array<char, 4096> buffer{};
-  while (inLeft > 0) {
-    char* out = buffer.data();
-    std::size_t outLeft = buffer.size();
-    const std::size_t done = ::iconv(handle, &in, &inLeft, &out, &outLeft);
-    result.Bytes.append(buffer.data(), buffer.size() - outLeft);
-    if (done != static_cast<std::size_t>(-1) || errno == E2BIG)
-      continue;
-    // EILSEQ or EINVAL: the character at `in` has no place in the target.
+  const std::string input =
+      std::string_view(from) == "UTF-8" ? SanitizeUtf8(text) : std::string(text);
+  const auto bytes = ConvertWithIconv(input, from, to, [&result](std::string_view rest) {
     std::size_t length = 1;
-    while (length < inLeft && (static_cast<unsigned char>(in[length]) & 0xC0) == 0x80)
+    while (length < rest.size() && (static_cast<unsigned char>(rest[length]) & 0xC0) == 0x80)
       ++length;
-    const std::string character(in, length);
+    const std::string_view character = rest.substr(0, length);
     if (result.Unmappable.find(character) == std::string::npos)
       result.Unmappable += character;
-    result.Bytes += '?';
-    in += length;
-    inLeft -= length;
-  }
+    return std::optional(std::pair(length, std::string("?")));
+  });
+  result.Bytes = bytes.value_or(std::string(text));
   return result;
 }
 } // namespace

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Logs written from the rippers' published formats: EAC's English log (its settings block,
-// track blocks, status report and checksum line), XLD's and whipper's (with its SHA-256).
+// Logs written from the rippers' published formats (EAC's English log, XLD's), and real logs
+// the rippers wrote on their users' machines (tests/data/riplogs, whipper's made here).
 #include "analysis/RipLog.h"
+#include "analysis/RipLogText.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -92,13 +93,23 @@ std::string Shape(const TRipLog& log) {
   for (const TRipLogDeduction& deduction : log.Deductions)
     shape += deduction.Text + " -" + std::to_string(deduction.Points) + ";";
   return shape + "|" + AccurateRipText(log) + "|" + RipperDriveText(log) + "|" +
-         std::to_string(static_cast<int>(log.Checksum));
+         LogChecksumText(log);
+}
+
+std::string RealLog(const char* name) {
+  return ReadWholeFile(std::string(TAMBERLON_TEST_DATA) + "/riplogs/" + name);
+}
+
+// ASCII as UTF-16LE without a byte-order mark, as it stands inside EAC's file.
+std::string Wide(std::string_view ascii) {
+  return Utf16(ascii).substr(2);
 }
 } // namespace
 
 TEST(RipLog, ScoresWhatTheRippersWrite) {
+  // Its checksum line is made up: the log reads as edited.
   const std::string perfectEac = "100||2 of 2 tracks accurate (confidence 5 to 12)|PLEXTOR DVDR "
-                                 "PX-716A, read offset +30|1";
+                                 "PX-716A, read offset +30|edited";
   const struct {
     const char* Name;
     std::string Text;
@@ -110,8 +121,8 @@ TEST(RipLog, ScoresWhatTheRippersWrite) {
        Replaced(Replaced(Replaced(Eac, "Copy CRC 5E6F7081", "Copy CRC 5E6F7082"),
                          "cache      : Yes", "cache      : No"),
                 "==== Log checksum", "Log checksum"),
-       "45|no log checksum -15;audio cache not defeated -10;CRC mismatch on track 2 -30;|2 of 2 "
-       "tracks accurate (confidence 5 to 12)|PLEXTOR DVDR PX-716A, read offset +30|0"},
+       "60|audio cache not defeated -10;CRC mismatch on track 2 -30;|2 of 2 tracks accurate "
+       "(confidence 5 to 12)|PLEXTOR DVDR PX-716A, read offset +30|missing"},
       {"EAC 0.99: settings in the read mode, a range rip, no checksum written",
        Replaced(Replaced(Replaced(Eac, "V1.6", "V0.99 prebeta 5"),
                          "Secure\r\nUtilize accurate stream : Yes\r\nDefeat audio cache      : "
@@ -120,35 +131,34 @@ TEST(RipLog, ScoresWhatTheRippersWrite) {
                          "Secure with NO C2, accurate stream"),
                 "Track  1\r\n", "Range status and errors\r\n"),
        "60|range rip -30;audio cache not defeated -10;|2 of 2 tracks accurate (confidence 5 to "
-       "12)|PLEXTOR DVDR PX-716A, read offset +30|1"},
+       "12)|PLEXTOR DVDR PX-716A, read offset +30|edited"},
       {"EAC: burst mode, a suspicious position, no gap detection, truncated",
        Replaced(Replaced(Replaced(Eac.substr(0, Eac.find("End of status")), "Secure", "Burst"),
                          "     Copy OK", "     Suspicious position 0:01:12\r\n"),
                 "Gap handling", "Gap"),
-       "5|not ripped in secure mode -20;log incomplete (no end of the status report) -30;no "
-       "log checksum -15;gaps not detected and appended -10;suspicious positions or read errors "
-       "on track 1 -20;|2 of 2 tracks accurate (confidence 5 to 12)|PLEXTOR DVDR PX-716A, read "
-       "offset +30|0"},
+       "50|not ripped in secure mode -20;gaps not detected and appended (or not stated) "
+       "-10;suspicious positions on track 1 -20;|2 of 2 tracks accurate (confidence 5 to "
+       "12)|PLEXTOR DVDR PX-716A, read offset +30|missing"},
       {"EAC in another language: not scored, its tracks read by their shape", French(Eac),
-       "-||1 of 2 tracks accurate (confidence 5)|PLEXTOR DVDR PX-716A, read offset +30|1"},
+       "-||1 of 2 tracks accurate (confidence 5)|PLEXTOR DVDR PX-716A, read offset +30|edited"},
       {"XLD, all good", Xld,
        "100||1 of 1 tracks accurate (confidence 7)|HL-DT-ST DVDRAM GP65NB60 (revision RF01), "
-       "read offset +6|1"},
-      {"XLD: burst, C2, damaged sectors, test run left out",
+       "read offset +6|edited"},
+      {"XLD: cdparanoia's burst (which the checkers let pass), C2, damaged sectors, no test",
        Replaced(Replaced(Replaced(Replaced(Xld, "XLD Secure Ripper", "CDParanoia III 10.2 (Burst)"),
                                   "pointers : NO", "pointers : YES"),
                          "count                 : 0", "count                 : 3"),
                 "    CRC32 hash (test run)  : 1A2B3C4D\n", ""),
-       "40|not ripped in secure mode -20;C2 pointers used -10;suspicious positions or read "
-       "errors on track 1 -20;test and copy not used -10;|1 of 1 tracks accurate (confidence "
-       "7)|HL-DT-ST DVDRAM GP65NB60 (revision RF01), read offset +6|1"},
+       "77|C2 pointers used -10;read, skipped or damaged sectors (a point each, 10 at most) on "
+       "track 1 -3;test and copy not used -10;|1 of 1 tracks accurate (confidence "
+       "7)|HL-DT-ST DVDRAM GP65NB60 (revision RF01), read offset +6|edited"},
       {"whipper, its hash verified", Whipper,
        "100||2 of 2 tracks accurate (confidence 9)|HL-DT-STBD-RE WH14NS40 (revision 1.03), "
-       "read offset +6|2"},
+       "read offset +6|OK"},
       {"whipper, edited after its hash",
        Replaced(Whipper, "Copy CRC: 1A2B3C4D", "Copy CRC: 1A2B3C4E"),
-       "0|log edited (its checksum does not match) -100;CRC mismatch on track 1 -30;|2 of 2 "
-       "tracks accurate (confidence 9)|HL-DT-STBD-RE WH14NS40 (revision 1.03), read offset +6|3"},
+       "70|CRC mismatch on track 1 -30;|2 of 2 tracks accurate (confidence 9)|HL-DT-STBD-RE "
+       "WH14NS40 (revision 1.03), read offset +6|edited"},
       {"a text that is no log", "Band - Record\nTrack  1\nTest CRC 1A2B3C4D\n",
        "not a rip log of EAC, XLD or whipper"},
       {"binary zeros", std::string(4096, '\0'), "not a rip log of EAC, XLD or whipper"},
@@ -158,4 +168,81 @@ TEST(RipLog, ScoresWhatTheRippersWrite) {
     SCOPED_TRACE(c.Name);
     EXPECT_EQ(Shape(ReadRipLog(c.Text)), c.Shape);
   }
+}
+
+// Logs the rippers wrote, as the checkers score them; an edited copy of a signed one.
+TEST(RipLog, ReadsRealLogsAndTheirChecksums) {
+  const auto edited = [](std::string log, std::string_view from, std::string_view to) {
+    return Replaced(std::move(log), from, to);
+  };
+  const std::string eac13 = RealLog("eac-1.3-utf16.log");
+  const std::string xld = RealLog("xld-20141129.log");
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    std::string Shape;
+  } cases[] = {
+      {"EAC 1.3 in UTF-16, signed", eac13,
+       "100||4 of 4 tracks accurate (confidence 72 to 74)|Optiarc DVD RW AD-7940H, read offset "
+       "+48|OK"},
+      {"the same, one word changed", edited(eac13, Wide("Copy OK"), Wide("Copy ok")),
+       "100||4 of 4 tracks accurate (confidence 72 to 74)|Optiarc DVD RW AD-7940H, read offset "
+       "+48|edited"},
+      {"the same without its byte-order mark", eac13.substr(2),
+       "100||4 of 4 tracks accurate (confidence 72 to 74)|Optiarc DVD RW AD-7940H, read offset "
+       "+48|OK"},
+      {"EAC 1.0 beta 2, signed, no null samples in the CRCs", RealLog("eac-1.0b2-signed.log"),
+       "95|null samples left out of the CRCs -5;|4 of 4 tracks accurate (confidence "
+       "16)|TSSTcorpDVD+-RW "
+       "TS-H653F, read offset +6|OK"},
+      {"EAC combined: an aborted rip, then the disc again (text changed after signing)",
+       RealLog("eac-1.0b3-combined.log"),
+       "100||not in the AccurateRip database|HL-DT-STDVD-ROM "
+       "GDRH10N, read offset +102|edited"},
+      {"EAC 0.95: the old header, burst, no test", RealLog("eac-0.95-burst.log"),
+       "-10|EAC older than 0.99 -30;not ripped in secure mode -20;gaps not detected and appended "
+       "(or not stated) -10;test and copy not used -10;neither secure mode nor test and copy "
+       "-40;||HL-DT-STDVDRAM GSA-H44L, read offset 0|not used by this ripper version"},
+      {"EAC in Russian, UTF-16, signed, one file", RealLog("eac-1.0b3-russian-utf16.log"),
+       "-||11 of 11 tracks accurate (confidence 6 to 7)||OK"},
+      {"EAC 0.99 in Russian, Windows-1251", RealLog("eac-0.99-russian-cp1251.log"),
+       "-||||not used by this ripper version"},
+      {"XLD, signed, MP3 files", xld,
+       "94|no .wav, .flac or .ape file on tracks 1, 2, 3, 4, 5, 6 -6;|3 of 6 tracks accurate "
+       "(confidence 1)|TSSTcorp CDDVDW SE-218CB (revision MF00), read offset +6|OK"},
+      {"the same, its drive changed", edited(xld, "SE-218CB", "SE-218CC"),
+       "94|no .wav, .flac or .ape file on tracks 1, 2, 3, 4, 5, 6 -6;|3 of 6 tracks accurate "
+       "(confidence 1)|TSSTcorp CDDVDW SE-218CC (revision MF00), read offset +6|edited"},
+      {"XLD: the disc as one file", RealLog("xld-20170729-range.log"),
+       "70|range rip -30;|3 of 3 tracks accurate (confidence 3 to 5)|VBOX CD-ROM (revision 1.0), "
+       "read offset +6|OK"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(Shape(ReadRipLog(c.Bytes)), c.Shape);
+  }
+}
+
+TEST(RipLog, DecodesTheEncodingsLogsComeIn) {
+  const std::string utf16 = RealLog("eac-1.0b3-russian-utf16.log");
+  std::string bigEndian = utf16;
+  for (std::size_t i = 0; i + 1 < bigEndian.size(); i += 2)
+    std::swap(bigEndian[i], bigEndian[i + 1]);
+  const struct {
+    const char* Name;
+    std::string Bytes;
+  } cases[] = {
+      {"UTF-16LE", utf16},
+      {"UTF-16BE", bigEndian},
+      {"UTF-16LE without a mark", utf16.substr(2)},
+      {"UTF-16BE without a mark", bigEndian.substr(2)},
+      {"Windows-1251", RealLog("eac-0.99-russian-cp1251.log")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_NE(RipLogTextOf(c.Bytes).find("Дисковод: "), std::string::npos);
+  }
+  EXPECT_EQ(RipsOf("\n" + std::string(60, '-') + "\nA\r\n" + std::string(60, '-') +
+                   "\r\n\r\nB\n    " + std::string(60, '-') + "\nC\n"),
+            (std::vector<std::string_view>{"A", "B\n    " + std::string(60, '-') + "\nC"}));
 }

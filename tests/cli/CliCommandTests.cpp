@@ -550,7 +550,7 @@ TEST_F(CliCommands, RecursiveWritesEveryAlbumOfATree) {
                                      "$DISC_COUNT@FOR_EACH_TRACK\r\n $DISC_NUMBER@END_TRACK");
   ASSERT_EQ(Run("render", {"--template", Host.ProgramDir.Path() + "discs.txt", shelf + "four"}), 0)
       << Err.str();
-  EXPECT_EQ(Out.str(), "85|2 of 2 tracks accurate (confidence 3)|D, read offset +6 2 1\r\n 1\r\n "
+  EXPECT_EQ(Out.str(), "98|2 of 2 tracks accurate (confidence 3)|D, read offset +6 2 1\r\n 1\r\n "
                        "1\r\n 1\r\n 1\r\n 2\r\n 2\r\n 2\r\n 2\r\n 2\r\n");
 }
 

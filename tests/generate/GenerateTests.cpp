@@ -132,7 +132,7 @@ TEST_F(Expansion, LosslessDefaultShowsTheEvidenceThereIs) {
       {"nothing measured", false, std::nullopt, ""},
       {"the DR alone", false, 11, "Dynamics   : DR11\r\n"},
       {"the log and the DR", true, 9,
-       "Log Score  : 100\r\nAccurateRip: 1 of 1 tracks accurate (confidence 3)\r\n"
+       "Log Score  : 98\r\nAccurateRip: 1 of 1 tracks accurate (confidence 3)\r\n"
        "Dynamics   : DR9\r\n"},
   };
   for (const auto& c : cases) {

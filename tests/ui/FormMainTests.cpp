@@ -367,14 +367,14 @@ TEST_F(FormMain, MoveUpAndDownAndCancelledDialog) {
   Form->ButtonMoveUpClick();
   EXPECT_EQ(Lines()[3], " 2. c.mp3");
   EXPECT_EQ(Form->ListBox1->currentRow(), 3);
-  // A disc's rip log is scored in the strip (no checksum block: 85).
+  // A disc's rip log is scored in the strip (four settings and the track's file unstated).
   Host.ProgramDir.Write("set/CD2/rip.log",
                         "X Lossless Decoder version 20230627\nRipper mode : XLD Secure "
                         "Ripper\nDisable audio cache : OK\nGap status : Analyzed, "
                         "Appended\nTrack 01\n CRC32 hash (test run) : 1\n CRC32 hash : "
                         "1\nEnd of status report\n");
   Choose(discs);
-  EXPECT_TRUE(Form->LabelStatus->text().endsWith("; the rip log scores 85/100"))
+  EXPECT_TRUE(Form->LabelStatus->text().endsWith("; the rip log scores 95/100"))
       << Form->LabelStatus->text().toStdString();
 }
 
