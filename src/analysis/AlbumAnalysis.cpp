@@ -3,6 +3,7 @@
 
 #include "analysis/SonogramImage.h"
 #include "audio/AudioDecode.h"
+#include "audio/CRC32Unit.h"
 #include "audio/TrackFormatReader.h"
 #include "common/FileUnit.h"
 #include "common/IntToAbbrStrUnit.h"
@@ -27,6 +28,25 @@ struct TTrackMeters {
   std::vector<float> Interleaved;
   bool DynamicRangeOnly = false;
   bool KeepSonogram = false;
+  std::uint32_t AudioCrc = 0;
+  std::vector<std::uint8_t> Pcm;
+
+  // CD audio's samples as a ripper writes them (16-bit little-endian, left then right), for
+  // the CRC its log gives.
+  // A lossless decode's floats are its 16-bit samples over 32768, so they come back exact.
+  void HearPcm(const TAudioStream& stream, const float* const* channels, unsigned frames) {
+    if (stream.BitsPerSample != 16 || stream.Channels != 2)
+      return;
+    Pcm.resize(std::size_t{frames} * 4);
+    for (unsigned i = 0; i < frames; ++i)
+      for (unsigned c = 0; c < 2; ++c) {
+        const long whole = std::clamp(std::lrint(channels[c][i] * 32768.0f), -32768L, 32767L);
+        const auto sample = static_cast<std::uint16_t>(static_cast<std::int16_t>(whole));
+        Pcm[4 * i + 2 * c] = static_cast<std::uint8_t>(sample & 0xFF);
+        Pcm[4 * i + 2 * c + 1] = static_cast<std::uint8_t>(sample >> 8);
+      }
+    AudioCrc = UpdateCRC32(AudioCrc, Pcm);
+  }
 
   void Hear(const TAudioStream& stream, const float* const* channels, unsigned frames) {
     // The meters keep a few figures a block of seconds: at a rate no audio uses, a track's
@@ -49,6 +69,7 @@ struct TTrackMeters {
           Interleaved[std::size_t{i} * stream.Channels + c] = channels[c][i];
     }
     Dr->Add(channels, frames);
+    HearPcm(stream, channels, frames);
     if (Frequencies)
       Frequencies->Add(channels, frames);
     Loudness.Add(Interleaved.data(), frames); // nothing without a meter
@@ -108,6 +129,8 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
   track.Dr = meters.Dr->Result();
   track.Loudness = meters.Loudness.Result();
   track.Format = FormatText(decoded.Stream);
+  if (decoded.Stream.BitsPerSample == 16 && decoded.Stream.Channels == 2)
+    track.AudioCrc = meters.AudioCrc;
   if (meters.Frequencies) {
     track.Cutoff = FindCutoff(meters.Frequencies->Result());
     if (decoded.Stream.BitsPerSample == 0) {

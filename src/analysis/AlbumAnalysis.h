@@ -2,7 +2,7 @@
 #pragma once
 // The evidence an album is posted with, measured in one decode of each track on
 // worker threads: dynamic range, peak and RMS, and EBU R128 loudness, per track and for
-// the album.
+// the album, and the CRC a rip log gives of each track.
 #include "analysis/DynamicRange.h"
 #include "analysis/FrequencyLevels.h"
 #include "analysis/LossyQuality.h"
@@ -27,6 +27,9 @@ struct TTrackAnalysis {
   std::optional<TLossyQuality> Quality;
   std::string Format;                        // "FLAC, 44.1 kHz, 16 bits, stereo"
   std::shared_ptr<const TSonogram> Sonogram; // when the hooks keep them
+  // Of CD audio (16 bits, stereo): the CRC32 of its samples, as EAC's "Copy CRC" and XLD's
+  // "CRC32 hash" (null samples included) give it.
+  std::optional<std::uint32_t> AudioCrc;
   bool Measured() const { return Problem.empty(); }
 };
 

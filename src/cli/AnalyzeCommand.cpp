@@ -43,7 +43,7 @@ nlohmann::json LoudnessJson(const std::optional<TLoudness>& loudness) {
           {"Gain", loudness->Gain}};
 }
 
-nlohmann::json LogJson(const TAlbumRipLog& log) {
+nlohmann::json LogJson(const TAlbumRipLog& log, const TAlbumAnalysis& album) {
   nlohmann::json object = {{"Path", log.Path}};
   if (!log.Log.IsLog())
     return object.update({{"Problem", log.Log.Problem}}), object;
@@ -54,6 +54,7 @@ nlohmann::json LogJson(const TAlbumRipLog& log) {
                  {"Score", log.Log.Score ? nlohmann::json(*log.Log.Score) : nullptr},
                  {"Checksum", LogChecksumText(log.Log)},
                  {"Rips", log.Log.Rips},
+                 {"Match", LogMatchTextFor(log, album.Tracks)},
                  {"Deductions", nlohmann::json::array()}});
   for (const TRipLogDeduction& deduction : log.Log.Deductions)
     object["Deductions"].push_back({{"Text", deduction.Text}, {"Points", deduction.Points}});
@@ -99,7 +100,7 @@ void PrintJson(std::ostream& out, const TAlbumAnalysis& album,
   if (!logs.empty()) {
     object["Logs"] = nlohmann::json::array();
     for (const TAlbumRipLog& log : logs)
-      object["Logs"].push_back(LogJson(log));
+      object["Logs"].push_back(LogJson(log, album));
   }
   print(object);
 }
@@ -201,10 +202,12 @@ int RunAnalyze(const TCliArguments& arguments, TCliContext& context) {
       context.Out << "Album: " << AlbumAnalysisText(album) << "\n";
     if (const std::string quality = AlbumQualityText(album); !quality.empty())
       context.Out << "Album bit rates: " << quality << "\n";
-    for (const TAlbumRipLog& log : logs)
+    for (const TAlbumRipLog& log : logs) {
+      const std::string match = LogMatchTextFor(log, album.Tracks);
       context.Out << "Log " << PrintableName(log.Path) << ": "
                   << PrintableText(log.Log.IsLog() ? RipLogScoreLine(log.Log) : log.Log.Problem)
-                  << "\n";
+                  << (match.empty() ? "" : "; " + match) << "\n";
+    }
   }
   if (pictures && !album.Cancelled)
     allMeasured =

@@ -268,6 +268,7 @@ const auto
                 {.Name = "LogSummary", .Token = token::LogSummary, .Get = LogSummaryText},
                 {.Name = "RipperDrive", .Token = token::RipperDrive, .Get = AlbumRipperDriveText},
                 {.Name = "AccurateRip", .Token = token::AccurateRip, .Get = AlbumAccurateRipText},
+                {.Name = "LogMatch", .Token = token::LogMatch, .Get = AlbumLogMatchText},
                 {.Name = "DiscCount",
                  .Token = token::DiscCount,
                  .Get =

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/AlbumRipLog.h"
 
+#include "analysis/RipLogMatch.h"
+
 #include "common/TextUnit.h"
 #include "generate/AlbumExtras.h"
 
@@ -56,4 +58,30 @@ std::string AlbumAccurateRipText(const TAlbumInfo& album) {
   for (TAlbumRipLog& log : AlbumRipLogs(album))
     std::move(log.Log.Tracks.begin(), log.Log.Tracks.end(), std::back_inserter(all.Tracks));
   return AccurateRipText(all);
+}
+
+std::string LogMatchTextFor(const TAlbumRipLog& log, const std::vector<TTrackAnalysis>& tracks) {
+  const std::string folder = log.Path.substr(0, log.Path.rfind('/') + 1);
+  std::vector<const TTrackAnalysis*> below;
+  for (const TTrackAnalysis& track : tracks)
+    if (track.Path.starts_with(folder))
+      below.push_back(&track);
+  if (below.empty()) // a log named beside tracks elsewhere: it speaks for them all
+    for (const TTrackAnalysis& track : tracks)
+      below.push_back(&track);
+  return LogMatchText(log.Log, below);
+}
+
+std::string AlbumLogMatchText(const TAlbumInfo& album) {
+  if (!album.Analysis)
+    return "";
+  const std::vector<TAlbumRipLog> logs = AlbumRipLogs(album);
+  std::string text;
+  for (const TAlbumRipLog& log : logs)
+    if (const std::string match = LogMatchTextFor(log, album.Analysis->Tracks); !match.empty())
+      text += (text.empty() ? "" : "; ") +
+              (logs.size() > 1 ? PrintableName(log.Path.substr(log.Path.rfind('/') + 1)) + ": "
+                               : std::string()) +
+              match;
+  return text;
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rip logs beside the album's tracks ($LOG_SCORE, $LOG_SUMMARY, $RIPPER_DRIVE,
-// $ACCURATERIP): read when a document or a face asks, since a log is a few KB.
+// $ACCURATERIP, $LOG_MATCH): read when a document or a face asks, since a log is a few KB.
+#include "analysis/AlbumAnalysis.h"
 #include "analysis/RipLog.h"
 #include "generate/AlbumUnit.h"
 
@@ -25,3 +26,9 @@ std::string LogSummaryText(const TAlbumInfo& album);
 std::string AlbumRipperDriveText(const TAlbumInfo& album);
 // Every log's tracks together: "24 of 24 tracks accurate (confidence 5 to 12)".
 std::string AlbumAccurateRipText(const TAlbumInfo& album);
+
+// Whether the log describes the measured tracks of its folder and those below it, or all
+// of them when none is there (see LogMatchText); "" where nothing can be compared.
+std::string LogMatchTextFor(const TAlbumRipLog& log, const std::vector<TTrackAnalysis>& tracks);
+// Each log's, after its name when there are several; "" before the album is measured.
+std::string AlbumLogMatchText(const TAlbumInfo& album);

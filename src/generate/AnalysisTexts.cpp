@@ -9,9 +9,10 @@
 #include <cstdio>
 
 bool TemplateShowsAnalysis(std::string_view templateText) {
-  constexpr std::array tokens = {token::Dr,          token::Loudness,  token::AlbumGain,
-                                 token::TrackDr,     token::TrackGain, token::TrackCutoff,
-                                 token::TrackQuality};
+  // the log's match is with the decoded tracks
+  constexpr std::array tokens = {token::Dr,           token::Loudness,  token::AlbumGain,
+                                 token::TrackDr,      token::TrackGain, token::TrackCutoff,
+                                 token::TrackQuality, token::LogMatch};
   return std::any_of(tokens.begin(), tokens.end(), [&](std::string_view name) {
     return templateText.find(name) != std::string_view::npos;
   });

@@ -29,6 +29,7 @@ inline constexpr std::string_view LogScore = "$LOG_SCORE";
 inline constexpr std::string_view LogSummary = "$LOG_SUMMARY";
 inline constexpr std::string_view RipperDrive = "$RIPPER_DRIVE";
 inline constexpr std::string_view AccurateRip = "$ACCURATERIP";
+inline constexpr std::string_view LogMatch = "$LOG_MATCH";
 inline constexpr std::string_view DiscCount = "$DISC_COUNT";
 inline constexpr std::string_view Dr = "$DR";
 inline constexpr std::string_view Loudness = "$LOUDNESS";

@@ -2,6 +2,7 @@
 // Logs written from the rippers' published formats (EAC's English log, XLD's), and real logs
 // the rippers wrote on their users' machines (tests/data/riplogs, whipper's made here).
 #include "analysis/RipLog.h"
+#include "analysis/RipLogMatch.h"
 #include "analysis/RipLogText.h"
 #include "support/TempFolder.h"
 
@@ -245,4 +246,37 @@ TEST(RipLog, DecodesTheEncodingsLogsComeIn) {
   EXPECT_EQ(RipsOf("\n" + std::string(60, '-') + "\nA\r\n" + std::string(60, '-') +
                    "\r\n\r\nB\n    " + std::string(60, '-') + "\nC\n"),
             (std::vector<std::string_view>{"A", "B\n    " + std::string(60, '-') + "\nC"}));
+}
+
+// sox-made tracks decoded here, their CRCs as flac's raw output and zlib give them
+// (CF6EF475, 5CAB25B6), against a log that gives them, in its order or not.
+TEST(RipLog, SaysWhetherTheLogDescribesTheFiles) {
+  const std::string data = std::string(TAMBERLON_TEST_DATA) + "/";
+  const TAlbumAnalysis album =
+      AnalyzeAlbum({data + "flac-16bit-tags.flac", data + "flac-two-artists.flac"}, {});
+  const auto log = [](const char* first, const char* second) {
+    return ReadRipLog(Replaced(Replaced(Eac, "Copy CRC 1A2B3C4D", std::string("Copy CRC ") + first),
+                               "Copy CRC 5E6F7081", std::string("Copy CRC ") + second));
+  };
+  const std::vector<const TTrackAnalysis*> both = {&album.Tracks[0], &album.Tracks[1]};
+  const struct {
+    const char* Name;
+    TRipLog Log;
+    std::vector<const TTrackAnalysis*> Tracks;
+    std::string Match;
+  } cases[] = {
+      {"the rip's files", log("CF6EF475", "5CAB25B6"), both, "the log matches all 2 tracks"},
+      {"in another order", log("5CAB25B6", "CF6EF475"), both, "tracks 1, 2 do not match the log"},
+      {"one of another rip", log("CF6EF475", "5CAB25B7"), both, "track 2 does not match the log"},
+      {"a track missing",
+       log("CF6EF475", "5CAB25B6"),
+       {&album.Tracks[0]},
+       "the log has 2 tracks, the files 1"},
+      {"CRCs without null samples",
+       ReadRipLog(Replaced(Eac, "calculations       : Yes", "calculations       : No")), both, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(LogMatchText(c.Log, c.Tracks), c.Match);
+  }
 }
