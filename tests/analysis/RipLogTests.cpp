@@ -160,6 +160,32 @@ TEST(RipLog, ScoresWhatTheRippersWrite) {
        Replaced(Whipper, "Copy CRC: 1A2B3C4D", "Copy CRC: 1A2B3C4E"),
        "70|CRC mismatch on track 1 -30;|2 of 2 tracks accurate (confidence 9)|HL-DT-STBD-RE "
        "WH14NS40 (revision 1.03), read offset +6|edited"},
+      {
+          "EAC: an MP3 file, a file write error, the read offset not stated",
+          Replaced(Replaced(Replaced(Eac, "01.wav", "01.mp3"), "Copy CRC 5E6F7081",
+                            "Copy CRC 5E6F7081\r\n     File write error"),
+                   "Read offset correction", "Read offset"),
+          "78|settings not stated: read offset -1;file write errors on track 2 -20;no .wav, .flac "
+          "or "
+          ".ape file on track 1 -1;|2 of 2 tracks accurate (confidence 5 to 12)|PLEXTOR DVDR "
+          "PX-716A|edited",
+      },
+      {"EAC with no tracks", Eac.substr(0, Eac.find("Track  1")),
+       "0|no tracks -100;||PLEXTOR DVDR PX-716A, read offset +30|missing"},
+      {"EAC 0.95: its header the extraction line", Eac.substr(Eac.find("EAC extraction")),
+       "70|EAC older than 0.99 -30;|2 of 2 tracks accurate (confidence 5 to 12)|PLEXTOR DVDR "
+       "PX-716A, read offset +30|edited"},
+      {"EAC: two rips, the second's CRCs disagreeing",
+       Eac + std::string(60, '-') + "\r\n\r\n" +
+           Replaced(Eac, "Copy CRC 5E6F7081", "Copy CRC 5E6F7082"),
+       "70|CRC mismatch on track 2 -30;|2 of 2 tracks accurate (confidence 5 to 12)|PLEXTOR DVDR "
+       "PX-716A, read offset +30|edited"},
+      {"XLD: a (null) drive, the disc as one file",
+       Replaced(Replaced(Xld, "HL-DT-ST DVDRAM GP65NB60 (revision RF01)",
+                         "(null) (null) (revision (null))"),
+                "\n\nTrack 01\n", "\n\nAll Tracks\n    Filename : /Rips/CD.flac\n\nTrack 01\n"),
+       "50|range rip -30;a \"(null)\" drive -20;|1 of 1 tracks accurate (confidence 7)|(null) "
+       "(null) (revision (null)), read offset +6|edited"},
       {"a text that is no log", "Band - Record\nTrack  1\nTest CRC 1A2B3C4D\n",
        "not a rip log of EAC, XLD or whipper"},
       {"binary zeros", std::string(4096, '\0'), "not a rip log of EAC, XLD or whipper"},
