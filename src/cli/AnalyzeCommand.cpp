@@ -258,11 +258,13 @@ TCliCommand AnalyzeCommand() {
               "lossy encoder's low-pass stops it as possibly transcoded; "
               "then the album's DR (the tracks' mean) and loudness. "
               "A rip log given (FILE.log), else each .log beside the tracks that EAC (in "
-              "English), XLD or whipper wrote, is scored from 100 less a deduction for each "
-              "practice that can lose data: " +
+              "English), XLD or whipper wrote, is scored as the open log checkers score it, "
+              "from 100 less a deduction for each practice that can lose data: " +
               DeductionsText() +
-              ". A log's own checksum is verified where its algorithm is published "
-              "(whipper's SHA-256); EAC's and XLD's are only seen to be there. "
+              ". Beside the score, the log's own checksum: OK, edited, missing, or not used "
+              "by this ripper version (EAC's, XLD's and whipper's are all verified); and "
+              "whether the log matches the FLAC tracks, each track's CRC of its samples "
+              "against the log's. "
               "Exit status 1 when a track could not be measured or a log given is none.",
           .Options = {{"--json", "", "one JSON object per track, then one for the album"},
                       {"--sonograms", "FOLDER",
