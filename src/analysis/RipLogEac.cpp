@@ -47,9 +47,16 @@ void ReadEacSetting(TRipLog& log, TRipPractices& practices, const TField& field)
     practices.Secure = log.ReadMode == "secure";
     practices.InsecureModeNamed = !*practices.Secure;
     if (value.find(" with ") != std::string::npos) {
-      practices.C2Used = value.find("no c2") == std::string::npos;
-      practices.AccurateStream = value.find("accurate stream") != std::string::npos;
-      practices.CacheDefeated = value.find("disable cache") != std::string::npos;
+      // each setting stated only where its words are, "NO" before them saying it was off
+      const auto said = [&value](std::string_view words) -> std::optional<bool> {
+        const std::size_t at = value.find(words);
+        if (at == std::string::npos)
+          return std::nullopt;
+        return !(at >= 3 && value.compare(at - 3, 3, "no ") == 0);
+      };
+      practices.C2Used = said("c2");
+      practices.AccurateStream = said("accurate stream");
+      practices.CacheDefeated = said("disable cache");
     }
   } else if (key == "utilize accurate stream") {
     practices.AccurateStream = YesNo(value);

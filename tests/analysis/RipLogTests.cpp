@@ -124,15 +124,15 @@ TEST(RipLog, ScoresWhatTheRippersWrite) {
                 "==== Log checksum", "Log checksum"),
        "60|audio cache not defeated -10;CRC mismatch on track 2 -30;|2 of 2 tracks accurate "
        "(confidence 5 to 12)|PLEXTOR DVDR PX-716A, read offset +30|missing"},
-      {"EAC 0.99: settings in the read mode, a range rip, no checksum written",
+      {"EAC 0.99: settings in the read mode (the cache's not), a range rip",
        Replaced(Replaced(Replaced(Eac, "V1.6", "V0.99 prebeta 5"),
                          "Secure\r\nUtilize accurate stream : Yes\r\nDefeat audio cache      : "
                          "Yes\r\nMake use of C2 "
                          "pointers : No",
                          "Secure with NO C2, accurate stream"),
                 "Track  1\r\n", "Range status and errors\r\n"),
-       "60|range rip -30;audio cache not defeated -10;|2 of 2 tracks accurate (confidence 5 to "
-       "12)|PLEXTOR DVDR PX-716A, read offset +30|edited"},
+       "69|range rip -30;settings not stated: audio cache -1;|2 of 2 tracks accurate "
+       "(confidence 5 to 12)|PLEXTOR DVDR PX-716A, read offset +30|edited"},
       {"EAC: burst mode, a suspicious position, no gap detection, truncated",
        Replaced(Replaced(Replaced(Eac.substr(0, Eac.find("End of status")), "Secure", "Burst"),
                          "     Copy OK", "     Suspicious position 0:01:12\r\n"),
