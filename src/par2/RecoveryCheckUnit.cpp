@@ -8,6 +8,7 @@
 #include "common/WorkerJobs.h"
 #include "par2/RecoveryPackets.h"
 #include "par2/RecoverySetUnit.h"
+#include "par2/RecoverySurvey.h"
 
 #include <algorithm>
 #include <array>
@@ -60,48 +61,6 @@ private:
   std::vector<std::uint8_t> Buffer;
 };
 
-// Feeds count zero bytes to a hash and a CRC: the padding of a file's last slice.
-void HashZeros(std::uint64_t count, TMd5& md5, std::uint32_t& crc) {
-  static constexpr std::array<std::uint8_t, 65536> Zeros{};
-  for (; count > 0;) {
-    const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(Zeros.size(), count));
-    md5.Update(std::span(Zeros.data(), part));
-    crc = UpdateCRC32(crc, std::span(Zeros.data(), part));
-    count -= part;
-  }
-}
-
-// The slices of a file that differ from their checksums; nothing when the reading failed
-// or was cancelled. A slice the file does not hold whole is damaged unread; padding is
-// hashed only in the last of two or more slices of a file that holds it, so it is shorter
-// than the file: a set's slice size cannot make the work larger than the file's bytes.
-std::optional<std::uint64_t> DamagedSlices(TChunkedReader& reader, std::uint64_t length,
-                                           const TFileDescription& description,
-                                           const std::vector<TSliceChecksum>& slices,
-                                           std::uint64_t sliceSize, std::vector<bool>& intact) {
-  std::uint64_t damaged = 0;
-  intact.assign(slices.size(), false);
-  for (std::uint64_t k = 0; k < slices.size(); ++k) {
-    const std::uint64_t start = k * sliceSize;
-    const std::uint64_t bytes = std::min(sliceSize, description.Length - start);
-    if (start >= length || length - start < bytes) {
-      ++damaged;
-      continue;
-    }
-    TMd5 sliceHash;
-    std::uint32_t crc = 0;
-    if (!reader.Read(start, bytes, [&](std::span<const std::uint8_t> piece) {
-          sliceHash.Update(piece);
-          crc = UpdateCRC32(crc, piece);
-        }))
-      return std::nullopt;
-    HashZeros(sliceSize - bytes, sliceHash, crc);
-    intact[k] = crc == slices[k].Crc32 && sliceHash.Finish() == slices[k].Md5;
-    damaged += !intact[k];
-  }
-  return damaged;
-}
-
 } // namespace
 
 TUnsafeName UnsafeNameIn(const TBaseFolder& folder, const std::string& name) {
@@ -135,11 +94,10 @@ std::optional<TReadOnlyFile> OpenMember(const TBaseFolder& folder, const std::st
   return real ? TReadOnlyFile::Open(*real) : std::nullopt;
 }
 
-// Compares a file with its description: its length and whole hash, and where they differ
-// and the checksums fit, slice by slice. A file of another length is damaged unread
-// (a slice that moved counts as damaged either way).
-TRecoveryFileCheck CheckFileContent(const TFileDescription& description,
-                                    const std::vector<TSliceChecksum>& slices,
+// Compares a file with its description: its length and whole hash, and where they differ,
+// the set's slices wherever the file holds them (the survey counts those found nowhere).
+TRecoveryFileCheck CheckFileContent(const TFileDescription& description, const TSliceSearch& search,
+                                    std::optional<std::uint32_t> firstSlice,
                                     std::uint64_t sliceSize, const TBaseFolder& folder,
                                     const std::function<void(std::uint64_t)>& progress,
                                     const std::atomic<bool>* cancelled) {
@@ -147,6 +105,7 @@ TRecoveryFileCheck CheckFileContent(const TFileDescription& description,
   check.Name = description.Name;
   check.Slices = SlicesOf(description.Length, sliceSize);
   check.DamagedSlices = check.Slices;
+  check.Protected = firstSlice.has_value() || description.Length == 0;
   auto file = OpenMember(folder, description.Name, check.ThroughLink);
   if (!file) {
     check.State = TRecoveryFileState::Missing;
@@ -155,9 +114,8 @@ TRecoveryFileCheck CheckFileContent(const TFileDescription& description,
   check.State = TRecoveryFileState::Damaged;
   const auto length = static_cast<std::uint64_t>(file->Size());
   const bool rightLength = length == description.Length;
-  // The whole file's hash first: most files are intact, and then it alone says so. A file
-  // that is not is read again slice by slice where the checksums fit; one slice (perhaps
-  // far larger than the file) is judged by the whole file's hash alone.
+  // The whole file's hash first: most files are intact, and then it alone says so, at the
+  // speed of reading it.
   TChunkedReader reader(*file, progress, cancelled);
   TMd5 whole;
   if (rightLength && !reader.Read(0, length, [&](auto piece) { whole.Update(piece); })) {
@@ -170,31 +128,27 @@ TRecoveryFileCheck CheckFileContent(const TFileDescription& description,
     check.DamagedSlices = 0;
     return check;
   }
-  std::optional<std::uint64_t> damaged = check.Slices;
-  if (check.Slices > 1 && slices.size() == check.Slices) {
-    const std::function<void(std::uint64_t)> unseen; // the bytes were counted once
-    TChunkedReader again(*file, rightLength ? unseen : progress, cancelled);
-    damaged = DamagedSlices(again, length, description, slices, sliceSize, check.IntactSlices);
-  }
-  if (!damaged) {
-    if (cancelled && cancelled->load())
-      check.State = TRecoveryFileState::NotChecked;
+  if (!firstSlice) // the recovery data reaches no slice of it
     return check;
-  }
-  // A file whose slices all hold but whose hash differs still needs one.
-  check.DamagedSlices =
-      std::clamp<std::uint64_t>(*damaged, 1, std::max<std::uint64_t>(check.Slices, 1));
+  auto hits = search.Search(*file, firstSlice, cancelled);
+  if (!hits && cancelled && cancelled->load())
+    check.State = TRecoveryFileState::NotChecked;
+  if (hits)
+    check.Hits = std::move(*hits);
+  if (progress && !rightLength) // its bytes were not counted yet
+    progress(length);
   return check;
 }
 } // namespace
 
 TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
-                                     const std::vector<TSliceChecksum>& slices,
+                                     const TSliceSearch& search,
+                                     std::optional<std::uint32_t> firstSlice,
                                      std::uint64_t sliceSize, const TBaseFolder& folder,
                                      const std::function<void(std::uint64_t)>& progress,
                                      const std::atomic<bool>* cancelled) {
   TRecoveryFileCheck check =
-      CheckFileContent(description, slices, sliceSize, folder, progress, cancelled);
+      CheckFileContent(description, search, firstSlice, sliceSize, folder, progress, cancelled);
   if (NeedsRepair(check) && UnsafeNameIn(folder, description.Name) != TUnsafeName::None)
     check.State = TRecoveryFileState::Unsafe;
   return check;
@@ -272,7 +226,7 @@ std::optional<TFoundRecoverySet> ReadRecoverySet(const std::string& par2Path) {
 bool TRecoveryCheck::Repairable() const {
   return !Cancelled && RecoverySlices >= NeededSlices &&
          std::none_of(Files.begin(), Files.end(), [](const TRecoveryFileCheck& f) {
-           return f.State == TRecoveryFileState::Unsafe;
+           return f.State == TRecoveryFileState::Unsafe || (NeedsRepair(f) && !f.Protected);
          });
 }
 
@@ -285,65 +239,50 @@ bool TRecoveryCheck::AllOk() const {
 std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
                                                const TRecoveryCheckCallbacks& callbacks,
                                                const std::atomic<bool>* cancelled) {
-  auto found = ReadRecoverySet(par2Path);
   const auto folder = TBaseFolder::Open(FolderPart(par2Path));
-  if (!found || !folder)
+  if (!folder)
     return std::nullopt;
-  std::optional<TRecoverySetDescription> set = std::move(found->Set);
-  // Listed by name, as a folder shows them, not by the ids that order the set.
-  std::vector<std::size_t> order(set->Files.size());
-  for (std::size_t i = 0; i < order.size(); ++i)
-    order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return set->Files[a].Name < set->Files[b].Name;
-  });
-  TRecoverySetDescription sorted = *set;
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    sorted.Files[i] = set->Files[order[i]];
-    sorted.Slices[i] = set->Slices[order[i]];
-  }
-  set = std::move(sorted);
-  TRecoveryCheck check;
-  std::uint64_t bytes = 0;
-  for (std::size_t i = 0; i < set->Files.size(); ++i) {
-    TRecoveryFileCheck listed;
-    listed.Name = set->Files[i].Name;
-    listed.Slices = SlicesOf(set->Files[i].Length, set->SliceSize);
-    check.Files.push_back(listed);
-    bytes += std::min(set->Files[i].Length, UINT64_MAX - bytes); // lengths are the file's word
-  }
-  if (callbacks.Listed)
-    callbacks.Listed(check.Files, bytes);
+  // Listed by name, as a folder shows them, not by the ids that order the set: the survey
+  // tells of each file by its place in the set.
+  std::vector<std::size_t> place;
   std::uint64_t done = 0;
-  for (std::size_t i = 0; i < set->Files.size(); ++i) {
-    check.Files[i] = CheckRecoveryFile(
-        set->Files[i], set->Slices[i], set->SliceSize, *folder,
-        [&](std::uint64_t part) {
-          done += part;
-          if (callbacks.Progress)
-            callbacks.Progress(done);
-        },
-        cancelled);
-    if (set->Files[i].FileId == TMd5Hash{}) // the main packet names a file nothing describes
-      check.Files[i].Name = "(a file the set does not describe)";
-    else if (NeedsRepair(check.Files[i]) && IsFileOfTheSet(par2Path, set->Files[i].Name))
-      check.Files[i].State = TRecoveryFileState::Unsafe;
-    if (check.Files[i].State != TRecoveryFileState::NotChecked) {
-      check.NeededSlices += check.Files[i].DamagedSlices;
-      if (callbacks.Checked)
-        callbacks.Checked(i, check.Files[i]);
+  TSurveyCallbacks heard;
+  heard.Progress = [&](std::uint64_t part) {
+    if (callbacks.Progress)
+      callbacks.Progress(done += part);
+  };
+  heard.Checked = [&](std::size_t index, const TRecoveryFileCheck& file) {
+    if (callbacks.Checked && index < place.size())
+      callbacks.Checked(place[index], file);
+  };
+  heard.Listed = [&](const TRecoverySetDescription& set) {
+    std::vector<std::size_t> order(set.Files.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+      order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      return set.Files[a].Name < set.Files[b].Name;
+    });
+    place.assign(order.size(), 0);
+    std::vector<TRecoveryFileCheck> files(order.size());
+    std::uint64_t bytes = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      place[order[i]] = i;
+      files[i].Name = set.Files[order[i]].Name;
+      files[i].Slices = SlicesOf(set.Files[order[i]].Length, set.SliceSize);
+      bytes += std::min(set.Files[order[i]].Length, UINT64_MAX - bytes); // the file's word
     }
-    if (cancelled && cancelled->load()) {
-      check.Cancelled = true;
-      break;
-    }
-  }
-  if (!check.Cancelled)
-    for (const std::size_t i : RefuseLinkedSources(check.Files))
-      if (callbacks.Checked)
-        callbacks.Checked(i, check.Files[i]);
-  check.RecoverySlices = found->Recovery.size();
-  return check;
+    if (callbacks.Listed)
+      callbacks.Listed(files, bytes);
+  };
+  const auto survey = SurveyRecoverySet(par2Path, *folder, 1, heard, cancelled);
+  if (!survey)
+    return std::nullopt;
+  // The final word on each file: found elsewhere, or refused once another needs repair.
+  if (!survey->Cancelled)
+    for (std::size_t i = 0; i < survey->Files.size(); ++i)
+      if (survey->Files[i].State != TRecoveryFileState::Ok || survey->Files[i].ThroughLink)
+        heard.Checked(i, survey->Files[i]);
+  return survey->Verdict();
 }
 
 const char* RecoveryStateWord(TRecoveryFileState state) {
@@ -364,7 +303,9 @@ const char* RecoveryStateWord(TRecoveryFileState state) {
 
 std::string RecoveryFileLine(const TRecoveryFileCheck& file) {
   std::string line = PrintableName(file.Name) + " " + RecoveryStateWord(file.State);
-  if (file.State == TRecoveryFileState::Damaged)
+  if (!file.FoundAs.empty())
+    line += " (found as " + PrintableName(file.FoundAs) + ")";
+  else if (file.State == TRecoveryFileState::Damaged)
     line += " (" + std::to_string(file.DamagedSlices) +
             (file.DamagedSlices == 1 ? " block)" : " blocks)");
   return line;
@@ -383,7 +324,10 @@ std::string RecoveryCheckSummary(const TRecoveryCheck& check) {
     text += ", " + std::to_string(unchecked) + " not checked";
   text += "; " + std::to_string(check.RecoverySlices) + " recovery " +
           (check.RecoverySlices == 1 ? "block" : "blocks");
-  if (check.NeededSlices > 0 && !check.Cancelled)
+  const bool toRepair = std::any_of(check.Files.begin(), check.Files.end(), [](const auto& f) {
+    return NeedsRepair(f) || f.State == TRecoveryFileState::Unsafe;
+  });
+  if (toRepair && !check.Cancelled)
     text += ", " + std::to_string(check.NeededSlices) +
             " needed: " + (check.Repairable() ? "repairable" : "not repairable");
   if (check.Cancelled)

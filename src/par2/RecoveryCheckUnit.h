@@ -7,6 +7,7 @@
 // nothing sized by the file, and names only files inside its own folder.
 #include "common/FileUnit.h"
 #include "par2/RecoveryPackets.h"
+#include "par2/RecoverySliceSearch.h"
 
 #include <atomic>
 #include <cstdint>
@@ -22,10 +23,14 @@ struct TRecoveryFileCheck {
   std::string Name;
   TRecoveryFileState State = TRecoveryFileState::NotChecked;
   std::uint64_t Slices = 0;
-  std::uint64_t DamagedSlices = 0; // all of them for a missing file
-  // Of a damaged file read slice by slice: which slices are intact where they belong
-  // (empty: none is known to be).
-  std::vector<bool> IntactSlices;
+  // The blocks its rebuilding needs from the recovery data: its slices found nowhere.
+  std::uint64_t DamagedSlices = 0;
+  // Of a damaged file: the set's slices it holds, wherever they are in it.
+  std::vector<TSliceHit> Hits;
+  // Of a missing file: another file below the folder that holds it whole.
+  std::string FoundAs;
+  // The recovery data reaches it (a file of the recovery set, or an empty one).
+  bool Protected = true;
   // Read through a link that stays inside the folder: the repair reads nothing so.
   bool ThroughLink = false;
 };
@@ -83,9 +88,11 @@ TUnsafeName UnsafeNameIn(const TBaseFolder& folder, const std::string& name);
 
 // One file of a set against its description, read below folder without a link (or through
 // one that stays inside it: ThroughLink); UNSAFE when it is not intact and the repair may
-// not change it.
+// not change it. A file whose hash differs is searched for the set's slices; firstSlice:
+// its own first slice's number, when it is a file of the recovery set.
 TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
-                                     const std::vector<TSliceChecksum>& slices,
+                                     const TSliceSearch& search,
+                                     std::optional<std::uint32_t> firstSlice,
                                      std::uint64_t sliceSize, const TBaseFolder& folder,
                                      const std::function<void(std::uint64_t)>& progress,
                                      const std::atomic<bool>* cancelled);

@@ -15,6 +15,7 @@
 #include "par2/RecoveryEquations.h"
 #include "par2/RecoveryField.h"
 #include "par2/RecoverySetUnit.h"
+#include "par2/RecoverySurvey.h"
 
 #include <algorithm>
 #include <atomic>
@@ -29,7 +30,6 @@
 #include <unistd.h>
 
 namespace {
-constexpr std::uint64_t SixteenK = 16384;
 constexpr std::size_t CopyChunk = std::size_t{1} << 20;
 constexpr std::size_t MaximumLostSlices = 8192;
 // Files read from at once: well within the usual limit of 1,024 descriptors.
@@ -42,53 +42,24 @@ struct TRepairFile {
   TRecoveryFileCheck Check;
   bool InRecoverySet = false;
   std::uint32_t FirstSlice = 0; // its first slice's number in the set
-  std::string SourceName;       // where its intact slices are read, below the folder
-  std::string FoundAs;          // a file of another name that holds it whole
   std::string Target;           // where it is written, as a path for messages
   std::size_t Staged = 0;       // its index in the file set
   std::uint64_t LostSlices = 0;
-  bool Intact(std::uint64_t k) const {
-    return Check.State == TRecoveryFileState::Ok || !FoundAs.empty() ||
-           (k < Check.IntactSlices.size() && Check.IntactSlices[k]);
-  }
   bool Rebuilt() const {
-    return FoundAs.empty() && (Check.State == TRecoveryFileState::Damaged ||
-                               Check.State == TRecoveryFileState::Missing);
+    return Check.FoundAs.empty() && (Check.State == TRecoveryFileState::Damaged ||
+                                     Check.State == TRecoveryFileState::Missing);
   }
 };
 
-// A slice read for the sums: where it is (an intact slice of a file of the set, or a
-// recovery slice in a .par2) and how many of its bytes the file holds.
+// A slice read for the sums: where it is (an intact slice found in a file below the
+// folder, or a recovery slice in a .par2) and how many of its bytes are there.
 struct TSliceSource {
-  TRepairFile* File = nullptr;
+  bool InFolder = false; // Path is a name below the folder, not a .par2's path
   const std::string* Path = nullptr;
   std::uint64_t Offset = 0;
   std::uint64_t Bytes = 0;
   std::uint32_t Number = 0; // in the set: its constant's index
 };
-
-// The MD5 of a file's first 16 KiB and of the whole; nothing when it cannot be read.
-std::optional<std::pair<TMd5Hash, TMd5Hash>> HashesOf(std::optional<TReadOnlyFile> file,
-                                                      std::uint64_t length) {
-  if (!file || static_cast<std::uint64_t>(file->Size()) != length)
-    return std::nullopt;
-  std::vector<std::uint8_t> buffer(CopyChunk);
-  TMd5 whole;
-  TMd5Hash head{};
-  for (std::uint64_t at = 0; at < length;) {
-    const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(CopyChunk, length - at));
-    if (!file->ReadExactly(static_cast<std::int64_t>(at), std::span(buffer.data(), part)))
-      return std::nullopt;
-    if (at == 0)
-      head = Md5Of(
-          std::span<const std::uint8_t>(buffer.data(), std::min<std::size_t>(part, SixteenK)));
-    whole.Update(std::span<const std::uint8_t>(buffer.data(), part));
-    at += part;
-  }
-  if (length == 0)
-    head = Md5Of(std::span<const std::uint8_t>());
-  return std::pair(head, whole.Finish());
-}
 
 TRepairResult Ended(TRepairOutcome outcome, std::string path = {}) {
   TRepairResult result;
@@ -118,8 +89,7 @@ public:
 
   TRepairResult Repair() {
     for (const auto phase :
-         {&TRecoverySetRepairer::ReadSet, &TRecoverySetRepairer::CheckFiles,
-          &TRecoverySetRepairer::RefuseUnsafeFiles, &TRecoverySetRepairer::FindRenamedFiles,
+         {&TRecoverySetRepairer::SurveyFiles, &TRecoverySetRepairer::RefuseUnsafeFiles,
           &TRecoverySetRepairer::PlanLostSlices, &TRecoverySetRepairer::Solve,
           &TRecoverySetRepairer::StageFiles, &TRecoverySetRepairer::ComputeLostSlices,
           &TRecoverySetRepairer::VerifyStaged, &TRecoverySetRepairer::PutInPlace})
@@ -137,29 +107,6 @@ public:
 private:
   using TEnd = std::optional<TRepairResult>;
 
-  TEnd ReadSet() {
-    auto found = ReadRecoverySet(Par2Path);
-    if (!found)
-      return Ended(TRepairOutcome::NoSet, Par2Path);
-    Base = TBaseFolder::Open(Folder);
-    if (!Base)
-      return Ended(TRepairOutcome::Unreadable, Folder.empty() ? "." : Folder);
-    Found = std::move(*found);
-    const TRecoverySetDescription& set = Found.Set;
-    std::uint64_t slice = 0;
-    for (std::size_t i = 0; i < set.Files.size(); ++i) {
-      TRepairFile file;
-      file.Description = &set.Files[i];
-      file.Checksums = &set.Slices[i];
-      file.InRecoverySet = i < set.RecoveryFileIds.size();
-      file.FirstSlice = static_cast<std::uint32_t>(slice);
-      if (file.InRecoverySet)
-        slice += SlicesOf(file.Description->Length, set.SliceSize);
-      Files.push_back(std::move(file)); // the reader keeps the numbers within 32 bits
-    }
-    return std::nullopt;
-  }
-
   // Heard from any thread, one at a time.
   bool Report(TRepairPhase phase, std::uint64_t done, std::uint64_t total) {
     const std::lock_guard lock(Reporting);
@@ -168,39 +115,46 @@ private:
     return !Cancelled;
   }
 
-  // The files checked side by side on the threads (each reads and hashes its own).
-  TEnd CheckFiles() {
-    std::uint64_t total = 0;
-    for (const TRepairFile& file : Files)
-      total += file.Description->Length;
-    std::atomic<std::uint64_t> done{0};
+  // The files as check finds them, side by side on the threads: the repair does what the
+  // check said it would.
+  TEnd SurveyFiles() {
+    Base = TBaseFolder::Open(Folder);
+    if (!Base)
+      return Ended(TRepairOutcome::Unreadable, Folder.empty() ? "." : Folder);
     Threads =
         Settings.Threads ? Settings.Threads : std::max(1u, std::thread::hardware_concurrency());
-    TWorkerJobs checking(Files.size(), Threads, [&](std::size_t i) {
-      TRepairFile& file = Files[i];
-      file.Check = CheckRecoveryFile(
-          *file.Description, *file.Checksums, Found.Set.SliceSize, *Base,
-          [&](std::uint64_t part) { Report(TRepairPhase::Checking, done += part, total); },
-          &Cancelled);
-      file.SourceName = file.Description->Name;
-      if (file.Description->FileId == TMd5Hash{})
-        file.Check.Name = "(a file the set does not describe)";
-      else if (NeedsRepair(file.Check) && IsFileOfTheSet(Par2Path, file.Description->Name))
-        file.Check.State = TRecoveryFileState::Unsafe;
-    });
-    checking.Wait();
-    if (Cancelled)
+    std::uint64_t total = 0, done = 0;
+    TSurveyCallbacks callbacks;
+    callbacks.Listed = [&](const TRecoverySetDescription& set) {
+      for (const TFileDescription& file : set.Files)
+        total += std::min(file.Length, UINT64_MAX - total);
+    };
+    callbacks.Progress = [&](std::uint64_t part) {
+      Report(TRepairPhase::Checking, done += part, total);
+    };
+    auto survey = SurveyRecoverySet(Par2Path, *Base, Threads, callbacks, &Cancelled);
+    if (!survey)
+      return Ended(TRepairOutcome::NoSet, Par2Path);
+    Survey = std::move(*survey);
+    Result.Before = Survey.Verdict();
+    if (Survey.Cancelled || Cancelled)
       return Ended(TRepairOutcome::Cancelled);
-    Result.Before.RecoverySlices = Found.Recovery.size();
-    for (const TRepairFile& file : Files)
-      Result.Before.Files.push_back(file.Check);
-    for (const std::size_t i : RefuseLinkedSources(Result.Before.Files))
-      Files[i].Check.State = Result.Before.Files[i].State;
-    for (const TRepairFile& file : Files)
-      Result.Before.NeededSlices += file.Check.DamagedSlices;
-    std::stable_sort(Result.Before.Files.begin(), Result.Before.Files.end(),
-                     [](const auto& a, const auto& b) { return a.Name < b.Name; });
+    const TRecoverySetDescription& set = Survey.Found.Set;
+    for (std::size_t i = 0; i < set.Files.size(); ++i) {
+      TRepairFile file;
+      file.Description = &set.Files[i];
+      file.Checksums = &set.Slices[i];
+      file.Check = Survey.Files[i];
+      file.InRecoverySet = i < set.RecoveryFileIds.size();
+      file.FirstSlice = Survey.FirstSlices[i];
+      Files.push_back(std::move(file));
+    }
     return std::nullopt;
+  }
+
+  bool IsFound(const TRepairFile& file, std::uint64_t k) const {
+    const std::uint64_t number = file.FirstSlice + k;
+    return file.InRecoverySet && number < Survey.Slices.size() && Survey.Slices[number];
   }
 
   // Every file the repair would write, rename to or keep aside is its own to change: no
@@ -230,74 +184,27 @@ private:
     return std::nullopt;
   }
 
-  // A missing file may be in the folder under another name (in the set's folders below it,
-  // none reached through a link): the same length, then the same first 16 KiB, then the
-  // same MD5.
-  TEnd FindRenamedFiles() {
-    std::set<std::string> folders = {""}, named;
-    for (const TRepairFile& file : Files) {
-      const std::string& name = file.Description->Name;
-      named.insert(name);
-      if (const std::size_t slash = name.rfind('/');
-          slash != std::string::npos && IsNameInsideFolder(name))
-        folders.insert(name.substr(0, slash + 1));
-    }
-    std::set<std::string> taken;
-    for (TRepairFile& file : Files) {
-      if (file.Check.State != TRecoveryFileState::Missing || file.Description->Length == 0)
-        continue;
-      for (const std::string& sub : folders) {
-        if (FindRenamed(file, sub, named, taken))
-          break;
-      }
-    }
-    return std::nullopt;
-  }
-
-  bool FindRenamed(TRepairFile& file, const std::string& sub, const std::set<std::string>& named,
-                   std::set<std::string>& taken) {
-    const auto entries =
-        ReadOpenFolder(Base->OpenBelow(sub.empty() ? "." : sub, O_RDONLY | O_DIRECTORY).Release());
-    if (!entries)
-      return false;
-    for (const TFolderEntry& entry : *entries) {
-      const std::string name = sub + entry.Name;
-      if (entry.IsFolder || entry.IsLink || named.contains(name) || taken.contains(name) ||
-          FoldCase(name).ends_with(".par2"))
-        continue;
-      const auto hashes = HashesOf(OpenBelow(*Base, name), file.Description->Length);
-      if (hashes && hashes->first == file.Description->Md5Of16k &&
-          hashes->second == file.Description->Md5) {
-        file.FoundAs = name;
-        file.SourceName = name;
-        taken.insert(name);
-        return true;
-      }
-    }
-    return false;
-  }
-
   // The slices no file holds intact, and whether the recovery slices reach them.
   TEnd PlanLostSlices() {
     bool anything = false;
     for (TRepairFile& file : Files) {
-      anything |= !file.FoundAs.empty() || file.Rebuilt();
-      if (file.Check.State == TRecoveryFileState::Ok || !file.FoundAs.empty())
+      anything |= !file.Check.FoundAs.empty() || file.Rebuilt();
+      if (file.Check.State == TRecoveryFileState::Ok || !file.Check.FoundAs.empty())
         continue;
-      if (!file.InRecoverySet || file.Description->FileId == TMd5Hash{})
+      if (!file.Check.Protected || file.Description->FileId == TMd5Hash{})
         return Ended(TRepairOutcome::NotRepairable, file.Check.Name);
-      const std::uint64_t slices = SlicesOf(file.Description->Length, Found.Set.SliceSize);
+      const std::uint64_t slices = SlicesOf(file.Description->Length, Survey.Found.Set.SliceSize);
       for (std::uint64_t k = 0; k < slices; ++k)
-        if (!file.Intact(k)) {
+        if (!IsFound(file, k)) {
           Lost.push_back(file.FirstSlice + static_cast<std::uint32_t>(k));
           ++file.LostSlices;
         }
     }
     if (!anything)
       return Ended(TRepairOutcome::NothingToRepair);
-    if (Lost.size() > Found.Recovery.size()) {
+    if (Lost.size() > Survey.Found.Recovery.size()) {
       auto ended = Ended(TRepairOutcome::NotRepairable);
-      ended.MoreSlicesNeeded = Lost.size() - Found.Recovery.size();
+      ended.MoreSlicesNeeded = Lost.size() - Survey.Found.Recovery.size();
       return ended;
     }
     return std::nullopt;
@@ -311,7 +218,7 @@ private:
     if (Lost.size() > MaximumLostSlices)
       return Ended(TRepairOutcome::NoMemory);
     std::vector<std::uint32_t> exponents;
-    for (const auto& [exponent, at] : Found.Recovery)
+    for (const auto& [exponent, at] : Survey.Found.Recovery)
       exponents.push_back(exponent);
     auto solution = SolveLostSlices(Lost, exponents);
     if (!solution)
@@ -323,7 +230,7 @@ private:
 
   // The stripe held at once, the slices read for the sums, and the bytes of the work.
   void PrepareWork() {
-    const std::uint64_t sliceSize = Found.Set.SliceSize;
+    const std::uint64_t sliceSize = Survey.Found.Set.SliceSize;
     const std::uint64_t stride = RoundUp(sliceSize, GfGroupBytes);
     Width = std::clamp<std::uint64_t>(
         Settings.Memory / 2 / Lost.size() / GfGroupBytes * GfGroupBytes, GfGroupBytes, stride);
@@ -331,7 +238,7 @@ private:
     for (const TRepairFile& file : Files)
       if (file.Rebuilt())
         for (std::uint64_t k = 0; k * sliceSize < file.Description->Length; ++k)
-          if (file.Intact(k))
+          if (IsFound(file, k))
             TotalBytes += std::min(sliceSize, file.Description->Length - k * sliceSize);
   }
 
@@ -359,28 +266,34 @@ private:
   // folder, never by its path nor through a link (whatever took a folder's place since the
   // check), a few at a time; one opened again that another file took the place of fails
   // the rebuilt files' hashes.
-  TReadOnlyFile* SourceOf(TRepairFile& file) {
-    TReadOnlyFile* source = Sources.Get(file.SourceName);
+  TReadOnlyFile* SourceOf(const std::string& name) {
+    TReadOnlyFile* source = Sources.Get(name);
     ReadError = source ? 0 : errno;
     return source;
   }
 
   // A read that fails, a write that fails and a cancel are each told as what they are.
+  // Each slice is copied from where it was found; past its source's end it is zeros.
   TEnd CopyIntactSlices(TRepairFile& file) {
-    const std::uint64_t sliceSize = Found.Set.SliceSize;
-    TReadOnlyFile* source = nullptr;
+    const std::uint64_t sliceSize = Survey.Found.Set.SliceSize;
     std::vector<std::uint8_t> buffer(CopyChunk);
     for (std::uint64_t k = 0; k * sliceSize < file.Description->Length; ++k) {
-      if (!file.Intact(k))
+      if (!IsFound(file, k))
         continue;
-      const std::uint64_t end = std::min((k + 1) * sliceSize, file.Description->Length);
-      for (std::uint64_t at = k * sliceSize; at < end;) {
+      const TSliceLocation& found = *Survey.Slices[file.FirstSlice + k];
+      const std::uint64_t start = k * sliceSize;
+      const std::uint64_t end = std::min(start + sliceSize, file.Description->Length);
+      for (std::uint64_t at = start; at < end;) {
         const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(CopyChunk, end - at));
         const std::span piece(buffer.data(), part);
-        if (!source)
-          source = SourceOf(file);
-        if (!source || !source->ReadExactly(static_cast<std::int64_t>(at), piece))
-          return Unreadable(Folder + file.SourceName);
+        const std::uint64_t held = found.Bytes > at - start ? found.Bytes - (at - start) : 0;
+        const auto read = static_cast<std::size_t>(std::min<std::uint64_t>(part, held));
+        std::fill(piece.begin() + static_cast<std::ptrdiff_t>(read), piece.end(), 0);
+        TReadOnlyFile* source = read ? SourceOf(found.Source) : nullptr;
+        if (read &&
+            (!source || !source->ReadExactly(static_cast<std::int64_t>(found.Offset + at - start),
+                                             piece.first(read))))
+          return Unreadable(Folder + found.Source);
         if (!Staging.WriteAt(file.Staged, at,
                              std::string_view(reinterpret_cast<const char*>(piece.data()), part)))
           return Unwritten(file.Target);
@@ -398,7 +311,7 @@ private:
     if (Lost.empty())
       return std::nullopt;
     const std::size_t count = Lost.size();
-    const std::uint64_t stride = RoundUp(Found.Set.SliceSize, GfGroupBytes);
+    const std::uint64_t stride = RoundUp(Survey.Found.Set.SliceSize, GfGroupBytes);
     Batch = static_cast<std::size_t>(
         std::clamp<std::uint64_t>((std::uint64_t{32} << 20) / Width, 1, SourcesPerBatch));
     Remainders = LargeBuffer(static_cast<std::size_t>(count * Width));
@@ -427,19 +340,20 @@ private:
 
   // Every intact slice of the recovery set's files, and each recovery slice chosen.
   void ListSources() {
-    const std::uint64_t sliceSize = Found.Set.SliceSize;
+    const std::uint64_t sliceSize = Survey.Found.Set.SliceSize;
     for (TRepairFile& file : Files) {
       if (!file.InRecoverySet)
         continue;
       for (std::uint64_t k = 0; k * sliceSize < file.Description->Length; ++k)
-        if (file.Intact(k))
-          Intact.push_back({&file, nullptr, k * sliceSize,
-                            std::min(sliceSize, file.Description->Length - k * sliceSize),
+        if (IsFound(file, k)) {
+          const TSliceLocation& found = *Survey.Slices[file.FirstSlice + k];
+          Intact.push_back({true, &found.Source, found.Offset, found.Bytes,
                             file.FirstSlice + static_cast<std::uint32_t>(k)});
+        }
     }
     for (const std::uint32_t exponent : Solution.Exponents) {
-      const TRecoverySliceAt& at = Found.Recovery.at(exponent);
-      Recovery.push_back({nullptr, &at.Path, at.Offset, sliceSize, exponent});
+      const TRecoverySliceAt& at = Survey.Found.Recovery.at(exponent);
+      Recovery.push_back({false, &at.Path, at.Offset, sliceSize, exponent});
     }
     const std::uint64_t passes = (RoundUp(sliceSize, GfGroupBytes) + Width - 1) / Width;
     TotalBytes += (Intact.size() + Recovery.size()) * std::min(Width, sliceSize) * passes;
@@ -474,7 +388,7 @@ private:
 
   TRepairResult Unread(const TSliceSource& source) const {
     return Cancelled ? Ended(TRepairOutcome::Cancelled)
-                     : Unreadable(source.File ? Folder + source.File->SourceName : *source.Path);
+                     : Unreadable(source.InFolder ? Folder + *source.Path : *source.Path);
   }
   // With the reason the file could not be opened, if that was what failed.
   TRepairResult Unreadable(std::string path) const {
@@ -488,7 +402,7 @@ private:
     if (start < source.Bytes) {
       const auto part =
           static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), source.Bytes - start));
-      TReadOnlyFile* file = source.File ? SourceOf(*source.File) : RecoveryFile(*source.Path);
+      TReadOnlyFile* file = source.InFolder ? SourceOf(*source.Path) : RecoveryFile(*source.Path);
       if (!file ||
           !file->ReadExactly(static_cast<std::int64_t>(source.Offset + start), into.first(part)))
         return false;
@@ -554,7 +468,7 @@ private:
 
   // The stripe of each lost slice: checked in passing, written where its file is rebuilt.
   TEnd WriteStripe(std::uint64_t start, std::uint64_t length) {
-    const std::uint64_t sliceSize = Found.Set.SliceSize;
+    const std::uint64_t sliceSize = Survey.Found.Set.SliceSize;
     if (start >= sliceSize)
       return std::nullopt;
     const auto data = static_cast<std::size_t>(std::min(length, sliceSize - start));
@@ -612,9 +526,8 @@ private:
     std::vector<char> verified(rebuilt.size());
     TWorkerJobs checking(rebuilt.size(), Threads, [&](std::size_t i) {
       const TFileDescription& description = *rebuilt[i]->Description;
-      const auto hashes = HashesOf(
-          TReadOnlyFile::OfDescriptor(Staging.ReadBack(rebuilt[i]->Staged)), description.Length);
-      verified[i] = hashes && hashes->second == description.Md5;
+      verified[i] = HoldsWhole(TReadOnlyFile::OfDescriptor(Staging.ReadBack(rebuilt[i]->Staged)),
+                               description);
     });
     checking.Wait();
     for (std::size_t i = 0; i < rebuilt.size(); ++i)
@@ -630,7 +543,7 @@ private:
   TEnd PutInPlace() {
     std::vector<std::pair<const TRepairFile*, TRenameBack>> renames;
     for (const TRepairFile& file : Files)
-      if (!file.FoundAs.empty()) {
+      if (!file.Check.FoundAs.empty()) {
         auto prepared = PrepareRenameBack(file);
         if (!prepared)
           return Unwritten(Folder + file.Check.Name);
@@ -641,7 +554,7 @@ private:
       return Unwritten(failed);
     for (const TRepairFile& file : Files)
       if (file.Rebuilt())
-        Result.Repaired.push_back({file.Check.Name, file.LostSlices, file.FoundAs});
+        Result.Repaired.push_back({file.Check.Name, file.LostSlices, file.Check.FoundAs});
     for (const auto& [file, rename] : renames) {
       if (!RenameWithoutReplacing(rename.From.Folder.Get(), rename.From.Leaf,
                                   rename.To.Folder.Get(), rename.To.Leaf)) {
@@ -649,7 +562,7 @@ private:
         ended.Repaired = std::move(Result.Repaired);
         return ended;
       }
-      Result.Repaired.push_back({file->Check.Name, file->LostSlices, file->FoundAs});
+      Result.Repaired.push_back({file->Check.Name, file->LostSlices, file->Check.FoundAs});
     }
     std::sort(Result.Repaired.begin(), Result.Repaired.end(),
               [](const auto& a, const auto& b) { return a.Name < b.Name; });
@@ -665,7 +578,7 @@ private:
   std::optional<TRenameBack> PrepareRenameBack(const TRepairFile& file) {
     if (!Base->MakeFoldersOf(file.Description->Name, MadeFolders))
       return std::nullopt;
-    auto from = Base->ParentOf(file.FoundAs);
+    auto from = Base->ParentOf(file.Check.FoundAs);
     auto to = Base->ParentOf(file.Description->Name);
     if (!from || !to)
       return std::nullopt;
@@ -686,7 +599,7 @@ private:
   std::atomic<bool> Cancelled{false};
   std::mutex Reporting;
 
-  TFoundRecoverySet Found;
+  TRecoverySurvey Survey;
   std::vector<TRepairFile> Files;
   std::vector<std::uint32_t> Lost;
   TRecoverySolution Solution;

@@ -252,6 +252,22 @@ TEST(RecoverySet, LayoutAndCancel) {
 namespace {
 namespace fs = std::filesystem;
 
+// Bytes whose slices all differ, the same for a seed.
+std::string Varied(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes)
+    c = static_cast<char>(random());
+  return bytes;
+}
+
+// The file's bytes changed by edit, written back whole.
+void Rewrite(const std::string& path, const std::function<void(std::string&)>& edit) {
+  std::string bytes = ReadWholeFile(path);
+  edit(bytes);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
 // A hand-made set, as another program or an attacker could write it: its files'
 // descriptions (the names, lengths and whole hashes given), slice checksums of nothing,
 // and recovery packets of the given exponents and data sizes. Made: the set the program
@@ -386,6 +402,15 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
     return [=](const std::string& album) {
       fs::remove(album + name);
       fs::create_symlink(to, album + name);
+    };
+  };
+  const auto varied = [](std::initializer_list<const char*> names) {
+    return [=](THostileSet& s) {
+      s.Made = true;
+      s.SliceSize = 512;
+      s.Files.clear();
+      for (const char* name : names)
+        s.Files.emplace_back(name, Varied(5120, static_cast<unsigned>(s.Files.size())));
     };
   };
   const std::string notRepairable = "0 OK, 1 bad; 0 recovery blocks, 1 needed: not repairable";
@@ -557,8 +582,8 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
          std::ofstream(album + "a.bin", std::ios::app) << "tail";
          std::ofstream(album + "b.bin", std::ios::app) << "tail";
        },
-       "a.bin DAMAGED (1 block)\nb.bin DAMAGED (1 block)",
-       "0 OK, 2 bad; 4 recovery blocks, 2 needed: repairable",
+       "a.bin DAMAGED (0 blocks)\nb.bin DAMAGED (0 blocks)",
+       "0 OK, 2 bad; 4 recovery blocks, 0 needed: repairable",
        "Repaired: 2 files, 0 blocks rebuilt.", false, true},
       {"a set made on Windows (\"\\\" between folders), its subfolder deleted whole",
        set([&](THostileSet& s) {
@@ -583,8 +608,9 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
          fs::remove(album + "d");
          std::ofstream(album + "c.bin", std::ios::in | std::ios::out) << "damage";
        },
-       "c.bin DAMAGED (1 block)\nd/a.bin MISSING\nd/b.bin MISSING",
-       "0 OK, 3 bad; 3 recovery blocks, 3 needed: repairable",
+       "c.bin DAMAGED (1 block)\nd/a.bin MISSING (found as a.bin)\nd/b.bin MISSING (found as "
+       "b.bin)",
+       "0 OK, 3 bad; 3 recovery blocks, 1 needed: repairable",
        "Repaired: 3 files, 1 block rebuilt.", false, false, true},
       {"one file named twice, \"a.bin\" and \"./a.bin\"",
        set([](THostileSet& s) { s.Files.emplace_back("./a.bin", std::string(900, 'a')); }),
@@ -626,6 +652,30 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
        [](const std::string& album) { fs::remove(album + "f000.bin"); }, manyLines.c_str(),
        "119 OK, 1 bad; 120 recovery blocks, 1 needed: repairable",
        "Repaired: 1 file, 1 block rebuilt.", false, false, true, true},
+      {"100 bytes cut from a file's head, inserted in another, a third's head moved to its end",
+       set(varied({"cut.bin", "inserted.bin", "moved.bin"})),
+       [](const std::string& album) {
+         Rewrite(album + "cut.bin", [](std::string& b) { b.erase(0, 100); });
+         Rewrite(album + "inserted.bin", [](std::string& b) { b.insert(1000, 100, 'x'); });
+         Rewrite(album + "moved.bin",
+                 [](std::string& b) { b = b.substr(1024) + b.substr(0, 1024); });
+       },
+       "cut.bin DAMAGED (1 block)\ninserted.bin DAMAGED (1 block)\nmoved.bin DAMAGED (0 blocks)",
+       "0 OK, 3 bad; 30 recovery blocks, 2 needed: repairable",
+       "Repaired: 3 files, 2 blocks rebuilt.", false, false, true},
+      {"a file renamed and another damaged: check needs what repair needs",
+       set(varied({"a.bin", "b.bin"})),
+       [](const std::string& album) {
+         fs::rename(album + "a.bin", album + "renamed.bin");
+         Rewrite(album + "b.bin", [](std::string& b) { b[3000] ^= 1; });
+       },
+       "a.bin MISSING (found as renamed.bin)\nb.bin DAMAGED (1 block)",
+       "0 OK, 2 bad; 20 recovery blocks, 1 needed: repairable",
+       "Repaired: 2 files, 1 block rebuilt.", false, false, true},
+      {"a missing empty file", set([](THostileSet& s) { s.Files.emplace_back("empty.bin", ""); }),
+       [](const std::string& album) { fs::remove(album + "empty.bin"); },
+       "a.bin OK\nempty.bin MISSING", "1 OK, 1 bad; 0 recovery blocks, 0 needed: repairable",
+       "Repaired: 1 file, 0 blocks rebuilt.", false, false, true},
       {"cancelled",
        {},
        {},
