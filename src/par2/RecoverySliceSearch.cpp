@@ -126,34 +126,25 @@ public:
         Trailing(file, Length), Leading(file, Length), Buffer(Chunk), Budget(Length + SpareWork),
         Found(search.Bytes.size()), Cancelled(cancelled) {}
 
+  // Every window is looked at, none skipped after a slice found: in data that repeats
+  // (silence, a frame over and over) a window overlapping one found may be another slice,
+  // and only a window's CRC that a slice not yet found has is confirmed.
   bool Run(std::optional<std::uint32_t> expected) {
-    std::uint64_t at = 0;
     if (expected)
-      at = FollowChain(*expected, 0);
-    while (at < Length && !Exhausted) {
-      if (!WindowAt(at))
-        return false;
-      bool matched = false;
-      for (std::uint64_t rolled = 0;; ++rolled) {
-        if (Passes(Register) && Confirm(at)) {
-          matched = true;
-          break;
-        }
-        if (at + 1 >= Length || Exhausted)
-          break;
-        Register = (Register >> 8) ^ Table[(Register ^ Leading.At(at + S.SliceSize)) & 0xFF] ^
-                   S.Leaving[Trailing.At(at)];
-        ++at;
-        if ((rolled & 0xFFFFF) == 0 && Stopped())
-          return false;
-      }
-      if (Trailing.Failed || Leading.Failed || Stopped())
-        return false;
-      if (!matched)
+      ShortSlice(*expected, 0);
+    if (Length == 0 || !WindowAt(0))
+      return !Stopped();
+    for (std::uint64_t at = 0;; ++at) {
+      if (Passes(Register) && Confirm(at))
+        ShortSlice(LastFound + 1, at + S.SliceSize);
+      if (at + 1 >= Length || Exhausted)
         break;
-      at = FollowChain(LastFound + 1, at + S.SliceSize);
+      Register = (Register >> 8) ^ Table[(Register ^ Leading.At(at + S.SliceSize)) & 0xFF] ^
+                 S.Leaving[Trailing.At(at)];
+      if ((at & 0xFFFFF) == 0 && Stopped())
+        return false;
     }
-    return !Stopped();
+    return !Trailing.Failed && !Leading.Failed && !Stopped();
   }
 
   std::vector<TSliceHit> Hits;
@@ -164,13 +155,11 @@ private:
     return (S.Filter[(value & 0xFFFF) >> 6] >> (value & 63)) & 1;
   }
 
-  // After a slice found, the next of its file is most likely next: tried at once, by its
-  // own length (a short last slice followed by other bytes is found so). Where the chain
-  // ends, the rolling search takes over.
-  std::uint64_t FollowChain(std::uint32_t number, std::uint64_t at) {
-    for (; at < Length && number < S.Bytes.size() && Exact(number, at); ++number)
-      at += S.SliceSize;
-    return at;
+  // A file's short last slice followed by other bytes (a tail appended) is in no window:
+  // it is tried by its own length where it would follow the slice before it.
+  void ShortSlice(std::uint32_t number, std::uint64_t at) {
+    if (number < S.Bytes.size() && !Found[number] && S.Bytes[number] < S.SliceSize && at < Length)
+      Exact(number, at);
   }
 
   bool Exact(std::uint32_t number, std::uint64_t at) {
@@ -205,7 +194,7 @@ private:
     const auto [first, last] =
         std::equal_range(S.Targets.begin(), S.Targets.end(), TSliceSearch::TTarget{Register, 0},
                          [](const auto& a, const auto& b) { return a.Register < b.Register; });
-    if (first == last)
+    if (std::all_of(first, last, [&](const auto& target) { return Found[target.Number] != 0; }))
       return false;
     const std::uint64_t bytes = std::min(S.SliceSize, Length - at);
     if (!Charge(S.SliceSize))

@@ -3,8 +3,8 @@
 // Finding a set's slices at any byte offset of a file: a file cut at its head, with bytes
 // inserted, or with a part moved still holds most of its slices, only not where the set
 // says. A CRC-32 over a slice-sized window rolls one byte at a time (the byte leaving is
-// taken out by a table made for the window's length); where it equals a slice's, the
-// window's MD5 confirms it, and the search jumps a whole slice on. A window running past
+// taken out by a table made for the window's length); where it equals the CRC of a slice
+// not found yet, the window's MD5 confirms it. A window running past
 // the file's end reads zeros, as a short last slice is padded. What a search costs is
 // bounded by the file's bytes, whatever the set says: confirmations that fail (a CRC
 // forged to match everywhere) end the search once they have hashed as much as the file.

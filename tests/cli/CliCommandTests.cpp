@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
@@ -671,7 +672,8 @@ TEST_F(CliCommands, RecoveryFilesAreWhatPar2MakesAndRepairs) {
   Host.ProgramDir.Write("album/04.mp3", fourth.substr(0, 200000) + std::string(100000, '\x7F') +
                                             fourth.substr(300000));
   EXPECT_EQ(Run("check", {Album + "set.par2"}), 1);
-  EXPECT_NE(Out.str().find("02.mp3 MISSING\n03.mp3 OK\n04.mp3 DAMAGED (7 blocks)\n"),
+  // The tracks' frames repeat: the blocks lost are all in the other tracks.
+  EXPECT_NE(Out.str().find("02.mp3 MISSING\n03.mp3 OK\n04.mp3 DAMAGED (0 blocks)\n"),
             std::string::npos)
       << Out.str();
   EXPECT_NE(Out.str().find("needed: repairable\n"), std::string::npos) << Out.str();
@@ -730,13 +732,19 @@ TEST_F(CliCommands, ExtrasGoIntoTheListsAndThePost) {
   EXPECT_EQ(ReadWholeFile(Album + "set.sfv").find("rip.log"), std::string::npos);
 }
 
-// repair against par2 repair on copies of the same damage: each restores the files byte for
-// byte, or both say the set is short by the same number of blocks; no other file is left
-// behind; a cancel changes nothing.
+// repair against par2 repair on copies of the same damage, on our set and on sets par2
+// makes (other block sizes, the index deleted so that only the volumes describe the set):
+// each restores the files byte for byte, or both say the set is short by the same number
+// of blocks; no other file is left behind; a cancel changes nothing.
 TEST_F(CliCommands, RepairRestoresWhatPar2Restores) {
   std::filesystem::create_directories(Album);
-  for (int i = 1; i <= 4; ++i)
-    Host.ProgramDir.Write("album/0" + std::to_string(i) + ".mp3", Frames({}, 300 * i));
+  for (int i = 1; i <= 4; ++i) { // frames that differ: repeated ones hold each other's blocks
+    std::string track = Frames({}, 300 * i);
+    std::mt19937 random(static_cast<unsigned>(i));
+    for (std::size_t at = 4; at < track.size(); ++at)
+      track[at] = static_cast<char>(random());
+    Host.ProgramDir.Write("album/0" + std::to_string(i) + ".mp3", track);
+  }
   Host.ProgramDir.Write("album/rip.log", "a log of 40 bytes, less than a block\n");
   ASSERT_EQ(Run("par2", {"--redundancy", "30", "--block-size", "16384", "-o", Album + "set.par2",
                          Album + "01.mp3", Album + "02.mp3", Album + "03.mp3", Album + "04.mp3",
@@ -746,10 +754,13 @@ TEST_F(CliCommands, RepairRestoresWhatPar2Restores) {
   std::map<std::string, std::string> original;
   for (const auto& entry : std::filesystem::directory_iterator(Album))
     original[entry.path().filename().string()] = ReadWholeFile(entry.path().string());
+  const std::string tracks = "01.mp3 02.mp3 03.mp3 04.mp3 rip.log";
+  const std::string cutHead = "tail -c +101 02.mp3 > cut && mv cut 02.mp3";
   const struct {
     const char* Name;
-    const char* Damage; // a shell command run in the album's copy
-    const char* Said;   // what repair prints last
+    const char* Damage;    // a shell command run in the album's copy
+    const char* Said;      // what repair prints last
+    std::string Make = {}; // par2's options making the set instead of ours
   } cases[] = {
       {"deleted track", "rm 02.mp3", "Repaired: 1 file, 16 blocks rebuilt."},
       {"overwritten range", "printf '%0100000d' 0 | dd of=04.mp3 bs=1 seek=150000 conv=notrunc",
@@ -761,27 +772,55 @@ TEST_F(CliCommands, RepairRestoresWhatPar2Restores) {
        "Repaired: 2 files, 0 blocks rebuilt."},
       {"too few blocks", "rm 03.mp3 04.mp3",
        "tamberlon-cli: Not repairable: 30 more recovery blocks are needed."},
+      {"100 bytes cut from a track's head", cutHead.c_str(), "Repaired: 1 file, 1 block rebuilt."},
+      {"100 bytes inserted, a track's head moved to its end",
+       "{ head -c 50000 03.mp3; printf '%0100d' 0; tail -c +50001 03.mp3; } > x && mv x 03.mp3 "
+       "&& { tail -c +32769 01.mp3; head -c 32768 01.mp3; } > y && mv y 01.mp3",
+       "Repaired: 2 files, 1 block rebuilt."},
+      {"par2's set of 4 KiB blocks, a head cut", cutHead.c_str(),
+       "Repaired: 1 file, 1 block rebuilt.", "-s4096 -r5"},
+      {"par2's set of 12 KiB blocks, bytes flipped and a track deleted",
+       "printf 'xyz' | dd of=01.mp3 bs=1 seek=70000 conv=notrunc && rm rip.log",
+       "Repaired: 2 files, 2 blocks rebuilt.", "-s12288 -r10"},
+      {"par2's volumes alone (the index deleted), a track renamed and one cut",
+       "rm set.par2 && mv 04.mp3 renamed && tail -c +5001 03.mp3 > c && mv c 03.mp3",
+       "Repaired: 2 files, 1 block rebuilt.", "-s8192 -r10 -n3"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     const std::string ours = Host.ProgramDir.Path() + "ours/",
                       theirs = Host.ProgramDir.Path() + "theirs/";
     ASSERT_EQ(Shell("rm -rf '" + ours + "' '" + theirs + "' && cp -a '" + Album + "' '" + ours +
-                    "' && cd '" + ours + "' && { " + c.Damage + "; } >/dev/null 2>&1 && cp -a '" +
+                    "' && cd '" + ours + "' && { " +
+                    (c.Make.empty()
+                         ? "true"
+                         : "rm *.par2 && par2 create -q -q " + c.Make + " set.par2 " + tracks) +
+                    "; } >/dev/null 2>&1 && { " + c.Damage + "; } >/dev/null 2>&1 && cp -a '" +
                     ours + "' '" + theirs + "'; echo $?"),
               "0\n");
-    const int status = Run("repair", {ours + "set.par2"});
+    std::string index; // the set's first .par2 left, by name
+    for (const auto& entry : std::filesystem::directory_iterator(ours))
+      if (const std::string name = entry.path().filename().string();
+          name.ends_with(".par2") && (index.empty() || name < index))
+        index = name;
+    const int status = Run("repair", {ours + index});
     const std::string said = Out.str() + Err.str();
     EXPECT_NE(said.find(std::string(c.Said) + "\n"), std::string::npos) << said;
-    const std::string par2 = Shell("cd '" + theirs + "' && par2 repair set.par2 2>&1; echo $?");
+    // par2 is given the folder's other files to search, as repair searches them.
+    const std::string par2 = Shell("cd '" + theirs + "' && par2 repair " + index +
+                                   " $(ls | grep -v '[.]par2$') 2>&1; echo $?");
     if (status == 0) {
       EXPECT_EQ(par2.substr(par2.size() - 2), "0\n") << par2;
       for (const auto& [name, bytes] : original) {
+        if (!c.Make.empty() && name.ends_with(".par2"))
+          continue;
         EXPECT_EQ(ReadWholeFile(ours + name), bytes) << name;
         EXPECT_EQ(ReadWholeFile(theirs + name), bytes) << name;
       }
       for (const auto& entry : std::filesystem::directory_iterator(ours))
-        EXPECT_TRUE(original.contains(entry.path().filename().string())) << entry.path();
+        EXPECT_TRUE(original.contains(entry.path().filename().string()) ||
+                    entry.path().extension() == ".par2")
+            << entry.path();
     } else {
       const std::string more = said.substr(said.find(": Not repairable: ") + 18);
       EXPECT_NE(par2.find("You need " + more.substr(0, more.find(' ')) + " more"),
