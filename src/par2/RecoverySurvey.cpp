@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <set>
+#include <sys/stat.h>
 
 namespace {
 constexpr std::uint64_t SixteenK = 16384;
@@ -57,6 +58,7 @@ public:
     if (!found)
       return std::nullopt;
     Survey.Found = std::move(*found);
+    ReadLegacyNames();
     const TRecoverySetDescription& set = Survey.Found.Set;
     if (Callbacks.Listed)
       Callbacks.Listed(set);
@@ -87,6 +89,29 @@ public:
 
 private:
   bool Stopped() const { return Cancelled && Cancelled->load(); }
+
+  // A set made on Windows may name its files in that system's code page, not UTF-8: such a
+  // name is read as Windows-1252, unless a file of that very name is there, or another file
+  // of the set has the name so read.
+  void ReadLegacyNames() {
+    std::set<std::string> names;
+    for (const TFileDescription& file : Survey.Found.Set.Files)
+      names.insert(file.Name);
+    for (TFileDescription& file : Survey.Found.Set.Files) {
+      if (SanitizeUtf8(file.Name) == file.Name || ExistsBelow(file.Name))
+        continue;
+      std::string read = Cp1252ToUtf8(file.Name);
+      if (!names.contains(read) && !read.empty())
+        file.Name = std::move(read);
+    }
+  }
+
+  bool ExistsBelow(const std::string& name) const {
+    const auto parent = Folder.ParentOf(name);
+    struct stat status {};
+    return parent &&
+           ::fstatat(parent->Folder.Get(), parent->Leaf.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+  }
 
   // Each file checked whole, and searched where it is not intact; on one thread, in order,
   // where the callbacks expect the caller's own.

@@ -282,6 +282,7 @@ struct THostileSet {
   bool Made = false;
   std::string WrongHashOf;        // made: this file's whole hash not its bytes' (its blocks' fit)
   bool WindowsSeparators = false; // made: "\\" between the names' folders
+  std::string Cp1252Of;           // made: this file's UTF-8 name written in Windows-1252
 };
 
 // Each description of the file in the .par2 files of the folder changed by edit (the
@@ -324,6 +325,12 @@ std::string WriteMadeSet(const TTempFolder& folder, const THostileSet& s) {
     EditDescriptions(folder.Path() + "album", s.WrongHashOf, [](std::string& bytes, auto start) {
       const TMd5Hash other = Md5Of("other bytes");
       std::memcpy(bytes.data() + start + 80, other.data(), other.size());
+    });
+  if (!s.Cp1252Of.empty()) // "é" in one byte, a zero to keep the packet's length
+    EditDescriptions(folder.Path() + "album", s.Cp1252Of, [&s](std::string& bytes, auto start) {
+      std::string name = s.Cp1252Of;
+      name.replace(name.find("\xC3\xA9"), 2, "\xE9");
+      bytes.replace(start + 120, name.size() + 1, name + '\0');
     });
   for (const auto& [name, bytes] : s.Files) // as a set made on Windows names them
     if (s.WindowsSeparators && name.find('/') != std::string::npos)
@@ -672,6 +679,15 @@ TEST(RecoveryCheck, HostileSetsAreBoundedAndJudgedAsPar2Would) {
        "a.bin MISSING (found as renamed.bin)\nb.bin DAMAGED (1 block)",
        "0 OK, 2 bad; 20 recovery blocks, 1 needed: repairable",
        "Repaired: 2 files, 1 block rebuilt.", false, false, true},
+      {"a file named in Windows-1252 by the set, in UTF-8 on the disk, deleted",
+       set([&](THostileSet& s) {
+         made(s);
+         s.Files[1].first = "caf\xC3\xA9.bin";
+         s.Cp1252Of = s.Files[1].first;
+       }),
+       [](const std::string& album) { fs::remove(album + "caf\xC3\xA9.bin"); },
+       "a.bin OK\ncaf\xC3\xA9.bin MISSING", "1 OK, 1 bad; 2 recovery blocks, 1 needed: repairable",
+       "Repaired: 1 file, 1 block rebuilt.", false, false, true},
       {"a missing empty file", set([](THostileSet& s) { s.Files.emplace_back("empty.bin", ""); }),
        [](const std::string& album) { fs::remove(album + "empty.bin"); },
        "a.bin OK\nempty.bin MISSING", "1 OK, 1 bad; 0 recovery blocks, 0 needed: repairable",
