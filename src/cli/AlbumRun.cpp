@@ -178,6 +178,10 @@ bool RecoveryOptions(const TCliArguments& arguments, TCliContext& context,
                      const TPreferences& preferences, TSaveRequest& request) {
   TRecoverySettings& settings = request.Recovery;
   settings.Redundancy = static_cast<unsigned>(preferences.Par2Redundancy);
+  // A percentage given is the set's size as given; the preference's is at least the
+  // largest file's.
+  settings.CoverLargestFile =
+      preferences.Par2CoverLargestFile && arguments.Value("--redundancy") == nullptr;
   if (const std::string* text = arguments.Value("--redundancy")) {
     const auto number = ParseRedundancy(*text);
     if (!number) {
@@ -213,7 +217,8 @@ bool RecoveryOptions(const TCliArguments& arguments, TCliContext& context,
 const std::vector<TCliOption> RecoveryOptionList = {
     {"--redundancy", "PERCENT",
      "recovery data as a percentage of the files, 1 to 100 (default: the window's choice, "
-     "Par2Redundancy= in [MenuPrefs], else 10)"},
+     "Par2Redundancy= in [MenuPrefs], else 10; without it, the set takes at least the "
+     "largest file's blocks unless Par2CoverLargestFile=0)"},
     {"--block-size", "BYTES", "the recovery files' block size (default: about 2,000 blocks)"}};
 
 bool Kept(const std::string& path, bool exists, const TCliArguments& arguments,
@@ -233,6 +238,7 @@ int WriteOneDocument(TAlbumInfo& album, const TSaveRequest& request, TDocumentRo
     return 1;
   const TSaveResult written =
       SaveAlbumDocuments(album, request, arguments.Has("--force"), saveContext);
+  ShowProblems(saveContext.Problems);
   if (written.Problem)
     ShowProblem(*written.Problem);
   if (!written.Saved())

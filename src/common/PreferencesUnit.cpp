@@ -144,6 +144,7 @@ TPreferences ReadPreferences(const std::string& path,
     boolean(key.c_str(), value);
   boolean("LivePreview", preferences.LivePreview);
   boolean("IncludeExtras", preferences.IncludeExtras);
+  boolean("Par2CoverLargestFile", preferences.Par2CoverLargestFile);
   textValue(MenuPrefs, "ExtraPatterns", preferences.ExtraPatterns);
   textValue(MenuPrefs, "NfoEncoding", preferences.NfoEncoding);
   if (const char* text = ini.GetValue(MenuPrefs, "Par2Redundancy")) {
@@ -185,6 +186,7 @@ bool WritePreferences(const std::string& path, const TPreferences& preferences) 
     boolean(key.c_str(), value);
   boolean("LivePreview", preferences.LivePreview);
   boolean("IncludeExtras", preferences.IncludeExtras);
+  boolean("Par2CoverLargestFile", preferences.Par2CoverLargestFile);
   ini.SetValue(MenuPrefs, "ExtraPatterns", preferences.ExtraPatterns.c_str());
   ini.SetValue(MenuPrefs, "NfoEncoding", preferences.NfoEncoding.c_str());
   ini.SetValue(MenuPrefs, "Par2Redundancy", std::to_string(preferences.Par2Redundancy).c_str());

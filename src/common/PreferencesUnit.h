@@ -23,6 +23,9 @@ struct TPreferences {
   std::map<std::string, bool, std::less<>> Switches;
   std::string NfoEncoding = "utf-8";
   int Par2Redundancy = 10; // percent, MinimumRedundancy to MaximumRedundancy
+  // Recovery files sized to rebuild at least the album's largest file, whatever the
+  // percentage gives.
+  bool Par2CoverLargestFile = true;
   // The album's other files (a cover, the CUE sheet, the rip log) go with the tracks into
   // the .sfv, the PAR2 set and the post; which ones, by name patterns.
   bool IncludeExtras = false;

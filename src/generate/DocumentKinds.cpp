@@ -199,6 +199,8 @@ TMade MakeRecoverySet(const TMakeJob& job) {
       StageRecoverySet(std::get<0>(files), job.Path, settings, *job.Set, job.Mode);
   if (set.Outcome == TRecoveryOutcome::Staged) {
     made.Result.Written = set.Paths;
+    if (const auto shortfall = RecoveryShortfall(set); shortfall && job.Context)
+      job.Context->Problems.push_back({*shortfall, job.Path});
     return made;
   }
   made.Result = SaveFailure(RecoveryProblem(set), set.Path);

@@ -251,7 +251,13 @@ private:
       sizes.push_back(source.Length);
     SliceSize = Settings.SliceSize ? Settings.SliceSize : ChooseSliceSize(sizes);
     const auto layout = PlanRecoveryLayout(
-        sizes, SliceSize, std::min(Settings.Redundancy, unsigned{MaximumRedundancy}));
+        sizes, SliceSize, std::min(Settings.Redundancy, unsigned{MaximumRedundancy}),
+        Settings.CoverLargestFile);
+    const auto largest =
+        std::max_element(Sources.begin(), Sources.end(),
+                         [](const TSource& a, const TSource& b) { return a.Length < b.Length; });
+    if (largest != Sources.end())
+      Result.LargestFile = largest->Description.Name;
     if (!layout)
       return Failure(TRecoveryOutcome::TooLarge);
     Layout = *layout;

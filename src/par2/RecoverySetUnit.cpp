@@ -2,6 +2,7 @@
 #include "par2/RecoverySetUnit.h"
 
 #include "common/FileUnit.h"
+#include "common/TextUnit.h"
 #include "par2/RecoveryPackets.h"
 
 #include <algorithm>
@@ -35,20 +36,27 @@ std::uint64_t ChooseSliceSize(std::span<const std::uint64_t> fileSizes) {
 }
 
 std::optional<TRecoveryLayout> PlanRecoveryLayout(std::span<const std::uint64_t> fileSizes,
-                                                  std::uint64_t sliceSize, unsigned redundancy) {
+                                                  std::uint64_t sliceSize, unsigned redundancy,
+                                                  bool coverLargest) {
   TRecoveryLayout layout;
   layout.SliceSize = sliceSize;
-  std::uint64_t slices = 0;
-  for (const std::uint64_t size : fileSizes)
+  if (sliceSize == 0)
+    return std::nullopt;
+  std::uint64_t slices = 0, largest = 0;
+  for (const std::uint64_t size : fileSizes) {
     slices += SlicesOf(size, sliceSize);
-  if (sliceSize == 0 || sliceSize % 4 != 0 || sliceSize > MaximumSliceSize ||
-      slices > par2::MaximumSourceSlices)
+    largest = std::max(largest, SlicesOf(size, sliceSize));
+  }
+  if (sliceSize % 4 != 0 || sliceSize > MaximumSliceSize || slices > par2::MaximumSourceSlices)
     return std::nullopt;
   layout.SourceSlices = static_cast<std::uint32_t>(slices);
   // Rounded to the nearest, at least one while there is anything to protect (as par2cmdline).
   std::uint64_t recovery = (slices * redundancy + 50) / 100;
   if (recovery == 0 && slices > 0 && redundancy > 0)
     recovery = 1;
+  layout.LargestFileSlices = static_cast<std::uint32_t>(largest); // no more than all
+  if (coverLargest)
+    recovery = std::max(recovery, largest);
   if (recovery > par2::MaximumRecoverySlices)
     return std::nullopt;
   layout.RecoverySlices = static_cast<std::uint32_t>(recovery);
@@ -125,6 +133,17 @@ std::vector<std::string> RecoverySetFiles(const std::string& par2Path) {
 
 bool RecoveryFilesExist(const std::string& indexPath) {
   return !RecoverySetFiles(indexPath).empty();
+}
+
+std::optional<std::string> RecoveryShortfall(const TRecoveryResult& result) {
+  const TRecoveryLayout& layout = result.Layout;
+  if (layout.RecoverySlices >= layout.LargestFileSlices)
+    return std::nullopt;
+  return "The recovery files hold " + std::to_string(layout.RecoverySlices) +
+         " blocks and the largest file, " + PrintableName(result.LargestFile) + ", takes " +
+         std::to_string(layout.LargestFileSlices) +
+         ": a reader who loses it cannot rebuild it. A higher redundancy, or recovery files "
+         "sized to the largest file (Par2CoverLargestFile=1), can.";
 }
 
 std::string RecoveryProblem(const TRecoveryResult& result) {

@@ -27,7 +27,10 @@ struct TRecoveryInput {
 };
 
 struct TRecoverySettings {
-  unsigned Redundancy = 10;    // recovery slices as a percentage of the source slices
+  unsigned Redundancy = 10; // recovery slices as a percentage of the source slices
+  // At least as many recovery slices as the largest file takes, whatever the percentage:
+  // a reader who loses any one file can rebuild it.
+  bool CoverLargestFile = false;
   std::uint64_t SliceSize = 0; // 0: chosen from the files' sizes
   unsigned Threads = 0;        // 0: one a processor
   // The recovery data held at once; a set with more is made in passes over stripes.
@@ -45,6 +48,7 @@ struct TRecoveryLayout {
   std::uint64_t SliceSize = 0;
   std::uint32_t SourceSlices = 0;
   std::uint32_t RecoverySlices = 0;
+  std::uint32_t LargestFileSlices = 0; // the slices of the largest file
   std::vector<std::pair<std::uint32_t, std::uint32_t>> Volumes;
 };
 
@@ -56,9 +60,11 @@ constexpr std::uint64_t RoundUp(std::uint64_t value, std::uint64_t multiple) {
 // The slice size for files of these sizes: a multiple of 4 near total/2000, larger when the
 // files would need more slices than the format allows.
 std::uint64_t ChooseSliceSize(std::span<const std::uint64_t> fileSizes);
-// Nothing when the files need more slices than the format allows at that size.
+// Nothing when the files need more slices than the format allows at that size. With
+// coverLargest, the recovery slices are at least the largest file's.
 std::optional<TRecoveryLayout> PlanRecoveryLayout(std::span<const std::uint64_t> fileSizes,
-                                                  std::uint64_t sliceSize, unsigned redundancy);
+                                                  std::uint64_t sliceSize, unsigned redundancy,
+                                                  bool coverLargest = false);
 // "<base>.volS+C.par2", each number padded to the widest of its kind.
 std::vector<std::string> RecoveryVolumePaths(const std::string& indexPath,
                                              const TRecoveryLayout& layout);
@@ -81,6 +87,7 @@ struct TRecoveryResult {
   TWriteResult Write = TWriteResult::Written;
   TRecoveryLayout Layout;
   std::vector<std::string> Paths; // the set's files as staged: the index, then the volumes
+  std::string LargestFile;        // as the set names it
 };
 
 // Makes the set of the inputs and stages its files in set (each with mode). With Replace,
@@ -97,6 +104,10 @@ std::string RecoverySetBase(const std::string& par2Path);
 std::vector<std::string> RecoverySetFiles(const std::string& par2Path);
 // True when the index or a volume of the set named by indexPath exists already.
 bool RecoveryFilesExist(const std::string& indexPath);
+
+// Said of a set staged whose recovery slices cannot rebuild its largest file; nothing of
+// one that can.
+std::optional<std::string> RecoveryShortfall(const TRecoveryResult& result);
 
 // The message for a result that staged nothing.
 std::string RecoveryProblem(const TRecoveryResult& result);

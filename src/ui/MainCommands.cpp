@@ -46,6 +46,7 @@ void TFormMain::ButtonMakeNFOClick() {
   save.Chosen = ChosenDocuments();
   save.ChecksumProgress = ChecksumProgress();
   save.Recovery.Redundancy = static_cast<unsigned>(Session.Preferences.Par2Redundancy);
+  save.Recovery.CoverLargestFile = Session.Preferences.Par2CoverLargestFile;
   std::unique_ptr<QProgressDialog> recoveryBox;
   save.MakingProgress = RecoveryProgress(recoveryBox);
   const TSavePlan plan = Session.PlanSave(save);
@@ -165,6 +166,11 @@ void TFormMain::Par2Redundancy1Click() {
     return;
   }
   Session.Preferences.Par2Redundancy = *number;
+  PreferencesChanged();
+}
+
+void TFormMain::Par2CoverLargestFile1Click(bool checked) {
+  Session.Preferences.Par2CoverLargestFile = checked;
   PreferencesChanged();
 }
 

@@ -394,6 +394,8 @@ void TFormMain::BuildMenu() {
   IncludeExtras1 = checkable(options, "IncludeExtras1", "Include the album's other files");
   ExtraPatterns1 = action(options, "ExtraPatterns1", "Other Files' Patter&ns...", 0);
   Par2Redundancy1 = action(options, "Par2Redundancy1", "PAR2 &Redundancy...", 0);
+  Par2CoverLargestFile1 =
+      checkable(options, "Par2CoverLargestFile1", "PAR2 Rebuilds at Least the Largest File");
   Server1 = action(options, "Server1", "&Server...", 0);
   QMenu* encodings = Named(options->addMenu(QStringLiteral("NFO Encoding")), "NfoEncoding1", 0);
   auto* encodingGroup = new QActionGroup(this);

@@ -118,6 +118,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   connect(LivePreview1, &QAction::toggled, this, &TFormMain::LivePreview1Click);
   connect(Par2Redundancy1, &QAction::triggered, this, &TFormMain::Par2Redundancy1Click);
   connect(IncludeExtras1, &QAction::triggered, this, &TFormMain::IncludeExtras1Click);
+  connect(Par2CoverLargestFile1, &QAction::triggered, this, &TFormMain::Par2CoverLargestFile1Click);
   connect(ExtraPatterns1, &QAction::triggered, this, &TFormMain::ExtraPatterns1Click);
   for (std::size_t i = 0; i < NfoEncodingItems.size(); ++i)
     connect(NfoEncodingItems[i], &QAction::triggered, this, [this, i] {
@@ -268,6 +269,7 @@ void TFormMain::ApplyPreferences(const TPreferences& p) {
   SortFilesonSelection1->setChecked(p.SortSelections);
   LivePreview1->setChecked(p.LivePreview);
   IncludeExtras1->setChecked(p.IncludeExtras);
+  Par2CoverLargestFile1->setChecked(p.Par2CoverLargestFile);
   const TDocumentChoice documents = Session.PreferredDocuments();
   for (std::size_t i = 0; i < DocumentKindCount; ++i)
     if (DocumentItems[i])
@@ -293,6 +295,7 @@ TPreferences TFormMain::CurrentPreferences() const {
       p.Switches[std::string(kind.PreferenceKey)] = DocumentItem(kind.Role)->isChecked();
   p.NfoEncoding = std::string(EncodingName(Session.Encoding()));
   p.Par2Redundancy = Session.Preferences.Par2Redundancy;
+  p.Par2CoverLargestFile = Par2CoverLargestFile1->isChecked();
   p.IncludeExtras = IncludeExtras1->isChecked();
   p.ExtraPatterns = Session.Preferences.ExtraPatterns;
   p.InitialDir = TrackFolder;

@@ -104,6 +104,7 @@ public:
   void LivePreview1Click(bool checked);
   void Par2Redundancy1Click();
   void IncludeExtras1Click(bool checked);
+  void Par2CoverLargestFile1Click(bool checked);
   void ExtraPatterns1Click();
   void ListBox1DblClick();
   void PlaySelectedTrack();
@@ -266,6 +267,7 @@ public:
   QAction* LivePreview1 = nullptr;
   QAction* Par2Redundancy1 = nullptr;
   QAction* IncludeExtras1 = nullptr;
+  QAction* Par2CoverLargestFile1 = nullptr;
   QAction* ExtraPatterns1 = nullptr;
   // The documents beside the .nfo, one checkable item each, in the companion table's
   // order ("Generate .SFV files also" is GenerateSFVfile1).

@@ -718,7 +718,7 @@ TEST_F(CliCommands, ExtrasGoIntoTheListsAndThePost) {
     names.push_back(FileNamePart(path));
   EXPECT_EQ(names, (std::vector<std::string>{"set.nfo", "set.sfv", "01.mp3", "02.mp3", "album.cue",
                                              "folder.jpg", "rip.log", "set.par2", "set.vol0+1.par2",
-                                             "set.vol1+1.par2"}));
+                                             "set.vol1+2.par2", "set.vol3+3.par2"}));
   // The same from the album's folder, the .nfo named without one: each file once (the .sfv
   // was posted again as "./set.sfv", the name the recovery set lists it by).
   const auto here = std::filesystem::current_path();
@@ -746,6 +746,12 @@ TEST_F(CliCommands, RepairRestoresWhatPar2Restores) {
     Host.ProgramDir.Write("album/0" + std::to_string(i) + ".mp3", track);
   }
   Host.ProgramDir.Write("album/rip.log", "a log of 40 bytes, less than a block\n");
+  // 30 % given is the set's size as given, and the save says what it cannot rebuild.
+  Host.ExpectMessage(TMessageKind::Error,
+                     "The recovery files hold 24 blocks and the largest file, 04.mp3, takes 31: a "
+                     "reader who loses it cannot rebuild it. A higher redundancy, or recovery "
+                     "files sized to the largest file (Par2CoverLargestFile=1), can.\n" +
+                         Album + "set.par2");
   ASSERT_EQ(Run("par2", {"--redundancy", "30", "--block-size", "16384", "-o", Album + "set.par2",
                          Album + "01.mp3", Album + "02.mp3", Album + "03.mp3", Album + "04.mp3",
                          Album + "rip.log"}),

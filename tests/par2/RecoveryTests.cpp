@@ -216,13 +216,23 @@ TEST(RecoverySet, PassesMakeTheSameFiles) {
 }
 
 // A cancel leaves no recovery file behind, and the set's numbers follow par2cmdline's:
-// the count rounded, the volumes 1, 2, 4, ... and the rest.
+// the count rounded, the volumes 1, 2, 4, ... and the rest. Sized to the largest file, the
+// set takes its 50 slices; a set that is not says it cannot rebuild it.
 TEST(RecoverySet, LayoutAndCancel) {
   const std::uint64_t sizes[] = {5000000, 3000001, 3};
   const auto layout = PlanRecoveryLayout(sizes, 100000, 10);
   ASSERT_TRUE(layout);
   EXPECT_EQ(layout->SourceSlices, 82u);
   EXPECT_EQ(layout->RecoverySlices, 8u);
+  EXPECT_EQ(PlanRecoveryLayout(sizes, 100000, 10, true)->RecoverySlices, 50u);
+  EXPECT_EQ(PlanRecoveryLayout(sizes, 100000, 70, true)->RecoverySlices, 57u);
+  TRecoveryResult made;
+  made.Layout = *layout;
+  made.LargestFile = "01 Intro.flac";
+  EXPECT_EQ(RecoveryShortfall(made).value_or("").substr(0, 78),
+            "The recovery files hold 8 blocks and the largest file, 01 Intro.flac, takes 50");
+  made.Layout = *PlanRecoveryLayout(sizes, 100000, 10, true);
+  EXPECT_FALSE(RecoveryShortfall(made));
   EXPECT_EQ(RecoveryVolumePaths("a/set.par2", *layout),
             (std::vector<std::string>{"a/set.vol0+1.par2", "a/set.vol1+2.par2", "a/set.vol3+4.par2",
                                       "a/set.vol7+1.par2"}));

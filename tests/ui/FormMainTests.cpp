@@ -222,7 +222,7 @@ TEST_F(FormMain, PreferencesRoundTrip) {
   Host.ProgramDir.Write("tamberlon.INI",
                         "[MenuPrefs]\r\nHidePaths=0\r\nUsedID3Tags=2\r\nSortSelections=yes\r\n"
                         "MakeSFV=1\r\nInitialDir=/music/\r\nNewsGroupFilter=flac\r\n"
-                        "Par2Redundancy=25\r\n"
+                        "Par2Redundancy=25\r\nPar2CoverLargestFile=0\r\n"
                         "[InitPrefs]\r\nEncoder=EAC\r\nRippedBy=me\r\n"
                         "NGPostedTo=b.two,a.one\r\n[Mine]\r\nkept=1\r\n");
   Create();
@@ -230,6 +230,7 @@ TEST_F(FormMain, PreferencesRoundTrip) {
   EXPECT_TRUE(Form->UseID3TagInfo->isChecked());
   EXPECT_TRUE(Form->SortFilesonSelection1->isChecked()); // "yes": the default
   EXPECT_TRUE(Form->DocumentItem(TDocumentRole::Sfv)->isChecked());
+  EXPECT_FALSE(Form->Par2CoverLargestFile1->isChecked());
   EXPECT_EQ(Form->TrackFolder, "/music/");
   EXPECT_EQ(Form->NewsGroupFilter, "flac");
   EXPECT_EQ(Form->ComboBoxEncoder->currentText(), "EAC");
@@ -244,8 +245,9 @@ TEST_F(FormMain, PreferencesRoundTrip) {
   Form->ComboBoxPostedBy->setEditText("poster");
   Form->close();
   const std::string ini = ReadWholeFile(Folder() + "tamberlon.INI");
-  for (const char* line : {"HidePaths=0", "UsedID3Tags=1", "MakeSFV=1", "PostedBy=poster",
-                           "Par2Redundancy=25", "NGPostedTo=a.one,b.two", "kept=1", "Encoder=EAC"})
+  for (const char* line :
+       {"HidePaths=0", "UsedID3Tags=1", "MakeSFV=1", "PostedBy=poster", "Par2Redundancy=25",
+        "Par2CoverLargestFile=0", "NGPostedTo=a.one,b.two", "kept=1", "Encoder=EAC"})
     EXPECT_NE(ini.find(line), std::string::npos) << line << "\n" << ini;
   // The typed poster reaches the preferences, not the remembered list.
   EXPECT_EQ(ReadWholeFile(Folder() + "postedby.txt"), "");
