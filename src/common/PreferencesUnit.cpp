@@ -15,6 +15,34 @@
 namespace {
 constexpr const char* MenuPrefs = "MenuPrefs";
 constexpr const char* InitPrefs = "InitPrefs";
+constexpr const char* WindowPrefs = "Window";
+// Far beyond any desktop: a larger value is a damaged file, not a place.
+constexpr long long WindowCoordinateLimit = 100000;
+
+std::optional<TWindowPlace> ReadWindowPlace(const CSimpleIniA& ini) {
+  TWindowPlace place;
+  const std::pair<const char*, int*> keys[] = {{"MainLeft", &place.Left},
+                                               {"MainTop", &place.Top},
+                                               {"MainWidth", &place.Width},
+                                               {"MainHeight", &place.Height}};
+  for (const auto& [key, value] : keys) {
+    const char* text = ini.GetValue(WindowPrefs, key);
+    const auto number = text ? ParsePreferenceInteger(text) : std::nullopt;
+    if (!number || *number < -WindowCoordinateLimit || *number > WindowCoordinateLimit)
+      return std::nullopt;
+    *value = static_cast<int>(*number);
+  }
+  if (place.Width <= 0 || place.Height <= 0)
+    return std::nullopt;
+  return place;
+}
+
+void WriteWindowPlace(CSimpleIniA& ini, const TWindowPlace& place) {
+  ini.SetValue(WindowPrefs, "MainLeft", std::to_string(place.Left).c_str());
+  ini.SetValue(WindowPrefs, "MainTop", std::to_string(place.Top).c_str());
+  ini.SetValue(WindowPrefs, "MainWidth", std::to_string(place.Width).c_str());
+  ini.SetValue(WindowPrefs, "MainHeight", std::to_string(place.Height).c_str());
+}
 bool NeedsQuotes(std::string_view entry) {
   for (char c : entry)
     if (static_cast<unsigned char>(c) <= 32 || c == ',' || c == '"')
@@ -168,6 +196,7 @@ TPreferences ReadPreferences(const std::string& path,
   for (const auto& key : keys)
     if (const char* text = ini.GetValue("Server", key.pItem))
       preferences.Server[key.pItem] = text;
+  preferences.MainWindow = ReadWindowPlace(ini);
   return preferences;
 }
 
@@ -200,6 +229,8 @@ bool WritePreferences(const std::string& path, const TPreferences& preferences) 
   ini.SetValue(InitPrefs, "NGPostedTo", CommaText(preferences.NGPostedTo).c_str());
   for (const auto& [key, value] : preferences.Server)
     ini.SetValue("Server", key.c_str(), value.c_str());
+  if (preferences.MainWindow)
+    WriteWindowPlace(ini, *preferences.MainWindow);
   std::string text;
   if (ini.Save(text) < 0)
     return false;

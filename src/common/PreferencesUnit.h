@@ -12,6 +12,15 @@
 inline constexpr int MinimumRedundancy = 1;
 inline constexpr int MaximumRedundancy = 100;
 
+// A window's frame position and inner size, in screen pixels, as the user left it.
+struct TWindowPlace {
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+  bool operator==(const TWindowPlace&) const = default;
+};
+
 struct TPreferences {
   // [MenuPrefs]
   bool HidePaths = true;
@@ -42,6 +51,9 @@ struct TPreferences {
   // [Server]: the news server's profile, as its texts (the posting core reads them); never
   // a password.
   std::map<std::string, std::string, std::less<>> Server;
+  // [Window]: where the main window was left; none before its first run, or when a value
+  // is missing or means nothing (the window then starts centred).
+  std::optional<TWindowPlace> MainWindow;
   // "Par2Redundancy=abc": a value read as its default because it means nothing, for the
   // face to tell.
   std::vector<std::string> IgnoredValues;

@@ -5,6 +5,7 @@
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
 #include "common/HelpFileUnit.h"
+#include "platform/WindowPlace.h"
 
 #include <QApplication>
 #include <QAudioDevice>
@@ -366,6 +367,8 @@ bool TQtHost::ShowHelp(int topic) {
     return false;
   QWidget* modal = QApplication::activeModalWidget();
   QDialog* window = HelpWindowFor(modal ? modal : MainWindow);
+  if (!window->isVisible())
+    CentreOver(window, window->parentWidget());
   auto* browser = window->findChild<QTextBrowser*>();
   // Shown from its file, so that the links inside it join the history Back and Forward
   // follow (a text set by hand has no place in it).

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/LivePreviewUnit.h"
 
+#include "platform/WindowPlace.h"
 #include "ui/PreviewUnit.h"
 
 #include <QCloseEvent>
@@ -38,27 +39,16 @@ void TFormLivePreview::SetText(const QString& text) {
   horizontal->setValue(left);
 }
 
-void TFormLivePreview::PlaceBeside(const QWidget* window) {
+void TFormLivePreview::PlaceBeside(QWidget* window) {
+  const QScreen* screen = window->screen();
+  if (!screen)
+    return;
   const QRect main = window->frameGeometry();
-  QPoint at = main.topRight() + QPoint(8, 0);
-  if (const QScreen* screen = window->screen()) {
-    const QRect available = screen->availableGeometry();
-    const int wide = frameGeometry().width(); // with the window manager's border
-    if (at.x() + wide > available.right()) {
-      // The left side when the preview fits there; else the end of the screen where it
-      // covers less of the main window.
-      const int atLeft = main.left() - 8 - wide;
-      const int screenRight = std::max(available.left(), available.right() - wide);
-      const int coverRight = std::max(0, main.right() - screenRight);
-      const int coverLeft = std::max(0, available.left() + wide - main.left());
-      at.setX(atLeft >= available.left() ? atLeft
-              : coverLeft < coverRight   ? available.left()
-                                         : screenRight);
-    }
-    at.setY(std::clamp(at.y(), available.top(),
-                       std::max(available.top(), available.bottom() - height())));
-  }
-  move(at);
+  const TSideBySide places =
+      PlaceSideBySide(main, FrameOf(this, window), screen->availableGeometry());
+  if (places.Main != main)
+    SetFrame(window, places.Main, nullptr);
+  SetFrame(this, places.Side, window);
 }
 
 void TFormLivePreview::closeEvent(QCloseEvent* event) {

@@ -13,9 +13,9 @@ public:
   explicit TFormLivePreview(QWidget* parent = nullptr);
   // Replaces the text and keeps where the user had scrolled to.
   void SetText(const QString& text);
-  // Places the window beside the given one on its screen: to the right where it fits, else
-  // to the left, else at the screen's end where it hides less of that one.
-  void PlaceBeside(const QWidget* window);
+  // Places the window beside the given one on its screen, never over it: that one moves
+  // over or narrows when the screen has no room beside it (PlaceSideBySide).
+  void PlaceBeside(QWidget* window);
 
   QPlainTextEdit* MemoLivePreview = nullptr;
 

@@ -14,6 +14,7 @@
 #include "generate/PostingPolicyUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/SaveDocumentsUnit.h"
+#include "platform/WindowPlace.h"
 #include "ui/AboutUnit.h"
 #include "ui/NewsGroupCommands.h"
 #include "ui/NewsGroupUnit.h"
@@ -226,6 +227,7 @@ void TFormMain::ButtonEditNGListClick() {
   FormNewsGroups->SetFilterText(
       ToQt(NewsGroupFilterFor(NewsGroupFilter, Session.Album().Format, Session.Album().Lossless)));
   FormNewsGroups->FilterSelected(NewsGroupEntries());
+  CentreOver(FormNewsGroups, this);
   if (FormNewsGroups->exec() != QDialog::Accepted)
     return;
   NewsGroupFilter = FromQt(FormNewsGroups->FilterText());
@@ -302,6 +304,7 @@ void TFormMain::VerifySFVFile1Click() {
     auto* window = new TFormVerify(this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->VerifyAudio(flacs);
+    CentreOver(window, this);
     window->show();
     window->activateWindow();
   }
@@ -325,6 +328,7 @@ void TFormMain::AnalyzeAudio1Click() {
       ShowTranscodeWarning();
   };
   window->Analyze(paths);
+  CentreOver(window, this);
   window->show();
   window->activateWindow();
 }
@@ -345,6 +349,7 @@ TFormVerify* TFormMain::VerifySfvFile(const std::string& path) {
     ShowError(ecOpenForReading, path);
     return nullptr;
   }
+  CentreOver(window, this);
   window->show();
   window->activateWindow(); // Escape and Return reach it at once
   return window;
@@ -357,6 +362,7 @@ void TFormMain::Contents2Click() {
 
 void TFormMain::About1Click() {
   TAboutBox about(this);
+  CentreOver(&about, this);
   about.exec();
 }
 

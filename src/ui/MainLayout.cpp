@@ -5,6 +5,7 @@
 #include "common/Host.h"
 #include "generate/EncodingUnit.h"
 #include "generate/NFOUnit.h"
+#include "platform/WindowPlace.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -155,7 +156,8 @@ void TFormMain::BuildControls() {
       std::max(640, central->minimumSizeHint().width()),
       std::max(561 - menuBar()->sizeHint().height(), central->minimumSizeHint().height()));
   // The frame's title and borders come on top (their size is known only once shown).
-  const QSize fits = screen() ? screen()->availableGeometry().size() - QSize(16, 48) : content;
+  const QSize fits =
+      screen() ? screen()->availableGeometry().size() - WindowFrameAllowance : content;
   setMinimumSize(320, 240);
   resize(std::min(content.width(), fits.width()),
          std::min(content.height() + menuBar()->sizeHint().height(), fits.height()));
@@ -433,7 +435,8 @@ void TFormMain::BuildMenu() {
     if (!file.MenuName.empty())
       connect(action(templates, std::string(file.MenuName).c_str(),
                      std::string(file.MenuText).c_str(), 1100),
-              &QAction::triggered, this, [name = std::string(file.Name)] { ShowAnyProblem(EditTemplate(name)); });
+              &QAction::triggered, this,
+              [name = std::string(file.Name)] { ShowAnyProblem(EditTemplate(name)); });
   EditSFVtemplate1 = action(tools, "EditSFVtemplate1", "Edit .&SFV Template", 1100);
   EditPostingPolicy1 = action(tools, "EditPostingPolicy1", "Edit &Posting Policy", 1130);
   tools->addSeparator();

@@ -3,6 +3,7 @@
 // the news server's settings.
 #include "common/FileUnit.h"
 #include "common/Host.h"
+#include "platform/WindowPlace.h"
 #include "ui/MainUnit.h"
 #include "ui/PostUnit.h"
 #include "ui/ServerUnit.h"
@@ -56,6 +57,7 @@ void TFormMain::Server1Click() {
   const TPostSetup setup = PostSetupNow();
   const std::string password = PasswordFor(setup.Settings.Server);
   TFormServer dialog(setup, password, SecretStoreRuns.value_or(false), this);
+  CentreOver(&dialog, this);
   if (dialog.exec() == QDialog::Accepted)
     KeepServer(dialog.Setup(), dialog.Password());
 }

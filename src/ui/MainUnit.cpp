@@ -10,6 +10,7 @@
 #include "generate/AlbumFieldTable.h"
 #include "generate/NFOUnit.h"
 #include "generate/PostingPolicyUnit.h"
+#include "platform/WindowPlace.h"
 #include "ui/LivePreviewUnit.h"
 #include "ui/NewsGroupUnit.h"
 #include "ui/PostUnit.h"
@@ -243,6 +244,7 @@ void TFormMain::FormCreate() {
   for (const TProblem& problem : Session.Open(folder))
     CurrentHost().ShowFileMessage(TMessageKind::Information, problem.Message, problem.Path);
   ApplyPreferences(Session.Preferences);
+  PlaceOnScreen(Session.Preferences.MainWindow);
   ShowBoxes(Session.Texts()); // the texts the preferences give, both dates today
   PreferencesApplied = true;
 }
@@ -308,7 +310,32 @@ TPreferences TFormMain::CurrentPreferences() const {
       p.*field.Preference = texts.**text;
   p.NGPostedTo = NewsGroupEntries();
   p.Server = Session.Preferences.Server;
+  // Until it is shown the window is nowhere the user put it.
+  p.MainWindow = Shown ? PlaceNow() : Session.Preferences.MainWindow;
   return p;
+}
+
+void TFormMain::PlaceOnScreen(const std::optional<TWindowPlace>& place) {
+  const QList<QRect> areas = AvailableScreenAreas();
+  if (areas.isEmpty())
+    return;
+  // Its own frame is not known before it is shown: the usual one is allowed for.
+  QRect frame(QPoint(), size() + WindowFrameAllowance);
+  if (place)
+    frame = QRect(place->Left, place->Top, place->Width + WindowFrameAllowance.width(),
+                  place->Height + WindowFrameAllowance.height());
+  else
+    frame.moveCenter(areas.front().center());
+  frame = KeptOnAreas(frame, areas);
+  resize(frame.size() - WindowFrameAllowance);
+  move(frame.topLeft());
+}
+
+TWindowPlace TFormMain::PlaceNow() const {
+  // A maximised window is remembered where it goes back to.
+  const QRect inner = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+  const QPoint frame = inner.topLeft() - (geometry().topLeft() - pos());
+  return {frame.x(), frame.y(), inner.width(), inner.height()};
 }
 
 std::vector<std::string> TFormMain::NewsGroupEntries() const {

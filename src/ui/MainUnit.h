@@ -164,6 +164,10 @@ private:
   void ShowRememberedLists();
   TPreferences CurrentPreferences() const;
   void ApplyPreferences(const TPreferences& preferences);
+  // Where the user left the window, kept on a screen that is still there; the first time,
+  // centred on the screen.
+  void PlaceOnScreen(const std::optional<TWindowPlace>& place);
+  TWindowPlace PlaceNow() const;
   std::vector<std::string> NewsGroupEntries() const;
   void SetNewsGroupEntries(std::vector<std::string> entries);
 

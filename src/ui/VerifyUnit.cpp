@@ -15,6 +15,7 @@
 #include "generate/SfvCheckUnit.h"
 #include "par2/RecoveryCheckUnit.h"
 #include "par2/RecoveryRepairUnit.h"
+#include "platform/WindowPlace.h"
 #include "posting/NzbCheck.h"
 
 #include <QApplication>
@@ -590,5 +591,6 @@ void TFormVerify::ShowSonogram() {
   });
   connect(copy, &QPushButton::clicked, window,
           [picture] { QApplication::clipboard()->setPixmap(picture); });
+  CentreOver(window, this);
   window->show();
 }

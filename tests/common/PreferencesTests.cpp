@@ -50,6 +50,7 @@ TEST(Preferences, DefaultsRoundTripAndUnknownKeysKept) {
   EXPECT_FALSE(defaults.Switches.at("MakeSFV"));
   EXPECT_EQ(defaults.NewsGroupFilter, "mp3");
   EXPECT_TRUE(defaults.NGPostedTo.empty());
+  EXPECT_FALSE(defaults.MainWindow); // the window starts centred
 
   folder.Write("tamberlon.INI",
                "[Other]\r\nmine=kept\r\n[MenuPrefs]\r\nHidePaths=2\r\n"
@@ -57,7 +58,8 @@ TEST(Preferences, DefaultsRoundTripAndUnknownKeysKept) {
                "NewsGroupFilter=" +
                    std::string(3000, 'f') +
                    "\r\n"
-                   "[InitPrefs]\r\nNGPostedTo=b.two,a.one\r\n\x01\xFF garbage\r\n");
+                   "[InitPrefs]\r\nNGPostedTo=b.two,a.one\r\n\x01\xFF garbage\r\n"
+                   "[Window]\r\nMainLeft=10\r\nMainTop=20\r\nMainWidth=640\r\nMainHeight=0\r\n");
   TPreferences read = ReadPreferences(path, Switches);
   EXPECT_TRUE(read.HidePaths);
   EXPECT_FALSE(read.UsedID3Tags); // "yes" is no integer: the default
@@ -65,9 +67,11 @@ TEST(Preferences, DefaultsRoundTripAndUnknownKeysKept) {
   EXPECT_FALSE(read.SortSelections);
   EXPECT_EQ(read.NewsGroupFilter, std::string(3000, 'f')); // read whole, however long
   EXPECT_EQ(read.NGPostedTo, (TLines{"b.two", "a.one"}));
+  EXPECT_FALSE(read.MainWindow); // no height: no place at all, never a window 0 high
 
   read.Encoder = "LAME 3.100";
   read.NGPostedTo = {"a b", ""};
+  read.MainWindow = TWindowPlace{-1200, 40, 900, 700}; // a screen left of the primary one
   ASSERT_TRUE(WritePreferences(path, read));
   const std::string text = ReadWholeFile(path);
   EXPECT_NE(text.find("mine=kept"), std::string::npos);
@@ -76,6 +80,7 @@ TEST(Preferences, DefaultsRoundTripAndUnknownKeysKept) {
   const TPreferences again = ReadPreferences(path);
   EXPECT_EQ(again.Encoder, "LAME 3.100");
   EXPECT_EQ(again.NGPostedTo, (TLines{"a b", ""}));
+  EXPECT_EQ(again.MainWindow, read.MainWindow);
 }
 
 TEST(Preferences, FailedWriteLeavesThePreviousFile) {

@@ -7,6 +7,7 @@
 #include "common/RememberedListsUnit.h"
 #include "par2/RecoveryPackets.h"
 #include "par2/RecoverySetUnit.h"
+#include "platform/WindowPlace.h"
 #include "support/Mp3Builder.h"
 #include "support/ScriptedHost.h"
 #include "ui/AboutUnit.h"
@@ -224,8 +225,13 @@ TEST_F(FormMain, PreferencesRoundTrip) {
                         "MakeSFV=1\r\nInitialDir=/music/\r\nNewsGroupFilter=flac\r\n"
                         "Par2Redundancy=25\r\nPar2CoverLargestFile=0\r\n"
                         "[InitPrefs]\r\nEncoder=EAC\r\nRippedBy=me\r\n"
-                        "NGPostedTo=b.two,a.one\r\n[Mine]\r\nkept=1\r\n");
+                        "NGPostedTo=b.two,a.one\r\n[Mine]\r\nkept=1\r\n"
+                        "[Window]\r\nMainLeft=-5000\r\nMainTop=4000\r\nMainWidth=700\r\n"
+                        "MainHeight=500\r\n");
   Create();
+  // Left on a screen unplugged since: back on this one.
+  EXPECT_TRUE(Form->screen()->availableGeometry().contains(Form->frameGeometry()));
+  EXPECT_EQ(Form->size(), QSize(700, 500));
   EXPECT_FALSE(Form->HidePathNamesInTrackListing->isChecked());
   EXPECT_TRUE(Form->UseID3TagInfo->isChecked());
   EXPECT_TRUE(Form->SortFilesonSelection1->isChecked()); // "yes": the default
@@ -243,11 +249,13 @@ TEST_F(FormMain, PreferencesRoundTrip) {
   EXPECT_NE(ReadWholeFile(Folder() + "tamberlon.INI").find("MakeM3U=1"), std::string::npos);
 
   Form->ComboBoxPostedBy->setEditText("poster");
+  Form->move(10, 20);
   Form->close();
   const std::string ini = ReadWholeFile(Folder() + "tamberlon.INI");
   for (const char* line :
        {"HidePaths=0", "UsedID3Tags=1", "MakeSFV=1", "PostedBy=poster", "Par2Redundancy=25",
-        "Par2CoverLargestFile=0", "NGPostedTo=a.one,b.two", "kept=1", "Encoder=EAC"})
+        "Par2CoverLargestFile=0", "NGPostedTo=a.one,b.two", "kept=1", "Encoder=EAC", "MainLeft=10",
+        "MainTop=20", "MainWidth=700", "MainHeight=500"})
     EXPECT_NE(ini.find(line), std::string::npos) << line << "\n" << ini;
   // The typed poster reaches the preferences, not the remembered list.
   EXPECT_EQ(ReadWholeFile(Folder() + "postedby.txt"), "");
@@ -698,34 +706,84 @@ TEST_F(FormMain, LivePreviewFollowsTheAlbum) {
   EXPECT_NE(ReadWholeFile(Folder() + "tamberlon.INI").find("LivePreview=1"), std::string::npos);
 }
 
-// The live preview opens beside the main window: on the right where it fits, else on the
-// left, else at the end of the screen where it hides less of the main window.
-TEST(LivePreviewPlace, BesideTheMainWindowWhereItFits) {
-  QWidget main;
-  TFormLivePreview preview;
-  const QRect screen = main.screen()->availableGeometry();
-  const int wide = screen.width() / 2;
-  preview.resize(wide, 100);
+// The live preview opens beside the main window, never over it, on a 1366x768 screen: on
+// the right where it fits, else on the left, else the main window moves over, else the
+// preview narrows (and the main window too where even that is not enough).
+TEST(WindowPlace, SideBySideNeverOverlapping) {
+  const QRect area(0, 0, 1366, 768);
   struct TCase {
     const char* Name;
-    int MainLeft, MainWidth;
-    int Expected; // the preview's left edge
+    QRect Main;
+    QSize Side;
+    QRect ExpectedMain, ExpectedSide;
   };
-  const int third = screen.width() / 3;
   const std::vector<TCase> cases = {
-      {"room on the right", screen.left(), third, screen.left() + third - 1 + 8},
-      {"room on the left only", screen.right() - third + 1, third,
-       screen.right() - third + 1 - 8 - wide},
-      {"room on neither side, the main window leaning right", screen.left() + third,
-       screen.width() - third, screen.left()},
-      {"room on neither side, the main window leaning left", screen.left(), screen.width() - third,
-       screen.right() - wide},
+      {"room on the right", {0, 0, 600, 700}, {696, 561}, {0, 0, 600, 700}, {608, 0, 696, 561}},
+      {"room on the left only",
+       {766, 0, 600, 700},
+       {696, 561},
+       {766, 0, 600, 700},
+       {62, 0, 696, 561}},
+      {"centred: the main window moves over",
+       {363, 40, 640, 700},
+       {696, 561},
+       {22, 40, 640, 700},
+       {670, 40, 696, 561}},
+      {"leaning right: moved over the other way",
+       {700, 0, 640, 700},
+       {696, 561},
+       {704, 0, 640, 700},
+       {0, 0, 696, 561}},
+      {"both too wide: the preview narrows",
+       {233, 0, 900, 700},
+       {696, 561},
+       {0, 0, 900, 700},
+       {908, 0, 458, 561}},
+      {"main as wide as the screen: both narrow",
+       {0, 0, 1366, 700},
+       {696, 561},
+       {0, 0, 998, 700},
+       {1006, 0, 360, 561}},
+      {"main low, preview tall: the preview kept on the screen",
+       {0, 300, 600, 460},
+       {696, 900},
+       {0, 300, 600, 460},
+       {608, 0, 696, 768}},
+      {"main's bottom off the screen: brought back",
+       {0, 200, 600, 700},
+       {696, 561},
+       {0, 68, 600, 700},
+       {608, 68, 696, 561}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    main.setGeometry(c.MainLeft, screen.top(), c.MainWidth, 100);
-    preview.PlaceBeside(&main);
-    EXPECT_EQ(preview.x(), c.Expected);
+    const TSideBySide placed = PlaceSideBySide(c.Main, QRect({5000, 5000}, c.Side), area);
+    EXPECT_EQ(placed.Main, c.ExpectedMain);
+    EXPECT_EQ(placed.Side, c.ExpectedSide);
+    EXPECT_FALSE(placed.Main.intersects(placed.Side));
+    EXPECT_TRUE(area.contains(placed.Main) && area.contains(placed.Side));
+  }
+}
+
+// A window is kept where the user can see it: a place remembered on a screen since
+// unplugged, or larger than the screen now, comes back onto one.
+TEST(WindowPlace, KeptOnAScreen) {
+  const QList<QRect> screens = {{0, 0, 1366, 768}, {1366, 0, 1920, 1080}};
+  struct TCase {
+    const char* Name;
+    QRect Frame, Expected;
+  };
+  const std::vector<TCase> cases = {
+      {"on the screen: kept", {100, 50, 656, 609}, {100, 50, 656, 609}},
+      {"on the second screen: kept there", {2000, 100, 800, 900}, {2000, 100, 800, 900}},
+      {"bottom off the first screen", {100, 400, 656, 609}, {100, 159, 656, 609}},
+      {"across both, more on the second: onto it", {1000, 0, 800, 600}, {1366, 0, 800, 600}},
+      {"taller than the first screen: shrunk", {0, 0, 656, 900}, {0, 0, 656, 768}},
+      {"off every screen: centred on the first", {-5000, 4000, 656, 609}, {355, 79, 656, 609}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(KeptOnAreas(c.Frame, screens), c.Expected);
   }
 }
 
