@@ -49,6 +49,14 @@ struct TShared {
     if (Request.Progress)
       Request.Progress(Progress);
   }
+  void ArticleDone(std::size_t index) { // with Lock held
+    const TPostArticle& article = Request.Plan.Articles[index];
+    Progress.Bytes += article.Size;
+    ++Progress.Articles;
+    Progress.File = article.File;
+    ++Progress.FileArticles[article.File];
+    Report();
+  }
   TNntpFault JournalFault() const {
     return {TFaultKind::Lasting, "The post journal could not be written, so the post stopped",
             Journal.Path(), TFaultCause::File};
@@ -118,9 +126,7 @@ std::optional<TNntpFault> Accept(TShared& shared, std::size_t index, const TAcce
     ++shared.Summary.Posted;
     shared.Summary.Bytes += accepted.Bytes;
   }
-  shared.Progress.Bytes += shared.Request.Plan.Articles[index].Size;
-  ++shared.Progress.Articles;
-  shared.Report();
+  shared.ArticleDone(index);
   return std::nullopt;
 }
 
@@ -223,9 +229,7 @@ void CheckArticles(TShared& shared, const std::vector<std::size_t>& items) {
       shared.Missing.insert(index);
     if (found == TLookup::Present && !whole)
       shared.Damaged.insert(index); // posted again under a fresh ID: the old one is taken
-    shared.Progress.Bytes += plan.Articles[index].Size;
-    ++shared.Progress.Articles;
-    shared.Report();
+    shared.ArticleDone(index);
     return std::optional<TNntpFault>();
   });
 }
@@ -264,10 +268,12 @@ void Phase(TShared& shared, TPostProgress::TPhase phase, const std::vector<std::
     shared.Progress.TotalBytes += shared.Request.Plan.Articles[i].Size;
   shared.Progress.EarlierArticles = 0;
   shared.Progress.EarlierBytes = 0;
+  shared.Progress.FileArticles.assign(shared.Request.Plan.Files.size(), 0);
   if (phase == TPostProgress::Posting)
     for (const auto& [index, accepted] : shared.Journal.Accepted()) {
       ++shared.Progress.EarlierArticles;
       shared.Progress.EarlierBytes += shared.Request.Plan.Articles[index].Size;
+      ++shared.Progress.FileArticles[shared.Request.Plan.Articles[index].File];
     }
   shared.Report();
 }

@@ -31,6 +31,10 @@ struct TPostProgress {
   // (the count goes on where it stopped; the rate is this run's).
   std::size_t EarlierArticles = 0;
   std::uint64_t EarlierBytes = 0;
+  // The plan's file whose article was done last, and each file's articles done (posting:
+  // with the earlier runs'; checking: this check's), by the plan's file order.
+  std::size_t File = 0;
+  std::vector<std::size_t> FileArticles;
 };
 
 struct TPostSummary {

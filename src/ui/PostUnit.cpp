@@ -4,6 +4,7 @@
 #include "common/FileUnit.h"
 #include "common/Host.h"
 #include "common/IntToAbbrStrUnit.h"
+#include "platform/WindowPlace.h"
 #include "ui/MainUnit.h"
 #include "ui/ServerUnit.h"
 
@@ -15,6 +16,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <cstdio>
@@ -95,9 +98,9 @@ TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("FormPost"));
   setWindowTitle(QStringLiteral("Post to Usenet"));
   resize(640, 520);
-  TableFiles = Named(new QTableWidget(0, 3, this), "TableFiles");
-  TableFiles->setHorizontalHeaderLabels(
-      {QStringLiteral("File"), QStringLiteral("Size"), QStringLiteral("Articles")});
+  TableFiles = Named(new QTableWidget(0, 4, this), "TableFiles");
+  TableFiles->setHorizontalHeaderLabels({QStringLiteral("File"), QStringLiteral("Size"),
+                                         QStringLiteral("Articles"), QStringLiteral("Posted")});
   TableFiles->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   TableFiles->verticalHeader()->hide();
   TableFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -115,6 +118,7 @@ TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
             "CheckBoxCheckBodies");
   ProgressBytes = Named(new QProgressBar(this), "ProgressBytes");
   ProgressBytes->setRange(0, 1000);
+  LabelFile = Named(new QLabel(this), "LabelFile");
   LabelProgress = Named(new QLabel(this), "LabelProgress");
   GroupBoxResult = Named(new QGroupBox(QStringLiteral("Result"), this), "GroupBoxResult");
   LabelResult = Named(new QLabel(GroupBoxResult), "LabelResult");
@@ -147,6 +151,7 @@ TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addLayout(server);
   layout->addWidget(CheckBoxObfuscate);
   layout->addWidget(CheckBoxCheckBodies);
+  layout->addWidget(LabelFile);
   layout->addWidget(ProgressBytes);
   layout->addWidget(LabelProgress);
   layout->addWidget(GroupBoxResult);
@@ -165,8 +170,6 @@ TFormPost::~TFormPost() {
 }
 
 void TFormPost::Prepare(TPostOrder order) {
-  if (!isVisible() && parentWidget()) // over the main window, not where the desktop likes
-    move(parentWidget()->geometry().center() - rect().center());
   Order = std::move(order);
   Files = ReleaseFilesBeside(Order.NfoPath);
   CheckBoxObfuscate->setChecked(Order.Setup.Obfuscate);
@@ -176,7 +179,12 @@ void TFormPost::Prepare(TPostOrder order) {
   ShowServer();
   GroupBoxResult->hide();
   ProgressBytes->setValue(0);
+  LabelFile->clear();
   LabelProgress->clear();
+  if (!isVisible()) { // over the main window, not where the desktop likes
+    FitFiles();
+    CentreOver(this, parentWidget());
+  }
 }
 
 void TFormPost::SetGroups(std::vector<std::string> groups) {
@@ -204,6 +212,7 @@ void TFormPost::ShowFiles() {
     TableFiles->setItem(row, 0, new QTableWidgetItem(ToQt(FileNamePart(path))));
     TableFiles->setItem(row, 1, new QTableWidgetItem(Megabytes(size)));
     TableFiles->setItem(row, 2, new QTableWidgetItem(QString::number(count)));
+    TableFiles->setItem(row, 3, new QTableWidgetItem);
     total += size;
     articles += count;
   }
@@ -235,6 +244,7 @@ void TFormPost::ShowServer() {
 
 void TFormPost::ButtonServerClick() {
   TFormServer dialog(Order.Setup, Order.Password, Order.StoreRuns, this);
+  CentreOver(&dialog, this);
   if (dialog.exec() != QDialog::Accepted)
     return;
   Order.Setup = dialog.Setup();
@@ -285,6 +295,56 @@ void TFormPost::ButtonPostClick() {
   Run(std::move(request));
 }
 
+// Tall enough to show every file, and wide enough for their names, where the screen has
+// room; beyond that the table scrolls.
+void TFormPost::FitFiles() {
+  TableFiles->resizeColumnsToContents();
+  const QHeaderView* header = TableFiles->horizontalHeader();
+  const int frame = 2 * TableFiles->frameWidth();
+  const int rows = TableFiles->verticalHeader()->defaultSectionSize() * TableFiles->rowCount();
+  const QSize table(header->length() + frame + TableFiles->verticalScrollBar()->sizeHint().width(),
+                    header->sizeHint().height() + rows + frame);
+  const QSize others = layout()->sizeHint() - TableFiles->sizeHint();
+  QSize wanted(std::max(width(), table.width() + layout()->contentsMargins().left() +
+                                     layout()->contentsMargins().right()),
+               others.height() + table.height());
+  if (const QScreen* screen = (parentWidget() ? parentWidget() : this)->screen())
+    wanted = wanted.boundedTo(screen->availableGeometry().size() - WindowFrameAllowance);
+  resize(wanted.expandedTo(minimumSizeHint()));
+}
+
+void TFormPost::MapPlanRows(const std::vector<std::string>& planned) {
+  PlanRows.assign(planned.size(), -1);
+  for (std::size_t i = 0; i < planned.size(); ++i)
+    for (std::size_t row = 0; row < Files.size(); ++row)
+      if (Files[row] == planned[i])
+        PlanRows[i] = static_cast<int>(row);
+}
+
+// Each file's articles done, and the one the posting threads are at, in view.
+void TFormPost::ShowFileProgress(const TPostProgress& progress) {
+  const bool checking = progress.Phase == TPostProgress::Checking;
+  TableFiles->horizontalHeaderItem(3)->setText(checking ? QStringLiteral("Checked")
+                                                        : QStringLiteral("Posted"));
+  const auto rowOf = [this](std::size_t file) {
+    return file < PlanRows.size() ? PlanRows[file] : -1;
+  };
+  for (std::size_t file = 0; file < progress.FileArticles.size(); ++file)
+    if (const int row = rowOf(file); row >= 0)
+      TableFiles->item(row, 3)->setText(QStringLiteral("%1 of %2")
+                                            .arg(progress.FileArticles[file])
+                                            .arg(TableFiles->item(row, 2)->text()));
+  const int row = rowOf(progress.File);
+  if (progress.Articles == 0 || row < 0 || progress.File >= progress.FileArticles.size())
+    return;
+  TableFiles->scrollToItem(TableFiles->item(row, 0));
+  LabelFile->setText(QStringLiteral("%1 %2: %3 of %4 articles")
+                         .arg(checking ? QStringLiteral("Checking") : QStringLiteral("Posting"),
+                              TableFiles->item(row, 0)->text())
+                         .arg(progress.FileArticles[progress.File])
+                         .arg(TableFiles->item(row, 2)->text()));
+}
+
 // The plan (each file read for its checksum) and the post, on the worker thread.
 void TFormPost::Run(TPostRequest request) {
   std::vector<std::string> groups = Order.Groups;
@@ -299,6 +359,12 @@ void TFormPost::Run(TPostRequest request) {
         if (planned.Problem) {
           summary.Problem = planned.Problem;
         } else {
+          std::vector<std::string> paths;
+          for (const TPostFile& file : planned.Plan.Files)
+            paths.push_back(file.Path);
+          // Queued before any progress, so the rows are known when it comes.
+          QMetaObject::invokeMethod(
+              this, [this, paths] { MapPlanRows(paths); }, Qt::QueuedConnection);
           request.Plan = std::move(planned.Plan);
           summary = PostRelease(request);
         }
@@ -313,15 +379,24 @@ void TFormPost::QueueProgress(const TPostProgress& progress) {
   const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
                                std::chrono::steady_clock::now().time_since_epoch())
                                .count();
+  {
+    std::lock_guard guard(LatestLock);
+    Latest = progress;
+  }
   const bool last = progress.Articles == progress.TotalArticles;
   if ((!last && now - LastShown.load() < 100) || ProgressQueued.exchange(true))
-    return; // too soon, or the window has not shown the last one yet
+    return; // too soon, or the window has not shown the last one yet (it will show this)
   LastShown = now;
   QMetaObject::invokeMethod(
       this,
-      [this, progress] {
+      [this] {
         ProgressQueued = false;
-        ShowProgress(progress);
+        TPostProgress newest;
+        {
+          std::lock_guard guard(LatestLock);
+          newest = Latest;
+        }
+        ShowProgress(newest);
       },
       Qt::QueuedConnection);
 }
@@ -347,6 +422,7 @@ void TFormPost::ShowProgress(const TPostProgress& progress) {
   const std::uint64_t done = progress.EarlierBytes + progress.Bytes;
   const std::uint64_t total = progress.EarlierBytes + progress.TotalBytes;
   ProgressBytes->setValue(total == 0 ? 0 : static_cast<int>(1000 * done / total));
+  ShowFileProgress(progress);
   if (Cancelled)
     return;
   LabelProgress->setText(ToQt(PostProgressText(progress, seconds)));

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 class QCheckBox;
@@ -56,6 +57,7 @@ public:
   QCheckBox* CheckBoxObfuscate = nullptr;
   QCheckBox* CheckBoxCheckBodies = nullptr;
   QProgressBar* ProgressBytes = nullptr;
+  QLabel* LabelFile = nullptr; // the file being posted, its articles done of its articles
   QLabel* LabelProgress = nullptr;
   QGroupBox* GroupBoxResult = nullptr;
   QLabel* LabelResult = nullptr;
@@ -76,6 +78,9 @@ protected:
 
 private:
   void ShowFiles();
+  void FitFiles();
+  void MapPlanRows(const std::vector<std::string>& planned);
+  void ShowFileProgress(const TPostProgress& progress);
   void ShowServer();
   void ButtonServerClick();
   void Run(TPostRequest request);
@@ -91,6 +96,9 @@ private:
   std::atomic<bool> Cancelled{false};
   std::atomic<bool> ProgressQueued{false}; // at most one progress event waits at a time
   std::atomic<std::int64_t> LastShown{0};  // when one was last queued, in ms
+  std::mutex LatestLock;
+  TPostProgress Latest;      // what the queued showing shows: the newest, never a stale one
+  std::vector<int> PlanRows; // the table's row of each of the plan's files (each once)
   bool Done = false;
   TPostSummary LastSummary;
   std::chrono::steady_clock::time_point PhaseStart, RunStart;

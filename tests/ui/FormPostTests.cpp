@@ -133,6 +133,16 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
       QString::fromStdString("Posting paused: " + std::to_string(paused.Accepted) + " of " +
                              std::to_string(paused.Articles) + " articles posted")));
   EXPECT_TRUE(std::filesystem::exists(JournalPathFor(saved.Nzb())));
+  // Each file's articles posted, and the sum of them is the post's.
+  const auto doneOf = [&](int row) {
+    const QStringList done = post->TableFiles->item(row, 3)->text().split(" of ");
+    EXPECT_EQ(done.value(1), post->TableFiles->item(row, 2)->text()) << row;
+    return done.value(0).toULongLong();
+  };
+  std::size_t posted = 0;
+  for (int row = 0; row < post->TableFiles->rowCount(); ++row)
+    posted += doneOf(row);
+  EXPECT_EQ(posted, paused.Accepted);
 
   post->ButtonPostClick();
   ASSERT_TRUE(finished.wait(60000));
@@ -142,6 +152,8 @@ TEST(FormPost, PostsPausesAndContinuesTheSavedAlbum) {
   EXPECT_EQ(summary.NzbPath, saved.Nzb());
   EXPECT_EQ(server.Articles.size(), summary.Articles); // none posted twice
   EXPECT_FALSE(std::filesystem::exists(JournalPathFor(summary.NzbPath)));
+  for (int row = 0; row < post->TableFiles->rowCount(); ++row) // each checked whole
+    EXPECT_EQ(doneOf(row), post->TableFiles->item(row, 2)->text().toULongLong()) << row;
 
   // Verify takes the .nzb: every article on the server, then one lost by the server.
   const auto verify = [&](const std::string& totals, const std::string& missing) {
