@@ -76,7 +76,9 @@ QSize BorderOf(const QWidget* window, const QWidget* like) {
   const QSize own = window->frameGeometry().size() - window->size();
   if (window->isVisible() || !like)
     return own;
-  return like->frameGeometry().size() - like->size();
+  // A window just shown may not have its frame yet either: then the usual one is allowed.
+  const QSize likeBorder = like->frameGeometry().size() - like->size();
+  return likeBorder.isNull() ? WindowFrameAllowance : likeBorder;
 }
 } // namespace
 

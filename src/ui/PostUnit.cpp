@@ -290,6 +290,10 @@ void TFormPost::ButtonPostClick() {
   LabelProgress->setText(QStringLiteral("Reading the files..."));
   Cancelled = false;
   Done = false;
+  {
+    std::lock_guard guard(LatestLock);
+    Latest = {}; // nothing of the last run's
+  }
   PhaseStart = RunStart = std::chrono::steady_clock::now();
   Phase = TPostProgress::Posting;
   Run(std::move(request));
@@ -432,6 +436,11 @@ void TFormPost::ShowProgress(const TPostProgress& progress) {
 
 void TFormPost::Finish(const TPostSummary& summary) {
   Done = true;
+  {
+    // The posting threads are done: their last count, which a showing may have skipped.
+    std::lock_guard guard(LatestLock);
+    ShowFileProgress(Latest);
+  }
   LastSummary = summary;
   SetControlsEnabled(true);
   ProgressBytes->setValue(summary.Complete() ? 1000 : ProgressBytes->value());
