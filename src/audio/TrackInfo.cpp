@@ -53,7 +53,7 @@ void TTrackInfo::Fill(const std::string& path, const std::function<void(TErrorCo
 
 std::unique_ptr<TTrackInfo> MakeTrackInfo(const std::string& path, bool withChecksum,
                                           const TTrackReading& reading) {
-  const auto report = [&reading, &path](TErrorCode code) {
+  const auto report = [&reading](TErrorCode code) {
     if (reading.Errors)
       reading.Errors->push_back(code);
   };
