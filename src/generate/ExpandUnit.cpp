@@ -197,14 +197,24 @@ void ReplaceAll(std::string& text, std::string_view token, std::string_view valu
   text = std::move(result);
 }
 
-TMarkedText KeepSectionsWithValues(const TMarkedText& text) {
+TMarkedText KeepSectionsWithValues(const TMarkedText& text, std::string_view blockStart,
+                                   std::string_view blockEnd) {
   std::size_t start = text.Find(token::IfValue);
   if (start == None)
     return text;
+  // A section inside the block is its items' to keep, once their values are in.
+  std::size_t skipFrom = None, skipTo = None;
+  if (!blockStart.empty() && (skipFrom = text.Find(blockStart)) != None)
+    skipTo = text.Find(blockEnd, skipFrom);
   TMarkedText result;
   result.Reserve(text.Size());
   std::size_t from = 0;
   for (; start != None; start = text.Find(token::IfValue, from)) {
+    if (skipTo != None && start > skipFrom && start < skipTo) {
+      result.Append(text, from, skipTo - from);
+      from = skipTo;
+      continue;
+    }
     const std::size_t body = PastLineBreak(text, start + token::IfValue.size());
     const std::size_t end = text.Find(token::EndIf, body);
     if (end == None)
@@ -382,7 +392,7 @@ TMarkedText TExpansion::Fields(std::string_view templateText) const {
   }};
   for (const auto& [name, value] : totalTokens)
     ReplaceAll(text, name, AsWritten(value));
-  return KeepSectionsWithValues(text);
+  return KeepSectionsWithValues(text, token::ForEachTrack, token::EndTrack);
 }
 
 // A track's value for the block's token, in token::TrackTokens' order; its length padded to
@@ -429,11 +439,12 @@ TMarkedText TExpansion::Tracks(TMarkedText text) const {
   for (const TTrackEntry& track : Album.Tracks)
     if (track.Info)
       longest = std::max(longest, Columns(track.Info->DurationText));
-  return ExpandBlock(
+  text = ExpandBlock(
       std::move(text), token::ForEachTrack, token::EndTrack, token::TrackTokens,
       Album.Tracks.size(),
       [&](std::size_t item, std::size_t token) { return TrackValue(item, token, longest); },
       WidthAt);
+  return KeepSectionsWithValues(text); // each track's own
 }
 
 TMarkedText TExpansion::Extras(TMarkedText text) const {

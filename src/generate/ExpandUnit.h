@@ -87,8 +87,10 @@ std::string ExpandBlock(std::string_view templateText, std::string_view startMar
 
 // Each section from an @IF_VALUE to the next @END_IF (the markers' own line breaks with
 // them) is written, without its markers, when it holds a value put in; else it goes whole.
-// A marker without its partner stays as text.
-TMarkedText KeepSectionsWithValues(const TMarkedText& text);
+// A marker without its partner stays as text. A section inside the block the two markers
+// give is left whole, for each of the block's items once their values are in.
+TMarkedText KeepSectionsWithValues(const TMarkedText& text, std::string_view blockStart = {},
+                                   std::string_view blockEnd = {});
 
 // Removes every template @RIGHT and moves the text behind it to the right-most marker's
 // column.

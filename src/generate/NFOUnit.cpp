@@ -56,16 +56,15 @@ std::vector<std::string> DefaultNfoTemplate(bool variousArtists, TAudioFamily fa
   };
   // What the rip log and the measurement found, each line only where there is something: a
   // lossless album's log and dynamics, a lossy one's dynamics and each track's bit rate check.
-  // The MP3 template stays as it has always been written (a measurement decodes every track).
-  if (family != TAudioFamily::Mp3) {
-    const auto audio = std::find(lines.begin(), lines.end(), "Bitrate    : $BIT_RATE (average)");
-    std::vector<std::string> measured = {"@IF_VALUE", "Dynamics   : $DR", "@END_IF"};
-    if (family == TAudioFamily::Lossless)
-      measured.insert(measured.begin(), {"@IF_VALUE", "Log Score  : $LOG_SCORE", "@END_IF",
-                                         "@IF_VALUE", "AccurateRip: $ACCURATERIP", "@END_IF"});
-    lines.insert(audio + 1, measured.begin(), measured.end());
-  }
-  if (family == TAudioFamily::Lossy) {
+  const auto audio =
+      std::find(lines.begin(), lines.end(),
+                mp3 ? "ID3-Tag    : $ID3_VERSION" : "Bitrate    : $BIT_RATE (average)");
+  std::vector<std::string> measured = {"@IF_VALUE", "Dynamics   : $DR", "@END_IF"};
+  if (family == TAudioFamily::Lossless)
+    measured.insert(measured.begin(), {"@IF_VALUE", "Log Score  : $LOG_SCORE", "@END_IF",
+                                       "@IF_VALUE", "AccurateRip: $ACCURATERIP", "@END_IF"});
+  lines.insert(audio + 1, measured.begin(), measured.end());
+  if (family != TAudioFamily::Lossless) {
     const auto track = std::find(lines.begin(), lines.end(), "@END_TRACK");
     lines.insert(track, {"@IF_VALUE", "    $TRACK_QUALITY", "@END_IF"});
   }

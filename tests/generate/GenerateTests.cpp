@@ -114,9 +114,10 @@ TEST_F(Expansion, DefaultSingleArtistTemplateWholeDocument) {
                                      }));
 }
 
-// A lossless album's default shows what its rip log and the measurement found, each line
-// only where there is something to show.
-TEST_F(Expansion, LosslessDefaultShowsTheEvidenceThereIs) {
+// Each default shows what the rip log (a lossless album's) and the measurement found, each
+// line only where there is something to show: an unmeasured album, or a lossless track, has
+// no empty heading.
+TEST_F(Expansion, DefaultsShowTheEvidenceThereIs) {
   const std::string log = "X Lossless Decoder version 20230627\nUsed drive : D\nRipper mode : "
                           "XLD Secure Ripper\nDisable audio cache : OK\nMake use of C2 pointers "
                           ": NO\nRead offset correction : 6\nGap status : Analyzed, "
@@ -125,32 +126,47 @@ TEST_F(Expansion, LosslessDefaultShowsTheEvidenceThereIs) {
                           "-----BEGIN XLD SIGNATURE-----\n";
   const struct {
     const char* Name;
+    TAudioFamily Family;
     bool Log;
     std::optional<int> Dr;
-    std::string Evidence;
+    std::optional<TLossyQuality> Quality;
+    std::string Evidence, Track; // after the audio lines; under the track's line
   } cases[] = {
-      {"nothing measured", false, std::nullopt, ""},
-      {"the DR alone", false, 11, "Dynamics   : DR11\r\n"},
-      {"the log and the DR", true, 9,
+      {"nothing measured", TAudioFamily::Lossless, false, std::nullopt, std::nullopt, "", ""},
+      {"the DR alone", TAudioFamily::Lossless, false, 11, std::nullopt, "Dynamics   : DR11\r\n",
+       ""},
+      {"the log and the DR", TAudioFamily::Lossless, true, 9, std::nullopt,
        "Log Score  : 98\r\nAccurateRip: 1 of 1 tracks accurate (confidence 3)\r\n"
-       "Dynamics   : DR9\r\n"},
+       "Dynamics   : DR9\r\n",
+       ""},
+      {"an MP3 album not measured", TAudioFamily::Mp3, false, std::nullopt, std::nullopt, "", ""},
+      {"an MP3 album's DR and a doubted rate", TAudioFamily::Mp3, false, 8,
+       TLossyQuality{320, 16000, 20500, 128}, "Dynamics   : DR8\r\n",
+       "    320 kbps, content to 16.0 kHz: probably encoded from a lower-rate source (about 128 "
+       "kbps)\r\n"},
+      {"a Vorbis album's", TAudioFamily::Lossy, false, 7, TLossyQuality{192, 22050, 22050, 0},
+       "Dynamics   : DR7\r\n", "    192 kbps, content to 22.1 kHz: as the rate keeps\r\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     TTempFolder folder;
     TAlbumInfo album;
-    album.Lossless = true;
-    album.Tracks.push_back({folder.Write("01.flac", ""), nullptr});
+    album.Lossless = c.Family == TAudioFamily::Lossless;
+    AddTrack(album, folder.Write("01.flac", ""), "One", "0:59");
     if (c.Log)
       folder.Write("rip.log", log);
     auto analysis = std::make_shared<TAlbumAnalysis>();
     analysis->Dr = c.Dr;
+    analysis->Tracks.emplace_back().Path = album.Tracks[0].Path;
+    analysis->Tracks[0].Quality = c.Quality;
     album.Analysis = analysis;
-    const std::string text = ExpandTemplate(
-        Lines(DefaultNfoTemplate(false, TAudioFamily::Lossless, false)), album, Context());
-    const std::string from = "(average)\r\n";
+    const std::string text =
+        ExpandTemplate(Lines(DefaultNfoTemplate(false, c.Family, false)), album, Context());
+    const std::string from = c.Family == TAudioFamily::Mp3 ? "ID3-Tag    : \r\n" : "(average)\r\n";
     const std::size_t start = text.find(from) + from.size();
     EXPECT_EQ(text.substr(start, text.find("\r\nRipped By") - start), c.Evidence);
+    const std::size_t track = text.find("(0:59)\r\n") + 8;
+    EXPECT_EQ(text.substr(track, text.find("\r\nTotal Playing") - track), c.Track);
   }
 }
 
