@@ -236,8 +236,8 @@ std::string AlbumQualityText(const TAlbumAnalysis& album) {
     return "every track's content reaches what its bit rate keeps";
   std::sort(sources.begin(), sources.end());
   return std::to_string(suspect) + " of " + std::to_string(checked) +
-         " tracks: probably encoded from a lower-rate source (about " +
-         std::to_string(sources[sources.size() / 2]) + " kbps)";
+         " tracks: " + LowerRateWarning + " (about " + std::to_string(sources[sources.size() / 2]) +
+         " kbps)";
 }
 
 std::optional<TSonogram> AlbumSonogram(const TAlbumAnalysis& album) {

@@ -119,6 +119,6 @@ std::string LossyQualityText(const TLossyQuality& quality) {
                 quality.CutoffHz / 1000);
   if (!quality.Suspect())
     return std::string(text) + "as the rate keeps";
-  return std::string(text) + "probably encoded from a lower-rate source (about " +
-         std::to_string(quality.SourceKbps) + " kbps)";
+  return std::string(text) + LowerRateWarning + " (about " + std::to_string(quality.SourceKbps) +
+         " kbps)";
 }

@@ -22,6 +22,9 @@ std::optional<TLossyQuality> JudgeLossyRate(std::string_view codec, int kbps,
                                             std::string_view setting, unsigned channels,
                                             unsigned sampleRate, double cutoffHz);
 
+// The words for a lossy track whose content stops at a lower rate's low-pass.
+inline constexpr const char* LowerRateWarning = "probably encoded from a lower-rate source";
+
 // "320 kbps, content to 16.0 kHz: probably encoded from a lower-rate source (about 128 kbps)";
 // "320 kbps, content to 20.1 kHz: as the rate keeps".
 std::string LossyQualityText(const TLossyQuality& quality);

@@ -280,7 +280,7 @@ TSaveResult TAlbumSession::Save(const TSavePlan& plan, const TSaveAnswers& answe
     return saved;
   saved.Kept = answers.Keep;
   saved.NotWritten = plan.NotWritten;
-  saved.Notes = TranscodeNotes(FAlbum); // measured for the documents, or kept from the analysis
+  saved.Notes = MeasuredNotes(FAlbum); // measured for the documents, or kept from the analysis
   if (request.Wants(TDocumentRole::Nfo))
     FAlbum.FileName = request.NfoPath;
   if (answers.RememberTexts) {

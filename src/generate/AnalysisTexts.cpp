@@ -117,16 +117,48 @@ std::vector<TProblem> TranscodeNotes(const TAlbumInfo& album) {
   return notes;
 }
 
-std::string TranscodeSummary(const TAlbumInfo& album) {
-  const std::size_t transcoded = TranscodeNotes(album).size();
-  if (transcoded == 0)
+namespace {
+// "2 of 10 tracks ", "the track ", "all 10 tracks " and the words after; "" for none.
+std::string CountedTracksText(const TAlbumInfo& album, std::size_t count, std::string_view words) {
+  if (count == 0)
     return {};
   const std::size_t tracks = album.Analysis->Tracks.size();
-  const std::string which = transcoded < tracks
-                                ? std::to_string(transcoded) + " of " + std::to_string(tracks)
-                            : tracks == 1 ? std::string("the")
-                                          : "all " + std::to_string(tracks);
-  return which + (tracks == 1 ? " track " : " tracks ") + TranscodeWarning;
+  const std::string which = count < tracks ? std::to_string(count) + " of " + std::to_string(tracks)
+                            : tracks == 1  ? std::string("the")
+                                           : "all " + std::to_string(tracks);
+  return which + (tracks == 1 ? " track " : " tracks ") + std::string(words);
+}
+} // namespace
+
+std::string TranscodeSummary(const TAlbumInfo& album) {
+  return CountedTracksText(album, TranscodeNotes(album).size(), TranscodeWarning);
+}
+
+std::vector<TProblem> LowerRateNotes(const TAlbumInfo& album) {
+  std::vector<TProblem> notes;
+  if (album.Analysis)
+    for (const TTrackAnalysis& track : album.Analysis->Tracks)
+      if (track.Measured() && track.Quality && track.Quality->Suspect())
+        notes.push_back({LossyQualityText(*track.Quality), track.Path});
+  return notes;
+}
+
+std::string LowerRateSummary(const TAlbumInfo& album) {
+  return CountedTracksText(album, LowerRateNotes(album).size(), LowerRateWarning);
+}
+
+std::vector<TProblem> MeasuredNotes(const TAlbumInfo& album) {
+  std::vector<TProblem> notes = TranscodeNotes(album);
+  for (TProblem& note : LowerRateNotes(album))
+    notes.push_back(std::move(note));
+  return notes;
+}
+
+std::string MeasuredWarning(const TAlbumInfo& album) {
+  std::string text = TranscodeSummary(album);
+  if (const std::string lower = LowerRateSummary(album); !lower.empty())
+    text += (text.empty() ? "" : "; ") + lower;
+  return text;
 }
 
 std::string TrackQualityText(const TTrackAnalysis* track) {

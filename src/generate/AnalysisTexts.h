@@ -41,6 +41,15 @@ std::vector<TProblem> TranscodeNotes(const TAlbumInfo& album);
 // "2 of 10 tracks possibly transcoded from a lossy source"; "" when none is, or nothing
 // was measured.
 std::string TranscodeSummary(const TAlbumInfo& album);
+// The measured lossy tracks whose content stops at a lower rate's low-pass, each with its
+// check ("320 kbps, content to 16.0 kHz: probably encoded from a lower-rate source (about 128
+// kbps)"), and "3 of 10 tracks probably encoded from a lower-rate source"; "" when none is.
+std::vector<TProblem> LowerRateNotes(const TAlbumInfo& album);
+std::string LowerRateSummary(const TAlbumInfo& album);
+// Both kinds of note, and both summaries in one line ("" when the measurement found neither):
+// what the save and the window's strip say of the measured album.
+std::vector<TProblem> MeasuredNotes(const TAlbumInfo& album);
+std::string MeasuredWarning(const TAlbumInfo& album);
 // The analysis kept for the album when it measured the album's tracks as they stand;
 // false (nothing kept) when the tracks changed since.
 bool KeepAnalysis(TAlbumInfo& album, std::shared_ptr<const TAlbumAnalysis> analysis);

@@ -119,7 +119,7 @@ void TFormMain::ButtonMakeNFOClick() {
   for (const TProblem& skipped : outcome.NotWritten)
     text += "; " + skipped.Message;
   if (!outcome.Notes.empty())
-    text += "; warning: " + TranscodeSummary(Session.Album());
+    text += "; warning: " + MeasuredWarning(Session.Album());
   ShowStatus(text);
 }
 
@@ -325,7 +325,7 @@ void TFormMain::AnalyzeAudio1Click() {
   // Measured once is measured for the documents too, and a transcode said here as well.
   window->AlbumMeasured = [this](std::shared_ptr<const TAlbumAnalysis> analysis) {
     if (KeepAnalysis(Session.Album(), std::move(analysis)))
-      ShowTranscodeWarning();
+      ShowMeasuredWarning();
   };
   window->Analyze(paths);
   CentreOver(window, this);

@@ -153,8 +153,6 @@ void TFormMain::ShowReadingOutcome(std::size_t chosen, const std::string& leftOu
 
 void TFormMain::MeasureInBackground() {
   StopMeasuring();
-  if (!Session.Album().Lossless)
-    return; // a lossy album's cut-off is its encoder's, no warning
   std::vector<std::string> paths;
   for (const TTrackEntry& track : Session.Album().Tracks)
     paths.push_back(track.Path);
@@ -169,14 +167,14 @@ void TFormMain::MeasureInBackground() {
     QMetaObject::invokeMethod(this, [this, analysis, cancelled] {
       // Kept only for the tracks it measured: a listing changed since has its own.
       if (!*cancelled && KeepAnalysis(Session.Album(), analysis))
-        ShowTranscodeWarning();
+        ShowMeasuredWarning();
     });
   });
 }
 
-void TFormMain::ShowTranscodeWarning() {
-  if (const std::string transcoded = TranscodeSummary(Session.Album()); !transcoded.empty())
-    ShowStatus("Warning: " + transcoded + " (Tools, Analyze the Album's Audio shows which)");
+void TFormMain::ShowMeasuredWarning() {
+  if (const std::string warning = MeasuredWarning(Session.Album()); !warning.empty())
+    ShowStatus("Warning: " + warning + " (Tools, Analyze the Album's Audio shows which)");
 }
 
 void TFormMain::StopMeasuring() {

@@ -181,12 +181,13 @@ private:
   bool PreferencesWriteFailed = false;
   bool ReadingTracks = false;
   bool CancelReading = false;
-  // A lossless album's tracks measured once they are read, on a thread of their own: a
-  // transcode is said before anything is saved, and the save finds the figures measured.
+  // An album's tracks measured once they are read, on a thread of their own: a transcode or
+  // a lossy track's doubted rate is said before anything is saved, and the save finds the
+  // figures measured.
   void MeasureInBackground();
   void StopMeasuring();
   void ShowMp3Fields(bool mp3);
-  void ShowTranscodeWarning(); // in the strip, when a measured track is one
+  void ShowMeasuredWarning(); // in the strip, when the measurement doubts a track
   std::shared_ptr<std::atomic<bool>> MeasuringCancelled;
   std::jthread Measuring;
   // The last .nfo saved in this session: what Post to Usenet posts.

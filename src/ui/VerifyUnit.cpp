@@ -422,6 +422,8 @@ void TFormVerify::Analyze(const std::vector<std::string>& paths) {
     std::string totals = album->Cancelled ? "Cancelled" : "Album: " + AlbumAnalysisText(*album);
     if (!album->Cancelled && !album->Dr)
       totals = "No track could be measured";
+    if (const std::string rates = album->Cancelled ? "" : AlbumQualityText(*album); !rates.empty())
+      totals += "\nBit rates: " + rates;
     if (!album->Cancelled)
       for (const TAlbumRipLog& log : RipLogsBeside(paths))
         totals += "\nLog " + PrintableName(log.Path.substr(log.Path.rfind('/') + 1)) + ": " +
@@ -459,8 +461,12 @@ void TFormVerify::ShowAnalysis(std::size_t index, const TTrackAnalysis& track) {
     cell(6, LevelText(track.Loudness->TruePeakDb));
   }
   cell(7, LevelText(track.Cutoff.Hz / 1000));
+  // A lossless track stopping as a lossy encoder does, a lossy one stopping at a lower rate's
+  // low-pass: either is the row's finding.
+  const bool lowerRate = track.Quality && track.Quality->Suspect();
   ShowResult(row, 8,
              track.Cutoff.LossyShape ? QString::fromLatin1(TranscodeWarning)
+             : lowerRate             ? QString::fromStdString(LossyQualityText(*track.Quality))
                                      : QStringLiteral("OK"));
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/AlbumAnalysis.h"
 #include "common/TextListUnit.h"
+#include "generate/AnalysisTexts.h"
 #include "generate/CoverImage.h"
 #include "generate/ExpandUnit.h"
 #include "generate/NFOUnit.h"
@@ -167,6 +168,55 @@ TEST_F(Expansion, DefaultsShowTheEvidenceThereIs) {
     EXPECT_EQ(text.substr(start, text.find("\r\nRipped By") - start), c.Evidence);
     const std::size_t track = text.find("(0:59)\r\n") + 8;
     EXPECT_EQ(text.substr(track, text.find("\r\nTotal Playing") - track), c.Track);
+  }
+}
+
+// What the strip and the save say of a measured album: each doubted track counted against the
+// album's, a transcode and a lower-rate source each in its words, an unmeasured track neither.
+TEST(AnalysisTexts, WarningsCountTheDoubtedTracks) {
+  enum TFinding { Fine, Transcoded, LowerRate, Unmeasured };
+  const struct {
+    const char* Name;
+    std::vector<TFinding> Tracks;
+    std::string Warning;
+  } cases[] = {
+      {"nothing doubted", {Fine, Fine}, ""},
+      {"two of three from a lower rate",
+       {LowerRate, Fine, LowerRate},
+       "2 of 3 tracks probably encoded from a lower-rate source"},
+      {"the one track transcoded",
+       {Transcoded},
+       "the track possibly transcoded from a lossy source"},
+      {"every track from a lower rate",
+       {LowerRate, LowerRate},
+       "all 2 tracks probably encoded from a lower-rate source"},
+      {"both kinds, one not measured",
+       {Transcoded, LowerRate, Unmeasured},
+       "1 of 3 tracks possibly transcoded from a lossy source; 1 of 3 tracks probably encoded "
+       "from a lower-rate source"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TAlbumInfo album;
+    auto analysis = std::make_shared<TAlbumAnalysis>();
+    std::vector<std::string> doubted;
+    for (std::size_t i = 0; i < c.Tracks.size(); ++i) {
+      TTrackAnalysis& track = analysis->Tracks.emplace_back();
+      track.Path = "/music/" + std::to_string(i + 1) + ".mp3";
+      track.Cutoff.LossyShape = c.Tracks[i] == Transcoded;
+      if (c.Tracks[i] == LowerRate || c.Tracks[i] == Unmeasured)
+        track.Quality = TLossyQuality{320, 16000, 20500, 128};
+      if (c.Tracks[i] == Unmeasured)
+        track.Problem = "the file cannot be read";
+      if (c.Tracks[i] == Transcoded || c.Tracks[i] == LowerRate)
+        doubted.push_back(track.Path);
+    }
+    album.Analysis = analysis;
+    EXPECT_EQ(MeasuredWarning(album), c.Warning);
+    std::vector<std::string> noted;
+    for (const TProblem& note : MeasuredNotes(album))
+      noted.push_back(note.Path);
+    EXPECT_EQ(noted, doubted);
   }
 }
 

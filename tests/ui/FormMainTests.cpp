@@ -38,6 +38,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -905,8 +906,10 @@ TEST_F(FormMain, VerifyWindowRepairsARepairableSet) {
   }
 }
 
-// The analysis window: a row a track as it is measured, a track it does not decode told in
-// its row (first), the album's line in the totals; without tracks the menu says what to do.
+// The analysis window: a row a track as it is measured, a track it does not decode or a lossy
+// one made from a lower-rate file told in its row (first), the album's line and its bit rates
+// in the totals; without tracks the menu says what to do. An album read is measured behind
+// the window's back and a doubted rate said in the strip.
 TEST_F(FormMain, AnalysisWindowMeasuresEachTrack) {
   ShipListFiles();
   Create();
@@ -915,22 +918,45 @@ TEST_F(FormMain, AnalysisWindowMeasuresEachTrack) {
             "Choose the album's tracks first: the analysis measures them");
   const std::string flac = std::string(TAMBERLON_TEST_DATA) + "/flac-16bit-tags.flac";
   const std::string mp3 = Host.ProgramDir.Write("other.mp3", "no MPEG frame here");
+  const std::string again = Folder() + "again.mp3";
+  ASSERT_EQ(std::system(("cd '" + Folder() +
+                         "' && sox -R -n -r 44100 -c 2 -b 16 n.wav synth 4 pinknoise vol 0.4 && "
+                         "lame --quiet -b 128 n.wav s.mp3 && lame --quiet --decode s.mp3 s.wav && "
+                         "lame --quiet -b 320 s.wav again.mp3")
+                            .c_str()),
+            0);
+  Choose({again});
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return Form->LabelStatus->text() ==
+               "Warning: the track probably encoded from a lower-rate source (Tools, Analyze "
+               "the Album's Audio shows which)";
+      },
+      30000))
+      << Form->LabelStatus->text().toStdString();
   auto* window = new TFormVerify(Form.get());
   window->setAttribute(Qt::WA_DeleteOnClose);
-  window->Analyze({flac, mp3});
+  window->Analyze({flac, mp3, again});
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Running(); }, 30000));
   EXPECT_EQ(window->windowTitle(), "Analysis");
   EXPECT_EQ(window->TableFiles->item(0, 0)->text(), "other.mp3");
   EXPECT_EQ(window->TableFiles->item(0, 8)->text(), "no MPEG audio frame was found");
-  EXPECT_EQ(window->TableFiles->item(1, 0)->text(), "flac-16bit-tags.flac");
-  EXPECT_TRUE(window->TableFiles->item(1, 1)->text().startsWith("DR"));
-  EXPECT_EQ(window->TableFiles->item(1, 8)->text(), "OK");
+  EXPECT_EQ(window->TableFiles->item(1, 0)->text(), "again.mp3");
+  EXPECT_TRUE(window->TableFiles->item(1, 8)->text().contains(
+      " kHz: probably encoded from a lower-rate source (about 128 kbps)"))
+      << window->TableFiles->item(1, 8)->text().toStdString();
+  EXPECT_EQ(window->TableFiles->item(2, 0)->text(), "flac-16bit-tags.flac");
+  EXPECT_TRUE(window->TableFiles->item(2, 1)->text().startsWith("DR"));
+  EXPECT_EQ(window->TableFiles->item(2, 8)->text(), "OK");
   EXPECT_TRUE(window->LabelTotals->text().startsWith("Album: DR"))
+      << window->LabelTotals->text().toStdString();
+  EXPECT_TRUE(window->LabelTotals->text().contains(
+      "\nBit rates: 1 of 1 tracks: probably encoded from a lower-rate source (about 128 kbps)"))
       << window->LabelTotals->text().toStdString();
   // A track's picture on request, found by its row wherever the finish sorted it.
   window->TableFiles->setCurrentCell(0, 0);
   EXPECT_FALSE(window->ButtonSonogram->isEnabled());
-  window->TableFiles->setCurrentCell(1, 0);
+  window->TableFiles->setCurrentCell(2, 0);
   ASSERT_TRUE(window->ButtonSonogram->isEnabled());
   window->ButtonSonogram->click();
   auto* picture = window->findChild<QDialog*>("FormSonogram");
