@@ -51,6 +51,14 @@ constexpr double AacCutoff(int kbps, unsigned channels, unsigned sampleRate) {
 }
 constexpr std::array<int, 8> AacRates = {64, 96, 128, 160, 192, 224, 256, 320};
 
+// libopus codes its full band, to 20 kHz, at every rate from about 24 kbps up (checked on
+// FFmpeg's libopus files of 32 to 256 kbps); below, it may choose a narrower band. The source of an
+// Opus file made again is most often an MP3, so a lower rate is named by LAME's low-pass. Below
+// about 130 kbps the encoder fills an empty top band with folded spectrum, which hides the first
+// encoding.
+constexpr double OpusLowPass = 20000;
+constexpr int OpusFullBandKbps = 24;
+
 // The low-pass at a rate between the table's rows, drawn straight between them.
 double LowPassAt(std::span<const TLowPass> table, int kbps) {
   if (kbps <= table.front().Kbps)
@@ -81,6 +89,11 @@ std::optional<TLossyQuality> JudgeLossyRate(std::string_view codec, int kbps,
   // The expected low-pass, and the lower rates whose low-pass the content may match.
   std::array<TLowPass, 11> lower{};
   std::size_t count = 0;
+  const auto lowerRows = [&](std::span<const TLowPass> table) {
+    for (const TLowPass& row : table)
+      if (row.Kbps < kbps && count < lower.size())
+        lower[count++] = row;
+  };
   if (codec == "MP3" || codec == "Vorbis") {
     const std::span<const TLowPass> table =
         codec == "MP3" ? std::span<const TLowPass>(LameLowPass) : VorbisLowPass;
@@ -89,14 +102,15 @@ std::optional<TLossyQuality> JudgeLossyRate(std::string_view codec, int kbps,
     if (codec == "MP3" && setting.size() == 3 && setting.starts_with("-V") && setting[2] >= '0' &&
         setting[2] < '0' + static_cast<int>(LameVbrLowPass.size()))
       quality.ExpectedHz = LameVbrLowPass[static_cast<std::size_t>(setting[2] - '0')];
-    for (const TLowPass& row : table)
-      if (row.Kbps < kbps && count < lower.size())
-        lower[count++] = row;
+    lowerRows(table);
   } else if (codec == "AAC") {
     quality.ExpectedHz = AacCutoff(kbps, channels, sampleRate);
     for (const int rate : AacRates)
       if (rate < kbps)
         lower[count++] = {rate, AacCutoff(rate, channels, sampleRate)};
+  } else if (codec == "Opus" && kbps >= OpusFullBandKbps) {
+    quality.ExpectedHz = OpusLowPass;
+    lowerRows(LameLowPass);
   } else {
     return std::nullopt;
   }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether a lossy track is what its bit rate says: its content's cutoff against the low-pass
-// its format's usual encoder (LAME, FFmpeg's AAC, libvorbis) uses at that rate. A file made
-// again at a higher rate from a lower-rate one keeps the first encoding's low-pass.
+// its format's usual encoder (LAME, FFmpeg's AAC, libvorbis, libopus) uses at that rate. A file
+// made again at a higher rate from a lower-rate one keeps the first encoding's low-pass.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,9 +15,9 @@ struct TLossyQuality {
   bool Suspect() const { return SourceKbps > 0; }
 };
 
-// The verdict for a track of the codec ("MP3", "AAC", "Vorbis") and encoder setting (LAME's
-// "-V2"; "" when not known); nothing for a codec no table covers, a lossless one, or a rate it
-// does not know.
+// The verdict for a track of the codec ("MP3", "AAC", "Vorbis", "Opus") and encoder setting
+// (LAME's "-V2"; "" when not known); nothing for a codec no table covers, a lossless one, or a
+// rate it does not know.
 std::optional<TLossyQuality> JudgeLossyRate(std::string_view codec, int kbps,
                                             std::string_view setting, unsigned channels,
                                             unsigned sampleRate, double cutoffHz);

@@ -1018,22 +1018,34 @@ TEST_F(CliCommands, AnalyzeChecksALossyTracksBitRate) {
             "ffmpeg -v error -i n.wav -c:a aac -b:a 256k 256.m4a && "
             "ffmpeg -v error -i s.wav -c:a aac -b:a 256k re-256.m4a && "
             "ffmpeg -v error -i n.wav -c:a alac alac.m4a && oggenc -Q -q 5 n.wav -o q5.ogg && "
-            "oggenc -Q -q 5 s.wav -o re-q5.ogg && "
-            "ffmpeg -v error -i n.wav -c:a libopus -b:a 128k 128.opus; echo $?"),
+            "oggenc -Q -q 5 s.wav -o re-q5.ogg && oggenc -Q -q 8 n.wav -o q8.ogg && "
+            "oggenc -Q -q 8 s.wav -o re-q8.ogg && "
+            "ffmpeg -v error -i n.wav -c:a libopus -b:a 256k 256.opus && "
+            "ffmpeg -v error -i s.wav -c:a libopus -b:a 256k re-256.opus; echo $?"),
       "0\n");
   const struct {
     const char* Name;
     std::optional<bool> Suspect; // nothing: no bit rate check (lossless, or no table)
-  } cases[] = {{"320.mp3", false},   {"256.mp3", false},         {"v0.mp3", false},
-               {"re-320.mp3", true}, {"re-256.mp3", true},       {"re-v0.mp3", true},
-               {"256.m4a", false},   {"re-256.m4a", true},       {"q5.ogg", false},
-               {"re-q5.ogg", true},  {"alac.m4a", std::nullopt}, {"128.opus", std::nullopt}};
+  } cases[] = {{"320.mp3", false},   {"256.mp3", false},    {"v0.mp3", false},
+               {"re-320.mp3", true}, {"re-256.mp3", true},  {"re-v0.mp3", true},
+               {"256.m4a", false},   {"re-256.m4a", true},  {"q5.ogg", false},
+               {"re-q5.ogg", true},  {"q8.ogg", false},     {"re-q8.ogg", true},
+               {"256.opus", false},  {"re-256.opus", true}, {"alac.m4a", std::nullopt}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     ASSERT_EQ(Run("analyze", {"--json", folder + c.Name}), 0) << Err.str();
     const auto track = nlohmann::json::parse(Out.str().substr(0, Out.str().find('\n')));
     Out.str("");
     EXPECT_NEAR(track["Seconds"].get<double>(), 12.0, 1.0 / 44100);
+    // info's length is the decode's (an Opus pre-skip left out of both), but an MP3's, which
+    // counts its frames whole as the stream analysis defines it: LAME's delay and padding in,
+    // and a constant rate's Info frame too.
+    ASSERT_EQ(Run("info", {"--json", folder + c.Name}), 0) << Err.str();
+    const double stated = nlohmann::json::parse(Out.str())["Duration"].get<double>();
+    Out.str("");
+    const bool mp3 = std::string_view(c.Name).ends_with(".mp3");
+    EXPECT_GT(stated, mp3 ? 12.0 : 11.999);
+    EXPECT_NEAR(stated, 12.0, mp3 ? 0.1 : 0.001);
     EXPECT_EQ(track["Transcoded"], false);
     if (!c.Suspect) {
       EXPECT_FALSE(track.contains("LowerRateSource"));
@@ -1051,6 +1063,13 @@ TEST_F(CliCommands, AnalyzeChecksALossyTracksBitRate) {
         "Album bit rates: 1 of 2 tracks: probably encoded from a lower-rate source (about 128 "
         "kbps)\n"})
     EXPECT_NE(text.find(words), std::string::npos) << words << "\n" << text;
+  // The .nfo says each track's check, and the save warns of the doubted one.
+  ASSERT_EQ(Run("nfo", {"-o", folder + "lossy.nfo", folder + "320.mp3", folder + "re-320.mp3"}), 0)
+      << Err.str();
+  const std::string nfo = ReadWholeFile(folder + "lossy.nfo");
+  EXPECT_NE(nfo.find("\r\n    320 kbps, content to 2"), std::string::npos) << nfo;
+  EXPECT_NE(Err.str().find("re-320.mp3: warning: 320 kbps, content to 16."), std::string::npos)
+      << Err.str();
 }
 
 // A lossless track made from a lossy one is told by the cliff its encoder's low-pass left
