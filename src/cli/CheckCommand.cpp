@@ -155,7 +155,7 @@ void PrintNzbCheck(const TNzbCheckResult& result, bool json, TCliContext& contex
 
 int RunNzbCheck(const std::string& path, const TCliArguments& arguments, TCliContext& context) {
   const auto text = ReadFileBytes(path);
-  auto release = text ? ReadNzb(*text) : std::nullopt;
+  auto release = text ? ReadNzbFileBytes(*text) : std::nullopt;
   if (!release) {
     context.Err << ConsoleLine(path, text ? "not an NZB this tool can read" : "cannot be read");
     return 1;
@@ -206,7 +206,7 @@ int RunCheck(const TCliArguments& arguments, TCliContext& context) {
     return RunRecoveryCheck(path, context);
   if (FoldCase(path).ends_with(".cue"))
     return RunCueCheck(path, context);
-  if (FoldCase(path).ends_with(".nzb"))
+  if (FoldCase(path).ends_with(".nzb") || FoldCase(path).ends_with(".nzb.gz"))
     return RunNzbCheck(path, arguments, context);
   const std::string folder = path.substr(0, path.rfind('/') + 1);
   std::array<std::size_t, 4> counts{};

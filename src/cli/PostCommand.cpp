@@ -39,27 +39,30 @@ TSettingLookup Settings(const TCliArguments& arguments, const TPreferences& pref
   };
 }
 
+// A secret's first line from a file only its owner can read.
+std::optional<std::string> SecretFromFile(const std::string& file, TCliContext& context) {
+  struct stat status {};
+  if (stat(file.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    context.Err << ConsoleLine(file, "no such file");
+    return std::nullopt;
+  }
+  if (status.st_mode & 077) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
+    context.Err << ConsoleLine(file, std::string("others can read it (mode ") + mode +
+                                         "); make it readable by its owner alone: chmod 600");
+    return std::nullopt;
+  }
+  auto bytes = ReadFileBytes(file);
+  if (!bytes)
+    return std::nullopt;
+  return bytes->substr(0, bytes->find_first_of("\r\n"));
+}
+
 // The password from the environment, a file only its owner can read, or the terminal.
 std::optional<std::string> Password(const TCliArguments& arguments, TCliContext& context) {
-  if (const std::string* file = arguments.Value("--password-file")) {
-    struct stat status {};
-    if (stat(file->c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
-      context.Err << ConsoleLine(*file, "no such file");
-      return std::nullopt;
-    }
-    if (status.st_mode & 077) {
-      char mode[8];
-      std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.st_mode & 07777));
-      context.Err << ConsoleLine(*file, std::string("others can read it (mode ") + mode +
-                                            "); make it readable by its owner alone: chmod 600");
-      return std::nullopt;
-    }
-    auto bytes = ReadFileBytes(*file);
-    if (!bytes)
-      return std::nullopt;
-    std::string password = bytes->substr(0, bytes->find_first_of("\r\n"));
-    return password;
-  }
+  if (const std::string* file = arguments.Value("--password-file"))
+    return SecretFromFile(*file, context);
   if (const char* value = std::getenv("TAMBERLON_NNTP_PASSWORD"))
     return std::string(value);
   if (!isatty(STDIN_FILENO)) {
@@ -112,6 +115,23 @@ bool ReadGroups(const std::vector<std::string>& operands, const TCliArguments& a
   return true;
 }
 
+// The NZB's <head> and where it goes once posted; false (the reason told) for bad usage.
+bool ReadNzbHead(const TCliArguments& arguments, const TPostSetup& setup, TCliContext& context,
+                 TPostRequest& request) {
+  if (const std::string* title = arguments.Value("--nzb-title"))
+    request.NzbTitle = *title;
+  request.NzbMeta = setup.NzbMeta;
+  if (const std::string* file = arguments.Value("--nzb-password-file")) {
+    auto password = SecretFromFile(*file, context);
+    if (!password)
+      return false;
+    request.NzbMeta.Password = std::move(*password);
+  }
+  request.Delivery = setup.Delivery;
+  request.Delivery.ReplaceCopy = arguments.Has("--force");
+  return true;
+}
+
 // The release's files: beside an .nfo, or the files given.
 std::vector<std::string> ReleaseFiles(const std::vector<std::string>& operands) {
   if (operands.size() == 1 && IsNfoPath(operands[0]))
@@ -144,6 +164,40 @@ private:
   TClock::time_point Start = TClock::now(), Shown{};
 };
 
+nlohmann::json DeliveryJson(const TDeliveryResult& delivery) {
+  nlohmann::json json = nlohmann::json::object();
+  if (!delivery.CopyPath.empty())
+    json["copy"] = delivery.CopyPath;
+  if (delivery.CopyProblem)
+    json["copyProblem"] = delivery.CopyProblem->Message;
+  if (const auto& run = delivery.Command) {
+    json["command"] = {{"started", run->Started},
+                       {"timedOut", run->TimedOut},
+                       {"signal", run->Signal},
+                       {"output", SanitizeUtf8(run->Output)}};
+    json["command"]["status"] = run->Started && !run->TimedOut && run->Signal == 0
+                                    ? nlohmann::json(run->Status)
+                                    : nlohmann::json(nullptr);
+  }
+  return json;
+}
+
+// The NZB's copy and the command after the post, on stderr: the command's own output
+// first, then what became of it.
+void TellDelivery(const TDeliveryResult& delivery, TCliContext& context) {
+  if (!delivery.CopyPath.empty())
+    context.Err << "tamberlon-cli: post: the NZB copied to " << PrintableName(delivery.CopyPath)
+                << "\n";
+  if (delivery.CopyProblem)
+    ShowProblem(*delivery.CopyProblem);
+  if (const auto& run = delivery.Command) {
+    if (!run->Output.empty())
+      context.Err << PrintableTextLines(run->Output) << (run->Output.ends_with('\n') ? "" : "\n");
+    context.Err << "tamberlon-cli: post: the command after the post " << CommandRunText(*run)
+                << "\n";
+  }
+}
+
 int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliContext& context) {
   if (summary.Problem)
     ShowProblem(*summary.Problem);
@@ -156,7 +210,10 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
                                  {"failures", summary.Failures},   {"bytes", summary.Bytes},
                                  {"resumed", summary.Resumed},     {"nzb", summary.NzbPath},
                                  {"complete", summary.Complete()}};
-    context.Out << JsonText(json, 2) << "\n";
+    nlohmann::json out = json;
+    if (summary.Delivery)
+      out["delivery"] = DeliveryJson(*summary.Delivery);
+    context.Out << JsonText(out, 2) << "\n";
   } else {
     if (!summary.NzbPath.empty())
       context.Out << PrintableName(summary.NzbPath) << "\n";
@@ -175,7 +232,9 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
                                       : std::to_string(summary.Failures) + " failures")
                 << (summary.Complete() ? "; every article is on the server\n" : "\n");
   }
-  return summary.Complete() ? 0 : 1;
+  if (summary.Delivery)
+    TellDelivery(*summary.Delivery, context);
+  return summary.Complete() && (!summary.Delivery || summary.Delivery->Succeeded()) ? 0 : 1;
 }
 } // namespace
 
@@ -217,11 +276,21 @@ int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arg
     ShowProblem(*planned.Problem);
     return 1;
   }
-  TPostRequest request{
-      std::move(planned.Plan), setup.Settings, "", "", arguments.Has("--force"), {}, nullptr};
+  TPostRequest request{std::move(planned.Plan),
+                       setup.Settings,
+                       "",
+                       "",
+                       arguments.Has("--force"),
+                       {},
+                       nullptr,
+                       {},
+                       {},
+                       {}};
   const std::string* nzb = arguments.Value("--nzb");
-  request.NzbPath = nzb ? *nzb : DefaultNzbPath(files);
+  request.NzbPath = nzb ? *nzb : DefaultNzbPath(files, setup.NzbCompressed);
   request.JournalPath = JournalPathFor(request.NzbPath);
+  if (!ReadNzbHead(arguments, setup, context, request))
+    return 2;
   return PostWithProgress(
       [&request](TPostProgressHook progress, const std::atomic<bool>* cancelled) {
         request.Progress = std::move(progress);
@@ -290,26 +359,39 @@ const std::vector<TCliOption> PostOptionList = [] {
        {"--obfuscate", "",
         "random subjects and names on the wire; real names in the NZB (Obfuscate=1)"},
        {"--check-delay", "SECONDS", "wait before checking (CheckDelay=; default 0)"},
-       {"--nzb", "FILE", "the NZB to write (default beside the .nfo)"}});
+       {"--nzb", "FILE", "the NZB to write (default beside the .nfo; FILE.nzb.gz compressed)"},
+       {"--nzb-title", "TEXT", "the NZB's title (default: the release's name)"},
+       {"--nzb-tag", "TEXT", "a tag in the NZB's head (NzbTag=)"},
+       {"--nzb-category", "TEXT", "a category in the NZB's head (NzbCategory=)"},
+       {"--nzb-password-file", "FILE",
+        "the archives' password for the NZB's head, from FILE (mode 600)"},
+       {"--nzb-gz", "", "write the NZB compressed, as .nzb.gz (NzbGz=1)"},
+       {"--nzb-copy-to", "FOLDER",
+        "copy the NZB into FOLDER once every article is on the server (NzbCopyTo=)"},
+       {"--after-post", "COMMAND",
+        "run COMMAND with the NZB's path as its last argument once every article is on the "
+        "server, without a shell (AfterPost=; AfterPostTimeout=, default 300 s)"}});
   return options;
 }();
 
 TCliCommand PostCommand() {
-  TCliCommand command{.Name = "post",
-                      .Summary = "post the release to a news server, with its NZB",
-                      .Operands = "ALBUM.nfo|FILE...",
-                      .Description =
-                          "Posts the release as yEnc articles: given the album's .nfo, the "
-                          "set beside it (the .nfo, .sfv, .m3u, the tracks and the PAR2 set), "
-                          "else the files given. Writes the NZB of the articles the server "
-                          "accepted, then checks that each arrived and posts again the ones "
-                          "that did not. A post cut short continues where it stopped when run "
-                          "again. Exit status 0 only when every article is on the server. "
-                          "Each setting comes from its option, else from its key in [Server] "
-                          "of tamberlon.INI (which the window's Server... writes), else from "
-                          "its default.",
-                      .Run = RunPost};
+  TCliCommand command{
+      .Name = "post",
+      .Summary = "post the release to a news server, with its NZB",
+      .Operands = "ALBUM.nfo|FILE...",
+      .Description =
+          "Posts the release as yEnc articles: given the album's .nfo, the "
+          "set beside it (the .nfo, .sfv, .m3u, the tracks and the PAR2 set), "
+          "else the files given. Writes the NZB of the articles the server "
+          "accepted, then checks that each arrived and posts again the ones "
+          "that did not. A post cut short continues where it stopped when run "
+          "again. Exit status 0 only when every article is on the server (and the NZB's copy "
+          "and the command after the post, when asked for, succeeded). "
+          "Each setting comes from its option, else from its key in [Server] "
+          "of tamberlon.INI (which the window's Server... writes), else from "
+          "its default.",
+      .Run = RunPost};
   command.Options = PostOptionList;
-  command.Options.push_back({"--force", "", "replace an existing NZB"});
+  command.Options.push_back({"--force", "", "replace an existing NZB (and its copy)"});
   return command;
 }

@@ -5,6 +5,7 @@
 #include "generate/FfpDocument.h"
 
 #include "common/FileUnit.h"
+#include "common/GzipUnit.h"
 #include "common/TrackKinds.h"
 #include "generate/AlbumExtras.h"
 #include "generate/AlbumFieldsUnit.h"
@@ -179,7 +180,15 @@ TMade MakeNzb(const TMakeJob& job) {
     made.Result = SaveFailure("An .nzb is made only by posting the release", job.Path);
     return made;
   }
-  return Staged(job, NzbText(*job.Request.Posted));
+  if (!IsCompressedNzbPath(job.Path))
+    return Staged(job, NzbText(*job.Request.Posted));
+  const auto compressed = GzipBytes(NzbText(*job.Request.Posted));
+  if (!compressed) {
+    TMade made;
+    made.Result = SaveFailure("The .nzb could not be compressed; nothing was saved", job.Path);
+    return made;
+  }
+  return Staged(job, *compressed);
 }
 
 TMade MakeRecoverySet(const TMakeJob& job) {

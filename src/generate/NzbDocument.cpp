@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/NzbDocument.h"
 
+#include "common/GzipUnit.h"
 #include "common/TextUnit.h"
 
 #include <algorithm>
@@ -47,8 +48,15 @@ std::string NzbText(const TNzbRelease& release) {
                     "<!DOCTYPE nzb PUBLIC \"-//newzBin//DTD NZB 1.1//EN\" "
                     "\"http://www.newzbin.com/DTD/nzb/nzb-1.1.dtd\">\n"
                     "<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\">\n"
-                    " <head>\n  <meta type=\"title\">" +
-                    Xml(release.Title) + "</meta>\n </head>\n";
+                    " <head>\n";
+  const std::pair<const char*, const std::string*> meta[] = {{"title", &release.Title},
+                                                             {"tag", &release.Meta.Tag},
+                                                             {"category", &release.Meta.Category},
+                                                             {"password", &release.Meta.Password}};
+  for (const auto& [type, value] : meta)
+    if (!value->empty() || value == &release.Title)
+      out += "  <meta type=\"" + std::string(type) + "\">" + Xml(*value) + "</meta>\n";
+  out += " </head>\n";
   std::string groups = "  <groups>\n";
   for (const std::string& group : release.Groups)
     groups += "   <group>" + Xml(group) + "</group>\n";
@@ -216,12 +224,15 @@ std::optional<TNzbRelease> ReadNzb(std::string_view text) {
   if (!nzb)
     return std::nullopt;
   TNzbRelease release;
+  const std::pair<const char*, std::string*> fields[] = {{"title", &release.Title},
+                                                         {"tag", &release.Meta.Tag},
+                                                         {"category", &release.Meta.Category},
+                                                         {"password", &release.Meta.Password}};
   for (auto meta = NextElement(nzb->Content, "meta", 0); meta;
        meta = NextElement(nzb->Content, "meta", meta->End))
-    if (Attribute(meta->Tag, "type") == "title") {
-      release.Title = Unescape(TrimControl(meta->Content));
-      break;
-    }
+    for (const auto& [type, field] : fields)
+      if (field->empty() && Attribute(meta->Tag, "type") == type)
+        *field = Unescape(TrimControl(meta->Content)); // the first of each
   for (auto file = NextElement(nzb->Content, "file", 0); file;
        file = NextElement(nzb->Content, "file", file->End)) {
     TNzbFile read = ReadFile(*file, release);
@@ -231,4 +242,17 @@ std::optional<TNzbRelease> ReadNzb(std::string_view text) {
   if (release.Files.empty())
     return std::nullopt;
   return release;
+}
+
+std::optional<TNzbRelease> ReadNzbFileBytes(std::string_view bytes) {
+  if (!IsGzip(bytes))
+    return ReadNzb(bytes);
+  // Far above any release's index, far below what a hostile stream could unpack to.
+  constexpr std::size_t Largest = std::size_t{256} << 20;
+  const auto text = GunzipBytes(bytes, Largest);
+  return text ? ReadNzb(*text) : std::nullopt;
+}
+
+bool IsCompressedNzbPath(std::string_view path) {
+  return path.size() > 3 && path.substr(path.size() - 3) == ".gz";
 }

@@ -20,12 +20,19 @@ struct TNzbFile {
   std::vector<TNzbSegment> Segments;
 };
 
+// The <head>'s entries besides the title that a downloader or an indexer reads, each left
+// out when empty: the release's tag, its category, the password its archives open with.
+struct TNzbMeta {
+  std::string Tag, Category, Password;
+};
+
 struct TNzbRelease {
   std::string Title; // the album's name
   std::string Poster;
   std::int64_t Date = 0; // seconds since 1970, UTC
   std::vector<std::string> Groups;
   std::vector<TNzbFile> Files; // a file with no accepted article is left out
+  TNzbMeta Meta;
 };
 
 std::string NzbText(const TNzbRelease& release);
@@ -36,3 +43,7 @@ std::string NzbText(const TNzbRelease& release);
 // no file to look up.
 // Bounded by the text: every entry stands for bytes of it.
 std::optional<TNzbRelease> ReadNzb(std::string_view text);
+// The same for a file's bytes, compressed (.nzb.gz) or not.
+std::optional<TNzbRelease> ReadNzbFileBytes(std::string_view bytes);
+// Whether an NZB at the path is written compressed: its name ends in .gz.
+bool IsCompressedNzbPath(std::string_view path);

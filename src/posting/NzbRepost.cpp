@@ -130,7 +130,10 @@ TPostSummary RepostMissing(const TRepostRequest& request) {
                     request.NzbPath,
                     true,
                     request.Progress,
-                    request.Cancelled};
+                    request.Cancelled,
+                    request.Release.Title, // the NZB written again says what it said
+                    request.Release.Meta,
+                    {}};
   if ((summary.Problem = SeedJournal(request, post.Plan, post.JournalPath)))
     return summary;
   return PostRelease(post);

@@ -90,6 +90,25 @@ std::vector<std::string> TlsWarnings(const TSettingLookup& setting, const TEndpo
                        "): --tls implicit turns it on");
   return warnings;
 }
+// The NZB's settings: its <head> entries, compression, its copy and the command after.
+std::optional<std::string> ReadNzbSetup(const TSettingLookup& setting, TPostSetup& setup) {
+  const auto text = [&setting](std::string_view option, std::string_view key) {
+    const std::string* value = setting(option, key);
+    return value ? *value : std::string();
+  };
+  setup.NzbMeta.Tag = text("--nzb-tag", "NzbTag");
+  setup.NzbMeta.Category = text("--nzb-category", "NzbCategory");
+  setup.NzbCompressed = Truthy(setting("--nzb-gz", "NzbGz"));
+  setup.Delivery.CopyFolder = text("--nzb-copy-to", "NzbCopyTo");
+  setup.Delivery.Command = text("--after-post", "AfterPost");
+  long long timeout = 300;
+  if (!Number(setting("", "AfterPostTimeout"), 1, 86400, timeout))
+    return "AfterPostTimeout= in [Server] takes seconds from 1 to 86400";
+  setup.Delivery.Timeout = std::chrono::seconds(timeout);
+  if (!setup.Delivery.Command.empty() && CommandWords(setup.Delivery.Command).empty())
+    return "--after-post names no program";
+  return std::nullopt;
+}
 } // namespace
 
 std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSetup& setup) {
@@ -121,7 +140,7 @@ std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSet
   setup.MaxGroups = static_cast<int>(groups);
   setup.Settings.CheckBodies = Truthy(setting("--check-bodies", "CheckBodies"));
   setup.Obfuscate = Truthy(setting("--obfuscate", "Obfuscate"));
-  return std::nullopt;
+  return ReadNzbSetup(setting, setup);
 }
 
 std::map<std::string, std::string, std::less<>> ServerKeys(const TPostSetup& setup) {
@@ -134,7 +153,12 @@ std::map<std::string, std::string, std::less<>> ServerKeys(const TPostSetup& set
           {"Connections", std::to_string(setup.Settings.Connections)},
           {"ArticleSize", std::to_string(setup.ArticleSize)},
           {"Obfuscate", setup.Obfuscate ? "1" : "0"},
-          {"CheckBodies", setup.Settings.CheckBodies ? "1" : "0"}};
+          {"CheckBodies", setup.Settings.CheckBodies ? "1" : "0"},
+          {"NzbTag", setup.NzbMeta.Tag},
+          {"NzbCategory", setup.NzbMeta.Category},
+          {"NzbGz", setup.NzbCompressed ? "1" : "0"},
+          {"NzbCopyTo", setup.Delivery.CopyFolder},
+          {"AfterPost", setup.Delivery.Command}};
 }
 
 std::string PosterFrom(const std::string& postedBy,
@@ -153,9 +177,9 @@ std::string ReleaseName(const std::string& firstFile) {
   return name;
 }
 
-std::string DefaultNzbPath(const std::vector<std::string>& files) {
+std::string DefaultNzbPath(const std::vector<std::string>& files, bool compressed) {
   return FolderPart(files.front()) + ReleaseName(files.front()) +
-         std::string(KindOf(TDocumentRole::Nzb).Extension);
+         std::string(KindOf(TDocumentRole::Nzb).Extension) + (compressed ? ".gz" : "");
 }
 
 std::string PostProgressText(const TPostProgress& progress, double seconds) {

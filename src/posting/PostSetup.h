@@ -16,6 +16,11 @@ struct TPostSetup {
   std::size_t ArticleSize = DefaultArticleSize;
   bool Obfuscate = false;
   int MaxGroups = 5; // newsgroups one article is cross-posted to at most
+  // The NZB: its <head> entries kept with the settings (the title and the password are
+  // each release's own, never kept), written compressed, and where it goes once posted.
+  TNzbMeta NzbMeta;
+  bool NzbCompressed = false;
+  TNzbDelivery Delivery;
   // Settings that disagree without being wrong (a certificate to trust with TLS off): the
   // face says each before it posts.
   std::vector<std::string> Warnings;
@@ -38,8 +43,9 @@ std::string PosterFrom(const std::string& postedBy,
 
 // The release's name: its first file's name without the extension.
 std::string ReleaseName(const std::string& firstFile);
-// The NZB beside the release's first file (the .nfo), named after the release.
-std::string DefaultNzbPath(const std::vector<std::string>& files);
+// The NZB beside the release's first file (the .nfo), named after the release (.nzb.gz
+// when compressed).
+std::string DefaultNzbPath(const std::vector<std::string>& files, bool compressed = false);
 
 // Progress in words: "Posting 12/40 articles, 8.4 of 28.0 MB, 3.1 MB/s, 0:06 left, 0
 // retries"; seconds since the phase's first report give the rate.

@@ -234,10 +234,15 @@ void CheckArticles(TShared& shared, const std::vector<std::size_t>& items) {
   });
 }
 
-TNzbRelease NzbOf(const TPostPlan& plan, const std::map<std::size_t, TAccepted>& accepted,
+TNzbRelease NzbOf(const TPostRequest& request, const std::map<std::size_t, TAccepted>& accepted,
                   const std::set<std::size_t>& missing, const std::string& from) {
-  TNzbRelease release{plan.Release, from, static_cast<std::int64_t>(std::time(nullptr)),
-                      plan.Groups, std::vector<TNzbFile>(plan.Files.size())};
+  const TPostPlan& plan = request.Plan;
+  TNzbRelease release{request.NzbTitle.empty() ? plan.Release : request.NzbTitle,
+                      from,
+                      static_cast<std::int64_t>(std::time(nullptr)),
+                      plan.Groups,
+                      std::vector<TNzbFile>(plan.Files.size()),
+                      request.NzbMeta};
   for (std::size_t i = 0; i < plan.Articles.size(); ++i) {
     const TPostArticle& article = plan.Articles[i];
     TNzbFile& file = release.Files[article.File];
@@ -330,11 +335,14 @@ TPostSummary PostRelease(TPostRequest& request) {
     journal.Remove();
     return summary;
   }
-  const TSaveResult nzb =
-      SavePostedDocuments(NzbOf(plan, journal.Accepted(), shared.Missing, from), request.NzbPath);
+  const TSaveResult nzb = SavePostedDocuments(
+      NzbOf(request, journal.Accepted(), shared.Missing, from), request.NzbPath);
   if (!nzb.Saved() && !summary.Problem)
     summary.Problem = TProblem{"The .nzb could not be written", request.NzbPath};
-  if (summary.Complete())
-    journal.Remove();
+  if (!summary.Complete())
+    return summary;
+  journal.Remove();
+  if (request.Delivery.Wanted()) // never for a post the server does not wholly hold
+    summary.Delivery = DeliverNzb(request.NzbPath, request.Delivery);
   return summary;
 }

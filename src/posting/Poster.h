@@ -6,7 +6,9 @@
 // retried with a growing pause; the rest stop the post in the server's own words. Each
 // article goes under one Message-ID, journaled before it is sent, through every retry and
 // resumed run, so that a lost answer never puts a second copy on the server.
+#include "generate/NzbDocument.h"
 #include "posting/NntpClient.h"
+#include "posting/NzbDelivery.h"
 #include "posting/PostJournal.h"
 #include "posting/PostPlan.h"
 
@@ -49,7 +51,8 @@ struct TPostSummary {
   bool Cancelled = false;
   std::string NzbPath;
   std::optional<TProblem> Problem;
-  TFaultCause Cause = TFaultCause::Other; // behind the Problem
+  TFaultCause Cause = TFaultCause::Other;  // behind the Problem
+  std::optional<TDeliveryResult> Delivery; // a complete post's copy and command
   bool Complete() const { return !Problem && !Cancelled && Failures == 0; }
 };
 
@@ -61,6 +64,9 @@ struct TPostRequest {
   bool ReplaceNzb = false; // an existing .nzb of another post may be replaced
   std::function<void(const TPostProgress&)> Progress; // from the posting threads
   const std::atomic<bool>* Cancelled = nullptr;
+  std::string NzbTitle; // the NZB's title; empty: the release's name
+  TNzbMeta NzbMeta;
+  TNzbDelivery Delivery; // once every article is confirmed
 };
 
 // The post, its check and its NZB; the journal is removed once every article is confirmed.

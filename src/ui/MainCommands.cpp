@@ -285,11 +285,12 @@ void TFormMain::VerifySFVFile1Click() {
   TOpenDialogRequest request;
   request.Title = "Verify Files";
   // Every kind it checks shown at once, as the item's name says.
-  request.Filters = {{"Files to verify (*.sfv *.par2 *.flac *.nzb)", "*.sfv *.par2 *.flac *.nzb"},
+  request.Filters = {{"Files to verify (*.sfv *.par2 *.flac *.nzb *.nzb.gz)",
+                      "*.sfv *.par2 *.flac *.nzb *.nzb.gz"},
                      {"SFV Files (*.sfv)", "*.sfv"},
                      {"PAR2 Files (*.par2)", "*.par2"},
                      {"FLAC Files (*.flac)", "*.flac"},
-                     {"NZB Files (*.nzb)", "*.nzb"},
+                     {"NZB Files (*.nzb *.nzb.gz)", "*.nzb *.nzb.gz"},
                      {"All files (*)", "*"}};
   request.Folder = TrackFolder;
   const std::vector<std::string> paths = CurrentHost().OpenFilesDialog(request);
@@ -338,7 +339,9 @@ TFormVerify* TFormMain::VerifySfvFile(const std::string& path) {
   auto* window = new TFormVerify(this);
   window->setAttribute(Qt::WA_DeleteOnClose);
   // An .nzb is checked on the news server, with the post's own settings.
-  if (QString::fromStdString(path).endsWith(QStringLiteral(".nzb"), Qt::CaseInsensitive)) {
+  const QString name = QString::fromStdString(path);
+  if (name.endsWith(QStringLiteral(".nzb"), Qt::CaseInsensitive) ||
+      name.endsWith(QStringLiteral(".nzb.gz"), Qt::CaseInsensitive)) {
     const TPostSetup setup = PostSetupNow();
     TPostSettings server = setup.Settings;
     server.Server.Password = PasswordFor(server.Server);

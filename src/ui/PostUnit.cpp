@@ -91,6 +91,19 @@ std::string PostResultText(const TPostSummary& summary, double seconds) {
             " articles on the server; Post again to post them again.";
   if (!summary.NzbPath.empty())
     text += "\nNZB: " + summary.NzbPath;
+  if (const auto& delivery = summary.Delivery) {
+    if (!delivery->CopyPath.empty())
+      text += "\nCopied to " + delivery->CopyPath;
+    if (delivery->CopyProblem)
+      text += "\n" + delivery->CopyProblem->Message + ": " + delivery->CopyProblem->Path;
+    if (delivery->Command)
+      text += "\nThe command after the post " + CommandRunText(*delivery->Command) +
+              (delivery->Command->Output.empty()
+                   ? "."
+                   : ":\n" + delivery->Command->Output.substr(
+                                 delivery->Command->Output.size() -
+                                 std::min<std::size_t>(delivery->Command->Output.size(), 2000)));
+  }
   return text;
 }
 
@@ -264,7 +277,9 @@ void TFormPost::ButtonPostClick() {
   }
   Stop(); // the last run's thread, long finished
   TPostRequest request;
-  request.NzbPath = DefaultNzbPath(Files);
+  request.NzbPath = DefaultNzbPath(Files, Order.Setup.NzbCompressed);
+  request.NzbMeta = Order.Setup.NzbMeta; // the title is the release's name
+  request.Delivery = Order.Setup.Delivery;
   request.JournalPath = JournalPathFor(request.NzbPath);
   if (FileExists(request.NzbPath) && !FileExists(request.JournalPath)) {
     if (CurrentHost().ShowMessage(TMessageKind::Confirmation,

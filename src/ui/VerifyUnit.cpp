@@ -112,7 +112,8 @@ bool TFormVerify::Verify(const std::string& path) {
   setWindowTitle(QStringLiteral("Verify - ") +
                  QString::fromStdString(path.substr(path.rfind('/') + 1)));
   const QString name = QString::fromStdString(path);
-  if (name.endsWith(QStringLiteral(".nzb"), Qt::CaseInsensitive))
+  if (name.endsWith(QStringLiteral(".nzb"), Qt::CaseInsensitive) ||
+      name.endsWith(QStringLiteral(".nzb.gz"), Qt::CaseInsensitive))
     return VerifyNzb(path);
   return name.endsWith(QStringLiteral(".par2"), Qt::CaseInsensitive) ? VerifyRecovery(path)
                                                                      : VerifySfv(path);
@@ -247,7 +248,7 @@ void TFormVerify::Repair() {
 
 bool TFormVerify::VerifyNzb(const std::string& nzbPath) {
   const auto text = ReadFileBytes(nzbPath);
-  auto release = text ? ReadNzb(*text) : std::nullopt;
+  auto release = text ? ReadNzbFileBytes(*text) : std::nullopt;
   if (!release)
     return false;
   TableFiles->setHorizontalHeaderLabels({QStringLiteral("File"), QStringLiteral("Articles"),

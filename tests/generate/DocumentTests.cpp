@@ -2,6 +2,7 @@
 // The generators with their template files, the posting policy and the edit commands.
 #include "audio/TrackInfo.h"
 #include "common/FileUnit.h"
+#include "common/GzipUnit.h"
 #include "common/TextListUnit.h"
 #include "generate/AlbumSession.h"
 #include "generate/DocumentKinds.h"
@@ -12,8 +13,10 @@
 #include "generate/SFVUnit.h"
 #include "support/AlbumScenario.h"
 #include "support/ScriptedHost.h"
+#include "support/TempFolder.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -314,13 +317,37 @@ TEST(NzbDocument, ReadsBackWhatItWritesAndWhatOtherPostersWrite) {
                       "Poster <p@example.com>",
                       1765000000,
                       {"alt.binaries.sounds.mp3", "alt.binaries.test"},
-                      {}};
+                      {},
+                      {"FLAC & cue", "Audio > Lossless", "p<a>ss \"word\""}};
   written.Files = {{"Album [1/2] - \"01 - A&B.mp3\" yEnc (1/2)",
                     {{716800, 1, "<a1@x.invalid>"}, {512, 2, "<a2@x.invalid>"}}},
                    {"Album [2/2] - \"a.nfo\" yEnc (1/1)", {{900, 1, "<n@x.invalid>"}}}};
-  const auto back = ReadNzb(NzbText(written));
+  const std::string text = NzbText(written);
+  const auto back = ReadNzb(text);
   ASSERT_TRUE(back);
   EXPECT_EQ(back->Title, written.Title);
+  EXPECT_EQ(back->Meta.Tag, written.Meta.Tag);
+  EXPECT_EQ(back->Meta.Category, written.Meta.Category);
+  EXPECT_EQ(back->Meta.Password, written.Meta.Password);
+  EXPECT_EQ(NzbText({"t", "p", 1, {}, {}, {}}).find("<meta type=\"tag\""), std::string::npos)
+      << "an empty entry is left out";
+  // Compressed: read back as it was written; cut short, or unpacking past the bound, not.
+  const auto compressed = GzipBytes(text);
+  ASSERT_TRUE(compressed && IsGzip(*compressed));
+  const auto unpacked = ReadNzbFileBytes(*compressed);
+  ASSERT_TRUE(unpacked);
+  EXPECT_EQ(NzbText(*unpacked), text);
+  EXPECT_FALSE(ReadNzbFileBytes(compressed->substr(0, compressed->size() / 2)));
+  EXPECT_FALSE(GunzipBytes(*compressed, text.size() - 1));
+  EXPECT_EQ(GunzipBytes(*compressed, text.size()), text);
+  // Valid by the NZB 1.1 document type, its head entries included.
+  TTempFolder folder;
+  const std::string path = folder.Write("a.nzb", text);
+  EXPECT_EQ(
+      std::system(("xmllint --noout --nonet --dtdvalid " TAMBERLON_TEST_DATA "/nzb/nzb-1.1.dtd '" +
+                   path + "' 2>/dev/null")
+                      .c_str()),
+      0);
   EXPECT_EQ(back->Poster, written.Poster);
   EXPECT_EQ(back->Date, written.Date);
   EXPECT_EQ(back->Groups, written.Groups);

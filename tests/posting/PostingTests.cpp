@@ -279,7 +279,10 @@ protected:
                          Folder.Path() + "Album.nzb",
                          false,
                          {},
-                         nullptr};
+                         nullptr,
+                         {},
+                         {},
+                         {}};
     TServerProfile& server = request.Settings.Server;
     server.Endpoint = {"127.0.0.1", port, TTlsMode::None, "", false};
     server.ConnectTimeout = server.ReplyTimeout = server.ArticleTimeout =
@@ -305,6 +308,60 @@ TEST_F(PostFaults, AGoodServerGetsEveryArticleOnceAndTheNzbListsThem) {
     EXPECT_NE(nzb.find(id.substr(1, id.size() - 2)), std::string::npos);
   EXPECT_LT(nzb.find("Album.nfo"), nzb.find("Album.sfv")) << "the .nfo is posted first";
   EXPECT_LT(nzb.find("Album.sfv"), nzb.find("01.mp3"));
+
+  // Posted again under another name, compressed, with a file of its name in the copy's
+  // folder already: that file is kept, and the command still runs.
+  std::filesystem::create_directory(Folder.Path() + "copies");
+  const std::string other = Folder.Write("copies/Again.nzb.gz", "someone else's");
+  TPostRequest again = Request(server.Port());
+  again.NzbPath = Folder.Path() + "Again.nzb.gz";
+  again.JournalPath = JournalPathFor(again.NzbPath);
+  again.NzbMeta = {"FLAC", "Audio > Lossless", "open sesame"};
+  again.Delivery = {Folder.Path() + "copies", false, "true", std::chrono::seconds(5)};
+  const TPostSummary twice = PostRelease(again);
+  ASSERT_TRUE(twice.Complete() && twice.Delivery);
+  EXPECT_TRUE(twice.Delivery->CopyProblem);
+  EXPECT_EQ(ReadWholeFile(other), "someone else's");
+  ASSERT_TRUE(twice.Delivery->Command);
+  EXPECT_TRUE(twice.Delivery->Command->Succeeded());
+  const auto read = ReadNzbFileBytes(ReadWholeFile(again.NzbPath));
+  ASSERT_TRUE(read) << "written compressed, read back";
+  EXPECT_EQ(read->Meta.Category, "Audio > Lossless");
+  EXPECT_EQ(read->Meta.Password, "open sesame");
+}
+
+TEST(AfterPost, TheCommandGetsItsWordsAndTheNzbsPathAloneWithinItsTime) {
+  struct TCase {
+    const char* Name;
+    std::string Command;
+    std::string Output;
+    std::string Told;
+    std::chrono::milliseconds Timeout = std::chrono::seconds(10);
+  };
+  const std::vector<TCase> cases = {
+      {"quotes and backslashes keep blanks; the path is one word",
+       R"(printf [%s] "a b" c\ d 'e"f' "g\"h")", "[a b][c d][e\"f][g\"h][/x y/A.nzb]",
+       "exited with status 0"},
+      {"no shell: patterns, variables and redirections are words", "printf [%s] * $HOME >out",
+       "[*][$HOME][>out][/x y/A.nzb]", "exited with status 0"},
+      {"the server's password is not in its environment",
+       "sh -c 'printf %s \"$TAMBERLON_NNTP_PASSWORD\"; exit 3'", "", "exited with status 3"},
+      {"no such program", "tamberlon-no-such-program", "", "could not be started"},
+      {"past its time", "sh -c 'sleep 30'", "", "did not end within 1 s and was stopped",
+       std::chrono::seconds(1)},
+  };
+  setenv("TAMBERLON_NNTP_PASSWORD", "server-secret", 1);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const auto started = TClock::now();
+    const TDeliveryResult result = DeliverNzb("/x y/A.nzb", {"", false, c.Command, c.Timeout});
+    EXPECT_LT(TClock::now() - started, c.Timeout + std::chrono::seconds(2));
+    ASSERT_TRUE(result.Command);
+    EXPECT_EQ(result.Command->Output, c.Output);
+    EXPECT_EQ(CommandRunText(*result.Command), c.Told);
+    EXPECT_EQ(result.Succeeded(), c.Told == "exited with status 0");
+  }
+  unsetenv("TAMBERLON_NNTP_PASSWORD");
 }
 
 TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
@@ -426,6 +483,10 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
     TPostRequest request = Request(server.Port(), 1);
     if (c.Earlier)
       c.Earlier(server, request);
+    // Only a post the server wholly holds is copied and handed to the command.
+    const std::string copies = folder.Path(), ran = folder.Path() + "ran";
+    request.Delivery = {copies, false, "sh -c 'printf %s \"$1\" >\"$0\"' " + ran,
+                        std::chrono::seconds(10)};
     const auto started = TClock::now();
     const TPostSummary summary = PostRelease(request);
     EXPECT_LT(TClock::now() - started, std::chrono::seconds(20)) << "bounded in time";
@@ -438,7 +499,12 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
       for (const auto& [id, article] : server.Articles)
         EXPECT_NE(nzb.find(">" + id.substr(1, id.size() - 2) + "<"), std::string::npos)
             << "the NZB names the ID the server holds";
+      EXPECT_EQ(ReadWholeFile(copies + "Album.nzb"), nzb);
+      EXPECT_EQ(ReadWholeFile(ran), request.NzbPath);
     } else {
+      EXPECT_FALSE(summary.Delivery);
+      EXPECT_FALSE(std::filesystem::exists(copies + "Album.nzb"));
+      EXPECT_FALSE(std::filesystem::exists(ran));
       ASSERT_TRUE(summary.Problem);
       EXPECT_NE(summary.Problem->Message.find(c.Told), std::string::npos)
           << summary.Problem->Message;

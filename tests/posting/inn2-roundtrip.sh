@@ -103,6 +103,41 @@ grep -q "481" "$work/refused.err" || { cat "$work/refused.err" >&2; exit 1; }
 ! grep -q "guess" "$work/refused.err" || { echo "the password was shown" >&2; exit 1; }
 cat "$work/refused.err"
 
+echo "NZB options: head entries, .nzb.gz, a copy into a folder, a command given the path as one word"
+opts="$work/with space"
+mkdir -p "$opts" "$work/indexer"
+cp "$release"/* "$opts/"
+printf 'archive secret\n' >"$work/nzb.pw" && chmod 600 "$work/nzb.pw"
+printf '#!/bin/sh\nprintf "%%s\\n" "$#" "$@" >"$0.seen"\necho handed over\n' >"$work/upload" && chmod +x "$work/upload"
+post --server "127.0.0.1:$reader_port" --tls none --nzb-gz --nzb-title 'Artist & "Band" - Album' \
+  --nzb-tag FLAC --nzb-category 'Audio > Lossless' --nzb-password-file "$work/nzb.pw" \
+  --nzb-copy-to "$work/indexer" --after-post "$work/upload" "$opts/Album.nfo" >"$work/options.out" 2>"$work/options.err" ||
+  { cat "$work/options.out" "$work/options.err" >&2; exit 1; }
+gunzip -c "$opts/Album.nzb.gz" >"$work/options.nzb"
+xmllint --noout --nonet --dtdvalid "$dtd" "$work/options.nzb" 2>/dev/null
+for meta in '"title">Artist &amp; &quot;Band&quot; - Album<' '"tag">FLAC<' '"category">Audio &gt; Lossless<' '"password">archive secret<'; do
+  grep -qF "$meta" "$work/options.nzb" || { echo "no meta $meta" >&2; exit 1; }
+done
+cmp "$opts/Album.nzb.gz" "$work/indexer/Album.nzb.gz"
+[ "$(cat "$work/upload.seen")" = "$(printf '1\n%s' "$opts/Album.nzb.gz")" ]
+grep -q "^handed over$" "$work/options.err" && grep -q "after the post exited with status 0" "$work/options.err"
+"$cli" check --server "127.0.0.1:$reader_port" --tls none "$opts/Album.nzb.gz" | grep -q "^4 files, [0-9]* articles: [0-9]* on the server$"
+fetch_and_compare "$work/options.nzb"
+echo "  a command that fails is told, with the post's status 1; a post that fails runs none"
+if post --server "127.0.0.1:$reader_port" --tls none --nzb "$work/failing.nzb" --after-post "sh -c 'exit 3'" \
+  "$release/Album.sfv" 2>"$work/failing.err"; then
+  echo "a failed command after the post went unsaid" >&2
+  exit 1
+fi
+grep -q "after the post exited with status 3" "$work/failing.err" || { cat "$work/failing.err" >&2; exit 1; }
+rm -f "$work/upload.seen"
+if post --server "127.0.0.1:1" --tls none --timeout 2 --nzb "$work/nowhere.nzb" --after-post "$work/upload" \
+  "$release/Album.sfv" 2>/dev/null; then
+  echo "a post to no server succeeded" >&2
+  exit 1
+fi
+[ ! -e "$work/upload.seen" ] || { echo "the command ran after a failed post" >&2; exit 1; }
+
 echo "STARTTLS on the posters' port"
 post --server "127.0.0.1:$reader_port" --tls starttls --ca-file "$news/etc/cert.pem" --nzb "$work/starttls.nzb" \
   "$release/Album.nfo" "$release/Album.sfv" "$release/01 - One.flac" "$release/02 - Two.flac"
