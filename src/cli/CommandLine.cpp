@@ -92,13 +92,19 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
   return row[b.size()];
 }
 
-// The command's option a mistyped name most likely meant: the closest one, when it is
-// closer than half the name's length (a name that is nothing alike gets no guess).
+// The command's option a mistyped name most likely meant: the closest one that starts
+// with the same letter, when it is closer than half the name's length (a name that is
+// nothing alike gets no guess, and neither does one whose few letters recur in another).
 const TCliOption* NearestOption(const TCliCommand& command, std::string_view name) {
   const TCliOption* nearest = nullptr;
   std::size_t best = name.size() / 2 + 1;
+  const auto first = [](std::string_view option) {
+    const std::size_t at = option.find_first_not_of('-');
+    return at == std::string_view::npos ? '\0' : option[at];
+  };
   for (const TCliOption& option : command.Options)
-    if (const std::size_t distance = EditDistance(name, option.Name); distance < best) {
+    if (const std::size_t distance = EditDistance(name, option.Name);
+        distance < best && first(name) == first(option.Name)) {
       best = distance;
       nearest = &option;
     }

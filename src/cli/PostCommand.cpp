@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sys/stat.h>
 #include <termios.h>
@@ -59,22 +60,33 @@ std::optional<std::string> SecretFromFile(const std::string& file, TCliContext& 
   return bytes->substr(0, bytes->find_first_of("\r\n"));
 }
 
+// Where a server's password comes from: its file option, its variable, its prompt.
+struct TPasswordSource {
+  const char* FileOption;
+  const char* Variable;
+  const char* Prompt;
+};
+constexpr TPasswordSource PostPassword{"--password-file", "TAMBERLON_NNTP_PASSWORD", "Password: "};
+constexpr TPasswordSource CheckPassword{"--check-password-file", "TAMBERLON_NNTP_CHECK_PASSWORD",
+                                        "Password of the check server: "};
+
 // The password from the environment, a file only its owner can read, or the terminal.
-std::optional<std::string> Password(const TCliArguments& arguments, TCliContext& context) {
-  if (const std::string* file = arguments.Value("--password-file"))
+std::optional<std::string> Password(const TCliArguments& arguments, TCliContext& context,
+                                    const TPasswordSource& source) {
+  if (const std::string* file = arguments.Value(source.FileOption))
     return SecretFromFile(*file, context);
-  if (const char* value = std::getenv("TAMBERLON_NNTP_PASSWORD"))
+  if (const char* value = std::getenv(source.Variable))
     return std::string(value);
   if (!isatty(STDIN_FILENO)) {
-    context.Err << "tamberlon-cli: no password: set TAMBERLON_NNTP_PASSWORD or use "
-                   "--password-file\n";
+    context.Err << "tamberlon-cli: no password: set " << source.Variable << " or use "
+                << source.FileOption << "\n";
     return std::nullopt;
   }
   termios saved{};
   tcgetattr(STDIN_FILENO, &saved);
   termios quiet = saved;
   quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-  context.Err << "Password: " << std::flush;
+  context.Err << source.Prompt << std::flush;
   tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
   std::string password;
   std::getline(std::cin, password);
@@ -205,11 +217,12 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
     context.Err << "tamberlon-cli: posting paused: " << summary.Posted
                 << " articles posted; post again to continue\n";
   if (arguments.Has("--json")) {
-    const nlohmann::json json = {{"articles", summary.Articles},   {"posted", summary.Posted},
-                                 {"confirmed", summary.Confirmed}, {"retries", summary.Retries},
-                                 {"failures", summary.Failures},   {"bytes", summary.Bytes},
-                                 {"resumed", summary.Resumed},     {"nzb", summary.NzbPath},
-                                 {"complete", summary.Complete()}};
+    const nlohmann::json json = {
+        {"articles", summary.Articles},   {"posted", summary.Posted},
+        {"confirmed", summary.Confirmed}, {"retries", summary.Retries},
+        {"failures", summary.Failures},   {"bytes", summary.Bytes},
+        {"resumed", summary.Resumed},     {"nzb", summary.NzbPath},
+        {"complete", summary.Complete()}, {"checkedOn", summary.CheckedOn}};
     nlohmann::json out = json;
     if (summary.Delivery)
       out["delivery"] = DeliveryJson(*summary.Delivery);
@@ -230,7 +243,7 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
                 // A paused post's unchecked articles are no failures: they wait for the next run.
                 << (summary.Cancelled ? std::string("paused")
                                       : std::to_string(summary.Failures) + " failures")
-                << (summary.Complete() ? "; every article is on the server\n" : "\n");
+                << (CheckVerdict(summary).empty() ? "" : "; " + CheckVerdict(summary)) << "\n";
   }
   if (summary.Delivery)
     TellDelivery(*summary.Delivery, context);
@@ -239,8 +252,22 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
 } // namespace
 
 bool ReadServer(const TCliArguments& arguments, const TPreferences& preferences,
-                TCliContext& context, TPostSetup& setup) {
-  if (const auto problem = ReadPostSetup(Settings(arguments, preferences), setup)) {
+                TCliContext& context, TPostSetup& setup, bool checkServer) {
+  // The check server's settings: its --check-... options, else [CheckServer]'s keys.
+  const TSettingLookup check = [&arguments,
+                                &preferences](std::string_view option,
+                                              std::string_view key) -> const std::string* {
+    static const std::map<std::string_view, std::string_view> Options = {
+        {"--server", "--check-server"}, {"--tls", "--check-tls"}, {"--user", "--check-user"}};
+    if (const auto own = Options.find(option); own != Options.end())
+      if (const std::string* value = arguments.Value(own->second))
+        return value;
+    const auto found =
+        key.empty() ? preferences.CheckServer.end() : preferences.CheckServer.find(key);
+    return found == preferences.CheckServer.end() ? nullptr : &found->second;
+  };
+  if (const auto problem = ReadPostSetup(Settings(arguments, preferences), setup,
+                                         checkServer ? check : TSettingLookup{})) {
     context.Err << ConsoleLine("", *problem);
     return false;
   }
@@ -252,10 +279,16 @@ bool ReadServer(const TCliArguments& arguments, const TPreferences& preferences,
                    "checked, so a machine between you and the server can read the password "
                    "and the post\n";
   if (!server.User.empty()) {
-    auto password = Password(arguments, context);
+    auto password = Password(arguments, context, PostPassword);
     if (!password)
       return false;
     server.Password = std::move(*password);
+  }
+  if (auto& other = setup.Settings.CheckServer; other && !other->User.empty()) {
+    auto password = Password(arguments, context, CheckPassword);
+    if (!password)
+      return false;
+    other->Password = std::move(*password);
   }
   return true;
 }
@@ -265,7 +298,7 @@ int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arg
   const TPreferences preferences = ReadPreferences(GetProgramFolder() + PreferencesFileName);
   TPostSetup setup;
   std::vector<std::string> groups;
-  if (!ReadServer(arguments, preferences, context, setup) ||
+  if (!ReadServer(arguments, preferences, context, setup, true) ||
       !ReadGroups(operands, arguments, preferences, setup.MaxGroups, context, groups))
     return 2;
   const std::vector<std::string> files = ReleaseFiles(operands);
@@ -358,7 +391,16 @@ const std::vector<TCliOption> PostOptionList = [] {
        {"--max-groups", "N", "cross-post to at most N newsgroups (MaxGroups=; default 5)"},
        {"--obfuscate", "",
         "random subjects and names on the wire; real names in the NZB (Obfuscate=1)"},
-       {"--check-delay", "SECONDS", "wait before checking (CheckDelay=; default 0)"},
+       {"--check-delay", "SECONDS",
+        "wait before checking (CheckDelay=; default 60 with a check server, else 0)"},
+       {"--check-server", "HOST[:PORT]",
+        "look the articles up on this server of another network, not the one posted to "
+        "(Host= and Port= in [CheckServer])"},
+       {"--check-tls", "MODE", "the check server's TLS: implicit, starttls or none (TLS=)"},
+       {"--check-user", "NAME",
+        "the check server's user name (User=; the password: TAMBERLON_NNTP_CHECK_PASSWORD, "
+        "--check-password-file or the terminal)"},
+       {"--check-password-file", "FILE", "read the check server's password from FILE (mode 600)"},
        {"--nzb", "FILE", "the NZB to write (default beside the .nfo; FILE.nzb.gz compressed)"},
        {"--nzb-title", "TEXT", "the NZB's title (default: the release's name)"},
        {"--nzb-tag", "TEXT", "a tag in the NZB's head (NzbTag=)"},

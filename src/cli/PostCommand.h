@@ -21,9 +21,10 @@ extern const std::vector<TCliOption> ServerOptionList;
 extern const std::vector<TCliOption> PostOptionList;
 
 // The server's settings from the options, else [Server], its warnings said and its
-// password had; false (the reason told) for bad usage.
+// password had (and, for a post, the check server's from --check-... or [CheckServer]);
+// false (the reason told) for bad usage.
 bool ReadServer(const TCliArguments& arguments, const TPreferences& preferences,
-                TCliContext& context, TPostSetup& setup);
+                TCliContext& context, TPostSetup& setup, bool checkServer = false);
 
 // Posts the release of the files (or of the one .nfo given); the exit status.
 int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arguments,

@@ -191,11 +191,14 @@ TPreferences ReadPreferences(const std::string& path,
   std::string groups;
   textValue(InitPrefs, "NGPostedTo", groups);
   preferences.NGPostedTo = SplitCommaText(groups);
-  CSimpleIniA::TNamesDepend keys;
-  ini.GetAllKeys("Server", keys);
-  for (const auto& key : keys)
-    if (const char* text = ini.GetValue("Server", key.pItem))
-      preferences.Server[key.pItem] = text;
+  for (const auto& [section, keys] : {std::pair{"Server", &preferences.Server},
+                                      std::pair{"CheckServer", &preferences.CheckServer}}) {
+    CSimpleIniA::TNamesDepend names;
+    ini.GetAllKeys(section, names);
+    for (const auto& name : names)
+      if (const char* text = ini.GetValue(section, name.pItem))
+        (*keys)[name.pItem] = text;
+  }
   preferences.MainWindow = ReadWindowPlace(ini);
   return preferences;
 }
@@ -229,6 +232,8 @@ bool WritePreferences(const std::string& path, const TPreferences& preferences) 
   ini.SetValue(InitPrefs, "NGPostedTo", CommaText(preferences.NGPostedTo).c_str());
   for (const auto& [key, value] : preferences.Server)
     ini.SetValue("Server", key.c_str(), value.c_str());
+  for (const auto& [key, value] : preferences.CheckServer)
+    ini.SetValue("CheckServer", key.c_str(), value.c_str());
   if (preferences.MainWindow)
     WriteWindowPlace(ini, *preferences.MainWindow);
   std::string text;

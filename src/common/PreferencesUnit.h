@@ -51,6 +51,8 @@ struct TPreferences {
   // [Server]: the news server's profile, as its texts (the posting core reads them); never
   // a password.
   std::map<std::string, std::string, std::less<>> Server;
+  // [CheckServer]: the server of another network the post's check asks, likewise.
+  std::map<std::string, std::string, std::less<>> CheckServer;
   // [Window]: where the main window was left; none before its first run, or when a value
   // is missing or means nothing (the window then starts centred).
   std::optional<TWindowPlace> MainWindow;

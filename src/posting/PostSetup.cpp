@@ -109,9 +109,27 @@ std::optional<std::string> ReadNzbSetup(const TSettingLookup& setting, TPostSetu
     return "--after-post names no program";
   return std::nullopt;
 }
+
+// The check server, when its host is set; its timeouts are the post server's.
+std::optional<std::string> ReadCheckServer(const TSettingLookup& setting, TPostSetup& setup) {
+  const std::string* host = setting("--server", "Host");
+  if (!host || host->empty())
+    return std::nullopt;
+  TServerProfile check = setup.Settings.Server;
+  check.Endpoint = {};
+  check.User.clear();
+  check.Password.clear();
+  if (auto problem = ReadEndpoint(setting, check.Endpoint))
+    return "the check server: " + *problem;
+  if (const std::string* user = setting("--user", "User"))
+    check.User = *user;
+  setup.Settings.CheckServer = std::move(check);
+  return std::nullopt;
+}
 } // namespace
 
-std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSetup& setup) {
+std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSetup& setup,
+                                         const TSettingLookup& checkSetting) {
   TServerProfile& server = setup.Settings.Server;
   if (auto problem = ReadEndpoint(setting, server.Endpoint))
     return problem;
@@ -140,6 +158,13 @@ std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSet
   setup.MaxGroups = static_cast<int>(groups);
   setup.Settings.CheckBodies = Truthy(setting("--check-bodies", "CheckBodies"));
   setup.Obfuscate = Truthy(setting("--obfuscate", "Obfuscate"));
+  if (checkSetting) {
+    if (auto problem = ReadCheckServer(checkSetting, setup))
+      return problem;
+    // Propagation to another network takes time; the post's own server has it at once.
+    if (setup.Settings.CheckServer && !setting("--check-delay", "CheckDelay"))
+      setup.Settings.CheckDelay = std::chrono::seconds(60);
+  }
   return ReadNzbSetup(setting, setup);
 }
 
@@ -204,4 +229,17 @@ std::string PostProgressText(const TPostProgress& progress, double seconds) {
       IntToAbbrStr(static_cast<std::int64_t>(rate)).c_str(), left, progress.Retries,
       progress.Retries == 1 ? "retry" : "retries");
   return line;
+}
+
+std::string CheckVerdict(const TPostSummary& summary) {
+  const std::string seconds =
+      std::to_string(std::chrono::duration_cast<std::chrono::seconds>(summary.CheckDelay).count());
+  if (summary.Complete())
+    return summary.CheckedOn.empty()
+               ? "every article is on the server"
+               : "every article found on " + summary.CheckedOn + " after " + seconds + " s";
+  if (summary.CheckedOn.empty() || summary.Problem || summary.Cancelled)
+    return {};
+  return std::to_string(summary.Failures) + (summary.Failures == 1 ? " article" : " articles") +
+         " never reached " + summary.CheckedOn + " (looked up after " + seconds + " s)";
 }

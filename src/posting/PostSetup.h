@@ -31,8 +31,12 @@ struct TPostSetup {
 using TSettingLookup =
     std::function<const std::string*(std::string_view option, std::string_view key)>;
 
-// The settings; the problem, naming the option, when one is out of range.
-std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSetup& setup);
+// The settings; the problem, naming the option, when one is out of range. checkSetting
+// looks up the check server's own (the face's --check-... options, [CheckServer]'s keys,
+// asked by the post server's option and key names): with its host set, the check asks
+// that server, after 60 s unless a delay is set.
+std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSetup& setup,
+                                         const TSettingLookup& checkSetting = {});
 
 // The settings' keys in [Server] as the window writes them (the password is never one).
 std::map<std::string, std::string, std::less<>> ServerKeys(const TPostSetup& setup);
@@ -46,6 +50,11 @@ std::string ReleaseName(const std::string& firstFile);
 // The NZB beside the release's first file (the .nfo), named after the release (.nzb.gz
 // when compressed).
 std::string DefaultNzbPath(const std::vector<std::string>& files, bool compressed = false);
+
+// Where the check found the articles: "every article is on the server", "every article
+// found on news.other:563 after 60 s"; for a check server that lacks some at the end, "3
+// articles never reached news.other:563"; else empty.
+std::string CheckVerdict(const TPostSummary& summary);
 
 // Progress in words: "Posting 12/40 articles, 8.4 of 28.0 MB, 3.1 MB/s, 0:06 left, 0
 // retries"; seconds since the phase's first report give the rate.

@@ -79,6 +79,15 @@ void RunOnConnections(TShared& shared, const std::vector<std::size_t>& items, co
   ::RunOnConnections(shared.Request.Settings, items, job, HooksOf(shared));
 }
 
+// The check's connections: to the check server when there is one.
+void RunOnCheckConnections(TShared& shared, const std::vector<std::size_t>& items,
+                           const TJob& job) {
+  TPostSettings settings = shared.Request.Settings;
+  if (settings.CheckServer)
+    settings.Server = *settings.CheckServer;
+  ::RunOnConnections(settings, items, job, HooksOf(shared));
+}
+
 // A fresh Message-ID for the article, journaled before it is used (with Lock held).
 std::optional<TNntpFault> DrawMessageId(TShared& shared, std::size_t index, std::string& id) {
   id = NewMessageId(shared.Request.Plan, shared.Request.Plan.Articles[index]);
@@ -203,7 +212,7 @@ void PostArticles(TShared& shared, const std::vector<std::size_t>& items, const 
 void CheckArticles(TShared& shared, const std::vector<std::size_t>& items) {
   const TPostPlan& plan = shared.Request.Plan;
   const bool bodies = shared.Request.Settings.CheckBodies;
-  RunOnConnections(shared, items, [&](TNntpClient& client, std::size_t index) {
+  RunOnCheckConnections(shared, items, [&](TNntpClient& client, std::size_t index) {
     TAccepted accepted;
     {
       std::lock_guard guard(shared.Lock);
@@ -293,6 +302,9 @@ TPostSummary PostRelease(TPostRequest& request) {
   TPostPlan& plan = request.Plan;
   summary.Articles = plan.Articles.size();
   summary.NzbPath = request.NzbPath;
+  summary.CheckDelay = request.Settings.CheckDelay;
+  if (const auto& check = request.Settings.CheckServer)
+    summary.CheckedOn = check->Endpoint.Host + ":" + std::to_string(check->Endpoint.Port);
   if (!FileExists(request.JournalPath) && FileExists(request.NzbPath) && !request.ReplaceNzb) {
     summary.Problem =
         TProblem{"An .nzb of that name is there already; nothing was posted", request.NzbPath};
@@ -335,8 +347,12 @@ TPostSummary PostRelease(TPostRequest& request) {
     journal.Remove();
     return summary;
   }
-  const TSaveResult nzb = SavePostedDocuments(
-      NzbOf(request, journal.Accepted(), shared.Missing, from), request.NzbPath);
+  // What a check server lacks is still on the post's own server, where downloaders of its
+  // network find it; what the check found with other bytes is not the article.
+  const std::set<std::size_t>& left =
+      request.Settings.CheckServer ? shared.Damaged : shared.Missing;
+  const TSaveResult nzb =
+      SavePostedDocuments(NzbOf(request, journal.Accepted(), left, from), request.NzbPath);
   if (!nzb.Saved() && !summary.Problem)
     summary.Problem = TProblem{"The .nzb could not be written", request.NzbPath};
   if (!summary.Complete())

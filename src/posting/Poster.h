@@ -17,6 +17,9 @@
 
 struct TPostSettings {
   TServerProfile Server;
+  // A server of another network the check asks instead of the one posted to, which always
+  // holds what it accepted: found there, an article reached downloaders of other providers.
+  std::optional<TServerProfile> CheckServer;
   int Connections = 4;
   int Retries = 3;          // more attempts per article, and more rounds of the check
   bool CheckBodies = false; // BODY and the CRC instead of STAT
@@ -53,6 +56,8 @@ struct TPostSummary {
   std::optional<TProblem> Problem;
   TFaultCause Cause = TFaultCause::Other;  // behind the Problem
   std::optional<TDeliveryResult> Delivery; // a complete post's copy and command
+  std::string CheckedOn; // "host:port" of the check server; empty: the post's own server
+  std::chrono::milliseconds CheckDelay{0};
   bool Complete() const { return !Problem && !Cancelled && Failures == 0; }
 };
 

@@ -13,16 +13,16 @@
 #include <QPushButton>
 
 TPostSetup TFormMain::PostSetupNow() const {
-  const auto& keys = Session.Preferences.Server;
+  const auto lookup = [](const auto& keys) {
+    return [&keys](std::string_view, std::string_view key) -> const std::string* {
+      const auto found = key.empty() ? keys.end() : keys.find(key);
+      return found == keys.end() ? nullptr : &found->second;
+    };
+  };
   TPostSetup setup;
   // Values the window wrote itself are in range; a hand-edited one out of range leaves
-  // the rest read and the dialog shows what was kept.
-  ReadPostSetup(
-      [&keys](std::string_view, std::string_view key) -> const std::string* {
-        const auto found = key.empty() ? keys.end() : keys.find(key);
-        return found == keys.end() ? nullptr : &found->second;
-      },
-      setup);
+  // the rest read and the dialog shows what was kept. The check server is [CheckServer]'s.
+  ReadPostSetup(lookup(Session.Preferences.Server), setup, lookup(Session.Preferences.CheckServer));
   return setup;
 }
 
@@ -92,6 +92,10 @@ void TFormMain::PostToUsenet1Click() {
     order.From = PosterFrom(FromQt(ComboBoxPostedBy->currentText()), Session.Preferences.Server);
     order.Setup = PostSetupNow();
     order.Password = PasswordFor(order.Setup.Settings.Server);
+    if (auto& check = order.Setup.Settings.CheckServer; check && !check->User.empty())
+      if (const TSecretResult kept = CurrentHost().ReadSecret(PasswordName(*check));
+          kept.Outcome == TSecretOutcome::Done)
+        check->Password = kept.Value; // kept there as the post server's is
     order.StoreRuns = SecretStoreRuns.value_or(false);
     FormPost->Prepare(std::move(order));
   }

@@ -83,9 +83,13 @@ std::string PostResultText(const TPostSummary& summary, double seconds) {
           std::to_string(summary.Retries) + " retries";
   // A paused post's unchecked articles are not failures yet.
   text += summary.Cancelled ? "." : ", " + std::to_string(summary.Failures) + " failures.";
-  if (summary.Complete())
+  if (summary.Complete() && summary.CheckedOn.empty())
     text += "\nThe check found every one of the " + std::to_string(summary.Articles) +
             " articles on the server.";
+  else if (summary.Complete())
+    text += "\nThe check found " + CheckVerdict(summary) + ".";
+  else if (!summary.Cancelled && !summary.Problem && !summary.CheckedOn.empty())
+    text += "\nThe check: " + CheckVerdict(summary) + "; Post again to post them again.";
   else if (!summary.Cancelled && !summary.Problem)
     text += "\nThe check did not find " + std::to_string(summary.Failures) +
             " articles on the server; Post again to post them again.";

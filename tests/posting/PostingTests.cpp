@@ -4,6 +4,7 @@
 #include "generate/NzbDocument.h"
 #include "posting/NzbRepost.h"
 #include "posting/PostJournal.h"
+#include "posting/PostSetup.h"
 #include "posting/Poster.h"
 #include "posting/ScriptedNewsServer.h"
 #include "posting/YEnc.h"
@@ -568,6 +569,80 @@ TEST_F(PostFaults, ACheckThatFindsALostOrDamagedArticlePostsItAgain) {
   EXPECT_TRUE(summary.Complete()) << (summary.Problem ? summary.Problem->Message : "");
   EXPECT_EQ(summary.Posted, 7u) << "five, then the two the check found wanting";
   EXPECT_EQ(summary.Confirmed, 5u);
+}
+
+TEST_F(PostFaults, TheCheckOnAnotherServerFindsWhatReachedItAndPostsTheRestAgain) {
+  struct TCase {
+    const char* Name;
+    bool Feed; // the post server passes what it takes on to the check server
+    bool Lose; // the first article is lost on the way, and by the post server
+    std::string Verdict;
+    std::size_t Posted;
+  };
+  const std::vector<TCase> cases = {
+      {"every article fed: found there", true, false, "every article found on", 5},
+      {"one lost on the way: posted again under its ID, then found", true, true,
+       "every article found on", 6},
+      {"nothing fed: missing after every round, though the post server holds them", false, false,
+       "5 articles never reached", 5},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::filesystem::remove(Folder.Path() + "Album.nzb");
+    TScriptedNewsServer check([&](TServerConnection& con, int i) { check.Serve(con, i); });
+    std::mutex lostLock;
+    std::string lost;
+    TScriptedNewsServer* self = nullptr;
+    TScriptedNewsServer post([&](TServerConnection& con, int i) {
+      self->Serve(con, i, [&](int, const std::string& article) {
+        const std::size_t at = article.find("Message-ID: ") + 12;
+        const std::string id = article.substr(at, article.find("\r\n", at) - at);
+        {
+          std::lock_guard guard(lostLock);
+          if (c.Lose && lost.empty()) {
+            lost = id;
+            return std::optional<std::string>();
+          }
+        }
+        bool held = false;
+        {
+          std::lock_guard guard(self->Lock);
+          held = self->Taken.contains(id);
+        }
+        if (c.Feed && !held) {
+          std::lock_guard guard(check.Lock);
+          check.Articles[id] = article;
+        }
+        return std::optional<std::string>();
+      });
+    });
+    self = &post;
+    TPostRequest request = Request(post.Port());
+    request.Settings.CheckServer = request.Settings.Server;
+    request.Settings.CheckServer->Endpoint.Port = check.Port();
+    request.Progress = [&, forgotten = false](const TPostProgress& progress) mutable {
+      if (progress.Phase != TPostProgress::Checking || forgotten || lost.empty())
+        return;
+      forgotten = true; // the post server lost it too, so it takes it again
+      std::lock_guard guard(post.Lock);
+      post.Articles.erase(lost);
+      post.Taken.erase(lost);
+    };
+    const TPostSummary summary = PostRelease(request);
+    const std::string where = "127.0.0.1:" + std::to_string(check.Port());
+    EXPECT_NE(CheckVerdict(summary).find(c.Verdict + " " + where), std::string::npos)
+        << CheckVerdict(summary);
+    EXPECT_EQ(summary.Complete(), c.Feed);
+    EXPECT_EQ(summary.Posted, c.Posted);
+    EXPECT_EQ(post.Articles.size(), 5u) << "every article once on the post server";
+    const auto nzb = ReadNzb(ReadWholeFile(request.NzbPath));
+    ASSERT_TRUE(nzb);
+    std::size_t segments = 0;
+    for (const TNzbFile& file : nzb->Files)
+      segments += file.Segments.size();
+    EXPECT_EQ(segments, 5u) << "the NZB lists what the post server holds";
+    std::filesystem::remove(request.JournalPath);
+  }
 }
 
 TEST_F(PostFaults, ACancelledPostResumesWithWhatIsMissingOnly) {

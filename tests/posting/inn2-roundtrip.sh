@@ -3,7 +3,8 @@
 # Posts releases to a private INN2 on 127.0.0.1 (plain, through innd's MODE READER, and
 # implicit TLS with a certificate made here), then checks them with tools we did not
 # write: every article fetched back and decoded by uudeview equals the original, the NZB
-# is valid against the NZB 1.1 DTD, a certificate not trusted is refused, and a post
+# (plain, and .nzb.gz with its head entries) is valid against the NZB 1.1 DTD, the check
+# asks a second reader of the spool when told to, a certificate not trusted is refused, and a post
 # killed mid-way three times and run again leaves each article once on the server; and
 # the window's post, paused and continued, against the same server.
 # Usage: inn2-roundtrip.sh TAMBERLON_CLI INN2_ROOT DTD [WINDOW_TESTS]
@@ -102,6 +103,14 @@ fi
 grep -q "481" "$work/refused.err" || { cat "$work/refused.err" >&2; exit 1; }
 ! grep -q "guess" "$work/refused.err" || { echo "the password was shown" >&2; exit 1; }
 cat "$work/refused.err"
+
+echo "the check on another server: posted over TLS, looked up on a second reader of the spool"
+post --server "127.0.0.1:$tls_port" --ca-file "$news/etc/cert.pem" \
+  --check-server "127.0.0.1:$reader_port" --check-tls none --check-delay 1 --nzb "$work/checked.nzb" \
+  "$release/Album.nfo" "$release/Album.sfv" "$release/01 - One.flac" "$release/02 - Two.flac" >"$work/checked.out"
+cat "$work/checked.out"
+grep -q "; every article found on 127.0.0.1:$reader_port after 1 s$" "$work/checked.out"
+fetch_and_compare "$work/checked.nzb"
 
 echo "NZB options: head entries, .nzb.gz, a copy into a folder, a command given the path as one word"
 opts="$work/with space"
