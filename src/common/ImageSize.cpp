@@ -48,7 +48,6 @@ std::optional<TImageSize> ReadImageSize(std::span<const std::uint8_t> head) {
   return std::nullopt;
 }
 
-
 std::string ImageSizeText(const TImageSize& size) {
   return std::to_string(size.Width) + "x" + std::to_string(size.Height) + " " + size.Kind;
 }

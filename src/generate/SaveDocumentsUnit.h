@@ -9,8 +9,8 @@
 #include "generate/DocumentKinds.h"
 #include "generate/EncodingUnit.h"
 #include "generate/NzbDocument.h"
-#include "par2/RecoverySetUnit.h"
 #include "generate/SaveContext.h"
+#include "par2/RecoverySetUnit.h"
 
 #include <functional>
 #include <optional>

@@ -16,11 +16,11 @@
 #include "common/TextListUnit.h"
 #include "generate/NFOUnit.h"
 #include "generate/PostingPolicyUnit.h"
-#include "par2/RecoveryRepairUnit.h"
-#include "par2/RecoverySetUnit.h"
 #include "generate/SFVUnit.h"
 #include "generate/SfvCheckUnit.h"
 #include "newsgroups/NewsGroupListUnit.h"
+#include "par2/RecoveryRepairUnit.h"
+#include "par2/RecoverySetUnit.h"
 #include "support/ScriptedHost.h"
 
 #include <atomic>
