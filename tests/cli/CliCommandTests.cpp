@@ -903,8 +903,8 @@ TEST_F(CliCommands, CheckAudioTellsEachFlacFilesState) {
 }
 
 // nfo --ffp lists each FLAC track's audio MD5 as metaflac shows it (an MP3 beside them has
-// none); for an album without a FLAC track the .ffp and the DR log are skipped, and said,
-// and the rest is saved (nothing was, where the .ffp is a remembered choice).
+// none); for an album without a FLAC track the .ffp is skipped, and said, and the rest is
+// saved (nothing was, where the .ffp is a remembered choice), its DR log included.
 TEST_F(CliCommands, FingerprintsAreWhatMetaflacShows) {
   const std::string folder = Host.ProgramDir.Path() + "flacs/";
   ASSERT_EQ(Shell("mkdir -p '" + folder + "' && cd '" + folder +
@@ -921,9 +921,9 @@ TEST_F(CliCommands, FingerprintsAreWhatMetaflacShows) {
   std::filesystem::create_directory(mp3s);
   Host.ProgramDir.Write("mp3s/01.mp3", Frames({}, 20));
   EXPECT_EQ(Run("nfo", {"--ffp", "--dr-log", "--sfv", "-o", mp3s + "album.nfo", mp3s}), 0);
-  EXPECT_EQ(Out.str(), mp3s + "album.nfo\n" + mp3s + "album.sfv\n");
-  EXPECT_EQ(Err.str(), "tamberlon-cli: no .ffp was written: the album has no FLAC tracks\n"
-                       "tamberlon-cli: no DR log was written: the album has no FLAC tracks\n");
+  EXPECT_EQ(Out.str(),
+            mp3s + "album.nfo\n" + mp3s + "album.sfv\n" + mp3s + "album_dr.txt\n");
+  EXPECT_EQ(Err.str(), "tamberlon-cli: no .ffp was written: the album has no FLAC tracks\n");
   EXPECT_FALSE(FileExists(mp3s + "album.ffp"));
 }
 
