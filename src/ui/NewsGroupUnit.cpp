@@ -62,55 +62,9 @@ void TFormNewsGroups::BuildControls() {
   resize(558, 432);
   setMinimumSize(400, 240);
 
-  GroupBox1 = Named(new QGroupBox(QStringLiteral("Available Newsgroups"), this), "GroupBox1",
-                    AvailableBoxHelpTopic);
-  AvailableModel = new TAvailableGroupsModel(FSelection.AvailableItems, this);
-  ListViewAvailableGroups = Named(new QListView(GroupBox1), "ListViewAvailableGroups");
-  ListViewAvailableGroups->setModel(AvailableModel);
-  ListViewAvailableGroups->setUniformItemSizes(true); // rows are drawn on demand only
-  ListViewAvailableGroups->setSelectionMode(QAbstractItemView::SingleSelection);
-  ListViewAvailableGroups->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  ListViewAvailableGroups->setMinimumWidth(237);
-  Label2 = Named(new QLabel(QStringLiteral("&FILTER:"), GroupBox1), "Label2", FilterLabelHelpTopic);
-  Label1 = Named(new QLabel(QStringLiteral("Newsgroup must contain ..."), GroupBox1), "Label1");
-  EditGroupFilter = Named(new QLineEdit(GroupBox1), "EditGroupFilter");
-  EditGroupFilter->setToolTip(QStringLiteral("Enter words to search for"));
-  Label2->setBuddy(EditGroupFilter);
-  auto* filterLabels = new QHBoxLayout;
-  filterLabels->addWidget(Label2);
-  filterLabels->addWidget(Label1);
-  filterLabels->addStretch();
-  auto* available = new QVBoxLayout(GroupBox1);
-  available->addWidget(ListViewAvailableGroups, 1);
-  available->addLayout(filterLabels);
-  available->addWidget(EditGroupFilter);
-
-  GroupBox2 = Named(new QGroupBox(QStringLiteral("Selected Newsgroups"), this), "GroupBox2");
-  GroupBox2->setFixedWidth(250);
-  ListBoxSelectedGroups = Named(new QListWidget(GroupBox2), "ListBoxSelectedGroups");
-  ButtonClear =
-      Named(new QPushButton(QStringLiteral("C&lear Selections"), GroupBox2), "ButtonClear");
-  auto* clearRow = new QHBoxLayout;
-  clearRow->addSpacing(64);
-  clearRow->addWidget(ButtonClear, 1);
-  clearRow->addSpacing(56);
-  auto* selected = new QVBoxLayout(GroupBox2);
-  selected->addWidget(ListBoxSelectedGroups, 1);
-  selected->addLayout(clearRow);
-
-  ButtonHelp = Named(new QPushButton(QStringLiteral("&Help"), this), "ButtonHelp");
-  Label3 = Named(
-      new QLabel(QStringLiteral("Double click the newsgroups in the left panel to select them. "
-                                "Space moves the highlighted group to the other list."),
-                 this),
-      "Label3");
-  Label3->setWordWrap(true);
-  Button2 = Named(new QPushButton(QStringLiteral("&Okay"), this), "Button2");
-  Button1 = Named(new QPushButton(QStringLiteral("&Cancel"), this), "Button1");
-  for (QPushButton* button : {ButtonHelp, Button2, Button1})
-    button->setMinimumSize(81, 33);
-  Button2->setDefault(true);
-
+  BuildAvailableBox();
+  BuildSelectedBox();
+  BuildButtons();
   auto* boxes = new QHBoxLayout;
   boxes->addWidget(GroupBox1, 1);
   boxes->addSpacing(29);
@@ -137,6 +91,66 @@ void TFormNewsGroups::BuildControls() {
   Timer1->setObjectName(QStringLiteral("Timer1"));
   Timer1->setInterval(1000);
 
+  ConnectControls();
+}
+
+// The known groups, shown as the filter lets them through.
+void TFormNewsGroups::BuildAvailableBox() {
+  GroupBox1 = Named(new QGroupBox(QStringLiteral("Available Newsgroups"), this), "GroupBox1",
+                    AvailableBoxHelpTopic);
+  AvailableModel = new TAvailableGroupsModel(FSelection.AvailableItems, this);
+  ListViewAvailableGroups = Named(new QListView(GroupBox1), "ListViewAvailableGroups");
+  ListViewAvailableGroups->setModel(AvailableModel);
+  ListViewAvailableGroups->setUniformItemSizes(true); // rows are drawn on demand only
+  ListViewAvailableGroups->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListViewAvailableGroups->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ListViewAvailableGroups->setMinimumWidth(237);
+  Label2 = Named(new QLabel(QStringLiteral("&FILTER:"), GroupBox1), "Label2", FilterLabelHelpTopic);
+  Label1 = Named(new QLabel(QStringLiteral("Newsgroup must contain ..."), GroupBox1), "Label1");
+  EditGroupFilter = Named(new QLineEdit(GroupBox1), "EditGroupFilter");
+  EditGroupFilter->setToolTip(QStringLiteral("Enter words to search for"));
+  Label2->setBuddy(EditGroupFilter);
+  auto* filterLabels = new QHBoxLayout;
+  filterLabels->addWidget(Label2);
+  filterLabels->addWidget(Label1);
+  filterLabels->addStretch();
+  auto* available = new QVBoxLayout(GroupBox1);
+  available->addWidget(ListViewAvailableGroups, 1);
+  available->addLayout(filterLabels);
+  available->addWidget(EditGroupFilter);
+}
+
+void TFormNewsGroups::BuildSelectedBox() {
+  GroupBox2 = Named(new QGroupBox(QStringLiteral("Selected Newsgroups"), this), "GroupBox2");
+  GroupBox2->setFixedWidth(250);
+  ListBoxSelectedGroups = Named(new QListWidget(GroupBox2), "ListBoxSelectedGroups");
+  ButtonClear =
+      Named(new QPushButton(QStringLiteral("C&lear Selections"), GroupBox2), "ButtonClear");
+  auto* clearRow = new QHBoxLayout;
+  clearRow->addSpacing(64);
+  clearRow->addWidget(ButtonClear, 1);
+  clearRow->addSpacing(56);
+  auto* selected = new QVBoxLayout(GroupBox2);
+  selected->addWidget(ListBoxSelectedGroups, 1);
+  selected->addLayout(clearRow);
+}
+
+void TFormNewsGroups::BuildButtons() {
+  ButtonHelp = Named(new QPushButton(QStringLiteral("&Help"), this), "ButtonHelp");
+  Label3 = Named(
+      new QLabel(QStringLiteral("Double click the newsgroups in the left panel to select them. "
+                                "Space moves the highlighted group to the other list."),
+                 this),
+      "Label3");
+  Label3->setWordWrap(true);
+  Button2 = Named(new QPushButton(QStringLiteral("&Okay"), this), "Button2");
+  Button1 = Named(new QPushButton(QStringLiteral("&Cancel"), this), "Button1");
+  for (QPushButton* button : {ButtonHelp, Button2, Button1})
+    button->setMinimumSize(81, 33);
+  Button2->setDefault(true);
+}
+
+void TFormNewsGroups::ConnectControls() {
   ListViewAvailableGroups->installEventFilter(this);
   ListBoxSelectedGroups->installEventFilter(this);
   connect(Timer1, &QTimer::timeout, this, &TFormNewsGroups::Timer1Timer);

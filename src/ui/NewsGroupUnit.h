@@ -67,6 +67,10 @@ protected:
 private:
   void FormKeyPress(QKeyEvent* event);
   void BuildControls();
+  void BuildAvailableBox();
+  void BuildSelectedBox();
+  void BuildButtons();
+  void ConnectControls();
   void ShowSelection();
 
   TNewsGroupSelection FSelection;
