@@ -29,6 +29,68 @@
 #include <QPushButton>
 #include <algorithm>
 
+namespace {
+// "Saved album.nfo, .sfv and .par2; ...": the .nfo by its name, its companions as their kind
+// names them (the recovery files once; the DR log was ".txt"), then what was kept or skipped.
+std::string SavedStatus(const std::string& path, const TSaveResult& outcome,
+                        const TAlbumInfo& album) {
+  std::vector<std::string> written = {FileNamePart(path)};
+  for (std::size_t i = 1; i < outcome.Written.size(); ++i) {
+    const auto kind =
+        std::find_if(DocumentKinds.begin(), DocumentKinds.end(), [&](const TDocumentKind& kind) {
+          return kind.Role != TDocumentRole::Nfo && outcome.Written[i].ends_with(kind.Extension);
+        });
+    const std::string name = kind != DocumentKinds.end()
+                                 ? std::string(kind->Name)
+                                 : outcome.Written[i].substr(outcome.Written[i].rfind('.'));
+    if (std::find(written.begin(), written.end(), name) == written.end())
+      written.push_back(name);
+  }
+  std::string text = "Saved " + written.front();
+  for (std::size_t i = 1; i < written.size(); ++i)
+    text += (i + 1 == written.size() ? " and " : ", ") + written[i];
+  for (const std::string& kept : outcome.Kept)
+    text += "; the existing " + FileNamePart(kept) + " was kept";
+  for (const TProblem& skipped : outcome.NotWritten)
+    text += "; " + skipped.Message;
+  if (!outcome.Notes.empty())
+    text += "; warning: " + MeasuredWarning(album);
+  return text;
+}
+} // namespace
+
+// The save's questions, asked before anything is written; none when the user stops it.
+std::optional<TSaveAnswers> TFormMain::AskSaveQuestions(const TSavePlan& plan) {
+  TSaveAnswers answers;
+  answers.RememberTexts = true;
+  if (plan.Problem)
+    return answers; // the save tells it
+  THost& host = CurrentHost();
+  // The save dialog asked about the .nfo; the files beside it are asked about here,
+  // all in one question.
+  std::vector<std::string> existing;
+  for (const TDocument& document : plan.Documents)
+    if (document.Role != TDocumentRole::Nfo && document.Exists)
+      existing.push_back(document.Path);
+  if (!existing.empty() && host.ShowMessage(TMessageKind::Confirmation,
+                                            ReplaceQuestion(existing)) != TMessageResult::Yes)
+    answers.Keep = existing;
+  answers.UseVariousArtistsTemplate = AskCompilationQuestion(plan.CompilationQuestion);
+  const std::string& unmappable = plan.UnmappableWith(answers.UseVariousArtistsTemplate);
+  answers.WriteUnmappable =
+      unmappable.empty() ||
+      host.ShowMessage(TMessageKind::Confirmation,
+                       UnmappableQuestion(Session.Encoding(), unmappable)) == TMessageResult::Yes;
+  // A kept list of the documents (a .par2 set) would no longer match: said before anything
+  // is written.
+  const auto stale = StaleDocuments(AnsweredRequest(plan, answers));
+  if (!stale.empty() &&
+      host.ShowMessage(TMessageKind::Confirmation, StaleNote(stale) + "\nSave anyway?") !=
+          TMessageResult::Yes)
+    return std::nullopt;
+  return answers;
+}
+
 void TFormMain::ButtonMakeNFOClick() {
   StoreAlbumFields();
   TSaveDialogRequest request;
@@ -51,36 +113,12 @@ void TFormMain::ButtonMakeNFOClick() {
   std::unique_ptr<QProgressDialog> recoveryBox;
   save.MakingProgress = RecoveryProgress(recoveryBox);
   const TSavePlan plan = Session.PlanSave(save);
-  TSaveAnswers answers;
-  answers.RememberTexts = true;
-  if (!plan.Problem) {
-    THost& host = CurrentHost();
-    // The save dialog asked about the .nfo; the files beside it are asked about here,
-    // all in one question.
-    std::vector<std::string> existing;
-    for (const TDocument& document : plan.Documents)
-      if (document.Role != TDocumentRole::Nfo && document.Exists)
-        existing.push_back(document.Path);
-    if (!existing.empty() && host.ShowMessage(TMessageKind::Confirmation,
-                                              ReplaceQuestion(existing)) != TMessageResult::Yes)
-      answers.Keep = existing;
-    answers.UseVariousArtistsTemplate = AskCompilationQuestion(plan.CompilationQuestion);
-    const std::string& unmappable = plan.UnmappableWith(answers.UseVariousArtistsTemplate);
-    answers.WriteUnmappable =
-        unmappable.empty() ||
-        host.ShowMessage(TMessageKind::Confirmation,
-                         UnmappableQuestion(Session.Encoding(), unmappable)) == TMessageResult::Yes;
-    // A kept list of the documents (a .par2 set) would no longer match: said before anything
-    // is written.
-    const auto stale = StaleDocuments(AnsweredRequest(plan, answers));
-    if (!stale.empty() &&
-        host.ShowMessage(TMessageKind::Confirmation, StaleNote(stale) + "\nSave anyway?") !=
-            TMessageResult::Yes) {
-      ShowStatus("Nothing saved");
-      return;
-    }
+  const std::optional<TSaveAnswers> answers = AskSaveQuestions(plan);
+  if (!answers) {
+    ShowStatus("Nothing saved");
+    return;
   }
-  const TSaveResult outcome = Session.Save(plan, answers);
+  const TSaveResult outcome = Session.Save(plan, *answers);
   recoveryBox.reset();
   ProgressBar1->setValue(0);
   RefreshTrackListing();
@@ -97,30 +135,7 @@ void TFormMain::ButtonMakeNFOClick() {
   ButtonPostToUsenet->setEnabled(true);
   if (!outcome.Kept.empty())
     CurrentHost().ShowMessage(TMessageKind::Information, CompanionsKeptNote(outcome.Kept));
-  // The .nfo by its name, its companions as their kind names them (the recovery files once;
-  // the DR log was ".txt").
-  std::vector<std::string> written = {FileNamePart(*path)};
-  for (std::size_t i = 1; i < outcome.Written.size(); ++i) {
-    const auto kind =
-        std::find_if(DocumentKinds.begin(), DocumentKinds.end(), [&](const TDocumentKind& kind) {
-          return kind.Role != TDocumentRole::Nfo && outcome.Written[i].ends_with(kind.Extension);
-        });
-    const std::string name = kind != DocumentKinds.end()
-                                 ? std::string(kind->Name)
-                                 : outcome.Written[i].substr(outcome.Written[i].rfind('.'));
-    if (std::find(written.begin(), written.end(), name) == written.end())
-      written.push_back(name);
-  }
-  std::string text = "Saved " + written.front();
-  for (std::size_t i = 1; i < written.size(); ++i)
-    text += (i + 1 == written.size() ? " and " : ", ") + written[i];
-  for (const std::string& kept : outcome.Kept)
-    text += "; the existing " + FileNamePart(kept) + " was kept";
-  for (const TProblem& skipped : outcome.NotWritten)
-    text += "; " + skipped.Message;
-  if (!outcome.Notes.empty())
-    text += "; warning: " + MeasuredWarning(Session.Album());
-  ShowStatus(text);
+  ShowStatus(SavedStatus(*path, outcome, Session.Album()));
 }
 
 std::function<void(std::size_t, std::size_t)> TFormMain::ChecksumProgress() {

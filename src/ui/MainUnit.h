@@ -143,6 +143,7 @@ private:
   // Asks the compilation question when it is open, and remembers the answer for the live
   // preview; nothing when it is not.
   std::optional<bool> AskCompilationQuestion(bool open);
+  std::optional<TSaveAnswers> AskSaveQuestions(const TSavePlan& plan);
   // The progress bar while a save or preview computes the checksums tracks lack.
   std::function<void(std::size_t, std::size_t)> ChecksumProgress();
   // The recovery files' progress in a box with Cancel, shown once the work starts.
