@@ -122,8 +122,10 @@ std::optional<TLossyQuality> JudgeLossyRate(std::string_view codec, int kbps,
       quality.SourceKbps = lower[i].Kbps;
       break;
     }
-  if (!quality.Suspect() && count > 0)
-    quality.SourceKbps = lower[0].Kbps; // under even the lowest rate's
+  // Under even the lowest rate's low-pass the content itself has no highs (a tone, an old
+  // recording): no encoder's rate is told by it.
+  if (!quality.Suspect())
+    return std::nullopt;
   return quality;
 }
 

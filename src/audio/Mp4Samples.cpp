@@ -82,6 +82,9 @@ bool ListSamples(TBytes stbl, std::int64_t fileSize, std::vector<TMp4Sample>& sa
     return false;
   samples.reserve(sampleCount);
   std::uint32_t nextChunk = 1; // runs go forward: no chunk is listed twice
+  // Samples do not overlap, so together they fit in the file: chunks that all point at one
+  // stretch would have a small file read for hours.
+  std::int64_t total = 0;
   for (std::uint32_t run = 0; run < runCount && runs.Has(8 + 12 * std::size_t{run}, 12); ++run) {
     const std::size_t at = 8 + 12 * std::size_t{run};
     const std::uint32_t first = runs.U32BE(at), perChunk = runs.U32BE(at + 4);
@@ -100,7 +103,9 @@ bool ListSamples(TBytes stbl, std::int64_t fileSize, std::vector<TMp4Sample>& sa
                : chunks.U32BE(entry);
       for (std::uint32_t i = 0; i < perChunk && samples.size() < sampleCount; ++i) {
         const std::uint32_t size = fixedSize ? fixedSize : sizes.U32BE(12 + 4 * samples.size());
-        if (offset < 0 || size > MaximumMp4SampleBytes || offset > fileSize - size)
+        total += size;
+        if (offset < 0 || size > MaximumMp4SampleBytes || offset > fileSize - size ||
+            total > fileSize)
           return false;
         samples.push_back({offset, size});
         offset += size;
@@ -143,9 +148,11 @@ TMp4SampleTableResult ReadMp4SampleTable(TReadOnlyFile& file) {
   if (const auto edit = FirstMediaEdit(Path(trak, {"edts", "elst"}));
       edit && movieTimescale > 0 && table.Timescale > 0) {
     table.Priming = edit->MediaStart;
-    if (edit->Length > 0)
-      table.Played = static_cast<std::uint64_t>(
-          static_cast<double>(edit->Length) * table.Timescale / movieTimescale + 0.5);
+    // In the track's timescale; a length no file's samples reach is taken as none.
+    const double played =
+        static_cast<double>(edit->Length) * table.Timescale / movieTimescale + 0.5;
+    if (edit->Length > 0 && played < 0x1p62)
+      table.Played = static_cast<std::uint64_t>(played);
   } else if (const auto gapless = ITunesGapless(moov)) {
     table.Priming = gapless->MediaStart;
     table.Played = gapless->Length;

@@ -250,12 +250,15 @@ TCliCommand AnalyzeCommand() {
           .Summary = "measure each track's dynamic range and loudness, and the album's",
           .Operands = "FILE...|FOLDER [LOG]",
           .Description =
-              "Decodes each FLAC track once and prints its dynamic range as DR meters give it "
+              "Decodes each track once (FLAC, MP3, Vorbis, Opus, AAC or ALAC) and prints its "
+              "dynamic range as DR meters give it "
               "(3-second blocks; the second-highest peak over the RMS of the loudest fifth), "
               "its peak and RMS in dBFS, and its EBU R128 loudness (integrated, in LUFS), "
               "loudness range (LU), true peak (dBTP) and ReplayGain 2.0 gain (to -18 LUFS), "
-              "and how high its content reaches, marking a track whose content stops as a "
-              "lossy encoder's low-pass stops it as possibly transcoded; "
+              "and how high its content reaches, marking a lossless track whose content stops "
+              "as a lossy encoder's low-pass stops it as possibly transcoded, and a lossy "
+              "track whose content stops below its encoder's low-pass at its bit rate as "
+              "probably encoded from a lower-rate source; "
               "then the album's DR (the tracks' mean) and loudness. "
               "A rip log given (FILE.log), else each .log beside the tracks that EAC (in "
               "English), XLD or whipper wrote, is scored as the open log checkers score it, "
@@ -263,7 +266,7 @@ TCliCommand AnalyzeCommand() {
               DeductionsText() +
               ". Beside the score, the log's own checksum: OK, edited, missing, or not used "
               "by this ripper version (EAC's, XLD's and whipper's are all verified); and "
-              "whether the log matches the FLAC tracks, each track's CRC of its samples "
+              "whether the log matches the tracks (16-bit stereo), each track's CRC of its samples "
               "against the log's. "
               "Exit status 1 when a track could not be measured or a log given is none.",
           .Options = {{"--json", "", "one JSON object per track, then one for the album"},
@@ -279,7 +282,7 @@ TCliCommand SonogramCommand() {
           .Summary = "draw each track's frequencies through time, and the album's, as PNG",
           .Operands = "FILE...|FOLDER",
           .Description =
-              "Decodes each FLAC track and writes a PNG picture of it into FOLDER (made if "
+              "Decodes each track and writes a PNG picture of it into FOLDER (made if "
               "missing), named as the track with .png: time across, frequency up to the "
               "Nyquist limit upwards, each level's colour on a scale from -120 dB (black) to "
               "0 dB (white) against a full-scale sine, with the scale's legend and a caption "

@@ -154,7 +154,7 @@ void PrintNzbCheck(const TNzbCheckResult& result, bool json, TCliContext& contex
 }
 
 int RunNzbCheck(const std::string& path, const TCliArguments& arguments, TCliContext& context) {
-  const auto text = ReadFileBytes(path);
+  const auto text = ReadFileHead(path, static_cast<std::int64_t>(LargestNzbBytes) + 1);
   auto release = text ? ReadNzbFileBytes(*text) : std::nullopt;
   if (!release) {
     context.Err << ConsoleLine(path, text ? "not an NZB this tool can read" : "cannot be read");

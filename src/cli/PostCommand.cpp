@@ -318,7 +318,8 @@ int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arg
                        nullptr,
                        {},
                        {},
-                       {}};
+                       {},
+                       false};
   const std::string* nzb = arguments.Value("--nzb");
   request.NzbPath = nzb ? *nzb : DefaultNzbPath(files, setup.NzbCompressed);
   request.JournalPath = JournalPathFor(request.NzbPath);

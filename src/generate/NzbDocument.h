@@ -45,5 +45,8 @@ std::string NzbText(const TNzbRelease& release);
 std::optional<TNzbRelease> ReadNzb(std::string_view text);
 // The same for a file's bytes, compressed (.nzb.gz) or not.
 std::optional<TNzbRelease> ReadNzbFileBytes(std::string_view bytes);
+// The most an NZB may hold, read or unpacked: far above any release's index, far below what
+// a hostile stream could unpack to. A caller reads at most one byte more.
+inline constexpr std::size_t LargestNzbBytes = std::size_t{64} << 20;
 // Whether an NZB at the path is written compressed: its name ends in .gz.
 bool IsCompressedNzbPath(std::string_view path);

@@ -143,7 +143,8 @@ std::optional<std::string> RecoveryShortfall(const TRecoveryResult& result) {
          " blocks and the largest file, " + PrintableName(result.LargestFile) + ", takes " +
          std::to_string(layout.LargestFileSlices) +
          ": a reader who loses it cannot rebuild it. A higher redundancy, or recovery files "
-         "sized to the largest file (Par2CoverLargestFile=1), can.";
+         "sized to the largest file (Par2CoverLargestFile=1 in [MenuPrefs] of tamberlon.INI, "
+         "the default), can.";
 }
 
 std::string RecoveryProblem(const TRecoveryResult& result) {

@@ -63,6 +63,12 @@ std::optional<TNntpFault> TNntpClient::Read(TReply& reply, TDeadline deadline) {
 }
 
 std::optional<TNntpFault> TNntpClient::Command(const std::string& line, TReply& reply) {
+  // An argument (a Message-ID from an NZB) with a line break would send a second command.
+  if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+    return TNntpFault{TFaultKind::Article,
+                      Where() + ": a command held a line break; not sent",
+                      {},
+                      TFaultCause::ArticleRefused};
   const TDeadline deadline = ReplyDeadline();
   if (Connection->Send(line + "\r\n", deadline) != TIoStatus::Done)
     return Lost(TReadStatus::Failed);

@@ -133,7 +133,8 @@ TPostSummary RepostMissing(const TRepostRequest& request) {
                     request.Cancelled,
                     request.Release.Title, // the NZB written again says what it said
                     request.Release.Meta,
-                    {}};
+                    {},
+                    true};
   if ((summary.Problem = SeedJournal(request, post.Plan, post.JournalPath)))
     return summary;
   return PostRelease(post);

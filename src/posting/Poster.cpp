@@ -351,6 +351,8 @@ TPostSummary PostRelease(TPostRequest& request) {
   // network find it; what the check found with other bytes is not the article.
   const std::set<std::size_t>& left =
       request.Settings.CheckServer ? shared.Damaged : shared.Missing;
+  if (request.NzbOnlyWhenComplete && !summary.Complete())
+    return summary; // the journal stays, for the next run to go on from
   const TSaveResult nzb =
       SavePostedDocuments(NzbOf(request, journal.Accepted(), left, from), request.NzbPath);
   if (!nzb.Saved() && !summary.Problem)

@@ -72,6 +72,9 @@ struct TPostRequest {
   std::string NzbTitle; // the NZB's title; empty: the release's name
   TNzbMeta NzbMeta;
   TNzbDelivery Delivery; // once every article is confirmed
+  // The .nzb at NzbPath is the user's own (a repost from it): written again only once every
+  // article is confirmed, so a failed check never costs it the IDs it lists.
+  bool NzbOnlyWhenComplete = false;
 };
 
 // The post, its check and its NZB; the journal is removed once every article is confirmed.

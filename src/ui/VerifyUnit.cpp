@@ -247,7 +247,7 @@ void TFormVerify::Repair() {
 }
 
 bool TFormVerify::VerifyNzb(const std::string& nzbPath) {
-  const auto text = ReadFileBytes(nzbPath);
+  const auto text = ReadFileHead(nzbPath, static_cast<std::int64_t>(LargestNzbBytes) + 1);
   auto release = text ? ReadNzbFileBytes(*text) : std::nullopt;
   if (!release)
     return false;

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/FrequencyLevels.h"
+#include "analysis/LossyQuality.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 #include <numbers>
+#include <optional>
 #include <vector>
 
 // A rising sweep longer than the picture's slices: slices merge two by two as the track
@@ -40,4 +42,30 @@ TEST(Sonogram, SlicesMergeAndKeepTheirOrder) {
     previous = loudest;
   }
   EXPECT_GT(previous, Rows * 3 / 4); // the sweep ends near the top
+}
+
+// A lossy track's rate is judged by where its content stops; content with no highs at all
+// (a tone, an old recording) tells no encoder's rate and is not judged.
+TEST(LossyRate, JudgedByTheContentsTop) {
+  const struct {
+    const char* Name;
+    const char* Codec;
+    int Kbps;
+    double CutoffHz;
+    std::optional<int> SourceKbps; // none: not judged; 0: as the rate keeps
+  } cases[] = {
+      {"a true 320", "MP3", 320, 20300, 0},
+      {"320 from a 128 kbps source", "MP3", 320, 16800, 128},
+      {"a tone with no highs", "MP3", 320, 1600, std::nullopt},
+      {"AAC of a tone", "AAC", 256, 1600, std::nullopt},
+      {"no rate stated", "MP3", 0, 16800, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const auto quality = JudgeLossyRate(c.Codec, c.Kbps, "", 2, 44100, c.CutoffHz);
+    ASSERT_EQ(quality.has_value(), c.SourceKbps.has_value());
+    if (quality) {
+      EXPECT_EQ(quality->SourceKbps, *c.SourceKbps);
+    }
+  }
 }

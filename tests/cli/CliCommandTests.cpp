@@ -750,7 +750,8 @@ TEST_F(CliCommands, RepairRestoresWhatPar2Restores) {
   Host.ExpectMessage(TMessageKind::Error,
                      "The recovery files hold 24 blocks and the largest file, 04.mp3, takes 31: a "
                      "reader who loses it cannot rebuild it. A higher redundancy, or recovery "
-                     "files sized to the largest file (Par2CoverLargestFile=1), can.\n" +
+                     "files sized to the largest file (Par2CoverLargestFile=1 in [MenuPrefs] of "
+                     "tamberlon.INI, the default), can.\n" +
                          Album + "set.par2");
   ASSERT_EQ(Run("par2", {"--redundancy", "30", "--block-size", "16384", "-o", Album + "set.par2",
                          Album + "01.mp3", Album + "02.mp3", Album + "03.mp3", Album + "04.mp3",
@@ -921,8 +922,7 @@ TEST_F(CliCommands, FingerprintsAreWhatMetaflacShows) {
   std::filesystem::create_directory(mp3s);
   Host.ProgramDir.Write("mp3s/01.mp3", Frames({}, 20));
   EXPECT_EQ(Run("nfo", {"--ffp", "--dr-log", "--sfv", "-o", mp3s + "album.nfo", mp3s}), 0);
-  EXPECT_EQ(Out.str(),
-            mp3s + "album.nfo\n" + mp3s + "album.sfv\n" + mp3s + "album_dr.txt\n");
+  EXPECT_EQ(Out.str(), mp3s + "album.nfo\n" + mp3s + "album.sfv\n" + mp3s + "album_dr.txt\n");
   EXPECT_EQ(Err.str(), "tamberlon-cli: no .ffp was written: the album has no FLAC tracks\n");
   EXPECT_FALSE(FileExists(mp3s + "album.ffp"));
 }

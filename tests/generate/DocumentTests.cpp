@@ -379,6 +379,14 @@ TEST(NzbDocument, ReadsBackWhatItWritesAndWhatOtherPostersWrite) {
        1},
       {"cut short", "<nzb><file subject=\"s\"><segments><segment>id@h</segm", 0},
       {"not an nzb", "<html><body>404</body></html>", 0},
+      // A line break in a value the post's headers carry would add headers or end the
+      // article and send a command: read as one line.
+      {"line breaks in the poster, a group and the title",
+       "<nzb><head><meta type=\"title\">T&#13;&#10;X-Title: 1</meta></head>"
+       "<file poster=\"p@x&#13;&#10;.&#13;&#10;QUIT\" subject=\"s&#10;X: 1\"><groups>"
+       "<group>a.b&#13;&#10;Control: cancel &lt;v@id&gt;</group></groups><segments>"
+       "<segment>i@h</segment></segments></file></nzb>",
+       1},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -390,4 +398,9 @@ TEST(NzbDocument, ReadsBackWhatItWritesAndWhatOtherPostersWrite) {
     EXPECT_EQ(segments, c.Segments);
   }
   EXPECT_EQ(ReadNzb(cases[0].Text)->Files[0].Subject, "x ☺ ☃");
+  const auto injected = ReadNzb(cases.back().Text);
+  EXPECT_EQ(injected->Poster, "p@x  .  QUIT");
+  EXPECT_EQ(injected->Title, "T  X-Title: 1");
+  EXPECT_EQ(injected->Groups, std::vector<std::string>{"a.b  Control: cancel <v@id>"});
+  EXPECT_EQ(injected->Files[0].Subject, "s X: 1");
 }

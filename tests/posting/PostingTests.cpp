@@ -283,7 +283,8 @@ protected:
                          nullptr,
                          {},
                          {},
-                         {}};
+                         {},
+                         false};
     TServerProfile& server = request.Settings.Server;
     server.Endpoint = {"127.0.0.1", port, TTlsMode::None, "", false};
     server.ConnectTimeout = server.ReplyTimeout = server.ArticleTimeout =
@@ -719,5 +720,30 @@ TEST_F(PostFaults, ARepostPutsWhatTheCheckFoundMissingBackOnceUnderItsId) {
     ASSERT_TRUE(other.Problem);
     EXPECT_NE(other.Problem->Message.find("another article size"), std::string::npos);
   }
+}
+
+// A repost whose check never finds the article (slow propagation, a filter) leaves the
+// user's NZB as it was: it was written again without the files it could not confirm.
+TEST_F(PostFaults, ARepostNeverFoundKeepsTheUsersNzb) {
+  TScriptedNewsServer server([&](TServerConnection& con, int i) { server.Serve(con, i); });
+  TPostRequest request = Request(server.Port());
+  ASSERT_TRUE(PostRelease(request).Complete());
+  const std::string before = ReadWholeFile(request.NzbPath);
+  std::string lost;
+  {
+    std::lock_guard guard(server.Lock);
+    lost = std::next(server.Articles.begin())->first;
+    server.Articles.erase(lost);
+    server.Taken.erase(lost);
+    server.LookupLag = 1000; // nothing is found from now on
+  }
+  TPostSettings settings = request.Settings;
+  settings.Retries = 0;
+  const TPostSummary summary =
+      RepostMissing({request.NzbPath, *ReadNzb(before), {lost}, settings, 1000, {}, nullptr});
+  EXPECT_FALSE(summary.Complete());
+  EXPECT_EQ(summary.Posted, 1u);
+  EXPECT_EQ(ReadWholeFile(request.NzbPath), before);
+  EXPECT_TRUE(std::filesystem::exists(request.JournalPath)); // a later run goes on from it
 }
 } // namespace
