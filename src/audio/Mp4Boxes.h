@@ -40,6 +40,6 @@ struct TSampleEntry {
   TBytes Children;
 };
 std::optional<TSampleEntry> FirstSampleEntry(TBytes stsd);
-// An "mp4a" entry's decoder configuration (the AAC AudioSpecificConfig) from its esds box.
+// An "mp4a" entry's decoder configuration (the AAC stream's setup bytes) from its esds box.
 TBytes AacConfiguration(const TSampleEntry& entry);
 } // namespace mp4

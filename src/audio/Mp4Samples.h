@@ -16,11 +16,12 @@ struct TMp4Sample {
 };
 
 struct TMp4SampleTable {
-  std::string Codec;                       // "AAC" or "ALAC"
-  std::vector<std::uint8_t> Configuration; // AAC's AudioSpecificConfig; ALAC's whole "alac" box
-  std::uint32_t Timescale = 0;             // the media's, in which the two below count
-  std::uint64_t Priming = 0;               // decoded samples before the first that plays
-  std::optional<std::uint64_t> Played;     // the samples that play; nothing: all the rest
+  std::string Codec; // "AAC" or "ALAC"
+  std::vector<std::uint8_t>
+      Configuration;           // AAC's setup bytes from the esds box; ALAC's whole "alac" box
+  std::uint32_t Timescale = 0; // the media's, in which the two below count
+  std::uint64_t Priming = 0;   // decoded samples before the first that plays
+  std::optional<std::uint64_t> Played; // the samples that play; nothing: all the rest
   std::vector<TMp4Sample> Samples;
 };
 
