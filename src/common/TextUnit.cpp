@@ -313,6 +313,13 @@ std::string ReplaceHiddenControls(std::string_view text, std::string (*with)(cha
   return out;
 }
 
+std::string OnOneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n' || c == '\0')
+      c = ' ';
+  return text;
+}
+
 std::string WithoutHiddenControls(std::string_view text) {
   return ReplaceHiddenControls(text, [](char32_t) { return std::string(); });
 }

@@ -77,6 +77,9 @@ std::string PrintableDocument(std::string_view bytes);
 // The text without its hidden controls (IsHiddenControl), as a file name made from tags
 // must be: a direction mark makes "a\u202Egpj.exe" read as "aexe.jpg".
 std::string WithoutHiddenControls(std::string_view text);
+// The text with each line break and NUL as a space: a value that goes into one line of a
+// protocol (an article's header, a command) cannot start another.
+std::string OnOneLine(std::string text);
 // The text with each hidden control replaced by what with makes of it; every other byte,
 // invalid UTF-8 included, as it is.
 std::string ReplaceHiddenControls(std::string_view text, std::string (*with)(char32_t c));

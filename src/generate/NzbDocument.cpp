@@ -189,15 +189,6 @@ std::uint64_t Digits(const std::string& text) {
   return value;
 }
 
-// A value that goes into an article's header or a command: a line break or another control
-// character in it (as "&#13;&#10;" carries one) would start a header or a command of its own.
-std::string OneLine(std::string text) {
-  for (char& c : text)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-      c = ' ';
-  return text;
-}
-
 // Far above any release's index (a 50 GB release in 700 KB articles has 75,000), far below
 // what a small hostile file could make.
 constexpr std::size_t MostNzbSegments = 1'000'000;
@@ -206,16 +197,16 @@ constexpr std::size_t MostNzbSegments = 1'000'000;
 std::optional<TNzbFile> ReadFile(const TElement& element, TNzbRelease& release,
                                  std::size_t& segments) {
   TNzbFile file;
-  file.Subject = OneLine(Attribute(element.Tag, "subject"));
+  file.Subject = OnOneLine(Attribute(element.Tag, "subject"));
   if (release.Poster.empty())
-    release.Poster = OneLine(Attribute(element.Tag, "poster"));
+    release.Poster = OnOneLine(Attribute(element.Tag, "poster"));
   if (release.Date == 0)
     release.Date = static_cast<std::int64_t>(Digits(Attribute(element.Tag, "date")) & INT64_MAX);
   if (release.Groups.empty())
     if (const auto groups = NextElement(element.Content, "groups", 0))
       for (auto group = NextElement(groups->Content, "group", 0); group;
            group = NextElement(groups->Content, "group", group->End))
-        release.Groups.push_back(OneLine(Unescape(TrimControl(group->Content))));
+        release.Groups.push_back(OnOneLine(Unescape(TrimControl(group->Content))));
   for (auto segment = NextElement(element.Content, "segment", 0); segment;
        segment = NextElement(element.Content, "segment", segment->End)) {
     const std::string id = Unescape(TrimControl(segment->Content));
@@ -250,7 +241,7 @@ std::optional<TNzbRelease> ReadNzb(std::string_view text) {
        meta = NextElement(nzb->Content, "meta", meta->End))
     for (const auto& [type, field] : fields)
       if (field->empty() && Attribute(meta->Tag, "type") == type)
-        *field = OneLine(Unescape(TrimControl(meta->Content))); // the first of each
+        *field = OnOneLine(Unescape(TrimControl(meta->Content))); // the first of each
   for (auto file = NextElement(nzb->Content, "file", 0); file;
        file = NextElement(nzb->Content, "file", file->End)) {
     std::optional<TNzbFile> read = ReadFile(*file, release, segments);

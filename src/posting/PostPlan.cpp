@@ -5,6 +5,7 @@
 #include "common/FileUnit.h"
 #include "common/Md5Unit.h"
 #include "common/NaturalOrder.h"
+#include "common/TextUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/DocumentKinds.h"
 #include "generate/SfvCheckUnit.h"
@@ -141,29 +142,17 @@ std::string NewMessageId(const TPostPlan& plan, const TPostArticle& article) {
   return "<" + RandomToken(28) + "@" + (hidden ? RandomToken(10) : "tamberlon") + ">";
 }
 
-namespace {
-// A header's value on one line, whatever it came from (a file's name, an NZB, the INI): a
-// line break in it would add headers of its own, or end the article and send a command.
-std::string HeaderValue(std::string text) {
-  for (char& c : text)
-    if (c == '\r' || c == '\n' || c == '\0')
-      c = ' ';
-  return text;
-}
-} // namespace
-
 std::string ArticleText(const TPostPlan& plan, const TPostArticle& article, const std::string& from,
                         std::span<const std::uint8_t> bytes, const std::string& messageId) {
   const TPostFile& file = plan.Files[article.File];
   const bool hidden = plan.Obfuscate && !file.Visible;
   const std::string subject = hidden ? RandomToken(32) : RealSubject(plan, article);
   TYEncPart part{
-      HeaderValue(file.WireName),   file.Size, article.Part, article.Parts, article.Offset + 1,
+      OnOneLine(file.WireName),     file.Size, article.Part, article.Parts, article.Offset + 1,
       article.Offset + article.Size};
   const bool last = article.Part == article.Parts;
-  return "From: " + HeaderValue(from) +
-         "\r\nNewsgroups: " + HeaderValue(JoinedGroups(plan.Groups)) +
-         "\r\nSubject: " + HeaderValue(subject) + "\r\nMessage-ID: " + HeaderValue(messageId) +
+  return "From: " + OnOneLine(from) + "\r\nNewsgroups: " + OnOneLine(JoinedGroups(plan.Groups)) +
+         "\r\nSubject: " + OnOneLine(subject) + "\r\nMessage-ID: " + OnOneLine(messageId) +
          "\r\n\r\n" + YEncArticleBody(part, bytes, last ? std::optional(file.Crc) : std::nullopt);
 }
 
