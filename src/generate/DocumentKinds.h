@@ -11,11 +11,11 @@
 #include "common/FileWriteUnit.h"
 #include "common/Problem.h"
 #include "generate/AlbumUnit.h"
-#include "par2/RecoverySetUnit.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -84,16 +84,16 @@ struct TMade {
 };
 
 struct TDocumentKind {
-  TDocumentRole Role;
-  std::string_view Name;          // ".sfv": how messages name it
-  std::string_view Extension;     // beside the .nfo, with the .nfo's base name
-  std::string_view PreferenceKey; // [MenuPrefs]; empty: chosen by the save itself
-  std::string_view MenuName;      // the window's menu item (its object name); empty: none
-  std::string_view MenuText;
-  std::string_view Option; // the command line's flag; empty: none
-  std::string_view OptionHelp;
+  TDocumentRole Role = TDocumentRole::Nfo;
+  std::string_view Name = {};          // ".sfv": how messages name it
+  std::string_view Extension = {};     // beside the .nfo, with the .nfo's base name
+  std::string_view PreferenceKey = {}; // [MenuPrefs]; empty: chosen by the save itself
+  std::string_view MenuName = {};      // the window's menu item (its object name); empty: none
+  std::string_view MenuText = {};
+  std::string_view Option = {}; // the command line's flag; empty: none
+  std::string_view OptionHelp = {};
   // A track whose name starts with this would be a comment line, not an entry.
-  std::string_view CommentStart;
+  std::string_view CommentStart = {};
   // Computed for the tracks that lack it before the document is made.
   TTrackDigest Digest = TTrackDigest::None;
   // It names each track relative to its own folder, so a track outside that folder cannot
@@ -111,6 +111,9 @@ struct TDocumentKind {
   TMade (*Make)(const TMakeJob& job) = nullptr;
   // Which command makes it: a save (the .nfo always, the others as chosen) or a post.
   enum TMadeBy : std::uint8_t { Save, Post } MadeBy = Save;
+  // Where a post puts its files: before the tracks (what a reader opens first), after them
+  // (what protects them), or not at all (what the post itself makes).
+  enum TPosted : std::uint8_t { BeforeTracks, AfterTracks, NotPosted } Posted = BeforeTracks;
   // Whether it has anything to say of the album (nullptr: of every album); a save skips it
   // for an album it does not apply to, and says why.
   bool (*AppliesTo)(const TAlbumInfo& album) = nullptr;
@@ -121,64 +124,23 @@ struct TDocumentKind {
 // extension (the extension of the file name replaced, or appended when it has none).
 std::string CompanionPath(const std::string& nfoPath, std::string_view extension);
 
-// Each kind's own code (DocumentKinds.cpp).
+// A one-file document's bytes, staged in the job's set when it has one.
+TMade StagedDocument(const TMakeJob& job, std::string bytes);
+
+// Each kind's row, beside its Make in its own file (SfvDocument.cpp, ...).
 namespace document {
-std::vector<std::string> NamesInSfv(const std::string& path);
-std::vector<std::string> NamesInRecoverySet(const std::string& path);
-void PrepareNfoTemplate(const TAlbumInfo& album, const TSaveRequest& request,
-                        TSaveContext& context);
-void PrepareSfvTemplate(const TAlbumInfo& album, const TSaveRequest& request,
-                        TSaveContext& context);
-TMade MakeNfo(const TMakeJob& job);
-TMade MakeSfv(const TMakeJob& job);
-TMade MakeM3u(const TMakeJob& job);
-bool HasFlacTracks(const TAlbumInfo& album);
-TMade MakeFfp(const TMakeJob& job);
-TMade MakeDrLog(const TMakeJob& job);
-TMade MakeRecoverySet(const TMakeJob& job);
-TMade MakeNzb(const TMakeJob& job);
+extern const TDocumentKind NfoKind, SfvKind, M3uKind, FfpKind, DrLogKind, Par2Kind, NzbKind;
 } // namespace document
 
+// In the order a save makes them, each at the index its role names (a test holds it).
 inline constexpr std::array DocumentKinds = {
-    TDocumentKind{TDocumentRole::Nfo, ".nfo", ".nfo", "", "", "", "", "", "", TTrackDigest::None,
-                  false, ::FileExists, nullptr, document::PrepareNfoTemplate, document::MakeNfo},
-    TDocumentKind{TDocumentRole::Sfv, ".sfv", ".sfv", "MakeSFV", "GenerateSFVfile1",
-                  "Generate .SFV files also", "--sfv",
-                  "also write the .sfv checksum list beside the .nfo", ";", TTrackDigest::Crc32,
-                  true, ::FileExists, document::NamesInSfv, document::PrepareSfvTemplate,
-                  document::MakeSfv},
-    TDocumentKind{TDocumentRole::M3u, ".m3u", ".m3u", "MakeM3U", "GenerateM3Ufile1",
-                  "Generate .M3U playlist also", "--m3u", "also write the .m3u playlist beside it",
-                  "", TTrackDigest::None, true, ::FileExists, nullptr, nullptr, document::MakeM3u},
-    TDocumentKind{TDocumentRole::Ffp, ".ffp", ".ffp", "MakeFFP", "GenerateFFPfile1",
-                  "Generate .FFP fingerprints also", "--ffp",
-                  "also write the .ffp audio fingerprints of the FLAC tracks beside it", ";",
-                  TTrackDigest::None, true, ::FileExists, nullptr, nullptr, document::MakeFfp,
-                  TDocumentKind::Save, document::HasFlacTracks, "the album has no FLAC tracks"},
-    TDocumentKind{TDocumentRole::DrLog, "DR log", "_dr.txt", "MakeDRLog", "GenerateDRLog1",
-                  "Generate DR log also", "--dr-log",
-                  "also measure the tracks' dynamic range into a DR log beside it", "",
-                  TTrackDigest::None, false, ::FileExists, nullptr, nullptr, document::MakeDrLog},
-    TDocumentKind{TDocumentRole::Par2, ".par2", ".par2", "MakePAR2", "GeneratePAR2files1",
-                  "Generate .PAR2 recovery files also", "--par2",
-                  "also write PAR2 recovery files for the tracks and the documents", "",
-                  TTrackDigest::None, true, ::RecoveryFilesExist, document::NamesInRecoverySet,
-                  nullptr, document::MakeRecoverySet},
-    TDocumentKind{TDocumentRole::Nzb, ".nzb", ".nzb", "", "", "", "", "", "", TTrackDigest::None,
-                  false, ::FileExists, nullptr, nullptr, document::MakeNzb, TDocumentKind::Post},
-};
+    std::cref(document::NfoKind), std::cref(document::SfvKind),   std::cref(document::M3uKind),
+    std::cref(document::FfpKind), std::cref(document::DrLogKind), std::cref(document::Par2Kind),
+    std::cref(document::NzbKind)};
 inline constexpr std::size_t DocumentKindCount = DocumentKinds.size();
 
-constexpr bool RolesAreIndexes() {
-  for (std::size_t i = 0; i < DocumentKindCount; ++i)
-    if (static_cast<std::size_t>(DocumentKinds[i].Role) != i)
-      return false;
-  return true;
-}
-static_assert(RolesAreIndexes(), "a document kind's role is its row");
-
 constexpr const TDocumentKind& KindOf(TDocumentRole role) {
-  return DocumentKinds[static_cast<std::size_t>(role)];
+  return DocumentKinds[static_cast<std::size_t>(role)].get();
 }
 
 // Which documents a save writes, by the table's order.

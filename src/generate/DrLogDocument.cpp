@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/DrLogDocument.h"
+#include "generate/DocumentKinds.h"
+#include "generate/SaveDocumentsUnit.h"
 
 #include "analysis/AlbumAnalysis.h"
 
@@ -60,3 +62,31 @@ TDrLog DrLogText(const TAlbumInfo& album,
               "\r\nOfficial DR value: " + DrText(analysis.Dr.value_or(0)) + "\r\n";
   return log;
 }
+
+namespace {
+TMade MakeDrLog(const TMakeJob& job) {
+  const TDrLog log = DrLogText(job.Album, job.Request.MakingProgress);
+  TMade made;
+  if (log.Cancelled)
+    made.Result.Cancelled = true;
+  else if (log.NotMeasured)
+    made.Result = SaveFailure("The DR log measures every track, and this track could not be "
+                              "measured; nothing was saved",
+                              *log.NotMeasured);
+  else
+    return StagedDocument(job, log.Text);
+  return made;
+}
+} // namespace
+
+const TDocumentKind document::DrLogKind{
+    .Role = TDocumentRole::DrLog,
+    .Name = "DR log",
+    .Extension = "_dr.txt",
+    .PreferenceKey = "MakeDRLog",
+    .MenuName = "GenerateDRLog1",
+    .MenuText = "Generate DR log also",
+    .Option = "--dr-log",
+    .OptionHelp = "also measure the tracks' dynamic range into a DR log beside it",
+    .Exists = ::FileExists,
+    .Make = MakeDrLog};

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/FfpDocument.h"
+#include "generate/DocumentKinds.h"
+#include "generate/SaveDocumentsUnit.h"
 
 #include "audio/FlacMetadata.h"
 #include "common/FileUnit.h"
@@ -25,3 +27,43 @@ TFfpText FfpText(const TAlbumInfo& album, const std::string& ffpPath) {
   }
   return ffp;
 }
+
+namespace {
+bool HasFlacTracks(const TAlbumInfo& album) {
+  return std::any_of(album.Tracks.begin(), album.Tracks.end(), [](const TTrackEntry& track) {
+    return TrackKindOfName(track.Path) == TTrackKind::FLAC;
+  });
+}
+
+TMade MakeFfp(const TMakeJob& job) {
+  const TFfpText ffp = FfpText(job.Album, job.Path);
+  TMade made;
+  if (ffp.Unreadable)
+    made.Result = SaveFailure("The FLAC stream information of this track could not be read; "
+                              "nothing was saved",
+                              *ffp.Unreadable);
+  else if (!ffp.AnyFlac)
+    made.Result = SaveFailure("An .ffp lists FLAC tracks, and the album has none; nothing was "
+                              "saved",
+                              job.Path);
+  else
+    return StagedDocument(job, ffp.Text);
+  return made;
+}
+} // namespace
+
+const TDocumentKind document::FfpKind{
+    .Role = TDocumentRole::Ffp,
+    .Name = ".ffp",
+    .Extension = ".ffp",
+    .PreferenceKey = "MakeFFP",
+    .MenuName = "GenerateFFPfile1",
+    .MenuText = "Generate .FFP fingerprints also",
+    .Option = "--ffp",
+    .OptionHelp = "also write the .ffp audio fingerprints of the FLAC tracks beside it",
+    .CommentStart = ";",
+    .ListsTracks = true,
+    .Exists = ::FileExists,
+    .Make = MakeFfp,
+    .AppliesTo = HasFlacTracks,
+    .NotApplying = "the album has no FLAC tracks"};

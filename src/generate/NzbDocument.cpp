@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/NzbDocument.h"
+#include "generate/DocumentKinds.h"
+#include "generate/SaveDocumentsUnit.h"
 
 #include "common/GzipUnit.h"
 #include "common/TextUnit.h"
@@ -267,3 +269,30 @@ std::optional<TNzbRelease> ReadNzbFileBytes(std::string_view bytes) {
 bool IsCompressedNzbPath(std::string_view path) {
   return path.size() > 3 && path.substr(path.size() - 3) == ".gz";
 }
+
+namespace {
+TMade MakeNzb(const TMakeJob& job) {
+  if (!job.Request.Posted) {
+    TMade made;
+    made.Result = SaveFailure("An .nzb is made only by posting the release", job.Path);
+    return made;
+  }
+  if (!IsCompressedNzbPath(job.Path))
+    return StagedDocument(job, NzbText(*job.Request.Posted));
+  const auto compressed = GzipBytes(NzbText(*job.Request.Posted));
+  if (!compressed) {
+    TMade made;
+    made.Result = SaveFailure("The .nzb could not be compressed; nothing was saved", job.Path);
+    return made;
+  }
+  return StagedDocument(job, *compressed);
+}
+} // namespace
+
+const TDocumentKind document::NzbKind{.Role = TDocumentRole::Nzb,
+                                      .Name = ".nzb",
+                                      .Extension = ".nzb",
+                                      .Exists = ::FileExists,
+                                      .Make = MakeNzb,
+                                      .MadeBy = TDocumentKind::Post,
+                                      .Posted = TDocumentKind::NotPosted};

@@ -27,19 +27,20 @@ bool IsOfKind(std::string_view name, TDocumentRole role) {
                     [](char a, char b) { return std::tolower(a) == std::tolower(b); });
 }
 
-// The documents about the tracks (.nfo, .sfv, .m3u, .ffp, the DR log) in the table's
-// order, the tracks, the .par2 index, its volumes.
-constexpr std::array DocumentsBeforeTracks = {TDocumentRole::Nfo, TDocumentRole::Sfv,
-                                              TDocumentRole::M3u, TDocumentRole::Ffp,
-                                              TDocumentRole::DrLog};
+// Documents posted before the tracks in the table's order, the tracks, then the documents
+// that protect them (the .par2 index before its volumes); the .nfo first of all.
 int PostingRank(const std::string& path) {
-  constexpr int Tracks = static_cast<int>(DocumentsBeforeTracks.size());
+  constexpr int Tracks = static_cast<int>(DocumentKindCount);
   const std::string name = FileNamePart(path);
-  for (const TDocumentRole role : DocumentsBeforeTracks)
-    if (IsOfKind(name, role))
-      return static_cast<int>(role);
-  if (IsOfKind(name, TDocumentRole::Par2))
-    return RecoverySetBase(path) + ".par2" == path ? Tracks + 1 : Tracks + 2;
+  for (std::size_t row = 0; row < DocumentKindCount; ++row) {
+    const TDocumentKind& kind = DocumentKinds[row];
+    if (kind.Posted == TDocumentKind::NotPosted || !IsOfKind(name, kind.Role))
+      continue;
+    if (kind.Posted == TDocumentKind::BeforeTracks)
+      return static_cast<int>(row);
+    const bool volume = RecoverySetBase(path) + std::string(kind.Extension) != path;
+    return Tracks + 1 + 2 * static_cast<int>(row) + (volume ? 1 : 0);
+  }
   return Tracks;
 }
 
@@ -166,9 +167,10 @@ std::vector<std::string> ReleaseFilesBeside(const std::string& nfoPath) {
       files.push_back(path);
   };
   add(nfoPath);
-  for (const TDocumentRole role : DocumentsBeforeTracks)
-    if (const std::string path = CompanionPath(nfoPath, KindOf(role).Extension);
-        role != TDocumentRole::Nfo && FileExists(path))
+  for (const TDocumentKind& kind : DocumentKinds)
+    if (const std::string path = CompanionPath(nfoPath, kind.Extension);
+        kind.Posted == TDocumentKind::BeforeTracks && kind.Role != TDocumentRole::Nfo &&
+        FileExists(path))
       add(path);
   const std::string folder = FolderPart(nfoPath);
   const auto entries = ReadFolder(folder.empty() ? "." : folder);
@@ -182,8 +184,8 @@ std::vector<std::string> ReleaseFilesBeside(const std::string& nfoPath) {
   // and tracks in folders below (CD1/).
   const std::string sfv = CompanionPath(nfoPath, KindOf(TDocumentRole::Sfv).Extension);
   const std::string index = CompanionPath(nfoPath, KindOf(TDocumentRole::Par2).Extension);
-  std::vector<std::string> listed = document::NamesInSfv(sfv);
-  for (const std::string& name : document::NamesInRecoverySet(index))
+  std::vector<std::string> listed = KindOf(TDocumentRole::Sfv).NamesListed(sfv);
+  for (const std::string& name : KindOf(TDocumentRole::Par2).NamesListed(index))
     listed.push_back(name);
   for (const std::string& name : listed) {
     bool unsafe = false;

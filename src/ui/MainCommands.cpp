@@ -41,7 +41,7 @@ std::string SavedStatus(const std::string& path, const TSaveResult& outcome,
           return kind.Role != TDocumentRole::Nfo && outcome.Written[i].ends_with(kind.Extension);
         });
     const std::string name = kind != DocumentKinds.end()
-                                 ? std::string(kind->Name)
+                                 ? std::string(kind->get().Name)
                                  : outcome.Written[i].substr(outcome.Written[i].rfind('.'));
     if (std::find(written.begin(), written.end(), name) == written.end())
       written.push_back(name);

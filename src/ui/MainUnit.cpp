@@ -151,7 +151,7 @@ TDocumentChoice TFormMain::ChosenDocuments() const {
   TDocumentChoice chosen{};
   for (std::size_t i = 0; i < DocumentKindCount; ++i)
     chosen[i] = DocumentItems[i] ? DocumentItems[i]->isChecked()
-                                 : DocumentKinds[i].MadeBy == TDocumentKind::Save;
+                                 : KindOf(static_cast<TDocumentRole>(i)).MadeBy == TDocumentKind::Save;
   return chosen;
 }
 

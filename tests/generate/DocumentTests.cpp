@@ -147,6 +147,9 @@ TEST(SfvPath, BesideTheNfo) {
   EXPECT_EQ(CompanionPath("/music/Album", ".sfv"), "/music/Album.sfv");
   EXPECT_EQ(CompanionPath("/mu.sic/Album", ".sfv"), "/mu.sic/Album.sfv");
   EXPECT_EQ(CompanionPath("/music/A.B.nfo", ".sfv"), "/music/A.B.sfv");
+  // Each kind's row lives in its own file; the table finds it by the role it names.
+  for (std::size_t row = 0; row < DocumentKindCount; ++row)
+    EXPECT_EQ(static_cast<std::size_t>(DocumentKinds[row].get().Role), row);
 }
 
 TEST_F(Documents, EditCommandsCreateMissingFilesAndOpenThem) {
