@@ -12,6 +12,7 @@
 #include "generate/AlbumUnit.h"
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,11 +32,30 @@ enum class TFill {
   KeepWhenNone // an empty proposal keeps what the box holds
 };
 
+// The window's group of boxes a field's box sits in.
+enum class TBoxGroup : std::uint8_t { None, Album, Technical, Posting };
+
+// Where the window puts a box and what it offers. The kind of control follows the value:
+// a text is a combo box, a check mark a check box, a choice's index a group of radio
+// buttons (its items their captions), a date a date picker.
+struct TBoxPlace {
+  TBoxGroup Group = TBoxGroup::None;
+  int Row = 0, Column = 0, Span = 1; // in the group's grid; a label takes the column before
+  // In front of the box, with its mnemonic; a check mark's and a radio group's own caption;
+  // empty: none.
+  std::string_view Label = {};
+  std::span<const std::string_view> Items = {}; // the box's list
+  int Characters = 0;                           // wide enough for this many; 0: as laid out
+  int Help = 0; // the help page of its label (of a check mark itself); 0: the controls' own
+  std::string_view Hint = {};
+};
+
 struct TAlbumField {
   std::string_view Name = {};  // the record's field and the JSON key; empty: a box alone
   std::string_view Token = {}; // empty: none
   std::string_view Box = {};   // the window's control; empty: none
   TFieldText Text = {};
+  TBoxPlace Place = {};
   // The command line's option and the word for its value in the usage text ("" for a
   // check mark's flag, whose "--no-" form clears it).
   std::string_view Option = {};

@@ -29,7 +29,11 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <tuple>
+#include <type_traits>
+#include <variant>
+#include <vector>
 
 namespace {
 constexpr int ControlHelp = 140;
@@ -76,6 +80,86 @@ QDateEdit* DatePicker(QWidget* parent, const char* name) {
   picker->setCalendarPopup(true);
   return picker;
 }
+// The fields whose boxes sit in a group, row by row: the order the boxes are made in, and
+// so their tab order.
+std::vector<const TAlbumField*> FieldsIn(TBoxGroup group) {
+  std::vector<const TAlbumField*> fields;
+  for (const TAlbumField& field : AlbumFields)
+    if (field.Place.Group == group)
+      fields.push_back(&field);
+  std::stable_sort(fields.begin(), fields.end(), [](const TAlbumField* a, const TAlbumField* b) {
+    return std::tie(a->Place.Row, a->Place.Column) < std::tie(b->Place.Row, b->Place.Column);
+  });
+  return fields;
+}
+
+QString Text(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QStringList Items(const TBoxPlace& place) {
+  QStringList items;
+  for (const std::string_view item : place.Items)
+    items.push_back(Text(item));
+  return items;
+}
+
+QGroupBox* RadioButtons(QWidget* parent, const std::string& name, const TBoxPlace& place) {
+  auto* group = Named(new QGroupBox(Text(place.Label), parent), name.c_str());
+  auto* buttons = new QButtonGroup(group);
+  auto* columns = new QHBoxLayout(group);
+  for (int index = 0; index < static_cast<int>(place.Items.size()); ++index) {
+    auto* radio = new QRadioButton(Text(place.Items[static_cast<std::size_t>(index)]), group);
+    radio->setObjectName(Text(name) + QString::number(index));
+    buttons->addButton(radio, index);
+    columns->addWidget(radio);
+  }
+  if (buttons->button(0))
+    buttons->button(0)->setChecked(true);
+  columns->setContentsMargins(6, 2, 6, 2);
+  return group;
+}
+
+// A field's box as its value's kind asks: a text's combo box, a check mark's check box, a
+// choice's radio buttons, a date's picker.
+QWidget* FieldBox(QWidget* parent, const TAlbumField& field) {
+  const std::string name(field.Box);
+  const TBoxPlace& place = field.Place;
+  QWidget* box = nullptr;
+  if (std::holds_alternative<bool TAlbumFieldTexts::*>(field.Text))
+    box = Named(new QCheckBox(Text(place.Label), parent), name.c_str(),
+                place.Help ? place.Help : ControlHelp);
+  else if (std::holds_alternative<int TAlbumFieldTexts::*>(field.Text))
+    box = RadioButtons(parent, name, place);
+  else if (std::holds_alternative<TDateTime TAlbumFieldTexts::*>(field.Text))
+    box = DatePicker(parent, name.c_str());
+  else {
+    auto* combo = Combo(parent, name.c_str(), Items(place));
+    if (place.Characters > 0) {
+      combo->setMinimumContentsLength(place.Characters);
+      combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    }
+    box = combo;
+  }
+  if (!place.Hint.empty())
+    box->setToolTip(Text(place.Hint));
+  return box;
+}
+
+// Each of the group's fields' boxes in its cell, labelled where its row says.
+void AddFieldBoxes(QGroupBox* group, QGridLayout* grid, TBoxGroup which) {
+  for (const TAlbumField* field : FieldsIn(which)) {
+    const TBoxPlace& place = field->Place;
+    QWidget* box = FieldBox(group, *field);
+    const bool captioned = !std::holds_alternative<std::string TAlbumFieldTexts::*>(field->Text) &&
+                           !std::holds_alternative<TDateTime TAlbumFieldTexts::*>(field->Text);
+    if (place.Label.empty() || captioned)
+      grid->addWidget(box, place.Row, place.Column, 1, place.Span);
+    else
+      AddLabelled(grid, place.Row, place.Column, std::string(place.Label).c_str(), box, place.Span,
+                  place.Help ? place.Help : ControlHelp);
+  }
+}
 } // namespace
 
 void TFormMain::BuildControls() {
@@ -117,6 +201,7 @@ void TFormMain::BuildControls() {
   outputButtons->addLayout(saveAndPost);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(BuildPostingInformation());
+  FindFieldBoxes();
   bottom->addStretch(1);
   bottom->addLayout(outputButtons);
   bottom->addSpacing(13);
@@ -167,39 +252,20 @@ void TFormMain::BuildControls() {
 
 // Tab follows the screen: top to bottom, left to right within each group.
 void TFormMain::SetTabOrder() {
-  const std::initializer_list<QWidget*> order = {ListBox1,
-                                                 ButtonChooseTracks,
-                                                 ButtonMoveUp,
-                                                 ButtonMoveDown,
-                                                 MediaPlayer1Play,
-                                                 MediaPlayer1Stop,
-                                                 ButtonClearTracks,
-                                                 ComboBoxArtist,
-                                                 ComboBoxAlbumTitle,
-                                                 ComboBoxYear,
-                                                 ComboBoxSource,
-                                                 ComboBoxGenre,
-                                                 ComboBoxRecordLabel,
-                                                 ComboBoxEncoder,
-                                                 ComboBoxCodec,
-                                                 ComboBoxBitRate,
-                                                 CheckBoxVBR,
-                                                 ComboBoxSampleRate,
-                                                 ComboBoxBitsPerSample,
-                                                 ComboBoxID3Tag,
-                                                 StereoModeButtons->button(0),
-                                                 StereoModeButtons->button(1),
-                                                 StereoModeButtons->button(2),
-                                                 StereoModeButtons->button(3),
-                                                 ComboBoxRippedBy,
-                                                 DateTimePickerRipDate,
-                                                 ComboBoxPostedBy,
-                                                 DateTimePickerPostDate,
-                                                 ComboBoxNewsgroups,
-                                                 ButtonEditNGList,
-                                                 ButtonPreviewNFO,
-                                                 ButtonPostToUsenet,
-                                                 ButtonMakeNFO};
+  std::vector<QWidget*> order = {ListBox1,         ButtonChooseTracks, ButtonMoveUp,
+                                 ButtonMoveDown,   MediaPlayer1Play,   MediaPlayer1Stop,
+                                 ButtonClearTracks};
+  // The field boxes group by group, as the table placed them; a radio group by its buttons.
+  for (const TBoxGroup group : {TBoxGroup::Album, TBoxGroup::Technical, TBoxGroup::Posting})
+    for (const TAlbumField* field : FieldsIn(group)) {
+      if (QButtonGroup* choices = FieldChoices(*field))
+        for (QAbstractButton* button : choices->buttons())
+          order.push_back(button);
+      else if (auto* box = FieldControl<QWidget>(*field))
+        order.push_back(box);
+    }
+  order.insert(order.end(), {ComboBoxNewsgroups, ButtonEditNGList, ButtonPreviewNFO,
+                             ButtonPostToUsenet, ButtonMakeNFO});
   QWidget* previous = nullptr;
   for (QWidget* widget : order) {
     if (previous)
@@ -256,32 +322,15 @@ QWidget* TFormMain::BuildTrackListing() {
 QWidget* TFormMain::BuildAlbumInformation() {
   GroupBox2 = Named(new QGroupBox(QStringLiteral("Album Information")), "GroupBox2", 500);
   GroupBox2->setToolTip(QString()); // its hint is not shown
-  ComboBoxArtist = Combo(GroupBox2, "ComboBoxArtist", {QStringLiteral("Various Artists")});
-  ComboBoxAlbumTitle = Combo(GroupBox2, "ComboBoxAlbumTitle");
-  ComboBoxYear = Combo(GroupBox2, "ComboBoxYear");
-  ComboBoxSource =
-      Combo(GroupBox2, "ComboBoxSource", {"CD", "Cassette", "FM Radio", "Vinyl", "DVD", "DAT"});
-  ComboBoxGenre = Combo(GroupBox2, "ComboBoxGenre");
-  ComboBoxRecordLabel = Combo(GroupBox2, "ComboBoxRecordLabel");
-  // Wide enough for the longest genre name and a 40-character label.
-  for (const auto& [box, characters] : {std::pair{ComboBoxGenre, 22}, {ComboBoxRecordLabel, 40}}) {
-    box->setMinimumContentsLength(characters);
-    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  }
+  auto* grid = new QGridLayout(GroupBox2);
+  AddFieldBoxes(GroupBox2, grid, TBoxGroup::Album);
   EditPlayingTime = Named(new QLineEdit(GroupBox2), "EditPlayingTime");
   EditSize = Named(new QLineEdit(GroupBox2), "EditSize");
   for (QLineEdit* edit : {EditPlayingTime, EditSize})
     edit->setEnabled(false);
-  auto* grid = new QGridLayout(GroupBox2);
-  AddLabelled(grid, 0, 0, "&Artist ", ComboBoxArtist, 3);
-  AddLabelled(grid, 1, 0, "A&lbum Title ", ComboBoxAlbumTitle, 3);
-  AddLabelled(grid, 2, 0, "&Year ", ComboBoxYear);
-  AddLabelled(grid, 2, 2, "Sou&rce ", ComboBoxSource);
-  // A genre ("Contemporary Christian") and a label (40 characters) take the whole width.
-  AddLabelled(grid, 3, 0, "&Genre ", ComboBoxGenre, 3);
-  AddLabelled(grid, 4, 0, "Record La&bel ", ComboBoxRecordLabel, 3);
-  AddLabelled(grid, 5, 0, "Playing Time ", EditPlayingTime);
-  AddLabelled(grid, 5, 2, "Total Size ", EditSize);
+  const int below = grid->rowCount();
+  AddLabelled(grid, below, 0, "Playing Time ", EditPlayingTime);
+  AddLabelled(grid, below, 2, "Total Size ", EditSize);
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(3, 1);
   Compact(grid);
@@ -292,75 +341,63 @@ QWidget* TFormMain::BuildTechnicalInformation() {
   GroupBox3 = Named(new QGroupBox(QStringLiteral("Technical Information")), "GroupBox3", 600);
   // As wide as its content ("Joint Stereo" in the mode row), and no wider.
   GroupBox3->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-  ComboBoxEncoder = Combo(GroupBox3, "ComboBoxEncoder");
-  ComboBoxCodec = Combo(GroupBox3, "ComboBoxCodec");
-  ComboBoxBitRate = Combo(GroupBox3, "ComboBoxBitRate",
-                          {"32 K/sec", "64 K/sec", "96 K/sec", "128 K/sec", "160 K/sec",
-                           "192 K/sec", "224 K/sec", "256 K/sec", "298 K/sec", "320 K/sec"});
-  CheckBoxVBR = Named(new QCheckBox(QStringLiteral("&VBR"), GroupBox3), "CheckBoxVBR", 693);
-  ComboBoxSampleRate = Combo(GroupBox3, "ComboBoxSampleRate",
-                             {"8,000 Hz", "11,025 Hz", "12,000 Hz", "16,000 Hz", "22,050 Hz",
-                              "24,000 Hz", "32,000 Hz", "44,100 Hz", "48,000 Hz"});
-  // A lossless album's bits per sample, beside its sample rate; empty for MP3.
-  ComboBoxBitsPerSample = Combo(GroupBox3, "ComboBoxBitsPerSample", {"16-bit", "24-bit"});
-  ComboBoxBitsPerSample->setToolTip(QStringLiteral("Bits per sample (lossless albums)"));
-  ComboBoxID3Tag = Combo(GroupBox3, "ComboBoxID3Tag",
-                         {"None", "ID3v1.0", "ID3v1.1", "ID3v2.0", "ID3v2.3", "ID3v2.4"});
-
-  RadioGroupStereoMode =
-      Named(new QGroupBox(QStringLiteral("Stereo Mode"), GroupBox3), "RadioGroupStereoMode");
-  StereoModeButtons = new QButtonGroup(RadioGroupStereoMode);
-  auto* columns = new QHBoxLayout(RadioGroupStereoMode);
-  const char* captions[] = {"Stereo", "Joint Stereo", "Dual", "Mono"};
-  for (int index = 0; index < 4; ++index) {
-    auto* radio = new QRadioButton(QString::fromLatin1(captions[index]), RadioGroupStereoMode);
-    radio->setObjectName(QStringLiteral("RadioGroupStereoMode%1").arg(index));
-    StereoModeButtons->addButton(radio, index);
-    columns->addWidget(radio);
-  }
-  StereoModeButtons->button(0)->setChecked(true);
-
-  auto* grid = new QGridLayout(GroupBox3);
   // The labels' mnemonics are the program's own: where every letter of a caption belongs
   // to a menu or a button (Alt+D moves a track down, Alt+E posts), the label goes
   // without one.
-  AddLabelled(grid, 0, 0, "Encoder ", ComboBoxEncoder, 2);
-  AddLabelled(grid, 1, 0, "Codec ", ComboBoxCodec, 2);
-  AddLabelled(grid, 2, 0, "B&it Rate ", ComboBoxBitRate);
-  grid->addWidget(CheckBoxVBR, 2, 2);
-  AddLabelled(grid, 3, 0, "Sa&mple Rate ", ComboBoxSampleRate);
-  grid->addWidget(ComboBoxBitsPerSample, 3, 2);
-  AddLabelled(grid, 4, 0, "ID&3 Tag ", ComboBoxID3Tag, 2);
-  grid->addWidget(RadioGroupStereoMode, 5, 0, 1, 3);
+  auto* grid = new QGridLayout(GroupBox3);
+  AddFieldBoxes(GroupBox3, grid, TBoxGroup::Technical);
   grid->setColumnStretch(1, 1);
   Compact(grid);
-  columns->setContentsMargins(6, 2, 6, 2);
   return GroupBox3;
 }
 
 QWidget* TFormMain::BuildPostingInformation() {
   GroupBox4 = Named(new QGroupBox(QStringLiteral("Posting Information")), "GroupBox4", 700);
   GroupBox4->setFixedWidth(497);
-  ComboBoxRippedBy = Combo(GroupBox4, "ComboBoxRippedBy");
-  DateTimePickerRipDate = DatePicker(GroupBox4, "DateTimePickerRipDate");
-  ComboBoxPostedBy = Combo(GroupBox4, "ComboBoxPostedBy");
-  DateTimePickerPostDate = DatePicker(GroupBox4, "DateTimePickerPostDate");
+  // Alt+P, Alt+S and Alt+N are Preview, Save and Select Newsgroups: these labels have no
+  // letter of their own left.
+  auto* grid = new QGridLayout(GroupBox4);
+  AddFieldBoxes(GroupBox4, grid, TBoxGroup::Posting);
   ComboBoxNewsgroups = Combo(GroupBox4, "ComboBoxNewsgroups");
   ComboBoxNewsgroups->setCompleter(nullptr); // no auto-completion
   ButtonEditNGList = Button(GroupBox4, "ButtonEditNGList", "Select &Newsgroups",
                             "Click to select the Newsgroups you plan on posting to");
-  auto* grid = new QGridLayout(GroupBox4);
-  // Alt+P, Alt+S and Alt+N are Preview, Save and Select Newsgroups: these labels have no
-  // letter of their own left.
-  AddLabelled(grid, 0, 0, "Ripped by ", ComboBoxRippedBy);
-  AddLabelled(grid, 0, 2, "On ", DateTimePickerRipDate, 1, 793);
-  AddLabelled(grid, 1, 0, "Posted by ", ComboBoxPostedBy);
-  AddLabelled(grid, 1, 2, "On ", DateTimePickerPostDate, 1, 794);
-  AddLabelled(grid, 2, 0, "Posting to ", ComboBoxNewsgroups);
-  grid->addWidget(ButtonEditNGList, 2, 2, 1, 2);
+  const int below = grid->rowCount();
+  AddLabelled(grid, below, 0, "Posting to ", ComboBoxNewsgroups);
+  grid->addWidget(ButtonEditNGList, below, 2, 1, 2);
   grid->setColumnStretch(1, 1);
   Compact(grid);
   return GroupBox4;
+}
+
+// The boxes the program's own code reaches by name, found where the field table made them.
+void TFormMain::FindFieldBoxes() {
+  // The groups are not yet the window's children: each is searched.
+  const auto find = [this](auto*& control, const char* name) {
+    using TControl = std::remove_reference_t<decltype(*control)>;
+    for (QGroupBox* group : {GroupBox2, GroupBox3, GroupBox4})
+      if (auto* found = group->findChild<TControl*>(QString::fromLatin1(name)))
+        control = found;
+  };
+  find(ComboBoxArtist, "ComboBoxArtist");
+  find(ComboBoxAlbumTitle, "ComboBoxAlbumTitle");
+  find(ComboBoxYear, "ComboBoxYear");
+  find(ComboBoxSource, "ComboBoxSource");
+  find(ComboBoxGenre, "ComboBoxGenre");
+  find(ComboBoxRecordLabel, "ComboBoxRecordLabel");
+  find(ComboBoxEncoder, "ComboBoxEncoder");
+  find(ComboBoxCodec, "ComboBoxCodec");
+  find(ComboBoxBitRate, "ComboBoxBitRate");
+  find(CheckBoxVBR, "CheckBoxVBR");
+  find(ComboBoxSampleRate, "ComboBoxSampleRate");
+  find(ComboBoxBitsPerSample, "ComboBoxBitsPerSample");
+  find(ComboBoxID3Tag, "ComboBoxID3Tag");
+  find(RadioGroupStereoMode, "RadioGroupStereoMode");
+  find(ComboBoxRippedBy, "ComboBoxRippedBy");
+  find(DateTimePickerRipDate, "DateTimePickerRipDate");
+  find(ComboBoxPostedBy, "ComboBoxPostedBy");
+  find(DateTimePickerPostDate, "DateTimePickerPostDate");
+  StereoModeButtons = RadioGroupStereoMode->findChild<QButtonGroup*>();
 }
 
 void TFormMain::BuildMenu() {

@@ -128,6 +128,7 @@ private:
   QWidget* BuildAlbumInformation();
   QWidget* BuildTechnicalInformation();
   QWidget* BuildPostingInformation();
+  void FindFieldBoxes();
   void BuildMenu();
   void SetTabOrder();
   void SetTrackCommandsEnabled(bool enabled);
