@@ -136,86 +136,85 @@ std::string RecoverySliceHeader(const TMd5Hash& setId, std::uint32_t exponent,
   return header;
 }
 
-void ReadPackets(const TReadAt& read, std::uint64_t size,
-                 const std::function<void(const TPacket& packet)>& visit) {
-  constexpr std::size_t Chunk = std::size_t{1} << 20;
-  // Small files need small buffers (the reader runs once per file of a set).
-  const auto bufferSize = static_cast<std::size_t>(std::min<std::uint64_t>(Chunk, size));
-  std::vector<std::uint8_t> window(bufferSize); // searched for the magic
-  std::vector<std::uint8_t> buffer(bufferSize); // a candidate's bytes, hashed
-  std::uint64_t windowStart = 0;
-  std::size_t windowLength = 0;
+namespace {
+// Walks a file for packets: finds each magic, checks the header's length and hash, and
+// hands on what holds; bytes that hold no packet are stepped over.
+class TPacketScanner {
+public:
+  TPacketScanner(const TReadAt& read, std::uint64_t size)
+      : Read(read), Size(size),
+        // Small files need small buffers (the reader runs once per file of a set).
+        BufferSize(static_cast<std::size_t>(std::min<std::uint64_t>(Chunk, size))),
+        Window(BufferSize), Buffer(BufferSize), WastedBudget(size + (std::uint64_t{64} << 20)) {}
+
+  void Scan(const std::function<void(const TPacket& packet)>& visit) {
+    std::uint64_t at = 0;
+    for (;;) {
+      const auto next = FindMagic(at);
+      if (!next)
+        return;
+      at = *next;
+      std::array<std::uint8_t, par2::HeaderBytes + 4> head{};
+      const auto headRead = Read(at, head);
+      if (!headRead || *headRead < par2::HeaderBytes)
+        return;
+      const std::span<const std::uint8_t> h(head.data(), *headRead);
+      TPacket packet;
+      const auto length = PacketAt(at, h, packet);
+      if (Exhausted)
+        return;
+      if (!length) {
+        at += 1;
+        continue;
+      }
+      visit(packet);
+      at += *length;
+    }
+  }
+
+private:
+  static constexpr std::size_t Chunk = std::size_t{1} << 20;
+
   // The offset of the next magic from an offset on, or nothing.
-  const auto findMagic = [&](std::uint64_t from) -> std::optional<std::uint64_t> {
-    while (from + par2::HeaderBytes <= size) {
-      if (from < windowStart || from + par2::Magic.size() > windowStart + windowLength) {
+  std::optional<std::uint64_t> FindMagic(std::uint64_t from) {
+    while (from + par2::HeaderBytes <= Size) {
+      if (from < WindowStart || from + par2::Magic.size() > WindowStart + WindowLength) {
         const auto got =
-            read(from, std::span(window.data(), static_cast<std::size_t>(std::min<std::uint64_t>(
-                                                    bufferSize, size - from))));
+            Read(from, std::span(Window.data(), static_cast<std::size_t>(std::min<std::uint64_t>(
+                                                    BufferSize, Size - from))));
         if (!got || *got < par2::Magic.size())
           return std::nullopt;
-        windowStart = from;
-        windowLength = *got;
+        WindowStart = from;
+        WindowLength = *got;
       }
-      const std::string_view view = AsText(std::span(window.data(), windowLength))
-                                        .substr(static_cast<std::size_t>(from - windowStart));
+      const std::string_view view = AsText(std::span(Window.data(), WindowLength))
+                                        .substr(static_cast<std::size_t>(from - WindowStart));
       const std::size_t found = view.find(par2::Magic);
       if (found != std::string_view::npos)
         return from + found;
-      if (windowStart + windowLength >= size)
+      if (WindowStart + WindowLength >= Size)
         return std::nullopt;
-      from = windowStart + windowLength - (par2::Magic.size() - 1);
+      from = WindowStart + WindowLength - (par2::Magic.size() - 1);
     }
     return std::nullopt;
-  };
-  // Bytes hashed for candidates that were no packet: past this, the rest is not searched,
-  // so that a file full of false heads cannot keep the reader busy for ever.
-  std::uint64_t wastedBudget = size + (std::uint64_t{64} << 20);
-  std::uint64_t at = 0;
-  for (;;) {
-    const auto next = findMagic(at);
-    if (!next)
-      return;
-    at = *next;
-    std::array<std::uint8_t, par2::HeaderBytes + 4> head{};
-    const auto headRead = read(at, head);
-    if (!headRead || *headRead < par2::HeaderBytes)
-      return;
-    const std::span<const std::uint8_t> h(head.data(), *headRead);
+  }
+
+  // The packet whose header h is at `at`, its length when its hash holds.
+  std::optional<std::uint64_t> PacketAt(std::uint64_t at, std::span<const std::uint8_t> h,
+                                        TPacket& packet) {
     const std::uint64_t length = LittleEndian(h, 8, 8);
-    const bool plausible = length >= par2::HeaderBytes && length % 4 == 0 && length <= size - at;
-    TPacket packet;
+    const bool plausible = length >= par2::HeaderBytes && length % 4 == 0 && length <= Size - at;
     packet.SetId = HashAt(h, 32);
     packet.Type = std::string(AsText(h.subspan(48, 16)));
     const bool recovery = packet.Type == par2::RecoverySliceType;
-    bool valid = false;
-    if (plausible &&
-        (recovery ? length >= par2::HeaderBytes + 4 : length <= par2::MaximumDescriptivePacket)) {
-      // The hash covers the set id onwards; a recovery slice's data is hashed in passing.
-      TMd5 md5;
-      std::uint64_t hashed = 32;
-      bool complete = true;
-      while (hashed < length) {
-        const std::size_t part =
-            static_cast<std::size_t>(std::min<std::uint64_t>(bufferSize, length - hashed));
-        const auto partRead = read(at + hashed, std::span(buffer.data(), part));
-        if (!partRead || *partRead != part) {
-          complete = false;
-          break;
-        }
-        md5.Update(std::span(buffer.data(), part));
-        if (!recovery)
-          packet.Body.insert(packet.Body.end(), buffer.begin(),
-                             buffer.begin() + static_cast<std::ptrdiff_t>(part));
-        hashed += part;
-      }
-      valid = complete && md5.Finish() == HashAt(h, 16);
-      if (!valid && (wastedBudget -= std::min(wastedBudget, length)) == 0)
-        return;
-    }
-    if (!valid) {
-      at += 1;
-      continue;
+    if (!plausible ||
+        !(recovery ? length >= par2::HeaderBytes + 4 : length <= par2::MaximumDescriptivePacket))
+      return std::nullopt;
+    if (!HashHolds(at, length, HashAt(h, 16), recovery ? nullptr : &packet.Body)) {
+      // Bytes hashed for candidates that were no packet: past this, the rest is not
+      // searched, so that a file full of false heads cannot keep the reader busy for ever.
+      Exhausted = (WastedBudget -= std::min(WastedBudget, length)) == 0;
+      return std::nullopt;
     }
     if (recovery) {
       packet.Exponent = static_cast<std::uint32_t>(LittleEndian(h, par2::HeaderBytes, 4));
@@ -224,9 +223,44 @@ void ReadPackets(const TReadAt& read, std::uint64_t size,
     } else {
       packet.Body.erase(packet.Body.begin(), packet.Body.begin() + 32); // set id and type
     }
-    visit(packet);
-    at += length;
+    return length;
   }
+
+  // The hash covers the set id onwards; a recovery slice's data is hashed in passing, a
+  // descriptive packet's kept in body.
+  bool HashHolds(std::uint64_t at, std::uint64_t length, const TMd5Hash& expected,
+                 std::vector<std::uint8_t>* body) {
+    TMd5 md5;
+    for (std::uint64_t hashed = 32; hashed < length;) {
+      const std::size_t part =
+          static_cast<std::size_t>(std::min<std::uint64_t>(BufferSize, length - hashed));
+      const auto partRead = Read(at + hashed, std::span(Buffer.data(), part));
+      if (!partRead || *partRead != part)
+        return false;
+      md5.Update(std::span(Buffer.data(), part));
+      if (body)
+        body->insert(body->end(), Buffer.begin(),
+                     Buffer.begin() + static_cast<std::ptrdiff_t>(part));
+      hashed += part;
+    }
+    return md5.Finish() == expected;
+  }
+
+  const TReadAt& Read;
+  const std::uint64_t Size;
+  const std::size_t BufferSize;
+  std::vector<std::uint8_t> Window; // searched for the magic
+  std::vector<std::uint8_t> Buffer; // a candidate's bytes, hashed
+  std::uint64_t WindowStart = 0;
+  std::size_t WindowLength = 0;
+  std::uint64_t WastedBudget;
+  bool Exhausted = false;
+};
+} // namespace
+
+void ReadPackets(const TReadAt& read, std::uint64_t size,
+                 const std::function<void(const TPacket& packet)>& visit) {
+  TPacketScanner(read, size).Scan(visit);
 }
 
 bool ReadPacketsOfFile(const std::string& path,

@@ -75,6 +75,16 @@ void Compact(QGridLayout* grid) {
   grid->setHorizontalSpacing(4);
 }
 
+QAction* MenuItem(QMenu* menu, const char* name, const char* caption, int help = 0) {
+  return Named(menu->addAction(QString::fromUtf8(caption)), name, help);
+}
+
+QAction* CheckableItem(QMenu* menu, const char* name, const char* caption) {
+  QAction* item = MenuItem(menu, name, caption);
+  item->setCheckable(true);
+  return item;
+}
+
 QDateEdit* DatePicker(QWidget* parent, const char* name) {
   auto* picker = Named(new QDateEdit(parent), name);
   picker->setCalendarPopup(true);
@@ -184,6 +194,30 @@ void TFormMain::BuildControls() {
   middle->addWidget(BuildTechnicalInformation());
   window->addLayout(middle);
 
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(BuildPostingInformation());
+  FindFieldBoxes();
+  bottom->addStretch(1);
+  bottom->addLayout(BuildOutputButtons(central));
+  bottom->addSpacing(13);
+  window->addLayout(bottom);
+
+  window->addLayout(BuildStatusStrip(central));
+  // On a screen too small for the window (a laptop's, or any at twice the scale) the
+  // content scrolls instead of running off the screen, its buttons out of reach.
+  auto* scroll = Named(new QScrollArea(this), "ScrollMain");
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setFocusPolicy(Qt::NoFocus); // the keys go to the boxes it holds
+  scroll->setWidget(central);
+  setCentralWidget(scroll);
+  FitToScreen(central);
+  BuildMenu();
+  SetTabOrder();
+}
+
+// Preview above Save and Post, in the window's corner.
+QLayout* TFormMain::BuildOutputButtons(QWidget* central) {
   ButtonPreviewNFO = Button(central, "ButtonPreviewNFO", "&Preview .NFO", "Preview the .NFO file");
   ButtonMakeNFO = Button(central, "ButtonMakeNFO", "&Save .NFO", "Save the .NFO to a file");
   ButtonPostToUsenet = Button(central, "ButtonPostToUsenet", "Post to Us&enet...",
@@ -199,14 +233,11 @@ void TFormMain::BuildControls() {
   saveAndPost->addWidget(ButtonPostToUsenet);
   saveAndPost->addWidget(ButtonMakeNFO);
   outputButtons->addLayout(saveAndPost);
-  auto* bottom = new QHBoxLayout;
-  bottom->addWidget(BuildPostingInformation());
-  FindFieldBoxes();
-  bottom->addStretch(1);
-  bottom->addLayout(outputButtons);
-  bottom->addSpacing(13);
-  window->addLayout(bottom);
+  return outputButtons;
+}
 
+// The strip under the window: the reading's progress and its Cancel, or a note.
+QLayout* TFormMain::BuildStatusStrip(QWidget* central) {
   ProgressBar1 = Named(new QProgressBar(central), "ProgressBar1");
   ProgressBar1->setMaximumHeight(17);
   ProgressBar1->setTextVisible(false);
@@ -227,15 +258,10 @@ void TFormMain::BuildControls() {
   progress->addWidget(ProgressBar1, 1);
   progress->addWidget(LabelStatus, 1);
   progress->addWidget(ButtonCancelReading);
-  window->addLayout(progress);
-  // On a screen too small for the window (a laptop's, or any at twice the scale) the
-  // content scrolls instead of running off the screen, its buttons out of reach.
-  auto* scroll = Named(new QScrollArea(this), "ScrollMain");
-  scroll->setWidgetResizable(true);
-  scroll->setFrameShape(QFrame::NoFrame);
-  scroll->setFocusPolicy(Qt::NoFocus); // the keys go to the boxes it holds
-  scroll->setWidget(central);
-  setCentralWidget(scroll);
+  return progress;
+}
+
+void TFormMain::FitToScreen(const QWidget* central) {
   // The design's size, or wider where the boxes' content needs it, within the screen.
   const QSize content(
       std::max(640, central->minimumSizeHint().width()),
@@ -246,8 +272,6 @@ void TFormMain::BuildControls() {
   setMinimumSize(320, 240);
   resize(std::min(content.width(), fits.width()),
          std::min(content.height() + menuBar()->sizeHint().height(), fits.height()));
-  BuildMenu();
-  SetTabOrder();
 }
 
 // Tab follows the screen: top to bottom, left to right within each group.
@@ -401,87 +425,82 @@ void TFormMain::FindFieldBoxes() {
 }
 
 void TFormMain::BuildMenu() {
-  auto action = [this](QMenu* menu, const char* name, const char* caption, int help = 0) {
-    QAction* item = Named(menu->addAction(QString::fromUtf8(caption)), name, help);
-    return item;
-  };
-  auto checkable = [&](QMenu* menu, const char* name, const char* caption) {
-    QAction* item = action(menu, name, caption);
-    item->setCheckable(true);
-    return item;
-  };
   QMenu* file = Named(menuBar()->addMenu(QStringLiteral("&File")), "File1", 0);
-  Open1 = action(file, "Open1", "&Open...", 100);
+  Open1 = MenuItem(file, "Open1", "&Open...", 100);
   Open1->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
-  SaveAs1 = action(file, "SaveAs1", "Save &As...", 100);
+  SaveAs1 = MenuItem(file, "SaveAs1", "Save &As...", 100);
   SaveAs1->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
-  PostToUsenet1 = action(file, "PostToUsenet1", "&Post to Usenet...", 0);
+  PostToUsenet1 = MenuItem(file, "PostToUsenet1", "&Post to Usenet...", 0);
   PostToUsenet1->setShortcut(QKeySequence(QStringLiteral("Ctrl+U")));
   PostToUsenet1->setEnabled(false);
   file->addSeparator();
-  Exit1 = action(file, "Exit1", "E&xit", 100);
+  Exit1 = MenuItem(file, "Exit1", "E&xit", 100);
+  BuildOptionsMenu(Named(menuBar()->addMenu(QStringLiteral("&Options")), "Options1", 0));
+  BuildToolsMenu(Named(menuBar()->addMenu(QStringLiteral("&Tools")), "Tools1", 0));
+  QMenu* help = Named(menuBar()->addMenu(QStringLiteral("&Help")), "Help1", 0);
+  Contents2 = MenuItem(help, "Contents2", "&Help Contents", 100);
+  Contents2->setShortcut(QKeySequence(Qt::Key_F1));
+  About1 = MenuItem(help, "About1", "&About", 9000);
+}
 
-  QMenu* options = Named(menuBar()->addMenu(QStringLiteral("&Options")), "Options1", 0);
-  UseID3TagInfo = checkable(options, "UseID3TagInfo", "Use &ID3 Tag info in Track Listing");
+void TFormMain::BuildOptionsMenu(QMenu* options) {
+  UseID3TagInfo = CheckableItem(options, "UseID3TagInfo", "Use &ID3 Tag info in Track Listing");
   HidePathNamesInTrackListing =
-      checkable(options, "HidePathNamesInTrackListing", "Hide &Path Names in Track Listing");
-  SortFilesonSelection1 = checkable(options, "SortFilesonSelection1", "Sort Files on Selection");
+      CheckableItem(options, "HidePathNamesInTrackListing", "Hide &Path Names in Track Listing");
+  SortFilesonSelection1 =
+      CheckableItem(options, "SortFilesonSelection1", "Sort Files on Selection");
   for (const TDocumentKind& kind : DocumentKinds)
     if (!kind.MenuName.empty())
-      DocumentItems[static_cast<std::size_t>(kind.Role)] = checkable(
+      DocumentItems[static_cast<std::size_t>(kind.Role)] = CheckableItem(
           options, std::string(kind.MenuName).c_str(), std::string(kind.MenuText).c_str());
-  IncludeExtras1 = checkable(options, "IncludeExtras1", "Include the album's other files");
-  ExtraPatterns1 = action(options, "ExtraPatterns1", "Other Files' Patter&ns...", 0);
-  Par2Redundancy1 = action(options, "Par2Redundancy1", "PAR2 &Redundancy...", 0);
+  IncludeExtras1 = CheckableItem(options, "IncludeExtras1", "Include the album's other files");
+  ExtraPatterns1 = MenuItem(options, "ExtraPatterns1", "Other Files' Patter&ns...", 0);
+  Par2Redundancy1 = MenuItem(options, "Par2Redundancy1", "PAR2 &Redundancy...", 0);
   Par2CoverLargestFile1 =
-      checkable(options, "Par2CoverLargestFile1", "PAR2 Rebuilds at Least the Largest File");
-  Server1 = action(options, "Server1", "&Server...", 0);
+      CheckableItem(options, "Par2CoverLargestFile1", "PAR2 Rebuilds at Least the Largest File");
+  Server1 = MenuItem(options, "Server1", "&Server...", 0);
   QMenu* encodings = Named(options->addMenu(QStringLiteral("NFO Encoding")), "NfoEncoding1", 0);
   auto* encodingGroup = new QActionGroup(this);
   for (const TNfoEncoding encoding :
        {TNfoEncoding::Utf8, TNfoEncoding::Cp437, TNfoEncoding::Windows1252}) {
     const std::string name = "NfoEncoding_" + std::string(EncodingName(encoding));
     QAction* item =
-        checkable(encodings, name.c_str(), std::string(EncodingCaption(encoding)).c_str());
+        CheckableItem(encodings, name.c_str(), std::string(EncodingCaption(encoding)).c_str());
     encodingGroup->addAction(item);
     NfoEncodingItems[static_cast<std::size_t>(encoding)] = item;
   }
   NfoEncodingItems[0]->setChecked(true);
-  LivePreview1 = checkable(options, "LivePreview", "Live Preview");
+  LivePreview1 = CheckableItem(options, "LivePreview", "Live Preview");
   LivePreview1->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
   for (QAction* item : {UseID3TagInfo, HidePathNamesInTrackListing, SortFilesonSelection1})
     item->setChecked(true);
+}
 
-  QMenu* tools = Named(menuBar()->addMenu(QStringLiteral("&Tools")), "Tools1", 0);
-  AddaNewsgroup1 = action(tools, "AddaNewsgroup1", "&Add a Newsgroup", 1300);
-  EditNewsgroupList1 = action(tools, "EditNewsgroupList1", "&Edit Newsgroup List", 1200);
+void TFormMain::BuildToolsMenu(QMenu* tools) {
+  AddaNewsgroup1 = MenuItem(tools, "AddaNewsgroup1", "&Add a Newsgroup", 1300);
+  EditNewsgroupList1 = MenuItem(tools, "EditNewsgroupList1", "&Edit Newsgroup List", 1200);
   QMenu* load =
       Named(tools->addMenu(QStringLiteral("&Load Newsgroup List")), "LoadNewsgroupList1", 1400);
-  Fromatextfile1 = action(load, "Fromatextfile1", "From a &Text File", 1400);
-  FromAgent1 = action(load, "FromAgent1", "From &Forte Agent", 1400);
+  Fromatextfile1 = MenuItem(load, "Fromatextfile1", "From a &Text File", 1400);
+  FromAgent1 = MenuItem(load, "FromAgent1", "From &Forte Agent", 1400);
   tools->addSeparator();
   QMenu* templates =
       Named(tools->addMenu(QStringLiteral("Edit .&NFO template")), "EditNFOtemplate1", 1100);
   SingleArtistTemplate1 =
-      action(templates, "SingleArtistTemplate1", "&Single Artist Template", 1100);
+      MenuItem(templates, "SingleArtistTemplate1", "&Single Artist Template", 1100);
   VariousArtistTemplate1 =
-      action(templates, "VariousArtistTemplate1", "&Various Artist Template", 1100);
+      MenuItem(templates, "VariousArtistTemplate1", "&Various Artist Template", 1100);
   templates->addSeparator();
   // The other pairs need no handler of their own: each opens its file.
   for (const TNfoTemplateFile& file : NfoTemplateFiles)
     if (!file.MenuName.empty())
-      connect(action(templates, std::string(file.MenuName).c_str(),
-                     std::string(file.MenuText).c_str(), 1100),
+      connect(MenuItem(templates, std::string(file.MenuName).c_str(),
+                       std::string(file.MenuText).c_str(), 1100),
               &QAction::triggered, this,
               [name = std::string(file.Name)] { ShowAnyProblem(EditTemplate(name)); });
-  EditSFVtemplate1 = action(tools, "EditSFVtemplate1", "Edit .&SFV Template", 1100);
-  EditPostingPolicy1 = action(tools, "EditPostingPolicy1", "Edit &Posting Policy", 1130);
+  EditSFVtemplate1 = MenuItem(tools, "EditSFVtemplate1", "Edit .&SFV Template", 1100);
+  EditPostingPolicy1 = MenuItem(tools, "EditPostingPolicy1", "Edit &Posting Policy", 1130);
   tools->addSeparator();
-  VerifySFVFile1 = action(tools, "VerifySFVFile1", "&Verify Files...", 1130);
-  AnalyzeAudio1 = action(tools, "AnalyzeAudio1", "Anal&yze the Album's Audio...", 1130);
-
-  QMenu* help = Named(menuBar()->addMenu(QStringLiteral("&Help")), "Help1", 0);
-  Contents2 = action(help, "Contents2", "&Help Contents", 100);
-  Contents2->setShortcut(QKeySequence(Qt::Key_F1));
-  About1 = action(help, "About1", "&About", 9000);
+  VerifySFVFile1 = MenuItem(tools, "VerifySFVFile1", "&Verify Files...", 1130);
+  AnalyzeAudio1 = MenuItem(tools, "AnalyzeAudio1", "Anal&yze the Album's Audio...", 1130);
 }

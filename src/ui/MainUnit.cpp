@@ -53,7 +53,25 @@ void ShowList(QComboBox* box, const std::vector<std::string>& entries) {
 
 TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   BuildControls();
+  ConnectCommands();
+  ListBox1->setAcceptDrops(true);
+  ListBox1->viewport()->setAcceptDrops(true);
+  ListBox1->viewport()->installEventFilter(this);
 
+  ConnectBoxes();
+  ConnectOptions();
+
+  StatusTimer = new QTimer(this);
+  StatusTimer->setSingleShot(true);
+  connect(StatusTimer, &QTimer::timeout, this, [this] { ShowStatus({}); });
+  // A track that will not play says why in the strip; the design shows no box for it.
+  CurrentHost().SetMediaProblemListener(
+      [this](const std::string& reason) { ShowStatus("Can't play the track: " + reason); });
+
+  FormCreate();
+}
+
+void TFormMain::ConnectCommands() {
   connect(ButtonChooseTracks, &QPushButton::clicked, this, &TFormMain::ButtonChooseTracksClick);
   connect(Open1, &QAction::triggered, this, &TFormMain::ButtonChooseTracksClick);
   connect(ButtonMoveUp, &QPushButton::clicked, this, &TFormMain::ButtonMoveUpClick);
@@ -92,11 +110,9 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   connect(MediaPlayer1Play, &QToolButton::clicked, this, [this] { MediaPlayer1Click(true); });
   connect(MediaPlayer1Stop, &QToolButton::clicked, this, [this] { MediaPlayer1Click(false); });
   connect(ListBox1, &QListWidget::itemDoubleClicked, this, &TFormMain::ListBox1DblClick);
+}
 
-  ListBox1->setAcceptDrops(true);
-  ListBox1->viewport()->setAcceptDrops(true);
-  ListBox1->viewport()->installEventFilter(this);
-
+void TFormMain::ConnectBoxes() {
   // The boxes are read back once the code that fills them is done, so a half-filled
   // window never reaches the session.
   BoxSyncTimer = new QTimer(this);
@@ -112,6 +128,9 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
     else if (QButtonGroup* choices = FieldChoices(field))
       connect(choices, &QButtonGroup::idToggled, this, &TFormMain::BoxesEdited);
   }
+}
+
+void TFormMain::ConnectOptions() {
   LivePreviewTimer = new QTimer(this);
   LivePreviewTimer->setSingleShot(true);
   connect(LivePreviewTimer, &QTimer::timeout, this, &TFormMain::RefreshLivePreview);
@@ -132,15 +151,6 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent) {
   for (QAction* item : DocumentItems)
     if (item)
       connect(item, &QAction::toggled, this, &TFormMain::PreferencesChanged);
-
-  StatusTimer = new QTimer(this);
-  StatusTimer->setSingleShot(true);
-  connect(StatusTimer, &QTimer::timeout, this, [this] { ShowStatus({}); });
-  // A track that will not play says why in the strip; the design shows no box for it.
-  CurrentHost().SetMediaProblemListener(
-      [this](const std::string& reason) { ShowStatus("Can't play the track: " + reason); });
-
-  FormCreate();
 }
 
 QAction* TFormMain::DocumentItem(TDocumentRole role) const {
@@ -150,8 +160,9 @@ QAction* TFormMain::DocumentItem(TDocumentRole role) const {
 TDocumentChoice TFormMain::ChosenDocuments() const {
   TDocumentChoice chosen{};
   for (std::size_t i = 0; i < DocumentKindCount; ++i)
-    chosen[i] = DocumentItems[i] ? DocumentItems[i]->isChecked()
-                                 : KindOf(static_cast<TDocumentRole>(i)).MadeBy == TDocumentKind::Save;
+    chosen[i] = DocumentItems[i]
+                    ? DocumentItems[i]->isChecked()
+                    : KindOf(static_cast<TDocumentRole>(i)).MadeBy == TDocumentKind::Save;
   return chosen;
 }
 
