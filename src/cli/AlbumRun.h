@@ -4,7 +4,7 @@
 // operands and options as the window builds it, the options every such command offers,
 // progress lines, and the one way a problem is shown.
 #include "audio/TrackReaderUnit.h"
-#include "cli/CommandLine.h"
+#include "cli/CliCommand.h"
 #include "common/Host.h"
 #include "generate/AlbumSession.h"
 #include "generate/DocumentKinds.h"

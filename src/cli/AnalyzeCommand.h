@@ -2,7 +2,7 @@
 #pragma once
 // tamberlon-cli analyze [--json] FILE...|FOLDER: each track's dynamic range, peak, RMS and
 // loudness, then the album's.
-#include "cli/CommandLine.h"
+#include "cli/CliCommand.h"
 
 TCliCommand AnalyzeCommand();
 // tamberlon-cli sonogram FILE...|FOLDER -o FOLDER: a picture of each track's frequency levels

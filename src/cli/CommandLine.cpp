@@ -12,20 +12,6 @@
 
 #include <algorithm>
 
-bool TCliArguments::Has(std::string_view flag) const {
-  return std::find(Flags.begin(), Flags.end(), flag) != Flags.end();
-}
-
-const std::string* TCliArguments::Value(std::string_view option) const {
-  const auto at = Values.find(option);
-  return at == Values.end() || at->second.empty() ? nullptr : &at->second.back();
-}
-
-std::vector<std::string> TCliArguments::All(std::string_view option) const {
-  const auto at = Values.find(option);
-  return at == Values.end() ? std::vector<std::string>() : at->second;
-}
-
 const std::vector<TCliCommand>& CliCommands() {
   static const std::vector<TCliCommand> commands = {
       InfoCommand(),  RenderCommand(), NfoCommand(),  SfvCommand(),     Par2Command(),

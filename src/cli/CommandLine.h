@@ -4,6 +4,7 @@
 // options. One parser serves them all ("--" ends the options, "--help" shows a command's
 // usage, made from its declaration), and every command writes through its context, so
 // each runs in-process as well as from main.
+#include "cli/CliCommand.h"
 #include "cli/CliContext.h"
 
 #include <map>
@@ -12,35 +13,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-struct TCliOption {
-  std::string Name = {};  // "--artist", "-o"
-  std::string Value = {}; // the value's word in the usage ("TEXT"); empty: a flag
-  std::string Help = {};
-  bool Repeats = false; // may be given more than once, each value kept
-};
-
-// What the parser found: the options given and the operands, in order.
-struct TCliArguments {
-  std::map<std::string, std::vector<std::string>, std::less<>> Values;
-  std::vector<std::string> Flags;
-  std::vector<std::string> Operands;
-  bool Has(std::string_view flag) const;
-  // The option's value (the last one given), or nullptr.
-  const std::string* Value(std::string_view option) const;
-  std::vector<std::string> All(std::string_view option) const;
-};
-
-struct TCliCommand {
-  std::string Name = {};
-  std::string Summary = {};  // one line for the tool's usage
-  std::string Operands = {}; // as the usage line shows them: "FILE..."
-  std::string Description = {};
-  std::vector<TCliOption> Options = {};
-  std::size_t MinimumOperands = 1;
-  std::size_t MaximumOperands = static_cast<std::size_t>(-1);
-  int (*Run)(const TCliArguments& arguments, TCliContext& context) = nullptr;
-};
 
 // Every command, in the order the tool's usage lists them.
 const std::vector<TCliCommand>& CliCommands();

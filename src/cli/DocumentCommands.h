@@ -2,7 +2,7 @@
 #pragma once
 // tamberlon-cli nfo, sfv, par2 and check: the headless twins of Choose Tracks and Save,
 // and the verification of what they wrote.
-#include "cli/CommandLine.h"
+#include "cli/CliCommand.h"
 
 TCliCommand NfoCommand();
 TCliCommand SfvCommand();

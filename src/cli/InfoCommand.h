@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // tamberlon-cli info [--checksum] [--json] FILE...: each file's track record.
-#include "cli/CommandLine.h"
+#include "cli/CliCommand.h"
 
 TCliCommand InfoCommand();

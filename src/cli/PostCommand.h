@@ -2,7 +2,7 @@
 #pragma once
 // Posting from the command line: the post command, and the post that nfo --post runs
 // after its save.
-#include "cli/CommandLine.h"
+#include "cli/CliCommand.h"
 
 #include <atomic>
 #include <functional>

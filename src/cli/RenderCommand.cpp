@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/RenderCommand.h"
 
+#include "cli/CommandLine.h"
 #include "common/FileUnit.h"
 #include "generate/AlbumFieldTable.h"
 #include "generate/AlbumSession.h"

@@ -2,6 +2,6 @@
 #pragma once
 // tamberlon-cli render --template FILE [--album FILE.json] [TRACK.mp3...]: a template
 // expanded against an album whose own fields come from JSON.
-#include "cli/CommandLine.h"
+#include "cli/CliCommand.h"
 
 TCliCommand RenderCommand();

@@ -3,7 +3,6 @@
 
 #include "BuildInfo.h"
 #include "common/Host.h"
-#include "common/PreferencesUnit.h"
 
 #include <array>
 #include <filesystem>
@@ -41,11 +40,6 @@ std::string GetProgramFile() {
 
 std::string GetProgramFolder() {
   return CurrentHost().ProgramFolder();
-}
-
-std::string GetPreferencesPath() {
-  // One file for both programs: the window writes it, the command-line tool reads it.
-  return GetProgramFolder() + PreferencesFileName;
 }
 
 bool FolderIsWritable(const std::string& folder) {

@@ -36,6 +36,3 @@ std::string ChooseProgramFolder(const std::string& programFile,
                                 const std::optional<std::string>& home,
                                 bool (*isWritable)(const std::string& folder));
 bool FolderIsWritable(const std::string& folder);
-
-// The preferences file, tamberlon.INI in the program folder, for both programs.
-std::string GetPreferencesPath();

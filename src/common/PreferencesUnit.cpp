@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/PreferencesUnit.h"
 
+#include "common/AppVersionUnit.h"
 #include "common/FileUnit.h"
 #include "common/FileWriteUnit.h"
 
@@ -74,6 +75,11 @@ std::optional<int> ParseRedundancy(std::string_view text) {
   if (!number || *number < MinimumRedundancy || *number > MaximumRedundancy)
     return std::nullopt;
   return static_cast<int>(*number);
+}
+
+std::string GetPreferencesPath() {
+  // One file for both programs: the window writes it, the command-line tool reads it.
+  return GetProgramFolder() + PreferencesFileName;
 }
 
 std::string RedundancyRangeText() {

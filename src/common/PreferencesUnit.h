@@ -63,6 +63,8 @@ struct TPreferences {
 
 // The one preferences file of both programs, in the program folder.
 inline constexpr const char* PreferencesFileName = "tamberlon.INI";
+// The preferences file in the program folder, for both programs.
+std::string GetPreferencesPath();
 
 // Missing files, sections, keys and malformed values give the defaults, silently; texts
 // are read whole. The switches are read by these keys.

@@ -2,7 +2,6 @@
 #include "generate/AlbumDiscs.h"
 
 #include "common/FileUnit.h"
-#include "generate/AlbumFieldsUnit.h"
 
 #include <algorithm>
 #include <set>

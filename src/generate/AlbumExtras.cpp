@@ -5,7 +5,6 @@
 #include "common/FileUnit.h"
 #include "common/NaturalOrder.h"
 #include "common/TextUnit.h"
-#include "generate/AlbumFieldsUnit.h"
 #include "generate/DocumentKinds.h"
 
 #include <algorithm>

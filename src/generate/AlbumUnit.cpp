@@ -2,21 +2,13 @@
 #include "generate/AlbumUnit.h"
 
 #include "common/TextUnit.h"
-#include "generate/ExpandUnit.h"
-#include "generate/TokenUnit.h"
 
 #include <algorithm>
 #include <string_view>
 
 std::string DefaultNfoFileName(const std::string& artist, const std::string& albumTitle) {
-  // The pattern's tokens take the texts as data: an artist holding "$ALBUM" stays as typed.
-  TMarkedText pattern(std::string(token::Artist) + std::string(token::Separator) +
-                      std::string(token::Album));
   const std::string_view separator = !artist.empty() && !albumTitle.empty() ? " - " : "";
-  ReplaceAll(pattern, token::Artist, artist);
-  ReplaceAll(pattern, token::Album, albumTitle);
-  ReplaceAll(pattern, token::Separator, separator);
-  std::string name = WithoutHiddenControls(pattern.Text());
+  std::string name = WithoutHiddenControls(artist + std::string(separator) + albumTitle);
   // The characters no file name may hold, and the control characters: a line break in a
   // name breaks every list that names it.
   std::erase_if(name, [](char c) {

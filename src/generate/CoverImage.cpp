@@ -5,7 +5,6 @@
 #include "common/ImageSize.h"
 #include "common/TextUnit.h"
 #include "generate/AlbumExtras.h"
-#include "generate/AlbumFieldsUnit.h"
 
 #include <array>
 #include <string_view>

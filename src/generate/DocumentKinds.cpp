@@ -3,7 +3,28 @@
 // document is staged.
 #include "generate/DocumentKinds.h"
 
-#include "generate/SaveDocumentsUnit.h"
+#include "common/ErrorsUnit.h"
+
+TSaveResult SaveFailure(std::string message, std::string path) {
+  TSaveResult result;
+  result.Problem = TProblem{std::move(message), std::move(path)};
+  return result;
+}
+
+std::string_view InputRoleName(TInputRole role) {
+  return role == TInputRole::Track ? "track" : role == TInputRole::Extra ? "file" : "template";
+}
+
+TSaveResult WriteFailure(TWriteResult write, const std::string& path) {
+  if (write != TWriteResult::Exists)
+    return SaveFailure(std::string(ErrorMessage(ecOpenForWriting)), path);
+  TSaveResult result =
+      SaveFailure("This file appeared while the album was being saved; it was kept, and nothing "
+                  "was saved",
+                  path);
+  result.Exists = true;
+  return result;
+}
 
 TMade StagedDocument(const TMakeJob& job, std::string bytes) {
   TMade made;

@@ -124,6 +124,11 @@ struct TDocumentKind {
 // extension (the extension of the file name replaced, or appended when it has none).
 std::string CompanionPath(const std::string& nfoPath, std::string_view extension);
 
+// A save that wrote nothing for this problem.
+TSaveResult SaveFailure(std::string message, std::string path);
+// A save that wrote nothing because a file could not be staged or put in place.
+TSaveResult WriteFailure(TWriteResult write, const std::string& path);
+
 // A one-file document's bytes, staged in the job's set when it has one.
 TMade StagedDocument(const TMakeJob& job, std::string bytes);
 

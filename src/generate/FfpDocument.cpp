@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/FfpDocument.h"
 #include "generate/DocumentKinds.h"
-#include "generate/SaveDocumentsUnit.h"
 
 #include "audio/FlacMetadata.h"
 #include "common/FileUnit.h"

@@ -118,16 +118,6 @@ TSaveResult StageDocuments(TAlbumInfo& album, const TSaveRequest& request, TSave
 }
 } // namespace
 
-TSaveResult SaveFailure(std::string message, std::string path) {
-  TSaveResult result;
-  result.Problem = TProblem{std::move(message), std::move(path)};
-  return result;
-}
-
-std::string_view InputRoleName(TInputRole role) {
-  return role == TInputRole::Track ? "track" : role == TInputRole::Extra ? "file" : "template";
-}
-
 std::string TSaveRequest::PathOf(TDocumentRole role) const {
   const std::string& own = Paths[static_cast<std::size_t>(role)];
   if (!own.empty())
@@ -318,17 +308,6 @@ TSaveResult SavePostedDocuments(const TNzbRelease& posted, const std::string& nz
   if (const TWriteResult committed = set.Commit(&failed); committed != TWriteResult::Written)
     return WriteFailure(committed, failed);
   return saved;
-}
-
-TSaveResult WriteFailure(TWriteResult write, const std::string& path) {
-  if (write != TWriteResult::Exists)
-    return SaveFailure(std::string(ErrorMessage(ecOpenForWriting)), path);
-  TSaveResult result =
-      SaveFailure("This file appeared while the album was being saved; it was kept, and nothing "
-                  "was saved",
-                  path);
-  result.Exists = true;
-  return result;
 }
 
 std::vector<TStaleDocument> StaleDocuments(const TSaveRequest& request) {

@@ -132,11 +132,6 @@ std::vector<TStaleDocument> StaleDocuments(const TSaveRequest& request);
 // "album.par2 lists album.nfo, which this save changes, and will no longer match it."
 std::string StaleNote(const std::vector<TStaleDocument>& stale);
 
-// A save that wrote nothing for this problem.
-TSaveResult SaveFailure(std::string message, std::string path);
-// A save that wrote nothing because a file could not be staged or put in place.
-TSaveResult WriteFailure(TWriteResult write, const std::string& path);
-
 // The problem a track makes for the lists that name it: a control character in its name
 // (a line break would split the entry), a document's comment mark at its start, or a
 // place outside the folder of a document that names it. Nothing when every track can be

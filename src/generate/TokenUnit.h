@@ -88,7 +88,4 @@ inline constexpr std::string_view Right = "@RIGHT";
 // Lines written only when an album token among them has a value.
 inline constexpr std::string_view IfValue = "@IF_VALUE";
 inline constexpr std::string_view EndIf = "@END_IF";
-
-// The separator of the default file name's pattern.
-inline constexpr std::string_view Separator = "$SEPERATOR";
 } // namespace token

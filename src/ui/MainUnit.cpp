@@ -34,14 +34,6 @@
 #include <QToolButton>
 #include <QUrl>
 
-QString ToQt(const std::string& text) {
-  return QString::fromStdString(text);
-}
-
-std::string FromQt(const QString& text) {
-  return text.toStdString();
-}
-
 void ShowList(QComboBox* box, const std::vector<std::string>& entries) {
   const QString text = box->currentText();
   box->clear();

@@ -8,6 +8,7 @@
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/AlbumSession.h"
 #include "generate/DocumentKinds.h"
+#include "ui/QtText.h"
 
 #include <QMainWindow>
 #include <QProgressDialog>
@@ -308,8 +309,5 @@ public:
   QAction* About1 = nullptr;
 };
 
-// Qt text from and to the core's UTF-8.
-QString ToQt(const std::string& text);
-std::string FromQt(const QString& text);
 // A box's drop-down list replaced by the entries, its edit text kept.
 void ShowList(QComboBox* box, const std::vector<std::string>& entries);

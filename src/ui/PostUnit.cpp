@@ -5,7 +5,7 @@
 #include "common/Host.h"
 #include "common/IntToAbbrStrUnit.h"
 #include "platform/WindowPlace.h"
-#include "ui/MainUnit.h"
+#include "ui/QtText.h"
 #include "ui/ServerUnit.h"
 
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 
 #include "common/Host.h"
 #include "generate/AlbumFieldsUnit.h"
-#include "ui/MainUnit.h"
+#include "ui/QtText.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
