@@ -3,7 +3,6 @@
 
 #include "analysis/SonogramImage.h"
 #include "audio/AudioDecode.h"
-#include "audio/CRC32Unit.h"
 #include "audio/TrackFormatReader.h"
 #include "common/FileUnit.h"
 #include "common/IntToAbbrStrUnit.h"
@@ -28,11 +27,11 @@ struct TTrackMeters {
   std::vector<float> Interleaved;
   bool DynamicRangeOnly = false;
   bool KeepSonogram = false;
-  std::uint32_t AudioCrc = 0;
+  TRipChecksumMeter RipSums;
   std::vector<std::uint8_t> Pcm;
 
   // CD audio's samples as a ripper writes them (16-bit little-endian, left then right), for
-  // the CRC its log gives.
+  // the checksums its log gives.
   // A lossless decode's floats are its 16-bit samples over 32768, so they come back exact.
   void HearPcm(const TAudioStream& stream, const float* const* channels, unsigned frames) {
     if (stream.BitsPerSample != 16 || stream.Channels != 2)
@@ -45,7 +44,7 @@ struct TTrackMeters {
         Pcm[4 * i + 2 * c] = static_cast<std::uint8_t>(sample & 0xFF);
         Pcm[4 * i + 2 * c + 1] = static_cast<std::uint8_t>(sample >> 8);
       }
-    AudioCrc = UpdateCRC32(AudioCrc, Pcm);
+    RipSums.Add(Pcm);
   }
 
   void Hear(const TAudioStream& stream, const float* const* channels, unsigned frames) {
@@ -130,7 +129,7 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
   track.Loudness = meters.Loudness.Result();
   track.Format = FormatText(decoded.Stream);
   if (decoded.Stream.BitsPerSample == 16 && decoded.Stream.Channels == 2)
-    track.AudioCrc = meters.AudioCrc;
+    track.RipSums = meters.RipSums.Result();
   if (meters.Frequencies) {
     track.Cutoff = FindCutoff(meters.Frequencies->Result());
     if (decoded.Stream.BitsPerSample == 0) {

@@ -2,11 +2,12 @@
 #pragma once
 // The evidence an album is posted with, measured in one decode of each track on
 // worker threads: dynamic range, peak and RMS, and EBU R128 loudness, per track and for
-// the album, and the CRC a rip log gives of each track.
+// the album, and what a rip log gives of each track.
 #include "analysis/DynamicRange.h"
 #include "analysis/FrequencyLevels.h"
 #include "analysis/LossyQuality.h"
 #include "analysis/Loudness.h"
+#include "analysis/RipChecksums.h"
 
 #include <atomic>
 #include <cstdint>
@@ -27,9 +28,8 @@ struct TTrackAnalysis {
   std::optional<TLossyQuality> Quality;
   std::string Format;                        // "FLAC, 44.1 kHz, 16 bits, stereo"
   std::shared_ptr<const TSonogram> Sonogram; // when the hooks keep them
-  // Of CD audio (16 bits, stereo): the CRC32 of its samples, as EAC's "Copy CRC" and XLD's
-  // "CRC32 hash" (null samples included) give it.
-  std::optional<std::uint32_t> AudioCrc;
+  // Of CD audio (16 bits, stereo): its CRCs and AccurateRip checksums, as rip logs give them.
+  std::optional<TRipChecksums> RipSums;
   bool Measured() const { return Problem.empty(); }
 };
 

@@ -172,6 +172,10 @@ TRip ReadRip(std::string_view text) {
     practices = ReadEacLog(text, lines, log);
   else
     log.Problem = "not a rip log of EAC, XLD or whipper";
+  // XLD and whipper count every sample in their CRCs; EAC as its log says
+  const std::optional<bool> nulls = log.Ripper == "EAC" ? practices.NullSamples : true;
+  for (TRipLogTrack& track : log.Tracks)
+    track.CrcHasNullSamples = nulls;
   rip.Practices = std::move(practices);
   return rip;
 }

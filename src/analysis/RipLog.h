@@ -16,6 +16,12 @@ enum class EAccurateRip { Unknown, NotPresent, NotAccurate, Accurate };
 struct TRipLogTrack {
   int Number = 0;
   std::string TestCrc, CopyCrc; // as written (8 hex digits); empty when the log has none
+  // Whether the copy CRC counts the samples that are 0 (EAC can leave them out); none when the
+  // log does not say.
+  std::optional<bool> CrcHasNullSamples;
+  // The track's AccurateRip checksums as the ripper computed them (8 hex digits); empty when
+  // the log gives none.
+  std::string AccurateRipV1, AccurateRipV2;
   EAccurateRip AccurateRip = EAccurateRip::Unknown;
   int Confidence = 0; // of an accurate rip, the highest the log gives
   // What the rip met on the track.

@@ -11,6 +11,8 @@ using namespace riplog;
 
 namespace {
 void ReadEacTrackLine(TRipLogTrack& track, std::string_view line) {
+  if (line.starts_with("Accurately ripped") || line.starts_with("Cannot be verified as accurate"))
+    ReadEacAccurateRipSum(track, line);
   if (line.starts_with("Test CRC "))
     track.TestCrc = TrimControl(line.substr(9));
   else if (line.starts_with("Copy CRC "))
@@ -130,6 +132,7 @@ void ReadTrackLineByShape(TRipLogTrack& track, std::vector<std::string>& crcs,
     const std::size_t digit = line.find_first_of("0123456789", open);
     Merge(track, matched ? EAccurateRip::Accurate : EAccurateRip::NotAccurate,
           digit < line.find(')', open) ? Number(line.substr(digit)).value_or(0) : 0);
+    ReadEacAccurateRipSum(track, line);
     return;
   }
   const std::string_view last = line.substr(std::min(line.rfind(' ') + 1, line.size()));

@@ -4,6 +4,7 @@
 #include "common/TextUnit.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 
 namespace {
@@ -79,6 +80,26 @@ void Merge(TRipLogTrack& track, EAccurateRip verdict, int confidence) {
   track.AccurateRip = std::max(track.AccurateRip, verdict);
   if (verdict == EAccurateRip::Accurate)
     track.Confidence = std::max(track.Confidence, confidence);
+}
+
+std::string LeadingCrc(std::string_view value) {
+  value = TrimControl(value);
+  const std::string_view crc = value.substr(0, 8);
+  const bool hex = crc.size() == 8 && std::all_of(crc.begin(), crc.end(), [](char c) {
+                     return std::isxdigit(static_cast<unsigned char>(c));
+                   });
+  return hex && (value.size() == 8 || value[8] == ' ' || value[8] == ']') ? std::string(crc) : "";
+}
+
+void ReadEacAccurateRipSum(TRipLogTrack& track, std::string_view line) {
+  const std::size_t open = line.find('[');
+  if (open == std::string_view::npos)
+    return;
+  const std::string crc = LeadingCrc(line.substr(open + 1));
+  if (crc.empty())
+    return;
+  (line.find("(AR v2)") != std::string_view::npos ? track.AccurateRipV2 : track.AccurateRipV1) =
+      crc;
 }
 
 TRipLogTrack* StartTrack(TRipLog& log, int number) {

@@ -45,6 +45,12 @@ std::optional<bool> YesNo(std::string_view value);
 std::optional<int> TrackHeading(std::string_view line);
 // The better of the verdicts (an accurate one keeps its highest confidence).
 void Merge(TRipLogTrack& track, EAccurateRip verdict, int confidence);
+// The checksum a value begins with ("AF183141 (29661F65 w/correction)"); "" when it does
+// not begin with 8 hex digits.
+std::string LeadingCrc(std::string_view value);
+// An EAC verdict's checksum of the track, the first in brackets ("...  [0A0B0C0D]  (AR v2)"),
+// kept as the version it names (v1 before EAC named them).
+void ReadEacAccurateRipSum(TRipLogTrack& track, std::string_view line);
 // A new track; nothing past the most a log may hold.
 TRipLogTrack* StartTrack(TRipLog& log, int number);
 // Each setting named whose flag says the log does not state it, among those it should.

@@ -57,6 +57,7 @@ TRipPractices Whipper(std::string_view text, const std::vector<std::string_view>
   log.Version = TrimControl(first.substr(0, first.find('(')));
   bool inTracks = false, lastAccurate = false;
   TRipLogTrack* track = nullptr;
+  std::string* localSum = nullptr; // the AccurateRip version's "Local CRC" being read
   for (const std::string_view line : lines) {
     const TField field = FieldOf(line);
     if (line == "Tracks:")
@@ -65,6 +66,7 @@ TRipPractices Whipper(std::string_view text, const std::vector<std::string_view>
       inTracks = false, track = nullptr;
     else if (inTracks && field.Value.empty() && !field.Key.empty() && Number(field.Key)) {
       track = StartTrack(log, *Number(field.Key));
+      localSum = nullptr;
       if (track) // the checkers judge whipper's tracks by their CRCs alone
         track->FileNamed = true;
     }
@@ -72,6 +74,10 @@ TRipPractices Whipper(std::string_view text, const std::vector<std::string_view>
       track->TestCrc = field.Value;
     else if (track && field.Key == "copy crc")
       track->CopyCrc = field.Value;
+    else if (track && (field.Key == "accuraterip v1" || field.Key == "accuraterip v2"))
+      localSum = field.Key.back() == '1' ? &track->AccurateRipV1 : &track->AccurateRipV2;
+    else if (track && localSum && field.Key == "local crc")
+      *localSum = LeadingCrc(field.Value);
     else if (track && field.Key == "result")
       lastAccurate = field.Value.starts_with("Found, exact match"),
       Merge(*track,

@@ -49,6 +49,10 @@ void ReadXldTrackLine(TRipLogTrack& track, std::string_view line) {
     track.TestCrc = field.Value;
   else if (field.Key == "crc32 hash")
     track.CopyCrc = field.Value;
+  else if (field.Key == "accuraterip v1 signature" || field.Key == "accuraterip signature")
+    track.AccurateRipV1 = LeadingCrc(field.Value); // as ripped, before any other offset's
+  else if (field.Key == "accuraterip v2 signature")
+    track.AccurateRipV2 = LeadingCrc(field.Value);
   else if (field.Key == "filename")
     track.FileNamed = IsRipFileName(field.Value);
   else if (line.starts_with("->Accurately ripped"))

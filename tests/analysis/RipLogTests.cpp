@@ -97,8 +97,11 @@ std::string Shape(const TRipLog& log) {
          LogChecksumText(log);
 }
 
+std::string RealLogPath(const char* name) {
+  return std::string(TAMBERLON_TEST_DATA) + "/riplogs/" + name;
+}
 std::string RealLog(const char* name) {
-  return ReadWholeFile(std::string(TAMBERLON_TEST_DATA) + "/riplogs/" + name);
+  return ReadWholeFile(RealLogPath(name));
 }
 
 // ASCII as UTF-16LE without a byte-order mark, as it stands inside EAC's file.
@@ -157,7 +160,7 @@ TEST(RipLog, ScoresWhatTheRippersWrite) {
        "100||2 of 2 tracks accurate (confidence 9)|HL-DT-STBD-RE WH14NS40 (revision 1.03), "
        "read offset +6|OK"},
       {"whipper, edited after its hash",
-       Replaced(Whipper, "Copy CRC: 1A2B3C4D", "Copy CRC: 1A2B3C4E"),
+       Replaced(Whipper, "Copy CRC: CF6EF475", "Copy CRC: CF6EF476"),
        "70|CRC mismatch on track 1 -30;|2 of 2 tracks accurate (confidence 9)|HL-DT-STBD-RE "
        "WH14NS40 (revision 1.03), read offset +6|edited"},
       {
@@ -274,16 +277,52 @@ TEST(RipLog, DecodesTheEncodingsLogsComeIn) {
             (std::vector<std::string_view>{"A", "B\n    " + std::string(60, '-') + "\nC"}));
 }
 
-// sox-made tracks decoded here, their CRCs as flac's raw output and zlib give them
-// (CF6EF475, 5CAB25B6), against a log that gives them, in its order or not.
+// A second of audio from ARver's tests (riplogs/README.md) with the checksums they publish
+// for each place on a disc (whipper's own code gives the same), and its CRC with and without
+// null samples.
+TEST(RipLog, ComputesTheChecksumsLogsState) {
+  const TAlbumAnalysis album = AnalyzeAlbum({RealLogPath("arver-sample.flac")}, {});
+  ASSERT_TRUE(album.Tracks[0].RipSums);
+  const TRipChecksums& sums = *album.Tracks[0].RipSums;
+  EXPECT_EQ(sums.Crc, 0x8CE80129u);
+  EXPECT_EQ(sums.CrcWithoutNulls, 0x2D5000DCu);
+  const struct {
+    const char* Name;
+    EDiscPlace Place;
+    TAccurateRipSums Sums;
+  } cases[] = {
+      {"the only track", EDiscPlace::Only, {0xF43F9174, 0x0AE7C6F9}},
+      {"the first of 99", EDiscPlace::First, {0x9D6C90EC, 0xB775893E}},
+      {"the 10th of 99", EDiscPlace::Middle, {0x3C8DD1D2, 0x56BBA272}},
+      {"the last of 99", EDiscPlace::Last, {0x9360D25A, 0xAA2DE02D}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(sums.At(c.Place).V1, c.Sums.V1);
+    EXPECT_EQ(sums.At(c.Place).V2, c.Sums.V2);
+  }
+}
+
+// sox-made tracks decoded here, against logs that state their checksums (CRCs as flac's raw
+// output and zlib give them: CF6EF475 and 5CAB25B6, E343426C and B64573A2 without null samples;
+// AccurateRip's as whipper computes them), in the log's order or not.
 TEST(RipLog, SaysWhetherTheLogDescribesTheFiles) {
   const std::string data = std::string(TAMBERLON_TEST_DATA) + "/";
   const TAlbumAnalysis album =
       AnalyzeAlbum({data + "flac-16bit-tags.flac", data + "flac-two-artists.flac"}, {});
-  const auto log = [](const char* first, const char* second) {
-    return ReadRipLog(Replaced(Replaced(Eac, "Copy CRC 1A2B3C4D", std::string("Copy CRC ") + first),
-                               "Copy CRC 5E6F7081", std::string("Copy CRC ") + second));
+  const auto log = [](const char* first, const char* second, bool nulls = true) {
+    std::string text =
+        Replaced(Replaced(Eac, "Copy CRC 1A2B3C4D", std::string("Copy CRC ") + first),
+                 "Copy CRC 5E6F7081", std::string("Copy CRC ") + second);
+    text = Replaced(Replaced(text, "[0A0B0C0D]", "[18BCBE56]"), "[1B2C3D4E]", "[5A7FD662]");
+    return ReadRipLog(
+        nulls ? text : Replaced(text, "calculations       : Yes", "calculations       : No"));
   };
+  // XLD's one track (the disc's only), ripped at another offset than the database's.
+  const TRipLog xld = ReadRipLog(Replaced(
+      Replaced(Xld, "hash             : 1A2B3C4D", "hash             : CF6EF475"),
+      "v1 signature : 0A0B0C0D",
+      "v1 signature : AFCFB4E3 (12345678 w/correction)\n    AccurateRip v2 signature : C8EB3DAC"));
   const std::vector<const TTrackAnalysis*> both = {&album.Tracks[0], &album.Tracks[1]};
   const struct {
     const char* Name;
@@ -298,8 +337,23 @@ TEST(RipLog, SaysWhetherTheLogDescribesTheFiles) {
        log("CF6EF475", "5CAB25B6"),
        {&album.Tracks[0]},
        "the log has 2 tracks, the files 1"},
-      {"CRCs without null samples",
-       ReadRipLog(Replaced(Eac, "calculations       : Yes", "calculations       : No")), both, ""},
+      {"CRCs without null samples", log("E343426C", "B64573A2", false), both,
+       "the log matches all 2 tracks"},
+      {"CRCs with null samples where the log says without", log("CF6EF475", "5CAB25B6", false),
+       both, "tracks 1, 2 do not match the log"},
+      {"whipper's log of the files", ReadRipLog(Whipper), both, "the log matches all 2 tracks"},
+      {"whipper's, only the last track's AccurateRip v2 another's",
+       ReadRipLog(Replaced(Whipper, "Local CRC: 5A7FD662", "Local CRC: 5A7FD663")), both,
+       "track 2 does not match the log"},
+      {"EAC 0.99's AccurateRip, v1 without its name",
+       ReadRipLog(Replaced(Replaced(Eac, "Copy CRC 1A2B3C4D", "Copy CRC CF6EF475"),
+                           "[0A0B0C0D]  (AR v2)\r\n", "[FBE4B41D]\r\n")),
+       both, "track 2 does not match the log"},
+      {"XLD's only track", xld, {&album.Tracks[0]}, "the log matches its one track"},
+      {"XLD's only track as the second of two",
+       xld,
+       {&album.Tracks[1]},
+       "track 1 does not match the log"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
