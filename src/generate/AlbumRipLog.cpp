@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/AlbumRipLog.h"
 
-#include "analysis/RipLogMatch.h"
-
 #include "common/TextUnit.h"
 #include "generate/AlbumExtras.h"
 
@@ -60,7 +58,7 @@ std::string AlbumAccurateRipText(const TAlbumInfo& album) {
   return AccurateRipText(all);
 }
 
-std::string LogMatchTextFor(const TAlbumRipLog& log, const std::vector<TTrackAnalysis>& tracks) {
+TLogMatch MatchLogFor(const TAlbumRipLog& log, const std::vector<TTrackAnalysis>& tracks) {
   const std::string folder = log.Path.substr(0, log.Path.rfind('/') + 1);
   std::vector<const TTrackAnalysis*> below;
   for (const TTrackAnalysis& track : tracks)
@@ -69,7 +67,7 @@ std::string LogMatchTextFor(const TAlbumRipLog& log, const std::vector<TTrackAna
   if (below.empty()) // a log named beside tracks elsewhere: it speaks for them all
     for (const TTrackAnalysis& track : tracks)
       below.push_back(&track);
-  return LogMatchText(log.Log, below);
+  return MatchLog(log.Log, below);
 }
 
 std::string AlbumLogMatchText(const TAlbumInfo& album) {
@@ -84,4 +82,13 @@ std::string AlbumLogMatchText(const TAlbumInfo& album) {
                                : std::string()) +
               match;
   return text;
+}
+
+std::vector<TProblem> LogMismatchNotes(const TAlbumInfo& album) {
+  std::vector<TProblem> notes;
+  if (album.Analysis)
+    for (const TAlbumRipLog& log : AlbumRipLogs(album))
+      if (TLogMatch match = MatchLogFor(log, album.Analysis->Tracks); match.Differs)
+        notes.push_back({std::move(match.Text), log.Path});
+  return notes;
 }

@@ -4,6 +4,8 @@
 // $ACCURATERIP, $LOG_MATCH): read when a document or a face asks, since a log is a few KB.
 #include "analysis/AlbumAnalysis.h"
 #include "analysis/RipLog.h"
+#include "analysis/RipLogMatch.h"
+#include "common/Problem.h"
 #include "generate/AlbumUnit.h"
 
 #include <string>
@@ -28,7 +30,14 @@ std::string AlbumRipperDriveText(const TAlbumInfo& album);
 std::string AlbumAccurateRipText(const TAlbumInfo& album);
 
 // Whether the log describes the measured tracks of its folder and those below it, or all
-// of them when none is there (see LogMatchText); "" where nothing can be compared.
-std::string LogMatchTextFor(const TAlbumRipLog& log, const std::vector<TTrackAnalysis>& tracks);
+// of them when none is there (see MatchLog); "" where nothing can be compared.
+TLogMatch MatchLogFor(const TAlbumRipLog& log, const std::vector<TTrackAnalysis>& tracks);
+inline std::string LogMatchTextFor(const TAlbumRipLog& log,
+                                   const std::vector<TTrackAnalysis>& tracks) {
+  return MatchLogFor(log, tracks).Text;
+}
 // Each log's, after its name when there are several; "" before the album is measured.
 std::string AlbumLogMatchText(const TAlbumInfo& album);
+// Each log that does not describe the measured tracks ("track 3 does not match the log"), with
+// its path: what the save and the window's strip warn of.
+std::vector<TProblem> LogMismatchNotes(const TAlbumInfo& album);

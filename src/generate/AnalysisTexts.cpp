@@ -2,11 +2,15 @@
 #include "generate/AnalysisTexts.h"
 
 #include "analysis/AlbumAnalysis.h"
+#include "common/FileUnit.h"
+#include "common/TextUnit.h"
+#include "generate/AlbumRipLog.h"
 #include "generate/TokenUnit.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <iterator>
 
 bool TemplateShowsAnalysis(std::string_view templateText) {
   // the log's match is with the decoded tracks
@@ -149,8 +153,8 @@ std::string LowerRateSummary(const TAlbumInfo& album) {
 
 std::vector<TProblem> MeasuredNotes(const TAlbumInfo& album) {
   std::vector<TProblem> notes = TranscodeNotes(album);
-  for (TProblem& note : LowerRateNotes(album))
-    notes.push_back(std::move(note));
+  for (std::vector<TProblem> more : {LowerRateNotes(album), LogMismatchNotes(album)})
+    std::move(more.begin(), more.end(), std::back_inserter(notes));
   return notes;
 }
 
@@ -158,6 +162,8 @@ std::string MeasuredWarning(const TAlbumInfo& album) {
   std::string text = TranscodeSummary(album);
   if (const std::string lower = LowerRateSummary(album); !lower.empty())
     text += (text.empty() ? "" : "; ") + lower;
+  for (const TProblem& log : LogMismatchNotes(album)) // "rip.log: track 3 does not match the log"
+    text += (text.empty() ? "" : "; ") + PrintableName(FileNamePart(log.Path)) + ": " + log.Message;
   return text;
 }
 

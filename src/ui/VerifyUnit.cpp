@@ -426,9 +426,11 @@ void TFormVerify::Analyze(const std::vector<std::string>& paths) {
     if (const std::string rates = album->Cancelled ? "" : AlbumQualityText(*album); !rates.empty())
       totals += "\nBit rates: " + rates;
     if (!album->Cancelled)
-      for (const TAlbumRipLog& log : RipLogsBeside(paths))
+      for (const TAlbumRipLog& log : RipLogsBeside(paths)) {
+        const std::string match = LogMatchTextFor(log, album->Tracks);
         totals += "\nLog " + PrintableName(log.Path.substr(log.Path.rfind('/') + 1)) + ": " +
-                  RipLogScoreLine(log.Log);
+                  RipLogScoreLine(log.Log) + (match.empty() ? "" : "; " + match);
+      }
     for (TTrackAnalysis& track : album->Tracks)
       track.Sonogram.reset(); // the window keeps its own; the album needs the figures
     QMetaObject::invokeMethod(this, [this, totals, album] {

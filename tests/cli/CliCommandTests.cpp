@@ -1002,6 +1002,38 @@ TEST_F(CliCommands, AnalyzeAgreesWithFfmpegsMeters) {
                            level(lines[1]["Gain"]) + " dB|22.1 kHz\r\n||\r\n\r\n");
 }
 
+// A rip log beside the files it describes says so; beside another rip's (one track's
+// AccurateRip v2 checksum not the file's), analyze, the save's warnings and the .nfo say which.
+TEST_F(CliCommands, TheLogBesideAnotherRipIsSaidNotToMatch) {
+  const std::string folder = Host.ProgramDir.Path(), data = std::string(TAMBERLON_TEST_DATA) + "/";
+  ASSERT_EQ(Shell("cp '" + data + "flac-16bit-tags.flac' '" + folder + "01.flac' && cp '" + data +
+                  "flac-two-artists.flac' '" + folder + "02.flac'; echo $?"),
+            "0\n");
+  const std::string log = ReadWholeFile(data + "whipper-0.10.log");
+  std::string edited = log;
+  edited.replace(edited.find("Local CRC: 5A7FD662"), 19, "Local CRC: 5A7FD663");
+  Host.ProgramDir.Write("match.txt", "$LOG_MATCH");
+  const struct {
+    const char* Match;
+    bool Warned;
+  } runs[] = {{"the log matches all 2 tracks", false}, {"track 2 does not match the log", true}};
+  for (const auto& [match, warned] : runs) {
+    SCOPED_TRACE(match);
+    Host.ProgramDir.Write("rip.log", warned ? edited : log);
+    Out.str(""), Err.str("");
+    ASSERT_EQ(Run("analyze", {folder + "01.flac", folder + "02.flac"}), 0) << Err.str();
+    EXPECT_NE(Out.str().find(std::string("; ") + match + "\n"), std::string::npos) << Out.str();
+    const std::string nfo = folder + (warned ? "b.nfo" : "a.nfo");
+    ASSERT_EQ(Run("nfo", {"--template", folder + "match.txt", "-o", nfo, folder + "01.flac",
+                          folder + "02.flac"}),
+              0);
+    EXPECT_EQ(ReadWholeFile(nfo), match + std::string("\r\n"));
+    EXPECT_EQ(Err.str().find("rip.log: warning: " + std::string(match)) != std::string::npos,
+              warned)
+        << Err.str();
+  }
+}
+
 // Every lossy kind is decoded to its length with what its encoder added left out (the
 // source's 12 s, to a sample), and its cutoff set against the encoder's low-pass at its rate:
 // true LAME, FFmpeg AAC and oggenc files are never doubted, a 128 kbps MP3 encoded again at a
