@@ -301,7 +301,7 @@ std::string RipperText(const TRipLog& log) {
 std::string ScoreText(const TRipLog& log) {
   std::string text = log.Rips > 1 ? std::to_string(log.Rips) + " rips: " : "";
   if (!log.Score)
-    return text + "not scored (the log is not in English, whose settings are read)";
+    return text + "not scored (the log is in a language whose strings are not known)";
   text += std::to_string(*log.Score) + "/100";
   for (std::size_t i = 0; i < log.Deductions.size(); ++i)
     text += (i ? ", " : " (") + log.Deductions[i].Text + " -" +

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/RipLogChecksums.h"
+#include "analysis/RipLogEacLanguages.h"
 #include "analysis/RipLogFormats.h"
 
 #include "common/TextUnit.h"
@@ -206,15 +207,21 @@ bool BeforeV099(std::string_view version) {
   return number.starts_with("0.") && (number.size() < 4 || number.compare(0, 4, "0.99") < 0);
 }
 
-TRipPractices Eac(std::string_view text, const std::vector<std::string_view>& lines, TRipLog& log) {
+TRipPractices Eac(std::string_view text, const std::vector<std::string_view>& written,
+                  TRipLog& log) {
+  // A log in another language is read in English; its checksum is over the text as written.
+  const std::optional<TEacLogInEnglish> english = EacLogInEnglish(written);
+  const std::vector<std::string_view> lines =
+      english ? std::vector<std::string_view>(english->Lines.begin(), english->Lines.end())
+              : written;
   TRipPractices practices;
   log.Ripper = "EAC";
   if (lines.front().starts_with("Exact Audio Copy V"))
     log.Version = EacVersion(lines.front());
   practices.OldEac = BeforeV099(log.Version);
-  log.SettingsRead = std::any_of(lines.begin(), lines.end(), [](std::string_view line) {
-    return line.starts_with("EAC extraction logfile");
-  });
+  log.SettingsRead = english || std::any_of(lines.begin(), lines.end(), [](std::string_view line) {
+                       return line.starts_with("EAC extraction logfile");
+                     });
   TRipLogTrack* track = nullptr;
   for (const std::string_view line : lines) {
     if (const auto number = TrackHeading(line)) {

@@ -144,8 +144,8 @@ void TFormMain::ShowReadingOutcome(std::size_t chosen, const std::string& leftOu
   if (const TAlbumCueNote cue = CheckAlbumCueSheet(Session.Album()); !cue.SheetPath.empty())
     text += "; " + cue.Text;
   if (const std::string score = LogScoreText(Session.Album()); !score.empty())
-    text += "; the rip log " +
-            (score == "not scored" ? "is not scored (not in English)" : "scores " + score + "/100");
+    text += "; the rip log " + (score == "not scored" ? "is not scored (its language is not known)"
+                                                      : "scores " + score + "/100");
   if (!leftOut.empty())
     text += "; " + leftOut;
   ShowStatus(text);

@@ -60,8 +60,8 @@ const std::string Xld =
 // its hash line whipper's.
 const std::string Whipper = ReadWholeFile(std::string(TAMBERLON_TEST_DATA) + "/whipper-0.10.log");
 
-// The English words of the log in French, as EAC writes them in that language; track 2
-// not matched in AccurateRip, with its summary line after the tracks.
+// The English words of the log in a French of no EAC release; track 2 not matched in
+// AccurateRip, with its summary line after the tracks.
 std::string French(std::string text) {
   for (const auto& [english, french] : std::initializer_list<std::pair<std::string, std::string>>{
            {"EAC extraction logfile from", "Fichier journal d'extraction EAC du"},
@@ -143,7 +143,8 @@ TEST(RipLog, ScoresWhatTheRippersWrite) {
        "50|not ripped in secure mode -20;gaps not detected and appended (or not stated) "
        "-10;suspicious positions on track 1 -20;|2 of 2 tracks accurate (confidence 5 to "
        "12)|PLEXTOR DVDR PX-716A, read offset +30|missing"},
-      {"EAC in another language: not scored, its tracks read by their shape", French(Eac),
+      {"EAC in a language whose strings are not known: not scored, its tracks read by their shape",
+       French(Eac),
        "-||1 of 2 tracks accurate (confidence 5)|PLEXTOR DVDR PX-716A, read offset +30|edited"},
       {"XLD, all good", Xld,
        "100||1 of 1 tracks accurate (confidence 7)|HL-DT-ST DVDRAM GP65NB60 (revision RF01), "
@@ -233,10 +234,35 @@ TEST(RipLog, ReadsRealLogsAndTheirChecksums) {
        "-10|EAC older than 0.99 -30;not ripped in secure mode -20;gaps not detected and appended "
        "(or not stated) -10;test and copy not used -10;neither secure mode nor test and copy "
        "-40;||HL-DT-STDVDRAM GSA-H44L, read offset 0|not used by this ripper version"},
+      // Logs in other languages, read through EAC's strings as the checkers read them.
       {"EAC in Russian, UTF-16, signed, one file", RealLog("eac-1.0b3-russian-utf16.log"),
-       "-||11 of 11 tracks accurate (confidence 6 to 7)||OK"},
-      {"EAC 0.99 in Russian, Windows-1251", RealLog("eac-0.99-russian-cp1251.log"),
-       "-||||not used by this ripper version"},
+       "60|range rip -30;gaps not detected and appended (or not stated) -10;||PLEXTOR CD-R "
+       "PX-S88T, read offset +98|OK"},
+      {"EAC 0.99 in Russian, Windows-1251: the combined offset hides the read one",
+       RealLog("eac-0.99-russian-cp1251.log"),
+       "70|audio cache not defeated -10;null samples left out of the CRCs -5;a combined "
+       "read/write offset -4;settings not stated: read offset -1;test and copy not used -10;||"
+       "Optiarc DVD RW AD-7200S|not used by this ripper version"},
+      {"EAC in Swedish, UTF-8: burst, timing problems, CRC mismatches",
+       RealLog("eac-1.0b3-swedish-utf8.log"),
+       "-30|not ripped in secure mode -20;CRC mismatch on tracks 8, 9, 10 -90;timing problems on "
+       "track 2 -20;|9 of 11 tracks accurate (confidence 2)|TSSTcorpCDDVDW SH-S203D, read offset "
+       "+6|missing"},
+      {"EAC 1.3 in Spanish, UTF-16: a colon of the translation's own after some labels",
+       RealLog("eac-1.3-spanish-utf16.log"),
+       "70|audio cache not defeated -10;gaps not detected and appended (or not stated) -10;test "
+       "and copy not used -10;|14 of 14 tracks accurate (confidence 1 to 2)|HL-DT-STDVDRAM "
+       "GH24NS95, read offset +6|missing"},
+      {"EAC 0.99 in Spanish, Windows-1252: that release's own words",
+       RealLog("eac-0.99-spanish-cp1252.log"),
+       "70|audio cache not defeated -10;C2 pointers used -10;test and copy not used -10;|not in "
+       "the AccurateRip database|HL-DT-STDVDRAM GH22NS40, read offset +667|not used by this "
+       "ripper version"},
+      {"EAC before 0.99 in French, Windows-1252: the settings in the read mode, cased otherwise",
+       RealLog("eac-0.9x-french-cp1252.log"),
+       "45|EAC older than 0.99 -30;gaps not detected and appended (or not stated) -10;a combined "
+       "read/write offset -4;settings not stated: read offset -1;test and copy not used -10;||"
+       "PLEXTOR DVD-ROM PX-130A|not used by this ripper version"},
       {"XLD, signed, MP3 files", xld,
        "94|no .wav, .flac or .ape file on tracks 1, 2, 3, 4, 5, 6 -6;|3 of 6 tracks accurate "
        "(confidence 1)|TSSTcorp CDDVDW SE-218CB (revision MF00), read offset +6|OK"},
