@@ -95,9 +95,8 @@ std::optional<std::string> Password(const TCliArguments& arguments, TCliContext&
   return password;
 }
 
-// The newsgroups: the options', else the ones the album's .nfo names, else the window's
-// last (another album's, so said); cross-posted to at most the limit (the first ones, as
-// named); false (with the reason told) for bad usage.
+} // namespace
+
 bool ReadGroups(const std::vector<std::string>& operands, const TCliArguments& arguments,
                 const TPreferences& preferences, int limit, TCliContext& context,
                 std::vector<std::string>& groups) {
@@ -127,7 +126,6 @@ bool ReadGroups(const std::vector<std::string>& operands, const TCliArguments& a
   return true;
 }
 
-// The NZB's <head> and where it goes once posted; false (the reason told) for bad usage.
 bool ReadNzbHead(const TCliArguments& arguments, const TPostSetup& setup, TCliContext& context,
                  TPostRequest& request) {
   if (const std::string* title = arguments.Value("--nzb-title"))
@@ -144,37 +142,13 @@ bool ReadNzbHead(const TCliArguments& arguments, const TPostSetup& setup, TCliCo
   return true;
 }
 
+namespace {
 // The release's files: beside an .nfo, or the files given.
 std::vector<std::string> ReleaseFiles(const std::vector<std::string>& operands) {
   if (operands.size() == 1 && IsNfoPath(operands[0]))
     return ReleaseFilesBeside(operands[0]);
   return PostingOrder(operands);
 }
-
-// Progress on a terminal: the phase, bytes, rate, time left and articles.
-class TProgressLine {
-public:
-  explicit TProgressLine(TCliContext& context) : Context(context) {}
-  void operator()(const TPostProgress& progress) {
-    const auto now = TClock::now();
-    if (progress.Phase != Phase || progress.Bytes == 0) {
-      Phase = progress.Phase;
-      Start = now;
-    }
-    if (now - Shown < std::chrono::milliseconds(200) && progress.Articles < progress.TotalArticles)
-      return;
-    Shown = now;
-    const double seconds = std::chrono::duration<double>(now - Start).count();
-    const std::string line = "\r" + PostProgressText(progress, seconds) + "   ";
-    Context.Err << line << std::flush;
-  }
-  void End() { Context.Err << "\r" << std::string(100, ' ') << "\r" << std::flush; }
-
-private:
-  TCliContext& Context;
-  TPostProgress::TPhase Phase = TPostProgress::Posting;
-  TClock::time_point Start = TClock::now(), Shown{};
-};
 
 nlohmann::json DeliveryJson(const TDeliveryResult& delivery) {
   nlohmann::json json = nlohmann::json::object();
@@ -251,6 +225,24 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
 }
 } // namespace
 
+void TProgressLine::operator()(const TPostProgress& progress) {
+  const auto now = TClock::now();
+  if (progress.Phase != Phase || progress.Bytes == 0) {
+    Phase = progress.Phase;
+    Start = now;
+  }
+  if (now - Shown < std::chrono::milliseconds(200) && progress.Articles < progress.TotalArticles)
+    return;
+  Shown = now;
+  const double seconds = std::chrono::duration<double>(now - Start).count();
+  const std::string line = "\r" + PostProgressText(progress, seconds) + "   ";
+  Context.Err << line << std::flush;
+}
+
+void TProgressLine::End() {
+  Context.Err << "\r" << std::string(100, ' ') << "\r" << std::flush;
+}
+
 bool ReadServer(const TCliArguments& arguments, const TPreferences& preferences,
                 TCliContext& context, TPostSetup& setup, bool checkServer) {
   // The check server's settings: its --check-... options, else [CheckServer]'s keys.
@@ -293,21 +285,17 @@ bool ReadServer(const TCliArguments& arguments, const TPreferences& preferences,
   return true;
 }
 
-int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arguments,
-              TCliContext& context) {
-  const TPreferences preferences = ReadPreferences(GetProgramFolder() + PreferencesFileName);
-  TPostSetup setup;
-  std::vector<std::string> groups;
-  if (!ReadServer(arguments, preferences, context, setup, true) ||
-      !ReadGroups(operands, arguments, preferences, setup.MaxGroups, context, groups))
-    return 2;
-  const std::vector<std::string> files = ReleaseFiles(operands);
+std::optional<TPostRequest> PlanAlbumPost(const std::vector<std::string>& files,
+                                          const std::vector<std::string>& groups,
+                                          const TCliArguments& arguments,
+                                          const TPreferences& preferences, const TPostSetup& setup,
+                                          TProblem& problem) {
   TPlanResult planned = PlanPost(files, ReleaseName(files.front()),
                                  PosterFrom(preferences.PostedBy, preferences.Server), groups,
                                  setup.ArticleSize, setup.Obfuscate);
   if (planned.Problem) {
-    ShowProblem(*planned.Problem);
-    return 1;
+    problem = *planned.Problem;
+    return std::nullopt;
   }
   TPostRequest request{std::move(planned.Plan),
                        setup.Settings,
@@ -323,6 +311,26 @@ int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arg
   const std::string* nzb = arguments.Value("--nzb");
   request.NzbPath = nzb ? *nzb : DefaultNzbPath(files, setup.NzbCompressed);
   request.JournalPath = JournalPathFor(request.NzbPath);
+  return request;
+}
+
+int PostFiles(const std::vector<std::string>& operands, const TCliArguments& arguments,
+              TCliContext& context) {
+  const TPreferences preferences = ReadPreferences(GetProgramFolder() + PreferencesFileName);
+  TPostSetup setup;
+  std::vector<std::string> groups;
+  if (!ReadServer(arguments, preferences, context, setup, true) ||
+      !ReadGroups(operands, arguments, preferences, setup.MaxGroups, context, groups))
+    return 2;
+  const std::vector<std::string> files = ReleaseFiles(operands);
+  TProblem problem;
+  std::optional<TPostRequest> planned =
+      PlanAlbumPost(files, groups, arguments, preferences, setup, problem);
+  if (!planned) {
+    ShowProblem(problem);
+    return 1;
+  }
+  TPostRequest request = std::move(*planned);
   if (!ReadNzbHead(arguments, setup, context, request))
     return 2;
   return PostWithProgress(
@@ -359,6 +367,8 @@ int PostWithProgress(
 
 namespace {
 int RunPost(const TCliArguments& arguments, TCliContext& context) {
+  if (arguments.Has("--recursive"))
+    return PostShelfOf(arguments, context);
   return PostFiles(arguments.Operands, arguments, context);
 }
 } // namespace
@@ -421,7 +431,7 @@ TCliCommand PostCommand() {
   TCliCommand command{
       .Name = "post",
       .Summary = "post the release to a news server, with its NZB",
-      .Operands = "ALBUM.nfo|FILE...",
+      .Operands = "ALBUM.nfo|FILE...|--recursive SHELF",
       .Description =
           "Posts the release as yEnc articles: given the album's .nfo, the "
           "set beside it (the .nfo, .sfv, .m3u, the tracks and the PAR2 set), "
@@ -436,5 +446,12 @@ TCliCommand PostCommand() {
       .Run = RunPost};
   command.Options = PostOptionList;
   command.Options.push_back({"--force", "", "replace an existing NZB (and its copy)"});
+  command.Options.push_back(
+      {"--recursive", "",
+       "post every saved album below the folder given (each folder holding an album's .nfo "
+       "and its set), one after the other, each with its own NZB; run again, it skips the "
+       "albums posted and goes on with the one cut short"});
+  command.Options.push_back(
+      {"--max-albums", "N", "with --recursive, post at most N albums this run (the rest wait)"});
   return command;
 }

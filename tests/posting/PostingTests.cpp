@@ -4,19 +4,23 @@
 #include "generate/NzbDocument.h"
 #include "posting/NzbRepost.h"
 #include "posting/PostJournal.h"
+#include "posting/PostQueue.h"
 #include "posting/PostSetup.h"
+#include "posting/PostShelf.h"
 #include "posting/Poster.h"
 #include "posting/ScriptedNewsServer.h"
 #include "posting/YEnc.h"
 #include "support/TempFolder.h"
 
 #include "audio/CRC32Unit.h"
+#include "common/FileUnit.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <numeric>
+#include <set>
 #include <thread>
 
 namespace {
@@ -747,3 +751,137 @@ TEST_F(PostFaults, ARepostNeverFoundKeepsTheUsersNzb) {
   EXPECT_TRUE(std::filesystem::exists(request.JournalPath)); // a later run goes on from it
 }
 } // namespace
+
+// A shelf of three albums (an .nfo and a track of three articles each) cut short in the
+// middle of the second, then posted again: every article of every album is on the server
+// once, and the albums the first run finished are skipped.
+TEST(PostShelf, CutShortInTheMiddleAndRunAgainPostsEveryArticleOnce) {
+  struct TCase {
+    const char* Name;
+    bool Pause;  // the run is paused (as a kill leaves it: the journal) in the second album
+    bool Refuse; // the server refuses the second album's track in the first run
+    TShelfTotals First, Second;
+  };
+  const std::vector<TCase> cases = {
+      {"paused in the middle",
+       true,
+       false,
+       {.Posted = 1, .Paused = true},
+       {.Posted = 2, .Skipped = 1}},
+      {"an album that fails", false, true, {.Posted = 2, .Failed = 1}, {.Posted = 1, .Skipped = 2}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TTempFolder shelf;
+    for (const char* album : {"Album 2", "Album 10", "Album 1"}) {
+      std::filesystem::create_directories(shelf.Path() + album + "/Scans");
+      shelf.Write(std::string(album) + "/" + album + ".nfo", std::string(album) + "\r\n");
+      shelf.Write(std::string(album) + "/01.mp3", std::string(2500, album[6]));
+    }
+    std::atomic<bool> refusing{c.Refuse}, cancelled{false}, firstRun{true};
+    TScriptedNewsServer* self = nullptr;
+    TScriptedNewsServer server([&](TServerConnection& connection, int index) {
+      self->Serve(connection, index, [&](int, const std::string& article) {
+        return refusing && article.find("Album 2 [2/2]") != std::string::npos
+                   ? std::optional<std::string>("441 no")
+                   : std::nullopt;
+      });
+    });
+    self = &server;
+    std::string current;
+    TShelfHooks hooks;
+    hooks.NzbPathOf = [](const std::string& nfo) {
+      return DefaultNzbPath({nfo});
+    };
+    hooks.Prepare = [&](const std::string& nfo, TProblem&) -> std::optional<TPostRequest> {
+      current = nfo;
+      TPlanResult planned = PlanPost(ReleaseFilesBeside(nfo), ReleaseName(nfo), "Me <me@x.invalid>",
+                                     {"alt.binaries.test"}, 1000, false);
+      TPostRequest request{std::move(planned.Plan),
+                           {},
+                           "",
+                           DefaultNzbPath({nfo}),
+                           false,
+                           {},
+                           nullptr,
+                           {},
+                           {},
+                           {},
+                           false};
+      request.JournalPath = JournalPathFor(request.NzbPath);
+      request.Settings.Server.Endpoint = {"127.0.0.1", server.Port(), TTlsMode::None, "", false};
+      request.Settings.Connections = 1;
+      request.Settings.Retries = 1;
+      request.Settings.Backoff = std::chrono::milliseconds(5);
+      return request;
+    };
+    std::vector<std::string> order;
+    hooks.Ended = [&](const std::string& nfo, TShelfOutcome, const TPostSummary*,
+                      const std::string&) {
+      order.push_back(FileNamePart(nfo));
+    };
+    hooks.Cancelled = &cancelled;
+    hooks.Progress = [&](const TPostProgress& progress) {
+      if (firstRun && c.Pause && current.ends_with("Album 2.nfo") && progress.Articles == 2)
+        cancelled = true;
+    };
+    const auto same = [](const TShelfTotals& a, const TShelfTotals& b) {
+      return a.Posted == b.Posted && a.Failed == b.Failed && a.Skipped == b.Skipped &&
+             a.Paused == b.Paused;
+    };
+    EXPECT_TRUE(same(PostShelf(shelf.Path(), hooks), c.First));
+    EXPECT_EQ(order.front(), "Album 1.nfo") << "in natural order";
+    EXPECT_TRUE(std::filesystem::exists(shelf.Path() + "Album 2/Album 2.nzb.journal"));
+    refusing = firstRun = cancelled = false;
+    order.clear();
+    EXPECT_TRUE(same(PostShelf(shelf.Path(), hooks), c.Second));
+    EXPECT_EQ(order, (std::vector<std::string>{"Album 1.nfo", "Album 2.nfo", "Album 10.nfo"}));
+    std::set<std::string> subjects;
+    for (const auto& [id, article] : server.Articles) {
+      const std::size_t at = article.find("Subject: ");
+      subjects.insert(article.substr(at, article.find("\r\n", at) - at));
+    }
+    EXPECT_EQ(server.Articles.size(), 12u);
+    EXPECT_EQ(subjects.size(), 12u) << "no article twice";
+    for (const char* album : {"Album 1", "Album 2", "Album 10"})
+      EXPECT_EQ(AlbumPostStateOf(shelf.Path() + album + "/" + album + ".nzb"),
+                TAlbumPostState::Posted);
+  }
+}
+
+TEST(PostQueue, ADamagedFileIsReadAsFarAsItsLinesMakeSense) {
+  const TPostQueue queue{{{"/music/a\tb%c\r\nd.nfo",
+                           {"alt.binaries.one", "alt.binaries.two"},
+                           "Me <me@x>",
+                           TQueueState::Failed,
+                           "441 no\r\nmore"},
+                          {"/music/e.nfo", {}, "", TQueueState::Posting, ""}},
+                         true,
+                         0};
+  const std::string text = PostQueueText(queue);
+  TPostQueue back = queue;
+  back.Albums[1].State = TQueueState::Waiting; // the program ended while it was posting
+  EXPECT_EQ(ReadPostQueueText(text), back);
+  const std::size_t second = text.find("album", text.find("album") + 1);
+  struct TCase {
+    const char* Name;
+    std::string Text;
+    std::size_t Albums, Dropped;
+  };
+  const std::vector<TCase> cases = {
+      {"cut in the middle of a line", text.substr(0, second + 20), 1, 1},
+      {"an escape cut short", text.substr(0, second) + "album waiting\t/x%4\t\t\t\r\n", 1, 1},
+      {"an unknown state and too few fields",
+       text + "album gone\t/x\t\t\t\r\nalbum waiting\t/x\r\n", 2, 2},
+      {"no path", text + "album waiting\t\t\t\t\r\n", 2, 1},
+      {"another header", "tamberlon-post-queue 2\r\n" + text.substr(text.find('\n') + 1), 0, 4},
+      {"a NUL in the middle", text.substr(0, second) + std::string(1, '\0') + text, 1, 0},
+      {"noise", std::string(3000, '\x85'), 0, 1},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TPostQueue read = ReadPostQueueText(c.Text);
+    EXPECT_EQ(read.Albums.size(), c.Albums);
+    EXPECT_EQ(read.Dropped, c.Dropped);
+  }
+}

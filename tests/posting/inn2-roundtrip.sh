@@ -5,8 +5,9 @@
 # write: every article fetched back and decoded by uudeview equals the original, the NZB
 # (plain, and .nzb.gz with its head entries) is valid against the NZB 1.1 DTD, the check
 # asks a second reader of the spool when told to, a certificate not trusted is refused, and a post
-# killed mid-way three times and run again leaves each article once on the server; and
-# the window's post, paused and continued, against the same server.
+# killed mid-way three times and run again leaves each article once on the server, as
+# does a shelf of three albums posted with --recursive, stopped after one album and
+# killed in the next; and the window's post, paused and continued, against the same server.
 # Usage: inn2-roundtrip.sh TAMBERLON_CLI INN2_ROOT DTD [WINDOW_TESTS]
 set -euo pipefail
 cli="$1" dtd="$3" window_tests="${4:-}"
@@ -245,6 +246,66 @@ grep -q "every article is on the server" "$work/nfo-post.out"
 nzb=$(ls "$album"/*.nzb)
 for f in "$album"/*.nfo "$album"/*.sfv "$album"/*.mp3 "$album"/*.par2; do
   grep -qF "&quot;$(basename "$f")&quot;" "$nzb"
+done
+echo "post --recursive: a shelf of three albums, one posted (--max-albums 1), the next killed mid-way, then the rest"
+shelf="$work/shelf"
+for n in 1 2 3; do
+  mkdir -p "$shelf/Album $n"
+  for t in 1 2; do
+    lame --quiet -b 128 --tt "Song $n.$t" --ta "Artist $n" --tl "Album $n" --tn "$t" "$work/t$t.wav" \
+      "$shelf/Album $n/0$t.mp3"
+  done
+done
+"$cli" nfo --recursive --sfv --group alt.binaries.test "$shelf" >/dev/null
+shelf_post=("$cli" post --recursive --article-size 2000 --connections 1 --server "127.0.0.1:$reader_port"
+  --tls none "$shelf")
+"${shelf_post[@]}" --max-albums 1 >"$work/shelf1.out"
+cat "$work/shelf1.out"
+grep -q "^1 album: 1 posted, 0 failed, 0 skipped$" "$work/shelf1.out"
+"${shelf_post[@]}" >"$work/shelf2.out" 2>/dev/null &
+poster=$!
+nfo=$(echo "$shelf/Album 2/"*.nfo)
+journal="${nfo%.nfo}.nzb.journal"
+for _ in $(seq 500); do
+  [ -f "$journal" ] && [ "$(grep -vc " sending " "$journal" || true)" -gt 10 ] && break
+  sleep 0.02
+done
+kill -KILL "$poster"
+wait "$poster" 2>/dev/null || true
+[ -f "$journal" ] || { echo "the second album was not under way when killed" >&2; exit 1; }
+"${shelf_post[@]}" >"$work/shelf3.out"
+cat "$work/shelf3.out"
+grep -q "^skipped: .*Album 1/" "$work/shelf3.out"
+grep -q "^3 albums: 2 posted, 0 failed, 1 skipped$" "$work/shelf3.out"
+for n in 1 2 3; do
+  nzb=$(echo "$shelf/Album $n/"*.nzb)
+  [ ! -e "$nzb.journal" ]
+  out="$work/shelf-fetched.$n"
+  mkdir -p "$out/articles" "$out/files"
+  python3 -W ignore - "$nzb" "$out/articles" "$reader_port" <<'PY'
+import nntplib, re, sys
+nzb, folder, port = sys.argv[1], sys.argv[2], int(sys.argv[3])
+text = open(nzb).read()
+ids = re.findall(r'>([^<>]+)</segment>', text)
+assert len(ids) == len(set(ids)), "an ID twice in the NZB"
+server = nntplib.NNTP('127.0.0.1', port)
+_, _, first, last, _ = server.group('alt.binaries.test')
+subjects = [o['subject'] for _, o in server.over((first, last))[1]]
+for subject in set(re.findall(r'subject="([^"]+)"', text)):
+    subject = subject.replace('&quot;', '"').replace('&amp;', '&')
+    stem = subject[:subject.rindex('(') + 1]  # "release [i/N] - "name" yEnc ("
+    copies = sum(1 for s in subjects if s.startswith(stem))
+    parts = int(subject[subject.rindex('/') + 1:-1])
+    assert copies == parts, "%d copies of the %d articles of %s" % (copies, parts, subject)
+for i, id in enumerate(ids):
+    lines = server.article('<' + id + '>')[1].lines
+    open('%s/%04d' % (folder, i), 'wb').write(b'\r\n'.join(lines) + b'\r\n')
+server.quit()
+PY
+  (cd "$out/files" && uudeview -i -q -p . "$out"/articles/* >/dev/null 2>&1 || true)
+  for f in "$shelf/Album $n/"*.mp3 "$shelf/Album $n/"*.nfo "$shelf/Album $n/"*.sfv; do
+    cmp "$f" "$out/files/$(basename "$f")"
+  done
 done
 echo "NZBGet downloads the NZB and repairs two cancelled articles from the release's PAR2 set"
 # NZBGet as a daemon with a private configuration: its folders, a watched NZB folder and
