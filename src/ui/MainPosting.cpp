@@ -75,6 +75,7 @@ void TFormMain::PostToUsenet1Click() {
       ButtonEditNGListClick();
       FormPost->SetGroups(NewsGroupEntries());
     });
+    connect(FormPost, &TFormPost::QueueWanted, this, &TFormMain::AddToQueue);
     connect(FormPost, &TFormPost::ProgressAway, this,
             [this](const QString& text) { ShowStatus(FromQt(text)); });
     connect(FormPost, &TFormPost::Finished, this, [this] {

@@ -80,6 +80,7 @@ void TFormMain::ConnectCommands() {
   connect(PostToUsenet1, &QAction::triggered, this, &TFormMain::PostToUsenet1Click);
   connect(ButtonPostToUsenet, &QPushButton::clicked, this, &TFormMain::PostToUsenet1Click);
   connect(Server1, &QAction::triggered, this, &TFormMain::Server1Click);
+  connect(PostQueue1, &QAction::triggered, this, &TFormMain::PostQueue1Click);
   connect(ButtonPreviewNFO, &QPushButton::clicked, this, &TFormMain::ButtonPreviewNFOClick);
   connect(ButtonEditNGList, &QPushButton::clicked, this, &TFormMain::ButtonEditNGListClick);
   connect(ComboBoxNewsgroups, &QComboBox::currentIndexChanged, this,
@@ -364,6 +365,7 @@ void TFormMain::showEvent(QShowEvent* event) {
 
 void TFormMain::FormShow() {
   ClearTracks();
+  RestorePostQueue();
   if (LivePreview1->isChecked())
     LivePreview1Click(true); // remembered open: shown beside the window, now that it is placed
 }
@@ -424,6 +426,7 @@ void TFormMain::closeEvent(QCloseEvent* event) {
     event->ignore(); // asked, and the answer was to go on posting
     return;
   }
+  StopPostQueue();
   FormClose();
   // The preferences are written as the program ends: the windows closed with it (the live
   // preview unchecks its item as it closes) change none of them.

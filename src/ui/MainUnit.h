@@ -37,6 +37,7 @@ class TFormLivePreview;
 class TFormVerify;
 class TFormNewsGroups;
 class TFormPost;
+class TFormQueue;
 struct TAlbumField;
 struct TPostSetup;
 struct TServerProfile;
@@ -96,6 +97,13 @@ public:
   // The saved release posted from its own window; the server's settings asked for.
   void PostToUsenet1Click();
   void Server1Click();
+  // The post queue's window; the album of the post window added to it; the queue a
+  // program closed while posting left, taken up.
+  void PostQueue1Click();
+  void AddToQueue();
+  void RestorePostQueue();
+  void StopPostQueue();
+  TPostSetup QueueSettingsNow();
   // The post's settings: [Server]'s keys.
   TPostSetup PostSetupNow() const;
   void KeepServer(const TPostSetup& setup, const std::string& password);
@@ -263,6 +271,7 @@ public:
   QPushButton* ButtonMakeNFO = nullptr;
   QPushButton* ButtonPostToUsenet = nullptr;
   TFormPost* FormPost = nullptr;
+  TFormQueue* FormQueue = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
   QLabel* LabelStatus = nullptr;
   QString StatusText; // whole, as the tooltip shows it
@@ -277,6 +286,7 @@ public:
   QAction* Open1 = nullptr;
   QAction* SaveAs1 = nullptr;
   QAction* PostToUsenet1 = nullptr;
+  QAction* PostQueue1 = nullptr;
   QAction* Server1 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* UseID3TagInfo = nullptr;

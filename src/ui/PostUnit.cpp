@@ -149,6 +149,8 @@ TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
   GroupBoxResult->hide();
   ButtonPost = Named(new QPushButton(QStringLiteral("&Post"), this), "ButtonPost");
   ButtonCancel = Named(new QPushButton(QStringLiteral("Cancel"), this), "ButtonCancel");
+  ButtonAddToQueue =
+      Named(new QPushButton(QStringLiteral("Add to &Queue"), this), "ButtonAddToQueue");
   ButtonPost->setDefault(true);
 
   auto* server = new QHBoxLayout;
@@ -156,6 +158,7 @@ TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
   server->addWidget(ButtonServer);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
+  buttons->addWidget(ButtonAddToQueue);
   buttons->addWidget(ButtonPost);
   buttons->addWidget(ButtonCancel);
   auto* layout = new QVBoxLayout(this);
@@ -176,6 +179,7 @@ TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
 
   connect(ButtonPost, &QPushButton::clicked, this, &TFormPost::ButtonPostClick);
   connect(ButtonCancel, &QPushButton::clicked, this, &TFormPost::ButtonCancelClick);
+  connect(ButtonAddToQueue, &QPushButton::clicked, this, &TFormPost::ButtonAddToQueueClick);
   connect(ButtonServer, &QPushButton::clicked, this, &TFormPost::ButtonServerClick);
   connect(ButtonEditNGList, &QPushButton::clicked, this, &TFormPost::NewsGroupsWanted);
   connect(ButtonOpenFolder, &QPushButton::clicked, this,
@@ -257,6 +261,7 @@ void TFormPost::ShowServer() {
                 .arg(server.User.empty() ? QString()
                                          : QStringLiteral(", as ") + ToQt(server.User)));
   ButtonPost->setEnabled(!server.Endpoint.Host.empty() && !Order.Groups.empty() && !Files.empty());
+  ButtonAddToQueue->setEnabled(ButtonPost->isEnabled());
 }
 
 void TFormPost::ButtonServerClick() {
@@ -431,7 +436,8 @@ void TFormPost::SetControlsEnabled(bool enabled) {
   if (enabled)
     ShowServer(); // Post, where the settings allow it
   else
-    ButtonPost->setEnabled(false);
+    for (QPushButton* button : {ButtonPost, ButtonAddToQueue})
+      button->setEnabled(false);
 }
 
 void TFormPost::ShowProgress(const TPostProgress& progress) {
@@ -473,6 +479,15 @@ void TFormPost::Finish(const TPostSummary& summary) {
   GroupBoxResult->show();
   ButtonCancel->setText(QStringLiteral("Close"));
   emit Finished();
+}
+
+void TFormPost::ButtonAddToQueueClick() {
+  if (Posting())
+    return;
+  Order.Setup.Obfuscate = CheckBoxObfuscate->isChecked();
+  Order.Setup.Settings.CheckBodies = CheckBoxCheckBodies->isChecked();
+  emit ServerChanged(Order.Setup, Order.Password);
+  emit QueueWanted();
 }
 
 void TFormPost::ButtonCancelClick() {

@@ -41,6 +41,9 @@ public:
   bool Posting() const { return Worker.joinable() && !Done; }
   void ButtonPostClick();
   void ButtonCancelClick();
+  // The album goes to the post queue instead, with the choices made here.
+  void ButtonAddToQueueClick();
+  const TPostOrder& PostOrder() const { return Order; }
   const TPostSummary& Summary() const { return LastSummary; }
   // Before the program ends: a post going on is paused when the user agrees (false: it
   // goes on, and so does the program).
@@ -63,12 +66,14 @@ public:
   QLabel* LabelResult = nullptr;
   QPushButton* ButtonOpenFolder = nullptr;
   QPushButton* ButtonPost = nullptr;
+  QPushButton* ButtonAddToQueue = nullptr;
   QPushButton* ButtonCancel = nullptr;
 
 signals:
   // The server settings were changed here: the main window keeps them.
   void ServerChanged(const TPostSetup& setup, const std::string& password);
   void NewsGroupsWanted(); // Select Newsgroups: the main window's choice of the album's
+  void QueueWanted();      // Add to Queue: PostOrder() goes to the queue
   void Finished();         // the post ended (done, failed or paused)
   // The post's progress while the window is closed and the post goes on.
   void ProgressAway(const QString& text);

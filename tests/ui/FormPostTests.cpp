@@ -3,11 +3,13 @@
 // core's threads, paused by Cancel and continued by Post, with the settings kept in
 // [Server] and the password nowhere on disk.
 #include "../posting/ScriptedNewsServer.h"
+#include "generate/NzbDocument.h"
 #include "posting/PostSetup.h"
 #include "support/AlbumScenario.h"
 #include "support/ScriptedHost.h"
 #include "ui/MainUnit.h"
 #include "ui/PostUnit.h"
+#include "ui/QueueUnit.h"
 #include "ui/ServerUnit.h"
 #include "ui/VerifyUnit.h"
 
@@ -247,4 +249,61 @@ TEST(FormPost, AgainstTheTestNewsServer) {
                                                            " files, " + all + " articles: " + all +
                                                            " on the server");
   std::cout << window->LabelTotals->text().toStdString() << "\n";
+}
+
+// Add to Queue: the album posts in the background from the queue's window; paused there and
+// the program closed, the next start takes the queue up from its file and the album goes on
+// from its journal, no article twice.
+TEST(FormQueue, AnAlbumQueuedOutlivesARestartAndPostsOnce) {
+  std::atomic<int> taken{0};
+  TScriptedNewsServer server([&](TServerConnection& connection, int index) {
+    server.Serve(connection, index, [&](int, const std::string&) -> std::optional<std::string> {
+      ++taken;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5)); // time for Pause to land
+      return std::nullopt;
+    });
+  });
+  TSavedAlbum saved;
+  TPostSetup setup = saved.Form->PostSetupNow();
+  setup.Settings.Server.Endpoint = {"127.0.0.1", server.Port(), TTlsMode::None, "", false};
+  setup.ArticleSize = 1024;
+  saved.Form->KeepServer(setup, "");
+  saved.Form->PostToUsenet1Click();
+  TFormPost* post = saved.Form->findChild<TFormPost*>();
+  ASSERT_NE(post, nullptr);
+  post->ButtonAddToQueueClick();
+  EXPECT_FALSE(post->isVisible());
+  TFormQueue* queue = saved.Form->findChild<TFormQueue*>();
+  ASSERT_NE(queue, nullptr);
+  EXPECT_TRUE(queue->isVisible());
+  while (taken < 5)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  queue->ButtonPauseClick();
+  ASSERT_EQ(queue->Albums().Albums.size(), 1u);
+  for (QDeadlineTimer wait(30000);
+       !wait.hasExpired() && queue->Albums().Albums[0].State == TQueueState::Posting;)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_EQ(queue->Albums().Albums[0].State, TQueueState::Waiting);
+  EXPECT_TRUE(std::filesystem::exists(JournalPathFor(saved.Nzb())));
+  saved.Form->close();
+  saved.Form.reset();
+
+  // The next start: the queue's window shows the album waiting, paused; Resume posts it.
+  saved.Form = std::make_unique<TFormMain>();
+  saved.Form->show();
+  queue = saved.Form->findChild<TFormQueue*>();
+  ASSERT_NE(queue, nullptr);
+  ASSERT_TRUE(queue->ButtonResume->isEnabled());
+  queue->ButtonResumeClick();
+  for (QDeadlineTimer wait(60000);
+       !wait.hasExpired() && queue->Albums().Albums[0].State != TQueueState::Posted;)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_EQ(queue->Albums().Albums[0].State, TQueueState::Posted) << queue->Albums().Albums[0].Note;
+  EXPECT_FALSE(std::filesystem::exists(JournalPathFor(saved.Nzb())));
+  const auto nzb = ReadNzb(ReadWholeFile(saved.Nzb()));
+  ASSERT_TRUE(nzb);
+  std::size_t segments = 0;
+  for (const TNzbFile& file : nzb->Files)
+    segments += file.Segments.size();
+  EXPECT_EQ(server.Articles.size(), segments) << "none posted twice";
 }
