@@ -433,7 +433,7 @@ void TFormMain::BuildMenu() {
   PostToUsenet1 = MenuItem(file, "PostToUsenet1", "&Post to Usenet...", 0);
   PostToUsenet1->setShortcut(QKeySequence(QStringLiteral("Ctrl+U")));
   PostToUsenet1->setEnabled(false);
-  PostQueue1 = action(file, "PostQueue1", "Post &Queue...", 0);
+  PostQueue1 = MenuItem(file, "PostQueue1", "Post &Queue...", 0);
   file->addSeparator();
   Exit1 = MenuItem(file, "Exit1", "E&xit", 100);
   BuildOptionsMenu(Named(menuBar()->addMenu(QStringLiteral("&Options")), "Options1", 0));
