@@ -16,7 +16,7 @@
 #include <thread>
 
 namespace {
-using TJob = TConnectionJob;
+using TJob = TServerJob;
 
 // An article whose last post under its Message-ID got no answer: a dropped connection, a
 // timeout, a kill. It may be on the server; only this run's own posts count as posted.
@@ -25,10 +25,18 @@ enum class TUnanswered { ThisRun, EarlierRun };
 // What the posting threads share.
 struct TShared {
   TShared(TPostRequest& request, TPostJournal& journal, TPostSummary& summary)
-      : Request(request), Journal(journal), Summary(summary) {}
+      : Request(request), Journal(journal), Summary(summary) {
+    Servers.push_back({request.Settings.Server, request.Settings.Connections});
+    Servers.insert(Servers.end(), request.Settings.MoreServers.begin(),
+                   request.Settings.MoreServers.end());
+    Left.assign(Servers.size(), false);
+  }
   TPostRequest& Request;
   TPostJournal& Journal;
   TPostSummary& Summary;
+  std::vector<TPostServer> Servers;           // every post server, the first one first
+  std::vector<bool> Left;                     // by Servers' index, for the rest of the run
+  std::map<std::size_t, std::size_t> TakenBy; // article: the server that took it in this run
   std::mutex Lock;
   std::atomic<bool> Stop{false};
   TPostProgress Progress;
@@ -39,6 +47,9 @@ struct TShared {
   bool Ended() const { return Stop.load() || (Request.Cancelled && Request.Cancelled->load()); }
   void Fail(const TNntpFault& fault) {
     std::lock_guard guard(Lock);
+    FailHeld(fault);
+  }
+  void FailHeld(const TNntpFault& fault) { // with Lock held
     if (!Summary.Problem) {
       Summary.Problem = TProblem{fault.Message, fault.Path};
       Summary.Cause = fault.Cause;
@@ -63,29 +74,69 @@ struct TShared {
   }
 };
 
-// The pool's hooks into the post: its end, its first failure, its retries.
-TPoolHooks HooksOf(TShared& shared) {
-  return {[&shared] { return shared.Ended(); },
-          [&shared](const TNntpFault& fault) { shared.Fail(fault); },
-          [&shared] {
-            std::lock_guard guard(shared.Lock);
-            ++shared.Summary.Retries;
-            ++shared.Progress.Retries;
-            shared.Report();
-          }};
+std::function<void()> RetriedHook(TShared& shared) {
+  return [&shared] {
+    std::lock_guard guard(shared.Lock);
+    ++shared.Summary.Retries;
+    ++shared.Progress.Retries;
+    shared.Report();
+  };
 }
 
-void RunOnConnections(TShared& shared, const std::vector<std::size_t>& items, const TJob& job) {
-  ::RunOnConnections(shared.Request.Settings, items, job, HooksOf(shared));
+// A post server's fault that trying again did not cure: the server is left, with a word,
+// while another is still there; the last one's fault, or one of our own files, ends the run.
+bool LeaveServer(TShared& shared, std::size_t server, const TNntpFault& fault) {
+  std::lock_guard guard(shared.Lock);
+  bool others = false;
+  for (std::size_t i = 0; i < shared.Servers.size(); ++i)
+    others = others || (i != server && !shared.Left[i]);
+  if (fault.Cause == TFaultCause::File || !others) {
+    shared.FailHeld(fault);
+    return false;
+  }
+  if (!shared.Left[server]) {
+    shared.Left[server] = true;
+    shared.Summary.Left.push_back("Left " + fault.Message);
+    shared.Progress.Left = shared.Summary.Left;
+    shared.Report();
+  }
+  return true;
 }
 
-// The check's connections: to the check server when there is one.
+// Runs the job on the post servers not left, an article best on the server that took it.
+void RunOnPostServers(TShared& shared, const std::vector<std::size_t>& items, const TJob& job) {
+  std::vector<TPoolServer> servers;
+  {
+    std::lock_guard guard(shared.Lock);
+    for (std::size_t i = 0; i < shared.Servers.size(); ++i)
+      if (!shared.Left[i])
+        servers.push_back({i, &shared.Servers[i].Profile, shared.Servers[i].Connections});
+  }
+  const auto prefer = [&shared](std::size_t item) -> std::optional<std::size_t> {
+    std::lock_guard guard(shared.Lock);
+    const auto taken = shared.TakenBy.find(item);
+    return taken == shared.TakenBy.end() ? std::nullopt : std::optional(taken->second);
+  };
+  RunOnServers(servers, shared.Request.Settings, items, job,
+               {[&shared] { return shared.Ended(); },
+                [&shared](std::size_t server, const TNntpFault& fault) {
+                  return LeaveServer(shared, server, fault);
+                },
+                RetriedHook(shared), prefer});
+}
+
+// The check's connections: to the check server when there is one, else to the post servers.
 void RunOnCheckConnections(TShared& shared, const std::vector<std::size_t>& items,
                            const TJob& job) {
   TPostSettings settings = shared.Request.Settings;
-  if (settings.CheckServer)
-    settings.Server = *settings.CheckServer;
-  ::RunOnConnections(settings, items, job, HooksOf(shared));
+  if (!settings.CheckServer)
+    return RunOnPostServers(shared, items, job);
+  settings.Server = *settings.CheckServer;
+  RunOnConnections(settings, items,
+                   [&job](TNntpClient& client, std::size_t item) { return job(client, 0, item); },
+                   {[&shared] { return shared.Ended(); },
+                    [&shared](const TNntpFault& fault) { shared.Fail(fault); },
+                    RetriedHook(shared)});
 }
 
 // A fresh Message-ID for the article, journaled before it is used (with Lock held).
@@ -121,7 +172,7 @@ std::optional<TNntpFault> MessageIdOf(TShared& shared, std::size_t index, std::s
 
 // The server holds the article: a 240 to this run's post (answered), or found under its ID.
 std::optional<TNntpFault> Accept(TShared& shared, std::size_t index, const TAccepted& accepted,
-                                 bool answered) {
+                                 bool answered, std::size_t server) {
   std::lock_guard guard(shared.Lock);
   const auto unanswered = shared.Unanswered.find(index);
   const bool postedHere = answered || (unanswered != shared.Unanswered.end() &&
@@ -131,6 +182,7 @@ std::optional<TNntpFault> Accept(TShared& shared, std::size_t index, const TAcce
   if (unanswered != shared.Unanswered.end())
     shared.Unanswered.erase(unanswered);
   shared.Missing.erase(index);
+  shared.TakenBy[index] = server;
   if (postedHere) {
     ++shared.Summary.Posted;
     shared.Summary.Bytes += accepted.Bytes;
@@ -143,15 +195,16 @@ std::optional<TNntpFault> Accept(TShared& shared, std::size_t index, const TAcce
 // or only remembers it (cancelled, expired, lost), and then a fresh ID is tried. A copy
 // whose answer was lost may still be being stored, refused before a lookup finds it: the
 // lookup is tried again after the pauses of a retry before the ID is given up.
-std::optional<TNntpFault> Duplicate(TShared& shared, TNntpClient& client, std::size_t index,
-                                    const TAccepted& accepted, TNntpFault refusal) {
+std::optional<TNntpFault> Duplicate(TShared& shared, TNntpClient& client, std::size_t server,
+                                    std::size_t index, const TAccepted& accepted,
+                                    TNntpFault refusal) {
   constexpr int Lookups = 3;
   for (int lookup = 1;; ++lookup) {
     TLookup found = TLookup::Missing;
     if (auto fault = client.Stat(accepted.MessageId, found))
       return fault;
     if (found == TLookup::Present)
-      return Accept(shared, index, accepted, false);
+      return Accept(shared, index, accepted, false, server);
     if (lookup == Lookups || shared.Ended())
       break;
     PauseUnlessEnded([&shared] { return shared.Ended(); },
@@ -166,9 +219,10 @@ std::optional<TNntpFault> Duplicate(TShared& shared, TNntpClient& client, std::s
 }
 
 // One article onto the server once: an article whose answer was lost is looked up before
-// it is posted again under the same ID.
-std::optional<TNntpFault> PostOnce(TShared& shared, TNntpClient& client, std::size_t index,
-                                   const std::string& from) {
+// it is posted again under the same ID, also on another server than the one that lost the
+// answer (left since): servers peer by ID, so one of them holding it is the whole network.
+std::optional<TNntpFault> PostOnce(TShared& shared, TNntpClient& client, std::size_t server,
+                                   std::size_t index, const std::string& from) {
   const TPostPlan& plan = shared.Request.Plan;
   const TPostArticle& article = plan.Articles[index];
   const TPostFile& file = plan.Files[article.File];
@@ -188,13 +242,13 @@ std::optional<TNntpFault> PostOnce(TShared& shared, TNntpClient& client, std::si
     if (auto fault = client.Stat(messageId, found))
       return fault;
     if (found == TLookup::Present)
-      return Accept(shared, index, accepted, false);
+      return Accept(shared, index, accepted, false, server);
   }
   auto fault = client.Post(text);
   if (!fault)
-    return Accept(shared, index, accepted, true);
+    return Accept(shared, index, accepted, true, server);
   if (fault->Kind == TFaultKind::Duplicate)
-    return Duplicate(shared, client, index, accepted, *fault);
+    return Duplicate(shared, client, server, index, accepted, *fault);
   if (fault->Kind == TFaultKind::Transient) {
     std::lock_guard guard(shared.Lock);
     shared.Unanswered.try_emplace(index, TUnanswered::ThisRun); // an earlier run's stays
@@ -203,8 +257,8 @@ std::optional<TNntpFault> PostOnce(TShared& shared, TNntpClient& client, std::si
 }
 
 void PostArticles(TShared& shared, const std::vector<std::size_t>& items, const std::string& from) {
-  RunOnConnections(shared, items, [&](TNntpClient& client, std::size_t index) {
-    return PostOnce(shared, client, index, from);
+  RunOnPostServers(shared, items, [&](TNntpClient& client, std::size_t server, std::size_t index) {
+    return PostOnce(shared, client, server, index, from);
   });
 }
 
@@ -212,7 +266,7 @@ void PostArticles(TShared& shared, const std::vector<std::size_t>& items, const 
 void CheckArticles(TShared& shared, const std::vector<std::size_t>& items) {
   const TPostPlan& plan = shared.Request.Plan;
   const bool bodies = shared.Request.Settings.CheckBodies;
-  RunOnCheckConnections(shared, items, [&](TNntpClient& client, std::size_t index) {
+  RunOnCheckConnections(shared, items, [&](TNntpClient& client, std::size_t, std::size_t index) {
     TAccepted accepted;
     {
       std::lock_guard guard(shared.Lock);
@@ -272,6 +326,22 @@ std::vector<std::size_t> Unposted(const TPostPlan& plan, const TPostJournal& jou
   return items;
 }
 
+// The accepted articles the check has yet to find. One that a post server left since took
+// is taken at its word: posted elsewhere it would be a second copy, and without a check
+// server only the server that took it can tell.
+std::vector<std::size_t> Unchecked(TShared& shared) {
+  std::vector<std::size_t> items;
+  for (const auto& [index, accepted] : shared.Journal.Accepted()) {
+    const auto taken = shared.TakenBy.find(index);
+    if (!shared.Request.Settings.CheckServer && taken != shared.TakenBy.end() &&
+        shared.Left[taken->second])
+      shared.Confirmed.insert(index);
+    if (!shared.Confirmed.contains(index))
+      items.push_back(index);
+  }
+  return items;
+}
+
 void Phase(TShared& shared, TPostProgress::TPhase phase, const std::vector<std::size_t>& items) {
   std::lock_guard guard(shared.Lock);
   shared.Progress.Phase = phase;
@@ -328,10 +398,7 @@ TPostSummary PostRelease(TPostRequest& request) {
     if (shared.Ended())
       break;
     PauseUnlessEnded([&shared] { return shared.Ended(); }, request.Settings.CheckDelay);
-    items.clear();
-    for (const auto& [index, accepted] : journal.Accepted())
-      if (!shared.Confirmed.contains(index))
-        items.push_back(index);
+    items = Unchecked(shared);
     Phase(shared, TPostProgress::Checking, items);
     CheckArticles(shared, items);
     items.assign(shared.Missing.begin(), shared.Missing.end());

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Posting a planned release over several connections at once, then checking that every
+// Posting a planned release over several connections at once, to one server or spread
+// over several (one that fails is left, the others carry on), then checking that every
 // article arrived (STAT, or BODY and its yEnc CRC), posting again what did not, and
 // writing the NZB of what the server holds. Faults that a fresh connection may cure are
 // retried with a growing pause; the rest stop the post in the server's own words. Each
@@ -15,8 +16,17 @@
 #include <atomic>
 #include <functional>
 
+// A post server besides the first, with connections of its own.
+struct TPostServer {
+  TServerProfile Profile;
+  int Connections = 4;
+};
+
 struct TPostSettings {
-  TServerProfile Server;
+  TServerProfile Server; // the first post server, over Connections
+  // Posted to beside the first: the articles are spread over every post server's
+  // connections, and a server that fails is left while the others carry on.
+  std::vector<TPostServer> MoreServers;
   // A server of another network the check asks instead of the one posted to, which always
   // holds what it accepted: found there, an article reached downloaders of other providers.
   std::optional<TServerProfile> CheckServer;
@@ -40,6 +50,8 @@ struct TPostProgress {
   // with the earlier runs'; checking: this check's), by the plan's file order.
   std::size_t File = 0;
   std::vector<std::size_t> FileArticles;
+  // The post servers left so far, each in a word: "Left news2.example:563: why".
+  std::vector<std::string> Left;
 };
 
 struct TPostSummary {
@@ -56,7 +68,8 @@ struct TPostSummary {
   std::optional<TProblem> Problem;
   TFaultCause Cause = TFaultCause::Other;  // behind the Problem
   std::optional<TDeliveryResult> Delivery; // a complete post's copy and command
-  std::string CheckedOn; // "host:port" of the check server; empty: the post's own server
+  std::string CheckedOn;         // "host:port" of the check server; empty: the post's own server
+  std::vector<std::string> Left; // the post servers left for the rest of the run, in words
   std::chrono::milliseconds CheckDelay{0};
   bool Complete() const { return !Problem && !Cancelled && Failures == 0; }
 };

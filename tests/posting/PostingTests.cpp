@@ -381,6 +381,20 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
     int LookupLag = 0;
     std::function<void(TScriptedNewsServer&, const TPostRequest&)> Earlier = {}; // a run cut short
     std::size_t Posted = 5; // by this run, when it completes
+    // A second post server: its script (the server it is given serves what it leaves), or
+    // a port where nothing listens; the articles are spread over both.
+    std::function<void(TScriptedNewsServer&, TServerConnection&, int)> Second = {};
+    int SecondPort = 0;
+    std::string Left = {}; // the word of the one server left, in it or in the problem
+  };
+  const auto greetGone = [](TServerConnection& c, int) {
+    c.Send("400 going away\r\n");
+    return true;
+  };
+  // The first server slowed, so that the second surely gets articles to fail with.
+  const auto slowly = [](int, const std::string&) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    return std::optional<std::string>();
   };
   // The first article is stored, then its connection drops before the 240.
   const auto dropFirst = [] {
@@ -472,6 +486,43 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
        },
        "nothing arrived after connecting: is this a port of TLS",
        2},
+      {.Name = "a second server down from the start: left, the first takes every article",
+       .Take = slowly,
+       .Retries = 2,
+       .SecondPort = 1,
+       .Left = "Left 127.0.0.1:1: could not connect"},
+      {.Name = "a second server refusing posting: left at once",
+       .Take = slowly,
+       .Second =
+           [greetGone](TScriptedNewsServer&, TServerConnection& c, int) {
+             c.Send("200 ok\r\n");
+             while (auto line = c.ReadLine())
+               c.Send(line->starts_with("POST") ? "440 posting not permitted\r\n" : "500 no\r\n");
+           },
+       .Left = "does not allow posting (the server said \"440 posting not permitted\")"},
+      {.Name = "a second server failing mid-run: what it took stays there, the rest goes on",
+       .Take = slowly,
+       .Retries = 2,
+       .Second =
+           [greetGone, gone = std::make_shared<std::atomic<bool>>(false)](
+               TScriptedNewsServer& second, TServerConnection& c, int i) {
+             if (*gone) {
+               greetGone(c, i);
+               return;
+             }
+             second.Serve(c, i, [gone](int, const std::string&) {
+               return gone->exchange(true) ? std::optional<std::string>("400 going away")
+                                           : std::nullopt;
+             });
+           },
+       .Left = "does not take connections now"},
+      {.Name = "every server down: the run fails with the last one's words",
+       .Before = greetGone,
+       .Told = "does not take connections now (the server said \"400 going away\") (tried 3 times)",
+       .Retries = 4,
+       .Second = [greetGone](TScriptedNewsServer&, TServerConnection& c,
+                             int i) { greetGone(c, i); },
+       .Left = "Left 127.0.0.1:"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -484,9 +535,20 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
     });
     self = &server;
     server.LookupLag = c.LookupLag;
+    TScriptedNewsServer* otherSelf = nullptr;
+    TScriptedNewsServer second([&](TServerConnection& connection, int index) {
+      if (c.Second)
+        c.Second(*otherSelf, connection, index);
+    });
+    otherSelf = &second;
     std::filesystem::remove(Folder.Path() + "Album.nzb.journal");
     std::filesystem::remove(Folder.Path() + "Album.nzb");
     TPostRequest request = Request(server.Port(), 1);
+    if (c.Second || c.SecondPort) {
+      TPostServer more{request.Settings.Server, 1};
+      more.Profile.Endpoint.Port = c.SecondPort ? c.SecondPort : second.Port();
+      request.Settings.MoreServers.push_back(more);
+    }
     if (c.Earlier)
       c.Earlier(server, request);
     // Only a post the server wholly holds is copied and handed to the command.
@@ -497,12 +559,21 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
     const TPostSummary summary = PostRelease(request);
     EXPECT_LT(TClock::now() - started, std::chrono::seconds(20)) << "bounded in time";
     EXPECT_GE(summary.Retries, c.Retries);
+    std::map<std::string, std::string> held = server.Articles;
+    held.insert(second.Articles.begin(), second.Articles.end());
+    EXPECT_EQ(held.size(), server.Articles.size() + second.Articles.size())
+        << "no article on two servers";
+    std::string told = summary.Problem ? summary.Problem->Message : "";
+    for (const std::string& left : summary.Left)
+      told += "\n" + left;
+    EXPECT_EQ(summary.Left.size(), c.Left.empty() ? 0u : 1u) << told;
+    EXPECT_NE(told.find(c.Left), std::string::npos) << told;
     if (c.Told.empty()) {
-      EXPECT_TRUE(summary.Complete()) << (summary.Problem ? summary.Problem->Message : "");
-      EXPECT_EQ(server.Articles.size(), 5u) << "every article once";
+      EXPECT_TRUE(summary.Complete()) << told;
+      EXPECT_EQ(held.size(), 5u) << "every article once";
       EXPECT_EQ(summary.Posted, c.Posted);
       const std::string nzb = ReadWholeFile(request.NzbPath);
-      for (const auto& [id, article] : server.Articles)
+      for (const auto& [id, article] : held)
         EXPECT_NE(nzb.find(">" + id.substr(1, id.size() - 2) + "<"), std::string::npos)
             << "the NZB names the ID the server holds";
       EXPECT_EQ(ReadWholeFile(copies + "Album.nzb"), nzb);
@@ -516,12 +587,12 @@ TEST_F(PostFaults, EachFaultIsToldInTheServersWordsOrRetried) {
           << summary.Problem->Message;
       EXPECT_EQ(summary.Cause, c.Cause);
       EXPECT_FALSE(summary.Complete());
-      // The NZB holds only what the server accepted.
+      // The NZB holds only what the servers accepted.
       const std::string nzb = ReadWholeFile(request.NzbPath);
       std::size_t segments = 0;
       for (std::size_t at = 0; (at = nzb.find("<segment ", at)) != std::string::npos; ++at)
         ++segments;
-      EXPECT_EQ(segments, server.Articles.size());
+      EXPECT_EQ(segments, held.size());
     }
   }
 }
