@@ -29,6 +29,8 @@ TSettingLookup Settings(const TCliArguments& arguments, const TPreferences& pref
   return [&arguments, &preferences](std::string_view option,
                                     std::string_view key) -> const std::string* {
     static const std::string given = "1";
+    if (key == "Role" && arguments.Value("--server"))
+      return nullptr; // the one server named posts
     if (!option.empty()) {
       if (const std::string* value = arguments.Value(option))
         return value;
@@ -60,26 +62,24 @@ std::optional<std::string> SecretFromFile(const std::string& file, TCliContext& 
   return bytes->substr(0, bytes->find_first_of("\r\n"));
 }
 
-// Where a server's password comes from: its file option, its variable, its prompt.
+// Where a server's password comes from: its file (an option's or a key's), its variable,
+// its prompt.
 struct TPasswordSource {
-  const char* FileOption;
-  const char* Variable;
-  const char* Prompt;
+  const std::string* File;
+  std::string FileWord; // the option or key that names the file
+  std::string Variable;
+  std::string Prompt;
 };
-constexpr TPasswordSource PostPassword{"--password-file", "TAMBERLON_NNTP_PASSWORD", "Password: "};
-constexpr TPasswordSource CheckPassword{"--check-password-file", "TAMBERLON_NNTP_CHECK_PASSWORD",
-                                        "Password of the check server: "};
 
-// The password from the environment, a file only its owner can read, or the terminal.
-std::optional<std::string> Password(const TCliArguments& arguments, TCliContext& context,
-                                    const TPasswordSource& source) {
-  if (const std::string* file = arguments.Value(source.FileOption))
-    return SecretFromFile(*file, context);
-  if (const char* value = std::getenv(source.Variable))
+// The password from a file only its owner can read, the environment, or the terminal.
+std::optional<std::string> Password(TCliContext& context, const TPasswordSource& source) {
+  if (source.File)
+    return SecretFromFile(*source.File, context);
+  if (const char* value = std::getenv(source.Variable.c_str()))
     return std::string(value);
   if (!isatty(STDIN_FILENO)) {
     context.Err << "tamberlon-cli: no password: set " << source.Variable << " or use "
-                << source.FileOption << "\n";
+                << source.FileWord << "\n";
     return std::nullopt;
   }
   termios saved{};
@@ -184,19 +184,27 @@ void TellDelivery(const TDeliveryResult& delivery, TCliContext& context) {
   }
 }
 
-int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliContext& context) {
+int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliContext& context,
+           std::size_t leftTold) {
+  for (std::size_t i = leftTold; i < summary.Left.size(); ++i)
+    context.Err << ConsoleLine("", summary.Left[i]);
   if (summary.Problem)
     ShowProblem(*summary.Problem);
   if (summary.Cancelled)
     context.Err << "tamberlon-cli: posting paused: " << summary.Posted
                 << " articles posted; post again to continue\n";
   if (arguments.Has("--json")) {
-    const nlohmann::json json = {
-        {"articles", summary.Articles},   {"posted", summary.Posted},
-        {"confirmed", summary.Confirmed}, {"retries", summary.Retries},
-        {"failures", summary.Failures},   {"bytes", summary.Bytes},
-        {"resumed", summary.Resumed},     {"nzb", summary.NzbPath},
-        {"complete", summary.Complete()}, {"checkedOn", summary.CheckedOn}};
+    const nlohmann::json json = {{"articles", summary.Articles},
+                                 {"posted", summary.Posted},
+                                 {"confirmed", summary.Confirmed},
+                                 {"retries", summary.Retries},
+                                 {"failures", summary.Failures},
+                                 {"bytes", summary.Bytes},
+                                 {"resumed", summary.Resumed},
+                                 {"nzb", summary.NzbPath},
+                                 {"complete", summary.Complete()},
+                                 {"checkedOn", summary.CheckedOn},
+                                 {"left", summary.Left}};
     nlohmann::json out = json;
     if (summary.Delivery)
       out["delivery"] = DeliveryJson(*summary.Delivery);
@@ -227,6 +235,9 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
 
 void TProgressLine::operator()(const TPostProgress& progress) {
   const auto now = TClock::now();
+  for (; LeftTold < progress.Left.size(); ++LeftTold) // said once, as it happens
+    Context.Err << "\r" << std::string(100, ' ') << "\r"
+                << ConsoleLine("", progress.Left[LeftTold]);
   if (progress.Phase != Phase || progress.Bytes == 0) {
     Phase = progress.Phase;
     Start = now;
@@ -258,8 +269,11 @@ bool ReadServer(const TCliArguments& arguments, const TPreferences& preferences,
         key.empty() ? preferences.CheckServer.end() : preferences.CheckServer.find(key);
     return found == preferences.CheckServer.end() ? nullptr : &found->second;
   };
-  if (const auto problem = ReadPostSetup(Settings(arguments, preferences), setup,
-                                         checkServer ? check : TSettingLookup{})) {
+  // --server names one server: the list is not used then, nor by a look-up of an NZB.
+  const std::vector<TServerKeys> none;
+  if (const auto problem = ReadPostSetup(
+          Settings(arguments, preferences), setup, checkServer ? check : TSettingLookup{},
+          arguments.Value("--server") || !checkServer ? none : preferences.MoreServers)) {
     context.Err << ConsoleLine("", *problem);
     return false;
   }
@@ -270,18 +284,36 @@ bool ReadServer(const TCliArguments& arguments, const TPreferences& preferences,
     context.Err << "tamberlon-cli: warning: --insecure: the server's certificate is not "
                    "checked, so a machine between you and the server can read the password "
                    "and the post\n";
-  if (!server.User.empty()) {
-    auto password = Password(arguments, context, PostPassword);
+  // Each server of the list its own password: [Server]'s as before, [Server2]'s from its
+  // PasswordFile= or TAMBERLON_NNTP_PASSWORD_SERVER2, ...
+  for (std::size_t i = 0; i < setup.Servers.size(); ++i) {
+    TServerProfile& listed = setup.Servers[i].Profile;
+    if (listed.User.empty())
+      continue;
+    const std::string section = MoreServerSection(static_cast<int>(i) + 1);
+    const auto keys = i == 0 ? nullptr : &preferences.MoreServers[i - 1];
+    const auto file = keys ? keys->find("PasswordFile") : preferences.Server.end();
+    const auto password =
+        i == 0 ? Password(context, {arguments.Value("--password-file"), "--password-file",
+                                    "TAMBERLON_NNTP_PASSWORD", "Password: "})
+               : Password(context, {file == keys->end() ? nullptr : &file->second,
+                                    "PasswordFile= in [" + section + "]",
+                                    "TAMBERLON_NNTP_PASSWORD_SERVER" + std::to_string(i + 1),
+                                    "Password of " + listed.Endpoint.Host + ":" +
+                                        std::to_string(listed.Endpoint.Port) + ": "});
     if (!password)
       return false;
-    server.Password = std::move(*password);
+    listed.Password = *password;
   }
-  if (auto& other = setup.Settings.CheckServer; other && !other->User.empty()) {
-    auto password = Password(arguments, context, CheckPassword);
+  if (auto& other = setup.Settings.CheckServer; other && setup.CheckNamed && !other->User.empty()) {
+    auto password =
+        Password(context, {arguments.Value("--check-password-file"), "--check-password-file",
+                           "TAMBERLON_NNTP_CHECK_PASSWORD", "Password of the check server: "});
     if (!password)
       return false;
     other->Password = std::move(*password);
   }
+  UseServerList(setup); // the passwords go with the servers; the list was judged when read
   return true;
 }
 
@@ -361,7 +393,7 @@ int PostWithProgress(
   }
   if (progress)
     line.End();
-  const int status = Report(summary, arguments, context);
+  const int status = Report(summary, arguments, context, progress ? line.LeftTold : 0);
   return interrupted && summary.Cancelled ? 130 : status; // the shell's status for Ctrl+C
 }
 

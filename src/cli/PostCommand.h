@@ -23,8 +23,9 @@ extern const std::vector<TCliOption> ServerOptionList;
 extern const std::vector<TCliOption> PostOptionList;
 
 // The server's settings from the options, else [Server], its warnings said and its
-// password had (and, for a post, the check server's from --check-... or [CheckServer]);
-// false (the reason told) for bad usage.
+// password had (and, for a post, the list's further servers, [Server2], ..., unless
+// --server names one, and the check server's from --check-... or [CheckServer]); false
+// (the reason told) for bad usage.
 bool ReadServer(const TCliArguments& arguments, const TPreferences& preferences,
                 TCliContext& context, TPostSetup& setup, bool checkServer = false);
 
@@ -51,6 +52,7 @@ public:
   explicit TProgressLine(TCliContext& context) : Context(context) {}
   void operator()(const TPostProgress& progress);
   void End();
+  std::size_t LeftTold = 0; // the servers left said so far
 
 private:
   TCliContext& Context;

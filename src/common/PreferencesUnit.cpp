@@ -152,6 +152,10 @@ std::vector<std::string> SplitCommaText(std::string_view text) {
   return entries;
 }
 
+std::string MoreServerSection(int number) {
+  return "Server" + std::to_string(number);
+}
+
 TPreferences ReadPreferences(const std::string& path,
                              std::span<const std::string_view> switchKeys) {
   TPreferences preferences;
@@ -197,14 +201,17 @@ TPreferences ReadPreferences(const std::string& path,
   std::string groups;
   textValue(InitPrefs, "NGPostedTo", groups);
   preferences.NGPostedTo = SplitCommaText(groups);
-  for (const auto& [section, keys] : {std::pair{"Server", &preferences.Server},
-                                      std::pair{"CheckServer", &preferences.CheckServer}}) {
+  const auto sectionKeys = [&ini](const char* section, auto& keys) {
     CSimpleIniA::TNamesDepend names;
     ini.GetAllKeys(section, names);
     for (const auto& name : names)
       if (const char* text = ini.GetValue(section, name.pItem))
-        (*keys)[name.pItem] = text;
-  }
+        keys[name.pItem] = text;
+  };
+  sectionKeys("Server", preferences.Server);
+  sectionKeys("CheckServer", preferences.CheckServer);
+  for (int number = 2; ini.GetSection(MoreServerSection(number).c_str()); ++number)
+    sectionKeys(MoreServerSection(number).c_str(), preferences.MoreServers.emplace_back());
   preferences.MainWindow = ReadWindowPlace(ini);
   return preferences;
 }
@@ -240,6 +247,11 @@ bool WritePreferences(const std::string& path, const TPreferences& preferences) 
     ini.SetValue("Server", key.c_str(), value.c_str());
   for (const auto& [key, value] : preferences.CheckServer)
     ini.SetValue("CheckServer", key.c_str(), value.c_str());
+  for (int number = 2; ini.GetSection(MoreServerSection(number).c_str()); ++number)
+    ini.Delete(MoreServerSection(number).c_str(), nullptr);
+  for (std::size_t i = 0; i < preferences.MoreServers.size(); ++i)
+    for (const auto& [key, value] : preferences.MoreServers[i])
+      ini.SetValue(MoreServerSection(static_cast<int>(i) + 2).c_str(), key.c_str(), value.c_str());
   if (preferences.MainWindow)
     WriteWindowPlace(ini, *preferences.MainWindow);
   std::string text;

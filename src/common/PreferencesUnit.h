@@ -53,6 +53,9 @@ struct TPreferences {
   std::map<std::string, std::string, std::less<>> Server;
   // [CheckServer]: the server of another network the post's check asks, likewise.
   std::map<std::string, std::string, std::less<>> CheckServer;
+  // [Server2], [Server3], ...: the list's further servers, likewise, read up to the first
+  // number missing; written as the list, a section past its end removed.
+  std::vector<std::map<std::string, std::string, std::less<>>> MoreServers;
   // [Window]: where the main window was left; none before its first run, or when a value
   // is missing or means nothing (the window then starts centred).
   std::optional<TWindowPlace> MainWindow;
@@ -60,6 +63,9 @@ struct TPreferences {
   // face to tell.
   std::vector<std::string> IgnoredValues;
 };
+
+// The section of the server list's entry: "Server2" for the second.
+std::string MoreServerSection(int number);
 
 // The one preferences file of both programs, in the program folder.
 inline constexpr const char* PreferencesFileName = "tamberlon.INI";

@@ -3,6 +3,7 @@
 
 #include "common/FileUnit.h"
 #include "common/IntToAbbrStrUnit.h"
+#include "common/PreferencesUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/DocumentKinds.h"
 
@@ -48,8 +49,26 @@ std::string_view TlsName(TTlsMode mode) {
   return "none";
 }
 
+constexpr std::pair<TServerRole, std::string_view> RoleNames[] = {
+    {TServerRole::Post, "post"}, {TServerRole::Check, "check"}, {TServerRole::Both, "both"}};
+
+std::optional<TServerRole> Role(std::string_view text) {
+  for (const auto& [role, name] : RoleNames)
+    if (name == text)
+      return role;
+  return std::nullopt;
+}
+
+std::string_view RoleName(TServerRole wanted) {
+  for (const auto& [role, name] : RoleNames)
+    if (role == wanted)
+      return name;
+  return "post";
+}
+
 // The host and port: HOST[:PORT], else Port=, else the TLS mode's usual port.
-std::optional<std::string> ReadEndpoint(const TSettingLookup& setting, TEndpoint& endpoint) {
+std::optional<std::string> ReadEndpoint(const TSettingLookup& setting, TEndpoint& endpoint,
+                                        const std::string& section = "Server") {
   if (const std::string* tls = setting("--tls", "TLS")) {
     const auto mode = TlsMode(*tls);
     if (!mode)
@@ -58,7 +77,9 @@ std::optional<std::string> ReadEndpoint(const TSettingLookup& setting, TEndpoint
   }
   const std::string* host = setting("--server", "Host");
   if (!host || host->empty())
-    return "name the news server with --server HOST[:PORT] (or Host= in [Server])";
+    return section == "Server" ? "name the news server with --server HOST[:PORT] (or Host= in "
+                                 "[Server])"
+                               : "Host= in [" + section + "] is missing";
   endpoint.Host = *host;
   long long port = endpoint.Tls == TTlsMode::Implicit ? 563 : 119;
   if (const std::size_t colon = host->rfind(':'); colon != std::string::npos) {
@@ -67,7 +88,7 @@ std::optional<std::string> ReadEndpoint(const TSettingLookup& setting, TEndpoint
     if (!Number(&digits, 1, 65535, port))
       return "the port in --server must be a number from 1 to 65535";
   } else if (!Number(setting("", "Port"), 1, 65535, port)) {
-    return "Port= in [Server] must be a number from 1 to 65535";
+    return "Port= in [" + section + "] must be a number from 1 to 65535";
   }
   endpoint.Port = static_cast<int>(port);
   if (const std::string* ca = setting("--ca-file", "CaFile"))
@@ -110,6 +131,33 @@ std::optional<std::string> ReadNzbSetup(const TSettingLookup& setting, TPostSetu
   return std::nullopt;
 }
 
+// A server of the list past [Server]: its own host, TLS, account, connections and role;
+// its timeouts are the first's.
+std::optional<std::string> ReadMoreServer(const TServerKeys& keys, const std::string& section,
+                                          TPostSetup& setup) {
+  const TSettingLookup setting = [&keys](std::string_view, std::string_view key) {
+    const auto found = key.empty() ? keys.end() : keys.find(key);
+    return found == keys.end() ? nullptr : &found->second;
+  };
+  TListedServer& server = setup.Servers.emplace_back();
+  server.Profile = setup.Servers.front().Profile;
+  server.Profile.Endpoint = {};
+  server.Profile.User.clear();
+  if (auto problem = ReadEndpoint(setting, server.Profile.Endpoint, section))
+    return problem;
+  if (const std::string* user = setting("", "User"))
+    server.Profile.User = *user;
+  long long connections = 4;
+  if (!Number(setting("", "Connections"), 1, 64, connections))
+    return "Connections= in [" + section + "] takes a number from 1 to 64";
+  server.Connections = static_cast<int>(connections);
+  const std::string* role = setting("", "Role");
+  if (role && !Role(*role))
+    return "Role= in [" + section + "] takes post, check or both";
+  server.Role = role ? *Role(*role) : TServerRole::Post;
+  return std::nullopt;
+}
+
 // The check server, when its host is set; its timeouts are the post server's.
 std::optional<std::string> ReadCheckServer(const TSettingLookup& setting, TPostSetup& setup) {
   const std::string* host = setting("--server", "Host");
@@ -124,18 +172,47 @@ std::optional<std::string> ReadCheckServer(const TSettingLookup& setting, TPostS
   if (const std::string* user = setting("--user", "User"))
     check.User = *user;
   setup.Settings.CheckServer = std::move(check);
+  setup.CheckNamed = true;
   return std::nullopt;
 }
 } // namespace
 
+std::optional<std::string> UseServerList(TPostSetup& setup) {
+  TPostSettings& settings = setup.Settings;
+  settings.MoreServers.clear();
+  if (!setup.CheckNamed)
+    settings.CheckServer.reset();
+  bool first = true;
+  for (const TListedServer& server : setup.Servers) {
+    if (server.Role != TServerRole::Post && !settings.CheckServer)
+      settings.CheckServer = server.Profile;
+    if (server.Role == TServerRole::Check)
+      continue;
+    if (first) {
+      settings.Server = server.Profile;
+      settings.Connections = server.Connections;
+    } else {
+      settings.MoreServers.push_back({server.Profile, server.Connections});
+    }
+    first = false;
+  }
+  if (first)
+    return "no server of the list posts: give one Role=post or Role=both";
+  return std::nullopt;
+}
+
 std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSetup& setup,
-                                         const TSettingLookup& checkSetting) {
+                                         const TSettingLookup& checkSetting,
+                                         const std::vector<TServerKeys>& moreServers) {
   TServerProfile& server = setup.Settings.Server;
   if (auto problem = ReadEndpoint(setting, server.Endpoint))
     return problem;
   setup.Warnings = TlsWarnings(setting, server.Endpoint);
   if (const std::string* user = setting("--user", "User"))
     server.User = *user;
+  const std::string* role = setting("", "Role");
+  if (role && !Role(*role))
+    return "Role= in [Server] takes post, check or both";
   long long connections = 4, size = DefaultArticleSize, retries = 3, delay = 0, timeout = 60,
             groups = 5;
   if (!Number(setting("--connections", "Connections"), 1, 64, connections))
@@ -158,32 +235,46 @@ std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSet
   setup.MaxGroups = static_cast<int>(groups);
   setup.Settings.CheckBodies = Truthy(setting("--check-bodies", "CheckBodies"));
   setup.Obfuscate = Truthy(setting("--obfuscate", "Obfuscate"));
-  if (checkSetting) {
+  setup.Servers = {{server, setup.Settings.Connections, role ? *Role(*role) : TServerRole::Post}};
+  for (std::size_t i = 0; i < moreServers.size(); ++i)
+    if (auto problem =
+            ReadMoreServer(moreServers[i], MoreServerSection(static_cast<int>(i) + 2), setup))
+      return problem;
+  if (checkSetting)
     if (auto problem = ReadCheckServer(checkSetting, setup))
       return problem;
-    // Propagation to another network takes time; the post's own server has it at once.
-    if (setup.Settings.CheckServer && !setting("--check-delay", "CheckDelay"))
-      setup.Settings.CheckDelay = std::chrono::seconds(60);
-  }
+  if (auto problem = UseServerList(setup))
+    return problem;
+  // Propagation to another network takes time; the post's own server has it at once.
+  if (setup.Settings.CheckServer && !setting("--check-delay", "CheckDelay"))
+    setup.Settings.CheckDelay = std::chrono::seconds(60);
   return ReadNzbSetup(setting, setup);
 }
 
-std::map<std::string, std::string, std::less<>> ServerKeys(const TPostSetup& setup) {
-  const TServerProfile& server = setup.Settings.Server;
-  return {{"Host", server.Endpoint.Host},
-          {"Port", std::to_string(server.Endpoint.Port)},
-          {"TLS", std::string(TlsName(server.Endpoint.Tls))},
-          {"CaFile", server.Endpoint.CaFile},
-          {"User", server.User},
-          {"Connections", std::to_string(setup.Settings.Connections)},
-          {"ArticleSize", std::to_string(setup.ArticleSize)},
-          {"Obfuscate", setup.Obfuscate ? "1" : "0"},
-          {"CheckBodies", setup.Settings.CheckBodies ? "1" : "0"},
-          {"NzbTag", setup.NzbMeta.Tag},
-          {"NzbCategory", setup.NzbMeta.Category},
-          {"NzbGz", setup.NzbCompressed ? "1" : "0"},
-          {"NzbCopyTo", setup.Delivery.CopyFolder},
-          {"AfterPost", setup.Delivery.Command}};
+TServerKeys ListedServerKeys(const TListedServer& server) {
+  const TEndpoint& endpoint = server.Profile.Endpoint;
+  return {{"Host", endpoint.Host},
+          {"Port", std::to_string(endpoint.Port)},
+          {"TLS", std::string(TlsName(endpoint.Tls))},
+          {"CaFile", endpoint.CaFile},
+          {"User", server.Profile.User},
+          {"Connections", std::to_string(server.Connections)},
+          {"Role", std::string(RoleName(server.Role))}};
+}
+
+TServerKeys ServerKeys(const TPostSetup& setup) {
+  TServerKeys keys = ListedServerKeys(
+      setup.Servers.empty() ? TListedServer{setup.Settings.Server, setup.Settings.Connections}
+                            : setup.Servers.front());
+  keys.merge(TServerKeys{{"ArticleSize", std::to_string(setup.ArticleSize)},
+                         {"Obfuscate", setup.Obfuscate ? "1" : "0"},
+                         {"CheckBodies", setup.Settings.CheckBodies ? "1" : "0"},
+                         {"NzbTag", setup.NzbMeta.Tag},
+                         {"NzbCategory", setup.NzbMeta.Category},
+                         {"NzbGz", setup.NzbCompressed ? "1" : "0"},
+                         {"NzbCopyTo", setup.Delivery.CopyFolder},
+                         {"AfterPost", setup.Delivery.Command}});
+  return keys;
 }
 
 std::string PosterFrom(const std::string& postedBy,

@@ -11,7 +11,24 @@
 #include <string_view>
 #include <vector>
 
+using TServerKeys = std::map<std::string, std::string, std::less<>>;
+
+// What a server of the list does: posts, is the one the check asks, or both.
+enum class TServerRole { Post, Check, Both };
+
+// An entry of the server list: [Server], then [Server2], [Server3], ...
+struct TListedServer {
+  TServerProfile Profile; // its password too, once a face has found it
+  int Connections = 4;
+  TServerRole Role = TServerRole::Post;
+};
+
 struct TPostSetup {
+  // The list as read; Settings' post servers and check server are made from it.
+  std::vector<TListedServer> Servers;
+  // The check server was named on its own (--check-server, [CheckServer]): a check role in
+  // the list does not replace it.
+  bool CheckNamed = false;
   TPostSettings Settings;
   std::size_t ArticleSize = DefaultArticleSize;
   bool Obfuscate = false;
@@ -35,11 +52,20 @@ using TSettingLookup =
 // looks up the check server's own (the face's --check-... options, [CheckServer]'s keys,
 // asked by the post server's option and key names): with its host set, the check asks
 // that server, after 60 s unless a delay is set.
+// moreServers: the keys of [Server2], [Server3], ... (none when the face names one server).
 std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSetup& setup,
-                                         const TSettingLookup& checkSetting = {});
+                                         const TSettingLookup& checkSetting = {},
+                                         const std::vector<TServerKeys>& moreServers = {});
 
-// The settings' keys in [Server] as the window writes them (the password is never one).
-std::map<std::string, std::string, std::less<>> ServerKeys(const TPostSetup& setup);
+// The settings' post servers (the list's in its order, each with its connections) and
+// the check server (the list's first of Role=check or both, unless named on its own);
+// the problem when no server of the list posts.
+std::optional<std::string> UseServerList(TPostSetup& setup);
+
+// The settings' keys in [Server] as the window writes them (the password is never one),
+// and those of the list's further entries.
+TServerKeys ServerKeys(const TPostSetup& setup);
+TServerKeys ListedServerKeys(const TListedServer& server);
 
 // "Name <address>": the poster's name (PostedBy) and Address= of [Server].
 std::string PosterFrom(const std::string& postedBy,

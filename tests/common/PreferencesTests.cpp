@@ -59,7 +59,8 @@ TEST(Preferences, DefaultsRoundTripAndUnknownKeysKept) {
                    std::string(3000, 'f') +
                    "\r\n"
                    "[InitPrefs]\r\nNGPostedTo=b.two,a.one\r\n\x01\xFF garbage\r\n"
-                   "[Window]\r\nMainLeft=10\r\nMainTop=20\r\nMainWidth=640\r\nMainHeight=0\r\n");
+                   "[Window]\r\nMainLeft=10\r\nMainTop=20\r\nMainWidth=640\r\nMainHeight=0\r\n"
+                   "[Server2]\r\nHost=two\r\n[Server3]\r\nHost=three\r\n[Server5]\r\nHost=5\r\n");
   TPreferences read = ReadPreferences(path, Switches);
   EXPECT_TRUE(read.HidePaths);
   EXPECT_FALSE(read.UsedID3Tags); // "yes" is no integer: the default
@@ -67,11 +68,14 @@ TEST(Preferences, DefaultsRoundTripAndUnknownKeysKept) {
   EXPECT_FALSE(read.SortSelections);
   EXPECT_EQ(read.NewsGroupFilter, std::string(3000, 'f')); // read whole, however long
   EXPECT_EQ(read.NGPostedTo, (TLines{"b.two", "a.one"}));
-  EXPECT_FALSE(read.MainWindow); // no height: no place at all, never a window 0 high
+  EXPECT_FALSE(read.MainWindow);          // no height: no place at all, never a window 0 high
+  ASSERT_EQ(read.MoreServers.size(), 2u); // up to the first number missing
+  EXPECT_EQ(read.MoreServers[1].at("Host"), "three");
 
   read.Encoder = "LAME 3.100";
   read.NGPostedTo = {"a b", ""};
   read.MainWindow = TWindowPlace{-1200, 40, 900, 700}; // a screen left of the primary one
+  read.MoreServers.erase(read.MoreServers.begin());    // the second server removed
   ASSERT_TRUE(WritePreferences(path, read));
   const std::string text = ReadWholeFile(path);
   EXPECT_NE(text.find("mine=kept"), std::string::npos);
@@ -81,6 +85,9 @@ TEST(Preferences, DefaultsRoundTripAndUnknownKeysKept) {
   EXPECT_EQ(again.Encoder, "LAME 3.100");
   EXPECT_EQ(again.NGPostedTo, (TLines{"a b", ""}));
   EXPECT_EQ(again.MainWindow, read.MainWindow);
+  ASSERT_EQ(again.MoreServers.size(), 1u);
+  EXPECT_EQ(again.MoreServers[0].at("Host"), "three");
+  EXPECT_EQ(text.find("[Server3]"), std::string::npos) << "no entry left past the list's end";
 }
 
 TEST(Preferences, FailedWriteLeavesThePreviousFile) {

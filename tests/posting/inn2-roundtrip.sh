@@ -7,7 +7,8 @@
 # asks a second reader of the spool when told to, a certificate not trusted is refused, and a post
 # killed mid-way three times and run again leaves each article once on the server, as
 # does a shelf of three albums posted with --recursive, stopped after one album and
-# killed in the next; and the window's post, paused and continued, against the same server.
+# killed in the next; a list of post servers whose first is down posts each article once
+# on the others; and the window's post, paused and continued, against the same server.
 # Usage: inn2-roundtrip.sh TAMBERLON_CLI INN2_ROOT DTD [WINDOW_TESTS]
 set -euo pipefail
 cli="$1" dtd="$3" window_tests="${4:-}"
@@ -362,6 +363,33 @@ grep -i "repair" "$work/nzbget.repair/nzbget.log" | cut -f2- | head -5
 for f in "$repair"/*.mp3 "$repair"/*.nfo "$repair"/*.sfv; do
   found=$(find "$dest" -name "$(basename "$f")" | head -1)
   cmp "$found" "$f"
+done
+echo "a list of post servers, the first down (a port nothing listens on): left with a word, the others carry it"
+# The list is read from tamberlon.INI beside the program: a copy of it with its own.
+listed="$work/listed"
+mkdir -p "$listed"
+cp "$cli" "$listed/tamberlon-cli"
+down_port=$(free_port)
+printf '[Server]\r\nHost=127.0.0.1\r\nPort=%s\r\nTLS=none\r\nConnections=2\r\n' "$down_port" >"$listed/tamberlon.INI"
+printf '[Server2]\r\nHost=127.0.0.1\r\nPort=%s\r\nTLS=none\r\nConnections=2\r\n' "$reader_port" >>"$listed/tamberlon.INI"
+printf '[Server3]\r\nHost=127.0.0.1\r\nPort=%s\r\nTLS=implicit\r\nCaFile=%s\r\nConnections=2\r\nRole=both\r\n' \
+  "$tls_port" "$news/etc/cert.pem" >>"$listed/tamberlon.INI"
+"$listed/tamberlon-cli" post --group alt.binaries.test --article-size 100000 --timeout 5 --retries 1 \
+  --check-delay 0 --json --nzb "$work/failover.nzb" "$release/Album.nfo" "$release/Album.sfv" \
+  "$release/01 - One.flac" "$release/02 - Two.flac" >"$work/failover.json" 2>"$work/failover.err" ||
+  { cat "$work/failover.json" "$work/failover.err" >&2; exit 1; }
+cat "$work/failover.err"
+grep -q "Left 127.0.0.1:$down_port: could not connect" "$work/failover.err"
+python3 - "$work/failover.json" "$tls_port" <<'PY'
+import json, sys
+summary = json.load(open(sys.argv[1]))
+assert summary["complete"] and summary["posted"] == summary["articles"] == summary["confirmed"], summary
+assert len(summary["left"]) == 1 and summary["checkedOn"] == "127.0.0.1:" + sys.argv[2], summary
+PY
+[ "$(grep -o '>[^<>]*</segment>' "$work/failover.nzb" | sort -u | wc -l)" -eq "$(grep -c '<segment ' "$work/failover.nzb")" ]
+dest=$(nzbget_fetch "$work/failover.nzb" failover)
+for f in "$release"/Album.nfo "$release"/Album.sfv "$release"/0[12]*.flac; do
+  cmp "$(find "$dest" -name "$(basename "$f")" | head -1)" "$f"
 done
 if [ -n "$window_tests" ]; then
   echo "the window: post, Cancel, Post again and Verify the .nzb, as the user 'poster'"
