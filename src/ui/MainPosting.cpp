@@ -22,9 +22,22 @@ TPostSetup TFormMain::PostSetupNow() const {
   TPostSetup setup;
   // Values the window wrote itself are in range; a hand-edited one out of range leaves
   // the rest read and the dialog shows what was kept. The check server is [CheckServer]'s.
-  ReadPostSetup(lookup(Session.Preferences.Server), setup, lookup(Session.Preferences.CheckServer));
+  ReadPostSetup(lookup(Session.Preferences.Server), setup, lookup(Session.Preferences.CheckServer),
+                Session.Preferences.MoreServers);
   return setup;
 }
+
+namespace {
+// The list's further servers' passwords, each from the secret store under its own name.
+void FindListPasswords(TPostSetup& setup) {
+  for (std::size_t i = 1; i < setup.Servers.size(); ++i)
+    if (TServerProfile& server = setup.Servers[i].Profile; !server.User.empty())
+      if (const TSecretResult kept = CurrentHost().ReadSecret(PasswordName(server));
+          kept.Outcome == TSecretOutcome::Done)
+        server.Password = kept.Value;
+  UseServerList(setup);
+}
+} // namespace
 
 std::string TFormMain::PasswordFor(const TServerProfile& server) {
   // Asked once without a user too, so the server settings can say where a password goes.
@@ -40,6 +53,13 @@ std::string TFormMain::PasswordFor(const TServerProfile& server) {
 void TFormMain::KeepServer(const TPostSetup& setup, const std::string& password) {
   for (auto& [key, value] : ServerKeys(setup))
     Session.Preferences.Server[key] = value;
+  Session.Preferences.MoreServers.clear();
+  for (std::size_t i = 1; i < setup.Servers.size(); ++i) {
+    const TServerProfile& server = setup.Servers[i].Profile;
+    Session.Preferences.MoreServers.push_back(ListedServerKeys(setup.Servers[i]));
+    if (!server.User.empty() && !server.Password.empty() && SecretStoreRuns.value_or(false))
+      CurrentHost().WriteSecret(PasswordName(server), server.Password);
+  }
   PreferencesChanged();
   const bool unchanged = password == ServerPassword && SecretStoreRuns.has_value();
   ServerPassword = password;
@@ -54,8 +74,9 @@ void TFormMain::KeepServer(const TPostSetup& setup, const std::string& password)
 }
 
 void TFormMain::Server1Click() {
-  const TPostSetup setup = PostSetupNow();
-  const std::string password = PasswordFor(setup.Settings.Server);
+  TPostSetup setup = PostSetupNow();
+  const std::string password = PasswordFor(setup.Servers.front().Profile);
+  FindListPasswords(setup);
   TFormServer dialog(setup, password, SecretStoreRuns.value_or(false), this);
   CentreOver(&dialog, this);
   if (dialog.exec() == QDialog::Accepted)
@@ -92,7 +113,8 @@ void TFormMain::PostToUsenet1Click() {
     order.Groups = NewsGroupEntries();
     order.From = PosterFrom(FromQt(ComboBoxPostedBy->currentText()), Session.Preferences.Server);
     order.Setup = PostSetupNow();
-    order.Password = PasswordFor(order.Setup.Settings.Server);
+    order.Password = PasswordFor(order.Setup.Servers.front().Profile);
+    FindListPasswords(order.Setup);
     if (auto& check = order.Setup.Settings.CheckServer; check && !check->User.empty())
       if (const TSecretResult kept = CurrentHost().ReadSecret(PasswordName(*check));
           kept.Outcome == TSecretOutcome::Done)

@@ -314,6 +314,7 @@ TPreferences TFormMain::CurrentPreferences() const {
       p.*field.Preference = texts.**text;
   p.NGPostedTo = NewsGroupEntries();
   p.Server = Session.Preferences.Server;
+  p.MoreServers = Session.Preferences.MoreServers;
   // Until it is shown the window is nowhere the user put it.
   p.MainWindow = Shown ? PlaceNow() : Session.Preferences.MainWindow;
   return p;

@@ -252,14 +252,18 @@ void TFormPost::ShowServer() {
       server.Endpoint.Host.empty()
           ? QStringLiteral("Server: none set; set it with Server...")
           : QStringLiteral("Server: %1:%2, %3, %4 %5%6")
-                .arg(ToQt(server.Endpoint.Host))
-                .arg(server.Endpoint.Port)
-                .arg(tls)
-                .arg(Order.Setup.Settings.Connections)
-                .arg(Order.Setup.Settings.Connections == 1 ? QStringLiteral("connection")
-                                                           : QStringLiteral("connections"))
-                .arg(server.User.empty() ? QString()
-                                         : QStringLiteral(", as ") + ToQt(server.User)));
+                    .arg(ToQt(server.Endpoint.Host))
+                    .arg(server.Endpoint.Port)
+                    .arg(tls)
+                    .arg(Order.Setup.Settings.Connections)
+                    .arg(Order.Setup.Settings.Connections == 1 ? QStringLiteral("connection")
+                                                               : QStringLiteral("connections"))
+                    .arg(server.User.empty() ? QString()
+                                             : QStringLiteral(", as ") + ToQt(server.User)) +
+                (Order.Setup.Settings.MoreServers.empty()
+                     ? QString()
+                     : QStringLiteral("; and %1 more")
+                           .arg(Order.Setup.Settings.MoreServers.size())));
   ButtonPost->setEnabled(!server.Endpoint.Host.empty() && !Order.Groups.empty() && !Files.empty());
   ButtonAddToQueue->setEnabled(ButtonPost->isEnabled());
 }
@@ -302,8 +306,13 @@ void TFormPost::ButtonPostClick() {
   Order.Setup.Obfuscate = CheckBoxObfuscate->isChecked();
   Order.Setup.Settings.CheckBodies = CheckBoxCheckBodies->isChecked();
   emit ServerChanged(Order.Setup, Order.Password);
+  if (!Order.Setup.Servers.empty()) {
+    Order.Setup.Servers.front().Profile.Password = Order.Password;
+    UseServerList(Order.Setup); // each server's password goes with it
+  }
   request.Settings = Order.Setup.Settings;
-  request.Settings.Server.Password = Order.Password;
+  if (Order.Setup.Servers.empty())
+    request.Settings.Server.Password = Order.Password;
   request.Cancelled = &Cancelled;
   request.Progress = [this](const TPostProgress& progress) {
     QueueProgress(progress);

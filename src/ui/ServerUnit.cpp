@@ -12,10 +12,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 
 namespace {
 constexpr TTlsMode TlsModes[] = {TTlsMode::Implicit, TTlsMode::StartTls, TTlsMode::None};
+constexpr TServerRole Roles[] = {TServerRole::Post, TServerRole::Check, TServerRole::Both};
 
 template <typename T> T* Named(T* widget, const char* name) {
   widget->setObjectName(QString::fromLatin1(name));
@@ -46,18 +48,32 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
     : QDialog(parent), Base(setup) {
   setObjectName(QStringLiteral("FormServer"));
   setWindowTitle(QStringLiteral("News Server"));
-  const TServerProfile& server = setup.Settings.Server;
-  EditHost = Named(new QLineEdit(ToQt(server.Endpoint.Host), this), "EditHost");
+  Entries = setup.Servers;
+  if (Entries.empty())
+    Entries.push_back({setup.Settings.Server, setup.Settings.Connections});
+  Entries.front().Profile.Password = password;
+  ComboBoxServers = Named(new QComboBox(this), "ComboBoxServers");
+  for (std::size_t i = 0; i < Entries.size(); ++i)
+    ComboBoxServers->addItem(QStringLiteral("Server %1").arg(i + 1));
+  ComboBoxServers->addItem(QStringLiteral("+ Add"));
+  ComboBoxServers->setToolTip(QStringLiteral("Posting is spread over every server that posts; a "
+                                             "server whose host is emptied leaves the list"));
+  ComboBoxRole = Named(new QComboBox(this), "ComboBoxRole");
+  ComboBoxRole->addItems(
+      {QStringLiteral("Post"), QStringLiteral("Check"), QStringLiteral("Post and check")});
+  ComboBoxRole->setToolTip(QStringLiteral("Check: the articles are looked up there after the "
+                                          "post, to see that they reached its network"));
+  auto* serverRow = new QHBoxLayout;
+  serverRow->addWidget(ComboBoxServers, 1);
+  serverRow->addWidget(new QLabel(QStringLiteral("Role:"), this));
+  serverRow->addWidget(ComboBoxRole, 1);
+  EditHost = Named(new QLineEdit(this), "EditHost");
   SpinPort = Named(new QSpinBox(this), "SpinPort");
   SpinPort->setRange(1, 65535);
-  SpinPort->setValue(server.Endpoint.Port);
   ComboBoxTls = Named(new QComboBox(this), "ComboBoxTls");
   ComboBoxTls->addItems({QStringLiteral("Implicit TLS"), QStringLiteral("STARTTLS"),
                          QStringLiteral("None (not encrypted)")});
-  for (int i = 0; i < 3; ++i)
-    if (TlsModes[i] == server.Endpoint.Tls)
-      ComboBoxTls->setCurrentIndex(i);
-  EditCaFile = Named(new QLineEdit(ToQt(server.Endpoint.CaFile), this), "EditCaFile");
+  EditCaFile = Named(new QLineEdit(this), "EditCaFile");
   EditCaFile->setPlaceholderText(QStringLiteral("the system's certificates"));
   EditCaFile->setToolTip(QStringLiteral("A server with a certificate of its own (self-signed): "
                                         "the certificate file (.pem) to trust"));
@@ -68,12 +84,12 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   caFileRow->addWidget(ButtonBrowseCaFile);
   LabelTlsWarning = Named(new QLabel(this), "LabelTlsWarning");
   LabelTlsWarning->setWordWrap(true);
-  EditUser = Named(new QLineEdit(ToQt(server.User), this), "EditUser");
-  EditPassword = Named(new QLineEdit(ToQt(password), this), "EditPassword");
+  EditUser = Named(new QLineEdit(this), "EditUser");
+  EditPassword = Named(new QLineEdit(this), "EditPassword");
   EditPassword->setEchoMode(QLineEdit::Password);
   SpinConnections = Named(new QSpinBox(this), "SpinConnections");
   SpinConnections->setRange(1, 64);
-  SpinConnections->setValue(setup.Settings.Connections);
+  ShowEntry(Entries.front());
   SpinArticleSize = Named(new QSpinBox(this), "SpinArticleSize");
   SpinArticleSize->setRange(1024, 16 << 20);
   SpinArticleSize->setSingleStep(1024);
@@ -95,6 +111,9 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   passwordNote->setWordWrap(true);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   auto* form = new QFormLayout(this);
+  auto* serverLabel = new QLabel(QStringLiteral("&Server:"), this);
+  serverLabel->setBuddy(ComboBoxServers);
+  form->addRow(serverLabel, serverRow);
   form->addRow(QStringLiteral("&Host:"), EditHost);
   form->addRow(QStringLiteral("&Port:"), SpinPort);
   form->addRow(QStringLiteral("T&LS:"), ComboBoxTls);
@@ -109,11 +128,19 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   form->addRow(QStringLiteral("&Article size:"), SpinArticleSize);
   form->addRow(ButtonTestConnection, LabelTestResult);
   form->addRow(buttons);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+    TPostSetup setup = Setup();
+    if (const auto problem = UseServerList(setup)) {
+      LabelTestResult->setText(ToQt("The list cannot post: " + *problem));
+      return;
+    }
+    accept();
+  });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(ButtonTestConnection, &QPushButton::clicked, this,
           &TFormServer::ButtonTestConnectionClick);
   connect(ButtonBrowseCaFile, &QPushButton::clicked, this, &TFormServer::ButtonBrowseCaFileClick);
+  connect(ComboBoxServers, &QComboBox::activated, this, &TFormServer::ServerChosen);
   setMinimumWidth(480); // wrapped notes keep a readable width
   TlsChanged();
   // A mode chosen here brings its usual port along, over the other mode's usual one only:
@@ -141,16 +168,68 @@ void TFormServer::TlsChanged() {
   adjustSize();
 }
 
-TPostSetup TFormServer::Setup() const {
-  TPostSetup setup = Base;
-  TServerProfile& server = setup.Settings.Server;
+void TFormServer::ShowEntry(const TListedServer& entry) {
+  const TServerProfile& server = entry.Profile;
+  const QSignalBlocker quiet(ComboBoxTls); // the port shown is the entry's own
+  EditHost->setText(ToQt(server.Endpoint.Host));
+  SpinPort->setValue(server.Endpoint.Port);
+  for (int i = 0; i < 3; ++i) {
+    if (TlsModes[i] == server.Endpoint.Tls)
+      ComboBoxTls->setCurrentIndex(i);
+    if (Roles[i] == entry.Role)
+      ComboBoxRole->setCurrentIndex(i);
+  }
+  EditCaFile->setText(ToQt(server.Endpoint.CaFile));
+  EditUser->setText(ToQt(server.User));
+  EditPassword->setText(ToQt(server.Password));
+  SpinConnections->setValue(entry.Connections);
+}
+
+TListedServer TFormServer::EntryShown() const {
+  TListedServer entry = Entries[static_cast<std::size_t>(Current)];
+  TServerProfile& server = entry.Profile;
   server.Endpoint.Host = FromQt(EditHost->text().trimmed());
   server.Endpoint.Port = SpinPort->value();
   server.Endpoint.Tls = TlsModes[ComboBoxTls->currentIndex()];
   server.Endpoint.CaFile = FromQt(EditCaFile->text().trimmed());
   server.User = FromQt(EditUser->text().trimmed());
-  setup.Settings.Connections = SpinConnections->value();
+  server.Password = FromQt(EditPassword->text());
+  entry.Connections = SpinConnections->value();
+  entry.Role = Roles[ComboBoxRole->currentIndex()];
+  return entry;
+}
+
+void TFormServer::ServerChosen(int index) {
+  Entries[static_cast<std::size_t>(Current)] = EntryShown();
+  if (index == static_cast<int>(Entries.size())) { // + Add: a server of its own, to fill in
+    TListedServer added;
+    added.Profile.ConnectTimeout = Entries.front().Profile.ConnectTimeout;
+    added.Profile.ReplyTimeout = Entries.front().Profile.ReplyTimeout;
+    Entries.push_back(added);
+    ComboBoxServers->insertItem(index, QStringLiteral("Server %1").arg(index + 1));
+    ComboBoxServers->setCurrentIndex(index);
+  }
+  Current = index;
+  ShowEntry(Entries[static_cast<std::size_t>(index)]);
+  TlsChanged();
+  LabelTestResult->clear();
+}
+
+std::vector<TListedServer> TFormServer::EntriesNow() const {
+  std::vector<TListedServer> entries = Entries;
+  entries[static_cast<std::size_t>(Current)] = EntryShown();
+  // The first stays, as [Server] holds the post's own settings too.
+  std::erase_if(entries, [&entries](const TListedServer& entry) {
+    return &entry != &entries.front() && entry.Profile.Endpoint.Host.empty();
+  });
+  return entries;
+}
+
+TPostSetup TFormServer::Setup() const {
+  TPostSetup setup = Base;
+  setup.Servers = EntriesNow();
   setup.ArticleSize = static_cast<std::size_t>(SpinArticleSize->value());
+  UseServerList(setup); // a list that posts nowhere is not accepted
   return setup;
 }
 
@@ -166,7 +245,7 @@ void TFormServer::ButtonBrowseCaFileClick() {
 }
 
 std::string TFormServer::Password() const {
-  return FromQt(EditPassword->text());
+  return EntriesNow().front().Profile.Password;
 }
 
 void TFormServer::ButtonTestConnectionClick() {
@@ -174,8 +253,7 @@ void TFormServer::ButtonTestConnectionClick() {
     LabelTestResult->setText(QStringLiteral("Name the server first."));
     return;
   }
-  TServerProfile profile = Setup().Settings.Server;
-  profile.Password = Password();
+  TServerProfile profile = EntryShown().Profile;
   profile.ConnectTimeout = profile.ReplyTimeout = std::chrono::seconds(15);
   ButtonTestConnection->setEnabled(false);
   LabelTestResult->setText(QStringLiteral("Connecting..."));

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The news server's settings: host, port, TLS and the certificate to trust, user name and
-// password, connections and article size, with a test that connects and signs in without posting.
-// The settings are [Server]'s keys, which the command line reads too; the password is never written
-// there.
+// The news servers' settings: the list's server edited (Server 1, Server 2, ..., + Add) and
+// its role (post, check, or both), host, port, TLS and the certificate to trust, user name
+// and password, connections; the article size; a test that connects and signs in without
+// posting. The settings are the keys of [Server], [Server2], ..., which the command line
+// reads too; a password is never written there.
 #include "posting/PostSetup.h"
 
 #include <QDialog>
@@ -23,13 +24,16 @@ public:
   TFormServer(const TPostSetup& setup, const std::string& password, bool storeRuns,
               QWidget* parent = nullptr);
   ~TFormServer() override;
-  // The settings as the controls show them (the post's own settings kept).
+  // The settings as the controls show them (the post's own settings kept); each server's
+  // password with its profile in Servers. A server whose host is emptied leaves the list.
   TPostSetup Setup() const;
-  std::string Password() const;
+  std::string Password() const; // the first server's ([Server])
   void ButtonTestConnectionClick();
   // The certificate to trust, chosen through the open dialog.
   void ButtonBrowseCaFileClick();
 
+  QComboBox* ComboBoxServers = nullptr; // "Server 1", "Server 2", ..., "+ Add"
+  QComboBox* ComboBoxRole = nullptr;
   QLineEdit* EditHost = nullptr;
   QSpinBox* SpinPort = nullptr;
   QComboBox* ComboBoxTls = nullptr;
@@ -48,7 +52,13 @@ signals:
 
 private:
   void TlsChanged();
+  void ServerChosen(int index);
+  void ShowEntry(const TListedServer& entry);
+  TListedServer EntryShown() const;
+  std::vector<TListedServer> EntriesNow() const;
   TPostSetup Base;
+  std::vector<TListedServer> Entries;
+  int Current = 0;
   std::jthread Tester;
   std::atomic<bool> Closing{false};
 };
