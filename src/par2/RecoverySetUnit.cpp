@@ -89,12 +89,13 @@ std::vector<std::string> RecoveryVolumePaths(const std::string& indexPath,
 }
 
 namespace {
-// ".vol7+8" or ".vol07+08": a volume's part of its name.
+// ".vol7+8" or ".vol07+08" (first slice, count), or ".vol200-204" (first, end) as ParPar
+// names volumes when asked for the standard's naming: a volume's part of its name.
 bool IsVolumePart(std::string_view part) {
   if (!part.starts_with(".vol"))
     return false;
   part.remove_prefix(4);
-  const std::size_t plus = part.find('+');
+  const std::size_t plus = part.find_first_of("+-");
   const auto digits = [](std::string_view text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });

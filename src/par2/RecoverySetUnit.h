@@ -97,8 +97,8 @@ TRecoveryResult StageRecoverySet(std::span<const TRecoveryInput> inputs,
                                  const std::string& indexPath, const TRecoverySettings& settings,
                                  TFileSet& set, TWriteMode mode);
 
-// The path of a set's files without ".par2" and a volume's ".volS+C": "a/Album" for
-// "a/Album.par2" and for "a/Album.vol07+08.par2".
+// The path of a set's files without ".par2" and a volume's ".volS+C" (or ".volS-E"):
+// "a/Album" for "a/Album.par2", "a/Album.vol07+08.par2" and "a/Album.vol07-15.par2".
 std::string RecoverySetBase(const std::string& par2Path);
 // The files of that set that exist beside it, its index and its volumes, by name.
 std::vector<std::string> RecoverySetFiles(const std::string& par2Path);
