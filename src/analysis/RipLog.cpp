@@ -262,7 +262,12 @@ std::optional<std::string> ReadRipLogFile(const std::string& path) {
 std::string AccurateRipText(const TRipLog& log) {
   std::size_t accurate = 0, present = 0;
   int lowest = 0, highest = 0;
-  for (const TRipLogTrack& track : log.Tracks) {
+  // A range's own verdict when it has one, else its summary's, track by track.
+  const bool summary = std::all_of(log.Tracks.begin(), log.Tracks.end(), [](const auto& t) {
+    return t.AccurateRip == EAccurateRip::Unknown;
+  });
+  const std::vector<TRipLogTrack>& tracks = summary ? log.RangeSummary : log.Tracks;
+  for (const TRipLogTrack& track : tracks) {
     if (track.AccurateRip == EAccurateRip::Accurate) {
       lowest = accurate++ ? std::min(lowest, track.Confidence) : track.Confidence;
       highest = std::max(highest, track.Confidence);
@@ -271,12 +276,12 @@ std::string AccurateRipText(const TRipLog& log) {
   }
   if (present == 0)
     return "";
-  if (accurate == 0 && std::all_of(log.Tracks.begin(), log.Tracks.end(), [](const auto& t) {
+  if (accurate == 0 && std::all_of(tracks.begin(), tracks.end(), [](const auto& t) {
         return t.AccurateRip != EAccurateRip::NotAccurate;
       }))
     return "not in the AccurateRip database";
   std::string text =
-      std::to_string(accurate) + " of " + std::to_string(log.Tracks.size()) + " tracks accurate";
+      std::to_string(accurate) + " of " + std::to_string(tracks.size()) + " tracks accurate";
   if (accurate)
     text += " (confidence " + std::to_string(lowest) +
             (lowest == highest ? "" : " to " + std::to_string(highest)) + ")";

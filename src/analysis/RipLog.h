@@ -93,6 +93,9 @@ struct TRipLog {
   std::string ReadMode;     // "secure", "burst", "paranoia"...
   bool SettingsRead = true; // false for an EAC log in another language than English
   std::vector<TRipLogTrack> Tracks;
+  // A disc ripped as one file: each track's AccurateRip verdict, as its summary says them
+  // (the range itself is Tracks' one entry).
+  std::vector<TRipLogTrack> RangeSummary;
   ELogChecksum Checksum = ELogChecksum::Absent;
   std::vector<TRipLogDeduction> Deductions;
   std::optional<int> Score; // none when the settings could not be read; below 0 as checkers say

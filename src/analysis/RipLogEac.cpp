@@ -192,6 +192,34 @@ void Unstated(const TRipLog& log, TRipPractices& practices) {
                           });
 }
 
+// A disc ripped as one file names its tracks only in the AccurateRip summary:
+// "Track  3  accurately ripped (confidence 7)  [9AB22E64]  (AR v2)".
+void ReadRangeSummary(const std::vector<std::string_view>& lines, TRipLog& log) {
+  for (const std::string_view line : lines) {
+    if (!line.starts_with("Track "))
+      continue;
+    const std::string_view rest = TrimControl(line.substr(6));
+    const std::size_t end = std::min(rest.find(' '), rest.size());
+    const auto number = Number(rest.substr(0, end));
+    const std::string_view verdict = TrimControl(rest.substr(end));
+    const bool accurate = verdict.starts_with("accurately ripped");
+    const bool notAccurate = verdict.starts_with("cannot be verified as accurate");
+    const bool absent = verdict.starts_with("not present in AccurateRip database");
+    if (!number || *number < 1 || !(accurate || notAccurate || absent))
+      continue;
+    if (log.RangeSummary.size() >= 99) // a CD holds 99 tracks
+      return;
+    TRipLogTrack* track = &log.RangeSummary.emplace_back();
+    track->Number = *number;
+    Merge(*track,
+          accurate      ? EAccurateRip::Accurate
+          : notAccurate ? EAccurateRip::NotAccurate
+                        : EAccurateRip::NotPresent,
+          accurate ? ConfidenceIn(verdict) : 0);
+    ReadEacAccurateRipSum(*track, verdict);
+  }
+}
+
 // The checksum verdict: EAC writes one from V1.0 beta 1 on.
 ELogChecksum EacChecksumVerdict(std::string_view text, const TRipLog& log) {
   const ELogChecksum checksum = EacChecksum(text);
@@ -239,6 +267,9 @@ TRipPractices Eac(std::string_view text, const std::vector<std::string_view>& wr
   if (!log.SettingsRead) {
     log.Tracks.clear();
     ReadEacTracksByShape(lines, log);
+  } else if (practices.RangeRip && log.Tracks.size() == 1 &&
+             log.Tracks.front().AccurateRip == EAccurateRip::Unknown) {
+    ReadRangeSummary(lines, log);
   }
   Unstated(log, practices);
   log.Checksum = EacChecksumVerdict(text, log);

@@ -229,10 +229,14 @@ std::string TrackRest(std::string_view line, std::string_view folded, std::size_
   std::size_t number = SkipBlanks(line, at);
   while (number < line.size() && line[number] >= '0' && line[number] <= '9')
     ++number;
+  // Some translations hold the colon in the verdict (Russian's ": извлечено точно"),
+  // others put it before.
   std::size_t verdict = SkipBlanks(line, number);
-  if (verdict < line.size() && line[verdict] == ':')
+  TMatch match = Longest(folded, verdict, phrases, EPlace::AfterTrack);
+  if (!match.Phrase && verdict < line.size() && line[verdict] == ':') {
     verdict = SkipBlanks(line, verdict + 1);
-  const TMatch match = Longest(folded, verdict, phrases, EPlace::AfterTrack);
+    match = Longest(folded, verdict, phrases, EPlace::AfterTrack);
+  }
   if (number == at || !match.Phrase)
     return std::string(line.substr(at));
   return std::string(line.substr(at, number - at)) + "  " + std::string(EnglishOf(match)) +

@@ -236,8 +236,8 @@ TEST(RipLog, ReadsRealLogsAndTheirChecksums) {
        "-40;||HL-DT-STDVDRAM GSA-H44L, read offset 0|not used by this ripper version"},
       // Logs in other languages, read through EAC's strings as the checkers read them.
       {"EAC in Russian, UTF-16, signed, one file", RealLog("eac-1.0b3-russian-utf16.log"),
-       "60|range rip -30;gaps not detected and appended (or not stated) -10;||PLEXTOR CD-R "
-       "PX-S88T, read offset +98|OK"},
+       "60|range rip -30;gaps not detected and appended (or not stated) -10;|11 of 11 tracks "
+       "accurate (confidence 6 to 7)|PLEXTOR CD-R PX-S88T, read offset +98|OK"},
       {"EAC 0.99 in Russian, Windows-1251: the combined offset hides the read one",
        RealLog("eac-0.99-russian-cp1251.log"),
        "70|audio cache not defeated -10;null samples left out of the CRCs -5;a combined "
