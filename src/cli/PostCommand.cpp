@@ -254,6 +254,34 @@ void TProgressLine::End() {
   Context.Err << "\r" << std::string(100, ' ') << "\r" << std::flush;
 }
 
+namespace {
+// Each server of the list its own password: [Server]'s as before, [Server2]'s from its
+// PasswordFile= or TAMBERLON_NNTP_PASSWORD_SERVER2, ...
+bool ReadListPasswords(const TCliArguments& arguments, const TPreferences& preferences,
+                       TCliContext& context, TPostSetup& setup) {
+  for (std::size_t i = 0; i < setup.Servers.size(); ++i) {
+    TServerProfile& listed = setup.Servers[i].Profile;
+    if (listed.User.empty())
+      continue;
+    const std::string section = MoreServerSection(static_cast<int>(i) + 1);
+    const auto keys = i == 0 ? nullptr : &preferences.MoreServers[i - 1];
+    const auto file = keys ? keys->find("PasswordFile") : preferences.Server.end();
+    const auto password =
+        i == 0 ? Password(context, {arguments.Value("--password-file"), "--password-file",
+                                    "TAMBERLON_NNTP_PASSWORD", "Password: "})
+               : Password(context, {file == keys->end() ? nullptr : &file->second,
+                                    "PasswordFile= in [" + section + "]",
+                                    "TAMBERLON_NNTP_PASSWORD_SERVER" + std::to_string(i + 1),
+                                    "Password of " + listed.Endpoint.Host + ":" +
+                                        std::to_string(listed.Endpoint.Port) + ": "});
+    if (!password)
+      return false;
+    listed.Password = *password;
+  }
+  return true;
+}
+} // namespace
+
 bool ReadServer(const TCliArguments& arguments, const TPreferences& preferences,
                 TCliContext& context, TPostSetup& setup, bool checkServer) {
   // The check server's settings: its --check-... options, else [CheckServer]'s keys.
@@ -284,27 +312,8 @@ bool ReadServer(const TCliArguments& arguments, const TPreferences& preferences,
     context.Err << "tamberlon-cli: warning: --insecure: the server's certificate is not "
                    "checked, so a machine between you and the server can read the password "
                    "and the post\n";
-  // Each server of the list its own password: [Server]'s as before, [Server2]'s from its
-  // PasswordFile= or TAMBERLON_NNTP_PASSWORD_SERVER2, ...
-  for (std::size_t i = 0; i < setup.Servers.size(); ++i) {
-    TServerProfile& listed = setup.Servers[i].Profile;
-    if (listed.User.empty())
-      continue;
-    const std::string section = MoreServerSection(static_cast<int>(i) + 1);
-    const auto keys = i == 0 ? nullptr : &preferences.MoreServers[i - 1];
-    const auto file = keys ? keys->find("PasswordFile") : preferences.Server.end();
-    const auto password =
-        i == 0 ? Password(context, {arguments.Value("--password-file"), "--password-file",
-                                    "TAMBERLON_NNTP_PASSWORD", "Password: "})
-               : Password(context, {file == keys->end() ? nullptr : &file->second,
-                                    "PasswordFile= in [" + section + "]",
-                                    "TAMBERLON_NNTP_PASSWORD_SERVER" + std::to_string(i + 1),
-                                    "Password of " + listed.Endpoint.Host + ":" +
-                                        std::to_string(listed.Endpoint.Port) + ": "});
-    if (!password)
-      return false;
-    listed.Password = *password;
-  }
+  if (!ReadListPasswords(arguments, preferences, context, setup))
+    return false;
   if (auto& other = setup.Settings.CheckServer; other && setup.CheckNamed && !other->User.empty()) {
     auto password =
         Password(context, {arguments.Value("--check-password-file"), "--check-password-file",

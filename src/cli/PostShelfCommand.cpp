@@ -62,6 +62,43 @@ void TellTotals(const TShelfTotals& totals, TCliContext& context) {
   if (totals.Limited)
     context.Err << "tamberlon-cli: --max-albums reached; the albums after wait for the next run\n";
 }
+// What an album of the shelf is posted with: the same options, server and NZB head.
+struct TShelfPlanning {
+  const TCliArguments& Arguments;
+  const TPreferences& Preferences;
+  const TPostSetup& Setup;
+  const TPostRequest& Head;
+  TCliContext& Context;
+};
+
+std::optional<TPostRequest> PlanShelfAlbum(const TShelfPlanning& planning, const std::string& nfo,
+                                           TProblem& problem) {
+  std::vector<std::string> groups;
+  if (!ReadGroups({nfo}, planning.Arguments, planning.Preferences, planning.Setup.MaxGroups,
+                  planning.Context, groups)) {
+    problem = {"no newsgroup to post to", nfo};
+    return std::nullopt;
+  }
+  auto request = PlanAlbumPost(ReleaseFilesBeside(nfo), groups, planning.Arguments,
+                               planning.Preferences, planning.Setup, problem);
+  if (request) {
+    request->NzbMeta = planning.Head.NzbMeta;
+    request->Delivery = planning.Head.Delivery;
+  }
+  return request;
+}
+
+// "posted: A/album.nfo (60 articles, 60 posted by this run; A/album.nzb)".
+void TellAlbum(TCliContext& context, const std::string& nfo, TShelfOutcome outcome,
+               const TPostSummary* summary, const std::string& why) {
+  context.Out << OutcomeWord(outcome) << ": " << PrintableName(nfo);
+  if (summary && outcome == TShelfOutcome::Posted)
+    context.Out << " (" << summary->Articles << " articles, " << summary->Posted
+                << " posted by this run; " << PrintableName(summary->NzbPath) << ")";
+  if (!why.empty())
+    context.Out << ": " << PrintableText(why);
+  context.Out << "\n" << std::flush;
+}
 } // namespace
 
 int PostShelfOf(const TCliArguments& arguments, TCliContext& context) {
@@ -86,31 +123,15 @@ int PostShelfOf(const TCliArguments& arguments, TCliContext& context) {
   hooks.NzbPathOf = [&setup](const std::string& nfo) {
     return DefaultNzbPath({nfo}, setup.NzbCompressed);
   };
-  hooks.Prepare = [&](const std::string& nfo, TProblem& problem) -> std::optional<TPostRequest> {
-    std::vector<std::string> groups;
-    if (!ReadGroups({nfo}, arguments, preferences, setup.MaxGroups, context, groups)) {
-      problem = {"no newsgroup to post to", nfo};
-      return std::nullopt;
-    }
-    auto request =
-        PlanAlbumPost(ReleaseFilesBeside(nfo), groups, arguments, preferences, setup, problem);
-    if (request) {
-      request->NzbMeta = head.NzbMeta;
-      request->Delivery = head.Delivery;
-    }
-    return request;
+  hooks.Prepare = [&](const std::string& nfo, TProblem& problem) {
+    const TShelfPlanning planning{arguments, preferences, setup, head, context};
+    return PlanShelfAlbum(planning, nfo, problem);
   };
   hooks.Ended = [&](const std::string& nfo, TShelfOutcome outcome, const TPostSummary* summary,
                     const std::string& why) {
     if (hooks.Progress)
       line.End();
-    context.Out << OutcomeWord(outcome) << ": " << PrintableName(nfo);
-    if (summary && outcome == TShelfOutcome::Posted)
-      context.Out << " (" << summary->Articles << " articles, " << summary->Posted
-                  << " posted by this run; " << PrintableName(summary->NzbPath) << ")";
-    if (!why.empty())
-      context.Out << ": " << PrintableText(why);
-    context.Out << "\n" << std::flush;
+    TellAlbum(context, nfo, outcome, summary, why);
   };
   TShelfTotals totals;
   bool interrupted = false;

@@ -20,14 +20,14 @@ struct TTrackKindRow {
   std::array<std::string_view, 2> Extensions; // lower case with the dot; "" ends the list
 };
 
-inline constexpr std::array<TTrackKindRow, 5> TrackKinds = {{
+inline constexpr auto TrackKinds = std::to_array<TTrackKindRow>({
     {TTrackKind::MP3, "MP3", "MP3 Files", {".mp3", ""}},
     {TTrackKind::FLAC, "FLAC", "FLAC Files", {".flac", ""}},
     {TTrackKind::OggVorbis, "Ogg Vorbis", "Ogg Vorbis Files", {".ogg", ".oga"}},
     {TTrackKind::Opus, "Opus", "Opus Files", {".opus", ""}},
     // AAC or ALAC: only the stream tells which.
     {TTrackKind::M4A, "M4A", "M4A Files", {".m4a", ""}},
-}};
+});
 
 const TTrackKindRow& TrackKindRow(TTrackKind kind);
 // The kind a file's name says, by its extension in any case; nothing for another name.

@@ -11,6 +11,26 @@
 
 #include <algorithm>
 
+namespace {
+// What the rip log and the measurement found, each line only where there is something: a
+// lossless album's log and dynamics, a lossy one's dynamics and each track's bit rate check.
+void AddMeasuredLines(std::vector<std::string>& lines, TAudioFamily family) {
+  const bool mp3 = family == TAudioFamily::Mp3;
+  const auto audio =
+      std::find(lines.begin(), lines.end(),
+                mp3 ? "ID3-Tag    : $ID3_VERSION" : "Bitrate    : $BIT_RATE (average)");
+  std::vector<std::string> measured = {"@IF_VALUE", "Dynamics   : $DR", "@END_IF"};
+  if (family == TAudioFamily::Lossless)
+    measured.insert(measured.begin(), {"@IF_VALUE", "Log Score  : $LOG_SCORE", "@END_IF",
+                                       "@IF_VALUE", "AccurateRip: $ACCURATERIP", "@END_IF"});
+  lines.insert(audio + 1, measured.begin(), measured.end());
+  if (family != TAudioFamily::Lossless) {
+    const auto track = std::find(lines.begin(), lines.end(), "@END_TRACK");
+    lines.insert(track, {"@IF_VALUE", "    $TRACK_QUALITY", "@END_IF"});
+  }
+}
+} // namespace
+
 std::vector<std::string> DefaultNfoTemplate(bool variousArtists, TAudioFamily family,
                                             bool withAddress) {
   const bool mp3 = family == TAudioFamily::Mp3;
@@ -54,20 +74,7 @@ std::vector<std::string> DefaultNfoTemplate(bool variousArtists, TAudioFamily fa
       std::string(70, '='),
       ".NFO file created with $NFO_NAME V$NFO_VERSION on $NFO_DATE at $NFO_TIME",
   };
-  // What the rip log and the measurement found, each line only where there is something: a
-  // lossless album's log and dynamics, a lossy one's dynamics and each track's bit rate check.
-  const auto audio =
-      std::find(lines.begin(), lines.end(),
-                mp3 ? "ID3-Tag    : $ID3_VERSION" : "Bitrate    : $BIT_RATE (average)");
-  std::vector<std::string> measured = {"@IF_VALUE", "Dynamics   : $DR", "@END_IF"};
-  if (family == TAudioFamily::Lossless)
-    measured.insert(measured.begin(), {"@IF_VALUE", "Log Score  : $LOG_SCORE", "@END_IF",
-                                       "@IF_VALUE", "AccurateRip: $ACCURATERIP", "@END_IF"});
-  lines.insert(audio + 1, measured.begin(), measured.end());
-  if (family != TAudioFamily::Lossless) {
-    const auto track = std::find(lines.begin(), lines.end(), "@END_TRACK");
-    lines.insert(track, {"@IF_VALUE", "    $TRACK_QUALITY", "@END_IF"});
-  }
+  AddMeasuredLines(lines, family);
   // A build without a web page has nothing to send the reader to.
   if (withAddress)
     lines.insert(lines.end(), {"", "For more information on $NFO_NAME", "visit $NFO_URL"});

@@ -31,6 +31,25 @@ std::string NzbFileName(const std::string& subject) {
   return subject.substr(open + 1, close - open - 1);
 }
 
+namespace {
+// Whether the server has the segment's article (by STAT, or by its body, whole when its
+// yEnc holds together).
+std::optional<TNntpFault> LookUp(TNntpClient& client, const TNzbSegment& segment, bool checkBodies,
+                                 TLookup& found, bool& whole) {
+  if (!checkBodies)
+    return client.Stat(segment.MessageId, found);
+  const std::size_t most = static_cast<std::size_t>(std::min(
+                               std::max<std::uint64_t>(segment.Bytes, 1 << 20), LargestArticle)) +
+                           65536;
+  std::string body;
+  if (auto fault = client.Body(segment.MessageId, most, body, found))
+    return fault;
+  whole = found == TLookup::Missing || Intact(body, most);
+  return std::nullopt;
+}
+
+} // namespace
+
 TNzbCheckResult CheckNzbArticles(const TNzbCheckRequest& request) {
   TNzbCheckResult result;
   std::vector<TArticleRef> articles;
@@ -65,19 +84,8 @@ TNzbCheckResult CheckNzbArticles(const TNzbCheckRequest& request) {
         const TNzbSegment& segment = request.Release.Files[ref.File].Segments[ref.Segment];
         TLookup found = TLookup::Missing;
         bool whole = true;
-        if (!request.Settings.CheckBodies) {
-          if (auto fault = client.Stat(segment.MessageId, found))
-            return fault;
-        } else {
-          const std::size_t most =
-              static_cast<std::size_t>(
-                  std::min(std::max<std::uint64_t>(segment.Bytes, 1 << 20), LargestArticle)) +
-              65536;
-          std::string body;
-          if (auto fault = client.Body(segment.MessageId, most, body, found))
-            return fault;
-          whole = found == TLookup::Missing || Intact(body, most);
-        }
+        if (auto fault = LookUp(client, segment, request.Settings.CheckBodies, found, whole))
+          return fault;
         std::lock_guard guard(lock);
         TNzbFileCheck& file = result.Files[ref.File];
         if (found == TLookup::Missing || !whole)

@@ -367,6 +367,50 @@ std::string JournalPathFor(const std::string& nzbPath) {
   return nzbPath + ".journal";
 }
 
+namespace {
+// Posts the items, waits the propagation delay, checks what was posted and posts again
+// what is missing, round after round until all is found or the retries are spent.
+void PostAndCheckInRounds(TShared& shared, std::vector<std::size_t> items,
+                          const std::string& from) {
+  const TPostRequest& request = shared.Request;
+  for (int round = 0;; ++round) {
+    Phase(shared, TPostProgress::Posting, items);
+    PostArticles(shared, items, from);
+    if (shared.Ended())
+      break;
+    PauseUnlessEnded([&shared] { return shared.Ended(); }, request.Settings.CheckDelay);
+    items = Unchecked(shared);
+    Phase(shared, TPostProgress::Checking, items);
+    CheckArticles(shared, items);
+    items.assign(shared.Missing.begin(), shared.Missing.end());
+    if (items.empty() || shared.Ended() || round >= request.Settings.Retries)
+      break;
+  }
+}
+
+// The NZB of what the server holds, once the post ends; the journal goes once it is
+// complete, and the NZB is handed on.
+void FinishWithNzb(TPostRequest& request, TPostJournal& journal, TShared& shared,
+                   const std::string& from) {
+  TPostSummary& summary = shared.Summary;
+  // What a check server lacks is still on the post's own server, where downloaders of its
+  // network find it; what the check found with other bytes is not the article.
+  const std::set<std::size_t>& left =
+      request.Settings.CheckServer ? shared.Damaged : shared.Missing;
+  if (request.NzbOnlyWhenComplete && !summary.Complete())
+    return; // the journal stays, for the next run to go on from
+  const TSaveResult nzb =
+      SavePostedDocuments(NzbOf(request, journal.Accepted(), left, from), request.NzbPath);
+  if (!nzb.Saved() && !summary.Problem)
+    summary.Problem = TProblem{"The .nzb could not be written", request.NzbPath};
+  if (!summary.Complete())
+    return;
+  journal.Remove();
+  if (request.Delivery.Wanted()) // never for a post the server does not wholly hold
+    summary.Delivery = DeliverNzb(request.NzbPath, request.Delivery);
+}
+} // namespace
+
 TPostSummary PostRelease(TPostRequest& request) {
   TPostSummary summary;
   TPostPlan& plan = request.Plan;
@@ -391,20 +435,7 @@ TPostSummary PostRelease(TPostRequest& request) {
   TShared shared(request, journal, summary);
   for (const auto& [index, id] : journal.Sending())
     shared.Unanswered.emplace(index, TUnanswered::EarlierRun);
-  std::vector<std::size_t> items = Unposted(plan, journal);
-  for (int round = 0;; ++round) {
-    Phase(shared, TPostProgress::Posting, items);
-    PostArticles(shared, items, from);
-    if (shared.Ended())
-      break;
-    PauseUnlessEnded([&shared] { return shared.Ended(); }, request.Settings.CheckDelay);
-    items = Unchecked(shared);
-    Phase(shared, TPostProgress::Checking, items);
-    CheckArticles(shared, items);
-    items.assign(shared.Missing.begin(), shared.Missing.end());
-    if (items.empty() || shared.Ended() || round >= request.Settings.Retries)
-      break;
-  }
+  PostAndCheckInRounds(shared, Unposted(plan, journal), from);
   summary.Cancelled = !summary.Problem && request.Cancelled && request.Cancelled->load();
   summary.Confirmed = shared.Confirmed.size();
   summary.Failures = summary.Articles - summary.Confirmed;
@@ -414,20 +445,6 @@ TPostSummary PostRelease(TPostRequest& request) {
     journal.Remove();
     return summary;
   }
-  // What a check server lacks is still on the post's own server, where downloaders of its
-  // network find it; what the check found with other bytes is not the article.
-  const std::set<std::size_t>& left =
-      request.Settings.CheckServer ? shared.Damaged : shared.Missing;
-  if (request.NzbOnlyWhenComplete && !summary.Complete())
-    return summary; // the journal stays, for the next run to go on from
-  const TSaveResult nzb =
-      SavePostedDocuments(NzbOf(request, journal.Accepted(), left, from), request.NzbPath);
-  if (!nzb.Saved() && !summary.Problem)
-    summary.Problem = TProblem{"The .nzb could not be written", request.NzbPath};
-  if (!summary.Complete())
-    return summary;
-  journal.Remove();
-  if (request.Delivery.Wanted()) // never for a post the server does not wholly hold
-    summary.Delivery = DeliverNzb(request.NzbPath, request.Delivery);
+  FinishWithNzb(request, journal, shared, from);
   return summary;
 }

@@ -115,6 +115,21 @@ TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("FormPost"));
   setWindowTitle(QStringLiteral("Post to Usenet"));
   resize(640, 520);
+  BuildControls();
+  BuildResult();
+  BuildButtons();
+  LayOut();
+  connect(ButtonPost, &QPushButton::clicked, this, &TFormPost::ButtonPostClick);
+  connect(ButtonCancel, &QPushButton::clicked, this, &TFormPost::ButtonCancelClick);
+  connect(ButtonAddToQueue, &QPushButton::clicked, this, &TFormPost::ButtonAddToQueueClick);
+  connect(ButtonServer, &QPushButton::clicked, this, &TFormPost::ButtonServerClick);
+  connect(ButtonEditNGList, &QPushButton::clicked, this, &TFormPost::NewsGroupsWanted);
+  connect(ButtonOpenFolder, &QPushButton::clicked, this,
+          [this] { CurrentHost().ShellOpen(FolderPart(LastSummary.NzbPath), ""); });
+}
+
+// The files, the newsgroups and server, the options and the progress.
+void TFormPost::BuildControls() {
   TableFiles = Named(new QTableWidget(0, 4, this), "TableFiles");
   TableFiles->setHorizontalHeaderLabels({QStringLiteral("File"), QStringLiteral("Size"),
                                          QStringLiteral("Articles"), QStringLiteral("Posted")});
@@ -137,6 +152,10 @@ TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
   ProgressBytes->setRange(0, 1000);
   LabelFile = Named(new QLabel(this), "LabelFile");
   LabelProgress = Named(new QLabel(this), "LabelProgress");
+}
+
+// What the post did, with a way to its folder; shown once it ends.
+void TFormPost::BuildResult() {
   GroupBoxResult = Named(new QGroupBox(QStringLiteral("Result"), this), "GroupBoxResult");
   LabelResult = Named(new QLabel(GroupBoxResult), "LabelResult");
   LabelResult->setWordWrap(true);
@@ -147,12 +166,17 @@ TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
   result->addWidget(LabelResult, 1);
   result->addWidget(ButtonOpenFolder, 0, Qt::AlignTop);
   GroupBoxResult->hide();
+}
+
+void TFormPost::BuildButtons() {
   ButtonPost = Named(new QPushButton(QStringLiteral("&Post"), this), "ButtonPost");
   ButtonCancel = Named(new QPushButton(QStringLiteral("Cancel"), this), "ButtonCancel");
   ButtonAddToQueue =
       Named(new QPushButton(QStringLiteral("Add to &Queue"), this), "ButtonAddToQueue");
   ButtonPost->setDefault(true);
+}
 
+void TFormPost::LayOut() {
   auto* server = new QHBoxLayout;
   server->addWidget(LabelServer, 1);
   server->addWidget(ButtonServer);
@@ -176,14 +200,6 @@ TFormPost::TFormPost(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(LabelProgress);
   layout->addWidget(GroupBoxResult);
   layout->addLayout(buttons);
-
-  connect(ButtonPost, &QPushButton::clicked, this, &TFormPost::ButtonPostClick);
-  connect(ButtonCancel, &QPushButton::clicked, this, &TFormPost::ButtonCancelClick);
-  connect(ButtonAddToQueue, &QPushButton::clicked, this, &TFormPost::ButtonAddToQueueClick);
-  connect(ButtonServer, &QPushButton::clicked, this, &TFormPost::ButtonServerClick);
-  connect(ButtonEditNGList, &QPushButton::clicked, this, &TFormPost::NewsGroupsWanted);
-  connect(ButtonOpenFolder, &QPushButton::clicked, this,
-          [this] { CurrentHost().ShellOpen(FolderPart(LastSummary.NzbPath), ""); });
 }
 
 TFormPost::~TFormPost() {

@@ -82,6 +82,10 @@ protected:
   void closeEvent(QCloseEvent* event) override;
 
 private:
+  void BuildControls();
+  void BuildResult();
+  void BuildButtons();
+  void LayOut();
   void ShowFiles();
   void FitFiles();
   void MapPlanRows(const std::vector<std::string>& planned);

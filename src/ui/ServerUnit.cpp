@@ -52,6 +52,14 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   if (Entries.empty())
     Entries.push_back({setup.Settings.Server, setup.Settings.Connections});
   Entries.front().Profile.Password = password;
+  QLayout* serverRow = BuildServerRow();
+  BuildEntryControls(setup);
+  ShowEntry(Entries.front());
+  ConnectControls(BuildForm(serverRow, storeRuns));
+}
+
+// The list's servers to choose among, and the chosen one's role.
+QLayout* TFormServer::BuildServerRow() {
   ComboBoxServers = Named(new QComboBox(this), "ComboBoxServers");
   for (std::size_t i = 0; i < Entries.size(); ++i)
     ComboBoxServers->addItem(QStringLiteral("Server %1").arg(i + 1));
@@ -67,6 +75,11 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   serverRow->addWidget(ComboBoxServers, 1);
   serverRow->addWidget(new QLabel(QStringLiteral("Role:"), this));
   serverRow->addWidget(ComboBoxRole, 1);
+  return serverRow;
+}
+
+// The chosen server's own settings, and the post's.
+void TFormServer::BuildEntryControls(const TPostSetup& setup) {
   EditHost = Named(new QLineEdit(this), "EditHost");
   SpinPort = Named(new QSpinBox(this), "SpinPort");
   SpinPort->setRange(1, 65535);
@@ -79,9 +92,6 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
                                         "the certificate file (.pem) to trust"));
   ButtonBrowseCaFile =
       Named(new QPushButton(QStringLiteral("&Browse..."), this), "ButtonBrowseCaFile");
-  auto* caFileRow = new QHBoxLayout;
-  caFileRow->addWidget(EditCaFile, 1);
-  caFileRow->addWidget(ButtonBrowseCaFile);
   LabelTlsWarning = Named(new QLabel(this), "LabelTlsWarning");
   LabelTlsWarning->setWordWrap(true);
   EditUser = Named(new QLineEdit(this), "EditUser");
@@ -89,7 +99,6 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   EditPassword->setEchoMode(QLineEdit::Password);
   SpinConnections = Named(new QSpinBox(this), "SpinConnections");
   SpinConnections->setRange(1, 64);
-  ShowEntry(Entries.front());
   SpinArticleSize = Named(new QSpinBox(this), "SpinArticleSize");
   SpinArticleSize->setRange(1024, 16 << 20);
   SpinArticleSize->setSingleStep(1024);
@@ -100,6 +109,9 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   LabelTestResult = Named(new QLabel(this), "LabelTestResult");
   LabelTestResult->setWordWrap(true);
   LabelTestResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+}
+
+QDialogButtonBox* TFormServer::BuildForm(QLayout* serverRow, bool storeRuns) {
   auto* passwordNote =
       Named(new QLabel(storeRuns ? QStringLiteral("The password is kept in the desktop's secret "
                                                   "store, never in tamberlon.INI.")
@@ -118,6 +130,9 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   form->addRow(QStringLiteral("&Port:"), SpinPort);
   form->addRow(QStringLiteral("T&LS:"), ComboBoxTls);
   form->addRow(QString(), LabelTlsWarning);
+  auto* caFileRow = new QHBoxLayout;
+  caFileRow->addWidget(EditCaFile, 1);
+  caFileRow->addWidget(ButtonBrowseCaFile);
   auto* caFileLabel = new QLabel(QStringLiteral("Ce&rtificate to trust:"), this);
   caFileLabel->setBuddy(EditCaFile); // a row of two has no buddy of its own
   form->addRow(caFileLabel, caFileRow);
@@ -128,6 +143,10 @@ TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, b
   form->addRow(QStringLiteral("&Article size:"), SpinArticleSize);
   form->addRow(ButtonTestConnection, LabelTestResult);
   form->addRow(buttons);
+  return buttons;
+}
+
+void TFormServer::ConnectControls(QDialogButtonBox* buttons) {
   connect(buttons, &QDialogButtonBox::accepted, this, [this] {
     TPostSetup setup = Setup();
     if (const auto problem = UseServerList(setup)) {

@@ -12,7 +12,9 @@
 #include <thread>
 
 class QComboBox;
+class QDialogButtonBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -51,6 +53,10 @@ signals:
   void Tested(); // the test's answer is shown
 
 private:
+  QLayout* BuildServerRow();
+  void BuildEntryControls(const TPostSetup& setup);
+  QDialogButtonBox* BuildForm(QLayout* serverRow, bool storeRuns);
+  void ConnectControls(QDialogButtonBox* buttons);
   void TlsChanged();
   void ServerChosen(int index);
   void ShowEntry(const TListedServer& entry);
