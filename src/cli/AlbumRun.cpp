@@ -245,6 +245,8 @@ int WriteOneDocument(TAlbumInfo& album, const TSaveRequest& request, TDocumentRo
     return 1;
   for (const std::string& file : written.Written)
     context.Out << PrintableName(file) << "\n";
+  for (const TProblem& note : saveContext.Notes) // said; the files are written
+    context.Err << ConsoleLine(note.Path, "warning: " + note.Message);
   return 0;
 }
 

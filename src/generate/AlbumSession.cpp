@@ -280,7 +280,9 @@ TSaveResult TAlbumSession::Save(const TSavePlan& plan, const TSaveAnswers& answe
     return saved;
   saved.Kept = answers.Keep;
   saved.NotWritten = plan.NotWritten;
-  saved.Notes = MeasuredNotes(FAlbum); // measured for the documents, or kept from the analysis
+  saved.Notes = std::move(context.Notes);
+  for (TProblem& note : MeasuredNotes(FAlbum)) // measured for the documents, or kept
+    saved.Notes.push_back(std::move(note));
   if (request.Wants(TDocumentRole::Nfo))
     FAlbum.FileName = request.NfoPath;
   if (answers.RememberTexts) {

@@ -63,7 +63,7 @@ TMade MakeRecoverySet(const TMakeJob& job) {
   if (set.Outcome == TRecoveryOutcome::Staged) {
     made.Result.Written = set.Paths;
     if (const auto shortfall = RecoveryShortfall(set); shortfall && job.Context)
-      job.Context->Problems.push_back({*shortfall, job.Path});
+      job.Context->Notes.push_back({*shortfall, job.Path});
     return made;
   }
   made.Result = SaveFailure(RecoveryProblem(set), set.Path);

@@ -30,6 +30,9 @@ public:
   // What went wrong on the way without stopping the work (a default template that could
   // not be written): the face shows each.
   std::vector<TProblem> Problems;
+  // What the save wrote that a poster should know of, nothing having failed (recovery files
+  // too small to rebuild the largest file).
+  std::vector<TProblem> Notes;
 
 private:
   std::string Folder;
