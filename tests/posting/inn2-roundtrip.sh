@@ -9,6 +9,9 @@
 # does a shelf of three albums posted with --recursive, stopped after one album and
 # killed in the next; a list of post servers whose first is down posts each article once
 # on the others; and the window's post, paused and continued, against the same server.
+# Then a second INN with its own spool, fed nothing: as the check server of a post to the
+# first it never finds the articles (posted again, each once, and the run fails saying so),
+# and with the first killed it takes a list's whole post, downloaded by NZBGet.
 # Usage: inn2-roundtrip.sh TAMBERLON_CLI INN2_ROOT DTD [WINDOW_TESTS]
 set -euo pipefail
 cli="$1" dtd="$3" window_tests="${4:-}"
@@ -311,15 +314,15 @@ done
 echo "NZBGet downloads the NZB and repairs two cancelled articles from the release's PAR2 set"
 # NZBGet as a daemon with a private configuration: its folders, a watched NZB folder and
 # one server, the test's INN2; it verifies (and if need be repairs) with the PAR2 set.
-nzbget_fetch() { # NZB NAME: the folder the downloaded files land in
-  local config="$work/nzbget.$2" port
+nzbget_fetch() { # NZB NAME [PORT]: the folder the downloaded files land in
+  local config="$work/nzbget.$2" port server_port="${3:-$reader_port}"
   port=$(free_port)
   mkdir -p "$config"/{nzb,queue,inter,dest,tmp}
   local options=(-n -o "MainDir=$config" -o "DestDir=$config/dest" -o "InterDir=$config/inter"
     -o "NzbDir=$config/nzb" -o "QueueDir=$config/queue" -o "TempDir=$config/tmp" -o "WebDir="
     -o "ScriptDir=$config" -o "LockFile=$config/nzbget.lock" -o "LogFile=$config/nzbget.log"
     -o ControlIP=127.0.0.1 -o "ControlPort=$port" -o ControlUsername=test -o ControlPassword=test
-    -o Server1.Active=yes -o Server1.Host=127.0.0.1 -o "Server1.Port=$reader_port"
+    -o Server1.Active=yes -o Server1.Host=127.0.0.1 -o "Server1.Port=$server_port"
     -o Server1.Connections=2 -o Server1.Level=0 -o ParCheck=force -o ParRepair=yes
     -o ParScan=full -o Unpack=no -o NzbDirInterval=1 -o NzbDirFileAge=1 -o AppendCategoryDir=no
     -o "DaemonUsername=$(id -un)" -o UMask=022 -o WriteLog=append -o OutputMode=loggable
@@ -397,4 +400,54 @@ if [ -n "$window_tests" ]; then
     --gtest_filter=FormPost.AgainstTheTestNewsServer 2>&1 | grep -v '^QStandardPaths'
   [ "${PIPESTATUS[0]}" -eq 0 ]
 fi
+echo "two INNs, nothing fed between them: posted to the first, checked on the second, which never gets them"
+inn2_start second_
+stored() { python3 -W ignore -c "import nntplib; print(nntplib.NNTP('127.0.0.1', $1).group('alt.binaries.test')[3])"; }
+stored_before=$(stored "$reader_port")
+missing_post=(post --server "127.0.0.1:$reader_port" --tls none --check-server "127.0.0.1:$second_reader_port"
+  --check-tls none --check-delay 1 --retries 1 --nzb "$work/unchecked.nzb" "$release/Album.nfo"
+  "$release/Album.sfv" "$release/01 - One.flac" "$release/02 - Two.flac")
+if "${missing_post[@]}" >"$work/unchecked.out"; then
+  echo "a post its check server never saw ended well" >&2
+  exit 1
+fi
+cat "$work/unchecked.out"
+articles=$(grep -o '^[0-9]* articles' "$work/unchecked.out" | cut -d' ' -f1)
+grep -q "; $articles articles never reached 127.0.0.1:$second_reader_port (looked up after 1 s)$" \
+  "$work/unchecked.out"
+# Posted again after the first round, each refused by INN as a duplicate ("441 435"): the
+# post server took each article once, under the ID the NZB gives it; the check server none.
+[ "$(($(stored "$reader_port") - stored_before))" -eq "$articles" ]
+[ "$(grep -c "<segment " "$work/unchecked.nzb")" -eq "$articles" ]
+python3 -W ignore - "$work/unchecked.nzb" "$reader_port" "$second_reader_port" <<'PY'
+import nntplib, re, sys
+ids = re.findall(r'>([^<>]+)</segment>', open(sys.argv[1]).read())
+posted, checked = (nntplib.NNTP('127.0.0.1', int(port)) for port in sys.argv[2:4])
+for id in ids:
+    posted.stat('<' + id + '>')
+assert checked.group('alt.binaries.test')[1] == 0, "the check server holds articles"
+PY
+echo "failover between two INNs: the list's first killed (innd and its readers), the second takes each article once"
+inn2_stop ""
+printf '[Server]\r\nHost=127.0.0.1\r\nPort=%s\r\nTLS=none\r\nConnections=2\r\n' "$reader_port" >"$listed/tamberlon.INI"
+printf '[Server2]\r\nHost=127.0.0.1\r\nPort=%s\r\nTLS=none\r\nConnections=2\r\n' "$second_reader_port" \
+  >>"$listed/tamberlon.INI"
+"$listed/tamberlon-cli" post --group alt.binaries.test --article-size 100000 --timeout 5 --retries 1 \
+  --nzb "$work/failover2.nzb" "$release/Album.nfo" "$release/Album.sfv" "$release/01 - One.flac" \
+  "$release/02 - Two.flac" >"$work/failover2.out" 2>"$work/failover2.err" ||
+  { cat "$work/failover2.out" "$work/failover2.err" >&2; exit 1; }
+cat "$work/failover2.err" "$work/failover2.out"
+grep -q "Left 127.0.0.1:$reader_port: could not connect" "$work/failover2.err"
+python3 -W ignore - "$work/failover2.nzb" "$second_reader_port" <<'PY'
+import nntplib, re, sys
+ids = re.findall(r'>([^<>]+)</segment>', open(sys.argv[1]).read())
+server = nntplib.NNTP('127.0.0.1', int(sys.argv[2]))
+_, count, first, last, _ = server.group('alt.binaries.test')
+held = [o['message-id'] for _, o in server.over((first, last))[1]]
+assert sorted(held) == sorted('<' + id + '>' for id in set(ids)) and len(ids) == len(set(ids)), (held, ids)
+PY
+dest=$(nzbget_fetch "$work/failover2.nzb" failover2 "$second_reader_port")
+for f in "$release"/Album.nfo "$release"/Album.sfv "$release"/0[12]*.flac; do
+  cmp "$(find "$dest" -name "$(basename "$f")" | head -1)" "$f"
+done
 echo "all INN2 round trips passed"

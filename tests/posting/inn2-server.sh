@@ -5,81 +5,91 @@
 # with implicit TLS on $tls_port (certificate $news/etc/cert.pem, for 127.0.0.1: a fresh
 # system may not resolve "localhost"); nnrpd on $auth_port lets only the user "poster"
 # with the password "news secret" post, after AUTHINFO USER/PASS.
+# More servers, each with its own folder, spool and ports and nothing fed between them:
+# `inn2_start PREFIX` sets ${PREFIX}news, ${PREFIX}reader_port, ... as above (the first
+# is started with the empty prefix); `inn2_stop PREFIX` kills one, as a crash would.
 # innd starts as root (through sudo for a user) and drops to the news user.
-inn="$1"
+inn="$(cd "$1" && pwd)" # absolute: innd runs its readers from the folder it works in
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo -n)
 work="$(mktemp -d /tmp/tamberlon-inn2.XXXXXX)"
-news="$work/news"
 bin="$inn/usr/lib/news/bin"
-export LD_LIBRARY_PATH="$inn/usr/lib/news" INNCONF="$news/etc/inn.conf"
+export LD_LIBRARY_PATH="$inn/usr/lib/news"
 
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-transit_port=$(free_port) reader_port=$(free_port) tls_port=$(free_port) auth_port=$(free_port)
+# Runs a command as root with the server's library path and the inn.conf in $INNCONF (the
+# one being started while inn2_start runs, else the first server's).
+run_news() { "${as_root[@]}" env LD_LIBRARY_PATH="$LD_LIBRARY_PATH" INNCONF="$INNCONF" "$@"; }
 
-innd_pid=
-stop() {
+inn2_prefixes=()
+inn2_stop() { # PREFIX
+  local folder="${1}news" daemon="${1}innd_pid" pid
   # innd in the foreground (-d) writes no pid file, and outlived SIGTERM: it is killed (and
   # so is its sudo's child, where sudo started it).
-  if [ -n "$innd_pid" ]; then
-    "${as_root[@]}" pkill -KILL -P "$innd_pid" 2>/dev/null || true
-    "${as_root[@]}" kill -KILL "$innd_pid" 2>/dev/null || true
+  if [ -n "${!daemon:-}" ]; then
+    "${as_root[@]}" pkill -KILL -P "${!daemon}" 2>/dev/null || true
+    "${as_root[@]}" kill -KILL "${!daemon}" 2>/dev/null || true
   fi
-  for pid in "$news"/run/*.pid; do
-    [ -f "$pid" ] && "${as_root[@]}" kill "$(cat "$pid")" 2>/dev/null || true
+  for pid in "${!folder}"/run/*.pid; do
+    if [ -f "$pid" ]; then "${as_root[@]}" kill -KILL "$(cat "$pid")" 2>/dev/null || true; fi
   done
+}
+stop() {
+  local prefix
+  for prefix in "${inn2_prefixes[@]}"; do inn2_stop "$prefix"; done
   sleep 0.5
   "${as_root[@]}" rm -rf "$work"
 }
 trap stop EXIT
 
-# The server's folders, owned by the news user that innd and nnrpd run as.
-mkdir -p "$news"/{etc,db,run,log,tmp,http,filter,spool/{articles,overview,incoming,outgoing,archive}}
-"${as_root[@]}" cp -r "$inn/etc/news/." "$news/etc/" # some are readable by their owner only
-"${as_root[@]}" chown -R "$(id -u):$(id -g)" "$news/etc"
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=tamberlon.test" \
-  -addext "subjectAltName=IP:127.0.0.1" -keyout "$news/etc/key.pem" -out "$news/etc/cert.pem" 2>/dev/null
-cat > "$news/etc/inn.conf" <<CONF
+inn2_configure() { # FOLDER TRANSIT-PORT: inn.conf and the files innd reads at its start
+  local dir="$1"
+  mkdir -p "$dir"/{etc,db,run,log,tmp,http,filter,spool/{articles,overview,incoming,outgoing,archive}}
+  "${as_root[@]}" cp -r "$inn/etc/news/." "$dir/etc/" # some are readable by their owner only
+  "${as_root[@]}" chown -R "$(id -u):$(id -g)" "$dir/etc"
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=tamberlon.test" \
+    -addext "subjectAltName=IP:127.0.0.1" -keyout "$dir/etc/key.pem" -out "$dir/etc/cert.pem" 2>/dev/null
+  cat >"$dir/etc/inn.conf" <<CONF
 organization: "Tamberlon tests"
 pathhost: tamberlon.test
 domain: tamberlon.test
 server: 127.0.0.1
 bindaddress: 127.0.0.1
-port: $transit_port
+port: $2
 mta: "/bin/true"
 runasuser: news
 runasgroup: news
 maxartsize: 0
 ovmethod: tradindexed
 hismethod: hisv6
-tlscertfile: $news/etc/cert.pem
-tlskeyfile: $news/etc/key.pem
-pathnews: $news
+tlscertfile: $dir/etc/cert.pem
+tlskeyfile: $dir/etc/key.pem
+pathnews: $dir
 pathbin: $bin
 pathcontrol: $bin/control
-pathfilter: $news/filter
-pathdb: $news/db
-pathetc: $news/etc
-pathrun: $news/run
-pathlog: $news/log
-pathhttp: $news/http
-pathtmp: $news/tmp
-pathspool: $news/spool
-patharticles: $news/spool/articles
-pathoverview: $news/spool/overview
-pathincoming: $news/spool/incoming
-pathoutgoing: $news/spool/outgoing
-patharchive: $news/spool/archive
+pathfilter: $dir/filter
+pathdb: $dir/db
+pathetc: $dir/etc
+pathrun: $dir/run
+pathlog: $dir/log
+pathhttp: $dir/http
+pathtmp: $dir/tmp
+pathspool: $dir/spool
+patharticles: $dir/spool/articles
+pathoverview: $dir/spool/overview
+pathincoming: $dir/spool/incoming
+pathoutgoing: $dir/spool/outgoing
+patharchive: $dir/spool/archive
 CONF
-printf 'control 0000000000 0000000001 n\ncontrol.cancel 0000000000 0000000001 n\njunk 0000000000 0000000001 n\nalt.binaries.test 0000000000 0000000001 y\n' >"$news/db/active"
-touch "$news/db/active.times" "$news/db/newsgroups" "$news/db/history"
-printf 'ME:*::\n' >"$news/etc/newsfeeds"
-# ckpasswd checks the password against crypt(3)'s hash of it.
-printf 'poster:%s\n' "$(openssl passwd -6 'news secret')" >"$news/etc/posters.passwd"
-cat > "$news/etc/readers-auth.conf" <<CONF
+  printf 'control 0000000000 0000000001 n\ncontrol.cancel 0000000000 0000000001 n\njunk 0000000000 0000000001 n\nalt.binaries.test 0000000000 0000000001 y\n' >"$dir/db/active"
+  touch "$dir/db/active.times" "$dir/db/newsgroups" "$dir/db/history"
+  printf 'ME:*::\n' >"$dir/etc/newsfeeds" # feeds nobody: each server keeps its own articles
+  # ckpasswd checks the password against crypt(3)'s hash of it.
+  printf 'poster:%s\n' "$(openssl passwd -6 'news secret')" >"$dir/etc/posters.passwd"
+  cat >"$dir/etc/readers-auth.conf" <<CONF
 auth "posters" {
     hosts: "*"
-    auth: "ckpasswd -f $news/etc/posters.passwd"
+    auth: "ckpasswd -f $dir/etc/posters.passwd"
 }
 access "posters" {
     users: "poster"
@@ -87,18 +97,37 @@ access "posters" {
     access: RPA
 }
 CONF
-chmod 755 "$work" # the news user passes through; the rest of the folder stays the caller's
-"${as_root[@]}" chown -R news:news "$news"
-run_news() { "${as_root[@]}" env LD_LIBRARY_PATH="$LD_LIBRARY_PATH" INNCONF="$INNCONF" "$@"; }
-run_news su news -s /bin/sh -c "LD_LIBRARY_PATH=$LD_LIBRARY_PATH INNCONF=$INNCONF $bin/makedbz -i -o"
-# Not through run_news: $! must be innd's own process (or sudo's, which passes the signal on).
-"${as_root[@]}" env LD_LIBRARY_PATH="$LD_LIBRARY_PATH" INNCONF="$INNCONF" "$bin/innd" -d \
-  >"$work/innd.out" 2>&1 &
-innd_pid=$!
-run_news "$bin/nnrpd" -D -b 127.0.0.1 -p "$reader_port"
-run_news "$bin/nnrpd" -D -S -b 127.0.0.1 -p "$tls_port"
-run_news "$bin/nnrpd" -D -b 127.0.0.1 -p "$auth_port" -c readers-auth.conf
-for _ in $(seq 50); do
-  python3 -c "import socket; [socket.create_connection(('127.0.0.1',p),1).close() for p in ($transit_port,$reader_port,$tls_port,$auth_port)]" 2>/dev/null && break
-  sleep 0.2
-done
+}
+
+inn2_start() { # PREFIX
+  local prefix="$1" dir ports=()
+  dir="$work/inn${#inn2_prefixes[@]}"
+  for _ in transit reader tls auth; do ports+=("$(free_port)"); done
+  local INNCONF="$dir/etc/inn.conf" # run_news's, while this server is made
+  inn2_configure "$dir" "${ports[0]}"
+  chmod 755 "$work" # the news user passes through; the rest of the folder stays the caller's
+  "${as_root[@]}" chown -R news:news "$dir"
+  run_news su news -s /bin/sh -c "LD_LIBRARY_PATH=$LD_LIBRARY_PATH INNCONF=$INNCONF $bin/makedbz -i -o"
+  printf -v "${prefix}news" '%s' "$dir"
+  printf -v "${prefix}transit_port" '%s' "${ports[0]}"
+  printf -v "${prefix}reader_port" '%s' "${ports[1]}"
+  printf -v "${prefix}tls_port" '%s' "${ports[2]}"
+  printf -v "${prefix}auth_port" '%s' "${ports[3]}"
+  inn2_prefixes+=("$prefix")
+  # Not through run_news: $! must be innd's own process (or sudo's, which passes the signal on).
+  "${as_root[@]}" env LD_LIBRARY_PATH="$LD_LIBRARY_PATH" INNCONF="$INNCONF" "$bin/innd" -d \
+    >"$dir.innd.out" 2>&1 &
+  printf -v "${prefix}innd_pid" '%s' "$!"
+  run_news "$bin/nnrpd" -D -b 127.0.0.1 -p "${ports[1]}"
+  run_news "$bin/nnrpd" -D -S -b 127.0.0.1 -p "${ports[2]}"
+  run_news "$bin/nnrpd" -D -b 127.0.0.1 -p "${ports[3]}" -c readers-auth.conf
+  for _ in $(seq 50); do
+    python3 -c "import socket; [socket.create_connection(('127.0.0.1',p),1).close() for p in (${ports[*]/%/,})]" \
+      2>/dev/null && return
+    sleep 0.2
+  done
+}
+
+inn2_start ""
+# shellcheck disable=SC2154 # $news is set by inn2_start
+export INNCONF="$news/etc/inn.conf"
