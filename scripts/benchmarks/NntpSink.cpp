@@ -2,8 +2,11 @@
 // A news server that takes every article and keeps none, for measuring posters without a
 // real server's disk in the way: it answers as NNTP does (greeting, CAPABILITIES, MODE
 // READER, AUTHINFO, POST, STAT, QUIT), a thread per connection, on 127.0.0.1.
-// Usage: tamberlon-nntp-sink PORT
+// Usage: tamberlon-nntp-sink PORT [MB/S]
+// MB/S paces each connection's reading to that many megabytes a second, as a distant
+// server's round trips do; without it loopback takes what the poster's CPU can send.
 #include <arpa/inet.h>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,9 +29,12 @@ bool SendText(int descriptor, std::string_view text) {
   return true;
 }
 
+using TClock = std::chrono::steady_clock;
+
 class TSinkConnection {
 public:
-  explicit TSinkConnection(int descriptor) : Descriptor(descriptor), Buffer(1 << 20) {}
+  TSinkConnection(int descriptor, double bytesPerSecond)
+      : Descriptor(descriptor), BytesPerSecond(bytesPerSecond), Buffer(1 << 20) {}
   void Run() {
     SendText(Descriptor, "200 sink ready, posting ok\r\n");
     std::string line;
@@ -74,7 +80,18 @@ private:
     if (got <= 0)
       return false;
     End += static_cast<std::size_t>(got);
+    Pace(static_cast<std::size_t>(got));
     return true;
+  }
+  // Waits until the bytes read so far are due at the connection's rate: the sender's
+  // window fills meanwhile and it waits as it would for a far server.
+  void Pace(std::size_t got) {
+    if (BytesPerSecond <= 0)
+      return;
+    Received += got;
+    const auto due = Started + std::chrono::duration_cast<TClock::duration>(
+                                   std::chrono::duration<double>(Received / BytesPerSecond));
+    std::this_thread::sleep_until(due);
   }
   bool ReadLine(std::string& line) {
     for (;;) {
@@ -115,6 +132,9 @@ private:
   }
 
   int Descriptor;
+  double BytesPerSecond;
+  const TClock::time_point Started = TClock::now();
+  double Received = 0;
   std::vector<char> Buffer;
   std::size_t Start = 0, End = 0;
 };
@@ -123,10 +143,13 @@ private:
 int main(int argc, char** argv) {
   // A port of 1 to 65535 and nothing else: "--help" read as port 0 started a sink on a
   // port of the system's choosing, which nobody could then find or stop by its port.
-  const int port = argc == 2 ? std::atoi(argv[1]) : 0;
-  if (argc != 2 || port < 1 || port > 65535 || std::to_string(port) != argv[1]) {
-    std::fprintf(stderr, "usage: tamberlon-nntp-sink PORT\n(a sink of NNTP posts on 127.0.0.1, "
-                         "for the posting benchmarks)\n");
+  const int port = argc >= 2 && argc <= 3 ? std::atoi(argv[1]) : 0;
+  char* rateEnd = nullptr;
+  const double megabytes = argc == 3 ? std::strtod(argv[2], &rateEnd) : 0;
+  if (port < 1 || port > 65535 || std::to_string(port) != argv[1] ||
+      (argc == 3 && (*rateEnd != '\0' || !(megabytes > 0)))) {
+    std::fprintf(stderr, "usage: tamberlon-nntp-sink PORT [MB/S]\n(a sink of NNTP posts on "
+                         "127.0.0.1, for the posting benchmarks; MB/S paces each connection)\n");
     return 2;
   }
   const int listener = socket(AF_INET, SOCK_STREAM, 0);
@@ -145,8 +168,8 @@ int main(int argc, char** argv) {
     const int descriptor = accept(listener, nullptr, nullptr);
     if (descriptor < 0)
       continue;
-    std::thread([descriptor] {
-      TSinkConnection(descriptor).Run();
+    std::thread([descriptor, megabytes] {
+      TSinkConnection(descriptor, megabytes * 1e6).Run();
       close(descriptor);
     }).detach();
   }
