@@ -217,8 +217,8 @@ int Report(const TPostSummary& summary, const TCliArguments& arguments, TCliCont
     const std::size_t before = summary.Accepted > summary.Posted && summary.Resumed
                                    ? summary.Accepted - summary.Posted
                                    : 0;
-    context.Out << summary.Articles << " articles, " << summary.Posted << " posted by this run ("
-                << summary.Bytes << " bytes)"
+    context.Out << CountOf(summary.Articles, "article") << ", " << summary.Posted
+                << " posted by this run (" << summary.Bytes << " bytes)"
                 << (before ? ", " + std::to_string(before) + " by an earlier run" : "") << ", "
                 << summary.Retries
                 << " retries, "

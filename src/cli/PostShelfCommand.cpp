@@ -51,9 +51,11 @@ const char* OutcomeWord(TShelfOutcome outcome) {
 }
 
 void TellTotals(const TShelfTotals& totals, TCliContext& context) {
-  const std::size_t albums = totals.Posted + totals.Failed + totals.Skipped;
+  const std::size_t paused = totals.Paused ? 1 : 0; // the album under way
+  const std::size_t albums = totals.Posted + totals.Failed + totals.Skipped + paused;
   context.Out << albums << (albums == 1 ? " album: " : " albums: ") << totals.Posted << " posted, "
-              << totals.Failed << " failed, " << totals.Skipped << " skipped\n";
+              << totals.Failed << " failed, " << totals.Skipped << " skipped"
+              << (paused ? ", 1 paused" : "") << "\n";
   if (totals.Paused)
     context.Err << "tamberlon-cli: posting paused; post the shelf again to continue\n";
   if (totals.Stopped)
@@ -93,7 +95,7 @@ void TellAlbum(TCliContext& context, const std::string& nfo, TShelfOutcome outco
                const TPostSummary* summary, const std::string& why) {
   context.Out << OutcomeWord(outcome) << ": " << PrintableName(nfo);
   if (summary && outcome == TShelfOutcome::Posted)
-    context.Out << " (" << summary->Articles << " articles, " << summary->Posted
+    context.Out << " (" << CountOf(summary->Articles, "article") << ", " << summary->Posted
                 << " posted by this run; " << PrintableName(summary->NzbPath) << ")";
   if (!why.empty())
     context.Out << ": " << PrintableText(why);
@@ -131,6 +133,12 @@ int PostShelfOf(const TCliArguments& arguments, TCliContext& context) {
                     const std::string& why) {
     if (hooks.Progress)
       line.End();
+    if (summary) { // a server left is left for the albums after it, and said once
+      for (std::size_t i = line.LeftTold; i < summary->Left.size(); ++i)
+        context.Err << ConsoleLine("", summary->Left[i]);
+      LeaveServers(setup, summary->LeftServers);
+    }
+    line.LeftTold = 0;
     TellAlbum(context, nfo, outcome, summary, why);
   };
   TShelfTotals totals;

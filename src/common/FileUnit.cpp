@@ -157,6 +157,11 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+bool IsPlainFile(const std::string& path) {
+  struct stat status {};
+  return ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
 bool LinkWithoutReplacing(int fromFolder, const std::string& from, int toFolder,
                           const std::string& to) {
   struct stat status {};

@@ -69,6 +69,9 @@ std::string FolderPart(const std::string& path);
 
 // A regular file (not a folder) exists at the path.
 bool FileExists(const std::string& path);
+// A regular file itself, not a symbolic link to one: what a walk may post of a folder
+// (a link planted there could name any file of the machine).
+bool IsPlainFile(const std::string& path);
 
 // A key that two paths share exactly when they name one file: the device and inode of an
 // existing file (links followed), else the real path of its folder and its name.

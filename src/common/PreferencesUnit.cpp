@@ -210,7 +210,8 @@ TPreferences ReadPreferences(const std::string& path,
   };
   sectionKeys("Server", preferences.Server);
   sectionKeys("CheckServer", preferences.CheckServer);
-  for (int number = 2; ini.GetSection(MoreServerSection(number).c_str()); ++number)
+  for (int number = 2; number <= MostServers && ini.GetSection(MoreServerSection(number).c_str());
+       ++number)
     sectionKeys(MoreServerSection(number).c_str(), preferences.MoreServers.emplace_back());
   preferences.MainWindow = ReadWindowPlace(ini);
   return preferences;

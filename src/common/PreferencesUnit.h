@@ -66,6 +66,9 @@ struct TPreferences {
 
 // The section of the server list's entry: "Server2" for the second.
 std::string MoreServerSection(int number);
+// The list reads [Server] to [Server16]: a posting run holds a connection (a thread) for
+// each server's every connection.
+inline constexpr int MostServers = 16;
 
 // The one preferences file of both programs, in the program folder.
 inline constexpr const char* PreferencesFileName = "tamberlon.INI";

@@ -149,6 +149,10 @@ std::string ComposedForm(std::string_view text) {
   return result;
 }
 
+std::string CountOf(std::size_t count, std::string_view noun) {
+  return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 std::string_view TrimControlRight(std::string_view text) {
   while (!text.empty() && IsControlOrSpace(text.back()))
     text.remove_suffix(1);

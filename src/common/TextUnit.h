@@ -50,6 +50,9 @@ constexpr bool IsHiddenControl(char32_t c) {
          (c >= 0x2066 && c <= 0x2069);
 }
 
+// "1 article", "2 articles": a count with its noun, the plural made with an "s".
+std::string CountOf(std::size_t count, std::string_view noun);
+
 // Removes leading and/or trailing characters of code 32 or less.
 std::string_view TrimControl(std::string_view text);
 std::string_view TrimControlRight(std::string_view text);

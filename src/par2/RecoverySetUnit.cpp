@@ -124,7 +124,9 @@ std::vector<std::string> RecoverySetFiles(const std::string& par2Path) {
     for (const TFolderEntry& entry : *entries) {
       const std::string_view rest =
           std::string_view(entry.Name).substr(std::min(entry.Name.size(), name.size()));
-      if (!entry.IsFolder && entry.Name.starts_with(name) && rest.ends_with(".par2") &&
+      // A link is no file of the set: it could name any file of the machine.
+      if (!entry.IsFolder && !entry.IsLink && entry.Name.starts_with(name) &&
+          rest.ends_with(".par2") &&
           (rest == ".par2" || IsVolumePart(rest.substr(0, rest.size() - 5))))
         files.push_back(folder + entry.Name);
     }

@@ -130,12 +130,15 @@ void RunOnServers(const std::vector<TPoolServer>& servers, const TPostSettings& 
     }
     client.Close();
   };
+  // A thread a connection, and no more of them in all than a machine bears, however long
+  // the list of servers.
+  constexpr std::size_t MostConnections = 256;
   std::vector<std::thread> threads;
-  for (std::size_t at = 0; at < servers.size(); ++at) {
+  for (std::size_t at = 0; at < servers.size() && threads.size() < MostConnections; ++at) {
     const std::size_t count =
         std::clamp<std::size_t>(static_cast<std::size_t>(std::max(servers[at].Connections, 1)), 1,
                                 std::max<std::size_t>(items.size(), 1));
-    for (std::size_t i = 0; i < count; ++i)
+    for (std::size_t i = 0; i < count && threads.size() < MostConnections; ++i)
       threads.emplace_back(worker, at);
   }
   for (std::thread& thread : threads)

@@ -170,7 +170,7 @@ std::vector<std::string> ReleaseFilesBeside(const std::string& nfoPath) {
   for (const TDocumentKind& kind : DocumentKinds)
     if (const std::string path = CompanionPath(nfoPath, kind.Extension);
         kind.Posted == TDocumentKind::BeforeTracks && kind.Role != TDocumentRole::Nfo &&
-        FileExists(path))
+        IsPlainFile(path))
       add(path);
   const std::string folder = FolderPart(nfoPath);
   const auto entries = ReadFolder(folder.empty() ? "." : folder);
@@ -190,7 +190,7 @@ std::vector<std::string> ReleaseFilesBeside(const std::string& nfoPath) {
   for (const std::string& name : listed) {
     bool unsafe = false;
     const std::string path = (folder.empty() ? "./" : folder) + name; // as the tracks are named
-    if (FileInsideFolder(name, folder, unsafe) && FileExists(path) && !IsNfoPath(path) &&
+    if (FileInsideFolder(name, folder, unsafe) && IsPlainFile(path) && !IsNfoPath(path) &&
         RecoverySetBase(path) != RecoverySetBase(index))
       add(path);
   }

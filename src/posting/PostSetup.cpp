@@ -7,6 +7,7 @@
 #include "generate/AlbumFieldsUnit.h"
 #include "generate/DocumentKinds.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -245,8 +246,15 @@ std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSet
       return problem;
   if (auto problem = UseServerList(setup))
     return problem;
-  // Propagation to another network takes time; the post's own server has it at once.
-  if (setup.Settings.CheckServer && !setting("--check-delay", "CheckDelay"))
+  // Propagation to another network takes time; a server posted to has it at once.
+  const auto postedTo = [&setup](const TServerProfile& check) {
+    return std::any_of(setup.Servers.begin(), setup.Servers.end(), [&](const TListedServer& s) {
+      return s.Role == TServerRole::Both && s.Profile.Endpoint.Host == check.Endpoint.Host &&
+             s.Profile.Endpoint.Port == check.Endpoint.Port;
+    });
+  };
+  if (setup.Settings.CheckServer && !postedTo(*setup.Settings.CheckServer) &&
+      !setting("--check-delay", "CheckDelay"))
     setup.Settings.CheckDelay = std::chrono::seconds(60);
   return ReadNzbSetup(setting, setup);
 }
@@ -333,4 +341,16 @@ std::string CheckVerdict(const TPostSummary& summary) {
     return {};
   return std::to_string(summary.Failures) + (summary.Failures == 1 ? " article" : " articles") +
          " never reached " + summary.CheckedOn + " (looked up after " + seconds + " s)";
+}
+
+std::optional<std::string> LeaveServers(TPostSetup& setup, const std::vector<std::string>& left) {
+  if (left.empty())
+    return std::nullopt;
+  std::erase_if(setup.Servers, [&left](const TListedServer& server) {
+    const TEndpoint& endpoint = server.Profile.Endpoint;
+    const std::string name = endpoint.Host + ":" + std::to_string(endpoint.Port);
+    return server.Role != TServerRole::Check &&
+           std::find(left.begin(), left.end(), name) != left.end();
+  });
+  return UseServerList(setup);
 }

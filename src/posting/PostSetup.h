@@ -61,6 +61,9 @@ std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSet
 // the check server (the list's first of Role=check or both, unless named on its own);
 // the problem when no server of the list posts.
 std::optional<std::string> UseServerList(TPostSetup& setup);
+// The list without the servers a post left ("host:port"), for the posts after it in the
+// same run; a problem when no post server is left.
+std::optional<std::string> LeaveServers(TPostSetup& setup, const std::vector<std::string>& left);
 
 // The settings' keys in [Server] as the window writes them (the password is never one),
 // and those of the list's further entries.

@@ -29,9 +29,12 @@ std::optional<std::string> TShelfWalk::Enter(const std::string& folder) {
   TLevel level{folder, {}, 0};
   std::vector<std::string> nfos;
   for (const TFolderEntry& entry : *entries)
-    if (entry.IsFolder && !entry.IsLink)
+    if (entry.IsLink && (IsNfoPath(entry.Name) || IsFolder(folder + entry.Name)) && Passed)
+      // A link could lead anywhere on the machine, or back up the shelf.
+      Passed(folder + entry.Name, "a link: only the shelf's own folders and files are posted");
+    else if (entry.IsFolder && !entry.IsLink)
       level.Subfolders.push_back(entry.Name);
-    else if (!entry.IsFolder && IsNfoPath(entry.Name))
+    else if (!entry.IsFolder && !entry.IsLink && IsNfoPath(entry.Name))
       nfos.push_back(folder + entry.Name);
   SortNaturally(level.Subfolders);
   Levels.push_back(std::move(level));
@@ -123,6 +126,11 @@ TShelfTotals PostShelf(const std::string& shelf, const TShelfHooks& hooks) {
     ++totals.Failed;
     if (hooks.Ended)
       hooks.Ended(folder, TShelfOutcome::Failed, nullptr, why);
+  };
+  walk.Passed = [&](const std::string& path, const std::string& why) {
+    ++totals.Skipped;
+    if (hooks.Ended)
+      hooks.Ended(path, TShelfOutcome::Skipped, nullptr, why);
   };
   totals.BadShelf = walk.BadShelf();
   std::size_t tried = 0;

@@ -23,6 +23,8 @@ public:
   std::optional<std::string> Next();
   bool BadShelf() const { return ShelfUnreadable; }
   std::function<void(const std::string& folder, const std::string& why)> Skipped;
+  // A link to a folder or an .nfo, passed over: it could lead anywhere on the machine.
+  std::function<void(const std::string& path, const std::string& why)> Passed;
 
 private:
   struct TLevel {

@@ -97,6 +97,8 @@ bool LeaveServer(TShared& shared, std::size_t server, const TNntpFault& fault) {
   if (!shared.Left[server]) {
     shared.Left[server] = true;
     shared.Summary.Left.push_back("Left " + fault.Message);
+    const TEndpoint& endpoint = shared.Servers[server].Profile.Endpoint;
+    shared.Summary.LeftServers.push_back(endpoint.Host + ":" + std::to_string(endpoint.Port));
     shared.Progress.Left = shared.Summary.Left;
     shared.Report();
   }

@@ -70,6 +70,7 @@ struct TPostSummary {
   std::optional<TDeliveryResult> Delivery; // a complete post's copy and command
   std::string CheckedOn;         // "host:port" of the check server; empty: the post's own server
   std::vector<std::string> Left; // the post servers left for the rest of the run, in words
+  std::vector<std::string> LeftServers; // the same servers as "host:port"
   std::chrono::milliseconds CheckDelay{0};
   bool Complete() const { return !Problem && !Cancelled && Failures == 0; }
 };

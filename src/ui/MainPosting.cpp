@@ -39,6 +39,20 @@ void FindListPasswords(TPostSetup& setup) {
 }
 } // namespace
 
+// The settings a queued album posts with, read when it starts: every server's password
+// from the secret store, as the post window finds them.
+TPostSetup TFormMain::QueueSettingsNow() {
+  TPostSetup setup = PostSetupNow();
+  if (!setup.Servers.empty())
+    setup.Servers.front().Profile.Password = PasswordFor(setup.Servers.front().Profile);
+  FindListPasswords(setup);
+  if (auto& check = setup.Settings.CheckServer; check && !check->User.empty())
+    if (const TSecretResult kept = CurrentHost().ReadSecret(PasswordName(*check));
+        kept.Outcome == TSecretOutcome::Done)
+      check->Password = kept.Value;
+  return setup;
+}
+
 std::string TFormMain::PasswordFor(const TServerProfile& server) {
   // Asked once without a user too, so the server settings can say where a password goes.
   if (!ServerPassword.empty() || (server.User.empty() && SecretStoreRuns.has_value()))

@@ -17,16 +17,6 @@ std::string QueuePath() {
 }
 } // namespace
 
-TPostSetup TFormMain::QueueSettingsNow() {
-  TPostSetup setup = PostSetupNow();
-  setup.Settings.Server.Password = PasswordFor(setup.Settings.Server);
-  if (auto& check = setup.Settings.CheckServer; check && !check->User.empty())
-    if (const TSecretResult kept = CurrentHost().ReadSecret(PasswordName(*check));
-        kept.Outcome == TSecretOutcome::Done)
-      check->Password = kept.Value;
-  return setup;
-}
-
 void TFormMain::PostQueue1Click() {
   if (!FormQueue) {
     FormQueue = new TFormQueue(

@@ -4,6 +4,7 @@
 #include "common/FileUnit.h"
 #include "common/Host.h"
 #include "common/IntToAbbrStrUnit.h"
+#include "common/TextUnit.h"
 #include "platform/WindowPlace.h"
 #include "ui/QtText.h"
 #include "ui/ServerUnit.h"
@@ -77,12 +78,12 @@ std::string PostResultText(const TPostSummary& summary, double seconds) {
            std::to_string(summary.Articles) + " articles posted; Post again to continue\n";
   else if (summary.Problem)
     text = "Posting stopped: " + summary.Problem->Message + "\n" + Advice(summary.Cause) + "\n";
-  text += std::to_string(summary.Posted) + " articles posted (" + std::to_string(summary.Bytes) +
+  text += CountOf(summary.Posted, "article") + " posted (" + std::to_string(summary.Bytes) +
           " bytes" + RunTime(summary.Bytes, seconds) + ")" +
           (summary.Resumed ? " continuing the earlier post" : "") + ", " +
-          std::to_string(summary.Retries) + " retries";
+          std::to_string(summary.Retries) + (summary.Retries == 1 ? " retry" : " retries");
   // A paused post's unchecked articles are not failures yet.
-  text += summary.Cancelled ? "." : ", " + std::to_string(summary.Failures) + " failures.";
+  text += summary.Cancelled ? "." : ", " + CountOf(summary.Failures, "failure") + ".";
   if (summary.Complete() && summary.CheckedOn.empty())
     text += "\nThe check found every one of the " + std::to_string(summary.Articles) +
             " articles on the server.";

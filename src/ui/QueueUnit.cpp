@@ -34,8 +34,11 @@ TPostSummary PostQueuedAlbum(const TQueuedAlbum& album, const TPostSetup& setup,
                              const std::atomic<bool>& cancelled,
                              std::function<void(const TPostProgress&)> progress) {
   TPostSummary summary;
-  if (!FileExists(album.NfoPath)) {
-    summary.Problem = TProblem{"The album's .nfo is no longer there", album.NfoPath};
+  if (!IsNfoPath(album.NfoPath) || !IsPlainFile(album.NfoPath)) {
+    summary.Problem = TProblem{FileExists(album.NfoPath) || !IsNfoPath(album.NfoPath)
+                                   ? "This is not an album's .nfo; it is not posted"
+                                   : "The album's .nfo is no longer there",
+                               album.NfoPath};
     return summary;
   }
   const std::vector<std::string> files = ReleaseFilesBeside(album.NfoPath);

@@ -60,6 +60,8 @@ mta: "/bin/true"
 runasuser: news
 runasgroup: news
 maxartsize: 0
+# a loaded test machine must not turn posters away
+nnrpdloadlimit: 0
 ovmethod: tradindexed
 hismethod: hisv6
 tlscertfile: $dir/etc/cert.pem
