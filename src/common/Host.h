@@ -6,6 +6,7 @@
 #include "common/DateTimeUnit.h"
 #include "common/Problem.h"
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -138,6 +139,11 @@ public:
     return {};
   }
 
+  // The program is closing: every network wait ends now rather than at its deadline (a
+  // silent server held the window's exit for its whole timeout). Any thread may ask.
+  void StopWaiting() { Stopping.store(true); }
+  bool WaitsStopped() const { return Stopping.load(); }
+
 protected:
   void ReportMediaProblem(const std::string& reason) {
     if (MediaProblemListener)
@@ -146,6 +152,7 @@ protected:
 
 private:
   std::function<void(const std::string& reason)> MediaProblemListener;
+  std::atomic<bool> Stopping{false};
 };
 
 // A host that needs nothing: messages to stderr, English regional forms, the

@@ -2,6 +2,7 @@
 #include "ui/QueueUnit.h"
 
 #include "common/FileUnit.h"
+#include "common/Host.h"
 #include "ui/MainUnit.h"
 #include "ui/PostUnit.h"
 
@@ -267,6 +268,7 @@ void TFormQueue::StopForExit() {
   if (!Posting())
     return;
   Cancelled = true;
+  CurrentHost().StopWaiting(); // a silent server would hold the exit for its timeout
   Join();
   for (TQueuedAlbum& album : Queue.Albums)
     if (album.State == TQueueState::Posting)
