@@ -57,6 +57,8 @@ TFormVerify::TFormVerify(QWidget* parent) : QWidget(parent, Qt::Window) {
   ProgressBytes->setRange(0, 1000);
   LabelTotals = new QLabel(this);
   LabelTotals->setObjectName(QStringLiteral("LabelTotals"));
+  LabelTotals->setWordWrap(true); // a log's long line would widen the window past the screen
+  LabelTotals->setTextInteractionFlags(Qt::TextSelectableByMouse);
   ButtonCancel = new QPushButton(QStringLiteral("Cancel"), this);
   ButtonCancel->setObjectName(QStringLiteral("ButtonCancel"));
   ButtonRepair = new QPushButton(QStringLiteral("&Repair"), this);
