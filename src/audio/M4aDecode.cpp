@@ -3,24 +3,24 @@
 // FFmpeg's libavcodec (the demuxer, libavformat, is not needed), and the priming samples the
 // edit list or iTunSMPB names are left out.
 #include "audio/AudioBlocks.h"
+#include "audio/AvcodecLibrary.h"
 #include "audio/Mp4Atoms.h"
 #include "audio/Mp4Samples.h"
 
 #include <memory>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
 namespace {
 struct TContextDeleter {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+  const TAvcodec* Av;
+  void operator()(AVCodecContext* context) const { Av->FreeContext(&context); }
 };
 struct TPacketDeleter {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+  const TAvcodec* Av;
+  void operator()(AVPacket* packet) const { Av->PacketFree(&packet); }
 };
 struct TFrameDeleter {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+  const TAvcodec* Av;
+  void operator()(AVFrame* frame) const { Av->FrameFree(&frame); }
 };
 
 constexpr unsigned MostChannels = 8; // AAC's and ALAC's own limit
@@ -54,9 +54,11 @@ private:
 };
 
 // One decoded frame's samples as floats, whatever layout the decoder gave.
-bool ToFloats(const AVFrame& frame, unsigned channels, std::vector<std::vector<float>>& planes) {
+bool ToFloats(const TAvcodec& av, const AVFrame& frame, unsigned channels,
+              std::vector<std::vector<float>>& planes) {
   const auto format = static_cast<AVSampleFormat>(frame.format);
-  const bool planar = av_sample_fmt_is_planar(format);
+  const bool planar = av.SampleFormatIsPlanar(format);
+  const AVSampleFormat packed = av.PackedSampleFormat(format);
   const auto frames = static_cast<std::size_t>(frame.nb_samples);
   planes.resize(channels);
   for (unsigned c = 0; c < channels; ++c) {
@@ -64,7 +66,7 @@ bool ToFloats(const AVFrame& frame, unsigned channels, std::vector<std::vector<f
     const std::uint8_t* data = frame.extended_data[planar ? c : 0];
     for (std::size_t i = 0; i < frames; ++i) {
       const std::size_t at = planar ? i : i * channels + c;
-      switch (av_get_packed_sample_fmt(format)) {
+      switch (packed) {
       case AV_SAMPLE_FMT_FLT:
         planes[c][i] = reinterpret_cast<const float*>(data)[at];
         break;
@@ -84,6 +86,7 @@ bool ToFloats(const AVFrame& frame, unsigned channels, std::vector<std::vector<f
 }
 
 struct TMp4Decoding {
+  const TAvcodec& Av;
   const TMp4SampleTable& Table;
   TReadOnlyFile& File;
   const TAudioDecodeHooks& Hooks;
@@ -97,7 +100,7 @@ struct TMp4Decoding {
   // Takes what the decoder has ready; false on a failure, said in the result.
   bool Drain(AVFrame& frame) {
     for (;;) {
-      const int status = avcodec_receive_frame(&Context, &frame);
+      const int status = Av.ReceiveFrame(&Context, &frame);
       if (status == AVERROR(EAGAIN) || status == AVERROR_EOF)
         return true;
       const auto channels = static_cast<unsigned>(frame.ch_layout.nb_channels);
@@ -111,7 +114,7 @@ struct TMp4Decoding {
                          Table.Codec};
         Played.emplace(Table, Result.Stream.SampleRate);
       }
-      if (!ToFloats(frame, channels, Planes))
+      if (!ToFloats(Av, frame, channels, Planes))
         return Fail();
       Pointers.clear();
       for (const auto& plane : Planes)
@@ -127,8 +130,8 @@ struct TMp4Decoding {
 };
 
 void TMp4Decoding::Run() {
-  const std::unique_ptr<AVPacket, TPacketDeleter> packet(av_packet_alloc());
-  const std::unique_ptr<AVFrame, TFrameDeleter> frame(av_frame_alloc());
+  const std::unique_ptr<AVPacket, TPacketDeleter> packet(Av.PacketAlloc(), {&Av});
+  const std::unique_ptr<AVFrame, TFrameDeleter> frame(Av.FrameAlloc(), {&Av});
   if (!packet || !frame) {
     Fail();
     return;
@@ -136,19 +139,19 @@ void TMp4Decoding::Run() {
   for (const TMp4Sample& sample : Table.Samples) {
     if (Blocks.Cancelled())
       return;
-    if (av_new_packet(packet.get(), static_cast<int>(sample.Size)) < 0 ||
+    if (Av.NewPacket(packet.get(), static_cast<int>(sample.Size)) < 0 ||
         !File.ReadExactly(sample.Offset, std::span(packet->data, sample.Size))) {
       Result.Problem = "the file cannot be read";
       return;
     }
     if (Hooks.BytesRead)
       Hooks.BytesRead(sample.Size);
-    const int sent = avcodec_send_packet(&Context, packet.get());
-    av_packet_unref(packet.get());
+    const int sent = Av.SendPacket(&Context, packet.get());
+    Av.PacketUnref(packet.get());
     if ((sent < 0 && sent != AVERROR_INVALIDDATA) || !Drain(*frame))
       return;
   }
-  avcodec_send_packet(&Context, nullptr);
+  Av.SendPacket(&Context, nullptr);
   if (Drain(*frame) && !Played)
     Fail();
 }
@@ -171,29 +174,32 @@ TAudioDecodeResult decoder::DecodeM4a(const std::string& path, const TAudioDecod
     return result;
   }
   const TMp4SampleTable& table = *read.Table;
-  av_log_set_level(AV_LOG_QUIET); // a damaged frame is the result's to tell, not the console's
-  const AVCodec* codec =
-      avcodec_find_decoder(table.Codec == "AAC" ? AV_CODEC_ID_AAC : AV_CODEC_ID_ALAC);
+  const TAvcodec* av = LoadAvcodec();
+  if (!av) {
+    result.Problem = AvcodecMissing(table.Codec);
+    return result;
+  }
+  const AVCodec* codec = av->FindDecoder(table.Codec == "AAC" ? AV_CODEC_ID_AAC : AV_CODEC_ID_ALAC);
   const std::unique_ptr<AVCodecContext, TContextDeleter> context(
-      codec ? avcodec_alloc_context3(codec) : nullptr);
+      codec ? av->AllocContext(codec) : nullptr, {av});
   if (!context) {
     result.Problem = "no " + table.Codec + " decoder is at hand";
     return result;
   }
   // libavcodec reads past the configuration's end by up to its padding, which must be zero.
   context->extradata = static_cast<std::uint8_t*>(
-      av_mallocz(table.Configuration.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+      av->Mallocz(table.Configuration.size() + AV_INPUT_BUFFER_PADDING_SIZE));
   if (!context->extradata) {
     result.Problem = "no memory for the decoder";
     return result;
   }
   std::copy(table.Configuration.begin(), table.Configuration.end(), context->extradata);
   context->extradata_size = static_cast<int>(table.Configuration.size());
-  if (avcodec_open2(context.get(), codec, nullptr) < 0) {
+  if (av->Open(context.get(), codec, nullptr) < 0) {
     result.Problem = "the " + table.Codec + " decoder refuses the track's configuration";
     return result;
   }
   TAudioBlocks blocks(hooks, result);
-  TMp4Decoding{table, *file, hooks, *context, blocks, result, std::nullopt, {}, {}}.Run();
+  TMp4Decoding{*av, table, *file, hooks, *context, blocks, result, std::nullopt, {}, {}}.Run();
   return result;
 }
