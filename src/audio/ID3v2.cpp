@@ -115,10 +115,17 @@ std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
   return Utf16ToUtf8(units);
 }
 
-std::string WithoutLeadingBom(std::string text) {
+// The text without a leading byte-order mark and the controls and spaces around it, cut in
+// place: most values lose nothing and are not copied.
+std::string Tidied(std::string text) {
   constexpr std::string_view Bom = "\xEF\xBB\xBF";
-  if (text.starts_with(Bom))
-    text.erase(0, Bom.size());
+  std::string_view kept = text;
+  if (kept.starts_with(Bom))
+    kept.remove_prefix(Bom.size());
+  kept = TrimControl(kept);
+  const auto start = static_cast<std::size_t>(kept.data() - text.data());
+  text.erase(start + kept.size());
+  text.erase(0, start);
   return text;
 }
 
@@ -141,17 +148,25 @@ std::int64_t ID3v2StatedTagSize(std::span<const std::uint8_t> head) {
 namespace {
 // The values a text frame holds: several are separated by the encoding's NUL (a byte, or
 // two on a code unit's boundary), as version 2.4 lists them; a trailing one ends the last.
-std::vector<std::string_view> TextValues(std::string_view body, bool wide) {
-  std::vector<std::string_view> values;
-  const std::size_t unit = wide ? 2 : 1;
+// Empty values are left out: they add nothing and change no byte order, and the slot's
+// zero padding makes hundreds of them.
+template <typename TTake> void ForEachTextValue(std::string_view body, bool wide, TTake take) {
+  auto give = [&](std::string_view value) {
+    if (!value.empty())
+      take(value);
+  };
   std::size_t start = 0;
-  for (std::size_t at = 0; at + unit <= body.size(); at += unit)
-    if (body[at] == 0 && (!wide || body[at + 1] == 0)) {
-      values.push_back(body.substr(start, at - start));
-      start = at + unit;
-    }
-  values.push_back(body.substr(start));
-  return values;
+  if (!wide) {
+    for (std::size_t at; (at = body.find('\0', start)) != std::string_view::npos; start = at + 1)
+      give(body.substr(start, at - start));
+  } else {
+    for (std::size_t at = 0; at + 2 <= body.size(); at += 2)
+      if (body[at] == 0 && body[at + 1] == 0) {
+        give(body.substr(start, at - start));
+        start = at + 2;
+      }
+  }
+  give(body.substr(start));
 }
 
 // One value in the frame's encoding. UTF-16 with a byte-order mark: each value's mark
@@ -176,8 +191,7 @@ std::string DecodeValue(unsigned char encoding, std::string_view value, bool& bi
     text = SanitizeUtf8(TrimControl(value));
     break;
   }
-  text = WithoutLeadingBom(std::move(text));
-  return std::string(TrimControl(text));
+  return Tidied(std::move(text));
 }
 } // namespace
 
@@ -186,17 +200,18 @@ std::string DecodeID3v2Text(std::string_view raw) {
     return {};
   const auto encoding = static_cast<unsigned char>(raw.front());
   if (encoding > 3) // no encoding byte: the text as it stands
-    return std::string(TrimControl(WithoutLeadingBom(Cp1252ToUtf8(TrimControl(raw)))));
+    return Tidied(Cp1252ToUtf8(TrimControl(raw)));
   std::string joined;
   bool bigEndian = encoding == 2;
-  for (const std::string_view value : TextValues(raw.substr(1), encoding == 1 || encoding == 2)) {
-    const std::string text = DecodeValue(encoding, value, bigEndian);
-    if (text.empty())
-      continue;
-    if (!joined.empty())
+  ForEachTextValue(raw.substr(1), encoding == 1 || encoding == 2, [&](std::string_view value) {
+    std::string text = DecodeValue(encoding, value, bigEndian);
+    if (joined.empty()) {
+      joined = std::move(text);
+    } else if (!text.empty()) {
       joined += TagValueSeparator;
-    joined += text;
-  }
+      joined += text;
+    }
+  });
   return joined;
 }
 
@@ -374,8 +389,10 @@ void TID3v2::ReadFrames(TReadOnlyFile& file, std::uint8_t flags, TSlots& slots) 
     if (!skipped && (id == "APIC" || id == "PIC"))
       ReadPicture(file, dataStart, dataSize, MajorVersion == 4 && (header.U8(9) & 0x01));
     else if (!skipped && slot < SlotCount) {
-      data.assign(SlotSize, '\0');
       const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(dataSize, SlotSize));
+      // Four zero bytes end a shorter frame's text, and its description, in either width as
+      // zero padding to the slot's whole size would; more would only be scanned.
+      data.assign(std::min(wanted + 4, SlotSize), '\0');
       if (!file.ReadExactly(dataStart,
                             std::span(reinterpret_cast<std::uint8_t*>(data.data()), wanted)))
         break;

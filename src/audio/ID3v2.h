@@ -49,8 +49,8 @@ public:
   bool FrontPicture = false;
 
 private:
-  // The raw data of the last frame that matched each slot: its first 500 bytes,
-  // zero-padded; empty when no frame matched.
+  // The raw data of the last frame that matched each slot: its first 500 bytes, four zero
+  // bytes after a shorter one (up to 500); empty when no frame matched.
   using TSlots = std::array<std::string, SlotCount>;
 
   void ReadFrames(TReadOnlyFile& file, std::uint8_t flags, TSlots& slots);
