@@ -62,6 +62,8 @@ TEST(ID3v2, TextEncodings) {
       {"UTF-16 without mark is little-endian", TextData(1, Utf16Le(u"Abc", false)), "Abc"},
       {"UTF-16 keeps characters whose low byte is 255", TextData(1, Utf16Le(u"\u00FF\u30FF")),
        "ÿヿ"},
+      {"UTF-16 cut inside its last unit, which the zero after the frame completes",
+       TextData(1, Utf16Le(u"Ab").substr(0, 5)), "Ab"},
       {"UTF-16 values, each ended by a zero unit",
        TextData(1, Utf16Le(u"One") + TBytes(2, '\0') + Utf16Le(u"Two", false) + TBytes(2, '\0')),
        "One; Two"},
@@ -144,6 +146,11 @@ TEST(ID3v2, DescribedTextSkipsTheDescription) {
        "eng" +
            Utf16Le(u"A\u0100") + TBytes(2, '\0') + Utf16Le(u"Value"),
        "Value"},
+      {"UTF-16 description the frame ends inside, at an odd length: no value",
+       "\x01"
+       "eng" +
+           Utf16Le(u"Note") + "X",
+       ""},
       {"UTF-16BE",
        "\x02"
        "eng" +
