@@ -273,6 +273,10 @@ std::string Escaped(std::string_view text, bool backslash) {
   out.reserve(text.size());
   for (std::size_t at = 0; at < text.size();) {
     const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte >= 0x20 && byte < 0x7F && byte != '\\') { // printable ASCII, most names whole
+      out += text[at++];
+      continue;
+    }
     const TSequence sequence = SequenceAt(text, at);
     if (byte == '\\' && backslash) {
       out += "\\\\";
