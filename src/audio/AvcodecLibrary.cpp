@@ -33,10 +33,14 @@ bool BindAll(void* library, TAvcodec& f) {
 std::optional<TAvcodec> Load() {
   // Kept open for the program's life: the decoders may run again on any thread.
   void* library = dlopen(("libavcodec.so." + Major).c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!library)
+    return std::nullopt;
   TAvcodec functions{};
   decltype(&av_log_set_level) setLogLevel = nullptr;
-  if (!library || !BindAll(library, functions) || !Bind(library, "av_log_set_level", setLogLevel))
+  if (!BindAll(library, functions) || !Bind(library, "av_log_set_level", setLogLevel)) {
+    dlclose(library); // another build of the same major version, lacking one
     return std::nullopt;
+  }
   setLogLevel(AV_LOG_QUIET);
   return functions;
 }
