@@ -100,7 +100,8 @@ TRecoveryFileCheck CheckFileContent(const TFileDescription& description, const T
                                     std::optional<std::uint32_t> firstSlice,
                                     std::uint64_t sliceSize, const TBaseFolder& folder,
                                     const std::function<void(std::uint64_t)>& progress,
-                                    const std::atomic<bool>* cancelled) {
+                                    const std::atomic<bool>* cancelled,
+                                    const std::optional<TMd5Hash>& read) {
   TRecoveryFileCheck check;
   check.Name = description.Name;
   check.Slices = SlicesOf(description.Length, sliceSize);
@@ -118,12 +119,12 @@ TRecoveryFileCheck CheckFileContent(const TFileDescription& description, const T
   // speed of reading it.
   TChunkedReader reader(*file, progress, cancelled);
   TMd5 whole;
-  if (rightLength && !reader.Read(0, length, [&](auto piece) { whole.Update(piece); })) {
+  if (rightLength && !read && !reader.Read(0, length, [&](auto piece) { whole.Update(piece); })) {
     if (cancelled && cancelled->load()) // unreadable, or cancelled: then nothing is known
       check.State = TRecoveryFileState::NotChecked;
     return check;
   }
-  if (rightLength && whole.Finish() == description.Md5) {
+  if (rightLength && (read ? *read : whole.Finish()) == description.Md5) {
     check.State = TRecoveryFileState::Ok;
     check.DamagedSlices = 0;
     return check;
@@ -141,14 +142,13 @@ TRecoveryFileCheck CheckFileContent(const TFileDescription& description, const T
 }
 } // namespace
 
-TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
-                                     const TSliceSearch& search,
-                                     std::optional<std::uint32_t> firstSlice,
-                                     std::uint64_t sliceSize, const TBaseFolder& folder,
-                                     const std::function<void(std::uint64_t)>& progress,
-                                     const std::atomic<bool>* cancelled) {
-  TRecoveryFileCheck check =
-      CheckFileContent(description, search, firstSlice, sliceSize, folder, progress, cancelled);
+TRecoveryFileCheck
+CheckRecoveryFile(const TFileDescription& description, const TSliceSearch& search,
+                  std::optional<std::uint32_t> firstSlice, std::uint64_t sliceSize,
+                  const TBaseFolder& folder, const std::function<void(std::uint64_t)>& progress,
+                  const std::atomic<bool>* cancelled, const std::optional<TMd5Hash>& wholeHash) {
+  TRecoveryFileCheck check = CheckFileContent(description, search, firstSlice, sliceSize, folder,
+                                              progress, cancelled, wholeHash);
   if (NeedsRepair(check) && UnsafeNameIn(folder, description.Name) != TUnsafeName::None)
     check.State = TRecoveryFileState::Unsafe;
   return check;
@@ -274,7 +274,9 @@ std::optional<TRecoveryCheck> CheckRecoverySet(const std::string& par2Path,
     if (callbacks.Listed)
       callbacks.Listed(files, bytes);
   };
-  const auto survey = SurveyRecoverySet(par2Path, *folder, 1, heard, cancelled);
+  // The survey tells its callbacks one at a time, from its threads.
+  const auto survey = SurveyRecoverySet(
+      par2Path, *folder, std::max(1u, std::thread::hardware_concurrency()), heard, cancelled);
   if (!survey)
     return std::nullopt;
   // The final word on each file: found elsewhere, or refused once another needs repair.

@@ -89,13 +89,15 @@ TUnsafeName UnsafeNameIn(const TBaseFolder& folder, const std::string& name);
 // One file of a set against its description, read below folder without a link (or through
 // one that stays inside it: ThroughLink); UNSAFE when it is not intact and the repair may
 // not change it. A file whose hash differs is searched for the set's slices; firstSlice:
-// its own first slice's number, when it is a file of the recovery set.
+// its own first slice's number, when it is a file of the recovery set. wholeHash: the
+// file's MD5 when it was already read whole (at the description's length), not read again.
 TRecoveryFileCheck CheckRecoveryFile(const TFileDescription& description,
                                      const TSliceSearch& search,
                                      std::optional<std::uint32_t> firstSlice,
                                      std::uint64_t sliceSize, const TBaseFolder& folder,
                                      const std::function<void(std::uint64_t)>& progress,
-                                     const std::atomic<bool>* cancelled);
+                                     const std::atomic<bool>* cancelled,
+                                     const std::optional<TMd5Hash>& wholeHash = std::nullopt);
 // Damaged or missing.
 bool NeedsRepair(const TRecoveryFileCheck& file);
 // True when name, below the set's folder, is the set's own .par2 or one of its volumes: the

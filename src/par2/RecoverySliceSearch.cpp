@@ -46,16 +46,19 @@ std::uint32_t ZeroBytesFactor(std::uint64_t count) {
   return result;
 }
 
-// One byte of a file at a time, read a chunk ahead; zeros past its end.
+constexpr std::array<std::uint8_t, 65536> Zeros{};
+
+// A file's bytes from a position on, as many as are read ahead of it; zeros past its end.
 class TCursor {
 public:
   TCursor(TReadOnlyFile& file, std::uint64_t length) : File(file), Length(length), Buffer(Chunk) {}
-  std::uint8_t At(std::uint64_t position) {
+  std::span<const std::uint8_t> From(std::uint64_t position) {
     if (position >= Length)
-      return 0;
+      return Zeros;
     if (position < Start || position - Start >= Count)
       Fill(position);
-    return Buffer[static_cast<std::size_t>(position - Start)];
+    const auto skip = static_cast<std::size_t>(position - Start);
+    return std::span(Buffer.data() + skip, static_cast<std::size_t>(Count) - skip);
   }
   bool Failed = false;
 
@@ -76,7 +79,6 @@ private:
 };
 
 void Md5Zeros(TMd5& md5, std::uint64_t count) {
-  static constexpr std::array<std::uint8_t, 65536> Zeros{};
   for (; count > 0;) {
     const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(Zeros.size(), count));
     md5.Update(std::span(Zeros.data(), part));
@@ -134,14 +136,22 @@ public:
       ShortSlice(*expected, 0);
     if (Length == 0 || !WindowAt(0))
       return !Stopped();
-    for (std::uint64_t at = 0;; ++at) {
-      if (Passes(Register) && Confirm(at))
-        ShortSlice(LastFound + 1, at + S.SliceSize);
-      if (at + 1 >= Length || Exhausted)
-        break;
-      Register = (Register >> 8) ^ Table[(Register ^ Leading.At(at + S.SliceSize)) & 0xFF] ^
-                 S.Leaving[Trailing.At(at)];
-      if ((at & 0xFFFFF) == 0 && Stopped())
+    // A run at a time over the bytes both ends of the window have in memory.
+    for (std::uint64_t at = 0; at < Length && !Exhausted;) {
+      const std::span<const std::uint8_t> leaving = Trailing.From(at);
+      const std::span<const std::uint8_t> coming = Leading.From(at + S.SliceSize);
+      const std::size_t run = std::min(leaving.size(), coming.size());
+      for (std::size_t i = 0; i < run; ++i) {
+        if (Passes(Register)) {
+          if (Confirm(at + i))
+            ShortSlice(LastFound + 1, at + i + S.SliceSize);
+          if (Exhausted)
+            break;
+        }
+        Register = (Register >> 8) ^ Table[(Register ^ coming[i]) & 0xFF] ^ S.Leaving[leaving[i]];
+      }
+      at += run;
+      if (Stopped())
         return false;
     }
     return !Trailing.Failed && !Leading.Failed && !Stopped();

@@ -3,9 +3,11 @@
 
 #include "common/BaseFolder.h"
 #include "common/FileUnit.h"
+#include "common/Md5Lanes.h"
 #include "common/Md5Unit.h"
 #include "common/TextUnit.h"
 #include "common/WorkerJobs.h"
+#include "par2/RecoveryFileHashes.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -113,8 +115,98 @@ private:
            ::fstatat(parent->Folder.Get(), parent->Leaf.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
   }
 
-  // Each file checked whole, and searched where it is not intact; on one thread, in order,
-  // where the callbacks expect the caller's own.
+  void HearProgress(std::uint64_t part) {
+    const std::lock_guard lock(Hearing);
+    if (Callbacks.Progress)
+      Callbacks.Progress(part);
+  }
+
+  // A regular file's size below the folder, reached without a link.
+  std::optional<std::uint64_t> SizeBelow(const std::string& name) const {
+    const auto parent = Folder.ParentOf(name);
+    struct stat status {};
+    if (!parent ||
+        ::fstatat(parent->Folder.Get(), parent->Leaf.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(status.st_mode))
+      return std::nullopt;
+    return static_cast<std::uint64_t>(status.st_size);
+  }
+
+  // The files of their described length in groups of like length, as many as the lanes
+  // hash together; the others (missing, empty, cut or grown) alone.
+  void GroupFiles(std::vector<std::vector<std::size_t>>& groups,
+                  std::vector<std::size_t>& alone) const {
+    const std::vector<TFileDescription>& files = Survey.Found.Set.Files;
+    std::vector<std::size_t> whole;
+    for (std::size_t i = 0; i < files.size(); ++i)
+      (files[i].Length > 0 && SizeBelow(files[i].Name) == files[i].Length ? whole : alone)
+          .push_back(i);
+    std::stable_sort(whole.begin(), whole.end(), [&](std::size_t a, std::size_t b) {
+      return files[a].Length < files[b].Length;
+    });
+    const auto width = static_cast<std::size_t>(WidestMd5Lanes());
+    for (std::size_t first = 0; first < whole.size(); first += width)
+      groups.emplace_back(whole.begin() + static_cast<std::ptrdiff_t>(first),
+                          whole.begin() +
+                              static_cast<std::ptrdiff_t>(std::min(whole.size(), first + width)));
+  }
+
+  // A group's whole hashes, its files read side by side: the lanes hash them at about the
+  // cost of one.
+  void HashGroup(const std::vector<std::size_t>& group) {
+    const std::vector<TFileDescription>& files = Survey.Found.Set.Files;
+    std::vector<std::size_t> members;
+    std::vector<TReadOnlyFile> opened;
+    for (const std::size_t i : group)
+      if (auto file = Stopped() ? std::nullopt : OpenBelow(Folder, files[i].Name);
+          file && static_cast<std::uint64_t>(file->Size()) == files[i].Length) {
+        members.push_back(i);
+        opened.push_back(std::move(*file));
+      }
+    std::vector<TReadOnlyFile*> reading;
+    for (TReadOnlyFile& file : opened)
+      reading.push_back(&file);
+    const auto hashes = HashFilesSideBySide(
+        reading, [&](std::uint64_t part) { HearProgress(part); }, Cancelled);
+    for (std::size_t m = 0; m < members.size(); ++m)
+      if (hashes[m])
+        WholeHashes[members[m]] = hashes[m]->Whole;
+  }
+
+  void CheckFile(std::size_t i) {
+    if (Stopped())
+      return;
+    const TRecoverySetDescription& set = Survey.Found.Set;
+    const TFileDescription& description = set.Files[i];
+    TRecoveryFileCheck file = CheckRecoveryFile(
+        description, *Search,
+        i < set.RecoveryFileIds.size() ? std::optional(Survey.FirstSlices[i]) : std::nullopt,
+        set.SliceSize, Folder, [&](std::uint64_t part) { HearProgress(part); }, Cancelled,
+        WholeHashes[i]);
+    if (description.FileId == TMd5Hash{}) // the main packet names a file nothing describes
+      file.Name = "(a file the set does not describe)";
+    else if (NeedsRepair(file) && IsFileOfTheSet(Par2Path, description.Name))
+      file.State = TRecoveryFileState::Unsafe;
+    const std::lock_guard lock(Hearing);
+    Survey.Files[i] = std::move(file);
+    if (Callbacks.Checked && Survey.Files[i].State != TRecoveryFileState::NotChecked)
+      Callbacks.Checked(i, Survey.Files[i]);
+  }
+
+  // On the threads; with one, on the caller's, in order, where the callbacks expect it.
+  void RunJobs(std::size_t count, const std::function<void(std::size_t)>& job) const {
+    if (Threads == 1) {
+      for (std::size_t j = 0; j < count; ++j)
+        job(j);
+      return;
+    }
+    TWorkerJobs jobs(count, Threads, job);
+    jobs.Wait();
+  }
+
+  // Each file checked whole, and searched where it is not intact. The files of their
+  // length are hashed a group at a time while the others are checked (a file cut or grown
+  // is searched at once); then the groups' files are checked by their hashes.
   void CheckFiles() {
     const TRecoverySetDescription& set = Survey.Found.Set;
     Survey.Files.resize(set.Files.size());
@@ -122,36 +214,20 @@ private:
       Survey.Files[i].Name = set.Files[i].Name;
       Survey.Files[i].Slices = SlicesOf(set.Files[i].Length, set.SliceSize);
     }
-    const auto check = [&](std::size_t i) {
-      if (Stopped())
-        return;
-      const TFileDescription& description = set.Files[i];
-      TRecoveryFileCheck file = CheckRecoveryFile(
-          description, *Search,
-          i < set.RecoveryFileIds.size() ? std::optional(Survey.FirstSlices[i]) : std::nullopt,
-          set.SliceSize, Folder,
-          [&](std::uint64_t part) {
-            const std::lock_guard lock(Hearing);
-            if (Callbacks.Progress)
-              Callbacks.Progress(part);
-          },
-          Cancelled);
-      if (description.FileId == TMd5Hash{}) // the main packet names a file nothing describes
-        file.Name = "(a file the set does not describe)";
-      else if (NeedsRepair(file) && IsFileOfTheSet(Par2Path, description.Name))
-        file.State = TRecoveryFileState::Unsafe;
-      const std::lock_guard lock(Hearing);
-      Survey.Files[i] = std::move(file);
-      if (Callbacks.Checked && Survey.Files[i].State != TRecoveryFileState::NotChecked)
-        Callbacks.Checked(i, Survey.Files[i]);
-    };
-    if (Threads == 1) {
-      for (std::size_t i = 0; i < set.Files.size(); ++i)
-        check(i);
-      return;
-    }
-    TWorkerJobs checking(set.Files.size(), Threads, check);
-    checking.Wait();
+    std::vector<std::vector<std::size_t>> groups;
+    std::vector<std::size_t> alone;
+    GroupFiles(groups, alone);
+    WholeHashes.assign(set.Files.size(), std::nullopt);
+    RunJobs(alone.size() + groups.size(), [&](std::size_t j) {
+      if (j < alone.size())
+        CheckFile(alone[j]);
+      else
+        HashGroup(groups[j - alone.size()]);
+    });
+    std::vector<std::size_t> grouped;
+    for (const auto& group : groups)
+      grouped.insert(grouped.end(), group.begin(), group.end());
+    RunJobs(grouped.size(), [&](std::size_t j) { CheckFile(grouped[j]); });
   }
 
   void Locate(std::uint32_t number, const std::string& source, std::uint64_t offset,
@@ -300,6 +376,7 @@ private:
   std::mutex Hearing;
   TRecoverySurvey Survey;
   std::optional<TSliceSearch> Search;
+  std::vector<std::optional<TMd5Hash>> WholeHashes; // of the files read side by side
   std::set<std::string> Taken;
 };
 } // namespace
