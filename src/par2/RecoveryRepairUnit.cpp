@@ -32,6 +32,9 @@
 namespace {
 constexpr std::size_t CopyChunk = std::size_t{1} << 20;
 constexpr std::size_t MaximumLostSlices = 8192;
+constexpr std::uint64_t StripeMemory = std::uint64_t{16} << 20;
+constexpr std::uint64_t MinimumWidth = std::uint64_t{64} << 10;
+constexpr std::uint64_t BatchMemory = std::uint64_t{8} << 20; // intact slices' stripes
 // Files read from at once: well within the usual limit of 1,024 descriptors.
 constexpr std::size_t OpenAtOnce = 64;
 
@@ -232,8 +235,13 @@ private:
   void PrepareWork() {
     const std::uint64_t sliceSize = Survey.Found.Set.SliceSize;
     const std::uint64_t stride = RoundUp(sliceSize, GfGroupBytes);
-    Width = std::clamp<std::uint64_t>(
-        Settings.Memory / 2 / Lost.size() / GfGroupBytes * GfGroupBytes, GfGroupBytes, stride);
+    // A stripe of a few megabytes keeps the arithmetic at its pace; more only costs memory
+    // touched for the first time, which is dear on a virtual machine (90 MB of it took a
+    // quarter of a repair of 37 blocks here).
+    const std::uint64_t wanted = std::max(StripeMemory / 2 / Lost.size(), MinimumWidth);
+    Width = std::clamp<std::uint64_t>(std::min(wanted, Settings.Memory / 2 / Lost.size()) /
+                                          GfGroupBytes * GfGroupBytes,
+                                      GfGroupBytes, stride);
     ListSources();
     for (const TRepairFile& file : Files)
       if (file.Rebuilt())
@@ -313,7 +321,7 @@ private:
     const std::size_t count = Lost.size();
     const std::uint64_t stride = RoundUp(Survey.Found.Set.SliceSize, GfGroupBytes);
     Batch = static_cast<std::size_t>(
-        std::clamp<std::uint64_t>((std::uint64_t{32} << 20) / Width, 1, SourcesPerBatch));
+        std::clamp<std::uint64_t>(BatchMemory / Width, 1, SourcesPerBatch));
     Remainders = LargeBuffer(static_cast<std::size_t>(count * Width));
     Solved = LargeBuffer(static_cast<std::size_t>(count * Width));
     Slices = LargeBuffer(static_cast<std::size_t>(Batch * Width));
