@@ -3,6 +3,7 @@
 
 #include "common/ByteReader.h"
 #include "common/FileUnit.h"
+#include "par2/RecoveryFileHashes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -174,6 +175,12 @@ public:
 
 private:
   static constexpr std::size_t Chunk = std::size_t{1} << 20;
+  static constexpr std::size_t RunLength = 16;
+  struct TVerdict {
+    std::uint64_t At = 0, Length = 0;
+    TMd5Hash Hash{};
+    bool Holds = false;
+  };
 
   // The offset of the next magic from an offset on, or nothing.
   std::optional<std::uint64_t> FindMagic(std::uint64_t from) {
@@ -210,10 +217,13 @@ private:
     if (!plausible ||
         !(recovery ? length >= par2::HeaderBytes + 4 : length <= par2::MaximumDescriptivePacket))
       return std::nullopt;
-    if (!HashHolds(at, length, HashAt(h, 16), recovery ? nullptr : &packet.Body)) {
+    if (recovery ? !RecoveryHashHolds(at, length, HashAt(h, 16))
+                 : !HashHolds(at, length, HashAt(h, 16), &packet.Body)) {
       // Bytes hashed for candidates that were no packet: past this, the rest is not
       // searched, so that a file full of false heads cannot keep the reader busy for ever.
-      Exhausted = (WastedBudget -= std::min(WastedBudget, length)) == 0;
+      if (!recovery)
+        WastedBudget -= std::min(WastedBudget, length);
+      Exhausted = WastedBudget == 0;
       return std::nullopt;
     }
     if (recovery) {
@@ -226,8 +236,52 @@ private:
     return length;
   }
 
-  // The hash covers the set id onwards; a recovery slice's data is hashed in passing, a
-  // descriptive packet's kept in body.
+  // A recovery packet's hash, told from those of the run of recovery packets it starts,
+  // each just after the other as volumes hold them: their data is hashed side by side in
+  // the vector lanes. Each verdict stands for its packet when the scan comes to it; the
+  // bytes of those that fail are charged as they are hashed.
+  bool RecoveryHashHolds(std::uint64_t at, std::uint64_t length, const TMd5Hash& hash) {
+    const auto known = std::find_if(Verdicts.begin(), Verdicts.end(), [&](const TVerdict& v) {
+      return v.At == at && v.Length == length;
+    });
+    if (known != Verdicts.end())
+      return known->Holds;
+    Verdicts.assign(1, {at, length, hash});
+    while (Verdicts.size() < RunLength) {
+      const auto next = RecoveryHeadAt(Verdicts.back().At + Verdicts.back().Length);
+      if (!next)
+        break;
+      Verdicts.push_back(*next);
+    }
+    std::vector<std::uint64_t> lengths;
+    for (const TVerdict& verdict : Verdicts)
+      lengths.push_back(verdict.Length - 32);
+    const auto hashes = HashSideBySide(
+        lengths, [&](std::size_t i, std::uint64_t offset, std::span<std::uint8_t> into) {
+          return Read(Verdicts[i].At + 32 + offset, into) == into.size();
+        });
+    for (std::size_t i = 0; i < Verdicts.size(); ++i) {
+      Verdicts[i].Holds = hashes[i] == Verdicts[i].Hash;
+      if (!Verdicts[i].Holds)
+        WastedBudget -= std::min(WastedBudget, Verdicts[i].Length);
+    }
+    return Verdicts.front().Holds;
+  }
+
+  // The recovery packet whose head may be at `at`: its magic, type and a plausible length.
+  std::optional<TVerdict> RecoveryHeadAt(std::uint64_t at) {
+    std::array<std::uint8_t, par2::HeaderBytes> h{};
+    if (at >= Size || Size - at < par2::HeaderBytes + 4 || Read(at, h) != h.size() ||
+        AsText(std::span(h).first(par2::Magic.size())) != par2::Magic ||
+        AsText(std::span(h).subspan(48, 16)) != par2::RecoverySliceType)
+      return std::nullopt;
+    const std::uint64_t length = LittleEndian(h, 8, 8);
+    if (length < par2::HeaderBytes + 4 || length % 4 != 0 || length > Size - at)
+      return std::nullopt;
+    return TVerdict{at, length, HashAt(h, 16)};
+  }
+
+  // The hash covers the set id onwards; a descriptive packet's body is kept.
   bool HashHolds(std::uint64_t at, std::uint64_t length, const TMd5Hash& expected,
                  std::vector<std::uint8_t>* body) {
     TMd5 md5;
@@ -255,6 +309,7 @@ private:
   std::size_t WindowLength = 0;
   std::uint64_t WastedBudget;
   bool Exhausted = false;
+  std::vector<TVerdict> Verdicts; // a run of recovery packets hashed together
 };
 } // namespace
 

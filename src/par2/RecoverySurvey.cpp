@@ -169,8 +169,7 @@ private:
     const auto hashes = HashFilesSideBySide(
         reading, [&](std::uint64_t part) { HearProgress(part); }, Cancelled);
     for (std::size_t m = 0; m < members.size(); ++m)
-      if (hashes[m])
-        WholeHashes[members[m]] = hashes[m]->Whole;
+      WholeHashes[members[m]] = hashes[m];
   }
 
   void CheckFile(std::size_t i) {

@@ -160,6 +160,16 @@ TEST(RecoveryPackets, HostileBytesAreSteppedOver) {
   tooLong[9] = 0x10; // a length past the file's end
   std::string oddLength = creator;
   oddLength[8] += 2;
+  // Recovery packets one after another, as volumes hold them, are hashed together.
+  const auto slice = [&](std::uint32_t exponent) {
+    const std::string data(1024, static_cast<char>('a' + exponent));
+    return RecoverySliceHeader(setId, exponent, data.size(),
+                               Md5Of(RecoverySliceHashedHead(setId, exponent) + data)) +
+           data;
+  };
+  std::string damagedSlice = slice(1), longSlice = slice(1);
+  damagedSlice[500] ^= 1;
+  longSlice[8] += 4; // reaches into the next packet's head
   const struct {
     const char* Name;
     std::string Bytes;
@@ -177,6 +187,9 @@ TEST(RecoveryPackets, HostileBytesAreSteppedOver) {
               MainPacketBody(0, std::span(&fileId, 1))),
        1, false},
       {"nothing but magic", std::string(4096, 'x') + std::string(par2::Magic) + "PAR2", 0, false},
+      {"recovery packets in a row", PacketFile({good, slice(0), slice(1), slice(2)}), 4, true},
+      {"a damaged one among them", PacketFile({slice(0), damagedSlice, slice(2), good}), 3, true},
+      {"one whose length is wrong", PacketFile({slice(0), longSlice, slice(2), good}), 3, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
