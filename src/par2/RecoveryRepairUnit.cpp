@@ -23,6 +23,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
@@ -34,7 +35,7 @@ constexpr std::size_t CopyChunk = std::size_t{1} << 20;
 constexpr std::size_t MaximumLostSlices = 8192;
 constexpr std::uint64_t StripeMemory = std::uint64_t{16} << 20;
 constexpr std::uint64_t MinimumWidth = std::uint64_t{64} << 10;
-constexpr std::uint64_t BatchMemory = std::uint64_t{8} << 20; // intact slices' stripes
+constexpr std::uint64_t BatchMemory = std::uint64_t{6} << 20; // intact slices' stripes, twice
 // Files read from at once: well within the usual limit of 1,024 descriptors.
 constexpr std::size_t OpenAtOnce = 64;
 
@@ -325,7 +326,8 @@ private:
     Remainders = LargeBuffer(static_cast<std::size_t>(count * Width));
     Solved = LargeBuffer(static_cast<std::size_t>(count * Width));
     Slices = LargeBuffer(static_cast<std::size_t>(Batch * Width));
-    if (!Remainders || !Solved || !Slices)
+    SlicesNext = LargeBuffer(static_cast<std::size_t>(Batch * Width));
+    if (!Remainders || !Solved || !Slices || !SlicesNext)
       return Ended(TRepairOutcome::NoMemory);
     Factors.resize(count * SourcesPerBatch);
     SliceHashes.assign(count, TMd5Stream());
@@ -380,16 +382,20 @@ private:
       for (std::size_t i = 0; i < one.size(); ++i)
         remainder[i] ^= one[i];
     }
+    // Each batch is read while the threads sum the one before.
     const std::size_t batch = Batch;
-    std::uint8_t* const buffer = Slices.get();
+    std::unique_ptr<TWorkerJobs> summing;
     for (std::size_t first = 0; first < Intact.size(); first += batch) {
       const std::size_t n = std::min(batch, Intact.size() - first);
+      std::uint8_t* const buffer = (first / batch) % 2 == 0 ? Slices.get() : SlicesNext.get();
       for (std::size_t s = 0; s < n; ++s)
         if (!ReadStripe(Intact[first + s], start, std::span(buffer + s * length, length)))
           return Unread(Intact[first + s]);
-      Accumulate(length, buffer, length, n, Remainders.get(), [&](std::size_t r, std::size_t s) {
-        return GfPower(InputSliceConstant(Intact[first + s].Number), Solution.Exponents[r]);
-      });
+      summing.reset(); // its factors are taken for the next
+      summing = StartAccumulate(
+          length, buffer, length, n, Remainders.get(), [&](std::size_t r, std::size_t s) {
+            return GfPower(InputSliceConstant(Intact[first + s].Number), Solution.Exponents[r]);
+          });
     }
     return std::nullopt;
   }
@@ -433,18 +439,23 @@ private:
   template <typename TFactorOf>
   void Accumulate(std::uint64_t length, const std::uint8_t* inputs, std::uint64_t stride,
                   std::size_t n, std::uint8_t* outputs, const TFactorOf& factorOf) {
+    StartAccumulate(length, inputs, stride, n, outputs, factorOf)->Wait();
+  }
+  // The same, the work left running on the threads until the jobs returned are waited for
+  // or end; the inputs, outputs and factors stay as they are meanwhile.
+  template <typename TFactorOf>
+  std::unique_ptr<TWorkerJobs> StartAccumulate(std::uint64_t length, const std::uint8_t* inputs,
+                                               std::uint64_t stride, std::size_t n,
+                                               std::uint8_t* outputs, const TFactorOf& factorOf) {
     const std::size_t count = Lost.size();
     TWorkerJobs preparing(count, Threads, [&](std::size_t r) {
       for (std::size_t s = 0; s < n; ++s)
         Factors[r * n + s] = PrepareGfFactor(factorOf(r, s));
     });
     preparing.Wait();
-    // A few sources' chunks stay in the core's first cache while every output takes them:
-    // read again for each output from further out, they cost more than the arithmetic.
-    constexpr std::size_t Round = 16;
     const std::uint64_t chunk = std::min<std::uint64_t>(1024, length);
     const auto chunks = static_cast<std::size_t>((length + chunk - 1) / chunk);
-    TWorkerJobs jobs(chunks, Threads, [&](std::size_t c) {
+    return std::make_unique<TWorkerJobs>(chunks, Threads, [=, this](std::size_t c) {
       const std::uint64_t at = c * chunk;
       const auto bytes = static_cast<std::size_t>(std::min(chunk, length - at));
       std::vector<const std::uint8_t*> pointers(n);
@@ -458,7 +469,6 @@ private:
                                std::span(Factors.data() + r * n + first, round));
       }
     });
-    jobs.Wait();
   }
 
   // The lost slices' stripe from the remainders, a batch of them at a time.
@@ -625,10 +635,14 @@ private:
                            return OpenSetFile(*Base, Par2Path, path);
                          }};
   int ReadError = 0; // why the last file asked for could not be opened (0: it was)
-  TLargeBuffer Remainders, Solved, Slices; // Slices: a batch of intact slices' stripes
+  // Slices: a batch of intact slices' stripes, SlicesNext the next, read meanwhile.
+  TLargeBuffer Remainders, Solved, Slices, SlicesNext;
   std::size_t Batch = 1;
   // Slices summed at once: their factors for every lost slice are held together.
   static constexpr std::size_t SourcesPerBatch = 64;
+  // A few sources' chunks stay in the core's first cache while every output takes them:
+  // read again for each output from further out, they cost more than the arithmetic.
+  static constexpr std::size_t Round = 16;
   std::vector<TGfFactor> Factors;
 
   std::vector<TMd5Stream> SliceHashes;
