@@ -3,6 +3,7 @@
 
 #include "audio/CRC32Unit.h"
 #include "common/FileUnit.h"
+#include "par2/RecoveryFileHashes.h"
 
 #include <algorithm>
 
@@ -132,8 +133,10 @@ public:
   // (silence, a frame over and over) a window overlapping one found may be another slice,
   // and only a window's CRC that a slice not yet found has is confirmed.
   bool Run(std::optional<std::uint32_t> expected) {
-    if (expected)
+    if (expected) {
+      InPlace(*expected);
       ShortSlice(*expected, 0);
+    }
     if (Length == 0 || !WindowAt(0))
       return !Stopped();
     // A run at a time over the bytes both ends of the window have in memory.
@@ -163,6 +166,47 @@ private:
   bool Stopped() const { return Failed || (Cancelled && Cancelled->load()); }
   bool Passes(std::uint32_t value) const {
     return (S.Filter[(value & 0xFFFF) >> 6] >> (value & 63)) & 1;
+  }
+
+  // A file searched for its own slices mostly holds them where they belong: those are
+  // confirmed first, side by side in the vector lanes, and the rolling search passes over
+  // them. One pass over the file at most, to its end or its short last slice.
+  void InPlace(std::uint32_t first) {
+    std::vector<std::uint32_t> numbers;
+    for (std::uint32_t n = first;
+         n < S.Bytes.size() && std::uint64_t{n - first} * S.SliceSize < Length; ++n) {
+      if (S.Known[n])
+        numbers.push_back(n);
+      if (S.Bytes[n] < S.SliceSize)
+        break;
+    }
+    constexpr std::size_t Side = 16;
+    for (std::size_t at = 0; at < numbers.size() && !Stopped(); at += Side) {
+      const std::span batch = std::span(numbers).subspan(at, std::min(Side, numbers.size() - at));
+      const std::vector<std::uint64_t> lengths(batch.size(), S.SliceSize);
+      const auto hashes = HashSideBySide(
+          lengths,
+          [&](std::size_t i, std::uint64_t offset, std::span<std::uint8_t> into) {
+            return ReadPadded(batch[i] - first, batch[i], offset, into);
+          },
+          {}, Cancelled);
+      for (std::size_t i = 0; i < batch.size(); ++i)
+        if (hashes[i] == S.Checksums[batch[i]].Md5)
+          Record(batch[i], std::uint64_t{batch[i] - first} * S.SliceSize);
+    }
+  }
+
+  // Bytes of a slice's window at its place k in the file: past the slice's own bytes or
+  // the file's end, zeros.
+  bool ReadPadded(std::uint64_t k, std::uint32_t number, std::uint64_t offset,
+                  std::span<std::uint8_t> into) {
+    std::fill(into.begin(), into.end(), 0);
+    const std::uint64_t start = k * S.SliceSize + offset;
+    const std::uint64_t end = std::min(k * S.SliceSize + S.Bytes[number], Length);
+    if (start >= end)
+      return true;
+    const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), end - start));
+    return File.ReadExactly(static_cast<std::int64_t>(start), into.first(part));
   }
 
   // A file's short last slice followed by other bytes (a tail appended) is in no window:
