@@ -2,6 +2,7 @@
 #include "ui/ServerUnit.h"
 
 #include "common/Host.h"
+#include "common/PreferencesUnit.h"
 #include "generate/AlbumFieldsUnit.h"
 #include "ui/QtText.h"
 
@@ -63,7 +64,8 @@ QLayout* TFormServer::BuildServerRow() {
   ComboBoxServers = Named(new QComboBox(this), "ComboBoxServers");
   for (std::size_t i = 0; i < Entries.size(); ++i)
     ComboBoxServers->addItem(QStringLiteral("Server %1").arg(i + 1));
-  ComboBoxServers->addItem(QStringLiteral("+ Add"));
+  if (Entries.size() < static_cast<std::size_t>(MostServers))
+    ComboBoxServers->addItem(QStringLiteral("+ Add"));
   ComboBoxServers->setToolTip(QStringLiteral("Posting is spread over every server that posts; a "
                                              "server whose host is emptied leaves the list"));
   ComboBoxRole = Named(new QComboBox(this), "ComboBoxRole");
@@ -227,6 +229,8 @@ void TFormServer::ServerChosen(int index) {
     Entries.push_back(added);
     ComboBoxServers->insertItem(index, QStringLiteral("Server %1").arg(index + 1));
     ComboBoxServers->setCurrentIndex(index);
+    if (Entries.size() >= static_cast<std::size_t>(MostServers)) // the list reads no more
+      ComboBoxServers->removeItem(index + 1);
   }
   Current = index;
   ShowEntry(Entries[static_cast<std::size_t>(index)]);
