@@ -272,8 +272,7 @@ bool ReadListPasswords(const TCliArguments& arguments, const TPreferences& prefe
                : Password(context, {file == keys->end() ? nullptr : &file->second,
                                     "PasswordFile= in [" + section + "]",
                                     "TAMBERLON_NNTP_PASSWORD_SERVER" + std::to_string(i + 1),
-                                    "Password of " + listed.Endpoint.Host + ":" +
-                                        std::to_string(listed.Endpoint.Port) + ": "});
+                                    "Password of " + listed.Endpoint.Name() + ": "});
     if (!password)
       return false;
     listed.Password = *password;

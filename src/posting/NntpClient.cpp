@@ -9,7 +9,7 @@ constexpr std::size_t MaximumCapabilities = 64 * 1024;
 } // namespace
 
 std::string TNntpClient::Where() const {
-  return Profile.Endpoint.Host + ":" + std::to_string(Profile.Endpoint.Port);
+  return Profile.Endpoint.Name();
 }
 
 std::optional<TNntpFault> TNntpClient::Lost(TReadStatus status) {

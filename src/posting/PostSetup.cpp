@@ -249,8 +249,7 @@ std::optional<std::string> ReadPostSetup(const TSettingLookup& setting, TPostSet
   // Propagation to another network takes time; a server posted to has it at once.
   const auto postedTo = [&setup](const TServerProfile& check) {
     return std::any_of(setup.Servers.begin(), setup.Servers.end(), [&](const TListedServer& s) {
-      return s.Role == TServerRole::Both && s.Profile.Endpoint.Host == check.Endpoint.Host &&
-             s.Profile.Endpoint.Port == check.Endpoint.Port;
+      return s.Role == TServerRole::Both && s.Profile.Endpoint.Name() == check.Endpoint.Name();
     });
   };
   if (setup.Settings.CheckServer && !postedTo(*setup.Settings.CheckServer) &&
@@ -347,10 +346,8 @@ std::optional<std::string> LeaveServers(TPostSetup& setup, const std::vector<std
   if (left.empty())
     return std::nullopt;
   std::erase_if(setup.Servers, [&left](const TListedServer& server) {
-    const TEndpoint& endpoint = server.Profile.Endpoint;
-    const std::string name = endpoint.Host + ":" + std::to_string(endpoint.Port);
     return server.Role != TServerRole::Check &&
-           std::find(left.begin(), left.end(), name) != left.end();
+           std::find(left.begin(), left.end(), server.Profile.Endpoint.Name()) != left.end();
   });
   return UseServerList(setup);
 }

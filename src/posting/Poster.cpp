@@ -97,8 +97,7 @@ bool LeaveServer(TShared& shared, std::size_t server, const TNntpFault& fault) {
   if (!shared.Left[server]) {
     shared.Left[server] = true;
     shared.Summary.Left.push_back("Left " + fault.Message);
-    const TEndpoint& endpoint = shared.Servers[server].Profile.Endpoint;
-    shared.Summary.LeftServers.push_back(endpoint.Host + ":" + std::to_string(endpoint.Port));
+    shared.Summary.LeftServers.push_back(shared.Servers[server].Profile.Endpoint.Name());
     shared.Progress.Left = shared.Summary.Left;
     shared.Report();
   }
@@ -420,7 +419,7 @@ TPostSummary PostRelease(TPostRequest& request) {
   summary.NzbPath = request.NzbPath;
   summary.CheckDelay = request.Settings.CheckDelay;
   if (const auto& check = request.Settings.CheckServer)
-    summary.CheckedOn = check->Endpoint.Host + ":" + std::to_string(check->Endpoint.Port);
+    summary.CheckedOn = check->Endpoint.Name();
   if (!FileExists(request.JournalPath) && FileExists(request.NzbPath) && !request.ReplaceNzb) {
     summary.Problem =
         TProblem{"An .nzb of that name is there already; nothing was posted", request.NzbPath};

@@ -37,6 +37,8 @@ struct TEndpoint {
   TTlsMode Tls = TTlsMode::Implicit;
   std::string CaFile;    // trusted besides (instead of) the system's store
   bool Insecure = false; // no certificate check at all
+  // "host:port", as messages and the server list name it.
+  std::string Name() const { return Host + ":" + std::to_string(Port); }
 };
 
 // Why a connection could not be opened, and whether trying again may help.

@@ -40,8 +40,7 @@ std::string ConnectionTestText(const TServerProfile& profile) {
 }
 
 std::string PasswordName(const TServerProfile& server) {
-  return "news server " + server.User + "@" + server.Endpoint.Host + ":" +
-         std::to_string(server.Endpoint.Port);
+  return "news server " + server.User + "@" + server.Endpoint.Name();
 }
 
 TFormServer::TFormServer(const TPostSetup& setup, const std::string& password, bool storeRuns,
