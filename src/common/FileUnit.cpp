@@ -17,6 +17,7 @@
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <utility>
 
 std::optional<TReadOnlyFile> TReadOnlyFile::Open(const std::string& path) {
@@ -434,10 +435,45 @@ std::string AlbumFolderOf(const std::vector<std::string>& trackPaths) {
   return allBelow && severalDiscs ? parent : folder;
 }
 
+namespace {
+// Which paths are folders. Many paths in one folder (a shell's "*.mp3") are looked up in
+// one listing of it instead of a stat each; a link, or an entry the listing does not type,
+// is still asked about.
+std::vector<bool> FoldersAmong(const std::vector<std::string>& paths) {
+  constexpr std::size_t ListingPays = 32;
+  std::unordered_map<std::string, std::vector<std::size_t>> byFolder;
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    byFolder[FolderPart(paths[i])].push_back(i);
+  std::vector<bool> folders(paths.size());
+  std::vector<bool> known(paths.size());
+  for (const auto& [folder, members] : byFolder) {
+    const auto entries =
+        members.size() >= ListingPays ? ReadFolder(folder.empty() ? "." : folder) : std::nullopt;
+    if (!entries)
+      continue;
+    std::unordered_map<std::string_view, const TFolderEntry*> named;
+    for (const TFolderEntry& entry : *entries)
+      named.emplace(entry.Name, &entry);
+    for (const std::size_t i : members)
+      if (const auto found = named.find(std::string_view(paths[i]).substr(folder.size()));
+          found != named.end() && !found->second->IsLink) {
+        folders[i] = found->second->IsFolder;
+        known[i] = true;
+      }
+  }
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    if (!known[i])
+      folders[i] = IsFolder(paths[i]);
+  return folders;
+}
+} // namespace
+
 std::vector<std::string> ExpandTrackFolders(const std::vector<std::string>& paths) {
   std::vector<std::string> files;
-  for (const std::string& path : paths) {
-    if (!IsFolder(path)) {
+  const std::vector<bool> isFolder = FoldersAmong(paths);
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string& path = paths[i];
+    if (!isFolder[i]) {
       files.push_back(path);
       continue;
     }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -57,4 +58,27 @@ TEST(ReadOnlyFile, EveryReadGivesTheFileBytesWhereverItFalls) {
       EXPECT_EQ(got, Expected(content, read));
     }
   }
+}
+
+// A shell's "*.mp3" gives many names in one folder, typed from one listing of it: each is
+// taken as a stat would take it, a folder (or a link to one) opened into its tracks.
+TEST(ExpandTrackFolders, ManyNamesOfOneFolderAreTakenAsAStatTakesThem) {
+  const TTempFolder temp;
+  const std::string& at = temp.Path();
+  std::vector<std::string> operands;
+  for (int i = 0; i < 40; ++i)
+    operands.push_back(temp.Write(std::to_string(i) + ".mp3", "x"));
+  std::filesystem::create_directory(at + "album.mp3");
+  temp.Write("album.mp3/01.flac", "x");
+  std::filesystem::create_directory_symlink(at + "album.mp3", at + "linked");
+  std::filesystem::create_symlink(at + "0.mp3", at + "file link.mp3");
+  for (const char* name : {"album.mp3", "linked", "file link.mp3", "missing.mp3", "album.mp3/"})
+    operands.push_back(at + name);
+
+  const std::vector<std::string> files = ExpandTrackFolders(operands);
+  const std::vector<std::string> tail(files.end() - 5, files.end());
+  EXPECT_EQ(files.size(), 45u);
+  EXPECT_EQ(tail, (std::vector<std::string>{at + "album.mp3/01.flac", at + "linked/01.flac",
+                                            at + "file link.mp3", at + "missing.mp3",
+                                            at + "album.mp3/01.flac"}));
 }
