@@ -111,7 +111,7 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
   const TAudioDecodeHooks hooks{bytesRead,
                                 [&](const TAudioStream& stream, const float* const* channels,
                                     unsigned frames) { meters.Hear(stream, channels, frames); },
-                                cancelled};
+                                cancelled, &track.FileCrc};
   const TAudioDecodeResult decoded = DecodeAudioFile(track.Path, *kind, hooks);
   if (decoded.Stopped)
     track.Problem = "cancelled";

@@ -30,6 +30,8 @@ struct TTrackAnalysis {
   std::shared_ptr<const TSonogram> Sonogram; // when the hooks keep them
   // Of CD audio (16 bits, stereo): its CRCs and AccurateRip checksums, as rip logs give them.
   std::optional<TRipChecksums> RipSums;
+  // The file's CRC-32 (an .sfv's), taken in the same reading.
+  std::optional<std::uint32_t> FileCrc;
   bool Measured() const { return Problem.empty(); }
 };
 

@@ -83,7 +83,7 @@ TAudioDecodeResult decoder::DecodeFlac(const std::string& path, const TAudioDeco
         result.Stream = {stream.SampleRate, stream.Channels, stream.BitsPerSample, "FLAC"};
         blocks.Integers(channels, frames, stream.BitsPerSample);
       },
-      hooks.Cancelled, false};
+      hooks.Cancelled, false, hooks.FileCrc};
   const TFlacDecodeResult decoded = DecodeFlacFile(path, flac);
   result.Stopped = decoded.Stopped;
   if (decoded.Info)

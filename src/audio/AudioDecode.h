@@ -25,6 +25,8 @@ struct TAudioDecodeHooks {
   std::function<void(const TAudioStream& stream, const float* const* channels, unsigned frames)>
       Block;
   const std::atomic<bool>* Cancelled = nullptr;
+  // When set: the whole file's CRC-32, from the bytes the decoding reads.
+  std::optional<std::uint32_t>* FileCrc = nullptr;
 };
 
 struct TAudioDecodeResult {

@@ -34,6 +34,39 @@ std::optional<std::uint32_t> FileCRC32(const std::string& path,
   }
 }
 
+TCrcOfWhatIsRead::TCrcOfWhatIsRead(TReadOnlyFile& file, std::optional<std::uint32_t>* result,
+                                   const std::atomic<bool>* cancelled)
+    : File(file), Result(result), Cancelled(cancelled) {
+  if (Result)
+    File.Watch(
+        [this](std::int64_t offset, std::span<const std::uint8_t> bytes) { Heard(offset, bytes); });
+}
+
+void TCrcOfWhatIsRead::Heard(std::int64_t offset, std::span<const std::uint8_t> bytes) {
+  const std::int64_t end = offset + static_cast<std::int64_t>(bytes.size());
+  if (offset > Frontier || end <= Frontier)
+    return;
+  Crc = UpdateCRC32(Crc, bytes.subspan(static_cast<std::size_t>(Frontier - offset)));
+  Frontier = end;
+}
+
+TCrcOfWhatIsRead::~TCrcOfWhatIsRead() {
+  if (!Result)
+    return;
+  constexpr std::size_t ChunkSize = std::size_t{1} << 20;
+  const auto chunk = std::make_unique_for_overwrite<std::uint8_t[]>(ChunkSize);
+  bool whole = !(Cancelled && Cancelled->load());
+  while (whole) { // the rest, heard as it is read
+    const auto got = File.ReadAt(Frontier, std::span(chunk.get(), ChunkSize));
+    whole = got.has_value();
+    if (!got || *got == 0)
+      break;
+  }
+  File.Watch({});
+  if (whole)
+    *Result = Crc;
+}
+
 std::string CRC32Text(std::uint32_t crc) {
   char text[9];
   std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(crc));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/FlacDecode.h"
 
+#include "audio/CRC32Unit.h"
 #include "audio/FlacMetadata.h"
 #include "common/FileUnit.h"
 
@@ -71,6 +72,7 @@ TFlacDecodeResult DecodeFlacFile(const std::string& path, const TFlacDecodeHooks
   auto file = TReadOnlyFile::Open(path);
   if (!file)
     return {};
+  const TCrcOfWhatIsRead crc(*file, hooks.FileCrc, hooks.Cancelled);
   const std::unique_ptr<FLAC__StreamDecoder, TDecoderDeleter> decoder(FLAC__stream_decoder_new());
   TDecoding d{&*file, 0, &hooks, {}};
   if (!decoder)

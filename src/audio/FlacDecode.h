@@ -25,6 +25,7 @@ struct TFlacDecodeHooks {
       Frame;
   const std::atomic<bool>* Cancelled = nullptr;
   bool CheckMd5 = false;
+  std::optional<std::uint32_t>* FileCrc = nullptr; // the whole file's CRC-32, when set
 };
 
 struct TFlacDecodeResult {

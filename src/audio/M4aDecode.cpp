@@ -4,6 +4,7 @@
 // edit list or iTunSMPB names are left out.
 #include "audio/AudioBlocks.h"
 #include "audio/AvcodecLibrary.h"
+#include "audio/CRC32Unit.h"
 #include "audio/Mp4Atoms.h"
 #include "audio/Mp4Samples.h"
 
@@ -164,6 +165,7 @@ TAudioDecodeResult decoder::DecodeM4a(const std::string& path, const TAudioDecod
     result.Problem = "the file cannot be read";
     return result;
   }
+  const TCrcOfWhatIsRead crc(*file, hooks.FileCrc, hooks.Cancelled);
   if (!Mp4AtomTreeWithinLimits(*file)) {
     result.Problem = "its boxes nest deeper or are more than any track's";
     return result;

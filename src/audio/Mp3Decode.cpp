@@ -2,6 +2,7 @@
 // MP3 tracks decoded with libmpg123, which reads the LAME tag's encoder delay and padding and
 // leaves them out (its gapless mode).
 #include "audio/AudioBlocks.h"
+#include "audio/CRC32Unit.h"
 #include "common/FileUnit.h"
 
 #include <array>
@@ -51,6 +52,7 @@ TAudioDecodeResult decoder::DecodeMp3(const std::string& path, const TAudioDecod
     result.Problem = "the file cannot be read";
     return result;
   }
+  const TCrcOfWhatIsRead crc(*file, hooks.FileCrc, hooks.Cancelled);
   TReading reading{&*file, 0, &hooks};
   const std::unique_ptr<mpg123_handle, THandleDeleter> handle(mpg123_new(nullptr, nullptr));
   if (!handle ||

@@ -2,6 +2,7 @@
 // Ogg Vorbis tracks decoded with libvorbisfile and Opus tracks with libopusfile, which leaves
 // out the stream's pre-skip and ends at its last granule position.
 #include "audio/AudioBlocks.h"
+#include "audio/CRC32Unit.h"
 #include "common/FileUnit.h"
 
 #include <algorithm>
@@ -67,6 +68,7 @@ TAudioDecodeResult decoder::DecodeVorbis(const std::string& path, const TAudioDe
   auto file = TReadOnlyFile::Open(path);
   if (!file)
     return CannotRead();
+  const TCrcOfWhatIsRead crc(*file, hooks.FileCrc, hooks.Cancelled);
   TAudioDecodeResult result;
   TReading reading{&*file, 0, &hooks};
   OggVorbis_File vorbis;
@@ -104,6 +106,7 @@ TAudioDecodeResult decoder::DecodeOpus(const std::string& path, const TAudioDeco
   auto file = TReadOnlyFile::Open(path);
   if (!file)
     return CannotRead();
+  const TCrcOfWhatIsRead crc(*file, hooks.FileCrc, hooks.Cancelled);
   TAudioDecodeResult result;
   TReading reading{&*file, 0, &hooks};
   int error = 0;

@@ -144,14 +144,13 @@ TAlbumOutcome SaveNfo(TNfoRun& nfo, TAlbumSession& session, const TCliArguments&
 TAlbumOutcome WriteAlbumNfo(const TCliArguments& arguments, TCliContext& context,
                             std::size_t* unreadTracks = nullptr, std::string* nfoPath = nullptr) {
   TNfoRun nfo;
-  bool withChecksum = false;
   for (const TDocumentKind& kind : DocumentKinds)
-    if (!kind.Option.empty() && arguments.Has(kind.Option)) {
+    if (!kind.Option.empty() && arguments.Has(kind.Option))
       nfo.Save.Chosen[static_cast<std::size_t>(kind.Role)] = true;
-      withChecksum = withChecksum || kind.Digest == TTrackDigest::Crc32;
-    }
+  // The checksums are left to the save: a save that measures the tracks takes them in the
+  // same reading.
   TAlbumRun run;
-  if (const auto failed = BuildAlbum(arguments, context, withChecksum, run))
+  if (const auto failed = BuildAlbum(arguments, context, false, run))
     return *failed;
   if (unreadTracks)
     *unreadTracks = run.UnreadTracks;

@@ -43,7 +43,7 @@ TReadOnlyFile::TReadOnlyFile(int descriptor, std::int64_t length, std::int64_t m
 TReadOnlyFile::TReadOnlyFile(TReadOnlyFile&& other) noexcept
     : Descriptor(std::exchange(other.Descriptor, -1)), Length(other.Length),
       Modified(other.Modified), Windows(other.Windows), LastUsed(other.LastUsed),
-      Cache(std::move(other.Cache)) {}
+      Cache(std::move(other.Cache)), Watcher(std::move(other.Watcher)) {}
 
 TReadOnlyFile& TReadOnlyFile::operator=(TReadOnlyFile&& other) noexcept {
   if (this != &other) {
@@ -55,6 +55,7 @@ TReadOnlyFile& TReadOnlyFile::operator=(TReadOnlyFile&& other) noexcept {
     Windows = other.Windows;
     LastUsed = other.LastUsed;
     Cache = std::move(other.Cache);
+    Watcher = std::move(other.Watcher);
   }
   return *this;
 }
@@ -84,6 +85,14 @@ std::optional<std::size_t> ReadFully(int descriptor, std::int64_t offset,
 }
 } // namespace
 
+std::optional<std::size_t> TReadOnlyFile::ReadHeard(std::int64_t offset,
+                                                    std::span<std::uint8_t> destination) {
+  const auto got = ReadFully(Descriptor, offset, destination);
+  if (got && Watcher)
+    Watcher(offset, destination.first(*got));
+  return got;
+}
+
 std::optional<std::size_t> TReadOnlyFile::CopyFromWindow(std::size_t index, std::int64_t offset,
                                                          std::span<std::uint8_t> destination) {
   const TWindow& window = Windows[index];
@@ -102,7 +111,7 @@ std::optional<std::size_t> TReadOnlyFile::ReadAt(std::int64_t offset,
   if (destination.empty())
     return 0;
   if (destination.size() > WindowSize)
-    return ReadFully(Descriptor, offset, destination);
+    return ReadHeard(offset, destination);
   const auto size = static_cast<std::int64_t>(destination.size());
   constexpr auto Span = static_cast<std::int64_t>(WindowSize);
   for (std::size_t i = 0; i < Windows.size(); ++i)
@@ -114,14 +123,13 @@ std::optional<std::size_t> TReadOnlyFile::ReadAt(std::int64_t offset,
   // come in one read; it reaches no further than the end the file had when opened.
   const std::int64_t start = std::min(offset, std::max<std::int64_t>(0, Length - Span));
   if (offset + size > start + Span)
-    return ReadFully(Descriptor, offset, destination);
+    return ReadHeard(offset, destination);
   if (!Cache)
     Cache = std::make_unique_for_overwrite<std::uint8_t[]>(WindowSize * Windows.size());
   const std::size_t index = (LastUsed + 1) % Windows.size();
   TWindow& window = Windows[index];
   const auto wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(Length - start, 1, Span));
-  const auto filled =
-      ReadFully(Descriptor, start, std::span(Cache.get() + index * WindowSize, wanted));
+  const auto filled = ReadHeard(start, std::span(Cache.get() + index * WindowSize, wanted));
   if (!filled) {
     window.Valid = false;
     return std::nullopt;

@@ -4,6 +4,7 @@
 // that the many short reads of a tag cost one system call.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -39,6 +40,11 @@ public:
   // Reads sequentially from the start, bypassing the cache (for whole-file checksums).
   std::optional<std::size_t> ReadNext(std::span<std::uint8_t> destination);
 
+  // Hears every stretch ReadAt takes from the file (a window's fill included), so that a
+  // checksum can follow another reader; an empty function stops it.
+  using TWatcher = std::function<void(std::int64_t offset, std::span<const std::uint8_t> bytes)>;
+  void Watch(TWatcher watcher) { Watcher = std::move(watcher); }
+
 private:
   TReadOnlyFile(int descriptor, std::int64_t length, std::int64_t modified);
 
@@ -51,6 +57,7 @@ private:
     std::size_t Filled = 0;
     bool Valid = false;
   };
+  std::optional<std::size_t> ReadHeard(std::int64_t offset, std::span<std::uint8_t> destination);
   std::optional<std::size_t> CopyFromWindow(std::size_t index, std::int64_t offset,
                                             std::span<std::uint8_t> destination);
 
@@ -60,6 +67,7 @@ private:
   std::array<TWindow, 2> Windows{};
   std::size_t LastUsed = 0;
   std::unique_ptr<std::uint8_t[]> Cache; // both windows, made on the first cached read
+  TWatcher Watcher;
 };
 
 // The part after the last "/".

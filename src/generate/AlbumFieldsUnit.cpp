@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/AlbumFieldsUnit.h"
 
+#include "audio/TrackReaderUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/Host.h"
 #include "common/IntToAbbrStrUnit.h"
@@ -212,19 +213,34 @@ std::string TrackCountText(std::size_t count) {
 std::optional<std::string>
 ComputeMissingChecksums(TAlbumInfo& album,
                         const std::function<void(std::size_t, std::size_t)>& progress) {
-  const std::size_t total = album.Tracks.size();
-  for (std::size_t i = 0; i < total; ++i) {
-    TTrackEntry& track = album.Tracks[i];
-    if (track.Info && track.Info->Checksum == NoChecksum) {
-      auto checksum = FileChecksumText(track.Path);
-      if (!checksum)
-        return track.Path;
-      track.Info->Checksum = std::move(*checksum);
+  std::vector<std::size_t> lacking;
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < album.Tracks.size(); ++i)
+    if (const TTrackEntry& track = album.Tracks[i];
+        track.Info && track.Info->Checksum == NoChecksum) {
+      lacking.push_back(i);
+      paths.push_back(track.Path);
     }
+  // Read as the tracks are read, several at once; heard in listing order, so the first
+  // file that cannot be read is the one named.
+  std::optional<std::string> unread;
+  TTrackReaderCallbacks callbacks;
+  callbacks.Deliver = [&](std::size_t k, std::unique_ptr<TTrackInfo> record) {
+    if (unread)
+      return;
+    if (record->Checksum == NoChecksum)
+      unread = paths[k];
+    else
+      album.Tracks[lacking[k]].Info->Checksum = std::move(record->Checksum);
+  };
+  callbacks.Idle = [&](const TReadProgress& done) {
     if (progress)
-      progress(i + 1, total);
-  }
-  return std::nullopt;
+      progress(done.FilesDone, done.FilesTotal);
+    return !unread;
+  };
+  if (!paths.empty())
+    ReadTracks(paths, true, callbacks);
+  return unread;
 }
 
 void AddTrackToLists(TTrackLists& lists, const TTrackInfo& track) {

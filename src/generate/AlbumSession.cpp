@@ -220,8 +220,8 @@ TNfoDraft TAlbumSession::NfoText(TSaveRequest request) {
   TSaveContext context(GetProgramFolder());
   PrepareTemplates(FAlbum, request, context);
   // What Save would compute it computes too; a track it cannot read shows its placeholder.
-  ComputeChecksumsTheNfoUses(FAlbum, request, context);
   MeasureWhatTheNfoShows(FAlbum, request, context);
+  ComputeChecksumsTheNfoUses(FAlbum, request, context);
   return {GenerateNfoText(FAlbum, request, context), std::move(context.Problems)};
 }
 
@@ -229,8 +229,8 @@ std::string TAlbumSession::DraftNfoText(TSaveRequest request) {
   StoreFields();
   request.Encoding = FEncoding;
   TSaveContext context(GetProgramFolder());
-  ComputeChecksumsTheNfoUses(FAlbum, request, context);
   MeasureWhatTheNfoShows(FAlbum, request, context);
+  ComputeChecksumsTheNfoUses(FAlbum, request, context);
   return ::DraftNfoText(FAlbum, request, context);
 }
 

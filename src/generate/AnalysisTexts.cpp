@@ -2,6 +2,7 @@
 #include "generate/AnalysisTexts.h"
 
 #include "analysis/AlbumAnalysis.h"
+#include "audio/CRC32Unit.h"
 #include "common/FileUnit.h"
 #include "common/TextUnit.h"
 #include "generate/AlbumRipLog.h"
@@ -43,11 +44,25 @@ bool MeasuresTheTracks(const TAlbumAnalysis& analysis, const std::vector<std::st
 }
 } // namespace
 
+const TAlbumAnalysis* MeasurementOfTheTracks(const TAlbumInfo& album) {
+  return album.Analysis && MeasuresTheTracks(*album.Analysis, TrackPaths(album))
+             ? album.Analysis.get()
+             : nullptr;
+}
+
+void TakeMeasuredChecksums(TAlbumInfo& album) {
+  const TAlbumAnalysis* measured = MeasurementOfTheTracks(album);
+  for (std::size_t i = 0; measured && i < album.Tracks.size(); ++i)
+    if (TTrackEntry& track = album.Tracks[i];
+        track.Info && track.Info->Checksum == NoChecksum && measured->Tracks[i].FileCrc)
+      track.Info->Checksum = CRC32Text(*measured->Tracks[i].FileCrc);
+}
+
 bool MeasureAlbum(TAlbumInfo& album,
                   const std::function<bool(std::uint64_t done, std::uint64_t total)>& progress) {
-  const std::vector<std::string> paths = TrackPaths(album);
-  if (album.Analysis && MeasuresTheTracks(*album.Analysis, paths))
+  if (MeasurementOfTheTracks(album))
     return true;
+  const std::vector<std::string> paths = TrackPaths(album);
   std::atomic<bool> cancelled{false};
   TAnalysisHooks hooks;
   hooks.Cancelled = &cancelled;

@@ -23,6 +23,13 @@ bool TemplateShowsAnalysis(std::string_view templateText);
 bool MeasureAlbum(TAlbumInfo& album,
                   const std::function<bool(std::uint64_t done, std::uint64_t total)>& progress);
 
+// The album's measurement when it measured the album's tracks as they are listed now;
+// nothing before.
+const TAlbumAnalysis* MeasurementOfTheTracks(const TAlbumInfo& album);
+// The file checksums the measurement took of the tracks, given to those that lack one, so
+// that a save reads each track once for both.
+void TakeMeasuredChecksums(TAlbumInfo& album);
+
 // "DR12", "-14.2 LUFS", "-3.8 dB"; "" before the album is measured.
 std::string AlbumDrText(const TAlbumInfo& album);
 std::string AlbumLoudnessText(const TAlbumInfo& album);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/DrLogDocument.h"
+#include "generate/AnalysisTexts.h"
 #include "generate/DocumentKinds.h"
 #include "generate/SaveDocumentsUnit.h"
 
@@ -43,7 +44,10 @@ TDrLog DrLogText(const TAlbumInfo& album,
     if (progress && !progress(done, total))
       cancelled = true;
   };
-  const TAlbumAnalysis analysis = AnalyzeAlbum(paths, hooks);
+  // The album's measurement when the .nfo took one: the tracks are decoded once.
+  const TAlbumAnalysis* measured = MeasurementOfTheTracks(album);
+  const TAlbumAnalysis fresh = measured ? TAlbumAnalysis{} : AnalyzeAlbum(paths, hooks);
+  const TAlbumAnalysis& analysis = measured ? *measured : fresh;
   TDrLog log;
   log.Cancelled = analysis.Cancelled;
   for (const TTrackAnalysis& track : analysis.Tracks)

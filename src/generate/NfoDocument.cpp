@@ -19,15 +19,16 @@ void PrepareNfoTemplate(const TAlbumInfo& album, const TSaveRequest& request,
 }
 
 TMade MakeNfo(const TMakeJob& job) {
+  // Measured first: the decoding takes the checksums in the same reading.
+  if (!MeasureWhatTheNfoShows(job.Album, job.Request, *job.Context)) {
+    TMade made;
+    made.Result.Cancelled = true;
+    return made;
+  }
   if (const auto unread = ComputeChecksumsTheNfoUses(job.Album, job.Request, *job.Context)) {
     TMade made;
     made.Result =
         SaveFailure("The checksum of this track could not be read; nothing was saved", *unread);
-    return made;
-  }
-  if (!MeasureWhatTheNfoShows(job.Album, job.Request, *job.Context)) {
-    TMade made;
-    made.Result.Cancelled = true;
     return made;
   }
   const std::string text = GenerateNfoText(job.Album, job.Request, *job.Context);

@@ -79,6 +79,7 @@ std::optional<TProblem> ComputeDigest(TAlbumInfo& album, const TSaveRequest& req
                                       TTrackDigest digest) {
   if (digest == TTrackDigest::None)
     return std::nullopt;
+  TakeMeasuredChecksums(album);
   if (const auto unread = ComputeMissingChecksums(album, request.ChecksumProgress))
     return TProblem{"The checksum of this track could not be read; nothing was saved", *unread};
   return std::nullopt;
@@ -167,6 +168,7 @@ ComputeChecksumsTheNfoUses(TAlbumInfo& album, const TSaveRequest& request, TSave
   if (NfoGenerator(album, request, context)->Template.find(token::TrackChecksum) ==
       std::string::npos)
     return std::nullopt;
+  TakeMeasuredChecksums(album);
   return ComputeMissingChecksums(album, request.ChecksumProgress);
 }
 
