@@ -92,7 +92,9 @@ struct TStatedRate {
   int Kbps = 0;
   std::string Setting;
 };
-TStatedRate StatedRate(const std::string& path, TTrackKind kind) {
+TStatedRate StatedRate(const std::string& path, TTrackKind kind, const TTrackInfo* record) {
+  if (record && !record->Format.empty()) // read already: its tags (a cover) not again
+    return {record->BitRate, record->EncoderSetting};
   auto file = TReadOnlyFile::Open(path);
   TTrackInfo info;
   if (!file || ReadTrackOfKind(*file, kind, info) != TTrackReadOutcome::Read)
@@ -101,8 +103,8 @@ TStatedRate StatedRate(const std::string& path, TTrackKind kind) {
 }
 
 void Measure(TTrackAnalysis& track, TTrackMeters& meters,
-             const std::function<void(std::uint64_t)>& bytesRead,
-             const std::atomic<bool>* cancelled) {
+             const std::function<void(std::uint64_t)>& bytesRead, const TAnalysisHooks& given,
+             const TTrackInfo* record) {
   const auto kind = TrackKindOfName(track.Path);
   if (!kind) {
     track.Problem = "not measured: its name is of no track kind (" + TrackKindList() + ")";
@@ -111,7 +113,7 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
   const TAudioDecodeHooks hooks{bytesRead,
                                 [&](const TAudioStream& stream, const float* const* channels,
                                     unsigned frames) { meters.Hear(stream, channels, frames); },
-                                cancelled, &track.FileCrc};
+                                given.Cancelled, given.WithFileCrc ? &track.FileCrc : nullptr};
   const TAudioDecodeResult decoded = DecodeAudioFile(track.Path, *kind, hooks);
   if (decoded.Stopped)
     track.Problem = "cancelled";
@@ -135,7 +137,7 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
     if (decoded.Stream.BitsPerSample == 0) {
       // Every lossy file stops as a lossy encoder does: what it says is whether its rate did.
       track.Cutoff.LossyShape = false;
-      TStatedRate rate = StatedRate(track.Path, *kind);
+      TStatedRate rate = StatedRate(track.Path, *kind, record);
       // A Vorbis quality's low-pass goes with its nominal rate; the average falls with content.
       if (decoded.Stream.NominalKbps > 0)
         rate.Kbps = decoded.Stream.NominalKbps;
@@ -162,6 +164,7 @@ std::uint64_t TotalBytes(const std::vector<std::string>& paths) {
 
 TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalysisHooks& hooks) {
   TAlbumAnalysis album;
+  album.DynamicRangeOnly = hooks.DynamicRangeOnly;
   for (const std::string& path : paths)
     album.Tracks.emplace_back().Path = path;
   std::vector<TTrackMeters> meters(paths.size());
@@ -181,7 +184,8 @@ TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalys
       hooks.Threads ? hooks.Threads : std::max(1u, std::thread::hardware_concurrency()),
       std::max<std::size_t>(1, paths.size())));
   TWorkerJobs jobs(paths.size(), threads, [&](std::size_t i) {
-    Measure(album.Tracks[i], meters[i], bytesRead, hooks.Cancelled);
+    Measure(album.Tracks[i], meters[i], bytesRead, hooks,
+            hooks.Records ? hooks.Records(i) : nullptr);
     const std::lock_guard lock(reporting);
     if (hooks.Measured && !(hooks.Cancelled && hooks.Cancelled->load()))
       hooks.Measured(i, album.Tracks[i]);

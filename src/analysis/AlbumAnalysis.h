@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+class TTrackInfo;
+
 struct TTrackAnalysis {
   std::string Path;
   std::string Problem; // why it was not measured; empty when it was
@@ -40,6 +42,7 @@ struct TAlbumAnalysis {
   std::optional<int> Dr;              // the tracks' mean, rounded, as the meters give it
   std::optional<TLoudness> Loudness;
   bool Cancelled = false;
+  bool DynamicRangeOnly = false; // measured so: no loudness, no frequency levels
 };
 
 struct TAnalysisHooks {
@@ -55,6 +58,11 @@ struct TAnalysisHooks {
   bool DynamicRangeOnly = false;
   // Each track's levels through time, for its picture.
   bool KeepSonograms = false;
+  // Each file's CRC-32 taken in the same reading (for a save's .sfv).
+  bool WithFileCrc = false;
+  // The tracks' records when the caller has read them (or nullptr): a lossy track's stated
+  // rate is taken from its record instead of its tags being read again.
+  std::function<const TTrackInfo*(std::size_t index)> Records;
 };
 
 TAlbumAnalysis AnalyzeAlbum(const std::vector<std::string>& paths, const TAnalysisHooks& hooks);

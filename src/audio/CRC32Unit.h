@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -20,10 +21,11 @@ std::optional<std::uint32_t> FileCRC32(const std::string& path,
 class TReadOnlyFile;
 
 // The checksum of a whole file taken from what another reader (a decoder) reads of it, so
-// that the file is read once for both: the bytes it reads in order count as they come; what
-// it skips, reads out of order or never reaches is read when the guard ends. A cancelled
-// reading, or a read that fails, leaves the checksum unset. Declared after the file it
-// watches, and ended before it.
+// that the file is read once for both: each stretch it reads is checksummed once as it
+// comes, in any order (an MP4's index at the end first, a tag's picture skipped), and the
+// stretches are joined; what it never reads is read when the guard ends. A cancelled
+// reading, a read that fails or a file that changed leaves the checksum unset. Declared
+// after the file it watches, and ended before it.
 class TCrcOfWhatIsRead {
 public:
   TCrcOfWhatIsRead(TReadOnlyFile& file, std::optional<std::uint32_t>* result,
@@ -33,13 +35,19 @@ public:
   TCrcOfWhatIsRead& operator=(const TCrcOfWhatIsRead&) = delete;
 
 private:
+  struct TStretch {
+    std::int64_t End;
+    std::uint32_t Crc;
+  };
   void Heard(std::int64_t offset, std::span<const std::uint8_t> bytes);
+  void Add(std::int64_t start, std::span<const std::uint8_t> bytes);
+  bool ReadTheRest();
 
   TReadOnlyFile& File;
   std::optional<std::uint32_t>* Result;
   const std::atomic<bool>* Cancelled;
-  std::int64_t Frontier = 0;
-  std::uint32_t Crc = 0;
+  std::map<std::int64_t, TStretch> Stretches; // by start, apart from each other
+  bool Lost = false;                          // too scattered to follow
 };
 
 // Eight upper-case hexadecimal digits, as SFV files write them.

@@ -29,6 +29,21 @@ std::function<void(std::size_t, std::size_t)> ProgressLine(TCliContext& context,
   };
 }
 
+std::function<bool(std::uint64_t, std::uint64_t)> PercentLine(TCliContext& context,
+                                                              const std::string& label) {
+  if (!context.ShowProgress)
+    return {};
+  return [&context, label, shown = -1](std::uint64_t done, std::uint64_t total) mutable {
+    const int percent = total ? static_cast<int>(done * 100 / total) : 100;
+    if (percent != shown) {
+      shown = percent;
+      context.Err << "\r" << label << " " << percent << "%" << (percent == 100 ? "\n" : "")
+                  << std::flush;
+    }
+    return true;
+  };
+}
+
 std::function<bool(const TReadProgress&)> ReadingProgress(TCliContext& context) {
   if (!context.ShowProgress)
     return {};
@@ -200,17 +215,8 @@ bool RecoveryOptions(const TCliArguments& arguments, TCliContext& context,
     }
     settings.SliceSize = static_cast<std::uint64_t>(*number);
   }
-  if (context.ShowProgress)
-    request.MakingProgress = [&context, shown = -1](std::uint64_t done,
-                                                    std::uint64_t total) mutable {
-      const int percent = total ? static_cast<int>(done * 100 / total) : 100;
-      if (percent != shown) {
-        shown = percent;
-        context.Err << "\rRecovery files " << percent << "%" << (percent == 100 ? "\n" : "")
-                    << std::flush;
-      }
-      return true;
-    };
+  request.MakingProgress = PercentLine(context, "Recovery files");
+  request.MeasuringProgress = PercentLine(context, "Measuring");
   return true;
 }
 

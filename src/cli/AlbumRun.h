@@ -19,6 +19,9 @@ enum class TAlbumOutcome { Written, Skipped, Failed, BadUsage };
 
 // The reader's idle moments as a progress line on stderr, when a terminal shows it.
 std::function<bool(const TReadProgress&)> ReadingProgress(TCliContext& context);
+// "Label 42%" on one line redrawn, the line ended at 100 %; nothing without a terminal.
+std::function<bool(std::uint64_t, std::uint64_t)> PercentLine(TCliContext& context,
+                                                              const std::string& label);
 // "\r<label> n/m" on stderr while long checksums run, when a terminal shows it.
 std::function<void(std::size_t, std::size_t)> ProgressLine(TCliContext& context,
                                                            const std::string& label);

@@ -44,14 +44,15 @@ bool MeasuresTheTracks(const TAlbumAnalysis& analysis, const std::vector<std::st
 }
 } // namespace
 
-const TAlbumAnalysis* MeasurementOfTheTracks(const TAlbumInfo& album) {
-  return album.Analysis && MeasuresTheTracks(*album.Analysis, TrackPaths(album))
+const TAlbumAnalysis* MeasurementOfTheTracks(const TAlbumInfo& album, bool whole) {
+  return album.Analysis && !(whole && album.Analysis->DynamicRangeOnly) &&
+                 MeasuresTheTracks(*album.Analysis, TrackPaths(album))
              ? album.Analysis.get()
              : nullptr;
 }
 
 void TakeMeasuredChecksums(TAlbumInfo& album) {
-  const TAlbumAnalysis* measured = MeasurementOfTheTracks(album);
+  const TAlbumAnalysis* measured = MeasurementOfTheTracks(album, false);
   for (std::size_t i = 0; measured && i < album.Tracks.size(); ++i)
     if (TTrackEntry& track = album.Tracks[i];
         track.Info && track.Info->Checksum == NoChecksum && measured->Tracks[i].FileCrc)
@@ -59,13 +60,19 @@ void TakeMeasuredChecksums(TAlbumInfo& album) {
 }
 
 bool MeasureAlbum(TAlbumInfo& album,
-                  const std::function<bool(std::uint64_t done, std::uint64_t total)>& progress) {
-  if (MeasurementOfTheTracks(album))
+                  const std::function<bool(std::uint64_t done, std::uint64_t total)>& progress,
+                  bool dynamicRangeOnly) {
+  if (MeasurementOfTheTracks(album, !dynamicRangeOnly))
     return true;
   const std::vector<std::string> paths = TrackPaths(album);
   std::atomic<bool> cancelled{false};
   TAnalysisHooks hooks;
   hooks.Cancelled = &cancelled;
+  hooks.DynamicRangeOnly = dynamicRangeOnly;
+  hooks.WithFileCrc = true;
+  hooks.Records = [&album](std::size_t i) {
+    return album.Tracks[i].Info.get();
+  };
   if (progress)
     hooks.Progress = [&](std::uint64_t done, std::uint64_t total) {
       if (!progress(done, total))

@@ -18,14 +18,16 @@ struct TTrackAnalysis;
 
 // True when the template shows a measurement.
 bool TemplateShowsAnalysis(std::string_view templateText);
-// The album's tracks measured (unless they were already, the same tracks); false when
-// progress said stop. A track that is not measured shows nothing.
+// The album's tracks measured (unless they were already, the same tracks), with each
+// file's checksum; false when progress said stop. A track that is not measured shows
+// nothing. The dynamic range alone (a DR log's) is a tenth of the work.
 bool MeasureAlbum(TAlbumInfo& album,
-                  const std::function<bool(std::uint64_t done, std::uint64_t total)>& progress);
+                  const std::function<bool(std::uint64_t done, std::uint64_t total)>& progress,
+                  bool dynamicRangeOnly = false);
 
-// The album's measurement when it measured the album's tracks as they are listed now;
-// nothing before.
-const TAlbumAnalysis* MeasurementOfTheTracks(const TAlbumInfo& album);
+// The album's measurement when it measured the album's tracks as they are listed now (the
+// whole measurement, or the dynamic range alone will do); nothing before.
+const TAlbumAnalysis* MeasurementOfTheTracks(const TAlbumInfo& album, bool whole);
 // The file checksums the measurement took of the tracks, given to those that lack one, so
 // that a save reads each track once for both.
 void TakeMeasuredChecksums(TAlbumInfo& album);

@@ -45,7 +45,7 @@ TDrLog DrLogText(const TAlbumInfo& album,
       cancelled = true;
   };
   // The album's measurement when the .nfo took one: the tracks are decoded once.
-  const TAlbumAnalysis* measured = MeasurementOfTheTracks(album);
+  const TAlbumAnalysis* measured = MeasurementOfTheTracks(album, false);
   const TAlbumAnalysis fresh = measured ? TAlbumAnalysis{} : AnalyzeAlbum(paths, hooks);
   const TAlbumAnalysis& analysis = measured ? *measured : fresh;
   TDrLog log;
@@ -69,7 +69,7 @@ TDrLog DrLogText(const TAlbumInfo& album,
 
 namespace {
 TMade MakeDrLog(const TMakeJob& job) {
-  const TDrLog log = DrLogText(job.Album, job.Request.MakingProgress);
+  const TDrLog log = DrLogText(job.Album, job.Request.Measuring());
   TMade made;
   if (log.Cancelled)
     made.Result.Cancelled = true;

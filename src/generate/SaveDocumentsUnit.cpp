@@ -73,13 +73,21 @@ std::vector<TInputFile> AlbumInputs(const TAlbumInfo& album, const TSaveRequest&
   return inputs;
 }
 
+// The checksums a save takes from its measurement: a DR log's is made before the checksum
+// lists, so that the tracks are decoded and checksummed in one reading.
+void TakeChecksumsOfTheMeasurement(TAlbumInfo& album, const TSaveRequest& request) {
+  if (request.Wants(TDocumentRole::DrLog))
+    MeasureAlbum(album, request.Measuring(), true); // cancelled: the DR log says so
+  TakeMeasuredChecksums(album);
+}
+
 // The digest a kind needs, computed for the tracks that lack it: placeholders make no
 // checksum list.
 std::optional<TProblem> ComputeDigest(TAlbumInfo& album, const TSaveRequest& request,
                                       TTrackDigest digest) {
   if (digest == TTrackDigest::None)
     return std::nullopt;
-  TakeMeasuredChecksums(album);
+  TakeChecksumsOfTheMeasurement(album, request);
   if (const auto unread = ComputeMissingChecksums(album, request.ChecksumProgress))
     return TProblem{"The checksum of this track could not be read; nothing was saved", *unread};
   return std::nullopt;
@@ -168,14 +176,14 @@ ComputeChecksumsTheNfoUses(TAlbumInfo& album, const TSaveRequest& request, TSave
   if (NfoGenerator(album, request, context)->Template.find(token::TrackChecksum) ==
       std::string::npos)
     return std::nullopt;
-  TakeMeasuredChecksums(album);
+  TakeChecksumsOfTheMeasurement(album, request);
   return ComputeMissingChecksums(album, request.ChecksumProgress);
 }
 
 bool MeasureWhatTheNfoShows(TAlbumInfo& album, const TSaveRequest& request, TSaveContext& context) {
   if (!TemplateShowsAnalysis(NfoGenerator(album, request, context)->Template))
     return true;
-  return MeasureAlbum(album, request.MakingProgress);
+  return MeasureAlbum(album, request.Measuring());
 }
 
 std::vector<TDocument> PlannedDocuments(const TSaveRequest& request) {

@@ -37,10 +37,16 @@ struct TSaveRequest {
   // Heard while a document is made, with the bytes worked through and all there are (the
   // recovery files' are the long ones); false stops the save.
   std::function<bool(std::uint64_t done, std::uint64_t total)> MakingProgress;
+  // Heard while the tracks are measured (the .nfo's figures, the DR log), with the bytes
+  // decoded and all there are; false stops the save. Empty: MakingProgress is.
+  std::function<bool(std::uint64_t done, std::uint64_t total)> MeasuringProgress;
   // What a post put on the server, for the .nzb.
   const TNzbRelease* Posted = nullptr;
 
   bool Wants(TDocumentRole role) const { return Chosen[static_cast<std::size_t>(role)]; }
+  const std::function<bool(std::uint64_t, std::uint64_t)>& Measuring() const {
+    return MeasuringProgress ? MeasuringProgress : MakingProgress;
+  }
   std::string PathOf(TDocumentRole role) const;
 };
 

@@ -110,8 +110,9 @@ void TFormMain::ButtonMakeNFOClick() {
   save.ChecksumProgress = ChecksumProgress();
   save.Recovery.Redundancy = static_cast<unsigned>(Session.Preferences.Par2Redundancy);
   save.Recovery.CoverLargestFile = Session.Preferences.Par2CoverLargestFile;
-  std::unique_ptr<QProgressDialog> recoveryBox;
+  std::unique_ptr<QProgressDialog> recoveryBox, measuringBox;
   save.MakingProgress = RecoveryProgress(recoveryBox);
+  save.MeasuringProgress = RecoveryProgress(measuringBox, "Measuring the tracks...");
   const TSavePlan plan = Session.PlanSave(save);
   const std::optional<TSaveAnswers> answers = AskSaveQuestions(plan);
   if (!answers) {
@@ -120,6 +121,7 @@ void TFormMain::ButtonMakeNFOClick() {
   }
   const TSaveResult outcome = Session.Save(plan, *answers);
   recoveryBox.reset();
+  measuringBox.reset();
   ProgressBar1->setValue(0);
   RefreshTrackListing();
   ShowRememberedLists();

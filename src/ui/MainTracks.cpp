@@ -160,7 +160,8 @@ void TFormMain::MeasureInBackground() {
   Measuring = std::jthread([this, paths, cancelled = MeasuringCancelled] {
     TAnalysisHooks hooks;
     hooks.Cancelled = cancelled.get();
-    hooks.Threads = 1; // beside the user's work, not in its way
+    hooks.Threads = 1;        // beside the user's work, not in its way
+    hooks.WithFileCrc = true; // a save's .sfv takes them from here
     auto analysis = std::make_shared<const TAlbumAnalysis>(AnalyzeAlbum(paths, hooks));
     if (analysis->Cancelled || *cancelled)
       return;

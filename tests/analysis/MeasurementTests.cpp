@@ -27,7 +27,9 @@ TEST(Measurement, TakesEachFilesChecksumInTheSameReading) {
       temp.Write("junk after the stream.flac", flac + std::string(300000, 'j')),
       temp.Write("cut.flac", flac.substr(0, flac.size() / 2)),
   };
-  const TAlbumAnalysis album = AnalyzeAlbum(paths, {});
+  TAnalysisHooks hooks;
+  hooks.WithFileCrc = true;
+  const TAlbumAnalysis album = AnalyzeAlbum(paths, hooks);
   for (std::size_t i = 0; i < paths.size(); ++i) {
     SCOPED_TRACE(paths[i]);
     ASSERT_TRUE(album.Tracks[i].FileCrc);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/CRC32Unit.h"
 #include "audio/TrackInfo.h"
+#include "common/FileUnit.h"
 #include "common/TextUnit.h"
 #include "support/Mp3Builder.h"
 #include "support/ScriptedHost.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/time.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -40,6 +42,53 @@ TEST(CRC32, KnownValuesAndChunking) {
   EXPECT_EQ(UpdateCRC32(0, {}), 0u);
   EXPECT_EQ(CRC32Text(0xCBF43926u), "CBF43926");
   EXPECT_EQ(CRC32Text(0xABCDu), "0000ABCD");
+}
+
+// A decoder's reads, in whatever order and overlap, give the whole file's checksum once the
+// guard ends (reading what they skipped); a file that changed its size meanwhile gives none.
+TEST_F(TrackInfo, ChecksumFollowsAReaderInAnyOrder) {
+  std::string bytes(3 * 1024 * 1024 + 5, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>(i * 13 + i / 509);
+  const std::string path = Write("followed.bin", bytes);
+  const std::string whole = *FileChecksumText(path);
+  const std::int64_t end = static_cast<std::int64_t>(bytes.size());
+  const struct {
+    const char* Name;
+    std::vector<std::pair<std::int64_t, std::size_t>> Reads; // offset, size
+    bool Shrinks = false;
+  } cases[] = {
+      {"nothing read", {}},
+      {"in order, a window at a time", {{0, 10}, {10, 4000}, {4010, 9000}, {13010, 3000000}}},
+      {"the index at the end first, then the rest", {{end - 70000, 70000}, {0, 8}, {8, 2000000}}},
+      {"a picture skipped, read again, overlaps",
+       {{0, 300}, {260000, 5000}, {100, 500000}, {0, 4096}, {end - 128, 400}}},
+      {"past the end", {{end - 10, 100}, {end + 50, 10}}},
+      {"the file cut while it is read", {{0, 5000}}, true},
+      {"the file cut below what was read", {{0, 200000}}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Write("followed.bin", bytes);
+    auto file = TReadOnlyFile::Open(path);
+    ASSERT_TRUE(file);
+    std::optional<std::uint32_t> crc;
+    {
+      const TCrcOfWhatIsRead guard(*file, &crc, nullptr);
+      std::vector<std::uint8_t> buffer;
+      for (const auto& [offset, size] : c.Reads) {
+        buffer.resize(size);
+        file->ReadAt(offset, buffer);
+      }
+      if (c.Shrinks) {
+        ASSERT_EQ(::truncate(path.c_str(), 100000), 0);
+      }
+    }
+    if (c.Shrinks)
+      EXPECT_FALSE(crc);
+    else
+      EXPECT_EQ(crc ? CRC32Text(*crc) : "none", whole);
+  }
 }
 
 TEST_F(TrackInfo, ChecksumOfAFileLargerThanOneChunk) {
