@@ -114,6 +114,7 @@ void Measure(TTrackAnalysis& track, TTrackMeters& meters,
                                 [&](const TAudioStream& stream, const float* const* channels,
                                     unsigned frames) { meters.Hear(stream, channels, frames); },
                                 given.Cancelled, given.WithFileCrc ? &track.FileCrc : nullptr};
+  track.Stamp = FileStampOf(track.Path);
   const TAudioDecodeResult decoded = DecodeAudioFile(track.Path, *kind, hooks);
   if (decoded.Stopped)
     track.Problem = "cancelled";

@@ -8,6 +8,7 @@
 #include "analysis/LossyQuality.h"
 #include "analysis/Loudness.h"
 #include "analysis/RipChecksums.h"
+#include "common/FileUnit.h"
 
 #include <atomic>
 #include <cstdint>
@@ -32,8 +33,9 @@ struct TTrackAnalysis {
   std::shared_ptr<const TSonogram> Sonogram; // when the hooks keep them
   // Of CD audio (16 bits, stereo): its CRCs and AccurateRip checksums, as rip logs give them.
   std::optional<TRipChecksums> RipSums;
-  // The file's CRC-32 (an .sfv's), taken in the same reading.
+  // The file's CRC-32 (an .sfv's), taken in the same reading, and the file as it was before.
   std::optional<std::uint32_t> FileCrc;
+  std::optional<TFileStamp> Stamp;
   bool Measured() const { return Problem.empty(); }
 };
 

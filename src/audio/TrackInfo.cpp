@@ -65,6 +65,7 @@ std::unique_ptr<TTrackInfo> MakeTrackInfo(const std::string& path, bool withChec
     report(ecOpenForReading);
   }
   if (withChecksum) {
+    track->ChecksumStamp = FileStampOf(path); // before: a change while it is read shows
     std::optional<std::string> checksum;
     try {
       checksum = FileChecksumText(path, reading);

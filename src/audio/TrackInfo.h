@@ -4,6 +4,7 @@
 // of the file's format (see TrackFormatReader.h).
 #include "common/DateTimeUnit.h"
 #include "common/ErrorsUnit.h"
+#include "common/FileUnit.h"
 
 #include <atomic>
 #include <cstdint>
@@ -47,6 +48,9 @@ public:
   std::int32_t SampleRate = 0;
   std::int32_t ChannelMode = 0; // MPEG's mode; -1 for a stream that has none
   std::string Checksum = NoChecksum;
+  // The file as it was when Checksum was taken: a save refuses a checksum the file has
+  // outgrown.
+  std::optional<TFileStamp> ChecksumStamp;
   std::string Codec;
   // How the encoder was set, as its own header tells ("-V2" of LAME); "" where it does not.
   std::string EncoderSetting;

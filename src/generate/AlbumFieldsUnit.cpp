@@ -230,8 +230,10 @@ ComputeMissingChecksums(TAlbumInfo& album,
       return;
     if (record->Checksum == NoChecksum)
       unread = paths[k];
-    else
+    else {
       album.Tracks[lacking[k]].Info->Checksum = std::move(record->Checksum);
+      album.Tracks[lacking[k]].Info->ChecksumStamp = record->ChecksumStamp;
+    }
   };
   callbacks.Idle = [&](const TReadProgress& done) {
     if (progress)

@@ -37,10 +37,13 @@ std::string KilohertzText(double hz) {
   return text;
 }
 
+// The same files, as they are now: a track edited since (its tags rewritten) is measured
+// again, and its checksum taken again.
 bool MeasuresTheTracks(const TAlbumAnalysis& analysis, const std::vector<std::string>& paths) {
-  return std::equal(
-      analysis.Tracks.begin(), analysis.Tracks.end(), paths.begin(), paths.end(),
-      [](const TTrackAnalysis& track, const std::string& path) { return track.Path == path; });
+  return std::equal(analysis.Tracks.begin(), analysis.Tracks.end(), paths.begin(), paths.end(),
+                    [](const TTrackAnalysis& track, const std::string& path) {
+                      return track.Path == path && track.Stamp == FileStampOf(path);
+                    });
 }
 } // namespace
 
@@ -55,8 +58,10 @@ void TakeMeasuredChecksums(TAlbumInfo& album) {
   const TAlbumAnalysis* measured = MeasurementOfTheTracks(album, false);
   for (std::size_t i = 0; measured && i < album.Tracks.size(); ++i)
     if (TTrackEntry& track = album.Tracks[i];
-        track.Info && track.Info->Checksum == NoChecksum && measured->Tracks[i].FileCrc)
+        track.Info && track.Info->Checksum == NoChecksum && measured->Tracks[i].FileCrc) {
       track.Info->Checksum = CRC32Text(*measured->Tracks[i].FileCrc);
+      track.Info->ChecksumStamp = measured->Tracks[i].Stamp;
+    }
 }
 
 bool MeasureAlbum(TAlbumInfo& album,

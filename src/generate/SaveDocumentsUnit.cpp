@@ -73,6 +73,36 @@ std::vector<TInputFile> AlbumInputs(const TAlbumInfo& album, const TSaveRequest&
   return inputs;
 }
 
+// A checksum taken of a file that has changed since (its tags edited after the tracks were
+// chosen) is taken again.
+void ForgetOutgrownChecksums(TAlbumInfo& album) {
+  for (TTrackEntry& track : album.Tracks)
+    if (track.Info && track.Info->ChecksumStamp &&
+        FileStampOf(track.Path) != track.Info->ChecksumStamp) {
+      track.Info->Checksum = NoChecksum;
+      track.Info->ChecksumStamp.reset();
+    }
+}
+
+// A track whose checksum the documents show and that changed while the save went on: its
+// line would disagree with the file and with the recovery files.
+std::optional<std::string> ChangedSinceItsChecksum(const TAlbumInfo& album,
+                                                   const TSaveRequest& request,
+                                                   TSaveContext& context) {
+  const bool shown =
+      std::any_of(DocumentKinds.begin(), DocumentKinds.end(),
+                  [&](const TDocumentKind& kind) {
+                    return request.Wants(kind.Role) && kind.Digest == TTrackDigest::Crc32;
+                  }) ||
+      NfoGenerator(album, request, context)->Template.find(token::TrackChecksum) !=
+          std::string::npos;
+  for (const TTrackEntry& track : album.Tracks)
+    if (shown && track.Info && track.Info->Checksum != NoChecksum &&
+        FileStampOf(track.Path) != track.Info->ChecksumStamp)
+      return track.Path;
+  return std::nullopt;
+}
+
 // The checksums a save takes from its measurement: a DR log's is made before the checksum
 // lists, so that the tracks are decoded and checksummed in one reading.
 void TakeChecksumsOfTheMeasurement(TAlbumInfo& album, const TSaveRequest& request) {
@@ -274,6 +304,7 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, b
                                TSaveContext& context) {
   if (auto problem = UnlistableTrack(album, request))
     return SaveFailure(problem->Message, problem->Path);
+  ForgetOutgrownChecksums(album);
   const std::vector<TDocument> documents = PlannedDocuments(request);
   const std::vector<TInputFile> inputs = AlbumInputs(album, request);
   if (auto collision = Collision(documents, inputs)) // before any checksum is read
@@ -283,6 +314,10 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, b
   TSaveResult result = StageDocuments(album, request, context, documents, inputs, set, mode);
   if (!result.Saved())
     return result;
+  if (const auto changed = ChangedSinceItsChecksum(album, request, context))
+    return SaveFailure("This file changed after its checksum was taken, so the set would not "
+                       "agree with it; nothing was saved",
+                       *changed);
   std::string failed;
   const TWriteResult committed = set.Commit(&failed);
   if (committed != TWriteResult::Written)

@@ -20,6 +20,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 namespace {
 struct Documents : ::testing::Test {
   TWithScriptedHost Scripted;
@@ -254,6 +256,25 @@ TEST_F(Documents, SessionFromChooseTracksToSave) {
   ASSERT_TRUE(session.Save(session.PlanSave(save), {}).Saved());
   EXPECT_EQ(Read("album/album.nfo").substr(0, 10),
             *FileChecksumText(session.Album().Tracks[0].Path) + "\r\n");
+  // A track edited since (its tags rewritten) gets its checksum again; one edited while the
+  // save goes on, after its checksum was taken, fails the save and nothing is written.
+  const std::string edited = session.Album().Tracks[0].Path;
+  const auto edit = [&edited] {
+    std::ofstream(edited, std::ios::app) << "tag";
+  };
+  edit();
+  ASSERT_TRUE(session.Save(session.PlanSave(save), {}).Saved());
+  const std::string saved = Read("album/album.nfo");
+  EXPECT_EQ(saved.substr(0, 10), *FileChecksumText(edited) + "\r\n");
+  edit();
+  save.ChecksumProgress = [&](std::size_t done, std::size_t total) {
+    if (done == total)
+      edit();
+  };
+  const TSaveResult late = session.Save(session.PlanSave(save), {});
+  ASSERT_TRUE(late.Problem);
+  EXPECT_EQ(late.Problem->Path, edited);
+  EXPECT_EQ(Read("album/album.nfo"), saved);
 
   // Clearing leaves nothing the old tracks decided: totals, their texts, the compilation.
   session.ClearTracks();
