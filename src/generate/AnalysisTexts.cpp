@@ -69,6 +69,9 @@ bool MeasureAlbum(TAlbumInfo& album,
                   bool dynamicRangeOnly) {
   if (MeasurementOfTheTracks(album, !dynamicRangeOnly))
     return true;
+  // Measured again (a track changed since): never less than before, the .nfo shows it.
+  if (album.Analysis && !album.Analysis->DynamicRangeOnly)
+    dynamicRangeOnly = false;
   const std::vector<std::string> paths = TrackPaths(album);
   std::atomic<bool> cancelled{false};
   TAnalysisHooks hooks;
