@@ -213,7 +213,8 @@ std::optional<TFileStamp> FileStampOf(const std::string& path) {
   if (::stat(path.c_str(), &status) != 0)
     return std::nullopt;
   return TFileStamp{status.st_dev, status.st_ino, status.st_size,
-                    status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec};
+                    status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec,
+                    status.st_ctim.tv_sec * 1000000000LL + status.st_ctim.tv_nsec};
 }
 
 bool WriteToDescriptor(int descriptor, std::string_view bytes) {

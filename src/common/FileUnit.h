@@ -89,6 +89,9 @@ std::string FileIdentity(const std::string& path);
 struct TFileStamp {
   std::uint64_t Device = 0, Inode = 0;
   std::int64_t Size = 0, ModifiedNanoseconds = 0;
+  // The inode's change time, which no program sets back (a tag editor that keeps the
+  // modified time does not hide its write).
+  std::int64_t ChangedNanoseconds = 0;
   bool operator==(const TFileStamp&) const = default;
 };
 std::optional<TFileStamp> FileStampOf(const std::string& path);

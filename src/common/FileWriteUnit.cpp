@@ -530,6 +530,11 @@ TWriteResult TFileSet::Commit(std::string* failedPath) {
       Discard();
       return result;
     }
+  if (StillTrue && !StillTrue()) {
+    Discard();
+    errno = ECANCELED;
+    return TWriteResult::Failed;
+  }
   // A commit a kill cut short is settled before this one begins; this one is journaled
   // (where the program's folder takes a journal) so that the next start can settle it.
   const std::string journalFolder = GetProgramFolder();

@@ -76,6 +76,10 @@ public:
   bool NamedTemporaries = false;
   // Heard before every change the commit makes to a folder; tests stop the program there.
   std::function<void()> BeforeStep;
+  // Asked once the staged files are on the disk, before any name is placed: false takes
+  // the set back (Commit says Failed, errno ECANCELED). What the set was made from is
+  // checked there, as late as can be.
+  std::function<bool()> StillTrue;
 
 private:
   struct TStaged;

@@ -74,13 +74,14 @@ std::vector<TExtraFile> FindAlbumExtras(const std::vector<std::string>& trackPat
   std::vector<TExtraFile> extras;
   for (const std::string& path : paths) {
     const auto stamp = FileStampOf(path);
-    extras.push_back({path, stamp ? static_cast<std::uint64_t>(stamp->Size) : 0, {}});
+    extras.push_back({path, stamp ? static_cast<std::uint64_t>(stamp->Size) : 0, {}, {}});
   }
   return extras;
 }
 
 std::optional<std::string> ComputeExtraChecksums(TAlbumInfo& album) {
   for (TExtraFile& extra : album.Extras) {
+    extra.ChecksumStamp = FileStampOf(extra.Path);
     const auto crc = FileCRC32(extra.Path);
     if (!crc)
       return extra.Path;

@@ -18,7 +18,8 @@ struct TTrackEntry {
 struct TExtraFile {
   std::string Path;
   std::uint64_t Size = 0;
-  std::string Checksum; // "1A2B3C4D" once a document that lists it computed it
+  std::string Checksum;                    // "1A2B3C4D" once a document that lists it computed it
+  std::optional<TFileStamp> ChecksumStamp; // the file as it was then
 };
 
 struct TAlbumAnalysis;

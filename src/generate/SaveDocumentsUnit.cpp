@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "generate/SaveDocumentsUnit.h"
 
+#include "analysis/AlbumAnalysis.h"
 #include "common/AppVersionUnit.h"
 #include "common/ErrorsUnit.h"
 #include "common/FileUnit.h"
@@ -73,9 +74,11 @@ std::vector<TInputFile> AlbumInputs(const TAlbumInfo& album, const TSaveRequest&
   return inputs;
 }
 
-// A checksum taken of a file that has changed since (its tags edited after the tracks were
-// chosen) is taken again.
-void ForgetOutgrownChecksums(TAlbumInfo& album) {
+// A checksum or a measurement taken of a file that has changed since (its tags edited after
+// the tracks were chosen) is taken again.
+void ForgetOutgrown(TAlbumInfo& album) {
+  if (album.Analysis && !MeasurementOfTheTracks(album, false))
+    album.Analysis.reset(); // measured again where a document shows it
   for (TTrackEntry& track : album.Tracks)
     if (track.Info && track.Info->ChecksumStamp &&
         FileStampOf(track.Path) != track.Info->ChecksumStamp) {
@@ -84,29 +87,39 @@ void ForgetOutgrownChecksums(TAlbumInfo& album) {
     }
 }
 
-// A track whose checksum the documents show and that changed while the save went on: its
-// line would disagree with the file and with the recovery files.
+// A file whose checksum or measurement the documents show and that changed while the save
+// went on: its line or figures would disagree with the file and with the recovery files.
 std::optional<std::string> ChangedSinceItsChecksum(const TAlbumInfo& album,
                                                    const TSaveRequest& request,
                                                    TSaveContext& context) {
-  const bool shown =
+  const std::string nfoTemplate = NfoGenerator(album, request, context)->Template;
+  const bool sums =
       std::any_of(DocumentKinds.begin(), DocumentKinds.end(),
                   [&](const TDocumentKind& kind) {
                     return request.Wants(kind.Role) && kind.Digest == TTrackDigest::Crc32;
                   }) ||
-      NfoGenerator(album, request, context)->Template.find(token::TrackChecksum) !=
-          std::string::npos;
+      nfoTemplate.find(token::TrackChecksum) != std::string::npos;
   for (const TTrackEntry& track : album.Tracks)
-    if (shown && track.Info && track.Info->Checksum != NoChecksum &&
+    if (sums && track.Info && track.Info->Checksum != NoChecksum &&
         FileStampOf(track.Path) != track.Info->ChecksumStamp)
       return track.Path;
+  for (const TExtraFile& extra : album.Extras)
+    if (!extra.Checksum.empty() && FileStampOf(extra.Path) != extra.ChecksumStamp)
+      return extra.Path;
+  const bool figures = request.Wants(TDocumentRole::DrLog) || TemplateShowsAnalysis(nfoTemplate);
+  if (figures && album.Analysis)
+    for (const TTrackAnalysis& track : album.Analysis->Tracks)
+      if (FileStampOf(track.Path) != track.Stamp)
+        return track.Path;
   return std::nullopt;
 }
 
 // The checksums a save takes from its measurement: a DR log's is made before the checksum
 // lists, so that the tracks are decoded and checksummed in one reading.
 void TakeChecksumsOfTheMeasurement(TAlbumInfo& album, const TSaveRequest& request) {
-  if (request.Wants(TDocumentRole::DrLog))
+  // Measured once in a save: a track that changes after is refused at the commit, never
+  // measured again for some documents and not for others.
+  if (request.Wants(TDocumentRole::DrLog) && !album.Analysis)
     MeasureAlbum(album, request.Measuring(), true); // cancelled: the DR log says so
   TakeMeasuredChecksums(album);
 }
@@ -304,7 +317,7 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, b
                                TSaveContext& context) {
   if (auto problem = UnlistableTrack(album, request))
     return SaveFailure(problem->Message, problem->Path);
-  ForgetOutgrownChecksums(album);
+  ForgetOutgrown(album);
   const std::vector<TDocument> documents = PlannedDocuments(request);
   const std::vector<TInputFile> inputs = AlbumInputs(album, request);
   if (auto collision = Collision(documents, inputs)) // before any checksum is read
@@ -314,12 +327,17 @@ TSaveResult SaveAlbumDocuments(TAlbumInfo& album, const TSaveRequest& request, b
   TSaveResult result = StageDocuments(album, request, context, documents, inputs, set, mode);
   if (!result.Saved())
     return result;
-  if (const auto changed = ChangedSinceItsChecksum(album, request, context))
-    return SaveFailure("This file changed after its checksum was taken, so the set would not "
-                       "agree with it; nothing was saved",
-                       *changed);
+  std::optional<std::string> changed;
+  set.StillTrue = [&] {
+    changed = ChangedSinceItsChecksum(album, request, context);
+    return !changed;
+  };
   std::string failed;
   const TWriteResult committed = set.Commit(&failed);
+  if (changed)
+    return SaveFailure("This file changed after its checksum was taken or it was measured, so "
+                       "the set would not agree with it; nothing was saved",
+                       *changed);
   if (committed != TWriteResult::Written)
     return WriteFailure(committed, failed);
   return result;
