@@ -7,7 +7,10 @@
 #include "analysis/SonogramImage.h"
 #include "audio/FlacCheckUnit.h"
 
+#include "audio/CRC32Unit.h"
+
 #include <cstdio>
+#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const TFuzzFile file(data, size);
@@ -21,7 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TAnalysisHooks hooks;
     hooks.Threads = 1;
     hooks.KeepSonograms = true;
+    hooks.WithFileCrc = true;
     const TAlbumAnalysis album = AnalyzeAlbum({named}, hooks);
+    if (album.Tracks.front().FileCrc != FileCRC32(named)) // taken from the decoder's reads
+      std::abort();
     if (album.Tracks.front().Sonogram)
       (void)DrawSonogram(*album.Tracks.front().Sonogram, SonogramCaption(album.Tracks.front()));
     std::remove(named.c_str());
