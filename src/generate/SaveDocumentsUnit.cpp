@@ -74,6 +74,10 @@ std::vector<TInputFile> AlbumInputs(const TAlbumInfo& album, const TSaveRequest&
   return inputs;
 }
 
+bool ShowsChecksums(std::string_view nfoTemplate) {
+  return nfoTemplate.find(token::TrackChecksum) != std::string_view::npos;
+}
+
 // A checksum or a measurement taken of a file that has changed since (its tags edited after
 // the tracks were chosen) is taken again.
 void ForgetOutgrown(TAlbumInfo& album) {
@@ -98,7 +102,7 @@ std::optional<std::string> ChangedSinceItsChecksum(const TAlbumInfo& album,
                   [&](const TDocumentKind& kind) {
                     return request.Wants(kind.Role) && kind.Digest == TTrackDigest::Crc32;
                   }) ||
-      nfoTemplate.find(token::TrackChecksum) != std::string::npos;
+      ShowsChecksums(nfoTemplate);
   for (const TTrackEntry& track : album.Tracks)
     if (sums && track.Info && track.Info->Checksum != NoChecksum &&
         FileStampOf(track.Path) != track.Info->ChecksumStamp)
@@ -216,8 +220,7 @@ void PrepareTemplates(const TAlbumInfo& album, const TSaveRequest& request, TSav
 
 std::optional<std::string>
 ComputeChecksumsTheNfoUses(TAlbumInfo& album, const TSaveRequest& request, TSaveContext& context) {
-  if (NfoGenerator(album, request, context)->Template.find(token::TrackChecksum) ==
-      std::string::npos)
+  if (!ShowsChecksums(NfoGenerator(album, request, context)->Template))
     return std::nullopt;
   TakeChecksumsOfTheMeasurement(album, request);
   return ComputeMissingChecksums(album, request.ChecksumProgress);
